@@ -1,0 +1,1 @@
+#include "frequency/four_port.hpp"

@@ -1,0 +1,1 @@
+#include "model/stripline_model.hpp"

@@ -1,0 +1,1 @@
+#include "synthesis/synthesis.hpp"
