@@ -1,0 +1,548 @@
+// Data entry: the prompts of each function and option in their order, with
+// their defaults, acceptance tests, derived values, checks and re-entry.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <span>
+
+#include "front/dialogue.hpp"
+#include "model/stripline_model.hpp"
+
+namespace ketrovane {
+
+namespace {
+
+using text::Ending;
+using text::Layout;
+
+constexpr float kSpeedOfLight = 11802.8545F;  // inch times MHz
+
+enum class Prompt : std::uint8_t {
+  header,
+  b,
+  w,
+  wmin,
+  wmax,
+  wstep,
+  s,
+  smin,
+  smax,
+  sstep,
+  t,
+  res,
+  sr,
+  er,
+  dltan,
+  fo_impedance,
+  length_mode,
+  l,
+  range_header,
+  fstart,
+  fstop,
+  fstep,
+  fo_frequency,
+  terminations_header,
+  rs,
+  rl,
+  print_format,
+  zo,
+  co,
+  cstrong,
+  cweak,
+  cstep,
+  zoemax,
+  zoemin,
+  zoestep,
+};
+
+using P = Prompt;
+
+constexpr std::array kImpedanceOverWidths = {P::header, P::b,  P::wmin,  P::wmax,
+                                             P::wstep,  P::s,  P::t,     P::res,
+                                             P::sr,     P::er, P::dltan, P::fo_impedance};
+constexpr std::array kImpedanceOverSpacings = {P::header, P::b,     P::w,     P::smin,
+                                               P::smax,   P::sstep, P::t,     P::res,
+                                               P::sr,     P::er,    P::dltan, P::fo_impedance};
+constexpr std::array kSensitivityOverWidths = {P::header, P::b, P::wmin, P::wmax,
+                                               P::wstep,  P::s, P::t,    P::er};
+constexpr std::array kSensitivityOverSpacings = {P::header, P::b,    P::w,     P::t,
+                                                 P::smin,   P::smax, P::sstep, P::er};
+constexpr std::array kFrequencyFromDimensions = {P::header,
+                                                 P::b,
+                                                 P::w,
+                                                 P::s,
+                                                 P::t,
+                                                 P::res,
+                                                 P::sr,
+                                                 P::er,
+                                                 P::dltan,
+                                                 P::l,
+                                                 P::range_header,
+                                                 P::fstart,
+                                                 P::fstop,
+                                                 P::fstep,
+                                                 P::fo_frequency,
+                                                 P::terminations_header,
+                                                 P::rs,
+                                                 P::rl,
+                                                 P::print_format};
+constexpr std::array kFrequencyFromImpedances = {P::zo,
+                                                 P::co,
+                                                 P::er,
+                                                 P::length_mode,
+                                                 P::l,
+                                                 P::range_header,
+                                                 P::fstart,
+                                                 P::fstop,
+                                                 P::fstep,
+                                                 P::fo_frequency,
+                                                 P::terminations_header,
+                                                 P::rs,
+                                                 P::rl,
+                                                 P::print_format};
+constexpr std::array kSynthesisOverCoupling = {P::header, P::b,       P::t,     P::er,
+                                               P::zo,     P::cstrong, P::cweak, P::cstep};
+constexpr std::array kSynthesisOverImpedance = {P::header, P::b,      P::t,      P::er,
+                                                P::zo,     P::zoemax, P::zoemin, P::zoestep};
+
+std::span<const Prompt> sequence_of(const DesignParameters& p) {
+  if (p.ifunc == kSynthesis) {
+    if (p.iops == 2) return kSynthesisOverImpedance;
+    return kSynthesisOverCoupling;
+  }
+  if (p.iop == kFrequencyAnalysis) {
+    if (p.iop2 == 2) return kFrequencyFromDimensions;
+    return kFrequencyFromImpedances;
+  }
+  if (p.iop == kSensitivityAnalysis) {
+    if (p.iop3b == 2) return kSensitivityOverSpacings;
+    return kSensitivityOverWidths;
+  }
+  if (p.iop1 == 2) return kImpedanceOverSpacings;
+  return kImpedanceOverWidths;
+}
+
+bool positive(float v) {
+  return v > 0;
+}
+
+// Resume codes after a return to the B prompt.
+constexpr int kResumeAtThickness = 1;
+constexpr int kResumeAtSpacing = 2;
+constexpr int kResumeAtMaxSpacing = 3;
+
+class DataEntry {
+ public:
+  DataEntry(DesignParameters& p, Console& console)
+      : p_(p), d_(p.def), console_(console), sequence_(sequence_of(p)) {}
+
+  void run() {
+    while (next_ < sequence_.size()) ask(sequence_[next_++]);
+  }
+
+ private:
+  void ask(Prompt prompt);
+  void ask_dimension(Prompt prompt);
+  void ask_material(Prompt prompt);
+  void ask_frequency(Prompt prompt);
+  void ask_synthesis_range(Prompt prompt);
+
+  // Prompt rule: the default stands unless the reply passes the test.
+  float& value(const Layout& question, float& field, float def, bool (*accept)(float)) {
+    field = def;
+    const float reply = console_.ask(question);
+    if (accept(reply)) field = reply;
+    return field;
+  }
+
+  void ask_b();
+  void check_spacing(float spacing, int resume_code);
+  void check_thickness();
+  void ask_resistivity();
+  void ask_roughness();
+  void ask_coupling();
+  void ask_coupling_level(bool strongest);
+  void ask_zoemin();
+  void ask_print_format();
+  void show_length_from_frequency();
+  void show_frequency_from_length();
+
+  void back_to_b(int resume_code) {
+    ierror_ = resume_code;
+    next_ = index_of(P::b);
+  }
+  std::size_t index_of(Prompt prompt) const {
+    return static_cast<std::size_t>(std::find(sequence_.begin(), sequence_.end(), prompt) -
+                                    sequence_.begin());
+  }
+
+  DesignParameters& p_;
+  const Defaults& d_;
+  Console& console_;
+  std::span<const Prompt> sequence_;
+  std::size_t next_ = 0;
+  int ierror_ = 0;
+  float fmax_ = 0;
+};
+
+void DataEntry::ask(Prompt prompt) {
+  static const Layout kHeader("(/,6X,'Please enter the following DIMENSIONAL DATA:')");
+  static const Layout kRangeHeader("(/,6X,'Please enter Frequency Range for Coupler Response:')");
+  static const Layout kTerminationsHeader("(/,6X,'Enter Load and Source Terminations:')");
+  switch (prompt) {
+    case P::header:
+      console_.show(kHeader);
+      return;
+    case P::range_header:
+      console_.show(kRangeHeader);
+      return;
+    case P::terminations_header:
+      console_.show(kTerminationsHeader);
+      return;
+    case P::b:
+      ask_b();
+      return;
+    case P::w:
+    case P::wmin:
+    case P::wmax:
+    case P::wstep:
+    case P::s:
+    case P::smin:
+    case P::smax:
+    case P::sstep:
+    case P::t:
+      ask_dimension(prompt);
+      return;
+    case P::res:
+    case P::sr:
+    case P::er:
+    case P::dltan:
+      ask_material(prompt);
+      return;
+    case P::fo_impedance:
+    case P::length_mode:
+    case P::l:
+    case P::fstart:
+    case P::fstop:
+    case P::fstep:
+    case P::fo_frequency:
+    case P::rs:
+    case P::rl:
+    case P::print_format:
+      ask_frequency(prompt);
+      return;
+    case P::zo:
+    case P::co:
+    case P::cstrong:
+    case P::cweak:
+    case P::cstep:
+    case P::zoemax:
+    case P::zoemin:
+    case P::zoestep:
+      ask_synthesis_range(prompt);
+      return;
+  }
+}
+
+void DataEntry::ask_b() {
+  static const Layout kB("(11X,'-Ground Plane Spacing: B,  Inches = ')", Ending::question);
+  value(kB, p_.b, d_.bdef, positive);
+  if (ierror_ == kResumeAtThickness) next_ = index_of(P::t);
+  if (ierror_ == kResumeAtSpacing) next_ = std::min(index_of(P::s), index_of(P::smin));
+  if (ierror_ == kResumeAtMaxSpacing) next_ = index_of(P::smax);
+}
+
+void DataEntry::ask_dimension(Prompt prompt) {
+  static const Layout kW("(11X,'-Width of each Strip:  W,  Inches = ')", Ending::question);
+  static const Layout kWmin("(11X,'-Min. Strip Width:  Wmin,  Inches = ')", Ending::question);
+  static const Layout kWmax("(11X,'-Max. Strip Width:  Wmax,  Inches = ')", Ending::question);
+  static const Layout kWstep("(11X,'-Width Step Size:  Wstep,  Inches = ')", Ending::question);
+  static const Layout kS("(11X,'-Spacing between Strips:S, Inches = ')", Ending::question);
+  static const Layout kSmin("(11X,'-Min. Strip Spacing:Smin,  Inches = ')", Ending::question);
+  static const Layout kSmax("(11X,'-Max. Strip Spacing:Smax,  Inches = ')", Ending::question);
+  static const Layout kSstep("(11X,'-Spacing Step Size:Sstep,  Inches = ')", Ending::question);
+  static const Layout kT("(11X,'-Thickness of Strips:  T,  Inches = ')", Ending::question);
+  switch (prompt) {
+    case P::w:
+      value(kW, p_.w, d_.wdef, positive);
+      return;
+    case P::wmin:
+      value(kWmin, p_.wmin, d_.wmindef, positive);
+      return;
+    case P::wmax:
+      value(kWmax, p_.wmax, d_.wmaxdef, positive);
+      if (p_.wmin > p_.wmax) p_.wmax = p_.wmin;
+      return;
+    case P::wstep:
+      value(kWstep, p_.wstep, d_.wstepdef, positive);
+      p_.istep = step_count(p_.wmin, p_.wmax, p_.wstep);
+      p_.iop1 = 1;
+      return;
+    case P::s:
+      check_spacing(value(kS, p_.s, d_.sdef, positive), kResumeAtSpacing);
+      return;
+    case P::smin:
+      value(kSmin, p_.smin, d_.smindef, positive);
+      if (p_.t != 0) check_spacing(p_.smin, kResumeAtSpacing);
+      return;
+    case P::smax:
+      value(kSmax, p_.smax, d_.smaxdef, positive);
+      if (p_.smin > p_.smax) p_.smax = p_.smin;
+      if (p_.t != 0) check_spacing(p_.smax, kResumeAtMaxSpacing);
+      return;
+    case P::sstep:
+      value(kSstep, p_.sstep, d_.sstepdef, positive);
+      p_.istep = step_count(p_.smin, p_.smax, p_.sstep);
+      p_.iop1 = 2;
+      return;
+    default:
+      value(kT, p_.t, d_.tdef, positive);
+      check_thickness();
+      return;
+  }
+}
+
+void DataEntry::check_spacing(float spacing, int resume_code) {
+  static const Layout kWarning(
+      "(/,6X,'ERROR DETECTED: Coupling is very weak for S > ', '1.5*B. Analysis')");
+  static const Layout kQuestion("(17X,'algorithms may fail. Enter 1 to re-enter B and S : ')",
+                                Ending::question);
+  if (!(spacing / p_.b > 1.5F)) return;
+  console_.show(kWarning);
+  if (nearest_int(console_.ask(kQuestion)) == 1) back_to_b(resume_code);
+}
+
+void DataEntry::check_thickness() {
+  static const Layout kMessage(
+      "(/,6X,'ERROR DETECTED: T must be less than 0.8*B. Please' ,/,26X,'enter new values for B "
+      "and T.')");
+  if (!(p_.t > 0.8F * p_.b)) return;
+  console_.show(kMessage);
+  back_to_b(kResumeAtThickness);
+}
+
+void DataEntry::ask_material(Prompt prompt) {
+  static const Layout kEr("(11X,'-Substrate Dielectric Constant:Er = ')", Ending::question);
+  static const Layout kDltan("(11X,'-Dielectric Loss Tangent:  DLTAN  = ')", Ending::question);
+  switch (prompt) {
+    case P::res:
+      ask_resistivity();
+      return;
+    case P::sr:
+      ask_roughness();
+      return;
+    case P::er:
+      value(kEr, p_.er, d_.erdef, [](float v) { return v >= 1; });
+      return;
+    default:
+      value(kDltan, p_.tlos, d_.tlosdef, positive);
+      return;
+  }
+}
+
+void DataEntry::ask_resistivity() {
+  static const Layout kMenu(
+      "(11X,'-Conductor Resistivity: RES, Micro-Ohm-cm:',/,16X, ' 1: Silver-plated   ; RES = "
+      "1.6',/,16X, '*2: Copper          ; RES = 1.7 (Default)',/,16X, ' 3: Gold-plated     ; RES "
+      "= 2.5',/,16X, ' 4: 6061 Aluminum   ; RES = 4.0',/,16X, ' 5: Brass           ; RES = "
+      "7.0',/,16X, ' 6: Lossless Coupler; RES = 0.0')");
+  static const Layout kQuestion("(12X,'Conductor Resistivity selected = ')", Ending::question);
+  static constexpr std::array<float, 6> kRo = {1.6F, 1.7F, 2.5F, 4.0F, 7.0F, 0.0F};
+  console_.show(kMenu);
+  const int choice = menu_choice(console_.ask(kQuestion), 1, 6, 2);
+  p_.res1 = kRo.at(static_cast<std::size_t>(choice - 1));
+  p_.res = p_.res1 * 3.9370079e-7F;
+}
+
+void DataEntry::ask_roughness() {
+  static const Layout kMenu(
+      "(11X, '-RMS Surface Roughness: SR.',/,16X, ' 1: 20 micro-inch.',/,16X, ' 2: 10 "
+      "micro=inch.',/,16X, '*3:  5 micro-inch (Default).',/,16X, ' 4:  1 micro-inch.',/,16X ' 5: "
+      "Lossless Coupler.')");
+  static const Layout kQuestion("(12X,'RMS Surface Roughness selected = ')", Ending::question);
+  static constexpr std::array<float, 5> kRough = {20.0F, 10.0F, 5.0F, 1.0F, 0.0F};
+  console_.show(kMenu);
+  const int choice = menu_choice(console_.ask(kQuestion), 1, 5, 3);
+  p_.sr1 = kRough.at(static_cast<std::size_t>(choice - 1));
+  p_.sr = p_.sr1 * 1.0e-6F;
+}
+
+void DataEntry::ask_frequency(Prompt prompt) {
+  static const Layout kFoImpedance("(11X,'-Design Center  Frequency: Fo,MHz = ')",
+                                   Ending::question);
+  static const Layout kL("(11X,'-Length of Coupler:    L,  Inches = ')", Ending::question);
+  static const Layout kFstart("(11X,'-Analysis Start Frequency: Fstart, MHz = ')",
+                              Ending::question);
+  static const Layout kFstop("(11X,'-Analysis Stop  Frequency: Fstop , MHz = ')", Ending::question);
+  static const Layout kFstep("(11X,'-Analysis Step  Frequency: Fstep , MHz = ')", Ending::question);
+  static const Layout kFoFrequency("(11X,'-Design Center  Frequency: Fo    , MHz = ')",
+                                   Ending::question);
+  static const Layout kRs("(11X,'-Source Termination: Rs,  Ohms = ')", Ending::question);
+  static const Layout kRl("(11X,'-Load   Termination: Rl,  Ohms = ')", Ending::question);
+  switch (prompt) {
+    case P::fo_impedance:
+      value(kFoImpedance, p_.fo, d_.fodef, positive);
+      return;
+    case P::length_mode:
+      ask_length_mode(p_, console_);
+      return;
+    case P::l:
+      if (p_.il != 1) return;
+      value(kL, p_.l, d_.ldef, positive);
+      show_frequency_from_length();
+      return;
+    case P::fstart:
+      value(kFstart, p_.fmin, d_.fmindef, positive);
+      return;
+    case P::fstop:
+      value(kFstop, fmax_, d_.fmaxdef, positive);
+      if (p_.fmin > fmax_) fmax_ = p_.fmin;
+      return;
+    case P::fstep:
+      value(kFstep, p_.fstep, d_.fstepdef, positive);
+      p_.istep = step_count(p_.fmin, fmax_, p_.fstep);
+      return;
+    case P::fo_frequency:
+      if (p_.il != 2) return;
+      value(kFoFrequency, p_.fo, d_.fodef, positive);
+      show_length_from_frequency();
+      return;
+    case P::rs:
+      value(kRs, p_.rs, d_.rsdef, positive);
+      return;
+    case P::rl:
+      value(kRl, p_.rl, d_.rldef, positive);
+      return;
+    default:
+      ask_print_format();
+      return;
+  }
+}
+
+void DataEntry::show_frequency_from_length() {
+  static const Layout kFo("(11X,'-Design Center Frequency: Fo, MHz =',F9.3)");
+  p_.fo = kSpeedOfLight / (4.0F * p_.l * std::sqrt(p_.er));
+  console_.show(kFo, {p_.fo});
+}
+
+void DataEntry::show_length_from_frequency() {
+  static const Layout kL("(11X,'-Computed Length of Coupler: L, inches = ',F7.4)");
+  p_.l = kSpeedOfLight / (4.0F * p_.fo * std::sqrt(p_.er));
+  console_.show(kL, {p_.l});
+}
+
+void DataEntry::ask_print_format() {
+  static const Layout kMenu(
+      "(/,6X,'Select output data print FORMAT:',/,10X, '*1: Magnitude (dB) and Phase (Degrees) "
+      "at each port (Default).', /,10X, ' 2: VSWR, Losses (dB) and Phase Quadrature.')");
+  static const Layout kQuestion("(6X,'Print FORMAT selected = ')", Ending::question);
+  p_.iprint = 1;
+  console_.show(kMenu);
+  p_.iprint = menu_choice(console_.ask(kQuestion), 1, 2, 1);
+}
+
+void DataEntry::ask_synthesis_range(Prompt prompt) {
+  static const Layout kZo("(11X,'-Impedance of Coupler:   Zo, Ohms = ')", Ending::question);
+  static const Layout kCstep("(15X,'-Coupling level Step Size: Cstep  , dB = ')", Ending::question);
+  static const Layout kZoemax(
+      "(11X,'-Enter a range of Even-Mode Impedances:',/,15X, '-Maximum Even-Mode Impedance: "
+      "ZoeMAX, Ohms = ')",
+      Ending::question);
+  static const Layout kZoestep("(15X,'-Step Size for Even-Mode Zo: ZoeSTEP, Ohms = ')",
+                               Ending::question);
+  switch (prompt) {
+    case P::zo:
+      value(kZo, p_.zo, d_.zodef, positive);
+      return;
+    case P::co:
+      ask_coupling();
+      return;
+    case P::cstrong:
+      ask_coupling_level(true);
+      return;
+    case P::cweak:
+      ask_coupling_level(false);
+      return;
+    case P::cstep: {
+      p_.cstep = d_.cstepdef;
+      const float reply = console_.ask(kCstep);
+      if (reply != 0) p_.cstep = std::fabs(reply);
+      return;
+    }
+    case P::zoemax:
+      p_.zoemax = d_.zoemaxdef;
+      if (const float reply = console_.ask(kZoemax); reply > p_.zo) p_.zoemax = reply;
+      return;
+    case P::zoemin:
+      ask_zoemin();
+      return;
+    default:
+      value(kZoestep, p_.zoestep, d_.zoestepdef, positive);
+      return;
+  }
+}
+
+void DataEntry::ask_coupling() {
+  static const Layout kCo("(11X,'-Midband Coupling Factor:Co,   dB = ')", Ending::question);
+  static const Layout kZoo("(11X,'-Odd  Mode Impedance:  Zoo,  Ohms =',F7.3)");
+  static const Layout kZoe("(11X,'-Even Mode Impedance:  Zoe,  Ohms =',F7.3)");
+  p_.ko = d_.kodef;
+  const float reply = console_.ask(kCo);
+  if (reply != 0) p_.ko = -std::fabs(reply);
+  const ModesFromCoupler modes = sl1zo(CouplerSpec{p_.zo, p_.ko});
+  p_.zoe = modes.zoe;
+  p_.zoo = modes.zoo;
+  console_.show(kZoo, {p_.zoo});
+  console_.show(kZoe, {p_.zoe});
+}
+
+void DataEntry::ask_coupling_level(bool strongest) {
+  static const Layout kCstrong(
+      "(11X,'-Enter a range of Coupling levels:',/,15X, '-Strongest Coupling level: Cstrong, dB "
+      "= ')",
+      Ending::question);
+  static const Layout kCweak("(15X,'-Weakest   Coupling level: Cweak  , dB = ')", Ending::question);
+  static const Layout kWarning(
+      "(/,6X,'ERROR DETECTED: Synthesis may not converge for ', 'Co < -20.0 dB.')");
+  static const Layout kQuestion("(22X,'or Co > -6.0 dB. Enter 1 to re-enter Co : ')",
+                                Ending::question);
+  float& level = strongest ? p_.cstrong : p_.cweak;
+  for (;;) {
+    level = strongest ? d_.cstrongdef : d_.cweakdef;
+    const float reply = console_.ask(strongest ? kCstrong : kCweak);
+    if (reply != 0) level = std::fabs(reply);
+    if (level >= 6.0F && level <= 20.0F) return;
+    console_.show(kWarning);
+    const float again = console_.ask(kQuestion);
+    // After Cstrong the reply is rounded, after Cweak truncated.
+    if ((strongest ? nearest_int(again) : truncated_int(again)) != 1) return;
+  }
+}
+
+void DataEntry::ask_zoemin() {
+  static const Layout kZoemin("(15X,'-Minimum Even-Mode Impedance: ZoeMIN, Ohms = ')",
+                              Ending::question);
+  static const Layout kMessage(
+      "(/,6X,'ERROR DETECTED: Even Mode Impedance: Zoe must be', ' greater then Impedance of "
+      "Coupler: Zo.',/,22X, 'Even Mode Impedance: Zoe re-set to',F6.2,' Ohms.')");
+  value(kZoemin, p_.zoemin, d_.zoemindef, positive);
+  if (!(p_.zoemin > p_.zo)) {
+    console_.show(kMessage, {d_.zoemindef});
+    p_.zoemin = d_.zoemindef;
+  }
+  if (p_.zoemin >= p_.zoemax) std::swap(p_.zoemin, p_.zoemax);
+}
+
+}  // namespace
+
+int step_count(float min, float max, float step) {
+  const float quotient = (max - min) / step + 0.0001F;
+  return truncated_int(quotient);
+}
+
+void enter_design_data(DesignParameters& p, Console& console, Environment& env) {
+  DataEntry(p, console).run();
+  select_storage(p, console, env);
+}
+
+}  // namespace ketrovane

@@ -1,0 +1,48 @@
+// The storage question of every dialogue.
+#include "front/default_file.hpp"
+#include "front/dialogue.hpp"
+
+namespace ketrovane {
+
+namespace {
+
+constexpr std::string_view kReplacementName = "Ketrovane.XLS";
+
+std::string padded_name(std::string_view name) {
+  std::string padded(name);
+  padded.resize(kFileNameLength, ' ');
+  return padded;
+}
+
+// True when the name, however spelled, is the default-value file itself.
+bool names_default_file(const std::string& fn, FileSystem& files) {
+  const std::string name(text::trim_trailing_blanks(fn));
+  if (name.empty()) return false;
+  const std::optional<FileId> storage = files.identify(name);
+  return storage && storage == files.identify(kDefaultFileName);
+}
+
+}  // namespace
+
+void select_storage(DesignParameters& p, Console& console, Environment& env) {
+  static const text::Layout kQuestion("(/,6X,'Is Output Data STORAGE desired? (1=YES)  = ')",
+                                      text::Ending::question);
+  static const text::Layout kHints(
+      "(6X, 'Enter a FILENAME (up to 20 characters) for Output Data storage: ', /,10X, '-Enter: "
+      "Filename.xls for storage in a spreadsheet',/,10X, '-Enter: Filename.doc for storage in a "
+      "word processor',/,10X, '-Enter: Filename.txt for storage as a text document')");
+  static const text::Layout kName("(11X,'Enter your FILENAME for Output Data Storage: ')",
+                                  text::Ending::question);
+  p.istore = 0;
+  const int choice = nearest_int(console.ask(kQuestion));
+  if (choice != kStore && choice != kDiagnosticMode) return;
+  console.show(kHints);
+  const std::string fname = console.ask_name(kName);
+  if (!text::trim_trailing_blanks(fname).empty()) p.fn = fname;
+  if (is_reserved_name(p.fn) || names_default_file(p.fn, env.files)) {
+    p.fn = padded_name(kReplacementName);
+  }
+  p.istore = choice;
+}
+
+}  // namespace ketrovane

@@ -1,0 +1,19 @@
+#include "reports/report.hpp"
+
+namespace ketrovane {
+
+const text::Layout& Report::closing_rule() {
+  static const text::Layout kRule("(6X,72(1H-))");
+  return kRule;
+}
+
+void Report::full_closing() {
+  if (storage_ != nullptr) storage_->print(closing_rule());
+  console_closing();
+}
+
+void Report::console_closing() {
+  console_.print(closing_rule());
+}
+
+}  // namespace ketrovane
