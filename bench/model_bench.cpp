@@ -1,0 +1,57 @@
+// Cost of the model routines over a grid of cross-sections that covers every
+// gap band (s/b from 0.005 to 2) and both thickness regimes (zero-thickness
+// blend below t/b = 0.025, thick-strip fits above).  Each iteration evaluates
+// the whole grid; the reported time is per call.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "model/stripline_model.hpp"
+
+namespace ketrovane {
+namespace {
+
+std::vector<CrossSection> geometryGrid() {
+  std::vector<CrossSection> grid;
+  for (const float sb : {0.005F, 0.03F, 0.1F, 0.22F, 0.6F, 1.47F, 2.0F}) {
+    for (const float tb : {0.0F, 0.01F, 0.05F, 0.2F}) {
+      for (const float wb : {0.2F, 0.8F, 2.0F})
+        grid.push_back({0.25F, 2.2F, sb * 0.25F, tb * 0.25F, wb * 0.25F});
+    }
+  }
+  return grid;
+}
+
+template <typename Call>
+void overGrid(benchmark::State& state, Call call) {
+  const std::vector<CrossSection> grid = geometryGrid();
+  for (auto _ : state) {
+    for (const CrossSection& x : grid) {
+      auto result = call(x);
+      benchmark::DoNotOptimize(result);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(grid.size()));
+  state.counters["per_call"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * static_cast<double>(grid.size()),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_sl1imp(benchmark::State& state) {
+  overGrid(state, [](const CrossSection& x) { return sl1imp(x); });
+}
+void BM_sl1los(benchmark::State& state) {
+  overGrid(state,
+           [](const CrossSection& x) { return sl1los(x, 1000.0F, 6.693e-07F, 5e-6F, 0.0009F); });
+}
+void BM_sl1sen(benchmark::State& state) {
+  overGrid(state, [](const CrossSection& x) { return sl1sen(x); });
+}
+
+BENCHMARK(BM_sl1imp);
+BENCHMARK(BM_sl1los);
+BENCHMARK(BM_sl1sen);
+
+}  // namespace
+}  // namespace ketrovane
