@@ -16,12 +16,12 @@ constexpr float kDbPerNeper = 8.686F;
 constexpr float kFloorMagnitude = 1.0E-10F;  // stands in for an exactly-zero response
 constexpr float kFloorDb = -90.0F;
 
-// Electrical length in radians of l inches in a medium of permittivity er
-// at f MHz; c/f is the free-space wavelength in inches.
-float electrical_length(float l, float er, float f) {
+// Electrical length in radians of the section at f MHz, the same for both
+// modes in a homogeneous dielectric; c/f is the free-space wavelength in inches.
+float electrical_length(const CoupledSection& s, float f) {
   if (f == 0.0F) return 0.0F;
   const float wl = kLightSpeed / f;
-  return (kPi + kPi) * l * std::sqrt(er) / wl;
+  return (kPi + kPi) * s.l * std::sqrt(s.er) / wl;
 }
 
 // Both sums are formed part by part, as the coefficients are.
@@ -63,9 +63,10 @@ float folded_phase(float ang_coupled, float ang_through) {
 
 }  // namespace
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the interface is fixed
 FourPortResponse sl1fa(const CoupledSection& section, float f, float rl, float rs) {
   const CoupledSection& s = section;
-  const float theta = electrical_length(s.l, s.er, f);
+  const float theta = electrical_length(s, f);
   const float sigmae = s.ate * (s.l / kDbPerNeper);
   const float sigmao = s.ato * (s.l / kDbPerNeper);
 

@@ -14,6 +14,7 @@ constexpr float kHalfPi = kPi / 2.0F;  // exact: halving a float
 
 }  // namespace
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the interface is fixed
 LineMatrix xline(float z, float theta, float sigma) {
   const float sint = std::sin(theta);
   const float cost = std::cos(theta);
