@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 #include <random>
-#include <utility>
 
 #include "frequency/four_port.hpp"
 
@@ -96,24 +95,6 @@ TEST(FourPort, HalfTurnFoldsToZero) {
   EXPECT_EQ(r.ang, (std::array{180.0F, 180.0F, 180.0F, 0.0F}));
   EXPECT_EQ(r.phi, 0.0F);
   EXPECT_EQ(r.error90, -90.0F);
-}
-
-// Halving l while doubling f and the attenuations per inch, or quartering
-// Er while doubling f, leaves every exponent, so every result, unchanged.
-TEST(FourPort, DependsOnLengthOnlyThroughTheExponents) {
-  const FourPortResponse r = sl1fa(kWorked, 1300.0F, 40.0F, 60.0F);
-  CoupledSection shorter = kWorked;
-  shorter.l /= 2.0F;
-  shorter.ate *= 2.0F;
-  shorter.ato *= 2.0F;
-  CoupledSection denser = kWorked;
-  denser.er *= 4.0F;
-  for (const auto& [section, f] : {std::pair{shorter, 2600.0F}, std::pair{denser, 650.0F}}) {
-    const FourPortResponse s = sl1fa(section, f, 40.0F, 60.0F);
-    EXPECT_EQ(s.mag, r.mag);
-    EXPECT_EQ(s.ang, r.ang);
-    EXPECT_EQ(s.atot, r.atot);
-  }
 }
 
 // Random couplers over a wide range of frequencies and terminations.
