@@ -14,6 +14,7 @@
 // clock fixed at 6 December 2026, 9:05:07.  Setting KETROVANE_REGENERATE=1
 // writes the actual results into the case directory instead of comparing,
 // for review by hand before they are committed.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -165,6 +166,7 @@ TEST_P(Transcript, MatchesExpectedOutputAndFiles) {
   }
 }
 
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Transcript);
 INSTANTIATE_TEST_SUITE_P(Cases, Transcript, testing::ValuesIn(case_names()),
                          [](const testing::TestParamInfo<std::string>& info) {
                            std::string name = info.param;
