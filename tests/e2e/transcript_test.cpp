@@ -3,7 +3,8 @@
 //
 //   input.txt     standard input
 //   given/        files placed in the working directory first (a case
-//                 without given/Ketrovane.DEF gets the shipped one)
+//                 without given/Ketrovane.DEF gets the shipped one, unless
+//                 the case directory holds a file named no-defaults)
 //   stdout.txt    expected standard output
 //   stderr.txt    expected error stream (empty when absent)
 //   status.txt    expected exit status (0 when absent)
@@ -13,7 +14,8 @@
 // The program runs in a fresh temporary directory under faketime, with the
 // clock fixed at 6 December 2026, 9:05:07.  Setting KETROVANE_REGENERATE=1
 // writes the actual results into the case directory instead of comparing,
-// for review by hand before they are committed.
+// for review by hand before they are committed.  The temporary directory's
+// path reads as <work> in the expected texts.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
@@ -114,6 +116,13 @@ Outcome run_in(const fs::path& dir, const fs::path& input) {
   return o;
 }
 
+std::string with_placeholder(std::string text, const std::string& dir) {
+  for (auto i = text.find(dir); i != std::string::npos; i = text.find(dir, i)) {
+    text.replace(i, dir.size(), "<work>");
+  }
+  return text;
+}
+
 class Transcript : public testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
@@ -133,14 +142,17 @@ TEST_P(Transcript, MatchesExpectedOutputAndFiles) {
   const fs::path dir = kCases / GetParam();
   const auto given = files_under(dir / "given");
   for (const auto& [name, text] : given) write_file(work_ / name, text);
-  if (!given.contains("Ketrovane.DEF")) fs::copy_file(kShippedDefaults, work_ / "Ketrovane.DEF");
+  const bool shipped = !given.contains("Ketrovane.DEF") && !fs::exists(dir / "no-defaults");
+  if (shipped) fs::copy_file(kShippedDefaults, work_ / "Ketrovane.DEF");
 
-  const Outcome o = run_in(work_, dir / "input.txt");
+  Outcome o = run_in(work_, dir / "input.txt");
+  o.out = with_placeholder(o.out, work_.string());
+  o.err = with_placeholder(o.err, work_.string());
   auto produced = files_under(work_);
   for (const auto& [name, text] : given) {
     if (produced.contains(name) && produced[name] == text) produced.erase(name);
   }
-  if (!given.contains("Ketrovane.DEF")) produced.erase("Ketrovane.DEF");
+  if (shipped) produced.erase("Ketrovane.DEF");
 
   if (std::getenv("KETROVANE_REGENERATE") != nullptr) {
     write_file(dir / "stdout.txt", o.out);

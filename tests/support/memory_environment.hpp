@@ -47,8 +47,8 @@ struct Session {
   std::ostringstream errors;
   int status = -1;
 
-  Session(const std::string& defaults, const std::string& input) {
-    files.files["Ketrovane.DEF"] = defaults;
+  explicit Session(const std::string& defaults) { files.files["Ketrovane.DEF"] = defaults; }
+  Session(const std::string& defaults, const std::string& input) : Session(defaults) {
     run(input);
   }
   void run(const std::string& input);
