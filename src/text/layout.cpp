@@ -255,6 +255,16 @@ Layout::Layout(std::string_view source, Ending ending) : ending_(ending) {
   if (ending_ == Ending::line) builder.add_literal("\n");
 }
 
+std::vector<Value::Kind> Layout::field_kinds() const {
+  std::vector<Value::Kind> kinds;
+  for (const Op& op : ops_) {
+    if (op.kind == Op::Kind::real) kinds.push_back(Value::Kind::real);
+    if (op.kind == Op::Kind::integer) kinds.push_back(Value::Kind::integer);
+    if (op.kind == Op::Kind::text) kinds.push_back(Value::Kind::text);
+  }
+  return kinds;
+}
+
 void Layout::render(std::string& out, std::span<const Value> values) const {
   if (values.size() != field_count_) {
     throw std::logic_error("layout given " + std::to_string(values.size()) + " values for " +

@@ -68,6 +68,8 @@ class Layout {
   }
 
   [[nodiscard]] std::size_t field_count() const { return field_count_; }
+  // The kind of value each field takes, in order.
+  [[nodiscard]] std::vector<Value::Kind> field_kinds() const;
   [[nodiscard]] Ending ending() const { return ending_; }
 
   struct Op {
