@@ -171,7 +171,7 @@ class DataEntry {
     ierror_ = resume_code;
     next_ = index_of(P::b);
   }
-  std::size_t index_of(Prompt prompt) const {
+  [[nodiscard]] std::size_t index_of(Prompt prompt) const {
     return static_cast<std::size_t>(std::find(sequence_.begin(), sequence_.end(), prompt) -
                                     sequence_.begin());
   }

@@ -20,7 +20,7 @@ class Report {
 
   DesignParameters& parameters() { return p_; }
   text::Channel& console() { return console_; }
-  bool diagnostic_mode() const { return p_.istore == kDiagnosticMode; }
+  [[nodiscard]] bool diagnostic_mode() const { return p_.istore == kDiagnosticMode; }
 
   // Writes a layout to the console and, when storing, to the storage file.
   void both(const text::Layout& layout, std::initializer_list<text::Value> values = {}) {
