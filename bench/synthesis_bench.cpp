@@ -1,0 +1,64 @@
+// Cost of one synthesis over a sweep of 50-ohm targets: coupling from 3 to
+// 20 dB in 1 dB steps and T/B from 0 to 0.2 in steps of 0.05, on B = 0.25"
+// and Er = 2.2.  Every target is timed on its own; the counters give the
+// median and the slowest target, and the median number of model evaluations.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "model/stripline_model.hpp"
+#include "synthesis/synthesis.hpp"
+
+namespace ketrovane {
+namespace {
+
+struct Target {
+  float t, zoe, zoo;
+};
+
+std::vector<Target> sweep() {
+  std::vector<Target> targets;
+  for (float db = 3.0F; db <= 20.0F; db += 1.0F) {
+    const ModesFromCoupler pair = sl1zo(CouplerSpec{50.0F, -db});
+    for (const float tb : {0.0F, 0.05F, 0.1F, 0.15F, 0.2F})
+      targets.push_back({tb * 0.25F, pair.zoe, pair.zoo});
+  }
+  return targets;
+}
+
+double median(std::vector<double> values) {
+  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+  return values[values.size() / 2];
+}
+
+void BM_sl1ws_sweep(benchmark::State& state) {
+  using Clock = std::chrono::steady_clock;
+  constexpr int kRepeats = 20;
+  const std::vector<Target> targets = sweep();
+  std::vector<double> micros(targets.size());
+  std::vector<double> evaluations(targets.size());
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+      const Target& x = targets[i];
+      const auto start = Clock::now();
+      for (int r = 0; r < kRepeats; ++r) {
+        SynthesisResult result = sl1ws(0.25F, 2.2F, x.t, x.zoe, x.zoo);
+        benchmark::DoNotOptimize(result);
+        evaluations[i] = result.evaluations;
+      }
+      const std::chrono::duration<double, std::micro> spent = Clock::now() - start;
+      micros[i] = spent.count() / kRepeats;
+    }
+  }
+  state.counters["median_us"] = median(micros);
+  state.counters["slowest_us"] = *std::max_element(micros.begin(), micros.end());
+  state.counters["median_evaluations"] = median(evaluations);
+  state.counters["targets"] = static_cast<double>(targets.size());
+}
+
+BENCHMARK(BM_sl1ws_sweep)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace ketrovane
