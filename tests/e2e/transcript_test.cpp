@@ -16,41 +16,22 @@
 // writes the actual results into the case directory instead of comparing,
 // for review by hand before they are committed.  The temporary directory's
 // path reads as <work> in the expected texts.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
-namespace fs = std::filesystem;
+#include "program_runner.hpp"
 
 namespace {
 
+using namespace ketrovane::e2e;
+
 const fs::path kCases = KETROVANE_E2E_CASES;
-const fs::path kBinary = KETROVANE_BINARY;
 const fs::path kShippedDefaults = KETROVANE_SHIPPED_DEF;
-constexpr const char* kFixedClock = "2026-12-06 09:05:07";
-
-std::string read_file(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void write_file(const fs::path& p, const std::string& text) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << text;
-}
 
 std::vector<std::string> case_names() {
   std::vector<std::string> names;
@@ -59,61 +40,6 @@ std::vector<std::string> case_names() {
   }
   std::sort(names.begin(), names.end());
   return names;
-}
-
-// Regular files under dir, by path relative to it.
-std::map<std::string, std::string> files_under(const fs::path& dir) {
-  std::map<std::string, std::string> files;
-  if (!fs::exists(dir)) return files;
-  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-    if (entry.is_regular_file()) {
-      files[fs::relative(entry.path(), dir).string()] = read_file(entry.path());
-    }
-  }
-  return files;
-}
-
-struct Outcome {
-  std::string out;
-  std::string err;
-  int status = -1;
-};
-
-Outcome run_in(const fs::path& dir, const fs::path& input) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
-  const fs::path out = dir.parent_path() / "stdout";
-  const fs::path err = dir.parent_path() / "stderr";
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-
-  std::string binary = fs::absolute(kBinary).string();
-  std::vector<std::string> args = {"faketime", kFixedClock, binary};
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::vector<std::string> env = {"PATH=/usr/bin:/bin", "TZ=UTC",
-                                  "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0"};
-  std::vector<char*> envp;
-  for (auto& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, "faketime", &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  Outcome o;
-  if (rc != 0) {
-    o.err = "cannot start faketime (is the faketime package installed?)";
-    return o;
-  }
-  int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
-  o.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  o.out = read_file(out);
-  o.err = read_file(err);
-  return o;
 }
 
 std::string with_placeholder(std::string text, const std::string& dir) {
@@ -125,17 +51,10 @@ std::string with_placeholder(std::string text, const std::string& dir) {
 
 class Transcript : public testing::TestWithParam<std::string> {
  protected:
-  void SetUp() override {
-    char templ[] = "/tmp/ketrovane-e2e-XXXXXX";
-    ASSERT_NE(mkdtemp(templ), nullptr);
-    root_ = templ;
-    work_ = root_ / "work";
-    fs::create_directories(work_);
-  }
-  void TearDown() override { fs::remove_all(root_); }
+  void SetUp() override { fs::create_directories(work_); }
 
-  fs::path root_;
-  fs::path work_;
+  TemporaryDirectory root_;
+  fs::path work_ = root_.path() / "work";
 };
 
 TEST_P(Transcript, MatchesExpectedOutputAndFiles) {
