@@ -20,9 +20,8 @@ std::string working_directory() {
   return dir;
 }
 
-std::string quoted(const std::string& name) {
-  return "\"" + name + "\"";
-}
+// The name in quotes, with control characters shown as escapes.
+std::string quoted(const std::string& name) { return text::quote_input(name); }
 
 class InputFile final : public text::DescriptorLineReader {
  public:
@@ -80,6 +79,10 @@ FileId file_id(const struct stat& st) {
   return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
+bool has_nul(const std::string& name) {
+  return name.find('\0') != std::string::npos;
+}
+
 }  // namespace
 
 std::unique_ptr<text::LineReader> PosixFileSystem::open_input(const std::string& name) {
@@ -96,9 +99,14 @@ std::unique_ptr<text::LineReader> PosixFileSystem::open_input(const std::string&
 }
 
 std::unique_ptr<OutputFile> PosixFileSystem::open_output(const std::string& name) {
-  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // A name with a NUL in it would open a shorter name than the one shown;
+  // a FIFO nobody reads would block the open for ever.
+  const int fd =
+      has_nul(name)
+          ? (errno = EINVAL, -1)
+          : ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
   struct stat st {};
-  if (fd < 0 || ::fstat(fd, &st) != 0) {
+  if (fd < 0 || ::fstat(fd, &st) != 0 || ::fcntl(fd, F_SETFL, 0) != 0) {
     const int err = errno;
     if (fd >= 0) ::close(fd);
     throw text::FatalError("cannot open the storage file " + quoted(name) + " in " +
@@ -109,7 +117,7 @@ std::unique_ptr<OutputFile> PosixFileSystem::open_output(const std::string& name
 
 std::optional<FileId> PosixFileSystem::identify(const std::string& name) {
   struct stat st {};
-  if (::stat(name.c_str(), &st) != 0) return std::nullopt;
+  if (has_nul(name) || ::stat(name.c_str(), &st) != 0) return std::nullopt;
   return file_id(st);
 }
 
