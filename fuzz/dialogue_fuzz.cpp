@@ -8,7 +8,6 @@
 #include "front/driver.hpp"
 #include "fuzz_check.hpp"
 #include "fuzz_cores.hpp"
-#include "shipped_defaults.hpp"
 #include "support/memory_environment.hpp"
 
 namespace ketrovane::fuzz {
@@ -42,8 +41,9 @@ class BoundedConsole final : public text::Channel {
 }  // namespace
 
 int fuzz_dialogue(const std::uint8_t* data, std::size_t size) {
+  static const std::string kShippedDefaults = testing::shipped_defaults();
   testing::MemoryFileSystem files;
-  files.files[kDefaultFileName] = std::string(kShippedDefaults);
+  files.files[kDefaultFileName] = kShippedDefaults;
   testing::TextLineReader in(std::string(reinterpret_cast<const char*>(data), size));
   BoundedConsole console;
   std::ostringstream errors;

@@ -21,7 +21,9 @@ std::string working_directory() {
 }
 
 // The name in quotes, with control characters shown as escapes.
-std::string quoted(const std::string& name) { return text::quote_input(name); }
+std::string quoted(const std::string& name) {
+  return text::quote_input(name);
+}
 
 class InputFile final : public text::DescriptorLineReader {
  public:
@@ -83,6 +85,17 @@ bool has_nul(const std::string& name) {
   return name.find('\0') != std::string::npos;
 }
 
+// A descriptor of the storage file, or -1 with errno set.  A name with a NUL
+// in it would open a shorter name than the one shown; a FIFO nobody reads
+// would block the open for ever, hence no waiting.
+int open_storage(const std::string& name) {
+  if (has_nul(name)) {
+    errno = EINVAL;
+    return -1;
+  }
+  return ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+}
+
 }  // namespace
 
 std::unique_ptr<text::LineReader> PosixFileSystem::open_input(const std::string& name) {
@@ -99,12 +112,7 @@ std::unique_ptr<text::LineReader> PosixFileSystem::open_input(const std::string&
 }
 
 std::unique_ptr<OutputFile> PosixFileSystem::open_output(const std::string& name) {
-  // A name with a NUL in it would open a shorter name than the one shown;
-  // a FIFO nobody reads would block the open for ever.
-  const int fd =
-      has_nul(name)
-          ? (errno = EINVAL, -1)
-          : ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+  const int fd = open_storage(name);
   struct stat st {};
   if (fd < 0 || ::fstat(fd, &st) != 0 || ::fcntl(fd, F_SETFL, 0) != 0) {
     const int err = errno;

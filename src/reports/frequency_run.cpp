@@ -24,12 +24,7 @@ void prepare_coupler(DesignParameters& p) {
     p.res1 = p.sr1 = p.b = p.t = p.s = p.tlos = p.w = 0;
     return;
   }
-  const ModeImpedances modes = sl1imp(CrossSection{p.b, p.er, p.s, p.t, p.w});
-  p.zoe = modes.zoe;
-  p.zoo = modes.zoo;
-  const CouplerFromModes coupler = sl1zo(ModePair{p.zoe, p.zoo});
-  p.zo = coupler.zo;
-  p.ko = coupler.ko;
+  analyse_dimensions(p);
 }
 
 void write_header(Report& report) {

@@ -53,14 +53,9 @@ void write_capacitance_row(text::Channel& channel, const DesignParameters& p, co
 
 // One row: impedances, coupling and losses of the current w and s.
 sl1cap analyse_row(DesignParameters& p) {
-  const CrossSection x{p.b, p.er, p.s, p.t, p.w};
-  const ModeImpedances modes = sl1imp(x);
-  p.zoe = modes.zoe;
-  p.zoo = modes.zoo;
-  const CouplerFromModes coupler = sl1zo(ModePair{p.zoe, p.zoo});
-  p.zo = coupler.zo;
-  p.ko = coupler.ko;
-  const Attenuation loss = sl1los(x, p.fo, p.res, p.sr, p.tlos);
+  const ModeImpedances modes = analyse_dimensions(p);
+  const Attenuation loss =
+      sl1los(CrossSection{p.b, p.er, p.s, p.t, p.w}, p.fo, p.res, p.sr, p.tlos);
   p.ate = loss.ate;
   p.ato = loss.ato;
   return modes.cap;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "front/design_parameters.hpp"
+#include "model/stripline_model.hpp"
 #include "text/channel.hpp"
 #include "text/layout.hpp"
 
@@ -47,6 +48,11 @@ class Report {
   std::function<text::Channel&()> diagnostic_;
   std::string scratch_;
 };
+
+// Zoe and Zoo of the parameter set's dimensions, then Zo and Co from them,
+// all written into the parameter set; the capacitances come back with the
+// impedances.
+ModeImpedances analyse_dimensions(DesignParameters& p);
 
 void impedance_run(Report& report);
 void synthesis_run(Report& report);

@@ -42,12 +42,7 @@ int synthesise(DesignParameters& p) {
 void write_reanalysis(Report& report) {
   static const Layout kAnalysis("(7X,'Analysis',2(1X,F8.5),1X,3(1X,F7.2),1X,F8.3)");
   DesignParameters& p = report.parameters();
-  const ModeImpedances modes = sl1imp(CrossSection{p.b, p.er, p.s, p.t, p.w});
-  p.zoe = modes.zoe;
-  p.zoo = modes.zoo;
-  const CouplerFromModes coupler = sl1zo(ModePair{p.zoe, p.zoo});
-  p.zo = coupler.zo;
-  p.ko = coupler.ko;
+  analyse_dimensions(p);
   report.console().print(kAnalysis, {p.w, p.s, p.zo, p.zoe, p.zoo, p.ko});
 }
 
