@@ -58,7 +58,59 @@ void BM_sl1ws_sweep(benchmark::State& state) {
   state.counters["targets"] = static_cast<double>(targets.size());
 }
 
+// Targets where the alternating search cannot close and the safeguarded
+// solve builds the design: Zo 5 to 150 ohms, coupling 0.5 to 40 dB, Er 1 to
+// 12, T/B 0 to 0.8 on B = 0.25".
+struct Board {
+  float er, t, zoe, zoo;
+};
+
+std::vector<Board> safeguarded_targets() {
+  std::vector<Board> targets;
+  for (const float zo : {5.0F, 15.0F, 30.0F, 50.0F, 75.0F, 100.0F, 150.0F}) {
+    for (const float db : {0.5F, 1.0F, 3.0F, 6.0F, 10.0F, 20.0F, 40.0F}) {
+      const ModesFromCoupler pair = sl1zo(CouplerSpec{zo, -db});
+      for (const float er : {1.0F, 2.2F, 6.0F, 12.0F}) {
+        for (const float tb : {0.0F, 0.005F, 0.01F, 0.03F, 0.1F, 0.3F, 0.8F}) {
+          const Board x{er, tb * 0.25F, pair.zoe, pair.zoo};
+          if (sl1ws(0.25F, x.er, x.t, x.zoe, x.zoo).outcome ==
+              SynthesisOutcome::solved_by_safeguard)
+            targets.push_back(x);
+        }
+      }
+    }
+  }
+  return targets;
+}
+
+void BM_sl1ws_safeguarded(benchmark::State& state) {
+  using Clock = std::chrono::steady_clock;
+  constexpr int kRepeats = 5;
+  const std::vector<Board> targets = safeguarded_targets();
+  std::vector<double> micros(targets.size());
+  std::vector<double> evaluations(targets.size());
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+      const Board& x = targets[i];
+      const auto start = Clock::now();
+      for (int r = 0; r < kRepeats; ++r) {
+        SynthesisResult result = sl1ws(0.25F, x.er, x.t, x.zoe, x.zoo);
+        benchmark::DoNotOptimize(result);
+        evaluations[i] = result.evaluations;
+      }
+      const std::chrono::duration<double, std::micro> spent = Clock::now() - start;
+      micros[i] = spent.count() / kRepeats;
+    }
+  }
+  state.counters["median_us"] = median(micros);
+  state.counters["slowest_us"] = *std::max_element(micros.begin(), micros.end());
+  state.counters["median_evaluations"] = median(evaluations);
+  state.counters["most_evaluations"] = *std::max_element(evaluations.begin(), evaluations.end());
+  state.counters["targets"] = static_cast<double>(targets.size());
+}
+
 BENCHMARK(BM_sl1ws_sweep)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_sl1ws_safeguarded)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace ketrovane

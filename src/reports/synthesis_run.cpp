@@ -37,13 +37,15 @@ int synthesise(DesignParameters& p) {
   return result.isyn;
 }
 
-// The analysis of the synthesised strips, on the console only; its
-// impedances and coupling stay in the parameter set for the next row.
+// The analysis of the synthesised strips, on the console only.  It works on
+// copies: the targets, steps and stop rules of the table stay those of the
+// same run without diagnostic mode.
 void write_reanalysis(Report& report) {
   static const Layout kAnalysis("(7X,'Analysis',2(1X,F8.5),1X,3(1X,F7.2),1X,F8.3)");
-  DesignParameters& p = report.parameters();
-  analyse_dimensions(p);
-  report.console().print(kAnalysis, {p.w, p.s, p.zo, p.zoe, p.zoo, p.ko});
+  const DesignParameters& p = report.parameters();
+  const ModeImpedances modes = sl1imp(CrossSection{p.b, p.er, p.s, p.t, p.w});
+  const CouplerFromModes coupler = sl1zo(ModePair{modes.zoe, modes.zoo});
+  report.console().print(kAnalysis, {p.w, p.s, coupler.zo, modes.zoe, modes.zoo, coupler.ko});
 }
 
 void write_row(Report& report, float couple) {

@@ -1,10 +1,13 @@
 // The synthesis inverts the zero-thickness relations for a start, then
 // alternates a step-and-bisect search on S, which matches Zoe - Zoo, with a
-// multiplicative correction of W, which matches sqrt(Zoe*Zoo).
+// multiplicative correction of W, which matches sqrt(Zoe*Zoo).  Where that
+// search cannot close, a safeguarded bracketing solve on the same model takes
+// over.
 #include <algorithm>
 #include <cmath>
 
 #include "model/stripline_model.hpp"
+#include "synthesis/safeguarded_solve.hpp"
 #include "synthesis/synthesis.hpp"
 
 namespace ketrovane {
@@ -14,13 +17,10 @@ namespace {
 constexpr float kEta = 376.73047F;
 constexpr float kPi = 3.1415927F;
 
-constexpr float kStartFloor = 0.0005F;     // least start W and S, inch
-constexpr float kSpacingFloor = 0.00001F;  // inch
-constexpr float kWidthFloor = 0.0001F;     // inch
+constexpr float kStartFloor = 0.0005F;  // least start W and S, inch
 constexpr float kFirstTolerance = 0.1005F;
 constexpr float kToleranceStep = 0.0125F;
 constexpr int kLastTightening = 8;
-constexpr float kConverged = 0.0005F;
 constexpr float kRetreat = 0.06F;  // fraction of S per step of a fresh search
 
 // Modulus k with K'(k)/K(k) = x, for the logarithmic approximation of that
@@ -42,6 +42,9 @@ float inverse_tanh_length(float b, float r) {
   return (b / kPi) * std::log((1.0F + r) / (1.0F - r));
 }
 
+// The alternating search.  Its S tolerance starts coarse (0.1005) and
+// tightens by 0.0125 with each width correction, down to the final 0.0005
+// after eight: early passes need only steer the width.
 class Search {
  public:
   Search(float b, float er, float t, float zoe, float zoo)
@@ -94,24 +97,40 @@ class Search {
   int correct_width() {
     const float zo = std::sqrt(zoea_ * zooa_);
     const float zw = (zod_ - zo) / zod_;
-    if (std::fabs(e_) < kConverged && std::fabs(zw) < kConverged) return kSynthesisConverged;
+    if (meets_targets(e_, zw)) return kSynthesisConverged;
     ++corrections_;
-    const int j = std::min(corrections_, kLastTightening);
-    tol_ = kFirstTolerance - kToleranceStep * static_cast<float>(j);
     const float g = std::clamp(1.0F - zw, 0.5F, 1.5F);
     w_ = w_ * g;
     if (w_ < kWidthFloor) return kWidthBelowFloor;
-    if (w_ == previous_w_) {
-      stalled_ = true;
-      return kSynthesisConverged;
-    }
+    // A correction that leaves W unchanged: the mean matches, but the
+    // spacing error may still be as large as the coarse tolerance.  The
+    // tolerance drops to its final value for good and the spacing search
+    // starts afresh; only the convergence test ends the call with status 0.
+    if (w_ == previous_w_) corrections_ = kLastTightening;
+    const int j = std::min(corrections_, kLastTightening);
+    tol_ = kFirstTolerance - kToleranceStep * static_cast<float>(j);
     previous_w_ = w_;
     ds_ = kRetreat * s_;
     e1_ = 0.0F;
     return kGoOn;
   }
 
-  [[nodiscard]] SynthesisResult finish(int status) const { return {status, s_, w_, evaluations_, stalled_}; }
+  [[nodiscard]] SynthesisResult finish(int status) const {
+    return {status, s_, w_, evaluations_, outcome_of(status)};
+  }
+
+  static SynthesisOutcome outcome_of(int status) {
+    switch (status) {
+      case kSynthesisConverged:
+        return SynthesisOutcome::converged_by_search;
+      case kSpacingBelowFloor:
+        return SynthesisOutcome::spacing_floor;
+      case kWidthBelowFloor:
+        return SynthesisOutcome::width_floor;
+      default:
+        return SynthesisOutcome::not_representable;
+    }
+  }
 
   float b_, er_, t_;
   float dz_, zod_;
@@ -122,8 +141,12 @@ class Search {
   float previous_w_ = 0;
   int corrections_ = 0;
   int evaluations_ = 0;
-  bool stalled_ = false;
 };
+
+// Targets a coupler can have: finite, Zoe > Zoo > 0.
+bool usable(float zoe, float zoo) {
+  return std::isfinite(zoe) && std::isfinite(zoo) && zoo > 0.0F && zoe > zoo;
+}
 
 }  // namespace
 
@@ -142,9 +165,24 @@ SynthesisStart synthesis_start(float b, float er, float zoe, float zoo) {
 }
 
 SynthesisResult sl1ws(float b, float er, float t, float zoe, float zoo) {
-  if (!(zoo > 0.0F) || !(zoe > zoo)) return {kSynthesisFailed, 0.0F, 0.0F, 0, false};
+  if (!usable(zoe, zoo)) {
+    return {kSynthesisFailed, 0.0F, 0.0F, 0, SynthesisOutcome::unusable_targets};
+  }
   Search search(b, er, t, zoe, zoo);
-  return search.run(synthesis_start(b, er, zoe, zoo));
+  const SynthesisResult searched = search.run(synthesis_start(b, er, zoe, zoo));
+  if (searched.isyn == kSynthesisConverged) return searched;
+  // The search cannot close, or stopped at a floor: its stepping can drive S
+  // or W below a floor on the way to a design that lies above both.  The
+  // bracketing solve takes over.  A floor the search reached stands, with its
+  // own message, unless the solve finds a design or shows that one lies above
+  // both floors.
+  const SafeguardedResult solved = safeguarded_solve(b, er, t, zoe, zoo);
+  const int evaluations = searched.evaluations + solved.result.evaluations;
+  const bool search_at_a_floor = searched.isyn != kSynthesisFailed;
+  const bool floor_refuted = solved.result.isyn == kSynthesisConverged || solved.bracketed;
+  SynthesisResult result = search_at_a_floor && !floor_refuted ? searched : solved.result;
+  result.evaluations = evaluations;
+  return result;
 }
 
 }  // namespace ketrovane

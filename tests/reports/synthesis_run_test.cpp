@@ -97,15 +97,40 @@ TEST(SynthesisRun, AStepTooSmallToMoveTheLevelEndsAfterOneRow) {
 }
 
 TEST(SynthesisRun, UnrealisableTargetsStopTheTableAndStayOffTheFile) {
-  // 50 ohms at 1 dB needs a spacing below the floor.
-  Session s(testing::shipped_defaults(), over_levels("1", "1", "1"));
+  // No design of the model gives 50 ohms at 0.5 dB.
+  Session s(testing::shipped_defaults(), over_levels("0.5", "0.5", "1"));
   EXPECT_TRUE(rows(s.out()).empty());
-  EXPECT_NE(s.out().find("                                     50.00  208.51   11.99   -1.00\n"
+  EXPECT_NE(s.out().find("                                     50.00  294.76    8.48   -0.50\n"
                          "                 ERROR DETECTED:\n"),
             std::string::npos);
   const std::string stored = table_of(s.files.files["out.txt"]);
   EXPECT_EQ(stored.find("ERROR"), std::string::npos);
   EXPECT_TRUE(ends_with_rule(stored));
+}
+
+// The re-analysis lines of diagnostic mode.
+std::vector<std::string> analysis_lines(const std::string& text) {
+  std::vector<std::string> found;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("       Analysis ")) found.push_back(line);
+  }
+  return found;
+}
+
+TEST(SynthesisRun, DiagnosticModeAddsAnalysisLinesAndChangesNoRow) {
+  const std::string b_t_er = "\n.0014\n2.2\n";  // the shipped B, T and Er
+  const std::string plain = "2\n2\n" + b_t_er + "50\n80\n60\n5\n\n\n";
+  const std::string diagnostic = "2\n2\n" + b_t_er + "50\n80\n60\n5\n-473\n\n\n";
+  Session without(testing::shipped_defaults(), plain);
+  Session with(testing::shipped_defaults(), diagnostic);
+  const std::vector<std::string> rows_without = rows(without.out());
+  ASSERT_EQ(rows_without.size(), 5U);
+  EXPECT_NE(rows_without.front().find(" 60.000 "), std::string::npos);
+  EXPECT_NE(rows_without.back().find(" 80.000 "), std::string::npos);
+  EXPECT_EQ(rows(with.out()), rows_without);
+  EXPECT_EQ(analysis_lines(with.out()).size(), 5U);
+  EXPECT_TRUE(analysis_lines(without.out()).empty());
 }
 
 }  // namespace
