@@ -17,7 +17,7 @@ std::vector<CrossSection> geometryGrid() {
   for (const float sb : {0.005F, 0.03F, 0.1F, 0.22F, 0.6F, 1.47F, 2.0F}) {
     for (const float tb : {0.0F, 0.01F, 0.05F, 0.2F}) {
       for (const float wb : {0.2F, 0.8F, 2.0F})
-        grid.push_back({0.25F, 2.2F, sb * 0.25F, tb * 0.25F, wb * 0.25F});
+        grid.push_back({.b = 0.25F, .t = tb * 0.25F, .w = wb * 0.25F, .s = sb * 0.25F, .er = 2.2F});
     }
   }
   return grid;
@@ -38,20 +38,21 @@ void overGrid(benchmark::State& state, Call call) {
                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_sl1imp(benchmark::State& state) {
-  overGrid(state, [](const CrossSection& x) { return sl1imp(x); });
+void BM_ModeImpedances(benchmark::State& state) {
+  overGrid(state, [](const CrossSection& x) { return mode_impedances(x); });
 }
-void BM_sl1los(benchmark::State& state) {
-  overGrid(state,
-           [](const CrossSection& x) { return sl1los(x, 1000.0F, 6.693e-07F, 5e-6F, 0.0009F); });
+void BM_ModeAttenuation(benchmark::State& state) {
+  overGrid(state, [](const CrossSection& x) {
+    return mode_attenuation(x, {6.693e-07F, 5e-6F}, 0.0009F, 1000.0F);
+  });
 }
-void BM_sl1sen(benchmark::State& state) {
-  overGrid(state, [](const CrossSection& x) { return sl1sen(x); });
+void BM_ImpedanceSensitivities(benchmark::State& state) {
+  overGrid(state, [](const CrossSection& x) { return impedance_sensitivities(x); });
 }
 
-BENCHMARK(BM_sl1imp);
-BENCHMARK(BM_sl1los);
-BENCHMARK(BM_sl1sen);
+BENCHMARK(BM_ModeImpedances);
+BENCHMARK(BM_ModeAttenuation);
+BENCHMARK(BM_ImpedanceSensitivities);
 
 }  // namespace
 }  // namespace ketrovane

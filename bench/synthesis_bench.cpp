@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "model/stripline_model.hpp"
-#include "synthesis/synthesis.hpp"
+#include "synthesis/width_spacing_synthesis.hpp"
 
 namespace ketrovane {
 namespace {
@@ -21,7 +21,7 @@ struct Target {
 std::vector<Target> sweep() {
   std::vector<Target> targets;
   for (float db = 3.0F; db <= 20.0F; db += 1.0F) {
-    const ModesFromCoupler pair = sl1zo(CouplerSpec{50.0F, -db});
+    const ModesOfCoupler pair = modes_from_coupler(CouplerTarget{50.0F, -db});
     for (const float tb : {0.0F, 0.05F, 0.1F, 0.15F, 0.2F})
       targets.push_back({tb * 0.25F, pair.zoe, pair.zoo});
   }
@@ -33,7 +33,7 @@ double median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-void BM_sl1ws_sweep(benchmark::State& state) {
+void BM_SynthesisSweep(benchmark::State& state) {
   using Clock = std::chrono::steady_clock;
   constexpr int kRepeats = 20;
   const std::vector<Target> targets = sweep();
@@ -44,7 +44,8 @@ void BM_sl1ws_sweep(benchmark::State& state) {
       const Target& x = targets[i];
       const auto start = Clock::now();
       for (int r = 0; r < kRepeats; ++r) {
-        SynthesisResult result = sl1ws(0.25F, 2.2F, x.t, x.zoe, x.zoo);
+        WidthSpacing result = synthesise_width_and_spacing(
+            {.b = 0.25F, .t = x.t, .er = 2.2F, .zoe = x.zoe, .zoo = x.zoo});
         benchmark::DoNotOptimize(result);
         evaluations[i] = result.evaluations;
       }
@@ -69,12 +70,13 @@ std::vector<Board> safeguarded_targets() {
   std::vector<Board> targets;
   for (const float zo : {5.0F, 15.0F, 30.0F, 50.0F, 75.0F, 100.0F, 150.0F}) {
     for (const float db : {0.5F, 1.0F, 3.0F, 6.0F, 10.0F, 20.0F, 40.0F}) {
-      const ModesFromCoupler pair = sl1zo(CouplerSpec{zo, -db});
+      const ModesOfCoupler pair = modes_from_coupler(CouplerTarget{zo, -db});
       for (const float er : {1.0F, 2.2F, 6.0F, 12.0F}) {
         for (const float tb : {0.0F, 0.005F, 0.01F, 0.03F, 0.1F, 0.3F, 0.8F}) {
           const Board x{er, tb * 0.25F, pair.zoe, pair.zoo};
-          if (sl1ws(0.25F, x.er, x.t, x.zoe, x.zoo).outcome ==
-              SynthesisOutcome::solved_by_safeguard)
+          if (synthesise_width_and_spacing(
+                  {.b = 0.25F, .t = x.t, .er = x.er, .zoe = x.zoe, .zoo = x.zoo})
+                  .outcome == SynthesisOutcome::solved_by_safeguard)
             targets.push_back(x);
         }
       }
@@ -83,7 +85,7 @@ std::vector<Board> safeguarded_targets() {
   return targets;
 }
 
-void BM_sl1ws_safeguarded(benchmark::State& state) {
+void BM_SafeguardedTargets(benchmark::State& state) {
   using Clock = std::chrono::steady_clock;
   constexpr int kRepeats = 5;
   const std::vector<Board> targets = safeguarded_targets();
@@ -94,7 +96,8 @@ void BM_sl1ws_safeguarded(benchmark::State& state) {
       const Board& x = targets[i];
       const auto start = Clock::now();
       for (int r = 0; r < kRepeats; ++r) {
-        SynthesisResult result = sl1ws(0.25F, x.er, x.t, x.zoe, x.zoo);
+        WidthSpacing result = synthesise_width_and_spacing(
+            {.b = 0.25F, .t = x.t, .er = x.er, .zoe = x.zoe, .zoo = x.zoo});
         benchmark::DoNotOptimize(result);
         evaluations[i] = result.evaluations;
       }
@@ -109,8 +112,8 @@ void BM_sl1ws_safeguarded(benchmark::State& state) {
   state.counters["targets"] = static_cast<double>(targets.size());
 }
 
-BENCHMARK(BM_sl1ws_sweep)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_sl1ws_safeguarded)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SynthesisSweep)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SafeguardedTargets)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace ketrovane

@@ -30,38 +30,64 @@ std::size_t line_count(std::string_view text) {
   return n;
 }
 
-void check_accepted(const DesignParameters& p) {
-  const Defaults& d = p.def;
-  for (const float v :
-       {d.bdef,      d.erdef,      d.tlosdef,  d.fmaxdef,  d.fmindef, d.fstepdef, d.fodef,
-        d.kodef,     d.cstrongdef, d.cweakdef, d.cstepdef, d.ldef,    d.res1def,  d.sr1def,
-        d.rldef,     d.rsdef,      d.sdef,     d.smaxdef,  d.smindef, d.sstepdef, d.tdef,
-        d.wdef,      d.wmaxdef,    d.wmindef,  d.wstepdef, d.zodef,   d.zoedef,   d.zoemaxdef,
-        d.zoemindef, d.zoestepdef, d.zoodef}) {
+void check_accepted(const DesignRecord& r) {
+  const Defaults& d = r.def;
+  for (const float v : {d.b,
+                        d.er,
+                        d.loss_tangent,
+                        d.f_max,
+                        d.f_min,
+                        d.f_step,
+                        d.fo,
+                        d.coupling_db,
+                        d.strongest_db,
+                        d.weakest_db,
+                        d.level_step_db,
+                        d.length,
+                        d.resistivity,
+                        d.roughness,
+                        d.load,
+                        d.source,
+                        d.s,
+                        d.s_max,
+                        d.s_min,
+                        d.s_step,
+                        d.t,
+                        d.w,
+                        d.w_max,
+                        d.w_min,
+                        d.w_step,
+                        d.zo,
+                        d.zoe,
+                        d.zoe_max,
+                        d.zoe_min,
+                        d.zoe_step,
+                        d.zoo}) {
     KETROVANE_FUZZ_CHECK(std::isfinite(v));
   }
-  KETROVANE_FUZZ_CHECK(d.bdef > 0);
-  KETROVANE_FUZZ_CHECK(d.erdef >= 1);
-  KETROVANE_FUZZ_CHECK(d.tlosdef >= 0);
-  KETROVANE_FUZZ_CHECK(d.fmindef >= 0 && d.fmindef <= d.fmaxdef);
-  KETROVANE_FUZZ_CHECK(d.fstepdef > 0 && d.fodef > 0);
-  KETROVANE_FUZZ_CHECK(d.kodef <= -1);  // held negative
-  KETROVANE_FUZZ_CHECK(d.cstrongdef >= 0 && d.cstrongdef <= d.cweakdef && d.cstepdef >= 0);
-  KETROVANE_FUZZ_CHECK(d.ldef > 0 && d.res1def >= 0 && d.sr1def >= 0);
-  KETROVANE_FUZZ_CHECK(d.rldef > 0 && d.rsdef > 0);
-  KETROVANE_FUZZ_CHECK(d.sdef > 0 && d.smindef > 0 && d.smindef <= d.smaxdef && d.sstepdef > 0);
-  KETROVANE_FUZZ_CHECK(d.tdef >= 0 && d.tdef <= 0.8F * d.bdef);
-  KETROVANE_FUZZ_CHECK(d.wdef > 0 && d.wmindef > 0 && d.wmindef <= d.wmaxdef && d.wstepdef > 0);
-  KETROVANE_FUZZ_CHECK(d.zodef > 0 && d.zoodef > 0 && d.zoodef < d.zoedef);
-  KETROVANE_FUZZ_CHECK(d.zoemindef <= d.zoemaxdef);
+  KETROVANE_FUZZ_CHECK(d.b > 0);
+  KETROVANE_FUZZ_CHECK(d.er >= 1);
+  KETROVANE_FUZZ_CHECK(d.loss_tangent >= 0);
+  KETROVANE_FUZZ_CHECK(d.f_min >= 0 && d.f_min <= d.f_max);
+  KETROVANE_FUZZ_CHECK(d.f_step > 0 && d.fo > 0);
+  KETROVANE_FUZZ_CHECK(d.coupling_db <= -1);  // held negative
+  KETROVANE_FUZZ_CHECK(d.strongest_db >= 0 && d.strongest_db <= d.weakest_db &&
+                       d.level_step_db >= 0);
+  KETROVANE_FUZZ_CHECK(d.length > 0 && d.resistivity >= 0 && d.roughness >= 0);
+  KETROVANE_FUZZ_CHECK(d.load > 0 && d.source > 0);
+  KETROVANE_FUZZ_CHECK(d.s > 0 && d.s_min > 0 && d.s_min <= d.s_max && d.s_step > 0);
+  KETROVANE_FUZZ_CHECK(d.t >= 0 && d.t <= 0.8F * d.b);
+  KETROVANE_FUZZ_CHECK(d.w > 0 && d.w_min > 0 && d.w_min <= d.w_max && d.w_step > 0);
+  KETROVANE_FUZZ_CHECK(d.zo > 0 && d.zoo > 0 && d.zoo < d.zoe);
+  KETROVANE_FUZZ_CHECK(d.zoe_min <= d.zoe_max);
 
   // The working copies follow the defaults.
-  KETROVANE_FUZZ_CHECK(p.fmin == d.fmindef && p.fstep == d.fstepdef && p.fo == d.fodef);
-  KETROVANE_FUZZ_CHECK(p.w == d.wdef);
+  KETROVANE_FUZZ_CHECK(r.f_start == d.f_min && r.f_step == d.f_step && r.fo == d.fo);
+  KETROVANE_FUZZ_CHECK(r.w == d.w);
 
-  KETROVANE_FUZZ_CHECK(p.fn.size() == kFileNameLength);
-  KETROVANE_FUZZ_CHECK(!text::trim_trailing_blanks(p.fn).empty());
-  KETROVANE_FUZZ_CHECK(!is_reserved_name(p.fn));
+  KETROVANE_FUZZ_CHECK(r.storage_name.size() == kFileNameLength);
+  KETROVANE_FUZZ_CHECK(!text::trim_trailing_blanks(r.storage_name).empty());
+  KETROVANE_FUZZ_CHECK(!is_reserved_name(r.storage_name));
 }
 
 }  // namespace
@@ -70,7 +96,7 @@ int fuzz_default_file(const std::uint8_t* data, std::size_t size) {
   const std::string contents(reinterpret_cast<const char*>(data), size);
   testing::TextLineReader file(contents);
   text::StringChannel console;
-  DesignParameters p;
+  DesignRecord p;
   const bool accepted = read_default_values(file, p, console);
   const std::string& shown = console.text();
 
@@ -87,7 +113,7 @@ int fuzz_default_file(const std::uint8_t* data, std::size_t size) {
   KETROVANE_FUZZ_CHECK(missing || shown.starts_with(kRejected));
   KETROVANE_FUZZ_CHECK(shown.size() == (missing ? kMissing : kRejected).size() + 12);
   KETROVANE_FUZZ_CHECK(shown.back() == '\n');
-  KETROVANE_FUZZ_CHECK(p.fn == std::string(kFileNameLength, ' '));
+  KETROVANE_FUZZ_CHECK(p.storage_name == std::string(kFileNameLength, ' '));
 
   // An entry is missing only when the file ends before its line.
   if (missing) KETROVANE_FUZZ_CHECK(line_count(contents) < kEntryLines);

@@ -1,66 +1,63 @@
 // Four-port response of a single-section coupled-line coupler between a
-// source and a load resistance, by even/odd-mode decomposition, and the
-// line-section helpers it is built from.
+// source and a load resistance, by even/odd-mode decomposition.
 #pragma once
 
 #include <array>
+#include <cstddef>
 
 namespace ketrovane {
 
-// A complex pair of single-precision reals.
-struct Complex {
-  float re;
-  float im;
+// The four ports of the response, in the order the reports print them.
+// The driven port and the coupled port are at the source end, the isolated
+// and through ports at the load end.
+enum class Port : std::size_t {
+  reflected = 0,  // port 1, "S11"
+  coupled = 1,    // port 2 of the report, "S41"
+  isolated = 2,   // port 3, "S31"
+  through = 3,    // port 4 of the report, "S21"
 };
 
-// Chain matrix [A B; C D] of a two-port.
-struct LineMatrix {
-  Complex a;
-  Complex b;
-  Complex c;
-  Complex d;
+// A value per port.
+template <typename T>
+struct PortValues {
+  std::array<T, 4> values{};
+  T& operator[](Port p) { return values[static_cast<std::size_t>(p)]; }
+  const T& operator[](Port p) const { return values[static_cast<std::size_t>(p)]; }
 };
 
-// Chain matrix of a uniform lossy line: impedance z (ohms), electrical
-// length theta (radians), total attenuation sigma (nepers).
-LineMatrix xline(float z, float theta, float sigma);
-
-struct TauGamma {
-  Complex tau;    // transmission from source to load
-  Complex gamma;  // input reflection
-};
-
-// Transmission and reflection of a two-port between resistances zs and zl.
-TauGamma taugam(const LineMatrix& abcd, float zl, float zs);
-
-// Product of x1 and x2; with ltype 2, of x1 and the conjugate of x2.
-Complex nmult(int ltype, Complex x1, Complex x2);
-
-// Angle of the point (x, y) in radians, in (-pi, pi].
-float atn2(float x, float y);
-
-// Response at one frequency; port 1 reflected, 2 coupled, 3 isolated,
-// 4 through.
-struct FourPortResponse {
-  std::array<float, 4> mag;  // dB, never below -90
-  std::array<float, 4> ang;  // degrees
-  float phi;                 // coupled-to-through phase difference, [0, 180)
-  float error90;             // phi - 90
-  float vswr;                // input VSWR
-  float loss;                // power reaching the coupled and through ports, dB
-  float atot;                // power leaving all four ports, dB
-};
+inline constexpr std::array kPorts = {Port::reflected, Port::coupled, Port::isolated,
+                                      Port::through};
 
 struct CoupledSection {
-  float zoe;  // even-mode impedance, ohms
-  float zoo;  // odd-mode impedance, ohms
-  float er;   // relative permittivity
-  float l;    // length, inches
-  float ate;  // even-mode attenuation, dB per inch
-  float ato;  // odd-mode attenuation, dB per inch
+  float zoe;                       // even-mode impedance, ohms
+  float zoo;                       // odd-mode impedance, ohms
+  float er;                        // relative permittivity
+  float length_inch;               // physical length
+  float even_attenuation_db_inch;  // dB per inch, positive
+  float odd_attenuation_db_inch;
 };
 
-// Response at f MHz between source rs and load rl (ohms).
-FourPortResponse sl1fa(const CoupledSection& section, float f, float rl, float rs);
+struct Terminations {
+  float source;  // ohms, at the driven and coupled ports
+  float load;    // ohms, at the isolated and through ports
+};
+
+struct FourPortResponse {
+  PortValues<float> amplitude_db;  // never below -90
+  PortValues<float> phase_deg;     // in (-180, 180]
+  float phase_difference_deg;      // coupled to through, folded into [0, 180)
+  float quadrature_error_deg;      // phase difference - 90
+  float input_vswr;
+  // 10 log10 of the power reaching the coupled and through ports: with the
+  // mismatch and the isolated port's share, the total loss (negative dB).
+  float total_loss_db;
+  // 10 log10 of the power leaving all four ports: the ohmic (I*I*R) loss,
+  // 0 for a lossless coupler (negative dB).
+  float ohmic_loss_db;
+};
+
+// The response at frequency f_mhz.
+FourPortResponse four_port_response(const CoupledSection& section, float f_mhz,
+                                    Terminations terminations);
 
 }  // namespace ketrovane

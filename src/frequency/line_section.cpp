@@ -1,21 +1,26 @@
-// Line-section and complex helpers of the frequency analysis.  Every step is
-// single precision and keeps the order of operations written below: the
-// reports print the last digit of these results.
+// Line-section helpers of the frequency analysis.  Each complex result is
+// formed part by part in the order written: std::complex's own operators
+// would round differently.
+#include "frequency/line_section.hpp"
+
 #include <cmath>
 
-#include "frequency/four_port.hpp"
+#include "common/constants.hpp"
 
 namespace ketrovane {
 
 namespace {
 
-constexpr float kPi = 3.1415927F;
 constexpr float kHalfPi = kPi / 2.0F;  // exact: halving a float
+
+// p times the conjugate of q.
+Complex times_conjugate(Complex p, Complex q) {
+  return {p.real() * q.real() + p.imag() * q.imag(), q.real() * p.imag() - p.real() * q.imag()};
+}
 
 }  // namespace
 
-// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the interface is fixed
-LineMatrix xline(float z, float theta, float sigma) {
+ChainMatrix lossy_line(float z, float theta, float sigma) {
   const float sint = std::sin(theta);
   const float cost = std::cos(theta);
   // cosh and sinh of the attenuation from one pair of exponentials.
@@ -29,37 +34,31 @@ LineMatrix xline(float z, float theta, float sigma) {
   const Complex a{coshs * cost, sinhs * sint};
   const Complex b{z * sinhs * cost, z * coshs * sint};
   const Complex c{sinhs * cost * invz, coshs * sint * invz};
-  return LineMatrix{a, b, c, a};
+  return ChainMatrix{a, b, c, a};
 }
 
-Complex nmult(int ltype, Complex x1, Complex x2) {
-  if (ltype == 2) {
-    return Complex{x1.re * x2.re + x1.im * x2.im, x2.re * x1.im - x1.re * x2.im};
-  }
-  return Complex{x1.re * x2.re - x1.im * x2.im, x2.re * x1.im + x1.re * x2.im};
-}
-
-TauGamma taugam(const LineMatrix& abcd, float zl, float zs) {
-  const LineMatrix& m = abcd;
+TransmissionReflection between_terminations(const ChainMatrix& m, float load, float source) {
+  const float zl = load;
+  const float zs = source;
   // zl and zs are real, so each sum is formed part by part.
-  const Complex top{m.a.re + m.b.re / zl - m.c.re * zs - m.d.re * zs / zl,
-                    m.a.im + m.b.im / zl - m.c.im * zs - m.d.im * zs / zl};
-  const Complex bottom{m.a.re + m.b.re / zl + m.c.re * zs + m.d.re * zs / zl,
-                       m.a.im + m.b.im / zl + m.c.im * zs + m.d.im * zs / zl};
-  const float temp = 1.0F / (bottom.re * bottom.re + bottom.im * bottom.im);
+  const Complex top{m.a.real() + m.b.real() / zl - m.c.real() * zs - m.d.real() * zs / zl,
+                    m.a.imag() + m.b.imag() / zl - m.c.imag() * zs - m.d.imag() * zs / zl};
+  const Complex bottom{m.a.real() + m.b.real() / zl + m.c.real() * zs + m.d.real() * zs / zl,
+                       m.a.imag() + m.b.imag() / zl + m.c.imag() * zs + m.d.imag() * zs / zl};
+  const float temp = 1.0F / (bottom.real() * bottom.real() + bottom.imag() * bottom.imag());
 
-  // gamma = top/bottom, as top times the conjugate of bottom over |bottom|^2.
-  const Complex num = nmult(2, top, bottom);
-  const Complex gamma{num.re * temp, num.im * temp};
+  // reflection = top/bottom, as top times the conjugate of bottom over |bottom|^2.
+  const Complex num = times_conjugate(top, bottom);
+  const Complex reflection{num.real() * temp, num.imag() * temp};
 
-  // tau = 2*sqrt(zs/zl)/bottom: the power-wave transmission between unequal
-  // terminations.
+  // transmission = 2 sqrt(zs/zl)/bottom: the power-wave transmission between
+  // unequal terminations.
   const float scale = 2.0F * std::sqrt(zs / zl);
-  const Complex tau{scale * bottom.re * temp, -(scale * bottom.im * temp)};
-  return TauGamma{tau, gamma};
+  const Complex transmission{scale * bottom.real() * temp, -(scale * bottom.imag() * temp)};
+  return {transmission, reflection};
 }
 
-float atn2(float x, float y) {
+float phase_angle(float x, float y) {
   if (std::isnan(x) || std::isnan(y)) return x + y;  // NaN: no quadrant to choose
   if (x == 0.0F) {
     if (y > 0.0F) return kHalfPi;

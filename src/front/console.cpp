@@ -1,7 +1,6 @@
 #include "front/console.hpp"
 
-#include <climits>
-#include <cmath>
+#include "common/saturating.hpp"
 
 namespace ketrovane {
 
@@ -32,25 +31,6 @@ float Console::ask(const text::Layout& question, std::initializer_list<text::Val
 
 std::string Console::ask_name(const text::Layout& question) {
   return text::read_name_field(reply_line(question, {}));
-}
-
-namespace {
-
-int saturated(double x) {
-  if (std::isnan(x)) return 0;
-  if (x >= static_cast<double>(INT_MAX)) return INT_MAX;
-  if (x <= static_cast<double>(INT_MIN)) return INT_MIN;
-  return static_cast<int>(x);
-}
-
-}  // namespace
-
-int nearest_int(float x) {
-  return saturated(std::round(static_cast<double>(x)));
-}
-
-int truncated_int(float x) {
-  return saturated(std::trunc(static_cast<double>(x)));
 }
 
 int menu_choice(float reply, int first, int last, int default_item) {

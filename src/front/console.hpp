@@ -35,13 +35,6 @@ class Console {
   text::Channel& out_;
 };
 
-// Nearest integer, halves away from zero; saturates at the int range.
-int nearest_int(float x);
-
-// Integer part, truncated toward zero; saturates at the int range and gives
-// 0 for NaN.
-int truncated_int(float x);
-
 // A menu takes the nearest integer of the reply when it lies in
 // [first, last], and its default otherwise.
 int menu_choice(float reply, int first, int last, int default_item);

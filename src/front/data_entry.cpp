@@ -5,8 +5,13 @@
 #include <cmath>
 #include <span>
 
+#include "common/constants.hpp"
+#include "common/saturating.hpp"
+#include "design/checks.hpp"
+#include "design/quarter_wave.hpp"
+#include "design/ranges.hpp"
 #include "front/dialogue.hpp"
-#include "model/stripline_model.hpp"
+#include "model/coupling.hpp"
 
 namespace ketrovane {
 
@@ -14,8 +19,6 @@ namespace {
 
 using text::Ending;
 using text::Layout;
-
-constexpr float kSpeedOfLight = 11802.8545F;  // inch times MHz
 
 enum class Prompt : std::uint8_t {
   header,
@@ -105,25 +108,21 @@ constexpr std::array kSynthesisOverCoupling = {P::header, P::b,       P::t,     
 constexpr std::array kSynthesisOverImpedance = {P::header, P::b,      P::t,      P::er,
                                                 P::zo,     P::zoemax, P::zoemin, P::zoestep};
 
-std::span<const Prompt> sequence_of(const DesignParameters& p) {
-  if (p.ifunc == kSynthesis) {
-    if (p.iops == 2) return kSynthesisOverImpedance;
+std::span<const Prompt> sequence_of(const Selections& sel) {
+  if (sel.function == ProgramFunction::synthesis) {
+    if (sel.synthesis_range == SynthesisRange::even_mode_impedances) return kSynthesisOverImpedance;
     return kSynthesisOverCoupling;
   }
-  if (p.iop == kFrequencyAnalysis) {
-    if (p.iop2 == 2) return kFrequencyFromDimensions;
+  if (sel.analysis == AnalysisOption::frequency) {
+    if (sel.frequency_basis == FrequencyBasis::dimensions) return kFrequencyFromDimensions;
     return kFrequencyFromImpedances;
   }
-  if (p.iop == kSensitivityAnalysis) {
-    if (p.iop3b == 2) return kSensitivityOverSpacings;
+  if (sel.analysis == AnalysisOption::sensitivity) {
+    if (sel.sensitivity_range == RangeKind::spacings) return kSensitivityOverSpacings;
     return kSensitivityOverWidths;
   }
-  if (p.iop1 == 2) return kImpedanceOverSpacings;
+  if (sel.impedance_range == RangeKind::spacings) return kImpedanceOverSpacings;
   return kImpedanceOverWidths;
-}
-
-bool positive(float v) {
-  return v > 0;
 }
 
 // Resume codes after a return to the B prompt.
@@ -133,8 +132,8 @@ constexpr int kResumeAtMaxSpacing = 3;
 
 class DataEntry {
  public:
-  DataEntry(DesignParameters& p, Console& console)
-      : p_(p), d_(p.def), console_(console), sequence_(sequence_of(p)) {}
+  DataEntry(DesignRecord& r, Console& console)
+      : r_(r), d_(r.def), console_(console), sequence_(sequence_of(r.selections)) {}
 
   void run() {
     while (next_ < sequence_.size()) ask(sequence_[next_++]);
@@ -176,7 +175,7 @@ class DataEntry {
                                     sequence_.begin());
   }
 
-  DesignParameters& p_;
+  DesignRecord& r_;
   const Defaults& d_;
   Console& console_;
   std::span<const Prompt> sequence_;
@@ -246,7 +245,7 @@ void DataEntry::ask(Prompt prompt) {
 
 void DataEntry::ask_b() {
   static const Layout kB("(11X,'-Ground Plane Spacing: B,  Inches = ')", Ending::question);
-  value(kB, p_.b, d_.bdef, positive);
+  value(kB, r_.b, d_.b, is_positive);
   if (ierror_ == kResumeAtThickness) next_ = index_of(P::t);
   if (ierror_ == kResumeAtSpacing) next_ = std::min(index_of(P::s), index_of(P::smin));
   if (ierror_ == kResumeAtMaxSpacing) next_ = index_of(P::smax);
@@ -264,39 +263,39 @@ void DataEntry::ask_dimension(Prompt prompt) {
   static const Layout kT("(11X,'-Thickness of Strips:  T,  Inches = ')", Ending::question);
   switch (prompt) {
     case P::w:
-      value(kW, p_.w, d_.wdef, positive);
+      value(kW, r_.w, d_.w, is_positive);
       return;
     case P::wmin:
-      value(kWmin, p_.wmin, d_.wmindef, positive);
+      value(kWmin, r_.widths.min, d_.w_min, is_positive);
       return;
     case P::wmax:
-      value(kWmax, p_.wmax, d_.wmaxdef, positive);
-      if (p_.wmin > p_.wmax) p_.wmax = p_.wmin;
+      value(kWmax, r_.widths.max, d_.w_max, is_positive);
+      if (r_.widths.min > r_.widths.max) r_.widths.max = r_.widths.min;
       return;
     case P::wstep:
-      value(kWstep, p_.wstep, d_.wstepdef, positive);
-      p_.istep = step_count(p_.wmin, p_.wmax, p_.wstep);
-      p_.iop1 = 1;
+      value(kWstep, r_.widths.step, d_.w_step, is_positive);
+      r_.selections.step_count = step_count(r_.widths, Quotient::single_precision);
+      r_.selections.impedance_range = RangeKind::widths;
       return;
     case P::s:
-      check_spacing(value(kS, p_.s, d_.sdef, positive), kResumeAtSpacing);
+      check_spacing(value(kS, r_.s, d_.s, is_positive), kResumeAtSpacing);
       return;
     case P::smin:
-      value(kSmin, p_.smin, d_.smindef, positive);
-      if (p_.t != 0) check_spacing(p_.smin, kResumeAtSpacing);
+      value(kSmin, r_.spacings.min, d_.s_min, is_positive);
+      if (r_.t != 0) check_spacing(r_.spacings.min, kResumeAtSpacing);
       return;
     case P::smax:
-      value(kSmax, p_.smax, d_.smaxdef, positive);
-      if (p_.smin > p_.smax) p_.smax = p_.smin;
-      if (p_.t != 0) check_spacing(p_.smax, kResumeAtMaxSpacing);
+      value(kSmax, r_.spacings.max, d_.s_max, is_positive);
+      if (r_.spacings.min > r_.spacings.max) r_.spacings.max = r_.spacings.min;
+      if (r_.t != 0) check_spacing(r_.spacings.max, kResumeAtMaxSpacing);
       return;
     case P::sstep:
-      value(kSstep, p_.sstep, d_.sstepdef, positive);
-      p_.istep = step_count(p_.smin, p_.smax, p_.sstep);
-      p_.iop1 = 2;
+      value(kSstep, r_.spacings.step, d_.s_step, is_positive);
+      r_.selections.step_count = step_count(r_.spacings, Quotient::single_precision);
+      r_.selections.impedance_range = RangeKind::spacings;
       return;
     default:
-      value(kT, p_.t, d_.tdef, positive);
+      value(kT, r_.t, d_.t, is_positive);
       check_thickness();
       return;
   }
@@ -307,7 +306,7 @@ void DataEntry::check_spacing(float spacing, int resume_code) {
       "(/,6X,'ERROR DETECTED: Coupling is very weak for S > ', '1.5*B. Analysis')");
   static const Layout kQuestion("(17X,'algorithms may fail. Enter 1 to re-enter B and S : ')",
                                 Ending::question);
-  if (!(spacing / p_.b > 1.5F)) return;
+  if (!coupling_very_weak(spacing, r_.b)) return;
   console_.show(kWarning);
   if (nearest_int(console_.ask(kQuestion)) == 1) back_to_b(resume_code);
 }
@@ -316,7 +315,7 @@ void DataEntry::check_thickness() {
   static const Layout kMessage(
       "(/,6X,'ERROR DETECTED: T must be less than 0.8*B. Please' ,/,26X,'enter new values for B "
       "and T.')");
-  if (!(p_.t > 0.8F * p_.b)) return;
+  if (!thicker_than_allowed(r_.t, r_.b)) return;
   console_.show(kMessage);
   back_to_b(kResumeAtThickness);
 }
@@ -332,10 +331,10 @@ void DataEntry::ask_material(Prompt prompt) {
       ask_roughness();
       return;
     case P::er:
-      value(kEr, p_.er, d_.erdef, [](float v) { return v >= 1; });
+      value(kEr, r_.er, d_.er, is_permittivity);
       return;
     default:
-      value(kDltan, p_.tlos, d_.tlosdef, positive);
+      value(kDltan, r_.loss_tangent, d_.loss_tangent, is_positive);
       return;
   }
 }
@@ -350,8 +349,8 @@ void DataEntry::ask_resistivity() {
   static constexpr std::array<float, 6> kRo = {1.6F, 1.7F, 2.5F, 4.0F, 7.0F, 0.0F};
   console_.show(kMenu);
   const int choice = menu_choice(console_.ask(kQuestion), 1, 6, 2);
-  p_.res1 = kRo.at(static_cast<std::size_t>(choice - 1));
-  p_.res = p_.res1 * 3.9370079e-7F;
+  r_.resistivity_uohm_cm = kRo.at(static_cast<std::size_t>(choice - 1));
+  r_.resistivity_ohm_inch = r_.resistivity_uohm_cm * kOhmInchPerMicroOhmCm;
 }
 
 void DataEntry::ask_roughness() {
@@ -363,8 +362,8 @@ void DataEntry::ask_roughness() {
   static constexpr std::array<float, 5> kRough = {20.0F, 10.0F, 5.0F, 1.0F, 0.0F};
   console_.show(kMenu);
   const int choice = menu_choice(console_.ask(kQuestion), 1, 5, 3);
-  p_.sr1 = kRough.at(static_cast<std::size_t>(choice - 1));
-  p_.sr = p_.sr1 * 1.0e-6F;
+  r_.roughness_uin = kRough.at(static_cast<std::size_t>(choice - 1));
+  r_.roughness_inch = r_.roughness_uin * kInchPerMicroInch;
 }
 
 void DataEntry::ask_frequency(Prompt prompt) {
@@ -381,37 +380,38 @@ void DataEntry::ask_frequency(Prompt prompt) {
   static const Layout kRl("(11X,'-Load   Termination: Rl,  Ohms = ')", Ending::question);
   switch (prompt) {
     case P::fo_impedance:
-      value(kFoImpedance, p_.fo, d_.fodef, positive);
+      value(kFoImpedance, r_.fo, d_.fo, is_positive);
       return;
     case P::length_mode:
-      ask_length_mode(p_, console_);
+      ask_length_mode(r_, console_);
       return;
     case P::l:
-      if (p_.il != 1) return;
-      value(kL, p_.l, d_.ldef, positive);
+      if (r_.selections.length_mode != LengthMode::entered) return;
+      value(kL, r_.length, d_.length, is_positive);
       show_frequency_from_length();
       return;
     case P::fstart:
-      value(kFstart, p_.fmin, d_.fmindef, positive);
+      value(kFstart, r_.f_start, d_.f_min, is_positive);
       return;
     case P::fstop:
-      value(kFstop, fmax_, d_.fmaxdef, positive);
-      if (p_.fmin > fmax_) fmax_ = p_.fmin;
+      value(kFstop, fmax_, d_.f_max, is_positive);
+      if (r_.f_start > fmax_) fmax_ = r_.f_start;
       return;
     case P::fstep:
-      value(kFstep, p_.fstep, d_.fstepdef, positive);
-      p_.istep = step_count(p_.fmin, fmax_, p_.fstep);
+      value(kFstep, r_.f_step, d_.f_step, is_positive);
+      r_.selections.step_count =
+          step_count({r_.f_start, fmax_, r_.f_step}, Quotient::single_precision);
       return;
     case P::fo_frequency:
-      if (p_.il != 2) return;
-      value(kFoFrequency, p_.fo, d_.fodef, positive);
+      if (r_.selections.length_mode != LengthMode::computed) return;
+      value(kFoFrequency, r_.fo, d_.fo, is_positive);
       show_length_from_frequency();
       return;
     case P::rs:
-      value(kRs, p_.rs, d_.rsdef, positive);
+      value(kRs, r_.source, d_.source, is_positive);
       return;
     case P::rl:
-      value(kRl, p_.rl, d_.rldef, positive);
+      value(kRl, r_.load, d_.load, is_positive);
       return;
     default:
       ask_print_format();
@@ -421,14 +421,14 @@ void DataEntry::ask_frequency(Prompt prompt) {
 
 void DataEntry::show_frequency_from_length() {
   static const Layout kFo("(11X,'-Design Center Frequency: Fo, MHz =',F9.3)");
-  p_.fo = kSpeedOfLight / (4.0F * p_.l * std::sqrt(p_.er));
-  console_.show(kFo, {p_.fo});
+  r_.fo = quarter_wave_frequency(r_.length, r_.er);
+  console_.show(kFo, {r_.fo});
 }
 
 void DataEntry::show_length_from_frequency() {
   static const Layout kL("(11X,'-Computed Length of Coupler: L, inches = ',F7.4)");
-  p_.l = kSpeedOfLight / (4.0F * p_.fo * std::sqrt(p_.er));
-  console_.show(kL, {p_.l});
+  r_.length = quarter_wave_length(r_.fo, r_.er);
+  console_.show(kL, {r_.length});
 }
 
 void DataEntry::ask_print_format() {
@@ -436,9 +436,10 @@ void DataEntry::ask_print_format() {
       "(/,6X,'Select output data print FORMAT:',/,10X, '*1: Magnitude (dB) and Phase (Degrees) "
       "at each port (Default).', /,10X, ' 2: VSWR, Losses (dB) and Phase Quadrature.')");
   static const Layout kQuestion("(6X,'Print FORMAT selected = ')", Ending::question);
-  p_.iprint = 1;
+  r_.selections.print_format = PrintFormat::magnitude_and_phase;
   console_.show(kMenu);
-  p_.iprint = menu_choice(console_.ask(kQuestion), 1, 2, 1);
+  r_.selections.print_format =
+      static_cast<PrintFormat>(menu_choice(console_.ask(kQuestion), 1, 2, 1));
 }
 
 void DataEntry::ask_synthesis_range(Prompt prompt) {
@@ -452,7 +453,7 @@ void DataEntry::ask_synthesis_range(Prompt prompt) {
                                Ending::question);
   switch (prompt) {
     case P::zo:
-      value(kZo, p_.zo, d_.zodef, positive);
+      value(kZo, r_.zo, d_.zo, is_positive);
       return;
     case P::co:
       ask_coupling();
@@ -464,20 +465,20 @@ void DataEntry::ask_synthesis_range(Prompt prompt) {
       ask_coupling_level(false);
       return;
     case P::cstep: {
-      p_.cstep = d_.cstepdef;
+      r_.levels.step_db = d_.level_step_db;
       const float reply = console_.ask(kCstep);
-      if (reply != 0) p_.cstep = std::fabs(reply);
+      if (reply != 0) r_.levels.step_db = std::fabs(reply);
       return;
     }
     case P::zoemax:
-      p_.zoemax = d_.zoemaxdef;
-      if (const float reply = console_.ask(kZoemax); reply > p_.zo) p_.zoemax = reply;
+      r_.zoe_range.max = d_.zoe_max;
+      if (const float reply = console_.ask(kZoemax); reply > r_.zo) r_.zoe_range.max = reply;
       return;
     case P::zoemin:
       ask_zoemin();
       return;
     default:
-      value(kZoestep, p_.zoestep, d_.zoestepdef, positive);
+      value(kZoestep, r_.zoe_range.step, d_.zoe_step, is_positive);
       return;
   }
 }
@@ -486,14 +487,14 @@ void DataEntry::ask_coupling() {
   static const Layout kCo("(11X,'-Midband Coupling Factor:Co,   dB = ')", Ending::question);
   static const Layout kZoo("(11X,'-Odd  Mode Impedance:  Zoo,  Ohms =',F7.3)");
   static const Layout kZoe("(11X,'-Even Mode Impedance:  Zoe,  Ohms =',F7.3)");
-  p_.ko = d_.kodef;
+  r_.coupling_db = d_.coupling_db;
   const float reply = console_.ask(kCo);
-  if (reply != 0) p_.ko = -std::fabs(reply);
-  const ModesFromCoupler modes = sl1zo(CouplerSpec{p_.zo, p_.ko});
-  p_.zoe = modes.zoe;
-  p_.zoo = modes.zoo;
-  console_.show(kZoo, {p_.zoo});
-  console_.show(kZoe, {p_.zoe});
+  if (reply != 0) r_.coupling_db = -std::fabs(reply);
+  const ModesOfCoupler modes = modes_from_coupler({r_.zo, r_.coupling_db});
+  r_.zoe = modes.zoe;
+  r_.zoo = modes.zoo;
+  console_.show(kZoo, {r_.zoo});
+  console_.show(kZoe, {r_.zoe});
 }
 
 void DataEntry::ask_coupling_level(bool strongest) {
@@ -506,12 +507,12 @@ void DataEntry::ask_coupling_level(bool strongest) {
       "(/,6X,'ERROR DETECTED: Synthesis may not converge for ', 'Co < -20.0 dB.')");
   static const Layout kQuestion("(22X,'or Co > -6.0 dB. Enter 1 to re-enter Co : ')",
                                 Ending::question);
-  float& level = strongest ? p_.cstrong : p_.cweak;
+  float& level = strongest ? r_.levels.strongest_db : r_.levels.weakest_db;
   for (;;) {
-    level = strongest ? d_.cstrongdef : d_.cweakdef;
+    level = strongest ? d_.strongest_db : d_.weakest_db;
     const float reply = console_.ask(strongest ? kCstrong : kCweak);
     if (reply != 0) level = std::fabs(reply);
-    if (level >= 6.0F && level <= 20.0F) return;
+    if (coupling_level_in_synthesis_range(level)) return;
     console_.show(kWarning);
     const float again = console_.ask(kQuestion);
     // After Cstrong the reply is rounded, after Cweak truncated.
@@ -525,24 +526,19 @@ void DataEntry::ask_zoemin() {
   static const Layout kMessage(
       "(/,6X,'ERROR DETECTED: Even Mode Impedance: Zoe must be', ' greater then Impedance of "
       "Coupler: Zo.',/,22X, 'Even Mode Impedance: Zoe re-set to',F6.2,' Ohms.')");
-  value(kZoemin, p_.zoemin, d_.zoemindef, positive);
-  if (!(p_.zoemin > p_.zo)) {
-    console_.show(kMessage, {d_.zoemindef});
-    p_.zoemin = d_.zoemindef;
+  value(kZoemin, r_.zoe_range.min, d_.zoe_min, is_positive);
+  if (!(r_.zoe_range.min > r_.zo)) {
+    console_.show(kMessage, {d_.zoe_min});
+    r_.zoe_range.min = d_.zoe_min;
   }
-  if (p_.zoemin >= p_.zoemax) std::swap(p_.zoemin, p_.zoemax);
+  if (r_.zoe_range.min >= r_.zoe_range.max) std::swap(r_.zoe_range.min, r_.zoe_range.max);
 }
 
 }  // namespace
 
-int step_count(float min, float max, float step) {
-  const float quotient = (max - min) / step + 0.0001F;
-  return truncated_int(quotient);
-}
-
-void enter_design_data(DesignParameters& p, Console& console, Environment& env) {
-  DataEntry(p, console).run();
-  select_storage(p, console, env);
+void enter_design_data(DesignRecord& r, Console& console, Environment& env) {
+  DataEntry(r, console).run();
+  select_storage(r, console, env);
 }
 
 }  // namespace ketrovane

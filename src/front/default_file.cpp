@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 
+#include "design/checks.hpp"
 #include "text/layout.hpp"
 
 namespace ketrovane {
@@ -24,7 +25,7 @@ bool never(float /*v*/, const Defaults& /*d*/) {
   return false;
 }
 bool not_positive(float v, const Defaults& /*d*/) {
-  return v <= 0;
+  return !is_positive(v);
 }
 bool negative(float v, const Defaults& /*d*/) {
   return v < 0;
@@ -32,42 +33,41 @@ bool negative(float v, const Defaults& /*d*/) {
 
 // Lines 2 to 32, in file order.
 constexpr std::array<Entry, 31> kEntries = {{
-    {"B.", &Defaults::bdef, not_positive},
-    {"ER.", &Defaults::erdef, [](float v, const Defaults&) { return v < 1; }},
-    {"DLTAN.", &Defaults::tlosdef, negative},
-    {"FMAXDEF.", &Defaults::fmaxdef, negative},
-    {"FMINDEF.", &Defaults::fmindef,
-     [](float v, const Defaults& d) { return v < 0 || v > d.fmaxdef; }},
-    {"FSTEPDEF.", &Defaults::fstepdef, not_positive},
-    {"FoDEF.", &Defaults::fodef, not_positive},
-    {"Coupling:KO.", &Defaults::kodef, [](float v, const Defaults&) { return v < 1; }},
-    {"Cstrong.", &Defaults::cstrongdef, never},
-    {"Cweak.", &Defaults::cweakdef, never},
-    {"Cstep.", &Defaults::cstepdef, never},
-    {"Length:L.", &Defaults::ldef, not_positive},
-    {"Resistivity:RES.", &Defaults::res1def, negative},
-    {"Surface Roughness:SR", &Defaults::sr1def, negative},
-    {"Load Impedance:RL.", &Defaults::rldef, not_positive},
-    {"Source Impedance:RS.", &Defaults::rsdef, not_positive},
-    {"Strip Spacing:S.", &Defaults::sdef, not_positive},
-    {"MAX Spacing:SMAX.", &Defaults::smaxdef, not_positive},
-    {"MIN Spacing:SMIN.", &Defaults::smindef,
-     [](float v, const Defaults& d) { return v <= 0 || v > d.smaxdef; }},
-    {"Spacing Step: SSTEP.", &Defaults::sstepdef, not_positive},
-    {"Strip Thickness:T.", &Defaults::tdef,
-     [](float v, const Defaults& d) { return v < 0 || v > 0.8F * d.bdef; }},
-    {"Strip Width:W.", &Defaults::wdef, not_positive},
-    {"MAX Strip Width:WMAX", &Defaults::wmaxdef, not_positive},
-    {"MIN Strip Width:WMIN", &Defaults::wmindef,
-     [](float v, const Defaults& d) { return v <= 0 || v > d.wmaxdef; }},
-    {"Width Step:WSTEP.", &Defaults::wstepdef, not_positive},
-    {"Coupler Impedance:Zo", &Defaults::zodef, not_positive},
-    {"Even-Mode:ZOE.", &Defaults::zoedef, not_positive},
-    {"ZOEmax.", &Defaults::zoemaxdef, never},
-    {"ZOEmin.", &Defaults::zoemindef, never},
-    {"ZOEstep.", &Defaults::zoestepdef, never},
-    {"Odd-Mode:ZOO.", &Defaults::zoodef,
-     [](float v, const Defaults& d) { return v <= 0 || v >= d.zoedef; }},
+    {"B.", &Defaults::b, not_positive},
+    {"ER.", &Defaults::er, [](float v, const Defaults&) { return !is_permittivity(v); }},
+    {"DLTAN.", &Defaults::loss_tangent, negative},
+    {"FMAXDEF.", &Defaults::f_max, negative},
+    {"FMINDEF.", &Defaults::f_min, [](float v, const Defaults& d) { return v < 0 || v > d.f_max; }},
+    {"FSTEPDEF.", &Defaults::f_step, not_positive},
+    {"FoDEF.", &Defaults::fo, not_positive},
+    {"Coupling:KO.", &Defaults::coupling_db, [](float v, const Defaults&) { return v < 1; }},
+    {"Cstrong.", &Defaults::strongest_db, never},
+    {"Cweak.", &Defaults::weakest_db, never},
+    {"Cstep.", &Defaults::level_step_db, never},
+    {"Length:L.", &Defaults::length, not_positive},
+    {"Resistivity:RES.", &Defaults::resistivity, negative},
+    {"Surface Roughness:SR", &Defaults::roughness, negative},
+    {"Load Impedance:RL.", &Defaults::load, not_positive},
+    {"Source Impedance:RS.", &Defaults::source, not_positive},
+    {"Strip Spacing:S.", &Defaults::s, not_positive},
+    {"MAX Spacing:SMAX.", &Defaults::s_max, not_positive},
+    {"MIN Spacing:SMIN.", &Defaults::s_min,
+     [](float v, const Defaults& d) { return v <= 0 || v > d.s_max; }},
+    {"Spacing Step: SSTEP.", &Defaults::s_step, not_positive},
+    {"Strip Thickness:T.", &Defaults::t,
+     [](float v, const Defaults& d) { return v < 0 || thicker_than_allowed(v, d.b); }},
+    {"Strip Width:W.", &Defaults::w, not_positive},
+    {"MAX Strip Width:WMAX", &Defaults::w_max, not_positive},
+    {"MIN Strip Width:WMIN", &Defaults::w_min,
+     [](float v, const Defaults& d) { return v <= 0 || v > d.w_max; }},
+    {"Width Step:WSTEP.", &Defaults::w_step, not_positive},
+    {"Coupler Impedance:Zo", &Defaults::zo, not_positive},
+    {"Even-Mode:ZOE.", &Defaults::zoe, not_positive},
+    {"ZOEmax.", &Defaults::zoe_max, never},
+    {"ZOEmin.", &Defaults::zoe_min, never},
+    {"ZOEstep.", &Defaults::zoe_step, never},
+    {"Odd-Mode:ZOO.", &Defaults::zoo,
+     [](float v, const Defaults& d) { return v <= 0 || v >= d.zoe; }},
 }};
 
 constexpr std::string_view kTitleLabel = "1st line.";
@@ -96,17 +96,16 @@ void report_rejected(text::Channel& console, std::string_view label) {
 // The value as stored: the coupling is held negative, the coupling range as
 // magnitudes.
 float stored_value(float Defaults::*field, float v) {
-  if (field == &Defaults::kodef) return -std::fabs(v);
-  if (field == &Defaults::cstrongdef || field == &Defaults::cweakdef ||
-      field == &Defaults::cstepdef) {
+  if (field == &Defaults::coupling_db) return -std::fabs(v);
+  if (field == &Defaults::strongest_db || field == &Defaults::weakest_db ||
+      field == &Defaults::level_step_db) {
     return std::fabs(v);
   }
   return v;
 }
 
 // Reads one numeric entry; false when it is missing or rejected.
-bool read_entry(text::LineReader& file, const Entry& e, DesignParameters& p,
-                text::Channel& console) {
+bool read_entry(text::LineReader& file, const Entry& e, DesignRecord& r, text::Channel& console) {
   const std::optional<std::string> line = file.read_line();
   if (!line) {
     report_missing(console, e.label);
@@ -118,31 +117,31 @@ bool read_entry(text::LineReader& file, const Entry& e, DesignParameters& p,
     return false;
   }
   float value = f.value;
-  if (e.field == &Defaults::kodef) value = std::fabs(value);  // tested as a magnitude
-  if (e.field == &Defaults::wdef) p.w = value;                // copied before the test
-  if (e.rejected(value, p.def)) {
+  if (e.field == &Defaults::coupling_db) value = std::fabs(value);  // tested as a magnitude
+  if (e.field == &Defaults::w) r.w = value;                         // copied before the test
+  if (e.rejected(value, r.def)) {
     report_rejected(console, e.label);
     return false;
   }
-  p.def.*e.field = stored_value(e.field, value);
+  r.def.*e.field = stored_value(e.field, value);
   return true;
 }
 
 // The working copies and the orderings made as the entries are read.
-void after_entry(float Defaults::*field, DesignParameters& p) {
-  Defaults& d = p.def;
-  if (field == &Defaults::fmindef) p.fmin = d.fmindef;
-  if (field == &Defaults::fstepdef) p.fstep = d.fstepdef;
-  if (field == &Defaults::fodef) p.fo = d.fodef;
-  if (field == &Defaults::cweakdef && d.cstrongdef >= d.cweakdef) {
-    std::swap(d.cstrongdef, d.cweakdef);
+void after_entry(float Defaults::*field, DesignRecord& r) {
+  Defaults& d = r.def;
+  if (field == &Defaults::f_min) r.f_start = d.f_min;
+  if (field == &Defaults::f_step) r.f_step = d.f_step;
+  if (field == &Defaults::fo) r.fo = d.fo;
+  if (field == &Defaults::weakest_db && d.strongest_db >= d.weakest_db) {
+    std::swap(d.strongest_db, d.weakest_db);
   }
-  if (field == &Defaults::zoemindef && d.zoemindef >= d.zoemaxdef) {
-    std::swap(d.zoemindef, d.zoemaxdef);
+  if (field == &Defaults::zoe_min && d.zoe_min >= d.zoe_max) {
+    std::swap(d.zoe_min, d.zoe_max);
   }
 }
 
-bool read_file_name(text::LineReader& file, DesignParameters& p, text::Channel& console) {
+bool read_file_name(text::LineReader& file, DesignRecord& r, text::Channel& console) {
   const std::optional<std::string> line = file.read_line();
   if (!line) {
     report_missing(console, kNameLabel);
@@ -153,7 +152,7 @@ bool read_file_name(text::LineReader& file, DesignParameters& p, text::Channel& 
     report_rejected(console, kNameLabel);
     return false;
   }
-  p.fn = std::move(name);
+  r.storage_name = std::move(name);
   return true;
 }
 
@@ -164,16 +163,16 @@ bool is_reserved_name(std::string_view name) {
   return n == "Ketrovane.DEF" || n == "Ketrovane.EXE";
 }
 
-bool read_default_values(text::LineReader& file, DesignParameters& p, text::Channel& console) {
+bool read_default_values(text::LineReader& file, DesignRecord& r, text::Channel& console) {
   if (!file.read_line()) {
     report_missing(console, kTitleLabel);
     return false;
   }
   for (const Entry& e : kEntries) {
-    if (!read_entry(file, e, p, console)) return false;
-    after_entry(e.field, p);
+    if (!read_entry(file, e, r, console)) return false;
+    after_entry(e.field, r);
   }
-  return read_file_name(file, p, console);
+  return read_file_name(file, r, console);
 }
 
 }  // namespace ketrovane

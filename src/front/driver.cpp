@@ -1,5 +1,6 @@
 #include "front/driver.hpp"
 
+#include "common/saturating.hpp"
 #include "front/console.hpp"
 #include "front/dialogue.hpp"
 #include "front/storage_channel.hpp"
@@ -21,62 +22,68 @@ void write_report_banner(text::Channel& channel, const DateTime& d) {
       "':',I2,'Hours',/,12X,"
       "'  RF/Microwave Computer-Aided Engineering Design Data For',/,12X, 'Single-Section, "
       "Edge-Coupled Stripline Directional Couplers:',/)");
-  channel.print(kBanner, {d.imon, d.iday, d.iyr, d.ihr, d.imin, d.isec});
+  channel.print(kBanner, {d.month, d.day, d.year, d.hour, d.minute, d.second});
 }
 
-void dispatch(Report& report) {
-  const DesignParameters& p = report.parameters();
-  if (p.ifunc == kSynthesis) {
-    synthesis_run(report);
-  } else if (p.iop == kFrequencyAnalysis) {
-    frequency_run(report);
-  } else if (p.iop == kSensitivityAnalysis) {
-    sensitivity_run(report);
-  } else {
-    impedance_run(report);
+void dispatch(DesignRecord& r, Report& report) {
+  if (r.selections.function == ProgramFunction::synthesis) return synthesis_run(r, report);
+  switch (r.selections.analysis) {
+    case AnalysisOption::frequency:
+      return frequency_run(r, report);
+    case AnalysisOption::sensitivity:
+      return sensitivity_run(r, report);
+    case AnalysisOption::impedance:
+      return impedance_run(r, report);
   }
 }
 
 // One pass: the report banner, the run and its closing.
-void run_design(DesignParameters& p, text::Channel& console, StorageChannel& storage) {
+void run_design(DesignRecord& r, text::Channel& console, StorageChannel& storage) {
   static const Layout kStored("(6X,'Output Data stored in User filename: ',A20)");
-  write_report_banner(console, p.datetime);
+  write_report_banner(console, r.run_time);
   text::Channel* stored = nullptr;
-  if (p.istore == kStore) {
-    stored = &storage.open(p.fn);
-    write_report_banner(*stored, p.datetime);
+  if (r.selections.storage == Storage::store) {
+    stored = &storage.open(r.storage_name);
+    write_report_banner(*stored, r.run_time);
   }
-  Report report(p, console, stored,
+  // Diagnostic output goes to the storage channel in whatever state it is
+  // in: the file still open from an earlier pass, or one of its own.
+  Report report(console, stored, r.selections.storage == Storage::diagnostic,
                 [&storage]() -> text::Channel& { return storage.current_or(kDiagnosticFileName); });
-  dispatch(report);
+  dispatch(r, report);
   if (stored != nullptr) {
-    console.print(kStored, {p.fn});
-    stored->print(kStored, {p.fn});
+    console.print(kStored, {r.storage_name});
+    stored->print(kStored, {r.storage_name});
   }
   storage.flush();
 }
 
 // The next-operation menu: 1 new option, 2 new coupler, anything else exit.
-int ask_next_operation(Console& console) {
+Stage ask_next_operation(Console& console) {
   static const Layout kMenu(
       "(/,6X,'Stripline Coupler calculations', ' completed. Select next OPERATION:',/, 9X,' 1. "
       "Select a new OPTION for your Stripline Coupler.',/, 9X,' 2. Design a NEW Stripline "
       "Coupler.',/ 9X,'*3. EXIT to operating system (Default).')");
   static const Layout kQuestion("(6X,'OPERATION selected = ')", Ending::question);
   console.show(kMenu);
-  const int isel = nearest_int(console.ask(kQuestion));
-  return isel <= 0 ? kExit : isel;
+  switch (nearest_int(console.ask(kQuestion))) {
+    case number_of(Stage::new_option):
+      return Stage::new_option;
+    case number_of(Stage::new_coupler):
+      return Stage::new_coupler;
+    default:
+      return Stage::exit;
+  }
 }
 
-int operation_loop(DesignParameters& p, Console& console, StorageChannel& storage,
-                   Environment& env) {
-  p.isel = kFirstDesign;
+int operation_loop(DesignRecord& r, Console& console, StorageChannel& storage, Environment& env) {
+  r.selections.stage = Stage::first_design;
   for (;;) {
-    sl1input(p, console, env);
-    if (p.isel == kDefaultFileRejected) return kExitDefaultFileRejected;
-    run_design(p, console.out(), storage);
-    p.isel = ask_next_operation(console);
-    if (p.isel != kNewOption && p.isel != kNewCoupler) return kExitSuccess;
+    run_dialogue(r, console, env);
+    if (r.selections.stage == Stage::defaults_rejected) return kExitDefaultFileRejected;
+    run_design(r, console.out(), storage);
+    r.selections.stage = ask_next_operation(console);
+    if (r.selections.stage == Stage::exit) return kExitSuccess;
   }
 }
 
@@ -89,11 +96,11 @@ void finish_console(text::Channel& console) {
 }  // namespace
 
 int run_program(Environment& env) {
-  DesignParameters p;
+  DesignRecord record;
   Console console(env.console_in, env.console_out);
   StorageChannel storage(env.files);
   try {
-    const int status = operation_loop(p, console, storage, env);
+    const int status = operation_loop(record, console, storage, env);
     storage.close();
     finish_console(env.console_out);
     return status;

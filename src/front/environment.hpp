@@ -11,7 +11,7 @@
 #include <ostream>
 #include <string>
 
-#include "front/design_parameters.hpp"
+#include "reports/design_record.hpp"
 #include "text/channel.hpp"
 #include "text/reply_reader.hpp"
 

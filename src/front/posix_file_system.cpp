@@ -133,8 +133,12 @@ DateTime local_date_time() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   ::localtime_r(&now, &local);
-  return {local.tm_mon + 1, local.tm_mday, local.tm_year + 1900,
-          local.tm_hour,    local.tm_min,  local.tm_sec};
+  return {.month = local.tm_mon + 1,
+          .day = local.tm_mday,
+          .year = local.tm_year + 1900,
+          .hour = local.tm_hour,
+          .minute = local.tm_min,
+          .second = local.tm_sec};
 }
 
 }  // namespace ketrovane

@@ -1,4 +1,5 @@
 // The storage question of every dialogue.
+#include "common/saturating.hpp"
 #include "front/default_file.hpp"
 #include "front/dialogue.hpp"
 
@@ -24,7 +25,7 @@ bool names_default_file(const std::string& fn, FileSystem& files) {
 
 }  // namespace
 
-void select_storage(DesignParameters& p, Console& console, Environment& env) {
+void select_storage(DesignRecord& r, Console& console, Environment& env) {
   static const text::Layout kQuestion("(/,6X,'Is Output Data STORAGE desired? (1=YES)  = ')",
                                       text::Ending::question);
   static const text::Layout kHints(
@@ -33,16 +34,16 @@ void select_storage(DesignParameters& p, Console& console, Environment& env) {
       "word processor',/,10X, '-Enter: Filename.txt for storage as a text document')");
   static const text::Layout kName("(11X,'Enter your FILENAME for Output Data Storage: ')",
                                   text::Ending::question);
-  p.istore = 0;
+  r.selections.storage = Storage::none;
   const int choice = nearest_int(console.ask(kQuestion));
-  if (choice != kStore && choice != kDiagnosticMode) return;
+  if (choice != number_of(Storage::store) && choice != number_of(Storage::diagnostic)) return;
   console.show(kHints);
   const std::string fname = console.ask_name(kName);
-  if (!text::trim_trailing_blanks(fname).empty()) p.fn = fname;
-  if (is_reserved_name(p.fn) || names_default_file(p.fn, env.files)) {
-    p.fn = padded_name(kReplacementName);
+  if (!text::trim_trailing_blanks(fname).empty()) r.storage_name = fname;
+  if (is_reserved_name(r.storage_name) || names_default_file(r.storage_name, env.files)) {
+    r.storage_name = padded_name(kReplacementName);
   }
-  p.istore = choice;
+  r.selections.storage = static_cast<Storage>(choice);
 }
 
 }  // namespace ketrovane

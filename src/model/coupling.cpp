@@ -3,24 +3,24 @@
 // Zo^2 = Zoe Zoo and C = (Zoe - Zoo)/(Zoe + Zoo), Co = 20 log10 C.
 #include <cmath>
 
-#include "model/stripline_model.hpp"
+#include "model/coupling.hpp"
 
 namespace ketrovane {
 
-CouplerFromModes sl1zo(ModePair modes) {
+CouplerImpedance coupler_from_modes(ModePair modes) {
   const float zo = std::sqrt(modes.zoe * modes.zoo);
   const float r = modes.zoo / modes.zoe;
   const float cc = (1.0F - r) / (r + 1.0F);
   // A pair without positive coupling has no level in dB.
-  const float ko = cc > 0.0F ? 20.0F * std::log10(cc) : kNoCoupling;
-  return {cc, ko, zo};
+  const float coupling_db = cc > 0.0F ? 20.0F * std::log10(cc) : kNoCoupling;
+  return {zo, coupling_db, cc};
 }
 
-ModesFromCoupler sl1zo(CouplerSpec coupler) {
-  const float cc = std::pow(10.0F, coupler.ko / 20.0F);
-  const float zoe = coupler.zo * std::sqrt((1.0F + cc) / (1.0F - cc));
-  const float zoo = coupler.zo * coupler.zo / zoe;
-  return {cc, zoe, zoo};
+ModesOfCoupler modes_from_coupler(CouplerTarget target) {
+  const float cc = std::pow(10.0F, target.coupling_db / 20.0F);
+  const float zoe = target.zo * std::sqrt((1.0F + cc) / (1.0F - cc));
+  const float zoo = target.zo * target.zo / zoe;
+  return {zoe, zoo, cc};
 }
 
 }  // namespace ketrovane

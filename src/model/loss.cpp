@@ -10,17 +10,20 @@
 // differences over the impedance model, each dimension stepped up by 0.1 %.
 #include <cmath>
 
-#include "model/stripline_model.hpp"
+#include "common/constants.hpp"
+#include "model/loss.hpp"
+#include "model/mode_impedances.hpp"
 
 namespace ketrovane {
 namespace {
 
-constexpr float kPi = 3.1415927F;
-constexpr float kEta = 376.73046875F;       // wave impedance of free space, ohms
-constexpr float kLightSpeed = 11802.8545F;  // inches per microsecond
-constexpr float kMu0 = 0.03191858F;         // henries per inch, times 1e6 (f in MHz)
-constexpr float kDbPerNeper = 8.686F;
-constexpr float kStep = 1.001F;  // relative step of the finite differences
+constexpr float kEta = kFreeSpaceImpedance;
+constexpr float kMu0 = kMu0HenryPerInchMHz;
+// Relative step of the finite differences: small enough for a derivative,
+// large enough that the single-precision impedances still change.
+constexpr float kStep = 1.001F;
+// Hammerstad's roughness constant.
+constexpr float kRoughnessConstant = 1.4F;
 
 // Surface resistance of a smooth conductor, ohms: sqrt(pi f mu0 rho).
 float surfaceResistance(float f, float res) {
@@ -33,7 +36,7 @@ float roughnessFactor(float f, float res, float sr) {
   const float om = 2.0F * kPi * f;
   const float sd = std::sqrt(2.0F * res / (om * kMu0));
   const float ratio = sr / sd;
-  return 1.0F + (2.0F / kPi) * std::atan(1.4F * (ratio * ratio));
+  return 1.0F + (2.0F / kPi) * std::atan(kRoughnessConstant * (ratio * ratio));
 }
 
 // Derivatives of the air-filled mode impedances with respect to one
@@ -53,25 +56,25 @@ ImpedanceSlopes slopes(const ModeImpedances& perturbed, const ModeImpedances& no
 // surface recedes by half a skin depth.  The gap and b grow, t and w shrink,
 // and the derivative in b is eliminated because Z depends only on ratios to b:
 // dZ/dn = (1 - s/b) dZ/ds - (1 + t/b) dZ/dt - (1 + w/b) dZ/dw.
-Attenuation conductorLoss(const CrossSection& x, float rs) {
+ModeAttenuation conductorLoss(const CrossSection& x, float rs) {
   CrossSection air = x;
   air.er = 1.0F;
-  const ModeImpedances tp = sl1imp(air);
+  const ModeImpedances tp = mode_impedances(air);
 
   CrossSection perturbed = air;
   perturbed.s = x.s * kStep;
-  const ImpedanceSlopes dzds = slopes(sl1imp(perturbed), tp, perturbed.s - x.s);
+  const ImpedanceSlopes dzds = slopes(mode_impedances(perturbed), tp, perturbed.s - x.s);
 
   ImpedanceSlopes dzdt{0.0F, 0.0F};
   if (x.t != 0.0F) {  // strips of zero thickness have no thickness term
     perturbed = air;
     perturbed.t = x.t * kStep;
-    dzdt = slopes(sl1imp(perturbed), tp, perturbed.t - x.t);
+    dzdt = slopes(mode_impedances(perturbed), tp, perturbed.t - x.t);
   }
 
   perturbed = air;
   perturbed.w = x.w * kStep;
-  const ImpedanceSlopes dzdw = slopes(sl1imp(perturbed), tp, perturbed.w - x.w);
+  const ImpedanceSlopes dzdw = slopes(mode_impedances(perturbed), tp, perturbed.w - x.w);
 
   const float tps = 1.0F - x.s / x.b;
   const float tpt = 1.0F + x.t / x.b;
@@ -86,24 +89,28 @@ Attenuation conductorLoss(const CrossSection& x, float rs) {
 
 // Dielectric loss of a TEM line, dB per inch: pi sqrt(er) tan(delta)/wavelength.
 float dielectricLoss(float er, float f, float tlos) {
-  const float wl = kLightSpeed / f;
+  const float wl = kSpeedOfLightInchMHz / f;
   return std::sqrt(er) * kPi * kDbPerNeper * tlos / wl;
 }
 
 }  // namespace
 
-Attenuation sl1los(const CrossSection& x, float f, float res, float sr, float tlos) {
+ModeAttenuation mode_attenuation(const CrossSection& x, const Conductor& conductor,
+                                 float loss_tangent, float f_mhz) {
+  const float f = f_mhz;
   if (f <= 0.0F) return {0.0F, 0.0F};
 
-  Attenuation conductor{0.0F, 0.0F};
+  ModeAttenuation conductor_loss{0.0F, 0.0F};
+  const float res = conductor.resistivity_ohm_inch;
   if (!(res <= 0.0F)) {  // a lossless conductor has no conductor term
     float rs = surfaceResistance(f, res);
+    const float sr = conductor.roughness_inch;
     if (sr > 0.0F) rs = rs * roughnessFactor(f, res, sr);
-    conductor = conductorLoss(x, rs);
+    conductor_loss = conductorLoss(x, rs);
   }
 
-  const float ad = dielectricLoss(x.er, f, tlos);
-  return {conductor.ate + ad, conductor.ato + ad};
+  const float ad = dielectricLoss(x.er, f, loss_tangent);
+  return {conductor_loss.even_db_per_inch + ad, conductor_loss.odd_db_per_inch + ad};
 }
 
 }  // namespace ketrovane

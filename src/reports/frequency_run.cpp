@@ -2,10 +2,9 @@
 // frequencies, from Zo and coupling (lossless) or from its dimensions.
 #include <cstdint>
 
-#include "frequency/four_port.hpp"
-#include "model/stripline_model.hpp"
+#include "design/dimension_analysis.hpp"
+#include "design/frequency_sweep.hpp"
 #include "reports/report.hpp"
-#include "reports/row_range.hpp"
 
 namespace ketrovane {
 
@@ -13,26 +12,14 @@ namespace {
 
 using text::Layout;
 
-bool from_impedances(const DesignParameters& p) {
-  return p.iop2 == 1;
-}
-
-// Suboption 1 shows zeros for the dimensions and materials; suboption 2
-// derives the impedances from the dimensions.
-void prepare_coupler(DesignParameters& p) {
-  if (from_impedances(p)) {
-    p.res1 = p.sr1 = p.b = p.t = p.s = p.tlos = p.w = 0;
-    return;
-  }
-  analyse_dimensions(p);
-}
-
-void write_header(Report& report) {
+// The second option digit is the length mode, not the basis.
+void write_header(const DesignRecord& r, Report& report) {
   static const Layout kHeader(
       R"L((10X, 'Zoe =',F7.3,' Ohms',6X,'Frequency Analysis',9X,'RES =',F7.4,/,10X, 'Zoo =',F7.3,' Ohms',5X,20(1H=),8X,'SR  =',F6.2,'u"',/,10X, 'Zo  =',F7.3,' Ohms',9X,'(Option ',I1,'.',I1,')',12X, 'B   =',F7.4,'"',/,10X, 'Rl  =',F6.2,' Ohms',34X,'T   = ',F7.5,'"',/,10X, 'Rs  =',F6.2,' Ohms',11X,'Er =',F6.2,13X,'S   = ',F7.5,'"',/,10X, 'Co  =',F6.2,' dB',10X,'DLTAN = ',F7.5,11X,'W','   = ',F7.5,'"',/,10X, 'Fo  =',F10.3,' MHz',26X,'Length   =',F7.4,'"'))L");
-  const DesignParameters& p = report.parameters();
-  report.both(kHeader, {p.zoe, p.res1, p.zoo, p.sr1, p.zo, p.iop, p.il, p.b, p.rl, p.t, p.rs, p.er,
-                        p.s, p.ko, p.tlos, p.w, p.fo, p.l});
+  report.both(kHeader,
+              {r.zoe, r.resistivity_uohm_cm, r.zoo, r.roughness_uin, r.zo,
+               number_of(r.selections.analysis), number_of(r.selections.length_mode), r.b, r.load,
+               r.t, r.source, r.er, r.s, r.coupling_db, r.loss_tangent, r.w, r.fo, r.length});
 }
 
 void write_columns(Report& report, bool vswr_format) {
@@ -50,42 +37,68 @@ void write_columns(Report& report, bool vswr_format) {
   report.both(vswr_format ? kVswrAndLosses : kMagnitudeAndPhase);
 }
 
-void write_row(Report& report, float f, const FourPortResponse& r, bool vswr_format) {
+void write_row(Report& report, const FrequencyRow& row, bool vswr_format) {
   static const Layout kMagnitudeAndPhase(
       "(4X,F10.3,1X,F7.2,1X,F7.2,1X,F7.3,2X,F6.2,2(1X,F7.2), 1X,F7.3,1X,F7.2)");
   static const Layout kVswrAndLosses(
       "(4X,F10.3,1X,F6.3,1X,F8.3,1X,F6.1,1X,F7.3,2(1X,F7.2), 1X,F8.4,1X,F7.4)");
+  const FourPortResponse& r = row.response;
+  const auto& db = r.amplitude_db;
+  const auto& deg = r.phase_deg;
   if (vswr_format) {
     report.both(kVswrAndLosses,
-                {f, r.vswr, r.mag[1], r.mag[2], r.mag[3], r.phi, r.error90, r.atot, r.loss});
+                {row.f_mhz, r.input_vswr, db[Port::coupled], db[Port::isolated], db[Port::through],
+                 r.phase_difference_deg, r.quadrature_error_deg, r.ohmic_loss_db, r.total_loss_db});
   } else {
-    report.both(kMagnitudeAndPhase, {f, r.mag[0], r.ang[0], r.mag[1], r.ang[1], r.mag[2], r.ang[2],
-                                     r.mag[3], r.ang[3]});
+    report.both(kMagnitudeAndPhase, {row.f_mhz, db[Port::reflected], deg[Port::reflected],
+                                     db[Port::coupled], deg[Port::coupled], db[Port::isolated],
+                                     deg[Port::isolated], db[Port::through], deg[Port::through]});
   }
+}
+
+// A coupler given by its dimensions takes its impedances and coupling from
+// them; one given by Zo and coupling shows zeros for the dimensions and
+// materials it does not have.
+void prepare_coupler(DesignRecord& r) {
+  if (r.selections.frequency_basis == FrequencyBasis::impedances) {
+    r.resistivity_uohm_cm = r.roughness_uin = r.b = r.t = r.s = r.loss_tangent = r.w = 0;
+    return;
+  }
+  const DimensionAnalysis a =
+      analyse_dimensions({.b = r.b, .t = r.t, .w = r.w, .s = r.s, .er = r.er});
+  r.zoe = a.zoe;
+  r.zoo = a.zoo;
+  r.zo = a.zo;
+  r.coupling_db = a.coupling_db;
+}
+
+FrequencySweepInput sweep_input(const DesignRecord& r) {
+  FrequencySweepInput input{.zoe = r.zoe,
+                            .zoo = r.zoo,
+                            .er = r.er,
+                            .length_inch = r.length,
+                            .terminations = {.source = r.source, .load = r.load},
+                            .losses = std::nullopt,
+                            .f_first_mhz = r.f_start,
+                            .f_step_mhz = r.f_step,
+                            .step_count = r.selections.step_count};
+  if (r.selections.frequency_basis == FrequencyBasis::dimensions) {
+    input.losses = LossyCoupler{{.b = r.b, .t = r.t, .w = r.w, .s = r.s, .er = r.er},
+                                {r.resistivity_ohm_inch, r.roughness_inch},
+                                r.loss_tangent};
+  }
+  return input;
 }
 
 }  // namespace
 
-void frequency_run(Report& report) {
-  DesignParameters& p = report.parameters();
-  prepare_coupler(p);
-  write_header(report);
-  const bool vswr_format = p.iprint == 2;
+void frequency_run(DesignRecord& record, Report& report) {
+  prepare_coupler(record);
+  write_header(record, report);
+  const bool vswr_format = record.selections.print_format == PrintFormat::vswr_and_losses;
   write_columns(report, vswr_format);
-  for (std::int64_t ii = 0; ii <= p.istep; ++ii) {
-    const float f = row_value(p.fmin, ii, p.fstep);
-    p.ate = 0;
-    p.ato = 0;
-    if (!from_impedances(p)) {
-      const Attenuation loss =
-          sl1los(CrossSection{p.b, p.er, p.s, p.t, p.w}, f, p.res, p.sr, p.tlos);
-      p.ate = loss.ate;
-      p.ato = loss.ato;
-    }
-    const FourPortResponse r =
-        sl1fa(CoupledSection{p.zoe, p.zoo, p.er, p.l, p.ate, p.ato}, f, p.rl, p.rs);
-    write_row(report, f, r, vswr_format);
-  }
+  const FrequencySweep sweep(sweep_input(record));
+  for (std::int64_t i = 0; i < sweep.rows(); ++i) write_row(report, sweep.row(i), vswr_format);
   report.full_closing();
 }
 

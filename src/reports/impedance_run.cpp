@@ -2,9 +2,8 @@
 // widths or strip spacings.
 #include <cstdint>
 
-#include "model/stripline_model.hpp"
+#include "design/impedance_sweep.hpp"
 #include "reports/report.hpp"
-#include "reports/row_range.hpp"
 
 namespace ketrovane {
 
@@ -12,27 +11,25 @@ namespace {
 
 using text::Layout;
 
-void write_header(Report& report, float bmm, float tb) {
+void write_header(const DesignRecord& r, Report& report) {
   static const Layout kHeader(
       R"L((9X,'Er =',F6.2,14X,'Impedance Analysis',10X,'B =',F7.4,'"',/,8X, '  T =',F9.6,'"',9X,20(1H=),9X,'B =',F7.4,' mm',/,8X, 'RES =',F6.3,' u-Ohm-cm',8X,'(Option ',I1,'.',I1,')',12X,'SR =',F6.3,' u"', /,9X,'Fo = ',F9.3,' MHz',9X,'T/B =',F7.4,9X,'DLTAN =',F7.4))L");
-  const DesignParameters& p = report.parameters();
-  report.both(kHeader, {p.er, p.b, p.t, bmm, p.res1, p.iop, p.iop1, p.sr1, p.fo, tb, p.tlos});
+  const Selections& sel = r.selections;
+  report.both(kHeader, {r.er, r.b, r.t, millimetres(r.b), r.resistivity_uohm_cm,
+                        number_of(sel.analysis), number_of(sel.impedance_range), r.roughness_uin,
+                        r.fo, thickness_ratio(r.t, r.b), r.loss_tangent});
 }
 
-void write_width_columns(Report& report) {
+void write_width_columns(const DesignRecord& r, Report& report) {
   static const Layout kColumns(
       R"L((/,11X,'  S =',F7.4,'"' '  Impedances of Coupler', /,11X,'S/B = ',F6.4, '   ----------------------' /,11X, '                        Even    Odd    Midband', /,11X, 'Strip          Coupler  Mode    Mode   Coupling   Loss,dB/Inch', /,11X, 'Width:W          Zo     Zoe     Zoo       Co      Even    Odd', /,11X, '(Inch)   W/B   (Ohms)  (Ohms)  (Ohms)    (dB)     Mode    Mode', /,11X,62(1H-)))L");
-  const DesignParameters& p = report.parameters();
-  const float sb = p.s / p.b;
-  report.both(kColumns, {p.s, sb});
+  report.both(kColumns, {r.s, r.s / r.b});
 }
 
-void write_spacing_columns(Report& report) {
+void write_spacing_columns(const DesignRecord& r, Report& report) {
   static const Layout kColumns(
       R"L((/,11X,'  W =',F7.4,'"' '  Impedances of Coupler', /,11X,'W/B = ',F6.4, '   ----------------------', /,11X, '                        Even    Odd    Midband', /,11X, 'Strip          Coupler  Mode    Mode   Coupling   Loss,dB/Inch', /,11X, 'Spacing:S        Zo     Zoe     Zoo       Co      Even    Odd', /,11X, '(Inch)   S/B   (Ohms)  (Ohms)  (Ohms)    (dB)     Mode    Mode', /,11X,62(1H-)))L");
-  const DesignParameters& p = report.parameters();
-  const float wb = p.w / p.b;
-  report.both(kColumns, {p.w, wb});
+  report.both(kColumns, {r.w, r.w / r.b});
 }
 
 void write_capacitance_header(text::Channel& channel) {
@@ -45,55 +42,50 @@ void write_capacitance_header(text::Channel& channel) {
   channel.print(kHeader);
 }
 
-void write_capacitance_row(text::Channel& channel, const DesignParameters& p, const sl1cap& cap) {
+void write_capacitance_row(text::Channel& channel, const ImpedanceRow& row) {
   static const Layout kRow("(11X,F7.4,1X,F7.5,2(1X,F7.4),1X,F9.5,1X,F8.4,1X,F9.5)");
-  const float dc = cap.cfo - cap.cfe;
-  channel.print(kRow, {p.w, p.s, cap.cpa, cap.cf, cap.cfe, cap.cfo, dc});
+  const Capacitances& c = row.analysis.capacitances;
+  const float difference = c.inner_fringing_odd - c.inner_fringing_even;
+  channel.print(kRow, {row.geometry.w, row.geometry.s, c.parallel_plate, c.outer_fringing,
+                       c.inner_fringing_even, c.inner_fringing_odd, difference});
 }
 
-// One row: impedances, coupling and losses of the current w and s.
-sl1cap analyse_row(DesignParameters& p) {
-  const ModeImpedances modes = analyse_dimensions(p);
-  const Attenuation loss =
-      sl1los(CrossSection{p.b, p.er, p.s, p.t, p.w}, p.fo, p.res, p.sr, p.tlos);
-  p.ate = loss.ate;
-  p.ato = loss.ato;
-  return modes.cap;
-}
-
-void write_row(Report& report, float dimension) {
+// The losses print as negative numbers: -0.000 for no loss at all.
+void write_row(Report& report, const ImpedanceRow& row) {
   static const Layout kRow("(9X,F8.4,F7.3,F8.3,2(F8.3),F9.3,F8.3,F8.3)");
-  const DesignParameters& p = report.parameters();
-  const float ratio = (1.0F / p.b) * dimension;
-  report.both(kRow, {dimension, ratio, p.zo, p.zoe, p.zoo, p.ko, -p.ate, -p.ato});
+  const DimensionAnalysis& a = row.analysis;
+  report.both(kRow, {row.swept_value, row.ratio_to_b, a.zo, a.zoe, a.zoo, a.coupling_db,
+                     -row.attenuation.even_db_per_inch, -row.attenuation.odd_db_per_inch});
+}
+
+ImpedanceSweepInput sweep_input(const DesignRecord& r, bool over_spacings) {
+  return {.nominal = {.b = r.b, .t = r.t, .w = r.w, .s = r.s, .er = r.er},
+          .swept = over_spacings ? SweptDimension::spacing : SweptDimension::width,
+          .range = over_spacings ? r.spacings : r.widths,
+          .conductor = {r.resistivity_ohm_inch, r.roughness_inch},
+          .loss_tangent = r.loss_tangent,
+          .f_mhz = r.fo};
 }
 
 }  // namespace
 
-void impedance_run(Report& report) {
-  DesignParameters& p = report.parameters();
-  const float bmm = (p.b * 2.54F) * 10.0F;
-  const float tb = (1.0F / p.b) * p.t;
-  write_header(report, bmm, tb);
-  const bool over_spacings = p.iop1 == 2;
+void impedance_run(const DesignRecord& record, Report& report) {
+  write_header(record, report);
+  const bool over_spacings = record.selections.impedance_range == RangeKind::spacings;
   if (over_spacings) {
-    write_spacing_columns(report);
-    p.istep = run_step_count(p.smin, p.smax, p.sstep);
+    write_spacing_columns(record, report);
   } else {
-    write_width_columns(report);
-    p.istep = run_step_count(p.wmin, p.wmax, p.wstep);
+    write_width_columns(record, report);
   }
+  // Deliberate: the capacitance header goes to the storage channel for both
+  // ranges, the rows only for a range of spacings (pinned by the transcript
+  // impedance_diagnostic_mode).
   if (report.diagnostic_mode()) write_capacitance_header(report.diagnostic());
-  for (std::int64_t ii = 0; ii <= p.istep; ++ii) {
-    if (over_spacings) {
-      p.s = row_value(p.smin, ii, p.sstep);
-    } else {
-      p.w = row_value(p.wmin, ii, p.wstep);
-    }
-    const sl1cap cap = analyse_row(p);
-    write_row(report, over_spacings ? p.s : p.w);
-    if (over_spacings && report.diagnostic_mode())
-      write_capacitance_row(report.diagnostic(), p, cap);
+  const ImpedanceSweep sweep(sweep_input(record, over_spacings));
+  for (std::int64_t i = 0; i < sweep.rows(); ++i) {
+    const ImpedanceRow row = sweep.row(i);
+    write_row(report, row);
+    if (over_spacings && report.diagnostic_mode()) write_capacitance_row(report.diagnostic(), row);
   }
   if (report.diagnostic_mode()) {
     report.diagnostic().print(Report::closing_rule());

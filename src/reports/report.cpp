@@ -1,15 +1,15 @@
 #include "reports/report.hpp"
 
+#include "common/constants.hpp"
+
 namespace ketrovane {
 
-ModeImpedances analyse_dimensions(DesignParameters& p) {
-  const ModeImpedances modes = sl1imp(CrossSection{p.b, p.er, p.s, p.t, p.w});
-  p.zoe = modes.zoe;
-  p.zoo = modes.zoo;
-  const CouplerFromModes coupler = sl1zo(ModePair{p.zoe, p.zoo});
-  p.zo = coupler.zo;
-  p.ko = coupler.ko;
-  return modes;
+float millimetres(float b) {
+  return (b * kCentimetresPerInch) * 10.0F;
+}
+
+float thickness_ratio(float t, float b) {
+  return (1.0F / b) * t;
 }
 
 const text::Layout& Report::closing_rule() {

@@ -1,13 +1,14 @@
-// What a run writes its report through: the console, the storage file when
-// the design is stored, and the storage channel for diagnostic output.
+// What a run writes its report through, and the four runs of the
+// interactive program.  A run reads the design record, takes its rows from
+// the design layer and formats them; the layouts are the program's own and
+// each stands once, beside the code that writes it.
 #pragma once
 
 #include <functional>
 #include <initializer_list>
 #include <string>
 
-#include "front/design_parameters.hpp"
-#include "model/stripline_model.hpp"
+#include "reports/design_record.hpp"
 #include "text/channel.hpp"
 #include "text/layout.hpp"
 
@@ -15,13 +16,17 @@ namespace ketrovane {
 
 class Report {
  public:
-  Report(DesignParameters& p, text::Channel& console, text::Channel* storage,
+  // storage is null when the design is not stored; diagnostic gives the
+  // storage channel of diagnostic mode, opened on first use.
+  Report(text::Channel& console, text::Channel* storage, bool diagnostic_mode,
          std::function<text::Channel&()> diagnostic)
-      : p_(p), console_(console), storage_(storage), diagnostic_(std::move(diagnostic)) {}
+      : console_(console),
+        storage_(storage),
+        diagnostic_mode_(diagnostic_mode),
+        diagnostic_(std::move(diagnostic)) {}
 
-  DesignParameters& parameters() { return p_; }
   text::Channel& console() { return console_; }
-  [[nodiscard]] bool diagnostic_mode() const { return p_.istore == kDiagnosticMode; }
+  [[nodiscard]] bool diagnostic_mode() const { return diagnostic_mode_; }
 
   // Writes a layout to the console and, when storing, to the storage file.
   void both(const text::Layout& layout, std::initializer_list<text::Value> values = {}) {
@@ -42,21 +47,22 @@ class Report {
   static const text::Layout& closing_rule();
 
  private:
-  DesignParameters& p_;
   text::Channel& console_;
   text::Channel* storage_;
+  bool diagnostic_mode_;
   std::function<text::Channel&()> diagnostic_;
   std::string scratch_;
 };
 
-// Zoe and Zoo of the parameter set's dimensions, then Zo and Co from them,
-// all written into the parameter set; the capacitances come back with the
-// impedances.
-ModeImpedances analyse_dimensions(DesignParameters& p);
+// B in millimetres and T/B as the run headers print them.
+float millimetres(float b);
+float thickness_ratio(float t, float b);
 
-void impedance_run(Report& report);
-void synthesis_run(Report& report);
-void frequency_run(Report& report);
-void sensitivity_run(Report& report);
+void impedance_run(const DesignRecord& record, Report& report);
+void synthesis_run(const DesignRecord& record, Report& report);
+// A coupler given by its impedances is lossless, and its report shows zeros
+// for the dimensions and materials: they are set to 0 in the record.
+void frequency_run(DesignRecord& record, Report& report);
+void sensitivity_run(const DesignRecord& record, Report& report);
 
 }  // namespace ketrovane

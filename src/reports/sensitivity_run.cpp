@@ -2,9 +2,8 @@
 // S, W and T over a range of strip widths or strip spacings.
 #include <cstdint>
 
-#include "model/stripline_model.hpp"
+#include "design/sensitivity_sweep.hpp"
 #include "reports/report.hpp"
-#include "reports/row_range.hpp"
 
 namespace ketrovane {
 
@@ -12,16 +11,12 @@ namespace {
 
 using text::Layout;
 
-constexpr int kOddMode = 2;
-constexpr int kBothModes = 3;
-
-void write_header(Report& report) {
+void write_header(const DesignRecord& r, Report& report) {
   static const Layout kHeader(
       R"L((10X,'Er =',F6.2,11X,'Sensitivity Analysis',9X,'B =', F7.4,'"',/,10X,' T = ',F7.5,'"',7X,22(1H=), 8X,'B = ',F7.4,' mm',/,9X,'T/B = ',F6.4,14X,'(Option ',I1,'.',I1,')'))L");
-  const DesignParameters& p = report.parameters();
-  const float tb = (1.0F / p.b) * p.t;
-  const float bmm = (p.b * 2.54F) * 10.0F;
-  report.both(kHeader, {p.er, p.b, p.t, bmm, tb, p.iop, p.iop3b});
+  report.both(kHeader,
+              {r.er, r.b, r.t, millimetres(r.b), thickness_ratio(r.t, r.b),
+               number_of(r.selections.analysis), number_of(r.selections.sensitivity_range)});
 }
 
 void write_table_heading(Report& report, bool odd_mode) {
@@ -38,41 +33,36 @@ void write_table_heading(Report& report, bool odd_mode) {
   report.both(kColumns);
 }
 
-void write_row(Report& report, const Sensitivities& sen, bool odd_mode) {
+// The columns of the sensitivities are Er, B, S, W, T.
+void write_row(Report& report, const SensitivityRow& row, bool odd_mode) {
   static const Layout kRow("(4X,2(1X,F8.5),1X,2(1X,F7.2),2(1X,F6.3),3(1X,F7.3))");
-  const DesignParameters& p = report.parameters();
-  if (odd_mode) {
-    const slsen2& o = sen.odd;
-    report.both(kRow, {p.w, p.s, p.zoe, p.zoo, o.szooer, o.szoob, o.szoos, o.szoow, o.szoot});
-  } else {
-    const slsen1& e = sen.even;
-    report.both(kRow, {p.w, p.s, p.zoe, p.zoo, e.szoeer, e.szoeb, e.szoes, e.szoew, e.szoet});
-  }
+  const ImpedanceSensitivities& sen = row.sensitivities;
+  const ModeSensitivities& m = odd_mode ? sen.odd : sen.even;
+  report.both(kRow, {row.geometry.w, row.geometry.s, sen.zoe, sen.zoo, m.er, m.b, m.s, m.w, m.t});
 }
 
-void write_table(Report& report, bool odd_mode) {
-  DesignParameters& p = report.parameters();
+// Each table evaluates its rows afresh.
+void write_table(Report& report, const SensitivitySweep& sweep, bool odd_mode) {
   write_table_heading(report, odd_mode);
-  for (std::int64_t ii = 0; ii <= p.istep; ++ii) {
-    if (p.iop3b == 2) {
-      p.s = row_value(p.smin, ii, p.sstep);
-    } else {
-      p.w = row_value(p.wmin, ii, p.wstep);
-    }
-    const Sensitivities sen = sl1sen(CrossSection{p.b, p.er, p.s, p.t, p.w});
-    p.zoe = sen.zoe;
-    p.zoo = sen.zoo;
-    write_row(report, sen, odd_mode);
-  }
+  for (std::int64_t i = 0; i < sweep.rows(); ++i) write_row(report, sweep.row(i), odd_mode);
+}
+
+SensitivitySweepInput sweep_input(const DesignRecord& r) {
+  const bool over_spacings = r.selections.sensitivity_range == RangeKind::spacings;
+  return {.nominal = {.b = r.b, .t = r.t, .w = r.w, .s = r.s, .er = r.er},
+          .swept = over_spacings ? SweptDimension::spacing : SweptDimension::width,
+          .range = over_spacings ? r.spacings : r.widths,
+          .step_count = r.selections.step_count};
 }
 
 }  // namespace
 
-void sensitivity_run(Report& report) {
-  const DesignParameters& p = report.parameters();
-  write_header(report);
-  write_table(report, p.iop3a == kOddMode);
-  if (p.iop3a == kBothModes) write_table(report, true);
+void sensitivity_run(const DesignRecord& record, Report& report) {
+  write_header(record, report);
+  const SensitivitySweep sweep(sweep_input(record));
+  const SensitivityModes modes = record.selections.sensitivity_modes;
+  write_table(report, sweep, modes == SensitivityModes::odd);
+  if (modes == SensitivityModes::both) write_table(report, sweep, true);
   report.full_closing();
 }
 

@@ -1,10 +1,8 @@
 // Synthesis: the strip width and spacing of each coupling level, or of each
 // even-mode impedance, of a range for a fixed coupler impedance Zo.
-#include <cmath>
-
-#include "model/stripline_model.hpp"
+#include "design/dimension_analysis.hpp"
+#include "design/synthesis_table.hpp"
 #include "reports/report.hpp"
-#include "synthesis/synthesis.hpp"
 
 namespace ketrovane {
 
@@ -12,7 +10,10 @@ namespace {
 
 using text::Layout;
 
-void write_header(Report& report) {
+// Deliberate: the option digit is the analysis option, which every design
+// resets to 2, so a synthesis header always shows option 2 (pinned by the
+// synthesis transcripts).
+void write_header(const DesignRecord& r, Report& report) {
   static const Layout kHeader(
       R"L((8X,'Er =',F6.2,7X,'Strip Width and Spacing Synthesis', 6X,'B =',F7.4,'"',/,9X,'T =',F9.6,'"',2X,35(1H=), 5X,'B =',F7.4,' mm',/,7X,'T/B = ',F6.4,18X,'(Option ',I1,')'))L");
   static const Layout kColumns(
@@ -22,43 +23,30 @@ void write_header(Report& report) {
       "Strip           Coupler  Mode    Mode   Coupling ', /,12X, 'Width:W        Spacing:S      "
       "   Zo     Zoe     Zoo       Co', /,12X, '(Inch)   W/B   (Inch)   S/B    (Ohms)  (Ohms)  "
       "(Ohms)    (dB)', /,12X,62(1H-))");
-  const DesignParameters& p = report.parameters();
-  const float tb = (1.0F / p.b) * p.t;
-  const float bmm = (p.b * 2.54F) * 10.0F;
-  report.both(kHeader, {p.er, p.b, p.t, bmm, tb, p.iop});
+  report.both(kHeader, {r.er, r.b, r.t, millimetres(r.b), thickness_ratio(r.t, r.b),
+                        number_of(r.selections.analysis)});
   report.both(kColumns);
 }
 
-// The synthesis of the current zoe and zoo into w and s; its status.
-int synthesise(DesignParameters& p) {
-  const SynthesisResult result = sl1ws(p.b, p.er, p.t, p.zoe, p.zoo);
-  p.w = result.w;
-  p.s = result.s;
-  return result.isyn;
-}
-
-// The analysis of the synthesised strips, on the console only.  It works on
-// copies: the targets, steps and stop rules of the table stay those of the
-// same run without diagnostic mode.
-void write_reanalysis(Report& report) {
+// The analysis of the synthesised strips, on the console only.
+void write_reanalysis(const DesignRecord& r, Report& report, const SynthesisRow& row) {
   static const Layout kAnalysis("(7X,'Analysis',2(1X,F8.5),1X,3(1X,F7.2),1X,F8.3)");
-  const DesignParameters& p = report.parameters();
-  const ModeImpedances modes = sl1imp(CrossSection{p.b, p.er, p.s, p.t, p.w});
-  const CouplerFromModes coupler = sl1zo(ModePair{modes.zoe, modes.zoo});
-  report.console().print(kAnalysis, {p.w, p.s, coupler.zo, modes.zoe, modes.zoo, coupler.ko});
+  const float w = row.dimensions.w;
+  const float s = row.dimensions.s;
+  const DimensionAnalysis a = analyse_dimensions({.b = r.b, .t = r.t, .w = w, .s = s, .er = r.er});
+  report.console().print(kAnalysis, {w, s, a.zo, a.zoe, a.zoo, a.coupling_db});
 }
 
-void write_row(Report& report, float couple) {
+void write_row(const DesignRecord& r, Report& report, const SynthesisRow& row) {
   static const Layout kRow("(10X,2(F8.4,F7.3),2X,F6.2,F9.3,F8.3,F9.3)");
-  const DesignParameters& p = report.parameters();
-  const float wb = (1.0F / p.b) * p.w;
-  const float sb = (1.0F / p.b) * p.s;
-  report.both(kRow, {p.w, wb, p.s, sb, p.zo, p.zoe, p.zoo, couple});
-  if (report.diagnostic_mode()) write_reanalysis(report);
+  report.both(kRow, {row.dimensions.w, row.w_over_b, row.dimensions.s, row.s_over_b, row.zo,
+                     row.zoe, row.zoo, row.coupling_db});
+  if (report.diagnostic_mode()) write_reanalysis(r, report, row);
 }
 
-// The end of the table for impedances the synthesis cannot realise.
-void write_error(Report& report, int isyn, float couple) {
+// The end of the table for impedances that cannot be built, on the console
+// only.
+void write_unrealisable(const DesignRecord& r, Report& report, const SynthesisRow& row) {
   static const Layout kValues("(34X,4(1X,F7.2))");
   static const Layout kDetected("(17X,'ERROR DETECTED:')");
   static const Layout kWidth(R"L((17X,'Impedances input by operator require W < 0.0001".'))L");
@@ -66,67 +54,51 @@ void write_error(Report& report, int isyn, float couple) {
   static const Layout kSpacing(
       R"L((17X,'Impedances input by operator require S < 0.00001".' ,/,17X,'Coupler may be realizable with an increase in T.'))L");
   static const Layout kFailed("(17X,'Synthesis failed to converge for these impedances.')");
-  const DesignParameters& p = report.parameters();
   text::Channel& console = report.console();
-  console.print(kValues, {p.zo, p.zoe, p.zoo, couple});
+  console.print(kValues, {row.zo, row.zoe, row.zoo, row.coupling_db});
   console.print(kDetected);
-  if (isyn == kWidthBelowFloor) {
-    console.print(kWidth);
-    if (p.t != 0.0F) console.print(kThinner);
-  } else if (isyn == kSynthesisFailed) {
-    console.print(kFailed);
-  } else {
-    console.print(kSpacing);
-  }
-  report.full_closing();
-}
-
-// Rows from the weakest coupling level toward 0 dB until the strongest.
-void over_coupling_levels(Report& report) {
-  DesignParameters& p = report.parameters();
-  float couple = -p.cweak - p.cstep;
-  for (bool printed = false;; printed = true) {
-    const float next = couple + p.cstep;
-    if ((printed && next == couple) || next >= 0.0F) return report.console_closing();
-    couple = next;
-    const ModesFromCoupler modes = sl1zo(CouplerSpec{p.zo, couple});
-    p.zoe = modes.zoe;
-    p.zoo = modes.zoo;
-    if (const int isyn = synthesise(p); isyn != kSynthesisConverged)
-      return write_error(report, isyn, couple);
-    write_row(report, couple);
-    if (!(std::fabs(couple) > p.cstrong)) return report.full_closing();
+  switch (row.dimensions.outcome) {
+    case SynthesisOutcome::width_floor:
+      console.print(kWidth);
+      if (r.t != 0.0F) console.print(kThinner);
+      break;
+    case SynthesisOutcome::spacing_floor:
+      console.print(kSpacing);
+      break;
+    default:
+      console.print(kFailed);
   }
 }
 
-// Rows from the least even-mode impedance up to the greatest.
-void over_even_mode_impedances(Report& report) {
-  DesignParameters& p = report.parameters();
-  p.zoe = p.zoemin - p.zoestep;
-  for (bool printed = false;; printed = true) {
-    const float next = p.zoe + p.zoestep;
-    if (printed && next == p.zoe) return report.console_closing();
-    p.zoe = next;
-    if (p.zoe > p.zoemax) return report.console_closing();
-    p.zoo = p.zo * p.zo / p.zoe;
-    const CouplerFromModes coupler = sl1zo(ModePair{p.zoe, p.zoo});
-    p.zo = coupler.zo;
-    const float couple = coupler.ko;
-    if (const int isyn = synthesise(p); isyn != kSynthesisConverged)
-      return write_error(report, isyn, couple);
-    write_row(report, couple);
-    if (!(p.zoemax > p.zoe)) return report.full_closing();
+SynthesisTableInput table_input(const DesignRecord& r) {
+  SynthesisTableInput input{.b = r.b, .t = r.t, .er = r.er, .zo = r.zo, .range = r.levels};
+  if (r.selections.synthesis_range == SynthesisRange::even_mode_impedances) {
+    input.range = r.zoe_range;
   }
+  return input;
 }
 
 }  // namespace
 
-void synthesis_run(Report& report) {
-  write_header(report);
-  if (report.parameters().iops == 2) {
-    over_even_mode_impedances(report);
-  } else {
-    over_coupling_levels(report);
+// Deliberate: a table that ends past its range (a step beyond 0 dB or the
+// greatest Zoe) gets its closing rule on the console only, not in the
+// storage file (pinned by SynthesisRun.AStepPastZeroDecibelsEndsWithout...).
+void synthesis_run(const DesignRecord& record, Report& report) {
+  write_header(record, report);
+  SynthesisTable table(table_input(record));
+  for (;;) {
+    const SynthesisStep step = table.next();
+    switch (step.kind) {
+      case SynthesisStep::Kind::row:
+        write_row(record, report, step.row);
+        break;
+      case SynthesisStep::Kind::unrealisable:
+        write_unrealisable(record, report, step.row);
+        return report.full_closing();
+      case SynthesisStep::Kind::end:
+        if (step.end == TableEnd::last_row) return report.full_closing();
+        return report.console_closing();
+    }
   }
 }
 

@@ -14,7 +14,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "model/stripline_model.hpp"
+#include "model/mode_impedances.hpp"
 #include "synthesis/safeguarded_solve.hpp"
 
 namespace ketrovane {
@@ -49,16 +49,16 @@ struct Width {
 
 class SafeguardedSolve {
  public:
-  SafeguardedSolve(float b, float er, float t, float zoe, float zoo)
-      : b_(b), er_(er), t_(t), dz_(zoe - zoo), zod_(std::sqrt(zoe * zoo)) {}
+  explicit SafeguardedSolve(const SynthesisTarget& x)
+      : b_(x.b), er_(x.er), t_(x.t), dz_(x.zoe - x.zoo), zod_(std::sqrt(x.zoe * x.zoo)) {}
 
-  SynthesisResult run();
+  WidthSpacing run();
   [[nodiscard]] bool bracketed() const { return bracketed_; }
 
  private:
   Point analyse(float w, float s) {
     ++evaluations_;
-    const ModeImpedances m = sl1imp(CrossSection{b_, er_, s, t_, w});
+    const ModeImpedances m = mode_impedances({.b = b_, .t = t_, .w = w, .s = s, .er = er_});
     return {w, s, m.zoe - m.zoo, std::sqrt(m.zoe * m.zoo)};
   }
 
@@ -69,7 +69,7 @@ class SafeguardedSolve {
   float width_floor_boundary(float above, float below);
   float least_spacing_above_width_floor();
   Width width_inside(float lo, float hi);
-  SynthesisResult solve_spacing(const Point& start);
+  WidthSpacing solve_spacing(const Point& start);
 
   [[nodiscard]] float difference_error(const Point& p) const { return (dz_ - p.difference) / dz_; }
   [[nodiscard]] float mean_error(const Point& p) const { return (zod_ - p.mean) / zod_; }
@@ -77,8 +77,8 @@ class SafeguardedSolve {
     return std::fmax(std::fabs(difference_error(p)), std::fabs(mean_error(p)));
   }
 
-  [[nodiscard]] SynthesisResult finish(int status, SynthesisOutcome outcome, const Point& p) const {
-    return {status, p.s, p.w, evaluations_, outcome};
+  [[nodiscard]] WidthSpacing finish(SynthesisOutcome outcome, const Point& p) const {
+    return {p.w, p.s, outcome, evaluations_};
   }
 
   float b_, er_, t_;
@@ -136,19 +136,19 @@ float SafeguardedSolve::least_spacing_above_width_floor() {
   }
 }
 
-SynthesisResult SafeguardedSolve::run() {
+WidthSpacing SafeguardedSolve::run() {
   Width start = width_for_mean(kSpacingFloor);
   if (start.kind == Width::Kind::below_floor) {
     const float s = least_spacing_above_width_floor();
-    if (!std::isfinite(s)) return finish(kWidthBelowFloor, SynthesisOutcome::width_floor, start.at);
+    if (!std::isfinite(s)) return finish(SynthesisOutcome::width_floor, start.at);
     start = width_for_mean(s);
     // Already too loosely coupled where the width reaches its floor.
     if (start.kind == Width::Kind::found && start.at.difference < dz_) {
-      return finish(kWidthBelowFloor, SynthesisOutcome::width_floor, start.at);
+      return finish(SynthesisOutcome::width_floor, start.at);
     }
   } else if (start.kind == Width::Kind::found && start.at.difference < dz_) {
     // Already too loosely coupled at the spacing floor.
-    return finish(kSpacingBelowFloor, SynthesisOutcome::spacing_floor, start.at);
+    return finish(SynthesisOutcome::spacing_floor, start.at);
   }
   // No width the model can represent where the bracket starts: the first
   // spacing above it that has one, if that is still coupled too tightly.
@@ -158,7 +158,7 @@ SynthesisResult SafeguardedSolve::run() {
     start = width_for_mean(start.at.s * kEighthOctave);
   }
   if (start.kind != Width::Kind::found || start.at.difference < dz_) {
-    return finish(kSynthesisFailed, SynthesisOutcome::not_representable, start.at);
+    return finish(SynthesisOutcome::not_representable, start.at);
   }
   return solve_spacing(start.at);
 }
@@ -183,14 +183,14 @@ Width SafeguardedSolve::width_inside(float lo, float hi) {
 
 // From a start that is coupled too tightly, the spacing where Zoe - Zoo
 // falls to its target: doubling to a bracket, then bisection.
-SynthesisResult SafeguardedSolve::solve_spacing(const Point& start) {
+WidthSpacing SafeguardedSolve::solve_spacing(const Point& start) {
   Point lo = start;
   Point hi{};
   float s = start.s;
   for (int k = 0;; ++k) {
     s = s * 2.0F;
     if (k == kMaxDoublings || !std::isfinite(s)) {
-      return finish(kSynthesisFailed, SynthesisOutcome::not_representable, lo);
+      return finish(SynthesisOutcome::not_representable, lo);
     }
     Width next = width_for_mean(s);
     if (next.kind == Width::Kind::below_floor) {
@@ -198,7 +198,7 @@ SynthesisResult SafeguardedSolve::solve_spacing(const Point& start) {
       // target: the target is reached before that boundary, or not at all.
       next = width_for_mean(width_floor_boundary(lo.s, s));
       if (next.kind == Width::Kind::found && !(next.at.difference < dz_)) {
-        return finish(kWidthBelowFloor, SynthesisOutcome::width_floor, next.at);
+        return finish(SynthesisOutcome::width_floor, next.at);
       }
     }
     if (next.kind != Width::Kind::found) continue;  // no width here: look further
@@ -216,16 +216,16 @@ SynthesisResult SafeguardedSolve::solve_spacing(const Point& start) {
   }
   const Point& best = worst_error(lo) <= worst_error(hi) ? lo : hi;
   if (meets_targets(difference_error(best), mean_error(best))) {
-    return finish(kSynthesisConverged, SynthesisOutcome::solved_by_safeguard, best);
+    return finish(SynthesisOutcome::solved_by_safeguard, best);
   }
-  return finish(kSynthesisFailed, SynthesisOutcome::not_representable, best);
+  return finish(SynthesisOutcome::not_representable, best);
 }
 
 }  // namespace
 
-SafeguardedResult safeguarded_solve(float b, float er, float t, float zoe, float zoo) {
-  SafeguardedSolve solve(b, er, t, zoe, zoo);
-  const SynthesisResult result = solve.run();
+SafeguardedResult safeguarded_solve(const SynthesisTarget& target) {
+  SafeguardedSolve solve(target);
+  const WidthSpacing result = solve.run();
   return {result, solve.bracketed()};
 }
 

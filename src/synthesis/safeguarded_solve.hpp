@@ -1,16 +1,14 @@
-// Internal to the synthesis: the floors and the convergence test shared by
-// the alternating search and the safeguarded solve.
+// Internal to the synthesis: the convergence test shared by the alternating
+// search and the safeguarded solve, and the solve itself.
 #pragma once
 
 #include <cmath>
 
-#include "synthesis/synthesis.hpp"
+#include "synthesis/width_spacing_synthesis.hpp"
 
 namespace ketrovane {
 
-inline constexpr float kSpacingFloor = 0.00001F;  // inch
-inline constexpr float kWidthFloor = 0.0001F;     // inch
-inline constexpr float kConverged = 0.0005F;      // relative, both targets
+inline constexpr float kConverged = 0.0005F;  // relative, both targets
 
 // The convergence test: the relative errors of Zoe - Zoo and of
 // sqrt(Zoe*Zoo) both below 0.05 %.
@@ -19,7 +17,7 @@ inline bool meets_targets(float difference_error, float mean_error) {
 }
 
 struct SafeguardedResult {
-  SynthesisResult result;
+  WidthSpacing result;
   // True when the solve bracketed the target difference between two
   // spacings at or above the floors, each with a width at or above its
   // floor: a design lies above both floors, found or not.
@@ -28,6 +26,6 @@ struct SafeguardedResult {
 
 // The bracketing solve that takes over where the alternating search cannot
 // close.  Targets must be usable (finite, Zoe > Zoo > 0).
-SafeguardedResult safeguarded_solve(float b, float er, float t, float zoe, float zoo);
+SafeguardedResult safeguarded_solve(const SynthesisTarget& target);
 
 }  // namespace ketrovane

@@ -28,14 +28,14 @@ std::string joined(const std::vector<std::string>& lines) {
 struct Reading {
   bool ok;
   std::string console;
-  DesignParameters p;
+  DesignRecord record;
 };
 
 Reading read(const std::string& text) {
   TextLineReader file(text);
   text::StringChannel console;
   Reading r{false, "", {}};
-  r.ok = read_default_values(file, r.p, console);
+  r.ok = read_default_values(file, r.record, console);
   r.console = console.text();
   return r;
 }
@@ -63,13 +63,13 @@ TEST(DefaultFile, TheShippedFileIsAccepted) {
   const Reading r = read(testing::shipped_defaults());
   ASSERT_TRUE(r.ok) << r.console;
   EXPECT_EQ(r.console, "");
-  EXPECT_EQ(r.p.def.bdef, 0.25F);
-  EXPECT_EQ(r.p.def.kodef, -10.0F);
-  EXPECT_EQ(r.p.fn, "coupler.txt         ");
-  EXPECT_EQ(r.p.w, r.p.def.wdef);
-  EXPECT_EQ(r.p.fmin, r.p.def.fmindef);
-  EXPECT_EQ(r.p.fstep, r.p.def.fstepdef);
-  EXPECT_EQ(r.p.fo, r.p.def.fodef);
+  EXPECT_EQ(r.record.def.b, 0.25F);
+  EXPECT_EQ(r.record.def.coupling_db, -10.0F);
+  EXPECT_EQ(r.record.storage_name, "coupler.txt         ");
+  EXPECT_EQ(r.record.w, r.record.def.w);
+  EXPECT_EQ(r.record.f_start, r.record.def.f_min);
+  EXPECT_EQ(r.record.f_step, r.record.def.f_step);
+  EXPECT_EQ(r.record.fo, r.record.def.fo);
 }
 
 TEST(DefaultFile, ShortFilesNameTheMissingEntry) {
@@ -112,16 +112,16 @@ TEST(DefaultFile, EveryRejectionTestNamesItsLine) {
 
 TEST(DefaultFile, CouplingIsHeldNegativeAndItsRangeAsMagnitudes) {
   EXPECT_EQ(read_with(9, "0.5").console, rejected("Coupling:KO"));
-  EXPECT_EQ(read_with(9, "-20").p.def.kodef, -20.0F);
-  EXPECT_EQ(read_with(9, "20").p.def.kodef, -20.0F);
+  EXPECT_EQ(read_with(9, "-20").record.def.coupling_db, -20.0F);
+  EXPECT_EQ(read_with(9, "20").record.def.coupling_db, -20.0F);
   auto lines = shipped_lines();
   lines[9] = "-20";
   lines[10] = "6";
   lines[11] = "-2";
   const Reading r = read(joined(lines));
-  EXPECT_EQ(r.p.def.cstrongdef, 6.0F);
-  EXPECT_EQ(r.p.def.cweakdef, 20.0F);
-  EXPECT_EQ(r.p.def.cstepdef, 2.0F);
+  EXPECT_EQ(r.record.def.strongest_db, 6.0F);
+  EXPECT_EQ(r.record.def.weakest_db, 20.0F);
+  EXPECT_EQ(r.record.def.level_step_db, 2.0F);
 }
 
 TEST(DefaultFile, RangesAreOrderedAfterReading) {
@@ -129,8 +129,8 @@ TEST(DefaultFile, RangesAreOrderedAfterReading) {
   lines[28] = "40";
   lines[29] = "90";
   const Reading r = read(joined(lines));
-  EXPECT_EQ(r.p.def.zoemaxdef, 90.0F);
-  EXPECT_EQ(r.p.def.zoemindef, 40.0F);
+  EXPECT_EQ(r.record.def.zoe_max, 90.0F);
+  EXPECT_EQ(r.record.def.zoe_min, 40.0F);
 }
 
 TEST(DefaultFile, ThicknessMayReachEightTenthsOfB) {
@@ -155,7 +155,8 @@ TEST(DefaultFile, ReservedNamesAreRejectedExactly) {
   EXPECT_EQ(read_with(33, "Ketrovane.EXE   ").console, rejected("Filename:FN"));
   EXPECT_TRUE(read_with(33, "KETROVANE.DEF").ok);
   EXPECT_TRUE(read_with(33, " Ketrovane.DEF").ok);
-  EXPECT_EQ(read_with(33, "a-rather-long-file-name.txt").p.fn, "a-rather-long-file-n");
+  EXPECT_EQ(read_with(33, "a-rather-long-file-name.txt").record.storage_name,
+            "a-rather-long-file-n");
 }
 
 TEST(DefaultFile, ExtraLinesAndWindowsLineEndsAreHarmless) {
@@ -166,7 +167,7 @@ TEST(DefaultFile, ExtraLinesAndWindowsLineEndsAreHarmless) {
   for (const auto& l : shipped_lines()) crlf += l + "\r\n";
   const Reading r = read(crlf);
   EXPECT_TRUE(r.ok) << r.console;
-  EXPECT_EQ(r.p.fn, "coupler.txt         ");
+  EXPECT_EQ(r.record.storage_name, "coupler.txt         ");
 }
 
 }  // namespace

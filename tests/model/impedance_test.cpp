@@ -21,21 +21,23 @@ struct Regime {
   float zoe, zoo, cf, cfe, cfo, cp;
 };
 
-void PrintTo(const Regime& r, std::ostream* os) { *os << r.name; }
+void PrintTo(const Regime& r, std::ostream* os) {
+  *os << r.name;
+}
 
 class WorkedRegime : public testing::TestWithParam<Regime> {};
 
 TEST_P(WorkedRegime, MatchesHandValues) {
   const Regime& r = GetParam();
-  const ModeImpedances m = sl1imp({0.25F, 2.2F, r.s, r.t, r.w});
+  const ModeImpedances m = mode_impedances({.b = 0.25F, .t = r.t, .w = r.w, .s = r.s, .er = 2.2F});
   EXPECT_NEAR(m.zoe, r.zoe, kOhms);
   EXPECT_NEAR(m.zoo, r.zoo, kOhms);
-  EXPECT_NEAR(m.cap.cf, r.cf, kCapacitance);
-  EXPECT_NEAR(m.cap.cfe, r.cfe, kCapacitance);
-  EXPECT_NEAR(m.cap.cfo, r.cfo, kCapacitance);
-  EXPECT_NEAR(m.cap.cpa, r.cp, kCapacitance);
-  EXPECT_NEAR(m.cap.cpb, r.cp, kCapacitance);
-  EXPECT_EQ(m.j, 0);
+  EXPECT_NEAR(m.capacitances.outer_fringing, r.cf, kCapacitance);
+  EXPECT_NEAR(m.capacitances.inner_fringing_even, r.cfe, kCapacitance);
+  EXPECT_NEAR(m.capacitances.inner_fringing_odd, r.cfo, kCapacitance);
+  EXPECT_NEAR(m.capacitances.parallel_plate, r.cp, kCapacitance);
+  EXPECT_NEAR(m.capacitances.parallel_plate, r.cp, kCapacitance);
+  EXPECT_FALSE(m.zero_thickness_abandoned);
 }
 
 // b = 0.25, er = 2.2.
@@ -65,18 +67,25 @@ void ExpectClose(const ModeImpedances& a, const ModeImpedances& b, const std::st
   constexpr float kRelative = 1e-4F;
   EXPECT_NEAR(a.zoe, b.zoe, kRelative * b.zoe);
   EXPECT_NEAR(a.zoo, b.zoo, kRelative * b.zoo);
-  EXPECT_NEAR(a.cap.cfe, b.cap.cfe, kRelative * b.cap.cfo);
-  EXPECT_NEAR(a.cap.cfo, b.cap.cfo, kRelative * b.cap.cfo);
+  EXPECT_NEAR(a.capacitances.inner_fringing_even, b.capacitances.inner_fringing_even,
+              kRelative * b.capacitances.inner_fringing_odd);
+  EXPECT_NEAR(a.capacitances.inner_fringing_odd, b.capacitances.inner_fringing_odd,
+              kRelative * b.capacitances.inner_fringing_odd);
 }
 
 // Edges of the gap bands in s/b.  With b = 1 the spacing is s/b itself.
 TEST(ImpedanceModel, ContinuousAcrossEveryBandEdge) {
   for (const float tb : {0.01F, 0.025F, 0.05F, 0.2F, 0.5F}) {
     for (const float edge : {0.01F, 0.05F, 0.2F, 0.25F, 1.45F, 1.5F}) {
-      const ModeImpedances at = sl1imp({1.0F, 2.2F, edge, tb, 0.8F});
+      const ModeImpedances at =
+          mode_impedances({.b = 1.0F, .t = tb, .w = 0.8F, .s = edge, .er = 2.2F});
       const std::string where = "t/b " + std::to_string(tb) + ", s/b " + std::to_string(edge);
-      ExpectClose(sl1imp({1.0F, 2.2F, edge * (1.0F - 1e-5F), tb, 0.8F}), at, where + " below");
-      ExpectClose(sl1imp({1.0F, 2.2F, edge * (1.0F + 1e-5F), tb, 0.8F}), at, where + " above");
+      ExpectClose(
+          mode_impedances({.b = 1.0F, .t = tb, .w = 0.8F, .s = edge * (1.0F - 1e-5F), .er = 2.2F}),
+          at, where + " below");
+      ExpectClose(
+          mode_impedances({.b = 1.0F, .t = tb, .w = 0.8F, .s = edge * (1.0F + 1e-5F), .er = 2.2F}),
+          at, where + " above");
     }
   }
 }
@@ -85,32 +94,49 @@ TEST(ImpedanceModel, ContinuousAcrossEveryBandEdge) {
 // below to within rounding, not a step towards the upper band.
 TEST(ImpedanceModel, LowerBandAtTheStartOfEachBlend) {
   for (const float edge : {0.01F, 0.2F, 1.45F}) {
-    const ModeImpedances at = sl1imp({1.0F, 1.0F, edge, 0.3F, 0.5F});
-    const ModeImpedances below = sl1imp({1.0F, 1.0F, std::nextafter(edge, 0.0F), 0.3F, 0.5F});
-    EXPECT_NEAR(at.cap.cfo, below.cap.cfo, 1e-5F * at.cap.cfo) << "s/b " << edge;
-    EXPECT_NEAR(at.cap.cfe, below.cap.cfe, 1e-5F * at.cap.cfo) << "s/b " << edge;
+    const ModeImpedances at =
+        mode_impedances({.b = 1.0F, .t = 0.3F, .w = 0.5F, .s = edge, .er = 1.0F});
+    const ModeImpedances below = mode_impedances(
+        {.b = 1.0F, .t = 0.3F, .w = 0.5F, .s = std::nextafter(edge, 0.0F), .er = 1.0F});
+    EXPECT_NEAR(at.capacitances.inner_fringing_odd, below.capacitances.inner_fringing_odd,
+                1e-5F * at.capacitances.inner_fringing_odd)
+        << "s/b " << edge;
+    EXPECT_NEAR(at.capacitances.inner_fringing_even, below.capacitances.inner_fringing_even,
+                1e-5F * at.capacitances.inner_fringing_odd)
+        << "s/b " << edge;
   }
 }
 
 TEST(ImpedanceModel, ContinuousInThicknessAtZeroAndAtTheThinStripLimit) {
   for (const float s : {0.005F, 0.03F, 0.16F, 0.6F, 2.0F}) {
     const std::string where = "s/b " + std::to_string(s);
-    ExpectClose(sl1imp({1.0F, 2.2F, s, 1e-7F, 0.8F}), sl1imp({1.0F, 2.2F, s, 0.0F, 0.8F}),
+    ExpectClose(mode_impedances({.b = 1.0F, .t = 1e-7F, .w = 0.8F, .s = s, .er = 2.2F}),
+                mode_impedances({.b = 1.0F, .t = 0.0F, .w = 0.8F, .s = s, .er = 2.2F}),
                 where + ", t/b to 0");
-    const ModeImpedances at = sl1imp({1.0F, 2.2F, s, 0.025F, 0.8F});
-    ExpectClose(sl1imp({1.0F, 2.2F, s, 0.025F * (1.0F - 1e-6F), 0.8F}), at, where + " below");
-    ExpectClose(sl1imp({1.0F, 2.2F, s, 0.025F * (1.0F + 1e-6F), 0.8F}), at, where + " above");
+    const ModeImpedances at =
+        mode_impedances({.b = 1.0F, .t = 0.025F, .w = 0.8F, .s = s, .er = 2.2F});
+    ExpectClose(
+        mode_impedances({.b = 1.0F, .t = 0.025F * (1.0F - 1e-6F), .w = 0.8F, .s = s, .er = 2.2F}),
+        at, where + " below");
+    ExpectClose(
+        mode_impedances({.b = 1.0F, .t = 0.025F * (1.0F + 1e-6F), .w = 0.8F, .s = s, .er = 2.2F}),
+        at, where + " above");
   }
 }
 
 TEST(ImpedanceModel, WideGapsDecoupleTheModes) {
   for (const float t : {0.0F, 0.01F, 0.025F, 0.1F, 0.5F}) {
-    const ModeImpedances m = sl1imp({1.0F, 1.0F, 100.0F, t, 0.5F});
+    const ModeImpedances m =
+        mode_impedances({.b = 1.0F, .t = t, .w = 0.5F, .s = 100.0F, .er = 1.0F});
     EXPECT_NEAR(m.zoo, m.zoe, 1e-4F * m.zoe) << "t/b " << t;
     // The thick-strip fits tend to the isolated strip's outer fringing.
     if (t >= 0.025F) {
-      EXPECT_NEAR(m.cap.cfe, m.cap.cf, 1e-3F * m.cap.cf) << "t/b " << t;
-      EXPECT_NEAR(m.cap.cfo, m.cap.cf, 1e-3F * m.cap.cf) << "t/b " << t;
+      EXPECT_NEAR(m.capacitances.inner_fringing_even, m.capacitances.outer_fringing,
+                  1e-3F * m.capacitances.outer_fringing)
+          << "t/b " << t;
+      EXPECT_NEAR(m.capacitances.inner_fringing_odd, m.capacitances.outer_fringing,
+                  1e-3F * m.capacitances.outer_fringing)
+          << "t/b " << t;
     }
   }
 }
@@ -120,21 +146,24 @@ TEST(ImpedanceModel, WideGapsDecoupleTheModes) {
 // fringing, which then depends only on s/b and t/b, not on the width.
 TEST(ImpedanceModel, VeryWideStripsUseTheThickStripFitsAlone) {
   for (const float t : {0.0F, 0.01F}) {
-    const ModeImpedances wide = sl1imp({1.0F, 1.0F, 0.1F, t, 7.0F});
-    const ModeImpedances wider = sl1imp({1.0F, 1.0F, 0.1F, t, 12.0F});
-    ASSERT_EQ(wide.j, 1);
-    ASSERT_EQ(wider.j, 1);
-    EXPECT_EQ(wide.cap.cfe, wider.cap.cfe);
-    EXPECT_EQ(wide.cap.cfo, wider.cap.cfo);
+    const ModeImpedances wide =
+        mode_impedances({.b = 1.0F, .t = t, .w = 7.0F, .s = 0.1F, .er = 1.0F});
+    const ModeImpedances wider =
+        mode_impedances({.b = 1.0F, .t = t, .w = 12.0F, .s = 0.1F, .er = 1.0F});
+    ASSERT_TRUE(wide.zero_thickness_abandoned);
+    ASSERT_TRUE(wider.zero_thickness_abandoned);
+    EXPECT_EQ(wide.capacitances.inner_fringing_even, wider.capacitances.inner_fringing_even);
+    EXPECT_EQ(wide.capacitances.inner_fringing_odd, wider.capacitances.inner_fringing_odd);
     EXPECT_LT(wide.zoo, wide.zoe);
     EXPECT_GT(wide.zoo, 0.0F);
   }
   // The recomputed even-mode modulus can round to 1 while the first one did
   // not; Zoe must not collapse to 0.
-  const ModeImpedances m = sl1imp({1.0F, 1.0F, 0.5037758F, 0.0F, 5.0996995F});
-  EXPECT_EQ(m.j, 1);
+  const ModeImpedances m =
+      mode_impedances({.b = 1.0F, .t = 0.0F, .w = 5.0996995F, .s = 0.5037758F, .er = 1.0F});
+  EXPECT_TRUE(m.zero_thickness_abandoned);
   EXPECT_GT(m.zoe, m.zoo);
-  EXPECT_TRUE(std::isfinite(m.cap.cfe));
+  EXPECT_TRUE(std::isfinite(m.capacitances.inner_fringing_even));
 }
 
 // Over a grid of every band and thickness regime, the even mode never has
@@ -143,16 +172,18 @@ TEST(ImpedanceModel, CapacitanceSplitInvariants) {
   for (float w = 0.01F; w < 12.0F; w *= 1.7F) {
     for (float s = 0.001F; s < 5.0F; s *= 1.3F) {
       for (const float t : {0.0F, 0.001F, 0.0249F, 0.025F, 0.1F, 0.5F, 0.8F}) {
-        const ModeImpedances m = sl1imp({1.0F, 3.0F, s, t, w});
-        ASSERT_LE(m.cap.cfe, m.cap.cfo) << "w " << w << " s " << s << " t " << t;
-        ASSERT_EQ(m.cap.cpb, m.cap.cpa);
+        const ModeImpedances m = mode_impedances({.b = 1.0F, .t = t, .w = w, .s = s, .er = 3.0F});
+        ASSERT_LE(m.capacitances.inner_fringing_even, m.capacitances.inner_fringing_odd)
+            << "w " << w << " s " << s << " t " << t;
+        ASSERT_EQ(m.capacitances.parallel_plate, m.capacitances.parallel_plate);
         ASSERT_GE(m.zoe, m.zoo) << "w " << w << " s " << s << " t " << t;
       }
     }
   }
   // Zero thickness, gap so wide that tanh(pi (w+s)/2b) rounds to 1.
-  const ModeImpedances m = sl1imp({1.0F, 1.0F, 5.2185278F, 0.0F, 0.56124336F});
-  EXPECT_LE(m.cap.cfe, m.cap.cfo);
+  const ModeImpedances m =
+      mode_impedances({.b = 1.0F, .t = 0.0F, .w = 0.56124336F, .s = 5.2185278F, .er = 1.0F});
+  EXPECT_LE(m.capacitances.inner_fringing_even, m.capacitances.inner_fringing_odd);
   EXPECT_GE(m.zoe, m.zoo);
 }
 
@@ -161,23 +192,29 @@ TEST(ImpedanceModel, CapacitanceSplitInvariants) {
 TEST(ImpedanceModel, PermittivityScalesImpedancesOnly) {
   for (const float t : {0.0F, 0.0025F, 0.05F}) {
     for (const float s : {0.002F, 0.04F, 0.1F, 0.37F, 0.5F}) {
-      const ModeImpedances air = sl1imp({0.25F, 1.0F, s, t, 0.2F});
-      const ModeImpedances dielectric = sl1imp({0.25F, 2.2F, s, t, 0.2F});
+      const ModeImpedances air =
+          mode_impedances({.b = 0.25F, .t = t, .w = 0.2F, .s = s, .er = 1.0F});
+      const ModeImpedances dielectric =
+          mode_impedances({.b = 0.25F, .t = t, .w = 0.2F, .s = s, .er = 2.2F});
       const float scale = 1.0F / std::sqrt(2.2F);
       EXPECT_NEAR(dielectric.zoe, air.zoe * scale, 1e-6F * air.zoe);
       EXPECT_NEAR(dielectric.zoo, air.zoo * scale, 1e-6F * air.zoo);
-      EXPECT_NEAR(dielectric.cap.cfe, air.cap.cfe, 1e-5F);
-      EXPECT_NEAR(dielectric.cap.cfo, air.cap.cfo, 1e-5F);
-      EXPECT_EQ(dielectric.cap.cf, air.cap.cf);
-      EXPECT_EQ(dielectric.cap.cpa, air.cap.cpa);
+      EXPECT_NEAR(dielectric.capacitances.inner_fringing_even, air.capacitances.inner_fringing_even,
+                  1e-5F);
+      EXPECT_NEAR(dielectric.capacitances.inner_fringing_odd, air.capacitances.inner_fringing_odd,
+                  1e-5F);
+      EXPECT_EQ(dielectric.capacitances.outer_fringing, air.capacitances.outer_fringing);
+      EXPECT_EQ(dielectric.capacitances.parallel_plate, air.capacitances.parallel_plate);
     }
   }
 }
 
 // Only ratios to b matter: scaling every length leaves everything unchanged.
 TEST(ImpedanceModel, DependsOnlyOnRatiosToB) {
-  const ModeImpedances inches = sl1imp({0.25F, 2.2F, 0.04F, 0.01F, 0.2F});
-  const ModeImpedances quarters = sl1imp({1.0F, 2.2F, 0.16F, 0.04F, 0.8F});
+  const ModeImpedances inches =
+      mode_impedances({.b = 0.25F, .t = 0.01F, .w = 0.2F, .s = 0.04F, .er = 2.2F});
+  const ModeImpedances quarters =
+      mode_impedances({.b = 1.0F, .t = 0.04F, .w = 0.8F, .s = 0.16F, .er = 2.2F});
   EXPECT_NEAR(quarters.zoe, inches.zoe, 1e-5F * inches.zoe);
   EXPECT_NEAR(quarters.zoo, inches.zoo, 1e-5F * inches.zoo);
 }

@@ -36,21 +36,25 @@ TEST(Robustness, AnyInputIsSafe) {
     for (const float s : v) {
       for (const float t : v) {
         for (const float w : v) {
-          const CrossSection x{b, 2.2F, s, t, w};
-          sink += sl1imp(x).zoe;
-          sink += sl1sen(x).even.szoeb;
-          sink += sl1los(x, 1000.0F, 6.7e-7F, 5e-6F, 0.001F).ato;
+          const CrossSection x{.b = b, .t = t, .w = w, .s = s, .er = 2.2F};
+          sink += mode_impedances(x).zoe;
+          sink += impedance_sensitivities(x).even.b;
+          sink += mode_attenuation(x, {6.7e-7F, 5e-6F}, 0.001F, 1000.0F).odd_db_per_inch;
         }
       }
     }
   }
   for (const float a : v) {
     for (const float c : v) {
-      sink += sl1imp({0.25F, a, 0.04F, 0.01F, 0.2F}).zoo;
-      sink += sl1los({0.25F, a, 0.04F, 0.01F, 0.2F}, c, c, a, c).ate;
-      sink += sl1los({0.25F, 2.2F, 0.04F, 0.0F, 0.2F}, a, c, c, a).ate;
-      sink += sl1zo(ModePair{a, c}).ko;
-      const ModesFromCoupler m = sl1zo(CouplerSpec{a, c});
+      sink += mode_impedances({.b = 0.25F, .t = 0.01F, .w = 0.2F, .s = 0.04F, .er = a}).zoo;
+      sink +=
+          mode_attenuation({.b = 0.25F, .t = 0.01F, .w = 0.2F, .s = 0.04F, .er = a}, {c, a}, c, c)
+              .even_db_per_inch;
+      sink +=
+          mode_attenuation({.b = 0.25F, .t = 0.0F, .w = 0.2F, .s = 0.04F, .er = 2.2F}, {c, c}, a, a)
+              .even_db_per_inch;
+      sink += coupler_from_modes(ModePair{a, c}).coupling_db;
+      const ModesOfCoupler m = modes_from_coupler(CouplerTarget{a, c});
       sink += m.zoe + m.zoo;
     }
   }

@@ -48,9 +48,7 @@ struct Session {
   int status = -1;
 
   explicit Session(const std::string& defaults) { files.files["Ketrovane.DEF"] = defaults; }
-  Session(const std::string& defaults, const std::string& input) : Session(defaults) {
-    run(input);
-  }
+  Session(const std::string& defaults, const std::string& input) : Session(defaults) { run(input); }
   void run(const std::string& input);
   const std::string& out() { return console.text(); }
 };

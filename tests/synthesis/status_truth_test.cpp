@@ -1,15 +1,16 @@
-// Every synthesis status is borne out by independent calls of the impedance
+// Every synthesis outcome is borne out by independent calls of the impedance
 // model, over a grid of everything a user can ask for: Zo 5 to 150 ohms,
 // coupling 0.5 to 40 dB, Er 1 to 12, T/B 0 to 0.8.
 //
-//   status 0     the returned strips reproduce both targets within 0.05 %;
-//   status 1, 2  no design lies above both floors: along a fine ladder of
-//                spacings from the spacing floor up, the width that gives the
-//                target mean (at or above the width floor, where the model is
-//                continuous) never takes Zoe - Zoo across its target;
-//   status 3     only where the zero-thickness solution, which single
-//                precision cannot carry for very narrow or very wide strips,
-//                enters the model (T/B below 0.025).
+//   converged     the returned strips reproduce both targets within 0.05 %;
+//   at a floor    no design lies above both floors: along a fine ladder of
+//                 spacings from the spacing floor up, the width that gives
+//                 the target mean (at or above the width floor, where the
+//                 model is continuous) never takes Zoe - Zoo across its
+//                 target;
+//   not representable  only where the zero-thickness solution, which single
+//                 precision cannot carry for very narrow or very wide strips,
+//                 enters the model (T/B below 0.025).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,15 +18,13 @@
 #include <optional>
 
 #include "model/stripline_model.hpp"
-#include "synthesis/synthesis.hpp"
+#include "synthesis/width_spacing_synthesis.hpp"
 
 namespace ketrovane {
 namespace {
 
 constexpr float kB = 0.25F;
 constexpr double kTolerance = 0.0005;  // 0.05 %
-constexpr float kSpacingFloor = 0.00001F;
-constexpr float kWidthFloor = 0.0001F;
 
 struct Targets {
   double difference;  // Zoe - Zoo
@@ -41,12 +40,13 @@ struct Board {
   float er;
   float t;
   Analysed at(float w, float s) const {
-    const ModeImpedances m = sl1imp(CrossSection{kB, er, s, t, w});
+    const ModeImpedances m =
+        mode_impedances(CrossSection{.b = kB, .t = t, .w = w, .s = s, .er = er});
     return {static_cast<double>(m.zoe) - m.zoo, std::sqrt(static_cast<double>(m.zoe) * m.zoo)};
   }
 };
 
-bool reproduces(const Board& board, const SynthesisResult& r, const Targets& x) {
+bool reproduces(const Board& board, const WidthSpacing& r, const Targets& x) {
   const Analysed a = board.at(r.w, r.s);
   return std::fabs(a.difference - x.difference) < kTolerance * x.difference &&
          std::fabs(a.mean - x.mean) < kTolerance * x.mean;
@@ -99,25 +99,27 @@ TEST(SynthesisStatus, EveryStatusIsBorneOutByTheModel) {
   const float couplings[] = {0.5F, 1, 3, 6, 10, 20, 40};
   const float permittivities[] = {1, 2.2F, 6, 12};
   const float thickness_ratios[] = {0, 0.005F, 0.01F, 0.03F, 0.1F, 0.3F, 0.8F};
-  std::map<int, int> statuses;
+  std::map<SynthesisOutcome, int> statuses;
   for (const float zo : zos) {
     for (const float db : couplings) {
-      const ModesFromCoupler pair = sl1zo(CouplerSpec{zo, -db});
+      const ModesOfCoupler pair = modes_from_coupler(CouplerTarget{zo, -db});
       const Targets x{static_cast<double>(pair.zoe) - pair.zoo,
                       std::sqrt(static_cast<double>(pair.zoe) * pair.zoo)};
       for (const float er : permittivities) {
         for (const float tb : thickness_ratios) {
           const Board board{er, tb * kB};
-          const SynthesisResult r = sl1ws(kB, er, board.t, pair.zoe, pair.zoo);
+          const WidthSpacing r = synthesise_width_and_spacing(
+              {.b = kB, .t = board.t, .er = er, .zoe = pair.zoe, .zoo = pair.zoo});
           SCOPED_TRACE(testing::Message() << "Zo " << zo << " C " << db << " Er " << er << " T/B "
-                                          << tb << ": status " << r.isyn);
-          ++statuses[r.isyn];
-          switch (r.isyn) {
-            case kSynthesisConverged:
+                                          << tb << ": outcome " << static_cast<int>(r.outcome));
+          ++statuses[r.outcome];
+          switch (r.outcome) {
+            case SynthesisOutcome::converged_by_search:
+            case SynthesisOutcome::solved_by_safeguard:
               EXPECT_TRUE(reproduces(board, r, x));
               break;
-            case kSpacingBelowFloor:
-            case kWidthBelowFloor:
+            case SynthesisOutcome::spacing_floor:
+            case SynthesisOutcome::width_floor:
               EXPECT_TRUE(no_design_above_the_floors(board, x));
               break;
             default:
@@ -130,12 +132,15 @@ TEST(SynthesisStatus, EveryStatusIsBorneOutByTheModel) {
   }
   // The grid holds many designs that cannot be built; a healthy synthesis
   // still builds most of those that can.
-  RecordProperty("converged", statuses[kSynthesisConverged]);
-  RecordProperty("spacing_floor", statuses[kSpacingBelowFloor]);
-  RecordProperty("width_floor", statuses[kWidthBelowFloor]);
-  RecordProperty("not_representable", statuses[kSynthesisFailed]);
-  EXPECT_GT(statuses[kSynthesisConverged], 700);
-  EXPECT_LT(statuses[kSynthesisFailed], 150);
+  const int converged = statuses[SynthesisOutcome::converged_by_search] +
+                        statuses[SynthesisOutcome::solved_by_safeguard];
+  RecordProperty("converged_by_search", statuses[SynthesisOutcome::converged_by_search]);
+  RecordProperty("solved_by_safeguard", statuses[SynthesisOutcome::solved_by_safeguard]);
+  RecordProperty("spacing_floor", statuses[SynthesisOutcome::spacing_floor]);
+  RecordProperty("width_floor", statuses[SynthesisOutcome::width_floor]);
+  RecordProperty("not_representable", statuses[SynthesisOutcome::not_representable]);
+  EXPECT_GT(converged, 700);
+  EXPECT_LT(statuses[SynthesisOutcome::not_representable], 150);
 }
 
 }  // namespace

@@ -51,8 +51,8 @@ std::vector<Found> program_layouts() {
     const std::string src = s.str();
     for (std::sregex_iterator it(src.begin(), src.end(), declaration), end; it != end; ++it) {
       const auto pos = static_cast<std::size_t>(it->position() + it->length());
-      found.push_back({entry.path().filename().string() + ":" + std::to_string(pos),
-                       literals_at(src, pos)});
+      found.push_back(
+          {entry.path().filename().string() + ":" + std::to_string(pos), literals_at(src, pos)});
     }
   }
   return found;

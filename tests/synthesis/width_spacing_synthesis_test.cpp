@@ -8,7 +8,7 @@
 #include <random>
 
 #include "model/stripline_model.hpp"
-#include "synthesis/synthesis.hpp"
+#include "synthesis/width_spacing_synthesis.hpp"
 
 namespace ketrovane {
 namespace {
@@ -26,16 +26,17 @@ struct Deviation {
   float mean;
 };
 
-Deviation deviation(float b, float er, float t, const SynthesisResult& r, float zoe, float zoo) {
-  const ModeImpedances m = sl1imp(CrossSection{b, er, r.s, t, r.w});
+Deviation deviation(float b, float er, float t, const WidthSpacing& r, float zoe, float zoo) {
+  const ModeImpedances m =
+      mode_impedances(CrossSection{.b = b, .t = t, .w = r.w, .s = r.s, .er = er});
   const float dz = zoe - zoo;
   const float zod = std::sqrt(zoe * zoo);
   return {std::fabs((dz - (m.zoe - m.zoo)) / dz),
           std::fabs((zod - std::sqrt(m.zoe * m.zoo)) / zod)};
 }
 
-TEST(SynthesisStart, WorkedEstimateForATenDecibelPair) {
-  const SynthesisStart start = synthesis_start(kB, kEr, kZoe, kZoo);
+TEST(ClosedFormStart, WorkedEstimateForATenDecibelPair) {
+  const ClosedFormStart start = closed_form_start(kB, kEr, kZoe, kZoo);
   EXPECT_NEAR(start.xe, 1.09250F, 0.00001F);
   EXPECT_NEAR(start.xo, 0.567546F, 0.000001F);
   EXPECT_NEAR(start.ke, 0.635736F, 0.000002F);
@@ -45,17 +46,19 @@ TEST(SynthesisStart, WorkedEstimateForATenDecibelPair) {
 }
 
 TEST(Synthesis, ZeroThicknessStartIsTheAnswer) {
-  const SynthesisResult r = sl1ws(kB, kEr, 0.0F, kZoe, kZoo);
-  const SynthesisStart start = synthesis_start(kB, kEr, kZoe, kZoo);
-  EXPECT_EQ(r.isyn, kSynthesisConverged);
+  const WidthSpacing r =
+      synthesise_width_and_spacing({.b = kB, .t = 0.0F, .er = kEr, .zoe = kZoe, .zoo = kZoo});
+  const ClosedFormStart start = closed_form_start(kB, kEr, kZoe, kZoo);
+  EXPECT_TRUE(r.converged());
   EXPECT_EQ(r.evaluations, 1);
   EXPECT_EQ(r.w, start.w);
   EXPECT_EQ(r.s, start.s);
 }
 
 TEST(Synthesis, ThickStripsConvergeOnTheTargets) {
-  const SynthesisResult r = sl1ws(kB, kEr, 0.0014F, kZoe, kZoo);
-  ASSERT_EQ(r.isyn, kSynthesisConverged);
+  const WidthSpacing r =
+      synthesise_width_and_spacing({.b = kB, .t = 0.0014F, .er = kEr, .zoe = kZoe, .zoo = kZoo});
+  ASSERT_TRUE(r.converged());
   EXPECT_EQ(r.outcome, SynthesisOutcome::converged_by_search);
   const Deviation d = deviation(kB, kEr, 0.0014F, r, kZoe, kZoo);
   EXPECT_LT(d.difference, 0.0005F);
@@ -68,9 +71,10 @@ TEST(Synthesis, AWidthThatStopsChangingDoesNotEndTheSearch) {
   // 20 ohms at 40 dB in air with T/B 0.05: after nine evaluations a width
   // correction leaves W unchanged while the spacing error is still above
   // 0.05 %; the search goes on with the final tolerance.
-  const ModesFromCoupler pair = sl1zo(CouplerSpec{20.0F, -40.0F});
-  const SynthesisResult r = sl1ws(kB, 1.0F, 0.0125F, pair.zoe, pair.zoo);
-  ASSERT_EQ(r.isyn, kSynthesisConverged);
+  const ModesOfCoupler pair = modes_from_coupler(CouplerTarget{20.0F, -40.0F});
+  const WidthSpacing r = synthesise_width_and_spacing(
+      {.b = kB, .t = 0.0125F, .er = 1.0F, .zoe = pair.zoe, .zoo = pair.zoo});
+  ASSERT_TRUE(r.converged());
   EXPECT_EQ(r.outcome, SynthesisOutcome::converged_by_search);
   EXPECT_GT(r.evaluations, 9);
   const Deviation d = deviation(kB, 1.0F, 0.0125F, r, pair.zoe, pair.zoo);
@@ -79,16 +83,18 @@ TEST(Synthesis, AWidthThatStopsChangingDoesNotEndTheSearch) {
 }
 
 TEST(Synthesis, TightCouplingEndsAtTheSpacingFloor) {
-  const ModesFromCoupler pair = sl1zo(CouplerSpec{50.0F, -1.0F});
-  const SynthesisResult r = sl1ws(kB, kEr, 0.0F, pair.zoe, pair.zoo);
-  EXPECT_EQ(r.isyn, kSpacingBelowFloor);
+  const ModesOfCoupler pair = modes_from_coupler(CouplerTarget{50.0F, -1.0F});
+  const WidthSpacing r = synthesise_width_and_spacing(
+      {.b = kB, .t = 0.0F, .er = kEr, .zoe = pair.zoe, .zoo = pair.zoo});
+  EXPECT_EQ(r.outcome, SynthesisOutcome::spacing_floor);
   EXPECT_LT(r.s, 0.00001F);
 }
 
 TEST(Synthesis, HighImpedanceEndsAtTheWidthFloor) {
-  const ModesFromCoupler pair = sl1zo(CouplerSpec{340.0F, -20.0F});
-  const SynthesisResult r = sl1ws(0.0625F, kEr, 0.0F, pair.zoe, pair.zoo);
-  EXPECT_EQ(r.isyn, kWidthBelowFloor);
+  const ModesOfCoupler pair = modes_from_coupler(CouplerTarget{340.0F, -20.0F});
+  const WidthSpacing r = synthesise_width_and_spacing(
+      {.b = 0.0625F, .t = 0.0F, .er = kEr, .zoe = pair.zoe, .zoo = pair.zoo});
+  EXPECT_EQ(r.outcome, SynthesisOutcome::width_floor);
   EXPECT_LT(r.w, 0.0001F);
 }
 
@@ -100,8 +106,8 @@ TEST(Synthesis, UnusableTargetsFailAtOnce) {
   } bad[] = {{36.0F, 69.0F}, {50.0F, 50.0F}, {50.0F, 0.0F}, {50.0F, -10.0F},
              {nan, 30.0F},   {60.0F, nan},   {inf, 30.0F},  {-5.0F, -10.0F}};
   for (const auto& target : bad) {
-    const SynthesisResult r = sl1ws(kB, kEr, 0.0014F, target.zoe, target.zoo);
-    EXPECT_EQ(r.isyn, kSynthesisFailed) << target.zoe << " " << target.zoo;
+    const WidthSpacing r = synthesise_width_and_spacing(
+        {.b = kB, .t = 0.0014F, .er = kEr, .zoe = target.zoe, .zoo = target.zoo});
     EXPECT_EQ(r.outcome, SynthesisOutcome::unusable_targets) << target.zoe << " " << target.zoo;
     EXPECT_EQ(r.evaluations, 0) << target.zoe << " " << target.zoo;
   }
@@ -110,11 +116,12 @@ TEST(Synthesis, UnusableTargetsFailAtOnce) {
 TEST(Synthesis, TheSafeguardedSolveClosesWhereTheSearchCircles) {
   // With thin strips the width and spacing corrections of a 3 dB, 50-ohm
   // pair chase each other without settling until the evaluation bound.
-  const ModesFromCoupler pair = sl1zo(CouplerSpec{50.0F, -3.0F});
-  const SynthesisResult r = sl1ws(kB, kEr, 0.0014F, pair.zoe, pair.zoo);
-  ASSERT_EQ(r.isyn, kSynthesisConverged);
+  const ModesOfCoupler pair = modes_from_coupler(CouplerTarget{50.0F, -3.0F});
+  const WidthSpacing r = synthesise_width_and_spacing(
+      {.b = kB, .t = 0.0014F, .er = kEr, .zoe = pair.zoe, .zoo = pair.zoo});
+  ASSERT_TRUE(r.converged());
   EXPECT_EQ(r.outcome, SynthesisOutcome::solved_by_safeguard);
-  EXPECT_GT(r.evaluations, kMaxSynthesisEvaluations);
+  EXPECT_GT(r.evaluations, kMaxSearchEvaluations);
   const Deviation d = deviation(kB, kEr, 0.0014F, r, pair.zoe, pair.zoo);
   EXPECT_LT(d.difference, 0.0005F);
   EXPECT_LT(d.mean, 0.0005F);
@@ -122,12 +129,13 @@ TEST(Synthesis, TheSafeguardedSolveClosesWhereTheSearchCircles) {
 
 TEST(Synthesis, AStartThatIsNotFiniteIsLeftToTheSafeguardedSolve) {
   // Zoe sqrt(er) below about 15 ohms: the even-mode modulus rounds to 1.
-  const SynthesisStart start = synthesis_start(kB, kEr, 5.0F, 4.0F);
+  const ClosedFormStart start = closed_form_start(kB, kEr, 5.0F, 4.0F);
   ASSERT_FALSE(std::isfinite(start.w) && std::isfinite(start.s));
-  const SynthesisResult r = sl1ws(kB, kEr, 0.0F, 5.0F, 4.0F);
+  const WidthSpacing r =
+      synthesise_width_and_spacing({.b = kB, .t = 0.0F, .er = kEr, .zoe = 5.0F, .zoo = 4.0F});
   EXPECT_EQ(r.evaluations > 0, true);
   EXPECT_NE(r.outcome, SynthesisOutcome::converged_by_search);
-  if (r.isyn == kSynthesisConverged) {
+  if (r.converged()) {
     const Deviation d = deviation(kB, kEr, 0.0F, r, 5.0F, 4.0F);
     EXPECT_LT(d.difference, 0.0005F);
     EXPECT_LT(d.mean, 0.0005F);
@@ -137,9 +145,10 @@ TEST(Synthesis, AStartThatIsNotFiniteIsLeftToTheSafeguardedSolve) {
 TEST(Synthesis, AFloorTheSearchReachedOnTheWayIsNotReported) {
   // The search's 6 % steps drive S below its floor at a width that is still
   // far off; a design with S = 0.000024" exists.
-  const ModesFromCoupler pair = sl1zo(CouplerSpec{5.0F, -1.0F});
-  const SynthesisResult r = sl1ws(kB, 10.0F, 0.0025F, pair.zoe, pair.zoo);
-  ASSERT_EQ(r.isyn, kSynthesisConverged);
+  const ModesOfCoupler pair = modes_from_coupler(CouplerTarget{5.0F, -1.0F});
+  const WidthSpacing r = synthesise_width_and_spacing(
+      {.b = kB, .t = 0.0025F, .er = 10.0F, .zoe = pair.zoe, .zoo = pair.zoo});
+  ASSERT_TRUE(r.converged());
   EXPECT_EQ(r.outcome, SynthesisOutcome::solved_by_safeguard);
   EXPECT_GT(r.s, 0.00001F);
 }
@@ -159,10 +168,11 @@ TEST(Synthesis, StrangeInputsNeverHangAndNeverClaimConvergence) {
       {kB, kEr, 0.0F, 1e-30F, 1e-31F},    {kB, kEr, 0.0014F, 1000.0F, 999.9F},
   };
   for (const auto& c : cases) {
-    const SynthesisResult r = sl1ws(c.b, c.er, c.t, c.zoe, c.zoo);
+    const WidthSpacing r =
+        synthesise_width_and_spacing({.b = c.b, .t = c.t, .er = c.er, .zoe = c.zoe, .zoo = c.zoo});
     SCOPED_TRACE(testing::Message() << c.b << " " << c.er << " " << c.t << " " << c.zoe << " "
-                                    << c.zoo << " -> status " << r.isyn);
-    if (r.isyn == kSynthesisConverged) {
+                                    << c.zoo << " -> outcome " << static_cast<int>(r.outcome));
+    if (r.converged()) {
       const Deviation d = deviation(c.b, c.er, c.t, r, c.zoe, c.zoo);
       EXPECT_LT(d.difference, 0.0005F);
       EXPECT_LT(d.mean, 0.0005F);

@@ -9,9 +9,13 @@
 //   W. Hilberg, "From approximations to exact relations for characteristic
 //   impedances", IEEE Trans. MTT-17, 1969 (K(k)/K'(k)).
 //
-// The inner fringing of thick strips at medium and wide gaps comes from
-// polynomial fits in s/b and t/b; beyond s/b = 1.45 it approaches the
-// isolated strip's outer fringing geometrically.
+// The inner fringing of thick strips at medium and wide gaps comes from two
+// pairs of fitted tables whose origin is not recorded: double polynomials in
+// 1/(s/b) and t/b, fitted to the odd-mode inner fringing capacitance and to
+// the odd-minus-even difference of a thick strip's facing edge, for
+// 0.01 < s/b < 0.25 and 0.2 < s/b < 1.5 (t/b up to 0.8 in use).  Beyond s/b
+// = 1.45 the result approaches the isolated strip's outer fringing
+// geometrically.
 //
 // Every named value is rounded to single precision, and the float overloads of
 // the mathematical functions are used throughout: the reports print these
@@ -21,7 +25,8 @@
 #include <cstddef>
 #include <limits>
 
-#include "model/stripline_model.hpp"
+#include "common/constants.hpp"
+#include "model/mode_impedances.hpp"
 
 namespace ketrovane {
 namespace {
@@ -30,8 +35,7 @@ namespace {
 // inputs outside the preconditions yield non-finite results.
 static_assert(std::numeric_limits<float>::is_iec559, "IEEE 754 single precision required");
 
-constexpr float kPi = 3.1415927F;
-constexpr float kEta = 376.73046875F;  // wave impedance of free space, ohms
+constexpr float kEta = kFreeSpaceImpedance;
 // Outer fringing of a strip of zero thickness, ln(4)/pi.
 constexpr float kCf0 = (1.0F / kPi) * 1.3862944F;
 // Hilberg's two forms of K/K' meet at k = 1/sqrt(2).
@@ -45,6 +49,7 @@ template <std::size_t Columns>
 using FitTable = std::array<std::array<float, Columns>, 5>;
 
 // Band 2 (0.01 < s/b < 0.25), x = 1/(50 s/b): odd-mode inner fringing.
+// The tables are laid out as printed: row k, then the columns 1, t/b, ...
 constexpr FitTable<7> kBand2Odd = {{
     {0.4575415F, 3.105563F, -69.39554F, 509.9916F, -1557.926F, 2066.037F, -984.5554F},
     {5.395694F, 26.7879F, 502.4063F, -3895.95F, 12131.98F, -16234.2F, 7773.168F},
@@ -256,18 +261,21 @@ InnerFringing thinStripBlend(const ZeroThicknessSolution& zero, const InnerFring
 
 }  // namespace
 
-ModeImpedances sl1imp(const CrossSection& x) {
+ModeImpedances mode_impedances(const CrossSection& x) {
   const float tb = x.t / x.b;
   const float cpa = 2.0F * x.w / (x.b - x.t);  // parallel plate, per plane
   const float cf = outerFringing(tb);
   const float sqrter = std::sqrt(x.er);
 
   ZeroThicknessSolution zero{};
-  int j = 0;
+  bool abandoned = false;
   if (tb <= kThinStrip) {
     zero = zeroThicknessSolution(x, sqrter, cpa, cf);
     if (!zero.evaluated) {
-      j = 1;
+      // Deliberate: from here on the thick-strip fits alone give the result,
+      // without the thin-strip blend, even for t = 0 (pinned by
+      // ImpedanceModel.VeryWideStripsFallBackToTheThickStripFits).
+      abandoned = true;
     } else if (tb == 0.0F) {
       // Strips of zero thickness: the zero-thickness solution alone.  When
       // tanh(pi (w+s)/2b) rounds to 1 the even mode can come out a rounding
@@ -276,19 +284,19 @@ ModeImpedances sl1imp(const CrossSection& x) {
         zero.cfe0 = zero.cfo0;
         zero.zoe = zero.zoo;
       }
-      return {zero.zoe, zero.zoo, {cf, zero.cfe0, zero.cfo0, cpa, cpa}, j};
+      return {zero.zoe, zero.zoo, {cpa, cf, zero.cfe0, zero.cfo0}, abandoned};
     }
   }
 
   const InnerFringing thick = thickStripInnerFringing(x, tb, cpa, cf);
   InnerFringing inner =
-      (tb > 0.0F && tb < kThinStrip && j == 0) ? thinStripBlend(zero, thick, tb) : thick;
+      (tb > 0.0F && tb < kThinStrip && !abandoned) ? thinStripBlend(zero, thick, tb) : thick;
   if (inner.even > inner.odd) inner.even = inner.odd;  // even-mode coupling cannot exceed odd
 
   const float tp = kEta / sqrter;
   const float zoe = tp / (2.0F * cpa + 2.0F * cf + 2.0F * inner.even);
   const float zoo = tp / (2.0F * cpa + 2.0F * cf + 2.0F * inner.odd);
-  return {zoe, zoo, {cf, inner.even, inner.odd, cpa, cpa}, j};
+  return {zoe, zoo, {cpa, cf, inner.even, inner.odd}, abandoned};
 }
 
 }  // namespace ketrovane

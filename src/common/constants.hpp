@@ -1,0 +1,46 @@
+// Physical constants and unit conversions, each defined once.
+//
+// The closed-form model and the frequency response compute in single
+// precision with the values below exactly as stored in a float: the reports
+// print their results to the last digit, so these values are part of the
+// output.  The field solver, which has no such history, uses the double
+// values of CODATA 2018.
+#pragma once
+
+namespace ketrovane {
+
+// pi rounded to single precision (3.14159274...).
+inline constexpr float kPi = 3.1415927F;
+
+// Wave impedance of free space in ohms, mu0*c, rounded to single precision:
+// 376.73046875.  (CODATA 2018: 376.730313668; the difference, 4e-7
+// relative, is below single-precision resolution at the printed digits.)
+inline constexpr float kFreeSpaceImpedance = 376.73046875F;
+inline constexpr double kFreeSpaceImpedanceCodata = 376.730313668;
+
+// Speed of light in inches per microsecond: 299792458 m/s / 0.0254 m per
+// inch = 11802.8527 in/us, here as the program has always carried it,
+// 11802.8545 (single precision 11802.8544921875).  c/f is then the
+// free-space wavelength in inches for f in MHz.
+inline constexpr float kSpeedOfLightInchMHz = 11802.8545F;
+
+// Permeability of free space in henries per inch, times 1e6 so that
+// frequencies can be given in MHz: 4 pi 1e-7 H/m x 0.0254 m/inch x 1e6.
+inline constexpr float kMu0HenryPerInchMHz = 0.03191858F;
+
+// Decibels per neper, 20 log10(e) = 8.6859, to the four digits used
+// throughout.
+inline constexpr float kDbPerNeper = 8.686F;
+
+// Millimetres per inch, exact by definition (1959).
+inline constexpr float kMillimetresPerInch = 25.4F;
+inline constexpr float kCentimetresPerInch = 2.54F;
+
+// Conductor resistivity: micro-ohm-centimetres to ohm-inches,
+// 1e-6 ohm-cm / 2.54 cm per inch = 3.9370079e-7.
+inline constexpr float kOhmInchPerMicroOhmCm = 3.9370079e-7F;
+
+// Surface roughness: micro-inches to inches.
+inline constexpr float kInchPerMicroInch = 1.0e-6F;
+
+}  // namespace ketrovane

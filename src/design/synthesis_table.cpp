@@ -1,0 +1,95 @@
+#include "design/synthesis_table.hpp"
+
+#include <cmath>
+#include <type_traits>
+
+#include "model/coupling.hpp"
+
+namespace ketrovane {
+
+namespace {
+
+SynthesisStep end_of_table(TableEnd end) {
+  return {SynthesisStep::Kind::end, {}, end};
+}
+
+}  // namespace
+
+SynthesisTable::SynthesisTable(const SynthesisTableInput& input) : input_(input) {
+  // The first step lands on the weakest level or the least impedance.  The
+  // levels accumulate in single precision, so a step that is not a whole
+  // number can leave the last level off a multiple of it.
+  if (const auto* levels = std::get_if<CouplingLevels>(&input.range)) {
+    level_ = -levels->weakest_db - levels->step_db;
+  } else {
+    const auto& range = std::get<EvenModeImpedances>(input.range);
+    level_ = range.min - range.step;
+  }
+}
+
+SynthesisStep SynthesisTable::next() {
+  if (ended_) return end_of_table(end_);
+  if (last_) {
+    ended_ = true;
+    return end_of_table(end_ = TableEnd::last_row);
+  }
+  SynthesisStep step = std::visit(
+      [this](const auto& range) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(range)>, CouplingLevels>) {
+          return next_level(range);
+        } else {
+          return next_impedance(range);
+        }
+      },
+      input_.range);
+  if (step.kind != SynthesisStep::Kind::row) {
+    ended_ = true;
+    end_ = step.kind == SynthesisStep::Kind::end ? step.end : TableEnd::last_row;
+  }
+  printed_ = true;
+  return step;
+}
+
+SynthesisStep SynthesisTable::next_level(const CouplingLevels& levels) {
+  const float next = level_ + levels.step_db;
+  // A step too small to move the level would print the same row for ever.
+  if ((printed_ && next == level_) || next >= 0.0F) return end_of_table(TableEnd::past_the_range);
+  level_ = next;
+  const ModesOfCoupler modes = modes_from_coupler({input_.zo, level_});
+  SynthesisStep step = build(level_, modes.zoe, modes.zoo);
+  if (!(std::fabs(level_) > levels.strongest_db)) last_ = true;
+  return step;
+}
+
+SynthesisStep SynthesisTable::next_impedance(const EvenModeImpedances& range) {
+  const float next = level_ + range.step;
+  if (printed_ && next == level_) return end_of_table(TableEnd::past_the_range);
+  level_ = next;
+  if (level_ > range.max) return end_of_table(TableEnd::past_the_range);
+  const float zoe = level_;
+  const float zoo = input_.zo * input_.zo / zoe;
+  // Zo comes back as sqrt(Zoe Zoo), the given Zo up to rounding, and the
+  // next row's Zoo is formed from it.
+  const CouplerImpedance coupler = coupler_from_modes({zoe, zoo});
+  input_.zo = coupler.zo;
+  SynthesisStep step = build(coupler.coupling_db, zoe, zoo);
+  if (!(range.max > zoe)) last_ = true;
+  return step;
+}
+
+SynthesisStep SynthesisTable::build(float coupling_db, float zoe, float zoo) {
+  const WidthSpacing dimensions =
+      synthesise_width_and_spacing({input_.b, input_.t, input_.er, zoe, zoo});
+  const SynthesisRow row{coupling_db,
+                         input_.zo,
+                         zoe,
+                         zoo,
+                         dimensions,
+                         (1.0F / input_.b) * dimensions.w,
+                         (1.0F / input_.b) * dimensions.s};
+  const auto kind =
+      dimensions.converged() ? SynthesisStep::Kind::row : SynthesisStep::Kind::unrealisable;
+  return {kind, row, TableEnd::last_row};
+}
+
+}  // namespace ketrovane

@@ -1,0 +1,82 @@
+// Synthesis over a range: for a fixed coupler impedance, the strip width and
+// spacing of each coupling level, or of each even-mode impedance, of a
+// range, row after row, with the rules that end the table.
+#pragma once
+
+#include <cstdint>
+#include <variant>
+
+#include "synthesis/width_spacing_synthesis.hpp"
+
+namespace ketrovane {
+
+// Coupling levels as magnitudes in dB: the rows run from the weakest level
+// toward 0 dB by the step, and the last row is the first level whose
+// magnitude is the strongest or less.
+struct CouplingLevels {
+  float strongest_db;
+  float weakest_db;
+  float step_db;
+};
+
+// Even-mode impedances from min up to max by step, ohms.
+struct EvenModeImpedances {
+  float min;
+  float max;
+  float step;
+};
+
+struct SynthesisTableInput {
+  float b;  // inches
+  float t;  // inches
+  float er;
+  float zo;  // ohms
+  std::variant<CouplingLevels, EvenModeImpedances> range;
+};
+
+struct SynthesisRow {
+  float coupling_db;  // negative
+  float zo;           // ohms; recomputed from Zoe and Zoo over a Zoe range
+  float zoe;          // target, ohms
+  float zoo;          // target, ohms
+  WidthSpacing dimensions;
+  float w_over_b;  // (1/b) w, as printed
+  float s_over_b;
+};
+
+// How a table ends.
+enum class TableEnd : std::uint8_t {
+  last_row,       // the last level of the range was printed
+  past_the_range  // the next level lies past the range (beyond 0 dB or the
+                  // greatest Zoe), or a step too small to move the level
+};
+
+// One step of the table: a row, a row that cannot be built (which ends the
+// table), or the end.
+struct SynthesisStep {
+  enum class Kind : std::uint8_t { row, unrealisable, end } kind;
+  SynthesisRow row;  // for row and unrealisable
+  TableEnd end;      // for end
+};
+
+class SynthesisTable {
+ public:
+  explicit SynthesisTable(const SynthesisTableInput& input);
+
+  // The next step; after an unrealisable row or the end, the end again.
+  SynthesisStep next();
+
+ private:
+  SynthesisStep next_level(const CouplingLevels& levels);
+  SynthesisStep next_impedance(const EvenModeImpedances& range);
+  SynthesisStep build(float coupling_db, float zoe, float zoo);
+
+  SynthesisTableInput input_;
+  float level_;  // the current coupling level (dB) or even-mode impedance
+  bool printed_ = false;
+  bool last_ = false;
+  bool ended_ = false;
+  TableEnd end_ = TableEnd::last_row;
+};
+
+}  // namespace ketrovane

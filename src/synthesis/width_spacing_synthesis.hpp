@@ -1,0 +1,67 @@
+// Width and spacing synthesis: the strip width W and spacing S for which the
+// closed-form impedance model reproduces a target pair of even- and odd-mode
+// impedances.
+//
+// Single precision throughout, no input or output, no state between calls.
+// Every call returns, and a converged result always reproduces both targets
+// within 0.05 %.
+#pragma once
+
+#include <cstdint>
+
+namespace ketrovane {
+
+// How a synthesis ended.
+enum class SynthesisOutcome : std::uint8_t {
+  converged_by_search,  // the alternating search met both targets
+  solved_by_safeguard,  // the bracketing solve met both targets
+  spacing_floor,        // the design needs S below 0.00001"
+  width_floor,          // the design needs W below 0.0001"
+  unusable_targets,     // not finite, or not Zoe > Zoo > 0
+  not_representable,    // no W and S of the single-precision model meet both
+};
+
+// The floors of the dimensions, in inches.
+inline constexpr float kSpacingFloor = 0.00001F;
+inline constexpr float kWidthFloor = 0.0001F;
+
+// Evaluations of the impedance model after which the alternating search
+// gives up and the bracketing solve takes over.
+inline constexpr int kMaxSearchEvaluations = 2000;
+
+struct SynthesisTarget {
+  float b;    // ground-plane spacing, inches
+  float t;    // strip thickness, inches
+  float er;   // relative permittivity
+  float zoe;  // even-mode impedance, ohms
+  float zoo;  // odd-mode impedance, ohms
+};
+
+struct WidthSpacing {
+  float w;  // strip width, inches (at a floor: what the synthesis reached)
+  float s;  // strip spacing, inches
+  SynthesisOutcome outcome;
+  int evaluations;  // calls of the impedance model
+
+  [[nodiscard]] bool converged() const {
+    return outcome == SynthesisOutcome::converged_by_search ||
+           outcome == SynthesisOutcome::solved_by_safeguard;
+  }
+};
+
+WidthSpacing synthesise_width_and_spacing(const SynthesisTarget& target);
+
+// The closed-form start of the search, the exact inverse of the
+// zero-thickness relations, before its clamps.  Not finite for targets it
+// cannot invert (Zoe < Zoo, or Zoe sqrt(er) below about 15 ohms).
+struct ClosedFormStart {
+  float xe;  // normalised even-mode impedance, Zoe sqrt(er) 4/eta
+  float xo;  // normalised odd-mode impedance
+  float ke;  // even-mode modulus
+  float ko;  // odd-mode modulus
+  float w;   // start width
+  float s;   // start spacing
+};
+ClosedFormStart closed_form_start(float b, float er, float zoe, float zoo);
+
+}  // namespace ketrovane
