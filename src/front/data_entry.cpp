@@ -281,6 +281,9 @@ void DataEntry::ask_dimension(Prompt prompt) {
       check_spacing(value(kS, r_.s, d_.s, is_positive), kResumeAtSpacing);
       return;
     case P::smin:
+      // Deliberate: over spacings T comes after the range, so these checks
+      // see the thickness of the previous design (pinned by
+      // Dialogue.SpacingChecksOfARangeNeedAThickness).
       value(kSmin, r_.spacings.min, d_.s_min, is_positive);
       if (r_.t != 0) check_spacing(r_.spacings.min, kResumeAtSpacing);
       return;
@@ -353,6 +356,8 @@ void DataEntry::ask_resistivity() {
   r_.resistivity_ohm_inch = r_.resistivity_uohm_cm * kOhmInchPerMicroOhmCm;
 }
 
+// Deliberate: "micro=inch" is the program's own text, and "Lossless Coupler"
+// sets the roughness to 0 only (pinned by the transcript entry_checks_and_reentry).
 void DataEntry::ask_roughness() {
   static const Layout kMenu(
       "(11X, '-RMS Surface Roughness: SR.',/,16X, ' 1: 20 micro-inch.',/,16X, ' 2: 10 "
@@ -515,11 +520,14 @@ void DataEntry::ask_coupling_level(bool strongest) {
     if (coupling_level_in_synthesis_range(level)) return;
     console_.show(kWarning);
     const float again = console_.ask(kQuestion);
-    // After Cstrong the reply is rounded, after Cweak truncated.
+    // Deliberate: after Cstrong the reply is rounded, after Cweak truncated
+    // (pinned by Dialogue.CouplingLevelsOutsideSixToTwentyDbAreQueried).
     if ((strongest ? nearest_int(again) : truncated_int(again)) != 1) return;
   }
 }
 
+// Deliberate: "greater then" is the program's own text, and the reset value
+// is not tested again (pinned by Dialogue.EvenModeRangeIsCheckedAndOrdered).
 void DataEntry::ask_zoemin() {
   static const Layout kZoemin("(15X,'-Minimum Even-Mode Impedance: ZoeMIN, Ohms = ')",
                               Ending::question);

@@ -18,7 +18,7 @@ bool read_defaults(DesignRecord& r, Console& console, Environment& env) {
 }
 
 // Deliberate: the default is item 2 although item 1 carries the word
-// "(Default)" (pinned by DialogueTest.EmptyRepliesTakeTheMarkedItems).
+// "(Default)" (pinned by Dialogue.EmptyRepliesChooseTheMarkedDefaults).
 void ask_program_function(DesignRecord& r, Console& console) {
   static const Layout kPurpose(
       "(/,6X, 'This program performs Impedance ANALYSIS, Dimensional SYNTHESIS and ', /,6X, "
@@ -91,7 +91,7 @@ void ask_frequency_suboption(DesignRecord& r, Console& console) {
 }
 
 // Deliberate: the grave accent in "Coupler`s" is the program's own (pinned by
-// the layout catalogue test).
+// the transcript entry_checks_and_reentry).
 void ask_analysis_option(DesignRecord& r, Console& console) {
   static const Layout kMenu(
       "(/,6X,'Please select an Analysis OPTION:',/,10X,' 1: Impedance   Analysis from Strip "

@@ -274,7 +274,7 @@ ModeImpedances mode_impedances(const CrossSection& x) {
     if (!zero.evaluated) {
       // Deliberate: from here on the thick-strip fits alone give the result,
       // without the thin-strip blend, even for t = 0 (pinned by
-      // ImpedanceModel.VeryWideStripsFallBackToTheThickStripFits).
+      // ImpedanceModel.VeryWideStripsUseTheThickStripFitsAlone).
       abandoned = true;
     } else if (tb == 0.0F) {
       // Strips of zero thickness: the zero-thickness solution alone.  When

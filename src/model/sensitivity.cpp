@@ -35,7 +35,7 @@ ImpedanceSensitivities impedance_sensitivities(const CrossSection& x) {
 
   // Deliberate: S is stepped up, T and W down (the loss model steps all
   // three up); the printed sensitivities depend on it (pinned by
-  // Sensitivities.WorkedValues).
+  // Sensitivity.CouplerOfTheWorkedExample).
   CrossSection perturbed = x;
   perturbed.s = x.s * kStep;
   const BothModes spacing =

@@ -12,7 +12,8 @@ namespace {
 
 using text::Layout;
 
-// The second option digit is the length mode, not the basis.
+// Deliberate: the second option digit is the length mode, not the basis
+// (pinned by the transcript frequency_from_zo_and_coupling_then_dimensions).
 void write_header(const DesignRecord& r, Report& report) {
   static const Layout kHeader(
       R"L((10X, 'Zoe =',F7.3,' Ohms',6X,'Frequency Analysis',9X,'RES =',F7.4,/,10X, 'Zoo =',F7.3,' Ohms',5X,20(1H=),8X,'SR  =',F6.2,'u"',/,10X, 'Zo  =',F7.3,' Ohms',9X,'(Option ',I1,'.',I1,')',12X, 'B   =',F7.4,'"',/,10X, 'Rl  =',F6.2,' Ohms',34X,'T   = ',F7.5,'"',/,10X, 'Rs  =',F6.2,' Ohms',11X,'Er =',F6.2,13X,'S   = ',F7.5,'"',/,10X, 'Co  =',F6.2,' dB',10X,'DLTAN = ',F7.5,11X,'W','   = ',F7.5,'"',/,10X, 'Fo  =',F10.3,' MHz',26X,'Length   =',F7.4,'"'))L");

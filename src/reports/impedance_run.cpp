@@ -50,7 +50,8 @@ void write_capacitance_row(text::Channel& channel, const ImpedanceRow& row) {
                        c.inner_fringing_even, c.inner_fringing_odd, difference});
 }
 
-// The losses print as negative numbers: -0.000 for no loss at all.
+// Deliberate: the losses print as negative numbers, -0.000 for no loss at
+// all (pinned by the transcript impedance_diagnostic_mode).
 void write_row(Report& report, const ImpedanceRow& row) {
   static const Layout kRow("(9X,F8.4,F7.3,F8.3,2(F8.3),F9.3,F8.3,F8.3)");
   const DimensionAnalysis& a = row.analysis;

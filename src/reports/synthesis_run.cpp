@@ -12,7 +12,7 @@ using text::Layout;
 
 // Deliberate: the option digit is the analysis option, which every design
 // resets to 2, so a synthesis header always shows option 2 (pinned by the
-// synthesis transcripts).
+// transcript synthesis_even_mode_impedances_steps_10_then_15).
 void write_header(const DesignRecord& r, Report& report) {
   static const Layout kHeader(
       R"L((8X,'Er =',F6.2,7X,'Strip Width and Spacing Synthesis', 6X,'B =',F7.4,'"',/,9X,'T =',F9.6,'"',2X,35(1H=), 5X,'B =',F7.4,' mm',/,7X,'T/B = ',F6.4,18X,'(Option ',I1,')'))L");
@@ -45,7 +45,10 @@ void write_row(const DesignRecord& r, Report& report, const SynthesisRow& row) {
 }
 
 // The end of the table for impedances that cannot be built, on the console
-// only.
+// only.  Deliberate: the fourth value is the coupling level of the failing
+// row, and a width floor advises a thinner strip only when it has a
+// thickness (pinned by SynthesisRun.UnrealisableTargetsStopTheTableAndStayOffTheFile
+// and the transcript synthesis_unrealisable_without_thickness).
 void write_unrealisable(const DesignRecord& r, Report& report, const SynthesisRow& row) {
   static const Layout kValues("(34X,4(1X,F7.2))");
   static const Layout kDetected("(17X,'ERROR DETECTED:')");
@@ -82,7 +85,8 @@ SynthesisTableInput table_input(const DesignRecord& r) {
 
 // Deliberate: a table that ends past its range (a step beyond 0 dB or the
 // greatest Zoe) gets its closing rule on the console only, not in the
-// storage file (pinned by SynthesisRun.AStepPastZeroDecibelsEndsWithout...).
+// storage file (pinned by
+// SynthesisRun.AStepPastZeroDecibelsEndsWithoutTheClosingRuleInTheFile).
 void synthesis_run(const DesignRecord& record, Report& report) {
   write_header(record, report);
   SynthesisTable table(table_input(record));
