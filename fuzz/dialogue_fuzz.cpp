@@ -47,7 +47,9 @@ int fuzz_dialogue(const std::uint8_t* data, std::size_t size) {
   testing::TextLineReader in(std::string(reinterpret_cast<const char*>(data), size));
   BoundedConsole console;
   std::ostringstream errors;
-  Environment env{in, console, errors, files, [] { return testing::kFixedClock; }};
+  Environment env{
+      in, console, errors, files, [] { return testing::kFixedClock; }, Mistakes::end_the_program,
+      ""};
 
   int status = -1;
   try {

@@ -544,9 +544,10 @@ void DataEntry::ask_zoemin() {
 
 }  // namespace
 
-void enter_design_data(DesignRecord& r, Console& console, Environment& env) {
+void enter_design_data(DesignRecord& r, Console& console, Environment& env,
+                       StorageChannel& storage) {
   DataEntry(r, console).run();
-  select_storage(r, console, env);
+  select_storage(r, console, env, storage);
 }
 
 }  // namespace ketrovane

@@ -10,8 +10,21 @@ namespace {
 using text::Ending;
 using text::Layout;
 
+// A default-value file that cannot be opened ends the program, with advice
+// on where a sample can be copied from.
+std::unique_ptr<text::LineReader> open_defaults(const Environment& env) {
+  try {
+    return env.files.open_input(kDefaultFileName);
+  } catch (const text::FatalError& failure) {
+    if (env.sample_defaults.empty()) throw;
+    throw text::FatalError(std::string(failure.what()) + "; a sample is installed as " +
+                           text::quote_input(env.sample_defaults) +
+                           ": copy it into this directory");
+  }
+}
+
 bool read_defaults(DesignRecord& r, Console& console, Environment& env) {
-  const std::unique_ptr<text::LineReader> file = env.files.open_input(kDefaultFileName);
+  const std::unique_ptr<text::LineReader> file = open_defaults(env);
   if (!read_default_values(*file, r, console.out())) return false;
   r.run_time = env.clock();
   return true;
@@ -131,7 +144,7 @@ void show_opening_banner(const DesignRecord& r, Console& console) {
   console.show(kBanner, {d.month, d.day, d.year, d.hour, d.minute, d.second});
 }
 
-void run_dialogue(DesignRecord& r, Console& console, Environment& env) {
+void run_dialogue(DesignRecord& r, Console& console, Environment& env, StorageChannel& storage) {
   Selections& sel = r.selections;
   sel.step_count = 0;
   sel.analysis = AnalysisOption::frequency;
@@ -153,7 +166,7 @@ void run_dialogue(DesignRecord& r, Console& console, Environment& env) {
   } else {
     ask_analysis_option(r, console);
   }
-  enter_design_data(r, console, env);
+  enter_design_data(r, console, env, storage);
 }
 
 }  // namespace ketrovane

@@ -79,7 +79,7 @@ Stage ask_next_operation(Console& console) {
 int operation_loop(DesignRecord& r, Console& console, StorageChannel& storage, Environment& env) {
   r.selections.stage = Stage::first_design;
   for (;;) {
-    run_dialogue(r, console, env);
+    run_dialogue(r, console, env, storage);
     if (r.selections.stage == Stage::defaults_rejected) return kExitDefaultFileRejected;
     run_design(r, console.out(), storage);
     r.selections.stage = ask_next_operation(console);
@@ -97,7 +97,7 @@ void finish_console(text::Channel& console) {
 
 int run_program(Environment& env) {
   DesignRecord record;
-  Console console(env.console_in, env.console_out);
+  Console console(env.console_in, env.console_out, env.mistakes, env.errors);
   StorageChannel storage(env.files);
   try {
     const int status = operation_loop(record, console, storage, env);

@@ -11,6 +11,7 @@
 #include <ostream>
 #include <string>
 
+#include "front/console.hpp"
 #include "reports/design_record.hpp"
 #include "text/channel.hpp"
 #include "text/reply_reader.hpp"
@@ -53,6 +54,9 @@ struct Environment {
   std::ostream& errors;
   FileSystem& files;
   std::function<DateTime()> clock;
+  Mistakes mistakes = Mistakes::end_the_program;
+  // Where the installation keeps a sample default-value file.
+  std::string sample_defaults;
 };
 
 // The working directory's files, through POSIX calls.

@@ -7,9 +7,19 @@
 #include "front/driver.hpp"
 
 int main() {
-  ketrovane::text::DescriptorLineReader console_in(STDIN_FILENO, "standard input");
-  ketrovane::text::DescriptorChannel console_out(STDOUT_FILENO, "standard output");
-  ketrovane::PosixFileSystem files;
-  ketrovane::Environment env{console_in, console_out, std::cerr, files, ketrovane::local_date_time};
-  return ketrovane::run_program(env);
+  using namespace ketrovane;
+  text::DescriptorLineReader console_in(STDIN_FILENO, "standard input");
+  text::DescriptorChannel console_out(STDOUT_FILENO, "standard output");
+  PosixFileSystem files;
+  // A person at a terminal is asked again after a mistake; a script fails.
+  const Mistakes mistakes =
+      ::isatty(STDIN_FILENO) == 1 ? Mistakes::ask_again : Mistakes::end_the_program;
+  Environment env{console_in,
+                  console_out,
+                  std::cerr,
+                  files,
+                  local_date_time,
+                  mistakes,
+                  KETROVANE_SAMPLE_DEFAULTS};
+  return run_program(env);
 }

@@ -5,8 +5,10 @@ namespace ketrovane {
 text::Channel& StorageChannel::open(std::string_view name) {
   const std::string file_name(text::trim_trailing_blanks(name));
   if (file_ && files_.identify(file_name) == file_->id()) return *file_;
+  // The new file first: when it cannot be opened, the one open stays open.
+  std::unique_ptr<OutputFile> opened = files_.open_output(file_name);
   close();
-  file_ = files_.open_output(file_name);
+  file_ = std::move(opened);
   return *file_;
 }
 

@@ -23,9 +23,19 @@ bool names_default_file(const std::string& fn, FileSystem& files) {
   return storage && storage == files.identify(kDefaultFileName);
 }
 
+// The storage file name after a reply: a blank reply keeps the current one,
+// and the reserved names are replaced.
+std::string chosen_name(const std::string& reply, const std::string& current, FileSystem& files) {
+  std::string name = text::trim_trailing_blanks(reply).empty() ? current : reply;
+  if (is_reserved_name(name) || names_default_file(name, files)) {
+    name = padded_name(kReplacementName);
+  }
+  return name;
+}
+
 }  // namespace
 
-void select_storage(DesignRecord& r, Console& console, Environment& env) {
+void select_storage(DesignRecord& r, Console& console, Environment& env, StorageChannel& storage) {
   static const text::Layout kQuestion("(/,6X,'Is Output Data STORAGE desired? (1=YES)  = ')",
                                       text::Ending::question);
   static const text::Layout kHints(
@@ -38,10 +48,26 @@ void select_storage(DesignRecord& r, Console& console, Environment& env) {
   const int choice = nearest_int(console.ask(kQuestion));
   if (choice != number_of(Storage::store) && choice != number_of(Storage::diagnostic)) return;
   console.show(kHints);
-  const std::string fname = console.ask_name(kName);
-  if (!text::trim_trailing_blanks(fname).empty()) r.storage_name = fname;
-  if (is_reserved_name(r.storage_name) || names_default_file(r.storage_name, env.files)) {
-    r.storage_name = padded_name(kReplacementName);
+  const std::string before = r.storage_name;
+  r.storage_name = chosen_name(console.ask_name(kName), before, env.files);
+  // In a script the driver opens the file and a failure ends the program.
+  // At a terminal the file is opened now, so that a name it cannot open is
+  // asked again; after that an empty name means no storage for this design.
+  if (choice == number_of(Storage::store) && console.mistakes() == Mistakes::ask_again) {
+    for (std::string name = r.storage_name;;) {
+      try {
+        storage.open(name);
+        r.storage_name = name;
+        break;
+      } catch (const text::FatalError& failure) {
+        r.storage_name = before;
+        console.tell(std::string(failure.what()) +
+                     ": enter another name, or nothing for no storage of this design");
+      }
+      const std::string reply = console.ask_name(kName);
+      if (text::trim_trailing_blanks(reply).empty()) return;
+      name = chosen_name(reply, before, env.files);
+    }
   }
   r.selections.storage = static_cast<Storage>(choice);
 }

@@ -32,6 +32,9 @@ class Channel {
 
   // True when the last character written ended a line (or nothing was written).
   [[nodiscard]] bool at_line_start() const { return at_line_start_; }
+  // Counts the channel as at the start of a line, as a terminal is once the
+  // user's Enter has ended the line of a question.
+  void mark_line_start() { at_line_start_ = true; }
 
  protected:
   virtual void sink(std::string_view text) = 0;

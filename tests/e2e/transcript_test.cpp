@@ -15,7 +15,8 @@
 // clock fixed at 6 December 2026, 9:05:07.  Setting KETROVANE_REGENERATE=1
 // writes the actual results into the case directory instead of comparing,
 // for review by hand before they are committed.  The temporary directory's
-// path reads as <work> in the expected texts.
+// path reads as <work> in the expected texts, and the installed sample
+// default-value file as <sample>.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -42,9 +43,10 @@ std::vector<std::string> case_names() {
   return names;
 }
 
-std::string with_placeholder(std::string text, const std::string& dir) {
-  for (auto i = text.find(dir); i != std::string::npos; i = text.find(dir, i)) {
-    text.replace(i, dir.size(), "<work>");
+std::string with_placeholder(std::string text, const std::string& path,
+                             const std::string& placeholder) {
+  for (auto i = text.find(path); i != std::string::npos; i = text.find(path, i)) {
+    text.replace(i, path.size(), placeholder);
   }
   return text;
 }
@@ -65,8 +67,9 @@ TEST_P(Transcript, MatchesExpectedOutputAndFiles) {
   if (shipped) fs::copy_file(kShippedDefaults, work_ / "Ketrovane.DEF");
 
   Outcome o = run_in(work_, dir / "input.txt");
-  o.out = with_placeholder(o.out, work_.string());
-  o.err = with_placeholder(o.err, work_.string());
+  o.out = with_placeholder(o.out, work_.string(), "<work>");
+  o.err = with_placeholder(o.err, work_.string(), "<work>");
+  o.err = with_placeholder(o.err, KETROVANE_SAMPLE_DEFAULTS, "<sample>");
   auto produced = files_under(work_);
   for (const auto& [name, text] : given) {
     if (produced.contains(name) && produced[name] == text) produced.erase(name);

@@ -18,9 +18,12 @@ class Dialogue : public ::testing::Test {
   void run(const std::string& replies, Stage stage = Stage::first_design) {
     TextLineReader in(replies + std::string(60, '\n'));
     Console console(in, out_);
-    Environment env{in, out_, errors_, files_, [] { return testing::kFixedClock; }};
+    Environment env{
+        in, out_, errors_, files_, [] { return testing::kFixedClock; }, Mistakes::end_the_program,
+        ""};
     r_.selections.stage = stage;
-    run_dialogue(r_, console, env);
+    StorageChannel storage(files_);
+    run_dialogue(r_, console, env, storage);
     text_ = out_.text().substr(seen_);
     seen_ = out_.text().size();
   }

@@ -45,7 +45,7 @@ std::optional<FileId> MemoryFileSystem::identify(const std::string& name) {
 
 void Session::run(const std::string& input) {
   TextLineReader in(input);
-  Environment env{in, console, errors, files, [] { return kFixedClock; }};
+  Environment env{in, console, errors, files, [] { return kFixedClock; }, mistakes, ""};
   status = run_program(env);
 }
 

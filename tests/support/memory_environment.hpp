@@ -46,6 +46,8 @@ struct Session {
   text::StringChannel console;
   std::ostringstream errors;
   int status = -1;
+  // As for a script; ask_again plays a person at a terminal.
+  Mistakes mistakes = Mistakes::end_the_program;
 
   explicit Session(const std::string& defaults) { files.files["Ketrovane.DEF"] = defaults; }
   Session(const std::string& defaults, const std::string& input) : Session(defaults) { run(input); }
