@@ -14,7 +14,6 @@ namespace ketrovane::e2e {
 namespace {
 
 const fs::path kBinary = KETROVANE_BINARY;
-constexpr const char* kFixedClock = "2026-12-06 09:05:07";
 
 std::vector<char*> c_strings(std::vector<std::string>& strings) {
   std::vector<char*> pointers;
@@ -24,6 +23,16 @@ std::vector<char*> c_strings(std::vector<std::string>& strings) {
 }
 
 }  // namespace
+
+// libfaketime preloaded directly: an absolute FAKETIME keeps the clock
+// standing at the fixed moment however long a run takes.  (The faketime
+// wrapper would share its state through a semaphore named after its process
+// id, which a killed run leaves behind for a later one to trip over.)
+std::vector<std::string> fixed_clock_environment() {
+  return {"PATH=/usr/bin:/bin", "TZ=UTC", std::string("LD_PRELOAD=") + KETROVANE_LIBFAKETIME,
+          "FAKETIME=2026-12-06 09:05:07", "FAKETIME_DONT_FAKE_MONOTONIC=1",
+          "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0"};
+}
 
 std::string read_file(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -58,18 +67,16 @@ Outcome run_in(const fs::path& dir, const fs::path& input, const fs::path& stdou
   posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
 
-  // -f keeps the clock standing at the fixed moment however long a run takes.
-  std::vector<std::string> args = {"faketime", "-f", kFixedClock, fs::absolute(kBinary).string()};
-  std::vector<std::string> env = {"PATH=/usr/bin:/bin", "TZ=UTC",
-                                  "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0"};
+  std::vector<std::string> args = {fs::absolute(kBinary).string()};
+  std::vector<std::string> env = fixed_clock_environment();
   std::vector<char*> argv = c_strings(args);
   std::vector<char*> envp = c_strings(env);
   pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, "faketime", &actions, nullptr, argv.data(), envp.data());
+  const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   Outcome o;
   if (rc != 0) {
-    o.err = "cannot start faketime (is the faketime package installed?)";
+    o.err = "cannot start " + kBinary.string();
     return o;
   }
   int wstatus = 0;

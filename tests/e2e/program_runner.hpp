@@ -5,10 +5,14 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace ketrovane::e2e {
 
 namespace fs = std::filesystem;
+
+// The environment of a run with the clock fixed at 6 December 2026, 9:05:07.
+std::vector<std::string> fixed_clock_environment();
 
 std::string read_file(const fs::path& p);
 void write_file(const fs::path& p, const std::string& text);

@@ -15,7 +15,6 @@ namespace ketrovane::e2e {
 namespace {
 
 const fs::path kBinary = KETROVANE_BINARY;
-constexpr const char* kFixedClock = "2026-12-06 09:05:07";
 
 // Canonical input, as a person types it; no echo and no output processing,
 // so that what is read back is exactly what the program wrote.
@@ -36,14 +35,13 @@ termios plain_terminal() {
 [[noreturn]] void run_program(const fs::path& dir, const fs::path& errors) {
   const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (err < 0 || ::dup2(err, STDERR_FILENO) < 0 || ::chdir(dir.c_str()) != 0) ::_exit(126);
-  std::vector<std::string> args = {"faketime", "-f", kFixedClock, fs::absolute(kBinary).string()};
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  ::setenv("PATH", "/usr/bin:/bin", 1);
-  ::setenv("TZ", "UTC", 1);
-  ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0", 1);
-  ::execvp("faketime", argv.data());
+  std::string binary = fs::absolute(kBinary).string();
+  char* argv[] = {binary.data(), nullptr};
+  std::vector<std::string> env = fixed_clock_environment();
+  std::vector<char*> envp;
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  ::execve(argv[0], argv, envp.data());
   ::_exit(127);
 }
 
