@@ -18,21 +18,23 @@ namespace {
 using testing::Session;
 
 struct Range {
-  std::string min, max, step;
+  const char* min;
+  const char* max;
+  const char* step;
   std::size_t rows;
-  std::string last;  // the varied dimension or frequency of the last row, as printed
+  const char* last;  // the varied dimension or frequency of the last row, as printed
 };
 
 // Short in the single-precision quotient of the dialogue only.
-const Range kWidthsShortInSingle{"0.01", "0.16", "0.01", 16, "0.16"};
+constexpr Range kWidthsShortInSingle{"0.01", "0.16", "0.01", 16, "0.16"};
 // Short in both forms of the quotient.
-const Range kWidthsShortInBoth{"0.09", "0.24", "0.01", 16, "0.24"};
-const Range kSpacingsShortInBoth{"0.002", "0.030", "0.002", 15, "0.03"};
-const Range kFrequenciesShortInBoth{"900", "900.8", "0.2", 5, "900.8"};
+constexpr Range kWidthsShortInBoth{"0.09", "0.24", "0.01", 16, "0.24"};
+constexpr Range kSpacingsShortInBoth{"0.002", "0.030", "0.002", 15, "0.03"};
+constexpr Range kFrequenciesShortInBoth{"900", "900.8", "0.2", 5, "900.8"};
 // Short in both forms, but the 0.0001 reaches the whole number only in the
 // impedance run's double-precision quotient: 74 rows there (the dialogue's
 // single-precision count would give 73).
-const Range kFineStepsShortInBoth{"0.1208", "0.1281", "0.0001", 74, "0.1281"};
+constexpr Range kFineStepsShortInBoth{"0.1208", "0.1281", "0.0001", 74, "0.1281"};
 
 bool is_number(const std::string& token) {
   char* end = nullptr;
@@ -85,7 +87,7 @@ void expect_whole_range(const std::vector<Table>& tables, std::size_t count, std
 }
 
 std::string lines(const Range& r) {
-  return r.min + "\n" + r.max + "\n" + r.step + "\n";
+  return std::string(r.min) + "\n" + r.max + "\n" + r.step + "\n";
 }
 
 TEST(RangeEnd, ImpedanceAnalysisOverWidths) {
