@@ -3,8 +3,8 @@
 // output.  The program runs in a working directory under faketime, with the
 // clock fixed at 6 December 2026, 9:05:07, in a process group of its own.
 //
-// The console is a pair of pipes here; start() is the one place that knows
-// that, so that a pseudo-terminal can take their place.
+// The console is a pair of pipes here; the constructor is the one place that
+// knows that, so that a pseudo-terminal can take their place.
 #pragma once
 
 #include <sys/types.h>
