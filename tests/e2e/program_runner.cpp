@@ -29,8 +29,11 @@ std::vector<char*> c_strings(std::vector<std::string>& strings) {
 // wrapper would share its state through a semaphore named after its process
 // id, which a killed run leaves behind for a later one to trip over.)
 std::vector<std::string> fixed_clock_environment() {
-  return {"PATH=/usr/bin:/bin", "TZ=UTC", std::string("LD_PRELOAD=") + KETROVANE_LIBFAKETIME,
-          "FAKETIME=2026-12-06 09:05:07", "FAKETIME_DONT_FAKE_MONOTONIC=1",
+  return {"PATH=/usr/bin:/bin",
+          "TZ=UTC",
+          std::string("LD_PRELOAD=") + KETROVANE_LIBFAKETIME,
+          "FAKETIME=2026-12-06 09:05:07",
+          "FAKETIME_DONT_FAKE_MONOTONIC=1",
           "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0"};
 }
 
