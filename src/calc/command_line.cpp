@@ -66,6 +66,24 @@ std::string one_line(std::string message) {
   return message;
 }
 
+// What the first argument should have been, or empty when it names a
+// command or an option of the program.
+std::string command_mistake(int argc, char** argv) {
+  std::string known;
+  for (const CommandSpec& spec : batch::command_specs()) {
+    known += known.empty() ? "" : ", ";
+    known += spec.name;
+  }
+  const std::string expected = "expected a command: " + known + " (see " + kProgram + " --help)";
+  if (argc < 2) return "no command given; " + expected;
+  const std::string_view first = argv[1];
+  if (first.starts_with("-")) return "";
+  for (const CommandSpec& spec : batch::command_specs()) {
+    if (spec.name == first) return "";
+  }
+  return "unknown command " + batch::quoted(first) + "; " + expected;
+}
+
 int fail(const std::string& message) {
   std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
   return batch::kFailure;
@@ -74,6 +92,9 @@ int fail(const std::string& message) {
 }  // namespace
 
 int run_program(int argc, char** argv) {
+  if (const std::string mistake = command_mistake(argc, argv); !mistake.empty()) {
+    return fail(mistake);
+  }
   CLI::App app("Batch calculations for single-section edge-coupled stripline directional "
                "couplers.\nExit status: 0 done, 1 some synthesis rows could not be built, 2 "
                "bad input or a failed output.",
