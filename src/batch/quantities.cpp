@@ -149,11 +149,12 @@ float converted(std::string_view option, std::string_view text, const Quantity& 
     reject(option, text, "expected a finite " + std::string(q.what));
   }
   if (n.unit.empty()) return in_base_unit(n, Unit{base_unit(q.dimension), 1.0});
+  if (q.dimension == Dimension::pure) reject_form(option, text, q);
   const Unit* unit = find_unit(q.dimension, n.unit);
   if (unit == nullptr) {
     reject(option, text,
-           "unknown " + std::string(dimension_name(q.dimension)) + " unit '" + std::string(n.unit) +
-               "' (expected " + std::string(units_of(q.dimension).listed) + ")");
+           "unknown " + std::string(dimension_name(q.dimension)) + " unit " + quoted(n.unit) +
+               " (expected " + std::string(units_of(q.dimension).listed) + ")");
   }
   return in_base_unit(n, *unit);
 }
