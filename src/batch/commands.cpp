@@ -10,6 +10,7 @@
 #include "batch/number_format.hpp"
 #include "batch/output_file.hpp"
 #include "batch/plot.hpp"
+#include "batch/row_pipeline.hpp"
 #include "batch/rows.hpp"
 #include "batch/touchstone.hpp"
 #include "batch/writers.hpp"
@@ -283,6 +284,14 @@ class TouchstoneOutput {
   std::optional<TouchstoneWriter> writer_;
 };
 
+void write_in_parallel(RowSource& source, RowWriter& writer, std::optional<Plot>& plot) {
+  RowPipeline rows(source);
+  for (std::span<const Cell> cells = rows.next(); !cells.empty(); cells = rows.next()) {
+    writer.row(cells);
+    if (plot) plot->row(cells);
+  }
+}
+
 RunResult run(Command command, const OptionTexts& texts, std::string_view command_line) {
   const std::string* format_text = text_of(texts, "format");
   const Format format = format_text == nullptr ? Format::table : parse_format("--format", *format_text);
@@ -304,11 +313,16 @@ RunResult run(Command command, const OptionTexts& texts, std::string_view comman
   const std::string name = std::string(command_specs()[static_cast<std::size_t>(command)].name);
   const std::unique_ptr<RowWriter> writer =
       make_writer(format, {name, &job.echo, source.columns(), unit}, output.sink());
-  std::vector<Cell> cells(source.columns().size());
-  while (source.next(cells)) {
-    writer->row(cells);
-    if (touchstone) touchstone->row(*job.response);
-    if (plot) plot->row(cells);
+  if (job.response == nullptr) {
+    write_in_parallel(source, *writer, plot);
+  } else {
+    // Each Touchstone line needs the section of its own row: one thread.
+    std::vector<Cell> cells(source.columns().size());
+    while (source.next(cells)) {
+      writer->row(cells);
+      if (touchstone) touchstone->row(*job.response);
+      if (plot) plot->row(cells);
+    }
   }
   writer->finish();
   output.commit();

@@ -1,5 +1,6 @@
 #include "batch/touchstone.hpp"
 
+#include <array>
 #include <cmath>
 
 #include "batch/input_error.hpp"
@@ -12,6 +13,7 @@ namespace {
 
 // An exactly-zero wave in dB, as the four-port response floors it.
 constexpr float kFloorMagnitude = 1.0E-10F;
+constexpr std::size_t kPairsPerMatrix = 16;
 
 std::string_view format_name(PairFormat f) {
   switch (f) {
@@ -50,16 +52,30 @@ TouchstoneWriter::TouchstoneWriter(Sink& sink, const std::vector<std::string>& c
 }
 
 void TouchstoneWriter::frequency(float f_mhz, const ScatteringMatrix& m) {
-  sink_.write(shortest(f_mhz));
+  sink_.commit_reserved(write_shortest(sink_.reserve(kNumberChars), f_mhz));
+  // The section's matrix holds four distinct values: each is formatted once.
+  std::array<Complex, kPairsPerMatrix> seen{};
+  std::array<std::string, kPairsPerMatrix> text;
+  std::size_t distinct = 0;
   for (int row = 1; row <= kScatteringPorts; ++row) {
     if (row > 1) sink_.write("\n ");
-    for (int column = 1; column <= kScatteringPorts; ++column) pair(m(row, column));
+    for (int column = 1; column <= kScatteringPorts; ++column) {
+      const Complex value = m(row, column);
+      std::size_t k = 0;
+      while (k < distinct && !(seen.at(k) == value)) ++k;
+      if (k == distinct) {
+        seen.at(k) = value;
+        text.at(k) = pair(value);
+        ++distinct;
+      }
+      sink_.write(text.at(k));
+    }
   }
   sink_.put('\n');
 }
 
 // Magnitude and angle as the response rows form them.
-void TouchstoneWriter::pair(Complex s) {
+std::string TouchstoneWriter::pair(Complex s) const {
   float first = s.real();
   float second = s.imag();
   if (format_ != PairFormat::ri) {
@@ -69,10 +85,13 @@ void TouchstoneWriter::pair(Complex s) {
                 : 20.0F * std::log10(magnitude == 0.0F ? kFloorMagnitude : magnitude);
     second = phase_angle(s.real(), s.imag()) * (180.0F / kPi);
   }
-  sink_.put(' ');
-  sink_.write(shortest(first));
-  sink_.put(' ');
-  sink_.write(shortest(second));
+  std::array<char, 2 * kNumberChars + 2> buffer{};
+  char* out = buffer.data();
+  *out++ = ' ';
+  out = write_shortest(out, first);
+  *out++ = ' ';
+  out = write_shortest(out, second);
+  return {buffer.data(), out};
 }
 
 }  // namespace ketrovane::batch

@@ -28,7 +28,7 @@ class TouchstoneWriter {
   void frequency(float f_mhz, const ScatteringMatrix& m);
 
  private:
-  void pair(Complex s);
+  [[nodiscard]] std::string pair(Complex s) const;
 
   Sink& sink_;
   PairFormat format_;
