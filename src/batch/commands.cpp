@@ -193,6 +193,7 @@ Job response_job(const OptionTexts& texts) {
   job.plot.x_label = "Frequency (MHz)";
   job.plot.y_label = "Amplitude (dB)";
   job.plot.y2_label = "Quadrature error (deg)";
+  job.plot.y2_least_span = 2;
   job.plot.series = {{7, "Coupled S41", false},
                      {3, "Thru S21", false},
                      {5, "Isolated S31", false},

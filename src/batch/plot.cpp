@@ -184,9 +184,13 @@ std::string Plot::script(const std::string& image) const {
   s += "set xlabel " + gnuplot_string(spec_.x_label) + " noenhanced\n";
   s += "set ylabel " + gnuplot_string(spec_.y_label) + " noenhanced\n";
   s += "set grid\nset key below noenhanced\nset ytics nomirror\n";
-  if (spec_.log_y) s += "set logscale y\n";
+  if (spec_.log_y) s += "set logscale y\nset format y '%g'\n";
   if (!spec_.y2_label.empty()) {
     s += "set y2label " + gnuplot_string(spec_.y2_label) + " noenhanced\nset y2tics\n";
+    if (spec_.y2_least_span > 0) {
+      const std::string half = std::to_string(spec_.y2_least_span / 2);
+      s += "set y2range [*<-" + half + ":" + half + "<*]\n";
+    }
   }
   const std::string style = rows_ > kMostMarkedRows ? "lines" : "linespoints pointsize 0.6";
   s += "set autoscale xfix\nplot ";
@@ -199,8 +203,9 @@ std::string Plot::script(const std::string& image) const {
                            : " linecolor rgb '" +
                                  std::string(kColours.at(colour++ % kColours.size())) +
                                  "' axes x1y1";
-    s += gnuplot_string(data_.path()) + " using 1:" + std::to_string(i + 2) + " with " + style +
-         " linewidth 2" + look + " title " + gnuplot_string(series.title);
+    s += gnuplot_string(data_.path()) + " using 1:" + std::to_string(i + 2) + " with " +
+         (series.second_axis ? "lines" : style) + " linewidth 2" + look + " title " +
+         gnuplot_string(series.title);
   }
   return s + "\n";
 }

@@ -32,6 +32,9 @@ struct PlotSpec {
   std::string y2_label;  // empty: no second axis
   std::vector<PlotSeries> series;
   bool log_y = false;
+  // The right-hand axis spans at least this much about 0, so that rounding
+  // noise is not drawn as a feature (quadrature error in degrees).
+  int y2_least_span = 0;
   // A column whose change starts a new line segment (the outer axis of a
   // product of two ranges); npos for none.
   std::size_t break_column = static_cast<std::size_t>(-1);
