@@ -17,7 +17,7 @@ enum class Scale : std::uint8_t {
 };
 
 struct Column {
-  std::string_view stem;   // the name, less the length unit for scaled columns
+  std::string_view stem;  // the name, less the length unit for scaled columns
   Scale scale;
   std::string_view label;  // table heading
   std::string_view unit;   // table unit for Scale::none ("ohm", "dB"); empty for a ratio

@@ -19,25 +19,31 @@ namespace ketrovane::batch {
 
 namespace {
 
-#define KETROVANE_OUTPUT_OPTIONS                                                                \
-  OptionSpec{"format", "table|csv|json", "output format (default table: aligned columns)"},   \
-      OptionSpec{"output", "FILE", "write the table to FILE (default standard output)"},       \
-      OptionSpec{"length-unit", "in|mil|mm|um", "unit of the lengths written out (default in)"}
+#define KETROVANE_OUTPUT_OPTIONS                                                            \
+  OptionSpec{"format", "table|csv|json", "output format (default table: aligned columns)"}, \
+      OptionSpec{"output", "FILE", "write the table to FILE (default standard output)"},    \
+      OptionSpec {                                                                          \
+    "length-unit", "in|mil|mm|um", "unit of the lengths written out (default in)"           \
+  }
 
-#define KETROVANE_CROSS_SECTION_OPTIONS                                                      \
-  OptionSpec{"b", "L", "ground-plane spacing B (in, mil, uin, mm, um; bare: inches)"},       \
-      OptionSpec{"t", "L", "strip thickness T, at most 0.8 B"},                              \
-      OptionSpec{"er", "X", "relative permittivity Er of the dielectric"}
+#define KETROVANE_CROSS_SECTION_OPTIONS                                                \
+  OptionSpec{"b", "L", "ground-plane spacing B (in, mil, uin, mm, um; bare: inches)"}, \
+      OptionSpec{"t", "L", "strip thickness T, at most 0.8 B"}, OptionSpec {           \
+    "er", "X", "relative permittivity Er of the dielectric"                            \
+  }
 
-#define KETROVANE_LOSS_OPTIONS                                                                   \
-  OptionSpec{"rho", "R|METAL",                                                                   \
+#define KETROVANE_LOSS_OPTIONS                                                                    \
+  OptionSpec{"rho", "R|METAL",                                                                    \
              "conductor resistivity in micro-ohm-cm, or silver, copper, gold, aluminium, brass, " \
-             "lossless (default copper, 1.7)"},                                                  \
-      OptionSpec{"roughness", "L", "RMS surface roughness (default 5uin)"},                      \
-      OptionSpec{"tand", "X", "dielectric loss tangent (default 0.0009)"}
+             "lossless (default copper, 1.7)"},                                                   \
+      OptionSpec{"roughness", "L", "RMS surface roughness (default 5uin)"}, OptionSpec {          \
+    "tand", "X", "dielectric loss tangent (default 0.0009)"                                       \
+  }
 
-#define KETROVANE_PLOT_OPTION \
-  OptionSpec { "plot", "FILE", "draw a chart with gnuplot into FILE.svg, FILE.png or FILE.pdf" }
+#define KETROVANE_PLOT_OPTION                                                       \
+  OptionSpec {                                                                      \
+    "plot", "FILE", "draw a chart with gnuplot into FILE.svg, FILE.png or FILE.pdf" \
+  }
 
 constexpr std::array kAnalyseOptions = {
     KETROVANE_CROSS_SECTION_OPTIONS,
@@ -99,7 +105,8 @@ constexpr std::array kCommands = {
                 "four-port response of the coupler over frequency, and its Touchstone file",
                 kResponseOptions},
     CommandSpec{Command::sensitivity, "sensitivity",
-                "normalised sensitivities of Zoe and Zoo to Er, B, S, T and W", kSensitivityOptions},
+                "normalised sensitivities of Zoe and Zoo to Er, B, S, T and W",
+                kSensitivityOptions},
 };
 
 constexpr float kDefaultReferenceOhm = 50.0F;
@@ -121,9 +128,9 @@ struct Job {
 
 std::string value_text(const InputEcho& e) {
   const SweepAxis& a = e.axis;
-  std::string text = a.swept ? shortest(a.range.min) + ":" + shortest(a.range.max) + ":" +
-                                   shortest(a.range.step)
-                             : shortest(a.range.min);
+  std::string text =
+      a.swept ? shortest(a.range.min) + ":" + shortest(a.range.max) + ":" + shortest(a.range.step)
+              : shortest(a.range.min);
   if (!e.unit.empty()) text += " " + e.unit;
   return text;
 }
@@ -140,7 +147,9 @@ std::string cross_section_title(const Echo& echo) {
   for (const char* name : {"b", "t", "er"}) {
     if (const InputEcho* e = find_echo(echo, name)) {
       if (!title.empty()) title += ", ";
-      title += std::string(name == std::string_view("er") ? "Er" : name == std::string_view("b") ? "B" : "T") +
+      title += std::string(name == std::string_view("er")  ? "Er"
+                           : name == std::string_view("b") ? "B"
+                                                           : "T") +
                " = " + value_text(*e);
     }
   }
@@ -157,7 +166,9 @@ Job analyse_job(const OptionTexts& texts, LengthUnit unit) {
                      std::string(unit.name) + ")";
   job.plot.y_label = "Impedance (ohm)";
   job.plot.y2_label = "Midband coupling Co (dB)";
-  job.plot.series = {{4, "Zo", false}, {5, "Zoe", false}, {6, "Zoo", false},
+  job.plot.series = {{4, "Zo", false},
+                     {5, "Zoe", false},
+                     {6, "Zoo", false},
                      {7, "Coupling Co (right axis)", true}};
   if (q.w.swept && q.s.swept) job.plot.break_column = 0;
   return job;
@@ -185,9 +196,9 @@ Job response_job(const OptionTexts& texts) {
                     " ohm, Er = " + shortest(c.er) + ", length = " + shortest(c.length_inch) +
                     " in, Rs = " + shortest(q.rs) + " ohm, Rl = " + shortest(q.rl) + " ohm";
   job.source = std::move(rows);
-  job.plot.title = "Four-port response: Zoe = " + significant(c.zoe, 5) + " ohm, Zoo = " +
-                   significant(c.zoo, 5) + " ohm, Er = " + significant(c.er, 5) + ", L = " +
-                   significant(c.length_inch, 5) + " in, Rs = " + significant(q.rs, 5) +
+  job.plot.title = "Four-port response: Zoe = " + significant(c.zoe, 5) +
+                   " ohm, Zoo = " + significant(c.zoo, 5) + " ohm, Er = " + significant(c.er, 5) +
+                   ", L = " + significant(c.length_inch, 5) + " in, Rs = " + significant(q.rs, 5) +
                    " ohm, Rl = " + significant(q.rl, 5) + " ohm";
   job.plot.x_column = 0;
   job.plot.x_label = "Frequency (MHz)";
@@ -230,16 +241,16 @@ bool ends_with_s4p(std::string_view path) {
 
 std::vector<std::string> touchstone_comments(const Job& job, std::string_view command_line,
                                              float reference) {
-  std::vector<std::string> lines = {
-      "ketrovane-calc " KETROVANE_VERSION
-      ": single-section edge-coupled stripline directional coupler",
-      "command: " + std::string(command_line)};
+  std::vector<std::string> lines = {"ketrovane-calc " KETROVANE_VERSION
+                                    ": single-section edge-coupled stripline directional coupler",
+                                    "command: " + std::string(command_line)};
   for (const InputEcho& e : job.echo) {
     lines.push_back("input " + e.name + " = " + value_text(e) +
                     (e.given.empty() ? " (default)" : " (given " + quoted(e.given) + ")"));
   }
   lines.push_back("coupler: " + job.description);
-  lines.push_back("ports: 1 input, 2 thru, 3 isolated, 4 coupled; 1 and 4 at one end, 2 and 3 at the other");
+  lines.push_back(
+      "ports: 1 input, 2 thru, 3 isolated, 4 coupled; 1 and 4 at one end, 2 and 3 at the other");
   lines.push_back("every port referenced to " + shortest(reference) +
                   " ohm; each frequency gives the rows S11..S14, S21..S24, S31..S34, S41..S44");
   return lines;
@@ -295,7 +306,8 @@ void write_in_parallel(RowSource& source, RowWriter& writer, std::optional<Plot>
 
 RunResult run(Command command, const OptionTexts& texts, std::string_view command_line) {
   const std::string* format_text = text_of(texts, "format");
-  const Format format = format_text == nullptr ? Format::table : parse_format("--format", *format_text);
+  const Format format =
+      format_text == nullptr ? Format::table : parse_format("--format", *format_text);
   const std::string* unit_text = text_of(texts, "length-unit");
   const LengthUnit unit =
       unit_text == nullptr ? kInches : parse_length_unit("--length-unit", *unit_text);

@@ -19,6 +19,7 @@ class InputError : public std::runtime_error {
 std::string quoted(std::string_view value);
 
 // "--b '-1': " followed by what is expected.
-[[noreturn]] void reject(std::string_view option, std::string_view value, std::string_view expected);
+[[noreturn]] void reject(std::string_view option, std::string_view value,
+                         std::string_view expected);
 
 }  // namespace ketrovane::batch

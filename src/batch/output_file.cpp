@@ -105,7 +105,8 @@ OutputFile::~OutputFile() {
 void OutputFile::commit() {
   sink_->flush();
   if (temporary_.empty()) return;
-  if (fchmod(fd_, mode_) != 0 || fsync(fd_) != 0) throw OutputError(file_message("write", path_, errno));
+  if (fchmod(fd_, mode_) != 0 || fsync(fd_) != 0)
+    throw OutputError(file_message("write", path_, errno));
   owns_fd_ = false;
   if (close(fd_) != 0) throw OutputError(file_message("write", path_, errno));
   if (rename(temporary_.c_str(), path_.c_str()) != 0) {

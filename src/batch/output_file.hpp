@@ -45,9 +45,7 @@ class Sink {
     if (n > buffer_.size() - used_) make_room(n);
     return buffer_.data() + used_;
   }
-  void commit_reserved(const char* end) {
-    used_ = static_cast<std::size_t>(end - buffer_.data());
-  }
+  void commit_reserved(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.data()); }
   void flush();
 
  private:

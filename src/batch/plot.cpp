@@ -102,7 +102,8 @@ void copy_whole(const std::string& from, const std::string& to) {
 }  // namespace
 
 TemporaryFile::TemporaryFile(std::string_view purpose) {
-  std::string pattern = temporary_directory() + "/ketrovane-calc-" + std::string(purpose) + ".XXXXXX";
+  std::string pattern =
+      temporary_directory() + "/ketrovane-calc-" + std::string(purpose) + ".XXXXXX";
   fd_ = mkostemp(pattern.data(), O_CLOEXEC);
   if (fd_ < 0) throw OutputError(file_message("create", pattern, errno));
   path_ = pattern;
@@ -198,11 +199,11 @@ std::string Plot::script(const std::string& image) const {
   for (std::size_t i = 0; i < spec_.series.size(); ++i) {
     const PlotSeries& series = spec_.series[i];
     if (i > 0) s += ", \\\n     ";
-    const std::string look =
-        series.second_axis ? " linecolor rgb '#555555' dashtype 2 axes x1y2"
-                           : " linecolor rgb '" +
-                                 std::string(kColours.at(colour++ % kColours.size())) +
-                                 "' axes x1y1";
+    const std::string look = series.second_axis
+                                 ? " linecolor rgb '#555555' dashtype 2 axes x1y2"
+                                 : " linecolor rgb '" +
+                                       std::string(kColours.at(colour++ % kColours.size())) +
+                                       "' axes x1y1";
     s += gnuplot_string(data_.path()) + " using 1:" + std::to_string(i + 2) + " with " +
          (series.second_axis ? "lines" : style) + " linewidth 2" + look + " title " +
          gnuplot_string(series.title);

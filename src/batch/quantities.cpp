@@ -22,9 +22,8 @@ struct Unit {
 
 constexpr double kMicroInch = -1.0;  // scaled in single precision, as the roughness menu does
 
-constexpr std::array kLengthUnits = {Unit{"in", 1.0}, Unit{"mil", 1.0e-3},
-                                     Unit{"uin", kMicroInch}, Unit{"mm", 1.0 / 25.4},
-                                     Unit{"um", 1.0 / 25400.0}};
+constexpr std::array kLengthUnits = {Unit{"in", 1.0}, Unit{"mil", 1.0e-3}, Unit{"uin", kMicroInch},
+                                     Unit{"mm", 1.0 / 25.4}, Unit{"um", 1.0 / 25400.0}};
 constexpr std::array kFrequencyUnits = {Unit{"MHz", 1.0}, Unit{"Hz", 1.0e-6}, Unit{"kHz", 1.0e-3},
                                         Unit{"GHz", 1.0e3}};
 constexpr std::array kImpedanceUnits = {Unit{"ohm", 1.0}, Unit{"ohms", 1.0}};

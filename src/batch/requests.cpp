@@ -114,7 +114,8 @@ class OptionReader {
     const std::string_view name = given.empty() ? std::string_view(kDefaultMetal) : given;
     for (const Metal& metal : kMetals) {
       if (metal.name == name) {
-        echo_.push_back({"rho", given, "uohm_cm", {{metal.uohm_cm, metal.uohm_cm, 0.0F}, 1, false}});
+        echo_.push_back(
+            {"rho", given, "uohm_cm", {{metal.uohm_cm, metal.uohm_cm, 0.0F}, 1, false}});
         return metal.uohm_cm;
       }
     }
@@ -139,8 +140,7 @@ class OptionReader {
 void check_thickness(float t, float b, const OptionTexts& texts) {
   if (!thicker_than_allowed(t, b)) return;
   reject("--t", texts.at("t"),
-         "expected a strip thickness below B, at most 0.8 B (" + shortest(0.8F * b) +
-             " in)");
+         "expected a strip thickness below B, at most 0.8 B (" + shortest(0.8F * b) + " in)");
 }
 
 void check_even_mode_above_zo(const SweepAxis& zoe, float zo, const OptionTexts& texts) {

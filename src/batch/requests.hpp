@@ -61,7 +61,7 @@ struct ResponseRequest {
   float er;
   // Given by its dimensions (lossy), or by Zo and coupling (lossless).
   std::optional<CrossSection> dimensions;
-  Materials materials;  // for dimensions only
+  Materials materials;    // for dimensions only
   float zo, coupling_db;  // for Zo and coupling only; coupling negative
   float length_inch;
   SweepAxis f;

@@ -9,8 +9,7 @@ constexpr std::size_t kBatches = 3;
 
 }  // namespace
 
-RowPipeline::RowPipeline(RowSource& source)
-    : source_(source), width_(source.columns().size()) {
+RowPipeline::RowPipeline(RowSource& source) : source_(source), width_(source.columns().size()) {
   for (std::size_t i = 0; i < kBatches; ++i) {
     free_.push_back({std::vector<Cell>(kBatchRows * width_), 0});
   }

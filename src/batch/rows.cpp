@@ -67,9 +67,13 @@ class AnalyseRows final : public GridRows {
     const DimensionAnalysis a = solver_.impedances(x);
     const ModeAttenuation loss =
         solver_.attenuation(x, q_.materials.conductor, q_.materials.loss_tangent, q_.f_mhz);
-    const std::array values = {x.w,  x.s,   ratio_to_b(x.w, x.b, w_swept()),
+    const std::array values = {x.w,
+                               x.s,
+                               ratio_to_b(x.w, x.b, w_swept()),
                                ratio_to_b(x.s, x.b, s_swept()),
-                               a.zo, a.zoe, a.zoo,
+                               a.zo,
+                               a.zoe,
+                               a.zoo,
                                a.coupling_db,
                                -loss.even_db_per_inch,
                                -loss.odd_db_per_inch};
@@ -83,14 +87,10 @@ class AnalyseRows final : public GridRows {
 };
 
 constexpr std::array kSynthesisColumns = {
-    Column{"w", S::length, "W", "", 4},
-    Column{"s", S::length, "S", "", 4},
-    Column{"w_over_b", S::none, "W/B", "", 3},
-    Column{"s_over_b", S::none, "S/B", "", 3},
-    Column{"zo_ohm", S::none, "Zo", "ohm", 2},
-    Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
-    Column{"zoo_ohm", S::none, "Zoo", "ohm", 3},
-    Column{"coupling_db", S::none, "Co", "dB", 3},
+    Column{"w", S::length, "W", "", 4},          Column{"s", S::length, "S", "", 4},
+    Column{"w_over_b", S::none, "W/B", "", 3},   Column{"s_over_b", S::none, "S/B", "", 3},
+    Column{"zo_ohm", S::none, "Zo", "ohm", 2},   Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
+    Column{"zoo_ohm", S::none, "Zoo", "ohm", 3}, Column{"coupling_db", S::none, "Co", "dB", 3},
     Column{"status", S::none, "Status", "", 0},
 };
 
@@ -163,20 +163,13 @@ constexpr std::array kResponseColumns = {
 };
 
 constexpr std::array kSensitivityColumns = {
-    Column{"w", S::length, "W", "", 5},
-    Column{"s", S::length, "S", "", 5},
-    Column{"zoe_ohm", S::none, "Zoe", "ohm", 2},
-    Column{"zoo_ohm", S::none, "Zoo", "ohm", 2},
-    Column{"szoe_er", S::none, "Zoe:Er", "", 3},
-    Column{"szoe_b", S::none, "Zoe:B", "", 3},
-    Column{"szoe_s", S::none, "Zoe:S", "", 3},
-    Column{"szoe_t", S::none, "Zoe:T", "", 3},
-    Column{"szoe_w", S::none, "Zoe:W", "", 3},
-    Column{"szoo_er", S::none, "Zoo:Er", "", 3},
-    Column{"szoo_b", S::none, "Zoo:B", "", 3},
-    Column{"szoo_s", S::none, "Zoo:S", "", 3},
-    Column{"szoo_t", S::none, "Zoo:T", "", 3},
-    Column{"szoo_w", S::none, "Zoo:W", "", 3},
+    Column{"w", S::length, "W", "", 5},          Column{"s", S::length, "S", "", 5},
+    Column{"zoe_ohm", S::none, "Zoe", "ohm", 2}, Column{"zoo_ohm", S::none, "Zoo", "ohm", 2},
+    Column{"szoe_er", S::none, "Zoe:Er", "", 3}, Column{"szoe_b", S::none, "Zoe:B", "", 3},
+    Column{"szoe_s", S::none, "Zoe:S", "", 3},   Column{"szoe_t", S::none, "Zoe:T", "", 3},
+    Column{"szoe_w", S::none, "Zoe:W", "", 3},   Column{"szoo_er", S::none, "Zoo:Er", "", 3},
+    Column{"szoo_b", S::none, "Zoo:B", "", 3},   Column{"szoo_s", S::none, "Zoo:S", "", 3},
+    Column{"szoo_t", S::none, "Zoo:T", "", 3},   Column{"szoo_w", S::none, "Zoo:W", "", 3},
 };
 
 class SensitivityRows final : public GridRows {
@@ -190,9 +183,8 @@ class SensitivityRows final : public GridRows {
     CrossSection x{.b = q_.b, .t = q_.t, .w = 0, .s = 0, .er = q_.er};
     if (!next_dimensions(x.w, x.s)) return false;
     const ImpedanceSensitivities z = solver_.sensitivities(x);
-    const std::array values = {x.w,        x.s,        z.zoe,     z.zoo,      z.even.er,
-                               z.even.b,   z.even.s,   z.even.t,  z.even.w,   z.odd.er,
-                               z.odd.b,    z.odd.s,    z.odd.t,   z.odd.w};
+    const std::array values = {x.w,      x.s,      z.zoe,    z.zoo,   z.even.er, z.even.b, z.even.s,
+                               z.even.t, z.even.w, z.odd.er, z.odd.b, z.odd.s,   z.odd.t,  z.odd.w};
     for (std::size_t i = 0; i < values.size(); ++i) cells[i] = number_cell(values.at(i));
     return true;
   }
@@ -260,8 +252,8 @@ bool ResponseRows::next(std::span<Cell> cells) {
   const ResponseRequest& q = request_;
   f_ = q.f.value(index_++);
   if (q.dimensions) {
-    const ModeAttenuation loss = solver_.attenuation(*q.dimensions, q.materials.conductor,
-                                                     q.materials.loss_tangent, f_);
+    const ModeAttenuation loss =
+        solver_.attenuation(*q.dimensions, q.materials.conductor, q.materials.loss_tangent, f_);
     section_.even_attenuation_db_inch = loss.even_db_per_inch;
     section_.odd_attenuation_db_inch = loss.odd_db_per_inch;
   }

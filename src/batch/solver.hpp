@@ -25,8 +25,8 @@ class CrossSectionSolver {
   [[nodiscard]] virtual std::string_view name() const = 0;
   [[nodiscard]] virtual DimensionAnalysis impedances(const CrossSection& x) const = 0;
   [[nodiscard]] virtual ModeAttenuation attenuation(const CrossSection& x,
-                                                    const Conductor& conductor,
-                                                    float loss_tangent, float f_mhz) const = 0;
+                                                    const Conductor& conductor, float loss_tangent,
+                                                    float f_mhz) const = 0;
   [[nodiscard]] virtual ImpedanceSensitivities sensitivities(const CrossSection& x) const = 0;
 };
 

@@ -145,9 +145,9 @@ class AlignedWriter final : public RowWriter {
     for (const Column& c : h.columns) {
       const std::string unit = column_unit(c, h.unit);
       const bool status = c.stem == "status";
-      const int width = std::max({static_cast<int>(c.label.size()),
-                                  static_cast<int>(unit.size()) + 2,
-                                  status ? kStatusWidth : kLeastWidth});
+      const int width =
+          std::max({static_cast<int>(c.label.size()), static_cast<int>(unit.size()) + 2,
+                    status ? kStatusWidth : kLeastWidth});
       widths_.push_back(width);
       decimals_.push_back(column_decimals(c, h.unit));
       labels_.emplace_back(c.label);

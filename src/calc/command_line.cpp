@@ -49,7 +49,8 @@ batch::OptionTexts texts_of(const Subcommand& sub) {
 std::string command_line_of(int argc, char** argv) {
   std::string line = kProgram;
   for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];  // NOLINT(cppcoreguidelines-pro-bounds-pointer-arithmetic)
+    const std::string_view arg =
+        argv[i];  // NOLINT(cppcoreguidelines-pro-bounds-pointer-arithmetic)
     const bool plain = arg.find_first_of(" \t\n'\"\\$`") == std::string_view::npos && !arg.empty();
     line += ' ';
     line += plain ? std::string(arg) : batch::quoted(arg);
@@ -95,16 +96,17 @@ int run_program(int argc, char** argv) {
   if (const std::string mistake = command_mistake(argc, argv); !mistake.empty()) {
     return fail(mistake);
   }
-  CLI::App app("Batch calculations for single-section edge-coupled stripline directional "
-               "couplers.\nExit status: 0 done, 1 some synthesis rows could not be built, 2 "
-               "bad input or a failed output.",
-               kProgram);
+  CLI::App app(
+      "Batch calculations for single-section edge-coupled stripline directional "
+      "couplers.\nExit status: 0 done, 1 some synthesis rows could not be built, 2 "
+      "bad input or a failed output.",
+      kProgram);
   app.set_version_flag("--version", std::string(kProgram) + " " KETROVANE_VERSION);
   app.require_subcommand(1);
   std::deque<Subcommand> subs;
   for (const CommandSpec& spec : batch::command_specs()) {
-    Subcommand& sub = subs.emplace_back(
-        Subcommand{&spec, app.add_subcommand(std::string(spec.name), std::string(spec.summary)), {}});
+    Subcommand& sub = subs.emplace_back(Subcommand{
+        &spec, app.add_subcommand(std::string(spec.name), std::string(spec.summary)), {}});
     register_options(sub);
   }
   try {
@@ -124,7 +126,8 @@ int run_program(int argc, char** argv) {
         batch::run_command(sub.spec->command, texts_of(sub), command_line_of(argc, argv));
     if (!result.error.empty()) return fail(result.error);
     if (result.rows_not_built > 0) {
-      fail(std::to_string(result.rows_not_built) + " of the rows could not be built (see their status)");
+      fail(std::to_string(result.rows_not_built) +
+           " of the rows could not be built (see their status)");
     }
     return result.status;
   }

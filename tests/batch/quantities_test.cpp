@@ -116,7 +116,8 @@ TEST(Ranges, RowsFollowTheStepCountOfTheRange) {
     EXPECT_EQ(a.value(5), row_value(0.1F, 5, 0.02F));
   }
   // Units per field.
-  const SweepAxis mm = parse_axis("--w", "2.54mm:5.08mm:0.508mm", kLength, Quotient::double_precision);
+  const SweepAxis mm =
+      parse_axis("--w", "2.54mm:5.08mm:0.508mm", kLength, Quotient::double_precision);
   EXPECT_EQ(mm.range.min, 0.1F);
   EXPECT_EQ(mm.rows, 6);
   // A stop that the steps do not reach is not a row.
@@ -144,21 +145,29 @@ TEST(Ranges, BadRangesAreRefused) {
   EXPECT_EQ(range_message("0.1:0.2:0"),
             "--w '0.1:0.2:0': the step 0 must be above 0 and at most 1000 in (ranges run upward, "
             "start:stop:step)");
-  EXPECT_NE(range_message("0.1:0.2:-0.01").find("the step -0.01 must be above 0"), std::string::npos);
+  EXPECT_NE(range_message("0.1:0.2:-0.01").find("the step -0.01 must be above 0"),
+            std::string::npos);
   EXPECT_NE(range_message("0.1:0.2:nan").find("finite"), std::string::npos);
-  EXPECT_EQ(range_message("0.2:0.1:0.01"),
-            "--w '0.2:0.1:0.01': the stop lies below the start (ranges run upward, start:stop:step)");
-  EXPECT_EQ(range_message("0.1:0.2"), "--w '0.1:0.2': expected a single value or a range start:stop:step");
-  EXPECT_EQ(range_message("0.1:0.2:0.01:1"), "--w '0.1:0.2:0.01:1': expected a single value or a range start:stop:step");
+  EXPECT_EQ(
+      range_message("0.2:0.1:0.01"),
+      "--w '0.2:0.1:0.01': the stop lies below the start (ranges run upward, start:stop:step)");
+  EXPECT_EQ(range_message("0.1:0.2"),
+            "--w '0.1:0.2': expected a single value or a range start:stop:step");
+  EXPECT_EQ(range_message("0.1:0.2:0.01:1"),
+            "--w '0.1:0.2:0.01:1': expected a single value or a range start:stop:step");
   EXPECT_EQ(range_message("-5:5:1", kCoupling), "--w '-5:5:1': the range crosses 0 dB");
 }
 
 TEST(Ranges, AtMostAHundredMillionRows) {
-  const SweepAxis most = parse_axis("--w", "0.001:1000:0.00001", kLength, Quotient::double_precision);
+  const SweepAxis most =
+      parse_axis("--w", "0.001:1000:0.00001", kLength, Quotient::double_precision);
   EXPECT_LE(most.rows, kMostRows);
   EXPECT_GT(most.rows, kMostRows - 1000);
-  EXPECT_EQ(range_message("0.001:1000:0.000009").rfind("--w '0.001:1000:0.000009': the range has 1111", 0), 0U);
-  EXPECT_NE(range_message("0.001:1000:0.000009").find("rows, more than 100000000"), std::string::npos);
+  EXPECT_EQ(range_message("0.001:1000:0.000009")
+                .rfind("--w '0.001:1000:0.000009': the range has 1111", 0),
+            0U);
+  EXPECT_NE(range_message("0.001:1000:0.000009").find("rows, more than 100000000"),
+            std::string::npos);
   // A step far too small to count is refused, not saturated.
   EXPECT_NE(range_message("0.001:1000:1e-30").find("more than 100000000"), std::string::npos);
 }

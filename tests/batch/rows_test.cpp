@@ -40,20 +40,31 @@ TEST(AnalyseRows, AreTheImpedanceSweepRowsOverWidthsAndOverSpacings) {
     q.b = 0.25F;
     q.t = 0.0014F;
     q.er = 2.2F;
-    q.w = widths ? swept(range.min, range.max, range.step, Quotient::double_precision) : single(0.168F);
-    q.s = widths ? single(0.011F) : swept(range.min, range.max, range.step, Quotient::double_precision);
+    q.w = widths ? swept(range.min, range.max, range.step, Quotient::double_precision)
+                 : single(0.168F);
+    q.s = widths ? single(0.011F)
+                 : swept(range.min, range.max, range.step, Quotient::double_precision);
     q.materials = kCopper;
     q.f_mhz = 1000.0F;
     const ImpedanceSweep sweep({{.b = 0.25F, .t = 0.0014F, .w = 0.168F, .s = 0.011F, .er = 2.2F},
-                                swept_dimension, range, kCopper.conductor, 0.0009F, 1000.0F});
+                                swept_dimension,
+                                range,
+                                kCopper.conductor,
+                                0.0009F,
+                                1000.0F});
     const auto rows = all_rows(*analyse_rows(q, closed_form_model()));
     ASSERT_EQ(static_cast<std::int64_t>(rows.size()), sweep.rows());
     for (std::size_t i = 0; i < rows.size(); ++i) {
       const ImpedanceRow r = sweep.row(static_cast<std::int64_t>(i));
-      const std::vector<float> expected = {r.geometry.w, r.geometry.s, widths ? r.ratio_to_b : r.geometry.w / r.geometry.b,
+      const std::vector<float> expected = {r.geometry.w,
+                                           r.geometry.s,
+                                           widths ? r.ratio_to_b : r.geometry.w / r.geometry.b,
                                            widths ? r.geometry.s / r.geometry.b : r.ratio_to_b,
-                                           r.analysis.zo, r.analysis.zoe, r.analysis.zoo,
-                                           r.analysis.coupling_db, -r.attenuation.even_db_per_inch,
+                                           r.analysis.zo,
+                                           r.analysis.zoe,
+                                           r.analysis.zoo,
+                                           r.analysis.coupling_db,
+                                           -r.attenuation.even_db_per_inch,
                                            -r.attenuation.odd_db_per_inch};
       for (std::size_t c = 0; c < expected.size(); ++c) {
         EXPECT_EQ(rows[i][c].number, expected[c]) << "row " << i << " column " << c;
@@ -133,9 +144,9 @@ TEST(SensitivityRows, AreTheSensitivitySweepRows) {
   ASSERT_EQ(static_cast<std::int64_t>(rows.size()), sweep.rows());
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const ImpedanceSensitivities z = sweep.row(static_cast<std::int64_t>(i)).sensitivities;
-    const std::vector<float> expected = {z.zoe,    z.zoo,    z.even.er, z.even.b, z.even.s,
-                                         z.even.t, z.even.w, z.odd.er,  z.odd.b,  z.odd.s,
-                                         z.odd.t,  z.odd.w};
+    const std::vector<float> expected = {z.zoe,    z.zoo,    z.even.er, z.even.b,
+                                         z.even.s, z.even.t, z.even.w,  z.odd.er,
+                                         z.odd.b,  z.odd.s,  z.odd.t,   z.odd.w};
     for (std::size_t c = 0; c < expected.size(); ++c) EXPECT_EQ(rows[i][c + 2].number, expected[c]);
   }
 }
@@ -149,11 +160,20 @@ void expect_response_rows(const ResponseRequest& q, const FrequencySweepInput& i
     const FrequencyRow r = sweep.row(static_cast<std::int64_t>(i));
     const auto& db = r.response.amplitude_db;
     const auto& deg = r.response.phase_deg;
-    const std::vector<float> expected = {
-        r.f_mhz, db[Port::reflected], deg[Port::reflected], db[Port::through], deg[Port::through],
-        db[Port::isolated], deg[Port::isolated], db[Port::coupled], deg[Port::coupled],
-        r.response.input_vswr, r.response.phase_difference_deg, r.response.quadrature_error_deg,
-        r.response.ohmic_loss_db, r.response.total_loss_db};
+    const std::vector<float> expected = {r.f_mhz,
+                                         db[Port::reflected],
+                                         deg[Port::reflected],
+                                         db[Port::through],
+                                         deg[Port::through],
+                                         db[Port::isolated],
+                                         deg[Port::isolated],
+                                         db[Port::coupled],
+                                         deg[Port::coupled],
+                                         r.response.input_vswr,
+                                         r.response.phase_difference_deg,
+                                         r.response.quadrature_error_deg,
+                                         r.response.ohmic_loss_db,
+                                         r.response.total_loss_db};
     for (std::size_t c = 0; c < expected.size(); ++c) {
       EXPECT_EQ(rows[i][c].number, expected[c]) << "row " << i << " column " << c;
     }
@@ -170,8 +190,9 @@ TEST(ResponseRows, AreTheFrequencySweepRowsLosslessAndLossy) {
   q.rs = 40.0F;
   q.rl = 60.0F;
   const ModesOfCoupler modes = modes_from_coupler({50.0F, -10.0F});
-  FrequencySweepInput input{modes.zoe, modes.zoo, 2.2F, 1.9894F, {40.0F, 60.0F}, std::nullopt,
-                            500.0F,    50.0F,     static_cast<int>(q.f.rows - 1)};
+  FrequencySweepInput input{modes.zoe, modes.zoo,      2.2F,
+                            1.9894F,   {40.0F, 60.0F}, std::nullopt,
+                            500.0F,    50.0F,          static_cast<int>(q.f.rows - 1)};
   expect_response_rows(q, input);
 
   const CrossSection x{.b = 0.25F, .t = 0.0014F, .w = 0.168F, .s = 0.011F, .er = 2.2F};
@@ -185,8 +206,8 @@ TEST(ResponseRows, AreTheFrequencySweepRowsLosslessAndLossy) {
 }
 
 TEST(SynthesiseRows, AreTheSynthesisTableRowsOfEachCouplingLevel) {
-  SynthesiseRequest q{0.25F, 0.0014F, 2.2F, 50.0F, true,
-                      swept(6.0F, 20.0F, 1.0F, Quotient::single_precision), {}};
+  SynthesiseRequest q{
+      0.25F, 0.0014F, 2.2F, 50.0F, true, swept(6.0F, 20.0F, 1.0F, Quotient::single_precision), {}};
   auto source = synthesise_rows(q);
   const auto rows = all_rows(*source);
   SynthesisTable table({0.25F, 0.0014F, 2.2F, 50.0F, CouplingLevels{6.0F, 20.0F, 1.0F}});
@@ -204,8 +225,9 @@ TEST(SynthesiseRows, AreTheSynthesisTableRowsOfEachCouplingLevel) {
 }
 
 TEST(SynthesiseRows, EvenModeTargetsKeepZoAndFormZooFromIt) {
-  SynthesiseRequest q{0.25F, 0.0014F, 2.2F, 50.0F, false,
-                      swept(55.0F, 90.0F, 5.0F, Quotient::single_precision), {}};
+  SynthesiseRequest q{0.25F, 0.0014F, 2.2F,
+                      50.0F, false,   swept(55.0F, 90.0F, 5.0F, Quotient::single_precision),
+                      {}};
   const auto rows = all_rows(*synthesise_rows(q));
   ASSERT_EQ(rows.size(), 8U);
   for (const auto& row : rows) {
@@ -216,8 +238,8 @@ TEST(SynthesiseRows, EvenModeTargetsKeepZoAndFormZooFromIt) {
 }
 
 TEST(SynthesiseRows, RowsThatCannotBeBuiltSayWhyAndLeaveTheirDimensionsEmpty) {
-  SynthesiseRequest q{0.25F, 0.0F, 2.2F, 50.0F, true,
-                      swept(-3.0F, -0.5F, 0.5F, Quotient::single_precision), {}};
+  SynthesiseRequest q{
+      0.25F, 0.0F, 2.2F, 50.0F, true, swept(-3.0F, -0.5F, 0.5F, Quotient::single_precision), {}};
   auto source = synthesise_rows(q);
   const auto rows = all_rows(*source);
   std::int64_t floors = 0;

@@ -4,8 +4,8 @@
 
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -94,7 +94,8 @@ TEST(Csv, HeaderNamesFollowTheLengthUnitAndValuesAreScaled) {
 TEST(Json, ParsesBackWithInputsColumnsAndNullsForWhatIsNotANumber) {
   const Echo echo = {{"w", "100mil", "in", {{0.1F, 0.1F, 0.0F}, 1, false}},
                      {"s", "", "in", {{0.01F, 0.02F, 0.005F}, 3, true}}};
-  const nlohmann::json j = nlohmann::json::parse(written(Format::json, {"mil", 1000.0}, kRows, echo));
+  const nlohmann::json j =
+      nlohmann::json::parse(written(Format::json, {"mil", 1000.0}, kRows, echo));
   EXPECT_EQ(j["program"], "ketrovane-calc");
   EXPECT_EQ(j["command"], "analyse");
   EXPECT_EQ(j["length_unit"], "mil");

@@ -18,12 +18,12 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-const Args kAnalyse = {"analyse", "--b", "0.25", "--t", "0.0014", "--er", "2.2", "--w", "0.168",
-                       "--s", "0.011"};
+const Args kAnalyse = {"analyse", "--b", "0.25",  "--t", "0.0014", "--er",
+                       "2.2",     "--w", "0.168", "--s", "0.011"};
 const Args kSynthesise = {"synthesise", "--b",  "0.25", "--t",        "0.0014", "--er",
                           "2.2",        "--zo", "50",   "--coupling", "10"};
-const Args kResponse = {"response", "--zo", "50",  "--coupling", "10",     "--er",
-                        "2.2",      "--f0", "1000", "--f",       "500:1500:100"};
+const Args kResponse = {"response", "--zo", "50",   "--coupling", "10",          "--er",
+                        "2.2",      "--f0", "1000", "--f",        "500:1500:100"};
 
 Args with(Args args, const Args& more) {
   args.insert(args.end(), more.begin(), more.end());
@@ -84,7 +84,9 @@ const BadInput kBadInputs[] = {
     {"ThicknessNotBelowB", replaced(kAnalyse, "--t", "0.25"), {"--t", "'0.25'", "0.8 B"}},
     {"ZeroStep", replaced(kAnalyse, "--w", "0.1:0.2:0"), {"--w", "'0.1:0.2:0'", "step"}},
     {"NegativeStep", replaced(kAnalyse, "--w", "0.1:0.2:-0.01"), {"--w", "step"}},
-    {"StopBelowStart", replaced(kAnalyse, "--w", "0.2:0.1:0.01"), {"--w", "'0.2:0.1:0.01'", "stop"}},
+    {"StopBelowStart",
+     replaced(kAnalyse, "--w", "0.2:0.1:0.01"),
+     {"--w", "'0.2:0.1:0.01'", "stop"}},
     {"RangeOfTwoFields", replaced(kAnalyse, "--s", "0.01:0.02"), {"--s", "start:stop:step"}},
     {"RangeOfTooManyRows", replaced(kAnalyse, "--w", "0.1:0.2:1e-10"), {"--w", "100000000"}},
     {"ProductOfTooManyRows",
@@ -92,18 +94,26 @@ const BadInput kBadInputs[] = {
      {"--w and --s", "100000000"}},
     {"CouplingAboveSixtyDecibels", replaced(kSynthesise, "--coupling", "70"), {"--coupling", "60"}},
     {"CouplingOfZeroDecibels", replaced(kSynthesise, "--coupling", "0"), {"--coupling", "'0'"}},
-    {"CouplingRangeThroughZero", replaced(kSynthesise, "--coupling", "-5:5:1"), {"--coupling", "0 dB"}},
+    {"CouplingRangeThroughZero",
+     replaced(kSynthesise, "--coupling", "-5:5:1"),
+     {"--coupling", "0 dB"}},
     {"CouplingAndEvenModeImpedance", with(kSynthesise, {"--zoe", "60"}), {"--coupling", "--zoe"}},
     {"EvenModeImpedanceBelowZo",
-     {"synthesise", "--b", "0.25", "--t", "0.0014", "--er", "2.2", "--zo", "50", "--zoe", "40:60:5"},
+     {"synthesise", "--b", "0.25", "--t", "0.0014", "--er", "2.2", "--zo", "50", "--zoe",
+      "40:60:5"},
      {"--zoe", "'40:60:5'", "above Zo"}},
     {"LengthAndCentreFrequency", with(kResponse, {"--length", "2"}), {"--length", "--f0"}},
     {"DimensionsOfALosslessCoupler", with(kResponse, {"--w", "0.1"}), {"--w", "'0.1'", "--zo"}},
-    {"NegativeFrequency", replaced(kResponse, "--f", "-500:1500:100"), {"--f", "'-500'", "above 0 MHz"}},
+    {"NegativeFrequency",
+     replaced(kResponse, "--f", "-500:1500:100"),
+     {"--f", "'-500'", "above 0 MHz"}},
     {"UnknownFormat", with(kAnalyse, {"--format", "xml"}), {"--format", "'xml'", "csv"}},
     {"UnknownOutputLengthUnit", with(kAnalyse, {"--length-unit", "cm"}), {"--length-unit", "'cm'"}},
-    {"TouchstoneWithoutS4p", with(kResponse, {"--touchstone", "x.txt"}), {"--touchstone", "'x.txt'", ".s4p"}},
-    {"TouchstoneFormat", with(kResponse, {"--touchstone", "x.s4p", "--touchstone-format", "mag"}),
+    {"TouchstoneWithoutS4p",
+     with(kResponse, {"--touchstone", "x.txt"}),
+     {"--touchstone", "'x.txt'", ".s4p"}},
+    {"TouchstoneFormat",
+     with(kResponse, {"--touchstone", "x.s4p", "--touchstone-format", "mag"}),
      {"--touchstone-format", "'mag'"}},
     {"ReferenceWithoutTouchstone", with(kResponse, {"--ref", "75"}), {"--ref", "--touchstone"}},
     {"ZeroReference", with(kResponse, {"--touchstone", "x.s4p", "--ref", "0"}), {"--ref", "'0'"}},
@@ -136,7 +146,8 @@ TEST(Outputs, ASuccessfulRunReplacesTheFileAndKeepsItsPermissions) {
   const fs::path out = tmp.path() / "out.csv";
   e2e::write_file(out, "old\n");
   fs::permissions(out, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  const CalcOutcome o = run_calc(tmp.path(), with(kAnalyse, {"--output", "out.csv", "--format", "csv"}));
+  const CalcOutcome o =
+      run_calc(tmp.path(), with(kAnalyse, {"--output", "out.csv", "--format", "csv"}));
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(read(out).rfind("w_in,s_in,", 0), 0U);
   EXPECT_EQ(fs::status(out).permissions() & fs::perms::all,
@@ -148,7 +159,8 @@ TEST(Outputs, ALinkToAFileStaysALink) {
   const e2e::TemporaryDirectory tmp;
   e2e::write_file(tmp.path() / "target.csv", "old\n");
   fs::create_symlink("target.csv", tmp.path() / "link.csv");
-  const CalcOutcome o = run_calc(tmp.path(), with(kAnalyse, {"--output", "link.csv", "--format", "csv"}));
+  const CalcOutcome o =
+      run_calc(tmp.path(), with(kAnalyse, {"--output", "link.csv", "--format", "csv"}));
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_TRUE(fs::is_symlink(tmp.path() / "link.csv"));
   EXPECT_EQ(read(tmp.path() / "target.csv").rfind("w_in,", 0), 0U);
@@ -171,7 +183,8 @@ TEST(Outputs, AFullDeviceIsReported) {
 
 TEST(Outputs, StandardOutputAsANamedDeviceIsNotReplaced) {
   const e2e::TemporaryDirectory tmp;
-  const CalcOutcome o = run_calc(tmp.path(), with(kAnalyse, {"--output", "/dev/stdout", "--format", "csv"}));
+  const CalcOutcome o =
+      run_calc(tmp.path(), with(kAnalyse, {"--output", "/dev/stdout", "--format", "csv"}));
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(o.out.rfind("w_in,s_in,", 0), 0U);
 }
@@ -198,8 +211,8 @@ TEST(Outputs, AWriteFailingHalfWayLeavesTheOldFile) {
 
 TEST(Plots, WithoutGnuplotOneLineAndNoFile) {
   const e2e::TemporaryDirectory tmp;
-  const CalcOutcome o = run_calc(tmp.path(), with(kResponse, {"--plot", "chart.png"}),
-                                 {"PATH=/nonexistent"});
+  const CalcOutcome o =
+      run_calc(tmp.path(), with(kResponse, {"--plot", "chart.png"}), {"PATH=/nonexistent"});
   EXPECT_EQ(o.status, 2);
   EXPECT_EQ(o.out, "");
   ASSERT_EQ(lines_of(o.err).size(), 1U) << o.err;
@@ -224,8 +237,8 @@ TEST(Help, EveryCommandHasHelpAndTheProgramAVersion) {
 TEST(Status, FloorsAreReportedInTheirRowsAndTheExitStatus) {
   const e2e::TemporaryDirectory tmp;
   const CalcOutcome o = run_calc(
-      tmp.path(),
-      replaced(replaced(with(kSynthesise, {"--format", "csv"}), "--coupling", "1:5:1"), "--t", "0"));
+      tmp.path(), replaced(replaced(with(kSynthesise, {"--format", "csv"}), "--coupling", "1:5:1"),
+                           "--t", "0"));
   EXPECT_EQ(o.status, 1);
   const std::vector<std::string> lines = lines_of(o.out);
   ASSERT_EQ(lines.size(), 6U);

@@ -31,9 +31,9 @@ constexpr const char* kVswrRow =
 
 struct ParityCase {
   const char* name;
-  const char* dialogue;  // the interactive program's standard input
-  Args args;             // the batch command, less --format
-  const char* layout;    // the report's row layout
+  const char* dialogue;       // the interactive program's standard input
+  Args args;                  // the batch command, less --format
+  const char* layout;         // the report's row layout
   std::vector<Names> tables;  // per report table, the CSV columns of its fields
   bool reversed = false;      // the report runs the rows the other way
 };
@@ -118,29 +118,41 @@ TEST_P(Parity, EveryRowPrintsAsTheInteractiveReport) {
   EXPECT_EQ(got, expected);
 }
 
-const Names kImpedanceOverWidths = {"w_in",    "w_over_b",    "zo_ohm",
-                                    "zoe_ohm", "zoo_ohm",     "coupling_db",
-                                    "loss_even_db_per_in", "loss_odd_db_per_in"};
-const Names kImpedanceOverSpacings = {"s_in",    "s_over_b",    "zo_ohm",
-                                      "zoe_ohm", "zoo_ohm",     "coupling_db",
-                                      "loss_even_db_per_in", "loss_odd_db_per_in"};
+const Names kImpedanceOverWidths = {"w_in",
+                                    "w_over_b",
+                                    "zo_ohm",
+                                    "zoe_ohm",
+                                    "zoo_ohm",
+                                    "coupling_db",
+                                    "loss_even_db_per_in",
+                                    "loss_odd_db_per_in"};
+const Names kImpedanceOverSpacings = {"s_in",
+                                      "s_over_b",
+                                      "zo_ohm",
+                                      "zoe_ohm",
+                                      "zoo_ohm",
+                                      "coupling_db",
+                                      "loss_even_db_per_in",
+                                      "loss_odd_db_per_in"};
 const Names kSynthesis = {"w_in",   "w_over_b", "s_in",    "s_over_b",
                           "zo_ohm", "zoe_ohm",  "zoo_ohm", "coupling_db"};
-const Names kEvenSensitivity = {"w_in",    "s_in",   "zoe_ohm", "zoo_ohm", "szoe_er",
-                                "szoe_b",  "szoe_s", "szoe_w",  "szoe_t"};
-const Names kOddSensitivity = {"w_in",    "s_in",   "zoe_ohm", "zoo_ohm", "szoo_er",
-                               "szoo_b",  "szoo_s", "szoo_w",  "szoo_t"};
+const Names kEvenSensitivity = {"w_in",   "s_in",   "zoe_ohm", "zoo_ohm", "szoe_er",
+                                "szoe_b", "szoe_s", "szoe_w",  "szoe_t"};
+const Names kOddSensitivity = {"w_in",   "s_in",   "zoe_ohm", "zoo_ohm", "szoo_er",
+                               "szoo_b", "szoo_s", "szoo_w",  "szoo_t"};
 const Names kMagnitudeAndPhase = {"f_mhz",  "s11_db",  "s11_deg", "s41_db", "s41_deg",
                                   "s31_db", "s31_deg", "s21_db",  "s21_deg"};
-const Names kVswrAndLosses = {"f_mhz",  "vswr", "s41_db", "s31_db", "s21_db",
-                              "phase_difference_deg", "phase_error_deg",
-                              "loss_conductor_db", "loss_total_db"};
+const Names kVswrAndLosses = {"f_mhz",           "vswr",
+                              "s41_db",          "s31_db",
+                              "s21_db",          "phase_difference_deg",
+                              "phase_error_deg", "loss_conductor_db",
+                              "loss_total_db"};
 
 const ParityCase kCases[] = {
     {"ImpedanceOverWidthsGoldTenMicroInchAt2500MHz",
      "1\n1\n1\n0.3\n0.05\n0.25\n0.025\n0.02\n0.002\n3\n2\n3.0\n0.002\n2500\n\n\n",
-     {"analyse", "--b", "0.3", "--t", "0.002", "--er", "3", "--w", "0.05:0.25:0.025", "--s",
-      "0.02", "--rho", "gold", "--roughness", "10uin", "--tand", "0.002", "--f", "2.5GHz"},
+     {"analyse", "--b", "0.3", "--t", "0.002", "--er", "3", "--w", "0.05:0.25:0.025", "--s", "0.02",
+      "--rho", "gold", "--roughness", "10uin", "--tand", "0.002", "--f", "2.5GHz"},
      kImpedanceRow,
      {kImpedanceOverWidths}},
     {"ImpedanceOverSpacingsSilverOneMicroInchInMils",
@@ -181,17 +193,18 @@ const ParityCase kCases[] = {
      kMagnitudeRow,
      {kMagnitudeAndPhase}},
     {"ResponseFromDimensionsMagnitudeAndPhase",
-     "1\n2\n2\n1\n0.25\n0.168\n0.011\n0.0014\n4\n1\n2.2\n0.0009\n1.9894\n700\n1300\n25\n40\n60\n1\n\n\n",
-     {"response", "--b", "0.25", "--t", "0.0014", "--er", "2.2", "--w", "0.168", "--s", "0.011",
-      "--rho", "aluminium", "--roughness", "20uin", "--length", "1.9894", "--f", "700:1300:25",
-      "--rs", "40", "--rl", "60"},
+     "1\n2\n2\n1\n0.25\n0.168\n0.011\n0.0014\n4\n1\n2.2\n0.0009\n1."
+     "9894\n700\n1300\n25\n40\n60\n1\n\n\n",
+     {"response", "--b", "0.25",        "--t",   "0.0014",    "--er",        "2.2",   "--w",
+      "0.168",    "--s", "0.011",       "--rho", "aluminium", "--roughness", "20uin", "--length",
+      "1.9894",   "--f", "700:1300:25", "--rs",  "40",        "--rl",        "60"},
      kMagnitudeRow,
      {kMagnitudeAndPhase}},
     {"ResponseFromDimensionsVswrAndLosses",
-     "1\n2\n2\n1\n0.25\n0.168\n0.011\n0.0014\n5\n2\n2.2\n0.0009\n1.9894\n700\n1300\n25\n\n\n2\n\n\n",
+     "1\n2\n2\n1\n0.25\n0.168\n0.011\n0.0014\n5\n2\n2.2\n0.0009\n1."
+     "9894\n700\n1300\n25\n\n\n2\n\n\n",
      {"response", "--b", "0.25", "--t", "0.0014", "--er", "2.2", "--w", "0.168", "--s", "0.011",
-      "--rho", "brass", "--roughness", "10uin", "--length", "1.9894", "--f",
-      "700MHz:1.3GHz:25MHz"},
+      "--rho", "brass", "--roughness", "10uin", "--length", "1.9894", "--f", "700MHz:1.3GHz:25MHz"},
      kVswrRow,
      {kVswrAndLosses}},
 };
