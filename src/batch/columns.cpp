@@ -54,7 +54,7 @@ int column_decimals(const Column& column, LengthUnit unit) {
 
 float in_output_unit(const Column& column, LengthUnit unit, float value) {
   if (column.scale == Scale::none || unit.per_inch == 1.0) return value;
-  const double v = static_cast<double>(value);
+  const auto v = static_cast<double>(value);
   return static_cast<float>(column.scale == Scale::length ? v * unit.per_inch : v / unit.per_inch);
 }
 

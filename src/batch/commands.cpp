@@ -245,8 +245,8 @@ std::vector<std::string> touchstone_comments(const Job& job, std::string_view co
                                     ": single-section edge-coupled stripline directional coupler",
                                     "command: " + std::string(command_line)};
   for (const InputEcho& e : job.echo) {
-    lines.push_back("input " + e.name + " = " + value_text(e) +
-                    (e.given.empty() ? " (default)" : " (given " + quoted(e.given) + ")"));
+    lines.emplace_back("input " + e.name + " = " + value_text(e) +
+                       (e.given.empty() ? " (default)" : " (given " + quoted(e.given) + ")"));
   }
   lines.push_back("coupler: " + job.description);
   lines.push_back(

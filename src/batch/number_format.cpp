@@ -1,19 +1,18 @@
 #include "batch/number_format.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstring>
+#include <string_view>
 
 namespace ketrovane::batch {
 
 namespace {
 
 char* write_not_finite(char* first, float value) {
-  const char* text = std::isnan(value) ? "nan" : (value < 0 ? "-inf" : "inf");
-  const std::size_t n = std::strlen(text);
-  std::memcpy(first, text, n);
-  return first + n;
+  const std::string_view text = std::isnan(value) ? "nan" : (value < 0 ? "-inf" : "inf");
+  return std::copy(text.begin(), text.end(), first);
 }
 
 }  // namespace

@@ -122,7 +122,7 @@ std::string find_gnuplot() {
     const std::size_t colon = dirs.find(':');
     std::string dir(dirs.substr(0, colon));
     if (dir.empty()) dir = ".";
-    const std::string candidate = dir + "/gnuplot";
+    std::string candidate = dir + "/gnuplot";
     struct stat st {};
     if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         access(candidate.c_str(), X_OK) == 0) {

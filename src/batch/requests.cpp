@@ -100,7 +100,7 @@ class OptionReader {
   Echo take_echo() { return std::move(echo_); }
 
  private:
-  const std::string& required_text(std::string_view name, const Quantity& q) const {
+  [[nodiscard]] const std::string& required_text(std::string_view name, const Quantity& q) const {
     const auto it = texts_.find(name);
     if (it == texts_.end()) {
       throw InputError(option_name(name) + ": missing; expected a " + std::string(q.what));

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <utility>
 
 #include "model/coupling.hpp"
 
@@ -96,7 +97,7 @@ constexpr std::array kSynthesisColumns = {
 
 class SynthesiseRows final : public RowSource {
  public:
-  explicit SynthesiseRows(const SynthesiseRequest& q) : q_(q) {}
+  explicit SynthesiseRows(SynthesiseRequest q) : q_(std::move(q)) {}
 
   [[nodiscard]] std::span<const Column> columns() const override { return kSynthesisColumns; }
   [[nodiscard]] std::int64_t rows() const override { return q_.targets.rows; }
@@ -227,8 +228,8 @@ std::unique_ptr<RowSource> sensitivity_rows(const SensitivityRequest& request,
   return std::make_unique<SensitivityRows>(request, solver);
 }
 
-ResponseRows::ResponseRows(const ResponseRequest& request, const CrossSectionSolver& solver)
-    : request_(request), solver_(solver) {
+ResponseRows::ResponseRows(ResponseRequest request, const CrossSectionSolver& solver)
+    : request_(std::move(request)), solver_(solver) {
   const ResponseRequest& q = request_;
   section_.er = q.er;
   section_.length_inch = q.length_inch;

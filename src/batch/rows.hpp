@@ -47,7 +47,7 @@ std::unique_ptr<RowSource> synthesise_rows(const SynthesiseRequest& request);
 // phase_error_deg, loss_conductor_db, loss_total_db.
 class ResponseRows : public RowSource {
  public:
-  ResponseRows(const ResponseRequest& request, const CrossSectionSolver& solver);
+  ResponseRows(ResponseRequest request, const CrossSectionSolver& solver);
 
   [[nodiscard]] std::span<const Column> columns() const override;
   [[nodiscard]] std::int64_t rows() const override { return request_.f.rows; }

@@ -185,7 +185,7 @@ class AlignedWriter final : public RowWriter {
   }
 
   void write_cell(std::size_t i, std::string_view text, bool left) {
-    const std::size_t width = static_cast<std::size_t>(widths_[i]);
+    const auto width = static_cast<std::size_t>(widths_[i]);
     const std::size_t pad = std::min(text.size() < width ? width - text.size() : 0, kBlanks.size());
     sink_.write("  ");
     if (!left) sink_.write(std::string_view(kBlanks.data(), pad));

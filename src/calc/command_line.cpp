@@ -12,7 +12,6 @@ namespace ketrovane::calc {
 
 namespace {
 
-using batch::Command;
 using batch::CommandSpec;
 
 constexpr const char* kProgram = "ketrovane-calc";
