@@ -6,7 +6,9 @@ if(NOT TARGET ketrovane_fuzz_cores)
   add_library(ketrovane_fuzz_cores STATIC
     "${CMAKE_CURRENT_LIST_DIR}/reply_reader_fuzz.cpp"
     "${CMAKE_CURRENT_LIST_DIR}/default_file_fuzz.cpp"
-    "${CMAKE_CURRENT_LIST_DIR}/dialogue_fuzz.cpp")
+    "${CMAKE_CURRENT_LIST_DIR}/dialogue_fuzz.cpp"
+    "${CMAKE_CURRENT_LIST_DIR}/calc_options_fuzz.cpp")
   target_include_directories(ketrovane_fuzz_cores PUBLIC "${CMAKE_CURRENT_LIST_DIR}")
-  target_link_libraries(ketrovane_fuzz_cores PUBLIC ketrovane_test_support PRIVATE ketrovane_options)
+  target_link_libraries(ketrovane_fuzz_cores PUBLIC ketrovane_test_support ketrovane_batch
+    PRIVATE ketrovane_options)
 endif()

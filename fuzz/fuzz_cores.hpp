@@ -20,4 +20,8 @@ int fuzz_default_file(const std::uint8_t* data, std::size_t size);
 // shipped default-value file.
 int fuzz_dialogue(const std::uint8_t* data, std::size_t size);
 
+// The bytes as the options of a batch command: the first byte picks the
+// command, then lines of "name=value".
+int fuzz_calc_options(const std::uint8_t* data, std::size_t size);
+
 }  // namespace ketrovane::fuzz

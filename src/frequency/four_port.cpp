@@ -53,8 +53,8 @@ float folded_phase(float coupled_deg, float through_deg) {
 
 }  // namespace
 
-FourPortResponse four_port_response(const CoupledSection& section, float f_mhz,
-                                    Terminations terminations) {
+PortValues<Complex> port_waves(const CoupledSection& section, float f_mhz,
+                               Terminations terminations) {
   const CoupledSection& s = section;
   const float theta = electrical_length(s, f_mhz);
   const float sigmae = s.even_attenuation_db_inch * (s.length_inch / kDbPerNeper);
@@ -70,6 +70,12 @@ FourPortResponse four_port_response(const CoupledSection& section, float f_mhz,
   port[Port::coupled] = half_difference(even.reflection, odd.reflection);
   port[Port::isolated] = half_difference(even.transmission, odd.transmission);
   port[Port::through] = half_sum(even.transmission, odd.transmission);
+  return port;
+}
+
+FourPortResponse four_port_response(const CoupledSection& section, float f_mhz,
+                                    Terminations terminations) {
+  const PortValues<Complex> port = port_waves(section, f_mhz, terminations);
 
   const float deg_per_rad = 180.0F / kPi;
   FourPortResponse r{};

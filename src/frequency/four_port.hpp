@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 
+#include "frequency/line_section.hpp"
+
 namespace ketrovane {
 
 // The four ports of the response, in the order the reports print them.
@@ -59,5 +61,10 @@ struct FourPortResponse {
 // The response at frequency f_mhz.
 FourPortResponse four_port_response(const CoupledSection& section, float f_mhz,
                                     Terminations terminations);
+
+// The complex waves leaving each port for a unit wave into the driven port,
+// from which four_port_response takes its amplitudes and phases.
+PortValues<Complex> port_waves(const CoupledSection& section, float f_mhz,
+                               Terminations terminations);
 
 }  // namespace ketrovane

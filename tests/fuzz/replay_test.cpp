@@ -31,6 +31,7 @@ constexpr Target kTargets[] = {
     {"reply_reader", ketrovane::fuzz::fuzz_reply_reader},
     {"default_file", ketrovane::fuzz::fuzz_default_file},
     {"dialogue", ketrovane::fuzz::fuzz_dialogue},
+    {"calc_options", ketrovane::fuzz::fuzz_calc_options},
 };
 
 struct Input {

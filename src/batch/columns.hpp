@@ -1,0 +1,61 @@
+// The columns of the batch tables: machine names with their units
+// ("w_in", "zoe_ohm"), labels and units for the aligned table, and the
+// cells of one row.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace ketrovane::batch {
+
+// How a column's values follow the length unit of the output.
+enum class Scale : std::uint8_t {
+  none,        // the name carries its own unit: "zoe_ohm"
+  length,      // inches scaled to the length unit: "w" + "_mm"
+  per_length,  // per inch scaled to per length unit: "loss_even_db_per" + "_mm"
+};
+
+struct Column {
+  std::string_view stem;  // the name, less the length unit for scaled columns
+  Scale scale;
+  std::string_view label;  // table heading
+  std::string_view unit;   // table unit for Scale::none ("ohm", "dB"); empty for a ratio
+  int decimals;            // places in the table, in inches for scaled columns
+};
+
+// A unit for the lengths written out.
+struct LengthUnit {
+  std::string_view name;  // "in", "mil", "mm", "um"
+  double per_inch;
+};
+
+// The unit named by `text` (in, mil, mm, um), or an InputError for `option`.
+LengthUnit parse_length_unit(std::string_view option, std::string_view text);
+
+inline constexpr LengthUnit kInches{"in", 1.0};
+
+std::string column_name(const Column& column, LengthUnit unit);
+std::string column_unit(const Column& column, LengthUnit unit);
+int column_decimals(const Column& column, LengthUnit unit);
+
+// A value of the column in the output unit, rounded once to single precision
+// (unchanged in inches).
+float in_output_unit(const Column& column, LengthUnit unit, float value);
+
+enum class CellKind : std::uint8_t { empty, number, text };
+
+struct Cell {
+  CellKind kind = CellKind::empty;
+  float number = 0.0F;
+  std::string_view text;  // a static string: status values
+};
+
+inline Cell number_cell(float v) {
+  return {CellKind::number, v, {}};
+}
+inline Cell text_cell(std::string_view t) {
+  return {CellKind::text, 0.0F, t};
+}
+
+}  // namespace ketrovane::batch

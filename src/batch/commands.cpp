@@ -1,0 +1,366 @@
+#include "batch/commands.hpp"
+
+#include <array>
+#include <memory>
+#include <new>
+#include <optional>
+#include <vector>
+
+#include "batch/input_error.hpp"
+#include "batch/number_format.hpp"
+#include "batch/output_file.hpp"
+#include "batch/plot.hpp"
+#include "batch/row_pipeline.hpp"
+#include "batch/rows.hpp"
+#include "batch/touchstone.hpp"
+#include "batch/writers.hpp"
+
+namespace ketrovane::batch {
+
+namespace {
+
+#define KETROVANE_OUTPUT_OPTIONS                                                            \
+  OptionSpec{"format", "table|csv|json", "output format (default table: aligned columns)"}, \
+      OptionSpec{"output", "FILE", "write the table to FILE (default standard output)"},    \
+      OptionSpec {                                                                          \
+    "length-unit", "in|mil|mm|um", "unit of the lengths written out (default in)"           \
+  }
+
+#define KETROVANE_CROSS_SECTION_OPTIONS                                                \
+  OptionSpec{"b", "L", "ground-plane spacing B (in, mil, uin, mm, um; bare: inches)"}, \
+      OptionSpec{"t", "L", "strip thickness T, at most 0.8 B"}, OptionSpec {           \
+    "er", "X", "relative permittivity Er of the dielectric"                            \
+  }
+
+#define KETROVANE_LOSS_OPTIONS                                                                    \
+  OptionSpec{"rho", "R|METAL",                                                                    \
+             "conductor resistivity in micro-ohm-cm, or silver, copper, gold, aluminium, brass, " \
+             "lossless (default copper, 1.7)"},                                                   \
+      OptionSpec{"roughness", "L", "RMS surface roughness (default 5uin)"}, OptionSpec {          \
+    "tand", "X", "dielectric loss tangent (default 0.0009)"                                       \
+  }
+
+#define KETROVANE_PLOT_OPTION                                                       \
+  OptionSpec {                                                                      \
+    "plot", "FILE", "draw a chart with gnuplot into FILE.svg, FILE.png or FILE.pdf" \
+  }
+
+constexpr std::array kAnalyseOptions = {
+    KETROVANE_CROSS_SECTION_OPTIONS,
+    OptionSpec{"w", "L[:L:L]", "strip width W, or a range start:stop:step"},
+    OptionSpec{"s", "L[:L:L]", "edge-to-edge strip spacing S, or a range"},
+    KETROVANE_LOSS_OPTIONS,
+    OptionSpec{"f", "F", "frequency of the loss (Hz, kHz, MHz, GHz; bare: MHz; default 1000)"},
+    KETROVANE_PLOT_OPTION,
+    KETROVANE_OUTPUT_OPTIONS};
+
+constexpr std::array kSynthesiseOptions = {
+    KETROVANE_CROSS_SECTION_OPTIONS,
+    OptionSpec{"zo", "Z", "coupler impedance Zo, ohms"},
+    OptionSpec{"coupling", "DB[:DB:DB]",
+               "midband coupling in dB (10 and -10 alike, above 0 to 60), or a range"},
+    OptionSpec{"zoe", "Z[:Z:Z]", "even-mode impedance Zoe above Zo, ohms, or a range"},
+    KETROVANE_PLOT_OPTION,
+    KETROVANE_OUTPUT_OPTIONS};
+
+constexpr std::array kResponseOptions = {
+    OptionSpec{"zo", "Z", "coupler impedance Zo, ohms (with --coupling: a lossless coupler)"},
+    OptionSpec{"coupling", "DB", "midband coupling in dB"},
+    OptionSpec{"er", "X", "relative permittivity Er of the dielectric"},
+    OptionSpec{"b", "L", "ground-plane spacing B (a coupler given by its dimensions)"},
+    OptionSpec{"t", "L", "strip thickness T, at most 0.8 B"},
+    OptionSpec{"w", "L", "strip width W"},
+    OptionSpec{"s", "L", "edge-to-edge strip spacing S"},
+    KETROVANE_LOSS_OPTIONS,
+    OptionSpec{"length", "L", "coupler length"},
+    OptionSpec{"f0", "F", "centre frequency: the coupler is a quarter wave long there"},
+    OptionSpec{"f", "F[:F:F]", "analysis frequencies start:stop:step (bare: MHz)"},
+    OptionSpec{"rs", "Z", "source termination Rs, ohms (default 50)"},
+    OptionSpec{"rl", "Z", "load termination Rl, ohms (default 50)"},
+    OptionSpec{"touchstone", "FILE.s4p", "write the 4x4 scattering matrix as Touchstone 1.1"},
+    OptionSpec{"touchstone-format", "ma|db|ri", "number pairs of the Touchstone file (default ma)"},
+    OptionSpec{"ref", "Z", "reference resistance of every Touchstone port, ohms (default 50)"},
+    KETROVANE_PLOT_OPTION,
+    KETROVANE_OUTPUT_OPTIONS};
+
+constexpr std::array kSensitivityOptions = {
+    KETROVANE_CROSS_SECTION_OPTIONS,
+    OptionSpec{"w", "L[:L:L]", "strip width W, or a range start:stop:step"},
+    OptionSpec{"s", "L[:L:L]", "edge-to-edge strip spacing S, or a range"},
+    KETROVANE_OUTPUT_OPTIONS};
+
+#undef KETROVANE_OUTPUT_OPTIONS
+#undef KETROVANE_CROSS_SECTION_OPTIONS
+#undef KETROVANE_LOSS_OPTIONS
+#undef KETROVANE_PLOT_OPTION
+
+constexpr std::array kCommands = {
+    CommandSpec{Command::analyse, "analyse",
+                "Zo, Zoe, Zoo, coupling and mode losses for each strip width and spacing",
+                kAnalyseOptions},
+    CommandSpec{Command::synthesise, "synthesise",
+                "strip width and spacing for each coupling level or even-mode impedance",
+                kSynthesiseOptions},
+    CommandSpec{Command::response, "response",
+                "four-port response of the coupler over frequency, and its Touchstone file",
+                kResponseOptions},
+    CommandSpec{Command::sensitivity, "sensitivity",
+                "normalised sensitivities of Zoe and Zoo to Er, B, S, T and W",
+                kSensitivityOptions},
+};
+
+constexpr float kDefaultReferenceOhm = 50.0F;
+constexpr Quantity kReference{"reference resistance", Dimension::impedance, 0.0, false, 1.0e4};
+
+const std::string* text_of(const OptionTexts& texts, std::string_view name) {
+  const auto it = texts.find(name);
+  return it == texts.end() ? nullptr : &it->second;
+}
+
+// A row computation with what its outputs need besides the rows.
+struct Job {
+  std::unique_ptr<RowSource> source;
+  ResponseRows* response = nullptr;  // for the Touchstone file
+  Echo echo;
+  PlotSpec plot;
+  std::string description;  // of the coupler, for comments
+};
+
+std::string value_text(const InputEcho& e) {
+  const SweepAxis& a = e.axis;
+  std::string text =
+      a.swept ? shortest(a.range.min) + ":" + shortest(a.range.max) + ":" + shortest(a.range.step)
+              : shortest(a.range.min);
+  if (!e.unit.empty()) text += " " + e.unit;
+  return text;
+}
+
+const InputEcho* find_echo(const Echo& echo, std::string_view name) {
+  for (const InputEcho& e : echo) {
+    if (e.name == name) return &e;
+  }
+  return nullptr;
+}
+
+std::string cross_section_title(const Echo& echo) {
+  std::string title;
+  for (const char* name : {"b", "t", "er"}) {
+    if (const InputEcho* e = find_echo(echo, name)) {
+      if (!title.empty()) title += ", ";
+      title += std::string(name == std::string_view("er")  ? "Er"
+                           : name == std::string_view("b") ? "B"
+                                                           : "T") +
+               " = " + value_text(*e);
+    }
+  }
+  return title;
+}
+
+Job analyse_job(const OptionTexts& texts, LengthUnit unit) {
+  const AnalyseRequest q = read_analyse(texts);
+  Job job{analyse_rows(q, closed_form_model()), nullptr, q.echo, {}, {}};
+  const bool over_spacing = q.s.swept;
+  job.plot.title = "Impedance analysis: " + cross_section_title(q.echo);
+  job.plot.x_column = over_spacing ? 1 : 0;
+  job.plot.x_label = std::string(over_spacing ? "Strip spacing S (" : "Strip width W (") +
+                     std::string(unit.name) + ")";
+  job.plot.y_label = "Impedance (ohm)";
+  job.plot.y2_label = "Midband coupling Co (dB)";
+  job.plot.series = {{4, "Zo", false},
+                     {5, "Zoe", false},
+                     {6, "Zoo", false},
+                     {7, "Coupling Co (right axis)", true}};
+  if (q.w.swept && q.s.swept) job.plot.break_column = 0;
+  return job;
+}
+
+Job synthesise_job(const OptionTexts& texts, LengthUnit unit) {
+  const SynthesiseRequest q = read_synthesise(texts);
+  Job job{synthesise_rows(q), nullptr, q.echo, {}, {}};
+  job.plot.title = "Width and spacing synthesis: Zo = " + shortest(q.zo) + " ohm, " +
+                   cross_section_title(q.echo);
+  job.plot.x_column = q.by_coupling ? 7 : 5;
+  job.plot.x_label = q.by_coupling ? "Midband coupling Co (dB)" : "Even-mode impedance Zoe (ohm)";
+  job.plot.y_label = "Strip dimension (" + std::string(unit.name) + ")";
+  job.plot.series = {{0, "Strip width W", false}, {1, "Strip spacing S", false}};
+  job.plot.log_y = true;
+  return job;
+}
+
+Job response_job(const OptionTexts& texts) {
+  const ResponseRequest q = read_response(texts);
+  auto rows = std::make_unique<ResponseRows>(q, closed_form_model());
+  const CoupledSection& c = rows->section();
+  Job job{nullptr, rows.get(), q.echo, {}, {}};
+  job.description = "Zoe = " + shortest(c.zoe) + " ohm, Zoo = " + shortest(c.zoo) +
+                    " ohm, Er = " + shortest(c.er) + ", length = " + shortest(c.length_inch) +
+                    " in, Rs = " + shortest(q.rs) + " ohm, Rl = " + shortest(q.rl) + " ohm";
+  job.source = std::move(rows);
+  job.plot.title = "Four-port response: Zoe = " + significant(c.zoe, 5) +
+                   " ohm, Zoo = " + significant(c.zoo, 5) + " ohm, Er = " + significant(c.er, 5) +
+                   ", L = " + significant(c.length_inch, 5) + " in, Rs = " + significant(q.rs, 5) +
+                   " ohm, Rl = " + significant(q.rl, 5) + " ohm";
+  job.plot.x_column = 0;
+  job.plot.x_label = "Frequency (MHz)";
+  job.plot.y_label = "Amplitude (dB)";
+  job.plot.y2_label = "Quadrature error (deg)";
+  job.plot.y2_least_span = 2;
+  job.plot.series = {{7, "Coupled S41", false},
+                     {3, "Thru S21", false},
+                     {5, "Isolated S31", false},
+                     {1, "Return S11", false},
+                     {11, "Quadrature error (right axis)", true}};
+  return job;
+}
+
+Job sensitivity_job(const OptionTexts& texts) {
+  const SensitivityRequest q = read_sensitivity(texts);
+  return {sensitivity_rows(q, closed_form_model()), nullptr, q.echo, {}, {}};
+}
+
+Job job_of(Command command, const OptionTexts& texts, LengthUnit unit) {
+  switch (command) {
+    case Command::analyse:
+      return analyse_job(texts, unit);
+    case Command::synthesise:
+      return synthesise_job(texts, unit);
+    case Command::response:
+      return response_job(texts);
+    case Command::sensitivity:
+      break;
+  }
+  return sensitivity_job(texts);
+}
+
+bool ends_with_s4p(std::string_view path) {
+  if (path.size() < 4) return false;
+  std::string end(path.substr(path.size() - 4));
+  for (char& c : end) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return end == ".s4p";
+}
+
+std::vector<std::string> touchstone_comments(const Job& job, std::string_view command_line,
+                                             float reference) {
+  std::vector<std::string> lines = {"ketrovane-calc " KETROVANE_VERSION
+                                    ": single-section edge-coupled stripline directional coupler",
+                                    "command: " + std::string(command_line)};
+  for (const InputEcho& e : job.echo) {
+    lines.emplace_back("input " + e.name + " = " + value_text(e) +
+                       (e.given.empty() ? " (default)" : " (given " + quoted(e.given) + ")"));
+  }
+  lines.push_back("coupler: " + job.description);
+  lines.push_back(
+      "ports: 1 input, 2 thru, 3 isolated, 4 coupled; 1 and 4 at one end, 2 and 3 at the other");
+  lines.push_back("every port referenced to " + shortest(reference) +
+                  " ohm; each frequency gives the rows S11..S14, S21..S24, S31..S34, S41..S44");
+  return lines;
+}
+
+// The Touchstone file of a response, when asked for.
+class TouchstoneOutput {
+ public:
+  TouchstoneOutput(const OptionTexts& texts, const Job& job, std::string_view command_line) {
+    const std::string* path = text_of(texts, "touchstone");
+    if (path == nullptr) {
+      for (const char* name : {"touchstone-format", "ref"}) {
+        if (const std::string* t = text_of(texts, name)) {
+          reject("--" + std::string(name), *t, "only with --touchstone FILE.s4p");
+        }
+      }
+      return;
+    }
+    if (!ends_with_s4p(*path)) reject("--touchstone", *path, "expected a file name ending in .s4p");
+    const std::string* format = text_of(texts, "touchstone-format");
+    const PairFormat pairs =
+        format == nullptr ? PairFormat::ma : parse_pair_format("--touchstone-format", *format);
+    const std::string* ref = text_of(texts, "ref");
+    reference_ = ref == nullptr ? kDefaultReferenceOhm : parse_quantity("--ref", *ref, kReference);
+    file_.emplace(*path);
+    writer_.emplace(file_->sink(), touchstone_comments(job, command_line, reference_), pairs,
+                    reference_);
+  }
+
+  void row(const ResponseRows& rows) {
+    if (!writer_) return;
+    writer_->frequency(rows.last_frequency(),
+                       scattering_matrix(rows.section(), rows.last_frequency(), reference_));
+  }
+
+  void commit() {
+    if (file_) file_->commit();
+  }
+
+ private:
+  float reference_ = kDefaultReferenceOhm;
+  std::optional<OutputFile> file_;
+  std::optional<TouchstoneWriter> writer_;
+};
+
+void write_in_parallel(RowSource& source, RowWriter& writer, std::optional<Plot>& plot) {
+  RowPipeline rows(source);
+  for (std::span<const Cell> cells = rows.next(); !cells.empty(); cells = rows.next()) {
+    writer.row(cells);
+    if (plot) plot->row(cells);
+  }
+}
+
+RunResult run(Command command, const OptionTexts& texts, std::string_view command_line) {
+  const std::string* format_text = text_of(texts, "format");
+  const Format format =
+      format_text == nullptr ? Format::table : parse_format("--format", *format_text);
+  const std::string* unit_text = text_of(texts, "length-unit");
+  const LengthUnit unit =
+      unit_text == nullptr ? kInches : parse_length_unit("--length-unit", *unit_text);
+  Job job = job_of(command, texts, unit);
+  RowSource& source = *job.source;
+
+  std::optional<Plot> plot;
+  if (const std::string* path = text_of(texts, "plot")) {
+    plot.emplace("--plot", *path, job.plot, source.columns(), unit);
+  }
+  std::optional<TouchstoneOutput> touchstone;
+  if (job.response != nullptr) touchstone.emplace(texts, job, command_line);
+
+  const std::string* output_path = text_of(texts, "output");
+  OutputFile output(output_path == nullptr ? "" : *output_path);
+  const std::string name = std::string(command_specs()[static_cast<std::size_t>(command)].name);
+  const std::unique_ptr<RowWriter> writer =
+      make_writer(format, {name, &job.echo, source.columns(), unit}, output.sink());
+  if (job.response == nullptr) {
+    write_in_parallel(source, *writer, plot);
+  } else {
+    // Each Touchstone line needs the section of its own row: one thread.
+    std::vector<Cell> cells(source.columns().size());
+    while (source.next(cells)) {
+      writer->row(cells);
+      if (touchstone) touchstone->row(*job.response);
+      if (plot) plot->row(cells);
+    }
+  }
+  writer->finish();
+  output.commit();
+  if (touchstone) touchstone->commit();
+  if (plot) plot->draw();
+  const std::int64_t unbuilt = source.unbuilt_rows();
+  return {unbuilt > 0 ? kRowsNotBuilt : kSuccess, "", unbuilt};
+}
+
+}  // namespace
+
+std::span<const CommandSpec> command_specs() {
+  return kCommands;
+}
+
+RunResult run_command(Command command, const OptionTexts& texts, std::string_view command_line) {
+  try {
+    return run(command, texts, command_line);
+  } catch (const InputError& e) {
+    return {kFailure, e.what(), 0};
+  } catch (const OutputError& e) {
+    return {kFailure, e.what(), 0};
+  } catch (const std::bad_alloc&) {
+    return {kFailure, "out of memory", 0};
+  }
+}
+
+}  // namespace ketrovane::batch

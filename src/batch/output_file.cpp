@@ -1,0 +1,118 @@
+#include "batch/output_file.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "batch/input_error.hpp"
+
+namespace ketrovane::batch {
+
+namespace {
+
+constexpr std::size_t kBufferBytes = std::size_t{1} << 16U;
+constexpr unsigned kNewFileMode = 0666;
+
+std::string directory_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string base_name_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+unsigned current_umask() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return mask;
+}
+
+// A symbolic link to a regular file is written through: its target is the
+// file replaced, the link stays.
+std::string followed(const std::string& path) {
+  struct stat link {};
+  if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string target(resolved);
+  std::free(resolved);  // NOLINT(cppcoreguidelines-no-malloc)
+  return target;
+}
+
+}  // namespace
+
+std::string file_message(std::string_view verb, std::string_view path, int error_number) {
+  return "cannot " + std::string(verb) + " " + quoted(path) + ": " + std::strerror(error_number);
+}
+
+Sink::Sink(int fd, std::string name) : fd_(fd), name_(std::move(name)), buffer_(kBufferBytes) {}
+
+void Sink::make_room(std::size_t n) {
+  flush();
+  if (n > buffer_.size()) buffer_.resize(n);
+}
+
+void Sink::flush() {
+  std::size_t done = 0;
+  while (done < used_) {
+    const ssize_t n = ::write(fd_, buffer_.data() + done, used_ - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) throw OutputError(file_message("write", name_, n < 0 ? errno : EIO));
+    done += static_cast<std::size_t>(n);
+  }
+  used_ = 0;
+}
+
+OutputFile::OutputFile(const std::string& path) : path_(followed(path)) {
+  if (path.empty()) {
+    fd_ = STDOUT_FILENO;
+    sink_ = std::make_unique<Sink>(fd_, "standard output");
+    return;
+  }
+  struct stat existing {};
+  const bool exists = stat(path_.c_str(), &existing) == 0;
+  if (exists && !S_ISREG(existing.st_mode)) {
+    if (S_ISDIR(existing.st_mode)) throw OutputError(file_message("write", path, EISDIR));
+    fd_ = open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd_ < 0) throw OutputError(file_message("write", path, errno));
+    owns_fd_ = true;
+    sink_ = std::make_unique<Sink>(fd_, path);
+    return;
+  }
+  mode_ = exists ? (existing.st_mode & 07777U) : (kNewFileMode & ~current_umask());
+  std::string pattern = directory_of(path_) + "/." + base_name_of(path_) + ".XXXXXX";
+  fd_ = mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd_ < 0) throw OutputError(file_message("write", path, errno));
+  owns_fd_ = true;
+  temporary_ = pattern;
+  sink_ = std::make_unique<Sink>(fd_, path);
+}
+
+OutputFile::~OutputFile() {
+  if (owns_fd_) close(fd_);
+  if (!temporary_.empty()) unlink(temporary_.c_str());
+}
+
+void OutputFile::commit() {
+  sink_->flush();
+  if (temporary_.empty()) return;
+  if (fchmod(fd_, mode_) != 0 || fsync(fd_) != 0)
+    throw OutputError(file_message("write", path_, errno));
+  owns_fd_ = false;
+  if (close(fd_) != 0) throw OutputError(file_message("write", path_, errno));
+  if (rename(temporary_.c_str(), path_.c_str()) != 0) {
+    throw OutputError(file_message("write", path_, errno));
+  }
+  temporary_.clear();
+}
+
+}  // namespace ketrovane::batch

@@ -1,0 +1,87 @@
+// Output files that are written whole or not at all.  A regular file (or a
+// name not yet taken) is written to a temporary file in the same directory
+// and renamed over the name on commit; until then an existing file is left
+// as it was, and a failure removes the temporary file.  Anything that is not
+// a regular file (standard output, /dev/stdout, a pipe, a terminal) is
+// written directly and never replaced.
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ketrovane::batch {
+
+// A file that could not be opened, written or put in place; the message
+// names the file and the reason.
+class OutputError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Buffered writes to a descriptor.
+class Sink {
+ public:
+  Sink(int fd, std::string name);
+  Sink(const Sink&) = delete;
+  Sink& operator=(const Sink&) = delete;
+  Sink(Sink&&) = delete;
+  Sink& operator=(Sink&&) = delete;
+  ~Sink() = default;
+
+  void write(std::string_view text) {
+    if (text.size() > buffer_.size() - used_) make_room(text.size());
+    text.copy(buffer_.data() + used_, text.size());
+    used_ += text.size();
+  }
+  void put(char c) {
+    if (used_ == buffer_.size()) flush();
+    buffer_[used_++] = c;
+  }
+  // Room for `n` more characters, written straight into the buffer.
+  char* reserve(std::size_t n) {
+    if (n > buffer_.size() - used_) make_room(n);
+    return buffer_.data() + used_;
+  }
+  void commit_reserved(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.data()); }
+  void flush();
+
+ private:
+  void make_room(std::size_t n);
+
+  int fd_;
+  std::string name_;
+  std::vector<char> buffer_;
+  std::size_t used_ = 0;
+};
+
+class OutputFile {
+ public:
+  // Standard output for an empty path.  Throws OutputError when the file
+  // cannot be created.
+  explicit OutputFile(const std::string& path);
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  OutputFile(OutputFile&&) = delete;
+  OutputFile& operator=(OutputFile&&) = delete;
+  ~OutputFile();  // without commit: the temporary file is removed
+
+  Sink& sink() { return *sink_; }
+  // Everything written reaches the file, which then takes the name.
+  void commit();
+
+ private:
+  std::string path_;       // the name asked for
+  std::string temporary_;  // empty when writing directly
+  int fd_ = -1;
+  bool owns_fd_ = false;
+  unsigned mode_ = 0;  // permissions the file takes
+  std::unique_ptr<Sink> sink_;
+};
+
+// "cannot write 'name': reason"
+std::string file_message(std::string_view verb, std::string_view path, int error_number);
+
+}  // namespace ketrovane::batch

@@ -1,0 +1,223 @@
+#include "batch/quantities.hpp"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <string>
+#include <system_error>
+
+#include "batch/input_error.hpp"
+#include "common/constants.hpp"
+
+namespace ketrovane::batch {
+
+namespace {
+
+struct Unit {
+  std::string_view name;
+  double to_base;  // base units per unit
+};
+
+constexpr double kMicroInch = -1.0;  // scaled in single precision, as the roughness menu does
+
+constexpr std::array kLengthUnits = {Unit{"in", 1.0}, Unit{"mil", 1.0e-3}, Unit{"uin", kMicroInch},
+                                     Unit{"mm", 1.0 / 25.4}, Unit{"um", 1.0 / 25400.0}};
+constexpr std::array kFrequencyUnits = {Unit{"MHz", 1.0}, Unit{"Hz", 1.0e-6}, Unit{"kHz", 1.0e-3},
+                                        Unit{"GHz", 1.0e3}};
+constexpr std::array kImpedanceUnits = {Unit{"ohm", 1.0}, Unit{"ohms", 1.0}};
+constexpr std::array kCouplingUnits = {Unit{"dB", 1.0}};
+
+struct UnitTable {
+  const Unit* first;
+  std::size_t size;
+  std::string_view listed;  // for messages
+};
+
+UnitTable units_of(Dimension d) {
+  switch (d) {
+    case Dimension::length:
+      return {kLengthUnits.data(), kLengthUnits.size(), "in, mil, uin, mm or um"};
+    case Dimension::frequency:
+      return {kFrequencyUnits.data(), kFrequencyUnits.size(), "Hz, kHz, MHz or GHz"};
+    case Dimension::impedance:
+      return {kImpedanceUnits.data(), kImpedanceUnits.size(), "ohm"};
+    case Dimension::coupling:
+      return {kCouplingUnits.data(), kCouplingUnits.size(), "dB"};
+    case Dimension::pure:
+      break;
+  }
+  return {nullptr, 0, "no unit"};
+}
+
+std::string_view dimension_name(Dimension d) {
+  switch (d) {
+    case Dimension::length:
+      return "length";
+    case Dimension::frequency:
+      return "frequency";
+    case Dimension::impedance:
+      return "impedance";
+    case Dimension::coupling:
+      return "coupling";
+    case Dimension::pure:
+      break;
+  }
+  return "number";
+}
+
+bool same_letters(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+// The unit named by `name` (letter case ignored), or null.
+const Unit* find_unit(Dimension d, std::string_view name) {
+  const UnitTable table = units_of(d);
+  for (std::size_t i = 0; i < table.size; ++i) {
+    const Unit* u = table.first + i;  // NOLINT(cppcoreguidelines-pro-bounds-pointer-arithmetic)
+    if (same_letters(u->name, name)) return u;
+  }
+  return nullptr;
+}
+
+std::string number_text(double v) {
+  std::array<char, 32> buffer{};
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), v);
+  return {buffer.data(), result.ptr};
+}
+
+std::string with_unit(double v, Dimension d) {
+  std::string text = number_text(v);
+  const std::string_view unit = base_unit(d);
+  if (!unit.empty()) {
+    text += ' ';
+    text += unit;
+  }
+  return text;
+}
+
+// "expected a strip width W above 0 in and at most 1000 in"
+std::string expected_range(const Quantity& q) {
+  std::string text = "expected a " + std::string(q.what) + (q.signless ? " magnitude " : " ");
+  text += q.least_allowed ? "of at least " : "above ";
+  text += with_unit(q.least, q.dimension);
+  text += " and at most ";
+  text += with_unit(q.most, q.dimension);
+  return text;
+}
+
+[[noreturn]] void reject_form(std::string_view option, std::string_view text, const Quantity& q) {
+  std::string expected = "expected a " + std::string(q.what) + ": a number";
+  if (q.dimension != Dimension::pure) {
+    expected += " with an optional unit (" + std::string(units_of(q.dimension).listed) +
+                "; bare numbers are " + std::string(base_unit(q.dimension)) + ")";
+  }
+  reject(option, text, expected);
+}
+
+// Single precision of a number in the base unit, exactly as the interactive
+// program's reply reader reads it (strtof; the syntax is already checked).
+float single_of(std::string_view number) {
+  const std::string copy(number);
+  return std::strtof(copy.c_str(), nullptr);
+}
+
+float in_base_unit(const NumberAndUnit& n, const Unit& unit) {
+  if (unit.to_base == kMicroInch) return static_cast<float>(n.number) * kInchPerMicroInch;
+  if (unit.to_base == 1.0) return single_of(n.number_text);
+  return static_cast<float>(n.number * unit.to_base);
+}
+
+bool within(const Quantity& q, float value) {
+  const double v = q.signless ? std::fabs(value) : value;
+  const bool above_least = q.least_allowed ? v >= q.least : v > q.least;
+  return above_least && v <= q.most;
+}
+
+// The number and unit of a value, or an InputError.
+float converted(std::string_view option, std::string_view text, const Quantity& q) {
+  const NumberAndUnit n = split_number(text);
+  if (!n.has_number) reject_form(option, text, q);
+  if (!std::isfinite(n.number)) {
+    reject(option, text, "expected a finite " + std::string(q.what));
+  }
+  if (n.unit.empty()) return in_base_unit(n, Unit{base_unit(q.dimension), 1.0});
+  if (q.dimension == Dimension::pure) reject_form(option, text, q);
+  const Unit* unit = find_unit(q.dimension, n.unit);
+  if (unit == nullptr) {
+    reject(option, text,
+           "unknown " + std::string(dimension_name(q.dimension)) + " unit " + quoted(n.unit) +
+               " (expected " + std::string(units_of(q.dimension).listed) + ")");
+  }
+  return in_base_unit(n, *unit);
+}
+
+}  // namespace
+
+std::string_view base_unit(Dimension d) {
+  switch (d) {
+    case Dimension::length:
+      return "in";
+    case Dimension::frequency:
+      return "MHz";
+    case Dimension::impedance:
+      return "ohm";
+    case Dimension::coupling:
+      return "dB";
+    case Dimension::pure:
+      break;
+  }
+  return "";
+}
+
+NumberAndUnit split_number(std::string_view text) {
+  NumberAndUnit n{0.0, false, {}, {}};
+  if (!text.empty() && text.front() == '+') {
+    text.remove_prefix(1);  // from_chars takes no plus sign
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) return n;
+  }
+  const char* first = text.data();
+  const char* last = text.data() + text.size();
+  const auto result = std::from_chars(first, last, n.number);
+  if (result.ec == std::errc::invalid_argument) return n;
+  n.has_number = true;
+  n.number_text = std::string_view(first, static_cast<std::size_t>(result.ptr - first));
+  if (result.ec == std::errc::result_out_of_range) {
+    // Overflow or underflow: strtod gives the infinity or the zero.
+    n.number = std::strtod(std::string(n.number_text).c_str(), nullptr);
+  }
+  std::string_view rest(result.ptr, static_cast<std::size_t>(last - result.ptr));
+  while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+  n.unit = rest;
+  return n;
+}
+
+float parse_quantity(std::string_view option, std::string_view text, const Quantity& quantity) {
+  const float value = converted(option, text, quantity);
+  if (!within(quantity, value)) reject(option, text, expected_range(quantity));
+  return value;
+}
+
+float parse_step(std::string_view option, std::string_view range_text, std::string_view text,
+                 const Quantity& quantity) {
+  Quantity step = quantity;
+  step.least = 0.0;
+  step.least_allowed = false;
+  step.signless = false;
+  const float value = converted(option, text, step);
+  if (!within(step, value)) {
+    reject(option, range_text,
+           "the step " + std::string(text) + " must be above 0 and at most " +
+               with_unit(quantity.most, quantity.dimension) +
+               " (ranges run upward, start:stop:step)");
+  }
+  return value;
+}
+
+}  // namespace ketrovane::batch

@@ -1,0 +1,49 @@
+// Numbers with units as the batch commands take them: lengths in inches by
+// default (or in, mil, uin, mm, um), frequencies in MHz by default (or Hz,
+// kHz, MHz, GHz), impedances in ohms, coupling in dB, and pure numbers.
+// Each quantity has the range a design can use; anything else is an
+// InputError naming the option and the value.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace ketrovane::batch {
+
+enum class Dimension : std::uint8_t { length, frequency, impedance, coupling, pure };
+
+// A kind of input value and the values it may take, in the base unit of its
+// dimension (inches, MHz, ohms, dB).
+struct Quantity {
+  std::string_view what;  // "ground-plane spacing", for messages
+  Dimension dimension;
+  double least;
+  bool least_allowed;  // the least value itself is allowed (else it must be above it)
+  double most;
+  bool signless = false;  // the sign is ignored for the range (coupling: 10 or -10 dB)
+};
+
+// The base unit of a dimension as the messages and column names write it.
+std::string_view base_unit(Dimension dimension);
+
+// The value of `text` in the base unit, rounded once to single precision: a
+// bare number in the base unit reads exactly as the interactive program reads
+// it, a micro-inch value is scaled as its roughness menu scales it.
+float parse_quantity(std::string_view option, std::string_view text, const Quantity& quantity);
+
+// The same for a step of a range: any finite value above 0 and at most the
+// quantity's greatest value.
+float parse_step(std::string_view option, std::string_view range_text, std::string_view text,
+                 const Quantity& quantity);
+
+// A number followed by a unit, split: the number's text and what follows it
+// (blanks between them skipped).  No number: nullopt-like empty number.
+struct NumberAndUnit {
+  double number;
+  bool has_number;
+  std::string_view number_text;
+  std::string_view unit;
+};
+NumberAndUnit split_number(std::string_view text);
+
+}  // namespace ketrovane::batch

@@ -1,0 +1,83 @@
+// The inputs of each batch command, read from the option texts and checked:
+// every value in inches, MHz, ohms or dB, single precision, and an echo of
+// what was given for the JSON and Touchstone headers.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "batch/sweep_axis.hpp"
+#include "model/cross_section.hpp"
+#include "model/loss.hpp"
+
+namespace ketrovane::batch {
+
+// Option name without its dashes ("b", "length-unit") to the text given.
+using OptionTexts = std::map<std::string, std::string, std::less<>>;
+
+// One input as given and as used.
+struct InputEcho {
+  std::string name;   // option name, "w"
+  std::string given;  // the text given; empty for a default
+  std::string unit;   // unit of the values: "in", "MHz", "ohm", "dB", "uohm_cm", ""
+  SweepAxis axis;     // the value, or the range, in that unit
+};
+using Echo = std::vector<InputEcho>;
+
+// The defaults of the shipped Ketrovane.DEF and of the interactive menus.
+inline constexpr float kDefaultResistivityUohmCm = 1.7F;  // copper, menu choice 2
+inline constexpr const char* kDefaultMetal = "copper";
+inline constexpr float kDefaultRoughnessUin = 5.0F;  // menu choice 3
+inline constexpr float kDefaultLossTangent = 0.0009F;
+inline constexpr float kDefaultFoMhz = 1000.0F;
+inline constexpr float kDefaultTerminationOhm = 50.0F;
+
+// Conductor and dielectric of a coupler given by its dimensions.
+struct Materials {
+  Conductor conductor;  // ohm-inch and inches, as the loss model takes them
+  float resistivity_uohm_cm;
+  float loss_tangent;
+};
+
+struct AnalyseRequest {
+  float b, t, er;
+  SweepAxis w, s;  // the rows are their product, widths outer
+  Materials materials;
+  float f_mhz;  // where the loss is evaluated
+  Echo echo;
+};
+
+struct SynthesiseRequest {
+  float b, t, er, zo;
+  bool by_coupling;   // targets are coupling levels (dB); else even-mode impedances
+  SweepAxis targets;  // signed dB as given, or ohms
+  Echo echo;
+};
+
+struct ResponseRequest {
+  float er;
+  // Given by its dimensions (lossy), or by Zo and coupling (lossless).
+  std::optional<CrossSection> dimensions;
+  Materials materials;    // for dimensions only
+  float zo, coupling_db;  // for Zo and coupling only; coupling negative
+  float length_inch;
+  SweepAxis f;
+  float rs, rl;
+  Echo echo;
+};
+
+struct SensitivityRequest {
+  float b, t, er;
+  SweepAxis w, s;
+  Echo echo;
+};
+
+AnalyseRequest read_analyse(const OptionTexts& texts);
+SynthesiseRequest read_synthesise(const OptionTexts& texts);
+ResponseRequest read_response(const OptionTexts& texts);
+SensitivityRequest read_sensitivity(const OptionTexts& texts);
+
+}  // namespace ketrovane::batch

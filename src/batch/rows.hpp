@@ -1,0 +1,77 @@
+// The rows of each batch command, computed one at a time as they are
+// written, so that no table is ever held whole.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "batch/columns.hpp"
+#include "batch/requests.hpp"
+#include "batch/solver.hpp"
+#include "frequency/scattering_matrix.hpp"
+#include "synthesis/width_spacing_synthesis.hpp"
+
+namespace ketrovane::batch {
+
+class RowSource {
+ public:
+  RowSource() = default;
+  RowSource(const RowSource&) = delete;
+  RowSource& operator=(const RowSource&) = delete;
+  RowSource(RowSource&&) = delete;
+  RowSource& operator=(RowSource&&) = delete;
+  virtual ~RowSource() = default;
+
+  [[nodiscard]] virtual std::span<const Column> columns() const = 0;
+  [[nodiscard]] virtual std::int64_t rows() const = 0;
+  // The cells of the next row (one per column); false after the last row.
+  virtual bool next(std::span<Cell> cells) = 0;
+  // Rows whose status says they could not be built.
+  [[nodiscard]] virtual std::int64_t unbuilt_rows() const { return 0; }
+};
+
+// Columns: w, s, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db,
+// loss_even_db_per, loss_odd_db_per (negative dB, as the impedance report
+// prints them).
+std::unique_ptr<RowSource> analyse_rows(const AnalyseRequest& request,
+                                        const CrossSectionSolver& solver);
+
+// Columns: w, s, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db,
+// status.  A row that cannot be built keeps its targets, leaves its
+// dimensions empty and says why in its status.
+std::unique_ptr<RowSource> synthesise_rows(const SynthesiseRequest& request);
+
+// Columns: f_mhz, the amplitude and phase of S11, S21, S31, S41 (ports 1
+// input, 2 thru, 3 isolated, 4 coupled), vswr, phase_difference_deg,
+// phase_error_deg, loss_conductor_db, loss_total_db.
+class ResponseRows : public RowSource {
+ public:
+  ResponseRows(ResponseRequest request, const CrossSectionSolver& solver);
+
+  [[nodiscard]] std::span<const Column> columns() const override;
+  [[nodiscard]] std::int64_t rows() const override { return request_.f.rows; }
+  bool next(std::span<Cell> cells) override;
+
+  // The section whose response the rows give: its impedances, length and
+  // the attenuation at the last row's frequency.
+  [[nodiscard]] const CoupledSection& section() const { return section_; }
+  [[nodiscard]] float last_frequency() const { return f_; }
+
+ private:
+  ResponseRequest request_;
+  const CrossSectionSolver& solver_;
+  CoupledSection section_{};
+  float f_ = 0.0F;
+  std::int64_t index_ = 0;
+};
+
+// Columns: w, s, zoe_ohm, zoo_ohm, then szoe_er, szoe_b, szoe_s, szoe_t,
+// szoe_w and the same for szoo.
+std::unique_ptr<RowSource> sensitivity_rows(const SensitivityRequest& request,
+                                            const CrossSectionSolver& solver);
+
+// Status names of a synthesis outcome.
+std::string_view status_name(SynthesisOutcome outcome);
+
+}  // namespace ketrovane::batch

@@ -1,0 +1,79 @@
+#include "batch/sweep_axis.hpp"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "batch/input_error.hpp"
+
+namespace ketrovane::batch {
+
+namespace {
+
+std::vector<std::string_view> fields_of(std::string_view text) {
+  std::vector<std::string_view> fields;
+  for (;;) {
+    const std::size_t colon = text.find(':');
+    fields.push_back(text.substr(0, colon));
+    if (colon == std::string_view::npos) return fields;
+    text.remove_prefix(colon + 1);
+  }
+}
+
+std::string text_of(std::int64_t n) {
+  return std::to_string(n);
+}
+
+void check_direction(std::string_view option, std::string_view text, const Quantity& q,
+                     const Range& r) {
+  if (r.max < r.min) {
+    reject(option, text, "the stop lies below the start (ranges run upward, start:stop:step)");
+  }
+  if (q.signless && (r.min < 0.0F) != (r.max < 0.0F)) {
+    reject(option, text, "the range crosses 0 " + std::string(base_unit(q.dimension)));
+  }
+}
+
+// The number of rows before the step count is formed, so that a range of
+// billions of rows is refused instead of saturated.
+void check_row_count(std::string_view option, std::string_view text, const Range& r) {
+  const double steps = (static_cast<double>(r.max) - static_cast<double>(r.min)) / r.step;
+  if (steps + 1.0 > static_cast<double>(kMostRows)) {
+    const double shown = std::floor(steps) + 1.0;
+    reject(option, text,
+           "the range has " + text_of(static_cast<std::int64_t>(std::fmin(shown, 1e18))) +
+               " rows, more than " + text_of(kMostRows));
+  }
+}
+
+}  // namespace
+
+SweepAxis parse_axis(std::string_view option, std::string_view text, const Quantity& quantity,
+                     Quotient quotient) {
+  const std::vector<std::string_view> fields = fields_of(text);
+  if (fields.size() == 1) {
+    const float v = parse_quantity(option, text, quantity);
+    return {{v, v, 0.0F}, 1, false};
+  }
+  if (fields.size() != 3) {
+    reject(option, text, "expected a single value or a range start:stop:step");
+  }
+  Range r{};
+  r.min = parse_quantity(option, fields[0], quantity);
+  r.max = parse_quantity(option, fields[1], quantity);
+  r.step = parse_step(option, text, fields[2], quantity);
+  check_direction(option, text, quantity, r);
+  check_row_count(option, text, r);
+  return {r, std::int64_t{step_count(r, quotient)} + 1, true};
+}
+
+std::int64_t product_rows(std::string_view options, const SweepAxis& a, const SweepAxis& b) {
+  const std::int64_t rows = a.rows * b.rows;  // each at most kMostRows: no overflow
+  if (rows > kMostRows) {
+    throw InputError(std::string(options) + ": the ranges give " + text_of(rows) +
+                     " rows together, more than " + text_of(kMostRows));
+  }
+  return rows;
+}
+
+}  // namespace ketrovane::batch

@@ -1,0 +1,226 @@
+#include "batch/writers.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "batch/input_error.hpp"
+#include "batch/number_format.hpp"
+
+namespace ketrovane::batch {
+
+namespace {
+
+constexpr int kLeastWidth = 10;
+constexpr int kStatusWidth = 17;  // "not_representable"
+
+void write_number(Sink& sink, float value) {
+  char* first = sink.reserve(kNumberChars);
+  sink.commit_reserved(write_shortest(first, value));
+}
+
+// The columns' values in the output's length unit.
+class ScaledRow {
+ public:
+  ScaledRow(std::span<const Column> columns, LengthUnit unit) : columns_(columns), unit_(unit) {}
+  [[nodiscard]] float value(std::size_t i, const Cell& cell) const {
+    return in_output_unit(columns_[i], unit_, cell.number);
+  }
+
+ private:
+  std::span<const Column> columns_;
+  LengthUnit unit_;
+};
+
+class CsvWriter final : public RowWriter {
+ public:
+  CsvWriter(const TableHeader& h, Sink& sink) : scaled_(h.columns, h.unit), sink_(sink) {
+    for (std::size_t i = 0; i < h.columns.size(); ++i) {
+      if (i > 0) sink_.put(',');
+      sink_.write(column_name(h.columns[i], h.unit));
+    }
+    sink_.put('\n');
+  }
+
+  void row(std::span<const Cell> cells) override {
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      if (i > 0) sink_.put(',');
+      const Cell& c = cells[i];
+      if (c.kind == CellKind::number) write_number(sink_, scaled_.value(i, c));
+      if (c.kind == CellKind::text) sink_.write(c.text);
+    }
+    sink_.put('\n');
+  }
+
+  void finish() override {}
+
+ private:
+  ScaledRow scaled_;
+  Sink& sink_;
+};
+
+// The float's shortest decimal as a JSON number (nlohmann would print the
+// float's double widening: 0.10000000149011612).
+nlohmann::ordered_json json_number(float v) {
+  if (!std::isfinite(v)) return nullptr;
+  return std::strtod(shortest(v).c_str(), nullptr);
+}
+
+nlohmann::ordered_json input_object(const InputEcho& e) {
+  nlohmann::ordered_json o;
+  o["given"] = e.given.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(e.given);
+  o["unit"] = e.unit;
+  if (e.axis.swept) {
+    o["start"] = json_number(e.axis.range.min);
+    o["stop"] = json_number(e.axis.range.max);
+    o["step"] = json_number(e.axis.range.step);
+  } else {
+    o["value"] = json_number(e.axis.range.min);
+  }
+  o["rows"] = e.axis.rows;
+  return o;
+}
+
+class JsonWriter final : public RowWriter {
+ public:
+  JsonWriter(const TableHeader& h, Sink& sink) : scaled_(h.columns, h.unit), sink_(sink) {
+    nlohmann::ordered_json head;
+    head["program"] = "ketrovane-calc";
+    head["command"] = std::string(h.command);
+    nlohmann::ordered_json inputs = nlohmann::ordered_json::object();
+    for (const InputEcho& e : *h.inputs) inputs[e.name] = input_object(e);
+    head["inputs"] = inputs;
+    head["length_unit"] = std::string(h.unit.name);
+    nlohmann::ordered_json names = nlohmann::ordered_json::array();
+    for (const Column& c : h.columns) {
+      names.push_back(column_name(c, h.unit));
+      keys_.push_back(nlohmann::ordered_json(column_name(c, h.unit)).dump() + ":");
+    }
+    head["columns"] = names;
+    std::string text = head.dump();
+    text.pop_back();  // the closing brace: the rows follow
+    sink_.write(text);
+    sink_.write(",\"rows\":[");
+  }
+
+  void row(std::span<const Cell> cells) override {
+    sink_.write(first_ ? "\n{" : ",\n{");
+    first_ = false;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      if (i > 0) sink_.put(',');
+      sink_.write(keys_[i]);
+      write_value(i, cells[i]);
+    }
+    sink_.put('}');
+  }
+
+  void finish() override { sink_.write("\n]}\n"); }
+
+ private:
+  void write_value(std::size_t i, const Cell& c) {
+    const float v = scaled_.value(i, c);
+    if (c.kind == CellKind::text) {
+      sink_.put('"');
+      sink_.write(c.text);  // status names: nothing to escape
+      sink_.put('"');
+    } else if (c.kind == CellKind::empty || !std::isfinite(v)) {
+      sink_.write("null");
+    } else {
+      write_number(sink_, v);
+    }
+  }
+
+  ScaledRow scaled_;
+  Sink& sink_;
+  std::vector<std::string> keys_;
+  bool first_ = true;
+};
+
+class AlignedWriter final : public RowWriter {
+ public:
+  AlignedWriter(const TableHeader& h, Sink& sink) : scaled_(h.columns, h.unit), sink_(sink) {
+    for (const Column& c : h.columns) {
+      const std::string unit = column_unit(c, h.unit);
+      const bool status = c.stem == "status";
+      const int width =
+          std::max({static_cast<int>(c.label.size()), static_cast<int>(unit.size()) + 2,
+                    status ? kStatusWidth : kLeastWidth});
+      widths_.push_back(width);
+      decimals_.push_back(column_decimals(c, h.unit));
+      labels_.emplace_back(c.label);
+      units_.push_back(unit.empty() ? "" : "(" + unit + ")");
+    }
+    write_heading(labels_);
+    write_heading(units_);
+    int total = 0;
+    for (const int w : widths_) total += w + 2;
+    sink_.write(std::string(static_cast<std::size_t>(total), '-'));
+    sink_.put('\n');
+  }
+
+  void row(std::span<const Cell> cells) override {
+    std::array<char, kNumberChars> buffer{};
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      const Cell& c = cells[i];
+      std::string_view text = "-";
+      if (c.kind == CellKind::text) text = c.text;
+      if (c.kind == CellKind::number) {
+        const char* end = write_fixed(buffer.data(), scaled_.value(i, c), decimals_[i]);
+        text = std::string_view(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
+      }
+      write_cell(i, text, c.kind == CellKind::text);
+    }
+    sink_.put('\n');
+  }
+
+  void finish() override {}
+
+ private:
+  void write_heading(const std::vector<std::string>& texts) {
+    for (std::size_t i = 0; i < texts.size(); ++i) write_cell(i, texts[i], false);
+    sink_.put('\n');
+  }
+
+  void write_cell(std::size_t i, std::string_view text, bool left) {
+    const auto width = static_cast<std::size_t>(widths_[i]);
+    const std::size_t pad = std::min(text.size() < width ? width - text.size() : 0, kBlanks.size());
+    sink_.write("  ");
+    if (!left) sink_.write(std::string_view(kBlanks.data(), pad));
+    sink_.write(text);
+    if (left && i + 1 < widths_.size()) sink_.write(std::string_view(kBlanks.data(), pad));
+  }
+
+  static constexpr std::string_view kBlanks = "                                        ";
+  ScaledRow scaled_;
+  Sink& sink_;
+  std::vector<int> widths_;
+  std::vector<int> decimals_;
+  std::vector<std::string> labels_;
+  std::vector<std::string> units_;
+};
+
+}  // namespace
+
+Format parse_format(std::string_view option, std::string_view text) {
+  if (text == "table") return Format::table;
+  if (text == "csv") return Format::csv;
+  if (text == "json") return Format::json;
+  reject(option, text, "expected a format: table, csv or json");
+}
+
+std::unique_ptr<RowWriter> make_writer(Format format, const TableHeader& header, Sink& sink) {
+  switch (format) {
+    case Format::csv:
+      return std::make_unique<CsvWriter>(header, sink);
+    case Format::json:
+      return std::make_unique<JsonWriter>(header, sink);
+    case Format::table:
+      break;
+  }
+  return std::make_unique<AlignedWriter>(header, sink);
+}
+
+}  // namespace ketrovane::batch

@@ -1,0 +1,46 @@
+// The writers of a batch table: an aligned table for people, CSV and JSON
+// for programs.  Each takes the rows one at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "batch/columns.hpp"
+#include "batch/output_file.hpp"
+#include "batch/requests.hpp"
+
+namespace ketrovane::batch {
+
+enum class Format : std::uint8_t { table, csv, json };
+
+// table, csv or json; anything else is an InputError for `option`.
+Format parse_format(std::string_view option, std::string_view text);
+
+// What every writer may show above the rows.
+struct TableHeader {
+  std::string_view command;  // "analyse"
+  const Echo* inputs;        // never null
+  std::span<const Column> columns;
+  LengthUnit unit;
+};
+
+class RowWriter {
+ public:
+  RowWriter() = default;
+  RowWriter(const RowWriter&) = delete;
+  RowWriter& operator=(const RowWriter&) = delete;
+  RowWriter(RowWriter&&) = delete;
+  RowWriter& operator=(RowWriter&&) = delete;
+  virtual ~RowWriter() = default;
+
+  virtual void row(std::span<const Cell> cells) = 0;
+  virtual void finish() = 0;
+};
+
+// Writes the header at once, then a row per call.
+std::unique_ptr<RowWriter> make_writer(Format format, const TableHeader& header, Sink& sink);
+
+}  // namespace ketrovane::batch

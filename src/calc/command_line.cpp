@@ -1,0 +1,136 @@
+#include "calc/command_line.hpp"
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "batch/input_error.hpp"
+
+namespace ketrovane::calc {
+
+namespace {
+
+using batch::CommandSpec;
+
+constexpr const char* kProgram = "ketrovane-calc";
+
+struct Registered {
+  std::string name;
+  std::string value;
+  CLI::Option* option;
+};
+
+struct Subcommand {
+  const CommandSpec* spec;
+  CLI::App* app;
+  std::deque<Registered> options;  // stable addresses for CLI11's targets
+};
+
+void register_options(Subcommand& sub) {
+  for (const batch::OptionSpec& o : sub.spec->options) {
+    Registered& r = sub.options.emplace_back(Registered{std::string(o.name), "", nullptr});
+    r.option = sub.app->add_option("--" + r.name, r.value, std::string(o.help))
+                   ->type_name(std::string(o.value_name))
+                   ->multi_option_policy(CLI::MultiOptionPolicy::Throw);
+  }
+}
+
+batch::OptionTexts texts_of(const Subcommand& sub) {
+  batch::OptionTexts texts;
+  for (const Registered& r : sub.options) {
+    if (r.option->count() > 0) texts.emplace(r.name, r.value);
+  }
+  return texts;
+}
+
+std::string command_line_of(int argc, char** argv) {
+  std::string line = kProgram;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg =
+        argv[i];  // NOLINT(cppcoreguidelines-pro-bounds-pointer-arithmetic)
+    const bool plain = arg.find_first_of(" \t\n'\"\\$`") == std::string_view::npos && !arg.empty();
+    line += ' ';
+    line += plain ? std::string(arg) : batch::quoted(arg);
+  }
+  return line;
+}
+
+// CLI11's message on one line, with a hint toward --help.
+std::string one_line(std::string message) {
+  for (char& c : message) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  while (!message.empty() && message.back() == ' ') message.pop_back();
+  return message;
+}
+
+// What the first argument should have been, or empty when it names a
+// command or an option of the program.
+std::string command_mistake(int argc, char** argv) {
+  std::string known;
+  for (const CommandSpec& spec : batch::command_specs()) {
+    known += known.empty() ? "" : ", ";
+    known += spec.name;
+  }
+  const std::string expected = "expected a command: " + known + " (see " + kProgram + " --help)";
+  if (argc < 2) return "no command given; " + expected;
+  const std::string_view first = argv[1];
+  if (first.starts_with("-")) return "";
+  for (const CommandSpec& spec : batch::command_specs()) {
+    if (spec.name == first) return "";
+  }
+  return "unknown command " + batch::quoted(first) + "; " + expected;
+}
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+  return batch::kFailure;
+}
+
+}  // namespace
+
+int run_program(int argc, char** argv) {
+  if (const std::string mistake = command_mistake(argc, argv); !mistake.empty()) {
+    return fail(mistake);
+  }
+  CLI::App app(
+      "Batch calculations for single-section edge-coupled stripline directional "
+      "couplers.\nExit status: 0 done, 1 some synthesis rows could not be built, 2 "
+      "bad input or a failed output.",
+      kProgram);
+  app.set_version_flag("--version", std::string(kProgram) + " " KETROVANE_VERSION);
+  app.require_subcommand(1);
+  std::deque<Subcommand> subs;
+  for (const CommandSpec& spec : batch::command_specs()) {
+    Subcommand& sub = subs.emplace_back(Subcommand{
+        &spec, app.add_subcommand(std::string(spec.name), std::string(spec.summary)), {}});
+    register_options(sub);
+  }
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    return fail(one_line(e.what()) + " (see " + kProgram + " --help)");
+  }
+  for (const Subcommand& sub : subs) {
+    if (!sub.app->parsed()) continue;
+    const batch::RunResult result =
+        batch::run_command(sub.spec->command, texts_of(sub), command_line_of(argc, argv));
+    if (!result.error.empty()) return fail(result.error);
+    if (result.rows_not_built > 0) {
+      fail(std::to_string(result.rows_not_built) +
+           " of the rows could not be built (see their status)");
+    }
+    return result.status;
+  }
+  return fail("no command given (see " + std::string(kProgram) + " --help)");
+}
+
+}  // namespace ketrovane::calc

@@ -1,0 +1,18 @@
+// ketrovane-calc: the batch commands of Ketrovane for scripts and the shell.
+// Options are recognised here (CLI11); their values are read, checked and
+// acted on by the batch library.
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <string_view>
+
+#include "calc/command_line.hpp"
+
+int main(int argc, char** argv) {
+  try {
+    return ketrovane::calc::run_program(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "ketrovane-calc: %s\n", e.what());
+    return ketrovane::batch::kFailure;
+  }
+}

@@ -1,0 +1,32 @@
+// The full scattering matrix of a coupled-line section with every port
+// referenced to one resistance.
+//
+// Ports are numbered as the Touchstone file and the batch command number
+// them: 1 input, 2 thru, 3 isolated, 4 coupled.  Ports 1 and 4 are at one end
+// of the section (strips 1 and 2), ports 2 and 3 at the other.
+#pragma once
+
+#include <array>
+
+#include "frequency/four_port.hpp"
+
+namespace ketrovane {
+
+inline constexpr int kScatteringPorts = 4;
+
+struct ScatteringMatrix {
+  std::array<std::array<Complex, kScatteringPorts>, kScatteringPorts> s{};
+
+  // S(row, column) with ports numbered from 1: the wave leaving port `row`
+  // for a unit wave into port `column`.
+  [[nodiscard]] Complex operator()(int row, int column) const {
+    return s.at(static_cast<std::size_t>(row - 1)).at(static_cast<std::size_t>(column - 1));
+  }
+};
+
+// The matrix at f_mhz.  Its first column is the port_waves of the section
+// between source and load resistances both equal to reference_ohm: S11 the
+// reflected wave, S21 the through, S31 the isolated, S41 the coupled.
+ScatteringMatrix scattering_matrix(const CoupledSection& section, float f_mhz, float reference_ohm);
+
+}  // namespace ketrovane

@@ -1,0 +1,93 @@
+#include "batch/output_file.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace ketrovane::batch {
+namespace {
+
+namespace fs = std::filesystem;
+
+class OutputFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "ketrovane-output-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  [[nodiscard]] std::string read(const std::string& name) const {
+    std::ifstream in(dir_ / name);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  void write(const std::string& name, const std::string& text) const {
+    std::ofstream(dir_ / name) << text;
+  }
+  [[nodiscard]] std::size_t entries() const {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(OutputFileTest, UntilCommittedTheOldFileStaysAndNothingIsLeftBehind) {
+  write("out.csv", "old\n");
+  {
+    OutputFile f((dir_ / "out.csv").string());
+    f.sink().write("new\n");
+    f.sink().flush();
+    EXPECT_EQ(read("out.csv"), "old\n");
+    EXPECT_EQ(entries(), 2U);  // the temporary file beside it
+  }
+  EXPECT_EQ(read("out.csv"), "old\n");
+  EXPECT_EQ(entries(), 1U);
+}
+
+TEST_F(OutputFileTest, CommitPutsTheWholeFileInPlace) {
+  {
+    OutputFile f((dir_ / "new.csv").string());
+    for (int i = 0; i < 100000; ++i) f.sink().write("0123456789\n");
+    f.commit();
+  }
+  EXPECT_EQ(read("new.csv").size(), 1100000U);
+  EXPECT_EQ(entries(), 1U);
+  // A new file gets the permissions the umask allows.
+  const mode_t mask = umask(0);
+  umask(mask);
+  EXPECT_EQ(static_cast<unsigned>(fs::status(dir_ / "new.csv").permissions()),
+            0666U & ~static_cast<unsigned>(mask));
+}
+
+TEST_F(OutputFileTest, ADirectoryIsRefused) {
+  fs::create_directory(dir_ / "sub");
+  EXPECT_THROW(OutputFile((dir_ / "sub").string()), OutputError);
+  EXPECT_TRUE(fs::is_empty(dir_ / "sub"));
+}
+
+TEST_F(OutputFileTest, AFifoIsWrittenDirectly) {
+  const fs::path fifo = dir_ / "pipe";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string got;
+  std::thread reader([&] {
+    std::ifstream in(fifo);
+    got.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  });
+  {
+    OutputFile f(fifo.string());
+    f.sink().write("through the pipe\n");
+    f.commit();
+  }
+  reader.join();
+  EXPECT_EQ(got, "through the pipe\n");
+  EXPECT_TRUE(fs::is_fifo(fifo));
+}
+
+}  // namespace
+}  // namespace ketrovane::batch

@@ -1,0 +1,253 @@
+// ketrovane-calc on bad input and failing outputs: one "ketrovane-calc: "
+// line that names the option and the value, exit status 2, nothing on
+// standard output, and no file written, truncated or left behind.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "calc_runner.hpp"
+#include "e2e/program_runner.hpp"
+
+namespace ketrovane::calc_test {
+namespace {
+
+using Args = std::vector<std::string>;
+
+const Args kAnalyse = {"analyse", "--b", "0.25",  "--t", "0.0014", "--er",
+                       "2.2",     "--w", "0.168", "--s", "0.011"};
+const Args kSynthesise = {"synthesise", "--b",  "0.25", "--t",        "0.0014", "--er",
+                          "2.2",        "--zo", "50",   "--coupling", "10"};
+const Args kResponse = {"response", "--zo", "50",   "--coupling", "10",          "--er",
+                        "2.2",      "--f0", "1000", "--f",        "500:1500:100"};
+
+Args with(Args args, const Args& more) {
+  args.insert(args.end(), more.begin(), more.end());
+  return args;
+}
+
+// The value of `option` in args replaced by `value`.
+Args replaced(Args args, const std::string& option, const std::string& value) {
+  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == option) args[i + 1] = value;
+  }
+  return args;
+}
+
+struct BadInput {
+  const char* name;
+  Args args;
+  std::vector<std::string> named;  // what the message must contain
+};
+
+void PrintTo(const BadInput& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class Rejected : public ::testing::TestWithParam<BadInput> {};
+
+TEST_P(Rejected, WithOneLineNamingOptionAndValue) {
+  const BadInput& c = GetParam();
+  const e2e::TemporaryDirectory tmp;
+  Args args = c.args;
+  if (!args.empty()) args.insert(args.begin() + 1, {"--output", "out.csv"});
+  const CalcOutcome o = run_calc(tmp.path(), args);
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.out, "");
+  ASSERT_EQ(lines_of(o.err).size(), 1U) << o.err;
+  EXPECT_EQ(o.err.rfind("ketrovane-calc: ", 0), 0U) << o.err;
+  EXPECT_EQ(o.err.back(), '\n');
+  for (const std::string& part : c.named) EXPECT_NE(o.err.find(part), std::string::npos) << o.err;
+  EXPECT_TRUE(fs::is_empty(tmp.path())) << "a file was left behind";
+}
+
+const BadInput kBadInputs[] = {
+    {"UnknownOption", with(kAnalyse, {"--bogus", "1"}), {"--bogus"}},
+    {"RepeatedOption", with(kAnalyse, {"--b", "0.3"}), {"--b"}},
+    {"MissingValue", with(kAnalyse, {"--f"}), {"--f"}},
+    {"MissingOption", Args(kAnalyse.begin(), kAnalyse.end() - 2), {"--s", "missing"}},
+    {"NotANumber", replaced(kAnalyse, "--b", "wide"), {"--b", "'wide'", "ground-plane spacing"}},
+    {"Infinite", replaced(kAnalyse, "--b", "inf"), {"--b", "'inf'", "finite"}},
+    {"NotFinite", replaced(kAnalyse, "--er", "nan"), {"--er", "'nan'", "finite"}},
+    {"Overflowing", replaced(kAnalyse, "--w", "1e999"), {"--w", "'1e999'"}},
+    {"NegativeLength", replaced(kAnalyse, "--b", "-0.25"), {"--b", "'-0.25'", "above 0 in"}},
+    {"PermittivityBelowOne", replaced(kAnalyse, "--er", "0.5"), {"--er", "'0.5'", "at least 1"}},
+    {"LossTangentAboveOne", with(kAnalyse, {"--tand", "2"}), {"--tand", "'2'"}},
+    {"UnknownLengthUnit", replaced(kAnalyse, "--b", "0.25ft"), {"--b", "'ft'", "in, mil"}},
+    {"UnknownFrequencyUnit", with(kAnalyse, {"--f", "1THz"}), {"--f", "'THz'", "GHz"}},
+    {"UnknownMetal", with(kAnalyse, {"--rho", "tin"}), {"--rho", "'tin'", "copper"}},
+    {"NegativeRoughness", with(kAnalyse, {"--roughness", "-5uin"}), {"--roughness", "'-5uin'"}},
+    {"ThicknessNotBelowB", replaced(kAnalyse, "--t", "0.25"), {"--t", "'0.25'", "0.8 B"}},
+    {"ZeroStep", replaced(kAnalyse, "--w", "0.1:0.2:0"), {"--w", "'0.1:0.2:0'", "step"}},
+    {"NegativeStep", replaced(kAnalyse, "--w", "0.1:0.2:-0.01"), {"--w", "step"}},
+    {"StopBelowStart",
+     replaced(kAnalyse, "--w", "0.2:0.1:0.01"),
+     {"--w", "'0.2:0.1:0.01'", "stop"}},
+    {"RangeOfTwoFields", replaced(kAnalyse, "--s", "0.01:0.02"), {"--s", "start:stop:step"}},
+    {"RangeOfTooManyRows", replaced(kAnalyse, "--w", "0.1:0.2:1e-10"), {"--w", "100000000"}},
+    {"ProductOfTooManyRows",
+     replaced(replaced(kAnalyse, "--w", "0.1:0.2:0.00001"), "--s", "0.01:0.11:0.00001"),
+     {"--w and --s", "100000000"}},
+    {"CouplingAboveSixtyDecibels", replaced(kSynthesise, "--coupling", "70"), {"--coupling", "60"}},
+    {"CouplingOfZeroDecibels", replaced(kSynthesise, "--coupling", "0"), {"--coupling", "'0'"}},
+    {"CouplingRangeThroughZero",
+     replaced(kSynthesise, "--coupling", "-5:5:1"),
+     {"--coupling", "0 dB"}},
+    {"CouplingAndEvenModeImpedance", with(kSynthesise, {"--zoe", "60"}), {"--coupling", "--zoe"}},
+    {"EvenModeImpedanceBelowZo",
+     {"synthesise", "--b", "0.25", "--t", "0.0014", "--er", "2.2", "--zo", "50", "--zoe",
+      "40:60:5"},
+     {"--zoe", "'40:60:5'", "above Zo"}},
+    {"LengthAndCentreFrequency", with(kResponse, {"--length", "2"}), {"--length", "--f0"}},
+    {"DimensionsOfALosslessCoupler", with(kResponse, {"--w", "0.1"}), {"--w", "'0.1'", "--zo"}},
+    {"NegativeFrequency",
+     replaced(kResponse, "--f", "-500:1500:100"),
+     {"--f", "'-500'", "above 0 MHz"}},
+    {"UnknownFormat", with(kAnalyse, {"--format", "xml"}), {"--format", "'xml'", "csv"}},
+    {"UnknownOutputLengthUnit", with(kAnalyse, {"--length-unit", "cm"}), {"--length-unit", "'cm'"}},
+    {"TouchstoneWithoutS4p",
+     with(kResponse, {"--touchstone", "x.txt"}),
+     {"--touchstone", "'x.txt'", ".s4p"}},
+    {"TouchstoneFormat",
+     with(kResponse, {"--touchstone", "x.s4p", "--touchstone-format", "mag"}),
+     {"--touchstone-format", "'mag'"}},
+    {"ReferenceWithoutTouchstone", with(kResponse, {"--ref", "75"}), {"--ref", "--touchstone"}},
+    {"ZeroReference", with(kResponse, {"--touchstone", "x.s4p", "--ref", "0"}), {"--ref", "'0'"}},
+    {"PlotExtension", with(kAnalyse, {"--plot", "chart.jpg"}), {"--plot", "'chart.jpg'", ".png"}},
+    {"TouchstoneOnAnotherCommand", with(kAnalyse, {"--touchstone", "x.s4p"}), {"--touchstone"}},
+    {"UnknownCommand", {"design", "--b", "1"}, {"'design'", "analyse, synthesise"}},
+    {"NoCommand", {}, {"no command", "analyse, synthesise"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(BadInput, Rejected, ::testing::ValuesIn(kBadInputs),
+                         [](const ::testing::TestParamInfo<BadInput>& info) {
+                           return std::string(info.param.name);
+                         });
+
+std::string read(const fs::path& p) {
+  return e2e::read_file(p);
+}
+
+TEST(Outputs, AFailedRunLeavesAnExistingFileAsItWas) {
+  const e2e::TemporaryDirectory tmp;
+  e2e::write_file(tmp.path() / "out.csv", "kept\n");
+  const CalcOutcome o =
+      run_calc(tmp.path(), with(replaced(kAnalyse, "--b", "x"), {"--output", "out.csv"}));
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(read(tmp.path() / "out.csv"), "kept\n");
+}
+
+TEST(Outputs, ASuccessfulRunReplacesTheFileAndKeepsItsPermissions) {
+  const e2e::TemporaryDirectory tmp;
+  const fs::path out = tmp.path() / "out.csv";
+  e2e::write_file(out, "old\n");
+  fs::permissions(out, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  const CalcOutcome o =
+      run_calc(tmp.path(), with(kAnalyse, {"--output", "out.csv", "--format", "csv"}));
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(read(out).rfind("w_in,s_in,", 0), 0U);
+  EXPECT_EQ(fs::status(out).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 1);
+}
+
+TEST(Outputs, ALinkToAFileStaysALink) {
+  const e2e::TemporaryDirectory tmp;
+  e2e::write_file(tmp.path() / "target.csv", "old\n");
+  fs::create_symlink("target.csv", tmp.path() / "link.csv");
+  const CalcOutcome o =
+      run_calc(tmp.path(), with(kAnalyse, {"--output", "link.csv", "--format", "csv"}));
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_TRUE(fs::is_symlink(tmp.path() / "link.csv"));
+  EXPECT_EQ(read(tmp.path() / "target.csv").rfind("w_in,", 0), 0U);
+}
+
+TEST(Outputs, AnUnwritableDirectoryIsOneLine) {
+  const e2e::TemporaryDirectory tmp;
+  const CalcOutcome o = run_calc(tmp.path(), with(kAnalyse, {"--output", "missing/out.csv"}));
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "ketrovane-calc: cannot write 'missing/out.csv': No such file or directory\n");
+}
+
+// A device is written directly, and a failed write is reported.
+TEST(Outputs, AFullDeviceIsReported) {
+  const e2e::TemporaryDirectory tmp;
+  const CalcOutcome o = run_calc(tmp.path(), with(kAnalyse, {"--output", "/dev/full"}));
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "ketrovane-calc: cannot write '/dev/full': No space left on device\n");
+}
+
+TEST(Outputs, StandardOutputAsANamedDeviceIsNotReplaced) {
+  const e2e::TemporaryDirectory tmp;
+  const CalcOutcome o =
+      run_calc(tmp.path(), with(kAnalyse, {"--output", "/dev/stdout", "--format", "csv"}));
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out.rfind("w_in,s_in,", 0), 0U);
+}
+
+// A write that fails half way (here the file-size limit, as a full disk
+// would) leaves the old file whole and no temporary file behind.
+TEST(Outputs, AWriteFailingHalfWayLeavesTheOldFile) {
+  const e2e::TemporaryDirectory tmp;
+  e2e::write_file(tmp.path() / "big.csv", "kept\n");
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  const rlimit small{100000, old.rlim_max};
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);  // inherited: the write fails with EFBIG
+  setrlimit(RLIMIT_FSIZE, &small);
+  const CalcOutcome o = run_calc(
+      tmp.path(), with(replaced(kAnalyse, "--w", "0.01:1:0.0001"), {"--output", "big.csv"}));
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "ketrovane-calc: cannot write 'big.csv': File too large\n");
+  EXPECT_EQ(read(tmp.path() / "big.csv"), "kept\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 1);
+}
+
+TEST(Plots, WithoutGnuplotOneLineAndNoFile) {
+  const e2e::TemporaryDirectory tmp;
+  const CalcOutcome o =
+      run_calc(tmp.path(), with(kResponse, {"--plot", "chart.png"}), {"PATH=/nonexistent"});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.out, "");
+  ASSERT_EQ(lines_of(o.err).size(), 1U) << o.err;
+  EXPECT_NE(o.err.find("gnuplot not found"), std::string::npos) << o.err;
+  EXPECT_FALSE(fs::exists(tmp.path() / "chart.png"));
+}
+
+TEST(Help, EveryCommandHasHelpAndTheProgramAVersion) {
+  const e2e::TemporaryDirectory tmp;
+  for (const char* command : {"analyse", "synthesise", "response", "sensitivity"}) {
+    const CalcOutcome o = run_calc(tmp.path(), {command, "--help"});
+    EXPECT_EQ(o.status, 0) << command;
+    EXPECT_NE(o.out.find("--er"), std::string::npos) << command;
+    EXPECT_NE(o.out.find("--format"), std::string::npos) << command;
+  }
+  const CalcOutcome v = run_calc(tmp.path(), {"--version"});
+  EXPECT_EQ(v.status, 0);
+  EXPECT_EQ(v.out.rfind("ketrovane-calc 1.", 0), 0U) << v.out;
+}
+
+// Rows that cannot be built are reported and the rest of the table stays.
+TEST(Status, FloorsAreReportedInTheirRowsAndTheExitStatus) {
+  const e2e::TemporaryDirectory tmp;
+  const CalcOutcome o = run_calc(
+      tmp.path(), replaced(replaced(with(kSynthesise, {"--format", "csv"}), "--coupling", "1:5:1"),
+                           "--t", "0"));
+  EXPECT_EQ(o.status, 1);
+  const std::vector<std::string> lines = lines_of(o.out);
+  ASSERT_EQ(lines.size(), 6U);
+  EXPECT_EQ(lines[1].substr(0, 4), ",,,,");
+  EXPECT_NE(lines[1].find(",spacing_floor"), std::string::npos);
+  EXPECT_NE(lines[2].find(",spacing_floor"), std::string::npos);
+  EXPECT_NE(lines[5].find(",converged"), std::string::npos);
+  EXPECT_EQ(lines_of(o.err).size(), 1U) << o.err;
+}
+
+}  // namespace
+}  // namespace ketrovane::calc_test
