@@ -1,9 +1,12 @@
 #include "calc/command_line.hpp"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <deque>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "batch/input_error.hpp"
@@ -84,6 +87,63 @@ std::string command_mistake(int argc, char** argv) {
   return "unknown command " + batch::quoted(first) + "; " + expected;
 }
 
+const CommandSpec* spec_named(std::string_view name) {
+  for (const CommandSpec& spec : batch::command_specs()) {
+    if (spec.name == name) return &spec;
+  }
+  return nullptr;
+}
+
+const batch::OptionSpec* option_named(const CommandSpec& spec, std::string_view name) {
+  for (const batch::OptionSpec& o : spec.options) {
+    if (o.name == name) return &o;
+  }
+  return nullptr;
+}
+
+// The options of a command as written, checked before the parser sees them,
+// so that each mistake gets a line that names it and says what is expected:
+// an unknown or repeated option, a missing value, a stray argument.
+std::string option_mistake(const CommandSpec& spec, int argc, char** argv) {
+  const std::string help =
+      std::string(" (see ") + kProgram + " " + std::string(spec.name) + " --help)";
+  const std::span<char*> args(argv, static_cast<std::size_t>(argc));
+  std::vector<std::pair<std::string_view, std::string_view>> given;  // name, value
+  for (std::size_t i = 2; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (arg == "-h" || arg == "--help") return "";
+    if (!arg.starts_with("--")) {
+      return "unexpected argument " + batch::quoted(arg) +
+             ": values follow their option, as in --w 0.1" + help;
+    }
+    const std::size_t equals = arg.find('=');
+    const std::string_view name =
+        arg.substr(2, equals == std::string_view::npos ? equals : equals - 2);
+    const batch::OptionSpec* option = option_named(spec, name);
+    if (option == nullptr) {
+      return "unknown option " + batch::quoted(arg.substr(0, equals)) + " for " +
+             std::string(spec.name) + help;
+    }
+    std::string_view value;
+    if (equals != std::string_view::npos) {
+      value = arg.substr(equals + 1);
+    } else if (i + 1 < args.size() && !std::string_view(args[i + 1]).starts_with("--")) {
+      value = args[++i];
+    } else {
+      return "--" + std::string(name) + ": the value is missing; expected " +
+             std::string(option->value_name) + ", " + std::string(option->help);
+    }
+    for (const auto& [earlier, earlier_value] : given) {
+      if (earlier == name) {
+        return "--" + std::string(name) + " is given twice, " + batch::quoted(earlier_value) +
+               " and " + batch::quoted(value) + "; give it once" + help;
+      }
+    }
+    given.emplace_back(name, value);
+  }
+  return "";
+}
+
 int fail(const std::string& message) {
   std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
   return batch::kFailure;
@@ -94,6 +154,11 @@ int fail(const std::string& message) {
 int run_program(int argc, char** argv) {
   if (const std::string mistake = command_mistake(argc, argv); !mistake.empty()) {
     return fail(mistake);
+  }
+  if (const CommandSpec* spec = argc > 1 ? spec_named(argv[1]) : nullptr) {
+    if (const std::string mistake = option_mistake(*spec, argc, argv); !mistake.empty()) {
+      return fail(mistake);
+    }
   }
   CLI::App app(
       "Batch calculations for single-section edge-coupled stripline directional "

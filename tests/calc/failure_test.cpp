@@ -66,9 +66,10 @@ TEST_P(Rejected, WithOneLineNamingOptionAndValue) {
 }
 
 const BadInput kBadInputs[] = {
-    {"UnknownOption", with(kAnalyse, {"--bogus", "1"}), {"--bogus"}},
-    {"RepeatedOption", with(kAnalyse, {"--b", "0.3"}), {"--b"}},
-    {"MissingValue", with(kAnalyse, {"--f"}), {"--f"}},
+    {"UnknownOption", with(kAnalyse, {"--bogus", "1"}), {"unknown option '--bogus'"}},
+    {"RepeatedOption", with(kAnalyse, {"--b", "0.3"}), {"--b", "'0.25'", "'0.3'", "once"}},
+    {"MissingValue", with(kAnalyse, {"--f"}), {"--f", "value is missing", "F"}},
+    {"StrayArgument", with(kAnalyse, {"1"}), {"unexpected argument '1'"}},
     {"MissingOption", Args(kAnalyse.begin(), kAnalyse.end() - 2), {"--s", "missing"}},
     {"NotANumber", replaced(kAnalyse, "--b", "wide"), {"--b", "'wide'", "ground-plane spacing"}},
     {"Infinite", replaced(kAnalyse, "--b", "inf"), {"--b", "'inf'", "finite"}},
