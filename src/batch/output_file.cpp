@@ -4,8 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
@@ -72,6 +76,48 @@ void Sink::flush() {
   used_ = 0;
 }
 
+namespace {
+
+// The temporary files not yet committed, for the signal handler: fixed
+// storage and atomic flags, since a handler may only call async-signal-safe
+// functions.
+constexpr std::size_t kPendingSlots = 8;
+constexpr std::size_t kPathCapacity = 4096;
+std::array<std::array<char, kPathCapacity>, kPendingSlots> pending_paths{};
+std::array<std::atomic<bool>, kPendingSlots> pending_used{};
+
+// Outputs are opened on one thread; the handler reads a slot only once its
+// path is complete.
+int remember_pending(const std::string& path) {
+  if (path.size() >= kPathCapacity) return -1;
+  for (std::size_t i = 0; i < kPendingSlots; ++i) {
+    if (pending_used[i].load()) continue;
+    std::copy(path.begin(), path.end(), pending_paths[i].begin());
+    pending_paths[i][path.size()] = '\0';
+    pending_used[i].store(true);
+    return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void forget_pending(int slot) {
+  if (slot >= 0) pending_used[static_cast<std::size_t>(slot)].store(false);
+}
+
+extern "C" void remove_pending_and_reraise(int signal_number) {
+  for (std::size_t i = 0; i < kPendingSlots; ++i) {
+    if (pending_used[i].load()) unlink(pending_paths[i].data());
+  }
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+}
+
+}  // namespace
+
+void remove_temporaries_on_interrupt() {
+  for (const int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, remove_pending_and_reraise);
+}
+
 OutputFile::OutputFile(const std::string& path) : path_(followed(path)) {
   if (path.empty()) {
     fd_ = STDOUT_FILENO;
@@ -94,12 +140,14 @@ OutputFile::OutputFile(const std::string& path) : path_(followed(path)) {
   if (fd_ < 0) throw OutputError(file_message("write", path, errno));
   owns_fd_ = true;
   temporary_ = pattern;
+  pending_slot_ = remember_pending(temporary_);
   sink_ = std::make_unique<Sink>(fd_, path);
 }
 
 OutputFile::~OutputFile() {
   if (owns_fd_) close(fd_);
   if (!temporary_.empty()) unlink(temporary_.c_str());
+  forget_pending(pending_slot_);
 }
 
 void OutputFile::commit() {
@@ -113,6 +161,8 @@ void OutputFile::commit() {
     throw OutputError(file_message("write", path_, errno));
   }
   temporary_.clear();
+  forget_pending(pending_slot_);
+  pending_slot_ = -1;
 }
 
 }  // namespace ketrovane::batch

@@ -57,6 +57,10 @@ class Sink {
   std::size_t used_ = 0;
 };
 
+// Removes the temporary files of outputs not yet committed when the program
+// is interrupted (SIGINT, SIGTERM, SIGHUP), then ends it as the signal would.
+void remove_temporaries_on_interrupt();
+
 class OutputFile {
  public:
   // Standard output for an empty path.  Throws OutputError when the file
@@ -77,7 +81,8 @@ class OutputFile {
   std::string temporary_;  // empty when writing directly
   int fd_ = -1;
   bool owns_fd_ = false;
-  unsigned mode_ = 0;  // permissions the file takes
+  unsigned mode_ = 0;      // permissions the file takes
+  int pending_slot_ = -1;  // where the interrupt handler finds the temporary file
   std::unique_ptr<Sink> sink_;
 };
 

@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <fstream>
 #include <iterator>
@@ -59,6 +62,30 @@ CalcOutcome run_calc(const fs::path& dir, const std::vector<std::string>& args,
   fs::remove(out);
   fs::remove(err);
   return o;
+}
+
+int interrupt_calc(const fs::path& dir, const std::vector<std::string>& args, int signal,
+                   int delay_ms) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+  std::vector<std::string> argv_strings = {KETROVANE_CALC_BINARY};
+  argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+  std::vector<std::string> env_strings = {"PATH=/usr/bin:/bin", "ASAN_OPTIONS=detect_leaks=0"};
+  std::vector<char*> argv = c_strings(argv_strings);
+  std::vector<char*> envp = c_strings(env_strings);
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return -1;
+  ::usleep(static_cast<useconds_t>(delay_ms) * 1000U);
+  ::kill(pid, signal);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 std::vector<std::string> lines_of(const std::string& text) {

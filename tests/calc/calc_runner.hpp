@@ -20,6 +20,11 @@ struct CalcOutcome {
 CalcOutcome run_calc(const fs::path& dir, const std::vector<std::string>& args,
                      const std::vector<std::string>& env = {});
 
+// Starts ketrovane-calc, interrupts it with `signal` after `delay_ms`, and
+// gives its exit status as a shell shows it (128 + signal when it died of it).
+int interrupt_calc(const fs::path& dir, const std::vector<std::string>& args, int signal,
+                   int delay_ms);
+
 // The lines of a text, without their line ends.
 std::vector<std::string> lines_of(const std::string& text);
 

@@ -167,6 +167,26 @@ TEST(Outputs, ALinkToAFileStaysALink) {
   EXPECT_EQ(read(tmp.path() / "target.csv").rfind("w_in,", 0), 0U);
 }
 
+// Interrupted while writing: the existing file stays, and no temporary file
+// is left beside it.
+TEST(Outputs, AnInterruptedRunLeavesNoTemporaryFile) {
+  const e2e::TemporaryDirectory tmp;
+  const fs::path out = tmp.path() / "out.csv";
+  { std::ofstream(out) << "kept\n"; }
+  const Args long_run = with(replaced(kAnalyse, "--w", "0.01:1:0.0000001"),
+                             {"--format", "csv", "--output", "out.csv"});
+  for (const int signal : {SIGINT, SIGTERM}) {
+    EXPECT_EQ(interrupt_calc(tmp.path(), long_run, signal, 300), 128 + signal);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(tmp.path())) {
+      names.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, std::vector<std::string>{"out.csv"});
+    std::ifstream in(out);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "kept\n");
+  }
+}
+
 TEST(Outputs, AnUnwritableDirectoryIsOneLine) {
   const e2e::TemporaryDirectory tmp;
   const CalcOutcome o = run_calc(tmp.path(), with(kAnalyse, {"--output", "missing/out.csv"}));
