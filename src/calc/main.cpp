@@ -6,9 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "batch/output_file.hpp"
 #include "calc/command_line.hpp"
 
 int main(int argc, char** argv) {
+  ketrovane::batch::remove_temporaries_on_interrupt();
   try {
     return ketrovane::calc::run_program(argc, argv);
   } catch (const std::exception& e) {
