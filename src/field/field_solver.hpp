@@ -1,0 +1,80 @@
+// Quasi-static field solver for two equal, edge-coupled strips of width w,
+// thickness t and edge gap s, centred between two grounded planes b apart in a
+// homogeneous dielectric er: the even- and odd-mode capacitances and
+// impedances from a boundary-element solution for the surface charge, each
+// with the estimate of its error that the refinement justifies.
+//
+// Lengths may be in any one unit.  Everything is double precision; nothing
+// here does input or output or keeps state between calls, and every function
+// may be called from several threads at once.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace ketrovane::field {
+
+// Wave impedance of free space, ohms.
+inline constexpr double kFreeSpaceImpedance = 376.730313668;
+
+struct Geometry {
+  double b;   // ground-plane spacing
+  double t;   // strip thickness; 0 for strips of zero thickness
+  double w;   // width of each strip
+  double s;   // edge-to-edge gap
+  double er;  // relative permittivity of the dielectric
+};
+
+struct Options {
+  double tolerance = 1e-4;  // relative error asked of each mode impedance
+  int maxRefinements = 8;   // refinement levels after the first, at most 9
+};
+
+struct ModeSolution {
+  double capacitance;    // C/eps of one strip, a pure number
+  double impedance;      // ohms
+  double errorEstimate;  // relative: change from the previous refinement level
+  int panels;            // panels on a quarter of one strip's surface
+  int unknowns;          // charge values solved for
+};
+
+struct FieldSolution {
+  ModeSolution even;
+  ModeSolution odd;
+  double zo;               // sqrt(Zoe Zoo), ohms
+  double zoErrorEstimate;  // relative
+  double couplingDb;       // 20 log10((Zoe - Zoo)/(Zoe + Zoo)), dB, negative;
+                           // -infinity when the strips are too far apart for
+                           // the difference to be resolved
+  double couplingErrorDb;  // change from the previous level, dB
+  int refinements;         // levels solved after the first
+};
+
+enum class FieldStatus {
+  ok,
+  invalidInput,  // a dimension, er or an option outside its domain
+  notConverged,  // the refinement bound was reached first
+};
+
+struct FieldResult {
+  FieldStatus status = FieldStatus::ok;
+  std::string message;                    // what went wrong; empty when ok
+  double errorEstimate = 0.0;             // worst relative estimate of the two modes
+                                          // at the last level solved
+  std::optional<FieldSolution> solution;  // only when ok
+
+  [[nodiscard]] bool ok() const { return status == FieldStatus::ok; }
+};
+
+// Refines until both mode impedances are within the tolerance.  Domain:
+// b, w, s positive and finite; 0 <= t < b; er >= 1 and finite; the ratios
+// w/b and s/b at least 1e-6 and t/b either 0 or at least 1e-6; the tolerance
+// positive and finite.
+FieldResult solve(const Geometry& geometry, const Options& options = {});
+
+// Cohn's exact conformal-mapping solution for strips of zero thickness, with
+// an error estimate of a few units of rounding.  Requires t = 0 and otherwise
+// the domain of solve().
+FieldResult exactZeroThickness(const Geometry& geometry);
+
+}  // namespace ketrovane::field
