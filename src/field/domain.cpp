@@ -30,6 +30,8 @@ std::optional<std::string> ratioError(const Geometry& g) {
   const std::string range = " is below the solver's range (1e-6)";
   if (!(wb >= kSmallestRatio)) return "w/b = " + formatNumber(wb) + range;
   if (!(sb >= kSmallestRatio)) return "s/b = " + formatNumber(sb) + range;
+  if (!std::isfinite(wb)) return "w/b = " + formatNumber(wb) + " is not a finite ratio";
+  if (!std::isfinite(sb)) return "s/b = " + formatNumber(sb) + " is not a finite ratio";
   if (tb != 0.0 && !(tb >= kSmallestRatio))
     return "t/b = " + formatNumber(tb) + range + "; give t = 0 for strips this thin";
   return std::nullopt;
