@@ -46,7 +46,10 @@ TEST(GreenFunction, AgreesWithTheFourierSeries) {
   const GreenFunction sheet(s, true);
   const double points[][4] = {
       // xi, y, xi0, y0 (units of b)
-      {0.3, 0.05, 0.1, 0.05}, {0.0, 0.01, 0.9, 0.1}, {2.0, 0.2, 0.05, -0.3}, {0.02, 0.45, 0.03, 0.4},
+      {0.3, 0.05, 0.1, 0.05},
+      {0.0, 0.01, 0.9, 0.1},
+      {2.0, 0.2, 0.05, -0.3},
+      {0.02, 0.45, 0.03, 0.4},
   };
   for (const auto& p : points) {
     const FieldPoint field = fieldPoint(p[0], p[1]);
@@ -110,7 +113,8 @@ double bruteLogMoment(std::complex<double> z, int k) {
     // Geometric subdivision toward both ends resolves the logarithm.
     std::vector<double> ends{cuts[c - 1]};
     const double mid = 0.5 * (cuts[c - 1] + cuts[c]);
-    for (int j = 30; j >= 1; --j) ends.push_back(cuts[c - 1] + (mid - cuts[c - 1]) * std::pow(0.5, j));
+    for (int j = 30; j >= 1; --j)
+      ends.push_back(cuts[c - 1] + (mid - cuts[c - 1]) * std::pow(0.5, j));
     for (int j = 0; j <= 30; ++j) ends.push_back(cuts[c] - (cuts[c] - mid) * std::pow(0.5, j));
     ends.push_back(cuts[c]);
     for (std::size_t e = 1; e < ends.size(); ++e) {
@@ -126,9 +130,8 @@ double bruteLogMoment(std::complex<double> z, int k) {
 }
 
 TEST(LogIntegrals, ClosedFormsMatchQuadratureOnAndNearThePanel) {
-  const std::complex<double> points[] = {{0.3, 0.0},   {-0.97, 0.0}, {1.7, 0.0},
-                                         {0.2, 0.05},  {-1.1, -0.3}, {1.0, 1e-3},
-                                         {0.0, -1.9}};
+  const std::complex<double> points[] = {{0.3, 0.0},   {-0.97, 0.0}, {1.7, 0.0}, {0.2, 0.05},
+                                         {-1.1, -0.3}, {1.0, 1e-3},  {0.0, -1.9}};
   constexpr int kOrder = 12;
   std::vector<double> moments(kOrder);
   for (const std::complex<double> z : points) {

@@ -35,7 +35,8 @@ TEST(FieldLoss, SkinEffectGoesAsRootFrequencyAndDielectricLossAsFrequency) {
 
 TEST(FieldLoss, RoughnessRaisesConductorLossUpToTwofold) {
   const FieldLoss smooth = lossOf(kCoupler, {1000.0, kCopper, 0.0, 0.0});
-  const FieldLoss skinDeep = lossOf(kCoupler, {1000.0, kCopper, 8e-5, 0.0});  // about one skin depth
+  const FieldLoss skinDeep =
+      lossOf(kCoupler, {1000.0, kCopper, 8e-5, 0.0});  // about one skin depth
   const FieldLoss rough = lossOf(kCoupler, {1000.0, kCopper, 1e-2, 0.0});
   EXPECT_GT(skinDeep.even.conductor / smooth.even.conductor, 1.5);
   EXPECT_LT(skinDeep.even.conductor / smooth.even.conductor, 1.8);
@@ -97,7 +98,8 @@ TEST(FieldLoss, WideStripLosesAsItsPlatesAndCohnEdges) {
   for (const double t : {0.0, 0.025}) {
     const Geometry wide{0.25, t, 2.5, 10.0, 1.0};  // 10 b wide, twin 40 b away
     const FieldLoss f = lossOf(wide, in, {1e-7, 8});
-    const double expected = -8.686 * rs * wideStripLogSlope(0.25, t, 2.5) / (2.0 * kFreeSpaceImpedance);
+    const double expected =
+        -8.686 * rs * wideStripLogSlope(0.25, t, 2.5) / (2.0 * kFreeSpaceImpedance);
     EXPECT_NEAR(f.even.conductor / expected, 1.0, 1e-6) << "t " << t;
     EXPECT_NEAR(f.odd.conductor / expected, 1.0, 1e-6) << "t " << t;
   }

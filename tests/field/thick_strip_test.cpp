@@ -81,7 +81,8 @@ TEST(ThickStrip, DefaultSolutionIsWithinItsEstimateOfTheConvergedOne) {
     const Geometry g{1.0, x.t, x.w, x.s, 2.2};
     const FieldSolution coarse = solved(g);
     const FieldSolution fine = solved(g, kTight);
-    for (const auto& [c, f] : {std::pair{coarse.even, fine.even}, std::pair{coarse.odd, fine.odd}}) {
+    for (const auto& [c, f] :
+         {std::pair{coarse.even, fine.even}, std::pair{coarse.odd, fine.odd}}) {
       const double error = std::abs(c.impedance / f.impedance - 1.0);
       EXPECT_LE(error, c.errorEstimate + f.errorEstimate)
           << "w/b " << x.w << " s/b " << x.s << " t/b " << x.t;

@@ -54,8 +54,8 @@ TEST(ZeroThickness, MatchesCohnWithinTheTargetAndTheEstimate) {
 // where a modulus nears 1 it sees k rounded, which costs it eps/k'^2 in K(k),
 // 5e-7 of the odd mode at w = 6b, s = 1e-4 b.)
 struct HighPrecisionCase {
-  double w, s;          // units of b
-  double even, odd;     // C/eps
+  double w, s;       // units of b
+  double even, odd;  // C/eps
 };
 
 TEST(ZeroThickness, ExactSolutionMatchesFiftyDigitValues) {

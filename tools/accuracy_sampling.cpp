@@ -1,0 +1,59 @@
+#include "accuracy_sampling.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "field/field_solver.hpp"
+#include "model/stripline_model.hpp"
+
+namespace ketrovane::tools {
+namespace {
+
+double threeDigits(double x) {
+  const double scale = std::pow(10.0, 2 - static_cast<int>(std::floor(std::log10(x))));
+  return std::round(x * scale) / scale;
+}
+
+std::vector<double> logSpaced(double first, double last, int count) {
+  std::vector<double> axis;
+  for (int i = 0; i < count; ++i)
+    axis.push_back(
+        threeDigits(first * std::pow(last / first, static_cast<double>(i) / (count - 1))));
+  return axis;
+}
+
+double couplingDb(double zoe, double zoo) {
+  return 20.0 * std::log10((zoe - zoo) / (zoe + zoo));
+}
+
+}  // namespace
+
+Grid reportGrid() {
+  return {
+      {0.0, 0.005, 0.01, 0.02, 0.05, 0.1, 0.2}, logSpaced(0.1, 3.0, 18), logSpaced(0.01, 2.0, 18)};
+}
+
+Grid tableGrid() {
+  return {{0.0, 0.001, 0.0025, 0.005, 0.0075, 0.01, 0.015, 0.02, 0.025, 0.03, 0.04, 0.05, 0.075,
+           0.1, 0.15, 0.2},
+          logSpaced(0.1, 3.0, 30),
+          logSpaced(0.01, 2.0, 30)};
+}
+
+double Sample::worstError() const {
+  return std::max(std::abs(zoeError()), std::abs(zooError()));
+}
+
+SampleOutcome sampleAt(double t, double w, double s) {
+  const field::FieldResult f = field::solve({kB, t * kB, w * kB, s * kB, kEr});
+  if (!f.ok()) return {std::nullopt, f.message};
+  const CrossSection x{static_cast<float>(kB), static_cast<float>(kEr), static_cast<float>(s * kB),
+                       static_cast<float>(t * kB), static_cast<float>(w * kB)};
+  const ModeImpedances m = sl1imp(x);
+  const field::FieldSolution& fs = *f.solution;
+  return {Sample{t, w, s, fs.even.impedance, fs.odd.impedance, fs.couplingDb, f.errorEstimate,
+                 m.zoe, m.zoo, couplingDb(m.zoe, m.zoo)},
+          ""};
+}
+
+}  // namespace ketrovane::tools
