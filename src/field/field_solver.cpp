@@ -22,27 +22,31 @@ double couplingDb(double zoe, double zoo) {
   return 20.0 * std::log10((zoe - zoo) / (zoe + zoo));
 }
 
-ModeSolution modeSolution(double capacitance, double previous, double er, const LevelSolution& l) {
-  const double z = impedance(capacitance, er);
-  const double estimate = std::abs(impedance(previous, er) - z) / z;
-  return {capacitance, z, estimate, l.panels, l.unknowns};
+// Relative change of an impedance (inversely proportional to C) between levels.
+double relativeChange(double capacitance, double before) {
+  return std::abs(capacitance / before - 1.0);
 }
 
-// The values of the finer level, with their changes from the coarser one.
+// The values of the finer level.  Both modes are solved on one discretisation
+// and share its error; each carries the larger of the two modes' changes from
+// the coarser level, which keeps the estimate honest where one mode's change
+// happens to pass through zero.
 FieldSolution fieldSolution(const LevelSolution& finer, const LevelSolution& coarser, double er,
                             int refinements) {
   const ModeCapacitances& c = finer.capacitance;
   const ModeCapacitances& before = coarser.capacitance;
-  const ModeSolution even = modeSolution(c.even, before.even, er, finer);
-  const ModeSolution odd = modeSolution(c.odd, before.odd, er, finer);
+  const double estimate =
+      std::max(relativeChange(c.even, before.even), relativeChange(c.odd, before.odd));
+  const ModeSolution even{c.even, impedance(c.even, er), estimate, finer.panels, finer.unknowns};
+  const ModeSolution odd{c.odd, impedance(c.odd, er), estimate, finer.panels, finer.unknowns};
   const double zo = std::sqrt(even.impedance * odd.impedance);
-  const double zoBefore = std::sqrt(impedance(before.even, er) * impedance(before.odd, er));
   const double coupling = couplingDb(even.impedance, odd.impedance);
   const double couplingBefore = couplingDb(impedance(before.even, er), impedance(before.odd, er));
   const double couplingChange = std::isfinite(coupling) && std::isfinite(couplingBefore)
                                     ? std::abs(coupling - couplingBefore)
                                     : kInfinity;
-  return {even, odd, zo, std::abs(zoBefore - zo) / zo, coupling, couplingChange, refinements};
+  // |dZo/Zo| <= (|dZoe/Zoe| + |dZoo/Zoo|)/2 <= the modes' estimate.
+  return {even, odd, zo, estimate, coupling, couplingChange, refinements};
 }
 
 bool finiteAndPositive(const ModeCapacitances& c) {

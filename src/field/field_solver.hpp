@@ -33,7 +33,8 @@ struct Options {
 struct ModeSolution {
   double capacitance;    // C/eps of one strip, a pure number
   double impedance;      // ohms
-  double errorEstimate;  // relative: change from the previous refinement level
+  double errorEstimate;  // relative: the larger of the two modes' changes from the
+                         // previous refinement level (one discretisation serves both)
   int panels;            // panels on a quarter of one strip's surface
   int unknowns;          // charge values solved for
 };

@@ -15,18 +15,11 @@ struct Level {
   int order;
   int cornerLayers;
 };
+// clang-format off
 constexpr std::array<Level, kLevelCount> kLevels = {{
-    {6, 1},
-    {8, 2},
-    {10, 3},
-    {12, 4},
-    {14, 5},
-    {16, 6},
-    {18, 7},
-    {20, 8},
-    {22, 9},
-    {24, 10},
+    {6, 1}, {8, 2}, {10, 3}, {12, 4}, {14, 5}, {16, 6}, {18, 7}, {20, 8}, {22, 9}, {24, 10},
 }};
+// clang-format on
 constexpr double kGrading = 0.15;        // neighbouring panels differ by 1/0.15 at most
 constexpr double kMaxPanelLength = 1.0;  // b
 
