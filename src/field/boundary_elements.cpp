@@ -185,10 +185,12 @@ void addNearField(const NearField& near, const std::vector<LogSingularity>& sing
 }
 
 // Total charge on the strip at unit potential: the quarter surface's charge
-// times two for the centre-plane mirror (a single sheet carries it all).
-double stripCharge(const Eigen::MatrixXd& system, bool zeroThickness) {
+// times two for the centre-plane mirror (a single sheet carries it all).  The
+// system is factorised in place.
+double stripCharge(Eigen::MatrixXd& system, bool zeroThickness) {
   const Eigen::VectorXd ones = Eigen::VectorXd::Ones(system.rows());
-  const Eigen::VectorXd charge = system.partialPivLu().solve(ones);
+  const Eigen::PartialPivLU<Eigen::Ref<Eigen::MatrixXd>> lu(system);
+  const Eigen::VectorXd charge = lu.solve(ones);
   return (zeroThickness ? 1.0 : 2.0) * charge.sum();
 }
 
@@ -203,8 +205,9 @@ ModeCapacitances modeCapacitances(const Shape& shape, const PanelLayout& layout,
   KernelMatrices k = kernelAtNodes(green, nodes);
   const std::vector<double> self = selfIntegrals(reference);
   addNearField({reference, self, panels, nodes, shape.s}, green.singularities(), k);
-  return {stripCharge(k.direct + k.twin, zeroThickness),
-          stripCharge(k.direct - k.twin, zeroThickness)};
+  Eigen::MatrixXd even = k.direct + k.twin;
+  Eigen::MatrixXd& odd = k.direct -= k.twin;
+  return {stripCharge(even, zeroThickness), stripCharge(odd, zeroThickness)};
 }
 
 }  // namespace ketrovane::field

@@ -21,7 +21,7 @@ constexpr std::array<Level, kLevelCount> kLevels = {{
 }};
 // clang-format on
 constexpr double kGrading = 0.15;        // neighbouring panels differ by 1/0.15 at most
-constexpr double kMaxPanelLength = 1.0;  // b
+constexpr double kMaxPanelLength = 2.0;  // b
 
 // Beyond this width the middle of a face carries the uniform parallel-plate
 // charge: the fringing fields of the two edges reach each other only through
