@@ -20,6 +20,7 @@ namespace {
 
 std::vector<double> logSpaced(double first, double last, int count) {
   std::vector<double> values;
+  values.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i)
     values.push_back(first * std::pow(last / first, static_cast<double>(i) / (count - 1)));
   return values;
@@ -39,11 +40,17 @@ double median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
+// Runs the call once per benchmark iteration.
+template <typename Call>
+void everyIteration(benchmark::State& state, Call call) {
+  for (auto _ : state) call();
+}
+
 void BM_SolveMapGrid(benchmark::State& state) {
   const std::vector<Geometry> grid = mapGrid();
   std::vector<double> fastest(grid.size(), INFINITY);
   std::vector<double> estimates(grid.size(), 0.0);
-  for (auto _ : state) {
+  everyIteration(state, [&] {
     for (std::size_t i = 0; i < grid.size(); ++i) {
       const auto start = std::chrono::steady_clock::now();
       const FieldResult r = solve(grid[i]);
@@ -53,7 +60,7 @@ void BM_SolveMapGrid(benchmark::State& state) {
       fastest[i] = std::min(fastest[i], took.count());
       estimates[i] = r.ok() ? r.errorEstimate : INFINITY;
     }
-  }
+  });
   state.counters["sections"] = static_cast<double>(grid.size());
   state.counters["median_ms"] = median(fastest);
   state.counters["worst_ms"] = *std::max_element(fastest.begin(), fastest.end());
@@ -65,12 +72,12 @@ void BM_SolveMapGrid(benchmark::State& state) {
 constexpr Geometry kCoupler{0.25, 0.002, 0.168, 0.012, 2.2};
 
 void BM_SolveCoupler(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(solve(kCoupler));
+  everyIteration(state, [] { benchmark::DoNotOptimize(solve(kCoupler)); });
 }
 
 void BM_LossCoupler(benchmark::State& state) {
   const LossInputs copper{1000.0, 1.7 * 3.937008e-07, 5e-6, 0.0009};
-  for (auto _ : state) benchmark::DoNotOptimize(fieldLoss(kCoupler, copper));
+  everyIteration(state, [&] { benchmark::DoNotOptimize(fieldLoss(kCoupler, copper)); });
 }
 
 BENCHMARK(BM_SolveMapGrid)->Iterations(3)->Unit(benchmark::kSecond);

@@ -22,7 +22,6 @@
 namespace {
 
 using ketrovane::tools::Map;
-using ketrovane::tools::Sample;
 using ketrovane::tools::SpotCheck;
 
 constexpr const char* kProgram = "accuracy_map";

@@ -16,6 +16,7 @@ double threeDigits(double x) {
 
 std::vector<double> logSpaced(double first, double last, int count) {
   std::vector<double> axis;
+  axis.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i)
     axis.push_back(
         threeDigits(first * std::pow(last / first, static_cast<double>(i) / (count - 1))));

@@ -257,22 +257,23 @@ std::string usage(const Map& table) {
 
 }  // namespace
 
-std::string tableSource(const Map& map) {
+std::string tableSource(const Map& table) {
   std::string out =
       "// Worst of the closed-form model's relative errors in Zoe and Zoo against the field\n"
       "// solver over the accuracy map's grid, as fractions.  Written by tools/accuracy_map\n"
       "// (scripts/regenerate-accuracy-map); do not edit.\n";
-  out += axisSource("kMapThickness", map.grid.thicknesses, "t/b");
-  out += axisSource("kMapWidth", map.grid.widths, "w/b");
-  out += axisSource("kMapGap", map.grid.gaps, "s/b");
+  out += axisSource("kMapThickness", table.grid.thicknesses, "t/b");
+  out += axisSource("kMapWidth", table.grid.widths, "w/b");
+  out += axisSource("kMapGap", table.grid.gaps, "s/b");
   out += format(
       "// kMapWorstError[t/b][w/b][s/b]\n"
       "inline constexpr std::array<std::array<std::array<double, %zu>, %zu>, %zu> kMapWorstError "
       "= {{\n",
-      map.grid.gaps.size(), map.grid.widths.size(), map.grid.thicknesses.size());
-  for (std::size_t it = 0; it < map.grid.thicknesses.size(); ++it) {
-    out += format("    {{  // t/b %g\n", map.grid.thicknesses[it]);
-    for (std::size_t iw = 0; iw < map.grid.widths.size(); ++iw) out += widthRowSource(map, it, iw);
+      table.grid.gaps.size(), table.grid.widths.size(), table.grid.thicknesses.size());
+  for (std::size_t it = 0; it < table.grid.thicknesses.size(); ++it) {
+    out += format("    {{  // t/b %g\n", table.grid.thicknesses[it]);
+    for (std::size_t iw = 0; iw < table.grid.widths.size(); ++iw)
+      out += widthRowSource(table, it, iw);
     out += "    }},\n";
   }
   return out + "}};\n";

@@ -92,13 +92,12 @@ FieldResult exactZeroThickness(const Geometry& geometry) {
   const ModeSolution odd{c.odd, impedance(c.odd, geometry.er), kRounding, 0, 0};
   const double coupling = couplingDb(even.impedance, odd.impedance);
   // The coupling's rounding error grows as the modes approach each other.
-  const double couplingRounding = 20.0 / std::log(10.0) * kRounding *
-                                  (even.impedance + odd.impedance) /
-                                  (even.impedance - odd.impedance);
-  const FieldSolution solution{
-      even,      odd,      std::sqrt(even.impedance * odd.impedance),
-      kRounding, coupling, std::isfinite(coupling) ? couplingRounding : kInfinity,
-      0};
+  const double couplingError = std::isfinite(coupling) ? 20.0 / std::log(10.0) * kRounding *
+                                                             (even.impedance + odd.impedance) /
+                                                             (even.impedance - odd.impedance)
+                                                       : kInfinity;
+  const double zo = std::sqrt(even.impedance * odd.impedance);
+  const FieldSolution solution{even, odd, zo, kRounding, coupling, couplingError, 0};
   return {FieldStatus::ok, "", kRounding, solution};
 }
 

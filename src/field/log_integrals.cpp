@@ -33,11 +33,11 @@ Cplx logOf(Cplx a) {
 
 }  // namespace
 
-void legendreLogMoments(std::complex<double> point, int n, double* moments) {
+void legendreLogMoments(std::complex<double> z, int n, double* moments) {
   if (n <= 0 || n > kMaxPanelOrder) return;
-  const Cplx z{point.real(), point.imag()};
-  const Cplx zp = z + Cplx{1.0, 0.0};
-  const Cplx zm = z - Cplx{1.0, 0.0};
+  const Cplx x{z.real(), z.imag()};
+  const Cplx zp = x + Cplx{1.0, 0.0};
+  const Cplx zm = x - Cplx{1.0, 0.0};
   const Cplx lp = logOf(zp);
   const Cplx lm = logOf(zm);
   moments[0] = (zp * lp - zm * lm).re - 2.0;
@@ -47,10 +47,10 @@ void legendreLogMoments(std::complex<double> point, int n, double* moments) {
   // interval and on either side of it.
   std::array<Cplx, kMaxPanelOrder + 1> q{};
   q[0] = 0.5 * (lp - lm);
-  q[1] = z * q[0] - Cplx{1.0, 0.0};
+  q[1] = x * q[0] - Cplx{1.0, 0.0};
   for (int k = 1; k < n; ++k) {
     q[k + 1] =
-        (1.0 / (k + 1.0)) * ((2.0 * k + 1.0) * (z * q[k]) - static_cast<double>(k) * q[k - 1]);
+        (1.0 / (k + 1.0)) * ((2.0 * k + 1.0) * (x * q[k]) - static_cast<double>(k) * q[k - 1]);
   }
   for (int k = 1; k < n; ++k) moments[k] = 2.0 / (2.0 * k + 1.0) * (q[k + 1].re - q[k - 1].re);
 }

@@ -21,6 +21,7 @@ constexpr double kExactTarget = 1e-4;  // 0.01 % of each mode impedance
 // Log-spaced values from first to last, inclusive.
 std::vector<double> logSpaced(double first, double last, int count) {
   std::vector<double> values;
+  values.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i)
     values.push_back(first * std::pow(last / first, static_cast<double>(i) / (count - 1)));
   return values;
