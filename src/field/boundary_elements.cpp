@@ -138,7 +138,7 @@ void correctPanelPair(const NearField& near, int fieldPanel, int sourcePanel,
   const bool self = fieldPanel == sourcePanel && !c.mirrorX && !c.mirrorY && c.shiftY == 0.0;
   const double halfLength = near.panels[sourcePanel].length / 2;
   const double logHalfLength = std::log(halfLength);
-  const double scale = -c.weight / (2.0 * std::numbers::pi);
+  const double scale = -c.weight * kHalfOverPi;
   const int firstSource = sourcePanel * order;
 
   std::array<Complex, kMaxPanelOrder> sourceNodes{};

@@ -1,6 +1,9 @@
 #include "field/refinement.hpp"
 
+#include <algorithm>
 #include <array>
+
+#include "field/log_integrals.hpp"
 
 namespace ketrovane::field {
 namespace {
@@ -20,6 +23,9 @@ constexpr std::array<Level, kLevelCount> kLevels = {{
     {6, 1}, {8, 2}, {10, 3}, {12, 4}, {14, 5}, {16, 6}, {18, 7}, {20, 8}, {22, 9}, {24, 10},
 }};
 // clang-format on
+static_assert(std::all_of(kLevels.begin(), kLevels.end(),
+                          [](const Level& l) { return l.order <= kMaxPanelOrder; }),
+              "the closed-form near field is written for panels up to kMaxPanelOrder nodes");
 constexpr double kGrading = 0.15;        // neighbouring panels differ by 1/0.15 at most
 constexpr double kMaxPanelLength = 2.0;  // b
 
