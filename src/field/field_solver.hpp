@@ -67,10 +67,12 @@ struct FieldResult {
   [[nodiscard]] bool ok() const { return status == FieldStatus::ok; }
 };
 
-// Refines until both mode impedances are within the tolerance.  Domain:
-// b, w, s positive and finite; 0 <= t < b; er >= 1 and finite; the ratios
-// w/b and s/b at least 1e-6 and t/b either 0 or at least 1e-6; the tolerance
-// positive and finite.
+// Refines until both mode impedances are within the tolerance, at most
+// options.maxRefinements times.  Domain: b, w, s positive and finite;
+// 0 <= t < b; er >= 1 and finite; the ratios w/b and s/b finite and at least
+// 1e-6, t/b either 0 or at least 1e-6; the tolerance positive and finite.
+// Anything else gives FieldStatus::invalidInput with a message that names
+// the quantity and its value.
 FieldResult solve(const Geometry& geometry, const Options& options = {});
 
 // Cohn's exact conformal-mapping solution for strips of zero thickness, with

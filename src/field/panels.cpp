@@ -73,7 +73,7 @@ std::vector<double> segmentBreakpoints(const Segment& segment, CornerPanels corn
 // smallest of the lengths that meet there -- the thickness, the gap to the
 // twin (inner corners), the gap to the planes, half the width -- and the
 // panels reach cornerLayers grading steps below it; knife edges, whose
-// density r^(-1/2) is the harder to resolve, one step more.  A thin strip is
+// density r^(-1/2) is the harder to resolve, two steps more.  A thin strip is
 // never cut finer than a knife edge: its corners, smaller than the knife
 // edge's first panel, sit in that panel as the knife edge would.
 double cornerPanel(const Shape& shape, bool inner, const MeshParameters& mesh) {

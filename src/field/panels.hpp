@@ -35,7 +35,7 @@ struct SurfacePoint {
 struct MeshParameters {
   double grading;         // ratio of neighbouring panel lengths toward a corner
   int cornerLayers;       // panels between a corner's scale and the corner;
-                          // knife edges get one more
+                          // knife edges get two more
   double maxPanelLength;  // in units of b
 };
 
