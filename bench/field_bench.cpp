@@ -1,0 +1,88 @@
+// Cost of the field solver at its default tolerance, both modes of one
+// cross-section per call.  The grid benchmark times every cross-section of the
+// accuracy map's grid (t/b 0-0.2 in seven steps, 18 w/b from 0.1 to 3, 18 s/b
+// from 0.01 to 2) on its own, keeps each one's fastest of the iterations, and
+// reports the median and the worst of those times with the error estimates
+// the solutions carried.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+#include "field/field_loss.hpp"
+#include "field/field_solver.hpp"
+
+namespace ketrovane::field {
+namespace {
+
+std::vector<double> logSpaced(double first, double last, int count) {
+  std::vector<double> values;
+  values.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i)
+    values.push_back(first * std::pow(last / first, static_cast<double>(i) / (count - 1)));
+  return values;
+}
+
+std::vector<Geometry> mapGrid() {
+  std::vector<Geometry> grid;
+  for (const double t : {0.0, 0.005, 0.01, 0.02, 0.05, 0.1, 0.2})
+    for (const double w : logSpaced(0.1, 3.0, 18))
+      for (const double s : logSpaced(0.01, 2.0, 18))
+        grid.push_back({0.25, t * 0.25, w * 0.25, s * 0.25, 2.2});
+  return grid;
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// Runs the call once per benchmark iteration.
+template <typename Call>
+void everyIteration(benchmark::State& state, Call call) {
+  for (auto _ : state) call();
+}
+
+void BM_SolveMapGrid(benchmark::State& state) {
+  const std::vector<Geometry> grid = mapGrid();
+  std::vector<double> fastest(grid.size(), INFINITY);
+  std::vector<double> estimates(grid.size(), 0.0);
+  everyIteration(state, [&] {
+    for (std::size_t i = 0; i < grid.size(); ++i) {
+      const auto start = std::chrono::steady_clock::now();
+      const FieldResult r = solve(grid[i]);
+      const std::chrono::duration<double, std::milli> took =
+          std::chrono::steady_clock::now() - start;
+      benchmark::DoNotOptimize(r);
+      fastest[i] = std::min(fastest[i], took.count());
+      estimates[i] = r.ok() ? r.error_estimate : INFINITY;
+    }
+  });
+  state.counters["sections"] = static_cast<double>(grid.size());
+  state.counters["median_ms"] = median(fastest);
+  state.counters["worst_ms"] = *std::max_element(fastest.begin(), fastest.end());
+  state.counters["median_estimate"] = median(estimates);
+  state.counters["worst_estimate"] = *std::max_element(estimates.begin(), estimates.end());
+}
+
+// A 10 dB coupler of thin copper, b = 0.25".
+constexpr Geometry kCoupler{0.25, 0.002, 0.168, 0.012, 2.2};
+
+void BM_SolveCoupler(benchmark::State& state) {
+  everyIteration(state, [] { benchmark::DoNotOptimize(solve(kCoupler)); });
+}
+
+void BM_LossCoupler(benchmark::State& state) {
+  const LossInputs copper{1000.0, 1.7 * 3.937008e-07, 5e-6, 0.0009};
+  everyIteration(state, [&] { benchmark::DoNotOptimize(field_loss(kCoupler, copper)); });
+}
+
+BENCHMARK(BM_SolveMapGrid)->Iterations(3)->Unit(benchmark::kSecond);
+BENCHMARK(BM_SolveCoupler)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LossCoupler)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace ketrovane::field

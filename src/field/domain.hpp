@@ -1,0 +1,26 @@
+// The domain of the solver's inputs, and the messages that name what is
+// outside it.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "field/field_solver.hpp"
+
+namespace ketrovane::field {
+
+// A number as messages print it: six significant digits.
+std::string formatNumber(double value);
+
+bool positiveFinite(double x);
+
+// Why the cross-section is outside the domain of solve(), if it is.
+std::optional<std::string> geometryError(const Geometry& g);
+
+// Why the options are unusable, if they are; levels is the number of
+// refinement levels the solver has.
+std::optional<std::string> optionsError(const Options& o, int levels);
+
+FieldResult invalid_input(std::string message);
+
+}  // namespace ketrovane::field

@@ -1,0 +1,140 @@
+#include "field/field_loss.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "field/domain.hpp"
+#include "field/refinement.hpp"
+
+namespace ketrovane::field {
+namespace {
+
+// The closed-form model's constants.
+constexpr double kPi = 3.1415927;
+constexpr double kLightSpeed = 11802.8545;  // inches per microsecond
+constexpr double kMu0 = 0.03191858;         // henries per inch, times 1e6 (f in MHz)
+constexpr double kDbPerNeper = 8.686;
+
+// Recession step of the central difference, as a fraction of the smallest
+// dimension it changes: small enough that the truncation error (step^2) is
+// below 1e-8, large enough that rounding in the solution (1e-14) stays below
+// 1e-9 of the slope.
+constexpr double kRecessionStep = 1e-4;
+
+std::optional<std::string> inputError(const LossInputs& in) {
+  const auto nonNegative = [](double x) { return std::isfinite(x) && x >= 0.0; };
+  if (!nonNegative(in.frequency_mhz))
+    return "frequency = " + formatNumber(in.frequency_mhz) + " MHz is not finite and 0 or more";
+  if (!nonNegative(in.resistivity))
+    return "resistivity = " + formatNumber(in.resistivity) +
+           " ohm-inch is not finite and 0 or more";
+  if (!nonNegative(in.roughness))
+    return "roughness = " + formatNumber(in.roughness) + " inch is not finite and 0 or more";
+  if (!nonNegative(in.loss_tangent))
+    return "loss tangent = " + formatNumber(in.loss_tangent) + " is not finite and 0 or more";
+  return std::nullopt;
+}
+
+// Surface resistance of a smooth conductor, ohms: sqrt(pi f mu0 rho).
+double surfaceResistance(const LossInputs& in) {
+  return std::sqrt(in.frequency_mhz * kPi * kMu0 * in.resistivity);
+}
+
+// Hammerstad's factor 1 + (2/pi) atan(1.4 (sr/skin depth)^2).
+double roughnessFactor(const LossInputs& in) {
+  if (in.roughness == 0.0) return 1.0;
+  const double skinDepth = std::sqrt(2.0 * in.resistivity / (2.0 * kPi * in.frequency_mhz * kMu0));
+  const double ratio = in.roughness / skinDepth;
+  return 1.0 + (2.0 / kPi) * std::atan(1.4 * ratio * ratio);
+}
+
+// Dielectric loss of a TEM line, dB per inch: pi sqrt(er) tan(delta)/wavelength.
+double dielectricLoss(double er, const LossInputs& in) {
+  const double wavelength = kLightSpeed / in.frequency_mhz;
+  return std::sqrt(er) * kPi * kDbPerNeper * in.loss_tangent / wavelength;
+}
+
+// The cross-section in units of b after every surface recedes by n (in units
+// of the original b).
+Shape receded(const Shape& x, double n) {
+  const double b = 1.0 + 2.0 * n;
+  const double t = x.t == 0.0 ? 0.0 : (x.t - 2.0 * n) / b;
+  return {(x.w - 2.0 * n) / b, (x.s + 2.0 * n) / b, t};
+}
+
+struct LogSlopes {
+  double even;  // d(ln C)/dn, n in units of b
+  double odd;
+};
+
+double recessionStep(const Shape& x) {
+  const double smallest = std::min({1.0, x.w, x.s, x.t == 0.0 ? 1.0 : x.t});
+  return kRecessionStep * smallest;
+}
+
+// Both perturbed cross-sections are cut like the nominal one at this level,
+// so the difference sees the change of geometry, not a change of mesh.
+LogSlopes logSlopes(const Shape& nominal, int level) {
+  const double step = recessionStep(nominal);
+  const ReducedShape plus = reducedShape(receded(nominal, step));
+  const ReducedShape minus = reducedShape(receded(nominal, -step));
+  const PanelLayout layout = panelLayout(reducedShape(nominal).shape, meshAtLevel(level));
+  const ModeCapacitances cp = solveOnLayout(plus, layout, level).capacitance;
+  const ModeCapacitances cm = solveOnLayout(minus, layout, level).capacitance;
+  return {std::log(cp.even / cm.even) / (2.0 * step), std::log(cp.odd / cm.odd) / (2.0 * step)};
+}
+
+double relativeChange(double now, double before) {
+  return std::abs(now - before) / std::abs(now);
+}
+
+FieldLossResult lossResult(const Geometry& g, const LossInputs& in, const LogSlopes& slopes,
+                           const LogSlopes& before) {
+  // Np per inch per unit d(ln C)/dn with n in inches: -sqrt(er) Rs K/(2 eta0).
+  const double rs = surfaceResistance(in) * roughnessFactor(in);
+  const double scale = -kDbPerNeper * std::sqrt(g.er) * rs / (2.0 * kFreeSpaceImpedance) / g.b;
+  const double dielectric = dielectricLoss(g.er, in);
+  const auto mode = [&](double slope, double previous) {
+    const double conductor = scale * slope;
+    return ModeLoss{conductor, dielectric, conductor + dielectric, relativeChange(slope, previous)};
+  };
+  const FieldLoss loss{mode(slopes.even, before.even), mode(slopes.odd, before.odd)};
+  return {FieldStatus::ok, "", std::max(loss.even.error_estimate, loss.odd.error_estimate), loss};
+}
+
+FieldLossResult failure(FieldStatus status, std::string message, double estimate = 0.0) {
+  return {status, std::move(message), estimate, std::nullopt};
+}
+
+}  // namespace
+
+FieldLossResult field_loss(const Geometry& inches, const LossInputs& inputs,
+                           const Options& options) {
+  if (auto error = geometryError(inches)) return failure(FieldStatus::invalid_input, *error);
+  if (auto error = optionsError(options, kLevelCount))
+    return failure(FieldStatus::invalid_input, *error);
+  if (auto error = inputError(inputs)) return failure(FieldStatus::invalid_input, *error);
+  // No frequency, or a perfect conductor: no conductor loss to solve for.
+  if (inputs.frequency_mhz == 0.0 || inputs.resistivity == 0.0)
+    return lossResult(inches, inputs, {0.0, 0.0}, {0.0, 0.0});
+
+  const Shape nominal = normalisedShape(inches);
+  LogSlopes before = logSlopes(nominal, 0);
+  double estimate = std::numeric_limits<double>::infinity();
+  for (int level = 1; level <= options.max_refinements; ++level) {
+    const LogSlopes slopes = logSlopes(nominal, level);
+    estimate =
+        std::max(relativeChange(slopes.even, before.even), relativeChange(slopes.odd, before.odd));
+    if (estimate <= options.tolerance) return lossResult(inches, inputs, slopes, before);
+    before = slopes;
+  }
+  return failure(FieldStatus::not_converged,
+                 "the conductor loss did not converge to a relative tolerance of " +
+                     formatNumber(options.tolerance) + " within " +
+                     std::to_string(options.max_refinements) + " refinements; last estimate " +
+                     formatNumber(estimate),
+                 estimate);
+}
+
+}  // namespace ketrovane::field

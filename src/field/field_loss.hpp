@@ -1,0 +1,58 @@
+// Attenuation of the even and odd modes from the field solution: conductor
+// loss by Wheeler's incremental-inductance rule with Hammerstad's roughness
+// factor, plus dielectric loss.
+//
+//   H. A. Wheeler, "Formulas for the skin effect", Proc. IRE 30, 1942;
+//   E. O. Hammerstad and F. Bekkadal, "Microstrip Handbook", ELAB report
+//   STF44 A74169, 1975 (roughness factor).
+//
+// Units are those of the closed-form model's loss: lengths in inches,
+// frequency in MHz, resistivity in ohm-inch, roughness (RMS) in inches,
+// attenuation in dB per inch.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "field/field_solver.hpp"
+
+namespace ketrovane::field {
+
+struct LossInputs {
+  double frequency_mhz;  // 0 gives no loss
+  double resistivity;    // ohm-inch; 0 for a perfect conductor
+  double roughness;      // RMS surface roughness, inch; 0 for a smooth surface
+  double loss_tangent;   // of the dielectric
+};
+
+struct ModeLoss {
+  double conductor;       // dB per inch
+  double dielectric;      // dB per inch
+  double total;           // dB per inch
+  double error_estimate;  // relative, of the conductor loss
+};
+
+struct FieldLoss {
+  ModeLoss even;
+  ModeLoss odd;
+};
+
+struct FieldLossResult {
+  FieldStatus status = FieldStatus::ok;
+  std::string message;            // empty when ok
+  double error_estimate = 0.0;    // worst of the two modes' conductor-loss estimates
+  std::optional<FieldLoss> loss;  // only when ok
+
+  [[nodiscard]] bool ok() const { return status == FieldStatus::ok; }
+};
+
+// Geometry in inches.  The conductor loss is -sqrt(er) Rs K/(2 eta0) d(ln C)/dn,
+// n being the distance by which every conductor surface recedes (b and s grow
+// by 2n, w and t shrink by 2n; strips of zero thickness stay so), C the
+// air-filled capacitance and K Hammerstad's factor.  The derivative is a
+// central difference on one panel layout, refined until it changes by less
+// than the tolerance from one level to the next.
+FieldLossResult field_loss(const Geometry& inches, const LossInputs& inputs,
+                           const Options& options = {});
+
+}  // namespace ketrovane::field

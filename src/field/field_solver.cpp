@@ -1,0 +1,104 @@
+#include "field/field_solver.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "field/domain.hpp"
+#include "field/exact_zero_thickness.hpp"
+#include "field/refinement.hpp"
+
+namespace ketrovane::field {
+namespace {
+
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+double impedance(double capacitance, double er) {
+  return kFreeSpaceImpedance / (std::sqrt(er) * capacitance);
+}
+
+double coupling_db(double zoe, double zoo) {
+  if (!(zoe > zoo)) return -kInfinity;
+  return 20.0 * std::log10((zoe - zoo) / (zoe + zoo));
+}
+
+// Relative change of an impedance (inversely proportional to C) between levels.
+double relativeChange(double capacitance, double before) {
+  return std::abs(capacitance / before - 1.0);
+}
+
+// The values of the finer level.  Both modes are solved on one discretisation
+// and share its error; each carries the larger of the two modes' changes from
+// the coarser level, which keeps the estimate honest where one mode's change
+// happens to pass through zero.
+FieldSolution fieldSolution(const LevelSolution& finer, const LevelSolution& coarser, double er,
+                            int refinements) {
+  const ModeCapacitances& c = finer.capacitance;
+  const ModeCapacitances& before = coarser.capacitance;
+  const double estimate =
+      std::max(relativeChange(c.even, before.even), relativeChange(c.odd, before.odd));
+  const ModeSolution even{c.even, impedance(c.even, er), estimate, finer.panels, finer.unknowns};
+  const ModeSolution odd{c.odd, impedance(c.odd, er), estimate, finer.panels, finer.unknowns};
+  const double zo = std::sqrt(even.impedance * odd.impedance);
+  const double coupling = coupling_db(even.impedance, odd.impedance);
+  const double couplingBefore = coupling_db(impedance(before.even, er), impedance(before.odd, er));
+  const double couplingChange = std::isfinite(coupling) && std::isfinite(couplingBefore)
+                                    ? std::abs(coupling - couplingBefore)
+                                    : kInfinity;
+  // |dZo/Zo| <= (|dZoe/Zoe| + |dZoo/Zoo|)/2 <= the modes' estimate.
+  return {even, odd, zo, estimate, coupling, couplingChange, refinements};
+}
+
+bool finiteAndPositive(const ModeCapacitances& c) {
+  return positiveFinite(c.even) && positiveFinite(c.odd);
+}
+
+FieldResult not_converged(const Options& options, double estimate) {
+  return {FieldStatus::not_converged,
+          "no convergence to a relative tolerance of " + formatNumber(options.tolerance) +
+              " within " + std::to_string(options.max_refinements) +
+              " refinements; last estimate " + formatNumber(estimate),
+          estimate, std::nullopt};
+}
+
+}  // namespace
+
+FieldResult solve(const Geometry& geometry, const Options& options) {
+  if (auto error = geometryError(geometry)) return invalid_input(*error);
+  if (auto error = optionsError(options, kLevelCount)) return invalid_input(*error);
+
+  const ReducedShape reduced = reducedShape(normalisedShape(geometry));
+  LevelSolution coarser = solveLevel(reduced, 0);
+  double estimate = kInfinity;
+  for (int level = 1; level <= options.max_refinements; ++level) {
+    const LevelSolution finer = solveLevel(reduced, level);
+    if (!finiteAndPositive(finer.capacitance) || !finiteAndPositive(coarser.capacitance)) break;
+    const FieldSolution solution = fieldSolution(finer, coarser, geometry.er, level);
+    estimate = std::max(solution.even.error_estimate, solution.odd.error_estimate);
+    if (estimate <= options.tolerance) return {FieldStatus::ok, "", estimate, solution};
+    coarser = finer;
+  }
+  return not_converged(options, estimate);
+}
+
+FieldResult exact_zero_thickness(const Geometry& geometry) {
+  if (auto error = geometryError(geometry)) return invalid_input(*error);
+  if (geometry.t != 0.0) return invalid_input("t = " + formatNumber(geometry.t) + " is not zero");
+  const ExactCapacitances c =
+      zeroThicknessCapacitances(geometry.w / geometry.b, geometry.s / geometry.b);
+  // A few units of rounding through the hyperbolic functions and the AGM.
+  constexpr double kRounding = 1e-14;
+  const ModeSolution even{c.even, impedance(c.even, geometry.er), kRounding, 0, 0};
+  const ModeSolution odd{c.odd, impedance(c.odd, geometry.er), kRounding, 0, 0};
+  const double coupling = coupling_db(even.impedance, odd.impedance);
+  // The coupling's rounding error grows as the modes approach each other.
+  const double couplingError = std::isfinite(coupling) ? 20.0 / std::log(10.0) * kRounding *
+                                                             (even.impedance + odd.impedance) /
+                                                             (even.impedance - odd.impedance)
+                                                       : kInfinity;
+  const double zo = std::sqrt(even.impedance * odd.impedance);
+  const FieldSolution solution{even, odd, zo, kRounding, coupling, couplingError, 0};
+  return {FieldStatus::ok, "", kRounding, solution};
+}
+
+}  // namespace ketrovane::field

@@ -1,0 +1,83 @@
+// Quasi-static field solver for two equal, edge-coupled strips of width w,
+// thickness t and edge gap s, centred between two grounded planes b apart in a
+// homogeneous dielectric er: the even- and odd-mode capacitances and
+// impedances from a boundary-element solution for the surface charge, each
+// with the estimate of its error that the refinement justifies.
+//
+// Lengths may be in any one unit.  Everything is double precision; nothing
+// here does input or output or keeps state between calls, and every function
+// may be called from several threads at once.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace ketrovane::field {
+
+// Wave impedance of free space, ohms.
+inline constexpr double kFreeSpaceImpedance = 376.730313668;
+
+struct Geometry {
+  double b;   // ground-plane spacing
+  double t;   // strip thickness; 0 for strips of zero thickness
+  double w;   // width of each strip
+  double s;   // edge-to-edge gap
+  double er;  // relative permittivity of the dielectric
+};
+
+struct Options {
+  double tolerance = 1e-4;  // relative error asked of each mode impedance
+  int max_refinements = 8;  // refinement levels after the first, at most 9
+};
+
+struct ModeSolution {
+  double capacitance;     // C/eps of one strip, a pure number
+  double impedance;       // ohms
+  double error_estimate;  // relative: the larger of the two modes' changes from the
+                          // previous refinement level (one discretisation serves both)
+  int panels;             // panels on a quarter of one strip's surface
+  int unknowns;           // charge values solved for
+};
+
+struct FieldSolution {
+  ModeSolution even;
+  ModeSolution odd;
+  double zo;                 // sqrt(Zoe Zoo), ohms
+  double zo_error_estimate;  // relative
+  double coupling_db;        // 20 log10((Zoe - Zoo)/(Zoe + Zoo)), dB, negative;
+                             // -infinity when the strips are too far apart for
+                             // the difference to be resolved
+  double coupling_error_db;  // change from the previous level, dB
+  int refinements;           // levels solved after the first
+};
+
+enum class FieldStatus {
+  ok,
+  invalid_input,  // a dimension, er or an option outside its domain
+  not_converged,  // the refinement bound was reached first
+};
+
+struct FieldResult {
+  FieldStatus status = FieldStatus::ok;
+  std::string message;                    // what went wrong; empty when ok
+  double error_estimate = 0.0;            // worst relative estimate of the two modes
+                                          // at the last level solved
+  std::optional<FieldSolution> solution;  // only when ok
+
+  [[nodiscard]] bool ok() const { return status == FieldStatus::ok; }
+};
+
+// Refines until both mode impedances are within the tolerance, at most
+// options.max_refinements times.  Domain: b, w, s positive and finite;
+// 0 <= t < b; er >= 1 and finite; the ratios w/b and s/b finite and at least
+// 1e-6, t/b either 0 or at least 1e-6; the tolerance positive and finite.
+// Anything else gives FieldStatus::invalid_input with a message that names
+// the quantity and its value.
+FieldResult solve(const Geometry& geometry, const Options& options = {});
+
+// Cohn's exact conformal-mapping solution for strips of zero thickness, with
+// an error estimate of a few units of rounding.  Requires t = 0 and otherwise
+// the domain of solve().
+FieldResult exact_zero_thickness(const Geometry& geometry);
+
+}  // namespace ketrovane::field

@@ -1,0 +1,26 @@
+// Logarithmic potentials of polynomial densities on a straight panel, in
+// closed form.  With the panel mapped onto [-1, 1] and the field point at z:
+//
+//   integral of P_0(tau) ln|z - tau| = Re[(z+1) ln(z+1) - (z-1) ln(z-1)] - 2,
+//   integral of P_k(tau) ln|z - tau| = 2/(2k+1) Re[Q_{k+1}(z) - Q_{k-1}(z)],
+//
+// for k >= 1, Q_n being Legendre functions of the second kind (integrate by
+// parts with (2k+1) P_k = P'_{k+1} - P'_{k-1}, then Neumann's integral
+// Q_n(z) = 1/2 integral of P_n(t)/(z - t)).  The forward recurrence for Q_n
+// loses about log10(rho^n) digits at a point on the Bernstein ellipse rho, so
+// it is meant for points within a few half-lengths of the panel.
+#pragma once
+
+#include <complex>
+
+namespace ketrovane::field {
+
+// Highest panel order the closed forms are used for.
+inline constexpr int kMaxPanelOrder = 24;
+
+// integral over [-1, 1] of P_k(tau) ln|z - tau| dtau for k = 0 .. n - 1,
+// 1 <= n <= kMaxPanelOrder.  z must not be an end point (+-1); it may lie on
+// the interval.
+void legendreLogMoments(std::complex<double> z, int n, double* moments);
+
+}  // namespace ketrovane::field

@@ -1,0 +1,108 @@
+// Inputs outside the solver's domain give a clear error naming the quantity,
+// and a tolerance the solver cannot reach gives a failure carrying its last
+// estimate, never a value it could not verify.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+
+#include "field/field_loss.hpp"
+#include "field/field_solver.hpp"
+
+namespace ketrovane::field {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr Geometry kCoupler{0.25, 0.01, 0.2, 0.04, 2.2};
+
+struct BadGeometry {
+  Geometry g;
+  std::string says;  // part of the message
+};
+
+TEST(Domain, EveryOutOfDomainGeometryIsRefusedByName) {
+  const BadGeometry cases[] = {
+      {{0.0, 0.0, 0.2, 0.04, 2.2}, "b = 0 is not a positive finite length"},
+      {{-1.0, 0.0, 0.2, 0.04, 2.2}, "b = -1"},
+      {{kInf, 0.0, 0.2, 0.04, 2.2}, "b = inf"},
+      {{0.25, 0.0, kNaN, 0.04, 2.2}, "w = nan"},
+      {{0.25, 0.0, 0.0, 0.04, 2.2}, "w = 0"},
+      {{0.25, 0.0, 0.2, -0.04, 2.2}, "s = -0.04"},
+      {{0.25, -0.01, 0.2, 0.04, 2.2}, "t = -0.01 is not a finite length of zero or more"},
+      {{0.25, kNaN, 0.2, 0.04, 2.2}, "t = nan"},
+      {{0.25, 0.25, 0.2, 0.04, 2.2}, "t = 0.25 is not below b = 0.25"},
+      {{0.25, 0.3, 0.2, 0.04, 2.2}, "t = 0.3 is not below b"},
+      {{0.25, 0.01, 0.2, 0.04, 0.5}, "er = 0.5 is not a finite permittivity of 1 or more"},
+      {{0.25, 0.01, 0.2, 0.04, kInf}, "er = inf"},
+      {{0.25, 0.01, 0.2, 0.04, kNaN}, "er = nan"},
+      {{1.0, 0.01, 1e-9, 0.04, 2.2}, "w/b = 1e-09 is below the solver's range"},
+      {{1.0, 0.01, 0.2, 1e-7, 2.2}, "s/b = 1e-07"},
+      {{1.0, 1e-8, 0.2, 0.04, 2.2}, "give t = 0 for strips this thin"},
+      {{1e-300, 0.0, 1e300, 0.04, 2.2}, "w/b = inf is not a finite ratio"},
+      {{1e-300, 0.0, 0.2, 1e300, 2.2}, "s/b = inf is not a finite ratio"},
+  };
+  for (const BadGeometry& c : cases) {
+    const FieldResult r = solve(c.g);
+    EXPECT_EQ(r.status, FieldStatus::invalid_input) << c.says;
+    EXPECT_NE(r.message.find(c.says), std::string::npos) << r.message;
+    EXPECT_FALSE(r.solution.has_value());
+    EXPECT_EQ(exact_zero_thickness(c.g).status, FieldStatus::invalid_input) << c.says;
+    EXPECT_EQ(field_loss(c.g, {1000.0, 6.7e-7, 0.0, 0.001}).status, FieldStatus::invalid_input);
+  }
+}
+
+TEST(Domain, UnusableOptionsAreRefused) {
+  for (const double tolerance : {0.0, -1e-4, kNaN, kInf}) {
+    const FieldResult r = solve(kCoupler, {tolerance, 8});
+    EXPECT_EQ(r.status, FieldStatus::invalid_input);
+    EXPECT_NE(r.message.find("tolerance = "), std::string::npos) << r.message;
+  }
+  for (const int refinements : {0, -3, 10, 1000000}) {
+    const FieldResult r = solve(kCoupler, {1e-4, refinements});
+    EXPECT_EQ(r.status, FieldStatus::invalid_input);
+    EXPECT_NE(r.message.find("max_refinements = " + std::to_string(refinements)), std::string::npos)
+        << r.message;
+  }
+}
+
+TEST(Domain, ExactSolutionIsForZeroThicknessOnly) {
+  const FieldResult r = exact_zero_thickness(kCoupler);
+  EXPECT_EQ(r.status, FieldStatus::invalid_input);
+  EXPECT_NE(r.message.find("t = 0.01 is not zero"), std::string::npos) << r.message;
+}
+
+// Double precision cannot reach 1e-14: after the allowed refinements the
+// solver says so, with the estimate it got to, and returns no solution.
+TEST(Domain, UnreachableToleranceFailsWithTheLastEstimate) {
+  const FieldResult r = solve({1.0, 0.0, 0.5, 0.1, 1.0}, {1e-14, 3});
+  EXPECT_EQ(r.status, FieldStatus::not_converged);
+  EXPECT_FALSE(r.solution.has_value());
+  EXPECT_GT(r.error_estimate, 1e-14);
+  EXPECT_LT(r.error_estimate, 1e-4);  // it did converge, only not that far
+  EXPECT_NE(r.message.find("tolerance of 1e-14 within 3 refinements"), std::string::npos)
+      << r.message;
+
+  const FieldResult once = solve(kCoupler, {1e-9, 1});
+  EXPECT_EQ(once.status, FieldStatus::not_converged);
+  EXPECT_GT(once.error_estimate, 1e-9);
+}
+
+TEST(Domain, LossInputsOutsideTheirDomainAreRefused) {
+  const LossInputs fine{1000.0, 6.7e-7, 5e-6, 0.001};
+  const auto refused = [](LossInputs in, const std::string& says) {
+    const FieldLossResult r = field_loss(kCoupler, in);
+    EXPECT_EQ(r.status, FieldStatus::invalid_input) << says;
+    EXPECT_NE(r.message.find(says), std::string::npos) << r.message;
+    EXPECT_FALSE(r.loss.has_value());
+  };
+  refused({-1.0, fine.resistivity, fine.roughness, fine.loss_tangent}, "frequency = -1 MHz");
+  refused({kNaN, fine.resistivity, fine.roughness, fine.loss_tangent}, "frequency = nan");
+  refused({fine.frequency_mhz, -1e-7, fine.roughness, fine.loss_tangent}, "resistivity = -1e-07");
+  refused({fine.frequency_mhz, fine.resistivity, kInf, fine.loss_tangent}, "roughness = inf");
+  refused({fine.frequency_mhz, fine.resistivity, fine.roughness, -0.1}, "loss tangent = -0.1");
+  EXPECT_EQ(field_loss(kCoupler, fine, {1e-4, 0}).status, FieldStatus::invalid_input);
+}
+
+}  // namespace
+}  // namespace ketrovane::field

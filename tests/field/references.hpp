@@ -1,0 +1,61 @@
+// Closed-form answers the field solver is held against, written out here
+// independently of the library, in the forms the papers print.
+#pragma once
+
+#include <cmath>
+#include <numbers>
+
+#include "field/field_solver.hpp"
+
+namespace ketrovane::field::testing {
+
+// Per strip, C/eps = 4 K(k)/K(k') (S. B. Cohn, IRE Trans. MTT-3, 1955), with
+// the complementary modulus handed in so that it keeps its digits.
+inline double capacitanceFromModulus(double k, double kComplement) {
+  return 4.0 * std::comp_ellint_1(k) / std::comp_ellint_1(kComplement);
+}
+
+struct ModeCapacitancePair {
+  double even;
+  double odd;
+};
+
+// Coupled strips of zero thickness, w and s in units of b:
+// k_e = tanh(a) tanh(c), k_o = tanh(a)/tanh(c), a = pi w/2b, c = pi (w+s)/2b;
+// 1 - k_e^2 = sech^2 a + sech^2 c tanh^2 a and
+// 1 - k_o^2 = (sech^2 a - sech^2 c)/tanh^2 c, sech^2 a - sech^2 c =
+// sinh(c - a) sinh(c + a)/(cosh^2 a cosh^2 c).
+inline ModeCapacitancePair cohnZeroThickness(double w, double s) {
+  const double a = std::numbers::pi * w / 2.0;
+  const double c = std::numbers::pi * (w + s) / 2.0;
+  const double sech2a = 1.0 / (std::cosh(a) * std::cosh(a));
+  const double sech2c = 1.0 / (std::cosh(c) * std::cosh(c));
+  const double ke = std::tanh(a) * std::tanh(c);
+  const double ko = std::tanh(a) / std::tanh(c);
+  const double keComplement = std::sqrt(sech2a + sech2c * std::tanh(a) * std::tanh(a));
+  const double sechDifference = std::sinh(c - a) * std::sinh(c + a) * sech2a * sech2c;
+  const double koComplement = std::sqrt(sechDifference) / std::tanh(c);
+  return {capacitanceFromModulus(ke, keComplement), capacitanceFromModulus(ko, koComplement)};
+}
+
+// One strip of zero thickness alone between the planes: k = tanh(pi w/2b).
+inline double cohnIsolatedStrip(double w) {
+  const double a = std::numbers::pi * w / 2.0;
+  return capacitanceFromModulus(std::tanh(a), 1.0 / std::cosh(a));
+}
+
+// Fringing capacitance per plane of the edge of a semi-infinite plate of
+// thickness t centred between the planes, exact by conformal mapping
+// (S. B. Cohn, IRE Trans. MTT-2, 1954):
+// C'f/eps = (1/pi) [2/(1 - t/b) ln(1/(1 - t/b) + 1) - (1/(1 - t/b) - 1) ln(1/(1 - t/b)^2 - 1)].
+inline double cohnEdgeFringing(double tb) {
+  const double x = 1.0 / (1.0 - tb);
+  const double second = tb == 0.0 ? 0.0 : (x - 1.0) * std::log(x * x - 1.0);
+  return (2.0 * x * std::log(x + 1.0) - second) / std::numbers::pi;
+}
+
+inline double impedanceOf(double capacitance, double er) {
+  return kFreeSpaceImpedance / (std::sqrt(er) * capacitance);
+}
+
+}  // namespace ketrovane::field::testing

@@ -1,0 +1,63 @@
+#include "accuracy_sampling.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "field/field_solver.hpp"
+#include "model/mode_impedances.hpp"
+
+namespace ketrovane::tools {
+namespace {
+
+double threeDigits(double x) {
+  const double scale = std::pow(10.0, 2 - static_cast<int>(std::floor(std::log10(x))));
+  return std::round(x * scale) / scale;
+}
+
+std::vector<double> logSpaced(double first, double last, int count) {
+  std::vector<double> axis;
+  axis.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i)
+    axis.push_back(
+        threeDigits(first * std::pow(last / first, static_cast<double>(i) / (count - 1))));
+  return axis;
+}
+
+double coupling_db(double zoe, double zoo) {
+  return 20.0 * std::log10((zoe - zoo) / (zoe + zoo));
+}
+
+}  // namespace
+
+Grid reportGrid() {
+  return {
+      {0.0, 0.005, 0.01, 0.02, 0.05, 0.1, 0.2}, logSpaced(0.1, 3.0, 18), logSpaced(0.01, 2.0, 18)};
+}
+
+Grid tableGrid() {
+  return {{0.0, 0.001, 0.0025, 0.005, 0.0075, 0.01, 0.015, 0.02, 0.025, 0.03, 0.04, 0.05, 0.075,
+           0.1, 0.15, 0.2},
+          logSpaced(0.1, 3.0, 30),
+          logSpaced(0.01, 2.0, 30)};
+}
+
+double Sample::worstError() const {
+  return std::max(std::abs(zoeError()), std::abs(zooError()));
+}
+
+SampleOutcome sampleAt(double t, double w, double s) {
+  const field::FieldResult f = field::solve({kB, t * kB, w * kB, s * kB, kEr});
+  if (!f.ok()) return {std::nullopt, f.message};
+  const CrossSection x{.b = static_cast<float>(kB),
+                       .t = static_cast<float>(t * kB),
+                       .w = static_cast<float>(w * kB),
+                       .s = static_cast<float>(s * kB),
+                       .er = static_cast<float>(kEr)};
+  const ModeImpedances m = mode_impedances(x);
+  const field::FieldSolution& fs = *f.solution;
+  return {Sample{t, w, s, fs.even.impedance, fs.odd.impedance, fs.coupling_db, f.error_estimate,
+                 m.zoe, m.zoo, coupling_db(m.zoe, m.zoo)},
+          ""};
+}
+
+}  // namespace ketrovane::tools

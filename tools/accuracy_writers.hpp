@@ -1,0 +1,29 @@
+// The three files the accuracy map is written to: the compiled table the
+// library reads, the data gnuplot draws from, and ACCURACY.md.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "accuracy_sampling.hpp"
+
+namespace ketrovane::tools {
+
+// A named cross-section (units of b) worth a line of its own in the report.
+struct SpotCheck {
+  std::string name;
+  Sample sample;
+};
+
+// src/field/model_accuracy_table.inc: the axes and the worst of the Zoe and
+// Zoo relative errors at every point of the table's grid.
+std::string tableSource(const Map& table);
+
+// doc/accuracy/model_error.dat: one gnuplot index per thickness, one block
+// per width, one line per gap; columns named with their units in the header.
+std::string plotData(const Map& map);
+
+// ACCURACY.md, from the report's grid, describing the table's.
+std::string report(const Map& map, const Map& table, const std::vector<SpotCheck>& spots);
+
+}  // namespace ketrovane::tools
