@@ -92,6 +92,20 @@ std::string number_text(double v) {
   return {buffer.data(), result.ptr};
 }
 
+// The shortest decimal as scripts print numbers: 0 and magnitudes from
+// 0.0001 up to 1e16 written out, others with an exponent.
+std::string script_number_text(double v) {
+  constexpr double kLeastPlain = 1e-4;
+  constexpr double kMostPlain = 1e16;
+  const double magnitude = std::fabs(v);
+  const bool plain = magnitude == 0.0 || (magnitude >= kLeastPlain && magnitude < kMostPlain);
+  std::array<char, 64> buffer{};
+  const auto result =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), v,
+                    plain ? std::chars_format::fixed : std::chars_format::scientific);
+  return {buffer.data(), result.ptr};
+}
+
 std::string with_unit(double v, Dimension d) {
   std::string text = number_text(v);
   const std::string_view unit = base_unit(d);
@@ -245,7 +259,7 @@ float quantity_value(std::string_view option, double number, std::string_view un
 }
 
 std::string number_as_text(double number, std::string_view unit, Dimension dimension) {
-  return number_text(number) + std::string(unless_base(unit, dimension));
+  return script_number_text(number) + std::string(unless_base(unit, dimension));
 }
 
 bool is_unit_of(Dimension dimension, std::string_view name) {

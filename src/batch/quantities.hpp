@@ -40,8 +40,10 @@ float parse_quantity(std::string_view option, std::string_view text, const Quant
 float quantity_value(std::string_view option, double number, std::string_view unit,
                      const Quantity& quantity);
 
-// That text: the number's shortest decimal, then the unit unless it is the
-// base unit of `dimension` ("-1", "6.35mm").
+// That text: the number's shortest decimal (written out from 0.0001 up to
+// 1e16, as scripts print numbers, with an exponent beyond), then the unit
+// unless it is the base unit of `dimension` ("-1", "6.35mm", "100000",
+// "1e-05").
 std::string number_as_text(double number, std::string_view unit, Dimension dimension);
 
 // Whether `name` is a unit of `dimension` as the values' texts take them

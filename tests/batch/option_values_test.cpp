@@ -34,6 +34,17 @@ std::string shortest_text(double x) {
   return {buffer.data(), end};
 }
 
+// Written out between 0.0001 and 1e16, as Python writes a float (without
+// its ".0").
+std::string script_text(double x) {
+  const bool plain = x == 0 || (std::fabs(x) >= 1e-4 && std::fabs(x) < 1e16);
+  std::array<char, 64> buffer{};
+  const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), x,
+                                 plain ? std::chars_format::fixed : std::chars_format::scientific)
+                       .ptr;
+  return {buffer.data(), end};
+}
+
 // The value read, or the message.
 struct Outcome {
   std::optional<float> value;
@@ -60,7 +71,7 @@ Outcome from_text(double number, const std::string& unit, const Quantity& q) {
   std::string lower = unit;
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   const bool base = lower == "in" || lower == "mhz";
-  const std::string text = shortest_text(number) + (base ? "" : unit);
+  const std::string text = script_text(number) + (base ? "" : unit);
   return outcome_of([&] { return parse_quantity("--w", text, q); });
 }
 
@@ -107,6 +118,11 @@ TEST(NumberValues, MistakesQuoteTheNumberWithItsUnit) {
             "--w '2ft': unknown length unit 'ft' (expected in, mil, uin, mm or um)");
   EXPECT_EQ(number_as_text(0.25, "mm", Dimension::length), "0.25mm");
   EXPECT_EQ(number_as_text(1000, "MHz", Dimension::frequency), "1000");
+  EXPECT_EQ(number_as_text(1e5, "", Dimension::impedance), "100000");
+  EXPECT_EQ(number_as_text(1e-4, "", Dimension::length), "0.0001");
+  EXPECT_EQ(number_as_text(-1e-5, "", Dimension::length), "-1e-05");
+  EXPECT_EQ(number_as_text(1e16, "", Dimension::length), "1e+16");
+  EXPECT_EQ(number_as_text(0.1 + 0.2, "", Dimension::length), "0.30000000000000004");
 }
 
 // One command's values, given both ways.
