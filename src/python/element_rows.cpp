@@ -238,7 +238,7 @@ class ScatteringWorker {
   }
 
  private:
-  static constexpr std::int64_t kMatrixValues = kScatteringPorts * kScatteringPorts;
+  static constexpr auto kMatrixValues = std::int64_t{kScatteringPorts} * kScatteringPorts;
 
   const Call& call_;
   ScatteringOutput out_;

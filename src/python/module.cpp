@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -208,42 +209,46 @@ py::tuple scattering(const py::tuple& names, const py::tuple& values,
   return py::make_tuple(s, f_mhz, ref_ohm);
 }
 
+// The unit named, if the tables can be written in it.
+std::optional<batch::LengthUnit> output_length_unit(const std::string& name) {
+  try {
+    return batch::parse_length_unit("units", name);
+  } catch (const batch::InputError&) {
+    return std::nullopt;
+  }
+}
+
 // The length and frequency units of a call from its units argument: one
 // unit's name or a sequence of up to one length and one frequency unit.
 py::tuple call_units(const py::object& units) {
-  std::string length = "in";
-  std::string frequency = "MHz";
-  if (units.is_none()) return py::make_tuple(length, frequency);
+  if (units.is_none()) return py::make_tuple("in", "MHz");
+  const std::string expected =
+      ": expected a length unit (in, mil, mm or um), a frequency unit (Hz, kHz, MHz or GHz), or "
+      "one of each";
+  std::string refused = "units ";
+  refused += py::repr(units);
+  refused += expected;
   std::vector<py::object> given;
   if (py::isinstance<py::str>(units)) {
     given.push_back(units);
   } else if (py::isinstance<py::tuple>(units) || py::isinstance<py::list>(units)) {
     for (const py::handle u : units) given.push_back(py::reinterpret_borrow<py::object>(u));
   }
-  const std::string shown = py::repr(units);
-  const std::string expected =
-      "expected a length unit (in, mil, mm or um), a frequency unit (Hz, kHz, MHz or GHz), or one "
-      "of each";
-  if (given.empty() || given.size() > 2) throw py::value_error("units " + shown + ": " + expected);
-  bool has_length = false;
-  bool has_frequency = false;
+  if (given.empty() || given.size() > 2) throw py::value_error(refused);
+  std::optional<std::string> length;
+  std::optional<std::string> frequency;
   for (const py::object& u : given) {
-    if (!py::isinstance<py::str>(u)) throw py::value_error("units " + shown + ": " + expected);
+    if (!py::isinstance<py::str>(u)) throw py::value_error(refused);
     const auto name = u.cast<std::string>();
-    bool* seen = &has_frequency;
-    try {
-      length = batch::parse_length_unit("units", name).name;
-      seen = &has_length;
-    } catch (const batch::InputError&) {
-      if (!batch::is_unit_of(batch::Dimension::frequency, name)) {
-        throw py::value_error("units " + batch::quoted(name) + ": " + expected);
-      }
-      frequency = name;
+    const std::optional<batch::LengthUnit> unit = output_length_unit(name);
+    if (!unit && !batch::is_unit_of(batch::Dimension::frequency, name)) {
+      throw py::value_error("units " + batch::quoted(name) + expected);
     }
-    if (*seen) throw py::value_error("units " + shown + ": " + expected);
-    *seen = true;
+    std::optional<std::string>& slot = unit ? length : frequency;
+    if (slot) throw py::value_error(refused);
+    slot = unit ? std::string(unit->name) : name;
   }
-  return py::make_tuple(length, frequency);
+  return py::make_tuple(length.value_or("in"), frequency.value_or("MHz"));
 }
 
 }  // namespace
@@ -253,6 +258,8 @@ py::tuple call_units(const py::object& units) {
 PYBIND11_MODULE(_core, m) {
   namespace kp = ketrovane::python;
   m.doc() = "The compiled rows of the ketrovane package; use the package's functions.";
+  // pybind11's translators take the pointer by value.
+  // NOLINTNEXTLINE(performance-unnecessary-value-param)
   py::register_exception_translator([](std::exception_ptr p) {
     try {
       if (p) std::rethrow_exception(p);

@@ -30,7 +30,7 @@ constexpr Quantity kPure{"relative permittivity Er", Dimension::pure, 1.0, true,
 
 std::string shortest_text(double x) {
   std::array<char, 32> buffer{};
-  const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), x).ptr;
+  auto* const end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), x).ptr;
   return {buffer.data(), end};
 }
 
@@ -39,9 +39,9 @@ std::string shortest_text(double x) {
 std::string script_text(double x) {
   const bool plain = x == 0 || (std::fabs(x) >= 1e-4 && std::fabs(x) < 1e16);
   std::array<char, 64> buffer{};
-  const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), x,
-                                 plain ? std::chars_format::fixed : std::chars_format::scientific)
-                       .ptr;
+  auto* const end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), x,
+                                  plain ? std::chars_format::fixed : std::chars_format::scientific)
+                        .ptr;
   return {buffer.data(), end};
 }
 
@@ -135,8 +135,8 @@ struct Given {
 struct Pair {
   OptionTexts texts;
   std::vector<OptionValue> values;
-  OptionValues view(std::string_view length_unit = "in",
-                    std::string_view frequency_unit = "MHz") const {
+  [[nodiscard]] OptionValues view(std::string_view length_unit = "in",
+                                  std::string_view frequency_unit = "MHz") const {
     return {values, length_unit, frequency_unit};
   }
 };
@@ -160,11 +160,14 @@ std::string message_of(const Request& read) {
   return "accepted";
 }
 
-const std::vector<Given> kCoupler = {{"b", 0.25, "0.25"},
-                                     {"t", 0.0014, "0.0014"},
-                                     {"er", 2.2, "2.2"},
-                                     {"w", 0.168, "0.168"},
-                                     {"s", 0.011, "0.011"}};
+// A 10 dB coupler on a 0.25-inch board.
+std::vector<Given> coupler() {
+  return {{"b", 0.25, "0.25"},
+          {"t", 0.0014, "0.0014"},
+          {"er", 2.2, "2.2"},
+          {"w", 0.168, "0.168"},
+          {"s", 0.011, "0.011"}};
+}
 
 std::vector<Given> with(std::vector<Given> given, const Given& change) {
   for (Given& g : given) {
@@ -183,7 +186,7 @@ std::vector<Given> without(std::vector<Given> given, std::string_view name) {
 }
 
 TEST(OptionValues, AnalyseRequestsAreThoseOfTheTexts) {
-  const Pair p = pair_of(with(with(kCoupler, {"rho", 2.5, "2.5"}), {"f", 3000, "3000"}));
+  const Pair p = pair_of(with(with(coupler(), {"rho", 2.5, "2.5"}), {"f", 3000, "3000"}));
   const AnalyseRequest a = read_analyse(p.texts);
   const AnalyseRequest b = read_analyse(p.view());
   EXPECT_EQ(b.b, a.b);
@@ -202,17 +205,17 @@ TEST(OptionValues, AnalyseRequestsAreThoseOfTheTexts) {
 // is the one the command line gives first.
 TEST(OptionValues, MistakesAreTheCommandLinesInItsOrder) {
   const std::vector<std::vector<Given>> cases = {
-      with(kCoupler, {"b", -1, "-1"}),
-      with(with(kCoupler, {"b", -1, "-1"}), {"w", -1, "-1"}),
-      with(kCoupler, {"t", 0.3, "0.3"}),
-      with(with(kCoupler, {"t", 0.3, "0.3"}), {"er", 0.5, "0.5"}),
-      with(kCoupler, {"er", 0.5, "0.5"}),
-      with(kCoupler, {"s", 0, "0"}),
-      with(kCoupler, {"rho", -1, "-1"}),
-      with(kCoupler, {"roughness", 0.01, "0.01"}),
-      with(kCoupler, {"tand", 2, "2"}),
-      with(kCoupler, {"f", 0, "0"}),
-      without(kCoupler, "s"),
+      with(coupler(), {"b", -1, "-1"}),
+      with(with(coupler(), {"b", -1, "-1"}), {"w", -1, "-1"}),
+      with(coupler(), {"t", 0.3, "0.3"}),
+      with(with(coupler(), {"t", 0.3, "0.3"}), {"er", 0.5, "0.5"}),
+      with(coupler(), {"er", 0.5, "0.5"}),
+      with(coupler(), {"s", 0, "0"}),
+      with(coupler(), {"rho", -1, "-1"}),
+      with(coupler(), {"roughness", 0.01, "0.01"}),
+      with(coupler(), {"tand", 2, "2"}),
+      with(coupler(), {"f", 0, "0"}),
+      without(coupler(), "s"),
   };
   for (const std::vector<Given>& c : cases) {
     const Pair p = pair_of(c);
@@ -267,7 +270,7 @@ TEST(OptionValues, ResponseFormsAndMistakesAreTheCommandLines) {
     EXPECT_NE(expected, "accepted");
     EXPECT_EQ(message_of([&] { return read_response(p.view()); }), expected);
   }
-  const Pair q = pair_of(with(with(kCoupler, {"f0", 1000, "1000"}), {"f", 500, "500"}));
+  const Pair q = pair_of(with(with(coupler(), {"f0", 1000, "1000"}), {"f", 500, "500"}));
   const ResponseRequest a = read_response(q.texts);
   const ResponseRequest b = read_response(q.view());
   ASSERT_TRUE(b.dimensions.has_value());
@@ -341,7 +344,7 @@ TEST(Solvers, LookedUpByName) {
 
 // The columns known before any row are those of each command's rows.
 TEST(Columns, KnownBeforeTheRows) {
-  const Pair p = pair_of(kCoupler);
+  const Pair p = pair_of(coupler());
   EXPECT_EQ(command_columns(Command::analyse).data(),
             analyse_rows(read_analyse(p.view()), closed_form_model())->columns().data());
   EXPECT_EQ(command_columns(Command::sensitivity).data(),
