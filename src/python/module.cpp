@@ -166,6 +166,12 @@ py::tuple table(const std::string& command_name, const py::tuple& names, const p
   call.length_unit = length_unit_named(length_unit);
   call.frequency_unit = frequency_unit;
   call.solver = &batch::solver_named(solver);
+  // The synthesis searches the closed-form model's impedances; no other
+  // solver has a synthesis of its own.
+  if (command == batch::Command::synthesise && call.solver != &batch::closed_form_model()) {
+    throw py::value_error("--solver " + batch::quoted(solver) +
+                          ": the synthesis uses the closed-form model only (solver='model')");
+  }
 
   const auto [columns, units] = column_names(command, call.length_unit);
   py::array_t<float> numbers({static_cast<std::int64_t>(columns.size()), elements});
