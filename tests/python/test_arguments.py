@@ -226,7 +226,8 @@ class Refused(unittest.TestCase):
 
     def test_values_that_are_not_numbers(self):
         self.assertRefused(TypeError, "--w: expected a number, an array of numbers or a text, "
-                                      "not dict of object", lambda: ketrovane.analyse(B, T, ER, {}, S))
+                                      "not dict of object",
+                           lambda: ketrovane.analyse(B, T, ER, {}, S))
         self.assertRefused(TypeError, "--er: expected a number, an array of numbers or a text, "
                                       "not complex of complex128",
                            lambda: ketrovane.analyse(B, T, 2 + 1j, W, S))
@@ -257,7 +258,8 @@ class Refused(unittest.TestCase):
                      lambda: ketrovane.synthesise(B, T, ER, 50, 10, solver="fem"),
                      lambda: ketrovane.sensitivity(B, T, ER, W, S, solver="fem"),
                      lambda: ketrovane.response(zo=50, coupling=10, er=ER, f0=1, f=1, solver="fem"),
-                     lambda: ketrovane.s_matrix(zo=50, coupling=10, er=ER, f0=1, f=1, solver="fem")):
+                     lambda: ketrovane.s_matrix(zo=50, coupling=10, er=ER, f0=1, f=1,
+                                                solver="fem")):
             self.assertRefused(ValueError, "--solver 'fem': unknown solver (expected model)", call)
 
 

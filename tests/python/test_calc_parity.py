@@ -6,9 +6,9 @@ row values the command printed, element by element.  The ratios to B are
 the exception: the command forms (1/B) x over a range and x / B for a
 single value, and an element of an array is a single value."""
 
+import os
 import re
 import tempfile
-import os
 import unittest
 
 import numpy as np
@@ -71,8 +71,8 @@ class Analyse(Parity):
     def test_lengths_in_other_units(self):
         for unit in ("mm", "mil", "um"):
             scale = {"mm": 25.4, "mil": 1000.0, "um": 25400.0}[unit]
-            dims = dict(b=round(0.25 * scale, 6), t=round(0.0014 * scale, 6), w=round(0.168 * scale, 6),
-                        s=round(0.011 * scale, 6))
+            dims = {name: round(inches * scale, 6)
+                    for name, inches in dict(b=0.25, t=0.0014, w=0.168, s=0.011).items()}
             options = {k: f"{v!r}{unit}" for k, v in dims.items()}
             options.update(er=2.2, roughness=f"{round(5e-6 * scale, 9)!r}{unit}")
             with self.subTest(unit=unit):
@@ -91,7 +91,8 @@ class Synthesise(Parity):
     def test_coupling_levels_including_rows_that_cannot_be_built(self):
         for t in (0.0014, 0.0):
             with self.subTest(t=t):
-                expected = calc.table("synthesise", dict(COUPLER, t=t, zo=50, coupling="0.5:30:0.5"))
+                expected = calc.table("synthesise",
+                                      dict(COUPLER, t=t, zo=50, coupling="0.5:30:0.5"))
                 result = ketrovane.synthesise(0.25, t, 2.2, 50, coupling=expected["coupling_db"])
                 self.assertColumnsEqual(result, expected, skip=RATIOS)
                 built = expected["status"] == "converged"
