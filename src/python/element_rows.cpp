@@ -8,6 +8,7 @@
 #include <mutex>
 #include <span>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include "batch/input_error.hpp"
@@ -55,15 +56,15 @@ class TextCodes {
   std::uint8_t code(std::size_t column, std::string_view text) {
     const std::lock_guard lock(mutex_);
     out_.text_column = static_cast<int>(column);
-    std::vector<std::string_view>& texts_ = out_.texts;
-    auto it = std::find(texts_.begin(), texts_.end(), text);
-    if (it == texts_.end()) {
-      if (texts_.size() > std::numeric_limits<std::uint8_t>::max()) {
+    std::vector<std::string_view>& texts = out_.texts;
+    auto it = std::find(texts.begin(), texts.end(), text);
+    if (it == texts.end()) {
+      if (texts.size() > std::numeric_limits<std::uint8_t>::max()) {
         throw std::length_error("more distinct texts in a column than codes");
       }
-      it = texts_.insert(texts_.end(), text);
+      it = texts.insert(texts.end(), text);
     }
-    return static_cast<std::uint8_t>(it - texts_.begin());
+    return static_cast<std::uint8_t>(it - texts.begin());
   }
 
  private:
@@ -105,8 +106,16 @@ class Blocks {
     }
   }
 
+  // A thread that could not work (no memory for its worker) stops them all.
+  void abandon(const std::exception_ptr& exception) {
+    const std::lock_guard lock(mutex_);
+    stop_.store(true);
+    if (!abandoned_) abandoned_ = exception;
+  }
+
   // After every thread has returned.
   std::optional<ElementError> outcome() {
+    if (abandoned_) std::rethrow_exception(abandoned_);
     if (interrupted_said_yes_) throw Interrupted{};
     if (exception_) std::rethrow_exception(exception_);
     return error_;
@@ -130,6 +139,7 @@ class Blocks {
   std::mutex mutex_;
   std::optional<ElementError> error_;
   std::exception_ptr exception_;
+  std::exception_ptr abandoned_;
 };
 
 // The machine's hardware threads, asked once: the question reads a file.
@@ -146,16 +156,22 @@ std::optional<ElementError> run_elements(std::int64_t elements, const MakeWorker
   Blocks blocks(elements, interrupted);
   const std::int64_t block_count = (elements + kBlockRows - 1) / kBlockRows;
   const std::int64_t threads = block_count > 1 ? std::min(machine_threads(), block_count) : 1;
+  const auto work = [&blocks, &make_worker](bool calling_thread) {
+    try {
+      auto worker = make_worker();
+      blocks.work(worker, calling_thread);
+    } catch (...) {
+      blocks.abandon(std::current_exception());
+    }
+  };
   {
     std::vector<std::jthread> helpers;
-    for (std::int64_t k = 1; k < threads; ++k) {
-      helpers.emplace_back([&blocks, &make_worker] {
-        auto worker = make_worker();
-        blocks.work(worker, false);
-      });
+    try {
+      for (std::int64_t k = 1; k < threads; ++k) helpers.emplace_back(work, false);
+    } catch (const std::system_error&) {
+      // No more threads to be had: the rows run on those there are.
     }
-    auto worker = make_worker();
-    blocks.work(worker, true);
+    work(true);
   }  // the helpers are joined here
   return blocks.outcome();
 }
@@ -173,15 +189,16 @@ class TableWorker {
 
   void operator()(std::int64_t i) {
     source(values_.at(i))->next(cells_);
+    const auto index = static_cast<std::size_t>(i);
+    const auto elements = static_cast<std::size_t>(call_.elements);
     for (std::size_t c = 0; c < cells_.size(); ++c) {
       const batch::Cell& cell = cells_[c];
       float value = std::numeric_limits<float>::quiet_NaN();
       if (cell.kind == batch::CellKind::number) {
         value = batch::in_output_unit(columns_[c], call_.length_unit, cell.number);
       }
-      if (cell.kind == batch::CellKind::text) out_.codes[i] = codes_.code(c, cell.text);
-      // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-pointer-arithmetic)
-      out_.numbers[static_cast<std::int64_t>(c) * call_.elements + i] = value;
+      if (cell.kind == batch::CellKind::text) out_.codes[index] = codes_.code(c, cell.text);
+      out_.numbers[c * elements + index] = value;
     }
   }
 
@@ -225,20 +242,19 @@ class ScatteringWorker {
     const float reference = batch::read_reference(v);
     rows.next(cells_);
     const ScatteringMatrix m = scattering_matrix(rows.section(), rows.last_frequency(), reference);
-    const std::span<std::complex<float>> s(out_.s + i * kMatrixValues,  // NOLINT
-                                           kMatrixValues);
+    const auto index = static_cast<std::size_t>(i);
+    const std::span<std::complex<float>> s = out_.s.subspan(index * kMatrixValues, kMatrixValues);
     for (int row = 1; row <= kScatteringPorts; ++row) {
       for (int column = 1; column <= kScatteringPorts; ++column) {
         s[static_cast<std::size_t>((row - 1) * kScatteringPorts + column - 1)] = m(row, column);
       }
     }
-    out_.f_mhz[i] =
-        rows.last_frequency();    // NOLINT(cppcoreguidelines-pro-bounds-pointer-arithmetic)
-    out_.ref_ohm[i] = reference;  // NOLINT(cppcoreguidelines-pro-bounds-pointer-arithmetic)
+    out_.f_mhz[index] = rows.last_frequency();
+    out_.ref_ohm[index] = reference;
   }
 
  private:
-  static constexpr auto kMatrixValues = std::int64_t{kScatteringPorts} * kScatteringPorts;
+  static constexpr std::size_t kMatrixValues = std::size_t{kScatteringPorts} * kScatteringPorts;
 
   const Call& call_;
   ScatteringOutput out_;

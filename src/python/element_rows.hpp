@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,8 +51,8 @@ struct Interrupted {};
 // empty.  A text cell (the synthesis status, in text_column) leaves NaN
 // there and puts the text's code in codes[i]; texts[code] is the text.
 struct TableOutput {
-  float* numbers = nullptr;
-  std::uint8_t* codes = nullptr;
+  std::span<float> numbers;
+  std::span<std::uint8_t> codes;
   std::vector<std::string_view> texts;
   int text_column = -1;  // none
 };
@@ -69,9 +70,9 @@ std::optional<ElementError> table_rows(batch::Command command, const Call& call,
 // (row - 1) * 4 + column - 1], its frequency in MHz at f_mhz[i] and its
 // reference resistance at ref_ohm[i].
 struct ScatteringOutput {
-  std::complex<float>* s = nullptr;
-  float* f_mhz = nullptr;
-  float* ref_ohm = nullptr;
+  std::span<std::complex<float>> s;
+  std::span<float> f_mhz;
+  std::span<float> ref_ohm;
 };
 std::optional<ElementError> scattering_rows(const Call& call, const ScatteringOutput& out,
                                             const std::function<bool()>& interrupted);

@@ -5,6 +5,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <cmath>
 #include <complex>
 #include <cstdint>
 #include <cstring>
@@ -66,8 +67,9 @@ Call call_of(const py::tuple& names, const py::tuple& values, std::int64_t eleme
       double number = PyFloat_Check(value.ptr()) != 0 ? PyFloat_AS_DOUBLE(value.ptr())
                                                       : PyLong_AsDouble(value.ptr());
       if (number == -1.0 && PyErr_Occurred() != nullptr) {
-        PyErr_Clear();  // an integer beyond any double reads as the command line reads 1e999
-        number = HUGE_VAL;
+        // An integer beyond any double, read as the command line reads 1e999.
+        PyErr_Clear();
+        number = py::reinterpret_borrow<py::int_>(value) < py::int_(0) ? -HUGE_VAL : HUGE_VAL;
       }
       scalars.push_back(number);
       a.numbers = &scalars.back();
@@ -176,7 +178,7 @@ py::tuple table(const std::string& command_name, const py::tuple& names, const p
   const auto [columns, units] = column_names(command, call.length_unit);
   py::array_t<float> numbers({static_cast<std::int64_t>(columns.size()), elements});
   std::vector<std::uint8_t> codes(static_cast<std::size_t>(elements));
-  TableOutput out{numbers.mutable_data(), codes.data(), {}};
+  TableOutput out{{numbers.mutable_data(), static_cast<std::size_t>(numbers.size())}, codes, {}};
   const std::optional<ElementError> error = run(elements, [&](const auto& interrupted) {
     return table_rows(command, call, out, interrupted);
   });
@@ -208,7 +210,10 @@ py::tuple scattering(const py::tuple& names, const py::tuple& values,
   py::array_t<std::complex<float>> s({elements, std::int64_t{4}, std::int64_t{4}});
   py::array_t<float> f_mhz(elements);
   py::array_t<float> ref_ohm(elements);
-  const ScatteringOutput out{s.mutable_data(), f_mhz.mutable_data(), ref_ohm.mutable_data()};
+  const auto n = static_cast<std::size_t>(elements);
+  const ScatteringOutput out{{s.mutable_data(), static_cast<std::size_t>(s.size())},
+                             {f_mhz.mutable_data(), n},
+                             {ref_ohm.mutable_data(), n}};
   const std::optional<ElementError> error = run(
       elements, [&](const auto& interrupted) { return scattering_rows(call, out, interrupted); });
   if (error) throw py::value_error(element_message(*error, shape));

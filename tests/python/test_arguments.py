@@ -250,6 +250,8 @@ class Refused(unittest.TestCase):
     def test_integers_beyond_any_float_are_not_finite(self):
         self.assertRefused(ValueError, "--w 'inf': expected a finite strip width W",
                            lambda: ketrovane.analyse(B, T, ER, 10 ** 400, S))
+        self.assertRefused(ValueError, "--s '-inf': expected a finite strip spacing S",
+                           lambda: ketrovane.analyse(B, T, ER, W, -10 ** 400))
 
     def test_solvers_by_name(self):
         self.assertEqual(ketrovane.analyse(B, T, ER, W, S, solver="model").zoe_ohm,
