@@ -109,9 +109,6 @@ constexpr std::array kCommands = {
                 kSensitivityOptions},
 };
 
-constexpr float kDefaultReferenceOhm = 50.0F;
-constexpr Quantity kReference{"reference resistance", Dimension::impedance, 0.0, false, 1.0e4};
-
 const std::string* text_of(const OptionTexts& texts, std::string_view name) {
   const auto it = texts.find(name);
   return it == texts.end() ? nullptr : &it->second;
@@ -273,8 +270,7 @@ class TouchstoneOutput {
     const std::string* format = text_of(texts, "touchstone-format");
     const PairFormat pairs =
         format == nullptr ? PairFormat::ma : parse_pair_format("--touchstone-format", *format);
-    const std::string* ref = text_of(texts, "ref");
-    reference_ = ref == nullptr ? kDefaultReferenceOhm : parse_quantity("--ref", *ref, kReference);
+    reference_ = read_reference(texts);
     file_.emplace(*path);
     writer_.emplace(file_->sink(), touchstone_comments(job, command_line, reference_), pairs,
                     reference_);
@@ -291,7 +287,7 @@ class TouchstoneOutput {
   }
 
  private:
-  float reference_ = kDefaultReferenceOhm;
+  float reference_ = 0.0F;
   std::optional<OutputFile> file_;
   std::optional<TouchstoneWriter> writer_;
 };

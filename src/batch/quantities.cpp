@@ -92,6 +92,20 @@ std::string number_text(double v) {
   return {buffer.data(), result.ptr};
 }
 
+// The shortest decimal as scripts print numbers: 0 and magnitudes from
+// 0.0001 up to 1e16 written out, others with an exponent.
+std::string script_number_text(double v) {
+  constexpr double kLeastPlain = 1e-4;
+  constexpr double kMostPlain = 1e16;
+  const double magnitude = std::fabs(v);
+  const bool plain = magnitude == 0.0 || (magnitude >= kLeastPlain && magnitude < kMostPlain);
+  std::array<char, 64> buffer{};
+  const auto result =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), v,
+                    plain ? std::chars_format::fixed : std::chars_format::scientific);
+  return {buffer.data(), result.ptr};
+}
+
 std::string with_unit(double v, Dimension d) {
   std::string text = number_text(v);
   const std::string_view unit = base_unit(d);
@@ -128,9 +142,25 @@ float single_of(std::string_view number) {
   return std::strtof(copy.c_str(), nullptr);
 }
 
+// Single precision of a number held as a double, as strtof reads its
+// shortest decimal text: the plain conversion gives the same float except
+// for a double exactly halfway between two floats, where the text may lie on
+// either side of the halfway point.
+float single_of_number(double x) {
+  const auto f = static_cast<float>(x);
+  if (static_cast<double>(f) == x || !std::isfinite(f)) return f;
+  const float other = std::nextafter(f, static_cast<double>(f) < x ? HUGE_VALF : -HUGE_VALF);
+  if ((static_cast<double>(f) + static_cast<double>(other)) / 2.0 != x) return f;
+  return single_of(number_text(x));
+}
+
+// A value read from a text carries the number's text; a number a front end
+// holds has none.
 float in_base_unit(const NumberAndUnit& n, const Unit& unit) {
   if (unit.to_base == kMicroInch) return static_cast<float>(n.number) * kInchPerMicroInch;
-  if (unit.to_base == 1.0) return single_of(n.number_text);
+  if (unit.to_base == 1.0) {
+    return n.number_text.empty() ? single_of_number(n.number) : single_of(n.number_text);
+  }
   return static_cast<float>(n.number * unit.to_base);
 }
 
@@ -140,22 +170,37 @@ bool within(const Quantity& q, float value) {
   return above_least && v <= q.most;
 }
 
-// The number and unit of a value, or an InputError.
-float converted(std::string_view option, std::string_view text, const Quantity& q) {
-  const NumberAndUnit n = split_number(text);
-  if (!n.has_number) reject_form(option, text, q);
+// The value of a number and unit in the base unit, or an InputError quoting
+// the value as shown(): the text given, or the text of a number, formed only
+// for a message.
+template <typename Shown>
+float converted(std::string_view option, const Shown& shown, const NumberAndUnit& n,
+                const Quantity& q) {
   if (!std::isfinite(n.number)) {
-    reject(option, text, "expected a finite " + std::string(q.what));
+    reject(option, shown(), "expected a finite " + std::string(q.what));
   }
   if (n.unit.empty()) return in_base_unit(n, Unit{base_unit(q.dimension), 1.0});
-  if (q.dimension == Dimension::pure) reject_form(option, text, q);
+  if (q.dimension == Dimension::pure) reject_form(option, shown(), q);
   const Unit* unit = find_unit(q.dimension, n.unit);
   if (unit == nullptr) {
-    reject(option, text,
+    reject(option, shown(),
            "unknown " + std::string(dimension_name(q.dimension)) + " unit " + quoted(n.unit) +
                " (expected " + std::string(units_of(q.dimension).listed) + ")");
   }
   return in_base_unit(n, *unit);
+}
+
+// The number and unit of a text, or an InputError.
+float converted(std::string_view option, std::string_view text, const Quantity& q) {
+  const NumberAndUnit n = split_number(text);
+  if (!n.has_number) reject_form(option, text, q);
+  return converted(
+      option, [text] { return text; }, n, q);
+}
+
+// A unit named as the base unit is no unit: the number is bare.
+std::string_view unless_base(std::string_view unit, Dimension d) {
+  return same_letters(unit, base_unit(d)) ? std::string_view() : unit;
 }
 
 }  // namespace
@@ -202,6 +247,23 @@ float parse_quantity(std::string_view option, std::string_view text, const Quant
   const float value = converted(option, text, quantity);
   if (!within(quantity, value)) reject(option, text, expected_range(quantity));
   return value;
+}
+
+float quantity_value(std::string_view option, double number, std::string_view unit,
+                     const Quantity& quantity) {
+  const NumberAndUnit n{number, true, {}, unless_base(unit, quantity.dimension)};
+  const auto shown = [&] { return number_as_text(number, unit, quantity.dimension); };
+  const float value = converted(option, shown, n, quantity);
+  if (!within(quantity, value)) reject(option, shown(), expected_range(quantity));
+  return value;
+}
+
+std::string number_as_text(double number, std::string_view unit, Dimension dimension) {
+  return script_number_text(number) + std::string(unless_base(unit, dimension));
+}
+
+bool is_unit_of(Dimension dimension, std::string_view name) {
+  return find_unit(dimension, name) != nullptr;
 }
 
 float parse_step(std::string_view option, std::string_view range_text, std::string_view text,

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace ketrovane::batch {
@@ -30,6 +31,24 @@ std::string_view base_unit(Dimension dimension);
 // bare number in the base unit reads exactly as the interactive program reads
 // it, a micro-inch value is scaled as its roughness menu scales it.
 float parse_quantity(std::string_view option, std::string_view text, const Quantity& quantity);
+
+// A number a front end already holds (a script's argument) in `unit`, a unit
+// of the quantity's dimension as a text would name it (empty, or the base
+// unit, for a bare number): converted and checked exactly as parse_quantity
+// converts and checks the number's shortest decimal text followed by the
+// unit, and a mistake quotes the value as that text.
+float quantity_value(std::string_view option, double number, std::string_view unit,
+                     const Quantity& quantity);
+
+// That text: the number's shortest decimal (written out from 0.0001 up to
+// 1e16, as scripts print numbers, with an exponent beyond), then the unit
+// unless it is the base unit of `dimension` ("-1", "6.35mm", "100000",
+// "1e-05").
+std::string number_as_text(double number, std::string_view unit, Dimension dimension);
+
+// Whether `name` is a unit of `dimension` as the values' texts take them
+// (letter case ignored).
+bool is_unit_of(Dimension dimension, std::string_view name);
 
 // The same for a step of a range: any finite value above 0 and at most the
 // quantity's greatest value.

@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cmath>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 #include "batch/input_error.hpp"
 #include "batch/number_format.hpp"
@@ -35,6 +37,8 @@ constexpr Quantity kZoe{"even-mode impedance Zoe", D::impedance, 0.0, false, kMo
 constexpr Quantity kCoupling{"coupling", D::coupling, 0.0, false, 60.0, true};
 constexpr Quantity kLength{"coupler length", D::length, 0.0, false, kMostInches};
 constexpr Quantity kTermination{"termination resistance", D::impedance, 0.0, false, kMostOhms};
+constexpr Quantity kReference{"reference resistance", D::impedance, 0.0, false, kMostOhms};
+constexpr float kDefaultReferenceOhm = 50.0F;
 
 struct Metal {
   std::string_view name;
@@ -51,17 +55,28 @@ std::string option_name(std::string_view name) {
   return "--" + std::string(name);
 }
 
-// Reads the option texts of one command, recording each value used.
+// The unit of a front end's numbers of a dimension.
+std::string_view unit_of(const OptionValues& values, Dimension d) {
+  if (d == D::length) return values.length_unit;
+  if (d == D::frequency) return values.frequency_unit;
+  return {};
+}
+
+// Reads the option values of one command, from the command line's texts or
+// from a front end's numbers, recording each value used from texts.
 class OptionReader {
  public:
-  explicit OptionReader(const OptionTexts& texts) : texts_(texts) {}
+  explicit OptionReader(const OptionTexts& texts) : texts_(&texts) {}
+  explicit OptionReader(const OptionValues& values) : values_(&values) {}
 
-  [[nodiscard]] bool has(std::string_view name) const { return texts_.contains(name); }
+  [[nodiscard]] bool has(std::string_view name) const { return given(name).has_value(); }
 
   float value(std::string_view name, const Quantity& q) {
-    const std::string& text = required_text(name, q);
-    const float v = parse_quantity(option_name(name), text, q);
-    record(name, text, q, {{v, v, 0.0F}, 1, false});
+    const Given g = required(name, q);
+    const float v = g.number == nullptr ? parse_quantity(option_name(name), g.text, q)
+                                        : quantity_value(option_name(name), g.number->number,
+                                                         unit_of(*values_, q.dimension), q);
+    record(name, g.text, q, {{v, v, 0.0F}, 1, false});
     return v;
   }
 
@@ -73,8 +88,19 @@ class OptionReader {
     return value(name, q);
   }
 
+  // A range from the command line; one value from a front end, which gives
+  // several as an array.
   SweepAxis axis(std::string_view name, const Quantity& q, Quotient quotient) {
-    const std::string& text = required_text(name, q);
+    if (values_ != nullptr) {
+      const Given g = required(name, q);
+      if (g.number == nullptr && g.text.find(':') != std::string_view::npos) {
+        reject(option_name(name), g.text,
+               "expected a single value; give several values as an array");
+      }
+      const float v = value(name, q);
+      return {{v, v, 0.0F}, 1, false};
+    }
+    const std::string_view text = required(name, q).text;
     const SweepAxis a = parse_axis(option_name(name), text, q, quotient);
     record(name, text, q, a);
     return a;
@@ -91,61 +117,90 @@ class OptionReader {
   }
 
   // Options that belong to another form of the command.
-  void refuse(std::string_view name, std::string_view reason) const {
-    if (const auto it = texts_.find(name); it != texts_.end()) {
-      reject(option_name(name), it->second, reason);
-    }
+  void refuse(std::string_view name, const Quantity& q, std::string_view reason) const {
+    if (has(name)) reject(option_name(name), shown(name, q), reason);
+  }
+
+  // The value of an option as a message quotes it.
+  [[nodiscard]] std::string shown(std::string_view name, const Quantity& q) const {
+    const Given g = *given(name);
+    if (g.number == nullptr) return std::string(g.text);
+    return number_as_text(g.number->number, unit_of(*values_, q.dimension), q.dimension);
   }
 
   Echo take_echo() { return std::move(echo_); }
 
  private:
-  [[nodiscard]] const std::string& required_text(std::string_view name, const Quantity& q) const {
-    const auto it = texts_.find(name);
-    if (it == texts_.end()) {
-      throw InputError(option_name(name) + ": missing; expected a " + std::string(q.what));
+  // An option's value as given: a text, or a front end's number.
+  struct Given {
+    std::string_view text;
+    const OptionValue* number;  // null for a text
+  };
+
+  [[nodiscard]] std::optional<Given> given(std::string_view name) const {
+    if (texts_ != nullptr) {
+      const auto it = texts_->find(name);
+      if (it == texts_->end()) return std::nullopt;
+      return Given{it->second, nullptr};
     }
-    return it->second;
+    for (const OptionValue& v : values_->values) {
+      if (v.name != name) continue;
+      return v.text ? Given{*v.text, nullptr} : Given{{}, &v};
+    }
+    return std::nullopt;
+  }
+
+  [[nodiscard]] Given required(std::string_view name, const Quantity& q) const {
+    const std::optional<Given> g = given(name);
+    if (!g) throw InputError(option_name(name) + ": missing; expected a " + std::string(q.what));
+    return *g;
   }
 
   float resistivity() {
-    const auto it = texts_.find("rho");
-    const std::string given = it == texts_.end() ? "" : it->second;
-    const std::string_view name = given.empty() ? std::string_view(kDefaultMetal) : given;
+    const std::optional<Given> g = given("rho");
+    if (g && g->number != nullptr) return value("rho", kResistivity);
+    const std::string_view given_text = g ? g->text : std::string_view();
+    const std::string_view name = given_text.empty() ? std::string_view(kDefaultMetal) : given_text;
     for (const Metal& metal : kMetals) {
       if (metal.name == name) {
-        echo_.push_back(
-            {"rho", given, "uohm_cm", {{metal.uohm_cm, metal.uohm_cm, 0.0F}, 1, false}});
+        if (texts_ != nullptr) {
+          echo_.push_back({"rho",
+                           std::string(given_text),
+                           "uohm_cm",
+                           {{metal.uohm_cm, metal.uohm_cm, 0.0F}, 1, false}});
+        }
         return metal.uohm_cm;
       }
     }
-    const NumberAndUnit n = split_number(given);
+    const NumberAndUnit n = split_number(given_text);
     if (!n.has_number || !n.unit.empty()) {
-      reject("--rho", given,
+      reject("--rho", given_text,
              "expected a resistivity in micro-ohm-cm or silver, copper, gold, aluminium, brass "
              "or lossless");
     }
     return value("rho", kResistivity);
   }
 
-  void record(std::string_view name, const std::string& text, const Quantity& q,
-              const SweepAxis& a) {
-    echo_.push_back({std::string(name), text, std::string(base_unit(q.dimension)), a});
+  // The echo is for the headers of the command line's outputs.
+  void record(std::string_view name, std::string_view text, const Quantity& q, const SweepAxis& a) {
+    if (texts_ == nullptr) return;
+    echo_.push_back({std::string(name), std::string(text), std::string(base_unit(q.dimension)), a});
   }
 
-  const OptionTexts& texts_;
+  const OptionTexts* texts_ = nullptr;
+  const OptionValues* values_ = nullptr;
   Echo echo_;
 };
 
-void check_thickness(float t, float b, const OptionTexts& texts) {
+void check_thickness(float t, float b, const OptionReader& r) {
   if (!thicker_than_allowed(t, b)) return;
-  reject("--t", texts.at("t"),
+  reject("--t", r.shown("t", kT),
          "expected a strip thickness below B, at most 0.8 B (" + shortest(0.8F * b) + " in)");
 }
 
-void check_even_mode_above_zo(const SweepAxis& zoe, float zo, const OptionTexts& texts) {
+void check_even_mode_above_zo(const SweepAxis& zoe, float zo, const OptionReader& r) {
   if (zoe.range.min > zo) return;
-  reject("--zoe", texts.at("zoe"),
+  reject("--zoe", r.shown("zoe", kZoe),
          "expected even-mode impedances above Zo (" + shortest(zo) + " ohm)");
 }
 
@@ -156,14 +211,11 @@ void require_one_of(const OptionReader& r, std::string_view a, std::string_view 
   }
 }
 
-}  // namespace
-
-AnalyseRequest read_analyse(const OptionTexts& texts) {
-  OptionReader r(texts);
+AnalyseRequest analyse_request(OptionReader& r) {
   AnalyseRequest q{};
   q.b = r.value("b", kB);
   q.t = r.value("t", kT);
-  check_thickness(q.t, q.b, texts);
+  check_thickness(q.t, q.b, r);
   q.er = r.value("er", kEr);
   q.w = r.axis("w", kW, Quotient::double_precision);
   q.s = r.axis("s", kS, Quotient::double_precision);
@@ -174,12 +226,11 @@ AnalyseRequest read_analyse(const OptionTexts& texts) {
   return q;
 }
 
-SynthesiseRequest read_synthesise(const OptionTexts& texts) {
-  OptionReader r(texts);
+SynthesiseRequest synthesise_request(OptionReader& r) {
   SynthesiseRequest q{};
   q.b = r.value("b", kB);
   q.t = r.value("t", kT);
-  check_thickness(q.t, q.b, texts);
+  check_thickness(q.t, q.b, r);
   q.er = r.value("er", kEr);
   q.zo = r.value("zo", kZo);
   require_one_of(r, "coupling", "zoe");
@@ -188,19 +239,27 @@ SynthesiseRequest read_synthesise(const OptionTexts& texts) {
     q.targets = r.axis("coupling", kCoupling, Quotient::single_precision);
   } else {
     q.targets = r.axis("zoe", kZoe, Quotient::single_precision);
-    check_even_mode_above_zo(q.targets, q.zo, texts);
+    check_even_mode_above_zo(q.targets, q.zo, r);
   }
   q.echo = r.take_echo();
   return q;
 }
 
-ResponseRequest read_response(const OptionTexts& texts) {
-  OptionReader r(texts);
+ResponseRequest response_request(OptionReader& r) {
   ResponseRequest q{};
   const bool by_impedance = r.has("zo") || r.has("coupling");
   if (by_impedance) {
-    for (const char* name : {"b", "t", "w", "s", "rho", "roughness", "tand"}) {
-      r.refuse(name, "a coupler given by --zo and --coupling has no dimensions or losses");
+    constexpr std::array<std::pair<std::string_view, const Quantity*>, 7> kLossless = {
+        {{"b", &kB},
+         {"t", &kT},
+         {"w", &kW},
+         {"s", &kS},
+         {"rho", &kResistivity},
+         {"roughness", &kRoughness},
+         {"tand", &kTand}}};
+    for (const auto& [name, quantity] : kLossless) {
+      r.refuse(name, *quantity,
+               "a coupler given by --zo and --coupling has no dimensions or losses");
     }
     q.zo = r.value("zo", kZo);
     q.coupling_db = -std::fabs(r.value("coupling", kCoupling));
@@ -210,7 +269,7 @@ ResponseRequest read_response(const OptionTexts& texts) {
     CrossSection x{};
     x.b = r.value("b", kB);
     x.t = r.value("t", kT);
-    check_thickness(x.t, x.b, texts);
+    check_thickness(x.t, x.b, r);
     x.w = r.value("w", kW);
     x.s = r.value("s", kS);
     x.er = q.er;
@@ -227,18 +286,73 @@ ResponseRequest read_response(const OptionTexts& texts) {
   return q;
 }
 
-SensitivityRequest read_sensitivity(const OptionTexts& texts) {
-  OptionReader r(texts);
+SensitivityRequest sensitivity_request(OptionReader& r) {
   SensitivityRequest q{};
   q.b = r.value("b", kB);
   q.t = r.value("t", kT);
-  check_thickness(q.t, q.b, texts);
+  check_thickness(q.t, q.b, r);
   q.er = r.value("er", kEr);
   q.w = r.axis("w", kW, Quotient::single_precision);
   q.s = r.axis("s", kS, Quotient::single_precision);
   product_rows("--w and --s", q.w, q.s);
   q.echo = r.take_echo();
   return q;
+}
+
+float reference_value(OptionReader& r) {
+  return r.value_or("ref", kReference, kDefaultReferenceOhm);
+}
+
+}  // namespace
+
+AnalyseRequest read_analyse(const OptionTexts& texts) {
+  OptionReader r(texts);
+  return analyse_request(r);
+}
+
+SynthesiseRequest read_synthesise(const OptionTexts& texts) {
+  OptionReader r(texts);
+  return synthesise_request(r);
+}
+
+ResponseRequest read_response(const OptionTexts& texts) {
+  OptionReader r(texts);
+  return response_request(r);
+}
+
+SensitivityRequest read_sensitivity(const OptionTexts& texts) {
+  OptionReader r(texts);
+  return sensitivity_request(r);
+}
+
+float read_reference(const OptionTexts& texts) {
+  OptionReader r(texts);
+  return reference_value(r);
+}
+
+AnalyseRequest read_analyse(const OptionValues& values) {
+  OptionReader r(values);
+  return analyse_request(r);
+}
+
+SynthesiseRequest read_synthesise(const OptionValues& values) {
+  OptionReader r(values);
+  return synthesise_request(r);
+}
+
+ResponseRequest read_response(const OptionValues& values) {
+  OptionReader r(values);
+  return response_request(r);
+}
+
+SensitivityRequest read_sensitivity(const OptionValues& values) {
+  OptionReader r(values);
+  return sensitivity_request(r);
+}
+
+float read_reference(const OptionValues& values) {
+  OptionReader r(values);
+  return reference_value(r);
 }
 
 }  // namespace ketrovane::batch

@@ -6,7 +6,9 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "batch/sweep_axis.hpp"
@@ -79,5 +81,36 @@ AnalyseRequest read_analyse(const OptionTexts& texts);
 SynthesiseRequest read_synthesise(const OptionTexts& texts);
 ResponseRequest read_response(const OptionTexts& texts);
 SensitivityRequest read_sensitivity(const OptionTexts& texts);
+
+// The reference resistance of every port of the scattering matrix (--ref),
+// 50 ohms unless given.
+float read_reference(const OptionTexts& texts);
+
+// An option's value as a scripting front end holds it: a number, or a text
+// read exactly as the command line reads the option's value.
+struct OptionValue {
+  std::string_view name;  // "w"
+  double number = 0.0;
+  std::optional<std::string_view> text;  // given as a text instead of a number
+};
+
+// The values of one row's options.  Numbers of lengths are in length_unit,
+// numbers of frequencies in frequency_unit (units as the texts name them),
+// the others in ohms, dB and pure numbers.
+struct OptionValues {
+  std::span<const OptionValue> values;  // the options given, each once
+  std::string_view length_unit = "in";
+  std::string_view frequency_unit = "MHz";
+};
+
+// The same readers over values: the same checks in the same order with the
+// same messages, a number quoted as its shortest decimal and its unit.  A
+// text is a single value, never a range, and the requests' echo stays
+// empty.  Each request gives one row.
+AnalyseRequest read_analyse(const OptionValues& values);
+SynthesiseRequest read_synthesise(const OptionValues& values);
+ResponseRequest read_response(const OptionValues& values);
+SensitivityRequest read_sensitivity(const OptionValues& values);
+float read_reference(const OptionValues& values);
 
 }  // namespace ketrovane::batch

@@ -214,6 +214,20 @@ std::string_view status_name(SynthesisOutcome outcome) {
   return "not_representable";
 }
 
+std::span<const Column> command_columns(Command command) {
+  switch (command) {
+    case Command::analyse:
+      return kAnalyseColumns;
+    case Command::synthesise:
+      return kSynthesisColumns;
+    case Command::response:
+      return kResponseColumns;
+    case Command::sensitivity:
+      break;
+  }
+  return kSensitivityColumns;
+}
+
 std::unique_ptr<RowSource> analyse_rows(const AnalyseRequest& request,
                                         const CrossSectionSolver& solver) {
   return std::make_unique<AnalyseRows>(request, solver);

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "batch/columns.hpp"
+#include "batch/commands.hpp"
 #include "batch/requests.hpp"
 #include "batch/solver.hpp"
 #include "frequency/scattering_matrix.hpp"
@@ -70,6 +71,9 @@ class ResponseRows : public RowSource {
 // szoe_w and the same for szoo.
 std::unique_ptr<RowSource> sensitivity_rows(const SensitivityRequest& request,
                                             const CrossSectionSolver& solver);
+
+// The columns of each command's rows, known before any row is computed.
+std::span<const Column> command_columns(Command command);
 
 // Status names of a synthesis outcome.
 std::string_view status_name(SynthesisOutcome outcome);

@@ -1,5 +1,9 @@
 #include "batch/solver.hpp"
 
+#include <array>
+
+#include "batch/input_error.hpp"
+
 namespace ketrovane::batch {
 
 namespace {
@@ -24,6 +28,17 @@ class ClosedFormModel final : public CrossSectionSolver {
 const CrossSectionSolver& closed_form_model() {
   static const ClosedFormModel model;
   return model;
+}
+
+const CrossSectionSolver& solver_named(std::string_view name) {
+  const std::array solvers = {&closed_form_model()};
+  std::string known;
+  for (const CrossSectionSolver* solver : solvers) {
+    if (solver->name() == name) return *solver;
+    known += known.empty() ? "" : ", ";
+    known += solver->name();
+  }
+  reject("--solver", name, "unknown solver (expected " + known + ")");
 }
 
 }  // namespace ketrovane::batch

@@ -33,4 +33,7 @@ class CrossSectionSolver {
 // The closed-form single-precision model of the interactive program.
 const CrossSectionSolver& closed_form_model();
 
+// The solver a front end names ("model"), or an InputError for --solver.
+const CrossSectionSolver& solver_named(std::string_view name);
+
 }  // namespace ketrovane::batch

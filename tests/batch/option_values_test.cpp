@@ -1,0 +1,363 @@
+// Numbers a front end already holds are read as the command line reads the
+// same values' texts: the same single-precision value, the same checks in
+// the same order and the same message, word for word.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "batch/input_error.hpp"
+#include "batch/quantities.hpp"
+#include "batch/requests.hpp"
+#include "batch/rows.hpp"
+#include "batch/solver.hpp"
+
+namespace ketrovane::batch {
+namespace {
+
+constexpr Quantity kWidth{"strip width W", Dimension::length, 0.0, false, 1000.0};
+constexpr Quantity kFrequency{"frequency", Dimension::frequency, 0.0, false, 1.0e6};
+constexpr Quantity kCoupling{"coupling", Dimension::coupling, 0.0, false, 60.0, true};
+constexpr Quantity kPure{"relative permittivity Er", Dimension::pure, 1.0, true, 1000.0};
+
+std::string shortest_text(double x) {
+  std::array<char, 32> buffer{};
+  auto* const end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), x).ptr;
+  return {buffer.data(), end};
+}
+
+// Written out between 0.0001 and 1e16, as Python writes a float (without
+// its ".0").
+std::string script_text(double x) {
+  const bool plain = x == 0 || (std::fabs(x) >= 1e-4 && std::fabs(x) < 1e16);
+  std::array<char, 64> buffer{};
+  auto* const end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), x,
+                                  plain ? std::chars_format::fixed : std::chars_format::scientific)
+                        .ptr;
+  return {buffer.data(), end};
+}
+
+// The value read, or the message.
+struct Outcome {
+  std::optional<float> value;
+  std::string message;
+  bool operator==(const Outcome&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Outcome& o) {
+  return out << (o.value ? std::to_string(*o.value) : o.message);
+}
+
+template <typename Read>
+Outcome outcome_of(const Read& read) {
+  try {
+    return {read(), ""};
+  } catch (const InputError& e) {
+    return {std::nullopt, e.what()};
+  }
+}
+
+// The text a number in `unit` stands for: a unit named as the base unit is
+// left out, as a bare number means the base unit.
+Outcome from_text(double number, const std::string& unit, const Quantity& q) {
+  std::string lower = unit;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const bool base = lower == "in" || lower == "mhz";
+  const std::string text = script_text(number) + (base ? "" : unit);
+  return outcome_of([&] { return parse_quantity("--w", text, q); });
+}
+
+Outcome from_number(double number, const std::string& unit, const Quantity& q) {
+  return outcome_of([&] { return quantity_value("--w", number, unit, q); });
+}
+
+// A double exactly halfway between two floats: converting it to float
+// rounds to even, while its shortest decimal text lies just to one side and
+// reads as the other float.
+TEST(NumberValues, ReadAsTheirShortestDecimalTextReads) {
+  const double halfway = 1.0 + std::ldexp(1.0, -24);
+  ASSERT_NE(static_cast<float>(halfway), std::strtof(shortest_text(halfway).c_str(), nullptr));
+  const float tenth = 0.1F;
+  const double halfway_small =
+      (static_cast<double>(tenth) + static_cast<double>(std::nextafter(tenth, 1.0F))) / 2.0;
+  const std::vector<double> numbers = {0.1,   0.168, 0.0014,  2.2,     1e-3,   1000.0,
+                                       25.4,  0.3,   1.0 / 3, halfway, 6.35,   2540.0,
+                                       1e-40, 1e300, 1000.01, -0.1,    -1e-30, halfway_small};
+  for (const double x : numbers) {
+    for (const char* unit : {"", "in", "mil", "mm", "um", "uin", "IN"}) {
+      EXPECT_EQ(from_number(x, unit, kWidth), from_text(x, unit, kWidth)) << x << unit;
+    }
+    for (const char* unit : {"", "Hz", "kHz", "MHz", "GHz", "ghz"}) {
+      EXPECT_EQ(from_number(x, unit, kFrequency), from_text(x, unit, kFrequency)) << x << unit;
+    }
+    EXPECT_EQ(from_number(x, "", kPure), from_text(x, "", kPure)) << x;
+    EXPECT_EQ(from_number(x, "", kCoupling), from_text(x, "", kCoupling)) << x;
+  }
+}
+
+TEST(NumberValues, MistakesQuoteTheNumberWithItsUnit) {
+  EXPECT_EQ(from_number(-1, "", kWidth).message,
+            "--w '-1': expected a strip width W above 0 in and at most 1000 in");
+  EXPECT_EQ(from_number(-1, "in", kWidth).message, from_number(-1, "", kWidth).message);
+  EXPECT_EQ(from_number(-1, "mm", kWidth).message,
+            "--w '-1mm': expected a strip width W above 0 in and at most 1000 in");
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(from_number(nan, "", kWidth).message, "--w 'nan': expected a finite strip width W");
+  EXPECT_EQ(from_number(-inf, "GHz", kFrequency).message,
+            "--w '-infGHz': expected a finite frequency");
+  EXPECT_EQ(from_number(2, "ft", kWidth).message,
+            "--w '2ft': unknown length unit 'ft' (expected in, mil, uin, mm or um)");
+  EXPECT_EQ(number_as_text(0.25, "mm", Dimension::length), "0.25mm");
+  EXPECT_EQ(number_as_text(1000, "MHz", Dimension::frequency), "1000");
+  EXPECT_EQ(number_as_text(1e5, "", Dimension::impedance), "100000");
+  EXPECT_EQ(number_as_text(1e-4, "", Dimension::length), "0.0001");
+  EXPECT_EQ(number_as_text(-1e-5, "", Dimension::length), "-1e-05");
+  EXPECT_EQ(number_as_text(1e16, "", Dimension::length), "1e+16");
+  EXPECT_EQ(number_as_text(0.1 + 0.2, "", Dimension::length), "0.30000000000000004");
+}
+
+// One command's values, given both ways.
+struct Given {
+  const char* name;
+  double number;
+  const char* text;  // the same value as the command line takes it
+};
+
+struct Pair {
+  OptionTexts texts;
+  std::vector<OptionValue> values;
+  [[nodiscard]] OptionValues view(std::string_view length_unit = "in",
+                                  std::string_view frequency_unit = "MHz") const {
+    return {values, length_unit, frequency_unit};
+  }
+};
+
+Pair pair_of(const std::vector<Given>& given) {
+  Pair p;
+  for (const Given& g : given) {
+    p.texts.emplace(g.name, g.text);
+    p.values.push_back({g.name, g.number, std::nullopt});
+  }
+  return p;
+}
+
+template <typename Request>
+std::string message_of(const Request& read) {
+  try {
+    read();
+  } catch (const InputError& e) {
+    return e.what();
+  }
+  return "accepted";
+}
+
+// A 10 dB coupler on a 0.25-inch board.
+std::vector<Given> coupler() {
+  return {{"b", 0.25, "0.25"},
+          {"t", 0.0014, "0.0014"},
+          {"er", 2.2, "2.2"},
+          {"w", 0.168, "0.168"},
+          {"s", 0.011, "0.011"}};
+}
+
+std::vector<Given> with(std::vector<Given> given, const Given& change) {
+  for (Given& g : given) {
+    if (std::string_view(g.name) == change.name) {
+      g = change;
+      return given;
+    }
+  }
+  given.push_back(change);
+  return given;
+}
+
+std::vector<Given> without(std::vector<Given> given, std::string_view name) {
+  std::erase_if(given, [&](const Given& g) { return g.name == name; });
+  return given;
+}
+
+TEST(OptionValues, AnalyseRequestsAreThoseOfTheTexts) {
+  const Pair p = pair_of(with(with(coupler(), {"rho", 2.5, "2.5"}), {"f", 3000, "3000"}));
+  const AnalyseRequest a = read_analyse(p.texts);
+  const AnalyseRequest b = read_analyse(p.view());
+  EXPECT_EQ(b.b, a.b);
+  EXPECT_EQ(b.t, a.t);
+  EXPECT_EQ(b.er, a.er);
+  EXPECT_EQ(b.w.value(0), a.w.value(0));
+  EXPECT_EQ(b.s.value(0), a.s.value(0));
+  EXPECT_EQ(b.materials.conductor.resistivity_ohm_inch, a.materials.conductor.resistivity_ohm_inch);
+  EXPECT_EQ(b.materials.conductor.roughness_inch, a.materials.conductor.roughness_inch);
+  EXPECT_EQ(b.materials.loss_tangent, a.materials.loss_tangent);
+  EXPECT_EQ(b.f_mhz, a.f_mhz);
+  EXPECT_TRUE(b.echo.empty());
+}
+
+// Each case has more than one mistake where the order matters: the message
+// is the one the command line gives first.
+TEST(OptionValues, MistakesAreTheCommandLinesInItsOrder) {
+  const std::vector<std::vector<Given>> cases = {
+      with(coupler(), {"b", -1, "-1"}),
+      with(with(coupler(), {"b", -1, "-1"}), {"w", -1, "-1"}),
+      with(coupler(), {"t", 0.3, "0.3"}),
+      with(with(coupler(), {"t", 0.3, "0.3"}), {"er", 0.5, "0.5"}),
+      with(coupler(), {"er", 0.5, "0.5"}),
+      with(coupler(), {"s", 0, "0"}),
+      with(coupler(), {"rho", -1, "-1"}),
+      with(coupler(), {"roughness", 0.01, "0.01"}),
+      with(coupler(), {"tand", 2, "2"}),
+      with(coupler(), {"f", 0, "0"}),
+      without(coupler(), "s"),
+  };
+  for (const std::vector<Given>& c : cases) {
+    const Pair p = pair_of(c);
+    const std::string expected = message_of([&] { return read_analyse(p.texts); });
+    EXPECT_NE(expected, "accepted");
+    EXPECT_EQ(message_of([&] { return read_analyse(p.view()); }), expected);
+    EXPECT_EQ(message_of([&] { return read_sensitivity(p.view()); }),
+              message_of([&] { return read_sensitivity(p.texts); }));
+  }
+}
+
+TEST(OptionValues, SynthesisMistakesAreTheCommandLines) {
+  const std::vector<Given> base = {
+      {"b", 0.25, "0.25"}, {"t", 0.0014, "0.0014"}, {"er", 2.2, "2.2"}, {"zo", 50, "50"}};
+  const std::vector<std::vector<Given>> cases = {
+      base,
+      with(with(base, {"coupling", 10, "10"}), {"zoe", 70, "70"}),
+      with(base, {"coupling", 0, "0"}),
+      with(base, {"coupling", -61, "-61"}),
+      with(base, {"zoe", 40, "40"}),
+      with(with(base, {"zo", -50, "-50"}), {"zoe", 40, "40"}),
+  };
+  for (const std::vector<Given>& c : cases) {
+    const Pair p = pair_of(c);
+    const std::string expected = message_of([&] { return read_synthesise(p.texts); });
+    EXPECT_NE(expected, "accepted");
+    EXPECT_EQ(message_of([&] { return read_synthesise(p.view()); }), expected);
+  }
+  const Pair p = pair_of(with(base, {"coupling", -10, "-10"}));
+  EXPECT_EQ(read_synthesise(p.view()).targets.value(0), -10.0F);
+}
+
+TEST(OptionValues, ResponseFormsAndMistakesAreTheCommandLines) {
+  const std::vector<Given> lossless = {{"zo", 50, "50"},
+                                       {"coupling", 10, "10"},
+                                       {"er", 2.2, "2.2"},
+                                       {"f0", 1000, "1000"},
+                                       {"f", 900, "900"}};
+  const std::vector<std::vector<Given>> cases = {
+      with(lossless, {"b", 0.25, "0.25"}),
+      with(lossless, {"tand", 0.001, "0.001"}),
+      without(lossless, "coupling"),
+      without(lossless, "f0"),
+      with(lossless, {"length", 1, "1"}),
+      with(lossless, {"rs", 0, "0"}),
+      with(with(without(without(lossless, "zo"), "coupling"), {"b", 0.25, "0.25"}),
+           {"t", 0.3, "0.3"}),
+  };
+  for (const std::vector<Given>& c : cases) {
+    const Pair p = pair_of(c);
+    const std::string expected = message_of([&] { return read_response(p.texts); });
+    EXPECT_NE(expected, "accepted");
+    EXPECT_EQ(message_of([&] { return read_response(p.view()); }), expected);
+  }
+  const Pair q = pair_of(with(with(coupler(), {"f0", 1000, "1000"}), {"f", 500, "500"}));
+  const ResponseRequest a = read_response(q.texts);
+  const ResponseRequest b = read_response(q.view());
+  ASSERT_TRUE(b.dimensions.has_value());
+  EXPECT_EQ(b.dimensions->w, a.dimensions->w);
+  EXPECT_EQ(b.length_inch, a.length_inch);
+  EXPECT_EQ(b.f.value(0), a.f.value(0));
+  EXPECT_EQ(b.coupling_db, a.coupling_db);
+}
+
+// Numbers of lengths take the length unit, numbers of frequencies the
+// frequency unit, and nothing else takes either.
+TEST(OptionValues, UnitsApplyByDimension) {
+  const Pair mm = pair_of({{"b", 6.35, "6.35mm"},
+                           {"t", 0.035, "0.035mm"},
+                           {"er", 2.2, "2.2"},
+                           {"w", 4.2, "4.2mm"},
+                           {"s", 0.28, "0.28mm"},
+                           {"roughness", 0.000127, "0.000127mm"},
+                           {"tand", 0.0009, "0.0009"},
+                           {"f", 2.5, "2.5GHz"}});
+  const AnalyseRequest a = read_analyse(mm.texts);
+  const AnalyseRequest b = read_analyse(mm.view("mm", "GHz"));
+  EXPECT_EQ(b.b, a.b);
+  EXPECT_EQ(b.t, a.t);
+  EXPECT_EQ(b.w.value(0), a.w.value(0));
+  EXPECT_EQ(b.materials.conductor.roughness_inch, a.materials.conductor.roughness_inch);
+  EXPECT_EQ(b.materials.loss_tangent, 0.0009F);
+  EXPECT_EQ(b.f_mhz, 2500.0F);
+  EXPECT_EQ(b.er, 2.2F);
+
+  const Pair bad = pair_of({{"b", -6.35, "-6.35mm"}});
+  EXPECT_EQ(message_of([&] { return read_analyse(bad.view("mm", "GHz")); }),
+            message_of([&] { return read_analyse(bad.texts); }));
+}
+
+// A text among the values is one value read as the command line reads it,
+// never a range.
+TEST(OptionValues, TextsAreSingleValues) {
+  std::vector<OptionValue> values = {
+      {"b", 0.25, std::nullopt},  {"t", 0, std::string_view("35um")},
+      {"er", 2.2, std::nullopt},  {"w", 0, std::string_view("0.1:0.2:0.02")},
+      {"s", 0.011, std::nullopt}, {"rho", 0, std::string_view("gold")}};
+  EXPECT_EQ(message_of([&] { return read_analyse(OptionValues{values}); }),
+            "--w '0.1:0.2:0.02': expected a single value; give several values as an array");
+  values[3].text = "4mm";
+  values[0].number = 250;
+  const AnalyseRequest q = read_analyse(OptionValues{values, "mil", "MHz"});
+  EXPECT_EQ(q.t, parse_quantity("--t", "35um", kWidth));
+  EXPECT_EQ(q.w.value(0), parse_quantity("--w", "4mm", kWidth));
+  EXPECT_EQ(q.b, parse_quantity("--b", "250mil", kWidth));
+  EXPECT_EQ(q.materials.resistivity_uohm_cm, 2.5F);
+}
+
+TEST(OptionValues, ReferenceResistance) {
+  EXPECT_EQ(read_reference(OptionTexts{}), 50.0F);
+  EXPECT_EQ(read_reference(OptionValues{}), 50.0F);
+  const Pair p = pair_of({{"ref", 75, "75"}});
+  EXPECT_EQ(read_reference(p.view()), 75.0F);
+  const Pair bad = pair_of({{"ref", 0, "0"}});
+  EXPECT_EQ(message_of([&] { return read_reference(bad.view()); }),
+            "--ref '0': expected a reference resistance above 0 ohm and at most 10000 ohm");
+  EXPECT_EQ(message_of([&] { return read_reference(bad.texts); }),
+            message_of([&] { return read_reference(bad.view()); }));
+}
+
+TEST(Solvers, LookedUpByName) {
+  EXPECT_EQ(&solver_named("model"), &closed_form_model());
+  EXPECT_EQ(message_of([] { return solver_named("fem").name(); }),
+            "--solver 'fem': unknown solver (expected model)");
+}
+
+// The columns known before any row are those of each command's rows.
+TEST(Columns, KnownBeforeTheRows) {
+  const Pair p = pair_of(coupler());
+  EXPECT_EQ(command_columns(Command::analyse).data(),
+            analyse_rows(read_analyse(p.view()), closed_form_model())->columns().data());
+  EXPECT_EQ(command_columns(Command::sensitivity).data(),
+            sensitivity_rows(read_sensitivity(p.view()), closed_form_model())->columns().data());
+  const Pair s =
+      pair_of({{"b", 0.25, ""}, {"t", 0, ""}, {"er", 1, ""}, {"zo", 50, ""}, {"coupling", 10, ""}});
+  EXPECT_EQ(command_columns(Command::synthesise).data(),
+            synthesise_rows(read_synthesise(s.view()))->columns().data());
+  const Pair r = pair_of(
+      {{"zo", 50, ""}, {"coupling", 10, ""}, {"er", 1, ""}, {"length", 1, ""}, {"f", 100, ""}});
+  EXPECT_EQ(command_columns(Command::response).data(),
+            ResponseRows(read_response(r.view()), closed_form_model()).columns().data());
+}
+
+}  // namespace
+}  // namespace ketrovane::batch

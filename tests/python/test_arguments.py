@@ -1,0 +1,269 @@
+"""Arguments and results: broadcasting, units, texts, the result object, long
+calls on several threads and what the package refuses before computing."""
+
+import os
+import signal
+import subprocess
+import sys
+import textwrap
+import time
+import unittest
+
+import numpy as np
+
+import ketrovane
+
+B, T, ER, W, S = 0.25, 0.0014, 2.2, 0.168, 0.011
+
+
+class Broadcasting(unittest.TestCase):
+    def test_scalars_give_scalars(self):
+        r = ketrovane.analyse(B, T, ER, W, S)
+        self.assertEqual(r.shape, ())
+        self.assertIsInstance(r.zoe_ohm, np.float32)
+        self.assertEqual(str(r.w_in), "0.168")
+        # A numpy scalar or a 0-d array is a scalar too.
+        self.assertEqual(ketrovane.analyse(B, T, ER, np.float64(W), np.array(S)).zoe_ohm,
+                         r.zoe_ohm)
+
+    def test_shapes_follow_numpy(self):
+        w = np.linspace(0.1, 0.3, 5)
+        s = np.array([0.005, 0.01, 0.02])
+        self.assertEqual(ketrovane.analyse(B, T, ER, w, S).shape, (5,))
+        self.assertEqual(ketrovane.analyse(B, T, ER, w[:, None], s).shape, (5, 3))
+        self.assertEqual(ketrovane.analyse(B, T, ER, w[:, None, None], s[None, :, None],
+                                           f=[1000, 2000]).shape, (5, 3, 2))
+        self.assertEqual(ketrovane.analyse([B], T, ER, W, S).shape, (1,))
+        grid = ketrovane.analyse(B, T, ER, w[:, None], s)
+        # Every element is the row of its own values.
+        for i in range(5):
+            for j in range(3):
+                one = ketrovane.analyse(B, T, ER, w[i], s[j])
+                for name in one.columns:
+                    self.assertEqual(grid[name][i, j], one[name], (name, i, j))
+
+    def test_any_argument_may_be_an_array(self):
+        er = np.array([1.0, 2.2, 10.2])
+        r = ketrovane.analyse(B, T, er, W, S)
+        self.assertTrue(np.all(np.diff(r.zo_ohm) < 0))  # Zo falls as Er rises
+        f = np.array([100.0, 1000.0, 10000.0])
+        losses = ketrovane.analyse(B, T, ER, W, S, f=f).loss_odd_db_per_in
+        self.assertTrue(np.all(np.diff(losses) < 0))  # losses (negative dB) grow with f
+        zo = np.array([25.0, 50.0, 100.0])
+        self.assertEqual(ketrovane.synthesise(B, T, ER, zo, 10).zo_ohm.tolist(), zo.tolist())
+        self.assertEqual(ketrovane.response(zo=zo, coupling=10, er=ER, f0=1000,
+                                            f=[[900], [1000]]).shape, (2, 3))
+        self.assertEqual(ketrovane.sensitivity(B, T, ER, [0.1, 0.2], [[0.01], [0.02]]).shape,
+                         (2, 2))
+
+    def test_strided_integer_and_float32_arrays(self):
+        w = np.linspace(0.05, 0.4, 40)
+        expected = ketrovane.analyse(B, T, ER, w[::3].copy(), S).zoe_ohm
+        np.testing.assert_array_equal(ketrovane.analyse(B, T, ER, w[::3], S).zoe_ohm, expected)
+        np.testing.assert_array_equal(
+            ketrovane.analyse(B, T, ER, np.array([w[::3]]).T, S).zoe_ohm.ravel(), expected)
+        np.testing.assert_array_equal(ketrovane.synthesise(B, T, ER, 50, [6, 10, 20]).w_in,
+                                      ketrovane.synthesise(B, T, ER, 50, [6.0, 10.0, 20.0]).w_in)
+        w32 = np.float32([0.1, 0.168])
+        np.testing.assert_array_equal(ketrovane.analyse(B, T, ER, w32, S).w_in, w32)
+
+
+class Units(unittest.TestCase):
+    def test_lengths_and_frequencies_in_the_calls_units(self):
+        inch = ketrovane.analyse(B, T, ER, W, S, f=2500, roughness=5e-6)
+        mm = ketrovane.analyse(6.35, 0.03556, ER, 4.2672, 0.2794, f=2.5,
+                               roughness=1.27e-4, units=("mm", "GHz"))
+        self.assertEqual(mm.columns[0], "w_mm")
+        self.assertEqual(mm.units["w_mm"], "mm")
+        self.assertEqual(mm.units["loss_odd_db_per_mm"], "dB/mm")
+        self.assertEqual(mm.units["zoe_ohm"], "ohm")
+        self.assertEqual(mm.units["w_over_b"], "")
+        self.assertAlmostEqual(float(mm.w_mm), 4.2672, places=5)
+        self.assertAlmostEqual(float(mm.zoe_ohm), float(inch.zoe_ohm), places=3)
+        self.assertAlmostEqual(float(mm.loss_odd_db_per_mm) * 25.4,
+                               float(inch.loss_odd_db_per_in), places=5)
+        # Either order, a list, or one of the two alone.
+        for units in (("GHz", "mm"), ["mm", "GHz"]):
+            self.assertEqual(ketrovane.analyse(6.35, 0.03556, ER, 4.2672, 0.2794, f=2.5,
+                                               roughness=1.27e-4, units=units).zoe_ohm, mm.zoe_ohm)
+        self.assertEqual(ketrovane.analyse(B, T, ER, W, S, f=2.5, roughness=5e-6,
+                                           units="GHz").zoe_ohm, inch.zoe_ohm)
+        self.assertEqual(ketrovane.response(zo=50, coupling=10, er=ER, f0=1, f=1.2,
+                                            units="GHz").f_mhz, np.float32(1200))
+
+    def test_texts_carry_their_own_units(self):
+        r = ketrovane.analyse("6.35mm", "35um", ER, "168mil", "0.011in", roughness="5uin",
+                              f="1GHz", units="mm")
+        self.assertAlmostEqual(float(r.w_mm), 4.2672, places=4)
+        self.assertEqual(r.loss_odd_db_per_mm,
+                         ketrovane.analyse("6.35mm", "35um", ER, "168mil", "0.011in",
+                                           units="mm").loss_odd_db_per_mm)
+
+    def test_unknown_or_doubled_units(self):
+        expected = ("expected a length unit (in, mil, mm or um), a frequency unit (Hz, kHz, MHz "
+                    "or GHz), or one of each")
+        for units in ("ft", "uin", ("mm", "mil"), ("GHz", "MHz"), (), ("mm", "GHz", "in"), 3,
+                      ("mm", 3)):
+            with self.subTest(units=units):
+                with self.assertRaises(ValueError) as e:
+                    ketrovane.analyse(B, T, ER, W, S, units=units)
+                self.assertTrue(str(e.exception).startswith("units "))
+                self.assertTrue(str(e.exception).endswith(expected))
+
+
+class Results(unittest.TestCase):
+    def test_columns_by_attribute_item_and_dict(self):
+        r = ketrovane.analyse(B, T, ER, [0.1, 0.2], S)
+        self.assertEqual(r.columns, ("w_in", "s_in", "w_over_b", "s_over_b", "zo_ohm", "zoe_ohm",
+                                     "zoo_ohm", "coupling_db", "loss_even_db_per_in",
+                                     "loss_odd_db_per_in"))
+        self.assertEqual(list(r), list(r.columns))
+        self.assertEqual(len(r), 10)
+        d = r.to_dict()
+        self.assertEqual(list(d), list(r.columns))
+        np.testing.assert_array_equal(d["zoe_ohm"], r.zoe_ohm)
+        np.testing.assert_array_equal(r["zoe_ohm"], r.zoe_ohm)
+        self.assertIn("zoe_ohm", dir(r))
+        self.assertIn("zoe_ohm", r)
+        with self.assertRaises(AttributeError) as e:
+            r.zoe_mm
+        self.assertIn("no column 'zoe_mm'", str(e.exception))
+        with self.assertRaises(KeyError):
+            r["zoe"]
+        self.assertIn("shape (2,)", repr(r))
+        self.assertIn("zoe_ohm=69.298355", repr(ketrovane.analyse(B, T, ER, W, S)))
+
+    def test_synthesis_status_is_text(self):
+        r = ketrovane.synthesise(B, 0.0, ER, 50, coupling=[1, 10])
+        self.assertEqual(r.status.tolist(), ["spacing_floor", "converged"])
+        self.assertTrue(np.isnan(r.w_in[0]) and np.isnan(r.s_in[0]))
+        self.assertFalse(np.isnan(r.w_in[1]))
+        one = ketrovane.synthesise(B, T, ER, 50, 10)
+        self.assertEqual(one.status, "converged")
+        self.assertIsInstance(one.status, str)
+        self.assertEqual(ketrovane.synthesise(B, T, ER, 50, [[10], [20]]).status.shape, (2, 1))
+
+
+class LongCalls(unittest.TestCase):
+    """More rows than one block run on every core; each row is still its own."""
+
+    def test_rows_equal_short_calls(self):
+        w = np.linspace(0.02, 0.5, 20011)
+        s = np.linspace(0.002, 0.2, 20011)
+        whole = ketrovane.analyse(B, T, ER, w, s)
+        pieces = [ketrovane.analyse(B, T, ER, w[k:k + 1000], s[k:k + 1000])
+                  for k in range(0, len(w), 1000)]
+        for name in whole.columns:
+            np.testing.assert_array_equal(whole[name],
+                                          np.concatenate([p[name] for p in pieces]), name)
+        levels = np.linspace(0.5, 40, 3001)
+        whole = ketrovane.synthesise(B, 0.0, ER, 50, levels)
+        self.assertEqual(whole.status.tolist(),
+                         [ketrovane.synthesise(B, 0.0, ER, 50, float(c)).status for c in levels])
+
+    # Blocks of rows run side by side: a later block may fail first, and an
+    # earlier one later.
+    def test_the_first_refused_element_is_named(self):
+        for bad, first in (([45000, 3000, 47000], 3000), ([100, 2000], 100)):
+            w = np.full(50000, W)
+            w[bad] = 0
+            for _ in range(5):  # whatever the threads' timing
+                with self.assertRaises(ValueError) as e:
+                    ketrovane.analyse(B, T, ER, w, S)
+                self.assertEqual(str(e.exception), "--w '0': expected a strip width W above 0 in "
+                                                   f"and at most 1000 in (at index {first})")
+
+    def test_interrupt_stops_a_long_call(self):
+        script = textwrap.dedent("""
+            import sys, numpy, ketrovane
+            print("start", flush=True)
+            try:
+                ketrovane.synthesise(0.25, 0.0, 2.2, 50, numpy.linspace(0.5, 60, 3_000_000))
+            except KeyboardInterrupt:
+                print("interrupted", flush=True)
+                sys.exit(0)
+            print("finished", flush=True)
+        """)
+        child = subprocess.Popen([sys.executable, "-c", script], stdout=subprocess.PIPE,
+                                 text=True, env=dict(os.environ))
+        self.assertEqual(child.stdout.readline(), "start\n")
+        time.sleep(0.5)
+        sent = time.monotonic()
+        child.send_signal(signal.SIGINT)
+        out, _ = child.communicate(timeout=60)
+        self.assertEqual(out, "interrupted\n")
+        self.assertLess(time.monotonic() - sent, 2.0)
+
+
+class Refused(unittest.TestCase):
+    """What cannot be computed is refused before any row, naming the argument."""
+
+    def assertRefused(self, error, text, call):
+        with self.assertRaises(error) as e:
+            call()
+        self.assertEqual(str(e.exception), text)
+
+    def test_empty_and_mismatched_arrays(self):
+        self.assertRefused(ValueError, "--w: an empty array; expected at least one value",
+                           lambda: ketrovane.analyse(B, T, ER, [], S))
+        self.assertRefused(ValueError, "--w: an empty array; expected at least one value",
+                           lambda: ketrovane.analyse(B, T, ER, np.zeros((3, 0)), S))
+        self.assertRefused(ValueError,
+                           "--w and --s: shapes (3,) and (2,) do not broadcast together",
+                           lambda: ketrovane.analyse(B, T, ER, [0.1, 0.2, 0.3], [0.01, 0.02]))
+        self.assertRefused(ValueError,
+                           "--w and --f: shapes (1, 2) and (3,) do not broadcast together",
+                           lambda: ketrovane.analyse(B, [[T], [T]], ER, [[0.1, 0.2]], S,
+                                                     f=[1, 2, 3]))
+
+    def test_more_rows_than_a_table_may_have(self):
+        # Views of a few bytes: refused before anything the size of the rows exists.
+        w = np.broadcast_to(np.float64(W), (20000, 1))
+        s = np.broadcast_to(np.float64(S), (1, 20000))
+        self.assertRefused(ValueError, "the arguments broadcast to shape (20000, 20000): "
+                           "400000000 rows, more than 100000000",
+                           lambda: ketrovane.analyse(B, T, ER, w, s))
+
+    def test_values_that_are_not_numbers(self):
+        self.assertRefused(TypeError, "--w: expected a number, an array of numbers or a text, "
+                                      "not dict of object",
+                           lambda: ketrovane.analyse(B, T, ER, {}, S))
+        self.assertRefused(TypeError, "--er: expected a number, an array of numbers or a text, "
+                                      "not complex of complex128",
+                           lambda: ketrovane.analyse(B, T, 2 + 1j, W, S))
+        self.assertRefused(TypeError, "--w: expected a number, an array of numbers or a text, "
+                                      "not list of <U3",
+                           lambda: ketrovane.analyse(B, T, ER, ["0.1", "0.2"], S))
+        self.assertRefused(TypeError, "--s: expected a number, an array of numbers or a text, "
+                                      "not list of object",
+                           lambda: ketrovane.analyse(B, T, ER, W, [0.1, None]))
+        self.assertRefused(TypeError, "--solver: expected a solver's name such as 'model', not "
+                                      "NoneType",
+                           lambda: ketrovane.analyse(B, T, ER, W, S, solver=None))
+        with self.assertRaises(TypeError):
+            ketrovane.analyse(B, T, ER, W)  # a required argument missing
+        with self.assertRaises(TypeError):
+            ketrovane.response(zo=50, coupling=10, er=ER, f0=1000, f=900, ref=50)
+        with self.assertRaises(ValueError):  # not UTF-8: UnicodeEncodeError
+            ketrovane.analyse(B, T, ER, "\ud800", S)
+
+    def test_integers_beyond_any_float_are_not_finite(self):
+        self.assertRefused(ValueError, "--w 'inf': expected a finite strip width W",
+                           lambda: ketrovane.analyse(B, T, ER, 10 ** 400, S))
+        self.assertRefused(ValueError, "--s '-inf': expected a finite strip spacing S",
+                           lambda: ketrovane.analyse(B, T, ER, W, -10 ** 400))
+
+    def test_solvers_by_name(self):
+        self.assertEqual(ketrovane.analyse(B, T, ER, W, S, solver="model").zoe_ohm,
+                         ketrovane.analyse(B, T, ER, W, S).zoe_ohm)
+        for call in (lambda: ketrovane.analyse(B, T, ER, W, S, solver="fem"),
+                     lambda: ketrovane.synthesise(B, T, ER, 50, 10, solver="fem"),
+                     lambda: ketrovane.sensitivity(B, T, ER, W, S, solver="fem"),
+                     lambda: ketrovane.response(zo=50, coupling=10, er=ER, f0=1, f=1, solver="fem"),
+                     lambda: ketrovane.s_matrix(zo=50, coupling=10, er=ER, f0=1, f=1,
+                                                solver="fem")):
+            self.assertRefused(ValueError, "--solver 'fem': unknown solver (expected model)", call)
+
+
+if __name__ == "__main__":
+    unittest.main()
