@@ -1,6 +1,11 @@
 #include "batch/commands.hpp"
 
+#include <unistd.h>
+
 #include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <memory>
 #include <new>
 #include <optional>
@@ -45,12 +50,20 @@ namespace {
     "plot", "FILE", "draw a chart with gnuplot into FILE.svg, FILE.png or FILE.pdf" \
   }
 
+#define KETROVANE_SOLVER_OPTION                                                                  \
+  OptionSpec {                                                                                   \
+    "solver", "model|field|both",                                                                \
+        "closed-form model (default), two-dimensional field solution, or both with the model's " \
+        "error"                                                                                  \
+  }
+
 constexpr std::array kAnalyseOptions = {
     KETROVANE_CROSS_SECTION_OPTIONS,
     OptionSpec{"w", "L[:L:L]", "strip width W, or a range start:stop:step"},
     OptionSpec{"s", "L[:L:L]", "edge-to-edge strip spacing S, or a range"},
     KETROVANE_LOSS_OPTIONS,
     OptionSpec{"f", "F", "frequency of the loss (Hz, kHz, MHz, GHz; bare: MHz; default 1000)"},
+    KETROVANE_SOLVER_OPTION,
     KETROVANE_PLOT_OPTION,
     KETROVANE_OUTPUT_OPTIONS};
 
@@ -60,6 +73,7 @@ constexpr std::array kSynthesiseOptions = {
     OptionSpec{"coupling", "DB[:DB:DB]",
                "midband coupling in dB (10 and -10 alike, above 0 to 60), or a range"},
     OptionSpec{"zoe", "Z[:Z:Z]", "even-mode impedance Zoe above Zo, ohms, or a range"},
+    KETROVANE_SOLVER_OPTION,
     KETROVANE_PLOT_OPTION,
     KETROVANE_OUTPUT_OPTIONS};
 
@@ -80,15 +94,17 @@ constexpr std::array kResponseOptions = {
     OptionSpec{"touchstone", "FILE.s4p", "write the 4x4 scattering matrix as Touchstone 1.1"},
     OptionSpec{"touchstone-format", "ma|db|ri", "number pairs of the Touchstone file (default ma)"},
     OptionSpec{"ref", "Z", "reference resistance of every Touchstone port, ohms (default 50)"},
+    KETROVANE_SOLVER_OPTION,
     KETROVANE_PLOT_OPTION,
     KETROVANE_OUTPUT_OPTIONS};
 
 constexpr std::array kSensitivityOptions = {
     KETROVANE_CROSS_SECTION_OPTIONS,
     OptionSpec{"w", "L[:L:L]", "strip width W, or a range start:stop:step"},
-    OptionSpec{"s", "L[:L:L]", "edge-to-edge strip spacing S, or a range"},
+    OptionSpec{"s", "L[:L:L]", "edge-to-edge strip spacing S, or a range"}, KETROVANE_SOLVER_OPTION,
     KETROVANE_OUTPUT_OPTIONS};
 
+#undef KETROVANE_SOLVER_OPTION
 #undef KETROVANE_OUTPUT_OPTIONS
 #undef KETROVANE_CROSS_SECTION_OPTIONS
 #undef KETROVANE_LOSS_OPTIONS
@@ -153,9 +169,14 @@ std::string cross_section_title(const Echo& echo) {
   return title;
 }
 
+SolverChoice solver_of(const OptionTexts& texts) {
+  const std::string* text = text_of(texts, "solver");
+  return text == nullptr ? SolverChoice::model : solver_choice(*text);
+}
+
 Job analyse_job(const OptionTexts& texts, LengthUnit unit) {
   const AnalyseRequest q = read_analyse(texts);
-  Job job{analyse_rows(q, closed_form_model()), nullptr, q.echo, {}, {}};
+  Job job{analyse_rows(q, solver_of(texts)), nullptr, q.echo, {}, {}};
   const bool over_spacing = q.s.swept;
   job.plot.title = "Impedance analysis: " + cross_section_title(q.echo);
   job.plot.x_column = over_spacing ? 1 : 0;
@@ -173,7 +194,7 @@ Job analyse_job(const OptionTexts& texts, LengthUnit unit) {
 
 Job synthesise_job(const OptionTexts& texts, LengthUnit unit) {
   const SynthesiseRequest q = read_synthesise(texts);
-  Job job{synthesise_rows(q), nullptr, q.echo, {}, {}};
+  Job job{synthesise_rows(q, solver_of(texts)), nullptr, q.echo, {}, {}};
   job.plot.title = "Width and spacing synthesis: Zo = " + shortest(q.zo) + " ohm, " +
                    cross_section_title(q.echo);
   job.plot.x_column = q.by_coupling ? 7 : 5;
@@ -186,7 +207,7 @@ Job synthesise_job(const OptionTexts& texts, LengthUnit unit) {
 
 Job response_job(const OptionTexts& texts) {
   const ResponseRequest q = read_response(texts);
-  auto rows = std::make_unique<ResponseRows>(q, closed_form_model());
+  auto rows = std::make_unique<ResponseRows>(q, solver_of(texts));
   const CoupledSection& c = rows->section();
   Job job{nullptr, rows.get(), q.echo, {}, {}};
   job.description = "Zoe = " + shortest(c.zoe) + " ohm, Zoo = " + shortest(c.zoo) +
@@ -212,7 +233,7 @@ Job response_job(const OptionTexts& texts) {
 
 Job sensitivity_job(const OptionTexts& texts) {
   const SensitivityRequest q = read_sensitivity(texts);
-  return {sensitivity_rows(q, closed_form_model()), nullptr, q.echo, {}, {}};
+  return {sensitivity_rows(q, solver_of(texts)), nullptr, q.echo, {}, {}};
 }
 
 Job job_of(Command command, const OptionTexts& texts, LengthUnit unit) {
@@ -292,6 +313,81 @@ class TouchstoneOutput {
   std::optional<TouchstoneWriter> writer_;
 };
 
+// A bar on the error stream for a long computation at a terminal: it
+// appears after a second and goes when the rows are done.
+class Progress {
+ public:
+  explicit Progress(std::int64_t rows)
+      : rows_(rows), shown_(isatty(STDERR_FILENO) == 1), start_(Clock::now()) {}
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+  Progress(Progress&&) = delete;
+  Progress& operator=(Progress&&) = delete;
+  ~Progress() {
+    if (drawn_) std::fputs("\r\033[K", stderr);
+  }
+
+  void row_done() {
+    ++done_;
+    if (!shown_ || rows_ <= 0) return;
+    const Clock::time_point now = Clock::now();
+    if (now - start_ < std::chrono::seconds(1) || now - last_ < std::chrono::milliseconds(200)) {
+      return;
+    }
+    last_ = now;
+    drawn_ = true;
+    constexpr int kWidth = 30;
+    const double part = static_cast<double>(done_) / static_cast<double>(rows_);
+    const auto filled = static_cast<int>(part * kWidth);
+    const double elapsed = std::chrono::duration<double>(now - start_).count();
+    const double left = part > 0.0 ? elapsed * (1.0 - part) / part : 0.0;
+    std::fprintf(stderr, "\rketrovane-calc: [%-*s] %3d %% of %lld rows, about %.0f s left ", kWidth,
+                 std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                 static_cast<int>(part * 100.0), static_cast<long long>(rows_), left);
+    std::fflush(stderr);
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  std::int64_t rows_;
+  std::int64_t done_ = 0;
+  bool shown_;
+  bool drawn_ = false;
+  Clock::time_point start_;
+  Clock::time_point last_{};
+};
+
+// One line for a run on the closed-form model whose rows reach where its
+// error against the field solution exceeds 1 %, or where it was not mapped.
+std::string accuracy_note(const ModelAccuracy& accuracy) {
+  constexpr double kWorthANote = 0.01;
+  if (!accuracy.seen || !(accuracy.worst_bound > kWorthANote)) return "";
+  const CrossSection& x = accuracy.where;
+  const std::string row = "W " + shortest(x.w) + " in, S " + shortest(x.s) + " in (W/B " +
+                          significant(x.w / x.b, 3) + ", S/B " + significant(x.s / x.b, 3) +
+                          ", T/B " + significant(x.t / x.b, 3) + ")";
+  const std::string advice =
+      "; --solver field gives the field solution, --solver both compares the two";
+  if (!std::isfinite(accuracy.worst_bound)) {
+    return "note: at " + row +
+           " the closed-form model is outside the map of its accuracy (W/B 0.1 to 3, S/B 0.01 "
+           "to 2, T/B 0 to 0.2)" +
+           advice;
+  }
+  return "note: at " + row + " the closed-form model may be off by up to " +
+         significant(100.0 * accuracy.worst_bound, 2) + " %" + advice;
+}
+
+void write_one_by_one(RowSource& source, RowWriter& writer, std::optional<Plot>& plot) {
+  Progress progress(source.rows());
+  std::vector<Cell> cells(source.columns().size());
+  while (source.next(cells)) {
+    writer.row(cells);
+    if (plot) plot->row(cells);
+    progress.row_done();
+  }
+}
+
 void write_in_parallel(RowSource& source, RowWriter& writer, std::optional<Plot>& plot) {
   RowPipeline rows(source);
   for (std::span<const Cell> cells = rows.next(); !cells.empty(); cells = rows.next()) {
@@ -322,7 +418,10 @@ RunResult run(Command command, const OptionTexts& texts, std::string_view comman
   const std::string name = std::string(command_specs()[static_cast<std::size_t>(command)].name);
   const std::unique_ptr<RowWriter> writer =
       make_writer(format, {name, &job.echo, source.columns(), unit}, output.sink());
-  if (job.response == nullptr) {
+  const bool on_the_field = solver_of(texts) != SolverChoice::model;
+  if (job.response == nullptr && on_the_field) {
+    write_one_by_one(source, *writer, plot);
+  } else if (job.response == nullptr) {
     write_in_parallel(source, *writer, plot);
   } else {
     // Each Touchstone line needs the section of its own row: one thread.
@@ -338,7 +437,10 @@ RunResult run(Command command, const OptionTexts& texts, std::string_view comman
   if (touchstone) touchstone->commit();
   if (plot) plot->draw();
   const std::int64_t unbuilt = source.unbuilt_rows();
-  return {unbuilt > 0 ? kRowsNotBuilt : kSuccess, "", unbuilt};
+  RunResult result{unbuilt > 0 ? kRowsNotBuilt : kSuccess, "", unbuilt};
+  // With both, the model's error is in the table itself.
+  if (solver_of(texts) == SolverChoice::model) result.note = accuracy_note(source.model_accuracy());
+  return result;
 }
 
 }  // namespace
@@ -353,6 +455,8 @@ RunResult run_command(Command command, const OptionTexts& texts, std::string_vie
   } catch (const InputError& e) {
     return {kFailure, e.what(), 0};
   } catch (const OutputError& e) {
+    return {kFailure, e.what(), 0};
+  } catch (const SolverError& e) {
     return {kFailure, e.what(), 0};
   } catch (const std::bad_alloc&) {
     return {kFailure, "out of memory", 0};

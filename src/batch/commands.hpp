@@ -37,6 +37,7 @@ struct RunResult {
   int status;
   std::string error;  // one line, without the program's name; empty on success
   std::int64_t rows_not_built;
+  std::string note = {};  // one line for the error stream, or empty
 };
 
 // Reads and checks the inputs, computes the rows and writes every output

@@ -2,8 +2,12 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
 #include <utility>
 
+#include "batch/input_error.hpp"
+#include "design/field_synthesis.hpp"
+#include "field/model_accuracy.hpp"
 #include "model/coupling.hpp"
 
 namespace ketrovane::batch {
@@ -16,6 +20,48 @@ using S = Scale;
 // x/B for a fixed one.
 float ratio_to_b(float x, float b, bool swept) {
   return swept ? (1.0F / b) * x : x / b;
+}
+
+constexpr std::array kComparisonColumns = {
+    Column{"zoe_field_ohm", S::none, "Zoe field", "ohm", 3},
+    Column{"zoo_field_ohm", S::none, "Zoo field", "ohm", 3},
+    Column{"zo_field_ohm", S::none, "Zo field", "ohm", 3},
+    Column{"coupling_field_db", S::none, "Co field", "dB", 3},
+    Column{"zoe_model_error_pct", S::none, "Zoe error", "%", 2},
+    Column{"zoo_model_error_pct", S::none, "Zoo error", "%", 2},
+};
+using Comparison = std::array<float, kComparisonColumns.size()>;
+
+// A command's columns followed by those of the comparison with the field.
+template <std::size_t N>
+constexpr std::array<Column, N + kComparisonColumns.size()> with_comparison(
+    const std::array<Column, N>& base) {
+  std::array<Column, N + kComparisonColumns.size()> all{};
+  for (std::size_t i = 0; i < N; ++i) all.at(i) = base.at(i);
+  for (std::size_t i = 0; i < kComparisonColumns.size(); ++i) {
+    all.at(N + i) = kComparisonColumns.at(i);
+  }
+  return all;
+}
+
+// The field solution of a cross-section beside the model's impedances: the
+// model's error in per cent.
+Comparison field_comparison(const CrossSection& x, float model_zoe, float model_zoo) {
+  const DimensionAnalysis f = field_solution().impedances(x);
+  return {f.zoe,
+          f.zoo,
+          f.zo,
+          f.coupling_db,
+          100.0F * (model_zoe / f.zoe - 1.0F),
+          100.0F * (model_zoo / f.zoo - 1.0F)};
+}
+
+void put_comparison(std::span<Cell> cells, std::size_t first, const Comparison& values) {
+  for (std::size_t i = 0; i < values.size(); ++i) cells[first + i] = number_cell(values.at(i));
+}
+
+void empty_comparison(std::span<Cell> cells, std::size_t first) {
+  for (std::size_t i = 0; i < kComparisonColumns.size(); ++i) cells[first + i] = Cell{};
 }
 
 // Rows of the product of a width axis (outer) and a spacing axis (inner).
@@ -55,12 +101,17 @@ constexpr std::array kAnalyseColumns = {
     Column{"loss_odd_db_per", S::per_length, "Loss odd", "", 3},
 };
 
+constexpr auto kAnalyseWithField = with_comparison(kAnalyseColumns);
+
 class AnalyseRows final : public GridRows {
  public:
-  AnalyseRows(const AnalyseRequest& q, const CrossSectionSolver& solver)
-      : GridRows(q.w, q.s), q_(q), solver_(solver) {}
+  AnalyseRows(const AnalyseRequest& q, const CrossSectionSolver& solver, SolverChoice choice)
+      : GridRows(q.w, q.s), q_(q), choice_(choice), solver_(solver) {}
 
-  [[nodiscard]] std::span<const Column> columns() const override { return kAnalyseColumns; }
+  [[nodiscard]] std::span<const Column> columns() const override {
+    if (choice_ == SolverChoice::both) return kAnalyseWithField;
+    return kAnalyseColumns;
+  }
 
   bool next(std::span<Cell> cells) override {
     CrossSection x{.b = q_.b, .t = q_.t, .w = 0, .s = 0, .er = q_.er};
@@ -79,11 +130,16 @@ class AnalyseRows final : public GridRows {
                                -loss.even_db_per_inch,
                                -loss.odd_db_per_inch};
     for (std::size_t i = 0; i < values.size(); ++i) cells[i] = number_cell(values.at(i));
+    if (choice_ == SolverChoice::both) {
+      put_comparison(cells, values.size(), field_comparison(x, a.zoe, a.zoo));
+    }
+    if (&solver_ == &closed_form_model()) note_geometry(x);
     return true;
   }
 
  private:
   AnalyseRequest q_;
+  SolverChoice choice_;
   const CrossSectionSolver& solver_;
 };
 
@@ -95,11 +151,35 @@ constexpr std::array kSynthesisColumns = {
     Column{"status", S::none, "Status", "", 0},
 };
 
+constexpr auto kSynthesisWithField = with_comparison(kSynthesisColumns);
+
+// The width and spacing of one target, on the model or on the field.
+struct BuiltDimensions {
+  bool built;
+  float w;
+  float s;
+  std::string_view status;
+};
+
+BuiltDimensions build(const SynthesisTarget& target, SolverChoice choice) {
+  if (choice != SolverChoice::field) {
+    const WidthSpacing d = synthesise_width_and_spacing(target);
+    return {d.converged(), d.w, d.s, status_name(d.outcome)};
+  }
+  const FieldWidthSpacing f = synthesise_on_field(target);
+  if (!f.start.converged()) return {false, 0.0F, 0.0F, status_name(f.start.outcome)};
+  if (!f.converged) return {false, 0.0F, 0.0F, "field_not_converged"};
+  return {true, static_cast<float>(f.w), static_cast<float>(f.s), "converged"};
+}
+
 class SynthesiseRows final : public RowSource {
  public:
-  explicit SynthesiseRows(SynthesiseRequest q) : q_(std::move(q)) {}
+  SynthesiseRows(SynthesiseRequest q, SolverChoice choice) : q_(std::move(q)), choice_(choice) {}
 
-  [[nodiscard]] std::span<const Column> columns() const override { return kSynthesisColumns; }
+  [[nodiscard]] std::span<const Column> columns() const override {
+    if (choice_ == SolverChoice::both) return kSynthesisWithField;
+    return kSynthesisColumns;
+  }
   [[nodiscard]] std::int64_t rows() const override { return q_.targets.rows; }
   [[nodiscard]] std::int64_t unbuilt_rows() const override { return unbuilt_; }
 
@@ -122,8 +202,8 @@ class SynthesiseRows final : public RowSource {
       zo = coupler.zo;
       coupling = coupler.coupling_db;
     }
-    const WidthSpacing d = synthesise_width_and_spacing({q_.b, q_.t, q_.er, zoe, zoo});
-    if (d.converged()) {
+    const BuiltDimensions d = build({q_.b, q_.t, q_.er, zoe, zoo}, choice_);
+    if (d.built) {
       cells[0] = number_cell(d.w);
       cells[1] = number_cell(d.s);
       cells[2] = number_cell((1.0F / q_.b) * d.w);
@@ -136,12 +216,23 @@ class SynthesiseRows final : public RowSource {
     cells[5] = number_cell(zoe);
     cells[6] = number_cell(zoo);
     cells[7] = number_cell(coupling);
-    cells[8] = text_cell(status_name(d.outcome));
+    cells[8] = text_cell(d.status);
+    const CrossSection x{.b = q_.b, .t = q_.t, .w = d.w, .s = d.s, .er = q_.er};
+    if (choice_ == SolverChoice::both) {
+      if (d.built) {
+        const DimensionAnalysis model = analyse_dimensions(x);
+        put_comparison(cells, kSynthesisColumns.size(), field_comparison(x, model.zoe, model.zoo));
+      } else {
+        empty_comparison(cells, kSynthesisColumns.size());
+      }
+    }
+    if (d.built && choice_ != SolverChoice::field) note_geometry(x);
     return true;
   }
 
  private:
   SynthesiseRequest q_;
+  SolverChoice choice_;
   std::int64_t index_ = 0;
   std::int64_t unbuilt_ = 0;
 };
@@ -163,6 +254,8 @@ constexpr std::array kResponseColumns = {
     Column{"loss_total_db", S::none, "Tot loss", "dB", 4},
 };
 
+constexpr auto kResponseWithField = with_comparison(kResponseColumns);
+
 constexpr std::array kSensitivityColumns = {
     Column{"w", S::length, "W", "", 5},          Column{"s", S::length, "S", "", 5},
     Column{"zoe_ohm", S::none, "Zoe", "ohm", 2}, Column{"zoo_ohm", S::none, "Zoo", "ohm", 2},
@@ -173,12 +266,18 @@ constexpr std::array kSensitivityColumns = {
     Column{"szoo_t", S::none, "Zoo:T", "", 3},   Column{"szoo_w", S::none, "Zoo:W", "", 3},
 };
 
+constexpr auto kSensitivityWithField = with_comparison(kSensitivityColumns);
+
 class SensitivityRows final : public GridRows {
  public:
-  SensitivityRows(const SensitivityRequest& q, const CrossSectionSolver& solver)
-      : GridRows(q.w, q.s), q_(q), solver_(solver) {}
+  SensitivityRows(const SensitivityRequest& q, const CrossSectionSolver& solver,
+                  SolverChoice choice)
+      : GridRows(q.w, q.s), q_(q), choice_(choice), solver_(solver) {}
 
-  [[nodiscard]] std::span<const Column> columns() const override { return kSensitivityColumns; }
+  [[nodiscard]] std::span<const Column> columns() const override {
+    if (choice_ == SolverChoice::both) return kSensitivityWithField;
+    return kSensitivityColumns;
+  }
 
   bool next(std::span<Cell> cells) override {
     CrossSection x{.b = q_.b, .t = q_.t, .w = 0, .s = 0, .er = q_.er};
@@ -187,11 +286,16 @@ class SensitivityRows final : public GridRows {
     const std::array values = {x.w,      x.s,      z.zoe,    z.zoo,   z.even.er, z.even.b, z.even.s,
                                z.even.t, z.even.w, z.odd.er, z.odd.b, z.odd.s,   z.odd.t,  z.odd.w};
     for (std::size_t i = 0; i < values.size(); ++i) cells[i] = number_cell(values.at(i));
+    if (choice_ == SolverChoice::both) {
+      put_comparison(cells, values.size(), field_comparison(x, z.zoe, z.zoo));
+    }
+    if (&solver_ == &closed_form_model()) note_geometry(x);
     return true;
   }
 
  private:
   SensitivityRequest q_;
+  SolverChoice choice_;
   const CrossSectionSolver& solver_;
 };
 
@@ -214,43 +318,79 @@ std::string_view status_name(SynthesisOutcome outcome) {
   return "not_representable";
 }
 
-std::span<const Column> command_columns(Command command) {
+std::span<const Column> command_columns(Command command, SolverChoice solver) {
+  const bool both = solver == SolverChoice::both;
   switch (command) {
     case Command::analyse:
+      if (both) return kAnalyseWithField;
       return kAnalyseColumns;
     case Command::synthesise:
+      if (both) return kSynthesisWithField;
       return kSynthesisColumns;
     case Command::response:
+      if (both) return kResponseWithField;
       return kResponseColumns;
     case Command::sensitivity:
       break;
   }
+  if (both) return kSensitivityWithField;
   return kSensitivityColumns;
+}
+
+void ModelAccuracy::note(const CrossSection& x) {
+  const double bound = field::model_relative_error_bound(static_cast<double>(x.w) / x.b,
+                                                         static_cast<double>(x.s) / x.b,
+                                                         static_cast<double>(x.t) / x.b);
+  if (!seen || bound > worst_bound) {
+    worst_bound = bound;
+    where = x;
+  }
+  seen = true;
+}
+
+std::unique_ptr<RowSource> analyse_rows(const AnalyseRequest& request, SolverChoice solver) {
+  return std::make_unique<AnalyseRows>(request, solver_for(solver), solver);
 }
 
 std::unique_ptr<RowSource> analyse_rows(const AnalyseRequest& request,
                                         const CrossSectionSolver& solver) {
-  return std::make_unique<AnalyseRows>(request, solver);
+  return std::make_unique<AnalyseRows>(request, solver, SolverChoice::model);
 }
 
-std::unique_ptr<RowSource> synthesise_rows(const SynthesiseRequest& request) {
-  return std::make_unique<SynthesiseRows>(request);
+std::unique_ptr<RowSource> synthesise_rows(const SynthesiseRequest& request, SolverChoice solver) {
+  return std::make_unique<SynthesiseRows>(request, solver);
+}
+
+std::unique_ptr<RowSource> sensitivity_rows(const SensitivityRequest& request,
+                                            SolverChoice solver) {
+  return std::make_unique<SensitivityRows>(request, solver_for(solver), solver);
 }
 
 std::unique_ptr<RowSource> sensitivity_rows(const SensitivityRequest& request,
                                             const CrossSectionSolver& solver) {
-  return std::make_unique<SensitivityRows>(request, solver);
+  return std::make_unique<SensitivityRows>(request, solver, SolverChoice::model);
 }
 
-ResponseRows::ResponseRows(ResponseRequest request, const CrossSectionSolver& solver)
-    : request_(std::move(request)), solver_(solver) {
+ResponseRows::ResponseRows(ResponseRequest request, SolverChoice solver)
+    : ResponseRows(std::move(request), solver_for(solver), solver) {}
+
+ResponseRows::ResponseRows(ResponseRequest request, const CrossSectionSolver& solver,
+                           SolverChoice choice)
+    : request_(std::move(request)), choice_(choice), solver_(solver) {
   const ResponseRequest& q = request_;
   section_.er = q.er;
   section_.length_inch = q.length_inch;
+  if (!q.dimensions && choice_ != SolverChoice::model) {
+    reject("--solver", choice_ == SolverChoice::field ? "field" : "both",
+           "expected model for a coupler given by Zo and coupling (field and both need its "
+           "dimensions: --b --t --w --s)");
+  }
   if (q.dimensions) {
     const DimensionAnalysis a = solver_.impedances(*q.dimensions);
     section_.zoe = a.zoe;
     section_.zoo = a.zoo;
+    if (choice_ == SolverChoice::both) comparison_ = field_comparison(*q.dimensions, a.zoe, a.zoo);
+    if (&solver_ == &closed_form_model()) note_geometry(*q.dimensions);
   } else {
     const ModesOfCoupler modes = modes_from_coupler({q.zo, q.coupling_db});
     section_.zoe = modes.zoe;
@@ -259,7 +399,7 @@ ResponseRows::ResponseRows(ResponseRequest request, const CrossSectionSolver& so
 }
 
 std::span<const Column> ResponseRows::columns() const {
-  return kResponseColumns;
+  return command_columns(Command::response, choice_);
 }
 
 bool ResponseRows::next(std::span<Cell> cells) {
@@ -290,6 +430,7 @@ bool ResponseRows::next(std::span<Cell> cells) {
                              r.ohmic_loss_db,
                              r.total_loss_db};
   for (std::size_t i = 0; i < values.size(); ++i) cells[i] = number_cell(values.at(i));
+  if (choice_ == SolverChoice::both) put_comparison(cells, values.size(), comparison_);
   return true;
 }
 

@@ -189,6 +189,7 @@ int run_program(int argc, char** argv) {
     const batch::RunResult result =
         batch::run_command(sub.spec->command, texts_of(sub), command_line_of(argc, argv));
     if (!result.error.empty()) return fail(result.error);
+    if (!result.note.empty()) std::fprintf(stderr, "%s: %s\n", kProgram, result.note.c_str());
     if (result.rows_not_built > 0) {
       fail(std::to_string(result.rows_not_built) +
            " of the rows could not be built (see their status)");

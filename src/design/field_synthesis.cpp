@@ -35,8 +35,8 @@ class FieldNewton {
  private:
   std::optional<Residual> residual(double ln_w, double ln_s) {
     ++result_.solves;
-    const field::FieldResult f = field::solve(
-        {target_.b, target_.t, std::exp(ln_w), std::exp(ln_s), target_.er}, options_);
+    const field::FieldResult f =
+        field::solve({target_.b, target_.t, std::exp(ln_w), std::exp(ln_s), target_.er}, options_);
     if (!f.ok()) {
       result_.message = f.message;
       return std::nullopt;
@@ -63,8 +63,9 @@ bool FieldNewton::difference_jacobian(double ln_w, double ln_s, const Residual& 
   const std::optional<Residual> wider = residual(ln_w + kDifferenceStep, ln_s);
   const std::optional<Residual> apart = residual(ln_w, ln_s + kDifferenceStep);
   if (!wider || !apart) return false;
-  jacobian_ = {{{(wider->even - at.even) / kDifferenceStep, (apart->even - at.even) / kDifferenceStep},
-                {(wider->odd - at.odd) / kDifferenceStep, (apart->odd - at.odd) / kDifferenceStep}}};
+  jacobian_ = {
+      {{(wider->even - at.even) / kDifferenceStep, (apart->even - at.even) / kDifferenceStep},
+       {(wider->odd - at.odd) / kDifferenceStep, (apart->odd - at.odd) / kDifferenceStep}}};
   return true;
 }
 

@@ -89,18 +89,11 @@ double relativeChange(double now, double before) {
   return std::abs(now - before) / std::abs(now);
 }
 
-FieldLossResult lossResult(const Geometry& g, const LossInputs& in, const LogSlopes& slopes,
-                           const LogSlopes& before) {
-  // Np per inch per unit d(ln C)/dn with n in inches: -sqrt(er) Rs K/(2 eta0).
-  const double rs = surfaceResistance(in) * roughnessFactor(in);
-  const double scale = -kDbPerNeper * std::sqrt(g.er) * rs / (2.0 * kFreeSpaceImpedance) / g.b;
-  const double dielectric = dielectricLoss(g.er, in);
-  const auto mode = [&](double slope, double previous) {
-    const double conductor = scale * slope;
-    return ModeLoss{conductor, dielectric, conductor + dielectric, relativeChange(slope, previous)};
-  };
-  const FieldLoss loss{mode(slopes.even, before.even), mode(slopes.odd, before.odd)};
-  return {FieldStatus::ok, "", std::max(loss.even.error_estimate, loss.odd.error_estimate), loss};
+// Np per inch per unit d(ln C)/dn with n in inches, per ohm of surface
+// resistance: -sqrt(er)/(2 eta0), in dB.
+ConductorLossFactor factorOf(const Geometry& g, const LogSlopes& slopes) {
+  const double perOhm = -kDbPerNeper * std::sqrt(g.er) / (2.0 * kFreeSpaceImpedance) / g.b;
+  return {perOhm * slopes.even, perOhm * slopes.odd};
 }
 
 FieldLossResult failure(FieldStatus status, std::string message, double estimate = 0.0) {
@@ -109,16 +102,25 @@ FieldLossResult failure(FieldStatus status, std::string message, double estimate
 
 }  // namespace
 
-FieldLossResult field_loss(const Geometry& inches, const LossInputs& inputs,
-                           const Options& options) {
-  if (auto error = geometryError(inches)) return failure(FieldStatus::invalid_input, *error);
-  if (auto error = optionsError(options, kLevelCount))
-    return failure(FieldStatus::invalid_input, *error);
-  if (auto error = inputError(inputs)) return failure(FieldStatus::invalid_input, *error);
-  // No frequency, or a perfect conductor: no conductor loss to solve for.
-  if (inputs.frequency_mhz == 0.0 || inputs.resistivity == 0.0)
-    return lossResult(inches, inputs, {0.0, 0.0}, {0.0, 0.0});
+FieldLoss loss_from_factor(const ConductorLossFactor& factor, double er, const LossInputs& inputs,
+                           double error_estimate) {
+  const bool lossless = inputs.frequency_mhz == 0.0 || inputs.resistivity == 0.0;
+  const double rs = lossless ? 0.0 : surfaceResistance(inputs) * roughnessFactor(inputs);
+  const double dielectric = inputs.frequency_mhz == 0.0 ? 0.0 : dielectricLoss(er, inputs);
+  const auto mode = [&](double perOhm) {
+    const double conductor = perOhm * rs;
+    return ModeLoss{conductor, dielectric, conductor + dielectric, error_estimate};
+  };
+  return {mode(factor.even), mode(factor.odd)};
+}
 
+ConductorLossFactorResult conductor_loss_factor(const Geometry& inches, const Options& options) {
+  if (auto error = geometryError(inches)) {
+    return {FieldStatus::invalid_input, *error, 0.0, std::nullopt};
+  }
+  if (auto error = optionsError(options, kLevelCount)) {
+    return {FieldStatus::invalid_input, *error, 0.0, std::nullopt};
+  }
   const Shape nominal = normalisedShape(inches);
   LogSlopes before = logSlopes(nominal, 0);
   double estimate = std::numeric_limits<double>::infinity();
@@ -126,15 +128,33 @@ FieldLossResult field_loss(const Geometry& inches, const LossInputs& inputs,
     const LogSlopes slopes = logSlopes(nominal, level);
     estimate =
         std::max(relativeChange(slopes.even, before.even), relativeChange(slopes.odd, before.odd));
-    if (estimate <= options.tolerance) return lossResult(inches, inputs, slopes, before);
+    if (estimate <= options.tolerance) {
+      return {FieldStatus::ok, "", estimate, factorOf(inches, slopes)};
+    }
     before = slopes;
   }
-  return failure(FieldStatus::not_converged,
-                 "the conductor loss did not converge to a relative tolerance of " +
-                     formatNumber(options.tolerance) + " within " +
-                     std::to_string(options.max_refinements) + " refinements; last estimate " +
-                     formatNumber(estimate),
-                 estimate);
+  return {FieldStatus::not_converged,
+          "the conductor loss did not converge to a relative tolerance of " +
+              formatNumber(options.tolerance) + " within " +
+              std::to_string(options.max_refinements) + " refinements; last estimate " +
+              formatNumber(estimate),
+          estimate, std::nullopt};
+}
+
+FieldLossResult field_loss(const Geometry& inches, const LossInputs& inputs,
+                           const Options& options) {
+  if (auto error = geometryError(inches)) return failure(FieldStatus::invalid_input, *error);
+  if (auto error = optionsError(options, kLevelCount))
+    return failure(FieldStatus::invalid_input, *error);
+  if (auto error = inputError(inputs)) return failure(FieldStatus::invalid_input, *error);
+  // No frequency, or a perfect conductor: no conductor loss to solve for.
+  if (inputs.frequency_mhz == 0.0 || inputs.resistivity == 0.0) {
+    return {FieldStatus::ok, "", 0.0, loss_from_factor({0.0, 0.0}, inches.er, inputs, 0.0)};
+  }
+  const ConductorLossFactorResult factor = conductor_loss_factor(inches, options);
+  if (!factor.ok()) return failure(factor.status, factor.message, factor.error_estimate);
+  return {FieldStatus::ok, "", factor.error_estimate,
+          loss_from_factor(*factor.factor, inches.er, inputs, factor.error_estimate)};
 }
 
 }  // namespace ketrovane::field

@@ -55,4 +55,30 @@ struct FieldLossResult {
 FieldLossResult field_loss(const Geometry& inches, const LossInputs& inputs,
                            const Options& options = {});
 
+// The conductor loss of each mode per ohm of surface resistance, dB per inch
+// per ohm: a property of the geometry alone.  The loss at any frequency,
+// resistivity and roughness follows from it without another field solution
+// (loss_from_factor), so a sweep over frequency solves the field once.
+struct ConductorLossFactor {
+  double even;
+  double odd;
+};
+
+struct ConductorLossFactorResult {
+  FieldStatus status = FieldStatus::ok;
+  std::string message;
+  double error_estimate = 0.0;  // relative
+  std::optional<ConductorLossFactor> factor;
+
+  [[nodiscard]] bool ok() const { return status == FieldStatus::ok; }
+};
+
+ConductorLossFactorResult conductor_loss_factor(const Geometry& inches,
+                                                const Options& options = {});
+
+// The loss of each mode from the factor; inputs must be finite and 0 or
+// more (field_loss checks them).
+FieldLoss loss_from_factor(const ConductorLossFactor& factor, double er, const LossInputs& inputs,
+                           double error_estimate);
+
 }  // namespace ketrovane::field

@@ -183,7 +183,7 @@ class TableWorker {
         call_(call),
         out_(out),
         codes_(codes),
-        columns_(batch::command_columns(command)),
+        columns_(batch::command_columns(command, call.solver)),
         values_(call),
         cells_(columns_.size()) {}
 
@@ -206,15 +206,15 @@ class TableWorker {
   [[nodiscard]] std::unique_ptr<batch::RowSource> source(const batch::OptionValues& v) const {
     switch (command_) {
       case batch::Command::analyse:
-        return batch::analyse_rows(batch::read_analyse(v), *call_.solver);
+        return batch::analyse_rows(batch::read_analyse(v), call_.solver);
       case batch::Command::synthesise:
-        return batch::synthesise_rows(batch::read_synthesise(v));
+        return batch::synthesise_rows(batch::read_synthesise(v), call_.solver);
       case batch::Command::response:
-        return std::make_unique<batch::ResponseRows>(batch::read_response(v), *call_.solver);
+        return std::make_unique<batch::ResponseRows>(batch::read_response(v), call_.solver);
       case batch::Command::sensitivity:
         break;
     }
-    return batch::sensitivity_rows(batch::read_sensitivity(v), *call_.solver);
+    return batch::sensitivity_rows(batch::read_sensitivity(v), call_.solver);
   }
 
   batch::Command command_;
@@ -232,13 +232,13 @@ class ScatteringWorker {
       : call_(call),
         out_(out),
         values_(call),
-        cells_(batch::command_columns(batch::Command::response).size()) {}
+        cells_(batch::command_columns(batch::Command::response, call.solver).size()) {}
 
   // As the response command forms the matrix of each frequency for its
   // Touchstone file: the request first, then the reference.
   void operator()(std::int64_t i) {
     const batch::OptionValues v = values_.at(i);
-    batch::ResponseRows rows(batch::read_response(v), *call_.solver);
+    batch::ResponseRows rows(batch::read_response(v), call_.solver);
     const float reference = batch::read_reference(v);
     rows.next(cells_);
     const ScatteringMatrix m = scattering_matrix(rows.section(), rows.last_frequency(), reference);

@@ -33,7 +33,7 @@ struct Call {
   std::vector<Argument> arguments;  // the options given, each once
   batch::LengthUnit length_unit;    // of the numbers of lengths and of the lengths written out
   std::string_view frequency_unit;  // of the numbers of frequencies
-  const batch::CrossSectionSolver* solver = nullptr;
+  batch::SolverChoice solver = batch::SolverChoice::model;
   std::int64_t elements = 0;
 };
 

@@ -137,13 +137,14 @@ std::optional<ElementError> run(std::int64_t elements, const Rows& rows) {
 }
 
 // Column names and units for a command and a length unit, made once.
-std::pair<py::tuple, py::tuple> column_names(batch::Command command, batch::LengthUnit unit) {
+std::pair<py::tuple, py::tuple> column_names(batch::Command command, batch::LengthUnit unit,
+                                             batch::SolverChoice solver) {
   // Never destroyed: the tuples outlive the interpreter's own teardown.
   static auto* made =
-      new std::map<std::pair<int, std::string_view>, std::pair<py::tuple, py::tuple>>;
-  const auto key = std::make_pair(static_cast<int>(command), unit.name);
+      new std::map<std::tuple<int, std::string_view, int>, std::pair<py::tuple, py::tuple>>;
+  const auto key = std::make_tuple(static_cast<int>(command), unit.name, static_cast<int>(solver));
   if (const auto it = made->find(key); it != made->end()) return it->second;
-  const std::span<const batch::Column> columns = batch::command_columns(command);
+  const std::span<const batch::Column> columns = batch::command_columns(command, solver);
   py::tuple names(columns.size());
   py::tuple units(columns.size());
   for (std::size_t c = 0; c < columns.size(); ++c) {
@@ -167,15 +168,9 @@ py::tuple table(const std::string& command_name, const py::tuple& names, const p
   Call call = call_of(names, values, elements, scalars);
   call.length_unit = length_unit_named(length_unit);
   call.frequency_unit = frequency_unit;
-  call.solver = &batch::solver_named(solver);
-  // The synthesis searches the closed-form model's impedances; no other
-  // solver has a synthesis of its own.
-  if (command == batch::Command::synthesise && call.solver != &batch::closed_form_model()) {
-    throw py::value_error("--solver " + batch::quoted(solver) +
-                          ": the synthesis uses the closed-form model only (solver='model')");
-  }
+  call.solver = batch::solver_choice(solver);
 
-  const auto [columns, units] = column_names(command, call.length_unit);
+  const auto [columns, units] = column_names(command, call.length_unit, call.solver);
   py::array_t<float> numbers({static_cast<std::int64_t>(columns.size()), elements});
   std::vector<std::uint8_t> codes(static_cast<std::size_t>(elements));
   TableOutput out{{numbers.mutable_data(), static_cast<std::size_t>(numbers.size())}, codes, {}};
@@ -205,7 +200,7 @@ py::tuple scattering(const py::tuple& names, const py::tuple& values,
   Call call = call_of(names, values, elements, scalars);
   call.length_unit = length_unit_named(length_unit);
   call.frequency_unit = frequency_unit;
-  call.solver = &batch::solver_named(solver);
+  call.solver = batch::solver_choice(solver);
 
   py::array_t<std::complex<float>> s({elements, std::int64_t{4}, std::int64_t{4}});
   py::array_t<float> f_mhz(elements);

@@ -339,7 +339,7 @@ TEST(OptionValues, ReferenceResistance) {
 TEST(Solvers, LookedUpByName) {
   EXPECT_EQ(&solver_named("model"), &closed_form_model());
   EXPECT_EQ(message_of([] { return solver_named("fem").name(); }),
-            "--solver 'fem': unknown solver (expected model)");
+            "--solver 'fem': expected model, field or both");
 }
 
 // The columns known before any row are those of each command's rows.

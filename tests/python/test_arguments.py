@@ -262,7 +262,7 @@ class Refused(unittest.TestCase):
                      lambda: ketrovane.response(zo=50, coupling=10, er=ER, f0=1, f=1, solver="fem"),
                      lambda: ketrovane.s_matrix(zo=50, coupling=10, er=ER, f0=1, f=1,
                                                 solver="fem")):
-            self.assertRefused(ValueError, "--solver 'fem': unknown solver (expected model)", call)
+            self.assertRefused(ValueError, "--solver 'fem': expected model, field or both", call)
 
 
 if __name__ == "__main__":
