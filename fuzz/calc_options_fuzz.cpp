@@ -47,6 +47,14 @@ void check_cross_section(float b, float t, float er) {
 
 void read_command(batch::Command command, const OptionTexts& texts) {
   switch (command) {
+    case batch::Command::field: {
+      const batch::FieldRequest q = batch::read_field(texts);
+      check_cross_section(q.b, q.t, q.er);
+      check_axis(q.w);
+      check_axis(q.s);
+      KETROVANE_FUZZ_CHECK(q.tolerance >= 1e-10 && q.tolerance <= 0.01);
+      return;
+    }
     case batch::Command::analyse: {
       const batch::AnalyseRequest q = batch::read_analyse(texts);
       check_cross_section(q.b, q.t, q.er);

@@ -104,6 +104,13 @@ constexpr std::array kSensitivityOptions = {
     OptionSpec{"s", "L[:L:L]", "edge-to-edge strip spacing S, or a range"}, KETROVANE_SOLVER_OPTION,
     KETROVANE_OUTPUT_OPTIONS};
 
+constexpr std::array kFieldOptions = {
+    KETROVANE_CROSS_SECTION_OPTIONS,
+    OptionSpec{"w", "L[:L:L]", "strip width W, or a range start:stop:step"},
+    OptionSpec{"s", "L[:L:L]", "edge-to-edge strip spacing S, or a range"},
+    OptionSpec{"tol", "X", "relative tolerance of each mode impedance (default 1e-4)"},
+    KETROVANE_OUTPUT_OPTIONS};
+
 #undef KETROVANE_SOLVER_OPTION
 #undef KETROVANE_OUTPUT_OPTIONS
 #undef KETROVANE_CROSS_SECTION_OPTIONS
@@ -123,6 +130,9 @@ constexpr std::array kCommands = {
     CommandSpec{Command::sensitivity, "sensitivity",
                 "normalised sensitivities of Zoe and Zoo to Er, B, S, T and W",
                 kSensitivityOptions},
+    CommandSpec{Command::field, "field",
+                "two-dimensional field solution of each cross-section, with its error estimate",
+                kFieldOptions},
 };
 
 const std::string* text_of(const OptionTexts& texts, std::string_view name) {
@@ -244,6 +254,10 @@ Job job_of(Command command, const OptionTexts& texts, LengthUnit unit) {
       return synthesise_job(texts, unit);
     case Command::response:
       return response_job(texts);
+    case Command::field: {
+      const FieldRequest q = read_field(texts);
+      return {field_rows(q), nullptr, q.echo, {}, {}};
+    }
     case Command::sensitivity:
       break;
   }
@@ -418,7 +432,7 @@ RunResult run(Command command, const OptionTexts& texts, std::string_view comman
   const std::string name = std::string(command_specs()[static_cast<std::size_t>(command)].name);
   const std::unique_ptr<RowWriter> writer =
       make_writer(format, {name, &job.echo, source.columns(), unit}, output.sink());
-  const bool on_the_field = solver_of(texts) != SolverChoice::model;
+  const bool on_the_field = command == Command::field || solver_of(texts) != SolverChoice::model;
   if (job.response == nullptr && on_the_field) {
     write_one_by_one(source, *writer, plot);
   } else if (job.response == nullptr) {

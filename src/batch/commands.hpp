@@ -11,7 +11,7 @@
 
 namespace ketrovane::batch {
 
-enum class Command : std::uint8_t { analyse, synthesise, response, sensitivity };
+enum class Command : std::uint8_t { analyse, synthesise, response, sensitivity, field };
 
 struct OptionSpec {
   std::string_view name;        // without the dashes

@@ -38,6 +38,8 @@ constexpr Quantity kCoupling{"coupling", D::coupling, 0.0, false, 60.0, true};
 constexpr Quantity kLength{"coupler length", D::length, 0.0, false, kMostInches};
 constexpr Quantity kTermination{"termination resistance", D::impedance, 0.0, false, kMostOhms};
 constexpr Quantity kReference{"reference resistance", D::impedance, 0.0, false, kMostOhms};
+constexpr Quantity kTolerance{"relative tolerance of the field solution", D::pure, 1e-10, true,
+                              0.01};
 constexpr float kDefaultReferenceOhm = 50.0F;
 
 struct Metal {
@@ -299,6 +301,20 @@ SensitivityRequest sensitivity_request(OptionReader& r) {
   return q;
 }
 
+FieldRequest field_request(OptionReader& r) {
+  FieldRequest q{};
+  q.b = r.value("b", kB);
+  q.t = r.value("t", kT);
+  check_thickness(q.t, q.b, r);
+  q.er = r.value("er", kEr);
+  q.w = r.axis("w", kW, Quotient::single_precision);
+  q.s = r.axis("s", kS, Quotient::single_precision);
+  product_rows("--w and --s", q.w, q.s);
+  q.tolerance = r.value_or("tol", kTolerance, static_cast<float>(kDefaultFieldTolerance));
+  q.echo = r.take_echo();
+  return q;
+}
+
 float reference_value(OptionReader& r) {
   return r.value_or("ref", kReference, kDefaultReferenceOhm);
 }
@@ -325,6 +341,11 @@ SensitivityRequest read_sensitivity(const OptionTexts& texts) {
   return sensitivity_request(r);
 }
 
+FieldRequest read_field(const OptionTexts& texts) {
+  OptionReader r(texts);
+  return field_request(r);
+}
+
 float read_reference(const OptionTexts& texts) {
   OptionReader r(texts);
   return reference_value(r);
@@ -348,6 +369,11 @@ ResponseRequest read_response(const OptionValues& values) {
 SensitivityRequest read_sensitivity(const OptionValues& values) {
   OptionReader r(values);
   return sensitivity_request(r);
+}
+
+FieldRequest read_field(const OptionValues& values) {
+  OptionReader r(values);
+  return field_request(r);
 }
 
 float read_reference(const OptionValues& values) {

@@ -82,6 +82,16 @@ SynthesiseRequest read_synthesise(const OptionTexts& texts);
 ResponseRequest read_response(const OptionTexts& texts);
 SensitivityRequest read_sensitivity(const OptionTexts& texts);
 
+// The field solution of each cross-section, to a relative tolerance.
+struct FieldRequest {
+  float b, t, er;
+  SweepAxis w, s;
+  double tolerance;
+  Echo echo;
+};
+inline constexpr double kDefaultFieldTolerance = 1e-4;
+FieldRequest read_field(const OptionTexts& texts);
+
 // The reference resistance of every port of the scattering matrix (--ref),
 // 50 ohms unless given.
 float read_reference(const OptionTexts& texts);
@@ -111,6 +121,7 @@ AnalyseRequest read_analyse(const OptionValues& values);
 SynthesiseRequest read_synthesise(const OptionValues& values);
 ResponseRequest read_response(const OptionValues& values);
 SensitivityRequest read_sensitivity(const OptionValues& values);
+FieldRequest read_field(const OptionValues& values);
 float read_reference(const OptionValues& values);
 
 }  // namespace ketrovane::batch

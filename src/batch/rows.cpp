@@ -6,7 +6,9 @@
 #include <utility>
 
 #include "batch/input_error.hpp"
+#include "batch/number_format.hpp"
 #include "design/field_synthesis.hpp"
+#include "field/field_solver.hpp"
 #include "field/model_accuracy.hpp"
 #include "model/coupling.hpp"
 
@@ -299,7 +301,62 @@ class SensitivityRows final : public GridRows {
   const CrossSectionSolver& solver_;
 };
 
+constexpr std::array kFieldColumns = {
+    Column{"w", S::length, "W", "", 4},
+    Column{"s", S::length, "S", "", 4},
+    Column{"w_over_b", S::none, "W/B", "", 3},
+    Column{"s_over_b", S::none, "S/B", "", 3},
+    Column{"zo_ohm", S::none, "Zo", "ohm", 4},
+    Column{"zoe_ohm", S::none, "Zoe", "ohm", 4},
+    Column{"zoo_ohm", S::none, "Zoo", "ohm", 4},
+    Column{"coupling_db", S::none, "Co", "dB", 4},
+    Column{"c_even", S::none, "C/eps even", "", 5},
+    Column{"c_odd", S::none, "C/eps odd", "", 5},
+    Column{"error_estimate", S::none, "Estimate", "", 7},
+    Column{"panels", S::none, "Panels", "", 0},
+};
+
+class FieldRows final : public GridRows {
+ public:
+  explicit FieldRows(const FieldRequest& q) : GridRows(q.w, q.s), q_(q) {}
+
+  [[nodiscard]] std::span<const Column> columns() const override { return kFieldColumns; }
+
+  bool next(std::span<Cell> cells) override {
+    CrossSection x{.b = q_.b, .t = q_.t, .w = 0, .s = 0, .er = q_.er};
+    if (!next_dimensions(x.w, x.s)) return false;
+    const field::FieldResult f =
+        field::solve({x.b, x.t, x.w, x.s, x.er}, {.tolerance = q_.tolerance});
+    if (!f.ok()) {
+      throw SolverError("no field solution at W " + shortest(x.w) + " in, S " + shortest(x.s) +
+                        " in: " + f.message);
+    }
+    const field::FieldSolution& z = *f.solution;
+    const std::array values = {x.w,
+                               x.s,
+                               ratio_to_b(x.w, x.b, w_swept()),
+                               ratio_to_b(x.s, x.b, s_swept()),
+                               static_cast<float>(z.zo),
+                               static_cast<float>(z.even.impedance),
+                               static_cast<float>(z.odd.impedance),
+                               static_cast<float>(z.coupling_db),
+                               static_cast<float>(z.even.capacitance),
+                               static_cast<float>(z.odd.capacitance),
+                               static_cast<float>(f.error_estimate),
+                               static_cast<float>(z.even.panels)};
+    for (std::size_t i = 0; i < values.size(); ++i) cells[i] = number_cell(values.at(i));
+    return true;
+  }
+
+ private:
+  FieldRequest q_;
+};
+
 }  // namespace
+
+std::unique_ptr<RowSource> field_rows(const FieldRequest& request) {
+  return std::make_unique<FieldRows>(request);
+}
 
 std::string_view status_name(SynthesisOutcome outcome) {
   switch (outcome) {
@@ -330,6 +387,8 @@ std::span<const Column> command_columns(Command command, SolverChoice solver) {
     case Command::response:
       if (both) return kResponseWithField;
       return kResponseColumns;
+    case Command::field:
+      return kFieldColumns;
     case Command::sensitivity:
       break;
   }

@@ -110,6 +110,11 @@ std::unique_ptr<RowSource> sensitivity_rows(const SensitivityRequest& request,
 // The columns of each command's rows, known before any row is computed.
 std::span<const Column> command_columns(Command command, SolverChoice solver = SolverChoice::model);
 
+// Columns: w, s, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db,
+// c_even, c_odd (capacitance per unit length over the permittivity, per
+// strip, of each mode), error_estimate (relative), panels.
+std::unique_ptr<RowSource> field_rows(const FieldRequest& request);
+
 // Status names of a synthesis outcome.
 std::string_view status_name(SynthesisOutcome outcome);
 

@@ -211,6 +211,8 @@ class TableWorker {
         return batch::synthesise_rows(batch::read_synthesise(v), call_.solver);
       case batch::Command::response:
         return std::make_unique<batch::ResponseRows>(batch::read_response(v), call_.solver);
+      case batch::Command::field:
+        return batch::field_rows(batch::read_field(v));
       case batch::Command::sensitivity:
         break;
     }

@@ -145,6 +145,41 @@ class Sensitivity(Parity):
                                    [dict(COUPLER, w=0.168, s=0.011)])
 
 
+class FieldSolution(Parity):
+    """solver="field" and "both", and field(): the command's numbers too."""
+
+    def test_every_command_on_the_field(self):
+        cases = [
+            (ketrovane.analyse, "analyse", dict(COUPLER, w=0.168, s=0.011, f=3000)),
+            (ketrovane.sensitivity, "sensitivity", dict(COUPLER, w=0.168, s=0.011)),
+            (ketrovane.synthesise, "synthesise", dict(COUPLER, zo=50, coupling=10)),
+            (ketrovane.response, "response",
+             dict(COUPLER, w=0.168, s=0.011, f0=1000, f=1200)),
+        ]
+        for function, command, options in cases:
+            for solver in ("field", "both"):
+                with self.subTest(command=command, solver=solver):
+                    expected = calc.table(command, options, ["--solver", solver])
+                    self.assertColumnsEqual(function(**options, solver=solver), expected)
+
+    def test_field_against_the_field_command(self):
+        expected = calc.table("field", dict(COUPLER, w="0.1:0.3:0.1", s=0.012), ["--tol", "1e-6"])
+        result = ketrovane.field(0.25, 0.0014, 2.2, expected["w_in"], 0.012, tol=1e-6)
+        self.assertColumnsEqual(result, expected, skip=RATIOS)
+        self.assertTrue(np.all(result.error_estimate <= 1e-6))
+
+    def test_what_the_field_cannot_do(self):
+        with self.assertRaisesRegex(ValueError, r"^--solver 'field': expected model for a coupler"):
+            ketrovane.response(zo=50, coupling=10, er=2.2, f0=1000, f=1000, solver="field")
+        self.assertEqual(calc.message("field", dict(COUPLER, w=0.168, s=0.011, tol=1e-12)),
+                         "--tol '1e-12': expected a relative tolerance of the field solution of "
+                         "at least 1e-10 and at most 0.01")
+        with self.assertRaises(ValueError) as refused:
+            ketrovane.field(0.25, 0.0014, 2.2, 0.168, 0.011, tol=1e-12)
+        self.assertEqual(str(refused.exception),
+                         calc.message("field", dict(COUPLER, w=0.168, s=0.011, tol=1e-12)))
+
+
 def touchstone(options):
     """The frequencies and matrices of the command's Touchstone file, as
     float32 real and imaginary parts."""

@@ -9,6 +9,7 @@ single-precision model, the same checks and the same messages:
     synthesise(b, t, er, zo, coupling) strip width and spacing
     response(zo=, coupling=, er=, f0=, f=)   four-port response
     sensitivity(b, t, er, w, s)        sensitivities of Zoe and Zoo
+    field(b, t, er, w, s, tol=1e-4)    the field solution, with its error estimate
     s_matrix(...), network(...)        the 4x4 scattering matrix, skrf.Network
 
 Arguments carry the names of the command's options.  Numbers of lengths are
@@ -18,6 +19,11 @@ mil, mm, um; frequencies: Hz, kHz, MHz, GHz).  Impedances are in ohms,
 coupling in dB.  A single value may also be a text with its own unit, read
 exactly as the command line reads it: ``roughness="5uin"``, ``f0="1GHz"``,
 ``rho="copper"``.
+
+analyse, synthesise, response (given by dimensions) and sensitivity take
+``solver="model"`` (the closed-form model, default), ``"field"`` (the
+field solution in the same columns) or ``"both"`` (the model's columns,
+then the field solution's and the model's error in per cent).
 
 Numeric arguments broadcast like numpy arrays; each element is one row of
 the command, computed in C++.  A value the command line would refuse raises
@@ -32,7 +38,8 @@ import numpy as _np
 
 from . import _core
 
-__all__ = ["Result", "analyse", "synthesise", "response", "sensitivity", "s_matrix", "network"]
+__all__ = ["Result", "analyse", "synthesise", "response", "sensitivity", "field", "s_matrix",
+           "network"]
 __version__ = _core.__version__
 
 _PLAIN = frozenset((float, int, str, type(None)))
@@ -200,6 +207,7 @@ class Result(_abc.Mapping):
 _ANALYSE = ("b", "t", "er", "w", "s", "rho", "roughness", "tand", "f")
 _SYNTHESISE = ("b", "t", "er", "zo", "coupling", "zoe")
 _SENSITIVITY = ("b", "t", "er", "w", "s")
+_FIELD = ("b", "t", "er", "w", "s", "tol")
 _RESPONSE = ("zo", "coupling", "er", "b", "t", "w", "s", "rho", "roughness", "tand", "length",
              "f0", "f", "rs", "rl")
 _S_MATRIX = ("zo", "coupling", "er", "b", "t", "w", "s", "rho", "roughness", "tand", "length",
@@ -260,6 +268,20 @@ def sensitivity(b, t, er, w, s, *, solver="model", units=None):
     szoe_w, szoo_er, szoo_b, szoo_s, szoo_t, szoo_w.
     """
     return _table("sensitivity", _SENSITIVITY, (b, t, er, w, s), solver, units)
+
+
+def field(b, t, er, w, s, *, tol=1e-4, units=None):
+    """The two-dimensional field solution of the cross-section.
+
+    A boundary-element solution of the charge on the strips between the
+    ground planes, refined until each mode impedance changes by less than
+    tol (relative) from one refinement to the next.  Columns: w_in, s_in,
+    w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db, c_even,
+    c_odd (capacitance per unit length over the permittivity, per strip),
+    error_estimate, panels.  A cross-section the solver cannot verify to
+    tol raises RuntimeError with its last estimate.
+    """
+    return _table("field", _FIELD, (b, t, er, w, s, tol), "model", units)
 
 
 def _scattering(values, solver, units):
