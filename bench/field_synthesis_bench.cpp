@@ -1,0 +1,59 @@
+// Cost of the width and spacing synthesis on the field solution: 50-ohm
+// targets from 3 to 30 dB at T/B 0, 0.0056 (1 oz copper on 0.25"), 0.02 and
+// 0.1, B = 0.25", Er = 2.2.  Each target is timed on its own; the counters
+// give the median and the slowest, and the field solutions they took.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "design/field_synthesis.hpp"
+#include "model/coupling.hpp"
+
+namespace ketrovane {
+namespace {
+
+std::vector<SynthesisTarget> targets() {
+  std::vector<SynthesisTarget> all;
+  for (const float db : {3.0F, 4.77F, 6.0F, 8.0F, 10.0F, 15.0F, 20.0F, 30.0F}) {
+    const ModesOfCoupler m = modes_from_coupler({50.0F, -db});
+    for (const float tb : {0.0F, 0.0056F, 0.02F, 0.1F}) {
+      all.push_back({0.25F, tb * 0.25F, 2.2F, m.zoe, m.zoo});
+    }
+  }
+  return all;
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+void BM_FieldSynthesis(benchmark::State& state) {
+  using Clock = std::chrono::steady_clock;
+  const std::vector<SynthesisTarget> all = targets();
+  std::vector<double> ms(all.size());
+  std::vector<double> solves(all.size());
+  int unmet = 0;
+  for (auto _ : state) {
+    unmet = 0;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+      const auto start = Clock::now();
+      const FieldWidthSpacing r = synthesise_on_field(all[i]);
+      ms[i] = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+      solves[i] = r.solves;
+      if (!r.converged) ++unmet;
+    }
+  }
+  state.counters["median_ms"] = median(ms);
+  state.counters["slowest_ms"] = *std::max_element(ms.begin(), ms.end());
+  state.counters["median_solves"] = median(solves);
+  state.counters["targets"] = static_cast<double>(all.size());
+  state.counters["not_met"] = unmet;
+}
+
+BENCHMARK(BM_FieldSynthesis)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace ketrovane
