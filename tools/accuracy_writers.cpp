@@ -252,7 +252,10 @@ std::string usage(const Map& table) {
       "changes fast just above t = 0 and where the model switches from its thin-strip blend to "
       "its thick-strip fits (t/b = 0.025), and %zu log-spaced values each of w/b and s/b. "
       "Outside the grid it returns +infinity: the map vouches for nothing there. The numbers "
-      "behind the pictures are in `doc/accuracy/model_error.dat`.\n",
+      "behind the pictures are in `doc/accuracy/model_error.dat`.\n\n"
+      "`ketrovane-calc` reads the same bound: a run on the model (`--solver model`, the "
+      "default) whose rows reach a bound above 1 %%, or leave the grid, writes one note on the "
+      "error stream suggesting `--solver field` or `--solver both`.\n",
       table.samples.size(), listOf(table.grid.thicknesses).c_str(), table.grid.widths.size());
 }
 
