@@ -244,7 +244,7 @@ def thick_strip(s, t, b, sb, tb, cpa, cf):
     return band4(sb, tb, cf)
 
 
-def sl1imp(b, er, s, t, w):
+def mode_impedances(b, er, s, t, w):
     """zoe, zoo, cf, cfe, cfo, cpa as values with error bounds, and j."""
     b, er, s, t, w = (V(single(x)) for x in (b, er, s, t, w))
     tb = t / b
@@ -338,7 +338,7 @@ def main():
     print("// deviations of the error that single-precision rounding adds to it.")
     for sb, tb, wb in points():
         s, t, w = (round(r * B, 10) for r in (sb, tb, wb))
-        results, j = sl1imp(B, ER, s, t, w)
+        results, j = mode_impedances(B, ER, s, t, w)
         assert j == 0
         cells = ", ".join(f"{{{r.v!r}, {tolerance(r):.3g}}}" for r in results)
         print(f'{{"{name(sb, tb, wb)}", {literal(B)}, {literal(ER)}, {literal(s)}, '
