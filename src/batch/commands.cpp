@@ -24,34 +24,34 @@ namespace ketrovane::batch {
 
 namespace {
 
-#define KETROVANE_OUTPUT_OPTIONS                                                            \
-  OptionSpec{"format", "table|csv|json", "output format (default table: aligned columns)"}, \
-      OptionSpec{"output", "FILE", "write the table to FILE (default standard output)"},    \
-      OptionSpec {                                                                          \
-    "length-unit", "in|mil|mm|um", "unit of the lengths written out (default in)"           \
+#define KETROVANE_OUTPUT_OPTIONS                                                             \
+  OptionEntry{"format", "table|csv|json", "output format (default table: aligned columns)"}, \
+      OptionEntry{"output", "FILE", "write the table to FILE (default standard output)"},    \
+      OptionEntry {                                                                          \
+    "length-unit", "in|mil|mm|um", "unit of the lengths written out (default in)"            \
   }
 
-#define KETROVANE_CROSS_SECTION_OPTIONS                                                \
-  OptionSpec{"b", "L", "ground-plane spacing B (in, mil, uin, mm, um; bare: inches)"}, \
-      OptionSpec{"t", "L", "strip thickness T, at most 0.8 B"}, OptionSpec {           \
-    "er", "X", "relative permittivity Er of the dielectric"                            \
+#define KETROVANE_CROSS_SECTION_OPTIONS                                                 \
+  OptionEntry{"b", "L", "ground-plane spacing B (in, mil, uin, mm, um; bare: inches)"}, \
+      OptionEntry{"t", "L", "strip thickness T, at most 0.8 B"}, OptionEntry {          \
+    "er", "X", "relative permittivity Er of the dielectric"                             \
   }
 
-#define KETROVANE_LOSS_OPTIONS                                                                    \
-  OptionSpec{"rho", "R|METAL",                                                                    \
-             "conductor resistivity in micro-ohm-cm, or silver, copper, gold, aluminium, brass, " \
-             "lossless (default copper, 1.7)"},                                                   \
-      OptionSpec{"roughness", "L", "RMS surface roughness (default 5uin)"}, OptionSpec {          \
-    "tand", "X", "dielectric loss tangent (default 0.0009)"                                       \
+#define KETROVANE_LOSS_OPTIONS                                                                     \
+  OptionEntry{"rho", "R|METAL",                                                                    \
+              "conductor resistivity in micro-ohm-cm, or silver, copper, gold, aluminium, brass, " \
+              "lossless (default copper, 1.7)"},                                                   \
+      OptionEntry{"roughness", "L", "RMS surface roughness (default 5uin)"}, OptionEntry {         \
+    "tand", "X", "dielectric loss tangent (default 0.0009)"                                        \
   }
 
 #define KETROVANE_PLOT_OPTION                                                       \
-  OptionSpec {                                                                      \
+  OptionEntry {                                                                     \
     "plot", "FILE", "draw a chart with gnuplot into FILE.svg, FILE.png or FILE.pdf" \
   }
 
 #define KETROVANE_SOLVER_OPTION                                                                  \
-  OptionSpec {                                                                                   \
+  OptionEntry {                                                                                  \
     "solver", "model|field|both",                                                                \
         "closed-form model (default), two-dimensional field solution, or both with the model's " \
         "error"                                                                                  \
@@ -59,56 +59,57 @@ namespace {
 
 constexpr std::array kAnalyseOptions = {
     KETROVANE_CROSS_SECTION_OPTIONS,
-    OptionSpec{"w", "L[:L:L]", "strip width W, or a range start:stop:step"},
-    OptionSpec{"s", "L[:L:L]", "edge-to-edge strip spacing S, or a range"},
+    OptionEntry{"w", "L[:L:L]", "strip width W, or a range start:stop:step"},
+    OptionEntry{"s", "L[:L:L]", "edge-to-edge strip spacing S, or a range"},
     KETROVANE_LOSS_OPTIONS,
-    OptionSpec{"f", "F", "frequency of the loss (Hz, kHz, MHz, GHz; bare: MHz; default 1000)"},
+    OptionEntry{"f", "F", "frequency of the loss (Hz, kHz, MHz, GHz; bare: MHz; default 1000)"},
     KETROVANE_SOLVER_OPTION,
     KETROVANE_PLOT_OPTION,
     KETROVANE_OUTPUT_OPTIONS};
 
 constexpr std::array kSynthesiseOptions = {
     KETROVANE_CROSS_SECTION_OPTIONS,
-    OptionSpec{"zo", "Z", "coupler impedance Zo, ohms"},
-    OptionSpec{"coupling", "DB[:DB:DB]",
-               "midband coupling in dB (10 and -10 alike, above 0 to 60), or a range"},
-    OptionSpec{"zoe", "Z[:Z:Z]", "even-mode impedance Zoe above Zo, ohms, or a range"},
+    OptionEntry{"zo", "Z", "coupler impedance Zo, ohms"},
+    OptionEntry{"coupling", "DB[:DB:DB]",
+                "midband coupling in dB (10 and -10 alike, above 0 to 60), or a range"},
+    OptionEntry{"zoe", "Z[:Z:Z]", "even-mode impedance Zoe above Zo, ohms, or a range"},
     KETROVANE_SOLVER_OPTION,
     KETROVANE_PLOT_OPTION,
     KETROVANE_OUTPUT_OPTIONS};
 
 constexpr std::array kResponseOptions = {
-    OptionSpec{"zo", "Z", "coupler impedance Zo, ohms (with --coupling: a lossless coupler)"},
-    OptionSpec{"coupling", "DB", "midband coupling in dB"},
-    OptionSpec{"er", "X", "relative permittivity Er of the dielectric"},
-    OptionSpec{"b", "L", "ground-plane spacing B (a coupler given by its dimensions)"},
-    OptionSpec{"t", "L", "strip thickness T, at most 0.8 B"},
-    OptionSpec{"w", "L", "strip width W"},
-    OptionSpec{"s", "L", "edge-to-edge strip spacing S"},
+    OptionEntry{"zo", "Z", "coupler impedance Zo, ohms (with --coupling: a lossless coupler)"},
+    OptionEntry{"coupling", "DB", "midband coupling in dB"},
+    OptionEntry{"er", "X", "relative permittivity Er of the dielectric"},
+    OptionEntry{"b", "L", "ground-plane spacing B (a coupler given by its dimensions)"},
+    OptionEntry{"t", "L", "strip thickness T, at most 0.8 B"},
+    OptionEntry{"w", "L", "strip width W"},
+    OptionEntry{"s", "L", "edge-to-edge strip spacing S"},
     KETROVANE_LOSS_OPTIONS,
-    OptionSpec{"length", "L", "coupler length"},
-    OptionSpec{"f0", "F", "centre frequency: the coupler is a quarter wave long there"},
-    OptionSpec{"f", "F[:F:F]", "analysis frequencies start:stop:step (bare: MHz)"},
-    OptionSpec{"rs", "Z", "source termination Rs, ohms (default 50)"},
-    OptionSpec{"rl", "Z", "load termination Rl, ohms (default 50)"},
-    OptionSpec{"touchstone", "FILE.s4p", "write the 4x4 scattering matrix as Touchstone 1.1"},
-    OptionSpec{"touchstone-format", "ma|db|ri", "number pairs of the Touchstone file (default ma)"},
-    OptionSpec{"ref", "Z", "reference resistance of every Touchstone port, ohms (default 50)"},
+    OptionEntry{"length", "L", "coupler length"},
+    OptionEntry{"f0", "F", "centre frequency: the coupler is a quarter wave long there"},
+    OptionEntry{"f", "F[:F:F]", "analysis frequencies start:stop:step (bare: MHz)"},
+    OptionEntry{"rs", "Z", "source termination Rs, ohms (default 50)"},
+    OptionEntry{"rl", "Z", "load termination Rl, ohms (default 50)"},
+    OptionEntry{"touchstone", "FILE.s4p", "write the 4x4 scattering matrix as Touchstone 1.1"},
+    OptionEntry{"touchstone-format", "ma|db|ri",
+                "number pairs of the Touchstone file (default ma)"},
+    OptionEntry{"ref", "Z", "reference resistance of every Touchstone port, ohms (default 50)"},
     KETROVANE_SOLVER_OPTION,
     KETROVANE_PLOT_OPTION,
     KETROVANE_OUTPUT_OPTIONS};
 
 constexpr std::array kSensitivityOptions = {
     KETROVANE_CROSS_SECTION_OPTIONS,
-    OptionSpec{"w", "L[:L:L]", "strip width W, or a range start:stop:step"},
-    OptionSpec{"s", "L[:L:L]", "edge-to-edge strip spacing S, or a range"}, KETROVANE_SOLVER_OPTION,
-    KETROVANE_OUTPUT_OPTIONS};
+    OptionEntry{"w", "L[:L:L]", "strip width W, or a range start:stop:step"},
+    OptionEntry{"s", "L[:L:L]", "edge-to-edge strip spacing S, or a range"},
+    KETROVANE_SOLVER_OPTION, KETROVANE_OUTPUT_OPTIONS};
 
 constexpr std::array kFieldOptions = {
     KETROVANE_CROSS_SECTION_OPTIONS,
-    OptionSpec{"w", "L[:L:L]", "strip width W, or a range start:stop:step"},
-    OptionSpec{"s", "L[:L:L]", "edge-to-edge strip spacing S, or a range"},
-    OptionSpec{"tol", "X", "relative tolerance of each mode impedance (default 1e-4)"},
+    OptionEntry{"w", "L[:L:L]", "strip width W, or a range start:stop:step"},
+    OptionEntry{"s", "L[:L:L]", "edge-to-edge strip spacing S, or a range"},
+    OptionEntry{"tol", "X", "relative tolerance of each mode impedance (default 1e-4)"},
     KETROVANE_OUTPUT_OPTIONS};
 
 #undef KETROVANE_SOLVER_OPTION
@@ -118,21 +119,21 @@ constexpr std::array kFieldOptions = {
 #undef KETROVANE_PLOT_OPTION
 
 constexpr std::array kCommands = {
-    CommandSpec{Command::analyse, "analyse",
-                "Zo, Zoe, Zoo, coupling and mode losses for each strip width and spacing",
-                kAnalyseOptions},
-    CommandSpec{Command::synthesise, "synthesise",
-                "strip width and spacing for each coupling level or even-mode impedance",
-                kSynthesiseOptions},
-    CommandSpec{Command::response, "response",
-                "four-port response of the coupler over frequency, and its Touchstone file",
-                kResponseOptions},
-    CommandSpec{Command::sensitivity, "sensitivity",
-                "normalised sensitivities of Zoe and Zoo to Er, B, S, T and W",
-                kSensitivityOptions},
-    CommandSpec{Command::field, "field",
-                "two-dimensional field solution of each cross-section, with its error estimate",
-                kFieldOptions},
+    CommandEntry{Command::analyse, "analyse",
+                 "Zo, Zoe, Zoo, coupling and mode losses for each strip width and spacing",
+                 kAnalyseOptions},
+    CommandEntry{Command::synthesise, "synthesise",
+                 "strip width and spacing for each coupling level or even-mode impedance",
+                 kSynthesiseOptions},
+    CommandEntry{Command::response, "response",
+                 "four-port response of the coupler over frequency, and its Touchstone file",
+                 kResponseOptions},
+    CommandEntry{Command::sensitivity, "sensitivity",
+                 "normalised sensitivities of Zoe and Zoo to Er, B, S, T and W",
+                 kSensitivityOptions},
+    CommandEntry{Command::field, "field",
+                 "two-dimensional field solution of each cross-section, with its error estimate",
+                 kFieldOptions},
 };
 
 const std::string* text_of(const OptionTexts& texts, std::string_view name) {
@@ -145,7 +146,7 @@ struct Job {
   std::unique_ptr<RowSource> source;
   ResponseRows* response = nullptr;  // for the Touchstone file
   Echo echo;
-  PlotSpec plot;
+  PlotLayout plot;
   std::string description;  // of the coupler, for comments
 };
 
@@ -281,7 +282,7 @@ std::vector<std::string> touchstone_comments(const Job& job, std::string_view co
                        (e.given.empty() ? " (default)" : " (given " + quoted(e.given) + ")"));
   }
   lines.push_back("coupler: " + job.description);
-  lines.push_back(
+  lines.emplace_back(
       "ports: 1 input, 2 thru, 3 isolated, 4 coupled; 1 and 4 at one end, 2 and 3 at the other");
   lines.push_back("every port referenced to " + shortest(reference) +
                   " ohm; each frequency gives the rows S11..S14, S21..S24, S31..S34, S41..S44");
@@ -389,7 +390,7 @@ std::string accuracy_note(const ModelAccuracy& accuracy) {
            advice;
   }
   return "note: at " + row + " the closed-form model may be off by up to " +
-         significant(100.0 * accuracy.worst_bound, 2) + " %" + advice;
+         significant(static_cast<float>(100.0 * accuracy.worst_bound), 2) + " %" + advice;
 }
 
 void write_one_by_one(RowSource& source, RowWriter& writer, std::optional<Plot>& plot) {
@@ -429,7 +430,7 @@ RunResult run(Command command, const OptionTexts& texts, std::string_view comman
 
   const std::string* output_path = text_of(texts, "output");
   OutputFile output(output_path == nullptr ? "" : *output_path);
-  const std::string name = std::string(command_specs()[static_cast<std::size_t>(command)].name);
+  const std::string name = std::string(command_entries()[static_cast<std::size_t>(command)].name);
   const std::unique_ptr<RowWriter> writer =
       make_writer(format, {name, &job.echo, source.columns(), unit}, output.sink());
   const bool on_the_field = command == Command::field || solver_of(texts) != SolverChoice::model;
@@ -459,7 +460,7 @@ RunResult run(Command command, const OptionTexts& texts, std::string_view comman
 
 }  // namespace
 
-std::span<const CommandSpec> command_specs() {
+std::span<const CommandEntry> command_entries() {
   return kCommands;
 }
 

@@ -13,20 +13,20 @@ namespace ketrovane::batch {
 
 enum class Command : std::uint8_t { analyse, synthesise, response, sensitivity, field };
 
-struct OptionSpec {
+struct OptionEntry {
   std::string_view name;        // without the dashes
   std::string_view value_name;  // "L[:L:L]"
   std::string_view help;
 };
 
-struct CommandSpec {
+struct CommandEntry {
   Command command;
   std::string_view name;
   std::string_view summary;
-  std::span<const OptionSpec> options;
+  std::span<const OptionEntry> options;
 };
 
-std::span<const CommandSpec> command_specs();
+std::span<const CommandEntry> command_entries();
 
 // Exit statuses of the batch program.
 inline constexpr int kSuccess = 0;

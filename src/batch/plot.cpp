@@ -133,13 +133,13 @@ std::string find_gnuplot() {
   }
 }
 
-Plot::Plot(std::string_view option, std::string path, PlotSpec spec,
+Plot::Plot(std::string_view option, std::string path, PlotLayout layout,
            std::span<const Column> columns, LengthUnit unit)
     : option_(option),
       path_(std::move(path)),
       terminal_(terminal_for(option, path_)),
       gnuplot_(find_gnuplot()),
-      spec_(std::move(spec)),
+      layout_(std::move(layout)),
       columns_(columns),
       unit_(unit),
       data_("plot-data") {
@@ -152,12 +152,12 @@ Plot::Plot(std::string_view option, std::string path, PlotSpec spec,
 
 void Plot::row(std::span<const Cell> cells) {
   Sink& out = data_.sink();
-  if (spec_.break_column < cells.size()) {
-    const float v = cells[spec_.break_column].number;
+  if (layout_.break_column < cells.size()) {
+    const float v = cells[layout_.break_column].number;
     if (rows_ > 0 && v != last_break_value_) out.put('\n');
     last_break_value_ = v;
   }
-  std::array<std::size_t, 1> x = {spec_.x_column};
+  std::array<std::size_t, 1> x = {layout_.x_column};
   const auto write = [&](std::size_t column) {
     const Cell& c = cells[column];
     const float v = in_output_unit(columns_[column], unit_, c.number);
@@ -169,7 +169,7 @@ void Plot::row(std::span<const Cell> cells) {
     }
   };
   write(x[0]);
-  for (const PlotSeries& s : spec_.series) {
+  for (const PlotSeries& s : layout_.series) {
     out.put('\t');
     write(s.column);
   }
@@ -181,23 +181,23 @@ std::string Plot::script(const std::string& image) const {
   std::string s = "set terminal " + terminal_ + "\n";
   s += "set output " + gnuplot_string(image) + "\n";
   s += "set datafile missing '?'\nset datafile separator '\\t'\n";
-  s += "set title " + gnuplot_string(spec_.title) + " noenhanced\n";
-  s += "set xlabel " + gnuplot_string(spec_.x_label) + " noenhanced\n";
-  s += "set ylabel " + gnuplot_string(spec_.y_label) + " noenhanced\n";
+  s += "set title " + gnuplot_string(layout_.title) + " noenhanced\n";
+  s += "set xlabel " + gnuplot_string(layout_.x_label) + " noenhanced\n";
+  s += "set ylabel " + gnuplot_string(layout_.y_label) + " noenhanced\n";
   s += "set grid\nset key below noenhanced\nset ytics nomirror\n";
-  if (spec_.log_y) s += "set logscale y\nset format y '%g'\n";
-  if (!spec_.y2_label.empty()) {
-    s += "set y2label " + gnuplot_string(spec_.y2_label) + " noenhanced\nset y2tics\n";
-    if (spec_.y2_least_span > 0) {
-      const std::string half = std::to_string(spec_.y2_least_span / 2);
+  if (layout_.log_y) s += "set logscale y\nset format y '%g'\n";
+  if (!layout_.y2_label.empty()) {
+    s += "set y2label " + gnuplot_string(layout_.y2_label) + " noenhanced\nset y2tics\n";
+    if (layout_.y2_least_span > 0) {
+      const std::string half = std::to_string(layout_.y2_least_span / 2);
       s += "set y2range [*<-" + half + ":" + half + "<*]\n";
     }
   }
   const std::string style = rows_ > kMostMarkedRows ? "lines" : "linespoints pointsize 0.6";
   s += "set autoscale xfix\nplot ";
   std::size_t colour = 0;
-  for (std::size_t i = 0; i < spec_.series.size(); ++i) {
-    const PlotSeries& series = spec_.series[i];
+  for (std::size_t i = 0; i < layout_.series.size(); ++i) {
+    const PlotSeries& series = layout_.series[i];
     if (i > 0) s += ", \\\n     ";
     const std::string look = series.second_axis
                                  ? " linecolor rgb '#555555' dashtype 2 axes x1y2"

@@ -24,7 +24,7 @@ struct PlotSeries {
   bool second_axis;  // on the right-hand axis
 };
 
-struct PlotSpec {
+struct PlotLayout {
   std::string title;
   std::size_t x_column;
   std::string x_label;
@@ -66,8 +66,8 @@ class Plot {
  public:
   // Checks the file name's extension (.svg, .png, .pdf) and that gnuplot can
   // be found; an InputError or OutputError names `option` and the file.
-  Plot(std::string_view option, std::string path, PlotSpec spec, std::span<const Column> columns,
-       LengthUnit unit);
+  Plot(std::string_view option, std::string path, PlotLayout layout,
+       std::span<const Column> columns, LengthUnit unit);
 
   void row(std::span<const Cell> cells);
   // Draws the chart and puts the file in place.
@@ -80,7 +80,7 @@ class Plot {
   std::string path_;
   std::string terminal_;
   std::string gnuplot_;
-  PlotSpec spec_;
+  PlotLayout layout_;
   std::span<const Column> columns_;
   LengthUnit unit_;
   TemporaryFile data_;

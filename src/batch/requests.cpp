@@ -213,15 +213,27 @@ void require_one_of(const OptionReader& r, std::string_view a, std::string_view 
   }
 }
 
-AnalyseRequest analyse_request(OptionReader& r) {
-  AnalyseRequest q{};
+// The board of a request: B, T (checked against B) and Er.
+template <class Request>
+void read_board(OptionReader& r, Request& q) {
   q.b = r.value("b", kB);
   q.t = r.value("t", kT);
   check_thickness(q.t, q.b, r);
   q.er = r.value("er", kEr);
-  q.w = r.axis("w", kW, Quotient::double_precision);
-  q.s = r.axis("s", kS, Quotient::double_precision);
+}
+
+// The board and the widths and spacings whose product gives the rows.
+template <class Request>
+void read_grid(OptionReader& r, Request& q, Quotient quotient) {
+  read_board(r, q);
+  q.w = r.axis("w", kW, quotient);
+  q.s = r.axis("s", kS, quotient);
   product_rows("--w and --s", q.w, q.s);
+}
+
+AnalyseRequest analyse_request(OptionReader& r) {
+  AnalyseRequest q{};
+  read_grid(r, q, Quotient::double_precision);
   q.materials = r.materials();
   q.f_mhz = r.value_or("f", kFrequency, kDefaultFoMhz);
   q.echo = r.take_echo();
@@ -230,10 +242,7 @@ AnalyseRequest analyse_request(OptionReader& r) {
 
 SynthesiseRequest synthesise_request(OptionReader& r) {
   SynthesiseRequest q{};
-  q.b = r.value("b", kB);
-  q.t = r.value("t", kT);
-  check_thickness(q.t, q.b, r);
-  q.er = r.value("er", kEr);
+  read_board(r, q);
   q.zo = r.value("zo", kZo);
   require_one_of(r, "coupling", "zoe");
   q.by_coupling = r.has("coupling");
@@ -290,26 +299,14 @@ ResponseRequest response_request(OptionReader& r) {
 
 SensitivityRequest sensitivity_request(OptionReader& r) {
   SensitivityRequest q{};
-  q.b = r.value("b", kB);
-  q.t = r.value("t", kT);
-  check_thickness(q.t, q.b, r);
-  q.er = r.value("er", kEr);
-  q.w = r.axis("w", kW, Quotient::single_precision);
-  q.s = r.axis("s", kS, Quotient::single_precision);
-  product_rows("--w and --s", q.w, q.s);
+  read_grid(r, q, Quotient::single_precision);
   q.echo = r.take_echo();
   return q;
 }
 
 FieldRequest field_request(OptionReader& r) {
   FieldRequest q{};
-  q.b = r.value("b", kB);
-  q.t = r.value("t", kT);
-  check_thickness(q.t, q.b, r);
-  q.er = r.value("er", kEr);
-  q.w = r.axis("w", kW, Quotient::single_precision);
-  q.s = r.axis("s", kS, Quotient::single_precision);
-  product_rows("--w and --s", q.w, q.s);
+  read_grid(r, q, Quotient::single_precision);
   q.tolerance = r.value_or("tol", kTolerance, static_cast<float>(kDefaultFieldTolerance));
   q.echo = r.take_echo();
   return q;
@@ -319,66 +316,62 @@ float reference_value(OptionReader& r) {
   return r.value_or("ref", kReference, kDefaultReferenceOhm);
 }
 
+// Reads a request from the options as the command line or a scripting
+// front end holds them.
+template <class Options, class Request>
+Request read_with(const Options& options, Request (*read)(OptionReader&)) {
+  OptionReader r(options);
+  return read(r);
+}
+
 }  // namespace
 
 AnalyseRequest read_analyse(const OptionTexts& texts) {
-  OptionReader r(texts);
-  return analyse_request(r);
+  return read_with(texts, analyse_request);
 }
 
 SynthesiseRequest read_synthesise(const OptionTexts& texts) {
-  OptionReader r(texts);
-  return synthesise_request(r);
+  return read_with(texts, synthesise_request);
 }
 
 ResponseRequest read_response(const OptionTexts& texts) {
-  OptionReader r(texts);
-  return response_request(r);
+  return read_with(texts, response_request);
 }
 
 SensitivityRequest read_sensitivity(const OptionTexts& texts) {
-  OptionReader r(texts);
-  return sensitivity_request(r);
+  return read_with(texts, sensitivity_request);
 }
 
 FieldRequest read_field(const OptionTexts& texts) {
-  OptionReader r(texts);
-  return field_request(r);
+  return read_with(texts, field_request);
 }
 
 float read_reference(const OptionTexts& texts) {
-  OptionReader r(texts);
-  return reference_value(r);
+  return read_with(texts, reference_value);
 }
 
 AnalyseRequest read_analyse(const OptionValues& values) {
-  OptionReader r(values);
-  return analyse_request(r);
+  return read_with(values, analyse_request);
 }
 
 SynthesiseRequest read_synthesise(const OptionValues& values) {
-  OptionReader r(values);
-  return synthesise_request(r);
+  return read_with(values, synthesise_request);
 }
 
 ResponseRequest read_response(const OptionValues& values) {
-  OptionReader r(values);
-  return response_request(r);
+  return read_with(values, response_request);
 }
 
 SensitivityRequest read_sensitivity(const OptionValues& values) {
-  OptionReader r(values);
-  return sensitivity_request(r);
+  return read_with(values, sensitivity_request);
 }
 
 FieldRequest read_field(const OptionValues& values) {
-  OptionReader r(values);
-  return field_request(r);
+  return read_with(values, field_request);
 }
 
 float read_reference(const OptionValues& values) {
-  OptionReader r(values);
-  return reference_value(r);
+  return read_with(values, reference_value);
 }
 
 }  // namespace ketrovane::batch

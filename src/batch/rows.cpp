@@ -58,8 +58,9 @@ Comparison field_comparison(const CrossSection& x, float model_zoe, float model_
           100.0F * (model_zoo / f.zoo - 1.0F)};
 }
 
-void put_comparison(std::span<Cell> cells, std::size_t first, const Comparison& values) {
-  for (std::size_t i = 0; i < values.size(); ++i) cells[first + i] = number_cell(values.at(i));
+// Numbers into the cells from `first` on.
+void put_numbers(std::span<Cell> cells, std::size_t first, std::span<const float> values) {
+  for (std::size_t i = 0; i < values.size(); ++i) cells[first + i] = number_cell(values[i]);
 }
 
 void empty_comparison(std::span<Cell> cells, std::size_t first) {
@@ -90,6 +91,38 @@ class GridRows : public RowSource {
   std::int64_t index_ = 0;
 };
 
+// Grid rows of a command whose columns come from a cross-section solver:
+// with both, the field solution's comparison follows them; rows from the
+// model are noted against the map of its error.
+class SolvedGridRows : public GridRows {
+ public:
+  SolvedGridRows(Command command, const SweepAxis& w, const SweepAxis& s,
+                 const CrossSectionSolver& solver, SolverChoice choice)
+      : GridRows(w, s), command_(command), choice_(choice), solver_(solver) {}
+
+  [[nodiscard]] std::span<const Column> columns() const override {
+    return command_columns(command_, choice_);
+  }
+
+ protected:
+  [[nodiscard]] const CrossSectionSolver& solver() const { return solver_; }
+
+  // The row's own values, then what the choice adds for its cross-section.
+  void put_row(std::span<Cell> cells, std::span<const float> values, const CrossSection& x,
+               float zoe, float zoo) {
+    put_numbers(cells, 0, values);
+    if (choice_ == SolverChoice::both) {
+      put_numbers(cells, values.size(), field_comparison(x, zoe, zoo));
+    }
+    if (&solver_ == &closed_form_model()) note_geometry(x);
+  }
+
+ private:
+  Command command_;
+  SolverChoice choice_;
+  const CrossSectionSolver& solver_;
+};
+
 constexpr std::array kAnalyseColumns = {
     Column{"w", S::length, "W", "", 4},
     Column{"s", S::length, "S", "", 4},
@@ -105,22 +138,17 @@ constexpr std::array kAnalyseColumns = {
 
 constexpr auto kAnalyseWithField = with_comparison(kAnalyseColumns);
 
-class AnalyseRows final : public GridRows {
+class AnalyseRows final : public SolvedGridRows {
  public:
   AnalyseRows(const AnalyseRequest& q, const CrossSectionSolver& solver, SolverChoice choice)
-      : GridRows(q.w, q.s), q_(q), choice_(choice), solver_(solver) {}
-
-  [[nodiscard]] std::span<const Column> columns() const override {
-    if (choice_ == SolverChoice::both) return kAnalyseWithField;
-    return kAnalyseColumns;
-  }
+      : SolvedGridRows(Command::analyse, q.w, q.s, solver, choice), q_(q) {}
 
   bool next(std::span<Cell> cells) override {
     CrossSection x{.b = q_.b, .t = q_.t, .w = 0, .s = 0, .er = q_.er};
     if (!next_dimensions(x.w, x.s)) return false;
-    const DimensionAnalysis a = solver_.impedances(x);
+    const DimensionAnalysis a = solver().impedances(x);
     const ModeAttenuation loss =
-        solver_.attenuation(x, q_.materials.conductor, q_.materials.loss_tangent, q_.f_mhz);
+        solver().attenuation(x, q_.materials.conductor, q_.materials.loss_tangent, q_.f_mhz);
     const std::array values = {x.w,
                                x.s,
                                ratio_to_b(x.w, x.b, w_swept()),
@@ -131,18 +159,12 @@ class AnalyseRows final : public GridRows {
                                a.coupling_db,
                                -loss.even_db_per_inch,
                                -loss.odd_db_per_inch};
-    for (std::size_t i = 0; i < values.size(); ++i) cells[i] = number_cell(values.at(i));
-    if (choice_ == SolverChoice::both) {
-      put_comparison(cells, values.size(), field_comparison(x, a.zoe, a.zoo));
-    }
-    if (&solver_ == &closed_form_model()) note_geometry(x);
+    put_row(cells, values, x, a.zoe, a.zoo);
     return true;
   }
 
  private:
   AnalyseRequest q_;
-  SolverChoice choice_;
-  const CrossSectionSolver& solver_;
 };
 
 constexpr std::array kSynthesisColumns = {
@@ -179,8 +201,7 @@ class SynthesiseRows final : public RowSource {
   SynthesiseRows(SynthesiseRequest q, SolverChoice choice) : q_(std::move(q)), choice_(choice) {}
 
   [[nodiscard]] std::span<const Column> columns() const override {
-    if (choice_ == SolverChoice::both) return kSynthesisWithField;
-    return kSynthesisColumns;
+    return command_columns(Command::synthesise, choice_);
   }
   [[nodiscard]] std::int64_t rows() const override { return q_.targets.rows; }
   [[nodiscard]] std::int64_t unbuilt_rows() const override { return unbuilt_; }
@@ -223,7 +244,7 @@ class SynthesiseRows final : public RowSource {
     if (choice_ == SolverChoice::both) {
       if (d.built) {
         const DimensionAnalysis model = analyse_dimensions(x);
-        put_comparison(cells, kSynthesisColumns.size(), field_comparison(x, model.zoe, model.zoo));
+        put_numbers(cells, kSynthesisColumns.size(), field_comparison(x, model.zoe, model.zoo));
       } else {
         empty_comparison(cells, kSynthesisColumns.size());
       }
@@ -270,35 +291,24 @@ constexpr std::array kSensitivityColumns = {
 
 constexpr auto kSensitivityWithField = with_comparison(kSensitivityColumns);
 
-class SensitivityRows final : public GridRows {
+class SensitivityRows final : public SolvedGridRows {
  public:
   SensitivityRows(const SensitivityRequest& q, const CrossSectionSolver& solver,
                   SolverChoice choice)
-      : GridRows(q.w, q.s), q_(q), choice_(choice), solver_(solver) {}
-
-  [[nodiscard]] std::span<const Column> columns() const override {
-    if (choice_ == SolverChoice::both) return kSensitivityWithField;
-    return kSensitivityColumns;
-  }
+      : SolvedGridRows(Command::sensitivity, q.w, q.s, solver, choice), q_(q) {}
 
   bool next(std::span<Cell> cells) override {
     CrossSection x{.b = q_.b, .t = q_.t, .w = 0, .s = 0, .er = q_.er};
     if (!next_dimensions(x.w, x.s)) return false;
-    const ImpedanceSensitivities z = solver_.sensitivities(x);
+    const ImpedanceSensitivities z = solver().sensitivities(x);
     const std::array values = {x.w,      x.s,      z.zoe,    z.zoo,   z.even.er, z.even.b, z.even.s,
                                z.even.t, z.even.w, z.odd.er, z.odd.b, z.odd.s,   z.odd.t,  z.odd.w};
-    for (std::size_t i = 0; i < values.size(); ++i) cells[i] = number_cell(values.at(i));
-    if (choice_ == SolverChoice::both) {
-      put_comparison(cells, values.size(), field_comparison(x, z.zoe, z.zoo));
-    }
-    if (&solver_ == &closed_form_model()) note_geometry(x);
+    put_row(cells, values, x, z.zoe, z.zoo);
     return true;
   }
 
  private:
   SensitivityRequest q_;
-  SolverChoice choice_;
-  const CrossSectionSolver& solver_;
 };
 
 constexpr std::array kFieldColumns = {
@@ -344,7 +354,7 @@ class FieldRows final : public GridRows {
                                static_cast<float>(z.odd.capacitance),
                                static_cast<float>(f.error_estimate),
                                static_cast<float>(z.even.panels)};
-    for (std::size_t i = 0; i < values.size(); ++i) cells[i] = number_cell(values.at(i));
+    put_numbers(cells, 0, values);
     return true;
   }
 
@@ -488,8 +498,8 @@ bool ResponseRows::next(std::span<Cell> cells) {
                              r.quadrature_error_deg,
                              r.ohmic_loss_db,
                              r.total_loss_db};
-  for (std::size_t i = 0; i < values.size(); ++i) cells[i] = number_cell(values.at(i));
-  if (choice_ == SolverChoice::both) put_comparison(cells, values.size(), comparison_);
+  put_numbers(cells, 0, values);
+  if (choice_ == SolverChoice::both) put_numbers(cells, values.size(), comparison_);
   return true;
 }
 

@@ -15,7 +15,7 @@ namespace ketrovane::calc {
 
 namespace {
 
-using batch::CommandSpec;
+using batch::CommandEntry;
 
 constexpr const char* kProgram = "ketrovane-calc";
 
@@ -26,13 +26,13 @@ struct Registered {
 };
 
 struct Subcommand {
-  const CommandSpec* spec;
+  const CommandEntry* entry;
   CLI::App* app;
   std::deque<Registered> options;  // stable addresses for CLI11's targets
 };
 
 void register_options(Subcommand& sub) {
-  for (const batch::OptionSpec& o : sub.spec->options) {
+  for (const batch::OptionEntry& o : sub.entry->options) {
     Registered& r = sub.options.emplace_back(Registered{std::string(o.name), "", nullptr});
     r.option = sub.app->add_option("--" + r.name, r.value, std::string(o.help))
                    ->type_name(std::string(o.value_name))
@@ -73,29 +73,29 @@ std::string one_line(std::string message) {
 // command or an option of the program.
 std::string command_mistake(int argc, char** argv) {
   std::string known;
-  for (const CommandSpec& spec : batch::command_specs()) {
+  for (const CommandEntry& entry : batch::command_entries()) {
     known += known.empty() ? "" : ", ";
-    known += spec.name;
+    known += entry.name;
   }
   const std::string expected = "expected a command: " + known + " (see " + kProgram + " --help)";
   if (argc < 2) return "no command given; " + expected;
   const std::string_view first = argv[1];
   if (first.starts_with("-")) return "";
-  for (const CommandSpec& spec : batch::command_specs()) {
-    if (spec.name == first) return "";
+  for (const CommandEntry& entry : batch::command_entries()) {
+    if (entry.name == first) return "";
   }
   return "unknown command " + batch::quoted(first) + "; " + expected;
 }
 
-const CommandSpec* spec_named(std::string_view name) {
-  for (const CommandSpec& spec : batch::command_specs()) {
-    if (spec.name == name) return &spec;
+const CommandEntry* command_named(std::string_view name) {
+  for (const CommandEntry& entry : batch::command_entries()) {
+    if (entry.name == name) return &entry;
   }
   return nullptr;
 }
 
-const batch::OptionSpec* option_named(const CommandSpec& spec, std::string_view name) {
-  for (const batch::OptionSpec& o : spec.options) {
+const batch::OptionEntry* option_named(const CommandEntry& entry, std::string_view name) {
+  for (const batch::OptionEntry& o : entry.options) {
     if (o.name == name) return &o;
   }
   return nullptr;
@@ -104,9 +104,9 @@ const batch::OptionSpec* option_named(const CommandSpec& spec, std::string_view 
 // The options of a command as written, checked before the parser sees them,
 // so that each mistake gets a line that names it and says what is expected:
 // an unknown or repeated option, a missing value, a stray argument.
-std::string option_mistake(const CommandSpec& spec, int argc, char** argv) {
+std::string option_mistake(const CommandEntry& entry, int argc, char** argv) {
   const std::string help =
-      std::string(" (see ") + kProgram + " " + std::string(spec.name) + " --help)";
+      std::string(" (see ") + kProgram + " " + std::string(entry.name) + " --help)";
   const std::span<char*> args(argv, static_cast<std::size_t>(argc));
   std::vector<std::pair<std::string_view, std::string_view>> given;  // name, value
   for (std::size_t i = 2; i < args.size(); ++i) {
@@ -119,10 +119,10 @@ std::string option_mistake(const CommandSpec& spec, int argc, char** argv) {
     const std::size_t equals = arg.find('=');
     const std::string_view name =
         arg.substr(2, equals == std::string_view::npos ? equals : equals - 2);
-    const batch::OptionSpec* option = option_named(spec, name);
+    const batch::OptionEntry* option = option_named(entry, name);
     if (option == nullptr) {
       return "unknown option " + batch::quoted(arg.substr(0, equals)) + " for " +
-             std::string(spec.name) + help;
+             std::string(entry.name) + help;
     }
     std::string_view value;
     if (equals != std::string_view::npos) {
@@ -155,8 +155,8 @@ int run_program(int argc, char** argv) {
   if (const std::string mistake = command_mistake(argc, argv); !mistake.empty()) {
     return fail(mistake);
   }
-  if (const CommandSpec* spec = argc > 1 ? spec_named(argv[1]) : nullptr) {
-    if (const std::string mistake = option_mistake(*spec, argc, argv); !mistake.empty()) {
+  if (const CommandEntry* entry = argc > 1 ? command_named(argv[1]) : nullptr) {
+    if (const std::string mistake = option_mistake(*entry, argc, argv); !mistake.empty()) {
       return fail(mistake);
     }
   }
@@ -168,9 +168,9 @@ int run_program(int argc, char** argv) {
   app.set_version_flag("--version", std::string(kProgram) + " " KETROVANE_VERSION);
   app.require_subcommand(1);
   std::deque<Subcommand> subs;
-  for (const CommandSpec& spec : batch::command_specs()) {
+  for (const CommandEntry& entry : batch::command_entries()) {
     Subcommand& sub = subs.emplace_back(Subcommand{
-        &spec, app.add_subcommand(std::string(spec.name), std::string(spec.summary)), {}});
+        &entry, app.add_subcommand(std::string(entry.name), std::string(entry.summary)), {}});
     register_options(sub);
   }
   try {
@@ -187,7 +187,7 @@ int run_program(int argc, char** argv) {
   for (const Subcommand& sub : subs) {
     if (!sub.app->parsed()) continue;
     const batch::RunResult result =
-        batch::run_command(sub.spec->command, texts_of(sub), command_line_of(argc, argv));
+        batch::run_command(sub.entry->command, texts_of(sub), command_line_of(argc, argv));
     if (!result.error.empty()) return fail(result.error);
     if (!result.note.empty()) std::fprintf(stderr, "%s: %s\n", kProgram, result.note.c_str());
     if (result.rows_not_built > 0) {

@@ -33,8 +33,8 @@ namespace {
 constexpr std::int64_t kRowsWithoutThreads = 1024;
 
 batch::Command command_named(std::string_view name) {
-  for (const batch::CommandSpec& spec : batch::command_specs()) {
-    if (spec.name == name) return spec.command;
+  for (const batch::CommandEntry& entry : batch::command_entries()) {
+    if (entry.name == name) return entry.command;
   }
   throw py::value_error("no command " + std::string(name));
 }
@@ -43,51 +43,62 @@ std::string option_of(std::string_view name) {
   return "--" + std::string(name);
 }
 
-// The call's arguments: None is an option not given, a str a text, a float
-// or int one number, a one-dimensional float64 array one number or one per
-// element.  `scalars` holds the single numbers the arguments point at.
+// One argument: a str is a text, a float or int one number, a
+// one-dimensional float64 array one number or one per element.  `scalars`
+// holds the single numbers the arguments point at.
+Argument argument_of(const py::handle name, const py::handle value, std::int64_t elements,
+                     std::vector<double>& scalars) {
+  Argument a;
+  a.name = PyUnicode_AsUTF8(name.ptr());
+  if (a.name.data() == nullptr) throw py::error_already_set();
+  if (PyUnicode_Check(value.ptr()) != 0) {
+    Py_ssize_t size = 0;
+    const char* text = PyUnicode_AsUTF8AndSize(value.ptr(), &size);
+    if (text == nullptr) throw py::error_already_set();
+    a.text = std::string_view(text, static_cast<std::size_t>(size));
+  } else if (PyFloat_Check(value.ptr()) != 0 || PyLong_Check(value.ptr()) != 0) {
+    double number = PyFloat_Check(value.ptr()) != 0 ? PyFloat_AS_DOUBLE(value.ptr())
+                                                    : PyLong_AsDouble(value.ptr());
+    if (number == -1.0 && PyErr_Occurred() != nullptr) {
+      // An integer beyond any double, read as the command line reads 1e999.
+      PyErr_Clear();
+      number = py::reinterpret_borrow<py::int_>(value) < py::int_(0) ? -HUGE_VAL : HUGE_VAL;
+    }
+    scalars.push_back(number);
+    a.numbers = &scalars.back();
+  } else if (py::isinstance<py::array_t<double>>(value)) {
+    const auto array = py::reinterpret_borrow<py::array_t<double>>(value);
+    if (array.ndim() != 1 || (array.size() != 1 && array.size() != elements) ||
+        (array.flags() & py::array::c_style) == 0) {
+      throw py::value_error(option_of(a.name) + ": expected a flat array of one value or " +
+                            std::to_string(elements));
+    }
+    a.numbers = array.data();
+    a.per_element = array.size() != 1;
+  } else {
+    throw py::type_error(option_of(a.name) + ": expected a number, an array or a text, not " +
+                         std::string(py::str(py::type::of(value).attr("__name__"))));
+  }
+  return a;
+}
+
+// The call: its arguments (None is an option not given), then the units of
+// its numbers and the solver.
 Call call_of(const py::tuple& names, const py::tuple& values, std::int64_t elements,
-             std::vector<double>& scalars) {
+             std::vector<double>& scalars, const std::string& length_unit,
+             const std::string& frequency_unit, const std::string& solver) {
   if (names.size() != values.size()) throw py::value_error("names and values differ in number");
   Call call;
   call.elements = elements;
-  scalars.reserve(values.size());
+  scalars.reserve(values.size());  // the arguments point into it
   for (std::size_t k = 0; k < values.size(); ++k) {
-    const py::handle value = values[k];
+    const py::handle value = values[k];  // the tuple holds it
     if (value.is_none()) continue;
-    Argument a;
-    a.name = PyUnicode_AsUTF8(names[k].ptr());
-    if (a.name.data() == nullptr) throw py::error_already_set();
-    if (PyUnicode_Check(value.ptr()) != 0) {
-      Py_ssize_t size = 0;
-      const char* text = PyUnicode_AsUTF8AndSize(value.ptr(), &size);
-      if (text == nullptr) throw py::error_already_set();
-      a.text = std::string_view(text, static_cast<std::size_t>(size));
-    } else if (PyFloat_Check(value.ptr()) != 0 || PyLong_Check(value.ptr()) != 0) {
-      double number = PyFloat_Check(value.ptr()) != 0 ? PyFloat_AS_DOUBLE(value.ptr())
-                                                      : PyLong_AsDouble(value.ptr());
-      if (number == -1.0 && PyErr_Occurred() != nullptr) {
-        // An integer beyond any double, read as the command line reads 1e999.
-        PyErr_Clear();
-        number = py::reinterpret_borrow<py::int_>(value) < py::int_(0) ? -HUGE_VAL : HUGE_VAL;
-      }
-      scalars.push_back(number);
-      a.numbers = &scalars.back();
-    } else if (py::isinstance<py::array_t<double>>(value)) {
-      const auto array = py::reinterpret_borrow<py::array_t<double>>(value);
-      if (array.ndim() != 1 || (array.size() != 1 && array.size() != elements) ||
-          (array.flags() & py::array::c_style) == 0) {
-        throw py::value_error(option_of(a.name) + ": expected a flat array of one value or " +
-                              std::to_string(elements));
-      }
-      a.numbers = array.data();
-      a.per_element = array.size() != 1;
-    } else {
-      throw py::type_error(option_of(a.name) + ": expected a number, an array or a text, not " +
-                           std::string(py::str(py::type::of(value).attr("__name__"))));
-    }
-    call.arguments.push_back(a);
+    call.arguments.push_back(argument_of(names[k], value, elements, scalars));
   }
+  call.length_unit = batch::parse_length_unit("units", length_unit);
+  call.frequency_unit = frequency_unit;
+  call.solver = batch::solver_choice(solver);
   return call;
 }
 
@@ -154,10 +165,6 @@ std::pair<py::tuple, py::tuple> column_names(batch::Command command, batch::Leng
   return made->emplace(key, std::make_pair(names, units)).first->second;
 }
 
-batch::LengthUnit length_unit_named(const std::string& name) {
-  return batch::parse_length_unit("units", name);
-}
-
 // (columns, units, numbers[column, element], codes or None, texts, text column or -1)
 py::tuple table(const std::string& command_name, const py::tuple& names, const py::tuple& values,
                 const std::string& length_unit, const std::string& frequency_unit,
@@ -165,10 +172,7 @@ py::tuple table(const std::string& command_name, const py::tuple& names, const p
   const batch::Command command = command_named(command_name);
   const std::int64_t elements = elements_of(shape);
   std::vector<double> scalars;
-  Call call = call_of(names, values, elements, scalars);
-  call.length_unit = length_unit_named(length_unit);
-  call.frequency_unit = frequency_unit;
-  call.solver = batch::solver_choice(solver);
+  const Call call = call_of(names, values, elements, scalars, length_unit, frequency_unit, solver);
 
   const auto [columns, units] = column_names(command, call.length_unit, call.solver);
   py::array_t<float> numbers({static_cast<std::int64_t>(columns.size()), elements});
@@ -197,10 +201,7 @@ py::tuple scattering(const py::tuple& names, const py::tuple& values,
                      const std::string& solver, const py::tuple& shape) {
   const std::int64_t elements = elements_of(shape);
   std::vector<double> scalars;
-  Call call = call_of(names, values, elements, scalars);
-  call.length_unit = length_unit_named(length_unit);
-  call.frequency_unit = frequency_unit;
-  call.solver = batch::solver_choice(solver);
+  const Call call = call_of(names, values, elements, scalars, length_unit, frequency_unit, solver);
 
   py::array_t<std::complex<float>> s({elements, std::int64_t{4}, std::int64_t{4}});
   py::array_t<float> f_mhz(elements);
