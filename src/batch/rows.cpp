@@ -7,6 +7,7 @@
 
 #include "batch/input_error.hpp"
 #include "batch/number_format.hpp"
+#include "design/dimension_analysis.hpp"
 #include "design/field_synthesis.hpp"
 #include "field/field_solver.hpp"
 #include "field/model_accuracy.hpp"
@@ -20,8 +21,8 @@ using S = Scale;
 
 // The ratio to B as the reports print it: (1/B) x for a swept dimension,
 // x/B for a fixed one.
-float ratio_to_b(float x, float b, bool swept) {
-  return swept ? (1.0F / b) * x : x / b;
+float ratio_as_printed(float x, float b, bool swept) {
+  return swept ? ratio_to_b(x, b) : x / b;
 }
 
 constexpr std::array kComparisonColumns = {
@@ -151,8 +152,8 @@ class AnalyseRows final : public SolvedGridRows {
         solver().attenuation(x, q_.materials.conductor, q_.materials.loss_tangent, q_.f_mhz);
     const std::array values = {x.w,
                                x.s,
-                               ratio_to_b(x.w, x.b, w_swept()),
-                               ratio_to_b(x.s, x.b, s_swept()),
+                               ratio_as_printed(x.w, x.b, w_swept()),
+                               ratio_as_printed(x.s, x.b, s_swept()),
                                a.zo,
                                a.zoe,
                                a.zoo,
@@ -229,8 +230,8 @@ class SynthesiseRows final : public RowSource {
     if (d.built) {
       cells[0] = number_cell(d.w);
       cells[1] = number_cell(d.s);
-      cells[2] = number_cell((1.0F / q_.b) * d.w);
-      cells[3] = number_cell((1.0F / q_.b) * d.s);
+      cells[2] = number_cell(ratio_to_b(d.w, q_.b));
+      cells[3] = number_cell(ratio_to_b(d.s, q_.b));
     } else {
       ++unbuilt_;
       for (std::size_t i = 0; i < 4; ++i) cells[i] = Cell{};
@@ -344,8 +345,8 @@ class FieldRows final : public GridRows {
     const field::FieldSolution& z = *f.solution;
     const std::array values = {x.w,
                                x.s,
-                               ratio_to_b(x.w, x.b, w_swept()),
-                               ratio_to_b(x.s, x.b, s_swept()),
+                               ratio_as_printed(x.w, x.b, w_swept()),
+                               ratio_as_printed(x.s, x.b, s_swept()),
                                static_cast<float>(z.zo),
                                static_cast<float>(z.even.impedance),
                                static_cast<float>(z.odd.impedance),

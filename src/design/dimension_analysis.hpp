@@ -17,4 +17,10 @@ struct DimensionAnalysis {
 
 DimensionAnalysis analyse_dimensions(const CrossSection& x);
 
+// A dimension over the ground-plane spacing as the tables print it: the
+// reciprocal of B first, then the product (the last digit depends on it).
+inline float ratio_to_b(float x, float b) {
+  return (1.0F / b) * x;
+}
+
 }  // namespace ketrovane

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <type_traits>
 
+#include "design/dimension_analysis.hpp"
 #include "model/coupling.hpp"
 
 namespace ketrovane {
@@ -85,8 +86,8 @@ SynthesisStep SynthesisTable::build(float coupling_db, float zoe, float zoo) {
                          zoe,
                          zoo,
                          dimensions,
-                         (1.0F / input_.b) * dimensions.w,
-                         (1.0F / input_.b) * dimensions.s};
+                         ratio_to_b(dimensions.w, input_.b),
+                         ratio_to_b(dimensions.s, input_.b)};
   const auto kind =
       dimensions.converged() ? SynthesisStep::Kind::row : SynthesisStep::Kind::unrealisable;
   return {kind, row, TableEnd::last_row};

@@ -2,6 +2,7 @@
 // widths or strip spacings.
 #include <cstdint>
 
+#include "design/dimension_analysis.hpp"
 #include "design/impedance_sweep.hpp"
 #include "reports/report.hpp"
 
@@ -17,7 +18,7 @@ void write_header(const DesignRecord& r, Report& report) {
   const Selections& sel = r.selections;
   report.both(kHeader, {r.er, r.b, r.t, millimetres(r.b), r.resistivity_uohm_cm,
                         number_of(sel.analysis), number_of(sel.impedance_range), r.roughness_uin,
-                        r.fo, thickness_ratio(r.t, r.b), r.loss_tangent});
+                        r.fo, ratio_to_b(r.t, r.b), r.loss_tangent});
 }
 
 void write_width_columns(const DesignRecord& r, Report& report) {

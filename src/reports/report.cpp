@@ -8,10 +8,6 @@ float millimetres(float b) {
   return (b * kCentimetresPerInch) * 10.0F;
 }
 
-float thickness_ratio(float t, float b) {
-  return (1.0F / b) * t;
-}
-
 const text::Layout& Report::closing_rule() {
   static const text::Layout kRule("(6X,72(1H-))");
   return kRule;

@@ -54,9 +54,8 @@ class Report {
   std::string scratch_;
 };
 
-// B in millimetres and T/B as the run headers print them.
+// B in millimetres as the run headers print it (T/B: ratio_to_b).
 float millimetres(float b);
-float thickness_ratio(float t, float b);
 
 void impedance_run(const DesignRecord& record, Report& report);
 void synthesis_run(const DesignRecord& record, Report& report);

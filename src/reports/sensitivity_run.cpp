@@ -2,6 +2,7 @@
 // S, W and T over a range of strip widths or strip spacings.
 #include <cstdint>
 
+#include "design/dimension_analysis.hpp"
 #include "design/sensitivity_sweep.hpp"
 #include "reports/report.hpp"
 
@@ -15,7 +16,7 @@ void write_header(const DesignRecord& r, Report& report) {
   static const Layout kHeader(
       R"L((10X,'Er =',F6.2,11X,'Sensitivity Analysis',9X,'B =', F7.4,'"',/,10X,' T = ',F7.5,'"',7X,22(1H=), 8X,'B = ',F7.4,' mm',/,9X,'T/B = ',F6.4,14X,'(Option ',I1,'.',I1,')'))L");
   report.both(kHeader,
-              {r.er, r.b, r.t, millimetres(r.b), thickness_ratio(r.t, r.b),
+              {r.er, r.b, r.t, millimetres(r.b), ratio_to_b(r.t, r.b),
                number_of(r.selections.analysis), number_of(r.selections.sensitivity_range)});
 }
 

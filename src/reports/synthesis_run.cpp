@@ -23,7 +23,7 @@ void write_header(const DesignRecord& r, Report& report) {
       "Strip           Coupler  Mode    Mode   Coupling ', /,12X, 'Width:W        Spacing:S      "
       "   Zo     Zoe     Zoo       Co', /,12X, '(Inch)   W/B   (Inch)   S/B    (Ohms)  (Ohms)  "
       "(Ohms)    (dB)', /,12X,62(1H-))");
-  report.both(kHeader, {r.er, r.b, r.t, millimetres(r.b), thickness_ratio(r.t, r.b),
+  report.both(kHeader, {r.er, r.b, r.t, millimetres(r.b), ratio_to_b(r.t, r.b),
                         number_of(r.selections.analysis)});
   report.both(kColumns);
 }
