@@ -472,7 +472,7 @@ std::span<const Column> ResponseRows::columns() const {
   return command_columns(Command::response, choice_);
 }
 
-bool ResponseRows::next(std::span<Cell> cells) {
+bool ResponseRows::advance() {
   if (index_ >= rows()) return false;
   const ResponseRequest& q = request_;
   f_ = q.f.value(index_++);
@@ -482,6 +482,12 @@ bool ResponseRows::next(std::span<Cell> cells) {
     section_.even_attenuation_db_inch = loss.even_db_per_inch;
     section_.odd_attenuation_db_inch = loss.odd_db_per_inch;
   }
+  return true;
+}
+
+bool ResponseRows::next(std::span<Cell> cells) {
+  if (!advance()) return false;
+  const ResponseRequest& q = request_;
   const FourPortResponse r = four_port_response(section_, f_, {.source = q.rs, .load = q.rl});
   const auto& db = r.amplitude_db;
   const auto& deg = r.phase_deg;

@@ -85,6 +85,9 @@ class ResponseRows : public RowSource {
   [[nodiscard]] std::span<const Column> columns() const override;
   [[nodiscard]] std::int64_t rows() const override { return request_.f.rows; }
   bool next(std::span<Cell> cells) override;
+  // The next frequency without its row: section() and last_frequency()
+  // move on as next() moves them; false after the last.
+  bool advance();
 
   // The section whose response the rows give: its impedances, length and
   // the attenuation at the last row's frequency.

@@ -231,10 +231,7 @@ class TableWorker {
 class ScatteringWorker {
  public:
   ScatteringWorker(const Call& call, const ScatteringOutput& out)
-      : call_(call),
-        out_(out),
-        values_(call),
-        cells_(batch::command_columns(batch::Command::response, call.solver).size()) {}
+      : call_(call), out_(out), values_(call) {}
 
   // As the response command forms the matrix of each frequency for its
   // Touchstone file: the request first, then the reference.
@@ -242,7 +239,7 @@ class ScatteringWorker {
     const batch::OptionValues v = values_.at(i);
     batch::ResponseRows rows(batch::read_response(v), call_.solver);
     const float reference = batch::read_reference(v);
-    rows.next(cells_);
+    rows.advance();
     const ScatteringMatrix m = scattering_matrix(rows.section(), rows.last_frequency(), reference);
     const auto index = static_cast<std::size_t>(i);
     const std::span<std::complex<float>> s = out_.s.subspan(index * kMatrixValues, kMatrixValues);
@@ -261,7 +258,6 @@ class ScatteringWorker {
   const Call& call_;
   ScatteringOutput out_;
   ElementValues values_;
-  std::vector<batch::Cell> cells_;
 };
 
 }  // namespace
