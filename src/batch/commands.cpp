@@ -15,6 +15,7 @@
 #include "batch/number_format.hpp"
 #include "batch/output_file.hpp"
 #include "batch/plot.hpp"
+#include "batch/quantities.hpp"
 #include "batch/row_pipeline.hpp"
 #include "batch/rows.hpp"
 #include "batch/touchstone.hpp"
@@ -146,6 +147,7 @@ struct Job {
   std::unique_ptr<RowSource> source;
   ResponseRows* response = nullptr;  // for the Touchstone file
   Echo echo;
+  SolverChoice solver = SolverChoice::model;  // what the rows are computed with
   PlotLayout plot;
   std::string description;  // of the coupler, for comments
 };
@@ -187,7 +189,8 @@ SolverChoice solver_of(const OptionTexts& texts) {
 
 Job analyse_job(const OptionTexts& texts, LengthUnit unit) {
   const AnalyseRequest q = read_analyse(texts);
-  Job job{analyse_rows(q, solver_of(texts)), nullptr, q.echo, {}, {}};
+  const SolverChoice solver = solver_of(texts);
+  Job job{analyse_rows(q, solver), nullptr, q.echo, solver, {}, {}};
   const bool over_spacing = q.s.swept;
   job.plot.title = "Impedance analysis: " + cross_section_title(q.echo);
   job.plot.x_column = over_spacing ? 1 : 0;
@@ -205,7 +208,8 @@ Job analyse_job(const OptionTexts& texts, LengthUnit unit) {
 
 Job synthesise_job(const OptionTexts& texts, LengthUnit unit) {
   const SynthesiseRequest q = read_synthesise(texts);
-  Job job{synthesise_rows(q, solver_of(texts)), nullptr, q.echo, {}, {}};
+  const SolverChoice solver = solver_of(texts);
+  Job job{synthesise_rows(q, solver), nullptr, q.echo, solver, {}, {}};
   job.plot.title = "Width and spacing synthesis: Zo = " + shortest(q.zo) + " ohm, " +
                    cross_section_title(q.echo);
   job.plot.x_column = q.by_coupling ? 7 : 5;
@@ -216,19 +220,26 @@ Job synthesise_job(const OptionTexts& texts, LengthUnit unit) {
   return job;
 }
 
+// The coupler of a response: its mode impedances, permittivity, length and
+// terminations, each number written by `number`.
+template <class Format>
+std::string coupler_text(const CoupledSection& c, const ResponseRequest& q,
+                         std::string_view length_name, Format number) {
+  return "Zoe = " + number(c.zoe) + " ohm, Zoo = " + number(c.zoo) + " ohm, Er = " + number(c.er) +
+         ", " + std::string(length_name) + " = " + number(c.length_inch) +
+         " in, Rs = " + number(q.rs) + " ohm, Rl = " + number(q.rl) + " ohm";
+}
+
 Job response_job(const OptionTexts& texts) {
   const ResponseRequest q = read_response(texts);
-  auto rows = std::make_unique<ResponseRows>(q, solver_of(texts));
+  const SolverChoice solver = solver_of(texts);
+  auto rows = std::make_unique<ResponseRows>(q, solver);
   const CoupledSection& c = rows->section();
-  Job job{nullptr, rows.get(), q.echo, {}, {}};
-  job.description = "Zoe = " + shortest(c.zoe) + " ohm, Zoo = " + shortest(c.zoo) +
-                    " ohm, Er = " + shortest(c.er) + ", length = " + shortest(c.length_inch) +
-                    " in, Rs = " + shortest(q.rs) + " ohm, Rl = " + shortest(q.rl) + " ohm";
+  Job job{nullptr, rows.get(), q.echo, solver, {}, {}};
+  job.description = coupler_text(c, q, "length", [](float v) { return shortest(v); });
   job.source = std::move(rows);
-  job.plot.title = "Four-port response: Zoe = " + significant(c.zoe, 5) +
-                   " ohm, Zoo = " + significant(c.zoo, 5) + " ohm, Er = " + significant(c.er, 5) +
-                   ", L = " + significant(c.length_inch, 5) + " in, Rs = " + significant(q.rs, 5) +
-                   " ohm, Rl = " + significant(q.rl, 5) + " ohm";
+  job.plot.title =
+      "Four-port response: " + coupler_text(c, q, "L", [](float v) { return significant(v, 5); });
   job.plot.x_column = 0;
   job.plot.x_label = "Frequency (MHz)";
   job.plot.y_label = "Amplitude (dB)";
@@ -244,7 +255,8 @@ Job response_job(const OptionTexts& texts) {
 
 Job sensitivity_job(const OptionTexts& texts) {
   const SensitivityRequest q = read_sensitivity(texts);
-  return {sensitivity_rows(q, solver_of(texts)), nullptr, q.echo, {}, {}};
+  const SolverChoice solver = solver_of(texts);
+  return {sensitivity_rows(q, solver), nullptr, q.echo, solver, {}, {}};
 }
 
 Job job_of(Command command, const OptionTexts& texts, LengthUnit unit) {
@@ -257,7 +269,7 @@ Job job_of(Command command, const OptionTexts& texts, LengthUnit unit) {
       return response_job(texts);
     case Command::field: {
       const FieldRequest q = read_field(texts);
-      return {field_rows(q), nullptr, q.echo, {}, {}};
+      return {field_rows(q), nullptr, q.echo, SolverChoice::field, {}, {}};
     }
     case Command::sensitivity:
       break;
@@ -266,10 +278,9 @@ Job job_of(Command command, const OptionTexts& texts, LengthUnit unit) {
 }
 
 bool ends_with_s4p(std::string_view path) {
-  if (path.size() < 4) return false;
-  std::string end(path.substr(path.size() - 4));
-  for (char& c : end) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return end == ".s4p";
+  constexpr std::string_view kExtension = ".s4p";
+  return path.size() >= kExtension.size() &&
+         equal_ignoring_case(path.substr(path.size() - kExtension.size()), kExtension);
 }
 
 std::vector<std::string> touchstone_comments(const Job& job, std::string_view command_line,
@@ -433,7 +444,7 @@ RunResult run(Command command, const OptionTexts& texts, std::string_view comman
   const std::string name = std::string(command_entries()[static_cast<std::size_t>(command)].name);
   const std::unique_ptr<RowWriter> writer =
       make_writer(format, {name, &job.echo, source.columns(), unit}, output.sink());
-  const bool on_the_field = command == Command::field || solver_of(texts) != SolverChoice::model;
+  const bool on_the_field = job.solver != SolverChoice::model;
   if (job.response == nullptr && on_the_field) {
     write_one_by_one(source, *writer, plot);
   } else if (job.response == nullptr) {
@@ -454,7 +465,7 @@ RunResult run(Command command, const OptionTexts& texts, std::string_view comman
   const std::int64_t unbuilt = source.unbuilt_rows();
   RunResult result{unbuilt > 0 ? kRowsNotBuilt : kSuccess, "", unbuilt};
   // With both, the model's error is in the table itself.
-  if (solver_of(texts) == SolverChoice::model) result.note = accuracy_note(source.model_accuracy());
+  if (job.solver == SolverChoice::model) result.note = accuracy_note(source.model_accuracy());
   return result;
 }
 

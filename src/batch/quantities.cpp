@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <span>
 #include <string>
 #include <system_error>
 
@@ -29,59 +30,33 @@ constexpr std::array kFrequencyUnits = {Unit{"MHz", 1.0}, Unit{"Hz", 1.0e-6}, Un
 constexpr std::array kImpedanceUnits = {Unit{"ohm", 1.0}, Unit{"ohms", 1.0}};
 constexpr std::array kCouplingUnits = {Unit{"dB", 1.0}};
 
-struct UnitTable {
-  const Unit* first;
-  std::size_t size;
+// What the messages call a dimension, its base unit and the units its
+// values may name.
+struct DimensionUnits {
+  std::string_view name;
+  std::string_view base;
+  std::span<const Unit> units;
   std::string_view listed;  // for messages
 };
 
-UnitTable units_of(Dimension d) {
-  switch (d) {
-    case Dimension::length:
-      return {kLengthUnits.data(), kLengthUnits.size(), "in, mil, uin, mm or um"};
-    case Dimension::frequency:
-      return {kFrequencyUnits.data(), kFrequencyUnits.size(), "Hz, kHz, MHz or GHz"};
-    case Dimension::impedance:
-      return {kImpedanceUnits.data(), kImpedanceUnits.size(), "ohm"};
-    case Dimension::coupling:
-      return {kCouplingUnits.data(), kCouplingUnits.size(), "dB"};
-    case Dimension::pure:
-      break;
-  }
-  return {nullptr, 0, "no unit"};
-}
+// In the order of Dimension.
+constexpr std::array kDimensions = {
+    DimensionUnits{"length", "in", kLengthUnits, "in, mil, uin, mm or um"},
+    DimensionUnits{"frequency", "MHz", kFrequencyUnits, "Hz, kHz, MHz or GHz"},
+    DimensionUnits{"impedance", "ohm", kImpedanceUnits, "ohm"},
+    DimensionUnits{"coupling", "dB", kCouplingUnits, "dB"},
+    DimensionUnits{"number", "", {}, "no unit"},
+};
+static_assert(kDimensions.size() == static_cast<std::size_t>(Dimension::pure) + 1);
 
-std::string_view dimension_name(Dimension d) {
-  switch (d) {
-    case Dimension::length:
-      return "length";
-    case Dimension::frequency:
-      return "frequency";
-    case Dimension::impedance:
-      return "impedance";
-    case Dimension::coupling:
-      return "coupling";
-    case Dimension::pure:
-      break;
-  }
-  return "number";
-}
-
-bool same_letters(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
+const DimensionUnits& units_of(Dimension d) {
+  return kDimensions.at(static_cast<std::size_t>(d));
 }
 
 // The unit named by `name` (letter case ignored), or null.
 const Unit* find_unit(Dimension d, std::string_view name) {
-  const UnitTable table = units_of(d);
-  for (std::size_t i = 0; i < table.size; ++i) {
-    const Unit* u = table.first + i;  // NOLINT(cppcoreguidelines-pro-bounds-pointer-arithmetic)
-    if (same_letters(u->name, name)) return u;
+  for (const Unit& u : units_of(d).units) {
+    if (equal_ignoring_case(u.name, name)) return &u;
   }
   return nullptr;
 }
@@ -184,7 +159,7 @@ float converted(std::string_view option, const Shown& shown, const NumberAndUnit
   const Unit* unit = find_unit(q.dimension, n.unit);
   if (unit == nullptr) {
     reject(option, shown(),
-           "unknown " + std::string(dimension_name(q.dimension)) + " unit " + quoted(n.unit) +
+           "unknown " + std::string(units_of(q.dimension).name) + " unit " + quoted(n.unit) +
                " (expected " + std::string(units_of(q.dimension).listed) + ")");
   }
   return in_base_unit(n, *unit);
@@ -200,25 +175,22 @@ float converted(std::string_view option, std::string_view text, const Quantity& 
 
 // A unit named as the base unit is no unit: the number is bare.
 std::string_view unless_base(std::string_view unit, Dimension d) {
-  return same_letters(unit, base_unit(d)) ? std::string_view() : unit;
+  return equal_ignoring_case(unit, base_unit(d)) ? std::string_view() : unit;
 }
 
 }  // namespace
 
-std::string_view base_unit(Dimension d) {
-  switch (d) {
-    case Dimension::length:
-      return "in";
-    case Dimension::frequency:
-      return "MHz";
-    case Dimension::impedance:
-      return "ohm";
-    case Dimension::coupling:
-      return "dB";
-    case Dimension::pure:
-      break;
+bool equal_ignoring_case(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
   }
-  return "";
+  return true;
+}
+
+std::string_view base_unit(Dimension d) {
+  return units_of(d).base;
 }
 
 NumberAndUnit split_number(std::string_view text) {

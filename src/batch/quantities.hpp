@@ -24,6 +24,9 @@ struct Quantity {
   bool signless = false;  // the sign is ignored for the range (coupling: 10 or -10 dB)
 };
 
+// Whether two names are the same but for the case of ASCII letters.
+bool equal_ignoring_case(std::string_view a, std::string_view b);
+
 // The base unit of a dimension as the messages and column names write it.
 std::string_view base_unit(Dimension dimension);
 
