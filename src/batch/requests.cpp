@@ -42,16 +42,15 @@ constexpr Quantity kTolerance{"relative tolerance of the field solution", D::pur
                               0.01};
 constexpr float kDefaultReferenceOhm = 50.0F;
 
-struct Metal {
-  std::string_view name;
-  float uohm_cm;
-};
-
-// The conductors of the interactive resistivity menu.
-constexpr std::array kMetals = {Metal{"silver", 1.6F},   Metal{"copper", 1.7F},
-                                Metal{"gold", 2.5F},     Metal{"aluminium", 4.0F},
-                                Metal{"aluminum", 4.0F}, Metal{"brass", 7.0F},
-                                Metal{"lossless", 0.0F}};
+// A conductor named as the menu names it, or aluminium's American
+// spelling; null for none.
+const ConductorChoice* conductor_named(std::string_view name) {
+  if (name == "aluminum") name = "aluminium";
+  for (const ConductorChoice& c : kConductorMenu) {
+    if (c.name == name) return &c;
+  }
+  return nullptr;
+}
 
 std::string option_name(std::string_view name) {
   return "--" + std::string(name);
@@ -162,17 +161,14 @@ class OptionReader {
     const std::optional<Given> g = given("rho");
     if (g && g->number != nullptr) return value("rho", kResistivity);
     const std::string_view given_text = g ? g->text : std::string_view();
-    const std::string_view name = given_text.empty() ? std::string_view(kDefaultMetal) : given_text;
-    for (const Metal& metal : kMetals) {
-      if (metal.name == name) {
-        if (texts_ != nullptr) {
-          echo_.push_back({"rho",
-                           std::string(given_text),
-                           "uohm_cm",
-                           {{metal.uohm_cm, metal.uohm_cm, 0.0F}, 1, false}});
-        }
-        return metal.uohm_cm;
+    const std::string_view name = given_text.empty() ? kDefaultConductor.name : given_text;
+    if (const ConductorChoice* metal = conductor_named(name)) {
+      const float uohm_cm = metal->resistivity_uohm_cm;
+      if (texts_ != nullptr) {
+        echo_.push_back(
+            {"rho", std::string(given_text), "uohm_cm", {{uohm_cm, uohm_cm, 0.0F}, 1, false}});
       }
+      return uohm_cm;
     }
     const NumberAndUnit n = split_number(given_text);
     if (!n.has_number || !n.unit.empty()) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "batch/sweep_axis.hpp"
+#include "design/conductor_menus.hpp"
 #include "model/cross_section.hpp"
 #include "model/loss.hpp"
 
@@ -30,9 +31,11 @@ struct InputEcho {
 using Echo = std::vector<InputEcho>;
 
 // The defaults of the shipped Ketrovane.DEF and of the interactive menus.
-inline constexpr float kDefaultResistivityUohmCm = 1.7F;  // copper, menu choice 2
-inline constexpr const char* kDefaultMetal = "copper";
-inline constexpr float kDefaultRoughnessUin = 5.0F;  // menu choice 3
+inline constexpr ConductorChoice kDefaultConductor =
+    menu_entry(kConductorMenu, kDefaultConductorChoice);
+inline constexpr float kDefaultResistivityUohmCm = kDefaultConductor.resistivity_uohm_cm;
+inline constexpr float kDefaultRoughnessUin =
+    menu_entry(kRoughnessMenuUin, kDefaultRoughnessChoice);
 inline constexpr float kDefaultLossTangent = 0.0009F;
 inline constexpr float kDefaultFoMhz = 1000.0F;
 inline constexpr float kDefaultTerminationOhm = 50.0F;

@@ -8,6 +8,7 @@
 #include "common/constants.hpp"
 #include "common/saturating.hpp"
 #include "design/checks.hpp"
+#include "design/conductor_menus.hpp"
 #include "design/quarter_wave.hpp"
 #include "design/ranges.hpp"
 #include "front/dialogue.hpp"
@@ -349,10 +350,10 @@ void DataEntry::ask_resistivity() {
       "= 2.5',/,16X, ' 4: 6061 Aluminum   ; RES = 4.0',/,16X, ' 5: Brass           ; RES = "
       "7.0',/,16X, ' 6: Lossless Coupler; RES = 0.0')");
   static const Layout kQuestion("(12X,'Conductor Resistivity selected = ')", Ending::question);
-  static constexpr std::array<float, 6> kRo = {1.6F, 1.7F, 2.5F, 4.0F, 7.0F, 0.0F};
   console_.show(kMenu);
-  const int choice = menu_choice(console_.ask(kQuestion), 1, 6, 2);
-  r_.resistivity_uohm_cm = kRo.at(static_cast<std::size_t>(choice - 1));
+  const int choice = menu_choice(console_.ask(kQuestion), 1,
+                                 static_cast<int>(kConductorMenu.size()), kDefaultConductorChoice);
+  r_.resistivity_uohm_cm = menu_entry(kConductorMenu, choice).resistivity_uohm_cm;
   r_.resistivity_ohm_inch = r_.resistivity_uohm_cm * kOhmInchPerMicroOhmCm;
 }
 
@@ -364,10 +365,11 @@ void DataEntry::ask_roughness() {
       "micro=inch.',/,16X, '*3:  5 micro-inch (Default).',/,16X, ' 4:  1 micro-inch.',/,16X ' 5: "
       "Lossless Coupler.')");
   static const Layout kQuestion("(12X,'RMS Surface Roughness selected = ')", Ending::question);
-  static constexpr std::array<float, 5> kRough = {20.0F, 10.0F, 5.0F, 1.0F, 0.0F};
   console_.show(kMenu);
-  const int choice = menu_choice(console_.ask(kQuestion), 1, 5, 3);
-  r_.roughness_uin = kRough.at(static_cast<std::size_t>(choice - 1));
+  const int choice =
+      menu_choice(console_.ask(kQuestion), 1, static_cast<int>(kRoughnessMenuUin.size()),
+                  kDefaultRoughnessChoice);
+  r_.roughness_uin = menu_entry(kRoughnessMenuUin, choice);
   r_.roughness_inch = r_.roughness_uin * kInchPerMicroInch;
 }
 
