@@ -33,6 +33,18 @@ std::string chosen_name(const std::string& reply, const std::string& current, Fi
   return name;
 }
 
+// Opens the storage file, or says why it cannot and asks for another name.
+bool opened(StorageChannel& storage, const std::string& name, Console& console) {
+  try {
+    storage.open(name);
+    return true;
+  } catch (const text::FatalError& failure) {
+    console.tell(std::string(failure.what()) +
+                 ": enter another name, or nothing for no storage of this design");
+    return false;
+  }
+}
+
 }  // namespace
 
 void select_storage(DesignRecord& r, Console& console, Environment& env, StorageChannel& storage) {
@@ -48,27 +60,18 @@ void select_storage(DesignRecord& r, Console& console, Environment& env, Storage
   const int choice = nearest_int(console.ask(kQuestion));
   if (choice != number_of(Storage::store) && choice != number_of(Storage::diagnostic)) return;
   console.show(kHints);
-  const std::string before = r.storage_name;
-  r.storage_name = chosen_name(console.ask_name(kName), before, env.files);
+  std::string name = chosen_name(console.ask_name(kName), r.storage_name, env.files);
   // In a script the driver opens the file and a failure ends the program.
   // At a terminal the file is opened now, so that a name it cannot open is
   // asked again; after that an empty name means no storage for this design.
   if (choice == number_of(Storage::store) && console.mistakes() == Mistakes::ask_again) {
-    for (std::string name = r.storage_name;;) {
-      try {
-        storage.open(name);
-        r.storage_name = name;
-        break;
-      } catch (const text::FatalError& failure) {
-        r.storage_name = before;
-        console.tell(std::string(failure.what()) +
-                     ": enter another name, or nothing for no storage of this design");
-      }
+    while (!opened(storage, name, console)) {
       const std::string reply = console.ask_name(kName);
       if (text::trim_trailing_blanks(reply).empty()) return;
-      name = chosen_name(reply, before, env.files);
+      name = chosen_name(reply, r.storage_name, env.files);
     }
   }
+  r.storage_name = name;
   r.selections.storage = static_cast<Storage>(choice);
 }
 
