@@ -65,8 +65,7 @@ void prepare_coupler(DesignRecord& r) {
     r.resistivity_uohm_cm = r.roughness_uin = r.b = r.t = r.s = r.loss_tangent = r.w = 0;
     return;
   }
-  const DimensionAnalysis a =
-      analyse_dimensions({.b = r.b, .t = r.t, .w = r.w, .s = r.s, .er = r.er});
+  const DimensionAnalysis a = analyse_dimensions(cross_section_of(r));
   r.zoe = a.zoe;
   r.zoo = a.zoo;
   r.zo = a.zo;
@@ -84,9 +83,7 @@ FrequencySweepInput sweep_input(const DesignRecord& r) {
                             .f_step_mhz = r.f_step,
                             .step_count = r.selections.step_count};
   if (r.selections.frequency_basis == FrequencyBasis::dimensions) {
-    input.losses = LossyCoupler{{.b = r.b, .t = r.t, .w = r.w, .s = r.s, .er = r.er},
-                                {r.resistivity_ohm_inch, r.roughness_inch},
-                                r.loss_tangent};
+    input.losses = LossyCoupler{cross_section_of(r), conductor_of(r), r.loss_tangent};
   }
   return input;
 }

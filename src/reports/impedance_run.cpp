@@ -61,10 +61,10 @@ void write_row(Report& report, const ImpedanceRow& row) {
 }
 
 ImpedanceSweepInput sweep_input(const DesignRecord& r, bool over_spacings) {
-  return {.nominal = {.b = r.b, .t = r.t, .w = r.w, .s = r.s, .er = r.er},
+  return {.nominal = cross_section_of(r),
           .swept = over_spacings ? SweptDimension::spacing : SweptDimension::width,
           .range = over_spacings ? r.spacings : r.widths,
-          .conductor = {r.resistivity_ohm_inch, r.roughness_inch},
+          .conductor = conductor_of(r),
           .loss_tangent = r.loss_tangent,
           .f_mhz = r.fo};
 }

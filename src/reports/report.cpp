@@ -8,6 +8,14 @@ float millimetres(float b) {
   return (b * kCentimetresPerInch) * 10.0F;
 }
 
+CrossSection cross_section_of(const DesignRecord& r) {
+  return {.b = r.b, .t = r.t, .w = r.w, .s = r.s, .er = r.er};
+}
+
+Conductor conductor_of(const DesignRecord& r) {
+  return {r.resistivity_ohm_inch, r.roughness_inch};
+}
+
 const text::Layout& Report::closing_rule() {
   static const text::Layout kRule("(6X,72(1H-))");
   return kRule;

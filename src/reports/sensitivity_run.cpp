@@ -50,7 +50,7 @@ void write_table(Report& report, const SensitivitySweep& sweep, bool odd_mode) {
 
 SensitivitySweepInput sweep_input(const DesignRecord& r) {
   const bool over_spacings = r.selections.sensitivity_range == RangeKind::spacings;
-  return {.nominal = {.b = r.b, .t = r.t, .w = r.w, .s = r.s, .er = r.er},
+  return {.nominal = cross_section_of(r),
           .swept = over_spacings ? SweptDimension::spacing : SweptDimension::width,
           .range = over_spacings ? r.spacings : r.widths,
           .step_count = r.selections.step_count};

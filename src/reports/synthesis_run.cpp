@@ -31,10 +31,11 @@ void write_header(const DesignRecord& r, Report& report) {
 // The analysis of the synthesised strips, on the console only.
 void write_reanalysis(const DesignRecord& r, Report& report, const SynthesisRow& row) {
   static const Layout kAnalysis("(7X,'Analysis',2(1X,F8.5),1X,3(1X,F7.2),1X,F8.3)");
-  const float w = row.dimensions.w;
-  const float s = row.dimensions.s;
-  const DimensionAnalysis a = analyse_dimensions({.b = r.b, .t = r.t, .w = w, .s = s, .er = r.er});
-  report.console().print(kAnalysis, {w, s, a.zo, a.zoe, a.zoo, a.coupling_db});
+  CrossSection x = cross_section_of(r);
+  x.w = row.dimensions.w;
+  x.s = row.dimensions.s;
+  const DimensionAnalysis a = analyse_dimensions(x);
+  report.console().print(kAnalysis, {x.w, x.s, a.zo, a.zoe, a.zoo, a.coupling_db});
 }
 
 void write_row(const DesignRecord& r, Report& report, const SynthesisRow& row) {
