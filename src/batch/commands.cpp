@@ -25,68 +25,70 @@ namespace ketrovane::batch {
 
 namespace {
 
-#define KETROVANE_OUTPUT_OPTIONS                                                             \
-  OptionEntry{"format", "table|csv|json", "output format (default table: aligned columns)"}, \
-      OptionEntry{"output", "FILE", "write the table to FILE (default standard output)"},    \
-      OptionEntry {                                                                          \
-    "length-unit", "in|mil|mm|um", "unit of the lengths written out (default in)"            \
-  }
-
-#define KETROVANE_CROSS_SECTION_OPTIONS                                                 \
-  OptionEntry{"b", "L", "ground-plane spacing B (in, mil, uin, mm, um; bare: inches)"}, \
-      OptionEntry{"t", "L", "strip thickness T, at most 0.8 B"}, OptionEntry {          \
-    "er", "X", "relative permittivity Er of the dielectric"                             \
-  }
-
-#define KETROVANE_LOSS_OPTIONS                                                                     \
-  OptionEntry{"rho", "R|METAL",                                                                    \
-              "conductor resistivity in micro-ohm-cm, or silver, copper, gold, aluminium, brass, " \
-              "lossless (default copper, 1.7)"},                                                   \
-      OptionEntry{"roughness", "L", "RMS surface roughness (default 5uin)"}, OptionEntry {         \
-    "tand", "X", "dielectric loss tangent (default 0.0009)"                                        \
-  }
-
-#define KETROVANE_PLOT_OPTION                                                       \
-  OptionEntry {                                                                     \
-    "plot", "FILE", "draw a chart with gnuplot into FILE.svg, FILE.png or FILE.pdf" \
-  }
-
-#define KETROVANE_SOLVER_OPTION                                                                  \
-  OptionEntry {                                                                                  \
-    "solver", "model|field|both",                                                                \
-        "closed-form model (default), two-dimensional field solution, or both with the model's " \
-        "error"                                                                                  \
-  }
+constexpr OptionEntry kFormat{"format", "table|csv|json",
+                              "output format (default table: aligned columns)"};
+constexpr OptionEntry kOutput{"output", "FILE",
+                              "write the table to FILE (default standard output)"};
+constexpr OptionEntry kLengthUnit{"length-unit", "in|mil|mm|um",
+                                  "unit of the lengths written out (default in)"};
+constexpr OptionEntry kB{"b", "L", "ground-plane spacing B (in, mil, uin, mm, um; bare: inches)"};
+constexpr OptionEntry kT{"t", "L", "strip thickness T, at most 0.8 B"};
+constexpr OptionEntry kEr{"er", "X", "relative permittivity Er of the dielectric"};
+constexpr OptionEntry kWidths{"w", "L[:L:L]", "strip width W, or a range start:stop:step"};
+constexpr OptionEntry kSpacings{"s", "L[:L:L]", "edge-to-edge strip spacing S, or a range"};
+constexpr OptionEntry kRho{"rho", "R|METAL",
+                           "conductor resistivity in micro-ohm-cm, or silver, copper, gold, "
+                           "aluminium, brass, lossless (default copper, 1.7)"};
+constexpr OptionEntry kRoughness{"roughness", "L", "RMS surface roughness (default 5uin)"};
+constexpr OptionEntry kTand{"tand", "X", "dielectric loss tangent (default 0.0009)"};
+constexpr OptionEntry kPlot{"plot", "FILE",
+                            "draw a chart with gnuplot into FILE.svg, FILE.png or FILE.pdf"};
+constexpr OptionEntry kSolver{
+    "solver", "model|field|both",
+    "closed-form model (default), two-dimensional field solution, or both with the model's "
+    "error"};
 
 constexpr std::array kAnalyseOptions = {
-    KETROVANE_CROSS_SECTION_OPTIONS,
-    OptionEntry{"w", "L[:L:L]", "strip width W, or a range start:stop:step"},
-    OptionEntry{"s", "L[:L:L]", "edge-to-edge strip spacing S, or a range"},
-    KETROVANE_LOSS_OPTIONS,
+    kB,
+    kT,
+    kEr,
+    kWidths,
+    kSpacings,
+    kRho,
+    kRoughness,
+    kTand,
     OptionEntry{"f", "F", "frequency of the loss (Hz, kHz, MHz, GHz; bare: MHz; default 1000)"},
-    KETROVANE_SOLVER_OPTION,
-    KETROVANE_PLOT_OPTION,
-    KETROVANE_OUTPUT_OPTIONS};
+    kSolver,
+    kPlot,
+    kFormat,
+    kOutput,
+    kLengthUnit};
 
 constexpr std::array kSynthesiseOptions = {
-    KETROVANE_CROSS_SECTION_OPTIONS,
+    kB,
+    kT,
+    kEr,
     OptionEntry{"zo", "Z", "coupler impedance Zo, ohms"},
     OptionEntry{"coupling", "DB[:DB:DB]",
                 "midband coupling in dB (10 and -10 alike, above 0 to 60), or a range"},
     OptionEntry{"zoe", "Z[:Z:Z]", "even-mode impedance Zoe above Zo, ohms, or a range"},
-    KETROVANE_SOLVER_OPTION,
-    KETROVANE_PLOT_OPTION,
-    KETROVANE_OUTPUT_OPTIONS};
+    kSolver,
+    kPlot,
+    kFormat,
+    kOutput,
+    kLengthUnit};
 
 constexpr std::array kResponseOptions = {
     OptionEntry{"zo", "Z", "coupler impedance Zo, ohms (with --coupling: a lossless coupler)"},
     OptionEntry{"coupling", "DB", "midband coupling in dB"},
-    OptionEntry{"er", "X", "relative permittivity Er of the dielectric"},
+    kEr,
     OptionEntry{"b", "L", "ground-plane spacing B (a coupler given by its dimensions)"},
-    OptionEntry{"t", "L", "strip thickness T, at most 0.8 B"},
+    kT,
     OptionEntry{"w", "L", "strip width W"},
     OptionEntry{"s", "L", "edge-to-edge strip spacing S"},
-    KETROVANE_LOSS_OPTIONS,
+    kRho,
+    kRoughness,
+    kTand,
     OptionEntry{"length", "L", "coupler length"},
     OptionEntry{"f0", "F", "centre frequency: the coupler is a quarter wave long there"},
     OptionEntry{"f", "F[:F:F]", "analysis frequencies start:stop:step (bare: MHz)"},
@@ -96,28 +98,21 @@ constexpr std::array kResponseOptions = {
     OptionEntry{"touchstone-format", "ma|db|ri",
                 "number pairs of the Touchstone file (default ma)"},
     OptionEntry{"ref", "Z", "reference resistance of every Touchstone port, ohms (default 50)"},
-    KETROVANE_SOLVER_OPTION,
-    KETROVANE_PLOT_OPTION,
-    KETROVANE_OUTPUT_OPTIONS};
+    kSolver,
+    kPlot,
+    kFormat,
+    kOutput,
+    kLengthUnit};
 
-constexpr std::array kSensitivityOptions = {
-    KETROVANE_CROSS_SECTION_OPTIONS,
-    OptionEntry{"w", "L[:L:L]", "strip width W, or a range start:stop:step"},
-    OptionEntry{"s", "L[:L:L]", "edge-to-edge strip spacing S, or a range"},
-    KETROVANE_SOLVER_OPTION, KETROVANE_OUTPUT_OPTIONS};
+constexpr std::array kSensitivityOptions = {kB,      kT,      kEr,     kWidths,    kSpacings,
+                                            kSolver, kFormat, kOutput, kLengthUnit};
 
 constexpr std::array kFieldOptions = {
-    KETROVANE_CROSS_SECTION_OPTIONS,
-    OptionEntry{"w", "L[:L:L]", "strip width W, or a range start:stop:step"},
-    OptionEntry{"s", "L[:L:L]", "edge-to-edge strip spacing S, or a range"},
-    OptionEntry{"tol", "X", "relative tolerance of each mode impedance (default 1e-4)"},
-    KETROVANE_OUTPUT_OPTIONS};
-
-#undef KETROVANE_SOLVER_OPTION
-#undef KETROVANE_OUTPUT_OPTIONS
-#undef KETROVANE_CROSS_SECTION_OPTIONS
-#undef KETROVANE_LOSS_OPTIONS
-#undef KETROVANE_PLOT_OPTION
+    kB,         kT,
+    kEr,        kWidths,
+    kSpacings,  OptionEntry{"tol", "X", "relative tolerance of each mode impedance (default 1e-4)"},
+    kFormat,    kOutput,
+    kLengthUnit};
 
 constexpr std::array kCommands = {
     CommandEntry{Command::analyse, "analyse",
