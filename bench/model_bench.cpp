@@ -17,7 +17,8 @@ std::vector<CrossSection> geometryGrid() {
   for (const float sb : {0.005F, 0.03F, 0.1F, 0.22F, 0.6F, 1.47F, 2.0F}) {
     for (const float tb : {0.0F, 0.01F, 0.05F, 0.2F}) {
       for (const float wb : {0.2F, 0.8F, 2.0F})
-        grid.push_back({.b = 0.25F, .t = tb * 0.25F, .w = wb * 0.25F, .s = sb * 0.25F, .er = 2.2F});
+        grid.push_back(
+            {.board = {.b = 0.25F, .t = tb * 0.25F, .er = 2.2F}, .w = wb * 0.25F, .s = sb * 0.25F});
     }
   }
   return grid;

@@ -21,7 +21,8 @@ std::vector<SynthesisTarget> sweep() {
   for (float db = 3.0F; db <= 20.0F; db += 1.0F) {
     const ModesOfCoupler pair = modes_from_coupler(CouplerTarget{50.0F, -db});
     for (const float tb : {0.0F, 0.05F, 0.1F, 0.15F, 0.2F}) {
-      targets.push_back({.b = kB, .t = tb * kB, .er = 2.2F, .zoe = pair.zoe, .zoo = pair.zoo});
+      targets.push_back(
+          {.board = {.b = kB, .t = tb * kB, .er = 2.2F}, .zoe = pair.zoe, .zoo = pair.zoo});
     }
   }
   return targets;
@@ -38,7 +39,7 @@ std::vector<SynthesisTarget> safeguarded_targets() {
       for (const float er : {1.0F, 2.2F, 6.0F, 12.0F}) {
         for (const float tb : {0.0F, 0.005F, 0.01F, 0.03F, 0.1F, 0.3F, 0.8F}) {
           const SynthesisTarget x{
-              .b = kB, .t = tb * kB, .er = er, .zoe = pair.zoe, .zoo = pair.zoo};
+              .board = {.b = kB, .t = tb * kB, .er = er}, .zoe = pair.zoe, .zoo = pair.zoo};
           if (synthesise_width_and_spacing(x).outcome == SynthesisOutcome::solved_by_safeguard)
             targets.push_back(x);
         }

@@ -80,7 +80,7 @@ void read_command(batch::Command command, const OptionTexts& texts) {
       check_axis(q.f);
       KETROVANE_FUZZ_CHECK(q.f.value(0) > 0.0F);
       KETROVANE_FUZZ_CHECK(q.length_inch > 0.0F && q.rs > 0.0F && q.rl > 0.0F);
-      if (q.dimensions) check_cross_section(q.dimensions->b, q.dimensions->t, q.er);
+      if (q.dimensions) check_cross_section(q.dimensions->board.b, q.dimensions->board.t, q.er);
       if (!q.dimensions) KETROVANE_FUZZ_CHECK(q.coupling_db < 0.0F);
       return;
     }

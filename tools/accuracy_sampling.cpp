@@ -48,11 +48,11 @@ double Sample::worstError() const {
 SampleOutcome sampleAt(double t, double w, double s) {
   const field::FieldResult f = field::solve({kB, t * kB, w * kB, s * kB, kEr});
   if (!f.ok()) return {std::nullopt, f.message};
-  const CrossSection x{.b = static_cast<float>(kB),
-                       .t = static_cast<float>(t * kB),
+  const CrossSection x{.board = {.b = static_cast<float>(kB),
+                                 .t = static_cast<float>(t * kB),
+                                 .er = static_cast<float>(kEr)},
                        .w = static_cast<float>(w * kB),
-                       .s = static_cast<float>(s * kB),
-                       .er = static_cast<float>(kEr)};
+                       .s = static_cast<float>(s * kB)};
   const ModeImpedances m = mode_impedances(x);
   const field::FieldSolution& fs = *f.solution;
   return {Sample{t, w, s, fs.even.impedance, fs.odd.impedance, fs.coupling_db, f.error_estimate,

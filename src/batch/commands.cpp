@@ -385,8 +385,9 @@ std::string accuracy_note(const ModelAccuracy& accuracy) {
   if (!accuracy.seen || !(accuracy.worst_bound > kWorthANote)) return "";
   const CrossSection& x = accuracy.where;
   const std::string row = "W " + shortest(x.w) + " in, S " + shortest(x.s) + " in (W/B " +
-                          significant(x.w / x.b, 3) + ", S/B " + significant(x.s / x.b, 3) +
-                          ", T/B " + significant(x.t / x.b, 3) + ")";
+                          significant(x.w / x.board.b, 3) + ", S/B " +
+                          significant(x.s / x.board.b, 3) + ", T/B " +
+                          significant(x.board.t / x.board.b, 3) + ")";
   const std::string advice =
       "; --solver field gives the field solution, --solver both compares the two";
   if (!std::isfinite(accuracy.worst_bound)) {

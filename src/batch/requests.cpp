@@ -274,12 +274,12 @@ ResponseRequest response_request(OptionReader& r) {
   q.er = r.value("er", kEr);
   if (!by_impedance) {
     CrossSection x{};
-    x.b = r.value("b", kB);
-    x.t = r.value("t", kT);
-    check_thickness(x.t, x.b, r);
+    x.board.b = r.value("b", kB);
+    x.board.t = r.value("t", kT);
+    check_thickness(x.board.t, x.board.b, r);
     x.w = r.value("w", kW);
     x.s = r.value("s", kS);
-    x.er = q.er;
+    x.board.er = q.er;
     q.dimensions = x;
     q.materials = r.materials();
   }

@@ -145,15 +145,15 @@ class AnalyseRows final : public SolvedGridRows {
       : SolvedGridRows(Command::analyse, q.w, q.s, solver, choice), q_(q) {}
 
   bool next(std::span<Cell> cells) override {
-    CrossSection x{.b = q_.b, .t = q_.t, .w = 0, .s = 0, .er = q_.er};
+    CrossSection x{.board = {.b = q_.b, .t = q_.t, .er = q_.er}, .w = 0, .s = 0};
     if (!next_dimensions(x.w, x.s)) return false;
     const DimensionAnalysis a = solver().impedances(x);
     const ModeAttenuation loss =
         solver().attenuation(x, q_.materials.conductor, q_.materials.loss_tangent, q_.f_mhz);
     const std::array values = {x.w,
                                x.s,
-                               ratio_as_printed(x.w, x.b, w_swept()),
-                               ratio_as_printed(x.s, x.b, s_swept()),
+                               ratio_as_printed(x.w, x.board.b, w_swept()),
+                               ratio_as_printed(x.s, x.board.b, s_swept()),
                                a.zo,
                                a.zoe,
                                a.zoo,
@@ -226,7 +226,7 @@ class SynthesiseRows final : public RowSource {
       zo = coupler.zo;
       coupling = coupler.coupling_db;
     }
-    const BuiltDimensions d = build({q_.b, q_.t, q_.er, zoe, zoo}, choice_);
+    const BuiltDimensions d = build({{q_.b, q_.t, q_.er}, zoe, zoo}, choice_);
     if (d.built) {
       cells[0] = number_cell(d.w);
       cells[1] = number_cell(d.s);
@@ -241,7 +241,7 @@ class SynthesiseRows final : public RowSource {
     cells[6] = number_cell(zoo);
     cells[7] = number_cell(coupling);
     cells[8] = text_cell(d.status);
-    const CrossSection x{.b = q_.b, .t = q_.t, .w = d.w, .s = d.s, .er = q_.er};
+    const CrossSection x{.board = {.b = q_.b, .t = q_.t, .er = q_.er}, .w = d.w, .s = d.s};
     if (choice_ == SolverChoice::both) {
       if (d.built) {
         const DimensionAnalysis model = analyse_dimensions(x);
@@ -299,7 +299,7 @@ class SensitivityRows final : public SolvedGridRows {
       : SolvedGridRows(Command::sensitivity, q.w, q.s, solver, choice), q_(q) {}
 
   bool next(std::span<Cell> cells) override {
-    CrossSection x{.b = q_.b, .t = q_.t, .w = 0, .s = 0, .er = q_.er};
+    CrossSection x{.board = {.b = q_.b, .t = q_.t, .er = q_.er}, .w = 0, .s = 0};
     if (!next_dimensions(x.w, x.s)) return false;
     const ImpedanceSensitivities z = solver().sensitivities(x);
     const std::array values = {x.w,      x.s,      z.zoe,    z.zoo,   z.even.er, z.even.b, z.even.s,
@@ -334,10 +334,10 @@ class FieldRows final : public GridRows {
   [[nodiscard]] std::span<const Column> columns() const override { return kFieldColumns; }
 
   bool next(std::span<Cell> cells) override {
-    CrossSection x{.b = q_.b, .t = q_.t, .w = 0, .s = 0, .er = q_.er};
+    CrossSection x{.board = {.b = q_.b, .t = q_.t, .er = q_.er}, .w = 0, .s = 0};
     if (!next_dimensions(x.w, x.s)) return false;
     const field::FieldResult f =
-        field::solve({x.b, x.t, x.w, x.s, x.er}, {.tolerance = q_.tolerance});
+        field::solve({x.board.b, x.board.t, x.w, x.s, x.board.er}, {.tolerance = q_.tolerance});
     if (!f.ok()) {
       throw SolverError("no field solution at W " + shortest(x.w) + " in, S " + shortest(x.s) +
                         " in: " + f.message);
@@ -345,8 +345,8 @@ class FieldRows final : public GridRows {
     const field::FieldSolution& z = *f.solution;
     const std::array values = {x.w,
                                x.s,
-                               ratio_as_printed(x.w, x.b, w_swept()),
-                               ratio_as_printed(x.s, x.b, s_swept()),
+                               ratio_as_printed(x.w, x.board.b, w_swept()),
+                               ratio_as_printed(x.s, x.board.b, s_swept()),
                                static_cast<float>(z.zo),
                                static_cast<float>(z.even.impedance),
                                static_cast<float>(z.odd.impedance),
@@ -408,9 +408,9 @@ std::span<const Column> command_columns(Command command, SolverChoice solver) {
 }
 
 void ModelAccuracy::note(const CrossSection& x) {
-  const double bound = field::model_relative_error_bound(static_cast<double>(x.w) / x.b,
-                                                         static_cast<double>(x.s) / x.b,
-                                                         static_cast<double>(x.t) / x.b);
+  const double bound = field::model_relative_error_bound(
+      static_cast<double>(x.w) / x.board.b, static_cast<double>(x.s) / x.board.b,
+      static_cast<double>(x.board.t) / x.board.b);
   if (!seen || bound > worst_bound) {
     worst_bound = bound;
     where = x;

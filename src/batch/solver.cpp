@@ -32,12 +32,12 @@ class ClosedFormModel final : public CrossSectionSolver {
 
 // The field solver's view of a cross-section.
 field::Geometry geometry_of(const CrossSection& x) {
-  return {x.b, x.t, x.w, x.s, x.er};
+  return {x.board.b, x.board.t, x.w, x.s, x.board.er};
 }
 
 std::string where(const CrossSection& x) {
-  return "W " + shortest(x.w) + " in, S " + shortest(x.s) + " in, T " + shortest(x.t) + " in, B " +
-         shortest(x.b) + " in, Er " + shortest(x.er);
+  return "W " + shortest(x.w) + " in, S " + shortest(x.s) + " in, T " + shortest(x.board.t) +
+         " in, B " + shortest(x.board.b) + " in, Er " + shortest(x.board.er);
 }
 
 field::FieldSolution solved(const CrossSection& x, double tolerance) {
@@ -56,12 +56,15 @@ struct BothModes {
   float odd;
 };
 
-BothModes log_slopes(const CrossSection& x, float CrossSection::*dimension) {
+// `dimension` picks the length a cross-section is stepped in.
+template <class Dimension>
+BothModes log_slopes(const CrossSection& x, Dimension dimension) {
   CrossSection up = x;
   CrossSection down = x;
-  up.*dimension = static_cast<float>(x.*dimension * std::exp(kLogStep));
-  down.*dimension = static_cast<float>(x.*dimension * std::exp(-kLogStep));
-  const double step = std::log(static_cast<double>(up.*dimension) / down.*dimension);
+  const float nominal = dimension(up);
+  dimension(up) = static_cast<float>(nominal * std::exp(kLogStep));
+  dimension(down) = static_cast<float>(nominal * std::exp(-kLogStep));
+  const double step = std::log(static_cast<double>(dimension(up)) / dimension(down));
   const field::FieldSolution u = solved(up, kDifferenceTolerance);
   const field::FieldSolution d = solved(down, kDifferenceTolerance);
   return {static_cast<float>(std::log(u.even.impedance / d.even.impedance) / step),
@@ -101,9 +104,11 @@ class FieldSolution final : public CrossSectionSolver {
 
   [[nodiscard]] ImpedanceSensitivities sensitivities(const CrossSection& x) const override {
     const field::FieldSolution nominal = solved(x, field::Options{}.tolerance);
-    const BothModes s = log_slopes(x, &CrossSection::s);
-    const BothModes w = log_slopes(x, &CrossSection::w);
-    const BothModes t = x.t == 0.0F ? BothModes{0.0F, 0.0F} : log_slopes(x, &CrossSection::t);
+    const BothModes s = log_slopes(x, [](CrossSection& c) -> float& { return c.s; });
+    const BothModes w = log_slopes(x, [](CrossSection& c) -> float& { return c.w; });
+    const BothModes t = x.board.t == 0.0F
+                            ? BothModes{0.0F, 0.0F}
+                            : log_slopes(x, [](CrossSection& c) -> float& { return c.board.t; });
     const auto mode = [](float ds, float dt, float dw) {
       return ModeSensitivities{-0.5F, -ds - dt - dw, ds, dt, dw};
     };
@@ -113,7 +118,8 @@ class FieldSolution final : public CrossSectionSolver {
 
  private:
   static bool same(const CrossSection& a, const CrossSection& b) {
-    return a.b == b.b && a.t == b.t && a.w == b.w && a.s == b.s && a.er == b.er;
+    return a.board.b == b.board.b && a.board.t == b.board.t && a.w == b.w && a.s == b.s &&
+           a.board.er == b.board.er;
   }
 };
 

@@ -39,8 +39,9 @@ class FieldNewton {
  private:
   std::optional<Residual> residual(double ln_w, double ln_s) {
     ++result_.solves;
-    const field::FieldResult f =
-        field::solve({target_.b, target_.t, std::exp(ln_w), std::exp(ln_s), target_.er}, options_);
+    const field::FieldResult f = field::solve(
+        {target_.board.b, target_.board.t, std::exp(ln_w), std::exp(ln_s), target_.board.er},
+        options_);
     if (!f.ok()) {
       result_.message = f.message;
       return std::nullopt;
@@ -76,7 +77,7 @@ bool FieldNewton::difference_jacobian(double ln_w, double ln_s, const Residual& 
 
 FieldWidthSpacing FieldNewton::run(const WidthSpacing& start) {
   result_.start = start;
-  const double least = std::log(kLeastDimension * static_cast<double>(target_.b));
+  const double least = std::log(kLeastDimension * static_cast<double>(target_.board.b));
   double ln_w = std::log(static_cast<double>(start.w));
   double ln_s = std::log(static_cast<double>(start.s));
   std::optional<Residual> r = residual(ln_w, ln_s);

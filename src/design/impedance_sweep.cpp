@@ -15,7 +15,7 @@ ImpedanceRow ImpedanceSweep::row(std::int64_t index) const {
   const DimensionAnalysis analysis = analyse_dimensions(x);
   const ModeAttenuation attenuation =
       mode_attenuation(x, input_.conductor, input_.loss_tangent, input_.f_mhz);
-  return {x, value, ratio_to_b(value, x.b), analysis, attenuation};
+  return {x, value, ratio_to_b(value, x.board.b), analysis, attenuation};
 }
 
 }  // namespace ketrovane

@@ -79,15 +79,14 @@ SynthesisStep SynthesisTable::next_impedance(const EvenModeImpedances& range) {
 }
 
 SynthesisStep SynthesisTable::build(float coupling_db, float zoe, float zoo) {
-  const WidthSpacing dimensions =
-      synthesise_width_and_spacing({input_.b, input_.t, input_.er, zoe, zoo});
+  const WidthSpacing dimensions = synthesise_width_and_spacing({input_.board, zoe, zoo});
   const SynthesisRow row{coupling_db,
                          input_.zo,
                          zoe,
                          zoo,
                          dimensions,
-                         ratio_to_b(dimensions.w, input_.b),
-                         ratio_to_b(dimensions.s, input_.b)};
+                         ratio_to_b(dimensions.w, input_.board.b),
+                         ratio_to_b(dimensions.s, input_.board.b)};
   const auto kind =
       dimensions.converged() ? SynthesisStep::Kind::row : SynthesisStep::Kind::unrealisable;
   return {kind, row, TableEnd::last_row};

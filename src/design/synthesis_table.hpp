@@ -27,10 +27,8 @@ struct EvenModeImpedances {
 };
 
 struct SynthesisTableInput {
-  float b;  // inches
-  float t;  // inches
-  float er;
-  float zo;  // ohms
+  Board board;  // inches
+  float zo;     // ohms
   std::variant<CouplingLevels, EvenModeImpedances> range;
 };
 

@@ -58,7 +58,7 @@ ImpedanceSlopes slopes(const ModeImpedances& perturbed, const ModeImpedances& no
 // dZ/dn = (1 - s/b) dZ/ds - (1 + t/b) dZ/dt - (1 + w/b) dZ/dw.
 ModeAttenuation conductorLoss(const CrossSection& x, float rs) {
   CrossSection air = x;
-  air.er = 1.0F;
+  air.board.er = 1.0F;
   const ModeImpedances tp = mode_impedances(air);
 
   CrossSection perturbed = air;
@@ -66,20 +66,20 @@ ModeAttenuation conductorLoss(const CrossSection& x, float rs) {
   const ImpedanceSlopes dzds = slopes(mode_impedances(perturbed), tp, perturbed.s - x.s);
 
   ImpedanceSlopes dzdt{0.0F, 0.0F};
-  if (x.t != 0.0F) {  // strips of zero thickness have no thickness term
+  if (x.board.t != 0.0F) {  // strips of zero thickness have no thickness term
     perturbed = air;
-    perturbed.t = x.t * kStep;
-    dzdt = slopes(mode_impedances(perturbed), tp, perturbed.t - x.t);
+    perturbed.board.t = x.board.t * kStep;
+    dzdt = slopes(mode_impedances(perturbed), tp, perturbed.board.t - x.board.t);
   }
 
   perturbed = air;
   perturbed.w = x.w * kStep;
   const ImpedanceSlopes dzdw = slopes(mode_impedances(perturbed), tp, perturbed.w - x.w);
 
-  const float tps = 1.0F - x.s / x.b;
-  const float tpt = 1.0F + x.t / x.b;
-  const float tpw = 1.0F + x.w / x.b;
-  const float sqrter = std::sqrt(x.er);
+  const float tps = 1.0F - x.s / x.board.b;
+  const float tpt = 1.0F + x.board.t / x.board.b;
+  const float tpw = 1.0F + x.w / x.board.b;
+  const float sqrter = std::sqrt(x.board.er);
   const float ace = (sqrter * rs * kDbPerNeper / (tp.zoe * kEta)) *
                     (tps * dzds.even - tpt * dzdt.even - tpw * dzdw.even);
   const float aco = (sqrter * rs * kDbPerNeper / (tp.zoo * kEta)) *
@@ -109,7 +109,7 @@ ModeAttenuation mode_attenuation(const CrossSection& x, const Conductor& conduct
     conductor_loss = conductorLoss(x, rs);
   }
 
-  const float ad = dielectricLoss(x.er, f, loss_tangent);
+  const float ad = dielectricLoss(x.board.er, f, loss_tangent);
   return {conductor_loss.even_db_per_inch + ad, conductor_loss.odd_db_per_inch + ad};
 }
 

@@ -149,8 +149,8 @@ struct ZeroThicknessSolution {
 // ke = tanh(a) tanh(c), ko = tanh(a)/tanh(c), a = pi w/2b, c = pi (w+s)/2b.
 ZeroThicknessSolution zeroThicknessSolution(const CrossSection& x, float sqrter, float cpa,
                                             float cf) {
-  const float dtp1 = kPi * x.w / (2.0F * x.b);
-  const float dtp2 = kPi * (x.w + x.s) / (2.0F * x.b);
+  const float dtp1 = kPi * x.w / (2.0F * x.board.b);
+  const float dtp2 = kPi * (x.w + x.s) / (2.0F * x.board.b);
   const float tanh1 = std::tanh(dtp1);
   const float tanh2 = std::tanh(dtp2);
   float dke = tanh1 * tanh2;
@@ -181,11 +181,11 @@ ZeroThicknessSolution zeroThicknessSolution(const CrossSection& x, float sqrter,
 // half-planes, plus the parallel-plate capacitance t/s between the facing edges
 // in the odd mode.
 InnerFringing narrowGapBand1(const CrossSection& x, float cpa, float cf) {
-  const float theta = kPi * x.s / (2.0F * (x.b - x.t));
+  const float theta = kPi * x.s / (2.0F * (x.board.b - x.board.t));
   const float tanhTheta = std::tanh(theta);
   const float cfop0 = (2.0F / kPi) * std::log(1.0F + 1.0F / tanhTheta);
   const float cfep0 = (2.0F / kPi) * std::log(1.0F + tanhTheta);
-  const float dc = x.t / x.s + (2.0F / kPi) * (1.0F + std::log(kPi / 8.0F));
+  const float dc = x.board.t / x.s + (2.0F / kPi) * (1.0F + std::log(kPi / 8.0F));
 
   const float coo0 = 2.0F * cpa + 2.0F * kCf0 + 2.0F * cfop0;
   const float coot = 2.0F * dc + coo0 + 2.0F * cf - 2.0F * kCf0;
@@ -237,7 +237,7 @@ InnerFringing blend(const InnerFringing& lower, const InnerFringing& upper, floa
 // 0.01-0.05, 0.2-0.25 and 1.45-1.5.  At 0.01, 0.2 and 1.45 the blend weight is
 // 0, so the lower band alone gives the value there.
 InnerFringing thickStripInnerFringing(const CrossSection& x, float tb, float cpa, float cf) {
-  const float sb = x.s / x.b;
+  const float sb = x.s / x.board.b;
   if (sb <= 0.01F) return narrowGapBand1(x, cpa, cf);
   if (sb < 0.05F) {
     return blend(narrowGapBand1(x, cpa, cf), mediumGapBand2(sb, tb), sb / 0.04F - 0.25F);
@@ -262,10 +262,10 @@ InnerFringing thinStripBlend(const ZeroThicknessSolution& zero, const InnerFring
 }  // namespace
 
 ModeImpedances mode_impedances(const CrossSection& x) {
-  const float tb = x.t / x.b;
-  const float cpa = 2.0F * x.w / (x.b - x.t);  // parallel plate, per plane
+  const float tb = x.board.t / x.board.b;
+  const float cpa = 2.0F * x.w / (x.board.b - x.board.t);  // parallel plate, per plane
   const float cf = outerFringing(tb);
-  const float sqrter = std::sqrt(x.er);
+  const float sqrter = std::sqrt(x.board.er);
 
   ZeroThicknessSolution zero{};
   bool abandoned = false;

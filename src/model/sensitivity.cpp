@@ -42,10 +42,11 @@ ImpedanceSensitivities impedance_sensitivities(const CrossSection& x) {
       normalisedSensitivity(mode_impedances(perturbed), nominal, x.s, perturbed.s);
 
   BothModes thickness{0.0F, 0.0F};
-  if (x.t != 0.0F) {
+  if (x.board.t != 0.0F) {
     perturbed = x;
-    perturbed.t = x.t / kStep;
-    thickness = normalisedSensitivity(mode_impedances(perturbed), nominal, x.t, perturbed.t);
+    perturbed.board.t = x.board.t / kStep;
+    thickness =
+        normalisedSensitivity(mode_impedances(perturbed), nominal, x.board.t, perturbed.board.t);
   }
 
   perturbed = x;

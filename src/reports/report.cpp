@@ -9,7 +9,7 @@ float millimetres(float b) {
 }
 
 CrossSection cross_section_of(const DesignRecord& r) {
-  return {.b = r.b, .t = r.t, .w = r.w, .s = r.s, .er = r.er};
+  return {.board = {.b = r.b, .t = r.t, .er = r.er}, .w = r.w, .s = r.s};
 }
 
 Conductor conductor_of(const DesignRecord& r) {

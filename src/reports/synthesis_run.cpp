@@ -75,7 +75,8 @@ void write_unrealisable(const DesignRecord& r, Report& report, const SynthesisRo
 }
 
 SynthesisTableInput table_input(const DesignRecord& r) {
-  SynthesisTableInput input{.b = r.b, .t = r.t, .er = r.er, .zo = r.zo, .range = r.levels};
+  SynthesisTableInput input{
+      .board = {.b = r.b, .t = r.t, .er = r.er}, .zo = r.zo, .range = r.levels};
   if (r.selections.synthesis_range == SynthesisRange::even_mode_impedances) {
     input.range = r.zoe_range;
   }

@@ -50,7 +50,7 @@ struct Width {
 class SafeguardedSolve {
  public:
   explicit SafeguardedSolve(const SynthesisTarget& x)
-      : b_(x.b), er_(x.er), t_(x.t), dz_(x.zoe - x.zoo), zod_(std::sqrt(x.zoe * x.zoo)) {}
+      : board_(x.board), dz_(x.zoe - x.zoo), zod_(std::sqrt(x.zoe * x.zoo)) {}
 
   WidthSpacing run();
   [[nodiscard]] bool bracketed() const { return bracketed_; }
@@ -58,7 +58,7 @@ class SafeguardedSolve {
  private:
   Point analyse(float w, float s) {
     ++evaluations_;
-    const ModeImpedances m = mode_impedances({.b = b_, .t = t_, .w = w, .s = s, .er = er_});
+    const ModeImpedances m = mode_impedances({.board = board_, .w = w, .s = s});
     return {w, s, m.zoe - m.zoo, std::sqrt(m.zoe * m.zoo)};
   }
 
@@ -81,7 +81,7 @@ class SafeguardedSolve {
     return {p.w, p.s, outcome, evaluations_};
   }
 
-  float b_, er_, t_;
+  Board board_;
   float dz_, zod_;
   int evaluations_ = 0;
   bool bracketed_ = false;

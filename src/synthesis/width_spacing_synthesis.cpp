@@ -75,7 +75,7 @@ class Search {
   bool analyse() {
     if (evaluations_ == kMaxSearchEvaluations) return false;
     ++evaluations_;
-    const ModeImpedances m = mode_impedances({.b = x_.b, .t = x_.t, .w = w_, .s = s_, .er = x_.er});
+    const ModeImpedances m = mode_impedances({.board = x_.board, .w = w_, .s = s_});
     zoea_ = m.zoe;
     zooa_ = m.zoo;
     return true;
@@ -168,8 +168,8 @@ ClosedFormStart closed_form_start(float b, float er, float zoe, float zoo) {
 
 WidthSpacing synthesise_width_and_spacing(const SynthesisTarget& target) {
   if (!usable(target)) return {0.0F, 0.0F, SynthesisOutcome::unusable_targets, 0};
-  const WidthSpacing searched =
-      Search(target).run(closed_form_start(target.b, target.er, target.zoe, target.zoo));
+  const WidthSpacing searched = Search(target).run(
+      closed_form_start(target.board.b, target.board.er, target.zoe, target.zoo));
   if (searched.outcome == SynthesisOutcome::converged_by_search) return searched;
   // The search cannot close, or stopped at a floor: its stepping can drive S
   // or W below a floor on the way to a design that lies above both.  The

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "model/cross_section.hpp"
+
 namespace ketrovane {
 
 // How a synthesis ended.
@@ -30,11 +32,9 @@ inline constexpr float kWidthFloor = 0.0001F;
 inline constexpr int kMaxSearchEvaluations = 2000;
 
 struct SynthesisTarget {
-  float b;    // ground-plane spacing, inches
-  float t;    // strip thickness, inches
-  float er;   // relative permittivity
-  float zoe;  // even-mode impedance, ohms
-  float zoo;  // odd-mode impedance, ohms
+  Board board;  // lengths in inches
+  float zoe;    // even-mode impedance, ohms
+  float zoo;    // odd-mode impedance, ohms
 };
 
 struct WidthSpacing {

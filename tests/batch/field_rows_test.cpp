@@ -65,13 +65,13 @@ TEST(FieldRows, TheFieldSolutionFillsTheUsualColumns) {
 // cross-sections must not mix.
 TEST(FieldRows, LossOverFrequencyKeepsEachCrossSectionApart) {
   const CrossSectionSolver& field = field_solution();
-  const CrossSection a{.b = 0.25F, .t = 0.002F, .w = 0.168F, .s = 0.012F, .er = 2.2F};
-  const CrossSection b{.b = 0.25F, .t = 0.01F, .w = 0.1F, .s = 0.05F, .er = 2.2F};
+  const CrossSection a{.board = {.b = 0.25F, .t = 0.002F, .er = 2.2F}, .w = 0.168F, .s = 0.012F};
+  const CrossSection b{.board = {.b = 0.25F, .t = 0.01F, .er = 2.2F}, .w = 0.1F, .s = 0.05F};
   for (const float f : {500.0F, 2000.0F}) {
     for (const CrossSection& x : {a, b, a}) {
       const ModeAttenuation got = field.attenuation(x, kCopper.conductor, 0.0009F, f);
       const field::FieldLossResult want = field::field_loss(
-          {x.b, x.t, x.w, x.s, x.er},
+          {x.board.b, x.board.t, x.w, x.s, x.board.er},
           {f, kCopper.conductor.resistivity_ohm_inch, kCopper.conductor.roughness_inch, 0.0009F});
       ASSERT_TRUE(want.ok());
       EXPECT_NEAR(got.odd_db_per_inch, want.loss->odd.total, 1e-6 * want.loss->odd.total);
@@ -125,7 +125,7 @@ TEST(FieldRows, TheFieldSynthesisMeetsBothTargetsOnTheField) {
 // per cent, so its sensitivities and the field's agree; both keep the
 // exact laws.
 TEST(FieldRows, FieldSensitivitiesKeepTheExactLaws) {
-  const CrossSection x{.b = 0.25F, .t = 0.025F, .w = 0.25F, .s = 0.125F, .er = 2.2F};
+  const CrossSection x{.board = {.b = 0.25F, .t = 0.025F, .er = 2.2F}, .w = 0.25F, .s = 0.125F};
   const ImpedanceSensitivities f = field_solution().sensitivities(x);
   const ImpedanceSensitivities m = closed_form_model().sensitivities(x);
   for (const auto& [field_mode, model_mode] :
@@ -137,8 +137,8 @@ TEST(FieldRows, FieldSensitivitiesKeepTheExactLaws) {
     EXPECT_NEAR(field_mode.t, model_mode.t, 0.02F);
   }
   // Strips of zero thickness have no thickness term.
-  const ImpedanceSensitivities flat =
-      field_solution().sensitivities({.b = 0.25F, .t = 0.0F, .w = 0.168F, .s = 0.011F, .er = 2.2F});
+  const ImpedanceSensitivities flat = field_solution().sensitivities(
+      {.board = {.b = 0.25F, .t = 0.0F, .er = 2.2F}, .w = 0.168F, .s = 0.011F});
   EXPECT_EQ(flat.even.t, 0.0F);
   EXPECT_EQ(flat.odd.t, 0.0F);
 }

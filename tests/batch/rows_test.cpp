@@ -46,26 +46,28 @@ TEST(AnalyseRows, AreTheImpedanceSweepRowsOverWidthsAndOverSpacings) {
                  : swept(range.min, range.max, range.step, Quotient::double_precision);
     q.materials = kCopper;
     q.f_mhz = 1000.0F;
-    const ImpedanceSweep sweep({{.b = 0.25F, .t = 0.0014F, .w = 0.168F, .s = 0.011F, .er = 2.2F},
-                                swept_dimension,
-                                range,
-                                kCopper.conductor,
-                                0.0009F,
-                                1000.0F});
+    const ImpedanceSweep sweep(
+        {{.board = {.b = 0.25F, .t = 0.0014F, .er = 2.2F}, .w = 0.168F, .s = 0.011F},
+         swept_dimension,
+         range,
+         kCopper.conductor,
+         0.0009F,
+         1000.0F});
     const auto rows = all_rows(*analyse_rows(q, closed_form_model()));
     ASSERT_EQ(static_cast<std::int64_t>(rows.size()), sweep.rows());
     for (std::size_t i = 0; i < rows.size(); ++i) {
       const ImpedanceRow r = sweep.row(static_cast<std::int64_t>(i));
-      const std::vector<float> expected = {r.geometry.w,
-                                           r.geometry.s,
-                                           widths ? r.ratio_to_b : r.geometry.w / r.geometry.b,
-                                           widths ? r.geometry.s / r.geometry.b : r.ratio_to_b,
-                                           r.analysis.zo,
-                                           r.analysis.zoe,
-                                           r.analysis.zoo,
-                                           r.analysis.coupling_db,
-                                           -r.attenuation.even_db_per_inch,
-                                           -r.attenuation.odd_db_per_inch};
+      const std::vector<float> expected = {
+          r.geometry.w,
+          r.geometry.s,
+          widths ? r.ratio_to_b : r.geometry.w / r.geometry.board.b,
+          widths ? r.geometry.s / r.geometry.board.b : r.ratio_to_b,
+          r.analysis.zo,
+          r.analysis.zoe,
+          r.analysis.zoo,
+          r.analysis.coupling_db,
+          -r.attenuation.even_db_per_inch,
+          -r.attenuation.odd_db_per_inch};
       for (std::size_t c = 0; c < expected.size(); ++c) {
         EXPECT_EQ(rows[i][c].number, expected[c]) << "row " << i << " column " << c;
       }
@@ -136,7 +138,7 @@ TEST(SensitivityRows, AreTheSensitivitySweepRows) {
   q.er = 3.0F;
   q.w = swept(0.05F, 0.25F, 0.025F, Quotient::single_precision);
   q.s = single(0.02F);
-  const SensitivitySweep sweep({{.b = 0.3F, .t = 0.002F, .w = 0, .s = 0.02F, .er = 3.0F},
+  const SensitivitySweep sweep({{.board = {.b = 0.3F, .t = 0.002F, .er = 3.0F}, .w = 0, .s = 0.02F},
                                 SweptDimension::width,
                                 {0.05F, 0.25F, 0.025F},
                                 step_count({0.05F, 0.25F, 0.025F}, Quotient::single_precision)});
@@ -195,7 +197,7 @@ TEST(ResponseRows, AreTheFrequencySweepRowsLosslessAndLossy) {
                             500.0F,    50.0F,          static_cast<int>(q.f.rows - 1)};
   expect_response_rows(q, input);
 
-  const CrossSection x{.b = 0.25F, .t = 0.0014F, .w = 0.168F, .s = 0.011F, .er = 2.2F};
+  const CrossSection x{.board = {.b = 0.25F, .t = 0.0014F, .er = 2.2F}, .w = 0.168F, .s = 0.011F};
   q.dimensions = x;
   q.materials = kCopper;
   const DimensionAnalysis a = analyse_dimensions(x);

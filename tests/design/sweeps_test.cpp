@@ -11,7 +11,8 @@
 namespace ketrovane {
 namespace {
 
-constexpr CrossSection kNominal{.b = 0.25F, .t = 0.0014F, .w = 0.17F, .s = 0.011F, .er = 2.2F};
+constexpr CrossSection kNominal{
+    .board = {.b = 0.25F, .t = 0.0014F, .er = 2.2F}, .w = 0.17F, .s = 0.011F};
 constexpr Conductor kCopper{1.7F * 3.9370079e-7F, 5.0e-6F};
 
 TEST(ImpedanceSweep, RowsOfWidthsAndOfSpacings) {

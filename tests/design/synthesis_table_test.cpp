@@ -34,17 +34,13 @@ Table run(const SynthesisTableInput& input) {
 }
 
 SynthesisTableInput levels(float strongest, float weakest, float step) {
-  return {.b = 0.25F,
-          .t = 0.0028F,
-          .er = 2.2F,
+  return {.board = {.b = 0.25F, .t = 0.0028F, .er = 2.2F},
           .zo = 50.0F,
           .range = CouplingLevels{strongest, weakest, step}};
 }
 
 SynthesisTableInput impedances(float min, float max, float step) {
-  return {.b = 0.25F,
-          .t = 0.0014F,
-          .er = 2.2F,
+  return {.board = {.b = 0.25F, .t = 0.0014F, .er = 2.2F},
           .zo = 45.0F,
           .range = EvenModeImpedances{min, max, step}};
 }
@@ -66,8 +62,9 @@ TEST(SynthesisTable, EveryRowMeetsItsTargets) {
     const ModesOfCoupler targets = modes_from_coupler({50.0F, row.coupling_db});
     EXPECT_EQ(row.zoe, targets.zoe);
     EXPECT_EQ(row.zoo, targets.zoo);
-    const ModeImpedances m = mode_impedances(
-        {.b = 0.25F, .t = 0.0028F, .w = row.dimensions.w, .s = row.dimensions.s, .er = 2.2F});
+    const ModeImpedances m = mode_impedances({.board = {.b = 0.25F, .t = 0.0028F, .er = 2.2F},
+                                              .w = row.dimensions.w,
+                                              .s = row.dimensions.s});
     EXPECT_NEAR(m.zoe - m.zoo, row.zoe - row.zoo, 0.0005F * (row.zoe - row.zoo));
     EXPECT_NEAR(std::sqrt(m.zoe * m.zoo), 50.0F, 0.0005F * 50.0F);
     EXPECT_EQ(row.w_over_b, (1.0F / 0.25F) * row.dimensions.w);

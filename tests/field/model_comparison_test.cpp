@@ -19,11 +19,11 @@ namespace {
 constexpr double kB = 0.25;  // inches
 
 CrossSection modelSection(double w, double s, double t, double er) {
-  return {.b = static_cast<float>(kB),
-          .t = static_cast<float>(t * kB),
+  return {.board = {.b = static_cast<float>(kB),
+                    .t = static_cast<float>(t * kB),
+                    .er = static_cast<float>(er)},
           .w = static_cast<float>(w * kB),
-          .s = static_cast<float>(s * kB),
-          .er = static_cast<float>(er)};
+          .s = static_cast<float>(s * kB)};
 }
 
 // The worse of the model's Zoe and Zoo relative errors; w, s, t in units of b.

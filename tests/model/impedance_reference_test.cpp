@@ -50,7 +50,8 @@ void ExpectWithin(float actual, const Expected& e, const char* what) {
 
 TEST_P(ReferencePoint, MatchesTheDoublePrecisionReference) {
   const Point& p = GetParam();
-  const ModeImpedances m = mode_impedances({.b = p.b, .t = p.t, .w = p.w, .s = p.s, .er = p.er});
+  const ModeImpedances m =
+      mode_impedances({.board = {.b = p.b, .t = p.t, .er = p.er}, .w = p.w, .s = p.s});
   EXPECT_FALSE(m.zero_thickness_abandoned);
   ExpectWithin(m.zoe, p.zoe, "zoe");
   ExpectWithin(m.zoo, p.zoo, "zoo");

@@ -29,7 +29,8 @@ class WorkedRegime : public testing::TestWithParam<Regime> {};
 
 TEST_P(WorkedRegime, MatchesHandValues) {
   const Regime& r = GetParam();
-  const ModeImpedances m = mode_impedances({.b = 0.25F, .t = r.t, .w = r.w, .s = r.s, .er = 2.2F});
+  const ModeImpedances m =
+      mode_impedances({.board = {.b = 0.25F, .t = r.t, .er = 2.2F}, .w = r.w, .s = r.s});
   EXPECT_NEAR(m.zoe, r.zoe, kOhms);
   EXPECT_NEAR(m.zoo, r.zoo, kOhms);
   EXPECT_NEAR(m.capacitances.outer_fringing, r.cf, kCapacitance);
@@ -78,13 +79,15 @@ TEST(ImpedanceModel, ContinuousAcrossEveryBandEdge) {
   for (const float tb : {0.01F, 0.025F, 0.05F, 0.2F, 0.5F}) {
     for (const float edge : {0.01F, 0.05F, 0.2F, 0.25F, 1.45F, 1.5F}) {
       const ModeImpedances at =
-          mode_impedances({.b = 1.0F, .t = tb, .w = 0.8F, .s = edge, .er = 2.2F});
+          mode_impedances({.board = {.b = 1.0F, .t = tb, .er = 2.2F}, .w = 0.8F, .s = edge});
       const std::string where = "t/b " + std::to_string(tb) + ", s/b " + std::to_string(edge);
       ExpectClose(
-          mode_impedances({.b = 1.0F, .t = tb, .w = 0.8F, .s = edge * (1.0F - 1e-5F), .er = 2.2F}),
+          mode_impedances(
+              {.board = {.b = 1.0F, .t = tb, .er = 2.2F}, .w = 0.8F, .s = edge * (1.0F - 1e-5F)}),
           at, where + " below");
       ExpectClose(
-          mode_impedances({.b = 1.0F, .t = tb, .w = 0.8F, .s = edge * (1.0F + 1e-5F), .er = 2.2F}),
+          mode_impedances(
+              {.board = {.b = 1.0F, .t = tb, .er = 2.2F}, .w = 0.8F, .s = edge * (1.0F + 1e-5F)}),
           at, where + " above");
     }
   }
@@ -95,9 +98,9 @@ TEST(ImpedanceModel, ContinuousAcrossEveryBandEdge) {
 TEST(ImpedanceModel, LowerBandAtTheStartOfEachBlend) {
   for (const float edge : {0.01F, 0.2F, 1.45F}) {
     const ModeImpedances at =
-        mode_impedances({.b = 1.0F, .t = 0.3F, .w = 0.5F, .s = edge, .er = 1.0F});
+        mode_impedances({.board = {.b = 1.0F, .t = 0.3F, .er = 1.0F}, .w = 0.5F, .s = edge});
     const ModeImpedances below = mode_impedances(
-        {.b = 1.0F, .t = 0.3F, .w = 0.5F, .s = std::nextafter(edge, 0.0F), .er = 1.0F});
+        {.board = {.b = 1.0F, .t = 0.3F, .er = 1.0F}, .w = 0.5F, .s = std::nextafter(edge, 0.0F)});
     EXPECT_NEAR(at.capacitances.inner_fringing_odd, below.capacitances.inner_fringing_odd,
                 1e-5F * at.capacitances.inner_fringing_odd)
         << "s/b " << edge;
@@ -110,16 +113,18 @@ TEST(ImpedanceModel, LowerBandAtTheStartOfEachBlend) {
 TEST(ImpedanceModel, ContinuousInThicknessAtZeroAndAtTheThinStripLimit) {
   for (const float s : {0.005F, 0.03F, 0.16F, 0.6F, 2.0F}) {
     const std::string where = "s/b " + std::to_string(s);
-    ExpectClose(mode_impedances({.b = 1.0F, .t = 1e-7F, .w = 0.8F, .s = s, .er = 2.2F}),
-                mode_impedances({.b = 1.0F, .t = 0.0F, .w = 0.8F, .s = s, .er = 2.2F}),
+    ExpectClose(mode_impedances({.board = {.b = 1.0F, .t = 1e-7F, .er = 2.2F}, .w = 0.8F, .s = s}),
+                mode_impedances({.board = {.b = 1.0F, .t = 0.0F, .er = 2.2F}, .w = 0.8F, .s = s}),
                 where + ", t/b to 0");
     const ModeImpedances at =
-        mode_impedances({.b = 1.0F, .t = 0.025F, .w = 0.8F, .s = s, .er = 2.2F});
+        mode_impedances({.board = {.b = 1.0F, .t = 0.025F, .er = 2.2F}, .w = 0.8F, .s = s});
     ExpectClose(
-        mode_impedances({.b = 1.0F, .t = 0.025F * (1.0F - 1e-6F), .w = 0.8F, .s = s, .er = 2.2F}),
+        mode_impedances(
+            {.board = {.b = 1.0F, .t = 0.025F * (1.0F - 1e-6F), .er = 2.2F}, .w = 0.8F, .s = s}),
         at, where + " below");
     ExpectClose(
-        mode_impedances({.b = 1.0F, .t = 0.025F * (1.0F + 1e-6F), .w = 0.8F, .s = s, .er = 2.2F}),
+        mode_impedances(
+            {.board = {.b = 1.0F, .t = 0.025F * (1.0F + 1e-6F), .er = 2.2F}, .w = 0.8F, .s = s}),
         at, where + " above");
   }
 }
@@ -127,7 +132,7 @@ TEST(ImpedanceModel, ContinuousInThicknessAtZeroAndAtTheThinStripLimit) {
 TEST(ImpedanceModel, WideGapsDecoupleTheModes) {
   for (const float t : {0.0F, 0.01F, 0.025F, 0.1F, 0.5F}) {
     const ModeImpedances m =
-        mode_impedances({.b = 1.0F, .t = t, .w = 0.5F, .s = 100.0F, .er = 1.0F});
+        mode_impedances({.board = {.b = 1.0F, .t = t, .er = 1.0F}, .w = 0.5F, .s = 100.0F});
     EXPECT_NEAR(m.zoo, m.zoe, 1e-4F * m.zoe) << "t/b " << t;
     // The thick-strip fits tend to the isolated strip's outer fringing.
     if (t >= 0.025F) {
@@ -147,9 +152,9 @@ TEST(ImpedanceModel, WideGapsDecoupleTheModes) {
 TEST(ImpedanceModel, VeryWideStripsUseTheThickStripFitsAlone) {
   for (const float t : {0.0F, 0.01F}) {
     const ModeImpedances wide =
-        mode_impedances({.b = 1.0F, .t = t, .w = 7.0F, .s = 0.1F, .er = 1.0F});
+        mode_impedances({.board = {.b = 1.0F, .t = t, .er = 1.0F}, .w = 7.0F, .s = 0.1F});
     const ModeImpedances wider =
-        mode_impedances({.b = 1.0F, .t = t, .w = 12.0F, .s = 0.1F, .er = 1.0F});
+        mode_impedances({.board = {.b = 1.0F, .t = t, .er = 1.0F}, .w = 12.0F, .s = 0.1F});
     ASSERT_TRUE(wide.zero_thickness_abandoned);
     ASSERT_TRUE(wider.zero_thickness_abandoned);
     EXPECT_EQ(wide.capacitances.inner_fringing_even, wider.capacitances.inner_fringing_even);
@@ -159,8 +164,8 @@ TEST(ImpedanceModel, VeryWideStripsUseTheThickStripFitsAlone) {
   }
   // The recomputed even-mode modulus can round to 1 while the first one did
   // not; Zoe must not collapse to 0.
-  const ModeImpedances m =
-      mode_impedances({.b = 1.0F, .t = 0.0F, .w = 5.0996995F, .s = 0.5037758F, .er = 1.0F});
+  const ModeImpedances m = mode_impedances(
+      {.board = {.b = 1.0F, .t = 0.0F, .er = 1.0F}, .w = 5.0996995F, .s = 0.5037758F});
   EXPECT_TRUE(m.zero_thickness_abandoned);
   EXPECT_GT(m.zoe, m.zoo);
   EXPECT_TRUE(std::isfinite(m.capacitances.inner_fringing_even));
@@ -172,7 +177,8 @@ TEST(ImpedanceModel, CapacitanceSplitInvariants) {
   for (float w = 0.01F; w < 12.0F; w *= 1.7F) {
     for (float s = 0.001F; s < 5.0F; s *= 1.3F) {
       for (const float t : {0.0F, 0.001F, 0.0249F, 0.025F, 0.1F, 0.5F, 0.8F}) {
-        const ModeImpedances m = mode_impedances({.b = 1.0F, .t = t, .w = w, .s = s, .er = 3.0F});
+        const ModeImpedances m =
+            mode_impedances({.board = {.b = 1.0F, .t = t, .er = 3.0F}, .w = w, .s = s});
         ASSERT_LE(m.capacitances.inner_fringing_even, m.capacitances.inner_fringing_odd)
             << "w " << w << " s " << s << " t " << t;
         ASSERT_EQ(m.capacitances.parallel_plate, m.capacitances.parallel_plate);
@@ -181,8 +187,8 @@ TEST(ImpedanceModel, CapacitanceSplitInvariants) {
     }
   }
   // Zero thickness, gap so wide that tanh(pi (w+s)/2b) rounds to 1.
-  const ModeImpedances m =
-      mode_impedances({.b = 1.0F, .t = 0.0F, .w = 0.56124336F, .s = 5.2185278F, .er = 1.0F});
+  const ModeImpedances m = mode_impedances(
+      {.board = {.b = 1.0F, .t = 0.0F, .er = 1.0F}, .w = 0.56124336F, .s = 5.2185278F});
   EXPECT_LE(m.capacitances.inner_fringing_even, m.capacitances.inner_fringing_odd);
   EXPECT_GE(m.zoe, m.zoo);
 }
@@ -193,9 +199,9 @@ TEST(ImpedanceModel, PermittivityScalesImpedancesOnly) {
   for (const float t : {0.0F, 0.0025F, 0.05F}) {
     for (const float s : {0.002F, 0.04F, 0.1F, 0.37F, 0.5F}) {
       const ModeImpedances air =
-          mode_impedances({.b = 0.25F, .t = t, .w = 0.2F, .s = s, .er = 1.0F});
+          mode_impedances({.board = {.b = 0.25F, .t = t, .er = 1.0F}, .w = 0.2F, .s = s});
       const ModeImpedances dielectric =
-          mode_impedances({.b = 0.25F, .t = t, .w = 0.2F, .s = s, .er = 2.2F});
+          mode_impedances({.board = {.b = 0.25F, .t = t, .er = 2.2F}, .w = 0.2F, .s = s});
       const float scale = 1.0F / std::sqrt(2.2F);
       EXPECT_NEAR(dielectric.zoe, air.zoe * scale, 1e-6F * air.zoe);
       EXPECT_NEAR(dielectric.zoo, air.zoo * scale, 1e-6F * air.zoo);
@@ -212,9 +218,9 @@ TEST(ImpedanceModel, PermittivityScalesImpedancesOnly) {
 // Only ratios to b matter: scaling every length leaves everything unchanged.
 TEST(ImpedanceModel, DependsOnlyOnRatiosToB) {
   const ModeImpedances inches =
-      mode_impedances({.b = 0.25F, .t = 0.01F, .w = 0.2F, .s = 0.04F, .er = 2.2F});
+      mode_impedances({.board = {.b = 0.25F, .t = 0.01F, .er = 2.2F}, .w = 0.2F, .s = 0.04F});
   const ModeImpedances quarters =
-      mode_impedances({.b = 1.0F, .t = 0.04F, .w = 0.8F, .s = 0.16F, .er = 2.2F});
+      mode_impedances({.board = {.b = 1.0F, .t = 0.04F, .er = 2.2F}, .w = 0.8F, .s = 0.16F});
   EXPECT_NEAR(quarters.zoe, inches.zoe, 1e-5F * inches.zoe);
   EXPECT_NEAR(quarters.zoo, inches.zoo, 1e-5F * inches.zoo);
 }

@@ -8,7 +8,8 @@
 namespace ketrovane {
 namespace {
 
-constexpr CrossSection kCoupler{.b = 0.25F, .t = 0.01F, .w = 0.2F, .s = 0.04F, .er = 2.2F};
+constexpr CrossSection kCoupler{
+    .board = {.b = 0.25F, .t = 0.01F, .er = 2.2F}, .w = 0.2F, .s = 0.04F};
 constexpr float kCopper = 1.7F * 3.937008e-07F;  // ohm-inch
 constexpr float kRoughness = 5e-6F;              // inch
 // One unit in the last printed digit (dB per inch, five decimals)... plus one.
@@ -58,7 +59,7 @@ TEST(Loss, RoughnessRaisesConductorLossUpToTwofold) {
 // grows as the square root of the frequency.
 TEST(Loss, ZeroThicknessAndSkinEffectScaling) {
   CrossSection thin = kCoupler;
-  thin.t = 0.0F;
+  thin.board.t = 0.0F;
   const ModeAttenuation at1 = mode_attenuation(thin, {kCopper, 0.0F}, 0.0F, 1000.0F);
   const ModeAttenuation at4 = mode_attenuation(thin, {kCopper, 0.0F}, 0.0F, 4000.0F);
   EXPECT_GT(at1.even_db_per_inch, 0.0F);
@@ -70,8 +71,9 @@ TEST(Loss, ZeroThicknessAndSkinEffectScaling) {
 // model in between, of any geometry, changes it.
 TEST(Loss, DependsOnItsArgumentsAlone) {
   const ModeAttenuation first = mode_attenuation(kCoupler, {kCopper, kRoughness}, 0.0009F, 1000.0F);
-  (void)mode_impedances({.b = 1.0F, .t = 0.5F, .w = 9.0F, .s = 0.001F, .er = 10.0F});
-  (void)impedance_sensitivities({.b = 0.1F, .t = 0.0F, .w = 0.01F, .s = 0.5F, .er = 3.0F});
+  (void)mode_impedances({.board = {.b = 1.0F, .t = 0.5F, .er = 10.0F}, .w = 9.0F, .s = 0.001F});
+  (void)impedance_sensitivities(
+      {.board = {.b = 0.1F, .t = 0.0F, .er = 3.0F}, .w = 0.01F, .s = 0.5F});
   const ModeAttenuation second =
       mode_attenuation(kCoupler, {kCopper, kRoughness}, 0.0009F, 1000.0F);
   EXPECT_EQ(first.even_db_per_inch, second.even_db_per_inch);

@@ -36,7 +36,7 @@ TEST(Robustness, AnyInputIsSafe) {
     for (const float s : v) {
       for (const float t : v) {
         for (const float w : v) {
-          const CrossSection x{.b = b, .t = t, .w = w, .s = s, .er = 2.2F};
+          const CrossSection x{.board = {.b = b, .t = t, .er = 2.2F}, .w = w, .s = s};
           sink += mode_impedances(x).zoe;
           sink += impedance_sensitivities(x).even.b;
           sink += mode_attenuation(x, {6.7e-7F, 5e-6F}, 0.001F, 1000.0F).odd_db_per_inch;
@@ -46,12 +46,14 @@ TEST(Robustness, AnyInputIsSafe) {
   }
   for (const float a : v) {
     for (const float c : v) {
-      sink += mode_impedances({.b = 0.25F, .t = 0.01F, .w = 0.2F, .s = 0.04F, .er = a}).zoo;
       sink +=
-          mode_attenuation({.b = 0.25F, .t = 0.01F, .w = 0.2F, .s = 0.04F, .er = a}, {c, a}, c, c)
-              .even_db_per_inch;
+          mode_impedances({.board = {.b = 0.25F, .t = 0.01F, .er = a}, .w = 0.2F, .s = 0.04F}).zoo;
+      sink += mode_attenuation({.board = {.b = 0.25F, .t = 0.01F, .er = a}, .w = 0.2F, .s = 0.04F},
+                               {c, a}, c, c)
+                  .even_db_per_inch;
       sink +=
-          mode_attenuation({.b = 0.25F, .t = 0.0F, .w = 0.2F, .s = 0.04F, .er = 2.2F}, {c, c}, a, a)
+          mode_attenuation({.board = {.b = 0.25F, .t = 0.0F, .er = 2.2F}, .w = 0.2F, .s = 0.04F},
+                           {c, c}, a, a)
               .even_db_per_inch;
       sink += coupler_from_modes(ModePair{a, c}).coupling_db;
       const ModesOfCoupler m = modes_from_coupler(CouplerTarget{a, c});

@@ -9,7 +9,7 @@ namespace {
 constexpr float kSensitivity = 0.002F;  // tolerance of the worked values
 
 TEST(Sensitivity, CouplerOfTheWorkedExample) {
-  const CrossSection x{.b = 0.25F, .t = 0.01F, .w = 0.2F, .s = 0.04F, .er = 2.2F};
+  const CrossSection x{.board = {.b = 0.25F, .t = 0.01F, .er = 2.2F}, .w = 0.2F, .s = 0.04F};
   const ImpedanceSensitivities sen = impedance_sensitivities(x);
   EXPECT_NEAR(sen.zoe, 54.22F, 0.01F);
   EXPECT_NEAR(sen.zoo, 36.74F, 0.01F);
@@ -36,7 +36,7 @@ TEST(Sensitivity, LengthSensitivitiesSumToZero) {
   for (const float t : {0.0F, 0.0025F, 0.05F}) {
     for (const float s : {0.002F, 0.0075F, 0.04F, 0.06F, 0.15F, 0.37F, 0.5F}) {
       const ImpedanceSensitivities sen =
-          impedance_sensitivities({.b = 0.25F, .t = t, .w = 0.2F, .s = s, .er = 2.2F});
+          impedance_sensitivities({.board = {.b = 0.25F, .t = t, .er = 2.2F}, .w = 0.2F, .s = s});
       const ModeSensitivities& e = sen.even;
       const ModeSensitivities& o = sen.odd;
       EXPECT_NEAR(e.b + e.s + e.t + e.w, 0.0F, 1e-6F) << s << " " << t;
@@ -48,8 +48,8 @@ TEST(Sensitivity, LengthSensitivitiesSumToZero) {
 }
 
 TEST(Sensitivity, ZeroThicknessHasNoThicknessTerm) {
-  const ImpedanceSensitivities sen =
-      impedance_sensitivities({.b = 0.25F, .t = 0.0F, .w = 0.2F, .s = 0.04F, .er = 2.2F});
+  const ImpedanceSensitivities sen = impedance_sensitivities(
+      {.board = {.b = 0.25F, .t = 0.0F, .er = 2.2F}, .w = 0.2F, .s = 0.04F});
   EXPECT_EQ(sen.even.t, 0.0F);
   EXPECT_EQ(sen.odd.t, 0.0F);
   EXPECT_EQ(sen.even.b, -sen.even.s - sen.even.w);
@@ -58,8 +58,8 @@ TEST(Sensitivity, ZeroThicknessHasNoThicknessTerm) {
 
 // Wider gaps and narrower strips raise both impedances, the odd one more.
 TEST(Sensitivity, SignsOfACoupledPair) {
-  const ImpedanceSensitivities sen =
-      impedance_sensitivities({.b = 0.25F, .t = 0.02F, .w = 0.15F, .s = 0.06F, .er = 10.0F});
+  const ImpedanceSensitivities sen = impedance_sensitivities(
+      {.board = {.b = 0.25F, .t = 0.02F, .er = 10.0F}, .w = 0.15F, .s = 0.06F});
   EXPECT_GT(sen.odd.s, 0.0F);
   EXPECT_LT(sen.even.s, 0.0F);
   EXPECT_LT(sen.even.w, 0.0F);

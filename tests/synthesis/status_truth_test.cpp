@@ -41,7 +41,7 @@ struct Board {
   float t;
   Analysed at(float w, float s) const {
     const ModeImpedances m =
-        mode_impedances(CrossSection{.b = kB, .t = t, .w = w, .s = s, .er = er});
+        mode_impedances(CrossSection{.board = {.b = kB, .t = t, .er = er}, .w = w, .s = s});
     return {static_cast<double>(m.zoe) - m.zoo, std::sqrt(static_cast<double>(m.zoe) * m.zoo)};
   }
 };
@@ -109,7 +109,7 @@ TEST(SynthesisStatus, EveryStatusIsBorneOutByTheModel) {
         for (const float tb : thickness_ratios) {
           const Board board{er, tb * kB};
           const WidthSpacing r = synthesise_width_and_spacing(
-              {.b = kB, .t = board.t, .er = er, .zoe = pair.zoe, .zoo = pair.zoo});
+              {.board = {.b = kB, .t = board.t, .er = er}, .zoe = pair.zoe, .zoo = pair.zoo});
           SCOPED_TRACE(testing::Message() << "Zo " << zo << " C " << db << " Er " << er << " T/B "
                                           << tb << ": outcome " << static_cast<int>(r.outcome));
           ++statuses[r.outcome];

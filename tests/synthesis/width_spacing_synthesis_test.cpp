@@ -28,7 +28,7 @@ struct Deviation {
 
 Deviation deviation(float b, float er, float t, const WidthSpacing& r, float zoe, float zoo) {
   const ModeImpedances m =
-      mode_impedances(CrossSection{.b = b, .t = t, .w = r.w, .s = r.s, .er = er});
+      mode_impedances(CrossSection{.board = {.b = b, .t = t, .er = er}, .w = r.w, .s = r.s});
   const float dz = zoe - zoo;
   const float zod = std::sqrt(zoe * zoo);
   return {std::fabs((dz - (m.zoe - m.zoo)) / dz),
@@ -46,8 +46,8 @@ TEST(ClosedFormStart, WorkedEstimateForATenDecibelPair) {
 }
 
 TEST(Synthesis, ZeroThicknessStartIsTheAnswer) {
-  const WidthSpacing r =
-      synthesise_width_and_spacing({.b = kB, .t = 0.0F, .er = kEr, .zoe = kZoe, .zoo = kZoo});
+  const WidthSpacing r = synthesise_width_and_spacing(
+      {.board = {.b = kB, .t = 0.0F, .er = kEr}, .zoe = kZoe, .zoo = kZoo});
   const ClosedFormStart start = closed_form_start(kB, kEr, kZoe, kZoo);
   EXPECT_TRUE(r.converged());
   EXPECT_EQ(r.evaluations, 1);
@@ -56,8 +56,8 @@ TEST(Synthesis, ZeroThicknessStartIsTheAnswer) {
 }
 
 TEST(Synthesis, ThickStripsConvergeOnTheTargets) {
-  const WidthSpacing r =
-      synthesise_width_and_spacing({.b = kB, .t = 0.0014F, .er = kEr, .zoe = kZoe, .zoo = kZoo});
+  const WidthSpacing r = synthesise_width_and_spacing(
+      {.board = {.b = kB, .t = 0.0014F, .er = kEr}, .zoe = kZoe, .zoo = kZoo});
   ASSERT_TRUE(r.converged());
   EXPECT_EQ(r.outcome, SynthesisOutcome::converged_by_search);
   const Deviation d = deviation(kB, kEr, 0.0014F, r, kZoe, kZoo);
@@ -73,7 +73,7 @@ TEST(Synthesis, AWidthThatStopsChangingDoesNotEndTheSearch) {
   // 0.05 %; the search goes on with the final tolerance.
   const ModesOfCoupler pair = modes_from_coupler(CouplerTarget{20.0F, -40.0F});
   const WidthSpacing r = synthesise_width_and_spacing(
-      {.b = kB, .t = 0.0125F, .er = 1.0F, .zoe = pair.zoe, .zoo = pair.zoo});
+      {.board = {.b = kB, .t = 0.0125F, .er = 1.0F}, .zoe = pair.zoe, .zoo = pair.zoo});
   ASSERT_TRUE(r.converged());
   EXPECT_EQ(r.outcome, SynthesisOutcome::converged_by_search);
   EXPECT_GT(r.evaluations, 9);
@@ -85,7 +85,7 @@ TEST(Synthesis, AWidthThatStopsChangingDoesNotEndTheSearch) {
 TEST(Synthesis, TightCouplingEndsAtTheSpacingFloor) {
   const ModesOfCoupler pair = modes_from_coupler(CouplerTarget{50.0F, -1.0F});
   const WidthSpacing r = synthesise_width_and_spacing(
-      {.b = kB, .t = 0.0F, .er = kEr, .zoe = pair.zoe, .zoo = pair.zoo});
+      {.board = {.b = kB, .t = 0.0F, .er = kEr}, .zoe = pair.zoe, .zoo = pair.zoo});
   EXPECT_EQ(r.outcome, SynthesisOutcome::spacing_floor);
   EXPECT_LT(r.s, 0.00001F);
 }
@@ -93,7 +93,7 @@ TEST(Synthesis, TightCouplingEndsAtTheSpacingFloor) {
 TEST(Synthesis, HighImpedanceEndsAtTheWidthFloor) {
   const ModesOfCoupler pair = modes_from_coupler(CouplerTarget{340.0F, -20.0F});
   const WidthSpacing r = synthesise_width_and_spacing(
-      {.b = 0.0625F, .t = 0.0F, .er = kEr, .zoe = pair.zoe, .zoo = pair.zoo});
+      {.board = {.b = 0.0625F, .t = 0.0F, .er = kEr}, .zoe = pair.zoe, .zoo = pair.zoo});
   EXPECT_EQ(r.outcome, SynthesisOutcome::width_floor);
   EXPECT_LT(r.w, 0.0001F);
 }
@@ -107,7 +107,7 @@ TEST(Synthesis, UnusableTargetsFailAtOnce) {
              {nan, 30.0F},   {60.0F, nan},   {inf, 30.0F},  {-5.0F, -10.0F}};
   for (const auto& target : bad) {
     const WidthSpacing r = synthesise_width_and_spacing(
-        {.b = kB, .t = 0.0014F, .er = kEr, .zoe = target.zoe, .zoo = target.zoo});
+        {.board = {.b = kB, .t = 0.0014F, .er = kEr}, .zoe = target.zoe, .zoo = target.zoo});
     EXPECT_EQ(r.outcome, SynthesisOutcome::unusable_targets) << target.zoe << " " << target.zoo;
     EXPECT_EQ(r.evaluations, 0) << target.zoe << " " << target.zoo;
   }
@@ -118,7 +118,7 @@ TEST(Synthesis, TheSafeguardedSolveClosesWhereTheSearchCircles) {
   // pair chase each other without settling until the evaluation bound.
   const ModesOfCoupler pair = modes_from_coupler(CouplerTarget{50.0F, -3.0F});
   const WidthSpacing r = synthesise_width_and_spacing(
-      {.b = kB, .t = 0.0014F, .er = kEr, .zoe = pair.zoe, .zoo = pair.zoo});
+      {.board = {.b = kB, .t = 0.0014F, .er = kEr}, .zoe = pair.zoe, .zoo = pair.zoo});
   ASSERT_TRUE(r.converged());
   EXPECT_EQ(r.outcome, SynthesisOutcome::solved_by_safeguard);
   EXPECT_GT(r.evaluations, kMaxSearchEvaluations);
@@ -131,8 +131,8 @@ TEST(Synthesis, AStartThatIsNotFiniteIsLeftToTheSafeguardedSolve) {
   // Zoe sqrt(er) below about 15 ohms: the even-mode modulus rounds to 1.
   const ClosedFormStart start = closed_form_start(kB, kEr, 5.0F, 4.0F);
   ASSERT_FALSE(std::isfinite(start.w) && std::isfinite(start.s));
-  const WidthSpacing r =
-      synthesise_width_and_spacing({.b = kB, .t = 0.0F, .er = kEr, .zoe = 5.0F, .zoo = 4.0F});
+  const WidthSpacing r = synthesise_width_and_spacing(
+      {.board = {.b = kB, .t = 0.0F, .er = kEr}, .zoe = 5.0F, .zoo = 4.0F});
   EXPECT_EQ(r.evaluations > 0, true);
   EXPECT_NE(r.outcome, SynthesisOutcome::converged_by_search);
   if (r.converged()) {
@@ -147,7 +147,7 @@ TEST(Synthesis, AFloorTheSearchReachedOnTheWayIsNotReported) {
   // far off; a design with S = 0.000024" exists.
   const ModesOfCoupler pair = modes_from_coupler(CouplerTarget{5.0F, -1.0F});
   const WidthSpacing r = synthesise_width_and_spacing(
-      {.b = kB, .t = 0.0025F, .er = 10.0F, .zoe = pair.zoe, .zoo = pair.zoo});
+      {.board = {.b = kB, .t = 0.0025F, .er = 10.0F}, .zoe = pair.zoe, .zoo = pair.zoo});
   ASSERT_TRUE(r.converged());
   EXPECT_EQ(r.outcome, SynthesisOutcome::solved_by_safeguard);
   EXPECT_GT(r.s, 0.00001F);
@@ -168,8 +168,8 @@ TEST(Synthesis, StrangeInputsNeverHangAndNeverClaimConvergence) {
       {kB, kEr, 0.0F, 1e-30F, 1e-31F},    {kB, kEr, 0.0014F, 1000.0F, 999.9F},
   };
   for (const auto& c : cases) {
-    const WidthSpacing r =
-        synthesise_width_and_spacing({.b = c.b, .t = c.t, .er = c.er, .zoe = c.zoe, .zoo = c.zoo});
+    const WidthSpacing r = synthesise_width_and_spacing(
+        {.board = {.b = c.b, .t = c.t, .er = c.er}, .zoe = c.zoe, .zoo = c.zoo});
     SCOPED_TRACE(testing::Message() << c.b << " " << c.er << " " << c.t << " " << c.zoe << " "
                                     << c.zoo << " -> outcome " << static_cast<int>(r.outcome));
     if (r.converged()) {
