@@ -1,16 +1,24 @@
 // The batch commands' option reading on arbitrary bytes: numbers, units,
 // ranges, metal names and the checks between options.
 //
-// The first byte picks the command; the rest is lines of "name=value".
+// The first byte picks the command; the rest is lines of "name=value",
+// read as the command line's texts and as a script's numbers.
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <variant>
+#include <vector>
 
+#include "batch/call_values.hpp"
 #include "batch/commands.hpp"
 #include "batch/input_error.hpp"
 #include "batch/quantities.hpp"
 #include "batch/requests.hpp"
+#include "batch/sweep_axis.hpp"
 #include "fuzz_check.hpp"
 #include "fuzz_cores.hpp"
 
@@ -19,8 +27,13 @@ namespace ketrovane::fuzz {
 namespace {
 
 using batch::InputError;
-using batch::OptionTexts;
-using batch::SweepAxis;
+using batch::Opt;
+
+// An option named in the input and its text.
+struct Named {
+  Opt id;
+  std::string text;
+};
 
 // A message is one line of printable text that starts with the option.
 void check_message(const InputError& e) {
@@ -33,84 +46,112 @@ void check_message(const InputError& e) {
   KETROVANE_FUZZ_CHECK(m.size() < 600);
 }
 
-void check_axis(const SweepAxis& a) {
+void check_axis(const Axis& a) {
   KETROVANE_FUZZ_CHECK(a.rows >= 1 && a.rows <= batch::kMostRows);
   KETROVANE_FUZZ_CHECK(std::isfinite(a.value(0)) && std::isfinite(a.value(a.rows - 1)));
   if (!a.swept) KETROVANE_FUZZ_CHECK(a.rows == 1);
 }
 
-void check_cross_section(float b, float t, float er) {
-  KETROVANE_FUZZ_CHECK(b > 0.0F && std::isfinite(b));
-  KETROVANE_FUZZ_CHECK(t >= 0.0F && t <= 0.8F * b);
-  KETROVANE_FUZZ_CHECK(er >= 1.0F && std::isfinite(er));
+void check_board(const Board& board) {
+  KETROVANE_FUZZ_CHECK(board.b > 0.0F && std::isfinite(board.b));
+  KETROVANE_FUZZ_CHECK(board.t >= 0.0F && board.t <= 0.8F * board.b);
+  KETROVANE_FUZZ_CHECK(board.er >= 1.0F && std::isfinite(board.er));
 }
 
-void read_command(batch::Command command, const OptionTexts& texts) {
-  switch (command) {
-    case batch::Command::field: {
-      const batch::FieldRequest q = batch::read_field(texts);
-      check_cross_section(q.b, q.t, q.er);
-      check_axis(q.w);
-      check_axis(q.s);
-      KETROVANE_FUZZ_CHECK(q.tolerance >= 1e-10 && q.tolerance <= 0.01);
-      return;
-    }
-    case batch::Command::analyse: {
-      const batch::AnalyseRequest q = batch::read_analyse(texts);
-      check_cross_section(q.b, q.t, q.er);
-      check_axis(q.w);
-      check_axis(q.s);
-      KETROVANE_FUZZ_CHECK(q.w.rows * q.s.rows <= batch::kMostRows);
-      KETROVANE_FUZZ_CHECK(q.f_mhz > 0.0F && q.materials.loss_tangent >= 0.0F);
-      return;
-    }
-    case batch::Command::synthesise: {
-      const batch::SynthesiseRequest q = batch::read_synthesise(texts);
-      check_cross_section(q.b, q.t, q.er);
-      check_axis(q.targets);
-      if (q.by_coupling) {
-        KETROVANE_FUZZ_CHECK(std::fabs(q.targets.value(0)) > 0.0F);
-      } else {
-        KETROVANE_FUZZ_CHECK(q.targets.value(0) > q.zo);
-      }
-      return;
-    }
-    case batch::Command::response: {
-      const batch::ResponseRequest q = batch::read_response(texts);
-      check_axis(q.f);
-      KETROVANE_FUZZ_CHECK(q.f.value(0) > 0.0F);
-      KETROVANE_FUZZ_CHECK(q.length_inch > 0.0F && q.rs > 0.0F && q.rl > 0.0F);
-      if (q.dimensions) check_cross_section(q.dimensions->board.b, q.dimensions->board.t, q.er);
-      if (!q.dimensions) KETROVANE_FUZZ_CHECK(q.coupling_db < 0.0F);
-      return;
-    }
-    case batch::Command::sensitivity: {
-      const batch::SensitivityRequest q = batch::read_sensitivity(texts);
-      check_cross_section(q.b, q.t, q.er);
-      check_axis(q.w);
-      check_axis(q.s);
-      return;
-    }
-  }
+void check_grid(const Grid& g) {
+  check_board(g.board);
+  check_axis(g.w);
+  check_axis(g.s);
+  KETROVANE_FUZZ_CHECK(g.rows() <= batch::kMostRows);
 }
 
-OptionTexts texts_of(std::string_view text) {
-  OptionTexts texts;
+// What every request that was read must hold.
+void check_request(const batch::Request& request) {
+  std::visit(
+      [](const auto& q) {
+        using Q = std::decay_t<decltype(q)>;
+        if constexpr (std::is_same_v<Q, batch::FieldRequest>) {
+          check_grid(q.grid);
+          KETROVANE_FUZZ_CHECK(q.tolerance >= 1e-10 && q.tolerance <= 0.01);
+        } else if constexpr (std::is_same_v<Q, batch::AnalyseRequest>) {
+          check_grid(q.grid);
+          KETROVANE_FUZZ_CHECK(q.f_mhz > 0.0F && q.materials.loss_tangent >= 0.0F);
+        } else if constexpr (std::is_same_v<Q, batch::SynthesiseRequest>) {
+          check_board(q.board);
+          check_axis(q.targets);
+          if (q.by_coupling) {
+            KETROVANE_FUZZ_CHECK(std::fabs(q.targets.value(0)) > 0.0F);
+          } else {
+            KETROVANE_FUZZ_CHECK(q.targets.value(0) > q.zo);
+          }
+        } else if constexpr (std::is_same_v<Q, batch::ResponseRequest>) {
+          check_axis(q.f);
+          KETROVANE_FUZZ_CHECK(q.f.value(0) > 0.0F);
+          KETROVANE_FUZZ_CHECK(q.length_inch > 0.0F && q.terminations.source > 0.0F &&
+                               q.terminations.load > 0.0F);
+          if (q.dimensions) check_board(q.dimensions->board);
+          if (!q.dimensions) KETROVANE_FUZZ_CHECK(q.coupling_db < 0.0F);
+        } else {
+          check_grid(q.grid);
+        }
+      },
+      request);
+}
+
+std::vector<Named> options_of(std::string_view text) {
+  std::vector<Named> named;
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
     const std::string_view line = text.substr(0, end);
     const std::size_t equals = line.find('=');
     if (equals != std::string_view::npos) {
-      texts[std::string(line.substr(0, equals))] = std::string(line.substr(equals + 1));
+      if (const batch::OptionSpec* o = batch::option_named(line.substr(0, equals))) {
+        std::erase_if(named, [o](const Named& n) { return n.id == o->id; });
+        named.push_back({o->id, std::string(line.substr(equals + 1))});
+      }
     }
     if (end == std::string_view::npos) break;
     text.remove_prefix(end + 1);
   }
-  return texts;
+  return named;
+}
+
+// The command line's reading of the texts.
+void read_texts(const batch::CommandSpec& command, const std::vector<Named>& named) {
+  batch::TextValues values;
+  for (const Named& n : named) values.set(n.id, n.text);
+  try {
+    check_request(command.read(values));
+  } catch (const InputError& e) {
+    check_message(e);
+  }
+}
+
+// A script's reading of the same values: a text that reads whole as a
+// number is given as that number, in millimetres and GHz.
+void read_numbers(const batch::CommandSpec& command, const std::vector<Named>& named) {
+  std::vector<double> numbers(named.size());
+  std::vector<batch::Argument> arguments;
+  for (std::size_t i = 0; i < named.size(); ++i) {
+    const Named& n = named[i];
+    char* end = nullptr;
+    numbers[i] = std::strtod(n.text.c_str(), &end);
+    const bool number = !n.text.empty() && end == n.text.c_str() + n.text.size() &&
+                        batch::option(n.id).kind == batch::ValueKind::quantity;
+    arguments.push_back({n.id, number ? std::nullopt : std::optional<std::string_view>(n.text),
+                         number ? &numbers[i] : nullptr, false});
+  }
+  const batch::Call call(command.id, arguments, "mm", "GHz", 1);
+  batch::ElementValues values(call, 0);
+  try {
+    check_request(command.read(values));
+  } catch (const InputError& e) {
+    check_message(e);
+  }
 }
 
 // Every value also read alone as each kind of quantity.
-void check_quantities(const OptionTexts& texts) {
+void check_quantities(const std::vector<Named>& named) {
   constexpr batch::Quantity kKinds[] = {
       {"length", batch::Dimension::length, 0.0, false, 1000.0},
       {"frequency", batch::Dimension::frequency, 0.0, false, 1.0e6},
@@ -118,7 +159,7 @@ void check_quantities(const OptionTexts& texts) {
       {"coupling", batch::Dimension::coupling, 0.0, false, 60.0, true},
       {"number", batch::Dimension::pure, 0.0, true, 1.0},
   };
-  for (const auto& [name, value] : texts) {
+  for (const auto& [id, value] : named) {
     for (const batch::Quantity& q : kKinds) {
       try {
         const float v = batch::parse_quantity("--x", value, q);
@@ -135,15 +176,12 @@ void check_quantities(const OptionTexts& texts) {
 
 int fuzz_calc_options(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const auto command = static_cast<batch::Command>(data[0] % 4U);
-  const OptionTexts texts =
-      texts_of(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
-  check_quantities(texts);
-  try {
-    read_command(command, texts);
-  } catch (const InputError& e) {
-    check_message(e);
-  }
+  const batch::CommandSpec& command = batch::commands()[data[0] % batch::kCommandCount];
+  const std::vector<Named> named =
+      options_of(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
+  check_quantities(named);
+  read_texts(command, named);
+  read_numbers(command, named);
   return 0;
 }
 

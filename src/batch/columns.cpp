@@ -1,26 +1,10 @@
 #include "batch/columns.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
-#include "batch/input_error.hpp"
 
 namespace ketrovane::batch {
-
-namespace {
-
-constexpr std::array kLengthUnits = {LengthUnit{"in", 1.0}, LengthUnit{"mil", 1000.0},
-                                     LengthUnit{"mm", 25.4}, LengthUnit{"um", 25400.0}};
-
-}  // namespace
-
-LengthUnit parse_length_unit(std::string_view option, std::string_view text) {
-  for (const LengthUnit& u : kLengthUnits) {
-    if (u.name == text) return u;
-  }
-  reject(option, text, "expected a length unit: in, mil, mm or um");
-}
 
 std::string column_name(const Column& column, LengthUnit unit) {
   std::string name(column.stem);

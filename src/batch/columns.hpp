@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "batch/quantities.hpp"
+
 namespace ketrovane::batch {
 
 // How a column's values follow the length unit of the output.
@@ -24,17 +26,6 @@ struct Column {
   int decimals;            // places in the table, in inches for scaled columns
 };
 
-// A unit for the lengths written out.
-struct LengthUnit {
-  std::string_view name;  // "in", "mil", "mm", "um"
-  double per_inch;
-};
-
-// The unit named by `text` (in, mil, mm, um), or an InputError for `option`.
-LengthUnit parse_length_unit(std::string_view option, std::string_view text);
-
-inline constexpr LengthUnit kInches{"in", 1.0};
-
 std::string column_name(const Column& column, LengthUnit unit);
 std::string column_unit(const Column& column, LengthUnit unit);
 int column_decimals(const Column& column, LengthUnit unit);
@@ -50,6 +41,9 @@ struct Cell {
   float number = 0.0F;
   std::string_view text;  // a static string: status values
 };
+
+// The status column every command's rows end their own columns with.
+inline constexpr Column kStatusColumn{"status", Scale::none, "Status", "", 0};
 
 inline Cell number_cell(float v) {
   return {CellKind::number, v, {}};

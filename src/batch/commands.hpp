@@ -1,47 +1,58 @@
-// The batch commands: their options (for any front end to register) and
-// the run of one command from its option texts to its written outputs.
+// The batch commands, one entry each: its name and summary, how its
+// request is read from the option values, its columns, how its rows are
+// made and what its chart shows.  The options each command takes are those
+// of the option table that name it.
 #pragma once
 
-#include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "batch/chart.hpp"
+#include "batch/columns.hpp"
+#include "batch/options.hpp"
 #include "batch/requests.hpp"
+#include "batch/rows.hpp"
 
 namespace ketrovane::batch {
 
-enum class Command : std::uint8_t { analyse, synthesise, response, sensitivity, field };
-
-struct OptionEntry {
-  std::string_view name;        // without the dashes
-  std::string_view value_name;  // "L[:L:L]"
-  std::string_view help;
-};
-
-struct CommandEntry {
-  Command command;
+struct CommandSpec {
+  Command id;
   std::string_view name;
   std::string_view summary;
-  std::span<const OptionEntry> options;
+  Request (*read)(OptionValues& values);
+  std::span<const Column> (*columns)(Solver solver);
+  std::unique_ptr<RowSource> (*rows)(const Request& request);
+  // The chart of --plot, for the commands that draw one (null otherwise);
+  // the echo of the inputs names the fixed ones in the title.
+  ChartLayout (*chart)(const Request& request, const Echo& inputs, LengthUnit unit);
 };
 
-std::span<const CommandEntry> command_entries();
+std::span<const CommandSpec> commands();
+const CommandSpec& command(Command id);
+// The command named `name`, or null.
+const CommandSpec* command_named(std::string_view name);
+
+// "analyse, synthesise, response, sensitivity, field"
+std::string command_names();
+
+// The solver a request's rows are computed with.
+Solver solver_of(const Request& request);
+
+// The coupler of a response as its Touchstone file and chart describe it:
+// "Zoe = ... ohm, Zoo = ... ohm, Er = ..., length = ... in, Rs = ... ohm,
+// Rl = ... ohm", each number as `digits` significant digits (0: shortest).
+std::string coupler_description(const ResponseRequest& request, std::string_view length_name,
+                                int digits);
+
+// "no field solution at W 0.1 in, S 0.01 in, T 0.0014 in, B 0.25 in, Er 2.2:
+// " followed by what the solver said.
+std::string failure_message(const FieldFailure& failure);
 
 // Exit statuses of the batch program.
 inline constexpr int kSuccess = 0;
-inline constexpr int kRowsNotBuilt = 1;  // the table is written; some rows could not be built
+inline constexpr int kRowsNotBuilt = 1;  // the table is written; some rows could not be computed
 inline constexpr int kFailure = 2;       // bad input, or an output that could not be written
-
-struct RunResult {
-  int status;
-  std::string error;  // one line, without the program's name; empty on success
-  std::int64_t rows_not_built;
-  std::string note = {};  // one line for the error stream, or empty
-};
-
-// Reads and checks the inputs, computes the rows and writes every output
-// asked for.  `command_line` is recorded in the Touchstone file's comments.
-RunResult run_command(Command command, const OptionTexts& texts, std::string_view command_line);
 
 }  // namespace ketrovane::batch

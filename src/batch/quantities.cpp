@@ -18,17 +18,21 @@ namespace {
 
 struct Unit {
   std::string_view name;
-  double to_base;  // base units per unit
+  double to_base;   // base units per unit
+  double per_base;  // units per base unit, for the units outputs are written in; 0 otherwise
 };
 
 constexpr double kMicroInch = -1.0;  // scaled in single precision, as the roughness menu does
+constexpr double kMicrometresPerInch = kMillimetresPerInch * 1000.0;
 
-constexpr std::array kLengthUnits = {Unit{"in", 1.0}, Unit{"mil", 1.0e-3}, Unit{"uin", kMicroInch},
-                                     Unit{"mm", 1.0 / 25.4}, Unit{"um", 1.0 / 25400.0}};
-constexpr std::array kFrequencyUnits = {Unit{"MHz", 1.0}, Unit{"Hz", 1.0e-6}, Unit{"kHz", 1.0e-3},
-                                        Unit{"GHz", 1.0e3}};
-constexpr std::array kImpedanceUnits = {Unit{"ohm", 1.0}, Unit{"ohms", 1.0}};
-constexpr std::array kCouplingUnits = {Unit{"dB", 1.0}};
+constexpr std::array kLengthUnits = {
+    Unit{"in", 1.0, 1.0}, Unit{"mil", 1.0e-3, 1000.0}, Unit{"uin", kMicroInch, 0.0},
+    Unit{"mm", 1.0 / kMillimetresPerInch, kMillimetresPerInch},
+    Unit{"um", 1.0 / kMicrometresPerInch, kMicrometresPerInch}};
+constexpr std::array kFrequencyUnits = {Unit{"MHz", 1.0, 0.0}, Unit{"Hz", 1.0e-6, 0.0},
+                                        Unit{"kHz", 1.0e-3, 0.0}, Unit{"GHz", 1.0e3, 0.0}};
+constexpr std::array kImpedanceUnits = {Unit{"ohm", 1.0, 0.0}, Unit{"ohms", 1.0, 0.0}};
+constexpr std::array kCouplingUnits = {Unit{"dB", 1.0, 0.0}};
 
 // What the messages call a dimension, its base unit and the units its
 // values may name.
@@ -93,12 +97,7 @@ std::string with_unit(double v, Dimension d) {
 
 // "expected a strip width W above 0 in and at most 1000 in"
 std::string expected_range(const Quantity& q) {
-  std::string text = "expected a " + std::string(q.what) + (q.signless ? " magnitude " : " ");
-  text += q.least_allowed ? "of at least " : "above ";
-  text += with_unit(q.least, q.dimension);
-  text += " and at most ";
-  text += with_unit(q.most, q.dimension);
-  return text;
+  return "expected a " + std::string(q.what) + (q.signless ? " magnitude " : " ") + range_text(q);
 }
 
 [[noreturn]] void reject_form(std::string_view option, std::string_view text, const Quantity& q) {
@@ -154,7 +153,7 @@ float converted(std::string_view option, const Shown& shown, const NumberAndUnit
   if (!std::isfinite(n.number)) {
     reject(option, shown(), "expected a finite " + std::string(q.what));
   }
-  if (n.unit.empty()) return in_base_unit(n, Unit{base_unit(q.dimension), 1.0});
+  if (n.unit.empty()) return in_base_unit(n, Unit{base_unit(q.dimension), 1.0, 1.0});
   if (q.dimension == Dimension::pure) reject_form(option, shown(), q);
   const Unit* unit = find_unit(q.dimension, n.unit);
   if (unit == nullptr) {
@@ -191,6 +190,30 @@ bool equal_ignoring_case(std::string_view a, std::string_view b) {
 
 std::string_view base_unit(Dimension d) {
   return units_of(d).base;
+}
+
+std::string_view units_listed(Dimension d) {
+  return units_of(d).listed;
+}
+
+std::string range_text(const Quantity& q) {
+  std::string text = q.least_allowed ? "of at least " : "above ";
+  text += with_unit(q.least, q.dimension);
+  text += " and at most ";
+  text += with_unit(q.most, q.dimension);
+  return text;
+}
+
+LengthUnit parse_length_unit(std::string_view option, std::string_view text) {
+  for (const Unit& u : kLengthUnits) {
+    if (u.per_base != 0.0 && u.name == text) return {u.name, u.per_base};
+  }
+  reject(option, text,
+         "expected a length unit: " + std::string(output_length_units_listed()));
+}
+
+std::string_view output_length_units_listed() {
+  return "in, mil, mm or um";
 }
 
 NumberAndUnit split_number(std::string_view text) {

@@ -16,7 +16,7 @@ enum class Dimension : std::uint8_t { length, frequency, impedance, coupling, pu
 // A kind of input value and the values it may take, in the base unit of its
 // dimension (inches, MHz, ohms, dB).
 struct Quantity {
-  std::string_view what;  // "ground-plane spacing", for messages
+  std::string_view what;  // "ground-plane spacing B", for messages
   Dimension dimension;
   double least;
   bool least_allowed;  // the least value itself is allowed (else it must be above it)
@@ -29,6 +29,13 @@ bool equal_ignoring_case(std::string_view a, std::string_view b);
 
 // The base unit of a dimension as the messages and column names write it.
 std::string_view base_unit(Dimension dimension);
+
+// The units a dimension's values may name, as messages list them: "in, mil,
+// uin, mm or um".
+std::string_view units_listed(Dimension dimension);
+
+// "above 0 in and at most 1000 in", "of at least 1 and at most 1000".
+std::string range_text(const Quantity& quantity);
 
 // The value of `text` in the base unit, rounded once to single precision: a
 // bare number in the base unit reads exactly as the interactive program reads
@@ -59,7 +66,7 @@ float parse_step(std::string_view option, std::string_view range_text, std::stri
                  const Quantity& quantity);
 
 // A number followed by a unit, split: the number's text and what follows it
-// (blanks between them skipped).  No number: nullopt-like empty number.
+// (blanks between them skipped).
 struct NumberAndUnit {
   double number;
   bool has_number;
@@ -67,5 +74,20 @@ struct NumberAndUnit {
   std::string_view unit;
 };
 NumberAndUnit split_number(std::string_view text);
+
+// A unit the lengths of the outputs can be written in.
+struct LengthUnit {
+  std::string_view name;  // "in", "mil", "mm", "um"
+  double per_inch;
+};
+
+inline constexpr LengthUnit kInches{"in", 1.0};
+
+// The output unit named by `text` (in, mil, mm, um: the names exactly), or
+// an InputError for `option`.
+LengthUnit parse_length_unit(std::string_view option, std::string_view text);
+
+// "in, mil, mm or um"
+std::string_view output_length_units_listed();
 
 }  // namespace ketrovane::batch

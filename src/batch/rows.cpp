@@ -2,16 +2,7 @@
 
 #include <array>
 #include <cmath>
-#include <limits>
 #include <utility>
-
-#include "batch/input_error.hpp"
-#include "batch/number_format.hpp"
-#include "design/dimension_analysis.hpp"
-#include "design/field_synthesis.hpp"
-#include "field/field_solver.hpp"
-#include "field/model_accuracy.hpp"
-#include "model/coupling.hpp"
 
 namespace ketrovane::batch {
 
@@ -19,11 +10,33 @@ namespace {
 
 using S = Scale;
 
-// The ratio to B as the reports print it: (1/B) x for a swept dimension,
-// x/B for a fixed one.
-float ratio_as_printed(float x, float b, bool swept) {
-  return swept ? ratio_to_b(x, b) : x / b;
+// Rows of a field solution, a few milliseconds each, go to the threads one
+// at a time.
+constexpr std::int64_t kFieldRowsPerBlock = 1;
+
+std::int64_t rows_per_block(Solver solver) {
+  return solver == Solver::model ? RowSource::kModelRowsPerBlock : kFieldRowsPerBlock;
 }
+
+// Writes the cells of one row from the first column on.
+class CellWriter {
+ public:
+  explicit CellWriter(std::span<Cell> cells) : cells_(cells) {}
+
+  void numbers(std::initializer_list<float> values) {
+    for (const float v : values) cells_[next_++] = number_cell(v);
+  }
+  void empty(std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) cells_[next_++] = Cell{};
+  }
+  void status(RowStatus s) { cells_[next_++] = text_cell(status_name(s)); }
+
+ private:
+  std::span<Cell> cells_;
+  std::size_t next_ = 0;
+};
+
+// ---- The comparison with the field, for both ----
 
 constexpr std::array kComparisonColumns = {
     Column{"zoe_field_ohm", S::none, "Zoe field", "ohm", 3},
@@ -33,96 +46,46 @@ constexpr std::array kComparisonColumns = {
     Column{"zoe_model_error_pct", S::none, "Zoe error", "%", 2},
     Column{"zoo_model_error_pct", S::none, "Zoo error", "%", 2},
 };
-using Comparison = std::array<float, kComparisonColumns.size()>;
 
-// A command's columns followed by those of the comparison with the field.
-template <std::size_t N>
-constexpr std::array<Column, N + kComparisonColumns.size()> with_comparison(
-    const std::array<Column, N>& base) {
-  std::array<Column, N + kComparisonColumns.size()> all{};
-  for (std::size_t i = 0; i < N; ++i) all.at(i) = base.at(i);
-  for (std::size_t i = 0; i < kComparisonColumns.size(); ++i) {
-    all.at(N + i) = kComparisonColumns.at(i);
-  }
+void write_comparison(CellWriter& out, const std::optional<FieldComparison>& f) {
+  if (!f) return out.empty(kComparisonColumns.size());
+  out.numbers({f->zoe, f->zoo, f->zo, f->coupling_db, f->zoe_error_pct, f->zoo_error_pct});
+}
+
+// Columns of a command with those that follow them for both.
+template <std::size_t N, std::size_t M>
+constexpr std::array<Column, N + M> joined(const std::array<Column, N>& a,
+                                           const std::array<Column, M>& b) {
+  std::array<Column, N + M> all{};
+  for (std::size_t i = 0; i < N; ++i) all.at(i) = a.at(i);
+  for (std::size_t i = 0; i < M; ++i) all.at(N + i) = b.at(i);
   return all;
 }
 
-// The field solution of a cross-section beside the model's impedances: the
-// model's error in per cent.
-Comparison field_comparison(const CrossSection& x, float model_zoe, float model_zoo) {
-  const DimensionAnalysis f = field_solution().impedances(x);
-  return {f.zoe,
-          f.zoo,
-          f.zo,
-          f.coupling_db,
-          100.0F * (model_zoe / f.zoe - 1.0F),
-          100.0F * (model_zoo / f.zoo - 1.0F)};
-}
-
-// Numbers into the cells from `first` on.
-void put_numbers(std::span<Cell> cells, std::size_t first, std::span<const float> values) {
-  for (std::size_t i = 0; i < values.size(); ++i) cells[first + i] = number_cell(values[i]);
-}
-
-void empty_comparison(std::span<Cell> cells, std::size_t first) {
-  for (std::size_t i = 0; i < kComparisonColumns.size(); ++i) cells[first + i] = Cell{};
-}
-
-// Rows of the product of a width axis (outer) and a spacing axis (inner).
+// A grid command's rows: the model's are noted against the map of its
+// error.
 class GridRows : public RowSource {
  public:
-  GridRows(const SweepAxis& w, const SweepAxis& s) : w_(w), s_(s) {}
-  [[nodiscard]] std::int64_t rows() const override { return w_.rows * s_.rows; }
-
- protected:
-  // The width and spacing of the next row; false after the last.
-  bool next_dimensions(float& w, float& s) {
-    if (index_ >= rows()) return false;
-    w = w_.value(index_ / s_.rows);
-    s = s_.value(index_ % s_.rows);
-    ++index_;
-    return true;
-  }
-  [[nodiscard]] bool w_swept() const { return w_.swept; }
-  [[nodiscard]] bool s_swept() const { return s_.swept; }
-
- private:
-  SweepAxis w_;
-  SweepAxis s_;
-  std::int64_t index_ = 0;
-};
-
-// Grid rows of a command whose columns come from a cross-section solver:
-// with both, the field solution's comparison follows them; rows from the
-// model are noted against the map of its error.
-class SolvedGridRows : public GridRows {
- public:
-  SolvedGridRows(Command command, const SweepAxis& w, const SweepAxis& s,
-                 const CrossSectionSolver& solver, SolverChoice choice)
-      : GridRows(w, s), command_(command), choice_(choice), solver_(solver) {}
-
-  [[nodiscard]] std::span<const Column> columns() const override {
-    return command_columns(command_, choice_);
+  GridRows(const Grid& grid, Solver solver) : grid_(grid), solver_(solver) {}
+  [[nodiscard]] std::int64_t rows() const override { return grid_.rows(); }
+  [[nodiscard]] std::int64_t rows_per_block() const override {
+    return batch::rows_per_block(solver_);
   }
 
  protected:
-  [[nodiscard]] const CrossSectionSolver& solver() const { return solver_; }
-
-  // The row's own values, then what the choice adds for its cross-section.
-  void put_row(std::span<Cell> cells, std::span<const float> values, const CrossSection& x,
-               float zoe, float zoo) {
-    put_numbers(cells, 0, values);
-    if (choice_ == SolverChoice::both) {
-      put_numbers(cells, values.size(), field_comparison(x, zoe, zoo));
-    }
-    if (&solver_ == &closed_form_model()) note_geometry(x);
+  [[nodiscard]] const Grid& grid() const { return grid_; }
+  [[nodiscard]] Solver solver() const { return solver_; }
+  void tally(RowTally& t, const CrossSection& x, RowStatus status, bool with_loss) const {
+    if (is_failure(status)) ++t.failed;
+    if (solver_ != Solver::field) t.accuracy.note(x, with_loss);
   }
 
  private:
-  Command command_;
-  SolverChoice choice_;
-  const CrossSectionSolver& solver_;
+  Grid grid_;
+  Solver solver_;
 };
+
+// ---- analyse ----
 
 constexpr std::array kAnalyseColumns = {
     Column{"w", S::length, "W", "", 4},
@@ -135,131 +98,95 @@ constexpr std::array kAnalyseColumns = {
     Column{"coupling_db", S::none, "Co", "dB", 3},
     Column{"loss_even_db_per", S::per_length, "Loss even", "", 3},
     Column{"loss_odd_db_per", S::per_length, "Loss odd", "", 3},
+    kStatusColumn,
 };
 
-constexpr auto kAnalyseWithField = with_comparison(kAnalyseColumns);
+constexpr std::array kLossComparisonColumns = {
+    Column{"loss_even_field_db_per", S::per_length, "Loss even field", "", 3},
+    Column{"loss_odd_field_db_per", S::per_length, "Loss odd field", "", 3},
+    Column{"loss_even_model_error_pct", S::none, "Loss even error", "%", 2},
+    Column{"loss_odd_model_error_pct", S::none, "Loss odd error", "%", 2},
+};
 
-class AnalyseRows final : public SolvedGridRows {
+constexpr auto kAnalyseWithField =
+    joined(joined(kAnalyseColumns, kComparisonColumns), kLossComparisonColumns);
+
+class AnalyseRows final : public GridRows {
  public:
-  AnalyseRows(const AnalyseRequest& q, const CrossSectionSolver& solver, SolverChoice choice)
-      : SolvedGridRows(Command::analyse, q.w, q.s, solver, choice), q_(q) {}
+  explicit AnalyseRows(const AnalyseRequest& q) : GridRows(q.grid, q.solver), q_(q) {}
 
-  bool next(std::span<Cell> cells) override {
-    CrossSection x{.board = {.b = q_.b, .t = q_.t, .er = q_.er}, .w = 0, .s = 0};
-    if (!next_dimensions(x.w, x.s)) return false;
-    const DimensionAnalysis a = solver().impedances(x);
-    const ModeAttenuation loss =
-        solver().attenuation(x, q_.materials.conductor, q_.materials.loss_tangent, q_.f_mhz);
-    const std::array values = {x.w,
-                               x.s,
-                               ratio_as_printed(x.w, x.board.b, w_swept()),
-                               ratio_as_printed(x.s, x.board.b, s_swept()),
-                               a.zo,
-                               a.zoe,
-                               a.zoo,
-                               a.coupling_db,
-                               -loss.even_db_per_inch,
-                               -loss.odd_db_per_inch};
-    put_row(cells, values, x, a.zoe, a.zoo);
-    return true;
+  [[nodiscard]] std::span<const Column> columns() const override {
+    return analyse_columns(solver());
+  }
+
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& t) const override {
+    const AnalysisRow r = analysis_row(grid().at(index), q_.materials, q_.f_mhz, solver());
+    const CouplerImpedances& z = r.impedances;
+    CellWriter out(cells);
+    out.numbers({r.x.w, r.x.s, grid().w_over_b(r.x.w), grid().s_over_b(r.x.s), z.zo, z.zoe, z.zoo,
+                 z.coupling_db, -r.attenuation.even_db_per_inch, -r.attenuation.odd_db_per_inch});
+    out.status(r.status);
+    if (solver() == Solver::both) {
+      write_comparison(out, r.field);
+      const LossComparison& l = *r.field_loss;
+      out.numbers({-l.even_db_per_inch, -l.odd_db_per_inch, l.even_error_pct, l.odd_error_pct});
+    }
+    tally(t, r.x, r.status, with_loss_);
   }
 
  private:
   AnalyseRequest q_;
+  bool with_loss_ = q_.materials.conductor.resistivity_ohm_inch > 0.0F && q_.f_mhz > 0.0F;
 };
+
+// ---- synthesise ----
 
 constexpr std::array kSynthesisColumns = {
     Column{"w", S::length, "W", "", 4},          Column{"s", S::length, "S", "", 4},
     Column{"w_over_b", S::none, "W/B", "", 3},   Column{"s_over_b", S::none, "S/B", "", 3},
     Column{"zo_ohm", S::none, "Zo", "ohm", 2},   Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
     Column{"zoo_ohm", S::none, "Zoo", "ohm", 3}, Column{"coupling_db", S::none, "Co", "dB", 3},
-    Column{"status", S::none, "Status", "", 0},
+    kStatusColumn,
 };
 
-constexpr auto kSynthesisWithField = with_comparison(kSynthesisColumns);
-
-// The width and spacing of one target, on the model or on the field.
-struct BuiltDimensions {
-  bool built;
-  float w;
-  float s;
-  std::string_view status;
-};
-
-BuiltDimensions build(const SynthesisTarget& target, SolverChoice choice) {
-  if (choice != SolverChoice::field) {
-    const WidthSpacing d = synthesise_width_and_spacing(target);
-    return {d.converged(), d.w, d.s, status_name(d.outcome)};
-  }
-  const FieldWidthSpacing f = synthesise_on_field(target);
-  if (!f.start.converged()) return {false, 0.0F, 0.0F, status_name(f.start.outcome)};
-  if (!f.converged) return {false, 0.0F, 0.0F, "field_not_converged"};
-  return {true, static_cast<float>(f.w), static_cast<float>(f.s), "converged"};
-}
+constexpr auto kSynthesisWithField = joined(kSynthesisColumns, kComparisonColumns);
 
 class SynthesiseRows final : public RowSource {
  public:
-  SynthesiseRows(SynthesiseRequest q, SolverChoice choice) : q_(std::move(q)), choice_(choice) {}
+  explicit SynthesiseRows(SynthesiseRequest q) : q_(std::move(q)) {}
 
   [[nodiscard]] std::span<const Column> columns() const override {
-    return command_columns(Command::synthesise, choice_);
+    return synthesise_columns(q_.solver);
   }
   [[nodiscard]] std::int64_t rows() const override { return q_.targets.rows; }
-  [[nodiscard]] std::int64_t unbuilt_rows() const override { return unbuilt_; }
+  [[nodiscard]] std::int64_t rows_per_block() const override {
+    return batch::rows_per_block(q_.solver);
+  }
 
-  bool next(std::span<Cell> cells) override {
-    if (index_ >= rows()) return false;
-    const float target = q_.targets.value(index_++);
-    float zo = q_.zo;
-    float coupling = 0;
-    float zoe = 0;
-    float zoo = 0;
-    if (q_.by_coupling) {
-      coupling = -std::fabs(target);
-      const ModesOfCoupler modes = modes_from_coupler({q_.zo, coupling});
-      zoe = modes.zoe;
-      zoo = modes.zoo;
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& t) const override {
+    const float target = q_.targets.value(index);
+    const SynthesisTargets targets = q_.by_coupling
+                                         ? targets_of_coupling(q_.zo, -std::fabs(target))
+                                         : targets_of_even_mode(q_.zo, target);
+    const SynthesisRow r = synthesis_row(q_.board, targets, q_.solver);
+    CellWriter out(cells);
+    if (r.built) {
+      out.numbers({r.w, r.s, ratio_to_b(r.w, q_.board.b), ratio_to_b(r.s, q_.board.b)});
     } else {
-      zoe = target;
-      zoo = q_.zo * q_.zo / zoe;
-      const CouplerImpedance coupler = coupler_from_modes({zoe, zoo});
-      zo = coupler.zo;
-      coupling = coupler.coupling_db;
+      out.empty(4);
     }
-    const BuiltDimensions d = build({{q_.b, q_.t, q_.er}, zoe, zoo}, choice_);
-    if (d.built) {
-      cells[0] = number_cell(d.w);
-      cells[1] = number_cell(d.s);
-      cells[2] = number_cell(ratio_to_b(d.w, q_.b));
-      cells[3] = number_cell(ratio_to_b(d.s, q_.b));
-    } else {
-      ++unbuilt_;
-      for (std::size_t i = 0; i < 4; ++i) cells[i] = Cell{};
-    }
-    cells[4] = number_cell(zo);
-    cells[5] = number_cell(zoe);
-    cells[6] = number_cell(zoo);
-    cells[7] = number_cell(coupling);
-    cells[8] = text_cell(d.status);
-    const CrossSection x{.board = {.b = q_.b, .t = q_.t, .er = q_.er}, .w = d.w, .s = d.s};
-    if (choice_ == SolverChoice::both) {
-      if (d.built) {
-        const DimensionAnalysis model = analyse_dimensions(x);
-        put_numbers(cells, kSynthesisColumns.size(), field_comparison(x, model.zoe, model.zoo));
-      } else {
-        empty_comparison(cells, kSynthesisColumns.size());
-      }
-    }
-    if (d.built && choice_ != SolverChoice::field) note_geometry(x);
-    return true;
+    out.numbers({targets.zo, targets.zoe, targets.zoo, targets.coupling_db});
+    out.status(r.status);
+    if (q_.solver == Solver::both) write_comparison(out, r.field);
+    if (is_failure(r.status)) ++t.failed;
+    if (r.built && q_.solver != Solver::field) t.accuracy.note({q_.board, r.w, r.s}, false);
   }
 
  private:
   SynthesiseRequest q_;
-  SolverChoice choice_;
-  std::int64_t index_ = 0;
-  std::int64_t unbuilt_ = 0;
 };
+
+// ---- response ----
 
 constexpr std::array kResponseColumns = {
     Column{"f_mhz", S::none, "f", "MHz", 3},
@@ -276,9 +203,69 @@ constexpr std::array kResponseColumns = {
     Column{"phase_error_deg", S::none, "Quad err", "deg", 2},
     Column{"loss_conductor_db", S::none, "I2R loss", "dB", 4},
     Column{"loss_total_db", S::none, "Tot loss", "dB", 4},
+    kStatusColumn,
 };
 
-constexpr auto kResponseWithField = with_comparison(kResponseColumns);
+constexpr std::array kFieldResponseColumns = {
+    Column{"s11_field_db", S::none, "S11 field", "dB", 2},
+    Column{"s11_field_deg", S::none, "S11 field", "deg", 2},
+    Column{"s21_field_db", S::none, "S21 field", "dB", 3},
+    Column{"s21_field_deg", S::none, "S21 field", "deg", 2},
+    Column{"s31_field_db", S::none, "S31 field", "dB", 2},
+    Column{"s31_field_deg", S::none, "S31 field", "deg", 2},
+    Column{"s41_field_db", S::none, "S41 field", "dB", 3},
+    Column{"s41_field_deg", S::none, "S41 field", "deg", 2},
+    Column{"vswr_field", S::none, "VSWR field", "", 3},
+    Column{"phase_difference_field_deg", S::none, "S41-S21 field", "deg", 2},
+    Column{"phase_error_field_deg", S::none, "Quad err field", "deg", 2},
+    Column{"loss_conductor_field_db", S::none, "I2R loss field", "dB", 4},
+    Column{"loss_total_field_db", S::none, "Tot loss field", "dB", 4},
+};
+
+constexpr auto kResponseWithField =
+    joined(joined(kResponseColumns, kComparisonColumns), kFieldResponseColumns);
+
+// Every column of a response but the frequency.
+void write_response(CellWriter& out, const FourPortResponse& r) {
+  const auto& db = r.amplitude_db;
+  const auto& deg = r.phase_deg;
+  out.numbers({db[Port::reflected], deg[Port::reflected], db[Port::through], deg[Port::through],
+               db[Port::isolated], deg[Port::isolated], db[Port::coupled], deg[Port::coupled],
+               r.input_vswr, r.phase_difference_deg, r.quadrature_error_deg, r.ohmic_loss_db,
+               r.total_loss_db});
+}
+
+class ResponseRows final : public RowSource {
+ public:
+  explicit ResponseRows(ResponseRequest q) : q_(std::move(q)), coupler_(coupler_of(q_)) {}
+
+  [[nodiscard]] std::span<const Column> columns() const override {
+    return response_columns(q_.solver);
+  }
+  [[nodiscard]] std::int64_t rows() const override { return q_.f.rows; }
+
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& t) const override {
+    const ResponseRow r = response_row(coupler_, q_.f.value(index), q_.terminations);
+    CellWriter out(cells);
+    out.numbers({r.f_mhz});
+    write_response(out, r.response);
+    out.status(r.status);
+    if (q_.solver == Solver::both) {
+      write_comparison(out, coupler_.field);
+      write_response(out, *r.field_response);
+    }
+    if (is_failure(r.status)) ++t.failed;
+    if (q_.dimensions && q_.solver != Solver::field) {
+      t.accuracy.note(*q_.dimensions, q_.materials.conductor.resistivity_ohm_inch > 0.0F);
+    }
+  }
+
+ private:
+  ResponseRequest q_;
+  ResponseCoupler coupler_;
+};
+
+// ---- sensitivity ----
 
 constexpr std::array kSensitivityColumns = {
     Column{"w", S::length, "W", "", 5},          Column{"s", S::length, "S", "", 5},
@@ -288,29 +275,32 @@ constexpr std::array kSensitivityColumns = {
     Column{"szoe_w", S::none, "Zoe:W", "", 3},   Column{"szoo_er", S::none, "Zoo:Er", "", 3},
     Column{"szoo_b", S::none, "Zoo:B", "", 3},   Column{"szoo_s", S::none, "Zoo:S", "", 3},
     Column{"szoo_t", S::none, "Zoo:T", "", 3},   Column{"szoo_w", S::none, "Zoo:W", "", 3},
+    kStatusColumn,
 };
 
-constexpr auto kSensitivityWithField = with_comparison(kSensitivityColumns);
+constexpr auto kSensitivityWithField = joined(kSensitivityColumns, kComparisonColumns);
 
-class SensitivityRows final : public SolvedGridRows {
+class SensitivityRows final : public GridRows {
  public:
-  SensitivityRows(const SensitivityRequest& q, const CrossSectionSolver& solver,
-                  SolverChoice choice)
-      : SolvedGridRows(Command::sensitivity, q.w, q.s, solver, choice), q_(q) {}
+  explicit SensitivityRows(const SensitivityRequest& q) : GridRows(q.grid, q.solver) {}
 
-  bool next(std::span<Cell> cells) override {
-    CrossSection x{.board = {.b = q_.b, .t = q_.t, .er = q_.er}, .w = 0, .s = 0};
-    if (!next_dimensions(x.w, x.s)) return false;
-    const ImpedanceSensitivities z = solver().sensitivities(x);
-    const std::array values = {x.w,      x.s,      z.zoe,    z.zoo,   z.even.er, z.even.b, z.even.s,
-                               z.even.t, z.even.w, z.odd.er, z.odd.b, z.odd.s,   z.odd.t,  z.odd.w};
-    put_row(cells, values, x, z.zoe, z.zoo);
-    return true;
+  [[nodiscard]] std::span<const Column> columns() const override {
+    return sensitivity_columns(solver());
   }
 
- private:
-  SensitivityRequest q_;
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& t) const override {
+    const SensitivityRow r = sensitivity_row(grid().at(index), solver());
+    const ImpedanceSensitivities& z = r.sensitivities;
+    CellWriter out(cells);
+    out.numbers({r.x.w, r.x.s, z.zoe, z.zoo, z.even.er, z.even.b, z.even.s, z.even.t, z.even.w,
+                 z.odd.er, z.odd.b, z.odd.s, z.odd.t, z.odd.w});
+    out.status(r.status);
+    if (solver() == Solver::both) write_comparison(out, r.field);
+    tally(t, r.x, r.status, false);
+  }
 };
+
+// ---- field ----
 
 constexpr std::array kFieldColumns = {
     Column{"w", S::length, "W", "", 4},
@@ -327,36 +317,23 @@ constexpr std::array kFieldColumns = {
     Column{"panels", S::none, "Panels", "", 0},
 };
 
-class FieldRows final : public GridRows {
+class FieldRows final : public RowSource {
  public:
-  explicit FieldRows(const FieldRequest& q) : GridRows(q.w, q.s), q_(q) {}
+  explicit FieldRows(const FieldRequest& q) : q_(q) {}
 
-  [[nodiscard]] std::span<const Column> columns() const override { return kFieldColumns; }
+  [[nodiscard]] std::span<const Column> columns() const override {
+    return field_columns(Solver::field);
+  }
+  [[nodiscard]] std::int64_t rows() const override { return q_.grid.rows(); }
+  [[nodiscard]] std::int64_t rows_per_block() const override { return kFieldRowsPerBlock; }
 
-  bool next(std::span<Cell> cells) override {
-    CrossSection x{.board = {.b = q_.b, .t = q_.t, .er = q_.er}, .w = 0, .s = 0};
-    if (!next_dimensions(x.w, x.s)) return false;
-    const field::FieldResult f =
-        field::solve({x.board.b, x.board.t, x.w, x.s, x.board.er}, {.tolerance = q_.tolerance});
-    if (!f.ok()) {
-      throw SolverError("no field solution at W " + shortest(x.w) + " in, S " + shortest(x.s) +
-                        " in: " + f.message);
-    }
-    const field::FieldSolution& z = *f.solution;
-    const std::array values = {x.w,
-                               x.s,
-                               ratio_as_printed(x.w, x.board.b, w_swept()),
-                               ratio_as_printed(x.s, x.board.b, s_swept()),
-                               static_cast<float>(z.zo),
-                               static_cast<float>(z.even.impedance),
-                               static_cast<float>(z.odd.impedance),
-                               static_cast<float>(z.coupling_db),
-                               static_cast<float>(z.even.capacitance),
-                               static_cast<float>(z.odd.capacitance),
-                               static_cast<float>(f.error_estimate),
-                               static_cast<float>(z.even.panels)};
-    put_numbers(cells, 0, values);
-    return true;
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& /*tally*/) const override {
+    const FieldRow r = field_row(q_.grid.at(index), q_.tolerance);
+    const auto f = [](double v) { return static_cast<float>(v); };
+    CellWriter out(cells);
+    out.numbers({r.x.w, r.x.s, q_.grid.w_over_b(r.x.w), q_.grid.s_over_b(r.x.s), f(r.zo), f(r.zoe),
+                 f(r.zoo), f(r.coupling_db), f(r.c_even), f(r.c_odd), f(r.error_estimate),
+                 static_cast<float>(r.panels)});
   }
 
  private:
@@ -365,149 +342,48 @@ class FieldRows final : public GridRows {
 
 }  // namespace
 
-std::unique_ptr<RowSource> field_rows(const FieldRequest& request) {
-  return std::make_unique<FieldRows>(request);
+std::span<const Column> analyse_columns(Solver solver) {
+  if (solver == Solver::both) return kAnalyseWithField;
+  return kAnalyseColumns;
 }
 
-std::string_view status_name(SynthesisOutcome outcome) {
-  switch (outcome) {
-    case SynthesisOutcome::converged_by_search:
-    case SynthesisOutcome::solved_by_safeguard:
-      return "converged";
-    case SynthesisOutcome::spacing_floor:
-      return "spacing_floor";
-    case SynthesisOutcome::width_floor:
-      return "width_floor";
-    case SynthesisOutcome::unusable_targets:
-      return "unusable";
-    case SynthesisOutcome::not_representable:
-      break;
-  }
-  return "not_representable";
+std::span<const Column> synthesise_columns(Solver solver) {
+  if (solver == Solver::both) return kSynthesisWithField;
+  return kSynthesisColumns;
 }
 
-std::span<const Column> command_columns(Command command, SolverChoice solver) {
-  const bool both = solver == SolverChoice::both;
-  switch (command) {
-    case Command::analyse:
-      if (both) return kAnalyseWithField;
-      return kAnalyseColumns;
-    case Command::synthesise:
-      if (both) return kSynthesisWithField;
-      return kSynthesisColumns;
-    case Command::response:
-      if (both) return kResponseWithField;
-      return kResponseColumns;
-    case Command::field:
-      return kFieldColumns;
-    case Command::sensitivity:
-      break;
-  }
-  if (both) return kSensitivityWithField;
+std::span<const Column> response_columns(Solver solver) {
+  if (solver == Solver::both) return kResponseWithField;
+  return kResponseColumns;
+}
+
+std::span<const Column> sensitivity_columns(Solver solver) {
+  if (solver == Solver::both) return kSensitivityWithField;
   return kSensitivityColumns;
 }
 
-void ModelAccuracy::note(const CrossSection& x) {
-  const double bound = field::model_relative_error_bound(
-      static_cast<double>(x.w) / x.board.b, static_cast<double>(x.s) / x.board.b,
-      static_cast<double>(x.board.t) / x.board.b);
-  if (!seen || bound > worst_bound) {
-    worst_bound = bound;
-    where = x;
-  }
-  seen = true;
+std::span<const Column> field_columns(Solver /*solver*/) {
+  return kFieldColumns;
 }
 
-std::unique_ptr<RowSource> analyse_rows(const AnalyseRequest& request, SolverChoice solver) {
-  return std::make_unique<AnalyseRows>(request, solver_for(solver), solver);
+std::unique_ptr<RowSource> analyse_rows(const Request& request) {
+  return std::make_unique<AnalyseRows>(std::get<AnalyseRequest>(request));
 }
 
-std::unique_ptr<RowSource> analyse_rows(const AnalyseRequest& request,
-                                        const CrossSectionSolver& solver) {
-  return std::make_unique<AnalyseRows>(request, solver, SolverChoice::model);
+std::unique_ptr<RowSource> synthesise_rows(const Request& request) {
+  return std::make_unique<SynthesiseRows>(std::get<SynthesiseRequest>(request));
 }
 
-std::unique_ptr<RowSource> synthesise_rows(const SynthesiseRequest& request, SolverChoice solver) {
-  return std::make_unique<SynthesiseRows>(request, solver);
+std::unique_ptr<RowSource> response_rows(const Request& request) {
+  return std::make_unique<ResponseRows>(std::get<ResponseRequest>(request));
 }
 
-std::unique_ptr<RowSource> sensitivity_rows(const SensitivityRequest& request,
-                                            SolverChoice solver) {
-  return std::make_unique<SensitivityRows>(request, solver_for(solver), solver);
+std::unique_ptr<RowSource> sensitivity_rows(const Request& request) {
+  return std::make_unique<SensitivityRows>(std::get<SensitivityRequest>(request));
 }
 
-std::unique_ptr<RowSource> sensitivity_rows(const SensitivityRequest& request,
-                                            const CrossSectionSolver& solver) {
-  return std::make_unique<SensitivityRows>(request, solver, SolverChoice::model);
-}
-
-ResponseRows::ResponseRows(ResponseRequest request, SolverChoice solver)
-    : ResponseRows(std::move(request), solver_for(solver), solver) {}
-
-ResponseRows::ResponseRows(ResponseRequest request, const CrossSectionSolver& solver,
-                           SolverChoice choice)
-    : request_(std::move(request)), choice_(choice), solver_(solver) {
-  const ResponseRequest& q = request_;
-  section_.er = q.er;
-  section_.length_inch = q.length_inch;
-  if (!q.dimensions && choice_ != SolverChoice::model) {
-    reject("--solver", choice_ == SolverChoice::field ? "field" : "both",
-           "expected model for a coupler given by Zo and coupling (field and both need its "
-           "dimensions: --b --t --w --s)");
-  }
-  if (q.dimensions) {
-    const DimensionAnalysis a = solver_.impedances(*q.dimensions);
-    section_.zoe = a.zoe;
-    section_.zoo = a.zoo;
-    if (choice_ == SolverChoice::both) comparison_ = field_comparison(*q.dimensions, a.zoe, a.zoo);
-    if (&solver_ == &closed_form_model()) note_geometry(*q.dimensions);
-  } else {
-    const ModesOfCoupler modes = modes_from_coupler({q.zo, q.coupling_db});
-    section_.zoe = modes.zoe;
-    section_.zoo = modes.zoo;
-  }
-}
-
-std::span<const Column> ResponseRows::columns() const {
-  return command_columns(Command::response, choice_);
-}
-
-bool ResponseRows::advance() {
-  if (index_ >= rows()) return false;
-  const ResponseRequest& q = request_;
-  f_ = q.f.value(index_++);
-  if (q.dimensions) {
-    const ModeAttenuation loss =
-        solver_.attenuation(*q.dimensions, q.materials.conductor, q.materials.loss_tangent, f_);
-    section_.even_attenuation_db_inch = loss.even_db_per_inch;
-    section_.odd_attenuation_db_inch = loss.odd_db_per_inch;
-  }
-  return true;
-}
-
-bool ResponseRows::next(std::span<Cell> cells) {
-  if (!advance()) return false;
-  const ResponseRequest& q = request_;
-  const FourPortResponse r = four_port_response(section_, f_, {.source = q.rs, .load = q.rl});
-  const auto& db = r.amplitude_db;
-  const auto& deg = r.phase_deg;
-  const std::array values = {f_,
-                             db[Port::reflected],
-                             deg[Port::reflected],
-                             db[Port::through],
-                             deg[Port::through],
-                             db[Port::isolated],
-                             deg[Port::isolated],
-                             db[Port::coupled],
-                             deg[Port::coupled],
-                             r.input_vswr,
-                             r.phase_difference_deg,
-                             r.quadrature_error_deg,
-                             r.ohmic_loss_db,
-                             r.total_loss_db};
-  put_numbers(cells, 0, values);
-  if (choice_ == SolverChoice::both) put_numbers(cells, values.size(), comparison_);
-  return true;
+std::unique_ptr<RowSource> field_rows(const Request& request) {
+  return std::make_unique<FieldRows>(std::get<FieldRequest>(request));
 }
 
 }  // namespace ketrovane::batch

@@ -34,26 +34,28 @@ void check_direction(std::string_view option, std::string_view text, const Quant
   }
 }
 
-// The number of rows before the step count is formed, so that a range of
-// billions of rows is refused instead of saturated.
-void check_row_count(std::string_view option, std::string_view text, const Range& r) {
+// The rows of a range as its step count gives them.  A range of billions
+// of rows, whose step count saturates, is refused by its true count.
+std::int64_t checked_rows(std::string_view option, std::string_view text, const Range& r,
+                          Quotient quotient) {
   const double steps = (static_cast<double>(r.max) - static_cast<double>(r.min)) / r.step;
-  if (steps + 1.0 > static_cast<double>(kMostRows)) {
-    const double shown = std::floor(steps) + 1.0;
+  const std::int64_t rows = std::int64_t{step_count(r, quotient)} + 1;
+  if (rows > kMostRows || steps + 1.0 > static_cast<double>(kMostRows)) {
+    const double shown = std::fmax(std::floor(steps) + 1.0, static_cast<double>(rows));
     reject(option, text,
            "the range has " + text_of(static_cast<std::int64_t>(std::fmin(shown, 1e18))) +
                " rows, more than " + text_of(kMostRows));
   }
+  return rows;
 }
 
 }  // namespace
 
-SweepAxis parse_axis(std::string_view option, std::string_view text, const Quantity& quantity,
+Axis parse_axis(std::string_view option, std::string_view text, const Quantity& quantity,
                      Quotient quotient) {
   const std::vector<std::string_view> fields = fields_of(text);
   if (fields.size() == 1) {
-    const float v = parse_quantity(option, text, quantity);
-    return {{v, v, 0.0F}, 1, false};
+    return single_value(parse_quantity(option, text, quantity));
   }
   if (fields.size() != 3) {
     reject(option, text, "expected a single value or a range start:stop:step");
@@ -63,11 +65,10 @@ SweepAxis parse_axis(std::string_view option, std::string_view text, const Quant
   r.max = parse_quantity(option, fields[1], quantity);
   r.step = parse_step(option, text, fields[2], quantity);
   check_direction(option, text, quantity, r);
-  check_row_count(option, text, r);
-  return {r, std::int64_t{step_count(r, quotient)} + 1, true};
+  return {r, checked_rows(option, text, r, quotient), true};
 }
 
-std::int64_t product_rows(std::string_view options, const SweepAxis& a, const SweepAxis& b) {
+std::int64_t product_rows(std::string_view options, const Axis& a, const Axis& b) {
   const std::int64_t rows = a.rows * b.rows;  // each at most kMostRows: no overflow
   if (rows > kMostRows) {
     throw InputError(std::string(options) + ": the ranges give " + text_of(rows) +

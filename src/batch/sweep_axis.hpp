@@ -1,4 +1,4 @@
-// A swept input: start:stop:step, or a single value as a one-row range.
+// A swept input as a text: start:stop:step, or a single value as a one-row range.
 // Row counts and row values are those of the interactive program's ranges.
 #pragma once
 
@@ -13,23 +13,13 @@ namespace ketrovane::batch {
 // No table may have more rows than this.
 inline constexpr std::int64_t kMostRows = 100'000'000;
 
-struct SweepAxis {
-  Range range;  // in the base unit; a single value has min == max and step 0
-  std::int64_t rows;
-  bool swept;  // given as start:stop:step
-
-  [[nodiscard]] float value(std::int64_t index) const {
-    return swept ? row_value(range.min, index, range.step) : range.min;
-  }
-};
-
 // The axis of `text`, with the step count formed as `quotient` says (the
 // impedance analysis in double precision, the other ranges in single).
-SweepAxis parse_axis(std::string_view option, std::string_view text, const Quantity& quantity,
+Axis parse_axis(std::string_view option, std::string_view text, const Quantity& quantity,
                      Quotient quotient);
 
 // rows(a) * rows(b), or an InputError naming both options when the product
 // passes kMostRows.
-std::int64_t product_rows(std::string_view options, const SweepAxis& a, const SweepAxis& b);
+std::int64_t product_rows(std::string_view options, const Axis& a, const Axis& b);
 
 }  // namespace ketrovane::batch

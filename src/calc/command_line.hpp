@@ -1,8 +1,6 @@
 // The command line of ketrovane-calc: one subcommand per batch command, its
-// options registered from the batch library's tables.
+// options registered from the option table and parsed once.
 #pragma once
-
-#include "batch/commands.hpp"
 
 namespace ketrovane::calc {
 

@@ -3,14 +3,13 @@
 // acted on by the batch library.
 #include <cstdio>
 #include <exception>
-#include <string>
-#include <string_view>
 
-#include "batch/output_file.hpp"
+#include "batch/commands.hpp"
 #include "calc/command_line.hpp"
+#include "calc/output_file.hpp"
 
 int main(int argc, char** argv) {
-  ketrovane::batch::remove_temporaries_on_interrupt();
+  ketrovane::calc::remove_temporaries_on_interrupt();
   try {
     return ketrovane::calc::run_program(argc, argv);
   } catch (const std::exception& e) {

@@ -16,7 +16,6 @@ inline constexpr float kPi = 3.1415927F;
 // 376.73046875.  (CODATA 2018: 376.730313668; the difference, 4e-7
 // relative, is below single-precision resolution at the printed digits.)
 inline constexpr float kFreeSpaceImpedance = 376.73046875F;
-inline constexpr double kFreeSpaceImpedanceCodata = 376.730313668;
 
 // Speed of light in inches per microsecond: 299792458 m/s / 0.0254 m per
 // inch = 11802.8527 in/us, here as the program has always carried it,
@@ -32,8 +31,9 @@ inline constexpr float kMu0HenryPerInchMHz = 0.03191858F;
 // throughout.
 inline constexpr float kDbPerNeper = 8.686F;
 
-// Millimetres per inch, exact by definition (1959).
-inline constexpr float kMillimetresPerInch = 25.4F;
+// Millimetres per inch, exact by definition (1959); the reports' B in
+// millimetres goes through centimetres in single precision.
+inline constexpr double kMillimetresPerInch = 25.4;
 inline constexpr float kCentimetresPerInch = 2.54F;
 
 // Conductor resistivity: micro-ohm-centimetres to ohm-inches,

@@ -1,4 +1,5 @@
-// Ranges of table rows: how many steps a range has and the value of each row.
+// Ranges of table rows: how many steps a range has, the value of each row,
+// and the axis a table runs along.
 #pragma once
 
 #include <cstdint>
@@ -25,5 +26,25 @@ int step_count(const Range& range, Quotient quotient);
 // The value of row index, min + index*step, computed from the index (not
 // accumulated) in double precision and stored in single precision.
 float row_value(float min, std::int64_t index, float step);
+
+// One input of a table: a single value, or a range swept row by row.
+struct Axis {
+  Range range;  // a single value has min == max and step 0
+  std::int64_t rows;
+  bool swept;
+
+  [[nodiscard]] float value(std::int64_t index) const {
+    return swept ? row_value(range.min, index, range.step) : range.min;
+  }
+};
+
+inline Axis single_value(float v) {
+  return {{v, v, 0.0F}, 1, false};
+}
+
+// A swept range of step_count + 1 rows; none for a negative step count.
+inline Axis swept_range(const Range& range, int step_count) {
+  return {range, step_count < 0 ? 0 : step_count + std::int64_t{1}, true};
+}
 
 }  // namespace ketrovane

@@ -3,9 +3,6 @@
 #include <cmath>
 #include <type_traits>
 
-#include "design/dimension_analysis.hpp"
-#include "model/coupling.hpp"
-
 namespace ketrovane {
 
 namespace {
@@ -56,8 +53,7 @@ SynthesisStep SynthesisTable::next_level(const CouplingLevels& levels) {
   // A step too small to move the level would print the same row for ever.
   if ((printed_ && next == level_) || next >= 0.0F) return end_of_table(TableEnd::past_the_range);
   level_ = next;
-  const ModesOfCoupler modes = modes_from_coupler({input_.zo, level_});
-  SynthesisStep step = build(level_, modes.zoe, modes.zoo);
+  SynthesisStep step = build(targets_of_coupling(input_.zo, level_));
   if (!(std::fabs(level_) > levels.strongest_db)) last_ = true;
   return step;
 }
@@ -67,28 +63,18 @@ SynthesisStep SynthesisTable::next_impedance(const EvenModeImpedances& range) {
   if (printed_ && next == level_) return end_of_table(TableEnd::past_the_range);
   level_ = next;
   if (level_ > range.max) return end_of_table(TableEnd::past_the_range);
-  const float zoe = level_;
-  const float zoo = input_.zo * input_.zo / zoe;
   // Zo comes back as sqrt(Zoe Zoo), the given Zo up to rounding, and the
   // next row's Zoo is formed from it.
-  const CouplerImpedance coupler = coupler_from_modes({zoe, zoo});
-  input_.zo = coupler.zo;
-  SynthesisStep step = build(coupler.coupling_db, zoe, zoo);
-  if (!(range.max > zoe)) last_ = true;
+  const SynthesisTargets targets = targets_of_even_mode(input_.zo, level_);
+  input_.zo = targets.zo;
+  SynthesisStep step = build(targets);
+  if (!(range.max > targets.zoe)) last_ = true;
   return step;
 }
 
-SynthesisStep SynthesisTable::build(float coupling_db, float zoe, float zoo) {
-  const WidthSpacing dimensions = synthesise_width_and_spacing({input_.board, zoe, zoo});
-  const SynthesisRow row{coupling_db,
-                         input_.zo,
-                         zoe,
-                         zoo,
-                         dimensions,
-                         ratio_to_b(dimensions.w, input_.board.b),
-                         ratio_to_b(dimensions.s, input_.board.b)};
-  const auto kind =
-      dimensions.converged() ? SynthesisStep::Kind::row : SynthesisStep::Kind::unrealisable;
+SynthesisStep SynthesisTable::build(const SynthesisTargets& targets) {
+  const SynthesisRow row = synthesis_row(input_.board, targets, Solver::model);
+  const auto kind = row.built ? SynthesisStep::Kind::row : SynthesisStep::Kind::unrealisable;
   return {kind, row, TableEnd::last_row};
 }
 

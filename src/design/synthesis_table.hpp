@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <variant>
 
-#include "synthesis/width_spacing_synthesis.hpp"
+#include "design/row_kernel.hpp"
 
 namespace ketrovane {
 
@@ -32,16 +32,6 @@ struct SynthesisTableInput {
   std::variant<CouplingLevels, EvenModeImpedances> range;
 };
 
-struct SynthesisRow {
-  float coupling_db;  // negative
-  float zo;           // ohms; recomputed from Zoe and Zoo over a Zoe range
-  float zoe;          // target, ohms
-  float zoo;          // target, ohms
-  WidthSpacing dimensions;
-  float w_over_b;  // (1/b) w, as printed
-  float s_over_b;
-};
-
 // How a table ends.
 enum class TableEnd : std::uint8_t {
   last_row,       // the last level of the range was printed
@@ -53,7 +43,8 @@ enum class TableEnd : std::uint8_t {
 // table), or the end.
 struct SynthesisStep {
   enum class Kind : std::uint8_t { row, unrealisable, end } kind;
-  SynthesisRow row;  // for row and unrealisable
+  SynthesisRow row;  // for row and unrealisable; over a Zoe range its Zo is
+                     // recomputed from Zoe and Zoo
   TableEnd end;      // for end
 };
 
@@ -67,7 +58,7 @@ class SynthesisTable {
  private:
   SynthesisStep next_level(const CouplingLevels& levels);
   SynthesisStep next_impedance(const EvenModeImpedances& range);
-  SynthesisStep build(float coupling_db, float zoe, float zoo);
+  SynthesisStep build(const SynthesisTargets& targets);
 
   SynthesisTableInput input_;
   float level_;  // the current coupling level (dB) or even-mode impedance

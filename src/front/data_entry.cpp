@@ -246,7 +246,7 @@ void DataEntry::ask(Prompt prompt) {
 
 void DataEntry::ask_b() {
   static const Layout kB("(11X,'-Ground Plane Spacing: B,  Inches = ')", Ending::question);
-  value(kB, r_.b, d_.b, is_positive);
+  value(kB, r_.board.b, d_.b, is_positive);
   if (ierror_ == kResumeAtThickness) next_ = index_of(P::t);
   if (ierror_ == kResumeAtSpacing) next_ = std::min(index_of(P::s), index_of(P::smin));
   if (ierror_ == kResumeAtMaxSpacing) next_ = index_of(P::smax);
@@ -286,12 +286,12 @@ void DataEntry::ask_dimension(Prompt prompt) {
       // see the thickness of the previous design (pinned by
       // Dialogue.SpacingChecksOfARangeNeedAThickness).
       value(kSmin, r_.spacings.min, d_.s_min, is_positive);
-      if (r_.t != 0) check_spacing(r_.spacings.min, kResumeAtSpacing);
+      if (r_.board.t != 0) check_spacing(r_.spacings.min, kResumeAtSpacing);
       return;
     case P::smax:
       value(kSmax, r_.spacings.max, d_.s_max, is_positive);
       if (r_.spacings.min > r_.spacings.max) r_.spacings.max = r_.spacings.min;
-      if (r_.t != 0) check_spacing(r_.spacings.max, kResumeAtMaxSpacing);
+      if (r_.board.t != 0) check_spacing(r_.spacings.max, kResumeAtMaxSpacing);
       return;
     case P::sstep:
       value(kSstep, r_.spacings.step, d_.s_step, is_positive);
@@ -299,7 +299,7 @@ void DataEntry::ask_dimension(Prompt prompt) {
       r_.selections.impedance_range = RangeKind::spacings;
       return;
     default:
-      value(kT, r_.t, d_.t, is_positive);
+      value(kT, r_.board.t, d_.t, is_positive);
       check_thickness();
       return;
   }
@@ -310,7 +310,7 @@ void DataEntry::check_spacing(float spacing, int resume_code) {
       "(/,6X,'ERROR DETECTED: Coupling is very weak for S > ', '1.5*B. Analysis')");
   static const Layout kQuestion("(17X,'algorithms may fail. Enter 1 to re-enter B and S : ')",
                                 Ending::question);
-  if (!coupling_very_weak(spacing, r_.b)) return;
+  if (!coupling_very_weak(spacing, r_.board.b)) return;
   console_.show(kWarning);
   if (nearest_int(console_.ask(kQuestion)) == 1) back_to_b(resume_code);
 }
@@ -319,7 +319,7 @@ void DataEntry::check_thickness() {
   static const Layout kMessage(
       "(/,6X,'ERROR DETECTED: T must be less than 0.8*B. Please' ,/,26X,'enter new values for B "
       "and T.')");
-  if (!thicker_than_allowed(r_.t, r_.b)) return;
+  if (!thicker_than_allowed(r_.board.t, r_.board.b)) return;
   console_.show(kMessage);
   back_to_b(kResumeAtThickness);
 }
@@ -335,7 +335,7 @@ void DataEntry::ask_material(Prompt prompt) {
       ask_roughness();
       return;
     case P::er:
-      value(kEr, r_.er, d_.er, is_permittivity);
+      value(kEr, r_.board.er, d_.er, is_permittivity);
       return;
     default:
       value(kDltan, r_.loss_tangent, d_.loss_tangent, is_positive);
@@ -428,13 +428,13 @@ void DataEntry::ask_frequency(Prompt prompt) {
 
 void DataEntry::show_frequency_from_length() {
   static const Layout kFo("(11X,'-Design Center Frequency: Fo, MHz =',F9.3)");
-  r_.fo = quarter_wave_frequency(r_.length, r_.er);
+  r_.fo = quarter_wave_frequency(r_.length, r_.board.er);
   console_.show(kFo, {r_.fo});
 }
 
 void DataEntry::show_length_from_frequency() {
   static const Layout kL("(11X,'-Computed Length of Coupler: L, inches = ',F7.4)");
-  r_.length = quarter_wave_length(r_.fo, r_.er);
+  r_.length = quarter_wave_length(r_.fo, r_.board.er);
   console_.show(kL, {r_.length});
 }
 

@@ -1,5 +1,6 @@
-// ketrovane._core: the compiled half of the Python package.  It turns the
-// package's arguments into a Call, runs the rows in C++ with the GIL
+// ketrovane._core: the compiled half of the Python package.  It hands the
+// package the option and command tables its functions are made from, turns
+// a call's arguments into a Call, runs the rows in C++ with the GIL
 // released for long calls, and hands back numpy arrays.  Every check and
 // message is the batch library's; a refused value becomes ValueError.
 #include <pybind11/numpy.h>
@@ -9,19 +10,21 @@
 #include <complex>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "batch/columns.hpp"
+#include "batch/accuracy_note.hpp"
+#include "batch/commands.hpp"
 #include "batch/input_error.hpp"
+#include "batch/options.hpp"
 #include "batch/quantities.hpp"
-#include "batch/rows.hpp"
-#include "batch/solver.hpp"
+#include "batch/row_runner.hpp"
 #include "batch/sweep_axis.hpp"
-#include "python/element_rows.hpp"
+#include "batch/call_values.hpp"
 
 namespace py = pybind11;
 
@@ -29,14 +32,16 @@ namespace ketrovane::python {
 
 namespace {
 
+using batch::Argument;
+using batch::Call;
+
 // A call of up to this many rows keeps the GIL and one thread.
 constexpr std::int64_t kRowsWithoutThreads = 1024;
 
-batch::Command command_named(std::string_view name) {
-  for (const batch::CommandEntry& entry : batch::command_entries()) {
-    if (entry.name == name) return entry.command;
-  }
-  throw py::value_error("no command " + std::string(name));
+const batch::CommandSpec& command_called(const std::string& name) {
+  const batch::CommandSpec* c = batch::command_named(name);
+  if (c == nullptr) throw py::value_error("no command " + name);
+  return *c;
 }
 
 std::string option_of(std::string_view name) {
@@ -48,14 +53,20 @@ std::string option_of(std::string_view name) {
 // holds the single numbers the arguments point at.
 Argument argument_of(const py::handle name, const py::handle value, std::int64_t elements,
                      std::vector<double>& scalars) {
-  Argument a;
-  a.name = PyUnicode_AsUTF8(name.ptr());
-  if (a.name.data() == nullptr) throw py::error_already_set();
+  const char* text_name = PyUnicode_AsUTF8(name.ptr());
+  if (text_name == nullptr) throw py::error_already_set();
+  const batch::OptionSpec* spec = batch::option_named(text_name);
+  if (spec == nullptr) throw py::value_error(std::string("no option ") + text_name);
+  Argument a{spec->id, std::nullopt, nullptr, false};
   if (PyUnicode_Check(value.ptr()) != 0) {
     Py_ssize_t size = 0;
     const char* text = PyUnicode_AsUTF8AndSize(value.ptr(), &size);
     if (text == nullptr) throw py::error_already_set();
     a.text = std::string_view(text, static_cast<std::size_t>(size));
+  } else if (spec->kind == batch::ValueKind::choice) {
+    throw py::type_error(option_of(spec->name) + ": expected a text, " +
+                         std::string(spec->choices) + ", not " +
+                         std::string(py::str(py::type::of(value).attr("__name__"))));
   } else if (PyFloat_Check(value.ptr()) != 0 || PyLong_Check(value.ptr()) != 0) {
     double number = PyFloat_Check(value.ptr()) != 0 ? PyFloat_AS_DOUBLE(value.ptr())
                                                     : PyLong_AsDouble(value.ptr());
@@ -70,36 +81,30 @@ Argument argument_of(const py::handle name, const py::handle value, std::int64_t
     const auto array = py::reinterpret_borrow<py::array_t<double>>(value);
     if (array.ndim() != 1 || (array.size() != 1 && array.size() != elements) ||
         (array.flags() & py::array::c_style) == 0) {
-      throw py::value_error(option_of(a.name) + ": expected a flat array of one value or " +
+      throw py::value_error(option_of(spec->name) + ": expected a flat array of one value or " +
                             std::to_string(elements));
     }
     a.numbers = array.data();
     a.per_element = array.size() != 1;
   } else {
-    throw py::type_error(option_of(a.name) + ": expected a number, an array or a text, not " +
+    throw py::type_error(option_of(spec->name) + ": expected a number, an array or a text, not " +
                          std::string(py::str(py::type::of(value).attr("__name__"))));
   }
   return a;
 }
 
-// The call: its arguments (None is an option not given), then the units of
-// its numbers and the solver.
-Call call_of(const py::tuple& names, const py::tuple& values, std::int64_t elements,
-             std::vector<double>& scalars, const std::string& length_unit,
-             const std::string& frequency_unit, const std::string& solver) {
+// The arguments of a call (None is an option not given).
+std::vector<Argument> arguments_of(const py::tuple& names, const py::tuple& values,
+                                   std::int64_t elements, std::vector<double>& scalars) {
   if (names.size() != values.size()) throw py::value_error("names and values differ in number");
-  Call call;
-  call.elements = elements;
+  std::vector<Argument> arguments;
   scalars.reserve(values.size());  // the arguments point into it
   for (std::size_t k = 0; k < values.size(); ++k) {
     const py::handle value = values[k];  // the tuple holds it
     if (value.is_none()) continue;
-    call.arguments.push_back(argument_of(names[k], value, elements, scalars));
+    arguments.push_back(argument_of(names[k], value, elements, scalars));
   }
-  call.length_unit = batch::parse_length_unit("units", length_unit);
-  call.frequency_unit = frequency_unit;
-  call.solver = batch::solver_choice(solver);
-  return call;
+  return arguments;
 }
 
 std::int64_t elements_of(const py::tuple& shape) {
@@ -118,10 +123,11 @@ std::int64_t elements_of(const py::tuple& shape) {
 
 // The message of a refused element, with the element's index in the
 // broadcast shape unless the call was made with scalars.
-std::string element_message(const ElementError& e, const py::tuple& shape) {
-  if (shape.empty()) return e.message;
+std::string element_message(const std::string& message, std::int64_t element,
+                            const py::tuple& shape) {
+  if (shape.empty()) return message;
   std::vector<std::int64_t> index(shape.size());
-  std::int64_t rest = e.index;
+  std::int64_t rest = element;
   for (std::size_t k = shape.size(); k-- > 0;) {
     const auto extent = shape[k].cast<std::int64_t>();
     index[k] = rest % extent;
@@ -129,33 +135,44 @@ std::string element_message(const ElementError& e, const py::tuple& shape) {
   }
   std::string text;
   for (const std::int64_t i : index) text += (text.empty() ? "" : ", ") + std::to_string(i);
-  return e.message + " (at index " + (index.size() == 1 ? text : "(" + text + ")") + ")";
+  return message + " (at index " + (index.size() == 1 ? text : "(" + text + ")") + ")";
 }
 
-// Runs the rows, with the GIL released and Ctrl-C heard for long calls.
-template <typename Rows>
-std::optional<ElementError> run(std::int64_t elements, const Rows& rows) {
-  if (elements <= kRowsWithoutThreads) return rows([] { return false; });
+// Runs the rows, with the GIL released and Ctrl-C heard for long calls; a
+// refused element becomes ValueError, a cross-section the field solver
+// cannot solve RuntimeError.
+batch::RowTally run(const batch::RowSource& rows,
+                    const std::function<void(const batch::RowBlock&)>& take,
+                    const py::tuple& shape) {
   try {
+    if (rows.rows() <= kRowsWithoutThreads) return batch::run_rows(rows, take, {{}, 1});
     const py::gil_scoped_release release;
-    return rows([] {
-      const py::gil_scoped_acquire acquire;
-      return PyErr_CheckSignals() != 0;
-    });
-  } catch (const Interrupted&) {
+    return batch::run_rows(rows, take, {[] {
+                                          const py::gil_scoped_acquire acquire;
+                                          return PyErr_CheckSignals() != 0;
+                                        },
+                                        0});
+  } catch (const batch::RowsStopped&) {
     throw py::error_already_set();  // the signal handler's exception, KeyboardInterrupt
+  } catch (const batch::FailedRow& failed) {
+    try {
+      std::rethrow_exception(failed.error);
+    } catch (const batch::InputError& e) {
+      throw py::value_error(element_message(e.what(), failed.index, shape));
+    } catch (const FieldFailure& f) {
+      throw std::runtime_error(batch::failure_message(f));
+    }
   }
 }
 
-// Column names and units for a command and a length unit, made once.
-std::pair<py::tuple, py::tuple> column_names(batch::Command command, batch::LengthUnit unit,
-                                             batch::SolverChoice solver) {
+// Column names and units for a column list and a length unit, made once.
+std::pair<py::tuple, py::tuple> column_names(std::span<const batch::Column> columns,
+                                             batch::LengthUnit unit) {
   // Never destroyed: the tuples outlive the interpreter's own teardown.
   static auto* made =
-      new std::map<std::tuple<int, std::string_view, int>, std::pair<py::tuple, py::tuple>>;
-  const auto key = std::make_tuple(static_cast<int>(command), unit.name, static_cast<int>(solver));
+      new std::map<std::pair<const void*, std::string_view>, std::pair<py::tuple, py::tuple>>;
+  const auto key = std::make_pair(static_cast<const void*>(columns.data()), unit.name);
   if (const auto it = made->find(key); it != made->end()) return it->second;
-  const std::span<const batch::Column> columns = batch::command_columns(command, solver);
   py::tuple names(columns.size());
   py::tuple units(columns.size());
   for (std::size_t c = 0; c < columns.size(); ++c) {
@@ -165,54 +182,127 @@ std::pair<py::tuple, py::tuple> column_names(batch::Command command, batch::Leng
   return made->emplace(key, std::make_pair(names, units)).first->second;
 }
 
-// (columns, units, numbers[column, element], codes or None, texts, text column or -1)
+// Where the rows go: column c of element i at numbers[c * elements + i], in
+// the call's length unit, NaN for a cell that is empty or not finite; the
+// status (the one text column) as codes into `texts`.
+class TableArrays {
+ public:
+  TableArrays(std::span<const batch::Column> columns, batch::LengthUnit unit,
+              std::int64_t elements)
+      : columns_(columns),
+        unit_(unit),
+        elements_(static_cast<std::size_t>(elements)),
+        numbers_({static_cast<std::int64_t>(columns.size()), elements}),
+        codes_(elements_) {}
+
+  void take(const batch::RowBlock& block) {
+    float* numbers = numbers_.mutable_data();
+    for (std::int64_t r = 0; r < block.count; ++r) {
+      const std::span<const batch::Cell> cells = block.row(r);
+      const auto i = static_cast<std::size_t>(block.first + r);
+      for (std::size_t c = 0; c < cells.size(); ++c) {
+        const batch::Cell& cell = cells[c];
+        float value = std::numeric_limits<float>::quiet_NaN();
+        if (cell.kind == batch::CellKind::number) {
+          const float v = batch::in_output_unit(columns_[c], unit_, cell.number);
+          if (std::isfinite(v)) value = v;
+        }
+        if (cell.kind == batch::CellKind::text) codes_[i] = code(c, cell.text);
+        // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-pointer-arithmetic)
+        numbers[c * elements_ + i] = value;
+      }
+    }
+  }
+
+  [[nodiscard]] py::tuple result(py::object note) const {
+    const auto [names, units] = column_names(columns_, unit_);
+    py::object code_array = py::none();
+    py::tuple texts(texts_.size());
+    if (!texts_.empty()) {
+      py::array_t<std::uint8_t> a(static_cast<py::ssize_t>(elements_));
+      std::memcpy(a.mutable_data(), codes_.data(), codes_.size());
+      code_array = a;
+      for (std::size_t k = 0; k < texts_.size(); ++k) texts[k] = py::str(std::string(texts_[k]));
+    }
+    return py::make_tuple(names, units, numbers_, code_array, texts, text_column_,
+                          std::move(note));
+  }
+
+ private:
+  std::uint8_t code(std::size_t column, std::string_view text) {
+    text_column_ = static_cast<int>(column);
+    auto it = std::find(texts_.begin(), texts_.end(), text);
+    if (it == texts_.end()) it = texts_.insert(texts_.end(), text);
+    return static_cast<std::uint8_t>(it - texts_.begin());
+  }
+
+  std::span<const batch::Column> columns_;
+  batch::LengthUnit unit_;
+  std::size_t elements_;
+  py::array_t<float> numbers_;
+  std::vector<std::uint8_t> codes_;
+  std::vector<std::string_view> texts_;
+  int text_column_ = -1;
+};
+
+// The note of a call on the closed-form model, for the package to warn with.
+py::object note_of(const batch::RowTally& tally, const Call& call) {
+  const bool takes_solver = batch::option(batch::Opt::solver).taken_by(call.command());
+  const std::string& solver = call.slot(batch::Opt::solver).choice;
+  if (!takes_solver || (call.slot(batch::Opt::solver).given && solver != "model")) {
+    return py::none();
+  }
+  const std::string note = batch::accuracy_note(tally.accuracy);
+  if (note.empty()) return py::none();
+  return py::str(note);
+}
+
+// (columns, units, numbers[column, element], codes or None, texts, text
+// column or -1, the accuracy note or None)
 py::tuple table(const std::string& command_name, const py::tuple& names, const py::tuple& values,
                 const std::string& length_unit, const std::string& frequency_unit,
-                const std::string& solver, const py::tuple& shape) {
-  const batch::Command command = command_named(command_name);
+                const py::tuple& shape) {
+  const batch::CommandSpec& command = command_called(command_name);
   const std::int64_t elements = elements_of(shape);
   std::vector<double> scalars;
-  const Call call = call_of(names, values, elements, scalars, length_unit, frequency_unit, solver);
-
-  const auto [columns, units] = column_names(command, call.length_unit, call.solver);
-  py::array_t<float> numbers({static_cast<std::int64_t>(columns.size()), elements});
-  std::vector<std::uint8_t> codes(static_cast<std::size_t>(elements));
-  TableOutput out{{numbers.mutable_data(), static_cast<std::size_t>(numbers.size())}, codes, {}};
-  const std::optional<ElementError> error = run(elements, [&](const auto& interrupted) {
-    return table_rows(command, call, out, interrupted);
-  });
-  if (error) throw py::value_error(element_message(*error, shape));
-
-  py::object code_array = py::none();
-  py::tuple texts(out.texts.size());
-  if (!out.texts.empty()) {
-    py::array_t<std::uint8_t> a(elements);
-    std::memcpy(a.mutable_data(), codes.data(), codes.size());
-    code_array = a;
-    for (std::size_t k = 0; k < out.texts.size(); ++k)
-      texts[k] = py::str(std::string(out.texts[k]));
-  }
-  return py::make_tuple(columns, units, numbers, code_array, texts, out.text_column);
+  const Call call(command.id, arguments_of(names, values, elements, scalars), length_unit,
+                  frequency_unit, elements);
+  const std::unique_ptr<batch::RowSource> rows = batch::element_rows(call);
+  TableArrays arrays(rows->columns(), batch::parse_length_unit("units", length_unit), elements);
+  const batch::RowTally tally =
+      run(*rows, [&arrays](const batch::RowBlock& block) { arrays.take(block); }, shape);
+  return arrays.result(note_of(tally, call));
 }
 
 // (s[element, 4, 4] complex64, f_mhz[element], ref_ohm[element] float32)
 py::tuple scattering(const py::tuple& names, const py::tuple& values,
                      const std::string& length_unit, const std::string& frequency_unit,
-                     const std::string& solver, const py::tuple& shape) {
+                     const py::tuple& shape) {
   const std::int64_t elements = elements_of(shape);
   std::vector<double> scalars;
-  const Call call = call_of(names, values, elements, scalars, length_unit, frequency_unit, solver);
-
+  const Call call(batch::Command::response, arguments_of(names, values, elements, scalars),
+                  length_unit, frequency_unit, elements);
   py::array_t<std::complex<float>> s({elements, std::int64_t{4}, std::int64_t{4}});
   py::array_t<float> f_mhz(elements);
   py::array_t<float> ref_ohm(elements);
-  const auto n = static_cast<std::size_t>(elements);
-  const ScatteringOutput out{{s.mutable_data(), static_cast<std::size_t>(s.size())},
-                             {f_mhz.mutable_data(), n},
-                             {ref_ohm.mutable_data(), n}};
-  const std::optional<ElementError> error = run(
-      elements, [&](const auto& interrupted) { return scattering_rows(call, out, interrupted); });
-  if (error) throw py::value_error(element_message(*error, shape));
+  std::complex<float>* matrices = s.mutable_data();
+  float* frequencies = f_mhz.mutable_data();
+  float* references = ref_ohm.mutable_data();
+  const auto take = [&](const batch::RowBlock& block) {
+    for (std::int64_t r = 0; r < block.count; ++r) {
+      const std::span<const batch::Cell> cells = block.row(r);
+      const auto i = static_cast<std::size_t>(block.first + r);
+      for (std::size_t k = 0; k < 16; ++k) {
+        // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-pointer-arithmetic)
+        matrices[i * 16 + k] = {cells[2 * k].number, cells[2 * k + 1].number};
+      }
+      // NOLINTBEGIN(cppcoreguidelines-pro-bounds-pointer-arithmetic)
+      frequencies[i] = cells[32].number;
+      references[i] = cells[33].number;
+      // NOLINTEND(cppcoreguidelines-pro-bounds-pointer-arithmetic)
+    }
+  };
+  run(*batch::scattering_rows(call), take, shape);
   return py::make_tuple(s, f_mhz, ref_ohm);
 }
 
@@ -258,6 +348,59 @@ py::tuple call_units(const py::object& units) {
   return py::make_tuple(length.value_or("in"), frequency.value_or("MHz"));
 }
 
+py::list command_names(batch::Commands commands) {
+  py::list names;
+  for (const batch::CommandSpec& c : batch::commands()) {
+    if (commands.has(c.id)) names.append(py::str(std::string(c.name)));
+  }
+  return names;
+}
+
+// The option table as the package makes its functions from it.
+py::list option_table() {
+  py::list table;
+  for (const batch::OptionSpec& o : batch::options()) {
+    if (o.reach == batch::Reach::output) continue;
+    py::dict d;
+    d["name"] = std::string(o.name);
+    d["kind"] = o.kind == batch::ValueKind::quantity ? "quantity"
+                : o.kind == batch::ValueKind::choice ? "choice"
+                                                     : "resistivity";
+    d["dimension"] = o.quantity == nullptr
+                         ? std::string()
+                         : std::string(batch::base_unit(o.quantity->dimension));
+    d["default"] = std::string(o.fallback);
+    d["choices"] = std::string(o.choices);
+    d["touchstone"] = o.reach == batch::Reach::touchstone;
+    d["required"] = command_names(o.required);
+    d["optional"] = command_names(o.optional);
+    d["alternative"] = command_names(o.alternative);
+    py::dict help;
+    for (const batch::CommandSpec& c : batch::commands()) {
+      if (o.taken_by(c.id)) help[py::str(std::string(c.name))] = batch::help_text(o, c.id);
+    }
+    d["help"] = help;
+    table.append(d);
+  }
+  return table;
+}
+
+py::list command_table() {
+  py::list table;
+  for (const batch::CommandSpec& c : batch::commands()) {
+    py::dict d;
+    d["name"] = std::string(c.name);
+    d["summary"] = std::string(c.summary);
+    py::list columns;
+    for (const batch::Column& column : c.columns(Solver::model)) {
+      columns.append(py::str(batch::column_name(column, batch::kInches)));
+    }
+    d["columns"] = columns;
+    table.append(d);
+  }
+  return table;
+}
+
 }  // namespace
 
 }  // namespace ketrovane::python
@@ -274,11 +417,11 @@ PYBIND11_MODULE(_core, m) {
       PyErr_SetString(PyExc_ValueError, e.what());
     }
   });
-  m.def("table", &kp::table,
-        "(command, names, values, length_unit, frequency_unit, solver, shape)");
-  m.def("scattering", &kp::scattering,
-        "(names, values, length_unit, frequency_unit, solver, shape)");
+  m.def("table", &kp::table, "(command, names, values, length_unit, frequency_unit, shape)");
+  m.def("scattering", &kp::scattering, "(names, values, length_unit, frequency_unit, shape)");
   m.def("call_units", &kp::call_units, "(units) -> (length_unit, frequency_unit)");
+  m.def("option_table", &kp::option_table, "the options of the package's functions");
+  m.def("command_table", &kp::command_table, "the commands");
   m.attr("MOST_ROWS") = ketrovane::batch::kMostRows;
   m.attr("__version__") = KETROVANE_VERSION;
 }

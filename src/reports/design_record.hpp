@@ -11,6 +11,7 @@
 
 #include "design/ranges.hpp"
 #include "design/synthesis_table.hpp"
+#include "model/cross_section.hpp"
 
 namespace ketrovane {
 
@@ -106,9 +107,7 @@ struct DesignRecord {
   Selections selections;
 
   // Working values of the current design.
-  float b = 0;       // ground-plane spacing, inch
-  float er = 0;      // dielectric constant
-  float t = 0;       // strip thickness, inch
+  Board board{};     // B and T in inches, Er
   float w = 0;       // strip width, inch
   float s = 0;       // strip spacing, inch
   Range widths{};    // inch

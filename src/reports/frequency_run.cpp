@@ -2,8 +2,8 @@
 // frequencies, from Zo and coupling (lossless) or from its dimensions.
 #include <cstdint>
 
-#include "design/dimension_analysis.hpp"
-#include "design/frequency_sweep.hpp"
+#include "design/ranges.hpp"
+#include "design/row_kernel.hpp"
 #include "reports/report.hpp"
 
 namespace ketrovane {
@@ -17,10 +17,10 @@ using text::Layout;
 void write_header(const DesignRecord& r, Report& report) {
   static const Layout kHeader(
       R"L((10X, 'Zoe =',F7.3,' Ohms',6X,'Frequency Analysis',9X,'RES =',F7.4,/,10X, 'Zoo =',F7.3,' Ohms',5X,20(1H=),8X,'SR  =',F6.2,'u"',/,10X, 'Zo  =',F7.3,' Ohms',9X,'(Option ',I1,'.',I1,')',12X, 'B   =',F7.4,'"',/,10X, 'Rl  =',F6.2,' Ohms',34X,'T   = ',F7.5,'"',/,10X, 'Rs  =',F6.2,' Ohms',11X,'Er =',F6.2,13X,'S   = ',F7.5,'"',/,10X, 'Co  =',F6.2,' dB',10X,'DLTAN = ',F7.5,11X,'W','   = ',F7.5,'"',/,10X, 'Fo  =',F10.3,' MHz',26X,'Length   =',F7.4,'"'))L");
-  report.both(kHeader,
-              {r.zoe, r.resistivity_uohm_cm, r.zoo, r.roughness_uin, r.zo,
-               number_of(r.selections.analysis), number_of(r.selections.length_mode), r.b, r.load,
-               r.t, r.source, r.er, r.s, r.coupling_db, r.loss_tangent, r.w, r.fo, r.length});
+  report.both(kHeader, {r.zoe, r.resistivity_uohm_cm, r.zoo, r.roughness_uin, r.zo,
+                        number_of(r.selections.analysis), number_of(r.selections.length_mode),
+                        r.board.b, r.load, r.board.t, r.source, r.board.er, r.s, r.coupling_db,
+                        r.loss_tangent, r.w, r.fo, r.length});
 }
 
 void write_columns(Report& report, bool vswr_format) {
@@ -38,7 +38,7 @@ void write_columns(Report& report, bool vswr_format) {
   report.both(vswr_format ? kVswrAndLosses : kMagnitudeAndPhase);
 }
 
-void write_row(Report& report, const FrequencyRow& row, bool vswr_format) {
+void write_row(Report& report, const ResponseRow& row, bool vswr_format) {
   static const Layout kMagnitudeAndPhase(
       "(4X,F10.3,1X,F7.2,1X,F7.2,1X,F7.3,2X,F6.2,2(1X,F7.2), 1X,F7.3,1X,F7.2)");
   static const Layout kVswrAndLosses(
@@ -60,43 +60,34 @@ void write_row(Report& report, const FrequencyRow& row, bool vswr_format) {
 // A coupler given by its dimensions takes its impedances and coupling from
 // them; one given by Zo and coupling shows zeros for the dimensions and
 // materials it does not have.
-void prepare_coupler(DesignRecord& r) {
+ResponseCoupler prepare_coupler(DesignRecord& r) {
   if (r.selections.frequency_basis == FrequencyBasis::impedances) {
-    r.resistivity_uohm_cm = r.roughness_uin = r.b = r.t = r.s = r.loss_tangent = r.w = 0;
-    return;
+    r.resistivity_uohm_cm = r.roughness_uin = r.board.b = r.board.t = r.s = r.loss_tangent = r.w =
+        0;
+    return coupler_of_impedances(r.zoe, r.zoo, r.board.er, r.length);
   }
-  const DimensionAnalysis a = analyse_dimensions(cross_section_of(r));
-  r.zoe = a.zoe;
-  r.zoo = a.zoo;
-  r.zo = a.zo;
-  r.coupling_db = a.coupling_db;
-}
-
-FrequencySweepInput sweep_input(const DesignRecord& r) {
-  FrequencySweepInput input{.zoe = r.zoe,
-                            .zoo = r.zoo,
-                            .er = r.er,
-                            .length_inch = r.length,
-                            .terminations = {.source = r.source, .load = r.load},
-                            .losses = std::nullopt,
-                            .f_first_mhz = r.f_start,
-                            .f_step_mhz = r.f_step,
-                            .step_count = r.selections.step_count};
-  if (r.selections.frequency_basis == FrequencyBasis::dimensions) {
-    input.losses = LossyCoupler{cross_section_of(r), conductor_of(r), r.loss_tangent};
-  }
-  return input;
+  const ResponseCoupler c =
+      coupler_of_dimensions(cross_section_of(r), materials_of(r), r.length, Solver::model);
+  r.zoe = c.impedances.zoe;
+  r.zoo = c.impedances.zoo;
+  r.zo = c.impedances.zo;
+  r.coupling_db = c.impedances.coupling_db;
+  return c;
 }
 
 }  // namespace
 
 void frequency_run(DesignRecord& record, Report& report) {
-  prepare_coupler(record);
+  const ResponseCoupler coupler = prepare_coupler(record);
   write_header(record, report);
   const bool vswr_format = record.selections.print_format == PrintFormat::vswr_and_losses;
   write_columns(report, vswr_format);
-  const FrequencySweep sweep(sweep_input(record));
-  for (std::int64_t i = 0; i < sweep.rows(); ++i) write_row(report, sweep.row(i), vswr_format);
+  const Axis frequencies =
+      swept_range({record.f_start, 0.0F, record.f_step}, record.selections.step_count);
+  const Terminations terminations{.source = record.source, .load = record.load};
+  for (std::int64_t i = 0; i < frequencies.rows; ++i) {
+    write_row(report, response_row(coupler, frequencies.value(i), terminations), vswr_format);
+  }
   report.full_closing();
 }
 

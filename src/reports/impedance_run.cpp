@@ -2,8 +2,8 @@
 // widths or strip spacings.
 #include <cstdint>
 
-#include "design/dimension_analysis.hpp"
-#include "design/impedance_sweep.hpp"
+#include "design/grid.hpp"
+#include "design/row_kernel.hpp"
 #include "reports/report.hpp"
 
 namespace ketrovane {
@@ -16,21 +16,22 @@ void write_header(const DesignRecord& r, Report& report) {
   static const Layout kHeader(
       R"L((9X,'Er =',F6.2,14X,'Impedance Analysis',10X,'B =',F7.4,'"',/,8X, '  T =',F9.6,'"',9X,20(1H=),9X,'B =',F7.4,' mm',/,8X, 'RES =',F6.3,' u-Ohm-cm',8X,'(Option ',I1,'.',I1,')',12X,'SR =',F6.3,' u"', /,9X,'Fo = ',F9.3,' MHz',9X,'T/B =',F7.4,9X,'DLTAN =',F7.4))L");
   const Selections& sel = r.selections;
-  report.both(kHeader, {r.er, r.b, r.t, millimetres(r.b), r.resistivity_uohm_cm,
-                        number_of(sel.analysis), number_of(sel.impedance_range), r.roughness_uin,
-                        r.fo, ratio_to_b(r.t, r.b), r.loss_tangent});
+  report.both(kHeader,
+              {r.board.er, r.board.b, r.board.t, millimetres(r.board.b), r.resistivity_uohm_cm,
+               number_of(sel.analysis), number_of(sel.impedance_range), r.roughness_uin, r.fo,
+               ratio_to_b(r.board.t, r.board.b), r.loss_tangent});
 }
 
 void write_width_columns(const DesignRecord& r, Report& report) {
   static const Layout kColumns(
       R"L((/,11X,'  S =',F7.4,'"' '  Impedances of Coupler', /,11X,'S/B = ',F6.4, '   ----------------------' /,11X, '                        Even    Odd    Midband', /,11X, 'Strip          Coupler  Mode    Mode   Coupling   Loss,dB/Inch', /,11X, 'Width:W          Zo     Zoe     Zoo       Co      Even    Odd', /,11X, '(Inch)   W/B   (Ohms)  (Ohms)  (Ohms)    (dB)     Mode    Mode', /,11X,62(1H-)))L");
-  report.both(kColumns, {r.s, r.s / r.b});
+  report.both(kColumns, {r.s, r.s / r.board.b});
 }
 
 void write_spacing_columns(const DesignRecord& r, Report& report) {
   static const Layout kColumns(
       R"L((/,11X,'  W =',F7.4,'"' '  Impedances of Coupler', /,11X,'W/B = ',F6.4, '   ----------------------', /,11X, '                        Even    Odd    Midband', /,11X, 'Strip          Coupler  Mode    Mode   Coupling   Loss,dB/Inch', /,11X, 'Spacing:S        Zo     Zoe     Zoo       Co      Even    Odd', /,11X, '(Inch)   S/B   (Ohms)  (Ohms)  (Ohms)    (dB)     Mode    Mode', /,11X,62(1H-)))L");
-  report.both(kColumns, {r.w, r.w / r.b});
+  report.both(kColumns, {r.w, r.w / r.board.b});
 }
 
 void write_capacitance_header(text::Channel& channel) {
@@ -43,30 +44,30 @@ void write_capacitance_header(text::Channel& channel) {
   channel.print(kHeader);
 }
 
-void write_capacitance_row(text::Channel& channel, const ImpedanceRow& row) {
+void write_capacitance_row(text::Channel& channel, const AnalysisRow& row) {
   static const Layout kRow("(11X,F7.4,1X,F7.5,2(1X,F7.4),1X,F9.5,1X,F8.4,1X,F9.5)");
-  const Capacitances& c = row.analysis.capacitances;
+  const Capacitances& c = row.impedances.capacitances;
   const float difference = c.inner_fringing_odd - c.inner_fringing_even;
-  channel.print(kRow, {row.geometry.w, row.geometry.s, c.parallel_plate, c.outer_fringing,
-                       c.inner_fringing_even, c.inner_fringing_odd, difference});
+  channel.print(kRow, {row.x.w, row.x.s, c.parallel_plate, c.outer_fringing, c.inner_fringing_even,
+                       c.inner_fringing_odd, difference});
 }
 
 // Deliberate: the losses print as negative numbers, -0.000 for no loss at
 // all (pinned by the transcript impedance_diagnostic_mode).
-void write_row(Report& report, const ImpedanceRow& row) {
+void write_row(Report& report, const AnalysisRow& row, float swept, float ratio) {
   static const Layout kRow("(9X,F8.4,F7.3,F8.3,2(F8.3),F9.3,F8.3,F8.3)");
-  const DimensionAnalysis& a = row.analysis;
-  report.both(kRow, {row.swept_value, row.ratio_to_b, a.zo, a.zoe, a.zoo, a.coupling_db,
+  const CouplerImpedances& a = row.impedances;
+  report.both(kRow, {swept, ratio, a.zo, a.zoe, a.zoo, a.coupling_db,
                      -row.attenuation.even_db_per_inch, -row.attenuation.odd_db_per_inch});
 }
 
-ImpedanceSweepInput sweep_input(const DesignRecord& r, bool over_spacings) {
-  return {.nominal = cross_section_of(r),
-          .swept = over_spacings ? SweptDimension::spacing : SweptDimension::width,
-          .range = over_spacings ? r.spacings : r.widths,
-          .conductor = conductor_of(r),
-          .loss_tangent = r.loss_tangent,
-          .f_mhz = r.fo};
+// The swept dimension's rows, with the step count formed in double
+// precision; the other dimension fixed.
+Grid grid_of(const DesignRecord& r, bool over_spacings) {
+  const Range& range = over_spacings ? r.spacings : r.widths;
+  const Axis swept = swept_range(range, step_count(range, Quotient::double_precision));
+  if (over_spacings) return {r.board, single_value(r.w), swept};
+  return {r.board, swept, single_value(r.s)};
 }
 
 }  // namespace
@@ -83,10 +84,15 @@ void impedance_run(const DesignRecord& record, Report& report) {
   // ranges, the rows only for a range of spacings (pinned by the transcript
   // impedance_diagnostic_mode).
   if (report.diagnostic_mode()) write_capacitance_header(report.diagnostic());
-  const ImpedanceSweep sweep(sweep_input(record, over_spacings));
-  for (std::int64_t i = 0; i < sweep.rows(); ++i) {
-    const ImpedanceRow row = sweep.row(i);
-    write_row(report, row);
+  const Grid grid = grid_of(record, over_spacings);
+  const Materials materials = materials_of(record);
+  for (std::int64_t i = 0; i < grid.rows(); ++i) {
+    const AnalysisRow row = analysis_row(grid.at(i), materials, record.fo, Solver::model);
+    if (over_spacings) {
+      write_row(report, row, row.x.s, grid.s_over_b(row.x.s));
+    } else {
+      write_row(report, row, row.x.w, grid.w_over_b(row.x.w));
+    }
     if (over_spacings && report.diagnostic_mode()) write_capacitance_row(report.diagnostic(), row);
   }
   if (report.diagnostic_mode()) {

@@ -9,11 +9,11 @@ float millimetres(float b) {
 }
 
 CrossSection cross_section_of(const DesignRecord& r) {
-  return {.board = {.b = r.b, .t = r.t, .er = r.er}, .w = r.w, .s = r.s};
+  return {r.board, r.w, r.s};
 }
 
-Conductor conductor_of(const DesignRecord& r) {
-  return {r.resistivity_ohm_inch, r.roughness_inch};
+Materials materials_of(const DesignRecord& r) {
+  return {{r.resistivity_ohm_inch, r.roughness_inch}, r.loss_tangent};
 }
 
 const text::Layout& Report::closing_rule() {

@@ -8,8 +8,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "model/cross_section.hpp"
-#include "model/loss.hpp"
+#include "design/row_kernel.hpp"
 #include "reports/design_record.hpp"
 #include "text/channel.hpp"
 #include "text/layout.hpp"
@@ -59,9 +58,9 @@ class Report {
 // B in millimetres as the run headers print it (T/B: ratio_to_b).
 float millimetres(float b);
 
-// The record's cross-section and conductor as the analyses take them.
+// The record's cross-section and materials as the analyses take them.
 CrossSection cross_section_of(const DesignRecord& r);
-Conductor conductor_of(const DesignRecord& r);
+Materials materials_of(const DesignRecord& r);
 
 void impedance_run(const DesignRecord& record, Report& report);
 void synthesis_run(const DesignRecord& record, Report& report);

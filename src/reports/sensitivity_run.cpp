@@ -2,8 +2,8 @@
 // S, W and T over a range of strip widths or strip spacings.
 #include <cstdint>
 
-#include "design/dimension_analysis.hpp"
-#include "design/sensitivity_sweep.hpp"
+#include "design/grid.hpp"
+#include "design/row_kernel.hpp"
 #include "reports/report.hpp"
 
 namespace ketrovane {
@@ -15,9 +15,9 @@ using text::Layout;
 void write_header(const DesignRecord& r, Report& report) {
   static const Layout kHeader(
       R"L((10X,'Er =',F6.2,11X,'Sensitivity Analysis',9X,'B =', F7.4,'"',/,10X,' T = ',F7.5,'"',7X,22(1H=), 8X,'B = ',F7.4,' mm',/,9X,'T/B = ',F6.4,14X,'(Option ',I1,'.',I1,')'))L");
-  report.both(kHeader,
-              {r.er, r.b, r.t, millimetres(r.b), ratio_to_b(r.t, r.b),
-               number_of(r.selections.analysis), number_of(r.selections.sensitivity_range)});
+  report.both(kHeader, {r.board.er, r.board.b, r.board.t, millimetres(r.board.b),
+                        ratio_to_b(r.board.t, r.board.b), number_of(r.selections.analysis),
+                        number_of(r.selections.sensitivity_range)});
 }
 
 void write_table_heading(Report& report, bool odd_mode) {
@@ -39,31 +39,34 @@ void write_row(Report& report, const SensitivityRow& row, bool odd_mode) {
   static const Layout kRow("(4X,2(1X,F8.5),1X,2(1X,F7.2),2(1X,F6.3),3(1X,F7.3))");
   const ImpedanceSensitivities& sen = row.sensitivities;
   const ModeSensitivities& m = odd_mode ? sen.odd : sen.even;
-  report.both(kRow, {row.geometry.w, row.geometry.s, sen.zoe, sen.zoo, m.er, m.b, m.s, m.w, m.t});
+  report.both(kRow, {row.x.w, row.x.s, sen.zoe, sen.zoo, m.er, m.b, m.s, m.w, m.t});
 }
 
 // Each table evaluates its rows afresh.
-void write_table(Report& report, const SensitivitySweep& sweep, bool odd_mode) {
+void write_table(Report& report, const Grid& grid, bool odd_mode) {
   write_table_heading(report, odd_mode);
-  for (std::int64_t i = 0; i < sweep.rows(); ++i) write_row(report, sweep.row(i), odd_mode);
+  for (std::int64_t i = 0; i < grid.rows(); ++i) {
+    write_row(report, sensitivity_row(grid.at(i), Solver::model), odd_mode);
+  }
 }
 
-SensitivitySweepInput sweep_input(const DesignRecord& r) {
+// The swept dimension's rows as the dialogue counted them; the other
+// dimension fixed.
+Grid grid_of(const DesignRecord& r) {
   const bool over_spacings = r.selections.sensitivity_range == RangeKind::spacings;
-  return {.nominal = cross_section_of(r),
-          .swept = over_spacings ? SweptDimension::spacing : SweptDimension::width,
-          .range = over_spacings ? r.spacings : r.widths,
-          .step_count = r.selections.step_count};
+  const Axis swept = swept_range(over_spacings ? r.spacings : r.widths, r.selections.step_count);
+  if (over_spacings) return {r.board, single_value(r.w), swept};
+  return {r.board, swept, single_value(r.s)};
 }
 
 }  // namespace
 
 void sensitivity_run(const DesignRecord& record, Report& report) {
   write_header(record, report);
-  const SensitivitySweep sweep(sweep_input(record));
+  const Grid grid = grid_of(record);
   const SensitivityModes modes = record.selections.sensitivity_modes;
-  write_table(report, sweep, modes == SensitivityModes::odd);
-  if (modes == SensitivityModes::both) write_table(report, sweep, true);
+  write_table(report, grid, modes == SensitivityModes::odd);
+  if (modes == SensitivityModes::both) write_table(report, grid, true);
   report.full_closing();
 }
 

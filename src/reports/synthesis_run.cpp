@@ -1,6 +1,6 @@
 // Synthesis: the strip width and spacing of each coupling level, or of each
 // even-mode impedance, of a range for a fixed coupler impedance Zo.
-#include "design/dimension_analysis.hpp"
+#include "design/grid.hpp"
 #include "design/synthesis_table.hpp"
 #include "reports/report.hpp"
 
@@ -23,25 +23,25 @@ void write_header(const DesignRecord& r, Report& report) {
       "Strip           Coupler  Mode    Mode   Coupling ', /,12X, 'Width:W        Spacing:S      "
       "   Zo     Zoe     Zoo       Co', /,12X, '(Inch)   W/B   (Inch)   S/B    (Ohms)  (Ohms)  "
       "(Ohms)    (dB)', /,12X,62(1H-))");
-  report.both(kHeader, {r.er, r.b, r.t, millimetres(r.b), ratio_to_b(r.t, r.b),
-                        number_of(r.selections.analysis)});
+  report.both(kHeader, {r.board.er, r.board.b, r.board.t, millimetres(r.board.b),
+                        ratio_to_b(r.board.t, r.board.b), number_of(r.selections.analysis)});
   report.both(kColumns);
 }
 
 // The analysis of the synthesised strips, on the console only.
 void write_reanalysis(const DesignRecord& r, Report& report, const SynthesisRow& row) {
   static const Layout kAnalysis("(7X,'Analysis',2(1X,F8.5),1X,3(1X,F7.2),1X,F8.3)");
-  CrossSection x = cross_section_of(r);
-  x.w = row.dimensions.w;
-  x.s = row.dimensions.s;
-  const DimensionAnalysis a = analyse_dimensions(x);
+  const CrossSection x{r.board, row.w, row.s};
+  const CouplerImpedances a = model_impedances(x);
   report.console().print(kAnalysis, {x.w, x.s, a.zo, a.zoe, a.zoo, a.coupling_db});
 }
 
 void write_row(const DesignRecord& r, Report& report, const SynthesisRow& row) {
   static const Layout kRow("(10X,2(F8.4,F7.3),2X,F6.2,F9.3,F8.3,F9.3)");
-  report.both(kRow, {row.dimensions.w, row.w_over_b, row.dimensions.s, row.s_over_b, row.zo,
-                     row.zoe, row.zoo, row.coupling_db});
+  const SynthesisTargets& z = row.targets;
+  const float b = r.board.b;
+  report.both(kRow, {row.w, ratio_to_b(row.w, b), row.s, ratio_to_b(row.s, b), z.zo, z.zoe, z.zoo,
+                     z.coupling_db});
   if (report.diagnostic_mode()) write_reanalysis(r, report, row);
 }
 
@@ -59,14 +59,15 @@ void write_unrealisable(const DesignRecord& r, Report& report, const SynthesisRo
       R"L((17X,'Impedances input by operator require S < 0.00001".' ,/,17X,'Coupler may be realizable with an increase in T.'))L");
   static const Layout kFailed("(17X,'Synthesis failed to converge for these impedances.')");
   text::Channel& console = report.console();
-  console.print(kValues, {row.zo, row.zoe, row.zoo, row.coupling_db});
+  const SynthesisTargets& z = row.targets;
+  console.print(kValues, {z.zo, z.zoe, z.zoo, z.coupling_db});
   console.print(kDetected);
-  switch (row.dimensions.outcome) {
-    case SynthesisOutcome::width_floor:
+  switch (row.status) {
+    case RowStatus::width_floor:
       console.print(kWidth);
-      if (r.t != 0.0F) console.print(kThinner);
+      if (r.board.t != 0.0F) console.print(kThinner);
       break;
-    case SynthesisOutcome::spacing_floor:
+    case RowStatus::spacing_floor:
       console.print(kSpacing);
       break;
     default:
@@ -75,8 +76,7 @@ void write_unrealisable(const DesignRecord& r, Report& report, const SynthesisRo
 }
 
 SynthesisTableInput table_input(const DesignRecord& r) {
-  SynthesisTableInput input{
-      .board = {.b = r.b, .t = r.t, .er = r.er}, .zo = r.zo, .range = r.levels};
+  SynthesisTableInput input{.board = r.board, .zo = r.zo, .range = r.levels};
   if (r.selections.synthesis_range == SynthesisRange::even_mode_impedances) {
     input.range = r.zoe_range;
   }

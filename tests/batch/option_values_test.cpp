@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "batch/call_values.hpp"
+#include "batch/commands.hpp"
 #include "batch/input_error.hpp"
 #include "batch/quantities.hpp"
 #include "batch/requests.hpp"
-#include "batch/rows.hpp"
-#include "batch/solver.hpp"
 
 namespace ketrovane::batch {
 namespace {
@@ -125,30 +125,41 @@ TEST(NumberValues, MistakesQuoteTheNumberWithItsUnit) {
   EXPECT_EQ(number_as_text(0.1 + 0.2, "", Dimension::length), "0.30000000000000004");
 }
 
-// One command's values, given both ways.
+// One command's values, given both ways: as the command line's texts and
+// as a script's numbers.
 struct Given {
   const char* name;
   double number;
   const char* text;  // the same value as the command line takes it
 };
 
-struct Pair {
-  OptionTexts texts;
-  std::vector<OptionValue> values;
-  [[nodiscard]] OptionValues view(std::string_view length_unit = "in",
-                                  std::string_view frequency_unit = "MHz") const {
-    return {values, length_unit, frequency_unit};
-  }
-};
-
-Pair pair_of(const std::vector<Given>& given) {
-  Pair p;
-  for (const Given& g : given) {
-    p.texts.emplace(g.name, g.text);
-    p.values.push_back({g.name, g.number, std::nullopt});
-  }
-  return p;
+Opt id_of(const char* name) {
+  return option_named(name)->id;
 }
+
+class Pair {
+ public:
+  explicit Pair(std::vector<Given> given) : given_(std::move(given)) {
+    for (const Given& g : given_) texts_.set(id_of(g.name), g.text);
+  }
+  TextValues& texts() { return texts_; }
+  // Element 0 of a call of one element.
+  template <typename Read>
+  auto from_numbers(Command command, const Read& read, std::string_view length_unit = "in",
+                    std::string_view frequency_unit = "MHz") const {
+    std::vector<Argument> arguments;
+    for (const Given& g : given_) {
+      arguments.push_back({id_of(g.name), std::nullopt, &g.number, false});
+    }
+    const Call call(command, arguments, length_unit, frequency_unit, 1);
+    ElementValues values(call, 0);
+    return read(values);
+  }
+
+ private:
+  std::vector<Given> given_;
+  TextValues texts_;
+};
 
 template <typename Request>
 std::string message_of(const Request& read) {
@@ -185,20 +196,24 @@ std::vector<Given> without(std::vector<Given> given, std::string_view name) {
   return given;
 }
 
+constexpr auto kAnalyse = [](OptionValues& v) { return read_analyse(v); };
+constexpr auto kSensitivity = [](OptionValues& v) { return read_sensitivity(v); };
+constexpr auto kSynthesise = [](OptionValues& v) { return read_synthesise(v); };
+constexpr auto kResponse = [](OptionValues& v) { return read_response(v); };
+
 TEST(OptionValues, AnalyseRequestsAreThoseOfTheTexts) {
-  const Pair p = pair_of(with(with(coupler(), {"rho", 2.5, "2.5"}), {"f", 3000, "3000"}));
-  const AnalyseRequest a = read_analyse(p.texts);
-  const AnalyseRequest b = read_analyse(p.view());
-  EXPECT_EQ(b.b, a.b);
-  EXPECT_EQ(b.t, a.t);
-  EXPECT_EQ(b.er, a.er);
-  EXPECT_EQ(b.w.value(0), a.w.value(0));
-  EXPECT_EQ(b.s.value(0), a.s.value(0));
+  Pair p(with(with(coupler(), {"rho", 2.5, "2.5"}), {"f", 3000, "3000"}));
+  const AnalyseRequest a = read_analyse(p.texts());
+  const AnalyseRequest b = p.from_numbers(Command::analyse, kAnalyse);
+  EXPECT_EQ(b.grid.board.b, a.grid.board.b);
+  EXPECT_EQ(b.grid.board.t, a.grid.board.t);
+  EXPECT_EQ(b.grid.board.er, a.grid.board.er);
+  EXPECT_EQ(b.grid.w.value(0), a.grid.w.value(0));
+  EXPECT_EQ(b.grid.s.value(0), a.grid.s.value(0));
   EXPECT_EQ(b.materials.conductor.resistivity_ohm_inch, a.materials.conductor.resistivity_ohm_inch);
   EXPECT_EQ(b.materials.conductor.roughness_inch, a.materials.conductor.roughness_inch);
   EXPECT_EQ(b.materials.loss_tangent, a.materials.loss_tangent);
   EXPECT_EQ(b.f_mhz, a.f_mhz);
-  EXPECT_TRUE(b.echo.empty());
 }
 
 // Each case has more than one mistake where the order matters: the message
@@ -218,12 +233,13 @@ TEST(OptionValues, MistakesAreTheCommandLinesInItsOrder) {
       without(coupler(), "s"),
   };
   for (const std::vector<Given>& c : cases) {
-    const Pair p = pair_of(c);
-    const std::string expected = message_of([&] { return read_analyse(p.texts); });
+    Pair p(c);
+    const std::string expected = message_of([&] { return read_analyse(p.texts()); });
     EXPECT_NE(expected, "accepted");
-    EXPECT_EQ(message_of([&] { return read_analyse(p.view()); }), expected);
-    EXPECT_EQ(message_of([&] { return read_sensitivity(p.view()); }),
-              message_of([&] { return read_sensitivity(p.texts); }));
+    EXPECT_EQ(message_of([&] { return p.from_numbers(Command::analyse, kAnalyse); }), expected);
+    Pair q(c);
+    EXPECT_EQ(message_of([&] { return q.from_numbers(Command::sensitivity, kSensitivity); }),
+              message_of([&] { return read_sensitivity(q.texts()); }));
   }
 }
 
@@ -239,13 +255,14 @@ TEST(OptionValues, SynthesisMistakesAreTheCommandLines) {
       with(with(base, {"zo", -50, "-50"}), {"zoe", 40, "40"}),
   };
   for (const std::vector<Given>& c : cases) {
-    const Pair p = pair_of(c);
-    const std::string expected = message_of([&] { return read_synthesise(p.texts); });
+    Pair p(c);
+    const std::string expected = message_of([&] { return read_synthesise(p.texts()); });
     EXPECT_NE(expected, "accepted");
-    EXPECT_EQ(message_of([&] { return read_synthesise(p.view()); }), expected);
+    EXPECT_EQ(message_of([&] { return p.from_numbers(Command::synthesise, kSynthesise); }),
+              expected);
   }
-  const Pair p = pair_of(with(base, {"coupling", -10, "-10"}));
-  EXPECT_EQ(read_synthesise(p.view()).targets.value(0), -10.0F);
+  const Pair p(with(base, {"coupling", -10, "-10"}));
+  EXPECT_EQ(p.from_numbers(Command::synthesise, kSynthesise).targets.value(0), -10.0F);
 }
 
 TEST(OptionValues, ResponseFormsAndMistakesAreTheCommandLines) {
@@ -265,14 +282,14 @@ TEST(OptionValues, ResponseFormsAndMistakesAreTheCommandLines) {
            {"t", 0.3, "0.3"}),
   };
   for (const std::vector<Given>& c : cases) {
-    const Pair p = pair_of(c);
-    const std::string expected = message_of([&] { return read_response(p.texts); });
+    Pair p(c);
+    const std::string expected = message_of([&] { return read_response(p.texts()); });
     EXPECT_NE(expected, "accepted");
-    EXPECT_EQ(message_of([&] { return read_response(p.view()); }), expected);
+    EXPECT_EQ(message_of([&] { return p.from_numbers(Command::response, kResponse); }), expected);
   }
-  const Pair q = pair_of(with(with(coupler(), {"f0", 1000, "1000"}), {"f", 500, "500"}));
-  const ResponseRequest a = read_response(q.texts);
-  const ResponseRequest b = read_response(q.view());
+  Pair q(with(with(coupler(), {"f0", 1000, "1000"}), {"f", 500, "500"}));
+  const ResponseRequest a = read_response(q.texts());
+  const ResponseRequest b = q.from_numbers(Command::response, kResponse);
   ASSERT_TRUE(b.dimensions.has_value());
   EXPECT_EQ(b.dimensions->w, a.dimensions->w);
   EXPECT_EQ(b.length_inch, a.length_inch);
@@ -283,80 +300,109 @@ TEST(OptionValues, ResponseFormsAndMistakesAreTheCommandLines) {
 // Numbers of lengths take the length unit, numbers of frequencies the
 // frequency unit, and nothing else takes either.
 TEST(OptionValues, UnitsApplyByDimension) {
-  const Pair mm = pair_of({{"b", 6.35, "6.35mm"},
-                           {"t", 0.035, "0.035mm"},
-                           {"er", 2.2, "2.2"},
-                           {"w", 4.2, "4.2mm"},
-                           {"s", 0.28, "0.28mm"},
-                           {"roughness", 0.000127, "0.000127mm"},
-                           {"tand", 0.0009, "0.0009"},
-                           {"f", 2.5, "2.5GHz"}});
-  const AnalyseRequest a = read_analyse(mm.texts);
-  const AnalyseRequest b = read_analyse(mm.view("mm", "GHz"));
-  EXPECT_EQ(b.b, a.b);
-  EXPECT_EQ(b.t, a.t);
-  EXPECT_EQ(b.w.value(0), a.w.value(0));
+  Pair mm({{"b", 6.35, "6.35mm"},
+           {"t", 0.035, "0.035mm"},
+           {"er", 2.2, "2.2"},
+           {"w", 4.2, "4.2mm"},
+           {"s", 0.28, "0.28mm"},
+           {"roughness", 0.000127, "0.000127mm"},
+           {"tand", 0.0009, "0.0009"},
+           {"f", 2.5, "2.5GHz"}});
+  const AnalyseRequest a = read_analyse(mm.texts());
+  const AnalyseRequest b = mm.from_numbers(Command::analyse, kAnalyse, "mm", "GHz");
+  EXPECT_EQ(b.grid.board.b, a.grid.board.b);
+  EXPECT_EQ(b.grid.board.t, a.grid.board.t);
+  EXPECT_EQ(b.grid.w.value(0), a.grid.w.value(0));
   EXPECT_EQ(b.materials.conductor.roughness_inch, a.materials.conductor.roughness_inch);
   EXPECT_EQ(b.materials.loss_tangent, 0.0009F);
   EXPECT_EQ(b.f_mhz, 2500.0F);
-  EXPECT_EQ(b.er, 2.2F);
+  EXPECT_EQ(b.grid.board.er, 2.2F);
 
-  const Pair bad = pair_of({{"b", -6.35, "-6.35mm"}});
-  EXPECT_EQ(message_of([&] { return read_analyse(bad.view("mm", "GHz")); }),
-            message_of([&] { return read_analyse(bad.texts); }));
+  Pair bad({{"b", -6.35, "-6.35mm"}});
+  EXPECT_EQ(message_of([&] { return bad.from_numbers(Command::analyse, kAnalyse, "mm", "GHz"); }),
+            message_of([&] { return read_analyse(bad.texts()); }));
 }
 
-// A text among the values is one value read as the command line reads it,
-// never a range.
-TEST(OptionValues, TextsAreSingleValues) {
-  std::vector<OptionValue> values = {
-      {"b", 0.25, std::nullopt},  {"t", 0, std::string_view("35um")},
-      {"er", 2.2, std::nullopt},  {"w", 0, std::string_view("0.1:0.2:0.02")},
-      {"s", 0.011, std::nullopt}, {"rho", 0, std::string_view("gold")}};
-  EXPECT_EQ(message_of([&] { return read_analyse(OptionValues{values}); }),
+// A text of a call is one value read once as the command line reads it,
+// never a range; a mistake in it is refused where the command reads it.
+TEST(CallValues, TextsAreSingleValuesReadOnce) {
+  const double b_mil = 250;
+  const double er = 2.2;
+  const double s = 0.011;
+  std::vector<Argument> arguments = {{Opt::b, std::nullopt, &b_mil, false},
+                                     {Opt::t, std::string_view("35um"), nullptr, false},
+                                     {Opt::er, std::nullopt, &er, false},
+                                     {Opt::w, std::string_view("0.1:0.2:0.02"), nullptr, false},
+                                     {Opt::s, std::nullopt, &s, false},
+                                     {Opt::rho, std::string_view("gold"), nullptr, false}};
+  const Call ranged(Command::analyse, arguments, "mil", "MHz", 1);
+  ElementValues ranged_values(ranged, 0);
+  EXPECT_EQ(message_of([&] { return read_analyse(ranged_values); }),
             "--w '0.1:0.2:0.02': expected a single value; give several values as an array");
-  values[3].text = "4mm";
-  values[0].number = 250;
-  const AnalyseRequest q = read_analyse(OptionValues{values, "mil", "MHz"});
-  EXPECT_EQ(q.t, parse_quantity("--t", "35um", kWidth));
-  EXPECT_EQ(q.w.value(0), parse_quantity("--w", "4mm", kWidth));
-  EXPECT_EQ(q.b, parse_quantity("--b", "250mil", kWidth));
-  EXPECT_EQ(q.materials.resistivity_uohm_cm, 2.5F);
+  arguments[3].text = "4mm";
+  const Call call(Command::analyse, arguments, "mil", "MHz", 1);
+  ElementValues values(call, 0);
+  const AnalyseRequest q = read_analyse(values);
+  EXPECT_EQ(q.grid.board.t, parse_quantity("--t", "35um", kWidth));
+  EXPECT_EQ(q.grid.w.value(0), parse_quantity("--w", "4mm", kWidth));
+  EXPECT_EQ(q.grid.board.b, parse_quantity("--b", "250mil", kWidth));
+  EXPECT_EQ(q.materials.conductor.resistivity_ohm_inch, 2.5F * 3.9370079e-7F);
+}
+
+// Every element reads its own numbers; the call's single values are shared.
+TEST(CallValues, EachElementItsOwnNumbers) {
+  const std::array<double, 3> widths = {0.1, -0.2, 0.3};
+  const double b = 0.25;
+  const double t = 0.0014;
+  const double er = 2.2;
+  const double s = 0.011;
+  const std::vector<Argument> arguments = {{Opt::b, std::nullopt, &b, false},
+                                           {Opt::t, std::nullopt, &t, false},
+                                           {Opt::er, std::nullopt, &er, false},
+                                           {Opt::w, std::nullopt, widths.data(), true},
+                                           {Opt::s, std::nullopt, &s, false}};
+  const Call call(Command::analyse, arguments, "in", "MHz", 3);
+  ElementValues third(call, 2);
+  EXPECT_EQ(read_analyse(third).grid.w.value(0), 0.3F);
+  ElementValues second(call, 1);
+  EXPECT_EQ(message_of([&] { return read_analyse(second); }),
+            "--w '-0.2': expected a strip width W above 0 in and at most 1000 in");
 }
 
 TEST(OptionValues, ReferenceResistance) {
-  EXPECT_EQ(read_reference(OptionTexts{}), 50.0F);
-  EXPECT_EQ(read_reference(OptionValues{}), 50.0F);
-  const Pair p = pair_of({{"ref", 75, "75"}});
-  EXPECT_EQ(read_reference(p.view()), 75.0F);
-  const Pair bad = pair_of({{"ref", 0, "0"}});
-  EXPECT_EQ(message_of([&] { return read_reference(bad.view()); }),
+  TextValues none;
+  EXPECT_EQ(none.number(Opt::ref), 50.0F);
+  Pair bad({{"ref", 0, "0"}});
+  EXPECT_EQ(message_of([&] { return bad.texts().number(Opt::ref); }),
             "--ref '0': expected a reference resistance above 0 ohm and at most 10000 ohm");
-  EXPECT_EQ(message_of([&] { return read_reference(bad.texts); }),
-            message_of([&] { return read_reference(bad.view()); }));
+  EXPECT_EQ(message_of([&] {
+              return bad.from_numbers(Command::response,
+                                      [](OptionValues& v) { return v.number(Opt::ref); });
+            }),
+            message_of([&] { return bad.texts().number(Opt::ref); }));
 }
 
-TEST(Solvers, LookedUpByName) {
-  EXPECT_EQ(&solver_named("model"), &closed_form_model());
-  EXPECT_EQ(message_of([] { return solver_named("fem").name(); }),
+TEST(OptionValues, ChoicesAreCheckedAgainstTheTable) {
+  TextValues t;
+  t.set(Opt::solver, "fem");
+  EXPECT_EQ(message_of([&] { return read_solver(t); }),
             "--solver 'fem': expected model, field or both");
+  TextValues defaults;
+  EXPECT_EQ(read_solver(defaults), Solver::model);
+  EXPECT_EQ(defaults.choice(Opt::format), "table");
 }
 
 // The columns known before any row are those of each command's rows.
 TEST(Columns, KnownBeforeTheRows) {
-  const Pair p = pair_of(coupler());
-  EXPECT_EQ(command_columns(Command::analyse).data(),
-            analyse_rows(read_analyse(p.view()), closed_form_model())->columns().data());
-  EXPECT_EQ(command_columns(Command::sensitivity).data(),
-            sensitivity_rows(read_sensitivity(p.view()), closed_form_model())->columns().data());
-  const Pair s =
-      pair_of({{"b", 0.25, ""}, {"t", 0, ""}, {"er", 1, ""}, {"zo", 50, ""}, {"coupling", 10, ""}});
-  EXPECT_EQ(command_columns(Command::synthesise).data(),
-            synthesise_rows(read_synthesise(s.view()))->columns().data());
-  const Pair r = pair_of(
-      {{"zo", 50, ""}, {"coupling", 10, ""}, {"er", 1, ""}, {"length", 1, ""}, {"f", 100, ""}});
-  EXPECT_EQ(command_columns(Command::response).data(),
-            ResponseRows(read_response(r.view()), closed_form_model()).columns().data());
+  for (const CommandSpec& c : commands()) {
+    for (const Solver s : {Solver::model, Solver::both}) {
+      EXPECT_FALSE(c.columns(s).empty());
+    }
+  }
+  Pair p(coupler());
+  const Request analysed = command(Command::analyse).read(p.texts());
+  EXPECT_EQ(command(Command::analyse).columns(Solver::model).data(),
+            command(Command::analyse).rows(analysed)->columns().data());
 }
 
 }  // namespace

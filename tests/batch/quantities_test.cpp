@@ -9,7 +9,8 @@
 #include <string>
 
 #include "batch/input_error.hpp"
-#include "batch/requests.hpp"
+#include "batch/option_values.hpp"
+#include "batch/options.hpp"
 #include "batch/sweep_axis.hpp"
 #include "common/constants.hpp"
 
@@ -104,19 +105,19 @@ TEST(Units, MessagesStayOneLineWhateverTheValue) {
 
 // Row counts and values are those of the design layer's ranges.
 TEST(Ranges, RowsFollowTheStepCountOfTheRange) {
-  const SweepAxis single = parse_axis("--w", "0.1", kLength, Quotient::single_precision);
+  const Axis single = parse_axis("--w", "0.1", kLength, Quotient::single_precision);
   EXPECT_EQ(single.rows, 1);
   EXPECT_FALSE(single.swept);
   EXPECT_EQ(single.value(0), 0.1F);
 
   for (const Quotient q : {Quotient::single_precision, Quotient::double_precision}) {
-    const SweepAxis a = parse_axis("--w", "0.1:0.2:0.02", kLength, q);
+    const Axis a = parse_axis("--w", "0.1:0.2:0.02", kLength, q);
     EXPECT_EQ(a.rows, step_count({0.1F, 0.2F, 0.02F}, q) + 1);
     EXPECT_EQ(a.rows, 6);
     EXPECT_EQ(a.value(5), row_value(0.1F, 5, 0.02F));
   }
   // Units per field.
-  const SweepAxis mm =
+  const Axis mm =
       parse_axis("--w", "2.54mm:5.08mm:0.508mm", kLength, Quotient::double_precision);
   EXPECT_EQ(mm.range.min, 0.1F);
   EXPECT_EQ(mm.rows, 6);
@@ -127,7 +128,7 @@ TEST(Ranges, RowsFollowTheStepCountOfTheRange) {
 }
 
 TEST(Ranges, SignedCouplingRangesRunUpward) {
-  const SweepAxis a = parse_axis("--coupling", "-20:-6:2", kCoupling, Quotient::single_precision);
+  const Axis a = parse_axis("--coupling", "-20:-6:2", kCoupling, Quotient::single_precision);
   EXPECT_EQ(a.rows, 8);
   EXPECT_EQ(a.value(0), -20.0F);
 }
@@ -159,7 +160,7 @@ TEST(Ranges, BadRangesAreRefused) {
 }
 
 TEST(Ranges, AtMostAHundredMillionRows) {
-  const SweepAxis most =
+  const Axis most =
       parse_axis("--w", "0.001:1000:0.00001", kLength, Quotient::double_precision);
   EXPECT_LE(most.rows, kMostRows);
   EXPECT_GT(most.rows, kMostRows - 1000);
@@ -170,6 +171,20 @@ TEST(Ranges, AtMostAHundredMillionRows) {
             std::string::npos);
   // A step far too small to count is refused, not saturated.
   EXPECT_NE(range_message("0.001:1000:1e-30").find("more than 100000000"), std::string::npos);
+}
+
+// The limit is the rows the range gives, counted as the rows are: near 10^8
+// the step count is a multiple of 8 in single precision, so the last table
+// under the limit has 99999993 rows and the next 100000001.
+TEST(Ranges, TheLimitCountsTheRowsTheRangeGives) {
+  constexpr Quantity kCount{"count", Dimension::pure, 0.0, true, 1.0e9};
+  const Axis most = parse_axis("--n", "8:100000000:1", kCount, Quotient::double_precision);
+  EXPECT_EQ(most.rows, 99999993);
+  // (10^8 - 1)/1 steps, one row fewer than the limit, round to 10^8 steps.
+  EXPECT_EQ(range_message("1:100000000:1", kCount),
+            "--w '1:100000000:1': the range has 100000001 rows, more than 100000000");
+  EXPECT_EQ(range_message("0:100000000:1", kCount),
+            "--w '0:100000000:1': the range has 100000001 rows, more than 100000000");
 }
 
 // The defaults are those of the shipped default-value file and menus.
@@ -184,12 +199,16 @@ TEST(Defaults, AreThoseOfTheShippedFile) {
     std::string name;
     if (fields >> v >> name) value[name] = v;
   }
-  EXPECT_EQ(value.at("DLTAN."), kDefaultLossTangent);
-  EXPECT_EQ(value.at("FoDEF."), kDefaultFoMhz);
-  EXPECT_EQ(value.at("Resistivity:RES."), kDefaultResistivityUohmCm);
-  EXPECT_EQ(value.at("Surface"), kDefaultRoughnessUin);
-  EXPECT_EQ(value.at("Load"), kDefaultTerminationOhm);
-  EXPECT_EQ(value.at("Source"), kDefaultTerminationOhm);
+  const auto fallback = [](Opt id) {
+    const OptionSpec& o = option(id);
+    return parse_quantity(dashed(o), o.fallback, *o.quantity);
+  };
+  EXPECT_EQ(value.at("DLTAN."), fallback(Opt::tand));
+  EXPECT_EQ(value.at("FoDEF."), fallback(Opt::f));
+  EXPECT_EQ(*metal_resistivity(option(Opt::rho).fallback), value.at("Resistivity:RES."));
+  EXPECT_EQ(value.at("Surface") * kInchPerMicroInch, fallback(Opt::roughness));
+  EXPECT_EQ(value.at("Load"), fallback(Opt::rl));
+  EXPECT_EQ(value.at("Source"), fallback(Opt::rs));
 }
 
 }  // namespace

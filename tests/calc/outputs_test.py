@@ -63,15 +63,15 @@ class CsvAndJson(unittest.TestCase):
     def test_every_command_gives_named_columns_and_plain_numbers(self):
         expected = {
             "analyse": ["w_in", "s_in", "w_over_b", "s_over_b", "zo_ohm", "zoe_ohm", "zoo_ohm",
-                        "coupling_db", "loss_even_db_per_in", "loss_odd_db_per_in"],
+                        "coupling_db", "loss_even_db_per_in", "loss_odd_db_per_in", "status"],
             "synthesise": ["w_in", "s_in", "w_over_b", "s_over_b", "zo_ohm", "zoe_ohm",
                            "zoo_ohm", "coupling_db", "status"],
             "response": ["f_mhz", "s11_db", "s11_deg", "s21_db", "s21_deg", "s31_db", "s31_deg",
                          "s41_db", "s41_deg", "vswr", "phase_difference_deg",
-                         "phase_error_deg", "loss_conductor_db", "loss_total_db"],
+                         "phase_error_deg", "loss_conductor_db", "loss_total_db", "status"],
             "sensitivity": ["w_in", "s_in", "zoe_ohm", "zoo_ohm", "szoe_er", "szoe_b",
                             "szoe_s", "szoe_t", "szoe_w", "szoo_er", "szoo_b", "szoo_s",
-                            "szoo_t", "szoo_w"],
+                            "szoo_t", "szoo_w", "status"],
         }
         for args in (ANALYSE, SYNTHESISE, RESPONSE, SENSITIVITY):
             rows = csv_rows(args)

@@ -51,15 +51,20 @@ TEST(Solver, BothAddsTheFieldColumnsAndTheModelsError) {
   ASSERT_EQ(b.size(), 2U);
   EXPECT_EQ(b[0], m[0] +
                       ",zoe_field_ohm,zoo_field_ohm,zo_field_ohm,coupling_field_db,"
-                      "zoe_model_error_pct,zoo_model_error_pct");
+                      "zoe_model_error_pct,zoo_model_error_pct,loss_even_field_db_per_in,"
+                      "loss_odd_field_db_per_in,loss_even_model_error_pct,"
+                      "loss_odd_model_error_pct");
   EXPECT_EQ(b[1].substr(0, m[1].size() + 1), m[1] + ",");
   const std::vector<std::string> fields = fields_of(b[1]);
-  // The model's Zoo is several per cent above the field's at this gap.
-  EXPECT_GT(std::stod(fields.back()), 3.0);
+  // The model's Zoo is several per cent above the field's at this gap, and
+  // its odd-mode conductor loss a quarter below the field's.
+  EXPECT_GT(std::stod(fields[16]), 3.0);
+  EXPECT_LT(std::stod(fields[20]), -20.0);
   const CalcOutcome field = run_calc(tmp.path(), with(kThinCopper, {"--solver", "field"}));
   const std::vector<std::string> f = fields_of(lines_of(field.out)[1]);
-  EXPECT_EQ(f[5], fields[10]);  // the field's Zoe in the usual column
-  EXPECT_EQ(f[6], fields[11]);
+  EXPECT_EQ(f[5], fields[11]);  // the field's Zoe in the usual column
+  EXPECT_EQ(f[6], fields[12]);
+  EXPECT_EQ(f[9], fields[18]);  // and its odd-mode loss
 }
 
 TEST(Solver, MistakesNameTheSolver) {

@@ -48,26 +48,25 @@ SynthesisTableInput impedances(float min, float max, float step) {
 TEST(SynthesisTable, LevelsRunFromTheWeakestToTheFirstAtOrInsideTheStrongest) {
   const Table t = run(levels(3.0F, 20.0F, 1.0F));
   ASSERT_EQ(t.rows.size(), 18U);
-  EXPECT_EQ(t.rows.front().coupling_db, -20.0F);
-  EXPECT_EQ(t.rows.back().coupling_db, -3.0F);
+  EXPECT_EQ(t.rows.front().targets.coupling_db, -20.0F);
+  EXPECT_EQ(t.rows.back().targets.coupling_db, -3.0F);
   EXPECT_EQ(t.last.end, TableEnd::last_row);
   // A step that does not land on the strongest level ends stronger than it.
   const Table past = run(levels(6.0F, 20.0F, 4.0F));
-  EXPECT_EQ(past.rows.back().coupling_db, -4.0F);
+  EXPECT_EQ(past.rows.back().targets.coupling_db, -4.0F);
   EXPECT_EQ(past.last.end, TableEnd::last_row);
 }
 
 TEST(SynthesisTable, EveryRowMeetsItsTargets) {
   for (const SynthesisRow& row : run(levels(6.0F, 20.0F, 2.0F)).rows) {
-    const ModesOfCoupler targets = modes_from_coupler({50.0F, row.coupling_db});
-    EXPECT_EQ(row.zoe, targets.zoe);
-    EXPECT_EQ(row.zoo, targets.zoo);
+    const ModesOfCoupler targets = modes_from_coupler({50.0F, row.targets.coupling_db});
+    EXPECT_EQ(row.targets.zoe, targets.zoe);
+    EXPECT_EQ(row.targets.zoo, targets.zoo);
     const ModeImpedances m = mode_impedances({.board = {.b = 0.25F, .t = 0.0028F, .er = 2.2F},
-                                              .w = row.dimensions.w,
-                                              .s = row.dimensions.s});
-    EXPECT_NEAR(m.zoe - m.zoo, row.zoe - row.zoo, 0.0005F * (row.zoe - row.zoo));
+                                              .w = row.w,
+                                              .s = row.s});
+    EXPECT_NEAR(m.zoe - m.zoo, row.targets.zoe - row.targets.zoo, 0.0005F * (row.targets.zoe - row.targets.zoo));
     EXPECT_NEAR(std::sqrt(m.zoe * m.zoo), 50.0F, 0.0005F * 50.0F);
-    EXPECT_EQ(row.w_over_b, (1.0F / 0.25F) * row.dimensions.w);
   }
 }
 
@@ -84,11 +83,11 @@ TEST(SynthesisTable, AStepPastZeroDecibelsOrTooSmallEndsPastTheRange) {
 TEST(SynthesisTable, ImpedancesEndOnTheMaximumOrPastIt) {
   const Table landing = run(impedances(50.0F, 100.0F, 10.0F));
   ASSERT_EQ(landing.rows.size(), 6U);
-  EXPECT_EQ(landing.rows.back().zoe, 100.0F);
+  EXPECT_EQ(landing.rows.back().targets.zoe, 100.0F);
   EXPECT_EQ(landing.last.end, TableEnd::last_row);
   const Table past = run(impedances(50.0F, 100.0F, 15.0F));
   ASSERT_EQ(past.rows.size(), 4U);
-  EXPECT_EQ(past.rows.back().zoe, 95.0F);
+  EXPECT_EQ(past.rows.back().targets.zoe, 95.0F);
   EXPECT_EQ(past.last.end, TableEnd::past_the_range);
   EXPECT_TRUE(run(impedances(100.0F, 50.0F, 10.0F)).rows.empty());
 }
@@ -99,10 +98,10 @@ TEST(SynthesisTable, ZoIsRecomputedOnEveryRowOfAnImpedanceRange) {
   const Table t = run(impedances(50.0F, 100.0F, 10.0F));
   float zo = 45.0F;
   for (const SynthesisRow& row : t.rows) {
-    EXPECT_EQ(row.zoo, zo * zo / row.zoe);
-    const CouplerImpedance c = coupler_from_modes({row.zoe, row.zoo});
-    EXPECT_EQ(row.zo, c.zo);
-    EXPECT_EQ(row.coupling_db, c.coupling_db);
+    EXPECT_EQ(row.targets.zoo, zo * zo / row.targets.zoe);
+    const CouplerImpedance c = coupler_from_modes({row.targets.zoe, row.targets.zoo});
+    EXPECT_EQ(row.targets.zo, c.zo);
+    EXPECT_EQ(row.targets.coupling_db, c.coupling_db);
     zo = c.zo;
   }
 }
@@ -111,8 +110,9 @@ TEST(SynthesisTable, ARowThatCannotBeBuiltEndsTheTable) {
   // 50 ohms at 0.5 dB cannot be built; the table stops at it.
   const Table t = run(levels(0.5F, 1.0F, 0.5F));
   ASSERT_EQ(t.last.kind, SynthesisStep::Kind::unrealisable);
-  EXPECT_EQ(t.last.row.coupling_db, t.rows.empty() ? -1.0F : -0.5F);
-  EXPECT_FALSE(t.last.row.dimensions.converged());
+  EXPECT_EQ(t.last.row.targets.coupling_db, t.rows.empty() ? -1.0F : -0.5F);
+  EXPECT_FALSE(t.last.row.built);
+  EXPECT_FALSE(t.last.row.model.converged());
 }
 
 }  // namespace

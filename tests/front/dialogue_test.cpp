@@ -115,12 +115,12 @@ TEST_F(Dialogue, WidthRangeGivesItsStepCount) {
 
 TEST_F(Dialogue, RejectedRepliesKeepTheDefaultSilently) {
   run("1\n1\n1\n-1\n0\n\n\n\n\n\n\n0.9\n0\n");
-  EXPECT_EQ(r_.b, 0.25F);
+  EXPECT_EQ(r_.board.b, 0.25F);
   EXPECT_EQ(r_.widths.min, 0.1F);
-  EXPECT_EQ(r_.er, 2.2F);
+  EXPECT_EQ(r_.board.er, 2.2F);
   EXPECT_EQ(r_.loss_tangent, 0.0009F);
   run("1\n1\n1\n\n\n\n\n\n\n\n\n1\n", Stage::new_coupler);
-  EXPECT_EQ(r_.er, 1.0F);
+  EXPECT_EQ(r_.board.er, 1.0F);
 }
 
 TEST_F(Dialogue, WeakCouplingWarningOffersToReenterBAndS) {
@@ -131,9 +131,9 @@ TEST_F(Dialogue, WeakCouplingWarningOffersToReenterBAndS) {
   EXPECT_EQ(count("-Ground Plane Spacing: B,  Inches = "), 2U);
   EXPECT_EQ(count("-Spacing between Strips:S, Inches = "), 2U);
   EXPECT_EQ(count("-Min. Strip Width"), 1U);
-  EXPECT_EQ(r_.b, 0.3F);
+  EXPECT_EQ(r_.board.b, 0.3F);
   EXPECT_EQ(r_.s, 0.5F);
-  EXPECT_EQ(r_.t, 0.01F);
+  EXPECT_EQ(r_.board.t, 0.01F);
 }
 
 TEST_F(Dialogue, ThicknessAboveEightTenthsOfBAsksBAndTAgain) {
@@ -145,8 +145,8 @@ TEST_F(Dialogue, ThicknessAboveEightTenthsOfBAsksBAndTAgain) {
             "                          enter new values for B and T.\n"
             "           -Ground Plane Spacing: B,  Inches = "
             "           -Thickness of Strips:  T,  Inches = "));
-  EXPECT_EQ(r_.b, 0.5F);
-  EXPECT_EQ(r_.t, 0.21F);
+  EXPECT_EQ(r_.board.b, 0.5F);
+  EXPECT_EQ(r_.board.t, 0.21F);
 }
 
 TEST_F(Dialogue, SpacingChecksOfARangeNeedAThickness) {
@@ -161,7 +161,7 @@ TEST_F(Dialogue, SpacingChecksOfARangeNeedAThickness) {
   EXPECT_EQ(count("ERROR DETECTED: Coupling is very weak"), 3U);
   EXPECT_EQ(count("-Max. Strip Spacing:Smax,  Inches = "), 2U);
   EXPECT_EQ(count("-Width of each Strip"), 1U);
-  EXPECT_EQ(r_.b, 0.3F);
+  EXPECT_EQ(r_.board.b, 0.3F);
 }
 
 TEST_F(Dialogue, ZoAndCouplingGiveTheModeImpedances) {

@@ -116,9 +116,9 @@ class Results(unittest.TestCase):
         r = ketrovane.analyse(B, T, ER, [0.1, 0.2], S)
         self.assertEqual(r.columns, ("w_in", "s_in", "w_over_b", "s_over_b", "zo_ohm", "zoe_ohm",
                                      "zoo_ohm", "coupling_db", "loss_even_db_per_in",
-                                     "loss_odd_db_per_in"))
+                                     "loss_odd_db_per_in", "status"))
         self.assertEqual(list(r), list(r.columns))
-        self.assertEqual(len(r), 10)
+        self.assertEqual(len(r), 11)
         d = r.to_dict()
         self.assertEqual(list(d), list(r.columns))
         np.testing.assert_array_equal(d["zoe_ohm"], r.zoe_ohm)
@@ -237,9 +237,8 @@ class Refused(unittest.TestCase):
         self.assertRefused(TypeError, "--s: expected a number, an array of numbers or a text, "
                                       "not list of object",
                            lambda: ketrovane.analyse(B, T, ER, W, [0.1, None]))
-        self.assertRefused(TypeError, "--solver: expected a solver's name such as 'model', not "
-                                      "NoneType",
-                           lambda: ketrovane.analyse(B, T, ER, W, S, solver=None))
+        self.assertRefused(TypeError, "--solver: expected a text, model|field|both, not int",
+                           lambda: ketrovane.analyse(B, T, ER, W, S, solver=3))
         with self.assertRaises(TypeError):
             ketrovane.analyse(B, T, ER, W)  # a required argument missing
         with self.assertRaises(TypeError):

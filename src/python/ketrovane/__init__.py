@@ -9,38 +9,49 @@ single-precision model, the same checks and the same messages:
     synthesise(b, t, er, zo, coupling) strip width and spacing
     response(zo=, coupling=, er=, f0=, f=)   four-port response
     sensitivity(b, t, er, w, s)        sensitivities of Zoe and Zoo
-    field(b, t, er, w, s, tol=1e-4)    the field solution, with its error estimate
+    field(b, t, er, w, s)              the field solution, with its error estimate
     s_matrix(...), network(...)        the 4x4 scattering matrix, skrf.Network
 
-Arguments carry the names of the command's options.  Numbers of lengths are
-in inches and of frequencies in MHz unless ``units`` says otherwise:
-``units="mm"``, ``units="GHz"`` or ``units=("mm", "GHz")`` (lengths: in,
-mil, mm, um; frequencies: Hz, kHz, MHz, GHz).  Impedances are in ohms,
-coupling in dB.  A single value may also be a text with its own unit, read
-exactly as the command line reads it: ``roughness="5uin"``, ``f0="1GHz"``,
-``rho="copper"``.
-
-analyse, synthesise, response (given by dimensions) and sensitivity take
-``solver="model"`` (the closed-form model, default), ``"field"`` (the
-field solution in the same columns) or ``"both"`` (the model's columns,
-then the field solution's and the model's error in per cent).
+Arguments carry the names of the command's options, and their defaults and
+help are the command's (each function's docstring lists them).  Numbers of
+lengths are in inches and of frequencies in MHz unless ``units`` says
+otherwise: ``units="mm"``, ``units="GHz"`` or ``units=("mm", "GHz")``
+(lengths: in, mil, mm, um; frequencies: Hz, kHz, MHz, GHz).  Impedances are
+in ohms, coupling in dB.  A single value may also be a text with its own
+unit, read exactly as the command line reads it: ``roughness="5uin"``,
+``f0="1GHz"``, ``rho="copper"``.
 
 Numeric arguments broadcast like numpy arrays; each element is one row of
 the command, computed in C++.  A value the command line would refuse raises
 ValueError with the command line's message (and, for arrays, the index of
 the element).  Results are `Result` objects: one numpy array per column,
-named as the command's CSV columns (``r.zoe_ohm``, ``r.w_mm``).
+named as the command's CSV columns (``r.zoe_ohm``, ``r.w_mm``); a row whose
+numbers are not finite has NaN there and says so in its ``status``.  Where
+the closed-form model's rows reach a part of the map of its error against
+the field solution where it may be off by more than 1 %, the call warns
+with a `ModelAccuracyWarning`.
 """
 
 import collections.abc as _abc
+import warnings as _warnings
 
 import numpy as _np
 
 from . import _core
 
-__all__ = ["Result", "analyse", "synthesise", "response", "sensitivity", "field", "s_matrix",
-           "network"]
+__all__ = ["Result", "ModelAccuracyWarning", "analyse", "synthesise", "response",
+           "sensitivity", "field", "s_matrix", "network"]
 __version__ = _core.__version__
+
+
+class ModelAccuracyWarning(UserWarning):
+    """The closed-form model may be off by more than 1 % where the call's rows lie.
+
+    The text is the note ``ketrovane-calc`` writes: where, by how much, and
+    that ``solver="field"`` or ``solver="both"`` gives or compares the
+    field solution.
+    """
+
 
 _PLAIN = frozenset((float, int, str, type(None)))
 _UNITS = {None: ("in", "MHz")}
@@ -108,10 +119,7 @@ def _broadcast(names, values):
     return tuple(values), shape
 
 
-def _prepared(names, values, solver, units):
-    if type(solver) is not str:
-        raise TypeError(f"--solver: expected a solver's name such as 'model', not "
-                        f"{type(solver).__name__}")
+def _prepared(names, values, units):
     length_unit, frequency_unit = _units(units)
     if _PLAIN.issuperset(map(type, values)):
         return values, (), length_unit, frequency_unit
@@ -119,10 +127,12 @@ def _prepared(names, values, solver, units):
     return values, shape, length_unit, frequency_unit
 
 
-def _table(command, names, values, solver, units):
-    values, shape, length_unit, frequency_unit = _prepared(names, values, solver, units)
-    return Result(command, shape, *_core.table(command, names, values, length_unit,
-                                                frequency_unit, solver, shape))
+def _table(command, names, values, units):
+    values, shape, length_unit, frequency_unit = _prepared(names, values, units)
+    *table, note = _core.table(command, names, values, length_unit, frequency_unit, shape)
+    if note is not None:
+        _warnings.warn(note, ModelAccuracyWarning, stacklevel=3)
+    return Result(command, shape, *table)
 
 
 class Result(_abc.Mapping):
@@ -131,9 +141,12 @@ class Result(_abc.Mapping):
     Each column is an attribute and an item, named as the command's CSV
     column (``r.zoe_ohm``, ``r["w_mm"]``): a float32 numpy array of the
     arguments' broadcast shape, or a numpy float32 scalar when every
-    argument was a scalar.  NaN stands where the CSV leaves a cell empty.
-    A synthesis result's ``status`` holds str values ("converged",
-    "spacing_floor", "width_floor", "unusable", "not_representable").
+    argument was a scalar.  NaN stands where the CSV leaves a cell empty or
+    a number is not finite.  ``status`` holds str values: "ok",
+    "zero_thickness_abandoned" (the model left its zero-thickness solution
+    there, and its numbers jump) or "not_finite" for the rows of analyse,
+    sensitivity and response; "converged", "spacing_floor", "width_floor",
+    "unusable", "not_representable" or "field_not_converged" for synthesis.
 
     ``columns`` lists the names in the command's order, ``units`` maps each
     name to its unit ("mm", "ohm", "dB/mm", "" for a ratio), ``shape`` is
@@ -204,123 +217,19 @@ class Result(_abc.Mapping):
                 f"{', '.join(self.columns)}>")
 
 
-_ANALYSE = ("b", "t", "er", "w", "s", "rho", "roughness", "tand", "f")
-_SYNTHESISE = ("b", "t", "er", "zo", "coupling", "zoe")
-_SENSITIVITY = ("b", "t", "er", "w", "s")
-_FIELD = ("b", "t", "er", "w", "s", "tol")
-_RESPONSE = ("zo", "coupling", "er", "b", "t", "w", "s", "rho", "roughness", "tand", "length",
-             "f0", "f", "rs", "rl")
-_S_MATRIX = ("zo", "coupling", "er", "b", "t", "w", "s", "rho", "roughness", "tand", "length",
-             "f0", "f", "ref")
-
-
-def analyse(b, t, er, w, s, *, rho=None, roughness=None, tand=None, f=None, solver="model",
-            units=None):
-    """Zo, Zoe, Zoo, midband coupling and mode losses of coupled strips.
-
-    b, t, w, s: ground-plane spacing, strip thickness (at most 0.8 b), strip
-    width and edge gap, in the length unit; er: relative permittivity.
-    rho: conductor resistivity in micro-ohm-cm or silver, copper, gold,
-    aluminium, brass, lossless (default copper, 1.7); roughness: RMS
-    surface roughness in the length unit (default "5uin"); tand: dielectric
-    loss tangent (default 0.0009); f: frequency of the losses (default
-    1000 MHz).  Columns: w_in, s_in, w_over_b, s_over_b, zo_ohm, zoe_ohm,
-    zoo_ohm, coupling_db, loss_even_db_per_in, loss_odd_db_per_in (losses
-    negative, per length unit; the length columns follow ``units``).
-    """
-    return _table("analyse", _ANALYSE, (b, t, er, w, s, rho, roughness, tand, f), solver, units)
-
-
-def synthesise(b, t, er, zo, coupling=None, zoe=None, *, solver="model", units=None):
-    """Strip width and spacing for a coupling level or an even-mode impedance.
-
-    Give coupling (dB, 10 and -10 alike, above 0 to 60) or zoe (ohms, above
-    zo), not both.  Columns: w_in, s_in, w_over_b, s_over_b, zo_ohm,
-    zoe_ohm, zoo_ohm, coupling_db, status.  A row that cannot be built
-    keeps its targets, has NaN width and spacing and names the reason in
-    its status.
-    """
-    return _table("synthesise", _SYNTHESISE, (b, t, er, zo, coupling, zoe), solver, units)
-
-
-def response(*, er, f, zo=None, coupling=None, b=None, t=None, w=None, s=None, rho=None,
-             roughness=None, tand=None, length=None, f0=None, rs=None, rl=None, solver="model",
-             units=None):
-    """Four-port response of the coupler at the frequencies f.
-
-    The coupler is given by zo and coupling (lossless), or by its
-    dimensions b, t, w, s with rho, roughness and tand as in analyse; er in
-    both forms.  Its length is given by length, or by f0, where it is a
-    quarter wave long.  rs, rl: source and load terminations (default 50
-    ohms).  Ports: 1 input, 2 thru, 3 isolated, 4 coupled.  Columns: f_mhz,
-    s11_db, s11_deg, s21_db, s21_deg, s31_db, s31_deg, s41_db, s41_deg,
-    vswr, phase_difference_deg, phase_error_deg, loss_conductor_db,
-    loss_total_db (frequencies always in MHz, as the command writes them).
-    """
-    return _table("response", _RESPONSE, (zo, coupling, er, b, t, w, s, rho, roughness, tand,
-                                          length, f0, f, rs, rl), solver, units)
-
-
-def sensitivity(b, t, er, w, s, *, solver="model", units=None):
-    """Normalised sensitivities of Zoe and Zoo to Er, B, S, T and W.
-
-    Columns: w_in, s_in, zoe_ohm, zoo_ohm, szoe_er, szoe_b, szoe_s, szoe_t,
-    szoe_w, szoo_er, szoo_b, szoo_s, szoo_t, szoo_w.
-    """
-    return _table("sensitivity", _SENSITIVITY, (b, t, er, w, s), solver, units)
-
-
-def field(b, t, er, w, s, *, tol=1e-4, units=None):
-    """The two-dimensional field solution of the cross-section.
-
-    A boundary-element solution of the charge on the strips between the
-    ground planes, refined until each mode impedance changes by less than
-    tol (relative) from one refinement to the next.  Columns: w_in, s_in,
-    w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db, c_even,
-    c_odd (capacitance per unit length over the permittivity, per strip),
-    error_estimate, panels.  A cross-section the solver cannot verify to
-    tol raises RuntimeError with its last estimate.
-    """
-    return _table("field", _FIELD, (b, t, er, w, s, tol), "model", units)
-
-
-def _scattering(values, solver, units):
-    values, shape, length_unit, frequency_unit = _prepared(_S_MATRIX, values, solver, units)
-    s, f_mhz, ref = _core.scattering(_S_MATRIX, values, length_unit, frequency_unit, solver,
-                                     shape)
+def _scattering(names, values, units):
+    values, shape, length_unit, frequency_unit = _prepared(names, values, units)
+    s, f_mhz, ref = _core.scattering(names, values, length_unit, frequency_unit, shape)
     return s.reshape(shape + (4, 4)), f_mhz.reshape(shape), ref.reshape(shape)
 
 
-def s_matrix(*, er, f, zo=None, coupling=None, b=None, t=None, w=None, s=None, rho=None,
-             roughness=None, tand=None, length=None, f0=None, ref=None, solver="model",
-             units=None):
-    """The full 4x4 scattering matrix, every port referenced to ref ohms.
-
-    The coupler as in response (no rs, rl: every port sees ref, default 50
-    ohms).  Returns a complex64 array of the broadcast shape followed by
-    (4, 4): s[..., i - 1, j - 1] is Sij with ports 1 input, 2 thru, 3
-    isolated, 4 coupled, as in the command's Touchstone file.
-    """
-    return _scattering((zo, coupling, er, b, t, w, s, rho, roughness, tand, length, f0, f, ref),
-                       solver, units)[0]
-
-
-def network(*, er, f, zo=None, coupling=None, b=None, t=None, w=None, s=None, rho=None,
-            roughness=None, tand=None, length=None, f0=None, ref=None, solver="model",
-            units=None, name="ketrovane coupler"):
-    """The coupler as a 4-port scikit-rf Network over the frequencies f.
-
-    Arguments as in s_matrix; f is one value or a one-dimensional array and
-    the other arguments describe one coupler.  Needs scikit-rf (Debian:
-    apt install python3-scikit-rf).
-    """
+def _network(names, values, units, name):
     try:
         import skrf
     except ImportError as e:
         raise ImportError("ketrovane.network needs scikit-rf: install Debian's python3-scikit-rf "
                           "(apt install python3-scikit-rf) or pip install scikit-rf") from e
-    matrix, f_mhz, reference = _scattering(
-        (zo, coupling, er, b, t, w, s, rho, roughness, tand, length, f0, f, ref), solver, units)
+    matrix, f_mhz, reference = _scattering(names, values, units)
     if len(f_mhz.shape) > 1:
         raise ValueError(f"a network is one coupler over one frequency axis; the arguments "
                          f"broadcast to shape {f_mhz.shape}")
@@ -329,3 +238,118 @@ def network(*, er, f, zo=None, coupling=None, b=None, t=None, w=None, s=None, rh
     z0 = _np.repeat(_np.atleast_1d(reference).astype(_np.float64)[:, None], 4, axis=1)
     return skrf.Network(frequency=frequency, s=matrix.reshape(-1, 4, 4).astype(_np.complex128),
                         z0=z0, name=name)
+
+
+# ---- The functions, made from the command line's option table ----
+
+_OPTIONS = _core.option_table()
+_COMMANDS = {c["name"]: c for c in _core.command_table()}
+
+# What each function says besides its options and columns.
+_NOTES = {
+    "analyse": "Losses are negative dB per length unit, as the impedance report prints them.",
+    "synthesise": "Give coupling or zoe, not both.  A row that cannot be built keeps its "
+                  "targets, has NaN width and spacing and names the reason in its status.",
+    "response": "The coupler is given by zo and coupling (lossless), or by its dimensions b, "
+                "t, w, s with rho, roughness and tand; er in both forms.  Its length is given "
+                "by length, or by f0, where it is a quarter wave long.  Ports: 1 input, 2 "
+                "thru, 3 isolated, 4 coupled.  Frequencies are written in MHz.",
+    "sensitivity": "",
+    "field": "A cross-section the solver cannot verify to tol raises RuntimeError with its "
+             "last estimate.",
+}
+_SCATTERING_NOTE = ("The coupler as in response, but every port referenced to ref ohms "
+                    "(no rs, rl): s[..., i - 1, j - 1] is Sij with ports 1 input, 2 thru, 3 "
+                    "isolated, 4 coupled, as in the command's Touchstone file.")
+# The scattering matrix references every port to ref instead of terminating
+# the coupler in rs and rl.
+_TERMINATIONS = ("rs", "rl")
+
+
+def _python_default(option):
+    """The option's default as a Python value: a number for a pure number
+    or an impedance, a text (with its unit) for a length or a frequency."""
+    text = option["default"]
+    if option["kind"] != "quantity":
+        return text
+    if option["dimension"] in ("in", "MHz"):
+        return text if text[-1].isalpha() else text + option["dimension"]
+    return float(text)
+
+
+def _parameters(command, options):
+    """(positional, keyword-only) parameter texts of a command's function."""
+    taken = [o for o in options if command in o["required"] + o["optional"] + o["alternative"]
+             and not o["touchstone"]]
+    required = [o for o in taken if command in o["required"]]
+    # A command with several forms (an alternative before a required
+    # option) takes keywords only.
+    first_required = taken.index(required[0]) if required else len(taken)
+    keyword_only = any(command in o["alternative"] for o in taken[:first_required])
+    positional, keywords = [], []
+    for o in taken:
+        name = o["name"]
+        if command in o["required"]:
+            (keywords if keyword_only else positional).append(name)
+        elif command in o["alternative"]:
+            (keywords if keyword_only else positional).append(f"{name}=None")
+        else:
+            keywords.append(f"{name}={_python_default(o)!r}")
+    if keyword_only:  # the required ones first
+        keywords.sort(key=lambda p: "=" in p)
+    return positional, keywords, [o["name"] for o in taken]
+
+
+def _docstring(summary, command, names, columns, note):
+    lines = [summary[0].upper() + summary[1:] + ".", ""]
+    lines.append("Lengths are in the length unit of ``units`` (inches by default) and "
+                 "frequencies in its frequency unit (MHz), unless given as a text with its own "
+                 "unit.")
+    lines.append("")
+    by_name = {o["name"]: o for o in _OPTIONS}
+    for name in names:
+        lines.append(f"{name}: {by_name[name]['help'][command]}")
+    lines.append("units: the call's units: a length unit (in, mil, mm, um), a frequency unit "
+                 "(Hz, kHz, MHz, GHz) or one of each; default inches and MHz")
+    if columns:
+        lines += ["", "Columns: " + ", ".join(columns) + " (the length columns follow units)."]
+    if note:
+        lines += ["", note]
+    return "\n".join(lines)
+
+
+def _make(function, command, body, extra=(), excluded=(), also=(), note=None, columns=True):
+    """Defines `function` in this module from `command`'s options."""
+    positional, keywords, names = _parameters(command, _OPTIONS)
+    keep = [n for n in names if n not in excluded] + list(also)
+    positional = [p for p in positional if p.split("=")[0] in keep]
+    keywords = [p for p in keywords if p.split("=")[0] in keep]
+    for name in also:
+        option = next(o for o in _OPTIONS if o["name"] == name)
+        keywords.append(f"{name}={_python_default(option)!r}")
+    keywords += ["units=None"] + list(extra)
+    signature = ", ".join(positional + (["*"] + keywords if keywords else []))
+    arguments = ", ".join(keep) + ("," if len(keep) == 1 else "")
+    source = (f"def {function}({signature}):\n"
+              f"    return {body.format(names=f'_NAMES_{function}', values=f'({arguments})')}\n")
+    namespace = {"_table": _table, "_scattering": _scattering, "_network": _network,
+                 f"_NAMES_{function}": tuple(keep)}
+    exec(source, namespace)  # pylint: disable=exec-used
+    made = namespace[function]
+    made.__module__ = __name__
+    info = _COMMANDS[command]
+    made.__doc__ = _docstring(info["summary"], command, keep,
+                              info["columns"] if columns else (),
+                              _NOTES[command] if note is None else note)
+    globals()[function] = made
+
+
+for _name in ("analyse", "synthesise", "response", "sensitivity", "field"):
+    _make(_name, _name, "_table(" + repr(_name) + ", {names}, {values}, units)")
+_make("s_matrix", "response", "_scattering({names}, {values}, units)[0]",
+      excluded=_TERMINATIONS, also=("ref",), note=_SCATTERING_NOTE, columns=False)
+_make("network", "response", "_network({names}, {values}, units, name)",
+      extra=("name='ketrovane coupler'",), excluded=_TERMINATIONS, also=("ref",),
+      note=_SCATTERING_NOTE + "  f is one value or a one-dimensional array and the other "
+      "arguments describe one coupler; returns a 4-port scikit-rf Network (Debian: "
+      "python3-scikit-rf).", columns=False)

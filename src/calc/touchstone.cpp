@@ -1,4 +1,4 @@
-#include "batch/touchstone.hpp"
+#include "calc/touchstone.hpp"
 
 #include <array>
 #include <cmath>
@@ -7,7 +7,11 @@
 #include "batch/number_format.hpp"
 #include "common/constants.hpp"
 
-namespace ketrovane::batch {
+namespace ketrovane::calc {
+
+using batch::kNumberChars;
+using batch::shortest;
+using batch::write_shortest;
 
 namespace {
 
@@ -29,11 +33,10 @@ std::string_view format_name(PairFormat f) {
 
 }  // namespace
 
-PairFormat parse_pair_format(std::string_view option, std::string_view text) {
-  if (text == "ma") return PairFormat::ma;
-  if (text == "db") return PairFormat::db;
-  if (text == "ri") return PairFormat::ri;
-  reject(option, text, "expected a Touchstone number format: ma, db or ri");
+PairFormat pair_format_named(std::string_view name) {
+  if (name == "db") return PairFormat::db;
+  if (name == "ri") return PairFormat::ri;
+  return PairFormat::ma;
 }
 
 TouchstoneWriter::TouchstoneWriter(Sink& sink, const std::vector<std::string>& comments,
@@ -94,4 +97,4 @@ std::string TouchstoneWriter::pair(Complex s) const {
   return {buffer.data(), out};
 }
 
-}  // namespace ketrovane::batch
+}  // namespace ketrovane::calc

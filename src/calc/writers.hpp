@@ -9,15 +9,20 @@
 #include <string_view>
 
 #include "batch/columns.hpp"
-#include "batch/output_file.hpp"
-#include "batch/requests.hpp"
+#include "batch/option_values.hpp"
+#include "calc/output_file.hpp"
 
-namespace ketrovane::batch {
+namespace ketrovane::calc {
+
+using batch::Cell;
+using batch::Column;
+using batch::Echo;
+using batch::LengthUnit;
 
 enum class Format : std::uint8_t { table, csv, json };
 
-// table, csv or json; anything else is an InputError for `option`.
-Format parse_format(std::string_view option, std::string_view text);
+// The format --format names (a choice already checked).
+Format format_named(std::string_view name);
 
 // What every writer may show above the rows.
 struct TableHeader {
@@ -43,4 +48,4 @@ class RowWriter {
 // Writes the header at once, then a row per call.
 std::unique_ptr<RowWriter> make_writer(Format format, const TableHeader& header, Sink& sink);
 
-}  // namespace ketrovane::batch
+}  // namespace ketrovane::calc

@@ -9,15 +9,15 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/output_file.hpp"
+#include "calc/output_file.hpp"
 #include "frequency/scattering_matrix.hpp"
 
-namespace ketrovane::batch {
+namespace ketrovane::calc {
 
 enum class PairFormat : std::uint8_t { ma, db, ri };
 
-// ma, db or ri; anything else is an InputError for `option`.
-PairFormat parse_pair_format(std::string_view option, std::string_view text);
+// The pair format --touchstone-format names (a choice already checked).
+PairFormat pair_format_named(std::string_view name);
 
 class TouchstoneWriter {
  public:
@@ -34,4 +34,4 @@ class TouchstoneWriter {
   PairFormat format_;
 };
 
-}  // namespace ketrovane::batch
+}  // namespace ketrovane::calc

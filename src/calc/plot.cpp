@@ -1,4 +1,4 @@
-#include "batch/plot.hpp"
+#include "calc/plot.hpp"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -18,7 +18,17 @@
 
 extern char** environ;  // NOLINT(readability-redundant-declaration)
 
-namespace ketrovane::batch {
+namespace ketrovane::calc {
+
+using batch::Cell;
+using batch::CellKind;
+using batch::Column;
+using batch::in_output_unit;
+using batch::kNumberChars;
+using batch::LengthUnit;
+using batch::quoted;
+using batch::reject;
+using batch::write_shortest;
 
 namespace {
 
@@ -40,13 +50,14 @@ bool ends_with(std::string_view text, std::string_view end) {
   return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
-std::string terminal_for(std::string_view option, const std::string& path) {
+// The gnuplot terminal of a chart file, by its extension; empty for none.
+std::string terminal_for(const std::string& path) {
   if (ends_with(path, ".svg")) {
     return "svg size 960,600 dynamic enhanced font 'Sans,11' background rgb 'white'";
   }
   if (ends_with(path, ".png")) return "pngcairo size 960,600 enhanced font 'Sans,10'";
   if (ends_with(path, ".pdf")) return "pdfcairo size 8in,5in enhanced font 'Sans,10'";
-  reject(option, path, "expected a chart file name ending in .svg, .png or .pdf");
+  return "";
 }
 
 // A gnuplot string: single quotes, a quote doubled.
@@ -90,13 +101,11 @@ int run_gnuplot(const std::string& gnuplot, const std::string& script, const std
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-void copy_whole(const std::string& from, const std::string& to) {
+void copy_whole(const std::string& from, OutputFile& to, const std::string& path) {
   std::ifstream in(from, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.empty()) throw OutputError("cannot draw " + quoted(to) + ": gnuplot wrote nothing");
-  OutputFile out(to);
-  out.sink().write(bytes);
-  out.commit();
+  if (bytes.empty()) throw OutputError("cannot draw " + quoted(path) + ": gnuplot wrote nothing");
+  to.sink().write(bytes);
 }
 
 }  // namespace
@@ -133,11 +142,18 @@ std::string find_gnuplot() {
   }
 }
 
-Plot::Plot(std::string_view option, std::string path, PlotLayout layout,
+void check_chart_name(std::string_view option, const std::string& path) {
+  if (terminal_for(path).empty()) {
+    reject(option, path, "expected a chart file name ending in .svg, .png or .pdf");
+  }
+}
+
+Plot::Plot(std::string_view option, OutputFile& image, std::string path, ChartLayout layout,
            std::span<const Column> columns, LengthUnit unit)
     : option_(option),
+      image_(image),
       path_(std::move(path)),
-      terminal_(terminal_for(option, path_)),
+      terminal_(terminal_for(path_)),
       gnuplot_(find_gnuplot()),
       layout_(std::move(layout)),
       columns_(columns),
@@ -169,7 +185,7 @@ void Plot::row(std::span<const Cell> cells) {
     }
   };
   write(x[0]);
-  for (const PlotSeries& s : layout_.series) {
+  for (const ChartSeries& s : layout_.series) {
     out.put('\t');
     write(s.column);
   }
@@ -197,7 +213,7 @@ std::string Plot::script(const std::string& image) const {
   s += "set autoscale xfix\nplot ";
   std::size_t colour = 0;
   for (std::size_t i = 0; i < layout_.series.size(); ++i) {
-    const PlotSeries& series = layout_.series[i];
+    const ChartSeries& series = layout_.series[i];
     if (i > 0) s += ", \\\n     ";
     const std::string look = series.second_axis
                                  ? " linecolor rgb '#555555' dashtype 2 axes x1y2"
@@ -225,7 +241,7 @@ void Plot::draw() {
                       (status < 0 ? "could not be started" : "failed") +
                       (said.empty() ? "" : ": " + said));
   }
-  copy_whole(image.path(), path_);
+  copy_whole(image.path(), image_, path_);
 }
 
-}  // namespace ketrovane::batch
+}  // namespace ketrovane::calc

@@ -1,4 +1,4 @@
-#include "batch/writers.hpp"
+#include "calc/writers.hpp"
 
 #include <gtest/gtest.h>
 
@@ -15,11 +15,13 @@
 #include <vector>
 
 #include "batch/number_format.hpp"
-#include "batch/plot.hpp"
-#include "batch/touchstone.hpp"
+#include "calc/plot.hpp"
+#include "calc/touchstone.hpp"
 
-namespace ketrovane::batch {
+namespace ketrovane::calc {
 namespace {
+
+using namespace batch;  // NOLINT(google-build-using-namespace): the test reads the library's names
 
 constexpr std::array kColumns = {
     Column{"w", Scale::length, "W", "", 4},
@@ -167,4 +169,4 @@ TEST(Touchstone, OptionLineAndFourMatrixRowsPerFrequency) {
 }
 
 }  // namespace
-}  // namespace ketrovane::batch
+}  // namespace ketrovane::calc

@@ -1,4 +1,4 @@
-#include "batch/writers.hpp"
+#include "calc/writers.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +10,18 @@
 #include "batch/input_error.hpp"
 #include "batch/number_format.hpp"
 
-namespace ketrovane::batch {
+namespace ketrovane::calc {
+
+using batch::CellKind;
+using batch::column_decimals;
+using batch::column_name;
+using batch::column_unit;
+using batch::in_output_unit;
+using batch::InputEcho;
+using batch::kNumberChars;
+using batch::shortest;
+using batch::write_fixed;
+using batch::write_shortest;
 
 namespace {
 
@@ -204,11 +215,10 @@ class AlignedWriter final : public RowWriter {
 
 }  // namespace
 
-Format parse_format(std::string_view option, std::string_view text) {
-  if (text == "table") return Format::table;
-  if (text == "csv") return Format::csv;
-  if (text == "json") return Format::json;
-  reject(option, text, "expected a format: table, csv or json");
+Format format_named(std::string_view name) {
+  if (name == "csv") return Format::csv;
+  if (name == "json") return Format::json;
+  return Format::table;
 }
 
 std::unique_ptr<RowWriter> make_writer(Format format, const TableHeader& header, Sink& sink) {
@@ -223,4 +233,4 @@ std::unique_ptr<RowWriter> make_writer(Format format, const TableHeader& header,
   return std::make_unique<AlignedWriter>(header, sink);
 }
 
-}  // namespace ketrovane::batch
+}  // namespace ketrovane::calc

@@ -1,4 +1,4 @@
-#include "batch/output_file.hpp"
+#include "calc/output_file.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <iterator>
 #include <thread>
 
-namespace ketrovane::batch {
+namespace ketrovane::calc {
 namespace {
 
 namespace fs = std::filesystem;
@@ -90,4 +90,4 @@ TEST_F(OutputFileTest, AFifoIsWrittenDirectly) {
 }
 
 }  // namespace
-}  // namespace ketrovane::batch
+}  // namespace ketrovane::calc

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace ketrovane::batch {
+namespace ketrovane::calc {
 
 // A file that could not be opened, written or put in place; the message
 // names the file and the reason.
@@ -61,6 +61,16 @@ class Sink {
 // is interrupted (SIGINT, SIGTERM, SIGHUP), then ends it as the signal would.
 void remove_temporaries_on_interrupt();
 
+// Which file a name stands for: the device and inode of an existing file
+// (or of standard output), else the directory's and the name's.
+struct FileIdentity {
+  unsigned long long device = 0;
+  unsigned long long inode = 0;
+  std::string path;  // for a file not yet there: its directory's real path and its name
+
+  bool operator==(const FileIdentity&) const = default;
+};
+
 class OutputFile {
  public:
   // Standard output for an empty path.  Throws OutputError when the file
@@ -73,12 +83,32 @@ class OutputFile {
   ~OutputFile();  // without commit: the temporary file is removed
 
   Sink& sink() { return *sink_; }
+  [[nodiscard]] const FileIdentity& identity() const { return identity_; }
+
   // Everything written reaches the file, which then takes the name.
-  void commit();
+  void commit() {
+    finish();
+    put_in_place();
+  }
+  // The two halves of commit, for a set of files put in place together:
+  // everything written reaches the temporary file ...
+  void finish();
+  // ... which then takes the name (nothing to do for a file written
+  // directly).  Until then the file of that name is as it was.
+  void put_in_place();
+  // The file of that name as it was before put_in_place, kept aside as a
+  // link so that restore_previous can put it back (or remove the new file
+  // where there was none); false when there was none to keep.
+  bool keep_previous();
+  void restore_previous();
+  void forget_previous();
 
  private:
   std::string path_;       // the name asked for
   std::string temporary_;  // empty when writing directly
+  std::string previous_;   // the file that had the name, kept aside; empty for none
+  bool placed_ = false;    // put in place by this run
+  FileIdentity identity_;
   int fd_ = -1;
   bool owns_fd_ = false;
   unsigned mode_ = 0;      // permissions the file takes
@@ -86,7 +116,27 @@ class OutputFile {
   std::unique_ptr<Sink> sink_;
 };
 
+// The outputs of one run: each written to its temporary file, then all
+// put in place together once every one of them is complete, so that a run
+// that fails leaves every file as it was.  Two outputs of the same file are
+// refused.
+class OutputSet {
+ public:
+  // `option` names the output in messages ("--output").
+  OutputFile& open(std::string_view option, const std::string& path);
+  // Puts every file in place; if one cannot be, the ones already put back.
+  void commit();
+
+ private:
+  struct Named {
+    std::string option;
+    std::string path;
+    std::unique_ptr<OutputFile> file;
+  };
+  std::vector<Named> outputs_;
+};
+
 // "cannot write 'name': reason"
 std::string file_message(std::string_view verb, std::string_view path, int error_number);
 
-}  // namespace ketrovane::batch
+}  // namespace ketrovane::calc

@@ -1,4 +1,4 @@
-#include "batch/output_file.hpp"
+#include "calc/output_file.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,7 +15,10 @@
 
 #include "batch/input_error.hpp"
 
-namespace ketrovane::batch {
+namespace ketrovane::calc {
+
+using batch::quoted;
+using batch::reject;
 
 namespace {
 
@@ -50,6 +53,22 @@ std::string followed(const std::string& path) {
   std::string target(resolved);
   std::free(resolved);  // NOLINT(cppcoreguidelines-no-malloc)
   return target;
+}
+
+FileIdentity identity_of_descriptor(int fd) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0) return {0, 0, "descriptor " + std::to_string(fd)};
+  return {st.st_dev, st.st_ino, ""};
+}
+
+// The file a path names, or where it would be created.
+FileIdentity identity_of_path(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) == 0) return {st.st_dev, st.st_ino, ""};
+  char* directory = realpath(directory_of(path).c_str(), nullptr);
+  const std::string where = directory == nullptr ? directory_of(path) : std::string(directory);
+  std::free(directory);  // NOLINT(cppcoreguidelines-no-malloc)
+  return {0, 0, where + "/" + base_name_of(path)};
 }
 
 }  // namespace
@@ -121,9 +140,11 @@ void remove_temporaries_on_interrupt() {
 OutputFile::OutputFile(const std::string& path) : path_(followed(path)) {
   if (path.empty()) {
     fd_ = STDOUT_FILENO;
+    identity_ = identity_of_descriptor(fd_);
     sink_ = std::make_unique<Sink>(fd_, "standard output");
     return;
   }
+  identity_ = identity_of_path(path_);
   struct stat existing {};
   const bool exists = stat(path_.c_str(), &existing) == 0;
   if (exists && !S_ISREG(existing.st_mode)) {
@@ -147,22 +168,87 @@ OutputFile::OutputFile(const std::string& path) : path_(followed(path)) {
 OutputFile::~OutputFile() {
   if (owns_fd_) close(fd_);
   if (!temporary_.empty()) unlink(temporary_.c_str());
+  forget_previous();
   forget_pending(pending_slot_);
 }
 
-void OutputFile::commit() {
+void OutputFile::finish() {
   sink_->flush();
-  if (temporary_.empty()) return;
+  if (temporary_.empty() || !owns_fd_) return;
   if (fchmod(fd_, mode_) != 0 || fsync(fd_) != 0)
     throw OutputError(file_message("write", path_, errno));
   owns_fd_ = false;
   if (close(fd_) != 0) throw OutputError(file_message("write", path_, errno));
+}
+
+void OutputFile::put_in_place() {
+  if (temporary_.empty()) return;
   if (rename(temporary_.c_str(), path_.c_str()) != 0) {
     throw OutputError(file_message("write", path_, errno));
   }
+  placed_ = true;
   temporary_.clear();
   forget_pending(pending_slot_);
   pending_slot_ = -1;
 }
 
-}  // namespace ketrovane::batch
+bool OutputFile::keep_previous() {
+  if (temporary_.empty()) return false;
+  std::string pattern = directory_of(path_) + "/." + base_name_of(path_) + ".previous.XXXXXX";
+  const int fd = mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  close(fd);
+  // A hard link over the placeholder: the previous file under a second name.
+  if (unlink(pattern.c_str()) != 0 || link(path_.c_str(), pattern.c_str()) != 0) return false;
+  previous_ = pattern;
+  return true;
+}
+
+void OutputFile::restore_previous() {
+  if (!placed_) return;
+  if (previous_.empty()) {
+    unlink(path_.c_str());  // there was no file of that name
+  } else if (rename(previous_.c_str(), path_.c_str()) == 0) {
+    previous_.clear();
+  }
+  placed_ = false;
+}
+
+void OutputFile::forget_previous() {
+  if (previous_.empty()) return;
+  unlink(previous_.c_str());
+  previous_.clear();
+}
+
+OutputFile& OutputSet::open(std::string_view option, const std::string& path) {
+  auto file = std::make_unique<OutputFile>(path);
+  for (const Named& earlier : outputs_) {
+    if (earlier.file->identity() == file->identity()) {
+      const auto shown = [](const std::string& p) {
+        return p.empty() ? std::string("standard output") : quoted(p);
+      };
+      throw OutputError(std::string(option) + " " + shown(path) + " and " + earlier.option + " " +
+                        shown(earlier.path) + " name the same file; give each output its own");
+    }
+  }
+  outputs_.push_back({std::string(option), path, std::move(file)});
+  return *outputs_.back().file;
+}
+
+void OutputSet::commit() {
+  for (Named& o : outputs_) o.file->finish();
+  std::size_t placed = 0;
+  try {
+    for (; placed < outputs_.size(); ++placed) {
+      OutputFile& f = *outputs_[placed].file;
+      f.keep_previous();
+      f.put_in_place();
+    }
+  } catch (const OutputError&) {
+    for (std::size_t i = 0; i < placed; ++i) outputs_[i].file->restore_previous();
+    throw;
+  }
+  for (Named& o : outputs_) o.file->forget_previous();
+}
+
+}  // namespace ketrovane::calc

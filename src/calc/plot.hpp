@@ -12,33 +12,14 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/chart.hpp"
 #include "batch/columns.hpp"
-#include "batch/output_file.hpp"
+#include "calc/output_file.hpp"
 
-namespace ketrovane::batch {
+namespace ketrovane::calc {
 
-// A curve: a column against the chart's x column.
-struct PlotSeries {
-  std::size_t column;
-  std::string title;
-  bool second_axis;  // on the right-hand axis
-};
-
-struct PlotLayout {
-  std::string title;
-  std::size_t x_column;
-  std::string x_label;
-  std::string y_label;
-  std::string y2_label;  // empty: no second axis
-  std::vector<PlotSeries> series;
-  bool log_y = false;
-  // The right-hand axis spans at least this much about 0, so that rounding
-  // noise is not drawn as a feature (quadrature error in degrees).
-  int y2_least_span = 0;
-  // A column whose change starts a new line segment (the outer axis of a
-  // product of two ranges); npos for none.
-  std::size_t break_column = static_cast<std::size_t>(-1);
-};
+using batch::ChartLayout;
+using batch::ChartSeries;
 
 // A temporary file in $TMPDIR (or /tmp), removed when it goes.
 class TemporaryFile {
@@ -62,30 +43,35 @@ class TemporaryFile {
 // The gnuplot executable on PATH, or empty.
 std::string find_gnuplot();
 
+// The file name's extension (.svg, .png, .pdf) checked, or an InputError
+// naming `option`.
+void check_chart_name(std::string_view option, const std::string& path);
+
 class Plot {
  public:
-  // Checks the file name's extension (.svg, .png, .pdf) and that gnuplot can
-  // be found; an InputError or OutputError names `option` and the file.
-  Plot(std::string_view option, std::string path, PlotLayout layout,
-       std::span<const Column> columns, LengthUnit unit);
+  // Checks that gnuplot can be found; an OutputError names `option` and the
+  // file.  The chart is drawn into `image`, which the caller puts in place.
+  Plot(std::string_view option, OutputFile& image, std::string path, ChartLayout layout,
+       std::span<const batch::Column> columns, batch::LengthUnit unit);
 
-  void row(std::span<const Cell> cells);
-  // Draws the chart and puts the file in place.
+  void row(std::span<const batch::Cell> cells);
+  // Draws the chart into the image file.
   void draw();
 
  private:
   [[nodiscard]] std::string script(const std::string& image) const;
 
   std::string option_;
+  OutputFile& image_;
   std::string path_;
   std::string terminal_;
   std::string gnuplot_;
-  PlotLayout layout_;
-  std::span<const Column> columns_;
-  LengthUnit unit_;
+  ChartLayout layout_;
+  std::span<const batch::Column> columns_;
+  batch::LengthUnit unit_;
   TemporaryFile data_;
   float last_break_value_ = 0.0F;
   std::size_t rows_ = 0;
 };
 
-}  // namespace ketrovane::batch
+}  // namespace ketrovane::calc

@@ -1,0 +1,229 @@
+#include "batch/call_values.hpp"
+
+#include <limits>
+#include <utility>
+
+#include "batch/input_error.hpp"
+#include "batch/option_values.hpp"
+#include "batch/quantities.hpp"
+#include "frequency/scattering_matrix.hpp"
+
+namespace ketrovane::batch {
+
+namespace {
+
+
+// The message of a reading that failed, or the value read.
+template <typename Read>
+void try_read(Call::Slot& slot, const Read& read) {
+  try {
+    read();
+  } catch (const InputError& e) {
+    slot.error = e.what();
+  }
+}
+
+// The defaults, read once for every call.
+float default_of(const OptionSpec& o) {
+  static const std::array<float, kOptionCount> defaults = [] {
+    std::array<float, kOptionCount> d{};
+    for (const OptionSpec& spec : options()) {
+      if (spec.has_default() && spec.kind == ValueKind::quantity) {
+        d.at(static_cast<std::size_t>(spec.id)) =
+            parse_quantity(dashed(spec), spec.fallback, *spec.quantity);
+      }
+    }
+    return d;
+  }();
+  if (!o.has_default()) reject_missing(o);
+  return defaults.at(static_cast<std::size_t>(o.id));
+}
+
+float read_once(const Call::Slot& s) {
+  if (!s.error.empty()) throw InputError(s.error);
+  return *s.value;
+}
+
+// Every element's row: its request read from its own values, its row from
+// the command's rows.
+class ElementRows final : public RowSource {
+ public:
+  explicit ElementRows(const Call& call)
+      : call_(call), command_(command(call.command())), columns_(columns_of(call)) {}
+
+  [[nodiscard]] std::span<const Column> columns() const override { return columns_; }
+  [[nodiscard]] std::int64_t rows() const override { return call_.elements(); }
+  [[nodiscard]] std::int64_t rows_per_block() const override { return per_block_; }
+
+  void fill(std::int64_t index, std::span<Cell> cells,
+            RowTally& tally) const override {
+    ElementValues values(call_, index);
+    const Request request = command_.read(values);
+    command_.rows(request)->fill(0, cells, tally);
+  }
+
+ private:
+  // The columns of the call's solver (the model's when the call's solver is
+  // refused: its element says why).
+  static std::span<const Column> columns_of(const Call& call) {
+    const CommandSpec& c = command(call.command());
+    ElementValues values(call, 0);
+    Solver solver = Solver::model;
+    if (option(Opt::solver).taken_by(call.command())) {
+      try {
+        solver = read_solver(values);
+      } catch (const InputError&) {
+      }
+    }
+    return c.columns(solver);
+  }
+
+  const Call& call_;
+  const CommandSpec& command_;
+  std::span<const Column> columns_;
+  std::int64_t per_block_ = call_.slot(Opt::solver).choice == "field" ||
+                                    call_.slot(Opt::solver).choice == "both" ||
+                                    call_.command() == Command::field
+                                ? 1
+                                : kModelRowsPerBlock;
+};
+
+constexpr std::array<Column, kScatteringCells> kScatteringColumns = [] {
+  std::array<Column, kScatteringCells> c{};
+  for (Column& column : c) column = {"s", Scale::none, "", "", 0};
+  return c;
+}();
+
+// As the response command forms the matrix of each frequency for its
+// Touchstone file: the request first, then the reference.
+class ScatteringRows final : public RowSource {
+ public:
+  explicit ScatteringRows(const Call& call) : call_(call) {}
+
+  [[nodiscard]] std::span<const Column> columns() const override {
+    return kScatteringColumns;
+  }
+  [[nodiscard]] std::int64_t rows() const override { return call_.elements(); }
+
+  void fill(std::int64_t index, std::span<Cell> cells,
+            RowTally& /*tally*/) const override {
+    ElementValues values(call_, index);
+    const ResponseRequest q = read_response(values);
+    const float reference = values.number(Opt::ref);
+    const float f = q.f.value(0);
+    const ResponseRow r = response_row(coupler_of(q), f, q.terminations);
+    const ScatteringMatrix m = scattering_matrix(r.section, f, reference);
+    std::size_t k = 0;
+    for (int row = 1; row <= kScatteringPorts; ++row) {
+      for (int column = 1; column <= kScatteringPorts; ++column) {
+        cells[k++] = number_cell(m(row, column).real());
+        cells[k++] = number_cell(m(row, column).imag());
+      }
+    }
+    cells[k++] = number_cell(f);
+    cells[k] = number_cell(reference);
+  }
+
+ private:
+  const Call& call_;
+};
+
+}  // namespace
+
+float ElementValues::number(Opt id) {
+  const Call::Slot& s = call_.slot(id);
+  const OptionSpec& o = option(id);
+  if (!s.given) return default_of(o);
+  if (s.numbers == nullptr) return read_once(s);
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-pointer-arithmetic)
+  const double number = s.numbers[index_];
+  return quantity_value(dashed(o), number, call_.unit_of(o.quantity->dimension), *o.quantity);
+}
+
+Axis ElementValues::axis(Opt id, Quotient /*quotient*/) {
+  return single_value(number(id));
+}
+
+float ElementValues::resistivity() {
+  const Call::Slot& s = call_.slot(Opt::rho);
+  if (s.given && s.numbers != nullptr) return number(Opt::rho);
+  if (!s.given) return *metal_resistivity(option(Opt::rho).fallback);
+  return read_once(s);
+}
+
+std::string_view ElementValues::choice(Opt id) {
+  const Call::Slot& s = call_.slot(id);
+  if (!s.given) return option(id).fallback;
+  if (!s.error.empty()) throw InputError(s.error);
+  return s.choice;
+}
+
+std::string ElementValues::shown(Opt id) const {
+  const Call::Slot& s = call_.slot(id);
+  if (s.numbers == nullptr) return s.shown;
+  const OptionSpec& o = option(id);
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-pointer-arithmetic)
+  return number_as_text(s.numbers[index_], call_.unit_of(o.quantity->dimension),
+                        o.quantity->dimension);
+}
+
+Call::Call(Command command, const std::vector<Argument>& arguments,
+           std::string_view length_unit, std::string_view frequency_unit, std::int64_t elements)
+    : command_(command),
+      length_unit_(length_unit),
+      frequency_unit_(frequency_unit),
+      elements_(elements) {
+  for (const Argument& a : arguments) {
+    const OptionSpec& o = option(a.option);
+    Slot& s = slots_.at(static_cast<std::size_t>(a.option));
+    s.given = true;
+    if (a.per_element) {
+      s.numbers = a.numbers;
+    } else {
+      read_once(s, o, a);
+    }
+  }
+}
+
+void Call::read_once(Slot& s, const OptionSpec& o, const Argument& a) const {
+  const std::string option = dashed(o);
+  if (a.text) {
+    s.shown = std::string(*a.text);
+    try_read(s, [&] {
+      const std::string_view text = *a.text;
+      if (text.empty()) throw InputError(missing_value_message(o, command_));
+      if (o.kind == ValueKind::choice) {
+        s.choice = std::string(checked_choice(o, text));
+      } else if (o.kind == ValueKind::resistivity) {
+        const std::optional<float> metal = metal_resistivity(text);
+        s.value = metal ? *metal : resistivity_number(text);
+      } else {
+        if (o.ranges.has(command_) && text.find(':') != std::string_view::npos) {
+          reject(option, text, "expected a single value; give several values as an array");
+        }
+        s.value = parse_quantity(option, text, *o.quantity);
+      }
+    });
+    return;
+  }
+  const double number = *a.numbers;
+  const Dimension d = o.quantity->dimension;
+  s.shown = number_as_text(number, unit_of(d), d);
+  try_read(s, [&] { s.value = quantity_value(option, number, unit_of(d), *o.quantity); });
+}
+
+std::string_view Call::unit_of(Dimension d) const {
+  if (d == Dimension::length) return length_unit_;
+  if (d == Dimension::frequency) return frequency_unit_;
+  return {};
+}
+
+std::unique_ptr<RowSource> element_rows(const Call& call) {
+  return std::make_unique<ElementRows>(call);
+}
+
+std::unique_ptr<RowSource> scattering_rows(const Call& call) {
+  return std::make_unique<ScatteringRows>(call);
+}
+
+}  // namespace ketrovane::batch

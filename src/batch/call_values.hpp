@@ -1,0 +1,96 @@
+// The values of a scripting call, and its rows: one row of a batch command
+// per element of the call's broadcast arguments.  The call's texts and
+// single numbers are read and checked once; each element then converts only
+// its own numbers, and its request and row come from the same readers and
+// row functions as the command line's, with the same checks in the same
+// order and the same messages.  Nothing here knows Python: a binding hands
+// in plain buffers and takes the rows through the row runner.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch/commands.hpp"
+#include "batch/option_values.hpp"
+#include "batch/rows.hpp"
+
+namespace ketrovane::batch {
+
+// One argument of a call, by its option: a text, or numbers in the call's
+// units, either one for every element or one per element.
+struct Argument {
+  Opt option;
+  std::optional<std::string_view> text;
+  const double* numbers = nullptr;
+  bool per_element = false;
+};
+
+// The arguments of a call, read once.
+class Call {
+ public:
+  // Lengths in `length_unit`, frequencies in `frequency_unit` (as the
+  // texts name them).  Nothing is refused here: a value the command would
+  // refuse is refused by the element that reads it, in the command's order.
+  Call(Command command, const std::vector<Argument>& arguments,
+       std::string_view length_unit, std::string_view frequency_unit, std::int64_t elements);
+
+  [[nodiscard]] Command command() const { return command_; }
+  [[nodiscard]] std::int64_t elements() const { return elements_; }
+
+  // What an element reads of option `id`.
+  struct Slot {
+    bool given = false;
+    const double* numbers = nullptr;  // per element; null for a value read once
+    std::optional<float> value;       // read once
+    std::string choice;               // a choice read once
+    std::string error;                // the reading's message, when it failed
+    std::string shown;                // as messages quote it
+  };
+  [[nodiscard]] const Slot& slot(Opt id) const {
+    return slots_.at(static_cast<std::size_t>(id));
+  }
+  [[nodiscard]] std::string_view unit_of(Dimension d) const;
+
+ private:
+  void read_once(Slot& slot, const OptionSpec& o, const Argument& a) const;
+
+  Command command_;
+  std::string length_unit_;
+  std::string frequency_unit_;
+  std::int64_t elements_;
+  std::array<Slot, kOptionCount> slots_;
+};
+
+// The option values of element `index` of a call.
+class ElementValues final : public OptionValues {
+ public:
+  ElementValues(const Call& call, std::int64_t index) : call_(call), index_(index) {}
+
+  [[nodiscard]] bool has(Opt id) const override { return call_.slot(id).given; }
+  float number(Opt id) override;
+  Axis axis(Opt id, Quotient quotient) override;
+  float resistivity() override;
+  std::string_view choice(Opt id) override;
+  [[nodiscard]] std::string shown(Opt id) const override;
+
+ private:
+  const Call& call_;
+  std::int64_t index_;
+};
+
+// Element i of a call as the command's rows: one row per element.
+std::unique_ptr<RowSource> element_rows(const Call& call);
+
+// Element i's scattering matrix with every port referenced to the option
+// ref: 32 cells, S(row, column) at 2 ((row - 1) 4 + column - 1) (real
+// part) and the next (imaginary part), then its frequency in MHz and the
+// reference resistance.
+std::unique_ptr<RowSource> scattering_rows(const Call& call);
+inline constexpr std::size_t kScatteringCells = 34;
+
+}  // namespace ketrovane::batch

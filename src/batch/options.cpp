@@ -1,0 +1,216 @@
+#include "batch/options.hpp"
+
+#include <cstdlib>
+
+#include "batch/number_format.hpp"
+#include "design/conductor_menus.hpp"
+#include "field/field_solver.hpp"
+
+namespace ketrovane::batch {
+
+namespace {
+
+using C = Command;
+using D = Dimension;
+using K = ValueKind;
+
+constexpr double kMostInches = 1000.0;
+constexpr double kMostMhz = 1.0e6;
+constexpr double kMostOhms = 1.0e4;
+
+constexpr Quantity kB{"ground-plane spacing B", D::length, 0.0, false, kMostInches};
+constexpr Quantity kT{"strip thickness T", D::length, 0.0, true, kMostInches};
+constexpr Quantity kW{"strip width W", D::length, 0.0, false, kMostInches};
+constexpr Quantity kS{"strip spacing S", D::length, 0.0, false, kMostInches};
+constexpr Quantity kEr{"relative permittivity Er", D::pure, 1.0, true, 1000.0};
+constexpr Quantity kTand{"dielectric loss tangent", D::pure, 0.0, true, 1.0};
+constexpr Quantity kRoughness{"RMS surface roughness", D::length, 0.0, true, 0.001};
+constexpr Quantity kResistivity{"conductor resistivity in micro-ohm-cm", D::pure, 0.0, true, 1.0e6};
+constexpr Quantity kFrequency{"frequency", D::frequency, 0.0, false, kMostMhz};
+constexpr Quantity kZo{"coupler impedance Zo", D::impedance, 0.0, false, kMostOhms};
+constexpr Quantity kZoe{"even-mode impedance Zoe", D::impedance, 0.0, false, kMostOhms};
+constexpr Quantity kCoupling{"coupling", D::coupling, 0.0, false, 60.0, true};
+constexpr Quantity kLength{"coupler length", D::length, 0.0, false, kMostInches};
+constexpr Quantity kTermination{"termination resistance", D::impedance, 0.0, false, kMostOhms};
+constexpr Quantity kReference{"reference resistance", D::impedance, 0.0, false, kMostOhms};
+constexpr Quantity kTolerance{"relative tolerance of the field solution", D::pure, 1e-10, true,
+                              0.01};
+
+constexpr Commands kBoardCommands = Commands(C::analyse) | C::synthesise | C::sensitivity | C::field;
+constexpr Commands kSolverCommands =
+    Commands(C::analyse) | C::synthesise | C::response | C::sensitivity;
+constexpr Commands kChartCommands = Commands(C::analyse) | C::synthesise | C::response;
+
+// The defaults that come from elsewhere, as command-line texts: the
+// interactive program's menus and the field solver's own tolerance.
+struct DerivedDefaults {
+  std::string metal = std::string(menu_entry(kConductorMenu, kDefaultConductorChoice).name);
+  std::string roughness =
+      shortest(menu_entry(kRoughnessMenuUin, kDefaultRoughnessChoice)) + "uin";
+  std::string tolerance = shortest(static_cast<float>(field::Options{}.tolerance));
+};
+
+const DerivedDefaults& derived() {
+  static const DerivedDefaults defaults;
+  return defaults;
+}
+
+using Table = std::array<OptionSpec, kOptionCount>;
+
+Table make_table() {
+  const DerivedDefaults& d = derived();
+  return {{
+      {Opt::b, "b", K::quantity, &kB, "", "", "ground-plane spacing B", kBoardCommands,
+       {}, C::response, {}},
+      {Opt::t, "t", K::quantity, &kT, "", "", "strip thickness T, at most 0.8 B",
+       kBoardCommands, {}, C::response, {}},
+      {Opt::er, "er", K::quantity, &kEr, "", "", "relative permittivity Er of the dielectric",
+       kAllCommands, {}, {}, {}},
+      {Opt::w, "w", K::quantity, &kW, "", "", "strip width W", kGridCommands, {}, C::response,
+       kGridCommands},
+      {Opt::s, "s", K::quantity, &kS, "", "", "edge-to-edge strip spacing S", kGridCommands, {},
+       C::response, kGridCommands},
+      {Opt::zo, "zo", K::quantity, &kZo, "", "",
+       "coupler impedance Zo (response: with --coupling, a lossless coupler instead of --b --t "
+       "--w --s)",
+       C::synthesise, {}, C::response, {}},
+      {Opt::coupling, "coupling", K::quantity, &kCoupling, "", "",
+       "midband coupling, 10 and -10 alike (synthesise: or --zoe)", {}, {},
+       Commands(C::synthesise) | C::response, C::synthesise},
+      {Opt::zoe, "zoe", K::quantity, &kZoe, "", "",
+       "even-mode impedance Zoe, above Zo (or --coupling)", {}, {}, C::synthesise,
+       C::synthesise},
+      {Opt::rho, "rho", K::resistivity, &kResistivity, "R|METAL", d.metal,
+       "conductor resistivity in micro-ohm-cm, or silver, copper, gold, aluminium, brass or "
+       "lossless",
+       {}, C::analyse, C::response, {}},
+      {Opt::roughness, "roughness", K::quantity, &kRoughness, "", d.roughness,
+       "RMS surface roughness of the conductor", {}, C::analyse, C::response, {}},
+      {Opt::tand, "tand", K::quantity, &kTand, "", "0.0009", "dielectric loss tangent", {},
+       C::analyse, C::response, {}},
+      {Opt::f, "f", K::quantity, &kFrequency, "", "1000",
+       "frequency: of the loss (analyse), the analysis frequencies (response)", C::response,
+       C::analyse, {}, C::response},
+      {Opt::length, "length", K::quantity, &kLength, "", "", "coupler length (or --f0)", {}, {},
+       C::response, {}},
+      {Opt::f0, "f0", K::quantity, &kFrequency, "", "",
+       "centre frequency, where the coupler is a quarter wave long (or --length)", {}, {},
+       C::response, {}},
+      {Opt::rs, "rs", K::quantity, &kTermination, "", "50",
+       "source termination Rs, at ports 1 (input) and 4 (coupled)", {}, C::response, {}, {}},
+      {Opt::rl, "rl", K::quantity, &kTermination, "", "50",
+       "load termination Rl, at ports 2 (thru) and 3 (isolated)", {}, C::response, {}, {}},
+      {Opt::tol, "tol", K::quantity, &kTolerance, "", d.tolerance,
+       "relative tolerance of each mode impedance of the field solution", {}, C::field, {}, {}},
+      {Opt::solver, "solver", K::choice, nullptr, "model|field|both", "model",
+       "the closed-form model, the two-dimensional field solution, or both with the model's "
+       "error",
+       {}, kSolverCommands, {}, {}},
+      {Opt::touchstone, "touchstone", K::file, nullptr, "FILE.s4p", "",
+       "write the 4x4 scattering matrix as Touchstone 1.1", {}, C::response, {}, {},
+       Reach::output},
+      {Opt::touchstone_format, "touchstone-format", K::choice, nullptr, "ma|db|ri", "ma",
+       "number pairs of the Touchstone file: magnitude and angle, dB and angle, or real and "
+       "imaginary",
+       {}, C::response, {}, {}, Reach::output},
+      {Opt::ref, "ref", K::quantity, &kReference, "", "50",
+       "reference resistance of every port of the scattering matrix (with --touchstone)", {},
+       C::response, {}, {}, Reach::touchstone},
+      {Opt::plot, "plot", K::file, nullptr, "FILE", "",
+       "draw a chart with gnuplot into FILE.svg, FILE.png or FILE.pdf", {}, kChartCommands, {},
+       {}, Reach::output},
+      {Opt::format, "format", K::choice, nullptr, "table|csv|json", "table",
+       "output format: aligned columns, CSV or JSON", {}, kAllCommands, {}, {}, Reach::output},
+      {Opt::output, "output", K::file, nullptr, "FILE", "",
+       "write the table to FILE instead of standard output", {}, kAllCommands, {}, {},
+       Reach::output},
+      {Opt::length_unit, "length-unit", K::choice, nullptr, "in|mil|mm|um", "in",
+       "unit of the lengths written out", {}, kAllCommands, {}, {}, Reach::output},
+  }};
+}
+
+const Table& table() {
+  static const Table t = [] {
+    Table made = make_table();
+    for (std::size_t i = 0; i < made.size(); ++i) {
+      if (static_cast<std::size_t>(made.at(i).id) != i) std::abort();  // out of order
+    }
+    return made;
+  }();
+  return t;
+}
+
+std::string_view value_letter(Dimension d) {
+  switch (d) {
+    case D::length:
+      return "L";
+    case D::frequency:
+      return "F";
+    case D::impedance:
+      return "Z";
+    case D::coupling:
+      return "DB";
+    case D::pure:
+      break;
+  }
+  return "X";
+}
+
+std::string need_text(const OptionSpec& o, Command c) {
+  if (o.required.has(c)) return "required";
+  if (!o.has_default()) return "";
+  return "default " + std::string(o.fallback);
+}
+
+}  // namespace
+
+const OptionSpec& option(Opt id) {
+  return table().at(static_cast<std::size_t>(id));
+}
+
+std::span<const OptionSpec> options() {
+  return table();
+}
+
+const OptionSpec* option_named(std::string_view name) {
+  for (const OptionSpec& o : table()) {
+    if (o.name == name) return &o;
+  }
+  return nullptr;
+}
+
+std::string dashed(const OptionSpec& o) {
+  return "--" + std::string(o.name);
+}
+
+std::string value_name(const OptionSpec& o, Command command) {
+  if (o.kind != K::quantity) return std::string(o.choices);
+  const std::string letter(value_letter(o.quantity->dimension));
+  if (!o.ranges.has(command)) return letter;
+  return letter + "[:" + letter + ":" + letter + "]";
+}
+
+std::string units_help(const Quantity& q) {
+  if (q.dimension == D::pure) return "";
+  return std::string(units_listed(q.dimension)) + "; bare: " + std::string(base_unit(q.dimension));
+}
+
+std::string help_text(const OptionSpec& o, Command command) {
+  std::string text(o.help);
+  if (o.kind == K::quantity) {
+    text += ", " + std::string(o.quantity->signless ? "magnitude " : "") + range_text(*o.quantity);
+    const std::string units = units_help(*o.quantity);
+    if (!units.empty()) text += " (" + units + ")";
+    if (o.ranges.has(command)) text += ", or a range start:stop:step";
+  }
+  const std::string need = need_text(o, command);
+  if (!need.empty()) text += "; " + need;
+  return text;
+}
+
+std::string missing_value_message(const OptionSpec& o, Command command) {
+  return dashed(o) + ": the value is missing; expected " + value_name(o, command) + ", " +
+         help_text(o, command);
+}
+
+}  // namespace ketrovane::batch

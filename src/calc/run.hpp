@@ -1,0 +1,27 @@
+// The run of one command of ketrovane-calc: its request read from the
+// option texts, its rows computed and written to every output asked for,
+// the outputs put in place together.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "batch/commands.hpp"
+#include "batch/option_values.hpp"
+
+namespace ketrovane::calc {
+
+struct RunResult {
+  int status;
+  std::string error;  // one line, without the program's name; empty on success
+  std::int64_t rows_failed = 0;
+  std::string failed_rows_line = {};  // for the error stream when rows failed
+  std::string note = {};              // one line for the error stream, or empty
+};
+
+// `command_line` is recorded in the Touchstone file's comments.
+RunResult run_command(const batch::CommandSpec& command, batch::TextValues& values,
+                      std::string_view command_line);
+
+}  // namespace ketrovane::calc

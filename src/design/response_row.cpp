@@ -1,0 +1,88 @@
+#include <cmath>
+
+#include "design/field_analysis.hpp"
+#include "design/row_kernel.hpp"
+
+namespace ketrovane {
+
+namespace {
+
+bool finite(const FourPortResponse& r) {
+  bool all = std::isfinite(r.input_vswr) && std::isfinite(r.phase_difference_deg) &&
+             std::isfinite(r.quadrature_error_deg) && std::isfinite(r.total_loss_db) &&
+             std::isfinite(r.ohmic_loss_db);
+  for (const Port p : kPorts) {
+    all = all && std::isfinite(r.amplitude_db[p]) && std::isfinite(r.phase_deg[p]);
+  }
+  return all;
+}
+
+CoupledSection lossless_section(float zoe, float zoo, float er, float length_inch) {
+  return {zoe, zoo, er, length_inch, 0.0F, 0.0F};
+}
+
+ModeAttenuation attenuation_at(const ResponseCoupler& c, const CrossSection& x, float f_mhz,
+                               bool on_the_field) {
+  const Materials& m = c.materials;
+  if (on_the_field) return field_attenuation(x, m, f_mhz);
+  return mode_attenuation(x, m.conductor, m.loss_tangent, f_mhz);
+}
+
+void set_attenuation(CoupledSection& section, const ModeAttenuation& a) {
+  section.even_attenuation_db_inch = a.even_db_per_inch;
+  section.odd_attenuation_db_inch = a.odd_db_per_inch;
+}
+
+}  // namespace
+
+ResponseCoupler coupler_of_dimensions(const CrossSection& x, const Materials& materials,
+                                      float length_inch, Solver solver) {
+  ResponseCoupler c{};
+  c.impedances = solver == Solver::field ? field_impedances(x) : model_impedances(x);
+  c.section = lossless_section(c.impedances.zoe, c.impedances.zoo, x.board.er, length_inch);
+  c.dimensions = x;
+  c.materials = materials;
+  c.solver = solver;
+  c.status = RowStatus::ok;
+  if (solver == Solver::field) return c;
+  const CouplerImpedances& z = c.impedances;
+  if (!std::isfinite(z.zoe) || !std::isfinite(z.zoo)) {
+    c.status = RowStatus::not_finite;
+  } else if (z.zero_thickness_abandoned) {
+    c.status = RowStatus::zero_thickness_abandoned;
+  }
+  if (solver == Solver::both) {
+    c.field = compare_with_field(x, z.zoe, z.zoo);
+    c.field_section = lossless_section(c.field->zoe, c.field->zoo, x.board.er, length_inch);
+  }
+  return c;
+}
+
+ResponseCoupler coupler_of_impedances(float zoe, float zoo, float er, float length_inch) {
+  ResponseCoupler c{};
+  c.section = lossless_section(zoe, zoo, er, length_inch);
+  c.impedances = {zoe, zoo, 0.0F, 0.0F, Capacitances{}, false};
+  c.solver = Solver::model;
+  c.status = std::isfinite(zoe) && std::isfinite(zoo) ? RowStatus::ok : RowStatus::not_finite;
+  return c;
+}
+
+ResponseRow response_row(const ResponseCoupler& c, float f_mhz, Terminations terminations) {
+  ResponseRow row{f_mhz, c.section, {}, c.status, std::nullopt};
+  if (c.dimensions) {
+    set_attenuation(row.section,
+                    attenuation_at(c, *c.dimensions, f_mhz, c.solver == Solver::field));
+  }
+  row.response = four_port_response(row.section, f_mhz, terminations);
+  if (row.status != RowStatus::not_finite && !finite(row.response)) {
+    row.status = RowStatus::not_finite;
+  }
+  if (c.field_section) {
+    CoupledSection on_the_field = *c.field_section;
+    set_attenuation(on_the_field, attenuation_at(c, *c.dimensions, f_mhz, true));
+    row.field_response = four_port_response(on_the_field, f_mhz, terminations);
+  }
+  return row;
+}
+
+}  // namespace ketrovane

@@ -1,0 +1,118 @@
+#include "design/row_kernel.hpp"
+
+#include <cmath>
+#include <initializer_list>
+
+#include "design/field_analysis.hpp"
+#include "model/coupling.hpp"
+
+namespace ketrovane {
+
+namespace {
+
+bool all_finite(std::initializer_list<float> values) {
+  for (const float v : values) {
+    if (!std::isfinite(v)) return false;
+  }
+  return true;
+}
+
+// A model row's own status: its numbers, then whether the model left its
+// zero-thickness solution for it.
+RowStatus model_status(bool finite, bool abandoned) {
+  if (!finite) return RowStatus::not_finite;
+  return abandoned ? RowStatus::zero_thickness_abandoned : RowStatus::ok;
+}
+
+bool finite_impedances(const CouplerImpedances& z) {
+  return all_finite({z.zoe, z.zoo, z.zo, z.coupling_db});
+}
+
+}  // namespace
+
+std::string_view status_name(RowStatus status) {
+  switch (status) {
+    case RowStatus::ok:
+      return "ok";
+    case RowStatus::zero_thickness_abandoned:
+      return "zero_thickness_abandoned";
+    case RowStatus::not_finite:
+      return "not_finite";
+    case RowStatus::converged:
+      return "converged";
+    case RowStatus::spacing_floor:
+      return "spacing_floor";
+    case RowStatus::width_floor:
+      return "width_floor";
+    case RowStatus::unusable:
+      return "unusable";
+    case RowStatus::not_representable:
+      return "not_representable";
+    case RowStatus::field_not_converged:
+      break;
+  }
+  return "field_not_converged";
+}
+
+bool is_failure(RowStatus status) {
+  return status != RowStatus::ok && status != RowStatus::zero_thickness_abandoned &&
+         status != RowStatus::converged;
+}
+
+CouplerImpedances model_impedances(const CrossSection& x) {
+  const ModeImpedances modes = mode_impedances(x);
+  const CouplerImpedance coupler = coupler_from_modes({modes.zoe, modes.zoo});
+  return {modes.zoe,           modes.zoo,          coupler.zo,
+          coupler.coupling_db, modes.capacitances, modes.zero_thickness_abandoned};
+}
+
+AnalysisRow analysis_row(const CrossSection& x, const Materials& materials, float f_mhz,
+                         Solver solver) {
+  AnalysisRow row{x, {}, {}, RowStatus::ok, std::nullopt, std::nullopt};
+  if (solver == Solver::field) {
+    row.impedances = field_impedances(x);
+    row.attenuation = field_attenuation(x, materials, f_mhz);
+    return row;
+  }
+  row.impedances = model_impedances(x);
+  row.attenuation = mode_attenuation(x, materials.conductor, materials.loss_tangent, f_mhz);
+  const ModeAttenuation& a = row.attenuation;
+  row.status = model_status(
+      finite_impedances(row.impedances) && all_finite({a.even_db_per_inch, a.odd_db_per_inch}),
+      row.impedances.zero_thickness_abandoned);
+  if (solver == Solver::both) {
+    row.field = compare_with_field(x, row.impedances.zoe, row.impedances.zoo);
+    row.field_loss = compare_loss_with_field(x, materials, f_mhz, row.attenuation);
+  }
+  return row;
+}
+
+SensitivityRow sensitivity_row(const CrossSection& x, Solver solver) {
+  if (solver == Solver::field) return {x, field_sensitivities(x), RowStatus::ok, std::nullopt};
+  SensitivityRow row{x, impedance_sensitivities(x), RowStatus::ok, std::nullopt};
+  const ImpedanceSensitivities& z = row.sensitivities;
+  bool finite = all_finite({z.zoe, z.zoo});
+  for (const ModeSensitivities& m : {z.even, z.odd}) {
+    finite = finite && all_finite({m.er, m.b, m.s, m.t, m.w});
+  }
+  row.status = model_status(finite, mode_impedances(x).zero_thickness_abandoned);
+  if (solver == Solver::both) row.field = compare_with_field(x, z.zoe, z.zoo);
+  return row;
+}
+
+FieldRow field_row(const CrossSection& x, double tolerance) {
+  const field::FieldResult f = field::solve(field_geometry(x), {.tolerance = tolerance});
+  if (!f.ok()) throw FieldFailure(x, f.message, false);
+  const field::FieldSolution& z = *f.solution;
+  return {x,
+          z.even.impedance,
+          z.odd.impedance,
+          z.zo,
+          z.coupling_db,
+          z.even.capacitance,
+          z.odd.capacitance,
+          f.error_estimate,
+          z.even.panels};
+}
+
+}  // namespace ketrovane

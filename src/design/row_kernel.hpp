@@ -1,0 +1,202 @@
+// The rows of every table, each one plain function of values: the analysis
+// of a cross-section, the synthesis of a target, the response of a coupler
+// at one frequency, the sensitivities of a cross-section and its field
+// solution.  The interactive reports, ketrovane-calc and the Python package
+// all take their rows from here; nothing else computes a row.
+//
+// Lengths in inches, frequencies in MHz, impedances in ohms, coupling and
+// loss in dB.  On the model every number is single precision, as the
+// reports print it; on the field solution the double results are rounded
+// once.  No function here does input or output or keeps state, and every one
+// may be called from several threads at once.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "frequency/four_port.hpp"
+#include "model/cross_section.hpp"
+#include "model/loss.hpp"
+#include "model/mode_impedances.hpp"
+#include "model/sensitivity.hpp"
+#include "synthesis/width_spacing_synthesis.hpp"
+
+namespace ketrovane {
+
+// What a row is computed with: the closed-form model, the field solution in
+// the same columns, or the model with the field solution beside it.
+enum class Solver : std::uint8_t { model, field, both };
+
+// What a row says of itself.
+enum class RowStatus : std::uint8_t {
+  ok,
+  zero_thickness_abandoned,  // the model left its zero-thickness solution: its numbers jump here
+  not_finite,                // a number of the row is infinite or not a number
+  converged,                 // a synthesis met both targets
+  spacing_floor,             // the design needs S below 0.00001"
+  width_floor,               // the design needs W below 0.0001"
+  unusable,                  // targets that are not finite, or not Zoe > Zoo > 0
+  not_representable,         // no W and S of the single-precision model meet both targets
+  field_not_converged,       // the field synthesis did not meet both targets
+};
+
+// The status as the tables write it: "ok", "not_finite", "converged", ...
+std::string_view status_name(RowStatus status);
+
+// A row that could not be computed, as opposed to one that carries a note.
+bool is_failure(RowStatus status);
+
+// A cross-section the field solver could not solve to its tolerance.
+class FieldFailure : public std::runtime_error {
+ public:
+  FieldFailure(const CrossSection& where, const std::string& what_failed, bool of_loss)
+      : std::runtime_error(what_failed), where_(where), of_loss_(of_loss) {}
+  [[nodiscard]] const CrossSection& where() const { return where_; }
+  [[nodiscard]] bool of_loss() const { return of_loss_; }
+
+ private:
+  CrossSection where_;
+  bool of_loss_;
+};
+
+// The conductor and dielectric of a coupler given by its dimensions.
+struct Materials {
+  Conductor conductor;  // ohm-inch and inches
+  float loss_tangent;
+};
+
+// The mode impedances of a cross-section and the coupler they make.
+struct CouplerImpedances {
+  float zoe;                  // even-mode impedance
+  float zoo;                  // odd-mode impedance
+  float zo;                   // sqrt(Zoe Zoo)
+  float coupling_db;          // negative; kNoCoupling without positive coupling
+  Capacitances capacitances;  // the model's; zero from the field solution
+  bool zero_thickness_abandoned;
+};
+
+// The closed-form model's impedances.
+CouplerImpedances model_impedances(const CrossSection& x);
+
+// The field solution beside the model's numbers, and the model's error in
+// per cent, 100 (model/field - 1).
+struct FieldComparison {
+  float zoe;
+  float zoo;
+  float zo;
+  float coupling_db;
+  float zoe_error_pct;
+  float zoo_error_pct;
+};
+
+struct LossComparison {
+  float even_db_per_inch;  // the field's attenuation, positive
+  float odd_db_per_inch;
+  float even_error_pct;  // the model's error
+  float odd_error_pct;
+};
+
+// ---- Analysis ----
+
+struct AnalysisRow {
+  CrossSection x;
+  CouplerImpedances impedances;
+  ModeAttenuation attenuation;  // at the row's frequency, positive
+  RowStatus status;
+  std::optional<FieldComparison> field;      // with Solver::both
+  std::optional<LossComparison> field_loss;  // with Solver::both
+};
+
+AnalysisRow analysis_row(const CrossSection& x, const Materials& materials, float f_mhz,
+                         Solver solver);
+
+// ---- Synthesis ----
+
+// The impedances asked of a design.
+struct SynthesisTargets {
+  float coupling_db;  // negative
+  float zo;
+  float zoe;
+  float zoo;
+};
+
+// From Zo and a coupling level (dB, negative).
+SynthesisTargets targets_of_coupling(float zo, float coupling_db);
+// From Zo and an even-mode impedance: Zoo = Zo^2/Zoe, and Zo and the
+// coupling as that pair gives them (Zo up to rounding).
+SynthesisTargets targets_of_even_mode(float zo, float zoe);
+
+struct SynthesisRow {
+  SynthesisTargets targets;
+  bool built;  // W and S found (on the model, or on the field when asked)
+  float w;     // inches; at a floor: what the model's synthesis reached
+  float s;
+  WidthSpacing model;  // the closed-form synthesis (the field's start)
+  RowStatus status;
+  std::optional<FieldComparison> field;  // with Solver::both, for a built row
+};
+
+SynthesisRow synthesis_row(const Board& board, const SynthesisTargets& targets, Solver solver);
+
+// ---- Frequency response ----
+
+// A coupled-line section and where its loss comes from.
+struct ResponseCoupler {
+  CoupledSection section;  // no attenuation: that depends on the frequency
+  CouplerImpedances impedances;
+  std::optional<CrossSection> dimensions;  // none: lossless
+  Materials materials;
+  Solver solver;
+  RowStatus status;
+  std::optional<FieldComparison> field;  // with Solver::both
+  std::optional<CoupledSection> field_section;
+};
+
+ResponseCoupler coupler_of_dimensions(const CrossSection& x, const Materials& materials,
+                                      float length_inch, Solver solver);
+// A lossless section of the given mode impedances.
+ResponseCoupler coupler_of_impedances(float zoe, float zoo, float er, float length_inch);
+
+struct ResponseRow {
+  float f_mhz;
+  CoupledSection section;  // with the attenuation at f_mhz
+  FourPortResponse response;
+  RowStatus status;
+  std::optional<FourPortResponse> field_response;  // with Solver::both
+};
+
+ResponseRow response_row(const ResponseCoupler& coupler, float f_mhz, Terminations terminations);
+
+// ---- Sensitivities ----
+
+struct SensitivityRow {
+  CrossSection x;
+  ImpedanceSensitivities sensitivities;
+  RowStatus status;
+  std::optional<FieldComparison> field;  // with Solver::both
+};
+
+SensitivityRow sensitivity_row(const CrossSection& x, Solver solver);
+
+// ---- The field solution ----
+
+struct FieldRow {
+  CrossSection x;
+  double zoe;
+  double zoo;
+  double zo;
+  double coupling_db;
+  double c_even;  // C/eps per strip
+  double c_odd;
+  double error_estimate;  // relative
+  int panels;
+};
+
+// To a relative tolerance of each mode impedance; FieldFailure when the
+// solver cannot verify it.
+FieldRow field_row(const CrossSection& x, double tolerance);
+
+}  // namespace ketrovane

@@ -1,0 +1,141 @@
+// The rows every front end takes from the design layer: the cross-sections
+// of a grid, the status each row carries, and the response and synthesis
+// rows.
+#include "design/row_kernel.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "design/field_analysis.hpp"
+#include "design/grid.hpp"
+#include "design/quarter_wave.hpp"
+#include "field/field_loss.hpp"
+#include "model/coupling.hpp"
+
+namespace ketrovane {
+namespace {
+
+constexpr Board kBoard{.b = 0.25F, .t = 0.0014F, .er = 2.2F};
+constexpr Materials kCopper{{1.7F * 3.9370079e-7F, 5.0e-6F}, 0.0009F};
+
+TEST(Grid, WidthsRunOutsideSpacingsAndRatiosAreAsPrinted) {
+  const Grid g{kBoard, swept_range({0.1F, 0.2F, 0.05F}, 2), swept_range({0.01F, 0.02F, 0.01F}, 1)};
+  ASSERT_EQ(g.rows(), 6);
+  EXPECT_EQ(g.at(0).w, 0.1F);
+  EXPECT_EQ(g.at(1).s, 0.02F);
+  EXPECT_EQ(g.at(2).w, 0.15F);
+  EXPECT_EQ(g.at(5).w, 0.2F);
+  EXPECT_EQ(g.at(5).s, 0.02F);
+  // A swept dimension prints as (1/B) x, a fixed one as x/B: they differ in
+  // the last place for some values.
+  const Grid fixed{kBoard, single_value(0.17F), single_value(0.011F)};
+  EXPECT_EQ(fixed.w_over_b(0.17F), 0.17F / 0.25F);
+  EXPECT_EQ(g.w_over_b(0.17F), (1.0F / 0.25F) * 0.17F);
+  EXPECT_EQ(swept_range({0.2F, 0.1F, 0.02F}, -1).rows, 0);
+}
+
+// The model overflows for strips a ten-thousandth of an inch wide and as
+// far apart: the row says so instead of passing for a number.
+TEST(RowStatus, ARowWhoseNumbersAreNotFiniteSaysSo) {
+  const CrossSection tiny{{0.25F, 0.0F, 2.2F}, 0.0001F, 0.0001F};
+  const AnalysisRow a = analysis_row(tiny, kCopper, 1000.0F, Solver::model);
+  ASSERT_FALSE(std::isfinite(a.impedances.zoe));
+  EXPECT_EQ(a.status, RowStatus::not_finite);
+  EXPECT_TRUE(is_failure(a.status));
+  EXPECT_EQ(status_name(a.status), "not_finite");
+  EXPECT_EQ(sensitivity_row(tiny, Solver::model).status, RowStatus::not_finite);
+  const ResponseCoupler c = coupler_of_dimensions(tiny, kCopper, 2.0F, Solver::model);
+  EXPECT_EQ(response_row(c, 1000.0F, {50.0F, 50.0F}).status, RowStatus::not_finite);
+
+  const CrossSection usual{kBoard, 0.168F, 0.011F};
+  EXPECT_EQ(analysis_row(usual, kCopper, 1000.0F, Solver::model).status, RowStatus::ok);
+  EXPECT_EQ(sensitivity_row(usual, Solver::model).status, RowStatus::ok);
+}
+
+// Strips several times wider than B make the model leave its zero-thickness
+// solution: the numbers are there, and so is the reason they jump.
+TEST(RowStatus, TheModelLeavingItsZeroThicknessSolutionIsNamed) {
+  const CrossSection wide{{1.0F, 0.0F, 1.0F}, 7.0F, 0.1F};
+  const AnalysisRow a = analysis_row(wide, kCopper, 1000.0F, Solver::model);
+  ASSERT_TRUE(std::isfinite(a.impedances.zoe));
+  EXPECT_EQ(a.status, RowStatus::zero_thickness_abandoned);
+  EXPECT_FALSE(is_failure(a.status));
+  EXPECT_EQ(sensitivity_row(wide, Solver::model).status, RowStatus::zero_thickness_abandoned);
+  const ResponseCoupler c = coupler_of_dimensions(wide, kCopper, 2.0F, Solver::model);
+  EXPECT_EQ(response_row(c, 1000.0F, {50.0F, 50.0F}).status,
+            RowStatus::zero_thickness_abandoned);
+}
+
+TEST(Response, LosslessFromImpedancesAndLossyFromDimensions) {
+  const ModesOfCoupler modes = modes_from_coupler({50.0F, -10.0F});
+  const float length = quarter_wave_length(1000.0F, 2.2F);
+  const ResponseCoupler lossless = coupler_of_impedances(modes.zoe, modes.zoo, 2.2F, length);
+  const ResponseRow centre = response_row(lossless, 1000.0F, {50.0F, 50.0F});
+  EXPECT_EQ(centre.section.even_attenuation_db_inch, 0.0F);
+  EXPECT_NEAR(centre.response.amplitude_db[Port::coupled], -10.0F, 1e-3F);
+  EXPECT_NEAR(centre.response.ohmic_loss_db, 0.0F, 1e-5F);
+
+  const CrossSection x{kBoard, 0.17F, 0.011F};
+  const ResponseCoupler lossy = coupler_of_dimensions(x, kCopper, length, Solver::model);
+  const ResponseRow row = response_row(lossy, 1000.0F, {50.0F, 50.0F});
+  const ModeAttenuation a = mode_attenuation(x, kCopper.conductor, kCopper.loss_tangent, 1000.0F);
+  EXPECT_EQ(row.section.even_attenuation_db_inch, a.even_db_per_inch);
+  EXPECT_EQ(row.section.odd_attenuation_db_inch, a.odd_db_per_inch);
+  EXPECT_LT(row.response.ohmic_loss_db, 0.0F);
+}
+
+TEST(Synthesis, TargetsAndStatusesOfEachRow) {
+  const SynthesisTargets ten = targets_of_coupling(50.0F, -10.0F);
+  EXPECT_NEAR(std::sqrt(ten.zoe * ten.zoo), 50.0F, 1e-4F);
+  const SynthesisRow built = synthesis_row(kBoard, ten, Solver::model);
+  EXPECT_TRUE(built.built);
+  EXPECT_EQ(built.status, RowStatus::converged);
+  EXPECT_EQ(built.w, built.model.w);
+
+  // Zo comes back from the pair over a range of even-mode impedances.
+  const SynthesisTargets even = targets_of_even_mode(45.0F, 60.0F);
+  EXPECT_EQ(even.zoo, 45.0F * 45.0F / 60.0F);
+  EXPECT_EQ(even.zo, coupler_from_modes({even.zoe, even.zoo}).zo);
+
+  // 50 ohms at 0.5 dB on 0.0028" copper needs strips closer than the floor
+  // allows.
+  const SynthesisRow tight =
+      synthesis_row({0.25F, 0.0028F, 2.2F}, targets_of_coupling(50.0F, -0.5F), Solver::model);
+  EXPECT_FALSE(tight.built);
+  EXPECT_TRUE(is_failure(tight.status));
+  EXPECT_EQ(tight.model.outcome, SynthesisOutcome::not_representable);
+  EXPECT_EQ(status_name(tight.status), "not_representable");
+}
+
+// With both, the field's loss stands beside the model's, each mode's from
+// its own field solution by Wheeler's rule, and the model's error is
+// 100 (model/field - 1).
+TEST(Both, TheFieldsLossAndTheModelsErrorBesideTheModelsRow) {
+  const CrossSection x{{0.25F, 0.002F, 2.2F}, 0.168F, 0.012F};
+  const AnalysisRow r = analysis_row(x, kCopper, 3000.0F, Solver::both);
+  ASSERT_TRUE(r.field_loss.has_value());
+  const field::FieldLossResult want = field::field_loss(
+      field_geometry(x), {3000.0, kCopper.conductor.resistivity_ohm_inch,
+                          kCopper.conductor.roughness_inch, kCopper.loss_tangent});
+  ASSERT_TRUE(want.ok());
+  EXPECT_NEAR(r.field_loss->even_db_per_inch, want.loss->even.total,
+              1e-4 * want.loss->even.total);
+  EXPECT_NEAR(r.field_loss->odd_db_per_inch, want.loss->odd.total, 1e-4 * want.loss->odd.total);
+  EXPECT_FLOAT_EQ(r.field_loss->odd_error_pct,
+                  100.0F * (r.attenuation.odd_db_per_inch / r.field_loss->odd_db_per_inch - 1.0F));
+  // The model's own columns are those of the model alone.
+  const AnalysisRow model = analysis_row(x, kCopper, 3000.0F, Solver::model);
+  EXPECT_EQ(r.impedances.zoe, model.impedances.zoe);
+  EXPECT_EQ(r.attenuation.odd_db_per_inch, model.attenuation.odd_db_per_inch);
+  ASSERT_TRUE(r.field.has_value());
+  EXPECT_FLOAT_EQ(r.field->zoe_error_pct, 100.0F * (model.impedances.zoe / r.field->zoe - 1.0F));
+}
+
+TEST(QuarterWave, LengthAndFrequencyAreInverse) {
+  EXPECT_NEAR(quarter_wave_length(1000.0F, 2.2F), 1.98937F, 5e-5F);
+  EXPECT_NEAR(quarter_wave_frequency(2.0F, 2.2F), 994.685F, 5e-4F);
+}
+
+}  // namespace
+}  // namespace ketrovane
