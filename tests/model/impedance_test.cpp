@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<Regime>& info) { return info.param.name; });
 
 // Two evaluations agree within 0.01 % in every impedance and capacitance.
-void ExpectClose(const ModeImpedances& a, const ModeImpedances& b, const std::string& where) {
+void expect_close(const ModeImpedances& a, const ModeImpedances& b, const std::string& where) {
   SCOPED_TRACE(where);
   constexpr float kRelative = 1e-4F;
   EXPECT_NEAR(a.zoe, b.zoe, kRelative * b.zoe);
@@ -81,11 +81,11 @@ TEST(ImpedanceModel, ContinuousAcrossEveryBandEdge) {
       const ModeImpedances at =
           mode_impedances({.board = {.b = 1.0F, .t = tb, .er = 2.2F}, .w = 0.8F, .s = edge});
       const std::string where = "t/b " + std::to_string(tb) + ", s/b " + std::to_string(edge);
-      ExpectClose(
+      expect_close(
           mode_impedances(
               {.board = {.b = 1.0F, .t = tb, .er = 2.2F}, .w = 0.8F, .s = edge * (1.0F - 1e-5F)}),
           at, where + " below");
-      ExpectClose(
+      expect_close(
           mode_impedances(
               {.board = {.b = 1.0F, .t = tb, .er = 2.2F}, .w = 0.8F, .s = edge * (1.0F + 1e-5F)}),
           at, where + " above");
@@ -113,16 +113,16 @@ TEST(ImpedanceModel, LowerBandAtTheStartOfEachBlend) {
 TEST(ImpedanceModel, ContinuousInThicknessAtZeroAndAtTheThinStripLimit) {
   for (const float s : {0.005F, 0.03F, 0.16F, 0.6F, 2.0F}) {
     const std::string where = "s/b " + std::to_string(s);
-    ExpectClose(mode_impedances({.board = {.b = 1.0F, .t = 1e-7F, .er = 2.2F}, .w = 0.8F, .s = s}),
-                mode_impedances({.board = {.b = 1.0F, .t = 0.0F, .er = 2.2F}, .w = 0.8F, .s = s}),
-                where + ", t/b to 0");
+    expect_close(mode_impedances({.board = {.b = 1.0F, .t = 1e-7F, .er = 2.2F}, .w = 0.8F, .s = s}),
+                 mode_impedances({.board = {.b = 1.0F, .t = 0.0F, .er = 2.2F}, .w = 0.8F, .s = s}),
+                 where + ", t/b to 0");
     const ModeImpedances at =
         mode_impedances({.board = {.b = 1.0F, .t = 0.025F, .er = 2.2F}, .w = 0.8F, .s = s});
-    ExpectClose(
+    expect_close(
         mode_impedances(
             {.board = {.b = 1.0F, .t = 0.025F * (1.0F - 1e-6F), .er = 2.2F}, .w = 0.8F, .s = s}),
         at, where + " below");
-    ExpectClose(
+    expect_close(
         mode_impedances(
             {.board = {.b = 1.0F, .t = 0.025F * (1.0F + 1e-6F), .er = 2.2F}, .w = 0.8F, .s = s}),
         at, where + " above");

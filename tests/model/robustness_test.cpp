@@ -11,7 +11,7 @@
 namespace ketrovane {
 namespace {
 
-const std::vector<float>& awkwardValues() {
+const std::vector<float>& awkward_values() {
   static const std::vector<float> values = {
       0.0F,
       -0.0F,
@@ -30,7 +30,7 @@ const std::vector<float>& awkwardValues() {
 }
 
 TEST(Robustness, AnyInputIsSafe) {
-  const auto& v = awkwardValues();
+  const auto& v = awkward_values();
   float sink = 0.0F;
   for (const float b : {0.25F, 0.0F, -1.0F, std::numeric_limits<float>::quiet_NaN()}) {
     for (const float s : v) {
