@@ -5,6 +5,7 @@
 #include <cmath>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "model/stripline_model.hpp"
 
@@ -171,11 +172,18 @@ TEST(ImpedanceModel, VeryWideStripsUseTheThickStripFitsAlone) {
   EXPECT_TRUE(std::isfinite(m.capacitances.inner_fringing_even));
 }
 
+// first, first * ratio, ... up to below end, each one multiplication on.
+std::vector<float> geometric_steps(float first, float ratio, float end) {
+  std::vector<float> steps{first};
+  while (steps.back() * ratio < end) steps.push_back(steps.back() * ratio);
+  return steps;
+}
+
 // Over a grid of every band and thickness regime, the even mode never has
 // more inner fringing than the odd one and both strips have the same plate.
 TEST(ImpedanceModel, CapacitanceSplitInvariants) {
-  for (float w = 0.01F; w < 12.0F; w *= 1.7F) {
-    for (float s = 0.001F; s < 5.0F; s *= 1.3F) {
+  for (const float w : geometric_steps(0.01F, 1.7F, 12.0F)) {
+    for (const float s : geometric_steps(0.001F, 1.3F, 5.0F)) {
       for (const float t : {0.0F, 0.001F, 0.0249F, 0.025F, 0.1F, 0.5F, 0.8F}) {
         const ModeImpedances m =
             mode_impedances({.board = {.b = 1.0F, .t = t, .er = 3.0F}, .w = w, .s = s});
