@@ -12,7 +12,7 @@
 namespace ketrovane {
 namespace {
 
-std::vector<CrossSection> geometryGrid() {
+std::vector<CrossSection> geometry_grid() {
   std::vector<CrossSection> grid;
   for (const float sb : {0.005F, 0.03F, 0.1F, 0.22F, 0.6F, 1.47F, 2.0F}) {
     for (const float tb : {0.0F, 0.01F, 0.05F, 0.2F}) {
@@ -25,8 +25,8 @@ std::vector<CrossSection> geometryGrid() {
 }
 
 template <typename Call>
-void overGrid(benchmark::State& state, Call call) {
-  const std::vector<CrossSection> grid = geometryGrid();
+void over_grid(benchmark::State& state, Call call) {
+  const std::vector<CrossSection> grid = geometry_grid();
   for (auto _ : state) {
     for (const CrossSection& x : grid) {
       auto result = call(x);
@@ -40,15 +40,15 @@ void overGrid(benchmark::State& state, Call call) {
 }
 
 void BM_ModeImpedances(benchmark::State& state) {
-  overGrid(state, [](const CrossSection& x) { return mode_impedances(x); });
+  over_grid(state, [](const CrossSection& x) { return mode_impedances(x); });
 }
 void BM_ModeAttenuation(benchmark::State& state) {
-  overGrid(state, [](const CrossSection& x) {
+  over_grid(state, [](const CrossSection& x) {
     return mode_attenuation(x, {6.693e-07F, 5e-6F}, 0.0009F, 1000.0F);
   });
 }
 void BM_ImpedanceSensitivities(benchmark::State& state) {
-  overGrid(state, [](const CrossSection& x) { return impedance_sensitivities(x); });
+  over_grid(state, [](const CrossSection& x) { return impedance_sensitivities(x); });
 }
 
 BENCHMARK(BM_ModeImpedances);

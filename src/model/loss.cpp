@@ -2,9 +2,11 @@
 // loss by Wheeler's incremental-inductance rule with Hammerstad's roughness
 // correction, plus dielectric loss.
 //
-//   H. A. Wheeler, "Formulas for the skin effect", Proc. IRE 30, 1942;
-//   E. O. Hammerstad and F. Bekkadal, "Microstrip Handbook", ELAB report
-//   STF44 A74169, 1975 (roughness factor).
+// Sources:
+//   [1] H. A. Wheeler, "Formulas for the skin effect", Proc. IRE 30,
+//       pp. 412-424, Sept. 1942: the incremental-inductance rule.
+//   [2] E. O. Hammerstad and F. Bekkadal, "Microstrip Handbook", ELAB report
+//       STF44 A74169, 1975: the roughness factor.
 //
 // The derivatives of the air-filled impedances come from one-sided finite
 // differences over the impedance model, each dimension stepped up by 0.1 %.
@@ -22,20 +24,22 @@ constexpr float kMu0 = kMu0HenryPerInchMHz;
 // Relative step of the finite differences: small enough for a derivative,
 // large enough that the single-precision impedances still change.
 constexpr float kStep = 1.001F;
-// Hammerstad's roughness constant.
+// The constant 1.4 of Hammerstad's roughness factor [2].
 constexpr float kRoughnessConstant = 1.4F;
 
-// Surface resistance of a smooth conductor, ohms: sqrt(pi f mu0 rho).
-float surfaceResistance(float f, float res) {
-  return std::sqrt(f * kPi * kMu0 * res);
+// Surface resistance of a smooth conductor of resistivity rho, ohms:
+// Rs = sqrt(pi f mu0 rho).
+float surface_resistance(float f, float resistivity) {
+  return std::sqrt(f * kPi * kMu0 * resistivity);
 }
 
-// Hammerstad's factor for RMS roughness sr: 1 + (2/pi) atan(1.4 (sr/skin depth)^2),
+// Hammerstad's factor [2] for the RMS roughness Delta against the skin depth
+// delta = sqrt(2 rho/(omega mu0)): K = 1 + (2/pi) atan(1.4 (Delta/delta)^2),
 // from 1 for a smooth surface towards 2.
-float roughnessFactor(float f, float res, float sr) {
-  const float om = 2.0F * kPi * f;
-  const float sd = std::sqrt(2.0F * res / (om * kMu0));
-  const float ratio = sr / sd;
+float roughness_factor(float f, float resistivity, float roughness) {
+  const float omega = 2.0F * kPi * f;
+  const float skin_depth = std::sqrt(2.0F * resistivity / (omega * kMu0));
+  const float ratio = roughness / skin_depth;
   return 1.0F + (2.0F / kPi) * std::atan(kRoughnessConstant * (ratio * ratio));
 }
 
@@ -52,45 +56,50 @@ ImpedanceSlopes slopes(const ModeImpedances& perturbed, const ModeImpedances& no
   return {(perturbed.zoe - nominal.zoe) / step, (perturbed.zoo - nominal.zoo) / step};
 }
 
-// Wheeler's rule: the loss is the change of impedance when every conductor
-// surface recedes by half a skin depth.  The gap and b grow, t and w shrink,
-// and the derivative in b is eliminated because Z depends only on ratios to b:
-// dZ/dn = (1 - s/b) dZ/ds - (1 + t/b) dZ/dt - (1 + w/b) dZ/dw.
-ModeAttenuation conductorLoss(const CrossSection& x, float rs) {
+// Wheeler's rule [1]: the series resistance is R = (Rs/mu0) dL/dn, the change
+// of the inductance L of the air-filled line as every conductor surface
+// recedes by n.  With L = Z/c for the air-filled impedance Z and
+// alpha = R/(2 Z/sqrt(er)), alpha = sqrt(er) Rs dZ/dn / (2 eta Z).  As the
+// surfaces recede, the gap and b grow by 2n, t and w shrink by 2n, and the
+// derivative in b is eliminated because Z depends only on ratios to b:
+//   alpha = (sqrt(er) Rs / (eta Z)) [(1 - s/b) dZ/ds - (1 + t/b) dZ/dt - (1 + w/b) dZ/dw]
+// nepers per unit length, here in dB.
+ModeAttenuation conductor_loss(const CrossSection& x, float rs) {
   CrossSection air = x;
   air.board.er = 1.0F;
-  const ModeImpedances tp = mode_impedances(air);
+  const ModeImpedances air_nominal = mode_impedances(air);
 
   CrossSection perturbed = air;
   perturbed.s = x.s * kStep;
-  const ImpedanceSlopes dzds = slopes(mode_impedances(perturbed), tp, perturbed.s - x.s);
+  const ImpedanceSlopes dzds = slopes(mode_impedances(perturbed), air_nominal, perturbed.s - x.s);
 
   ImpedanceSlopes dzdt{0.0F, 0.0F};
   if (x.board.t != 0.0F) {  // strips of zero thickness have no thickness term
     perturbed = air;
     perturbed.board.t = x.board.t * kStep;
-    dzdt = slopes(mode_impedances(perturbed), tp, perturbed.board.t - x.board.t);
+    dzdt = slopes(mode_impedances(perturbed), air_nominal, perturbed.board.t - x.board.t);
   }
 
   perturbed = air;
   perturbed.w = x.w * kStep;
-  const ImpedanceSlopes dzdw = slopes(mode_impedances(perturbed), tp, perturbed.w - x.w);
+  const ImpedanceSlopes dzdw = slopes(mode_impedances(perturbed), air_nominal, perturbed.w - x.w);
 
-  const float tps = 1.0F - x.s / x.board.b;
-  const float tpt = 1.0F + x.board.t / x.board.b;
-  const float tpw = 1.0F + x.w / x.board.b;
-  const float sqrter = std::sqrt(x.board.er);
-  const float ace = (sqrter * rs * kDbPerNeper / (tp.zoe * kEta)) *
-                    (tps * dzds.even - tpt * dzdt.even - tpw * dzdw.even);
-  const float aco = (sqrter * rs * kDbPerNeper / (tp.zoo * kEta)) *
-                    (tps * dzds.odd - tpt * dzdt.odd - tpw * dzdw.odd);
-  return {ace, aco};
+  const float weight_s = 1.0F - x.s / x.board.b;
+  const float weight_t = 1.0F + x.board.t / x.board.b;
+  const float weight_w = 1.0F + x.w / x.board.b;
+  const float sqrt_er = std::sqrt(x.board.er);
+  const float alpha_even = (sqrt_er * rs * kDbPerNeper / (air_nominal.zoe * kEta)) *
+                           (weight_s * dzds.even - weight_t * dzdt.even - weight_w * dzdw.even);
+  const float alpha_odd = (sqrt_er * rs * kDbPerNeper / (air_nominal.zoo * kEta)) *
+                          (weight_s * dzds.odd - weight_t * dzdt.odd - weight_w * dzdw.odd);
+  return {alpha_even, alpha_odd};
 }
 
-// Dielectric loss of a TEM line, dB per inch: pi sqrt(er) tan(delta)/wavelength.
-float dielectricLoss(float er, float f, float tlos) {
-  const float wl = kSpeedOfLightInchMHz / f;
-  return std::sqrt(er) * kPi * kDbPerNeper * tlos / wl;
+// Dielectric loss of a TEM line, dB per inch: alpha = k tan(delta)/2 nepers
+// with k = 2 pi sqrt(er)/lambda0, that is pi sqrt(er) tan(delta)/lambda0.
+float dielectric_loss(float er, float f, float loss_tangent) {
+  const float wavelength = kSpeedOfLightInchMHz / f;
+  return std::sqrt(er) * kPi * kDbPerNeper * loss_tangent / wavelength;
 }
 
 }  // namespace
@@ -100,17 +109,18 @@ ModeAttenuation mode_attenuation(const CrossSection& x, const Conductor& conduct
   const float f = f_mhz;
   if (f <= 0.0F) return {0.0F, 0.0F};
 
-  ModeAttenuation conductor_loss{0.0F, 0.0F};
-  const float res = conductor.resistivity_ohm_inch;
-  if (!(res <= 0.0F)) {  // a lossless conductor has no conductor term
-    float rs = surfaceResistance(f, res);
-    const float sr = conductor.roughness_inch;
-    if (sr > 0.0F) rs = rs * roughnessFactor(f, res, sr);
-    conductor_loss = conductorLoss(x, rs);
+  ModeAttenuation conductor_part{0.0F, 0.0F};
+  const float resistivity = conductor.resistivity_ohm_inch;
+  if (!(resistivity <= 0.0F)) {  // a lossless conductor has no conductor term
+    float rs = surface_resistance(f, resistivity);
+    const float roughness = conductor.roughness_inch;
+    if (roughness > 0.0F) rs = rs * roughness_factor(f, resistivity, roughness);
+    conductor_part = conductor_loss(x, rs);
   }
 
-  const float ad = dielectricLoss(x.board.er, f, loss_tangent);
-  return {conductor_loss.even_db_per_inch + ad, conductor_loss.odd_db_per_inch + ad};
+  const float dielectric_part = dielectric_loss(x.board.er, f, loss_tangent);
+  return {conductor_part.even_db_per_inch + dielectric_part,
+          conductor_part.odd_db_per_inch + dielectric_part};
 }
 
 }  // namespace ketrovane

@@ -21,9 +21,9 @@ struct BothModes {
 };
 
 // (x/Z)(dZ/dx) from the nominal and one perturbed evaluation.
-BothModes normalisedSensitivity(const ModeImpedances& perturbed, const ModeImpedances& nominal,
-                                float x, float perturbedX) {
-  const float step = perturbedX - x;
+BothModes normalised_sensitivity(const ModeImpedances& perturbed, const ModeImpedances& nominal,
+                                 float x, float perturbed_x) {
+  const float step = perturbed_x - x;
   return {((perturbed.zoe - nominal.zoe) * x) / (step * nominal.zoe),
           ((perturbed.zoo - nominal.zoo) * x) / (step * nominal.zoo)};
 }
@@ -39,20 +39,20 @@ ImpedanceSensitivities impedance_sensitivities(const CrossSection& x) {
   CrossSection perturbed = x;
   perturbed.s = x.s * kStep;
   const BothModes spacing =
-      normalisedSensitivity(mode_impedances(perturbed), nominal, x.s, perturbed.s);
+      normalised_sensitivity(mode_impedances(perturbed), nominal, x.s, perturbed.s);
 
   BothModes thickness{0.0F, 0.0F};
   if (x.board.t != 0.0F) {
     perturbed = x;
     perturbed.board.t = x.board.t / kStep;
     thickness =
-        normalisedSensitivity(mode_impedances(perturbed), nominal, x.board.t, perturbed.board.t);
+        normalised_sensitivity(mode_impedances(perturbed), nominal, x.board.t, perturbed.board.t);
   }
 
   perturbed = x;
   perturbed.w = x.w / kStep;
   const BothModes width =
-      normalisedSensitivity(mode_impedances(perturbed), nominal, x.w, perturbed.w);
+      normalised_sensitivity(mode_impedances(perturbed), nominal, x.w, perturbed.w);
 
   // B from Euler's relation: Z depends on the lengths only through their
   // ratios to b, so the four length sensitivities sum to zero.

@@ -3,6 +3,15 @@
 // multiplicative correction of W, which matches sqrt(Zoe*Zoo).  Where that
 // search cannot close, or stops at a floor on its way, a safeguarded
 // bracketing solve on the same model takes over.
+//
+// Sources of the start:
+//   [1] S. B. Cohn, "Shielded coupled-strip transmission line", IRE Trans.
+//       MTT-3, pp. 29-38, Oct. 1955: the zero-thickness relations
+//       Zoe sqrt(er) = (eta/4) K(ke')/K(ke), ke = tanh(a) tanh(c), and Zoo
+//       likewise with ko = tanh(a)/tanh(c), a = pi w/2b, c = pi (w + s)/2b.
+//   [2] W. Hilberg, "From approximations to exact relations for
+//       characteristic impedances", IEEE Trans. MTT-17, pp. 259-265, May
+//       1969: K(k)/K(k') in elementary functions.
 #include "synthesis/width_spacing_synthesis.hpp"
 
 #include <algorithm>
@@ -31,8 +40,10 @@ constexpr int kLastTightening = 8;
 // Fraction of S per step of a fresh spacing search.
 constexpr float kRetreat = 0.06F;
 
-// Modulus k with K'(k)/K(k) = x, exact for Hilberg's logarithmic
-// approximation of that ratio, which the zero-thickness model uses.
+// Modulus k with K(k')/K(k) = x, exact for Hilberg's logarithmic forms of
+// that ratio [2], which the zero-thickness model uses: for x > 1,
+// x = (1/pi) ln(2 (1 + sqrt(k'))/(1 - sqrt(k'))); otherwise
+// 1/x = (1/pi) ln(2 (1 + sqrt(k))/(1 - sqrt(k))).
 float modulus(float x) {
   if (x > 1.0F) {
     const float p = std::exp(kPi * x);
@@ -45,7 +56,9 @@ float modulus(float x) {
   return u * u;
 }
 
-// (b/pi)*ln((1 + r)/(1 - r)), the inverse of tanh(pi*x/(2*b)) = r.
+// (b/pi)*ln((1 + r)/(1 - r)), the inverse of tanh(pi*x/(2*b)) = r.  With
+// r = sqrt(ke ko) = tanh(a) it gives w; with
+// r = ((1 - ko)/(1 - ke)) sqrt(ke/ko) = tanh(c - a) it gives s [1].
 float inverse_tanh_length(float b, float r) {
   return (b / kPi) * std::log((1.0F + r) / (1.0F - r));
 }
@@ -154,9 +167,9 @@ bool at_a_floor(SynthesisOutcome outcome) {
 
 ClosedFormStart closed_form_start(float b, float er, float zoe, float zoo) {
   ClosedFormStart start{};
-  const float sqrter = std::sqrt(er);
-  start.xe = zoe * sqrter * 4.0F / kEta;
-  start.xo = zoo * sqrter * 4.0F / kEta;
+  const float sqrt_er = std::sqrt(er);
+  start.xe = zoe * sqrt_er * 4.0F / kEta;
+  start.xo = zoo * sqrt_er * 4.0F / kEta;
   start.ke = modulus(start.xe);
   start.ko = modulus(start.xo);
   const float r = std::sqrt(start.ke * start.ko);
@@ -174,10 +187,14 @@ WidthSpacing synthesise_width_and_spacing(const SynthesisTarget& target) {
   // The search cannot close, or stopped at a floor: its stepping can drive S
   // or W below a floor on the way to a design that lies above both.  The
   // bracketing solve takes over.  A floor the search reached stands, with its
-  // own message, unless the solve finds a design or shows that one lies above
-  // both floors.
+  // own message, unless the solve finds a design, shows that one lies above
+  // both floors, or ends at the other floor: the solve names the floor in the
+  // way at the least spacing, where the search names the one its steps crossed
+  // first.
   const SafeguardedResult solved = safeguarded_solve(target);
-  const bool floor_refuted = solved.result.converged() || solved.bracketed;
+  const bool other_floor =
+      at_a_floor(solved.result.outcome) && solved.result.outcome != searched.outcome;
+  const bool floor_refuted = solved.result.converged() || solved.bracketed || other_floor;
   WidthSpacing result = at_a_floor(searched.outcome) && !floor_refuted ? searched : solved.result;
   result.evaluations = searched.evaluations + solved.result.evaluations;
   return result;

@@ -44,7 +44,7 @@ constexpr Point kPoints[] = {
 
 class ReferencePoint : public testing::TestWithParam<Point> {};
 
-void ExpectWithin(float actual, const Expected& e, const char* what) {
+void expect_within(float actual, const Expected& e, const char* what) {
   EXPECT_NEAR(actual, e.value, e.tolerance) << what;
 }
 
@@ -53,12 +53,12 @@ TEST_P(ReferencePoint, MatchesTheDoublePrecisionReference) {
   const ModeImpedances m =
       mode_impedances({.board = {.b = p.b, .t = p.t, .er = p.er}, .w = p.w, .s = p.s});
   EXPECT_FALSE(m.zero_thickness_abandoned);
-  ExpectWithin(m.zoe, p.zoe, "zoe");
-  ExpectWithin(m.zoo, p.zoo, "zoo");
-  ExpectWithin(m.capacitances.outer_fringing, p.cf, "cf");
-  ExpectWithin(m.capacitances.inner_fringing_even, p.cfe, "cfe");
-  ExpectWithin(m.capacitances.inner_fringing_odd, p.cfo, "cfo");
-  ExpectWithin(m.capacitances.parallel_plate, p.cpa, "cpa");
+  expect_within(m.zoe, p.zoe, "zoe");
+  expect_within(m.zoo, p.zoo, "zoo");
+  expect_within(m.capacitances.outer_fringing, p.cf, "cf");
+  expect_within(m.capacitances.inner_fringing_even, p.cfe, "cfe");
+  expect_within(m.capacitances.inner_fringing_odd, p.cfo, "cfo");
+  expect_within(m.capacitances.parallel_plate, p.cpa, "cpa");
 }
 
 INSTANTIATE_TEST_SUITE_P(Points, ReferencePoint, testing::ValuesIn(kPoints),

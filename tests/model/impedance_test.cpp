@@ -5,6 +5,7 @@
 #include <cmath>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "model/stripline_model.hpp"
 
@@ -63,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<Regime>& info) { return info.param.name; });
 
 // Two evaluations agree within 0.01 % in every impedance and capacitance.
-void ExpectClose(const ModeImpedances& a, const ModeImpedances& b, const std::string& where) {
+void expect_close(const ModeImpedances& a, const ModeImpedances& b, const std::string& where) {
   SCOPED_TRACE(where);
   constexpr float kRelative = 1e-4F;
   EXPECT_NEAR(a.zoe, b.zoe, kRelative * b.zoe);
@@ -81,11 +82,11 @@ TEST(ImpedanceModel, ContinuousAcrossEveryBandEdge) {
       const ModeImpedances at =
           mode_impedances({.board = {.b = 1.0F, .t = tb, .er = 2.2F}, .w = 0.8F, .s = edge});
       const std::string where = "t/b " + std::to_string(tb) + ", s/b " + std::to_string(edge);
-      ExpectClose(
+      expect_close(
           mode_impedances(
               {.board = {.b = 1.0F, .t = tb, .er = 2.2F}, .w = 0.8F, .s = edge * (1.0F - 1e-5F)}),
           at, where + " below");
-      ExpectClose(
+      expect_close(
           mode_impedances(
               {.board = {.b = 1.0F, .t = tb, .er = 2.2F}, .w = 0.8F, .s = edge * (1.0F + 1e-5F)}),
           at, where + " above");
@@ -113,16 +114,16 @@ TEST(ImpedanceModel, LowerBandAtTheStartOfEachBlend) {
 TEST(ImpedanceModel, ContinuousInThicknessAtZeroAndAtTheThinStripLimit) {
   for (const float s : {0.005F, 0.03F, 0.16F, 0.6F, 2.0F}) {
     const std::string where = "s/b " + std::to_string(s);
-    ExpectClose(mode_impedances({.board = {.b = 1.0F, .t = 1e-7F, .er = 2.2F}, .w = 0.8F, .s = s}),
-                mode_impedances({.board = {.b = 1.0F, .t = 0.0F, .er = 2.2F}, .w = 0.8F, .s = s}),
-                where + ", t/b to 0");
+    expect_close(mode_impedances({.board = {.b = 1.0F, .t = 1e-7F, .er = 2.2F}, .w = 0.8F, .s = s}),
+                 mode_impedances({.board = {.b = 1.0F, .t = 0.0F, .er = 2.2F}, .w = 0.8F, .s = s}),
+                 where + ", t/b to 0");
     const ModeImpedances at =
         mode_impedances({.board = {.b = 1.0F, .t = 0.025F, .er = 2.2F}, .w = 0.8F, .s = s});
-    ExpectClose(
+    expect_close(
         mode_impedances(
             {.board = {.b = 1.0F, .t = 0.025F * (1.0F - 1e-6F), .er = 2.2F}, .w = 0.8F, .s = s}),
         at, where + " below");
-    ExpectClose(
+    expect_close(
         mode_impedances(
             {.board = {.b = 1.0F, .t = 0.025F * (1.0F + 1e-6F), .er = 2.2F}, .w = 0.8F, .s = s}),
         at, where + " above");
@@ -171,11 +172,18 @@ TEST(ImpedanceModel, VeryWideStripsUseTheThickStripFitsAlone) {
   EXPECT_TRUE(std::isfinite(m.capacitances.inner_fringing_even));
 }
 
+// first, first * ratio, ... up to below end, each one multiplication on.
+std::vector<float> geometric_steps(float first, float ratio, float end) {
+  std::vector<float> steps{first};
+  while (steps.back() * ratio < end) steps.push_back(steps.back() * ratio);
+  return steps;
+}
+
 // Over a grid of every band and thickness regime, the even mode never has
 // more inner fringing than the odd one and both strips have the same plate.
 TEST(ImpedanceModel, CapacitanceSplitInvariants) {
-  for (float w = 0.01F; w < 12.0F; w *= 1.7F) {
-    for (float s = 0.001F; s < 5.0F; s *= 1.3F) {
+  for (const float w : geometric_steps(0.01F, 1.7F, 12.0F)) {
+    for (const float s : geometric_steps(0.001F, 1.3F, 5.0F)) {
       for (const float t : {0.0F, 0.001F, 0.0249F, 0.025F, 0.1F, 0.5F, 0.8F}) {
         const ModeImpedances m =
             mode_impedances({.board = {.b = 1.0F, .t = t, .er = 3.0F}, .w = w, .s = s});

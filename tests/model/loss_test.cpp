@@ -16,8 +16,8 @@ constexpr float kRoughness = 5e-6F;              // inch
 constexpr float kLoss = 0.00002F;
 
 // Dielectric loss alone, dB per inch: 8.686 pi sqrt(er) tan(delta) f/c.
-float dielectricLoss(float er, float f, float tlos) {
-  return std::sqrt(er) * 3.1415927F * 8.686F * tlos * f / 11802.8545F;
+float dielectric_loss(float er, float f, float loss_tangent) {
+  return std::sqrt(er) * 3.1415927F * 8.686F * loss_tangent * f / 11802.8545F;
 }
 
 TEST(Loss, CopperCouplerAtOneGigahertz) {
@@ -37,7 +37,7 @@ TEST(Loss, NoFrequencyNoLoss) {
 TEST(Loss, LosslessConductorLeavesTheDielectricTerm) {
   for (const float res : {0.0F, -1e-6F}) {
     const ModeAttenuation a = mode_attenuation(kCoupler, {res, kRoughness}, 0.002F, 2500.0F);
-    EXPECT_NEAR(a.even_db_per_inch, dielectricLoss(2.2F, 2500.0F, 0.002F), 1e-7F);
+    EXPECT_NEAR(a.even_db_per_inch, dielectric_loss(2.2F, 2500.0F, 0.002F), 1e-7F);
     EXPECT_EQ(a.odd_db_per_inch, a.even_db_per_inch);
   }
 }

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "model/stripline_model.hpp"
+#include "synthesis/safeguarded_solve.hpp"
 #include "synthesis/width_spacing_synthesis.hpp"
 
 namespace ketrovane {
@@ -96,6 +97,24 @@ TEST(Synthesis, HighImpedanceEndsAtTheWidthFloor) {
       {.board = {.b = 0.0625F, .t = 0.0F, .er = kEr}, .zoe = pair.zoe, .zoo = pair.zoo});
   EXPECT_EQ(r.outcome, SynthesisOutcome::width_floor);
   EXPECT_LT(r.w, 0.0001F);
+}
+
+// The bracketing solve on its own names each floor: the tightly coupled
+// pair is too loosely coupled even at the spacing floor, with a width above
+// its floor; the 150-ohm pair on strips a tenth of b thick needs a width
+// below its floor wherever it is coupled tightly enough.
+TEST(Synthesis, TheSafeguardedSolveNamesEachFloor) {
+  const ModesOfCoupler tight = modes_from_coupler(CouplerTarget{50.0F, -1.0F});
+  const SafeguardedResult at_spacing_floor = safeguarded_solve(
+      {.board = {.b = kB, .t = 0.0F, .er = kEr}, .zoe = tight.zoe, .zoo = tight.zoo});
+  EXPECT_EQ(at_spacing_floor.result.outcome, SynthesisOutcome::spacing_floor);
+  EXPECT_GE(at_spacing_floor.result.w, kWidthFloor);
+
+  const ModesOfCoupler high = modes_from_coupler(CouplerTarget{150.0F, -20.0F});
+  const SafeguardedResult at_width_floor = safeguarded_solve(
+      {.board = {.b = kB, .t = 0.025F, .er = kEr}, .zoe = high.zoe, .zoo = high.zoo});
+  EXPECT_EQ(at_width_floor.result.outcome, SynthesisOutcome::width_floor);
+  EXPECT_GE(at_width_floor.result.s, kSpacingFloor);
 }
 
 TEST(Synthesis, UnusableTargetsFailAtOnce) {
