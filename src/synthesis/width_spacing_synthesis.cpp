@@ -187,14 +187,10 @@ WidthSpacing synthesise_width_and_spacing(const SynthesisTarget& target) {
   // The search cannot close, or stopped at a floor: its stepping can drive S
   // or W below a floor on the way to a design that lies above both.  The
   // bracketing solve takes over.  A floor the search reached stands, with its
-  // own message, unless the solve finds a design, shows that one lies above
-  // both floors, or ends at the other floor: the solve names the floor in the
-  // way at the least spacing, where the search names the one its steps crossed
-  // first.
+  // own message, unless the solve finds a design or shows that one lies above
+  // both floors.
   const SafeguardedResult solved = safeguarded_solve(target);
-  const bool other_floor =
-      at_a_floor(solved.result.outcome) && solved.result.outcome != searched.outcome;
-  const bool floor_refuted = solved.result.converged() || solved.bracketed || other_floor;
+  const bool floor_refuted = solved.result.converged() || solved.bracketed;
   WidthSpacing result = at_a_floor(searched.outcome) && !floor_refuted ? searched : solved.result;
   result.evaluations = searched.evaluations + solved.result.evaluations;
   return result;
