@@ -37,8 +37,21 @@ void dispatch(DesignRecord& r, Report& report) {
   }
 }
 
+// At a terminal, where the report's rows reach a part of the map of the
+// model's error where it may be off by more than 1 %: one line on the error
+// stream after the report, never on the console or in the storage file.
+void write_model_note(const Report& report, text::Channel& console, const Environment& env) {
+  if (!at_a_terminal(env)) return;
+  const std::string note = report.model_note();
+  if (note.empty()) return;
+  console.flush();
+  env.errors << "ketrovane: " << note << '\n';
+  env.errors.flush();
+}
+
 // One pass: the report banner, the run and its closing.
-void run_design(DesignRecord& r, text::Channel& console, StorageChannel& storage) {
+void run_design(DesignRecord& r, text::Channel& console, StorageChannel& storage,
+                const Environment& env) {
   static const Layout kStored("(6X,'Output Data stored in User filename: ',A20)");
   write_report_banner(console, r.run_time);
   text::Channel* stored = nullptr;
@@ -51,6 +64,7 @@ void run_design(DesignRecord& r, text::Channel& console, StorageChannel& storage
   Report report(console, stored, r.selections.storage == Storage::diagnostic,
                 [&storage]() -> text::Channel& { return storage.current_or(kDiagnosticFileName); });
   dispatch(r, report);
+  write_model_note(report, console, env);
   if (stored != nullptr) {
     console.print(kStored, {r.storage_name});
     stored->print(kStored, {r.storage_name});
@@ -81,7 +95,7 @@ int operation_loop(DesignRecord& r, Console& console, StorageChannel& storage, E
   for (;;) {
     run_dialogue(r, console, env, storage);
     if (r.selections.stage == Stage::defaults_rejected) return kExitDefaultFileRejected;
-    run_design(r, console.out(), storage);
+    run_design(r, console.out(), storage, env);
     r.selections.stage = ask_next_operation(console);
     if (r.selections.stage == Stage::exit) return kExitSuccess;
   }

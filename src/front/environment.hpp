@@ -59,6 +59,13 @@ struct Environment {
   std::string sample_defaults;
 };
 
+// Whether standard input is a terminal, as the program decided at start-up:
+// a person there is asked again after a mistake and told where the
+// closed-form model is far from the field; a script is neither.
+inline bool at_a_terminal(const Environment& env) {
+  return env.mistakes == Mistakes::ask_again;
+}
+
 // The working directory's files, through POSIX calls.
 class PosixFileSystem final : public FileSystem {
  public:

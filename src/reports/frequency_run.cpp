@@ -4,6 +4,7 @@
 
 #include "design/ranges.hpp"
 #include "design/row_kernel.hpp"
+#include "batch/number_format.hpp"
 #include "reports/report.hpp"
 
 namespace ketrovane {
@@ -75,6 +76,22 @@ ResponseCoupler prepare_coupler(DesignRecord& r) {
   return c;
 }
 
+CalcCommand field_comparison(const DesignRecord& r, const Axis& frequencies) {
+  using batch::Opt;
+  CalcCommand c("response");
+  c.add(r.board)
+      .add(Opt::w, r.w)
+      .add(Opt::s, r.s)
+      .add(Opt::rho, r.resistivity_uohm_cm)
+      .add(Opt::roughness, batch::shortest(r.roughness_uin) + "uin")
+      .add(Opt::tand, r.loss_tangent)
+      .add(Opt::length, r.length)
+      .add(Opt::f, Range{r.f_start, frequencies.value(frequencies.rows - 1), r.f_step})
+      .add(Opt::rs, r.source)
+      .add(Opt::rl, r.load);
+  return std::move(c.add(Opt::solver, "both"));
+}
+
 }  // namespace
 
 void frequency_run(DesignRecord& record, Report& report) {
@@ -87,6 +104,11 @@ void frequency_run(DesignRecord& record, Report& report) {
   const Terminations terminations{.source = record.source, .load = record.load};
   for (std::int64_t i = 0; i < frequencies.rows; ++i) {
     write_row(report, response_row(coupler, frequencies.value(i), terminations), vswr_format);
+  }
+  // A coupler given by its dimensions: the note on the model's accuracy.
+  if (coupler.dimensions && frequencies.rows > 0) {
+    report.note_row(*coupler.dimensions, coupler.materials.conductor.resistivity_ohm_inch > 0.0F);
+    report.compare_with(field_comparison(record, frequencies));
   }
   report.full_closing();
 }

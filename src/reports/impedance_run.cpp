@@ -4,6 +4,7 @@
 
 #include "design/grid.hpp"
 #include "design/row_kernel.hpp"
+#include "batch/number_format.hpp"
 #include "reports/report.hpp"
 
 namespace ketrovane {
@@ -70,6 +71,24 @@ Grid grid_of(const DesignRecord& r, bool over_spacings) {
   return {r.board, swept, single_value(r.s)};
 }
 
+// The same rows on the field solution and the model side by side.
+CalcCommand field_comparison(const DesignRecord& r, bool over_spacings) {
+  using batch::Opt;
+  CalcCommand c("analyse");
+  c.add(r.board);
+  if (over_spacings) {
+    c.add(Opt::w, r.w).add(Opt::s, r.spacings);
+  } else {
+    c.add(Opt::w, r.widths).add(Opt::s, r.s);
+  }
+  c.add(Opt::rho, r.resistivity_uohm_cm)
+      .add(Opt::roughness, batch::shortest(r.roughness_uin) + "uin")
+      .add(Opt::tand, r.loss_tangent)
+      .add(Opt::f, r.fo)
+      .add(Opt::solver, "both");
+  return c;
+}
+
 }  // namespace
 
 void impedance_run(const DesignRecord& record, Report& report) {
@@ -86,6 +105,8 @@ void impedance_run(const DesignRecord& record, Report& report) {
   if (report.diagnostic_mode()) write_capacitance_header(report.diagnostic());
   const Grid grid = grid_of(record, over_spacings);
   const Materials materials = materials_of(record);
+  const bool with_loss = materials.conductor.resistivity_ohm_inch > 0.0F && record.fo > 0.0F;
+  report.compare_with(field_comparison(record, over_spacings));
   for (std::int64_t i = 0; i < grid.rows(); ++i) {
     const AnalysisRow row = analysis_row(grid.at(i), materials, record.fo, Solver::model);
     if (over_spacings) {
@@ -94,6 +115,7 @@ void impedance_run(const DesignRecord& record, Report& report) {
       write_row(report, row, row.x.w, grid.w_over_b(row.x.w));
     }
     if (over_spacings && report.diagnostic_mode()) write_capacitance_row(report.diagnostic(), row);
+    report.note_row(row.x, with_loss);
   }
   if (report.diagnostic_mode()) {
     report.diagnostic().print(Report::closing_rule());

@@ -6,9 +6,12 @@
 
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 
+#include "design/model_accuracy.hpp"
 #include "design/row_kernel.hpp"
+#include "reports/model_note.hpp"
 #include "reports/design_record.hpp"
 #include "text/channel.hpp"
 #include "text/layout.hpp"
@@ -47,12 +50,25 @@ class Report {
 
   static const text::Layout& closing_rule();
 
+  // A row of the closed-form model, for the note on its accuracy;
+  // with_loss when the row has a conductor loss.
+  void note_row(const CrossSection& x, bool with_loss) { accuracy_.note(x, with_loss); }
+  // The ketrovane-calc command that compares the report's rows with the
+  // field solution.
+  void compare_with(CalcCommand command) { comparison_ = std::move(command); }
+  // The note on the model's accuracy, or empty.
+  [[nodiscard]] std::string model_note() const {
+    return comparison_ ? ketrovane::model_note(accuracy_, *comparison_) : std::string();
+  }
+
  private:
   text::Channel& console_;
   text::Channel* storage_;
   bool diagnostic_mode_;
   std::function<text::Channel&()> diagnostic_;
   std::string scratch_;
+  AccuracyWatch accuracy_;
+  std::optional<CalcCommand> comparison_;
 };
 
 // B in millimetres as the run headers print it (T/B: ratio_to_b).

@@ -46,8 +46,22 @@ void write_row(Report& report, const SensitivityRow& row, bool odd_mode) {
 void write_table(Report& report, const Grid& grid, bool odd_mode) {
   write_table_heading(report, odd_mode);
   for (std::int64_t i = 0; i < grid.rows(); ++i) {
-    write_row(report, sensitivity_row(grid.at(i), Solver::model), odd_mode);
+    const SensitivityRow row = sensitivity_row(grid.at(i), Solver::model);
+    write_row(report, row, odd_mode);
+    report.note_row(row.x, false);
   }
+}
+
+CalcCommand field_comparison(const DesignRecord& r) {
+  using batch::Opt;
+  CalcCommand c("sensitivity");
+  c.add(r.board);
+  if (r.selections.sensitivity_range == RangeKind::spacings) {
+    c.add(Opt::w, r.w).add(Opt::s, r.spacings);
+  } else {
+    c.add(Opt::w, r.widths).add(Opt::s, r.s);
+  }
+  return std::move(c.add(Opt::solver, "both"));
 }
 
 // The swept dimension's rows as the dialogue counted them; the other
@@ -64,6 +78,7 @@ Grid grid_of(const DesignRecord& r) {
 void sensitivity_run(const DesignRecord& record, Report& report) {
   write_header(record, report);
   const Grid grid = grid_of(record);
+  report.compare_with(field_comparison(record));
   const SensitivityModes modes = record.selections.sensitivity_modes;
   write_table(report, grid, modes == SensitivityModes::odd);
   if (modes == SensitivityModes::both) write_table(report, grid, true);

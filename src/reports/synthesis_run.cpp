@@ -43,6 +43,7 @@ void write_row(const DesignRecord& r, Report& report, const SynthesisRow& row) {
   report.both(kRow, {row.w, ratio_to_b(row.w, b), row.s, ratio_to_b(row.s, b), z.zo, z.zoe, z.zoo,
                      z.coupling_db});
   if (report.diagnostic_mode()) write_reanalysis(r, report, row);
+  report.note_row({r.board, row.w, row.s}, false);
 }
 
 // The end of the table for impedances that cannot be built, on the console
@@ -83,6 +84,18 @@ SynthesisTableInput table_input(const DesignRecord& r) {
   return input;
 }
 
+CalcCommand field_comparison(const DesignRecord& r) {
+  using batch::Opt;
+  CalcCommand c("synthesise");
+  c.add(r.board).add(Opt::zo, r.zo);
+  if (r.selections.synthesis_range == SynthesisRange::even_mode_impedances) {
+    c.add(Opt::zoe, Range{r.zoe_range.min, r.zoe_range.max, r.zoe_range.step});
+  } else {
+    c.add(Opt::coupling, Range{-r.levels.weakest_db, -r.levels.strongest_db, r.levels.step_db});
+  }
+  return std::move(c.add(Opt::solver, "both"));
+}
+
 }  // namespace
 
 // Deliberate: a table that ends past its range (a step beyond 0 dB or the
@@ -91,6 +104,7 @@ SynthesisTableInput table_input(const DesignRecord& r) {
 // SynthesisRun.AStepPastZeroDecibelsEndsWithoutTheClosingRuleInTheFile).
 void synthesis_run(const DesignRecord& record, Report& report) {
   write_header(record, report);
+  report.compare_with(field_comparison(record));
   SynthesisTable table(table_input(record));
   for (;;) {
     const SynthesisStep step = table.next();
