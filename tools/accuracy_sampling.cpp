@@ -9,17 +9,17 @@
 namespace ketrovane::tools {
 namespace {
 
-double threeDigits(double x) {
+double three_digits(double x) {
   const double scale = std::pow(10.0, 2 - static_cast<int>(std::floor(std::log10(x))));
   return std::round(x * scale) / scale;
 }
 
-std::vector<double> logSpaced(double first, double last, int count) {
+std::vector<double> log_spaced(double first, double last, int count) {
   std::vector<double> axis;
   axis.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i)
     axis.push_back(
-        threeDigits(first * std::pow(last / first, static_cast<double>(i) / (count - 1))));
+        three_digits(first * std::pow(last / first, static_cast<double>(i) / (count - 1))));
   return axis;
 }
 
@@ -29,23 +29,24 @@ double coupling_db(double zoe, double zoo) {
 
 }  // namespace
 
-Grid reportGrid() {
-  return {
-      {0.0, 0.005, 0.01, 0.02, 0.05, 0.1, 0.2}, logSpaced(0.1, 3.0, 18), logSpaced(0.01, 2.0, 18)};
+Grid report_grid() {
+  return {{0.0, 0.005, 0.01, 0.02, 0.05, 0.1, 0.2},
+          log_spaced(0.1, 3.0, 18),
+          log_spaced(0.01, 2.0, 18)};
 }
 
-Grid tableGrid() {
+Grid table_grid() {
   return {{0.0, 0.001, 0.0025, 0.005, 0.0075, 0.01, 0.015, 0.02, 0.025, 0.03, 0.04, 0.05, 0.075,
            0.1, 0.15, 0.2},
-          logSpaced(0.1, 3.0, 30),
-          logSpaced(0.01, 2.0, 30)};
+          log_spaced(0.1, 3.0, 30),
+          log_spaced(0.01, 2.0, 30)};
 }
 
-double Sample::worstError() const {
-  return std::max(std::abs(zoeError()), std::abs(zooError()));
+double Sample::worst_error() const {
+  return std::max(std::abs(zoe_error()), std::abs(zoo_error()));
 }
 
-SampleOutcome sampleAt(double t, double w, double s) {
+SampleOutcome sample_at(double t, double w, double s) {
   const field::FieldResult f = field::solve({kB, t * kB, w * kB, s * kB, kEr});
   if (!f.ok()) return {std::nullopt, f.message};
   const CrossSection x{.board = {.b = static_cast<float>(kB),

@@ -18,24 +18,24 @@ struct Grid {
 
 // The report's grid: seven thicknesses, 18 log-spaced w/b from 0.1 to 3 and
 // 18 log-spaced s/b from 0.01 to 2.
-Grid reportGrid();
+Grid report_grid();
 
 // The compiled table's grid over the same ranges, finer: the model's error
 // changes fast with thickness just above t = 0 and around t/b = 0.025, where
 // the model switches from its thin-strip blend to its thick-strip fits, and
 // with width below w/b = 0.2.
-Grid tableGrid();
+Grid table_grid();
 
 // One cross-section, in units of b, with what both methods make of it.
 struct Sample {
   double t, w, s;
-  double fieldZoe, fieldZoo, fieldCoupling;  // ohms, ohms, dB
-  double fieldEstimate;                      // worst relative estimate of the two modes
-  double modelZoe, modelZoo, modelCoupling;  // from the single-precision model
-  [[nodiscard]] double zoeError() const { return modelZoe / fieldZoe - 1.0; }
-  [[nodiscard]] double zooError() const { return modelZoo / fieldZoo - 1.0; }
-  [[nodiscard]] double worstError() const;
-  [[nodiscard]] double couplingError() const { return modelCoupling - fieldCoupling; }
+  double field_zoe, field_zoo, field_coupling;  // ohms, ohms, dB
+  double field_estimate;                        // worst relative estimate of the two modes
+  double model_zoe, model_zoo, model_coupling;  // from the single-precision model
+  [[nodiscard]] double zoe_error() const { return model_zoe / field_zoe - 1.0; }
+  [[nodiscard]] double zoo_error() const { return model_zoo / field_zoo - 1.0; }
+  [[nodiscard]] double worst_error() const;
+  [[nodiscard]] double coupling_error() const { return model_coupling - field_coupling; }
 };
 
 // The ground-plane spacing and dielectric the map is computed for; relative
@@ -49,7 +49,7 @@ struct SampleOutcome {
   std::optional<Sample> sample;
   std::string failure;
 };
-SampleOutcome sampleAt(double t, double w, double s);
+SampleOutcome sample_at(double t, double w, double s);
 
 // A grid and its samples, thickness-major then width then gap.
 struct Map {

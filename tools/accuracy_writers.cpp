@@ -21,16 +21,16 @@ std::string format(const char* layout, Args... args) {
   return text;
 }
 
-std::string axisSource(const char* name, const std::vector<double>& axis, const char* unit) {
+std::string axis_source(const char* name, const std::vector<double>& axis, const char* unit) {
   std::string out = format("inline constexpr std::array<double, %zu> %s = {", axis.size(), name);
   for (std::size_t i = 0; i < axis.size(); ++i) out += format(i == 0 ? "%.4g" : ", %.4g", axis[i]);
   return out + "};  // " + unit + "\n";
 }
 
-std::string widthRowSource(const Map& map, std::size_t it, std::size_t iw) {
+std::string width_row_source(const Map& map, std::size_t it, std::size_t iw) {
   std::string row = "        {";
   for (std::size_t is = 0; is < map.grid.gaps.size(); ++is)
-    row += format(is == 0 ? "%.4g" : ", %.4g", map.at(it, iw, is).worstError());
+    row += format(is == 0 ? "%.4g" : ", %.4g", map.at(it, iw, is).worst_error());
   return row + "},  // w/b " + format("%.4g", map.grid.widths[iw]) + "\n";
 }
 
@@ -48,7 +48,7 @@ struct Extreme {
   const Sample* at = nullptr;
 };
 
-Extreme extremeOf(const std::vector<const Sample*>& samples, double (Sample::*quantity)() const) {
+Extreme extreme_of(const std::vector<const Sample*>& samples, double (Sample::*quantity)() const) {
   Extreme e;
   for (const Sample* x : samples) {
     const double v = (x->*quantity)();
@@ -64,38 +64,38 @@ std::vector<const Sample*> select(const Map& map, const std::function<bool(const
   return chosen;
 }
 
-double shareWithin(const std::vector<const Sample*>& samples, double bound) {
+double share_within(const std::vector<const Sample*>& samples, double bound) {
   const auto n = std::count_if(samples.begin(), samples.end(),
-                               [bound](const Sample* x) { return x->worstError() <= bound; });
+                               [bound](const Sample* x) { return x->worst_error() <= bound; });
   return 100.0 * static_cast<double>(n) / static_cast<double>(samples.size());
 }
 
-std::string summaryRow(const Map& map, double t) {
+std::string summary_row(const Map& map, double t) {
   const auto samples = select(map, [t](const Sample& x) { return x.t == t; });
-  const Extreme zoe = extremeOf(samples, &Sample::zoeError);
-  const Extreme zoo = extremeOf(samples, &Sample::zooError);
-  const Extreme coupling = extremeOf(samples, &Sample::couplingError);
+  const Extreme zoe = extreme_of(samples, &Sample::zoe_error);
+  const Extreme zoo = extreme_of(samples, &Sample::zoo_error);
+  const Extreme coupling = extreme_of(samples, &Sample::coupling_error);
   return format("| %g | %s at %s | %s at %s | %+.3f dB at %s | %.0f %% | %.0f %% | %.0f %% |\n", t,
                 percent(zoe.value).c_str(), where(*zoe.at).c_str(), percent(zoo.value).c_str(),
                 where(*zoo.at).c_str(), coupling.value, where(*coupling.at).c_str(),
-                shareWithin(samples, 0.005), shareWithin(samples, 0.01),
-                shareWithin(samples, 0.03));
+                share_within(samples, 0.005), share_within(samples, 0.01),
+                share_within(samples, 0.03));
 }
 
-char symbolFor(double worst) {
+char symbol_for(double worst) {
   if (worst <= 0.005) return '.';
   if (worst <= 0.01) return '-';
   if (worst <= 0.03) return '+';
   return '#';
 }
 
-std::string characterMap(const Map& map, std::size_t it) {
+std::string character_map(const Map& map, std::size_t it) {
   std::string out = format("t/b = %g\n", map.grid.thicknesses[it]);
   out += "  w/b \\ s/b  0.01 " + std::string(2 * map.grid.gaps.size() - 10, ' ') + "2\n";
   for (std::size_t iw = map.grid.widths.size(); iw-- > 0;) {
     out += format("  %9.3g  ", map.grid.widths[iw]);
     for (std::size_t is = 0; is < map.grid.gaps.size(); ++is) {
-      out += symbolFor(map.at(it, iw, is).worstError());
+      out += symbol_for(map.at(it, iw, is).worst_error());
       out += ' ';
     }
     out += "\n";
@@ -108,7 +108,7 @@ struct Region {
   std::function<bool(const Sample&)> contains;
 };
 
-std::vector<Region> regionsOfInterest() {
+std::vector<Region> regions_of_interest() {
   return {
       {"wide strips of usual copper: w/b >= 0.35, t/b 0.05-0.2, s/b >= 0.3",
        [](const Sample& x) { return x.w >= 0.35 && x.t >= 0.05 && x.s >= 0.3; }},
@@ -124,47 +124,47 @@ std::vector<Region> regionsOfInterest() {
   };
 }
 
-std::string regionRow(const Map& map, const Region& r) {
+std::string region_row(const Map& map, const Region& r) {
   const auto samples = select(map, r.contains);
-  const Extreme zoe = extremeOf(samples, &Sample::zoeError);
-  const Extreme zoo = extremeOf(samples, &Sample::zooError);
+  const Extreme zoe = extreme_of(samples, &Sample::zoe_error);
+  const Extreme zoo = extreme_of(samples, &Sample::zoo_error);
   return format("| %s | %zu | %s at %s, t/b %g | %s at %s, t/b %g | %.0f %% |\n", r.name.c_str(),
                 samples.size(), percent(zoe.value).c_str(), where(*zoe.at).c_str(), zoe.at->t,
                 percent(zoo.value).c_str(), where(*zoo.at).c_str(), zoo.at->t,
-                shareWithin(samples, 0.01));
+                share_within(samples, 0.01));
 }
 
-std::string spotRow(const SpotCheck& c) {
+std::string spot_row(const SpotCheck& c) {
   const Sample& x = c.sample;
-  const double fieldZo = std::sqrt(x.fieldZoe * x.fieldZoo);
-  const double modelZo = std::sqrt(x.modelZoe * x.modelZoo);
+  const double field_zo = std::sqrt(x.field_zoe * x.field_zoo);
+  const double model_zo = std::sqrt(x.model_zoe * x.model_zoo);
   return format(
       "| %s | %.3g / %.3g / %.3g | %.3f / %.3f | %.3f / %.3f | %.3f / %.3f | %.3f / %.3f |\n",
-      c.name.c_str(), x.w, x.s, x.t, x.fieldZoe, x.modelZoe, x.fieldZoo, x.modelZoo, fieldZo,
-      modelZo, x.fieldCoupling, x.modelCoupling);
+      c.name.c_str(), x.w, x.s, x.t, x.field_zoe, x.model_zoe, x.field_zoo, x.model_zoo, field_zo,
+      model_zo, x.field_coupling, x.model_coupling);
 }
 
-double worstEstimate(const Map& map) {
+double worst_estimate(const Map& map) {
   double worst = 0.0;
-  for (const Sample& x : map.samples) worst = std::max(worst, x.fieldEstimate);
+  for (const Sample& x : map.samples) worst = std::max(worst, x.field_estimate);
   return worst;
 }
 
 // The field solver against Cohn's exact solution on the grid's t = 0 points.
-double worstZeroThicknessError(const Map& map) {
+double worst_zero_thickness_error(const Map& map) {
   double worst = 0.0;
   for (const Sample& x : map.samples) {
     if (x.t != 0.0) continue;
     const field::FieldResult exact =
         field::exact_zero_thickness({kB, 0.0, x.w * kB, x.s * kB, kEr});
     if (!exact.ok()) return std::numeric_limits<double>::infinity();
-    worst = std::max({worst, std::abs(x.fieldZoe / exact.solution->even.impedance - 1.0),
-                      std::abs(x.fieldZoo / exact.solution->odd.impedance - 1.0)});
+    worst = std::max({worst, std::abs(x.field_zoe / exact.solution->even.impedance - 1.0),
+                      std::abs(x.field_zoo / exact.solution->odd.impedance - 1.0)});
   }
   return worst;
 }
 
-std::string listOf(const std::vector<double>& values) {
+std::string list_of(const std::vector<double>& values) {
   std::string out;
   for (const double v : values) out += (out.empty() ? "" : ", ") + format("%g", v);
   return out;
@@ -184,8 +184,8 @@ std::string method(const Map& map) {
       "- Errors are the model's: (model - field)/field for Zoe and Zoo, and model - field in dB "
       "for the coupling 20 log10((Zoe - Zoo)/(Zoe + Zoo)); a negative coupling error means the "
       "model predicts weaker coupling than there is.\n\n",
-      map.samples.size(), listOf(map.grid.thicknesses).c_str(), map.grid.widths.size(),
-      map.grid.gaps.size(), kB, kEr, worstEstimate(map), worstZeroThicknessError(map));
+      map.samples.size(), list_of(map.grid.thicknesses).c_str(), map.grid.widths.size(),
+      map.grid.gaps.size(), kB, kEr, worst_estimate(map), worst_zero_thickness_error(map));
 }
 
 std::string summary(const Map& map) {
@@ -195,22 +195,22 @@ std::string summary(const Map& map) {
       "and Zoo errors is within 0.5 %, 1 % and 3 %.\n\n"
       "| t/b | worst Zoe error | worst Zoo error | worst coupling error | <= 0.5 % | <= 1 % | "
       "<= 3 % |\n|---|---|---|---|---|---|---|\n";
-  for (const double t : map.grid.thicknesses) out += summaryRow(map, t);
+  for (const double t : map.grid.thicknesses) out += summary_row(map, t);
   return out + "\n";
 }
 
-std::string characterMaps(const Map& map) {
+std::string character_maps(const Map& map) {
   std::string out =
       "## Where the model is within 0.5 %, 1 % and 3 %\n\n"
       "The worse of the Zoe and Zoo errors at each grid point: `.` within 0.5 %, `-` within 1 %, "
       "`+` within 3 %, `#` beyond. Rows are w/b (widest at the top), columns s/b from 0.01 on the "
       "left to 2 on the right, both log-spaced.\n\n```\n";
   for (std::size_t it = 0; it < map.grid.thicknesses.size(); ++it)
-    out += characterMap(map, it) + "\n";
+    out += character_map(map, it) + "\n";
   return out + "```\n\n";
 }
 
-std::string heatMaps() {
+std::string heat_maps() {
   return "## Heat maps\n\n"
          "Signed errors in per cent (coupling in dB) over s/b (across) and w/b (up), one panel "
          "per thickness; the contours are at +-0.5, +-1 and +-3 % (0.1, 0.3 and 1 dB for the "
@@ -225,17 +225,17 @@ std::string regions(const Map& map) {
       "## Regions of interest\n\n"
       "| region | points | worst Zoe error | worst Zoo error | within 1 % "
       "|\n|---|---|---|---|---|\n";
-  for (const Region& r : regionsOfInterest()) out += regionRow(map, r);
+  for (const Region& r : regions_of_interest()) out += region_row(map, r);
   return out + "\n";
 }
 
-std::string spotChecks(const std::vector<SpotCheck>& spots) {
+std::string spot_checks(const std::vector<SpotCheck>& spots) {
   std::string out =
       "## Spot checks\n\n"
       "Field solver / model, er = 2.2.\n\n"
       "| cross-section | w/b / s/b / t/b | Zoe, ohm | Zoo, ohm | Zo, ohm | coupling, dB |\n"
       "|---|---|---|---|---|---|\n";
-  for (const SpotCheck& c : spots) out += spotRow(c);
+  for (const SpotCheck& c : spots) out += spot_row(c);
   return out + "\n";
 }
 
@@ -256,19 +256,19 @@ std::string usage(const Map& table) {
       "`ketrovane-calc` reads the same bound: a run on the model (`--solver model`, the "
       "default) whose rows reach a bound above 1 %%, or leave the grid, writes one note on the "
       "error stream suggesting `--solver field` or `--solver both`.\n",
-      table.samples.size(), listOf(table.grid.thicknesses).c_str(), table.grid.widths.size());
+      table.samples.size(), list_of(table.grid.thicknesses).c_str(), table.grid.widths.size());
 }
 
 }  // namespace
 
-std::string tableSource(const Map& table) {
+std::string table_source(const Map& table) {
   std::string out =
       "// Worst of the closed-form model's relative errors in Zoe and Zoo against the field\n"
       "// solver over the accuracy map's grid, as fractions.  Written by tools/accuracy_map\n"
       "// (scripts/regenerate-accuracy-map); do not edit.\n";
-  out += axisSource("kMapThickness", table.grid.thicknesses, "t/b");
-  out += axisSource("kMapWidth", table.grid.widths, "w/b");
-  out += axisSource("kMapGap", table.grid.gaps, "s/b");
+  out += axis_source("kMapThickness", table.grid.thicknesses, "t/b");
+  out += axis_source("kMapWidth", table.grid.widths, "w/b");
+  out += axis_source("kMapGap", table.grid.gaps, "s/b");
   out += format(
       "// kMapWorstError[t/b][w/b][s/b]\n"
       "inline constexpr std::array<std::array<std::array<double, %zu>, %zu>, %zu> kMapWorstError "
@@ -277,13 +277,13 @@ std::string tableSource(const Map& table) {
   for (std::size_t it = 0; it < table.grid.thicknesses.size(); ++it) {
     out += format("    {{  // t/b %g\n", table.grid.thicknesses[it]);
     for (std::size_t iw = 0; iw < table.grid.widths.size(); ++iw)
-      out += widthRowSource(table, it, iw);
+      out += width_row_source(table, it, iw);
     out += "    }},\n";
   }
   return out + "}};\n";
 }
 
-std::string plotData(const Map& map) {
+std::string plot_data(const Map& map) {
   std::string out = format(
       "# Closed-form model against the field solver, b = %g inch, er = %g.\n"
       "# One index per t/b, one block per w/b.\n"
@@ -295,9 +295,9 @@ std::string plotData(const Map& map) {
       for (std::size_t is = 0; is < map.grid.gaps.size(); ++is) {
         const Sample& x = map.at(it, iw, is);
         out += format("%g %.4g %.4g %.6f %.6f %.6f %.6f %.4f %.4f %.5f %.5f %.5f %.2e\n", x.t, x.w,
-                      x.s, x.fieldZoe, x.modelZoe, x.fieldZoo, x.modelZoo, 100.0 * x.zoeError(),
-                      100.0 * x.zooError(), x.fieldCoupling, x.modelCoupling, x.couplingError(),
-                      x.fieldEstimate);
+                      x.s, x.field_zoe, x.model_zoe, x.field_zoo, x.model_zoo,
+                      100.0 * x.zoe_error(), 100.0 * x.zoo_error(), x.field_coupling,
+                      x.model_coupling, x.coupling_error(), x.field_estimate);
       }
       out += "\n";
     }
@@ -314,8 +314,8 @@ std::string report(const Map& map, const Map& table, const std::vector<SpotCheck
          "Regenerate this file, the pictures under `doc/accuracy/` and the table the library "
          "reads with\n\n```sh\nscripts/regenerate-accuracy-map\n```\n\n"
          "(it needs `gnuplot` from Debian's `gnuplot-nox` for the pictures).\n\n" +
-         method(map) + summary(map) + characterMaps(map) + heatMaps() + regions(map) +
-         spotChecks(spots) + usage(table);
+         method(map) + summary(map) + character_maps(map) + heat_maps() + regions(map) +
+         spot_checks(spots) + usage(table);
 }
 
 }  // namespace ketrovane::tools

@@ -17,11 +17,11 @@ struct SpotCheck {
 
 // src/field/model_accuracy_table.inc: the axes and the worst of the Zoe and
 // Zoo relative errors at every point of the table's grid.
-std::string tableSource(const Map& table);
+std::string table_source(const Map& table);
 
 // doc/accuracy/model_error.dat: one gnuplot index per thickness, one block
 // per width, one line per gap; columns named with their units in the header.
-std::string plotData(const Map& map);
+std::string plot_data(const Map& map);
 
 // ACCURACY.md, from the report's grid, describing the table's.
 std::string report(const Map& map, const Map& table, const std::vector<SpotCheck>& spots);

@@ -18,7 +18,7 @@ constexpr double kReferenceTolerance = 1e-4;
 
 // The cell axis[i] <= x <= axis[i + 1] that holds x, if x is on the axis.
 template <std::size_t N>
-std::optional<std::size_t> cellOf(const std::array<double, N>& axis, double x) {
+std::optional<std::size_t> cell_of(const std::array<double, N>& axis, double x) {
   if (!(x >= axis.front() && x <= axis.back())) return std::nullopt;
   const auto above = std::upper_bound(axis.begin(), axis.end(), x);
   const auto i = static_cast<std::size_t>(std::distance(axis.begin(), above)) - 1;
@@ -38,9 +38,9 @@ Span neighbourhood(std::size_t cell, std::size_t points) {
 }  // namespace
 
 double model_relative_error_bound(double w_over_b, double s_over_b, double t_over_b) {
-  const auto it = cellOf(kMapThickness, t_over_b);
-  const auto iw = cellOf(kMapWidth, w_over_b);
-  const auto is = cellOf(kMapGap, s_over_b);
+  const auto it = cell_of(kMapThickness, t_over_b);
+  const auto iw = cell_of(kMapWidth, w_over_b);
+  const auto is = cell_of(kMapGap, s_over_b);
   if (!it || !iw || !is) return std::numeric_limits<double>::infinity();
   // Thickness: the cell alone, the axis is fine enough; strips of zero
   // thickness, which the model solves exactly, on their own plane.

@@ -18,7 +18,7 @@ namespace {
 
 constexpr double kB = 0.25;  // inches
 
-CrossSection modelSection(double w, double s, double t, double er) {
+CrossSection model_section(double w, double s, double t, double er) {
   return {.board = {.b = static_cast<float>(kB),
                     .t = static_cast<float>(t * kB),
                     .er = static_cast<float>(er)},
@@ -27,10 +27,10 @@ CrossSection modelSection(double w, double s, double t, double er) {
 }
 
 // The worse of the model's Zoe and Zoo relative errors; w, s, t in units of b.
-double modelError(double w, double s, double t) {
+double model_error(double w, double s, double t) {
   const FieldResult f = solve({kB, t * kB, w * kB, s * kB, 2.2});
   EXPECT_TRUE(f.ok()) << f.message;
-  const ModeImpedances m = mode_impedances(modelSection(w, s, t, 2.2));
+  const ModeImpedances m = mode_impedances(model_section(w, s, t, 2.2));
   return std::max(std::abs(m.zoe / f.solution->even.impedance - 1.0),
                   std::abs(m.zoo / f.solution->odd.impedance - 1.0));
 }
@@ -49,7 +49,7 @@ TEST(ModelAccuracyMap, BoundsTheModelsErrorBetweenTheGridLines) {
     const double w = 0.1 * std::pow(30.0, unit(random));
     const double s = 0.01 * std::pow(200.0, unit(random));
     const double t = 0.2 * unit(random);
-    EXPECT_LE(modelError(w, s, t), model_relative_error_bound(w, s, t))
+    EXPECT_LE(model_error(w, s, t), model_relative_error_bound(w, s, t))
         << "w/b " << w << " s/b " << s << " t/b " << t;
   }
 }
@@ -83,9 +83,9 @@ TEST(ModelComparison, TenDecibelCouplerOfThinCopper) {
   const double t = 0.008;
   const FieldResult f = solve({kB, t * kB, w * kB, s * kB, 2.2}, {1e-7, 8});
   ASSERT_TRUE(f.ok()) << f.message;
-  const ModeImpedances m = mode_impedances(modelSection(w, s, t, 2.2));
-  const double modelCoupling = 20.0 * std::log10((m.zoe - m.zoo) / (m.zoe + m.zoo));
-  EXPECT_NEAR(f.solution->coupling_db - modelCoupling, 0.4, 0.02);
+  const ModeImpedances m = mode_impedances(model_section(w, s, t, 2.2));
+  const double model_coupling = 20.0 * std::log10((m.zoe - m.zoo) / (m.zoe + m.zoo));
+  EXPECT_NEAR(f.solution->coupling_db - model_coupling, 0.4, 0.02);
   EXPECT_NEAR(f.solution->zo / std::sqrt(m.zoe * m.zoo) - 1.0, -0.026, 0.002);
 }
 
@@ -100,7 +100,7 @@ TEST(ModelComparison, LossAgreesWithTheModelWhereTheModelIsAccurate) {
     const double s = x[1];
     const double t = x[2];
     const ModeAttenuation model = mode_attenuation(
-        modelSection(w, s, t, 2.2), {static_cast<float>(copper), 5e-6F}, 0.0009F, 3000.0F);
+        model_section(w, s, t, 2.2), {static_cast<float>(copper), 5e-6F}, 0.0009F, 3000.0F);
     const FieldLossResult field =
         field_loss({kB, t * kB, w * kB, s * kB, 2.2}, {3000.0, copper, 5e-6, 0.0009});
     ASSERT_TRUE(field.ok()) << field.message;
