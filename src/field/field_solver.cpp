@@ -45,8 +45,7 @@ FieldSolution field_solution(const LevelSolution& finer, const LevelSolution& co
   const double coupling_change = std::isfinite(coupling) && std::isfinite(coupling_before)
                                      ? std::abs(coupling - coupling_before)
                                      : kInfinity;
-  // |dZo/Zo| <= (|dZoe/Zoe| + |dZoo/Zoo|)/2 <= the modes' estimate.
-  return {even, odd, zo, estimate, coupling, coupling_change, refinements};
+  return {even, odd, zo, coupling, coupling_change, refinements};
 }
 
 bool finite_and_positive(const ModeCapacitances& c) {
@@ -97,7 +96,7 @@ FieldResult exact_zero_thickness(const Geometry& geometry) {
                                                               (even.impedance - odd.impedance)
                                                         : kInfinity;
   const double zo = std::sqrt(even.impedance * odd.impedance);
-  const FieldSolution solution{even, odd, zo, kRounding, coupling, coupling_error, 0};
+  const FieldSolution solution{even, odd, zo, coupling, coupling_error, 0};
   return {FieldStatus::ok, "", kRounding, solution};
 }
 
