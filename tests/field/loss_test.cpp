@@ -105,5 +105,37 @@ TEST(FieldLoss, WideStripLosesAsItsPlatesAndCohnEdges) {
   }
 }
 
+// Strips of zero thickness: Wheeler's rule on Cohn's exact capacitances.  The
+// recession widens the gap by 2n while the strips narrow by 2n and the planes
+// part by 2n, so the odd mode's loss at narrow gaps depends on the gap's share.
+struct ZeroThicknessSlopes {
+  double even;  // d(ln C)/dn, n in inches
+  double odd;
+};
+
+ZeroThicknessSlopes cohn_log_slopes(double b, double w, double s) {
+  const auto capacitance = [&](double n) {
+    const double bn = b + 2.0 * n;
+    return testing::cohn_zero_thickness((w - 2.0 * n) / bn, (s + 2.0 * n) / bn);
+  };
+  const double h = 1e-5 * s;
+  const auto plus = capacitance(h);
+  const auto minus = capacitance(-h);
+  return {std::log(plus.even / minus.even) / (2.0 * h), std::log(plus.odd / minus.odd) / (2.0 * h)};
+}
+
+TEST(FieldLoss, ZeroThicknessLossIsWheelersRuleOnCohnsSolution) {
+  const double sections[][2] = {{0.5, 0.02}, {0.3, 0.1}, {1.0, 0.05}};  // w/b, s/b
+  const double db_per_slope = -8.686 * std::sqrt(2.2) / (2.0 * kFreeSpaceImpedance);
+  for (const auto& [w, s] : sections) {
+    const ConductorLossFactorResult r = conductor_loss_factor({0.25, 0.0, w * 0.25, s * 0.25, 2.2});
+    ASSERT_TRUE(r.ok()) << r.message;
+    const ZeroThicknessSlopes exact = cohn_log_slopes(0.25, w * 0.25, s * 0.25);
+    const double allowed = r.error_estimate + 1e-6;
+    EXPECT_NEAR(r.factor->even / (db_per_slope * exact.even), 1.0, allowed) << "w/b " << w;
+    EXPECT_NEAR(r.factor->odd / (db_per_slope * exact.odd), 1.0, allowed) << "w/b " << w;
+  }
+}
+
 }  // namespace
 }  // namespace ketrovane::field

@@ -94,6 +94,22 @@ TEST(ThickStrip, DefaultSolutionIsWithinItsEstimateOfTheConvergedOne) {
   }
 }
 
+// Climbing the levels one at a time (each tolerance just below the estimate
+// of the level before): each coupling's error estimate is its change from
+// the level before, whose coupling the previous solution gave.
+TEST(ThickStrip, CouplingEstimateIsTheChangeFromThePreviousLevel) {
+  const Geometry g{1.0, 0.02, 0.6, 0.05, 2.2};
+  FieldSolution before = solved(g, {1.0, 1});
+  ASSERT_EQ(before.refinements, 1);
+  for (int level = 2; level <= 5; ++level) {
+    const FieldSolution f = solved(g, {0.999 * before.even.error_estimate, 8});
+    ASSERT_EQ(f.refinements, level);
+    EXPECT_NEAR(f.coupling_error_db, std::abs(f.coupling_db - before.coupling_db), 1e-12)
+        << "level " << level;
+    before = f;
+  }
+}
+
 // Trends every RF engineer knows: closer strips couple harder (Zoe up, Zoo
 // down), wider or thicker strips have lower impedances in both modes.
 TEST(ThickStrip, ImpedancesMoveTheWayThePhysicsSays) {
