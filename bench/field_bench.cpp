@@ -18,7 +18,7 @@
 namespace ketrovane::field {
 namespace {
 
-std::vector<double> logSpaced(double first, double last, int count) {
+std::vector<double> log_spaced(double first, double last, int count) {
   std::vector<double> values;
   values.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i)
@@ -26,11 +26,11 @@ std::vector<double> logSpaced(double first, double last, int count) {
   return values;
 }
 
-std::vector<Geometry> mapGrid() {
+std::vector<Geometry> map_grid() {
   std::vector<Geometry> grid;
   for (const double t : {0.0, 0.005, 0.01, 0.02, 0.05, 0.1, 0.2})
-    for (const double w : logSpaced(0.1, 3.0, 18))
-      for (const double s : logSpaced(0.01, 2.0, 18))
+    for (const double w : log_spaced(0.1, 3.0, 18))
+      for (const double s : log_spaced(0.01, 2.0, 18))
         grid.push_back({0.25, t * 0.25, w * 0.25, s * 0.25, 2.2});
   return grid;
 }
@@ -42,15 +42,15 @@ double median(std::vector<double> values) {
 
 // Runs the call once per benchmark iteration.
 template <typename Call>
-void everyIteration(benchmark::State& state, Call call) {
+void every_iteration(benchmark::State& state, Call call) {
   for (auto _ : state) call();
 }
 
 void BM_SolveMapGrid(benchmark::State& state) {
-  const std::vector<Geometry> grid = mapGrid();
+  const std::vector<Geometry> grid = map_grid();
   std::vector<double> fastest(grid.size(), INFINITY);
   std::vector<double> estimates(grid.size(), 0.0);
-  everyIteration(state, [&] {
+  every_iteration(state, [&] {
     for (std::size_t i = 0; i < grid.size(); ++i) {
       const auto start = std::chrono::steady_clock::now();
       const FieldResult r = solve(grid[i]);
@@ -72,12 +72,12 @@ void BM_SolveMapGrid(benchmark::State& state) {
 constexpr Geometry kCoupler{0.25, 0.002, 0.168, 0.012, 2.2};
 
 void BM_SolveCoupler(benchmark::State& state) {
-  everyIteration(state, [] { benchmark::DoNotOptimize(solve(kCoupler)); });
+  every_iteration(state, [] { benchmark::DoNotOptimize(solve(kCoupler)); });
 }
 
 void BM_LossCoupler(benchmark::State& state) {
   const LossInputs copper{1000.0, 1.7 * 3.937008e-07, 5e-6, 0.0009};
-  everyIteration(state, [&] { benchmark::DoNotOptimize(field_loss(kCoupler, copper)); });
+  every_iteration(state, [&] { benchmark::DoNotOptimize(field_loss(kCoupler, copper)); });
 }
 
 BENCHMARK(BM_SolveMapGrid)->Iterations(3)->Unit(benchmark::kSecond);

@@ -21,6 +21,7 @@
 
 namespace {
 
+using ketrovane::tools::LossSpotCheck;
 using ketrovane::tools::Map;
 using ketrovane::tools::SpotCheck;
 
@@ -38,7 +39,7 @@ constexpr const char* kHelp =
     "  --help       show this text\n"
     "  --version    show the version\n";
 
-bool writeWhole(const std::filesystem::path& path, const std::string& text) {
+bool write_whole(const std::filesystem::path& path, const std::string& text) {
   std::error_code error;
   std::filesystem::create_directories(path.parent_path(), error);
   const std::filesystem::path temporary = path.string() + ".tmp";
@@ -58,12 +59,12 @@ struct Failure {
 };
 
 // Fills the map; stops at the first cross-section the solver cannot verify.
-std::optional<Failure> computeMap(Map& map, const ketrovane::tools::Grid& grid) {
+std::optional<Failure> compute_map(Map& map, const ketrovane::tools::Grid& grid) {
   map.grid = grid;
   for (const double t : grid.thicknesses) {
     for (const double w : grid.widths) {
       for (const double s : grid.gaps) {
-        auto outcome = ketrovane::tools::sampleAt(t, w, s);
+        auto outcome = ketrovane::tools::sample_at(t, w, s);
         if (!outcome.sample) {
           return Failure{"t/b " + std::to_string(t) + ", w/b " + std::to_string(w) + ", s/b " +
                              std::to_string(s),
@@ -78,7 +79,7 @@ std::optional<Failure> computeMap(Map& map, const ketrovane::tools::Grid& grid) 
   return std::nullopt;
 }
 
-std::optional<Failure> computeSpotChecks(std::vector<SpotCheck>& spots) {
+std::optional<Failure> compute_spot_checks(std::vector<SpotCheck>& spots) {
   struct Named {
     const char* name;
     double w, s, t;
@@ -90,22 +91,43 @@ std::optional<Failure> computeSpotChecks(std::vector<SpotCheck>& spots) {
       {"narrow strips, close gap", 0.15, 0.03, 0.02},
   };
   for (const Named& n : named) {
-    auto outcome = ketrovane::tools::sampleAt(n.t, n.w, n.s);
+    auto outcome = ketrovane::tools::sample_at(n.t, n.w, n.s);
     if (!outcome.sample) return Failure{n.name, outcome.failure};
     spots.push_back({n.name, *outcome.sample});
   }
   return std::nullopt;
 }
 
-int writeAll(const std::filesystem::path& root, const Map& map, const Map& table,
-             const std::vector<SpotCheck>& spots) {
+// Boards whose losses by both methods were compared by hand before the map
+// had loss columns: 1 oz copper on a 62 mil board, and the program's shipped
+// coupler on 0.25".
+std::optional<Failure> compute_loss_spot_checks(std::vector<LossSpotCheck>& spots) {
+  struct Named {
+    const char* name;
+    ketrovane::field::Geometry inches;
+  };
+  const Named named[] = {
+      {"62 mil board, 1 oz copper", {0.062, 0.0014, 0.0252, 0.00684, 3.66}},
+      {"the shipped coupler, 0.25\" board", {0.25, 0.0014, 0.168, 0.011, 2.2}},
+  };
+  constexpr double kSpotFrequencyMhz = 2000.0;
+  for (const Named& n : named) {
+    auto outcome = ketrovane::tools::conductor_losses(n.inches, kSpotFrequencyMhz);
+    if (!outcome.losses) return Failure{n.name, outcome.failure};
+    spots.push_back({n.name, n.inches, kSpotFrequencyMhz, *outcome.losses});
+  }
+  return std::nullopt;
+}
+
+int write_all(const std::filesystem::path& root, const Map& map, const Map& table,
+              const std::vector<SpotCheck>& spots, const std::vector<LossSpotCheck>& loss_spots) {
   const std::pair<std::filesystem::path, std::string> files[] = {
-      {root / "src/field/model_accuracy_table.inc", ketrovane::tools::tableSource(table)},
-      {root / "doc/accuracy/model_error.dat", ketrovane::tools::plotData(map)},
-      {root / "ACCURACY.md", ketrovane::tools::report(map, table, spots)},
+      {root / "src/field/model_accuracy_table.inc", ketrovane::tools::table_source(table)},
+      {root / "doc/accuracy/model_error.dat", ketrovane::tools::plot_data(map)},
+      {root / "ACCURACY.md", ketrovane::tools::report(map, table, spots, loss_spots)},
   };
   for (const auto& [path, text] : files) {
-    if (!writeWhole(path, text)) {
+    if (!write_whole(path, text)) {
       std::fprintf(stderr, "%s: cannot write '%s'\n", kProgram, path.string().c_str());
       return kWriteFailure;
     }
@@ -137,13 +159,15 @@ int main(int argc, char** argv) {
   Map map;
   Map table;
   std::vector<SpotCheck> spots;
-  std::optional<Failure> failure = computeMap(map, ketrovane::tools::reportGrid());
-  if (!failure) failure = computeMap(table, ketrovane::tools::tableGrid());
-  if (!failure) failure = computeSpotChecks(spots);
+  std::vector<LossSpotCheck> loss_spots;
+  std::optional<Failure> failure = compute_map(map, ketrovane::tools::report_grid());
+  if (!failure) failure = compute_map(table, ketrovane::tools::table_grid());
+  if (!failure) failure = compute_spot_checks(spots);
+  if (!failure) failure = compute_loss_spot_checks(loss_spots);
   if (failure) {
     std::fprintf(stderr, "%s: field solver failed at %s: %s\n", kProgram, failure->where.c_str(),
                  failure->message.c_str());
     return kSolverFailure;
   }
-  return writeAll(root, map, table, spots);
+  return write_all(root, map, table, spots, loss_spots);
 }

@@ -1,15 +1,16 @@
-# Heat maps of the closed-form model's error, one PNG per quantity with a
-# panel per strip thickness.  Driven by scripts/regenerate-accuracy-map:
+# Heat maps of the closed-form model's error, one PNG per quantity (Zoe, Zoo,
+# coupling, and the even- and odd-mode conductor loss) with a panel per strip
+# thickness.  Driven by scripts/regenerate-accuracy-map:
 #   gnuplot -e "data='doc/accuracy/model_error.dat'; out='doc/accuracy'" tools/accuracy_map.gp
 # Columns of the data: see its header.  The grid is log-spaced, so the panels
 # are drawn in log10(s/b) and log10(w/b) with a cell around every point.
 
 thicknesses = "0 0.005 0.01 0.02 0.05 0.1 0.2"
-halfCellX = (log10(2) - log10(0.01)) / 17 / 2
-halfCellY = (log10(3) - log10(0.1)) / 17 / 2
+half_cell_x = (log10(2) - log10(0.01)) / 17 / 2
+half_cell_y = (log10(3) - log10(0.1)) / 17 / 2
 
-set xrange [log10(0.01) - halfCellX : log10(2) + halfCellX]
-set yrange [log10(0.1) - halfCellY : log10(3) + halfCellY]
+set xrange [log10(0.01) - half_cell_x : log10(2) + half_cell_x]
+set yrange [log10(0.1) - half_cell_y : log10(3) + half_cell_y]
 set xtics ("0.01" log10(0.01), "0.03" log10(0.03), "0.1" -1, "0.3" log10(0.3), "1" 0, "2" log10(2))
 set ytics ("0.1" -1, "0.2" log10(0.2), "0.5" log10(0.5), "1" 0, "2" log10(2), "3" log10(3))
 set xlabel "s/b" offset 0,0.5
@@ -28,8 +29,8 @@ contours(k, col, level, block) = sprintf( \
 # panel gnuplot warns of a data file with no valid points; the driving script
 # drops that warning.
 curve(block, dash) = sprintf(", %s using 1:2 with lines lc rgb 'black' dt %d lw 1.5", block, dash)
-heat(k, col) = sprintf("plot data index %d using (log10($3)):(log10($2)):(1.1 * halfCellX):" . \
-  "(1.1 * halfCellY):%d with boxxyerror fill solid 1.0 noborder lc palette", k, col) . \
+heat(k, col) = sprintf("plot data index %d using (log10($3)):(log10($2)):(1.1 * half_cell_x):" . \
+  "(1.1 * half_cell_y):%d with boxxyerror fill solid 1.0 noborder lc palette", k, col) . \
   curve("$small", 3) . curve("$medium", 2) . curve("$large", 1)
 
 # One panel: the signed error in colour, contours dotted, dashed and solid at
@@ -56,3 +57,5 @@ set rmargin 12
 eval figure(8, 5, "0.5 1 3", "zoe", "Zoe", "%")
 eval figure(9, 5, "0.5 1 3", "zoo", "Zoo", "%")
 eval figure(12, 1, "0.1 0.3 1", "coupling", "Coupling", "dB")
+eval figure(18, 50, "5 10 30", "even_loss", "Even-mode conductor loss", "%")
+eval figure(19, 50, "5 10 30", "odd_loss", "Odd-mode conductor loss", "%")

@@ -15,15 +15,27 @@ struct SpotCheck {
   Sample sample;
 };
 
-// src/field/model_accuracy_table.inc: the axes and the worst of the Zoe and
-// Zoo relative errors at every point of the table's grid.
-std::string tableSource(const Map& table);
+// A board worth a line of its own in the report's conductor-loss section:
+// the cross-section in inches and both methods' losses at the frequency.
+struct LossSpotCheck {
+  std::string name;
+  field::Geometry inches;
+  double f_mhz;
+  ConductorLosses losses;
+};
+
+// src/field/model_accuracy_table.inc: the axes, the worst of the Zoe and Zoo
+// relative errors and the worst of the two modes' conductor-loss relative
+// errors at every point of the table's grid, and the tolerance of the field
+// solutions they were measured against.
+std::string table_source(const Map& table);
 
 // doc/accuracy/model_error.dat: one gnuplot index per thickness, one block
 // per width, one line per gap; columns named with their units in the header.
-std::string plotData(const Map& map);
+std::string plot_data(const Map& map);
 
 // ACCURACY.md, from the report's grid, describing the table's.
-std::string report(const Map& map, const Map& table, const std::vector<SpotCheck>& spots);
+std::string report(const Map& map, const Map& table, const std::vector<SpotCheck>& spots,
+                   const std::vector<LossSpotCheck>& loss_spots);
 
 }  // namespace ketrovane::tools

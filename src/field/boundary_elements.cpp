@@ -27,13 +27,13 @@ struct Nodes {
   std::vector<double> weights;  // panel length / 2 times the Gauss weight
 };
 
-Nodes nodesOn(const std::vector<Panel>& panels, const ReferencePanel& reference) {
+Nodes nodes_on(const std::vector<Panel>& panels, const ReferencePanel& reference) {
   Nodes nodes;
   for (const Panel& panel : panels) {
     for (int m = 0; m < reference.size(); ++m) {
       const double f = (1.0 + reference.rule.nodes[m]) / 2.0;
-      nodes.points.push_back(fieldPoint(panel.start.xi + f * (panel.end.xi - panel.start.xi),
-                                        panel.start.y + f * (panel.end.y - panel.start.y)));
+      nodes.points.push_back(field_point(panel.start.xi + f * (panel.end.xi - panel.start.xi),
+                                         panel.start.y + f * (panel.end.y - panel.start.y)));
       nodes.weights.push_back(panel.length / 2.0 * reference.rule.weights[m]);
     }
   }
@@ -49,7 +49,7 @@ struct KernelMatrices {
   Eigen::MatrixXd twin;
 };
 
-KernelMatrices kernelAtNodes(const GreenFunction& green, const Nodes& nodes) {
+KernelMatrices kernel_at_nodes(const GreenFunction& green, const Nodes& nodes) {
   const auto n = static_cast<Eigen::Index>(nodes.points.size());
   KernelMatrices k{Eigen::MatrixXd(n, n), Eigen::MatrixXd(n, n)};
   for (Eigen::Index j = 0; j < n; ++j) {
@@ -59,48 +59,49 @@ KernelMatrices kernelAtNodes(const GreenFunction& green, const Nodes& nodes) {
       k.direct(i, j) = k.direct(j, i) = v.direct;
       k.twin(i, j) = k.twin(j, i) = v.twin;
     }
-    k.direct(j, j) = green.directRegularPart(source);
+    k.direct(j, j) = green.direct_regular_part(source);
     k.twin(j, j) = green.twin(source, source);
   }
   return k;
 }
 
 // A source panel carried by one of the kernel's logarithmic singularities, in
-// the complex (xi, y) plane: z = (point - centre) * toReference maps it onto
+// the complex (xi, y) plane: z = (point - centre) * to_reference maps it onto
 // [-1, 1].
 struct MappedPanel {
   Complex centre;
-  Complex toReference;
+  Complex to_reference;
   double reach;  // distance from the centre within which points are near
 };
 
 Complex mapped(double xi, double y, const LogSingularity& c, double s) {
-  return {c.mirrorX ? -s - xi : xi, (c.mirrorY ? -y : y) + c.shiftY};  // x -> -x is xi -> -s - xi
+  return {c.mirror_x ? -s - xi : xi,
+          (c.mirror_y ? -y : y) + c.shift_y};  // x -> -x is xi -> -s - xi
 }
 
-MappedPanel mappedPanel(const Panel& panel, const LogSingularity& c, double s) {
+MappedPanel mapped_panel(const Panel& panel, const LogSingularity& c, double s) {
   const Complex start = mapped(panel.start.xi, panel.start.y, c, s);
   const Complex end = mapped(panel.end.xi, panel.end.y, c, s);
   return {0.5 * (start + end), 2.0 / (end - start), kNearRadius * panel.length / 2};
 }
 
-Complex centreOf(const Panel& panel) {
+Complex centre_of(const Panel& panel) {
   return {0.5 * (panel.start.xi + panel.end.xi), 0.5 * (panel.start.y + panel.end.y)};
 }
 
 // Integrals of the Lagrange polynomials of the reference panel times
 // ln|tau_i - tau| over [-1, 1], at its own nodes tau_i: the same for every
 // panel, so computed once.
-std::vector<double> selfIntegrals(const ReferencePanel& reference) {
+std::vector<double> self_integrals(const ReferencePanel& reference) {
   const int order = reference.size();
   std::vector<double> table(static_cast<std::size_t>(order) * order);
   std::array<double, kMaxPanelOrder> moments{};
   for (int i = 0; i < order; ++i) {
-    legendreLogMoments(reference.rule.nodes[i], order, moments.data());
+    legendre_log_moments(reference.rule.nodes[i], order, moments.data());
     for (int m = 0; m < order; ++m) {
       double sum = 0.0;
       for (int k = 0; k < order; ++k)
-        sum += reference.lagrangeToLegendre[static_cast<std::size_t>(m) * order + k] * moments[k];
+        sum += reference.lagrange_to_legendre[static_cast<std::size_t>(m) * order + k] * moments[k];
       table[static_cast<std::size_t>(i) * order + m] = sum;
     }
   }
@@ -109,19 +110,19 @@ std::vector<double> selfIntegrals(const ReferencePanel& reference) {
 
 struct NearField {
   const ReferencePanel& reference;
-  const std::vector<double>& self;  // selfIntegrals(reference)
+  const std::vector<double>& self;  // self_integrals(reference)
   const std::vector<Panel>& panels;
   const Nodes& nodes;
   double s;
 };
 
 // Integrals over [-1, 1] of each Lagrange polynomial times ln|z - tau|.
-void lagrangeLogIntegrals(const ReferencePanel& reference, Complex z, double* integrals) {
+void lagrange_log_integrals(const ReferencePanel& reference, Complex z, double* integrals) {
   const int order = reference.size();
   std::array<double, kMaxPanelOrder> moments{};
-  legendreLogMoments(z, order, moments.data());
+  legendre_log_moments(z, order, moments.data());
   for (int m = 0; m < order; ++m) {
-    const double* row = &reference.lagrangeToLegendre[static_cast<std::size_t>(m) * order];
+    const double* row = &reference.lagrange_to_legendre[static_cast<std::size_t>(m) * order];
     double sum = 0.0;
     for (int k = 0; k < order; ++k) sum += row[k] * moments[k];
     integrals[m] = sum;
@@ -132,53 +133,53 @@ void lagrangeLogIntegrals(const ReferencePanel& reference, Complex z, double* in
 // panel, the closed-form integral of the copy's logarithm minus what the
 // Gauss rule made of it.  The column of a node holds the potential per unit
 // charge at that node, hence the division by its weight.
-void correctPanelPair(const NearField& near, int fieldPanel, int sourcePanel,
-                      const LogSingularity& c, const MappedPanel& copy, Eigen::MatrixXd& matrix) {
+void correct_panel_pair(const NearField& near, int field_panel, int source_panel,
+                        const LogSingularity& c, const MappedPanel& copy, Eigen::MatrixXd& matrix) {
   const int order = near.reference.size();
-  const bool self = fieldPanel == sourcePanel && !c.mirrorX && !c.mirrorY && c.shiftY == 0.0;
-  const double halfLength = near.panels[sourcePanel].length / 2;
-  const double logHalfLength = std::log(halfLength);
+  const bool self = field_panel == source_panel && !c.mirror_x && !c.mirror_y && c.shift_y == 0.0;
+  const double half_length = near.panels[source_panel].length / 2;
+  const double log_half_length = std::log(half_length);
   const double scale = -c.weight * kHalfOverPi;
-  const int firstSource = sourcePanel * order;
+  const int first_source = source_panel * order;
 
-  std::array<Complex, kMaxPanelOrder> sourceNodes{};
+  std::array<Complex, kMaxPanelOrder> source_nodes{};
   for (int m = 0; m < order; ++m) {
-    const FieldPoint& p = near.nodes.points[firstSource + m];
-    sourceNodes[m] = mapped(p.xi, p.y, c, near.s);
+    const FieldPoint& p = near.nodes.points[first_source + m];
+    source_nodes[m] = mapped(p.xi, p.y, c, near.s);
   }
   std::array<double, kMaxPanelOrder> integrals{};
   for (int a = 0; a < order; ++a) {
-    const int i = fieldPanel * order + a;
+    const int i = field_panel * order + a;
     const Complex target{near.nodes.points[i].xi, near.nodes.points[i].y};
     if (self) {
       std::copy_n(&near.self[static_cast<std::size_t>(a) * order], order, integrals.begin());
     } else {
-      const Complex z = (target - copy.centre) * copy.toReference;
+      const Complex z = (target - copy.centre) * copy.to_reference;
       if (std::norm(z) >= kNearRadius * kNearRadius) continue;
-      lagrangeLogIntegrals(near.reference, z, integrals.data());
+      lagrange_log_integrals(near.reference, z, integrals.data());
     }
     for (int m = 0; m < order; ++m) {
-      const int column = firstSource + m;
+      const int column = first_source + m;
       const double weight = near.nodes.weights[column];
       const double exact =
-          halfLength * (near.reference.rule.weights[m] * logHalfLength + integrals[m]);
+          half_length * (near.reference.rule.weights[m] * log_half_length + integrals[m]);
       const double gauss =
-          (self && m == a) ? 0.0 : 0.5 * weight * std::log(std::norm(target - sourceNodes[m]));
+          (self && m == a) ? 0.0 : 0.5 * weight * std::log(std::norm(target - source_nodes[m]));
       matrix(i, column) += scale * (exact - gauss) / weight;
     }
   }
 }
 
-void addNearField(const NearField& near, const std::vector<LogSingularity>& singularities,
-                  KernelMatrices& k) {
+void add_near_field(const NearField& near, const std::vector<LogSingularity>& singularities,
+                    KernelMatrices& k) {
   const auto count = static_cast<int>(near.panels.size());
   for (int j = 0; j < count; ++j) {
     for (const LogSingularity& c : singularities) {
-      const MappedPanel copy = mappedPanel(near.panels[j], c, near.s);
+      const MappedPanel copy = mapped_panel(near.panels[j], c, near.s);
       for (int i = 0; i < count; ++i) {
         const double reach = copy.reach + near.panels[i].length / 2;
-        if (std::norm(centreOf(near.panels[i]) - copy.centre) > reach * reach) continue;
-        correctPanelPair(near, i, j, c, copy, c.mirrorX ? k.twin : k.direct);
+        if (std::norm(centre_of(near.panels[i]) - copy.centre) > reach * reach) continue;
+        correct_panel_pair(near, i, j, c, copy, c.mirror_x ? k.twin : k.direct);
       }
     }
   }
@@ -187,27 +188,27 @@ void addNearField(const NearField& near, const std::vector<LogSingularity>& sing
 // Total charge on the strip at unit potential: the quarter surface's charge
 // times two for the centre-plane mirror (a single sheet carries it all).  The
 // system is factorised in place.
-double stripCharge(Eigen::MatrixXd& system, bool zeroThickness) {
+double strip_charge(Eigen::MatrixXd& system, bool zero_thickness) {
   const Eigen::VectorXd ones = Eigen::VectorXd::Ones(system.rows());
   const Eigen::PartialPivLU<Eigen::Ref<Eigen::MatrixXd>> lu(system);
   const Eigen::VectorXd charge = lu.solve(ones);
-  return (zeroThickness ? 1.0 : 2.0) * charge.sum();
+  return (zero_thickness ? 1.0 : 2.0) * charge.sum();
 }
 
 }  // namespace
 
-ModeCapacitances modeCapacitances(const Shape& shape, const PanelLayout& layout,
-                                  const ReferencePanel& reference) {
-  const bool zeroThickness = shape.t == 0.0;
-  const GreenFunction green(shape.s, zeroThickness);
-  const std::vector<Panel> panels = panelsOf(shape, layout);
-  const Nodes nodes = nodesOn(panels, reference);
-  KernelMatrices k = kernelAtNodes(green, nodes);
-  const std::vector<double> self = selfIntegrals(reference);
-  addNearField({reference, self, panels, nodes, shape.s}, green.singularities(), k);
+ModeCapacitances mode_capacitances(const Shape& shape, const PanelLayout& layout,
+                                   const ReferencePanel& reference) {
+  const bool zero_thickness = shape.t == 0.0;
+  const GreenFunction green(shape.s, zero_thickness);
+  const std::vector<Panel> panels = panels_of(shape, layout);
+  const Nodes nodes = nodes_on(panels, reference);
+  KernelMatrices k = kernel_at_nodes(green, nodes);
+  const std::vector<double> self = self_integrals(reference);
+  add_near_field({reference, self, panels, nodes, shape.s}, green.singularities(), k);
   Eigen::MatrixXd even = k.direct + k.twin;
   Eigen::MatrixXd& odd = k.direct -= k.twin;
-  return {stripCharge(even, zeroThickness), stripCharge(odd, zeroThickness)};
+  return {strip_charge(even, zero_thickness), strip_charge(odd, zero_thickness)};
 }
 
 }  // namespace ketrovane::field

@@ -22,7 +22,7 @@ struct ModeCapacitances {
 
 // Shape in units of b; the order of the reference panel is the number of
 // Gauss nodes per panel.
-ModeCapacitances modeCapacitances(const Shape& shape, const PanelLayout& layout,
-                                  const ReferencePanel& reference);
+ModeCapacitances mode_capacitances(const Shape& shape, const PanelLayout& layout,
+                                   const ReferencePanel& reference);
 
 }  // namespace ketrovane::field

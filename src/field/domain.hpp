@@ -10,16 +10,16 @@
 namespace ketrovane::field {
 
 // A number as messages print it: six significant digits.
-std::string formatNumber(double value);
+std::string format_number(double value);
 
-bool positiveFinite(double x);
+bool positive_finite(double x);
 
 // Why the cross-section is outside the domain of solve(), if it is.
-std::optional<std::string> geometryError(const Geometry& g);
+std::optional<std::string> geometry_error(const Geometry& g);
 
 // Why the options are unusable, if they are; levels is the number of
 // refinement levels the solver has.
-std::optional<std::string> optionsError(const Options& o, int levels);
+std::optional<std::string> options_error(const Options& o, int levels);
 
 FieldResult invalid_input(std::string message);
 

@@ -23,10 +23,10 @@ struct ExactCapacitances {
   double odd;
 };
 
-ExactCapacitances zeroThicknessCapacitances(double w, double s);
+ExactCapacitances zero_thickness_capacitances(double w, double s);
 
 // K(k)/K(k') from the modulus and its complement, both given accurately;
 // by the arithmetic-geometric mean, K(k) = pi / (2 AGM(1, k')).
-double ellipticRatio(double k, double kComplement);
+double elliptic_ratio(double k, double k_complement);
 
 }  // namespace ketrovane::field

@@ -22,35 +22,35 @@ constexpr double kDbPerNeper = 8.686;
 // 1e-9 of the slope.
 constexpr double kRecessionStep = 1e-4;
 
-std::optional<std::string> inputError(const LossInputs& in) {
-  const auto nonNegative = [](double x) { return std::isfinite(x) && x >= 0.0; };
-  if (!nonNegative(in.frequency_mhz))
-    return "frequency = " + formatNumber(in.frequency_mhz) + " MHz is not finite and 0 or more";
-  if (!nonNegative(in.resistivity))
-    return "resistivity = " + formatNumber(in.resistivity) +
+std::optional<std::string> input_error(const LossInputs& in) {
+  const auto non_negative = [](double x) { return std::isfinite(x) && x >= 0.0; };
+  if (!non_negative(in.frequency_mhz))
+    return "frequency = " + format_number(in.frequency_mhz) + " MHz is not finite and 0 or more";
+  if (!non_negative(in.resistivity))
+    return "resistivity = " + format_number(in.resistivity) +
            " ohm-inch is not finite and 0 or more";
-  if (!nonNegative(in.roughness))
-    return "roughness = " + formatNumber(in.roughness) + " inch is not finite and 0 or more";
-  if (!nonNegative(in.loss_tangent))
-    return "loss tangent = " + formatNumber(in.loss_tangent) + " is not finite and 0 or more";
+  if (!non_negative(in.roughness))
+    return "roughness = " + format_number(in.roughness) + " inch is not finite and 0 or more";
+  if (!non_negative(in.loss_tangent))
+    return "loss tangent = " + format_number(in.loss_tangent) + " is not finite and 0 or more";
   return std::nullopt;
 }
 
 // Surface resistance of a smooth conductor, ohms: sqrt(pi f mu0 rho).
-double surfaceResistance(const LossInputs& in) {
+double surface_resistance(const LossInputs& in) {
   return std::sqrt(in.frequency_mhz * kPi * kMu0 * in.resistivity);
 }
 
 // Hammerstad's factor 1 + (2/pi) atan(1.4 (sr/skin depth)^2).
-double roughnessFactor(const LossInputs& in) {
+double roughness_factor(const LossInputs& in) {
   if (in.roughness == 0.0) return 1.0;
-  const double skinDepth = std::sqrt(2.0 * in.resistivity / (2.0 * kPi * in.frequency_mhz * kMu0));
-  const double ratio = in.roughness / skinDepth;
+  const double skin_depth = std::sqrt(2.0 * in.resistivity / (2.0 * kPi * in.frequency_mhz * kMu0));
+  const double ratio = in.roughness / skin_depth;
   return 1.0 + (2.0 / kPi) * std::atan(1.4 * ratio * ratio);
 }
 
 // Dielectric loss of a TEM line, dB per inch: pi sqrt(er) tan(delta)/wavelength.
-double dielectricLoss(double er, const LossInputs& in) {
+double dielectric_loss(double er, const LossInputs& in) {
   const double wavelength = kLightSpeed / in.frequency_mhz;
   return std::sqrt(er) * kPi * kDbPerNeper * in.loss_tangent / wavelength;
 }
@@ -68,32 +68,32 @@ struct LogSlopes {
   double odd;
 };
 
-double recessionStep(const Shape& x) {
+double recession_step(const Shape& x) {
   const double smallest = std::min({1.0, x.w, x.s, x.t == 0.0 ? 1.0 : x.t});
   return kRecessionStep * smallest;
 }
 
 // Both perturbed cross-sections are cut like the nominal one at this level,
 // so the difference sees the change of geometry, not a change of mesh.
-LogSlopes logSlopes(const Shape& nominal, int level) {
-  const double step = recessionStep(nominal);
-  const ReducedShape plus = reducedShape(receded(nominal, step));
-  const ReducedShape minus = reducedShape(receded(nominal, -step));
-  const PanelLayout layout = panelLayout(reducedShape(nominal).shape, meshAtLevel(level));
-  const ModeCapacitances cp = solveOnLayout(plus, layout, level).capacitance;
-  const ModeCapacitances cm = solveOnLayout(minus, layout, level).capacitance;
+LogSlopes log_slopes(const Shape& nominal, int level) {
+  const double step = recession_step(nominal);
+  const ReducedShape plus = reduced_shape(receded(nominal, step));
+  const ReducedShape minus = reduced_shape(receded(nominal, -step));
+  const PanelLayout layout = panel_layout(reduced_shape(nominal).shape, mesh_at_level(level));
+  const ModeCapacitances cp = solve_on_layout(plus, layout, level).capacitance;
+  const ModeCapacitances cm = solve_on_layout(minus, layout, level).capacitance;
   return {std::log(cp.even / cm.even) / (2.0 * step), std::log(cp.odd / cm.odd) / (2.0 * step)};
 }
 
-double relativeChange(double now, double before) {
+double relative_change(double now, double before) {
   return std::abs(now - before) / std::abs(now);
 }
 
 // Np per inch per unit d(ln C)/dn with n in inches, per ohm of surface
 // resistance: -sqrt(er)/(2 eta0), in dB.
-ConductorLossFactor factorOf(const Geometry& g, const LogSlopes& slopes) {
-  const double perOhm = -kDbPerNeper * std::sqrt(g.er) / (2.0 * kFreeSpaceImpedance) / g.b;
-  return {perOhm * slopes.even, perOhm * slopes.odd};
+ConductorLossFactor factor_of(const Geometry& g, const LogSlopes& slopes) {
+  const double per_ohm = -kDbPerNeper * std::sqrt(g.er) / (2.0 * kFreeSpaceImpedance) / g.b;
+  return {per_ohm * slopes.even, per_ohm * slopes.odd};
 }
 
 FieldLossResult failure(FieldStatus status, std::string message, double estimate = 0.0) {
@@ -105,48 +105,48 @@ FieldLossResult failure(FieldStatus status, std::string message, double estimate
 FieldLoss loss_from_factor(const ConductorLossFactor& factor, double er, const LossInputs& inputs,
                            double error_estimate) {
   const bool lossless = inputs.frequency_mhz == 0.0 || inputs.resistivity == 0.0;
-  const double rs = lossless ? 0.0 : surfaceResistance(inputs) * roughnessFactor(inputs);
-  const double dielectric = inputs.frequency_mhz == 0.0 ? 0.0 : dielectricLoss(er, inputs);
-  const auto mode = [&](double perOhm) {
-    const double conductor = perOhm * rs;
+  const double rs = lossless ? 0.0 : surface_resistance(inputs) * roughness_factor(inputs);
+  const double dielectric = inputs.frequency_mhz == 0.0 ? 0.0 : dielectric_loss(er, inputs);
+  const auto mode = [&](double per_ohm) {
+    const double conductor = per_ohm * rs;
     return ModeLoss{conductor, dielectric, conductor + dielectric, error_estimate};
   };
   return {mode(factor.even), mode(factor.odd)};
 }
 
 ConductorLossFactorResult conductor_loss_factor(const Geometry& inches, const Options& options) {
-  if (auto error = geometryError(inches)) {
+  if (auto error = geometry_error(inches)) {
     return {FieldStatus::invalid_input, *error, 0.0, std::nullopt};
   }
-  if (auto error = optionsError(options, kLevelCount)) {
+  if (auto error = options_error(options, kLevelCount)) {
     return {FieldStatus::invalid_input, *error, 0.0, std::nullopt};
   }
-  const Shape nominal = normalisedShape(inches);
-  LogSlopes before = logSlopes(nominal, 0);
+  const Shape nominal = normalised_shape(inches);
+  LogSlopes before = log_slopes(nominal, 0);
   double estimate = std::numeric_limits<double>::infinity();
   for (int level = 1; level <= options.max_refinements; ++level) {
-    const LogSlopes slopes = logSlopes(nominal, level);
-    estimate =
-        std::max(relativeChange(slopes.even, before.even), relativeChange(slopes.odd, before.odd));
+    const LogSlopes slopes = log_slopes(nominal, level);
+    estimate = std::max(relative_change(slopes.even, before.even),
+                        relative_change(slopes.odd, before.odd));
     if (estimate <= options.tolerance) {
-      return {FieldStatus::ok, "", estimate, factorOf(inches, slopes)};
+      return {FieldStatus::ok, "", estimate, factor_of(inches, slopes)};
     }
     before = slopes;
   }
   return {FieldStatus::not_converged,
           "the conductor loss did not converge to a relative tolerance of " +
-              formatNumber(options.tolerance) + " within " +
+              format_number(options.tolerance) + " within " +
               std::to_string(options.max_refinements) + " refinements; last estimate " +
-              formatNumber(estimate),
+              format_number(estimate),
           estimate, std::nullopt};
 }
 
 FieldLossResult field_loss(const Geometry& inches, const LossInputs& inputs,
                            const Options& options) {
-  if (auto error = geometryError(inches)) return failure(FieldStatus::invalid_input, *error);
-  if (auto error = optionsError(options, kLevelCount))
+  if (auto error = geometry_error(inches)) return failure(FieldStatus::invalid_input, *error);
+  if (auto error = options_error(options, kLevelCount))
     return failure(FieldStatus::invalid_input, *error);
-  if (auto error = inputError(inputs)) return failure(FieldStatus::invalid_input, *error);
+  if (auto error = input_error(inputs)) return failure(FieldStatus::invalid_input, *error);
   // No frequency, or a perfect conductor: no conductor loss to solve for.
   if (inputs.frequency_mhz == 0.0 || inputs.resistivity == 0.0) {
     return {FieldStatus::ok, "", 0.0, loss_from_factor({0.0, 0.0}, inches.er, inputs, 0.0)};

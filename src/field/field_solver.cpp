@@ -23,7 +23,7 @@ double coupling_db(double zoe, double zoo) {
 }
 
 // Relative change of an impedance (inversely proportional to C) between levels.
-double relativeChange(double capacitance, double before) {
+double relative_change(double capacitance, double before) {
   return std::abs(capacitance / before - 1.0);
 }
 
@@ -31,49 +31,48 @@ double relativeChange(double capacitance, double before) {
 // and share its error; each carries the larger of the two modes' changes from
 // the coarser level, which keeps the estimate honest where one mode's change
 // happens to pass through zero.
-FieldSolution fieldSolution(const LevelSolution& finer, const LevelSolution& coarser, double er,
-                            int refinements) {
+FieldSolution field_solution(const LevelSolution& finer, const LevelSolution& coarser, double er,
+                             int refinements) {
   const ModeCapacitances& c = finer.capacitance;
   const ModeCapacitances& before = coarser.capacitance;
   const double estimate =
-      std::max(relativeChange(c.even, before.even), relativeChange(c.odd, before.odd));
+      std::max(relative_change(c.even, before.even), relative_change(c.odd, before.odd));
   const ModeSolution even{c.even, impedance(c.even, er), estimate, finer.panels, finer.unknowns};
   const ModeSolution odd{c.odd, impedance(c.odd, er), estimate, finer.panels, finer.unknowns};
   const double zo = std::sqrt(even.impedance * odd.impedance);
   const double coupling = coupling_db(even.impedance, odd.impedance);
-  const double couplingBefore = coupling_db(impedance(before.even, er), impedance(before.odd, er));
-  const double couplingChange = std::isfinite(coupling) && std::isfinite(couplingBefore)
-                                    ? std::abs(coupling - couplingBefore)
-                                    : kInfinity;
-  // |dZo/Zo| <= (|dZoe/Zoe| + |dZoo/Zoo|)/2 <= the modes' estimate.
-  return {even, odd, zo, estimate, coupling, couplingChange, refinements};
+  const double coupling_before = coupling_db(impedance(before.even, er), impedance(before.odd, er));
+  const double coupling_change = std::isfinite(coupling) && std::isfinite(coupling_before)
+                                     ? std::abs(coupling - coupling_before)
+                                     : kInfinity;
+  return {even, odd, zo, coupling, coupling_change, refinements};
 }
 
-bool finiteAndPositive(const ModeCapacitances& c) {
-  return positiveFinite(c.even) && positiveFinite(c.odd);
+bool finite_and_positive(const ModeCapacitances& c) {
+  return positive_finite(c.even) && positive_finite(c.odd);
 }
 
 FieldResult not_converged(const Options& options, double estimate) {
   return {FieldStatus::not_converged,
-          "no convergence to a relative tolerance of " + formatNumber(options.tolerance) +
+          "no convergence to a relative tolerance of " + format_number(options.tolerance) +
               " within " + std::to_string(options.max_refinements) +
-              " refinements; last estimate " + formatNumber(estimate),
+              " refinements; last estimate " + format_number(estimate),
           estimate, std::nullopt};
 }
 
 }  // namespace
 
 FieldResult solve(const Geometry& geometry, const Options& options) {
-  if (auto error = geometryError(geometry)) return invalid_input(*error);
-  if (auto error = optionsError(options, kLevelCount)) return invalid_input(*error);
+  if (auto error = geometry_error(geometry)) return invalid_input(*error);
+  if (auto error = options_error(options, kLevelCount)) return invalid_input(*error);
 
-  const ReducedShape reduced = reducedShape(normalisedShape(geometry));
-  LevelSolution coarser = solveLevel(reduced, 0);
+  const ReducedShape reduced = reduced_shape(normalised_shape(geometry));
+  LevelSolution coarser = solve_level(reduced, 0);
   double estimate = kInfinity;
   for (int level = 1; level <= options.max_refinements; ++level) {
-    const LevelSolution finer = solveLevel(reduced, level);
-    if (!finiteAndPositive(finer.capacitance) || !finiteAndPositive(coarser.capacitance)) break;
-    const FieldSolution solution = fieldSolution(finer, coarser, geometry.er, level);
+    const LevelSolution finer = solve_level(reduced, level);
+    if (!finite_and_positive(finer.capacitance) || !finite_and_positive(coarser.capacitance)) break;
+    const FieldSolution solution = field_solution(finer, coarser, geometry.er, level);
     estimate = std::max(solution.even.error_estimate, solution.odd.error_estimate);
     if (estimate <= options.tolerance) return {FieldStatus::ok, "", estimate, solution};
     coarser = finer;
@@ -82,22 +81,22 @@ FieldResult solve(const Geometry& geometry, const Options& options) {
 }
 
 FieldResult exact_zero_thickness(const Geometry& geometry) {
-  if (auto error = geometryError(geometry)) return invalid_input(*error);
-  if (geometry.t != 0.0) return invalid_input("t = " + formatNumber(geometry.t) + " is not zero");
+  if (auto error = geometry_error(geometry)) return invalid_input(*error);
+  if (geometry.t != 0.0) return invalid_input("t = " + format_number(geometry.t) + " is not zero");
   const ExactCapacitances c =
-      zeroThicknessCapacitances(geometry.w / geometry.b, geometry.s / geometry.b);
+      zero_thickness_capacitances(geometry.w / geometry.b, geometry.s / geometry.b);
   // A few units of rounding through the hyperbolic functions and the AGM.
   constexpr double kRounding = 1e-14;
   const ModeSolution even{c.even, impedance(c.even, geometry.er), kRounding, 0, 0};
   const ModeSolution odd{c.odd, impedance(c.odd, geometry.er), kRounding, 0, 0};
   const double coupling = coupling_db(even.impedance, odd.impedance);
   // The coupling's rounding error grows as the modes approach each other.
-  const double couplingError = std::isfinite(coupling) ? 20.0 / std::log(10.0) * kRounding *
-                                                             (even.impedance + odd.impedance) /
-                                                             (even.impedance - odd.impedance)
-                                                       : kInfinity;
+  const double coupling_error = std::isfinite(coupling) ? 20.0 / std::log(10.0) * kRounding *
+                                                              (even.impedance + odd.impedance) /
+                                                              (even.impedance - odd.impedance)
+                                                        : kInfinity;
   const double zo = std::sqrt(even.impedance * odd.impedance);
-  const FieldSolution solution{even, odd, zo, kRounding, coupling, couplingError, 0};
+  const FieldSolution solution{even, odd, zo, coupling, coupling_error, 0};
   return {FieldStatus::ok, "", kRounding, solution};
 }
 

@@ -43,7 +43,6 @@ struct FieldSolution {
   ModeSolution even;
   ModeSolution odd;
   double zo;                 // sqrt(Zoe Zoo), ohms
-  double zo_error_estimate;  // relative
   double coupling_db;        // 20 log10((Zoe - Zoo)/(Zoe + Zoo)), dB, negative;
                              // -infinity when the strips are too far apart for
                              // the difference to be resolved

@@ -12,7 +12,7 @@ struct LegendreValue {
   double dp;
 };
 
-LegendreValue legendreWithDerivative(int n, double x) {
+LegendreValue legendre_with_derivative(int n, double x) {
   double previous = 1.0;
   double current = x;
   for (int k = 1; k < n; ++k) {
@@ -25,12 +25,12 @@ LegendreValue legendreWithDerivative(int n, double x) {
   return {current, derivative};
 }
 
-double newtonNode(int n, int i) {
+double newton_node(int n, int i) {
   // Tricomi's asymptotic guess for the i-th largest root.
   const double theta = std::numbers::pi * (i + 0.75) / (n + 0.5);
   double x = std::cos(theta);
   for (int iteration = 0; iteration < 100; ++iteration) {
-    const LegendreValue v = legendreWithDerivative(n, x);
+    const LegendreValue v = legendre_with_derivative(n, x);
     const double step = v.p / v.dp;
     x -= step;
     if (std::abs(step) < 1e-16) break;
@@ -40,21 +40,21 @@ double newtonNode(int n, int i) {
 
 }  // namespace
 
-GaussRule gaussLegendre(int n) {
+GaussRule gauss_legendre(int n) {
   if (n == 1) return {{0.0}, {2.0}};
   GaussRule rule;
   rule.nodes.resize(n);
   rule.weights.resize(n);
   for (int i = 0; i < n; ++i) {
-    const double x = newtonNode(n, i);
-    const double dp = legendreWithDerivative(n, x).dp;
+    const double x = newton_node(n, i);
+    const double dp = legendre_with_derivative(n, x).dp;
     rule.nodes[n - 1 - i] = x;  // the guesses descend
     rule.weights[n - 1 - i] = 2.0 / ((1.0 - x * x) * dp * dp);
   }
   return rule;
 }
 
-void legendrePolynomials(double x, int n, double* values) {
+void legendre_polynomials(double x, int n, double* values) {
   if (n <= 0) return;
   values[0] = 1.0;
   if (n == 1) return;
@@ -65,13 +65,13 @@ void legendrePolynomials(double x, int n, double* values) {
 
 // The n-point rule integrates L_m P_k (degree <= 2n - 2) exactly, so the
 // Legendre coefficients of L_m are (2k + 1)/2 w_m P_k(tau_m).
-ReferencePanel referencePanel(int n) {
-  ReferencePanel panel{gaussLegendre(n), std::vector<double>(static_cast<std::size_t>(n) * n)};
+ReferencePanel reference_panel(int n) {
+  ReferencePanel panel{gauss_legendre(n), std::vector<double>(static_cast<std::size_t>(n) * n)};
   std::vector<double> p(n);
   for (int m = 0; m < n; ++m) {
-    legendrePolynomials(panel.rule.nodes[m], n, p.data());
+    legendre_polynomials(panel.rule.nodes[m], n, p.data());
     for (int k = 0; k < n; ++k)
-      panel.lagrangeToLegendre[static_cast<std::size_t>(m) * n + k] =
+      panel.lagrange_to_legendre[static_cast<std::size_t>(m) * n + k] =
           (2.0 * k + 1.0) / 2.0 * panel.rule.weights[m] * p[k];
   }
   return panel;

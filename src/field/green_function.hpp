@@ -33,30 +33,30 @@ namespace ketrovane::field {
 
 // What the kernel needs of a point, computed once per node.
 struct FieldPoint {
-  double xi;       // distance from the inner edge of the right-hand strip
-  double y;        // height above the centre plane
-  double halfSin;  // sin(pi y / 2)
-  double halfCos;  // cos(pi y / 2)
-  double fullCos;  // cos(pi y)
-  double growth;   // exp(pi xi)
-  double decay;    // exp(-pi xi)
+  double xi;        // distance from the inner edge of the right-hand strip
+  double y;         // height above the centre plane
+  double half_sin;  // sin(pi y / 2)
+  double half_cos;  // cos(pi y / 2)
+  double full_cos;  // cos(pi y)
+  double growth;    // exp(pi xi)
+  double decay;     // exp(-pi xi)
 };
 
-FieldPoint fieldPoint(double xi, double y);
+FieldPoint field_point(double xi, double y);
 
 // A logarithmic singularity of the kernel: the source mapped by a mirror,
 // weighted so that the kernel behaves as -weight/(2 pi) ln r near it.
 struct LogSingularity {
-  bool mirrorX;   // image across the symmetry plane x = 0 (the twin strip)
-  bool mirrorY;   // y -> -y before the shift
-  double shiftY;  // then y -> y + shiftY (a reflection in a ground plane)
-  double weight;  // +1 for a charge, -1 for its image in a ground plane
+  bool mirror_x;   // image across the symmetry plane x = 0 (the twin strip)
+  bool mirror_y;   // y -> -y before the shift
+  double shift_y;  // then y -> y + shift_y (a reflection in a ground plane)
+  double weight;   // +1 for a charge, -1 for its image in a ground plane
 };
 
 class GreenFunction {
  public:
-  // s is the edge gap; zeroThickness selects the single-sheet kernel.
-  GreenFunction(double s, bool zeroThickness);
+  // s is the edge gap; zero_thickness selects the single-sheet kernel.
+  GreenFunction(double s, bool zero_thickness);
 
   // Potential at `field` of a unit source at `source` and its centre-plane
   // mirror, both on the right-hand strip (direct, infinite when the points
@@ -68,24 +68,24 @@ class GreenFunction {
   [[nodiscard]] Potentials potentials(const FieldPoint& field, const FieldPoint& source) const;
   [[nodiscard]] double twin(const FieldPoint& field, const FieldPoint& source) const;
   // direct(p, p') + ln|p - p'|/(2 pi) as p' tends to p.
-  [[nodiscard]] double directRegularPart(const FieldPoint& p) const;
+  [[nodiscard]] double direct_regular_part(const FieldPoint& p) const;
 
   // The singularities that can come close to the strip: the source, its
   // centre-plane mirror and their reflections in the two planes; those of the
-  // twin strip carry mirrorX.
+  // twin strip carry mirror_x.
   [[nodiscard]] const std::vector<LogSingularity>& singularities() const { return singularities_; }
 
   [[nodiscard]] double gap() const { return s_; }
-  [[nodiscard]] bool zeroThickness() const { return zeroThickness_; }
+  [[nodiscard]] bool zero_thickness() const { return zero_thickness_; }
 
  private:
-  [[nodiscard]] double twinDecay(const FieldPoint& field, const FieldPoint& source) const {
-    return field.decay * source.decay * gapDecay_;
+  [[nodiscard]] double twin_decay(const FieldPoint& field, const FieldPoint& source) const {
+    return field.decay * source.decay * gap_decay_;
   }
 
   double s_;
-  double gapDecay_;  // exp(-pi s)
-  bool zeroThickness_;
+  double gap_decay_;  // exp(-pi s)
+  bool zero_thickness_;
   std::vector<LogSingularity> singularities_;
 };
 

@@ -27,19 +27,19 @@ Cplx operator*(double a, Cplx b) {
 }
 
 // Principal logarithm.
-Cplx logOf(Cplx a) {
+Cplx log_of(Cplx a) {
   return {0.5 * std::log(a.re * a.re + a.im * a.im), std::atan2(a.im, a.re)};
 }
 
 }  // namespace
 
-void legendreLogMoments(std::complex<double> z, int n, double* moments) {
+void legendre_log_moments(std::complex<double> z, int n, double* moments) {
   if (n <= 0 || n > kMaxPanelOrder) return;
   const Cplx x{z.real(), z.imag()};
   const Cplx zp = x + Cplx{1.0, 0.0};
   const Cplx zm = x - Cplx{1.0, 0.0};
-  const Cplx lp = logOf(zp);
-  const Cplx lm = logOf(zm);
+  const Cplx lp = log_of(zp);
+  const Cplx lm = log_of(zm);
   moments[0] = (zp * lp - zm * lm).re - 2.0;
   if (n == 1) return;
 

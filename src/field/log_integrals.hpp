@@ -21,6 +21,6 @@ inline constexpr int kMaxPanelOrder = 24;
 // integral over [-1, 1] of P_k(tau) ln|z - tau| dtau for k = 0 .. n - 1,
 // 1 <= n <= kMaxPanelOrder.  z must not be an end point (+-1); it may lie on
 // the interval.
-void legendreLogMoments(std::complex<double> z, int n, double* moments);
+void legendre_log_moments(std::complex<double> z, int n, double* moments);
 
 }  // namespace ketrovane::field

@@ -6,19 +6,16 @@
 #include <iterator>
 #include <limits>
 #include <optional>
+#include <type_traits>
 
 namespace ketrovane::field {
 namespace {
 
 #include "field/model_accuracy_table.inc"
 
-// The map's values are the model's errors against field solutions good to the
-// solver's default tolerance, which the bound adds.
-constexpr double kReferenceTolerance = 1e-4;
-
 // The cell axis[i] <= x <= axis[i + 1] that holds x, if x is on the axis.
 template <std::size_t N>
-std::optional<std::size_t> cellOf(const std::array<double, N>& axis, double x) {
+std::optional<std::size_t> cell_of(const std::array<double, N>& axis, double x) {
   if (!(x >= axis.front() && x <= axis.back())) return std::nullopt;
   const auto above = std::upper_bound(axis.begin(), axis.end(), x);
   const auto i = static_cast<std::size_t>(std::distance(axis.begin(), above)) - 1;
@@ -35,24 +32,45 @@ Span neighbourhood(std::size_t cell, std::size_t points) {
   return {cell == 0 ? 0 : cell - 1, std::min(cell + 2, points - 1)};
 }
 
+// The cells of the map the bound reads: the point's and its neighbours' in
+// w/b and s/b; in t/b its own cell, or the t = 0 plane alone.
+struct Neighbourhood {
+  Span t;
+  Span w;
+  Span s;
+};
+
+std::optional<Neighbourhood> neighbourhood_of(double w_over_b, double s_over_b, double t_over_b) {
+  const auto it = cell_of(kMapThickness, t_over_b);
+  const auto iw = cell_of(kMapWidth, w_over_b);
+  const auto is = cell_of(kMapGap, s_over_b);
+  if (!it || !iw || !is) return std::nullopt;
+  return Neighbourhood{t_over_b == 0.0 ? Span{0, 0} : Span{*it, *it + 1},
+                       neighbourhood(*iw, kMapWidth.size()), neighbourhood(*is, kMapGap.size())};
+}
+
+using MapTable = decltype(kMapWorstError);
+static_assert(std::is_same_v<MapTable, decltype(kMapWorstLossError)>,
+              "both tables are on the same grid");
+
+double worst_in(const MapTable& table, const Neighbourhood& n) {
+  double worst = 0.0;
+  for (std::size_t a = n.t.first; a <= n.t.last; ++a)
+    for (std::size_t c = n.w.first; c <= n.w.last; ++c)
+      for (std::size_t d = n.s.first; d <= n.s.last; ++d) worst = std::max(worst, table[a][c][d]);
+  return worst;
+}
+
 }  // namespace
 
-double model_relative_error_bound(double w_over_b, double s_over_b, double t_over_b) {
-  const auto it = cellOf(kMapThickness, t_over_b);
-  const auto iw = cellOf(kMapWidth, w_over_b);
-  const auto is = cellOf(kMapGap, s_over_b);
-  if (!it || !iw || !is) return std::numeric_limits<double>::infinity();
-  // Thickness: the cell alone, the axis is fine enough; strips of zero
-  // thickness, which the model solves exactly, on their own plane.
-  const Span t = t_over_b == 0.0 ? Span{0, 0} : Span{*it, *it + 1};
-  const Span w = neighbourhood(*iw, kMapWidth.size());
-  const Span s = neighbourhood(*is, kMapGap.size());
-  double worst = 0.0;
-  for (std::size_t a = t.first; a <= t.last; ++a)
-    for (std::size_t c = w.first; c <= w.last; ++c)
-      for (std::size_t d = s.first; d <= s.last; ++d)
-        worst = std::max(worst, kMapWorstError[a][c][d]);
-  return worst + kReferenceTolerance;
+ModelErrorBounds model_error_bounds(double w_over_b, double s_over_b, double t_over_b) {
+  const std::optional<Neighbourhood> n = neighbourhood_of(w_over_b, s_over_b, t_over_b);
+  if (!n) {
+    constexpr double kUnknown = std::numeric_limits<double>::infinity();
+    return {kUnknown, kUnknown};
+  }
+  return {worst_in(kMapWorstError, *n) + kMapImpedanceTolerance,
+          worst_in(kMapWorstLossError, *n) + kMapLossTolerance};
 }
 
 }  // namespace ketrovane::field

@@ -1,22 +1,27 @@
-// What the closed-form model's impedances are worth where they are asked
-// for: the worst of its relative errors in Zoe and Zoo against the field
-// solver, read from the map tools/accuracy_map computes over w/b 0.1-3,
+// What the closed-form model's impedances and conductor losses are worth
+// where they are asked for: the worst of its relative errors against the
+// field solver, read from the map tools/accuracy_map computes over w/b 0.1-3,
 // s/b 0.01-2 and t/b 0-0.2 (ACCURACY.md shows it).
 #pragma once
 
 namespace ketrovane::field {
 
-// The largest of |Zoe_model/Zoe_field - 1| and |Zoo_model/Zoo_field - 1| over
-// the grid points of the cell of the map that holds the point and of the
-// cells beside it in w/b and s/b, as a fraction (0.01 is 1 %).  Taking that
-// maximum rather than interpolating keeps the bound on the safe side between
-// the grid lines, where the model's error can change faster than the grid
-// resolves; plus 1e-4, the tolerance of the field solutions the map was made
-// with.  Strips of zero thickness, which the model solves by Cohn's exact
-// formulas, are read from the t = 0 plane alone.
-// Outside the map (or for an argument that is not a number) the model's
-// error is unknown and the result is +infinity: the map vouches for nothing
-// there.
-double model_relative_error_bound(double w_over_b, double s_over_b, double t_over_b);
+struct ModelErrorBounds {
+  double impedance;       // worst relative error of Zoe and Zoo
+  double conductor_loss;  // worst relative error of the even- and odd-mode conductor loss
+};
+
+// Each bound is the largest of the model's relative errors (as a fraction,
+// 0.01 is 1 %) over the grid points of the cell of the map that holds the
+// point and of the cells beside it in w/b and s/b.  Taking that maximum
+// rather than interpolating keeps the bound on the safe side between the grid
+// lines, where the model's error can change faster than the grid resolves;
+// plus the tolerance of the field solutions the map was made with (1e-4 for
+// the impedances and for the conductor-loss factors).  Strips of zero
+// thickness, which the model solves by Cohn's exact formulas, are read from
+// the t = 0 plane alone.  Outside the map (or for an argument that is not a
+// number) the model's error is unknown and both bounds are +infinity: the
+// map vouches for nothing there.
+ModelErrorBounds model_error_bounds(double w_over_b, double s_over_b, double t_over_b);
 
 }  // namespace ketrovane::field

@@ -18,7 +18,7 @@ SurfacePoint along(const Segment& segment, double fraction) {
 // Distances from a corner of the panel ends on a stretch of the given length:
 // a geometric sequence from the corner panel up to the far end, with a ratio
 // no coarser than the grading asks.
-std::vector<double> gradedFromCorner(double length, double smallest, const MeshParameters& mesh) {
+std::vector<double> graded_from_corner(double length, double smallest, const MeshParameters& mesh) {
   std::vector<double> ends{0.0};
   if (smallest < length) {
     const int steps =
@@ -31,11 +31,11 @@ std::vector<double> gradedFromCorner(double length, double smallest, const MeshP
 }
 
 // Splits every panel longer than the limit into equal parts.
-std::vector<double> capped(const std::vector<double>& ends, double maxLength) {
+std::vector<double> capped(const std::vector<double>& ends, double max_length) {
   std::vector<double> result{ends.front()};
   for (std::size_t k = 1; k < ends.size(); ++k) {
     const double span = ends[k] - ends[k - 1];
-    const int parts = std::max(1, static_cast<int>(std::ceil(span / maxLength)));
+    const int parts = std::max(1, static_cast<int>(std::ceil(span / max_length)));
     for (int j = 1; j <= parts; ++j) result.push_back(ends[k - 1] + span * j / parts);
   }
   return result;
@@ -48,23 +48,23 @@ struct CornerPanels {
   double end;
 };
 
-std::vector<double> segmentBreakpoints(const Segment& segment, CornerPanels corners,
-                                       const MeshParameters& mesh) {
+std::vector<double> segment_breakpoints(const Segment& segment, CornerPanels corners,
+                                        const MeshParameters& mesh) {
   const double length = distance(segment.start, segment.end);
   std::vector<double> ends;
   if (corners.start > 0.0 && corners.end > 0.0) {
-    const std::vector<double> lower = gradedFromCorner(length / 2, corners.start, mesh);
-    const std::vector<double> upper = gradedFromCorner(length / 2, corners.end, mesh);
+    const std::vector<double> lower = graded_from_corner(length / 2, corners.start, mesh);
+    const std::vector<double> upper = graded_from_corner(length / 2, corners.end, mesh);
     ends = lower;
     for (auto k = upper.size() - 1; k-- > 0;) ends.push_back(length - upper[k]);
   } else if (corners.start > 0.0) {
-    ends = gradedFromCorner(length, corners.start, mesh);
+    ends = graded_from_corner(length, corners.start, mesh);
   } else {
-    for (const double d : gradedFromCorner(length, corners.end, mesh)) ends.push_back(length - d);
+    for (const double d : graded_from_corner(length, corners.end, mesh)) ends.push_back(length - d);
     std::reverse(ends.begin(), ends.end());
   }
   std::vector<double> fractions;
-  for (const double d : capped(ends, mesh.maxPanelLength)) fractions.push_back(d / length);
+  for (const double d : capped(ends, mesh.max_panel_length)) fractions.push_back(d / length);
   fractions.back() = 1.0;
   return fractions;
 }
@@ -72,42 +72,42 @@ std::vector<double> segmentBreakpoints(const Segment& segment, CornerPanels corn
 // Length of the panels that touch a corner.  The charge varies over the
 // smallest of the lengths that meet there -- the thickness, the gap to the
 // twin (inner corners), the gap to the planes, half the width -- and the
-// panels reach cornerLayers grading steps below it; knife edges, whose
+// panels reach corner_layers grading steps below it; knife edges, whose
 // density r^(-1/2) is the harder to resolve, two steps more.  A thin strip is
 // never cut finer than a knife edge: its corners, smaller than the knife
 // edge's first panel, sit in that panel as the knife edge would.
-double cornerPanel(const Shape& shape, bool inner, const MeshParameters& mesh) {
+double corner_panel(const Shape& shape, bool inner, const MeshParameters& mesh) {
   const double gap = (1.0 - shape.t) / 2;
-  const double knifeScale = std::min({gap, shape.w / 2, inner ? shape.s : gap});
-  const double knifePanel = knifeScale * std::pow(mesh.grading, mesh.cornerLayers + 2);
-  if (shape.t == 0.0) return knifePanel;
-  const double cornerScale = std::min(knifeScale, shape.t);
-  return std::max(knifePanel, cornerScale * std::pow(mesh.grading, mesh.cornerLayers));
+  const double knife_scale = std::min({gap, shape.w / 2, inner ? shape.s : gap});
+  const double knife_panel = knife_scale * std::pow(mesh.grading, mesh.corner_layers + 2);
+  if (shape.t == 0.0) return knife_panel;
+  const double corner_scale = std::min(knife_scale, shape.t);
+  return std::max(knife_panel, corner_scale * std::pow(mesh.grading, mesh.corner_layers));
 }
 
 }  // namespace
 
-std::vector<Segment> chargedSegments(const Shape& shape) {
+std::vector<Segment> charged_segments(const Shape& shape) {
   if (shape.t == 0.0) return {{{0.0, 0.0}, {shape.w, 0.0}}};
   const double top = shape.t / 2;
   return {{{0.0, 0.0}, {0.0, top}}, {{0.0, top}, {shape.w, top}}, {{shape.w, top}, {shape.w, 0.0}}};
 }
 
-PanelLayout panelLayout(const Shape& shape, const MeshParameters& mesh) {
-  const double inner = cornerPanel(shape, true, mesh);
-  const double outer = cornerPanel(shape, false, mesh);
-  const std::vector<Segment> segments = chargedSegments(shape);
+PanelLayout panel_layout(const Shape& shape, const MeshParameters& mesh) {
+  const double inner = corner_panel(shape, true, mesh);
+  const double outer = corner_panel(shape, false, mesh);
+  const std::vector<Segment> segments = charged_segments(shape);
   const std::vector<CornerPanels> corners =
       shape.t == 0.0 ? std::vector<CornerPanels>{{inner, outer}}
                      : std::vector<CornerPanels>{{0.0, inner}, {inner, outer}, {outer, 0.0}};
   PanelLayout layout;
   for (std::size_t i = 0; i < segments.size(); ++i)
-    layout.breakpoints.push_back(segmentBreakpoints(segments[i], corners[i], mesh));
+    layout.breakpoints.push_back(segment_breakpoints(segments[i], corners[i], mesh));
   return layout;
 }
 
-std::vector<Panel> panelsOf(const Shape& shape, const PanelLayout& layout) {
-  const std::vector<Segment> segments = chargedSegments(shape);
+std::vector<Panel> panels_of(const Shape& shape, const PanelLayout& layout) {
+  const std::vector<Segment> segments = charged_segments(shape);
   std::vector<Panel> panels;
   for (std::size_t i = 0; i < segments.size() && i < layout.breakpoints.size(); ++i) {
     const auto& fractions = layout.breakpoints[i];

@@ -33,10 +33,10 @@ struct SurfacePoint {
 
 // How finely to cut.
 struct MeshParameters {
-  double grading;         // ratio of neighbouring panel lengths toward a corner
-  int cornerLayers;       // panels between a corner's scale and the corner;
-                          // knife edges get two more
-  double maxPanelLength;  // in units of b
+  double grading;           // ratio of neighbouring panel lengths toward a corner
+  int corner_layers;        // panels between a corner's scale and the corner;
+                            // knife edges get two more
+  double max_panel_length;  // in units of b
 };
 
 // One straight edge of the charged surface.
@@ -47,7 +47,7 @@ struct Segment {
 
 // Inner side (from the centre plane up), upper face, outer side (down to the
 // centre plane); or the single sheet when t = 0.
-std::vector<Segment> chargedSegments(const Shape& shape);
+std::vector<Segment> charged_segments(const Shape& shape);
 
 // Panel end points along each segment as fractions of its length, so that the
 // same cut can be laid on a slightly different cross-section.
@@ -55,7 +55,7 @@ struct PanelLayout {
   std::vector<std::vector<double>> breakpoints;  // per segment, 0 ... 1 ascending
 };
 
-PanelLayout panelLayout(const Shape& shape, const MeshParameters& mesh);
+PanelLayout panel_layout(const Shape& shape, const MeshParameters& mesh);
 
 struct Panel {
   SurfacePoint start;
@@ -63,6 +63,6 @@ struct Panel {
   double length;
 };
 
-std::vector<Panel> panelsOf(const Shape& shape, const PanelLayout& layout);
+std::vector<Panel> panels_of(const Shape& shape, const PanelLayout& layout);
 
 }  // namespace ketrovane::field

@@ -16,7 +16,7 @@ namespace {
 // monotonically instead of passing through accidental agreements.
 struct Level {
   int order;
-  int cornerLayers;
+  int corner_layers;
 };
 // clang-format off
 constexpr std::array<Level, kLevelCount> kLevels = {{
@@ -37,38 +37,38 @@ constexpr double kWidestSolvedInGaps = 16.0;
 
 }  // namespace
 
-MeshParameters meshAtLevel(int level) {
-  return {kGrading, kLevels[level].cornerLayers, kMaxPanelLength};
+MeshParameters mesh_at_level(int level) {
+  return {kGrading, kLevels[level].corner_layers, kMaxPanelLength};
 }
 
-int panelOrderAtLevel(int level) {
+int panel_order_at_level(int level) {
   return kLevels[level].order;
 }
 
-Shape normalisedShape(const Geometry& g) {
+Shape normalised_shape(const Geometry& g) {
   return {g.w / g.b, g.s / g.b, g.t / g.b};
 }
 
 // Two faces, each with the parallel-plate C/eps = 1/g per unit width.
-ReducedShape reducedShape(const Shape& shape) {
+ReducedShape reduced_shape(const Shape& shape) {
   const double gap = (1.0 - shape.t) / 2;
   const double widest = kWidestSolvedInGaps * gap;
   if (shape.w <= widest) return {shape, 0.0};
   return {{widest, shape.s, shape.t}, 2.0 * (shape.w - widest) / gap};
 }
 
-LevelSolution solveOnLayout(const ReducedShape& reduced, const PanelLayout& layout, int level) {
+LevelSolution solve_on_layout(const ReducedShape& reduced, const PanelLayout& layout, int level) {
   const ModeCapacitances c =
-      modeCapacitances(reduced.shape, layout, referencePanel(panelOrderAtLevel(level)));
+      mode_capacitances(reduced.shape, layout, reference_panel(panel_order_at_level(level)));
   int panels = 0;
   for (const auto& fractions : layout.breakpoints) panels += static_cast<int>(fractions.size()) - 1;
-  return {{c.even + reduced.cutCapacitance, c.odd + reduced.cutCapacitance},
+  return {{c.even + reduced.cut_capacitance, c.odd + reduced.cut_capacitance},
           panels,
-          panels * panelOrderAtLevel(level)};
+          panels * panel_order_at_level(level)};
 }
 
-LevelSolution solveLevel(const ReducedShape& reduced, int level) {
-  return solveOnLayout(reduced, panelLayout(reduced.shape, meshAtLevel(level)), level);
+LevelSolution solve_level(const ReducedShape& reduced, int level) {
+  return solve_on_layout(reduced, panel_layout(reduced.shape, mesh_at_level(level)), level);
 }
 
 }  // namespace ketrovane::field

@@ -11,19 +11,19 @@ namespace ketrovane::field {
 // Number of refinement levels, the first included.
 inline constexpr int kLevelCount = 10;
 
-MeshParameters meshAtLevel(int level);
-int panelOrderAtLevel(int level);
+MeshParameters mesh_at_level(int level);
+int panel_order_at_level(int level);
 
 // The cross-section in units of b, with the face of very wide strips cut
-// down; cutCapacitance is the parallel-plate charge of the part cut away,
+// down; cut_capacitance is the parallel-plate charge of the part cut away,
 // to be added to each mode.
 struct ReducedShape {
   Shape shape;
-  double cutCapacitance;
+  double cut_capacitance;
 };
 
-ReducedShape reducedShape(const Shape& shape);
-Shape normalisedShape(const Geometry& g);
+ReducedShape reduced_shape(const Shape& shape);
+Shape normalised_shape(const Geometry& g);
 
 struct LevelSolution {
   ModeCapacitances capacitance;  // the cut part included
@@ -34,7 +34,7 @@ struct LevelSolution {
 // On the given cut of the reduced shape, which need not be the one the level
 // would choose for it (a slightly perturbed cross-section keeps its
 // neighbour's cut).
-LevelSolution solveOnLayout(const ReducedShape& reduced, const PanelLayout& layout, int level);
-LevelSolution solveLevel(const ReducedShape& reduced, int level);
+LevelSolution solve_on_layout(const ReducedShape& reduced, const PanelLayout& layout, int level);
+LevelSolution solve_level(const ReducedShape& reduced, int level);
 
 }  // namespace ketrovane::field

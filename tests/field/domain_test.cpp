@@ -83,9 +83,37 @@ TEST(Domain, UnreachableToleranceFailsWithTheLastEstimate) {
   EXPECT_NE(r.message.find("tolerance of 1e-14 within 3 refinements"), std::string::npos)
       << r.message;
 
+  // One refinement still compares two levels: the estimate is their change,
+  // a finite number, not the infinity of no comparison at all.
   const FieldResult once = solve(kCoupler, {1e-9, 1});
   EXPECT_EQ(once.status, FieldStatus::not_converged);
   EXPECT_GT(once.error_estimate, 1e-9);
+  EXPECT_LT(once.error_estimate, 0.1);
+  const ConductorLossFactorResult loss = conductor_loss_factor(kCoupler, {1e-12, 1});
+  EXPECT_EQ(loss.status, FieldStatus::not_converged);
+  EXPECT_GT(loss.error_estimate, 1e-12);
+  EXPECT_LT(loss.error_estimate, 0.1);
+}
+
+// A tolerance first met at refinement n is met when n refinements are
+// allowed: the last allowed level is solved, and the answer is the same.
+TEST(Domain, TheLastAllowedRefinementIsSolved) {
+  const FieldResult free = solve(kCoupler, {1e-6, 8});
+  ASSERT_TRUE(free.ok()) << free.message;
+  const int needed = free.solution->refinements;
+  ASSERT_GE(needed, 2);
+  const FieldResult capped = solve(kCoupler, {1e-6, needed});
+  ASSERT_TRUE(capped.ok()) << capped.message;
+  EXPECT_EQ(capped.solution->refinements, needed);
+  EXPECT_EQ(capped.solution->even.impedance, free.solution->even.impedance);
+  EXPECT_EQ(solve(kCoupler, {1e-6, needed - 1}).status, FieldStatus::not_converged);
+
+  // A tolerance the first comparison meets needs one refinement and no more.
+  const FieldResult first = solve(kCoupler, {0.1, 1});
+  ASSERT_TRUE(first.ok()) << first.message;
+  EXPECT_EQ(first.solution->refinements, 1);
+  const ConductorLossFactorResult loss = conductor_loss_factor(kCoupler, {0.1, 1});
+  EXPECT_TRUE(loss.ok()) << loss.message;
 }
 
 TEST(Domain, LossInputsOutsideTheirDomainAreRefused) {

@@ -21,7 +21,7 @@ constexpr double kPi = std::numbers::pi;
 // Line charge between planes at 0 and 1 (absolute heights), by its Fourier
 // series (1/pi) sum sin(m pi y) sin(m pi y0) exp(-m pi |dx|)/m, which is
 // independent of the closed form and converges geometrically for dx != 0.
-double fourierSeries(double dx, double y, double y0) {
+double fourier_series(double dx, double y, double y0) {
   long double sum = 0.0L;
   const long double q = std::exp(-kPi * std::abs(dx));
   long double qm = 1.0L;
@@ -35,9 +35,9 @@ double fourierSeries(double dx, double y, double y0) {
 
 // The source on the right-hand strip at height y0 above the centre plane, and
 // its centre-plane mirror; for a sheet (zero thickness) the source alone.
-double directBySeries(double dx, double y, double y0, bool sheet) {
-  const double single = fourierSeries(dx, y + 0.5, y0 + 0.5);
-  return sheet ? single : single + fourierSeries(dx, y + 0.5, -y0 + 0.5);
+double direct_by_series(double dx, double y, double y0, bool sheet) {
+  const double single = fourier_series(dx, y + 0.5, y0 + 0.5);
+  return sheet ? single : single + fourier_series(dx, y + 0.5, -y0 + 0.5);
 }
 
 TEST(GreenFunction, AgreesWithTheFourierSeries) {
@@ -52,17 +52,17 @@ TEST(GreenFunction, AgreesWithTheFourierSeries) {
       {0.02, 0.45, 0.03, 0.4},
   };
   for (const auto& p : points) {
-    const FieldPoint field = fieldPoint(p[0], p[1]);
-    const FieldPoint source = fieldPoint(p[2], p[3]);
+    const FieldPoint field = field_point(p[0], p[1]);
+    const FieldPoint source = field_point(p[2], p[3]);
     const GreenFunction::Potentials v = pair.potentials(field, source);
-    EXPECT_NEAR(v.direct, directBySeries(p[0] - p[2], p[1], p[3], false), 1e-13);
-    EXPECT_NEAR(v.twin, directBySeries(p[0] + p[2] + s, p[1], p[3], false), 1e-13);
+    EXPECT_NEAR(v.direct, direct_by_series(p[0] - p[2], p[1], p[3], false), 1e-13);
+    EXPECT_NEAR(v.twin, direct_by_series(p[0] + p[2] + s, p[1], p[3], false), 1e-13);
     EXPECT_EQ(pair.twin(field, source), v.twin);
-    const FieldPoint onSheet = fieldPoint(p[0], 0.0);
-    const FieldPoint sheetSource = fieldPoint(p[2], 0.0);
-    const GreenFunction::Potentials u = sheet.potentials(onSheet, sheetSource);
-    EXPECT_NEAR(u.direct, directBySeries(p[0] - p[2], 0.0, 0.0, true), 1e-13);
-    EXPECT_NEAR(u.twin, directBySeries(p[0] + p[2] + s, 0.0, 0.0, true), 1e-13);
+    const FieldPoint on_sheet = field_point(p[0], 0.0);
+    const FieldPoint sheet_source = field_point(p[2], 0.0);
+    const GreenFunction::Potentials u = sheet.potentials(on_sheet, sheet_source);
+    EXPECT_NEAR(u.direct, direct_by_series(p[0] - p[2], 0.0, 0.0, true), 1e-13);
+    EXPECT_NEAR(u.twin, direct_by_series(p[0] + p[2] + s, 0.0, 0.0, true), 1e-13);
   }
 }
 
@@ -70,17 +70,17 @@ TEST(GreenFunction, AgreesWithTheFourierSeries) {
 // exponentially small first term of the series, and underflow to 0 after.
 TEST(GreenFunction, FarAwayItDecaysWithoutOverflow) {
   const GreenFunction green(100.0, false);
-  const FieldPoint field = fieldPoint(0.0, 0.1);
+  const FieldPoint field = field_point(0.0, 0.1);
   // First series term, source and its mirror: 2 cos(pi y) cos(pi y0) q/pi.
   const auto leading = [](double dx) {
     return 2.0 * std::cos(kPi * 0.1) * std::cos(kPi * 0.2) * std::exp(-kPi * dx) / kPi;
   };
   for (const double dx : {20.0, 200.0}) {
-    EXPECT_NEAR(green.potentials(field, fieldPoint(dx, 0.2)).direct / leading(dx), 1.0, 1e-12);
+    EXPECT_NEAR(green.potentials(field, field_point(dx, 0.2)).direct / leading(dx), 1.0, 1e-12);
   }
-  EXPECT_NEAR(green.potentials(field, fieldPoint(0.5, 0.2)).twin / leading(100.5), 1.0, 1e-12);
-  EXPECT_EQ(green.potentials(field, fieldPoint(300.0, 0.2)).direct, 0.0);
-  EXPECT_EQ(GreenFunction(300.0, false).twin(field, fieldPoint(0.5, 0.2)), 0.0);
+  EXPECT_NEAR(green.potentials(field, field_point(0.5, 0.2)).twin / leading(100.5), 1.0, 1e-12);
+  EXPECT_EQ(green.potentials(field, field_point(300.0, 0.2)).direct, 0.0);
+  EXPECT_EQ(GreenFunction(300.0, false).twin(field, field_point(0.5, 0.2)), 0.0);
 }
 
 // Close to the source the kernel is -ln(r)/(2 pi) plus its regular part; the
@@ -89,12 +89,12 @@ TEST(GreenFunction, NearTheSourceItIsTheLogarithmPlusTheRegularPart) {
   for (const bool sheet : {false, true}) {
     const GreenFunction green(0.1, sheet);
     const double y = sheet ? 0.0 : 0.03;
-    const FieldPoint p = fieldPoint(0.4, y);
+    const FieldPoint p = field_point(0.4, y);
     for (const double r : {1e-3, 1e-6, 1e-9}) {
-      const FieldPoint near = fieldPoint(0.4 + r, y);
+      const FieldPoint near = field_point(0.4 + r, y);
       const double regular = green.potentials(p, near).direct + std::log(r) / (2.0 * kPi);
       // The regular part changes linearly away from the source.
-      EXPECT_NEAR(regular, green.directRegularPart(p), 10.0 * r) << r;
+      EXPECT_NEAR(regular, green.direct_regular_part(p), 10.0 * r) << r;
     }
   }
 }
@@ -102,8 +102,8 @@ TEST(GreenFunction, NearTheSourceItIsTheLogarithmPlusTheRegularPart) {
 // Brute force: composite Gauss-Legendre, split below the (near-)singular
 // point and graded toward it; good to about 1e-12 (the last piece at a
 // singular point, 1e-11 long, is left to the plain rule).
-double bruteLogMoment(std::complex<double> z, int k) {
-  const GaussRule g = gaussLegendre(20);
+double brute_log_moment(std::complex<double> z, int k) {
+  const GaussRule g = gauss_legendre(20);
   std::vector<double> cuts{-1.0};
   if (std::abs(z.real()) < 1.0) cuts.push_back(z.real());
   cuts.push_back(1.0);
@@ -121,7 +121,7 @@ double bruteLogMoment(std::complex<double> z, int k) {
       const double half = 0.5 * (ends[e] - ends[e - 1]);
       for (std::size_t i = 0; i < g.nodes.size(); ++i) {
         const double tau = ends[e - 1] + half * (1.0 + g.nodes[i]);
-        legendrePolynomials(tau, k + 1, p.data());
+        legendre_polynomials(tau, k + 1, p.data());
         sum += half * g.weights[i] * p[k] * std::log(std::abs(z - tau));
       }
     }
@@ -135,15 +135,15 @@ TEST(LogIntegrals, ClosedFormsMatchQuadratureOnAndNearThePanel) {
   constexpr int kOrder = 12;
   std::vector<double> moments(kOrder);
   for (const std::complex<double> z : points) {
-    legendreLogMoments(z, kOrder, moments.data());
+    legendre_log_moments(z, kOrder, moments.data());
     for (int k = 0; k < kOrder; ++k)
-      EXPECT_NEAR(moments[k], bruteLogMoment(z, k), 1e-11) << "z " << z << " k " << k;
+      EXPECT_NEAR(moments[k], brute_log_moment(z, k), 1e-11) << "z " << z << " k " << k;
   }
 }
 
 TEST(GaussLegendre, RulesIntegrateTheirPolynomialsExactly) {
   for (int n = 1; n <= kMaxPanelOrder; ++n) {
-    const GaussRule g = gaussLegendre(n);
+    const GaussRule g = gauss_legendre(n);
     for (int degree = 0; degree <= 2 * n - 1; ++degree) {
       double sum = 0.0;
       for (int i = 0; i < n; ++i) sum += g.weights[i] * std::pow(g.nodes[i], degree);

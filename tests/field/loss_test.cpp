@@ -14,15 +14,15 @@ namespace {
 constexpr Geometry kCoupler{0.25, 0.01, 0.2, 0.04, 2.2};  // inches
 constexpr double kCopper = 1.7 * 3.937008e-07;            // ohm-inch
 
-FieldLoss lossOf(const Geometry& g, const LossInputs& in, const Options& o = {}) {
+FieldLoss loss_of(const Geometry& g, const LossInputs& in, const Options& o = {}) {
   const FieldLossResult r = field_loss(g, in, o);
   EXPECT_TRUE(r.ok()) << r.message;
   return r.loss.value_or(FieldLoss{});
 }
 
 TEST(FieldLoss, SkinEffectGoesAsRootFrequencyAndDielectricLossAsFrequency) {
-  const FieldLoss at1 = lossOf(kCoupler, {1000.0, kCopper, 0.0, 0.002});
-  const FieldLoss at4 = lossOf(kCoupler, {4000.0, kCopper, 0.0, 0.002});
+  const FieldLoss at1 = loss_of(kCoupler, {1000.0, kCopper, 0.0, 0.002});
+  const FieldLoss at4 = loss_of(kCoupler, {4000.0, kCopper, 0.0, 0.002});
   EXPECT_NEAR(at4.even.conductor / at1.even.conductor, 2.0, 1e-12);
   EXPECT_NEAR(at4.odd.conductor / at1.odd.conductor, 2.0, 1e-12);
   EXPECT_NEAR(at4.even.dielectric / at1.even.dielectric, 4.0, 1e-12);
@@ -34,20 +34,20 @@ TEST(FieldLoss, SkinEffectGoesAsRootFrequencyAndDielectricLossAsFrequency) {
 }
 
 TEST(FieldLoss, RoughnessRaisesConductorLossUpToTwofold) {
-  const FieldLoss smooth = lossOf(kCoupler, {1000.0, kCopper, 0.0, 0.0});
-  const FieldLoss skinDeep =
-      lossOf(kCoupler, {1000.0, kCopper, 8e-5, 0.0});  // about one skin depth
-  const FieldLoss rough = lossOf(kCoupler, {1000.0, kCopper, 1e-2, 0.0});
-  EXPECT_GT(skinDeep.even.conductor / smooth.even.conductor, 1.5);
-  EXPECT_LT(skinDeep.even.conductor / smooth.even.conductor, 1.8);
+  const FieldLoss smooth = loss_of(kCoupler, {1000.0, kCopper, 0.0, 0.0});
+  const FieldLoss skin_deep =
+      loss_of(kCoupler, {1000.0, kCopper, 8e-5, 0.0});  // about one skin depth
+  const FieldLoss rough = loss_of(kCoupler, {1000.0, kCopper, 1e-2, 0.0});
+  EXPECT_GT(skin_deep.even.conductor / smooth.even.conductor, 1.5);
+  EXPECT_LT(skin_deep.even.conductor / smooth.even.conductor, 1.8);
   EXPECT_NEAR(rough.odd.conductor / smooth.odd.conductor, 2.0, 1e-4);
 }
 
 TEST(FieldLoss, NoFrequencyOrAPerfectConductorLeavesNoConductorLoss) {
-  const FieldLoss dc = lossOf(kCoupler, {0.0, kCopper, 5e-6, 0.002});
+  const FieldLoss dc = loss_of(kCoupler, {0.0, kCopper, 5e-6, 0.002});
   EXPECT_EQ(dc.even.total, 0.0);
   EXPECT_EQ(dc.odd.total, 0.0);
-  const FieldLoss perfect = lossOf(kCoupler, {2500.0, 0.0, 5e-6, 0.002});
+  const FieldLoss perfect = loss_of(kCoupler, {2500.0, 0.0, 5e-6, 0.002});
   EXPECT_EQ(perfect.even.conductor, 0.0);
   EXPECT_GT(perfect.even.dielectric, 0.0);
 }
@@ -60,8 +60,8 @@ TEST(FieldLoss, ConductorLossIsSmoothInTheDimensions) {
     const Geometry g{0.25, t, 0.2, 0.04, 2.2};
     Geometry nudged = g;
     nudged.w *= 1.0 + 1e-6;
-    const FieldLoss a = lossOf(g, {1000.0, kCopper, 0.0, 0.0});
-    const FieldLoss b = lossOf(nudged, {1000.0, kCopper, 0.0, 0.0});
+    const FieldLoss a = loss_of(g, {1000.0, kCopper, 0.0, 0.0});
+    const FieldLoss b = loss_of(nudged, {1000.0, kCopper, 0.0, 0.0});
     EXPECT_NEAR(b.even.conductor / a.even.conductor, 1.0, 1e-5) << "t " << t;
     EXPECT_NEAR(b.odd.conductor / a.odd.conductor, 1.0, 1e-5) << "t " << t;
   }
@@ -69,8 +69,8 @@ TEST(FieldLoss, ConductorLossIsSmoothInTheDimensions) {
 
 TEST(FieldLoss, DefaultLossIsWithinItsEstimateOfTheConvergedOne) {
   const LossInputs in{1000.0, kCopper, 5e-6, 0.0};
-  const FieldLoss coarse = lossOf(kCoupler, in);
-  const FieldLoss fine = lossOf(kCoupler, in, {1e-8, 8});
+  const FieldLoss coarse = loss_of(kCoupler, in);
+  const FieldLoss fine = loss_of(kCoupler, in, {1e-8, 8});
   EXPECT_LE(std::abs(coarse.even.conductor / fine.even.conductor - 1.0),
             coarse.even.error_estimate + fine.even.error_estimate);
   EXPECT_LE(std::abs(coarse.odd.conductor / fine.odd.conductor - 1.0),
@@ -82,11 +82,11 @@ TEST(FieldLoss, DefaultLossIsWithinItsEstimateOfTheConvergedOne) {
 // per strip C/eps = 4w/(b - t) + 4 C'f(t/b), whose logarithmic derivative
 // under the recession (w and t shrink by 2n, b grows by 2n; a sheet keeps
 // t = 0) gives the conductor loss in closed form.
-double wideStripLogSlope(double b, double t, double w) {
+double wide_strip_log_slope(double b, double t, double w) {
   const auto capacitance = [&](double n) {
     const double bn = b + 2.0 * n;
     const double tn = t == 0.0 ? 0.0 : t - 2.0 * n;
-    return 4.0 * (w - 2.0 * n) / (bn - tn) + 4.0 * testing::cohnEdgeFringing(tn / bn);
+    return 4.0 * (w - 2.0 * n) / (bn - tn) + 4.0 * testing::cohn_edge_fringing(tn / bn);
   };
   const double h = 1e-6 * b;
   return std::log(capacitance(h) / capacitance(-h)) / (2.0 * h);
@@ -97,11 +97,43 @@ TEST(FieldLoss, WideStripLosesAsItsPlatesAndCohnEdges) {
   const double rs = std::sqrt(1000.0 * 3.1415927 * 0.03191858 * kCopper);
   for (const double t : {0.0, 0.025}) {
     const Geometry wide{0.25, t, 2.5, 10.0, 1.0};  // 10 b wide, twin 40 b away
-    const FieldLoss f = lossOf(wide, in, {1e-7, 8});
+    const FieldLoss f = loss_of(wide, in, {1e-7, 8});
     const double expected =
-        -8.686 * rs * wideStripLogSlope(0.25, t, 2.5) / (2.0 * kFreeSpaceImpedance);
+        -8.686 * rs * wide_strip_log_slope(0.25, t, 2.5) / (2.0 * kFreeSpaceImpedance);
     EXPECT_NEAR(f.even.conductor / expected, 1.0, 1e-6) << "t " << t;
     EXPECT_NEAR(f.odd.conductor / expected, 1.0, 1e-6) << "t " << t;
+  }
+}
+
+// Strips of zero thickness: Wheeler's rule on Cohn's exact capacitances.  The
+// recession widens the gap by 2n while the strips narrow by 2n and the planes
+// part by 2n, so the odd mode's loss at narrow gaps depends on the gap's share.
+struct ZeroThicknessSlopes {
+  double even;  // d(ln C)/dn, n in inches
+  double odd;
+};
+
+ZeroThicknessSlopes cohn_log_slopes(double b, double w, double s) {
+  const auto capacitance = [&](double n) {
+    const double bn = b + 2.0 * n;
+    return testing::cohn_zero_thickness((w - 2.0 * n) / bn, (s + 2.0 * n) / bn);
+  };
+  const double h = 1e-5 * s;
+  const auto plus = capacitance(h);
+  const auto minus = capacitance(-h);
+  return {std::log(plus.even / minus.even) / (2.0 * h), std::log(plus.odd / minus.odd) / (2.0 * h)};
+}
+
+TEST(FieldLoss, ZeroThicknessLossIsWheelersRuleOnCohnsSolution) {
+  const double sections[][2] = {{0.5, 0.02}, {0.3, 0.1}, {1.0, 0.05}};  // w/b, s/b
+  const double db_per_slope = -8.686 * std::sqrt(2.2) / (2.0 * kFreeSpaceImpedance);
+  for (const auto& [w, s] : sections) {
+    const ConductorLossFactorResult r = conductor_loss_factor({0.25, 0.0, w * 0.25, s * 0.25, 2.2});
+    ASSERT_TRUE(r.ok()) << r.message;
+    const ZeroThicknessSlopes exact = cohn_log_slopes(0.25, w * 0.25, s * 0.25);
+    const double allowed = r.error_estimate + 1e-6;
+    EXPECT_NEAR(r.factor->even / (db_per_slope * exact.even), 1.0, allowed) << "w/b " << w;
+    EXPECT_NEAR(r.factor->odd / (db_per_slope * exact.odd), 1.0, allowed) << "w/b " << w;
   }
 }
 

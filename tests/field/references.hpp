@@ -11,8 +11,8 @@ namespace ketrovane::field::testing {
 
 // Per strip, C/eps = 4 K(k)/K(k') (S. B. Cohn, IRE Trans. MTT-3, 1955), with
 // the complementary modulus handed in so that it keeps its digits.
-inline double capacitanceFromModulus(double k, double kComplement) {
-  return 4.0 * std::comp_ellint_1(k) / std::comp_ellint_1(kComplement);
+inline double capacitance_from_modulus(double k, double k_complement) {
+  return 4.0 * std::comp_ellint_1(k) / std::comp_ellint_1(k_complement);
 }
 
 struct ModeCapacitancePair {
@@ -25,36 +25,36 @@ struct ModeCapacitancePair {
 // 1 - k_e^2 = sech^2 a + sech^2 c tanh^2 a and
 // 1 - k_o^2 = (sech^2 a - sech^2 c)/tanh^2 c, sech^2 a - sech^2 c =
 // sinh(c - a) sinh(c + a)/(cosh^2 a cosh^2 c).
-inline ModeCapacitancePair cohnZeroThickness(double w, double s) {
+inline ModeCapacitancePair cohn_zero_thickness(double w, double s) {
   const double a = std::numbers::pi * w / 2.0;
   const double c = std::numbers::pi * (w + s) / 2.0;
   const double sech2a = 1.0 / (std::cosh(a) * std::cosh(a));
   const double sech2c = 1.0 / (std::cosh(c) * std::cosh(c));
   const double ke = std::tanh(a) * std::tanh(c);
   const double ko = std::tanh(a) / std::tanh(c);
-  const double keComplement = std::sqrt(sech2a + sech2c * std::tanh(a) * std::tanh(a));
-  const double sechDifference = std::sinh(c - a) * std::sinh(c + a) * sech2a * sech2c;
-  const double koComplement = std::sqrt(sechDifference) / std::tanh(c);
-  return {capacitanceFromModulus(ke, keComplement), capacitanceFromModulus(ko, koComplement)};
+  const double ke_complement = std::sqrt(sech2a + sech2c * std::tanh(a) * std::tanh(a));
+  const double sech_difference = std::sinh(c - a) * std::sinh(c + a) * sech2a * sech2c;
+  const double ko_complement = std::sqrt(sech_difference) / std::tanh(c);
+  return {capacitance_from_modulus(ke, ke_complement), capacitance_from_modulus(ko, ko_complement)};
 }
 
 // One strip of zero thickness alone between the planes: k = tanh(pi w/2b).
-inline double cohnIsolatedStrip(double w) {
+inline double cohn_isolated_strip(double w) {
   const double a = std::numbers::pi * w / 2.0;
-  return capacitanceFromModulus(std::tanh(a), 1.0 / std::cosh(a));
+  return capacitance_from_modulus(std::tanh(a), 1.0 / std::cosh(a));
 }
 
 // Fringing capacitance per plane of the edge of a semi-infinite plate of
 // thickness t centred between the planes, exact by conformal mapping
 // (S. B. Cohn, IRE Trans. MTT-2, 1954):
 // C'f/eps = (1/pi) [2/(1 - t/b) ln(1/(1 - t/b) + 1) - (1/(1 - t/b) - 1) ln(1/(1 - t/b)^2 - 1)].
-inline double cohnEdgeFringing(double tb) {
+inline double cohn_edge_fringing(double tb) {
   const double x = 1.0 / (1.0 - tb);
   const double second = tb == 0.0 ? 0.0 : (x - 1.0) * std::log(x * x - 1.0);
   return (2.0 * x * std::log(x + 1.0) - second) / std::numbers::pi;
 }
 
-inline double impedanceOf(double capacitance, double er) {
+inline double impedance_of(double capacitance, double er) {
   return kFreeSpaceImpedance / (std::sqrt(er) * capacitance);
 }
 

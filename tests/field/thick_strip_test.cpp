@@ -13,7 +13,7 @@
 namespace ketrovane::field {
 namespace {
 
-using testing::cohnEdgeFringing;
+using testing::cohn_edge_fringing;
 
 constexpr Options kTight{1e-9, 8};
 
@@ -31,7 +31,7 @@ TEST(ThickStrip, WideStripIsParallelPlatePlusCohnFringing) {
   for (const double t : {0.0, 0.05, 0.2, 0.5}) {
     for (const double w : {4.0, 40.0}) {
       const FieldSolution f = solved({1.0, t, w, 30.0, 1.0}, kTight);
-      const double asymptote = 4.0 * w / (1.0 - t) + 4.0 * cohnEdgeFringing(t);
+      const double asymptote = 4.0 * w / (1.0 - t) + 4.0 * cohn_edge_fringing(t);
       EXPECT_NEAR(f.even.capacitance / asymptote, 1.0, 1e-9) << "t/b " << t << " w/b " << w;
       EXPECT_NEAR(f.odd.capacitance / asymptote, 1.0, 1e-9) << "t/b " << t << " w/b " << w;
     }
@@ -45,16 +45,16 @@ TEST(ThickStrip, DistantTwinLeavesTheIsolatedStrip) {
   const double w = 0.4;
   const double t = 0.1;
   const double isolated = solved({1.0, t, w, 30.0, 1.0}, kTight).even.impedance;
-  double previousSplit = 0.0;
+  double previous_split = 0.0;
   for (const double s : {1.0, 2.0, 3.0, 4.0}) {
     const FieldSolution f = solved({1.0, t, w, s, 1.0}, kTight);
     EXPECT_GT(f.even.impedance, isolated);
     EXPECT_LT(f.odd.impedance, isolated);
     const double split = (f.even.impedance - f.odd.impedance) / isolated;
-    if (previousSplit > 0.0) {
-      EXPECT_NEAR(split / previousSplit, std::exp(-std::numbers::pi), 0.01) << "s/b " << s;
+    if (previous_split > 0.0) {
+      EXPECT_NEAR(split / previous_split, std::exp(-std::numbers::pi), 0.01) << "s/b " << s;
     }
-    previousSplit = split;
+    previous_split = split;
   }
 }
 
@@ -62,7 +62,7 @@ struct Section {
   double w, s, t;  // units of b
 };
 
-std::vector<Section> representativeSections() {
+std::vector<Section> representative_sections() {
 #ifdef NDEBUG
   std::vector<Section> sections;
   for (const double t : {0.005, 0.02, 0.05, 0.2})
@@ -77,7 +77,7 @@ std::vector<Section> representativeSections() {
 // The default solution agrees with one refined to 1e-9 within its error
 // estimate, and so within 0.05 % in each mode.
 TEST(ThickStrip, DefaultSolutionIsWithinItsEstimateOfTheConvergedOne) {
-  for (const Section& x : representativeSections()) {
+  for (const Section& x : representative_sections()) {
     const Geometry g{1.0, x.t, x.w, x.s, 2.2};
     const FieldSolution coarse = solved(g);
     const FieldSolution fine = solved(g, kTight);
@@ -91,6 +91,22 @@ TEST(ThickStrip, DefaultSolutionIsWithinItsEstimateOfTheConvergedOne) {
     }
     EXPECT_NEAR(coarse.coupling_db, fine.coupling_db,
                 coarse.coupling_error_db + fine.coupling_error_db);
+  }
+}
+
+// Climbing the levels one at a time (each tolerance just below the estimate
+// of the level before): each coupling's error estimate is its change from
+// the level before, whose coupling the previous solution gave.
+TEST(ThickStrip, CouplingEstimateIsTheChangeFromThePreviousLevel) {
+  const Geometry g{1.0, 0.02, 0.6, 0.05, 2.2};
+  FieldSolution before = solved(g, {1.0, 1});
+  ASSERT_EQ(before.refinements, 1);
+  for (int level = 2; level <= 5; ++level) {
+    const FieldSolution f = solved(g, {0.999 * before.even.error_estimate, 8});
+    ASSERT_EQ(f.refinements, level);
+    EXPECT_NEAR(f.coupling_error_db, std::abs(f.coupling_db - before.coupling_db), 1e-12)
+        << "level " << level;
+    before = f;
   }
 }
 

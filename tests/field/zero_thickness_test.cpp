@@ -12,14 +12,14 @@
 namespace ketrovane::field {
 namespace {
 
-using testing::cohnIsolatedStrip;
-using testing::cohnZeroThickness;
-using testing::impedanceOf;
+using testing::cohn_isolated_strip;
+using testing::cohn_zero_thickness;
+using testing::impedance_of;
 
 constexpr double kExactTarget = 1e-4;  // 0.01 % of each mode impedance
 
 // Log-spaced values from first to last, inclusive.
-std::vector<double> logSpaced(double first, double last, int count) {
+std::vector<double> log_spaced(double first, double last, int count) {
   std::vector<double> values;
   values.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i)
@@ -34,18 +34,18 @@ constexpr int kSamples = 4;  // the sanitizer build is some fifty times slower
 #endif
 
 TEST(ZeroThickness, MatchesCohnWithinTheTargetAndTheEstimate) {
-  for (const double w : logSpaced(0.1, 3.0, kSamples)) {
-    for (const double s : logSpaced(0.005, 2.0, kSamples)) {
+  for (const double w : log_spaced(0.1, 3.0, kSamples)) {
+    for (const double s : log_spaced(0.005, 2.0, kSamples)) {
       const FieldResult r = solve({1.0, 0.0, w, s, 1.0});
       ASSERT_TRUE(r.ok()) << r.message;
-      const auto exact = cohnZeroThickness(w, s);
-      const double evenError = r.solution->even.impedance / impedanceOf(exact.even, 1.0) - 1.0;
-      const double oddError = r.solution->odd.impedance / impedanceOf(exact.odd, 1.0) - 1.0;
-      EXPECT_LT(std::abs(evenError), kExactTarget) << "w/b " << w << " s/b " << s;
-      EXPECT_LT(std::abs(oddError), kExactTarget) << "w/b " << w << " s/b " << s;
-      EXPECT_LE(std::abs(evenError), r.solution->even.error_estimate)
+      const auto exact = cohn_zero_thickness(w, s);
+      const double even_error = r.solution->even.impedance / impedance_of(exact.even, 1.0) - 1.0;
+      const double odd_error = r.solution->odd.impedance / impedance_of(exact.odd, 1.0) - 1.0;
+      EXPECT_LT(std::abs(even_error), kExactTarget) << "w/b " << w << " s/b " << s;
+      EXPECT_LT(std::abs(odd_error), kExactTarget) << "w/b " << w << " s/b " << s;
+      EXPECT_LE(std::abs(even_error), r.solution->even.error_estimate)
           << "w/b " << w << " s/b " << s;
-      EXPECT_LE(std::abs(oddError), r.solution->odd.error_estimate) << "w/b " << w << " s/b " << s;
+      EXPECT_LE(std::abs(odd_error), r.solution->odd.error_estimate) << "w/b " << w << " s/b " << s;
     }
   }
 }
@@ -73,7 +73,7 @@ TEST(ZeroThickness, ExactSolutionMatchesFiftyDigitValues) {
     ASSERT_TRUE(r.ok()) << r.message;
     EXPECT_NEAR(r.solution->even.capacitance / c.even, 1.0, 1e-12) << c.w << " " << c.s;
     EXPECT_NEAR(r.solution->odd.capacitance / c.odd, 1.0, 1e-12) << c.w << " " << c.s;
-    EXPECT_NEAR(r.solution->even.impedance, impedanceOf(c.even, 2.2), 1e-12 * 100.0);
+    EXPECT_NEAR(r.solution->even.impedance, impedance_of(c.even, 2.2), 1e-12 * 100.0);
   }
 }
 
@@ -83,9 +83,9 @@ TEST(ZeroThickness, ExactSolutionMatchesFiftyDigitValues) {
 TEST(ZeroThickness, ExactSolutionOfVeryWideStrips) {
   const FieldResult r = exact_zero_thickness({1.0, 0.0, 500.0, 400.0, 1.0});
   ASSERT_TRUE(r.ok()) << r.message;
-  const double parallelPlusFringing = 4.0 * 500.0 + 8.0 * std::log(2.0) / std::numbers::pi;
-  EXPECT_NEAR(r.solution->even.capacitance, parallelPlusFringing, 1e-9);
-  EXPECT_NEAR(r.solution->odd.capacitance, parallelPlusFringing, 1e-9);
+  const double parallel_plus_fringing = 4.0 * 500.0 + 8.0 * std::log(2.0) / std::numbers::pi;
+  EXPECT_NEAR(r.solution->even.capacitance, parallel_plus_fringing, 1e-9);
+  EXPECT_NEAR(r.solution->odd.capacitance, parallel_plus_fringing, 1e-9);
 }
 
 // Far apart, each strip is alone: both modes tend to Cohn's isolated strip,
@@ -93,8 +93,8 @@ TEST(ZeroThickness, ExactSolutionOfVeryWideStrips) {
 // exp(-pi s/b), the decay of the lowest mode between the planes.
 TEST(ZeroThickness, DistantStripsApproachTheIsolatedStrip) {
   const double w = 0.6;
-  const double isolated = impedanceOf(cohnIsolatedStrip(w), 1.0);
-  double previousSplit = 0.0;
+  const double isolated = impedance_of(cohn_isolated_strip(w), 1.0);
+  double previous_split = 0.0;
   for (const double s : {1.0, 2.0, 3.0, 4.0}) {
     const FieldResult r = solve({1.0, 0.0, w, s, 1.0}, {1e-9, 8});
     ASSERT_TRUE(r.ok()) << r.message;
@@ -103,10 +103,10 @@ TEST(ZeroThickness, DistantStripsApproachTheIsolatedStrip) {
     EXPECT_GT(zoe, isolated);
     EXPECT_LT(zoo, isolated);
     const double split = (zoe - zoo) / isolated;
-    if (previousSplit > 0.0) {
-      EXPECT_NEAR(split / previousSplit, std::exp(-std::numbers::pi), 0.01);
+    if (previous_split > 0.0) {
+      EXPECT_NEAR(split / previous_split, std::exp(-std::numbers::pi), 0.01);
     }
-    previousSplit = split;
+    previous_split = split;
   }
   const FieldResult far = solve({1.0, 0.0, w, 30.0, 1.0}, {1e-9, 8});
   ASSERT_TRUE(far.ok()) << far.message;
