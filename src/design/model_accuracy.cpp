@@ -19,12 +19,12 @@ void keep_worst(bool seen, double& worst, CrossSection& where, double bound,
 
 void AccuracyWatch::note(const CrossSection& x, bool with_loss) {
   const double b = x.board.b;
-  const double bound =
-      field::model_relative_error_bound(x.w / b, x.s / b, static_cast<double>(x.board.t) / b);
-  keep_worst(seen, worst_impedance, impedance_where, bound, x);
+  const field::ModelErrorBounds bounds =
+      field::model_error_bounds(x.w / b, x.s / b, static_cast<double>(x.board.t) / b);
+  keep_worst(seen, worst_impedance, impedance_where, bounds.impedance, x);
   seen = true;
   if (!with_loss) return;
-  keep_worst(loss_seen, worst_loss, loss_where, bound, x);
+  keep_worst(loss_seen, worst_loss, loss_where, bounds.conductor_loss, x);
   loss_seen = true;
 }
 

@@ -47,8 +47,7 @@ CalcCommand& CalcCommand::add(const Board& board) {
 }
 
 std::string model_note(const AccuracyWatch& a, const CalcCommand& comparison) {
-  const std::string compare =
-      "; to compare the rows with the field solution: " + comparison.text();
+  const std::string compare = "; to compare the rows with the field solution: " + comparison.text();
   const bool impedances = a.seen && a.worst_impedance > kWorthANote;
   const bool loss = a.loss_seen && a.worst_loss > kWorthANote;
   if (impedances && !std::isfinite(a.worst_impedance)) {
@@ -58,14 +57,18 @@ std::string model_note(const AccuracyWatch& a, const CalcCommand& comparison) {
            compare;
   }
   if (impedances) {
-    return "note: at " + where(a.impedance_where) +
-           " the closed-form model may be off by up to " + percent(a.worst_impedance) +
-           (loss ? ", its conductor loss by up to " + percent(a.worst_loss) : "") + compare;
+    std::string note = "note: at " + where(a.impedance_where) +
+                       " the closed-form model may be off by up to " + percent(a.worst_impedance);
+    if (loss) {
+      note += ", and its conductor loss by up to " + percent(a.worst_loss);
+      if (where(a.loss_where) != where(a.impedance_where)) note += " at " + where(a.loss_where);
+    }
+    return note + compare;
   }
   if (loss) {
     return "note: at " + where(a.loss_where) +
-           " the closed-form model's conductor loss may be off by up to " +
-           percent(a.worst_loss) + compare;
+           " the closed-form model's conductor loss may be off by up to " + percent(a.worst_loss) +
+           compare;
   }
   return "";
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "support/expected_notes.hpp"
 #include "support/memory_environment.hpp"
 
 namespace ketrovane {
@@ -39,7 +40,8 @@ TEST(Mistakes, AReplyThatIsNotANumberIsAskedAgainAtATerminal) {
             "ketrovane: the reply \"0,25\" is not a number: type a plain number, such as 10, 0.25 "
             "or 2.5E-3, and press Enter\n"
             "ketrovane: the reply \"10dB\" is not a number: type a plain number, such as 10, 0.25 "
-            "or 2.5E-3, and press Enter\n");
+            "or 2.5E-3, and press Enter\n" +
+                std::string(testing::kWidthsAnalysisNote));
   EXPECT_EQ(count(s.out(), "-Min. Strip Width:  Wmin,  Inches = "), 2U);
   EXPECT_EQ(count(s.out(), "Is Output Data STORAGE desired? (1=YES)  = "), 2U);
   // The design entered survives the mistakes: six widths from 0.1 to 0.2.
@@ -64,7 +66,8 @@ TEST(Mistakes, AStorageFileThatCannotBeOpenedIsAskedAgainAtATerminal) {
   EXPECT_EQ(s.status, 0);
   EXPECT_EQ(s.errors.str(),
             "ketrovane: cannot open the storage file \"nodir/out.txt\": enter another name, or "
-            "nothing for no storage of this design\n");
+            "nothing for no storage of this design\n" +
+                std::string(testing::kWidthsAnalysisNote));
   EXPECT_EQ(count(s.out(), "Enter your FILENAME for Output Data Storage: "), 2U);
   EXPECT_NE(s.out().find("Output Data stored in User filename: good.txt"), std::string::npos);
   EXPECT_NE(s.files.files["good.txt"].find("Impedance Analysis"), std::string::npos);
@@ -106,7 +109,9 @@ TEST(Mistakes, TheLastLineEndsOnceAtATerminalAndInAScript) {
 TEST(Mistakes, TheEndOfInputEndsTheProgramAtATerminalToo) {
   AtATerminal s(kImpedance + "1\nout.txt\n1\n1\n");
   EXPECT_EQ(s.status, 2);
-  EXPECT_EQ(s.errors.str(), "ketrovane: end of input: a reply was expected on standard input\n");
+  EXPECT_EQ(s.errors.str(),
+            std::string(testing::kWidthsAnalysisNote) +
+                "ketrovane: end of input: a reply was expected on standard input\n");
   EXPECT_NE(s.files.files["out.txt"].find("Output Data stored in User filename: out.txt"),
             std::string::npos);
 }
