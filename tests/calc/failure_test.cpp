@@ -230,6 +230,64 @@ TEST(Outputs, AWriteFailingHalfWayLeavesTheOldFile) {
   EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 1);
 }
 
+// The outputs of a run are one result: when the last of them cannot be
+// written, the table and the Touchstone file written before it stay as they
+// were.
+TEST(Outputs, AFailedThirdOutputLeavesTheFirstTwoUntouched) {
+  const e2e::TemporaryDirectory tmp;
+  e2e::write_file(tmp.path() / "keep.s4p", "old touchstone\n");
+  e2e::write_file(tmp.path() / "keep.csv", "old table\n");
+  const CalcOutcome o = run_calc(
+      tmp.path(), with(kResponse, {"--touchstone", "keep.s4p", "--output", "keep.csv", "--plot",
+                                   "nodir/x.png"}));
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "ketrovane-calc: cannot write 'nodir/x.png': No such file or directory\n");
+  EXPECT_EQ(read(tmp.path() / "keep.s4p"), "old touchstone\n");
+  EXPECT_EQ(read(tmp.path() / "keep.csv"), "old table\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 2);
+}
+
+// gnuplot fails only when it draws, after the table and the Touchstone file
+// are written: they are not put in place either.
+TEST(Outputs, AChartThatCannotBeDrawnLeavesTheOtherOutputsAsTheyWere) {
+  const e2e::TemporaryDirectory tmp;
+  e2e::write_file(tmp.path() / "keep.s4p", "old touchstone\n");
+  e2e::write_file(tmp.path() / "failing-gnuplot", "#!/bin/sh\necho 'no terminal' >&2\nexit 1\n");
+  fs::permissions(tmp.path() / "failing-gnuplot", fs::perms::owner_all);
+  fs::create_directory(tmp.path() / "bin");
+  fs::create_symlink(tmp.path() / "failing-gnuplot", tmp.path() / "bin" / "gnuplot");
+  const CalcOutcome o = run_calc(
+      tmp.path(),
+      with(kResponse, {"--touchstone", "keep.s4p", "--output", "new.csv", "--plot", "x.png"}),
+      {"PATH=" + (tmp.path() / "bin").string() + ":/usr/bin:/bin"});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "ketrovane-calc: cannot draw 'x.png': gnuplot failed: no terminal\n");
+  EXPECT_EQ(read(tmp.path() / "keep.s4p"), "old touchstone\n");
+  EXPECT_FALSE(fs::exists(tmp.path() / "new.csv"));
+  EXPECT_FALSE(fs::exists(tmp.path() / "x.png"));
+}
+
+// Two outputs of one file would overwrite each other: refused, whatever
+// the spelling, before anything is written.
+TEST(Outputs, TwoOutputsOfTheSameFileAreRefused) {
+  const e2e::TemporaryDirectory tmp;
+  e2e::write_file(tmp.path() / "same.s4p", "kept\n");
+  const CalcOutcome o =
+      run_calc(tmp.path(), with(kResponse, {"--touchstone", "same.s4p", "--output", "./same.s4p"}));
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err,
+            "ketrovane-calc: --output './same.s4p' and --touchstone 'same.s4p' name the same "
+            "file; give each output its own\n");
+  EXPECT_EQ(read(tmp.path() / "same.s4p"), "kept\n");
+  // Not there yet, by two names of one directory.
+  fs::create_directory(tmp.path() / "d");
+  const CalcOutcome fresh = run_calc(
+      tmp.path(), with(kResponse, {"--plot", "d/new.png", "--output", "d/../d/new.png"}));
+  EXPECT_EQ(fresh.status, 2);
+  EXPECT_NE(fresh.err.find("name the same file"), std::string::npos) << fresh.err;
+  EXPECT_TRUE(fs::is_empty(tmp.path() / "d"));
+}
+
 TEST(Plots, WithoutGnuplotOneLineAndNoFile) {
   const e2e::TemporaryDirectory tmp;
   const CalcOutcome o =
@@ -252,6 +310,39 @@ TEST(Help, EveryCommandHasHelpAndTheProgramAVersion) {
   const CalcOutcome v = run_calc(tmp.path(), {"--version"});
   EXPECT_EQ(v.status, 0);
   EXPECT_EQ(v.out.rfind("ketrovane-calc 1.", 0), 0U) << v.out;
+}
+
+// The model overflows for strips a ten-thousandth of an inch wide and as
+// far apart: the row says so, its numbers are null in JSON, and the run
+// fails as a synthesis row that cannot be built does.
+TEST(Status, ARowThatIsNotFiniteIsAFailedRow) {
+  const e2e::TemporaryDirectory tmp;
+  const Args tiny = {"analyse", "--b", "0.25",   "--t",      "0",   "--er",
+                     "2.2",     "--w", "0.0001", "--s",      "0.0001"};
+  const CalcOutcome o = run_calc(tmp.path(), with(tiny, {"--format", "json"}));
+  EXPECT_EQ(o.status, 1);
+  const std::vector<std::string> err = lines_of(o.err);
+  ASSERT_EQ(err.size(), 2U) << o.err;
+  EXPECT_EQ(err[1], "ketrovane-calc: 1 of the rows could not be computed (see their status)");
+  EXPECT_NE(o.out.find(R"("zo_ohm":null,"zoe_ohm":null,)"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find(R"("status":"not_finite")"), std::string::npos) << o.out;
+  const CalcOutcome csv = run_calc(tmp.path(), with(tiny, {"--format", "csv"}));
+  EXPECT_TRUE(lines_of(csv.out).at(1).ends_with(",not_finite")) << csv.out;
+}
+
+// Strips seven times as wide as B: the model leaves its zero-thickness
+// solution, which the row says beside its numbers; the run succeeds.
+TEST(Status, TheModelLeavingItsZeroThicknessSolutionIsNamedInTheRow) {
+  const e2e::TemporaryDirectory tmp;
+  const CalcOutcome o =
+      run_calc(tmp.path(), {"sensitivity", "--b", "1", "--t", "0", "--er", "1", "--w", "6.9:7:0.1",
+                            "--s", "0.1", "--format", "csv"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  const std::vector<std::string> lines = lines_of(o.out);
+  ASSERT_EQ(lines.size(), 3U);
+  EXPECT_TRUE(lines[1].ends_with(",zero_thickness_abandoned")) << lines[1];
+  EXPECT_TRUE(lines[2].ends_with(",zero_thickness_abandoned")) << lines[2];
+  EXPECT_EQ(lines[1].find(",,"), std::string::npos);  // every number is there
 }
 
 // Rows that cannot be built are reported and the rest of the table stays.
