@@ -89,7 +89,7 @@ Table make_table() {
       {Opt::tand, "tand", K::quantity, &kTand, "", "0.0009", "dielectric loss tangent", {},
        C::analyse, C::response, {}},
       {Opt::f, "f", K::quantity, &kFrequency, "", "1000",
-       "frequency: of the loss (analyse), the analysis frequencies (response)", C::response,
+       "frequency of the loss (analyse), or the analysis frequencies (response)", C::response,
        C::analyse, {}, C::response},
       {Opt::length, "length", K::quantity, &kLength, "", "", "coupler length (or --f0)", {}, {},
        C::response, {}},
@@ -156,6 +156,16 @@ std::string_view value_letter(Dimension d) {
   return "X";
 }
 
+// "above 0, up to 1000 in", "from 1 to 1000"
+std::string range_help(const Quantity& q) {
+  const std::string unit(base_unit(q.dimension));
+  const std::string most =
+      number_as_text(q.most, "", D::pure) + (unit.empty() ? "" : " " + unit);
+  const std::string least = number_as_text(q.least, "", D::pure);
+  return (q.signless ? "magnitude " : "") +
+         (q.least_allowed ? "from " + least + " to " + most : "above " + least + ", up to " + most);
+}
+
 std::string need_text(const OptionSpec& o, Command c) {
   if (o.required.has(c)) return "required";
   if (!o.has_default()) return "";
@@ -191,14 +201,14 @@ std::string value_name(const OptionSpec& o, Command command) {
 }
 
 std::string units_help(const Quantity& q) {
-  if (q.dimension == D::pure) return "";
+  if (q.dimension != D::length && q.dimension != D::frequency) return "";
   return std::string(units_listed(q.dimension)) + "; bare: " + std::string(base_unit(q.dimension));
 }
 
 std::string help_text(const OptionSpec& o, Command command) {
   std::string text(o.help);
   if (o.kind == K::quantity) {
-    text += ", " + std::string(o.quantity->signless ? "magnitude " : "") + range_text(*o.quantity);
+    text += ": " + range_help(*o.quantity);
     const std::string units = units_help(*o.quantity);
     if (!units.empty()) text += " (" + units + ")";
     if (o.ranges.has(command)) text += ", or a range start:stop:step";
