@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -26,7 +27,6 @@ using batch::Column;
 using batch::in_output_unit;
 using batch::kNumberChars;
 using batch::LengthUnit;
-using batch::quoted;
 using batch::reject;
 using batch::write_shortest;
 
@@ -104,7 +104,7 @@ int run_gnuplot(const std::string& gnuplot, const std::string& script, const std
 void copy_whole(const std::string& from, OutputFile& to, const std::string& path) {
   std::ifstream in(from, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.empty()) throw OutputError("cannot draw " + quoted(path) + ": gnuplot wrote nothing");
+  if (bytes.empty()) throw OutputError("cannot draw " + batch::quoted(path) + ": gnuplot wrote nothing");
   to.sink().write(bytes);
 }
 
@@ -129,9 +129,10 @@ std::string find_gnuplot() {
   std::string_view dirs = path == nullptr ? "/usr/bin:/bin" : path;
   for (;;) {
     const std::size_t colon = dirs.find(':');
-    std::string dir(dirs.substr(0, colon));
-    if (dir.empty()) dir = ".";
-    std::string candidate = dir + "/gnuplot";
+    const std::string_view dir = dirs.substr(0, colon);
+    // An empty entry is the working directory.
+    const std::string candidate =
+        (std::filesystem::path(dir.empty() ? "." : dir) / "gnuplot").string();
     struct stat st {};
     if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         access(candidate.c_str(), X_OK) == 0) {
@@ -160,7 +161,7 @@ Plot::Plot(std::string_view option, OutputFile& image, std::string path, ChartLa
       unit_(unit),
       data_("plot-data") {
   if (gnuplot_.empty()) {
-    throw OutputError(option_ + " " + quoted(path_) +
+    throw OutputError(option_ + " " + batch::quoted(path_) +
                       ": gnuplot not found on PATH; install gnuplot (Debian: gnuplot-nox) to "
                       "draw charts");
   }
@@ -237,7 +238,7 @@ void Plot::draw() {
   const int status = run_gnuplot(gnuplot_, commands.path(), errors.path());
   if (status != 0) {
     const std::string said = last_line_of(errors.path());
-    throw OutputError("cannot draw " + quoted(path_) + ": gnuplot " +
+    throw OutputError("cannot draw " + batch::quoted(path_) + ": gnuplot " +
                       (status < 0 ? "could not be started" : "failed") +
                       (said.empty() ? "" : ": " + said));
   }
