@@ -160,11 +160,11 @@ std::string_view ElementValues::choice(Opt id) {
 
 std::string ElementValues::shown(Opt id) const {
   const Call::Slot& s = call_.slot(id);
-  if (s.numbers == nullptr) return s.shown;
+  if (s.text) return std::string(*s.text);
   const OptionSpec& o = option(id);
   // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-pointer-arithmetic)
-  return number_as_text(s.numbers[index_], call_.unit_of(o.quantity->dimension),
-                        o.quantity->dimension);
+  const double number = s.numbers == nullptr ? s.number : s.numbers[index_];
+  return number_as_text(number, call_.unit_of(o.quantity->dimension), o.quantity->dimension);
 }
 
 Call::Call(Command command, const std::vector<Argument>& arguments,
@@ -188,7 +188,7 @@ Call::Call(Command command, const std::vector<Argument>& arguments,
 void Call::read_once(Slot& s, const OptionSpec& o, const Argument& a) const {
   const std::string option = dashed(o);
   if (a.text) {
-    s.shown = std::string(*a.text);
+    s.text = a.text;
     try_read(s, [&] {
       const std::string_view text = *a.text;
       if (text.empty()) throw InputError(missing_value_message(o, command_));
@@ -208,7 +208,7 @@ void Call::read_once(Slot& s, const OptionSpec& o, const Argument& a) const {
   }
   const double number = *a.numbers;
   const Dimension d = o.quantity->dimension;
-  s.shown = number_as_text(number, unit_of(d), d);
+  s.number = number;
   try_read(s, [&] { s.value = quantity_value(option, number, unit_of(d), *o.quantity); });
 }
 

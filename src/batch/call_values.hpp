@@ -49,7 +49,9 @@ class Call {
     std::optional<float> value;       // read once
     std::string choice;               // a choice read once
     std::string error;                // the reading's message, when it failed
-    std::string shown;                // as messages quote it
+    // What was given once, for messages: a text, or a number.
+    std::optional<std::string_view> text;
+    double number = 0.0;
   };
   [[nodiscard]] const Slot& slot(Opt id) const {
     return slots_.at(static_cast<std::size_t>(id));

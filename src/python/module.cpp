@@ -182,6 +182,14 @@ std::pair<py::tuple, py::tuple> column_names(std::span<const batch::Column> colu
   return made->emplace(key, std::make_pair(names, units)).first->second;
 }
 
+// The str of a status text, made once: the texts are the row kernel's own.
+py::object text_object(std::string_view text) {
+  // Never destroyed: the objects outlive the interpreter's own teardown.
+  static auto* made = new std::map<std::string_view, py::object>;
+  if (const auto it = made->find(text); it != made->end()) return it->second;
+  return made->emplace(text, py::str(std::string(text))).first->second;
+}
+
 // Where the rows go: column c of element i at numbers[c * elements + i], in
 // the call's length unit, NaN for a cell that is empty or not finite; the
 // status (the one text column) as codes into `texts`.
@@ -214,18 +222,17 @@ class TableArrays {
     }
   }
 
+  // The status of each element as a code into texts: bytes, one a row.
   [[nodiscard]] py::tuple result(py::object note) const {
     const auto [names, units] = column_names(columns_, unit_);
-    py::object code_array = py::none();
+    py::object codes = py::none();
     py::tuple texts(texts_.size());
     if (!texts_.empty()) {
-      py::array_t<std::uint8_t> a(static_cast<py::ssize_t>(elements_));
-      std::memcpy(a.mutable_data(), codes_.data(), codes_.size());
-      code_array = a;
-      for (std::size_t k = 0; k < texts_.size(); ++k) texts[k] = py::str(std::string(texts_[k]));
+      // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast): bytes of the codes
+      codes = py::bytes(reinterpret_cast<const char*>(codes_.data()), codes_.size());
+      for (std::size_t k = 0; k < texts_.size(); ++k) texts[k] = text_object(texts_[k]);
     }
-    return py::make_tuple(names, units, numbers_, code_array, texts, text_column_,
-                          std::move(note));
+    return py::make_tuple(names, units, numbers_, codes, texts, text_column_, std::move(note));
   }
 
  private:
@@ -252,9 +259,22 @@ py::object note_of(const batch::RowTally& tally, const Call& call) {
   if (!takes_solver || (call.slot(batch::Opt::solver).given && solver != "model")) {
     return py::none();
   }
-  const std::string note = batch::accuracy_note(tally.accuracy);
-  if (note.empty()) return py::none();
-  return py::str(note);
+  // Calls in a loop often share their worst rows: the last note is kept
+  // (the GIL is held here).
+  static const auto same = [](const AccuracyWatch& a, const AccuracyWatch& b) {
+    const auto at = [](const CrossSection& x, const CrossSection& y) {
+      return x.w == y.w && x.s == y.s && x.board.b == y.board.b && x.board.t == y.board.t;
+    };
+    return a.seen == b.seen && a.loss_seen == b.loss_seen &&
+           a.worst_impedance == b.worst_impedance && a.worst_loss == b.worst_loss &&
+           at(a.impedance_where, b.impedance_where) && at(a.loss_where, b.loss_where);
+  };
+  static auto* last = new std::pair<AccuracyWatch, py::object>{};  // never destroyed
+  if (!last->second || !same(last->first, tally.accuracy)) {
+    const std::string note = batch::accuracy_note(tally.accuracy);
+    *last = {tally.accuracy, note.empty() ? py::none() : py::object(py::str(note))};
+  }
+  return last->second;
 }
 
 // (columns, units, numbers[column, element], codes or None, texts, text

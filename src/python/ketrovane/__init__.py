@@ -170,7 +170,8 @@ class Result(_abc.Mapping):
         if index == self._text_column:
             if self.shape == ():
                 return self._texts[self._codes[0]]
-            return _np.array(self._texts)[self._codes].reshape(self.shape)
+            codes = _np.frombuffer(self._codes, dtype=_np.uint8)
+            return _np.array(self._texts)[codes].reshape(self.shape)
         if self.shape == ():
             return self._numbers[index, 0]
         return self._numbers[index].reshape(self.shape)
@@ -319,7 +320,12 @@ def _docstring(summary, command, names, columns, note):
 
 
 def _make(function, command, body, extra=(), excluded=(), also=(), note=None, columns=True):
-    """Defines `function` in this module from `command`'s options."""
+    """Defines `function` in this module from `command`'s options.
+
+    A default the caller left alone goes to the rows as an option not
+    given, which the rows read as that default without reading its text
+    again on every call.
+    """
     positional, keywords, names = _parameters(command, _OPTIONS)
     keep = [n for n in names if n not in excluded] + list(also)
     positional = [p for p in positional if p.split("=")[0] in keep]
@@ -327,15 +333,22 @@ def _make(function, command, body, extra=(), excluded=(), also=(), note=None, co
     for name in also:
         option = next(o for o in _OPTIONS if o["name"] == name)
         keywords.append(f"{name}={_python_default(option)!r}")
+    defaults = {p.split("=")[0]: eval(p.split("=", 1)[1])  # pylint: disable=eval-used
+                for p in keywords if "=" in p and p.split("=", 1)[1] != "None"}
     keywords += ["units=None"] + list(extra)
     signature = ", ".join(positional + (["*"] + keywords if keywords else []))
-    arguments = ", ".join(keep) + ("," if len(keep) == 1 else "")
+    values = [f"None if {n} is _DEFAULT_{n} else {n}" if n in defaults else n for n in keep]
+    arguments = ", ".join(values) + ("," if len(values) == 1 else "")
     source = (f"def {function}({signature}):\n"
               f"    return {body.format(names=f'_NAMES_{function}', values=f'({arguments})')}\n")
     namespace = {"_table": _table, "_scattering": _scattering, "_network": _network,
                  f"_NAMES_{function}": tuple(keep)}
+    namespace.update({f"_DEFAULT_{n}": v for n, v in defaults.items()})
     exec(source, namespace)  # pylint: disable=exec-used
     made = namespace[function]
+    # The signature's defaults are the very objects the body compares with.
+    made.__kwdefaults__ = {**(made.__kwdefaults__ or {}),
+                           **{n: v for n, v in defaults.items() if n in made.__kwdefaults__}}
     made.__module__ = __name__
     info = _COMMANDS[command]
     made.__doc__ = _docstring(info["summary"], command, keep,
