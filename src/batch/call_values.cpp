@@ -186,14 +186,14 @@ Call::Call(Command command, const std::vector<Argument>& arguments,
 }
 
 void Call::read_once(Slot& s, const OptionSpec& o, const Argument& a) const {
-  const std::string option = dashed(o);
+  const std::string& option = dashed(o);
   if (a.text) {
     s.text = a.text;
     try_read(s, [&] {
       const std::string_view text = *a.text;
       if (text.empty()) throw InputError(missing_value_message(o, command_));
       if (o.kind == ValueKind::choice) {
-        s.choice = std::string(checked_choice(o, text));
+        s.choice = checked_choice(o, text);
       } else if (o.kind == ValueKind::resistivity) {
         const std::optional<float> metal = metal_resistivity(text);
         s.value = metal ? *metal : resistivity_number(text);

@@ -47,7 +47,7 @@ class Call {
     bool given = false;
     const double* numbers = nullptr;  // per element; null for a value read once
     std::optional<float> value;       // read once
-    std::string choice;               // a choice read once
+    std::string_view choice;          // a choice read once (the table's own text)
     std::string error;                // the reading's message, when it failed
     // What was given once, for messages: a text, or a number.
     std::optional<std::string_view> text;

@@ -1,6 +1,7 @@
 #include "batch/options.hpp"
 
 #include <cstdlib>
+#include <unordered_map>
 
 #include "batch/number_format.hpp"
 #include "design/conductor_menus.hpp"
@@ -60,13 +61,13 @@ using Table = std::array<OptionSpec, kOptionCount>;
 Table make_table() {
   const DerivedDefaults& d = derived();
   return {{
-      {Opt::b, "b", K::quantity, &kB, "", "", "ground-plane spacing B", kBoardCommands,
+      {Opt::b, "b", K::quantity, &kB, "", "", "", kBoardCommands,
        {}, C::response, {}},
       {Opt::t, "t", K::quantity, &kT, "", "", "strip thickness T, at most 0.8 B",
        kBoardCommands, {}, C::response, {}},
       {Opt::er, "er", K::quantity, &kEr, "", "", "relative permittivity Er of the dielectric",
        kAllCommands, {}, {}, {}},
-      {Opt::w, "w", K::quantity, &kW, "", "", "strip width W", kGridCommands, {}, C::response,
+      {Opt::w, "w", K::quantity, &kW, "", "", "", kGridCommands, {}, C::response,
        kGridCommands},
       {Opt::s, "s", K::quantity, &kS, "", "", "edge-to-edge strip spacing S", kGridCommands, {},
        C::response, kGridCommands},
@@ -86,7 +87,7 @@ Table make_table() {
        {}, C::analyse, C::response, {}},
       {Opt::roughness, "roughness", K::quantity, &kRoughness, "", d.roughness,
        "RMS surface roughness of the conductor", {}, C::analyse, C::response, {}},
-      {Opt::tand, "tand", K::quantity, &kTand, "", "0.0009", "dielectric loss tangent", {},
+      {Opt::tand, "tand", K::quantity, &kTand, "", "0.0009", "", {},
        C::analyse, C::response, {}},
       {Opt::f, "f", K::quantity, &kFrequency, "", "1000",
        "frequency of the loss (analyse), or the analysis frequencies (response)", C::response,
@@ -183,14 +184,25 @@ std::span<const OptionSpec> options() {
 }
 
 const OptionSpec* option_named(std::string_view name) {
-  for (const OptionSpec& o : table()) {
-    if (o.name == name) return &o;
-  }
-  return nullptr;
+  // A scripting call looks its arguments up by name on every call.
+  static const std::unordered_map<std::string_view, const OptionSpec*> by_name = [] {
+    std::unordered_map<std::string_view, const OptionSpec*> made;
+    for (const OptionSpec& o : table()) made.emplace(o.name, &o);
+    return made;
+  }();
+  const auto it = by_name.find(name);
+  return it == by_name.end() ? nullptr : it->second;
 }
 
-std::string dashed(const OptionSpec& o) {
-  return "--" + std::string(o.name);
+const std::string& dashed(const OptionSpec& o) {
+  static const std::array<std::string, kOptionCount> names = [] {
+    std::array<std::string, kOptionCount> made;
+    for (const OptionSpec& spec : table()) {
+      made.at(static_cast<std::size_t>(spec.id)) = "--" + std::string(spec.name);
+    }
+    return made;
+  }();
+  return names.at(static_cast<std::size_t>(o.id));
 }
 
 std::string value_name(const OptionSpec& o, Command command) {
@@ -206,7 +218,7 @@ std::string units_help(const Quantity& q) {
 }
 
 std::string help_text(const OptionSpec& o, Command command) {
-  std::string text(o.help);
+  std::string text(o.help.empty() ? o.quantity->what : o.help);
   if (o.kind == K::quantity) {
     text += ": " + range_help(*o.quantity);
     const std::string units = units_help(*o.quantity);

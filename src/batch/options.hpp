@@ -91,7 +91,8 @@ struct OptionSpec {
   const Quantity* quantity;  // quantity and resistivity (its number)
   std::string_view choices;  // choice: "table|csv|json"; file: what it names
   std::string_view fallback;  // the default as a command-line text; empty: none
-  std::string_view help;      // a phrase: "strip width W"
+  std::string_view help;      // a phrase: "edge-to-edge strip spacing S"; empty: the
+                              // quantity's own words
   Commands required;          // must be given
   Commands optional;          // the default applies when not given
   Commands alternative;       // one of a group, or one form of a command
@@ -111,7 +112,7 @@ std::span<const OptionSpec> options();
 const OptionSpec* option_named(std::string_view name);
 
 // "--b"
-std::string dashed(const OptionSpec& o);
+const std::string& dashed(const OptionSpec& o);
 
 // What the option's value looks like for `command`: "L", "L[:L:L]", "X",
 // "R|METAL", "table|csv|json", "FILE".

@@ -255,7 +255,7 @@ class TableArrays {
 // The note of a call on the closed-form model, for the package to warn with.
 py::object note_of(const batch::RowTally& tally, const Call& call) {
   const bool takes_solver = batch::option(batch::Opt::solver).taken_by(call.command());
-  const std::string& solver = call.slot(batch::Opt::solver).choice;
+  const std::string_view solver = call.slot(batch::Opt::solver).choice;
   if (!takes_solver || (call.slot(batch::Opt::solver).given && solver != "model")) {
     return py::none();
   }
