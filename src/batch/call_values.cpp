@@ -12,7 +12,6 @@ namespace ketrovane::batch {
 
 namespace {
 
-
 // The message of a reading that failed, or the value read.
 template <typename Read>
 void try_read(Call::Slot& slot, const Read& read) {
@@ -55,8 +54,7 @@ class ElementRows final : public RowSource {
   [[nodiscard]] std::int64_t rows() const override { return call_.elements(); }
   [[nodiscard]] std::int64_t rows_per_block() const override { return per_block_; }
 
-  void fill(std::int64_t index, std::span<Cell> cells,
-            RowTally& tally) const override {
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& tally) const override {
     ElementValues values(call_, index);
     const Request request = command_.read(values);
     command_.rows(request)->fill(0, cells, tally);
@@ -100,13 +98,10 @@ class ScatteringRows final : public RowSource {
  public:
   explicit ScatteringRows(const Call& call) : call_(call) {}
 
-  [[nodiscard]] std::span<const Column> columns() const override {
-    return kScatteringColumns;
-  }
+  [[nodiscard]] std::span<const Column> columns() const override { return kScatteringColumns; }
   [[nodiscard]] std::int64_t rows() const override { return call_.elements(); }
 
-  void fill(std::int64_t index, std::span<Cell> cells,
-            RowTally& /*tally*/) const override {
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& /*tally*/) const override {
     ElementValues values(call_, index);
     const ResponseRequest q = read_response(values);
     const float reference = values.number(Opt::ref);
@@ -167,8 +162,8 @@ std::string ElementValues::shown(Opt id) const {
   return number_as_text(number, call_.unit_of(o.quantity->dimension), o.quantity->dimension);
 }
 
-Call::Call(Command command, const std::vector<Argument>& arguments,
-           std::string_view length_unit, std::string_view frequency_unit, std::int64_t elements)
+Call::Call(Command command, const std::vector<Argument>& arguments, std::string_view length_unit,
+           std::string_view frequency_unit, std::int64_t elements)
     : command_(command),
       length_unit_(length_unit),
       frequency_unit_(frequency_unit),

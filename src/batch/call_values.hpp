@@ -36,8 +36,8 @@ class Call {
   // Lengths in `length_unit`, frequencies in `frequency_unit` (as the
   // texts name them).  Nothing is refused here: a value the command would
   // refuse is refused by the element that reads it, in the command's order.
-  Call(Command command, const std::vector<Argument>& arguments,
-       std::string_view length_unit, std::string_view frequency_unit, std::int64_t elements);
+  Call(Command command, const std::vector<Argument>& arguments, std::string_view length_unit,
+       std::string_view frequency_unit, std::int64_t elements);
 
   [[nodiscard]] Command command() const { return command_; }
   [[nodiscard]] std::int64_t elements() const { return elements_; }
@@ -53,9 +53,7 @@ class Call {
     std::optional<std::string_view> text;
     double number = 0.0;
   };
-  [[nodiscard]] const Slot& slot(Opt id) const {
-    return slots_.at(static_cast<std::size_t>(id));
-  }
+  [[nodiscard]] const Slot& slot(Opt id) const { return slots_.at(static_cast<std::size_t>(id)); }
   [[nodiscard]] std::string_view unit_of(Dimension d) const;
 
  private:

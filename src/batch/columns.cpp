@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-
 namespace ketrovane::batch {
 
 std::string column_name(const Column& column, LengthUnit unit) {

@@ -54,8 +54,8 @@ ChartLayout synthesise_chart(const Request& request, const Echo& echo, LengthUni
 
 ChartLayout response_chart(const Request& request, const Echo& /*echo*/, LengthUnit /*unit*/) {
   ChartLayout c;
-  c.title = "Four-port response: " +
-            coupler_description(std::get<ResponseRequest>(request), "L", 5);
+  c.title =
+      "Four-port response: " + coupler_description(std::get<ResponseRequest>(request), "L", 5);
   c.x_column = 0;
   c.x_label = "Frequency (MHz)";
   c.y_label = "Amplitude (dB)";
@@ -85,8 +85,8 @@ const std::array<CommandSpec, kCommandCount> kCommands = {{
      "four-port response of the coupler over frequency, and its Touchstone file",
      read_request<read_response>, response_columns, response_rows, response_chart},
     {Command::sensitivity, "sensitivity",
-     "normalised sensitivities of Zoe and Zoo to Er, B, S, T and W",
-     read_request<read_sensitivity>, sensitivity_columns, sensitivity_rows, nullptr},
+     "normalised sensitivities of Zoe and Zoo to Er, B, S, T and W", read_request<read_sensitivity>,
+     sensitivity_columns, sensitivity_rows, nullptr},
     {Command::field, "field",
      "two-dimensional field solution of each cross-section, with its error estimate",
      read_request<read_field>, field_columns, field_rows, nullptr},
@@ -133,11 +133,13 @@ Solver solver_of(const Request& request) {
 std::string coupler_description(const ResponseRequest& q, std::string_view length_name,
                                 int digits) {
   const CoupledSection c = coupler_of(q).section;
-  const auto number = [digits](float v) { return digits == 0 ? shortest(v) : significant(v, digits); };
+  const auto number = [digits](float v) {
+    return digits == 0 ? shortest(v) : significant(v, digits);
+  };
   return "Zoe = " + number(c.zoe) + " ohm, Zoo = " + number(c.zoo) + " ohm, Er = " + number(c.er) +
          ", " + std::string(length_name) + " = " + number(c.length_inch) +
-         " in, Rs = " + number(q.terminations.source) + " ohm, Rl = " +
-         number(q.terminations.load) + " ohm";
+         " in, Rs = " + number(q.terminations.source) +
+         " ohm, Rl = " + number(q.terminations.load) + " ohm";
 }
 
 std::string failure_message(const FieldFailure& f) {

@@ -43,8 +43,7 @@ Solver solver_of(const Request& request);
 // The coupler of a response as its Touchstone file and chart describe it:
 // "Zoe = ... ohm, Zoo = ... ohm, Er = ..., length = ... in, Rs = ... ohm,
 // Rl = ... ohm", each number as `digits` significant digits (0: shortest).
-std::string coupler_description(const ResponseRequest& request, std::string_view length_name,
-                                int digits);
+std::string coupler_description(const ResponseRequest& q, std::string_view length_name, int digits);
 
 // "no field solution at W 0.1 in, S 0.01 in, T 0.0014 in, B 0.25 in, Er 2.2:
 // " followed by what the solver said.

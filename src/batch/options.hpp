@@ -88,8 +88,8 @@ struct OptionSpec {
   Opt id;
   std::string_view name;  // without the dashes; also the Python keyword
   ValueKind kind;
-  const Quantity* quantity;  // quantity and resistivity (its number)
-  std::string_view choices;  // choice: "table|csv|json"; file: what it names
+  const Quantity* quantity;   // quantity and resistivity (its number)
+  std::string_view choices;   // choice: "table|csv|json"; file: what it names
   std::string_view fallback;  // the default as a command-line text; empty: none
   std::string_view help;      // a phrase: "edge-to-edge strip spacing S"; empty: the
                               // quantity's own words

@@ -25,10 +25,10 @@ struct Unit {
 constexpr double kMicroInch = -1.0;  // scaled in single precision, as the roughness menu does
 constexpr double kMicrometresPerInch = kMillimetresPerInch * 1000.0;
 
-constexpr std::array kLengthUnits = {
-    Unit{"in", 1.0, 1.0}, Unit{"mil", 1.0e-3, 1000.0}, Unit{"uin", kMicroInch, 0.0},
-    Unit{"mm", 1.0 / kMillimetresPerInch, kMillimetresPerInch},
-    Unit{"um", 1.0 / kMicrometresPerInch, kMicrometresPerInch}};
+constexpr std::array kLengthUnits = {Unit{"in", 1.0, 1.0}, Unit{"mil", 1.0e-3, 1000.0},
+                                     Unit{"uin", kMicroInch, 0.0},
+                                     Unit{"mm", 1.0 / kMillimetresPerInch, kMillimetresPerInch},
+                                     Unit{"um", 1.0 / kMicrometresPerInch, kMicrometresPerInch}};
 constexpr std::array kFrequencyUnits = {Unit{"MHz", 1.0, 0.0}, Unit{"Hz", 1.0e-6, 0.0},
                                         Unit{"kHz", 1.0e-3, 0.0}, Unit{"GHz", 1.0e3, 0.0}};
 constexpr std::array kImpedanceUnits = {Unit{"ohm", 1.0, 0.0}, Unit{"ohms", 1.0, 0.0}};
@@ -208,8 +208,7 @@ LengthUnit parse_length_unit(std::string_view option, std::string_view text) {
   for (const Unit& u : kLengthUnits) {
     if (u.per_base != 0.0 && u.name == text) return {u.name, u.per_base};
   }
-  reject(option, text,
-         "expected a length unit: " + std::string(output_length_units_listed()));
+  reject(option, text, "expected a length unit: " + std::string(output_length_units_listed()));
 }
 
 std::string_view output_length_units_listed() {

@@ -21,8 +21,7 @@ std::string dashed(Opt id) {
 void check_thickness(const Board& board, const OptionValues& v) {
   if (!thicker_than_allowed(board.t, board.b)) return;
   reject(dashed(Opt::t), v.shown(Opt::t),
-         "expected a strip thickness below B, at most 0.8 B (" + shortest(0.8F * board.b) +
-             " in)");
+         "expected a strip thickness below B, at most 0.8 B (" + shortest(0.8F * board.b) + " in)");
 }
 
 void check_even_mode_above_zo(const Axis& zoe, float zo, const OptionValues& v) {
@@ -142,8 +141,8 @@ ResponseRequest read_response(OptionValues& v) {
     q.materials = read_materials(v);
   }
   require_one_of(v, Opt::length, Opt::f0);
-  q.length_inch = v.has(Opt::length) ? v.number(Opt::length)
-                                     : quarter_wave_length(v.number(Opt::f0), q.er);
+  q.length_inch =
+      v.has(Opt::length) ? v.number(Opt::length) : quarter_wave_length(v.number(Opt::f0), q.er);
   q.f = v.axis(Opt::f, Quotient::single_precision);
   q.terminations.source = v.number(Opt::rs);
   q.terminations.load = v.number(Opt::rl);

@@ -50,8 +50,8 @@ struct FieldRequest {
   double tolerance;
 };
 
-using Request = std::variant<AnalyseRequest, SynthesiseRequest, ResponseRequest,
-                             SensitivityRequest, FieldRequest>;
+using Request = std::variant<AnalyseRequest, SynthesiseRequest, ResponseRequest, SensitivityRequest,
+                             FieldRequest>;
 
 AnalyseRequest read_analyse(OptionValues& values);
 SynthesiseRequest read_synthesise(OptionValues& values);
@@ -61,7 +61,7 @@ FieldRequest read_field(OptionValues& values);
 
 // The section of a response: its impedances, from the dimensions or from Zo
 // and the coupling.
-ResponseCoupler coupler_of(const ResponseRequest& request);
+ResponseCoupler coupler_of(const ResponseRequest& q);
 
 // The solver named by --solver.
 Solver read_solver(OptionValues& values);

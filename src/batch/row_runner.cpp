@@ -66,11 +66,12 @@ class Blocks {
       std::optional<FailedRow> failure = compute(source_, k, per_block_, block);
       {
         const std::lock_guard lock(mutex_);
-        if (failure && k < failed_block_) {
+        if (!failure) {
+          ready_.emplace(k, std::move(block));
+        } else if (k < failed_block_) {
           failed_block_ = k;
           failure_ = std::move(failure);
         }
-        if (!failure) ready_.emplace(k, std::move(block));
       }
       changed_.notify_all();
     }
@@ -80,7 +81,7 @@ class Blocks {
   RowBlock next() {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return ready_.contains(taken_) || taken_ == failed_block_; });
-    if (taken_ == failed_block_) throw *failure_;
+    if (taken_ == failed_block_) throw FailedRow{failure_->index, failure_->error};
     RowBlock block = std::move(ready_.at(taken_));
     ready_.erase(taken_);
     ++taken_;
@@ -154,7 +155,9 @@ RowTally run_here(const RowSource& source, std::int64_t per_block, std::int64_t 
   RowTally total;
   RowBlock block;
   for (std::int64_t k = 0; k < count; ++k) {
-    if (std::optional<FailedRow> failure = compute(source, k, per_block, block)) throw *failure;
+    if (const std::optional<FailedRow> failure = compute(source, k, per_block, block)) {
+      throw FailedRow{failure->index, failure->error};
+    }
     take(block);
     total.merge(block.tally);
     if (k + 1 < count && stop_asked(options)) throw RowsStopped{};

@@ -142,10 +142,14 @@ class AnalyseRows final : public GridRows {
 // ---- synthesise ----
 
 constexpr std::array kSynthesisColumns = {
-    Column{"w", S::length, "W", "", 4},          Column{"s", S::length, "S", "", 4},
-    Column{"w_over_b", S::none, "W/B", "", 3},   Column{"s_over_b", S::none, "S/B", "", 3},
-    Column{"zo_ohm", S::none, "Zo", "ohm", 2},   Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
-    Column{"zoo_ohm", S::none, "Zoo", "ohm", 3}, Column{"coupling_db", S::none, "Co", "dB", 3},
+    Column{"w", S::length, "W", "", 4},
+    Column{"s", S::length, "S", "", 4},
+    Column{"w_over_b", S::none, "W/B", "", 3},
+    Column{"s_over_b", S::none, "S/B", "", 3},
+    Column{"zo_ohm", S::none, "Zo", "ohm", 2},
+    Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
+    Column{"zoo_ohm", S::none, "Zoo", "ohm", 3},
+    Column{"coupling_db", S::none, "Co", "dB", 3},
     kStatusColumn,
 };
 
@@ -153,7 +157,7 @@ constexpr auto kSynthesisWithField = joined(kSynthesisColumns, kComparisonColumn
 
 class SynthesiseRows final : public RowSource {
  public:
-  explicit SynthesiseRows(SynthesiseRequest q) : q_(std::move(q)) {}
+  explicit SynthesiseRows(const SynthesiseRequest& q) : q_(q) {}
 
   [[nodiscard]] std::span<const Column> columns() const override {
     return synthesise_columns(q_.solver);
@@ -165,9 +169,8 @@ class SynthesiseRows final : public RowSource {
 
   void fill(std::int64_t index, std::span<Cell> cells, RowTally& t) const override {
     const float target = q_.targets.value(index);
-    const SynthesisTargets targets = q_.by_coupling
-                                         ? targets_of_coupling(q_.zo, -std::fabs(target))
-                                         : targets_of_even_mode(q_.zo, target);
+    const SynthesisTargets targets = q_.by_coupling ? targets_of_coupling(q_.zo, -std::fabs(target))
+                                                    : targets_of_even_mode(q_.zo, target);
     const SynthesisRow r = synthesis_row(q_.board, targets, q_.solver);
     CellWriter out(cells);
     if (r.built) {
@@ -237,7 +240,7 @@ void write_response(CellWriter& out, const FourPortResponse& r) {
 
 class ResponseRows final : public RowSource {
  public:
-  explicit ResponseRows(ResponseRequest q) : q_(std::move(q)), coupler_(coupler_of(q_)) {}
+  explicit ResponseRows(const ResponseRequest& q) : q_(q), coupler_(coupler_of(q_)) {}
 
   [[nodiscard]] std::span<const Column> columns() const override {
     return response_columns(q_.solver);
@@ -268,13 +271,20 @@ class ResponseRows final : public RowSource {
 // ---- sensitivity ----
 
 constexpr std::array kSensitivityColumns = {
-    Column{"w", S::length, "W", "", 5},          Column{"s", S::length, "S", "", 5},
-    Column{"zoe_ohm", S::none, "Zoe", "ohm", 2}, Column{"zoo_ohm", S::none, "Zoo", "ohm", 2},
-    Column{"szoe_er", S::none, "Zoe:Er", "", 3}, Column{"szoe_b", S::none, "Zoe:B", "", 3},
-    Column{"szoe_s", S::none, "Zoe:S", "", 3},   Column{"szoe_t", S::none, "Zoe:T", "", 3},
-    Column{"szoe_w", S::none, "Zoe:W", "", 3},   Column{"szoo_er", S::none, "Zoo:Er", "", 3},
-    Column{"szoo_b", S::none, "Zoo:B", "", 3},   Column{"szoo_s", S::none, "Zoo:S", "", 3},
-    Column{"szoo_t", S::none, "Zoo:T", "", 3},   Column{"szoo_w", S::none, "Zoo:W", "", 3},
+    Column{"w", S::length, "W", "", 5},
+    Column{"s", S::length, "S", "", 5},
+    Column{"zoe_ohm", S::none, "Zoe", "ohm", 2},
+    Column{"zoo_ohm", S::none, "Zoo", "ohm", 2},
+    Column{"szoe_er", S::none, "Zoe:Er", "", 3},
+    Column{"szoe_b", S::none, "Zoe:B", "", 3},
+    Column{"szoe_s", S::none, "Zoe:S", "", 3},
+    Column{"szoe_t", S::none, "Zoe:T", "", 3},
+    Column{"szoe_w", S::none, "Zoe:W", "", 3},
+    Column{"szoo_er", S::none, "Zoo:Er", "", 3},
+    Column{"szoo_b", S::none, "Zoo:B", "", 3},
+    Column{"szoo_s", S::none, "Zoo:S", "", 3},
+    Column{"szoo_t", S::none, "Zoo:T", "", 3},
+    Column{"szoo_w", S::none, "Zoo:W", "", 3},
     kStatusColumn,
 };
 

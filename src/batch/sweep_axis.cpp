@@ -52,7 +52,7 @@ std::int64_t checked_rows(std::string_view option, std::string_view text, const 
 }  // namespace
 
 Axis parse_axis(std::string_view option, std::string_view text, const Quantity& quantity,
-                     Quotient quotient) {
+                Quotient quotient) {
   const std::vector<std::string_view> fields = fields_of(text);
   if (fields.size() == 1) {
     return single_value(parse_quantity(option, text, quantity));

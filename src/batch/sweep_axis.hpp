@@ -16,7 +16,7 @@ inline constexpr std::int64_t kMostRows = 100'000'000;
 // The axis of `text`, with the step count formed as `quotient` says (the
 // impedance analysis in double precision, the other ranges in single).
 Axis parse_axis(std::string_view option, std::string_view text, const Quantity& quantity,
-                     Quotient quotient);
+                Quotient quotient);
 
 // rows(a) * rows(b), or an InputError naming both options when the product
 // passes kMostRows.

@@ -18,7 +18,6 @@
 namespace ketrovane::calc {
 
 using batch::quoted;
-using batch::reject;
 
 namespace {
 

@@ -104,7 +104,8 @@ int run_gnuplot(const std::string& gnuplot, const std::string& script, const std
 void copy_whole(const std::string& from, OutputFile& to, const std::string& path) {
   std::ifstream in(from, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.empty()) throw OutputError("cannot draw " + batch::quoted(path) + ": gnuplot wrote nothing");
+  if (bytes.empty())
+    throw OutputError("cannot draw " + batch::quoted(path) + ": gnuplot wrote nothing");
   to.sink().write(bytes);
 }
 
@@ -131,8 +132,7 @@ std::string find_gnuplot() {
     const std::size_t colon = dirs.find(':');
     const std::string_view dir = dirs.substr(0, colon);
     // An empty entry is the working directory.
-    const std::string candidate =
-        (std::filesystem::path(dir.empty() ? "." : dir) / "gnuplot").string();
+    std::string candidate = (std::filesystem::path(dir.empty() ? "." : dir) / "gnuplot").string();
     struct stat st {};
     if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         access(candidate.c_str(), X_OK) == 0) {

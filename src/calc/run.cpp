@@ -40,8 +40,9 @@ std::vector<std::string> touchstone_comments(const batch::ResponseRequest& q, co
                                     ": single-section edge-coupled stripline directional coupler",
                                     "command: " + std::string(command_line)};
   for (const batch::InputEcho& e : echo) {
-    lines.emplace_back("input " + e.name + " = " + batch::echo_value_text(e) +
-                       (e.given.empty() ? " (default)" : " (given " + batch::quoted(e.given) + ")"));
+    lines.emplace_back(
+        "input " + e.name + " = " + batch::echo_value_text(e) +
+        (e.given.empty() ? " (default)" : " (given " + batch::quoted(e.given) + ")"));
   }
   lines.push_back("coupler: " + batch::coupler_description(q, "length", 0));
   lines.emplace_back(
@@ -170,12 +171,13 @@ RunResult Run::operator()() {
 
   RunResult result{tally.failed > 0 ? batch::kRowsNotBuilt : batch::kSuccess, "", tally.failed};
   if (tally.failed > 0) {
-    result.failed_rows_line =
-        std::to_string(tally.failed) + " of the rows could not be " +
-        (command_.id == batch::Command::synthesise ? "built" : "computed") + " (see their status)";
+    result.failed_rows_line = std::to_string(tally.failed) + " of the rows could not be " +
+                              (command_.id == batch::Command::synthesise ? "built" : "computed") +
+                              " (see their status)";
   }
   // With both, the model's error is in the table itself.
-  if (batch::solver_of(request) == Solver::model) result.note = batch::accuracy_note(tally.accuracy);
+  if (batch::solver_of(request) == Solver::model)
+    result.note = batch::accuracy_note(tally.accuracy);
   return result;
 }
 

@@ -1,5 +1,6 @@
 #include "design/row_kernel.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 
@@ -11,10 +12,7 @@ namespace ketrovane {
 namespace {
 
 bool all_finite(std::initializer_list<float> values) {
-  for (const float v : values) {
-    if (!std::isfinite(v)) return false;
-  }
-  return true;
+  return std::ranges::all_of(values, [](float v) { return std::isfinite(v); });
 }
 
 // A model row's own status: its numbers, then whether the model left its

@@ -72,7 +72,7 @@ SynthesisStep SynthesisTable::next_impedance(const EvenModeImpedances& range) {
   return step;
 }
 
-SynthesisStep SynthesisTable::build(const SynthesisTargets& targets) {
+SynthesisStep SynthesisTable::build(const SynthesisTargets& targets) const {
   const SynthesisRow row = synthesis_row(input_.board, targets, Solver::model);
   const auto kind = row.built ? SynthesisStep::Kind::row : SynthesisStep::Kind::unrealisable;
   return {kind, row, TableEnd::last_row};

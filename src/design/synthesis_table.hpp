@@ -58,7 +58,7 @@ class SynthesisTable {
  private:
   SynthesisStep next_level(const CouplingLevels& levels);
   SynthesisStep next_impedance(const EvenModeImpedances& range);
-  SynthesisStep build(const SynthesisTargets& targets);
+  [[nodiscard]] SynthesisStep build(const SynthesisTargets& targets) const;
 
   SynthesisTableInput input_;
   float level_;  // the current coupling level (dB) or even-mode impedance

@@ -18,13 +18,13 @@
 #include <vector>
 
 #include "batch/accuracy_note.hpp"
+#include "batch/call_values.hpp"
 #include "batch/commands.hpp"
 #include "batch/input_error.hpp"
 #include "batch/options.hpp"
 #include "batch/quantities.hpp"
 #include "batch/row_runner.hpp"
 #include "batch/sweep_axis.hpp"
-#include "batch/call_values.hpp"
 
 namespace py = pybind11;
 
@@ -147,11 +147,12 @@ batch::RowTally run(const batch::RowSource& rows,
   try {
     if (rows.rows() <= kRowsWithoutThreads) return batch::run_rows(rows, take, {{}, 1});
     const py::gil_scoped_release release;
-    return batch::run_rows(rows, take, {[] {
-                                          const py::gil_scoped_acquire acquire;
-                                          return PyErr_CheckSignals() != 0;
-                                        },
-                                        0});
+    return batch::run_rows(rows, take,
+                           {[] {
+                              const py::gil_scoped_acquire acquire;
+                              return PyErr_CheckSignals() != 0;
+                            },
+                            0});
   } catch (const batch::RowsStopped&) {
     throw py::error_already_set();  // the signal handler's exception, KeyboardInterrupt
   } catch (const batch::FailedRow& failed) {
@@ -195,8 +196,7 @@ py::object text_object(std::string_view text) {
 // status (the one text column) as codes into `texts`.
 class TableArrays {
  public:
-  TableArrays(std::span<const batch::Column> columns, batch::LengthUnit unit,
-              std::int64_t elements)
+  TableArrays(std::span<const batch::Column> columns, batch::LengthUnit unit, std::int64_t elements)
       : columns_(columns),
         unit_(unit),
         elements_(static_cast<std::size_t>(elements)),
@@ -223,7 +223,7 @@ class TableArrays {
   }
 
   // The status of each element as a code into texts: bytes, one a row.
-  [[nodiscard]] py::tuple result(py::object note) const {
+  [[nodiscard]] py::tuple result(const py::object& note) const {
     const auto [names, units] = column_names(columns_, unit_);
     py::object codes = py::none();
     py::tuple texts(texts_.size());
@@ -232,7 +232,7 @@ class TableArrays {
       codes = py::bytes(reinterpret_cast<const char*>(codes_.data()), codes_.size());
       for (std::size_t k = 0; k < texts_.size(); ++k) texts[k] = text_object(texts_[k]);
     }
-    return py::make_tuple(names, units, numbers_, codes, texts, text_column_, std::move(note));
+    return py::make_tuple(names, units, numbers_, codes, texts, text_column_, note);
   }
 
  private:
@@ -289,8 +289,8 @@ py::tuple table(const std::string& command_name, const py::tuple& names, const p
                   frequency_unit, elements);
   const std::unique_ptr<batch::RowSource> rows = batch::element_rows(call);
   TableArrays arrays(rows->columns(), batch::parse_length_unit("units", length_unit), elements);
-  const batch::RowTally tally =
-      run(*rows, [&arrays](const batch::RowBlock& block) { arrays.take(block); }, shape);
+  const batch::RowTally tally = run(
+      *rows, [&arrays](const batch::RowBlock& block) { arrays.take(block); }, shape);
   return arrays.result(note_of(tally, call));
 }
 
@@ -386,9 +386,8 @@ py::list option_table() {
     d["kind"] = o.kind == batch::ValueKind::quantity ? "quantity"
                 : o.kind == batch::ValueKind::choice ? "choice"
                                                      : "resistivity";
-    d["dimension"] = o.quantity == nullptr
-                         ? std::string()
-                         : std::string(batch::base_unit(o.quantity->dimension));
+    d["dimension"] = o.quantity == nullptr ? std::string()
+                                           : std::string(batch::base_unit(o.quantity->dimension));
     d["default"] = std::string(o.fallback);
     d["choices"] = std::string(o.choices);
     d["touchstone"] = o.reach == batch::Reach::touchstone;

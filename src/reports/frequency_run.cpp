@@ -2,9 +2,9 @@
 // frequencies, from Zo and coupling (lossless) or from its dimensions.
 #include <cstdint>
 
+#include "batch/number_format.hpp"
 #include "design/ranges.hpp"
 #include "design/row_kernel.hpp"
-#include "batch/number_format.hpp"
 #include "reports/report.hpp"
 
 namespace ketrovane {

@@ -2,9 +2,9 @@
 // widths or strip spacings.
 #include <cstdint>
 
+#include "batch/number_format.hpp"
 #include "design/grid.hpp"
 #include "design/row_kernel.hpp"
-#include "batch/number_format.hpp"
 #include "reports/report.hpp"
 
 namespace ketrovane {

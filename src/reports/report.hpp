@@ -11,8 +11,8 @@
 
 #include "design/model_accuracy.hpp"
 #include "design/row_kernel.hpp"
-#include "reports/model_note.hpp"
 #include "reports/design_record.hpp"
+#include "reports/model_note.hpp"
 #include "text/channel.hpp"
 #include "text/layout.hpp"
 

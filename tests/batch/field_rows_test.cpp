@@ -54,7 +54,7 @@ Table table_of(Command c, const Texts& texts) {
 
 Texts analyse(const char* solver, const char* w = "0.168", const char* s = "0.012",
               const char* t = "0.002") {
-  return {{Opt::b, "0.25"}, {Opt::t, t}, {Opt::er, "2.2"},      {Opt::w, w},
+  return {{Opt::b, "0.25"}, {Opt::t, t},      {Opt::er, "2.2"},     {Opt::w, w},
           {Opt::s, s},      {Opt::f, "3000"}, {Opt::solver, solver}};
 }
 
@@ -91,9 +91,9 @@ TEST(FieldRows, LossOverFrequencyKeepsEachCrossSectionApart) {
   for (const float f : {500.0F, 2000.0F}) {
     for (const CrossSection& x : {a, b, a}) {
       const ModeAttenuation got = field_attenuation(x, copper, f);
-      const field::FieldLossResult want =
-          field::field_loss(field_geometry(x), {f, copper.conductor.resistivity_ohm_inch,
-                                                copper.conductor.roughness_inch, 0.0009F});
+      const field::FieldLossResult want = field::field_loss(
+          field_geometry(x),
+          {f, copper.conductor.resistivity_ohm_inch, copper.conductor.roughness_inch, 0.0009F});
       ASSERT_TRUE(want.ok());
       EXPECT_NEAR(got.odd_db_per_inch, want.loss->odd.total, 1e-6 * want.loss->odd.total);
     }
@@ -170,8 +170,8 @@ TEST(FieldRows, TheFieldSynthesisMeetsBothTargetsOrSaysItDidNot) {
     }
     ASSERT_EQ(cells[8].text, "converged");
     const ModesOfCoupler target = modes_from_coupler({50.0F, cells[7].number});
-    const field::FieldResult f = field::solve(
-        {100.0, 0.0, cells[0].number, cells[1].number, 2.2}, {.tolerance = 1e-7});
+    const field::FieldResult f =
+        field::solve({100.0, 0.0, cells[0].number, cells[1].number, 2.2}, {.tolerance = 1e-7});
     ASSERT_TRUE(f.ok());
     EXPECT_NEAR(f.solution->even.impedance / target.zoe, 1.0, 2e-4);
     EXPECT_NEAR(f.solution->odd.impedance / target.zoo, 1.0, 2e-4);
@@ -219,7 +219,8 @@ TEST(FieldRows, ACouplerGivenByItsImpedancesHasNoFieldSolution) {
 
 TEST(FieldRows, TheModelsRowsRememberWhereItIsLeastSure) {
   // The shipped coupler's neighbourhood: thin copper at a narrow gap.
-  const Table near_default = table_of(Command::analyse, analyse("model", "0.168", "0.011", "0.0014"));
+  const Table near_default =
+      table_of(Command::analyse, analyse("model", "0.168", "0.011", "0.0014"));
   EXPECT_GT(near_default.tally.accuracy.worst_impedance, 0.01);
   // Wide strips at a wide gap of thick copper: within 1 %.
   const Table wide = table_of(Command::analyse, analyse("model", "0.25", "0.125", "0.025"));

@@ -117,8 +117,7 @@ TEST(Ranges, RowsFollowTheStepCountOfTheRange) {
     EXPECT_EQ(a.value(5), row_value(0.1F, 5, 0.02F));
   }
   // Units per field.
-  const Axis mm =
-      parse_axis("--w", "2.54mm:5.08mm:0.508mm", kLength, Quotient::double_precision);
+  const Axis mm = parse_axis("--w", "2.54mm:5.08mm:0.508mm", kLength, Quotient::double_precision);
   EXPECT_EQ(mm.range.min, 0.1F);
   EXPECT_EQ(mm.rows, 6);
   // A stop that the steps do not reach is not a row.
@@ -160,8 +159,7 @@ TEST(Ranges, BadRangesAreRefused) {
 }
 
 TEST(Ranges, AtMostAHundredMillionRows) {
-  const Axis most =
-      parse_axis("--w", "0.001:1000:0.00001", kLength, Quotient::double_precision);
+  const Axis most = parse_axis("--w", "0.001:1000:0.00001", kLength, Quotient::double_precision);
   EXPECT_LE(most.rows, kMostRows);
   EXPECT_GT(most.rows, kMostRows - 1000);
   EXPECT_EQ(range_message("0.001:1000:0.000009")

@@ -237,9 +237,9 @@ TEST(Outputs, AFailedThirdOutputLeavesTheFirstTwoUntouched) {
   const e2e::TemporaryDirectory tmp;
   e2e::write_file(tmp.path() / "keep.s4p", "old touchstone\n");
   e2e::write_file(tmp.path() / "keep.csv", "old table\n");
-  const CalcOutcome o = run_calc(
-      tmp.path(), with(kResponse, {"--touchstone", "keep.s4p", "--output", "keep.csv", "--plot",
-                                   "nodir/x.png"}));
+  const CalcOutcome o =
+      run_calc(tmp.path(), with(kResponse, {"--touchstone", "keep.s4p", "--output", "keep.csv",
+                                            "--plot", "nodir/x.png"}));
   EXPECT_EQ(o.status, 2);
   EXPECT_EQ(o.err, "ketrovane-calc: cannot write 'nodir/x.png': No such file or directory\n");
   EXPECT_EQ(read(tmp.path() / "keep.s4p"), "old touchstone\n");
@@ -281,8 +281,8 @@ TEST(Outputs, TwoOutputsOfTheSameFileAreRefused) {
   EXPECT_EQ(read(tmp.path() / "same.s4p"), "kept\n");
   // Not there yet, by two names of one directory.
   fs::create_directory(tmp.path() / "d");
-  const CalcOutcome fresh = run_calc(
-      tmp.path(), with(kResponse, {"--plot", "d/new.png", "--output", "d/../d/new.png"}));
+  const CalcOutcome fresh =
+      run_calc(tmp.path(), with(kResponse, {"--plot", "d/new.png", "--output", "d/../d/new.png"}));
   EXPECT_EQ(fresh.status, 2);
   EXPECT_NE(fresh.err.find("name the same file"), std::string::npos) << fresh.err;
   EXPECT_TRUE(fs::is_empty(tmp.path() / "d"));
@@ -317,8 +317,8 @@ TEST(Help, EveryCommandHasHelpAndTheProgramAVersion) {
 // fails as a synthesis row that cannot be built does.
 TEST(Status, ARowThatIsNotFiniteIsAFailedRow) {
   const e2e::TemporaryDirectory tmp;
-  const Args tiny = {"analyse", "--b", "0.25",   "--t",      "0",   "--er",
-                     "2.2",     "--w", "0.0001", "--s",      "0.0001"};
+  const Args tiny = {"analyse", "--b", "0.25",   "--t", "0",     "--er",
+                     "2.2",     "--w", "0.0001", "--s", "0.0001"};
   const CalcOutcome o = run_calc(tmp.path(), with(tiny, {"--format", "json"}));
   EXPECT_EQ(o.status, 1);
   const std::vector<std::string> err = lines_of(o.err);
@@ -334,9 +334,8 @@ TEST(Status, ARowThatIsNotFiniteIsAFailedRow) {
 // solution, which the row says beside its numbers; the run succeeds.
 TEST(Status, TheModelLeavingItsZeroThicknessSolutionIsNamedInTheRow) {
   const e2e::TemporaryDirectory tmp;
-  const CalcOutcome o =
-      run_calc(tmp.path(), {"sensitivity", "--b", "1", "--t", "0", "--er", "1", "--w", "6.9:7:0.1",
-                            "--s", "0.1", "--format", "csv"});
+  const CalcOutcome o = run_calc(tmp.path(), {"sensitivity", "--b", "1", "--t", "0", "--er", "1",
+                                              "--w", "6.9:7:0.1", "--s", "0.1", "--format", "csv"});
   EXPECT_EQ(o.status, 0) << o.err;
   const std::vector<std::string> lines = lines_of(o.out);
   ASSERT_EQ(lines.size(), 3U);

@@ -63,8 +63,7 @@ TEST(RowStatus, TheModelLeavingItsZeroThicknessSolutionIsNamed) {
   EXPECT_FALSE(is_failure(a.status));
   EXPECT_EQ(sensitivity_row(wide, Solver::model).status, RowStatus::zero_thickness_abandoned);
   const ResponseCoupler c = coupler_of_dimensions(wide, kCopper, 2.0F, Solver::model);
-  EXPECT_EQ(response_row(c, 1000.0F, {50.0F, 50.0F}).status,
-            RowStatus::zero_thickness_abandoned);
+  EXPECT_EQ(response_row(c, 1000.0F, {50.0F, 50.0F}).status, RowStatus::zero_thickness_abandoned);
 }
 
 TEST(Response, LosslessFromImpedancesAndLossyFromDimensions) {
@@ -119,8 +118,7 @@ TEST(Both, TheFieldsLossAndTheModelsErrorBesideTheModelsRow) {
       field_geometry(x), {3000.0, kCopper.conductor.resistivity_ohm_inch,
                           kCopper.conductor.roughness_inch, kCopper.loss_tangent});
   ASSERT_TRUE(want.ok());
-  EXPECT_NEAR(r.field_loss->even_db_per_inch, want.loss->even.total,
-              1e-4 * want.loss->even.total);
+  EXPECT_NEAR(r.field_loss->even_db_per_inch, want.loss->even.total, 1e-4 * want.loss->even.total);
   EXPECT_NEAR(r.field_loss->odd_db_per_inch, want.loss->odd.total, 1e-4 * want.loss->odd.total);
   EXPECT_FLOAT_EQ(r.field_loss->odd_error_pct,
                   100.0F * (r.attenuation.odd_db_per_inch / r.field_loss->odd_db_per_inch - 1.0F));

@@ -62,10 +62,10 @@ TEST(SynthesisTable, EveryRowMeetsItsTargets) {
     const ModesOfCoupler targets = modes_from_coupler({50.0F, row.targets.coupling_db});
     EXPECT_EQ(row.targets.zoe, targets.zoe);
     EXPECT_EQ(row.targets.zoo, targets.zoo);
-    const ModeImpedances m = mode_impedances({.board = {.b = 0.25F, .t = 0.0028F, .er = 2.2F},
-                                              .w = row.w,
-                                              .s = row.s});
-    EXPECT_NEAR(m.zoe - m.zoo, row.targets.zoe - row.targets.zoo, 0.0005F * (row.targets.zoe - row.targets.zoo));
+    const ModeImpedances m =
+        mode_impedances({.board = {.b = 0.25F, .t = 0.0028F, .er = 2.2F}, .w = row.w, .s = row.s});
+    EXPECT_NEAR(m.zoe - m.zoo, row.targets.zoe - row.targets.zoo,
+                0.0005F * (row.targets.zoe - row.targets.zoo));
     EXPECT_NEAR(std::sqrt(m.zoe * m.zoo), 50.0F, 0.0005F * 50.0F);
   }
 }
