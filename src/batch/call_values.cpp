@@ -26,10 +26,10 @@ void try_read(Call::Slot& slot, const Read& read) {
 float default_of(const OptionSpec& o) {
   static const std::array<float, kOptionCount> defaults = [] {
     std::array<float, kOptionCount> d{};
-    for (const OptionSpec& spec : options()) {
-      if (spec.has_default() && spec.kind == ValueKind::quantity) {
-        d.at(static_cast<std::size_t>(spec.id)) =
-            parse_quantity(dashed(spec), spec.fallback, *spec.quantity);
+    for (const OptionSpec& entry : options()) {
+      if (entry.has_default() && entry.kind == ValueKind::quantity) {
+        d.at(static_cast<std::size_t>(entry.id)) =
+            parse_quantity(dashed(entry), entry.fallback, *entry.quantity);
       }
     }
     return d;

@@ -386,8 +386,8 @@ const OptionSpec* option_named(std::string_view name) {
 const std::string& dashed(const OptionSpec& o) {
   static const std::array<std::string, kOptionCount> names = [] {
     std::array<std::string, kOptionCount> made;
-    for (const OptionSpec& spec : table()) {
-      made.at(static_cast<std::size_t>(spec.id)) = "--" + std::string(spec.name);
+    for (const OptionSpec& entry : table()) {
+      made.at(static_cast<std::size_t>(entry.id)) = "--" + std::string(entry.name);
     }
     return made;
   }();

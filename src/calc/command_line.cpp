@@ -25,7 +25,7 @@ constexpr const char* kProgram = "ketrovane-calc";
 // An option as the parser holds it: every value given, so that a repeated
 // option and a missing value are ours to name.
 struct Registered {
-  const OptionSpec* spec;
+  const OptionSpec* declared;
   std::vector<std::string> values;
   CLI::Option* option;
 };
@@ -100,7 +100,7 @@ std::string extra_mistake(const std::vector<std::string>& extras, const CommandS
 // A repeated option or one without its value.
 std::string option_mistake(const Subcommand& sub) {
   for (const Registered& r : sub.options) {
-    const std::string name = batch::dashed(*r.spec);
+    const std::string name = batch::dashed(*r.declared);
     const std::size_t given = r.option->count();
     if (given > 1) {
       const std::string first = r.values.empty() ? "" : r.values.front();
@@ -109,7 +109,7 @@ std::string option_mistake(const Subcommand& sub) {
              "; give it once" + help_hint(*sub.command);
     }
     if (given == 1 && (r.values.empty() || r.values.front().empty())) {
-      return batch::missing_value_message(*r.spec, sub.command->id);
+      return batch::missing_value_message(*r.declared, sub.command->id);
     }
   }
   return "";
@@ -117,7 +117,7 @@ std::string option_mistake(const Subcommand& sub) {
 
 void read_texts(const Subcommand& sub, batch::TextValues& texts) {
   for (const Registered& r : sub.options) {
-    if (r.option->count() > 0) texts.set(r.spec->id, r.values.front());
+    if (r.option->count() > 0) texts.set(r.declared->id, r.values.front());
   }
 }
 

@@ -55,17 +55,17 @@ Argument argument_of(const py::handle name, const py::handle value, std::int64_t
                      std::vector<double>& scalars) {
   const char* text_name = PyUnicode_AsUTF8(name.ptr());
   if (text_name == nullptr) throw py::error_already_set();
-  const batch::OptionSpec* spec = batch::option_named(text_name);
-  if (spec == nullptr) throw py::value_error(std::string("no option ") + text_name);
-  Argument a{spec->id, std::nullopt, nullptr, false};
+  const batch::OptionSpec* declared = batch::option_named(text_name);
+  if (declared == nullptr) throw py::value_error(std::string("no option ") + text_name);
+  Argument a{declared->id, std::nullopt, nullptr, false};
   if (PyUnicode_Check(value.ptr()) != 0) {
     Py_ssize_t size = 0;
     const char* text = PyUnicode_AsUTF8AndSize(value.ptr(), &size);
     if (text == nullptr) throw py::error_already_set();
     a.text = std::string_view(text, static_cast<std::size_t>(size));
-  } else if (spec->kind == batch::ValueKind::choice) {
-    throw py::type_error(option_of(spec->name) + ": expected a text, " +
-                         std::string(spec->choices) + ", not " +
+  } else if (declared->kind == batch::ValueKind::choice) {
+    throw py::type_error(option_of(declared->name) + ": expected a text, " +
+                         std::string(declared->choices) + ", not " +
                          std::string(py::str(py::type::of(value).attr("__name__"))));
   } else if (PyFloat_Check(value.ptr()) != 0 || PyLong_Check(value.ptr()) != 0) {
     double number = PyFloat_Check(value.ptr()) != 0 ? PyFloat_AS_DOUBLE(value.ptr())
@@ -81,13 +81,14 @@ Argument argument_of(const py::handle name, const py::handle value, std::int64_t
     const auto array = py::reinterpret_borrow<py::array_t<double>>(value);
     if (array.ndim() != 1 || (array.size() != 1 && array.size() != elements) ||
         (array.flags() & py::array::c_style) == 0) {
-      throw py::value_error(option_of(spec->name) + ": expected a flat array of one value or " +
+      throw py::value_error(option_of(declared->name) + ": expected a flat array of one value or " +
                             std::to_string(elements));
     }
     a.numbers = array.data();
     a.per_element = array.size() != 1;
   } else {
-    throw py::type_error(option_of(spec->name) + ": expected a number, an array or a text, not " +
+    throw py::type_error(option_of(declared->name) +
+                         ": expected a number, an array or a text, not " +
                          std::string(py::str(py::type::of(value).attr("__name__"))));
   }
   return a;

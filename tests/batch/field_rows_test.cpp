@@ -38,9 +38,9 @@ using Texts = std::vector<std::pair<Opt, const char*>>;
 Table table_of(Command c, const Texts& texts) {
   TextValues values;
   for (const auto& [id, text] : texts) values.set(id, text);
-  const CommandSpec& spec = command(c);
-  const Request request = spec.read(values);
-  const std::unique_ptr<RowSource> rows = spec.rows(request);
+  const CommandSpec& entry = command(c);
+  const Request request = entry.read(values);
+  const std::unique_ptr<RowSource> rows = entry.rows(request);
   Table t;
   t.columns = rows->columns();
   t.tally = run_rows(*rows, [&t](const RowBlock& block) {
