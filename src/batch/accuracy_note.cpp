@@ -18,38 +18,37 @@ constexpr std::size_t kNoteCapacity = 400;
 // temporaries.
 class NoteText {
  public:
-  NoteText() { text_.reserve(kNoteCapacity); }
+  explicit NoteText(const LengthUnit& unit) : unit_(unit) { text_.reserve(kNoteCapacity); }
 
   NoteText& operator<<(std::string_view piece) {
     text_ += piece;
-    return *this;
-  }
-  NoteText& shortest_of(float v) {
-    std::array<char, kNumberChars> buffer{};
-    text_.append(buffer.data(), write_shortest(buffer.data(), v));
     return *this;
   }
   NoteText& significant_of(float v) {
     text_ += significant(v, 3);
     return *this;
   }
+  // Five significant digits: a length in mil or mm from one in inches
+  // carries the conversion's noise in its shortest form.
+  NoteText& length_of(float inches) {
+    text_ += significant(static_cast<float>(inches * unit_.per_inch), 5);
+    return *this << " " << unit_.name;
+  }
   // "W 0.1 in, S 0.01 in (W/B 0.4, S/B 0.04, T/B 0.0056)"
   NoteText& row(const CrossSection& x) {
     const float b = x.board.b;
     *this << "W ";
-    shortest_of(x.w) << " in, S ";
-    shortest_of(x.s) << " in (W/B ";
+    length_of(x.w) << ", S ";
+    length_of(x.s) << " (W/B ";
     significant_of(x.w / b) << ", S/B ";
     significant_of(x.s / b) << ", T/B ";
     return significant_of(x.board.t / b) << ")";
   }
-  NoteText& percent(double bound) {
-    text_ += significant(static_cast<float>(100.0 * bound), 2);
-    return *this << " %";
-  }
+  NoteText& percent(double bound) { return *this << batch::percent(bound); }
   std::string take() { return std::move(text_); }
 
  private:
+  const LengthUnit& unit_;
   std::string text_;
 };
 
@@ -66,11 +65,11 @@ constexpr std::string_view kAdvice =
 
 }  // namespace
 
-std::string accuracy_note(const AccuracyWatch& a) {
+std::string accuracy_note(const AccuracyWatch& a, const LengthUnit& unit) {
   const bool impedances = a.seen && worth_a_note(a.worst_impedance);
   const bool loss = a.loss_seen && worth_a_note(a.worst_loss);
   if (!impedances && !loss) return "";
-  NoteText note;
+  NoteText note(unit);
   if (impedances && !std::isfinite(a.worst_impedance)) {
     note << "note: at ";
     note.row(a.impedance_where)

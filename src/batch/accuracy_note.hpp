@@ -5,11 +5,13 @@
 
 #include <string>
 
+#include "batch/quantities.hpp"
 #include "design/model_accuracy.hpp"
 
 namespace ketrovane::batch {
 
-// One line without the program's name ("note: at W 0.1 in, ..."), or empty.
-std::string accuracy_note(const AccuracyWatch& accuracy);
+// One line without the program's name ("note: at W 0.1 in, ..."), or empty;
+// its lengths in `unit`.
+std::string accuracy_note(const AccuracyWatch& accuracy, const LengthUnit& unit = kInches);
 
 }  // namespace ketrovane::batch

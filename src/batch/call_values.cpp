@@ -66,14 +66,11 @@ class ElementRows final : public RowSource {
   static std::span<const Column> columns_of(const Call& call) {
     const CommandSpec& c = command(call.command());
     ElementValues values(call, 0);
-    Solver solver = Solver::model;
-    if (option(Opt::solver).taken_by(call.command())) {
-      try {
-        solver = read_solver(values);
-      } catch (const InputError&) {
-      }
+    try {
+      return c.columns(column_choice(call.command(), values));
+    } catch (const InputError&) {
+      return c.columns({});
     }
-    return c.columns(solver);
   }
 
   const Call& call_;
@@ -193,7 +190,8 @@ void Call::read_once(Slot& s, const OptionSpec& o, const Argument& a) const {
         const std::optional<float> metal = metal_resistivity(text);
         s.value = metal ? *metal : resistivity_number(text);
       } else {
-        if (o.ranges.has(command_) && text.find(':') != std::string_view::npos) {
+        if (text.find(':') != std::string_view::npos) {
+          if (!o.ranges.has(command_)) reject_range(o, text);
           reject(option, text, "expected a single value; give several values as an array");
         }
         s.value = parse_quantity(option, text, *o.quantity);

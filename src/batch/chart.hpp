@@ -1,8 +1,11 @@
-// What a command's chart shows: which columns against which, with what
-// titles.  The command line draws it; this is only its description.
+// What a command's chart shows: which columns against which, in which
+// panels, with what titles.  The command line draws it; this is only its
+// description.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,23 +15,52 @@ namespace ketrovane::batch {
 struct ChartSeries {
   std::size_t column;
   std::string title;
-  bool second_axis;  // on the right-hand axis
+  bool second_axis = false;  // on the panel's right-hand axis
+  bool negated = false;      // drawn as minus the column (isolation from S31)
+};
+
+struct AxisSpan {
+  float low;
+  float high;
+};
+
+// One plot of the chart; panels are stacked and share the x axis.
+struct ChartPanel {
+  std::string y_label;
+  std::string y2_label;  // empty: no second axis
+  std::vector<ChartSeries> series;
+  bool log_y = false;
+  // The left-hand axis over this span instead of the data's.
+  std::optional<AxisSpan> y_span;
+  // Values of the left-hand axis marked by dashed lines.
+  std::vector<float> y_marks;
+  // The right-hand axis spans at least this much about 0, so that rounding
+  // noise is not drawn as a feature (quadrature error in degrees).
+  int y2_least_span = 0;
+};
+
+// One family of curves per value of an inner range: the rows hold `stride`
+// values of it in turn, and `shown` picks some by their place with the
+// legend of each ("S = 4 mil").
+struct CurveFamilies {
+  std::int64_t stride = 1;
+  struct Family {
+    std::int64_t place;
+    std::string legend;
+  };
+  std::vector<Family> shown;
 };
 
 struct ChartLayout {
   std::string title;
   std::size_t x_column = 0;
   std::string x_label;
-  std::string y_label;
-  std::string y2_label;  // empty: no second axis
-  std::vector<ChartSeries> series;
-  bool log_y = false;
-  // The right-hand axis spans at least this much about 0, so that rounding
-  // noise is not drawn as a feature (quadrature error in degrees).
-  int y2_least_span = 0;
-  // A column whose change starts a new line segment (the outer axis of a
-  // product of two ranges); npos for none.
-  std::size_t break_column = static_cast<std::size_t>(-1);
+  std::vector<ChartPanel> panels;
+  // A span of x shaded in every panel (the band of a response), with its
+  // legend.
+  std::optional<AxisSpan> shaded;
+  std::string shaded_legend;
+  std::optional<CurveFamilies> families;
 };
 
 }  // namespace ketrovane::batch

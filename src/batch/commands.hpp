@@ -14,19 +14,26 @@
 #include "batch/options.hpp"
 #include "batch/requests.hpp"
 #include "batch/rows.hpp"
+#include "design/band_summary.hpp"
 
 namespace ketrovane::batch {
+
+// What a chart is drawn with besides the request.
+struct ChartContext {
+  LengthUnit unit;
+  const BandSummary* band = nullptr;  // a response's
+};
 
 struct CommandSpec {
   Command id;
   std::string_view name;
+  std::string_view alias;  // the American spelling, where there is one
   std::string_view summary;
   Request (*read)(OptionValues& values);
-  std::span<const Column> (*columns)(Solver solver);
+  std::span<const Column> (*columns)(const ColumnChoice& choice);
   std::unique_ptr<RowSource> (*rows)(const Request& request);
-  // The chart of --plot, for the commands that draw one (null otherwise);
-  // the echo of the inputs names the fixed ones in the title.
-  ChartLayout (*chart)(const Request& request, const Echo& inputs, LengthUnit unit);
+  // The chart of --plot, for the commands that draw one (null otherwise).
+  ChartLayout (*chart)(const Request& request, const ChartContext& context);
 };
 
 std::span<const CommandSpec> commands();
@@ -40,10 +47,15 @@ std::string command_names();
 // The solver a request's rows are computed with.
 Solver solver_of(const Request& request);
 
-// The coupler of a response as its Touchstone file and chart describe it:
-// "Zoe = ... ohm, Zoo = ... ohm, Er = ..., length = ... in, Rs = ... ohm,
-// Rl = ... ohm", each number as `digits` significant digits (0: shortest).
-std::string coupler_description(const ResponseRequest& q, std::string_view length_name, int digits);
+// The coupler of a response as its Touchstone file describes it: "Zoe =
+// ... ohm, Zoo = ... ohm, Er = ..., length = ... mm, Rs = ... ohm, Rl = ...
+// ohm", each number the shortest that reads back.
+std::string coupler_description(const ResponseRequest& q, LengthUnit unit);
+
+// Every fixed input of a response, as its chart's title names them: "W =
+// 24.8 mil, S = 6.4 mil, B = 62 mil, T = 1.37 mil, Er = 3.66, L = 771.2 mil,
+// Rs = Rl = 50 ohm".
+std::string coupler_title(const ResponseRequest& q, LengthUnit unit);
 
 // "no field solution at W 0.1 in, S 0.01 in, T 0.0014 in, B 0.25 in, Er 2.2:
 // " followed by what the solver said.

@@ -40,4 +40,12 @@ std::string significant(float value, int digits) {
   return {buffer.data(), result.ptr};
 }
 
+std::string percent(double fraction) {
+  const double pct = 100.0 * fraction;
+  constexpr double kWhole = 10.0;
+  if (std::isfinite(pct) && std::fabs(pct) >= kWhole)
+    return std::to_string(std::llround(pct)) + " %";
+  return significant(static_cast<float>(pct), 2) + " %";
+}
+
 }  // namespace ketrovane::batch

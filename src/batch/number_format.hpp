@@ -19,4 +19,8 @@ std::string shortest(float value);
 // At most `digits` significant digits, for titles and labels.
 std::string significant(float value, int digits);
 
+// A fraction as per cent: two significant digits, whole per cents from 10
+// up ("0.58 %", "38 %", "120 %").
+std::string percent(double fraction);
+
 }  // namespace ketrovane::batch

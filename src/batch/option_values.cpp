@@ -45,6 +45,12 @@ std::string_view checked_choice(const OptionSpec& o, std::string_view text) {
   reject(dashed(o), text, "expected " + listed(o.choices));
 }
 
+void reject_range(const OptionSpec& o, std::string_view text) {
+  reject(dashed(o), text,
+         "expected one " + std::string(o.quantity->what) +
+             ", not a range: this command takes a single value");
+}
+
 std::optional<float> metal_resistivity(std::string_view name) {
   if (name == "aluminum") name = "aluminium";
   for (const ConductorChoice& c : kConductorMenu) {
@@ -81,6 +87,7 @@ float TextValues::number(Opt id) {
   const OptionSpec& o = option(id);
   bool given = false;
   const std::string_view text = text_or_default(o, given);
+  if (text.find(':') != std::string_view::npos) reject_range(o, text);
   const float v = parse_quantity(dashed(o), text, *o.quantity);
   record(o, given ? text : "", base_unit(o.quantity->dimension), single_value(v));
   return v;

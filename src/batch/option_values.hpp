@@ -40,6 +40,9 @@ class OptionValues {
 // "--s: missing; expected a strip spacing S"
 [[noreturn]] void reject_missing(const OptionSpec& o);
 
+// A range given where one value is taken.
+[[noreturn]] void reject_range(const OptionSpec& o, std::string_view text);
+
 // The choice `text` names, or an InputError naming the option.
 std::string_view checked_choice(const OptionSpec& o, std::string_view text);
 

@@ -20,7 +20,7 @@ constexpr double kMostMhz = 1.0e6;
 constexpr double kMostOhms = 1.0e4;
 
 constexpr Quantity kB{"ground-plane spacing B", D::length, 0.0, false, kMostInches};
-constexpr Quantity kT{"strip thickness T", D::length, 0.0, true, kMostInches};
+constexpr Quantity kT{"strip thickness T", D::length, 0.0, true, kMostInches, false, true};
 constexpr Quantity kW{"strip width W", D::length, 0.0, false, kMostInches};
 constexpr Quantity kS{"strip spacing S", D::length, 0.0, false, kMostInches};
 constexpr Quantity kEr{"relative permittivity Er", D::pure, 1.0, true, 1000.0};
@@ -34,6 +34,7 @@ constexpr Quantity kCoupling{"coupling", D::coupling, 0.0, false, 60.0, true};
 constexpr Quantity kLength{"coupler length", D::length, 0.0, false, kMostInches};
 constexpr Quantity kTermination{"termination resistance", D::impedance, 0.0, false, kMostOhms};
 constexpr Quantity kReference{"reference resistance", D::impedance, 0.0, false, kMostOhms};
+constexpr Quantity kFlatness{"coupling flatness", D::coupling, 0.0, false, 20.0};
 constexpr Quantity kTolerance{"relative tolerance of the field solution", D::pure, 1e-10, true,
                               0.01};
 
@@ -182,9 +183,10 @@ Table make_table() {
        &kFrequency,
        "",
        "",
-       "centre frequency, where the coupler is a quarter wave long (or --length)",
+       "centre frequency, where the coupler is a quarter wave long in the dielectric (response: "
+       "or --length; synthesise: adds the length of each design)",
        {},
-       {},
+       C::synthesise,
        C::response,
        {}},
       {Opt::rs,
@@ -205,6 +207,17 @@ Table make_table() {
        "",
        "50",
        "load termination Rl, at ports 2 (thru) and 3 (isolated)",
+       {},
+       C::response,
+       {},
+       {}},
+      {Opt::flatness,
+       "flatness",
+       K::quantity,
+       &kFlatness,
+       "",
+       "0.5",
+       "the band of the summary: where the coupling stays within this of its value at f0",
        {},
        C::response,
        {},
@@ -252,6 +265,32 @@ Table make_table() {
        "ma",
        "number pairs of the Touchstone file: magnitude and angle, dB and angle, or real and "
        "imaginary",
+       {},
+       C::response,
+       {},
+       {},
+       Reach::output},
+      {Opt::touchstone_version,
+       "touchstone-version",
+       K::choice,
+       nullptr,
+       "1.1|2",
+       "1.1",
+       "Touchstone 1.1, every port referenced to --ref; or 2.0, ports 1 and 4 referenced to "
+       "--rs and ports 2 and 3 to --rl ([Reference])",
+       {},
+       C::response,
+       {},
+       {},
+       Reach::output},
+      {Opt::port_order,
+       "port-order",
+       K::choice,
+       nullptr,
+       "isolated-third|coupled-third",
+       "isolated-third",
+       "numbering of the Touchstone file's ports: 1 input, 2 thru, 3 isolated, 4 coupled; or 1 "
+       "input, 2 thru, 3 coupled, 4 isolated",
        {},
        C::response,
        {},
@@ -403,10 +442,12 @@ std::string value_name(const OptionSpec& o, Command command) {
 
 std::string units_help(const Quantity& q) {
   if (q.dimension != D::length && q.dimension != D::frequency) return "";
-  return std::string(units_listed(q.dimension)) + "; bare: " + std::string(base_unit(q.dimension));
+  const std::string ounces = q.copper_weight ? ", or oz of copper, 1 oz = 1.37 mil" : "";
+  return std::string(units_listed(q.dimension)) + ounces +
+         "; bare: " + std::string(base_unit(q.dimension));
 }
 
-std::string help_text(const OptionSpec& o, Command command) {
+std::string described(const OptionSpec& o, Command command) {
   std::string text(o.help.empty() ? o.quantity->what : o.help);
   if (o.kind == K::quantity) {
     text += ": " + range_help(*o.quantity);
@@ -414,6 +455,11 @@ std::string help_text(const OptionSpec& o, Command command) {
     if (!units.empty()) text += " (" + units + ")";
     if (o.ranges.has(command)) text += ", or a range start:stop:step";
   }
+  return text;
+}
+
+std::string help_text(const OptionSpec& o, Command command) {
+  std::string text = described(o, command);
   const std::string need = need_text(o, command);
   if (!need.empty()) text += "; " + need;
   return text;

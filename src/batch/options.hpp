@@ -58,10 +58,13 @@ enum class Opt : std::uint8_t {
   f0,
   rs,
   rl,
+  flatness,
   tol,
   solver,
   touchstone,
   touchstone_format,
+  touchstone_version,
+  port_order,
   ref,
   plot,
   format,
@@ -117,6 +120,9 @@ const std::string& dashed(const OptionSpec& o);
 // What the option's value looks like for `command`: "L", "L[:L:L]", "X",
 // "R|METAL", "table|csv|json", "FILE".
 std::string value_name(const OptionSpec& o, Command command);
+
+// The phrase with the units and range the option takes.
+std::string described(const OptionSpec& o, Command command);
 
 // One line of help: the phrase, the units and range it takes, and its
 // default or that it is required.

@@ -155,11 +155,15 @@ float converted(std::string_view option, const Shown& shown, const NumberAndUnit
   }
   if (n.unit.empty()) return in_base_unit(n, Unit{base_unit(q.dimension), 1.0, 1.0});
   if (q.dimension == Dimension::pure) reject_form(option, shown(), q);
+  if (q.copper_weight && equal_ignoring_case(n.unit, "oz")) {
+    return static_cast<float>(n.number * kInchesPerCopperOunce);
+  }
   const Unit* unit = find_unit(q.dimension, n.unit);
   if (unit == nullptr) {
     reject(option, shown(),
            "unknown " + std::string(units_of(q.dimension).name) + " unit " + quoted(n.unit) +
-               " (expected " + std::string(units_of(q.dimension).listed) + ")");
+               " (expected " + std::string(units_of(q.dimension).listed) +
+               (q.copper_weight ? ", or oz of copper" : "") + ")");
   }
   return in_base_unit(n, *unit);
 }

@@ -21,8 +21,13 @@ struct Quantity {
   double least;
   bool least_allowed;  // the least value itself is allowed (else it must be above it)
   double most;
-  bool signless = false;  // the sign is ignored for the range (coupling: 10 or -10 dB)
+  bool signless = false;       // the sign is ignored for the range (coupling: 10 or -10 dB)
+  bool copper_weight = false;  // a thickness: also in ounces of copper per square foot
 };
+
+// Copper weight: the thickness of one ounce per square foot as plated
+// copper is usually taken, 1.37 mil.
+inline constexpr double kInchesPerCopperOunce = 1.37e-3;
 
 // Whether two names are the same but for the case of ASCII letters.
 bool equal_ignoring_case(std::string_view a, std::string_view b);

@@ -102,6 +102,13 @@ Solver read_solver(OptionValues& v) {
   return Solver::model;
 }
 
+ColumnChoice column_choice(Command command, OptionValues& v) {
+  ColumnChoice c;
+  if (option(Opt::solver).taken_by(command)) c.solver = read_solver(v);
+  c.with_length = command == Command::synthesise && v.has(Opt::f0);
+  return c;
+}
+
 AnalyseRequest read_analyse(OptionValues& v) {
   AnalyseRequest q{};
   q.grid = read_grid(v, Quotient::double_precision);
@@ -123,6 +130,7 @@ SynthesiseRequest read_synthesise(OptionValues& v) {
     q.targets = v.axis(Opt::zoe, Quotient::single_precision);
     check_even_mode_above_zo(q.targets, q.zo, v);
   }
+  if (v.has(Opt::f0)) q.length_inch = quarter_wave_length(v.number(Opt::f0), q.board.er);
   q.solver = read_solver(v);
   return q;
 }
@@ -141,11 +149,17 @@ ResponseRequest read_response(OptionValues& v) {
     q.materials = read_materials(v);
   }
   require_one_of(v, Opt::length, Opt::f0);
-  q.length_inch =
-      v.has(Opt::length) ? v.number(Opt::length) : quarter_wave_length(v.number(Opt::f0), q.er);
+  if (v.has(Opt::length)) {
+    q.length_inch = v.number(Opt::length);
+    q.f0_mhz = quarter_wave_frequency(q.length_inch, q.er);
+  } else {
+    q.f0_mhz = v.number(Opt::f0);
+    q.length_inch = quarter_wave_length(q.f0_mhz, q.er);
+  }
   q.f = v.axis(Opt::f, Quotient::single_precision);
   q.terminations.source = v.number(Opt::rs);
   q.terminations.load = v.number(Opt::rl);
+  q.flatness_db = v.number(Opt::flatness);
   q.solver = read_solver(v);
   check_response_solver(q);
   return q;

@@ -22,8 +22,9 @@ struct AnalyseRequest {
 struct SynthesiseRequest {
   Board board;
   float zo;
-  bool by_coupling;  // targets are coupling levels (dB); else even-mode impedances
-  Axis targets;      // signed dB as given, or ohms
+  bool by_coupling;                  // targets are coupling levels (dB); else even-mode impedances
+  Axis targets;                      // signed dB as given, or ohms
+  std::optional<float> length_inch;  // a quarter wave at --f0, when given
   Solver solver;
 };
 
@@ -34,8 +35,10 @@ struct ResponseRequest {
   Materials materials;    // for dimensions only
   float zo, coupling_db;  // for Zo and coupling only; coupling negative
   float length_inch;
+  float f0_mhz;  // given, or where the length is a quarter wave
   Axis f;
   Terminations terminations;
+  float flatness_db;  // of the band of the summary
   Solver solver;
 };
 
@@ -65,5 +68,13 @@ ResponseCoupler coupler_of(const ResponseRequest& q);
 
 // The solver named by --solver.
 Solver read_solver(OptionValues& values);
+
+// What decides a command's columns before any row: the solver, and whether
+// the rows carry the coupler's length.
+struct ColumnChoice {
+  Solver solver = Solver::model;
+  bool with_length = false;
+};
+ColumnChoice column_choice(Command command, OptionValues& values);
 
 }  // namespace ketrovane::batch

@@ -116,7 +116,7 @@ class AnalyseRows final : public GridRows {
   explicit AnalyseRows(const AnalyseRequest& q) : GridRows(q.grid, q.solver), q_(q) {}
 
   [[nodiscard]] std::span<const Column> columns() const override {
-    return analyse_columns(solver());
+    return analyse_columns({solver(), false});
   }
 
   void fill(std::int64_t index, std::span<Cell> cells, RowTally& t) const override {
@@ -153,14 +153,32 @@ constexpr std::array kSynthesisColumns = {
     kStatusColumn,
 };
 
+constexpr Column kLengthColumn{"length", S::length, "Length", "", 4};
+
+// With --f0: the length of each design, a quarter wave there.
+constexpr std::array kSynthesisWithLengthColumns = {
+    Column{"w", S::length, "W", "", 4},
+    Column{"s", S::length, "S", "", 4},
+    Column{"w_over_b", S::none, "W/B", "", 3},
+    Column{"s_over_b", S::none, "S/B", "", 3},
+    Column{"zo_ohm", S::none, "Zo", "ohm", 2},
+    Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
+    Column{"zoo_ohm", S::none, "Zoo", "ohm", 3},
+    Column{"coupling_db", S::none, "Co", "dB", 3},
+    kLengthColumn,
+    kStatusColumn,
+};
+
 constexpr auto kSynthesisWithField = joined(kSynthesisColumns, kComparisonColumns);
+constexpr auto kSynthesisWithLengthAndField =
+    joined(kSynthesisWithLengthColumns, kComparisonColumns);
 
 class SynthesiseRows final : public RowSource {
  public:
   explicit SynthesiseRows(const SynthesiseRequest& q) : q_(q) {}
 
   [[nodiscard]] std::span<const Column> columns() const override {
-    return synthesise_columns(q_.solver);
+    return synthesise_columns({q_.solver, q_.length_inch.has_value()});
   }
   [[nodiscard]] std::int64_t rows() const override { return q_.targets.rows; }
   [[nodiscard]] std::int64_t rows_per_block() const override {
@@ -179,6 +197,7 @@ class SynthesiseRows final : public RowSource {
       out.empty(4);
     }
     out.numbers({targets.zo, targets.zoe, targets.zoo, targets.coupling_db});
+    if (q_.length_inch) out.numbers({*q_.length_inch});
     out.status(r.status);
     if (q_.solver == Solver::both) write_comparison(out, r.field);
     if (is_failure(r.status)) ++t.failed;
@@ -206,6 +225,9 @@ constexpr std::array kResponseColumns = {
     Column{"phase_error_deg", S::none, "Quad err", "deg", 2},
     Column{"loss_conductor_db", S::none, "I2R loss", "dB", 4},
     Column{"loss_total_db", S::none, "Tot loss", "dB", 4},
+    Column{"return_loss_db", S::none, "Ret loss", "dB", 2},
+    Column{"directivity_db", S::none, "Directivity", "dB", 2},
+    kLengthColumn,
     kStatusColumn,
 };
 
@@ -223,19 +245,23 @@ constexpr std::array kFieldResponseColumns = {
     Column{"phase_error_field_deg", S::none, "Quad err field", "deg", 2},
     Column{"loss_conductor_field_db", S::none, "I2R loss field", "dB", 4},
     Column{"loss_total_field_db", S::none, "Tot loss field", "dB", 4},
+    Column{"return_loss_field_db", S::none, "Ret loss field", "dB", 2},
+    Column{"directivity_field_db", S::none, "Directivity field", "dB", 2},
 };
 
 constexpr auto kResponseWithField =
     joined(joined(kResponseColumns, kComparisonColumns), kFieldResponseColumns);
 
-// Every column of a response but the frequency.
+// Every column of a response but the frequency and the length: the
+// amplitudes as the reports print them, down to -90 dB, and the return loss
+// and the directivity (isolation less coupling) from them.
 void write_response(CellWriter& out, const FourPortResponse& r) {
   const auto& db = r.amplitude_db;
   const auto& deg = r.phase_deg;
   out.numbers({db[Port::reflected], deg[Port::reflected], db[Port::through], deg[Port::through],
                db[Port::isolated], deg[Port::isolated], db[Port::coupled], deg[Port::coupled],
                r.input_vswr, r.phase_difference_deg, r.quadrature_error_deg, r.ohmic_loss_db,
-               r.total_loss_db});
+               r.total_loss_db, return_loss_db(r), directivity_db(r)});
 }
 
 class ResponseRows final : public RowSource {
@@ -243,7 +269,7 @@ class ResponseRows final : public RowSource {
   explicit ResponseRows(const ResponseRequest& q) : q_(q), coupler_(coupler_of(q_)) {}
 
   [[nodiscard]] std::span<const Column> columns() const override {
-    return response_columns(q_.solver);
+    return response_columns({q_.solver, true});
   }
   [[nodiscard]] std::int64_t rows() const override { return q_.f.rows; }
 
@@ -252,6 +278,7 @@ class ResponseRows final : public RowSource {
     CellWriter out(cells);
     out.numbers({r.f_mhz});
     write_response(out, r.response);
+    out.numbers({q_.length_inch});
     out.status(r.status);
     if (q_.solver == Solver::both) {
       write_comparison(out, coupler_.field);
@@ -295,7 +322,7 @@ class SensitivityRows final : public GridRows {
   explicit SensitivityRows(const SensitivityRequest& q) : GridRows(q.grid, q.solver) {}
 
   [[nodiscard]] std::span<const Column> columns() const override {
-    return sensitivity_columns(solver());
+    return sensitivity_columns({solver(), false});
   }
 
   void fill(std::int64_t index, std::span<Cell> cells, RowTally& t) const override {
@@ -332,7 +359,7 @@ class FieldRows final : public RowSource {
   explicit FieldRows(const FieldRequest& q) : q_(q) {}
 
   [[nodiscard]] std::span<const Column> columns() const override {
-    return field_columns(Solver::field);
+    return field_columns({Solver::field, false});
   }
   [[nodiscard]] std::int64_t rows() const override { return q_.grid.rows(); }
   [[nodiscard]] std::int64_t rows_per_block() const override { return kFieldRowsPerBlock; }
@@ -352,27 +379,31 @@ class FieldRows final : public RowSource {
 
 }  // namespace
 
-std::span<const Column> analyse_columns(Solver solver) {
-  if (solver == Solver::both) return kAnalyseWithField;
+std::span<const Column> analyse_columns(const ColumnChoice& c) {
+  if (c.solver == Solver::both) return kAnalyseWithField;
   return kAnalyseColumns;
 }
 
-std::span<const Column> synthesise_columns(Solver solver) {
-  if (solver == Solver::both) return kSynthesisWithField;
+std::span<const Column> synthesise_columns(const ColumnChoice& c) {
+  if (c.with_length) {
+    if (c.solver == Solver::both) return kSynthesisWithLengthAndField;
+    return kSynthesisWithLengthColumns;
+  }
+  if (c.solver == Solver::both) return kSynthesisWithField;
   return kSynthesisColumns;
 }
 
-std::span<const Column> response_columns(Solver solver) {
-  if (solver == Solver::both) return kResponseWithField;
+std::span<const Column> response_columns(const ColumnChoice& c) {
+  if (c.solver == Solver::both) return kResponseWithField;
   return kResponseColumns;
 }
 
-std::span<const Column> sensitivity_columns(Solver solver) {
-  if (solver == Solver::both) return kSensitivityWithField;
+std::span<const Column> sensitivity_columns(const ColumnChoice& c) {
+  if (c.solver == Solver::both) return kSensitivityWithField;
   return kSensitivityColumns;
 }
 
-std::span<const Column> field_columns(Solver /*solver*/) {
+std::span<const Column> field_columns(const ColumnChoice& /*choice*/) {
   return kFieldColumns;
 }
 

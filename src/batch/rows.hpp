@@ -55,33 +55,35 @@ class RowSource {
 // zoe_model_error_pct, zoo_model_error_pct, and the field's losses
 // loss_even_field_db_per, loss_odd_field_db_per with the model's error
 // loss_even_model_error_pct, loss_odd_model_error_pct.
-std::span<const Column> analyse_columns(Solver solver);
+std::span<const Column> analyse_columns(const ColumnChoice& choice);
 std::unique_ptr<RowSource> analyse_rows(const Request& request);
 
 // synthesise: w, s, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm,
-// coupling_db, status, and the comparison with the field for both.  A row
+// coupling_db, length (with --f0), status, and the comparison with the
+// field for both.  A row
 // that cannot be built keeps its targets, leaves its dimensions empty and
 // says why in its status.
-std::span<const Column> synthesise_columns(Solver solver);
+std::span<const Column> synthesise_columns(const ColumnChoice& choice);
 std::unique_ptr<RowSource> synthesise_rows(const Request& request);
 
 // response: f_mhz, the amplitude and phase of S11, S21, S31, S41 (ports 1
 // input, 2 thru, 3 isolated, 4 coupled), vswr, phase_difference_deg,
-// phase_error_deg, loss_conductor_db, loss_total_db, status; with both, the
+// phase_error_deg, loss_conductor_db, loss_total_db, return_loss_db,
+// directivity_db, length, status; with both, the
 // comparison of the section's impedances with the field and the response
 // of the field's section, each column named with "_field".
-std::span<const Column> response_columns(Solver solver);
+std::span<const Column> response_columns(const ColumnChoice& choice);
 std::unique_ptr<RowSource> response_rows(const Request& request);
 
 // sensitivity: w, s, zoe_ohm, zoo_ohm, then szoe_er, szoe_b, szoe_s,
 // szoe_t, szoe_w and the same for szoo, status; the comparison for both.
-std::span<const Column> sensitivity_columns(Solver solver);
+std::span<const Column> sensitivity_columns(const ColumnChoice& choice);
 std::unique_ptr<RowSource> sensitivity_rows(const Request& request);
 
 // field: w, s, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db,
 // c_even, c_odd (capacitance per unit length over the permittivity, per
 // strip, of each mode), error_estimate (relative), panels.
-std::span<const Column> field_columns(Solver solver);
+std::span<const Column> field_columns(const ColumnChoice& choice);
 std::unique_ptr<RowSource> field_rows(const Request& request);
 
 }  // namespace ketrovane::batch

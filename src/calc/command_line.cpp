@@ -135,7 +135,8 @@ int run_parsed(const Subcommand& sub, int argc, char** argv) {
   read_texts(sub, texts);
   const RunResult result = run_command(*sub.command, texts, command_line_of(argc, argv));
   if (!result.error.empty()) return fail(result.error);
-  if (!result.note.empty()) std::fprintf(stderr, "%s: %s\n", kProgram, result.note.c_str());
+  for (const std::string& note : result.notes)
+    std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());
   if (!result.failed_rows_line.empty()) fail(result.failed_rows_line);
   return result.status;
 }
@@ -154,6 +155,7 @@ int run_program(int argc, char** argv) {
   for (const CommandSpec& c : batch::commands()) {
     Subcommand& sub = subs.emplace_back(
         Subcommand{&c, app.add_subcommand(std::string(c.name), std::string(c.summary)), {}});
+    if (!c.alias.empty()) sub.app->alias(std::string(c.alias));
     register_options(sub);
   }
   app.allow_extras();

@@ -67,10 +67,9 @@ Command showing(const OptionSpec& o) {
 
 std::string option_entry(const OptionSpec& o) {
   const Command c = showing(o);
-  std::string help = batch::help_text(o, c);
   // Whether it is required, or what it defaults to, is said below for
   // every command.
-  if (const std::size_t need = help.rfind("; "); need != std::string::npos) help.resize(need);
+  const std::string help = batch::described(o, c);
   std::string text = ".TP\n" + option_usage(o, c) + "\n" + roff(help) + ".\n";
   if (o.has_default()) text += "Default " + roff(o.fallback) + ".\n";
   return text + "Taken by " + commands_taking(o) + ".\n";

@@ -21,9 +21,12 @@ extern char** environ;  // NOLINT(readability-redundant-declaration)
 
 namespace ketrovane::calc {
 
+using batch::AxisSpan;
 using batch::Cell;
 using batch::CellKind;
+using batch::ChartPanel;
 using batch::Column;
+using batch::CurveFamilies;
 using batch::in_output_unit;
 using batch::kNumberChars;
 using batch::LengthUnit;
@@ -37,8 +40,9 @@ constexpr std::size_t kMostMarkedRows = 200;
 
 // Colours of the curves on the left-hand axis, in order; a curve on the
 // right-hand axis is dashed grey.
-constexpr std::array<const char*, 5> kColours = {"#1f4e9c", "#2a9d3a", "#c62828", "#ef8a17",
-                                                 "#6a3d9a"};
+// As many as a chart has curve families.
+constexpr std::array<const char*, 8> kColours = {"#1f4e9c", "#2a9d3a", "#c62828", "#ef8a17",
+                                                 "#6a3d9a", "#00838f", "#8d6e63", "#d81b60"};
 
 std::string temporary_directory() {
   const char* dir = std::getenv("TMPDIR");  // NOLINT(concurrency-mt-unsafe)
@@ -50,13 +54,21 @@ bool ends_with(std::string_view text, std::string_view end) {
   return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
-// The gnuplot terminal of a chart file, by its extension; empty for none.
-std::string terminal_for(const std::string& path) {
+// The gnuplot terminal of a chart file, by its extension, for a chart of
+// `panels` stacked panels; empty for none.
+std::string terminal_for(const std::string& path, std::size_t panels = 1) {
+  const bool tall = panels > 1;
   if (ends_with(path, ".svg")) {
-    return "svg size 960,600 dynamic enhanced font 'Sans,11' background rgb 'white'";
+    return std::string("svg size 960,") + (tall ? "900" : "600") +
+           " dynamic enhanced font 'Sans,11' background rgb 'white'";
   }
-  if (ends_with(path, ".png")) return "pngcairo size 960,600 enhanced font 'Sans,10'";
-  if (ends_with(path, ".pdf")) return "pdfcairo size 8in,5in enhanced font 'Sans,10'";
+  if (ends_with(path, ".png")) {
+    return std::string("pngcairo size 960,") + (tall ? "900" : "600") + " enhanced font 'Sans,10'";
+  }
+  if (ends_with(path, ".pdf")) {
+    return std::string("pdfcairo size 8in,") + (tall ? "7.5in" : "5in") +
+           " enhanced font 'Sans,10'";
+  }
   return "";
 }
 
@@ -154,7 +166,7 @@ Plot::Plot(std::string_view option, OutputFile& image, std::string path, ChartLa
     : option_(option),
       image_(image),
       path_(std::move(path)),
-      terminal_(terminal_for(path_)),
+      terminal_(terminal_for(path_, layout.panels.size())),
       gnuplot_(find_gnuplot()),
       layout_(std::move(layout)),
       columns_(columns),
@@ -169,63 +181,149 @@ Plot::Plot(std::string_view option, OutputFile& image, std::string path, ChartLa
 
 void Plot::row(std::span<const Cell> cells) {
   Sink& out = data_.sink();
-  if (layout_.break_column < cells.size()) {
-    const float v = cells[layout_.break_column].number;
-    if (rows_ > 0 && v != last_break_value_) out.put('\n');
-    last_break_value_ = v;
-  }
-  std::array<std::size_t, 1> x = {layout_.x_column};
-  const auto write = [&](std::size_t column) {
+  const auto write = [&](std::size_t column, bool negated) {
     const Cell& c = cells[column];
     const float v = in_output_unit(columns_[column], unit_, c.number);
     if (c.kind != CellKind::number || !std::isfinite(v)) {
       out.put('?');
     } else {
       std::array<char, kNumberChars> buffer{};
-      out.write(std::string_view(buffer.data(), write_shortest(buffer.data(), v) - buffer.data()));
+      out.write(std::string_view(buffer.data(),
+                                 write_shortest(buffer.data(), negated ? -v : v) - buffer.data()));
     }
   };
-  write(x[0]);
-  for (const ChartSeries& s : layout_.series) {
-    out.put('\t');
-    write(s.column);
+  write(layout_.x_column, false);
+  for (const ChartPanel& panel : layout_.panels) {
+    for (const ChartSeries& s : panel.series) {
+      out.put('\t');
+      write(s.column, s.negated);
+    }
   }
   out.put('\n');
   ++rows_;
+}
+
+namespace {
+
+std::string number_text(float v) {
+  return batch::shortest(v);
+}
+
+// The axes and marks of one panel, before its plot command.
+std::string panel_settings(const ChartPanel& p, const std::optional<AxisSpan>& shaded) {
+  std::string s = "set ylabel " + gnuplot_string(p.y_label) + " noenhanced\n";
+  s += p.log_y ? "set logscale y\nset format y '%g'\n" : "unset logscale y\nset format y '% h'\n";
+  if (p.y_span) {
+    // Autoscaled within the span, but never narrower than the marks.
+    const float low = p.y_span->low;
+    const float high = p.y_span->high;
+    // A little room beyond the marks, so that a mark is not the frame.
+    const float room = 0.1F * (high - low) / 2.0F;
+    const float mark_low = p.y_marks.empty() ? high : p.y_marks.front() - room;
+    const float mark_high = p.y_marks.empty() ? low : p.y_marks.back() + room;
+    s += "set yrange [" + number_text(low) + "<*<" + number_text(mark_low) + ":" +
+         number_text(mark_high) + "<*<" + number_text(high) + "]\n";
+  } else {
+    s += "set yrange [*:*]\n";
+  }
+  if (p.y2_label.empty()) {
+    s += "unset y2label\nunset y2tics\n";
+  } else {
+    s += "set y2label " + gnuplot_string(p.y2_label) + " noenhanced\nset y2tics\n";
+    const std::string half = std::to_string(p.y2_least_span / 2);
+    s += p.y2_least_span > 0 ? "set y2range [*<-" + half + ":" + half + "<*]\n"
+                             : "set y2range [*:*]\n";
+  }
+  s += "unset arrow\nunset object\n";
+  for (const float mark : p.y_marks) {
+    s += "set arrow from graph 0, first " + number_text(mark) + " to graph 1, first " +
+         number_text(mark) + " nohead dashtype 3 linecolor rgb '#333333'\n";
+  }
+  if (shaded) {
+    s += "set object rectangle from first " + number_text(shaded->low) + ", graph 0 to first " +
+         number_text(shaded->high) +
+         ", graph 1 behind fillcolor rgb '#dfe8f5' fillstyle solid 1.0 noborder\n";
+  }
+  return s;
+}
+
+}  // namespace
+
+// The plot command of a panel whose series are in the data file from column
+// `first`.
+std::string Plot::panel_plot(const ChartPanel& p, std::size_t first, bool with_band) const {
+  const std::string data = gnuplot_string(data_.path());
+  const std::string style = rows_ > kMostMarkedRows ? "lines" : "linespoints pointsize 0.6";
+  std::vector<std::string> curves;
+  if (with_band && layout_.shaded) {
+    curves.push_back("NaN with boxes fillcolor rgb '#dfe8f5' fillstyle solid 1.0 noborder title " +
+                     gnuplot_string(layout_.shaded_legend));
+  }
+  std::size_t colour = 0;
+  for (std::size_t i = 0; i < p.series.size(); ++i) {
+    const ChartSeries& series = p.series[i];
+    const std::string using_ = " using 1:" + std::to_string(first + i);
+    const std::string axes = series.second_axis ? " axes x1y2" : " axes x1y1";
+    if (layout_.families) {
+      // Colour by family, dashes by series; a legend entry per family on
+      // the first series and per series in black.
+      const CurveFamilies& f = *layout_.families;
+      for (std::size_t k = 0; k < f.shown.size(); ++k) {
+        curves.push_back(data + " every " + std::to_string(f.stride) +
+                         "::" + std::to_string(f.shown[k].place) + using_ +
+                         " with lines linewidth 2" + " dashtype " + std::to_string(i + 1) +
+                         " linecolor rgb '" + kColours.at(k % kColours.size()) + "'" + axes +
+                         (i == 0 ? " title " + gnuplot_string(f.shown[k].legend) : " notitle"));
+      }
+      curves.push_back("NaN with lines linewidth 2 dashtype " + std::to_string(i + 1) +
+                       " linecolor rgb 'black' title " + gnuplot_string(series.title));
+      continue;
+    }
+    const std::string look =
+        series.second_axis
+            ? " linecolor rgb '#555555' dashtype 2"
+            : " linecolor rgb '" + std::string(kColours.at(colour++ % kColours.size())) + "'";
+    curves.push_back(data + using_ + " with " + (series.second_axis ? "lines" : style) +
+                     " linewidth 2" + look + axes + " title " + gnuplot_string(series.title));
+  }
+  std::string s = "plot ";
+  for (std::size_t i = 0; i < curves.size(); ++i) {
+    if (i > 0) s += ", \\\n     ";
+    s += curves[i];
+  }
+  return s + "\n";
 }
 
 std::string Plot::script(const std::string& image) const {
   std::string s = "set terminal " + terminal_ + "\n";
   s += "set output " + gnuplot_string(image) + "\n";
   s += "set datafile missing '?'\nset datafile separator '\\t'\n";
-  s += "set title " + gnuplot_string(layout_.title) + " noenhanced\n";
+  s += "set grid\nset key below horizontal noenhanced\nset ytics nomirror\nset autoscale xfix\n";
   s += "set xlabel " + gnuplot_string(layout_.x_label) + " noenhanced\n";
-  s += "set ylabel " + gnuplot_string(layout_.y_label) + " noenhanced\n";
-  s += "set grid\nset key below noenhanced\nset ytics nomirror\n";
-  if (layout_.log_y) s += "set logscale y\nset format y '%g'\n";
-  if (!layout_.y2_label.empty()) {
-    s += "set y2label " + gnuplot_string(layout_.y2_label) + " noenhanced\nset y2tics\n";
-    if (layout_.y2_least_span > 0) {
-      const std::string half = std::to_string(layout_.y2_least_span / 2);
-      s += "set y2range [*<-" + half + ":" + half + "<*]\n";
+  const bool stacked = layout_.panels.size() > 1;
+  if (stacked) {
+    s += "set multiplot layout " + std::to_string(layout_.panels.size()) + ",1 title " +
+         gnuplot_string(layout_.title) + " noenhanced\n";
+  } else {
+    s += "set title " + gnuplot_string(layout_.title) + " noenhanced\n";
+  }
+  // Stacked panels share their x axis: the same margins line them up, and
+  // only the lowest is labelled.
+  if (stacked) s += "set lmargin 12\nset rmargin 12\n";
+  std::size_t first = 2;
+  for (std::size_t i = 0; i < layout_.panels.size(); ++i) {
+    const ChartPanel& panel = layout_.panels[i];
+    if (stacked) {
+      s += i + 1 < layout_.panels.size()
+               ? "unset xlabel\n"
+               : "set xlabel " + gnuplot_string(layout_.x_label) + " noenhanced\n";
     }
+    s += panel_settings(panel, layout_.shaded);
+    s += panel_plot(panel, first, i == 0);
+    first += panel.series.size();
   }
-  const std::string style = rows_ > kMostMarkedRows ? "lines" : "linespoints pointsize 0.6";
-  s += "set autoscale xfix\nplot ";
-  std::size_t colour = 0;
-  for (std::size_t i = 0; i < layout_.series.size(); ++i) {
-    const ChartSeries& series = layout_.series[i];
-    if (i > 0) s += ", \\\n     ";
-    const std::string look = series.second_axis
-                                 ? " linecolor rgb '#555555' dashtype 2 axes x1y2"
-                                 : " linecolor rgb '" +
-                                       std::string(kColours.at(colour++ % kColours.size())) +
-                                       "' axes x1y1";
-    s += gnuplot_string(data_.path()) + " using 1:" + std::to_string(i + 2) + " with " +
-         (series.second_axis ? "lines" : style) + " linewidth 2" + look + " title " +
-         gnuplot_string(series.title);
-  }
-  return s + "\n";
+  if (stacked) s += "unset multiplot\n";
+  return s;
 }
 
 void Plot::draw() {

@@ -60,6 +60,8 @@ class Plot {
 
  private:
   [[nodiscard]] std::string script(const std::string& image) const;
+  [[nodiscard]] std::string panel_plot(const batch::ChartPanel& panel, std::size_t first,
+                                       bool with_band) const;
 
   std::string option_;
   OutputFile& image_;
@@ -70,7 +72,6 @@ class Plot {
   std::span<const batch::Column> columns_;
   batch::LengthUnit unit_;
   TemporaryFile data_;
-  float last_break_value_ = 0.0F;
   std::size_t rows_ = 0;
 };
 

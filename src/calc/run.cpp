@@ -7,6 +7,7 @@
 
 #include "batch/accuracy_note.hpp"
 #include "batch/input_error.hpp"
+#include "batch/mode_note.hpp"
 #include "batch/number_format.hpp"
 #include "batch/row_runner.hpp"
 #include "calc/output_file.hpp"
@@ -14,6 +15,7 @@
 #include "calc/progress.hpp"
 #include "calc/touchstone.hpp"
 #include "calc/writers.hpp"
+#include "design/band_summary.hpp"
 #include "frequency/scattering_matrix.hpp"
 
 namespace ketrovane::calc {
@@ -34,8 +36,27 @@ bool ends_with_s4p(std::string_view path) {
          batch::equal_ignoring_case(path.substr(path.size() - kExtension.size()), kExtension);
 }
 
+// What the file's ports are, and what they are referenced to.
+std::vector<std::string> port_comments(const TouchstoneLayout& layout) {
+  const std::string numbering =
+      layout.order == PortOrder::isolated_third
+          ? "ports: 1 input, 2 thru, 3 isolated, 4 coupled; 1 and 4 at one end, 2 and 3 at the "
+            "other"
+          : "ports: 1 input, 2 thru, 3 coupled, 4 isolated; 1 and 3 at one end, 2 and 4 at the "
+            "other";
+  const std::string rows = "; each frequency gives the rows S11..S14, S21..S24, S31..S34, S41..S44";
+  const std::array<float, kScatteringPorts>& r = layout.references;
+  if (!layout.version_2) {
+    return {numbering, "every port referenced to " + batch::shortest(r[0]) + " ohm" + rows};
+  }
+  return {numbering, "input and coupled ports referenced to Rs = " + batch::shortest(r[0]) +
+                         " ohm, thru and isolated ports to Rl = " + batch::shortest(r[1]) +
+                         " ohm ([Reference])" + rows};
+}
+
 std::vector<std::string> touchstone_comments(const batch::ResponseRequest& q, const Echo& echo,
-                                             std::string_view command_line, float reference) {
+                                             std::string_view command_line,
+                                             const TouchstoneLayout& layout, LengthUnit unit) {
   std::vector<std::string> lines = {"ketrovane-calc " KETROVANE_VERSION
                                     ": single-section edge-coupled stripline directional coupler",
                                     "command: " + std::string(command_line)};
@@ -44,11 +65,8 @@ std::vector<std::string> touchstone_comments(const batch::ResponseRequest& q, co
         "input " + e.name + " = " + batch::echo_value_text(e) +
         (e.given.empty() ? " (default)" : " (given " + batch::quoted(e.given) + ")"));
   }
-  lines.push_back("coupler: " + batch::coupler_description(q, "length", 0));
-  lines.emplace_back(
-      "ports: 1 input, 2 thru, 3 isolated, 4 coupled; 1 and 4 at one end, 2 and 3 at the other");
-  lines.push_back("every port referenced to " + batch::shortest(reference) +
-                  " ohm; each frequency gives the rows S11..S14, S21..S24, S31..S34, S41..S44");
+  lines.push_back("coupler: " + batch::coupler_description(q, unit));
+  for (std::string& line : port_comments(layout)) lines.push_back(std::move(line));
   return lines;
 }
 
@@ -57,35 +75,59 @@ std::vector<std::string> touchstone_comments(const batch::ResponseRequest& q, co
 class TouchstoneOutput {
  public:
   TouchstoneOutput(TextValues& values, const batch::ResponseRequest& q, const Echo& echo,
-                   std::string_view command_line, OutputSet& outputs)
+                   std::string_view command_line, OutputSet& outputs, LengthUnit unit)
       : request_(q), coupler_(batch::coupler_of(q)) {
     const std::string& path = *text_of(values, Opt::touchstone);
     if (!ends_with_s4p(path)) {
       batch::reject("--touchstone", path, "expected a file name ending in .s4p");
     }
-    const PairFormat pairs = pair_format_named(values.choice(Opt::touchstone_format));
-    reference_ = values.number(Opt::ref);
+    TouchstoneLayout layout;
+    layout.format = pair_format_named(values.choice(Opt::touchstone_format));
+    layout.version_2 = values.choice(Opt::touchstone_version) == "2";
+    layout.order = port_order_named(values.choice(Opt::port_order));
+    layout.frequencies = q.f.rows;
+    references_ = reference_of(values, q, layout.version_2);
+    layout.references = {references_.source, references_.load, references_.load,
+                         references_.source};
     OutputFile& file = outputs.open("--touchstone", path);
-    writer_.emplace(file.sink(), touchstone_comments(q, echo, command_line, reference_), pairs,
-                    reference_);
+    writer_.emplace(file.sink(), touchstone_comments(q, echo, command_line, layout, unit), layout);
   }
 
   void row(std::int64_t index) {
     const float f = request_.f.value(index);
     const ResponseRow r = response_row(coupler_, f, request_.terminations);
-    writer_->frequency(f, scattering_matrix(r.section, f, reference_));
+    writer_->frequency(f, scattering_matrix(r.section, f, references_));
   }
 
+  void finish() { writer_->finish(); }
+
  private:
+  // Version 1.1: every port --ref; version 2.0: the terminations, and --ref
+  // has no place.
+  static Terminations reference_of(TextValues& values, const batch::ResponseRequest& q,
+                                   bool version_2) {
+    if (!version_2) {
+      const float r = values.number(Opt::ref);
+      return {.source = r, .load = r};
+    }
+    if (const std::string* ref = text_of(values, Opt::ref)) {
+      batch::reject("--ref", *ref,
+                    "a Touchstone 2.0 file references its ports to --rs and --rl; --ref is for "
+                    "version 1.1");
+    }
+    return q.terminations;
+  }
+
   batch::ResponseRequest request_;
   ResponseCoupler coupler_;
-  float reference_ = 0.0F;
+  Terminations references_{};
   std::optional<TouchstoneWriter> writer_;
 };
 
 // Options of the Touchstone file given without it.
 void refuse_touchstone_options(const TextValues& values) {
-  for (const Opt id : {Opt::touchstone_format, Opt::ref}) {
+  for (const Opt id :
+       {Opt::touchstone_format, Opt::touchstone_version, Opt::port_order, Opt::ref}) {
     if (const std::string* t = text_of(values, id)) {
       batch::reject(batch::dashed(batch::option(id)), *t, "only with --touchstone FILE.s4p");
     }
@@ -121,27 +163,35 @@ class Run {
   OutputSet outputs_;
   std::optional<Plot> plot_;
   std::optional<TouchstoneOutput> touchstone_;
+  std::optional<BandSummary> summary_;
   std::unique_ptr<RowWriter> writer_;
   std::optional<Progress> progress_;
 };
 
 void Run::open_outputs(const batch::Request& request, const batch::RowSource& rows) {
+  const auto* response = std::get_if<batch::ResponseRequest>(&request);
+  if (response != nullptr) {
+    summary_ = band_summary(batch::coupler_of(*response), response->terminations, response->f,
+                            response->f0_mhz, response->flatness_db);
+  }
+  const BandSummary* summary = summary_ ? &*summary_ : nullptr;
   if (const std::string* path = text_of(values_, Opt::plot)) {
     check_chart_name("--plot", *path);
     OutputFile& image = outputs_.open("--plot", *path);
-    plot_.emplace("--plot", image, *path, command_.chart(request, echo_, unit_), rows.columns(),
+    plot_.emplace("--plot", image, *path, command_.chart(request, {unit_, summary}), rows.columns(),
                   unit_);
   }
-  if (const auto* q = std::get_if<batch::ResponseRequest>(&request)) {
+  if (response != nullptr) {
     if (text_of(values_, Opt::touchstone) != nullptr) {
-      touchstone_.emplace(values_, *q, echo_, command_line_, outputs_);
+      touchstone_.emplace(values_, *response, echo_, command_line_, outputs_, unit_);
     } else {
       refuse_touchstone_options(values_);
     }
   }
   const std::string* output_path = text_of(values_, Opt::output);
   OutputFile& output = outputs_.open("--output", output_path == nullptr ? "" : *output_path);
-  writer_ = make_writer(format_, {command_.name, &echo_, rows.columns(), unit_}, output.sink());
+  writer_ =
+      make_writer(format_, {command_.name, &echo_, rows.columns(), unit_, summary}, output.sink());
 }
 
 void Run::write(const batch::RowBlock& block) {
@@ -166,6 +216,7 @@ RunResult Run::operator()() {
       batch::run_rows(*rows, [this](const batch::RowBlock& block) { write(block); });
   progress_.reset();
   writer_->finish();
+  if (touchstone_) touchstone_->finish();
   if (plot_) plot_->draw();
   outputs_.commit();
 
@@ -176,8 +227,14 @@ RunResult Run::operator()() {
                               " (see their status)";
   }
   // With both, the model's error is in the table itself.
-  if (batch::solver_of(request) == Solver::model)
-    result.note = batch::accuracy_note(tally.accuracy);
+  if (batch::solver_of(request) == Solver::model) {
+    if (std::string note = batch::accuracy_note(tally.accuracy, unit_); !note.empty()) {
+      result.notes.push_back(std::move(note));
+    }
+  }
+  if (std::string note = batch::higher_mode_note(request, unit_); !note.empty()) {
+    result.notes.push_back(std::move(note));
+  }
   return result;
 }
 

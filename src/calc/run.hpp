@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "batch/commands.hpp"
 #include "batch/option_values.hpp"
@@ -16,8 +17,8 @@ struct RunResult {
   int status;
   std::string error;  // one line, without the program's name; empty on success
   std::int64_t rows_failed = 0;
-  std::string failed_rows_line = {};  // for the error stream when rows failed
-  std::string note = {};              // one line for the error stream, or empty
+  std::string failed_rows_line = {};    // for the error stream when rows failed
+  std::vector<std::string> notes = {};  // lines for the error stream
 };
 
 // `command_line` is recorded in the Touchstone file's comments.

@@ -33,25 +33,51 @@ std::string_view format_name(PairFormat f) {
 
 }  // namespace
 
+// Our number of the file's port `port`.
+int TouchstoneWriter::our_port(int port) const {
+  constexpr std::array<int, kScatteringPorts> kCoupledThird = {1, 2, 4, 3};
+  if (layout_.order == PortOrder::isolated_third) return port;
+  return kCoupledThird.at(static_cast<std::size_t>(port - 1));
+}
+
 PairFormat pair_format_named(std::string_view name) {
   if (name == "db") return PairFormat::db;
   if (name == "ri") return PairFormat::ri;
   return PairFormat::ma;
 }
 
+PortOrder port_order_named(std::string_view name) {
+  return name == "coupled-third" ? PortOrder::coupled_third : PortOrder::isolated_third;
+}
+
 TouchstoneWriter::TouchstoneWriter(Sink& sink, const std::vector<std::string>& comments,
-                                   PairFormat format, float reference_ohm)
-    : sink_(sink), format_(format) {
+                                   const TouchstoneLayout& layout)
+    : sink_(sink), layout_(layout) {
   for (const std::string& line : comments) {
     sink_.write("! ");
     sink_.write(line);
     sink_.put('\n');
   }
+  if (layout_.version_2) sink_.write("[Version] 2.0\n");
   sink_.write("# MHz S ");
-  sink_.write(format_name(format));
+  sink_.write(format_name(layout_.format));
   sink_.write(" R ");
-  sink_.write(shortest(reference_ohm));
+  sink_.write(shortest(layout_.references[0]));
   sink_.put('\n');
+  if (!layout_.version_2) return;
+  sink_.write("[Number of Ports] 4\n[Number of Frequencies] ");
+  sink_.write(std::to_string(layout_.frequencies));
+  // The references on a line of their own, which every reader takes.
+  sink_.write("\n[Reference]\n");
+  for (int port = 1; port <= kScatteringPorts; ++port) {
+    if (port > 1) sink_.put(' ');
+    sink_.write(shortest(layout_.references.at(our_port(port) - 1)));
+  }
+  sink_.write("\n[Network Data]\n");
+}
+
+void TouchstoneWriter::finish() {
+  if (layout_.version_2) sink_.write("[End]\n");
 }
 
 void TouchstoneWriter::frequency(float f_mhz, const ScatteringMatrix& m) {
@@ -63,7 +89,7 @@ void TouchstoneWriter::frequency(float f_mhz, const ScatteringMatrix& m) {
   for (int row = 1; row <= kScatteringPorts; ++row) {
     if (row > 1) sink_.write("\n ");
     for (int column = 1; column <= kScatteringPorts; ++column) {
-      const Complex value = m(row, column);
+      const Complex value = m(our_port(row), our_port(column));
       std::size_t k = 0;
       while (k < distinct && !(seen.at(k) == value)) ++k;
       if (k == distinct) {
@@ -81,9 +107,9 @@ void TouchstoneWriter::frequency(float f_mhz, const ScatteringMatrix& m) {
 std::string TouchstoneWriter::pair(Complex s) const {
   float first = s.real();
   float second = s.imag();
-  if (format_ != PairFormat::ri) {
+  if (layout_.format != PairFormat::ri) {
     const float magnitude = std::sqrt(s.real() * s.real() + s.imag() * s.imag());
-    first = format_ == PairFormat::ma
+    first = layout_.format == PairFormat::ma
                 ? magnitude
                 : 20.0F * std::log10(magnitude == 0.0F ? kFloorMagnitude : magnitude);
     second = phase_angle(s.real(), s.imag()) * (180.0F / kPi);

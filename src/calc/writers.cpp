@@ -80,6 +80,30 @@ nlohmann::ordered_json json_number(float v) {
   return std::strtod(shortest(v).c_str(), nullptr);
 }
 
+// The least amplitude the rows carry, as the reports print it; the
+// Touchstone file carries the matrix as it is.
+constexpr float kAmplitudeFloorDb = -90.0F;
+
+nlohmann::ordered_json edge_value(const std::optional<BandEdge>& e) {
+  if (!e) return nullptr;
+  return json_number(e->f_mhz);
+}
+
+nlohmann::ordered_json summary_object(const BandSummary& s) {
+  nlohmann::ordered_json o;
+  o["f0_mhz"] = json_number(s.f0_mhz);
+  o["coupling_at_f0_db"] = json_number(s.coupling_at_f0_db);
+  o["flatness_db"] = json_number(s.flatness_db);
+  o["band_low_mhz"] = edge_value(s.low);
+  o["band_high_mhz"] = edge_value(s.high);
+  o["band_low_beyond_swept_range"] = s.low && s.low->beyond_sweep;
+  o["band_high_beyond_swept_range"] = s.high && s.high->beyond_sweep;
+  o["worst_directivity_db"] = json_number(s.worst_directivity_db);
+  o["worst_return_loss_db"] = json_number(s.worst_return_loss_db);
+  o["worst_quadrature_error_deg"] = json_number(s.worst_quadrature_error_deg);
+  return o;
+}
+
 nlohmann::ordered_json input_object(const InputEcho& e) {
   nlohmann::ordered_json o;
   o["given"] = e.given.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(e.given);
@@ -105,6 +129,10 @@ class JsonWriter final : public RowWriter {
     for (const InputEcho& e : *h.inputs) inputs[e.name] = input_object(e);
     head["inputs"] = inputs;
     head["length_unit"] = std::string(h.unit.name);
+    if (h.summary != nullptr) {
+      head["summary"] = summary_object(*h.summary);
+      head["amplitude_floor_db"] = kAmplitudeFloorDb;
+    }
     nlohmann::ordered_json names = nlohmann::ordered_json::array();
     for (const Column& c : h.columns) {
       names.push_back(column_name(c, h.unit));
@@ -153,6 +181,13 @@ class JsonWriter final : public RowWriter {
 class AlignedWriter final : public RowWriter {
  public:
   AlignedWriter(const TableHeader& h, Sink& sink) : scaled_(h.columns, h.unit), sink_(sink) {
+    if (h.summary != nullptr) {
+      for (const std::string& line : summary_lines(*h.summary)) {
+        sink_.write(line);
+        sink_.put('\n');
+      }
+      sink_.put('\n');
+    }
     for (const Column& c : h.columns) {
       const std::string unit = column_unit(c, h.unit);
       const bool status = c.stem == "status";
@@ -214,6 +249,36 @@ class AlignedWriter final : public RowWriter {
 };
 
 }  // namespace
+
+std::vector<std::string> summary_lines(const BandSummary& s) {
+  const auto number = [](float v, int decimals) {
+    std::array<char, kNumberChars> buffer{};
+    return std::string(buffer.data(), write_fixed(buffer.data(), v, decimals));
+  };
+  const auto frequency = [&](float f) { return batch::significant(f, 6) + " MHz"; };
+  std::vector<std::string> lines = {"Coupling at f0 = " + frequency(s.f0_mhz) + ": " +
+                                    number(s.coupling_at_f0_db, 3) + " dB"};
+  if (!s.low || !s.high) {
+    lines.push_back("f0 lies outside the swept range: no band within " + number(s.flatness_db, 2) +
+                    " dB of the coupling at f0");
+  } else {
+    const auto edge = [&](const BandEdge& e, std::string_view beyond) {
+      return e.beyond_sweep
+                 ? std::string(beyond) + " " + frequency(e.f_mhz) + " (beyond the swept range)"
+                 : frequency(e.f_mhz);
+    };
+    lines.push_back("Coupling within " + number(s.flatness_db, 2) + " dB of it from " +
+                    edge(*s.low, "below") + " to " + edge(*s.high, "above"));
+    lines.push_back("Over that band: directivity at least " + number(s.worst_directivity_db, 2) +
+                    " dB, return loss at least " + number(s.worst_return_loss_db, 2) +
+                    " dB, quadrature error at most " +
+                    number(std::fabs(s.worst_quadrature_error_deg), 2) + " deg");
+  }
+  lines.push_back(
+      "Amplitudes stop at -90 dB, as the interactive reports print them (return loss at most "
+      "90 dB, directivity at most 90 dB less the coupling); the Touchstone file is not floored");
+  return lines;
+}
 
 Format format_named(std::string_view name) {
   if (name == "csv") return Format::csv;

@@ -7,10 +7,12 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "batch/columns.hpp"
 #include "batch/option_values.hpp"
 #include "calc/output_file.hpp"
+#include "design/band_summary.hpp"
 
 namespace ketrovane::calc {
 
@@ -30,7 +32,11 @@ struct TableHeader {
   const Echo* inputs;        // never null
   std::span<const Column> columns;
   LengthUnit unit;
+  const BandSummary* summary = nullptr;  // of a response: above the table, in the JSON
 };
+
+// The summary as the aligned table shows it above its rows, a line each.
+std::vector<std::string> summary_lines(const BandSummary& summary);
 
 class RowWriter {
  public:

@@ -170,6 +170,16 @@ struct ResponseRow {
 
 ResponseRow response_row(const ResponseCoupler& coupler, float f_mhz, Terminations terminations);
 
+// The figures a coupler is specified by, from a response's amplitudes (down
+// to -90 dB as they are printed): the return loss at the input, and the
+// directivity, isolation less coupling; both positive dB.
+inline float return_loss_db(const FourPortResponse& r) {
+  return -r.amplitude_db[Port::reflected];
+}
+inline float directivity_db(const FourPortResponse& r) {
+  return r.amplitude_db[Port::coupled] - r.amplitude_db[Port::isolated];
+}
+
 // ---- Sensitivities ----
 
 struct SensitivityRow {

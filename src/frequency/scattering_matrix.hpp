@@ -29,4 +29,11 @@ struct ScatteringMatrix {
 // reflected wave, S21 the through, S31 the isolated, S41 the coupled.
 ScatteringMatrix scattering_matrix(const CoupledSection& section, float f_mhz, float reference_ohm);
 
+// The matrix with ports 1 and 4 (the source end) referenced to
+// references.source and ports 2 and 3 (the load end) to references.load,
+// power waves: its first column is the port_waves of the section between
+// those terminations, the response's rows.
+ScatteringMatrix scattering_matrix(const CoupledSection& section, float f_mhz,
+                                   Terminations references);
+
 }  // namespace ketrovane

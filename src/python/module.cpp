@@ -412,7 +412,7 @@ py::list command_table() {
     d["name"] = std::string(c.name);
     d["summary"] = std::string(c.summary);
     py::list columns;
-    for (const batch::Column& column : c.columns(Solver::model)) {
+    for (const batch::Column& column : c.columns({})) {
       columns.append(py::str(batch::column_name(column, batch::kInches)));
     }
     d["columns"] = columns;

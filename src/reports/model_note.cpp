@@ -17,10 +17,6 @@ std::string where(const CrossSection& x) {
          ", T/B " + batch::significant(x.board.t / b, 3);
 }
 
-std::string percent(double bound) {
-  return batch::significant(static_cast<float>(100.0 * bound), 2) + " %";
-}
-
 }  // namespace
 
 CalcCommand::CalcCommand(std::string_view command) : text_("ketrovane-calc ") {
@@ -58,17 +54,18 @@ std::string model_note(const AccuracyWatch& a, const CalcCommand& comparison) {
   }
   if (impedances) {
     std::string note = "note: at " + where(a.impedance_where) +
-                       " the closed-form model may be off by up to " + percent(a.worst_impedance);
+                       " the closed-form model may be off by up to " +
+                       batch::percent(a.worst_impedance);
     if (loss) {
-      note += ", and its conductor loss by up to " + percent(a.worst_loss);
+      note += ", and its conductor loss by up to " + batch::percent(a.worst_loss);
       if (where(a.loss_where) != where(a.impedance_where)) note += " at " + where(a.loss_where);
     }
     return note + compare;
   }
   if (loss) {
     return "note: at " + where(a.loss_where) +
-           " the closed-form model's conductor loss may be off by up to " + percent(a.worst_loss) +
-           compare;
+           " the closed-form model's conductor loss may be off by up to " +
+           batch::percent(a.worst_loss) + compare;
   }
   return "";
 }

@@ -396,12 +396,12 @@ TEST(OptionValues, ChoicesAreCheckedAgainstTheTable) {
 TEST(Columns, KnownBeforeTheRows) {
   for (const CommandSpec& c : commands()) {
     for (const Solver s : {Solver::model, Solver::both}) {
-      EXPECT_FALSE(c.columns(s).empty());
+      EXPECT_FALSE(c.columns({s, false}).empty());
     }
   }
   Pair p(coupler());
   const Request analysed = command(Command::analyse).read(p.texts());
-  EXPECT_EQ(command(Command::analyse).columns(Solver::model).data(),
+  EXPECT_EQ(command(Command::analyse).columns({}).data(),
             command(Command::analyse).rows(analysed)->columns().data());
 }
 

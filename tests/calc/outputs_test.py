@@ -68,7 +68,8 @@ class CsvAndJson(unittest.TestCase):
                            "zoo_ohm", "coupling_db", "status"],
             "response": ["f_mhz", "s11_db", "s11_deg", "s21_db", "s21_deg", "s31_db", "s31_deg",
                          "s41_db", "s41_deg", "vswr", "phase_difference_deg",
-                         "phase_error_deg", "loss_conductor_db", "loss_total_db", "status"],
+                         "phase_error_deg", "loss_conductor_db", "loss_total_db",
+                         "return_loss_db", "directivity_db", "length_in", "status"],
             "sensitivity": ["w_in", "s_in", "zoe_ohm", "zoo_ohm", "szoe_er", "szoe_b",
                             "szoe_s", "szoe_t", "szoe_w", "szoo_er", "szoo_b", "szoo_s",
                             "szoo_t", "szoo_w", "status"],
@@ -115,6 +116,96 @@ class CsvAndJson(unittest.TestCase):
         self.assertEqual(csv_rows(metric), csv_rows(ANALYSE))
 
 
+# 299792458 m/s: a quarter wave at 1 GHz in Er 2.2, in millimetres.
+QUARTER_WAVE_MM = 299792458.0 / (4 * 1e9 * math.sqrt(2.2)) * 1e3
+
+
+class CouplerFigures(unittest.TestCase):
+    def test_length_directivity_and_return_loss_of_every_row(self):
+        rows = csv_rows(RESPONSE + ["--length-unit", "mm"])
+        for row in rows:
+            self.assertAlmostEqual(float(row["length_mm"]) / QUARTER_WAVE_MM, 1.0, places=6)
+            self.assertAlmostEqual(float(row["directivity_db"]),
+                                   float(row["s41_db"]) - float(row["s31_db"]), places=4)
+            self.assertEqual(float(row["return_loss_db"]), -float(row["s11_db"]))
+            # Return loss and VSWR are two readings of one reflection.
+            gamma = 10 ** (float(row["s11_db"]) / 20)
+            self.assertAlmostEqual(float(row["vswr"]), (1 + gamma) / (1 - gamma), places=5)
+        designs = csv_rows(SYNTHESISE + ["--f0", "1GHz", "--length-unit", "mil"])
+        self.assertEqual(list(designs[0].keys())[-2:], ["length_mil", "status"])
+        for row in designs:
+            self.assertAlmostEqual(float(row["length_mil"]) * 0.0254 / QUARTER_WAVE_MM, 1.0,
+                                   places=6)
+
+    def test_summary_in_the_json_and_in_the_table_header(self):
+        args = RESPONSE + ["--flatness", "0.3", "--length-unit", "mm"]
+        document = json.loads(Run(args + ["--format", "json"]).out)
+        summary = document["summary"]
+        self.assertEqual(document["amplitude_floor_db"], -90)
+        self.assertEqual(summary["f0_mhz"], 1000)
+        self.assertEqual(summary["flatness_db"], 0.3)
+        self.assertFalse(summary["band_low_beyond_swept_range"])
+        self.assertFalse(summary["band_high_beyond_swept_range"])
+        rows = document["rows"]
+        centre = next(r for r in rows if r["f_mhz"] == 1000)
+        self.assertEqual(summary["coupling_at_f0_db"], centre["s41_db"])
+        inside = [r for r in rows
+                  if summary["band_low_mhz"] <= r["f_mhz"] <= summary["band_high_mhz"]]
+        self.assertTrue(all(abs(r["s41_db"] - centre["s41_db"]) <= 0.3 for r in inside))
+        self.assertEqual(summary["worst_directivity_db"], min(r["directivity_db"] for r in inside))
+        self.assertEqual(summary["worst_return_loss_db"], min(r["return_loss_db"] for r in inside))
+        # The table says the same in its header lines.
+        header = Run(args).out.split("\n")[:4]
+        self.assertEqual(header[0], "Coupling at f0 = 1000 MHz: %.3f dB" % centre["s41_db"])
+        self.assertIn("Coupling within 0.30 dB of it from %.6g MHz to %.6g MHz"
+                      % (summary["band_low_mhz"], summary["band_high_mhz"]), header[1])
+        self.assertIn("directivity at least %.2f dB" % summary["worst_directivity_db"], header[2])
+        self.assertTrue(header[3].startswith("Amplitudes stop at -90 dB"))
+
+    def test_a_band_reaching_the_end_of_the_sweep_says_so(self):
+        narrow = ["response", "--zo", "50", "--coupling", "10", "--er", "2.2", "--f0", "1GHz",
+                  "--f", "900:1050:10"]
+        summary = json.loads(Run(narrow + ["--format", "json"]).out)["summary"]
+        self.assertTrue(summary["band_low_beyond_swept_range"])
+        self.assertEqual(summary["band_low_mhz"], 900)
+        self.assertTrue(summary["band_high_beyond_swept_range"])
+        self.assertEqual(summary["band_high_mhz"], 1050)
+        self.assertIn("from below 900 MHz (beyond the swept range) to above 1050 MHz (beyond the "
+                      "swept range)", Run(narrow).out)
+
+    def test_notes_for_higher_modes_and_model_accuracy_come_once(self):
+        # 0.168" strips on 0.25" of Er 2.2: the strip's TE mode at 10920 MHz.
+        below = Run(RESPONSE[:-1] + ["8000:10920:10", "--length-unit", "mm"])
+        self.assertNotIn("higher-order mode", below.err)
+        above = Run(RESPONSE[:-1] + ["8000:12000:10", "--length-unit", "mm"])
+        lines = [line for line in above.err.splitlines() if "higher-order mode" in line]
+        self.assertEqual(len(lines), 1, above.err)
+        self.assertIn("the frequencies from 10930 MHz", lines[0])
+        self.assertIn("for W 4.2672 mm, B 6.35 mm, Er 2.2", lines[0])
+
+    def test_american_spellings_and_copper_weights(self):
+        self.assertEqual(csv_rows(["analyze"] + ANALYSE[1:]), csv_rows(ANALYSE))
+        self.assertEqual(csv_rows(["synthesize"] + SYNTHESISE[1:]), csv_rows(SYNTHESISE))
+        ounces = ANALYSE[:3] + ["--t", "1oz"] + ANALYSE[5:]
+        inches = ANALYSE[:3] + ["--t", "0.00137"] + ANALYSE[5:]
+        self.assertEqual(csv_rows(ounces), csv_rows(inches))
+        wrong = Run(ANALYSE + ["--f", "1GHz:3GHz:0.5GHz"], status=2)
+        self.assertEqual(wrong.err, "ketrovane-calc: --f '1GHz:3GHz:0.5GHz': expected one "
+                         "frequency, not a range: this command takes a single value\n")
+
+
+def renormalised(s, old, new):
+    """S referenced to the real resistances `new` from S referenced to
+    `old`: Z = R^1/2 (I - S)^-1 (I + S) R^1/2, then back.  (Debian's
+    scikit-rf renormalises through a numpy name numpy no longer has.)"""
+    eye = np.eye(s.shape[-1])
+    root_old = np.diag(np.sqrt(np.broadcast_to(old, s.shape[-1])))
+    z = root_old @ np.linalg.solve(eye - s, eye + s) @ root_old
+    inv_root_new = np.diag(1 / np.sqrt(new))
+    zn = inv_root_new @ z @ inv_root_new
+    return np.linalg.solve((zn + eye).transpose(0, 2, 1), (zn - eye).transpose(0, 2, 1)).transpose(0, 2, 1)
+
+
 class Touchstone(unittest.TestCase):
     def network(self, extra, fmt):
         run = Run(RESPONSE + ["--format", "csv", "--touchstone", "c.s4p",
@@ -152,6 +243,32 @@ class Touchstone(unittest.TestCase):
             np.testing.assert_allclose(np.exp(1j * np.radians(deg[shown])),
                                        np.exp(1j * np.radians(want_deg[shown])), atol=1e-5)
 
+    def test_version_2_carries_the_terminations_as_references(self):
+        args = RESPONSE + ["--rs", "75", "--rl", "40", "--touchstone", "c.s4p",
+                           "--touchstone-format", "ri"]
+        v2 = Run(args + ["--touchstone-version", "2"])
+        v1 = Run(args)  # every port at --ref 50
+        file = skrf.io.touchstone.Touchstone(v2.path("c.s4p"))
+        self.assertEqual(file.version, "2.0")
+        self.assertEqual(file.reference, [75.0, 40.0, 40.0, 75.0])
+        with open(v2.path("c.s4p")) as text:
+            self.assertIn("[Number of Frequencies] %d" % len(csv_rows(RESPONSE)), text.read())
+        # The same coupler: its 50-ohm matrix through its impedance matrix.
+        _, s = file.get_sparameter_arrays()
+        np.testing.assert_allclose(s, renormalised(skrf.Network(v1.path("c.s4p")).s, 50.0,
+                                                   [75.0, 40.0, 40.0, 75.0]), atol=2e-6)
+        # --ref has no place in a file that references each port.
+        refused = Run(args + ["--touchstone-version", "2", "--ref", "50"], status=2)
+        self.assertIn("--ref '50': a Touchstone 2.0 file references its ports", refused.err)
+
+    def test_coupled_third_swaps_ports_3_and_4(self):
+        ours, _, _ = self.network([], "ri")
+        other, _, run = self.network(["--port-order", "coupled-third"], "ri")
+        swap = [0, 1, 3, 2]
+        np.testing.assert_array_equal(other.s, ours.s[:, swap][:, :, swap])
+        with open(run.path("c.s4p")) as text:
+            self.assertIn("ports: 1 input, 2 thru, 3 coupled, 4 isolated", text.read())
+
     def test_lossless_coupler_conserves_power(self):
         run = Run(["response", "--zo", "50", "--coupling", "10", "--er", "2.2", "--f0", "1000",
                    "--f", "500:1500:100", "--touchstone", "l.s4p", "--ref", "50"])
@@ -173,6 +290,37 @@ class Plots(unittest.TestCase):
                 self.assertGreater(len(data), 1000)
                 self.assertTrue(data.startswith(MAGIC[name[-4:]]), data[:8])
                 self.assertEqual(sorted(os.listdir(run.dir.name)), sorted([name, "table.txt", "tmp"]))
+
+    def svg_text(self, args):
+        run = Run(args + ["--plot", "c.svg", "--output", "table.txt"])
+        with open(run.path("c.svg")) as chart:
+            return chart.read()
+
+    def test_two_ranges_draw_a_labelled_family_per_spacing(self):
+        svg = self.svg_text(["analyse", "--b", "62mil", "--t", "1oz", "--er", "3.66", "--w",
+                             "10mil:60mil:1mil", "--s", "4mil:20mil:1mil", "--length-unit",
+                             "mil"])
+        # Every second of 17 spacings: at most eight families, each in the legend.
+        for spacing in range(4, 21, 3):
+            self.assertIn(">S = %d mil<" % spacing, svg)
+        self.assertNotIn(">S = 5 mil<", svg)
+        self.assertIn("Impedance analysis: B = 62 mil, T = 1.37 mil, Er = 3.66<", svg)
+
+    def test_titles_name_the_fixed_inputs_in_the_output_unit(self):
+        widths = self.svg_text(ANALYSE[:10] + ["0.011", "--length-unit", "mm"])
+        self.assertIn("B = 6.35 mm, T = 0.03556 mm, Er = 2.2, S = 0.2794 mm<", widths)
+        response = self.svg_text(RESPONSE + ["--length-unit", "mil"])
+        self.assertIn("W = 168 mil, S = 11 mil, B = 250 mil, T = 1.4 mil, Er = 2.2, "
+                      "L = 1989 mil, Rs = Rl = 50 ohm<", response)
+
+    def test_response_shows_the_band_and_the_coupling_on_its_own_axis(self):
+        svg = self.svg_text(RESPONSE)
+        summary = json.loads(Run(RESPONSE + ["--format", "json"]).out)["summary"]
+        self.assertIn(">Band: coupling within 0.5 dB of %.4g dB at 1000 MHz<"
+                      % summary["coupling_at_f0_db"], svg)
+        for label in ("Coupling S41 (dB)", "Thru S21 (dB)", "Directivity", "Return loss",
+                      "Isolation (-S31)", "Quadrature error (deg)"):
+            self.assertIn(">%s<" % label, svg)
 
     def test_rows_that_cannot_be_built_are_left_out_of_the_chart(self):
         run = Run(["synthesise", "--b", "0.25", "--t", "0", "--er", "2.2", "--zo", "50",

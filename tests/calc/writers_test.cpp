@@ -138,7 +138,10 @@ TEST(Table, ColumnsAlignWithTheirHeadingsAndUnits) {
 TEST(Touchstone, OptionLineAndFourMatrixRowsPerFrequency) {
   TemporaryFile file("touchstone-test");
   {
-    TouchstoneWriter w(file.sink(), {"first comment", "second"}, PairFormat::db, 50.0F);
+    TouchstoneLayout layout;
+    layout.format = PairFormat::db;
+    layout.references.fill(50.0F);
+    TouchstoneWriter w(file.sink(), {"first comment", "second"}, layout);
     ScatteringMatrix m;
     for (int i = 0; i < 4; ++i) {
       for (int j = 0; j < 4; ++j) {
@@ -166,6 +169,75 @@ TEST(Touchstone, OptionLineAndFourMatrixRowsPerFrequency) {
     for (double x = 0; in >> x;) numbers.push_back(x);
     EXPECT_EQ(numbers.size(), (i - 3) % 4 == 0 ? 9U : 8U) << t[i];
   }
+}
+
+// A matrix whose entry (i, j) is (i + j/10) in real-imaginary pairs, so that
+// each position in the file names the ports it came from.
+ScatteringMatrix numbered_matrix() {
+  ScatteringMatrix m;
+  for (int i = 0; i < 4; ++i) {
+    for (int j = 0; j < 4; ++j) {
+      m.s.at(i).at(j) = Complex{static_cast<float>(i + 1), static_cast<float>(j + 1)};
+    }
+  }
+  return m;
+}
+
+std::vector<std::string> touchstone_lines(const TouchstoneLayout& layout) {
+  TemporaryFile file("touchstone-layout");
+  {
+    TouchstoneWriter w(file.sink(), {"comment"}, layout);
+    w.frequency(2000.0F, numbered_matrix());
+    w.finish();
+  }
+  file.sink().flush();
+  return lines(contents(file.path()));
+}
+
+TEST(Touchstone, VersionTwoNamesEveryKeywordAndEachPortsReference) {
+  TouchstoneLayout layout;
+  layout.format = PairFormat::ri;
+  layout.version_2 = true;
+  layout.references = {50.0F, 50.0F, 75.0F, 25.0F};
+  layout.frequencies = 1;
+  const std::vector<std::string> t = touchstone_lines(layout);
+  ASSERT_EQ(t.size(), 13U);
+  EXPECT_EQ(t[1], "[Version] 2.0");
+  EXPECT_EQ(t[2], "# MHz S RI R 50");
+  EXPECT_EQ(t[3], "[Number of Ports] 4");
+  EXPECT_EQ(t[4], "[Number of Frequencies] 1");
+  EXPECT_EQ(t[5], "[Reference]");
+  EXPECT_EQ(t[6], "50 50 75 25");
+  EXPECT_EQ(t[7], "[Network Data]");
+  EXPECT_EQ(t[8], "2000 1 1 1 2 1 3 1 4");
+  EXPECT_EQ(t[12], "[End]");
+}
+
+TEST(Touchstone, VersionOneHasNoKeywords) {
+  TouchstoneLayout layout;
+  layout.format = PairFormat::ri;
+  layout.references.fill(50.0F);
+  const std::vector<std::string> t = touchstone_lines(layout);
+  ASSERT_EQ(t.size(), 6U);
+  EXPECT_EQ(t[1], "# MHz S RI R 50");
+  EXPECT_EQ(t[2], "2000 1 1 1 2 1 3 1 4");
+  EXPECT_EQ(t[5], "  4 1 4 2 4 3 4 4");
+}
+
+TEST(Touchstone, CoupledThirdSwapsTheLastTwoRowsColumnsAndReferences) {
+  TouchstoneLayout layout;
+  layout.format = PairFormat::ri;
+  layout.version_2 = true;
+  layout.order = PortOrder::coupled_third;
+  layout.references = {50.0F, 50.0F, 75.0F, 25.0F};
+  layout.frequencies = 1;
+  const std::vector<std::string> t = touchstone_lines(layout);
+  ASSERT_EQ(t.size(), 13U);
+  EXPECT_EQ(t[6], "50 50 25 75");
+  EXPECT_EQ(t[8], "2000 1 1 1 2 1 4 1 3");
+  EXPECT_EQ(t[9], "  2 1 2 2 2 4 2 3");
+  EXPECT_EQ(t[10], "  4 1 4 2 4 4 4 3");
+  EXPECT_EQ(t[11], "  3 1 3 2 3 4 3 3");
 }
 
 }  // namespace

@@ -271,6 +271,8 @@ def _python_default(option):
     """The option's default as a Python value: a number for a pure number
     or an impedance, a text (with its unit) for a length or a frequency."""
     text = option["default"]
+    if not text:  # optional, and nothing without it
+        return None
     if option["kind"] != "quantity":
         return text
     if option["dimension"] in ("in", "MHz"):

@@ -1,0 +1,106 @@
+#include "design/band_summary.hpp"
+
+#include <cmath>
+#include <cstdint>
+
+namespace ketrovane {
+
+namespace {
+
+// A frequency of the band and what the summary takes of its response.
+struct Point {
+  float f_mhz;
+  float deviation_db;  // |coupling - coupling at f0|
+  float directivity_db;
+  float return_loss_db;
+  float quadrature_error_deg;
+};
+
+class BandScan {
+ public:
+  BandScan(const ResponseCoupler& coupler, Terminations terminations, const Axis& f, float f0,
+           float flatness)
+      : coupler_(coupler), terminations_(terminations), f_(f), flatness_(flatness) {
+    const Point centre = at(f0, 0.0F);
+    summary_ = {f0,
+                coupling_at_f0_,
+                flatness,
+                std::nullopt,
+                std::nullopt,
+                centre.directivity_db,
+                centre.return_loss_db,
+                centre.quadrature_error_deg};
+  }
+
+  BandSummary run(float f0) {
+    if (f_.rows == 0 || f0 < f_.value(0) || f0 > f_.value(f_.rows - 1)) return summary_;
+    // The last row at or below f0.
+    std::int64_t below = 0;
+    while (below + 1 < f_.rows && f_.value(below + 1) <= f0) ++below;
+    summary_.low = edge(f0, below, -1);
+    const std::int64_t above = f_.value(below) < f0 ? below + 1 : below;
+    summary_.high = edge(f0, above, +1);
+    return summary_;
+  }
+
+ private:
+  Point at(float f, float reference) {
+    const ResponseRow r = response_row(coupler_, f, terminations_);
+    const float coupling = r.response.amplitude_db[Port::coupled];
+    if (!measured_) {
+      coupling_at_f0_ = coupling;
+      measured_ = true;
+      reference = coupling;
+    }
+    return {f, std::fabs(coupling - reference), directivity_db(r.response),
+            return_loss_db(r.response), r.response.quadrature_error_deg};
+  }
+
+  void take_worst(const Point& p) {
+    summary_.worst_directivity_db = std::fmin(summary_.worst_directivity_db, p.directivity_db);
+    summary_.worst_return_loss_db = std::fmin(summary_.worst_return_loss_db, p.return_loss_db);
+    if (std::fabs(p.quadrature_error_deg) > std::fabs(summary_.worst_quadrature_error_deg)) {
+      summary_.worst_quadrature_error_deg = p.quadrature_error_deg;
+    }
+  }
+
+  // From f0 through the rows from `first` in `direction` until the coupling
+  // leaves the flatness, or the sweep ends.
+  BandEdge edge(float f0, std::int64_t first, int direction) {
+    Point inside{f0, 0.0F, 0.0F, 0.0F, 0.0F};
+    for (std::int64_t i = first; i >= 0 && i < f_.rows; i += direction) {
+      const Point p = at(f_.value(i), coupling_at_f0_);
+      if (!(p.deviation_db <= flatness_)) return {crossing(inside, p), false};
+      take_worst(p);
+      inside = p;
+    }
+    return {inside.f_mhz, true};
+  }
+
+  // Where the deviation reaches the flatness between a point within it and
+  // one beyond.
+  [[nodiscard]] float crossing(const Point& inside, const Point& outside) const {
+    const float span = outside.deviation_db - inside.deviation_db;
+    if (!(span > 0.0F) || !std::isfinite(span)) return outside.f_mhz;
+    const float t = (flatness_ - inside.deviation_db) / span;
+    return inside.f_mhz + t * (outside.f_mhz - inside.f_mhz);
+  }
+
+  const ResponseCoupler& coupler_;
+  Terminations terminations_;
+  const Axis& f_;
+  float flatness_;
+  float coupling_at_f0_ = 0.0F;
+  bool measured_ = false;
+  BandSummary summary_{};
+};
+
+}  // namespace
+
+BandSummary band_summary(const ResponseCoupler& coupler, Terminations terminations, const Axis& f,
+                         float f0_mhz, float flatness_db) {
+  BandScan scan(coupler, terminations, f, f0_mhz, flatness_db);
+  return scan.run(f0_mhz);
+}
+
+}  // namespace ketrovane

@@ -1,0 +1,39 @@
+// What a coupler's response over frequency comes to, as a coupler is
+// specified: the coupling at its centre frequency, the band over which the
+// coupling stays within a flatness of that value, and over that band the
+// worst directivity, return loss and quadrature error.
+#pragma once
+
+#include <optional>
+
+#include "design/ranges.hpp"
+#include "design/row_kernel.hpp"
+
+namespace ketrovane {
+
+struct BandEdge {
+  float f_mhz;        // where the coupling leaves the flatness, between two rows
+  bool beyond_sweep;  // still within it at the end of the swept range (f_mhz is that end)
+};
+
+struct BandSummary {
+  float f0_mhz;
+  float coupling_at_f0_db;  // negative, as the columns print it
+  float flatness_db;
+  // No band when f0 lies outside the swept frequencies.
+  std::optional<BandEdge> low;
+  std::optional<BandEdge> high;
+  // Over the band, f0 and every swept frequency within it.
+  float worst_directivity_db;        // the least
+  float worst_return_loss_db;        // the least
+  float worst_quadrature_error_deg;  // the largest magnitude, with its sign
+};
+
+// The rows are the response of `coupler` at the frequencies of `f`; an
+// edge lies where the coupling's distance from its value at f0 crosses the
+// flatness, found linearly between the last row within it and the first
+// beyond.
+BandSummary band_summary(const ResponseCoupler& coupler, Terminations terminations, const Axis& f,
+                         float f0_mhz, float flatness_db);
+
+}  // namespace ketrovane
