@@ -43,6 +43,21 @@ float read_once(const Call::Slot& s) {
   return *s.value;
 }
 
+// The value of a text of a quantity or a resistivity, as the command line
+// reads it (a single value: a range is the call's arrays' business).
+float text_value(const OptionSpec& o, Command command, std::string_view text) {
+  if (text.empty()) throw InputError(missing_value_message(o, command));
+  if (o.kind == ValueKind::resistivity) {
+    const std::optional<float> metal = metal_resistivity(text);
+    return metal ? *metal : resistivity_number(text);
+  }
+  if (text.find(':') != std::string_view::npos) {
+    if (!o.ranges.has(command)) reject_range(o, text);
+    reject(dashed(o), text, "expected a single value; give several values as an array");
+  }
+  return parse_quantity(dashed(o), text, *o.quantity);
+}
+
 // Every element's row: its request read from its own values, its row from
 // the command's rows.
 class ElementRows final : public RowSource {
@@ -126,6 +141,7 @@ float ElementValues::number(Opt id) {
   const Call::Slot& s = call_.slot(id);
   const OptionSpec& o = option(id);
   if (!s.given) return default_of(o);
+  if (s.texts != nullptr) return text_value(o, call_.command(), s.texts->of(index_));
   if (s.numbers == nullptr) return read_once(s);
   // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-pointer-arithmetic)
   const double number = s.numbers[index_];
@@ -138,7 +154,7 @@ Axis ElementValues::axis(Opt id, Quotient /*quotient*/) {
 
 float ElementValues::resistivity() {
   const Call::Slot& s = call_.slot(Opt::rho);
-  if (s.given && s.numbers != nullptr) return number(Opt::rho);
+  if (s.given && (s.numbers != nullptr || s.texts != nullptr)) return number(Opt::rho);
   if (!s.given) return *metal_resistivity(option(Opt::rho).fallback);
   return read_once(s);
 }
@@ -153,6 +169,7 @@ std::string_view ElementValues::choice(Opt id) {
 std::string ElementValues::shown(Opt id) const {
   const Call::Slot& s = call_.slot(id);
   if (s.text) return std::string(*s.text);
+  if (s.texts != nullptr) return std::string(s.texts->of(index_));
   const OptionSpec& o = option(id);
   // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-pointer-arithmetic)
   const double number = s.numbers == nullptr ? s.number : s.numbers[index_];
@@ -169,7 +186,9 @@ Call::Call(Command command, const std::vector<Argument>& arguments, std::string_
     const OptionSpec& o = option(a.option);
     Slot& s = slots_.at(static_cast<std::size_t>(a.option));
     s.given = true;
-    if (a.per_element) {
+    if (a.per_element && a.texts != nullptr) {
+      s.texts = a.texts;
+    } else if (a.per_element) {
       s.numbers = a.numbers;
     } else {
       read_once(s, o, a);
@@ -178,31 +197,23 @@ Call::Call(Command command, const std::vector<Argument>& arguments, std::string_
 }
 
 void Call::read_once(Slot& s, const OptionSpec& o, const Argument& a) const {
-  const std::string& option = dashed(o);
   if (a.text) {
     s.text = a.text;
     try_read(s, [&] {
       const std::string_view text = *a.text;
-      if (text.empty()) throw InputError(missing_value_message(o, command_));
-      if (o.kind == ValueKind::choice) {
-        s.choice = checked_choice(o, text);
-      } else if (o.kind == ValueKind::resistivity) {
-        const std::optional<float> metal = metal_resistivity(text);
-        s.value = metal ? *metal : resistivity_number(text);
-      } else {
-        if (text.find(':') != std::string_view::npos) {
-          if (!o.ranges.has(command_)) reject_range(o, text);
-          reject(option, text, "expected a single value; give several values as an array");
-        }
-        s.value = parse_quantity(option, text, *o.quantity);
+      if (o.kind != ValueKind::choice) {
+        s.value = text_value(o, command_, text);
+        return;
       }
+      if (text.empty()) throw InputError(missing_value_message(o, command_));
+      s.choice = checked_choice(o, text);
     });
     return;
   }
   const double number = *a.numbers;
   const Dimension d = o.quantity->dimension;
   s.number = number;
-  try_read(s, [&] { s.value = quantity_value(option, number, unit_of(d), *o.quantity); });
+  try_read(s, [&] { s.value = quantity_value(dashed(o), number, unit_of(d), *o.quantity); });
 }
 
 std::string_view Call::unit_of(Dimension d) const {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,13 +22,26 @@
 
 namespace ketrovane::batch {
 
+// Texts of an argument, one per element: element i reads texts[text_of[i]].
+struct ElementTexts {
+  std::span<const std::string_view> texts;
+  const std::int64_t* text_of = nullptr;
+
+  [[nodiscard]] std::string_view of(std::int64_t element) const {
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-pointer-arithmetic)
+    return texts[static_cast<std::size_t>(text_of[element])];
+  }
+};
+
 // One argument of a call, by its option: a text, or numbers in the call's
-// units, either one for every element or one per element.
+// units, either one for every element or one per element, or texts one per
+// element.
 struct Argument {
   Opt option;
   std::optional<std::string_view> text;
   const double* numbers = nullptr;
   bool per_element = false;
+  const ElementTexts* texts = nullptr;  // per element, instead of numbers
 };
 
 // The arguments of a call, read once.
@@ -52,6 +66,7 @@ class Call {
     // What was given once, for messages: a text, or a number.
     std::optional<std::string_view> text;
     double number = 0.0;
+    const ElementTexts* texts = nullptr;  // per element; null for numbers or a value read once
   };
   [[nodiscard]] const Slot& slot(Opt id) const { return slots_.at(static_cast<std::size_t>(id)); }
   [[nodiscard]] std::string_view unit_of(Dimension d) const;

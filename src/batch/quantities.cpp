@@ -264,6 +264,11 @@ bool is_unit_of(Dimension dimension, std::string_view name) {
   return find_unit(dimension, name) != nullptr;
 }
 
+std::string_view unit_spelling(Dimension dimension, std::string_view name) {
+  const Unit* unit = find_unit(dimension, name);
+  return unit == nullptr ? std::string_view() : unit->name;
+}
+
 float parse_step(std::string_view option, std::string_view range_text, std::string_view text,
                  const Quantity& quantity) {
   Quantity step = quantity;

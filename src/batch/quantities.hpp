@@ -65,6 +65,10 @@ std::string number_as_text(double number, std::string_view unit, Dimension dimen
 // (letter case ignored).
 bool is_unit_of(Dimension dimension, std::string_view name);
 
+// That unit as the texts list it ("GHz" for "ghz"); empty when `name`
+// names no unit of `dimension`.
+std::string_view unit_spelling(Dimension dimension, std::string_view name);
+
 // The same for a step of a range: any finite value above 0 and at most the
 // quantity's greatest value.
 float parse_step(std::string_view option, std::string_view range_text, std::string_view text,

@@ -150,6 +150,11 @@ bool stop_asked(const RunOptions& options) {
   return options.should_stop && options.should_stop();
 }
 
+// The block was taken: the rows so far to whoever follows them.
+void report_taken(const RunOptions& options, const RowBlock& block) {
+  if (options.progress) options.progress(block.first + block.count);
+}
+
 RowTally run_here(const RowSource& source, std::int64_t per_block, std::int64_t count,
                   const std::function<void(const RowBlock&)>& take, const RunOptions& options) {
   RowTally total;
@@ -160,6 +165,7 @@ RowTally run_here(const RowSource& source, std::int64_t per_block, std::int64_t 
     }
     take(block);
     total.merge(block.tally);
+    report_taken(options, block);
     if (k + 1 < count && stop_asked(options)) throw RowsStopped{};
   }
   return total;
@@ -183,6 +189,7 @@ RowTally run_rows(const RowSource& source, const std::function<void(const RowBlo
     RowBlock block = blocks.next();
     take(block);
     total.merge(block.tally);
+    report_taken(options, block);
     blocks.give_back(std::move(block));
     if (k + 1 < count && stop_asked(options)) throw RowsStopped{};
   }

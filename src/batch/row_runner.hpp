@@ -40,6 +40,10 @@ struct RowsStopped {};
 struct RunOptions {
   // Asked on the calling thread between blocks; yes stops the rows.
   std::function<bool()> should_stop;
+  // Told on the calling thread, after each block is taken, how many rows
+  // have been taken so far: the last time, every row.  An exception from it
+  // stops the rows as one from `take` does.
+  std::function<void(std::int64_t rows_taken)> progress;
   // Worker threads; 0 for one per hardware thread.  A table of one block
   // is computed on the calling thread alone.
   unsigned threads = 0;

@@ -2,15 +2,18 @@
 // package the option and command tables its functions are made from, turns
 // a call's arguments into a Call, runs the rows in C++ with the GIL
 // released for long calls, and hands back numpy arrays.  Every check and
-// message is the batch library's; a refused value becomes ValueError.
+// message is the batch library's, with the options it names written as the
+// package's keywords (w= for --w); a refused value becomes ValueError.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <list>
 #include <map>
 #include <optional>
 #include <string>
@@ -35,75 +38,136 @@ namespace {
 using batch::Argument;
 using batch::Call;
 
-// A call of up to this many rows keeps the GIL and one thread.
-constexpr std::int64_t kRowsWithoutThreads = 1024;
-
 const batch::CommandSpec& command_called(const std::string& name) {
   const batch::CommandSpec* c = batch::command_named(name);
   if (c == nullptr) throw py::value_error("no command " + name);
   return *c;
 }
 
-std::string option_of(std::string_view name) {
-  return "--" + std::string(name);
+// "w=": an option as the package's keyword.
+std::string keyword_of(std::string_view name) {
+  std::string keyword(name);
+  std::replace(keyword.begin(), keyword.end(), '-', '_');
+  return keyword + "=";
+}
+
+std::string type_name(const py::handle value) {
+  return py::str(py::type::of(value).attr("__name__"));
+}
+
+// The texts of an array of texts, and what its elements read.
+struct HeldTexts {
+  std::vector<std::string_view> views;
+  batch::ElementTexts texts;
+};
+
+// What a call's arguments point at: its single numbers, and the texts of
+// its arrays of texts.
+struct HeldValues {
+  std::vector<double> scalars;
+  std::list<HeldTexts> texts;  // nothing allocated for none
+};
+
+// The UTF-8 of a str, kept by the str itself.
+std::string_view utf8_of(const py::handle text) {
+  Py_ssize_t size = 0;
+  const char* bytes = PyUnicode_AsUTF8AndSize(text.ptr(), &size);
+  if (bytes == nullptr) throw py::error_already_set();
+  return {bytes, static_cast<std::size_t>(size)};
+}
+
+// A float or an int as a double; an integer beyond any double reads as the
+// command line reads 1e999.
+double number_of(const py::handle value) {
+  if (PyFloat_Check(value.ptr()) != 0) return PyFloat_AS_DOUBLE(value.ptr());
+  const double number = PyLong_AsDouble(value.ptr());
+  if (number != -1.0 || PyErr_Occurred() == nullptr) return number;
+  PyErr_Clear();
+  return py::reinterpret_borrow<py::int_>(value) < py::int_(0) ? -HUGE_VAL : HUGE_VAL;
+}
+
+// A flat C-ordered array of one element or one per element.
+template <typename T>
+bool flat_array(const py::handle value, std::int64_t elements, bool one_allowed) {
+  if (!py::isinstance<py::array_t<T>>(value)) return false;
+  const auto array = py::reinterpret_borrow<py::array_t<T>>(value);
+  return array.ndim() == 1 && (array.size() == elements || (one_allowed && array.size() == 1)) &&
+         (array.flags() & py::array::c_style) != 0;
+}
+
+// An array of texts, as the package hands it over: (the texts, for each
+// element the position of its text in them).
+void read_texts(const batch::OptionSpec& o, const py::tuple& value, std::int64_t elements,
+                HeldValues& held, Argument& a) {
+  if (value.size() != 2 || !flat_array<std::int64_t>(value[1], elements, false)) {
+    throw py::value_error(keyword_of(o.name) + ": expected texts and a position for each of " +
+                          std::to_string(elements) + " elements");
+  }
+  HeldTexts& held_texts = held.texts.emplace_back();
+  std::vector<std::string_view>& views = held_texts.views;
+  for (const py::handle text : py::reinterpret_borrow<py::sequence>(value[0])) {
+    if (PyUnicode_Check(text.ptr()) == 0) {
+      throw py::type_error(keyword_of(o.name) + ": expected texts, not " + type_name(text));
+    }
+    views.push_back(utf8_of(text));
+  }
+  const auto positions = py::reinterpret_borrow<py::array_t<std::int64_t>>(value[1]);
+  const std::int64_t* position = positions.data();
+  for (std::int64_t i = 0; i < elements; ++i) {
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-pointer-arithmetic)
+    if (position[i] < 0 || static_cast<std::size_t>(position[i]) >= views.size()) {
+      throw py::value_error(keyword_of(o.name) + ": a position beyond the texts");
+    }
+  }
+  held_texts.texts = {views, position};
+  a.texts = &held_texts.texts;
+  a.per_element = true;
 }
 
 // One argument: a str is a text, a float or int one number, a
-// one-dimensional float64 array one number or one per element.  `scalars`
-// holds the single numbers the arguments point at.
+// one-dimensional float64 array one number or one per element, a pair of
+// texts and positions one text per element.
 Argument argument_of(const py::handle name, const py::handle value, std::int64_t elements,
-                     std::vector<double>& scalars) {
-  const char* text_name = PyUnicode_AsUTF8(name.ptr());
-  if (text_name == nullptr) throw py::error_already_set();
-  const batch::OptionSpec* declared = batch::option_named(text_name);
-  if (declared == nullptr) throw py::value_error(std::string("no option ") + text_name);
+                     HeldValues& held) {
+  const std::string_view option_name = utf8_of(name);
+  const batch::OptionSpec* declared = batch::option_named(option_name);
+  if (declared == nullptr) throw py::value_error("no option " + std::string(option_name));
   Argument a{declared->id, std::nullopt, nullptr, false};
   if (PyUnicode_Check(value.ptr()) != 0) {
-    Py_ssize_t size = 0;
-    const char* text = PyUnicode_AsUTF8AndSize(value.ptr(), &size);
-    if (text == nullptr) throw py::error_already_set();
-    a.text = std::string_view(text, static_cast<std::size_t>(size));
+    a.text = utf8_of(value);
   } else if (declared->kind == batch::ValueKind::choice) {
-    throw py::type_error(option_of(declared->name) + ": expected a text, " +
-                         std::string(declared->choices) + ", not " +
-                         std::string(py::str(py::type::of(value).attr("__name__"))));
+    throw py::type_error(keyword_of(declared->name) + ": expected a text, " +
+                         std::string(declared->choices) + ", not " + type_name(value));
   } else if (PyFloat_Check(value.ptr()) != 0 || PyLong_Check(value.ptr()) != 0) {
-    double number = PyFloat_Check(value.ptr()) != 0 ? PyFloat_AS_DOUBLE(value.ptr())
-                                                    : PyLong_AsDouble(value.ptr());
-    if (number == -1.0 && PyErr_Occurred() != nullptr) {
-      // An integer beyond any double, read as the command line reads 1e999.
-      PyErr_Clear();
-      number = py::reinterpret_borrow<py::int_>(value) < py::int_(0) ? -HUGE_VAL : HUGE_VAL;
-    }
-    scalars.push_back(number);
-    a.numbers = &scalars.back();
+    held.scalars.push_back(number_of(value));
+    a.numbers = &held.scalars.back();
   } else if (py::isinstance<py::array_t<double>>(value)) {
-    const auto array = py::reinterpret_borrow<py::array_t<double>>(value);
-    if (array.ndim() != 1 || (array.size() != 1 && array.size() != elements) ||
-        (array.flags() & py::array::c_style) == 0) {
-      throw py::value_error(option_of(declared->name) + ": expected a flat array of one value or " +
-                            std::to_string(elements));
+    if (!flat_array<double>(value, elements, true)) {
+      throw py::value_error(keyword_of(declared->name) +
+                            ": expected a flat array of one value or " + std::to_string(elements));
     }
+    const auto array = py::reinterpret_borrow<py::array_t<double>>(value);
     a.numbers = array.data();
     a.per_element = array.size() != 1;
+  } else if (py::isinstance<py::tuple>(value)) {
+    read_texts(*declared, py::reinterpret_borrow<py::tuple>(value), elements, held, a);
   } else {
-    throw py::type_error(option_of(declared->name) +
-                         ": expected a number, an array or a text, not " +
-                         std::string(py::str(py::type::of(value).attr("__name__"))));
+    throw py::type_error(keyword_of(declared->name) +
+                         ": expected a number, an array or a text, not " + type_name(value));
   }
   return a;
 }
 
 // The arguments of a call (None is an option not given).
 std::vector<Argument> arguments_of(const py::tuple& names, const py::tuple& values,
-                                   std::int64_t elements, std::vector<double>& scalars) {
+                                   std::int64_t elements, HeldValues& held) {
   if (names.size() != values.size()) throw py::value_error("names and values differ in number");
   std::vector<Argument> arguments;
-  scalars.reserve(values.size());  // the arguments point into it
+  held.scalars.reserve(values.size());  // the arguments point into it
   for (std::size_t k = 0; k < values.size(); ++k) {
     const py::handle value = values[k];  // the tuple holds it
     if (value.is_none()) continue;
-    arguments.push_back(argument_of(names[k], value, elements, scalars));
+    arguments.push_back(argument_of(names[k], value, elements, held));
   }
   return arguments;
 }
@@ -120,6 +184,62 @@ std::int64_t elements_of(const py::tuple& shape) {
     n *= e;
   }
   return n;
+}
+
+// Whether a quoted value opens at `at`: a quote at the start of a word (an
+// apostrophe, as in "the model's", is none).
+bool quote_at(std::string_view message, std::size_t at) {
+  return message[at] == '\'' && (at == 0 || message[at - 1] == ' ');
+}
+
+// The end of the quoted value that opens at `open`: the batch library
+// escapes a quote or a backslash inside it with a backslash.
+std::size_t quoted_end(std::string_view message, std::size_t open) {
+  std::size_t i = open + 1;
+  while (i < message.size() && message[i] != '\'') i += message[i] == '\\' ? 2 : 1;
+  return std::min(i + 1, message.size());
+}
+
+bool in_option_name(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+}
+
+// The option a message names at `at` ("--w" at the start of a word), or
+// null.
+const batch::OptionSpec* option_at(std::string_view message, std::size_t at, std::size_t& end) {
+  if (message.substr(at, 2) != "--" ||
+      (at > 0 && message[at - 1] != ' ' && message[at - 1] != '(')) {
+    return nullptr;
+  }
+  end = at + 2;
+  while (end < message.size() && in_option_name(message[end])) ++end;
+  const batch::OptionSpec* o = batch::option_named(message.substr(at + 2, end - at - 2));
+  return o != nullptr && o->reach != batch::Reach::output ? o : nullptr;
+}
+
+// A message of the batch library with the options it names written as the
+// package's keywords: "--w '-0.1': ..." becomes "w='-0.1': ...", "--coupling
+// or --zoe: ..." "coupling= or zoe=: ...".  The values it quotes are left
+// as they were given.
+std::string keyword_message(std::string_view message) {
+  std::string out;
+  out.reserve(message.size());
+  std::size_t i = 0;
+  while (i < message.size()) {
+    std::size_t end = 0;
+    if (quote_at(message, i)) {
+      end = quoted_end(message, i);
+      out += message.substr(i, end - i);
+    } else if (const batch::OptionSpec* o = option_at(message, i, end)) {
+      out += keyword_of(o->name);
+      if (message.substr(end, 2) == " '") ++end;  // w='-0.1', the value its keyword's
+    } else {
+      end = i + 1;
+      out += message[i];
+    }
+    i = end;
+  }
+  return out;
 }
 
 // The message of a refused element, with the element's index in the
@@ -139,28 +259,46 @@ std::string element_message(const std::string& message, std::int64_t element,
   return message + " (at index " + (index.size() == 1 ? text : "(" + text + ")") + ")";
 }
 
-// Runs the rows, with the GIL released and Ctrl-C heard for long calls; a
-// refused element becomes ValueError, a cross-section the field solver
-// cannot solve RuntimeError.
+// How a call runs its rows: a call of one block on the calling thread with
+// the GIL held; a longer one on every core with the GIL released and
+// Ctrl-C heard between blocks.  `progress`, unless None, is called with
+// (rows taken, rows in all) after each block.
+batch::RunOptions run_options(const batch::RowSource& rows, const py::object& progress) {
+  batch::RunOptions options;
+  if (!progress.is_none()) {
+    options.progress = [&progress, total = rows.rows()](std::int64_t taken) {
+      const py::gil_scoped_acquire acquire;
+      progress(taken, total);
+    };
+  }
+  if (rows.rows() <= rows.rows_per_block()) {
+    options.threads = 1;
+    return options;
+  }
+  options.should_stop = [] {
+    const py::gil_scoped_acquire acquire;
+    return PyErr_CheckSignals() != 0;
+  };
+  return options;
+}
+
+// Runs the rows; a refused element becomes ValueError, a cross-section the
+// field solver cannot solve RuntimeError.
 batch::RowTally run(const batch::RowSource& rows,
-                    const std::function<void(const batch::RowBlock&)>& take,
-                    const py::tuple& shape) {
+                    const std::function<void(const batch::RowBlock&)>& take, const py::tuple& shape,
+                    const py::object& progress) {
+  const batch::RunOptions options = run_options(rows, progress);
   try {
-    if (rows.rows() <= kRowsWithoutThreads) return batch::run_rows(rows, take, {{}, 1});
+    if (options.threads == 1) return batch::run_rows(rows, take, options);
     const py::gil_scoped_release release;
-    return batch::run_rows(rows, take,
-                           {[] {
-                              const py::gil_scoped_acquire acquire;
-                              return PyErr_CheckSignals() != 0;
-                            },
-                            0});
+    return batch::run_rows(rows, take, options);
   } catch (const batch::RowsStopped&) {
     throw py::error_already_set();  // the signal handler's exception, KeyboardInterrupt
   } catch (const batch::FailedRow& failed) {
     try {
       std::rethrow_exception(failed.error);
     } catch (const batch::InputError& e) {
-      throw py::value_error(element_message(e.what(), failed.index, shape));
+      throw py::value_error(element_message(keyword_message(e.what()), failed.index, shape));
     } catch (const FieldFailure& f) {
       throw std::runtime_error(batch::failure_message(f));
     }
@@ -193,7 +331,8 @@ py::object text_object(std::string_view text) {
 }
 
 // Where the rows go: column c of element i at numbers[c * elements + i], in
-// the call's length unit, NaN for a cell that is empty or not finite; the
+// the call's length unit, as a double holding the row's single-precision
+// number exactly, NaN for a cell that is empty or not finite; the
 // status (the one text column) as codes into `texts`.
 class TableArrays {
  public:
@@ -205,16 +344,16 @@ class TableArrays {
         codes_(elements_) {}
 
   void take(const batch::RowBlock& block) {
-    float* numbers = numbers_.mutable_data();
+    double* numbers = numbers_.mutable_data();
     for (std::int64_t r = 0; r < block.count; ++r) {
       const std::span<const batch::Cell> cells = block.row(r);
       const auto i = static_cast<std::size_t>(block.first + r);
       for (std::size_t c = 0; c < cells.size(); ++c) {
         const batch::Cell& cell = cells[c];
-        float value = std::numeric_limits<float>::quiet_NaN();
+        double value = std::numeric_limits<double>::quiet_NaN();
         if (cell.kind == batch::CellKind::number) {
           const float v = batch::in_output_unit(columns_[c], unit_, cell.number);
-          if (std::isfinite(v)) value = v;
+          if (std::isfinite(v)) value = v;  // exactly the single-precision number
         }
         if (cell.kind == batch::CellKind::text) codes_[i] = code(c, cell.text);
         // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-pointer-arithmetic)
@@ -247,7 +386,7 @@ class TableArrays {
   std::span<const batch::Column> columns_;
   batch::LengthUnit unit_;
   std::size_t elements_;
-  py::array_t<float> numbers_;
+  py::array_t<double> numbers_;
   std::vector<std::uint8_t> codes_;
   std::vector<std::string_view> texts_;
   int text_column_ = -1;
@@ -282,33 +421,34 @@ py::object note_of(const batch::RowTally& tally, const Call& call) {
 // column or -1, the accuracy note or None)
 py::tuple table(const std::string& command_name, const py::tuple& names, const py::tuple& values,
                 const std::string& length_unit, const std::string& frequency_unit,
-                const py::tuple& shape) {
+                const py::tuple& shape, const py::object& progress) {
   const batch::CommandSpec& command = command_called(command_name);
   const std::int64_t elements = elements_of(shape);
-  std::vector<double> scalars;
-  const Call call(command.id, arguments_of(names, values, elements, scalars), length_unit,
+  HeldValues held;
+  const Call call(command.id, arguments_of(names, values, elements, held), length_unit,
                   frequency_unit, elements);
   const std::unique_ptr<batch::RowSource> rows = batch::element_rows(call);
   TableArrays arrays(rows->columns(), batch::parse_length_unit("units", length_unit), elements);
   const batch::RowTally tally = run(
-      *rows, [&arrays](const batch::RowBlock& block) { arrays.take(block); }, shape);
+      *rows, [&arrays](const batch::RowBlock& block) { arrays.take(block); }, shape, progress);
   return arrays.result(note_of(tally, call));
 }
 
-// (s[element, 4, 4] complex64, f_mhz[element], ref_ohm[element] float32)
+// (s[element, 4, 4], f_mhz[element], ref_ohm[element]): complex128 and
+// float64 holding the rows' single-precision numbers exactly.
 py::tuple scattering(const py::tuple& names, const py::tuple& values,
                      const std::string& length_unit, const std::string& frequency_unit,
-                     const py::tuple& shape) {
+                     const py::tuple& shape, const py::object& progress) {
   const std::int64_t elements = elements_of(shape);
-  std::vector<double> scalars;
-  const Call call(batch::Command::response, arguments_of(names, values, elements, scalars),
+  HeldValues held;
+  const Call call(batch::Command::response, arguments_of(names, values, elements, held),
                   length_unit, frequency_unit, elements);
-  py::array_t<std::complex<float>> s({elements, std::int64_t{4}, std::int64_t{4}});
-  py::array_t<float> f_mhz(elements);
-  py::array_t<float> ref_ohm(elements);
-  std::complex<float>* matrices = s.mutable_data();
-  float* frequencies = f_mhz.mutable_data();
-  float* references = ref_ohm.mutable_data();
+  py::array_t<std::complex<double>> s({elements, std::int64_t{4}, std::int64_t{4}});
+  py::array_t<double> f_mhz(elements);
+  py::array_t<double> ref_ohm(elements);
+  std::complex<double>* matrices = s.mutable_data();
+  double* frequencies = f_mhz.mutable_data();
+  double* references = ref_ohm.mutable_data();
   const auto take = [&](const batch::RowBlock& block) {
     for (std::int64_t r = 0; r < block.count; ++r) {
       const std::span<const batch::Cell> cells = block.row(r);
@@ -323,29 +463,31 @@ py::tuple scattering(const py::tuple& names, const py::tuple& values,
       // NOLINTEND(cppcoreguidelines-pro-bounds-pointer-arithmetic)
     }
   };
-  run(*batch::scattering_rows(call), take, shape);
+  run(*batch::scattering_rows(call), take, shape, progress);
   return py::make_tuple(s, f_mhz, ref_ohm);
 }
 
-// The unit named, if the tables can be written in it.
-std::optional<batch::LengthUnit> output_length_unit(const std::string& name) {
+// The length unit named, in any letter case, if the tables can be written
+// in it: its own spelling.
+std::optional<std::string_view> output_length_unit(std::string_view name) {
+  const std::string_view spelled = batch::unit_spelling(batch::Dimension::length, name);
   try {
-    return batch::parse_length_unit("units", name);
+    return batch::parse_length_unit("units", spelled).name;
   } catch (const batch::InputError&) {
     return std::nullopt;
   }
 }
 
+constexpr std::string_view kUnitsExpected =
+    ": expected a length unit (in, mil, mm or um), a frequency unit (Hz, kHz, MHz or GHz), or "
+    "one of each";
+
 // The length and frequency units of a call from its units argument: one
-// unit's name or a sequence of up to one length and one frequency unit.
+// unit's name or a sequence of up to one length and one frequency unit,
+// letter case ignored, each spelled as the texts spell it.
 py::tuple call_units(const py::object& units) {
   if (units.is_none()) return py::make_tuple("in", "MHz");
-  const std::string expected =
-      ": expected a length unit (in, mil, mm or um), a frequency unit (Hz, kHz, MHz or GHz), or "
-      "one of each";
-  std::string refused = "units ";
-  refused += py::repr(units);
-  refused += expected;
+  const std::string refused = "units=" + std::string(py::repr(units)) + std::string(kUnitsExpected);
   std::vector<py::object> given;
   if (py::isinstance<py::str>(units)) {
     given.push_back(units);
@@ -353,18 +495,19 @@ py::tuple call_units(const py::object& units) {
     for (const py::handle u : units) given.push_back(py::reinterpret_borrow<py::object>(u));
   }
   if (given.empty() || given.size() > 2) throw py::value_error(refused);
-  std::optional<std::string> length;
-  std::optional<std::string> frequency;
+  std::optional<std::string_view> length;
+  std::optional<std::string_view> frequency;
   for (const py::object& u : given) {
     if (!py::isinstance<py::str>(u)) throw py::value_error(refused);
-    const auto name = u.cast<std::string>();
-    const std::optional<batch::LengthUnit> unit = output_length_unit(name);
-    if (!unit && !batch::is_unit_of(batch::Dimension::frequency, name)) {
-      throw py::value_error("units " + batch::quoted(name) + expected);
+    const std::string_view name = utf8_of(u);
+    const std::optional<std::string_view> length_unit = output_length_unit(name);
+    const std::string_view frequency_unit = batch::unit_spelling(batch::Dimension::frequency, name);
+    if (!length_unit && frequency_unit.empty()) {
+      throw py::value_error("units=" + batch::quoted(name) + std::string(kUnitsExpected));
     }
-    std::optional<std::string>& slot = unit ? length : frequency;
+    std::optional<std::string_view>& slot = length_unit ? length : frequency;
     if (slot) throw py::value_error(refused);
-    slot = unit ? std::string(unit->name) : name;
+    slot = length_unit ? *length_unit : frequency_unit;
   }
   return py::make_tuple(length.value_or("in"), frequency.value_or("MHz"));
 }
@@ -434,11 +577,15 @@ PYBIND11_MODULE(_core, m) {
     try {
       if (p) std::rethrow_exception(p);
     } catch (const ketrovane::batch::InputError& e) {
-      PyErr_SetString(PyExc_ValueError, e.what());
+      PyErr_SetString(PyExc_ValueError, kp::keyword_message(e.what()).c_str());
     }
   });
-  m.def("table", &kp::table, "(command, names, values, length_unit, frequency_unit, shape)");
-  m.def("scattering", &kp::scattering, "(names, values, length_unit, frequency_unit, shape)");
+  m.def("table", &kp::table,
+        "(command, names, values, length_unit, frequency_unit, shape, progress)");
+  m.def("scattering", &kp::scattering,
+        "(names, values, length_unit, frequency_unit, shape, progress)");
+  m.def("keyword_message", &kp::keyword_message,
+        "(message) -> the message with the options it names as keywords");
   m.def("call_units", &kp::call_units, "(units) -> (length_unit, frequency_unit)");
   m.def("option_table", &kp::option_table, "the options of the package's functions");
   m.def("command_table", &kp::command_table, "the commands");

@@ -369,6 +369,36 @@ TEST(CallValues, EachElementItsOwnNumbers) {
             "--w '-0.2': expected a strip width W above 0 in and at most 1000 in");
 }
 
+// An array of texts: every element reads its own text as the command line
+// reads it, whatever the call's units, and a mistake quotes that text.
+TEST(CallValues, EachElementItsOwnText) {
+  const std::array<std::string_view, 3> width_texts = {"100mil", "2.54mm", "4ft"};
+  const std::array<std::int64_t, 4> width_of = {1, 0, 2, 0};
+  const ElementTexts widths{width_texts, width_of.data()};
+  const std::array<std::string_view, 2> metal_texts = {"gold", "1.7"};
+  const std::array<std::int64_t, 4> metal_of = {0, 1, 0, 1};
+  const ElementTexts metals{metal_texts, metal_of.data()};
+  const double b = 6.35;
+  const double t = 0.035;
+  const double er = 2.2;
+  const double s = 0.3;
+  std::vector<Argument> arguments = {
+      {Opt::b, std::nullopt, &b, false},   {Opt::t, std::nullopt, &t, false},
+      {Opt::er, std::nullopt, &er, false}, {Opt::w, std::nullopt, nullptr, true, &widths},
+      {Opt::s, std::nullopt, &s, false},   {Opt::rho, std::nullopt, nullptr, true, &metals}};
+  const Call call(Command::analyse, arguments, "mm", "MHz", 4);
+  const auto element = [&call](std::int64_t i) {
+    ElementValues values(call, i);
+    return read_analyse(values);
+  };
+  EXPECT_EQ(element(0).grid.w.value(0), parse_quantity("--w", "2.54mm", kWidth));
+  EXPECT_EQ(element(1).grid.w.value(0), parse_quantity("--w", "100mil", kWidth));
+  EXPECT_EQ(element(0).materials.conductor.resistivity_ohm_inch, 2.5F * 3.9370079e-7F);
+  EXPECT_EQ(element(1).materials.conductor.resistivity_ohm_inch, 1.7F * 3.9370079e-7F);
+  EXPECT_EQ(message_of([&] { return element(2); }),
+            "--w '4ft': unknown length unit 'ft' (expected in, mil, uin, mm or um)");
+}
+
 TEST(OptionValues, ReferenceResistance) {
   TextValues none;
   EXPECT_EQ(none.number(Opt::ref), 50.0F);

@@ -64,6 +64,17 @@ TEST(Units, FrequencyUnitsConvertToMegahertz) {
   EXPECT_EQ(parse_quantity("--f", "900MHz", kFrequency), 900.0F);
 }
 
+// A unit named in any letter case is the unit the texts list.
+TEST(Units, UnitNamesAreSpelledAsTheTextsListThem) {
+  EXPECT_EQ(unit_spelling(Dimension::frequency, "ghz"), "GHz");
+  EXPECT_EQ(unit_spelling(Dimension::frequency, "KHZ"), "kHz");
+  EXPECT_EQ(unit_spelling(Dimension::frequency, "Hz"), "Hz");
+  EXPECT_EQ(unit_spelling(Dimension::length, "MIL"), "mil");
+  EXPECT_EQ(unit_spelling(Dimension::length, "Um"), "um");
+  EXPECT_EQ(unit_spelling(Dimension::length, "GHz"), "");
+  EXPECT_EQ(unit_spelling(Dimension::frequency, "THz"), "");
+}
+
 TEST(Units, CouplingIgnoresItsSign) {
   EXPECT_EQ(parse_quantity("--coupling", "10", kCoupling), 10.0F);
   EXPECT_EQ(parse_quantity("--coupling", "-10dB", kCoupling), -10.0F);

@@ -1,5 +1,6 @@
-"""Arguments and results: broadcasting, units, texts, the result object, long
-calls on several threads and what the package refuses before computing."""
+"""Arguments and results: broadcasting, units, texts and arrays of texts, the
+result object (its rows and its columns), long calls on several threads and
+what the package refuses before computing."""
 
 import os
 import signal
@@ -8,6 +9,7 @@ import sys
 import textwrap
 import time
 import unittest
+from unittest import mock
 
 import numpy as np
 
@@ -20,8 +22,8 @@ class Broadcasting(unittest.TestCase):
     def test_scalars_give_scalars(self):
         r = ketrovane.analyse(B, T, ER, W, S)
         self.assertEqual(r.shape, ())
-        self.assertIsInstance(r.zoe_ohm, np.float32)
-        self.assertEqual(str(r.w_in), "0.168")
+        self.assertIsInstance(r.zoe_ohm, np.float64)
+        self.assertEqual(r.w_in, np.float32(0.168))
         # A numpy scalar or a 0-d array is a scalar too.
         self.assertEqual(ketrovane.analyse(B, T, ER, np.float64(W), np.array(S)).zoe_ohm,
                          r.zoe_ohm)
@@ -102,13 +104,97 @@ class Units(unittest.TestCase):
     def test_unknown_or_doubled_units(self):
         expected = ("expected a length unit (in, mil, mm or um), a frequency unit (Hz, kHz, MHz "
                     "or GHz), or one of each")
-        for units in ("ft", "uin", ("mm", "mil"), ("GHz", "MHz"), (), ("mm", "GHz", "in"), 3,
-                      ("mm", 3)):
+        for units, given in (("ft", "'ft'"), ("uin", "'uin'"), (("mm", "mil"), "('mm', 'mil')"),
+                             (("GHz", "mhz"), "('GHz', 'mhz')"), ((), "()"),
+                             (("mm", "GHz", "in"), "('mm', 'GHz', 'in')"), (3, "3"),
+                             (("mm", 3), "('mm', 3)")):
             with self.subTest(units=units):
                 with self.assertRaises(ValueError) as e:
                     ketrovane.analyse(B, T, ER, W, S, units=units)
-                self.assertTrue(str(e.exception).startswith("units "))
-                self.assertTrue(str(e.exception).endswith(expected))
+                self.assertEqual(str(e.exception), f"units={given}: {expected}")
+
+    # As the command line reads the units of its values: letter case ignored.
+    def test_unit_names_in_any_letter_case(self):
+        mm = ketrovane.analyse(6.35, 0.03556, ER, 4.2672, 0.2794, f=2.5, units=("mm", "GHz"))
+        for units in (("MM", "ghz"), ["Mm", "GHZ"], ("gHz", "mM")):
+            with self.subTest(units=units):
+                r = ketrovane.analyse(6.35, 0.03556, ER, 4.2672, 0.2794, f=2.5, units=units)
+                self.assertEqual(r.columns, mm.columns)  # w_mm: spelled as the texts spell it
+                self.assertEqual(r.units, mm.units)
+                self.assertEqual(r.zoe_ohm, mm.zoe_ohm)
+                self.assertEqual(r.loss_odd_db_per_mm, mm.loss_odd_db_per_mm)
+        mil = ketrovane.analyse(250, 1.4, ER, 168, 11, units="MIL")
+        self.assertEqual(mil.w_mil, ketrovane.analyse(250, 1.4, ER, 168, 11, units="mil").w_mil)
+        # A frequency in the wrong unit would be refused, or a loss a thousand times off.
+        self.assertEqual(ketrovane.response(zo=50, coupling=10, er=ER, f0=1, f=1.2,
+                                            units="Ghz").f_mhz, 1200)
+        with self.assertRaises(ValueError) as e:
+            ketrovane.analyse(B, T, ER, W, S, f=-2.5, units="ghz")
+        self.assertEqual(str(e.exception), "f='-2.5GHz': expected a frequency above 0 MHz and at "
+                                           "most 1e+06 MHz")
+
+
+class TextArrays(unittest.TestCase):
+    """A list or array of texts is read element by element as the command
+    line reads each text, and broadcasts as a numeric array does."""
+
+    def test_each_element_is_the_row_of_its_own_text(self):
+        texts = ["168mil", "4.2672mm", "0.1in", "2540um"]
+        r = ketrovane.analyse(B, T, ER, texts, S)
+        self.assertEqual(r.shape, (4,))
+        for k, text in enumerate(texts):
+            one = ketrovane.analyse(B, T, ER, text, S)
+            for name in one.columns:
+                self.assertEqual(r[name][k], one[name], (text, name))
+        # Texts in the base unit read as the same numbers do.
+        np.testing.assert_array_equal(
+            ketrovane.analyse(B, T, ER, ["0.168in", "0.1"], S).zoe_ohm,
+            ketrovane.analyse(B, T, ER, [0.168, 0.1], S).zoe_ohm)
+
+    def test_texts_broadcast_with_numbers(self):
+        s = np.array([[0.011], [0.02], [0.05]])
+        r = ketrovane.analyse(B, T, ER, np.array(["168mil", "100mil"]), s)
+        self.assertEqual(r.shape, (3, 2))
+        numbers = ketrovane.analyse(B, T, ER, [0.168, 0.1], s)
+        np.testing.assert_array_equal(r.zoe_ohm, numbers.zoe_ohm)
+        np.testing.assert_array_equal(r.w_in, numbers.w_in)
+        # A grid of texts against a row of them; one text in a list is one value.
+        grid = ketrovane.analyse(B, T, ER, [["168mil"], ["100mil"]], ["11mil", "20mil", "0.05in"])
+        self.assertEqual(grid.shape, (2, 3))
+        np.testing.assert_array_equal(grid.zoe_ohm, numbers.zoe_ohm.T)
+        self.assertEqual(ketrovane.analyse(B, T, ER, ["168mil"], S).shape, (1,))
+
+    def test_texts_of_other_arguments(self):
+        rho = ketrovane.analyse(B, T, ER, W, S, rho=["copper", "gold", "1.7"])
+        for k, metal in enumerate(["copper", "gold", "1.7"]):
+            self.assertEqual(rho.loss_odd_db_per_in[k],
+                             ketrovane.analyse(B, T, ER, W, S, rho=metal).loss_odd_db_per_in)
+        f = ketrovane.response(zo=50, coupling=10, er=ER, f0="1GHz",
+                               f=np.array(["900MHz", "1.1GHz", "1200000kHz"]))
+        np.testing.assert_array_equal(f.f_mhz, [900, 1100, 1200])
+        # An array of str of any kind: numpy's object arrays as pandas hands them over.
+        objects = np.array(["168mil", "100mil"], dtype=object)
+        np.testing.assert_array_equal(ketrovane.analyse(B, T, ER, objects, S).zoe_ohm,
+                                      ketrovane.analyse(B, T, ER, [0.168, 0.1], S).zoe_ohm)
+
+    def test_a_refused_text_is_named_with_its_index(self):
+        with self.assertRaises(ValueError) as e:
+            ketrovane.analyse(B, T, ER, [["168mil", "4ft"]], [[0.01], [0.02]])
+        self.assertEqual(str(e.exception), "w='4ft': unknown length unit 'ft' (expected in, mil, "
+                                           "uin, mm or um) (at index (0, 1))")
+        with self.assertRaises(ValueError) as e:
+            ketrovane.analyse(B, T, ER, W, S, rho=["copper", "tin"])
+        self.assertTrue(str(e.exception).startswith("rho='tin': "), str(e.exception))
+        self.assertTrue(str(e.exception).endswith(" (at index 1)"), str(e.exception))
+        # A text refused against another value is quoted too.
+        with self.assertRaises(ValueError) as e:
+            ketrovane.analyse(B, ["1mil", "0.3in", "2mil"], ER, W, S)
+        self.assertEqual(str(e.exception), "t='0.3in': expected a strip thickness below B, at "
+                                           "most 0.8 B (0.2 in) (at index 1)")
+        with self.assertRaises(ValueError) as e:
+            ketrovane.analyse(B, T, ER, ["0.1", "0.1:0.2:0.05"], S)
+        self.assertEqual(str(e.exception), "w='0.1:0.2:0.05': expected a single value; give "
+                                           "several values as an array (at index 1)")
 
 
 class Results(unittest.TestCase):
@@ -117,14 +203,15 @@ class Results(unittest.TestCase):
         self.assertEqual(r.columns, ("w_in", "s_in", "w_over_b", "s_over_b", "zo_ohm", "zoe_ohm",
                                      "zoo_ohm", "coupling_db", "loss_even_db_per_in",
                                      "loss_odd_db_per_in", "status"))
-        self.assertEqual(list(r), list(r.columns))
-        self.assertEqual(len(r), 11)
+        self.assertEqual(list(r.keys()), list(r.columns))
+        self.assertEqual(list(dict(r)), list(r.columns))
         d = r.to_dict()
         self.assertEqual(list(d), list(r.columns))
         np.testing.assert_array_equal(d["zoe_ohm"], r.zoe_ohm)
         np.testing.assert_array_equal(r["zoe_ohm"], r.zoe_ohm)
         self.assertIn("zoe_ohm", dir(r))
         self.assertIn("zoe_ohm", r)
+        self.assertNotIn("zoe_mm", r)
         with self.assertRaises(AttributeError) as e:
             r.zoe_mm
         self.assertIn("no column 'zoe_mm'", str(e.exception))
@@ -142,6 +229,71 @@ class Results(unittest.TestCase):
         self.assertEqual(one.status, "converged")
         self.assertIsInstance(one.status, str)
         self.assertEqual(ketrovane.synthesise(B, T, ER, 50, [[10], [20]]).status.shape, (2, 1))
+
+    def test_columns_are_float64_holding_the_single_precision_numbers(self):
+        for r in (ketrovane.analyse(B, T, ER, [0.1, 0.2], [[0.01], [0.02]]),
+                  ketrovane.analyse(B, T, ER, W, S),
+                  ketrovane.response(zo=50, coupling=10, er=ER, f0=1000, f=[900, 1000])):
+            for name in r.columns:
+                if name == "status":
+                    continue
+                column = np.asarray(r[name])
+                self.assertEqual(column.dtype, np.float64, name)
+                np.testing.assert_array_equal(column.astype(np.float32).astype(np.float64),
+                                              column, name)
+        # No float32 in the user's arithmetic: a sum stays float64.
+        self.assertEqual((ketrovane.analyse(B, T, ER, W, S).zoe_ohm + 1e-9).dtype, np.float64)
+
+    def test_the_length_is_the_number_of_rows(self):
+        self.assertEqual(len(ketrovane.analyse(B, T, ER, W, S)), 1)
+        self.assertEqual(len(ketrovane.analyse(B, T, ER, [0.1, 0.2, 0.3], S)), 3)
+        self.assertEqual(len(ketrovane.analyse(B, T, ER, [0.1, 0.2, 0.3], [[0.01], [0.02]])), 6)
+        self.assertEqual(len(ketrovane.synthesise(B, T, ER, 50, [[10]])), 1)
+
+    def test_rows_in_order_each_a_record_of_the_columns(self):
+        w = np.array([0.1, 0.2, 0.3])
+        s = np.array([[0.01], [0.02]])
+        r = ketrovane.analyse(B, T, ER, w, s)
+        rows = list(r)
+        self.assertEqual(len(rows), len(r))
+        for k, (i, j) in enumerate(np.ndindex(r.shape)):  # C order
+            self.assertEqual(rows[k]._fields, r.columns)
+            self.assertEqual(rows[k].w_in, r.w_in[i, j])
+            self.assertEqual(rows[k].s_in, r.s_in[i, j])
+            self.assertEqual(rows[k].zoe_ohm, r.zoe_ohm[i, j])
+            self.assertEqual(rows[k].status, "ok")
+            self.assertEqual(rows[k]._asdict()["zoo_ohm"], r.zoo_ohm[i, j])
+        self.assertIsInstance(rows[0].zoe_ohm, float)
+        self.assertIsInstance(rows[0].status, str)
+        one, = ketrovane.synthesise(B, T, ER, 50, 10)
+        self.assertEqual((one.w_in, one.status),
+                         (ketrovane.synthesise(B, T, ER, 50, 10).w_in, "converged"))
+        # Unpacked as a tuple, in the command's order.
+        w_in, s_in, *_, status = one
+        self.assertEqual((w_in, s_in), (one.w_in, one.s_in))
+        for solver in ("both", "field"):  # every command's columns make a record
+            self.assertEqual(list(ketrovane.analyse(B, T, ER, W, S, solver=solver))[0]._fields,
+                             ketrovane.analyse(B, T, ER, W, S, solver=solver).columns)
+
+    def test_to_pandas(self):
+        import pandas
+        r = ketrovane.synthesise(B, 0.0, ER, 50, coupling=[[1, 10], [20, 30]], units="mm")
+        frame = r.to_pandas()
+        self.assertIsInstance(frame, pandas.DataFrame)
+        self.assertEqual(list(frame.columns), list(r.columns))
+        self.assertEqual(len(frame), len(r))
+        np.testing.assert_array_equal(frame["w_mm"].to_numpy(), r.w_mm.ravel())
+        self.assertEqual(frame["w_mm"].dtype, np.float64)
+        self.assertEqual(frame["status"].tolist(), r.status.ravel().tolist())
+        self.assertEqual(frame.iloc[3].coupling_db, r.coupling_db[1, 1])
+        self.assertEqual(len(ketrovane.analyse(B, T, ER, W, S).to_pandas()), 1)
+
+    def test_to_pandas_says_how_to_install_pandas(self):
+        r = ketrovane.analyse(B, T, ER, W, S)
+        with mock.patch.dict(sys.modules, {"pandas": None}):
+            with self.assertRaises(ImportError) as e:
+                r.to_pandas()
+        self.assertIn("python3-pandas", str(e.exception))
 
 
 class LongCalls(unittest.TestCase):
@@ -170,15 +322,16 @@ class LongCalls(unittest.TestCase):
             for _ in range(5):  # whatever the threads' timing
                 with self.assertRaises(ValueError) as e:
                     ketrovane.analyse(B, T, ER, w, S)
-                self.assertEqual(str(e.exception), "--w '0': expected a strip width W above 0 in "
+                self.assertEqual(str(e.exception), "w='0': expected a strip width W above 0 in "
                                                    f"and at most 1000 in (at index {first})")
 
-    def test_interrupt_stops_a_long_call(self):
-        script = textwrap.dedent("""
-            import sys, numpy, ketrovane
+    def assertInterruptedSoon(self, call, seconds):
+        script = textwrap.dedent(f"""
+            import sys, warnings, numpy, ketrovane
+            warnings.simplefilter("ignore")
             print("start", flush=True)
             try:
-                ketrovane.synthesise(0.25, 0.0, 2.2, 50, numpy.linspace(0.5, 60, 3_000_000))
+                {call}
             except KeyboardInterrupt:
                 print("interrupted", flush=True)
                 sys.exit(0)
@@ -192,7 +345,19 @@ class LongCalls(unittest.TestCase):
         child.send_signal(signal.SIGINT)
         out, _ = child.communicate(timeout=60)
         self.assertEqual(out, "interrupted\n")
-        self.assertLess(time.monotonic() - sent, 2.0)
+        self.assertLess(time.monotonic() - sent, seconds)
+
+    def test_interrupt_stops_a_long_call(self):
+        self.assertInterruptedSoon(
+            "ketrovane.synthesise(0.25, 0.0, 2.2, 50, numpy.linspace(0.5, 60, 3_000_000))", 2.0)
+
+    # A field row takes milliseconds: a thousand of them, seconds, are heard
+    # between rows (without a progress callback, which is Python code and
+    # would hear it itself).
+    def test_interrupt_stops_a_long_field_call(self):
+        self.assertInterruptedSoon(
+            "ketrovane.field(0.25, 0.0014, 2.2, numpy.linspace(0.05, 0.5, 1000), 0.011, "
+            "tol=1e-6, progress=False)", 1.0)
 
 
 class Refused(unittest.TestCase):
@@ -204,17 +369,22 @@ class Refused(unittest.TestCase):
         self.assertEqual(str(e.exception), text)
 
     def test_empty_and_mismatched_arrays(self):
-        self.assertRefused(ValueError, "--w: an empty array; expected at least one value",
+        self.assertRefused(ValueError, "w=: an empty array; expected at least one value",
                            lambda: ketrovane.analyse(B, T, ER, [], S))
-        self.assertRefused(ValueError, "--w: an empty array; expected at least one value",
+        self.assertRefused(ValueError, "w=: an empty array; expected at least one value",
                            lambda: ketrovane.analyse(B, T, ER, np.zeros((3, 0)), S))
+        self.assertRefused(ValueError, "w=: an empty array; expected at least one value",
+                           lambda: ketrovane.analyse(B, T, ER, np.array([], dtype=str), S))
         self.assertRefused(ValueError,
-                           "--w and --s: shapes (3,) and (2,) do not broadcast together",
+                           "w= and s=: shapes (3,) and (2,) do not broadcast together",
                            lambda: ketrovane.analyse(B, T, ER, [0.1, 0.2, 0.3], [0.01, 0.02]))
         self.assertRefused(ValueError,
-                           "--w and --f: shapes (1, 2) and (3,) do not broadcast together",
+                           "w= and f=: shapes (1, 2) and (3,) do not broadcast together",
                            lambda: ketrovane.analyse(B, [[T], [T]], ER, [[0.1, 0.2]], S,
                                                      f=[1, 2, 3]))
+        self.assertRefused(ValueError,
+                           "w= and s=: shapes (3,) and (2,) do not broadcast together",
+                           lambda: ketrovane.analyse(B, T, ER, ["1mm", "2mm", "3mm"], [0.1, 0.2]))
 
     def test_more_rows_than_a_table_may_have(self):
         # Views of a few bytes: refused before anything the size of the rows exists.
@@ -225,20 +395,35 @@ class Refused(unittest.TestCase):
                            lambda: ketrovane.analyse(B, T, ER, w, s))
 
     def test_values_that_are_not_numbers(self):
-        self.assertRefused(TypeError, "--w: expected a number, an array of numbers or a text, "
-                                      "not dict of object",
+        self.assertRefused(TypeError, "w=: expected a number, a text, or an array of numbers or "
+                                      "of texts, not dict of object",
                            lambda: ketrovane.analyse(B, T, ER, {}, S))
-        self.assertRefused(TypeError, "--er: expected a number, an array of numbers or a text, "
-                                      "not complex of complex128",
+        self.assertRefused(TypeError, "er=: expected a number, a text, or an array of numbers "
+                                      "or of texts, not complex of complex128",
                            lambda: ketrovane.analyse(B, T, 2 + 1j, W, S))
-        self.assertRefused(TypeError, "--w: expected a number, an array of numbers or a text, "
-                                      "not list of <U3",
-                           lambda: ketrovane.analyse(B, T, ER, ["0.1", "0.2"], S))
-        self.assertRefused(TypeError, "--s: expected a number, an array of numbers or a text, "
-                                      "not list of object",
+        self.assertRefused(TypeError, "w=: expected a number, a text, or an array of numbers or "
+                                      "of texts, not list of |S3",
+                           lambda: ketrovane.analyse(B, T, ER, [b"0.1", b"0.2"], S))
+        self.assertRefused(TypeError, "s=: expected a number, a text, or an array of numbers or "
+                                      "of texts, not list of object",
                            lambda: ketrovane.analyse(B, T, ER, W, [0.1, None]))
-        self.assertRefused(TypeError, "--solver: expected a text, model|field|both, not int",
+        self.assertRefused(TypeError, "s=: expected a number, a text, or an array of numbers or "
+                                      "of texts, not ndarray of object",
+                           lambda: ketrovane.analyse(B, T, ER, W, np.array(["0.1", 2],
+                                                                           dtype=object)))
+        self.assertRefused(TypeError, "solver=: expected a text, model|field|both, not int",
                            lambda: ketrovane.analyse(B, T, ER, W, S, solver=3))
+        self.assertRefused(TypeError, "solver=: expected a text, model|field|both, not tuple",
+                           lambda: ketrovane.analyse(B, T, ER, [0.1, 0.2], S,
+                                                     solver=["model", "field"]))
+
+    # numpy would make a text of the number, to be read in inches whatever
+    # the call's units.
+    def test_a_list_of_texts_and_numbers(self):
+        self.assertRefused(TypeError, "w=: a list of texts and numbers; give every value as a "
+                                      "text with its unit, or every value as a number",
+                           lambda: ketrovane.analyse(6.35, 0.035, ER, ["4mm", 3.5], 0.3,
+                                                     units="mm"))
         with self.assertRaises(TypeError):
             ketrovane.analyse(B, T, ER, W)  # a required argument missing
         with self.assertRaises(TypeError):
@@ -247,9 +432,9 @@ class Refused(unittest.TestCase):
             ketrovane.analyse(B, T, ER, "\ud800", S)
 
     def test_integers_beyond_any_float_are_not_finite(self):
-        self.assertRefused(ValueError, "--w 'inf': expected a finite strip width W",
+        self.assertRefused(ValueError, "w='inf': expected a finite strip width W",
                            lambda: ketrovane.analyse(B, T, ER, 10 ** 400, S))
-        self.assertRefused(ValueError, "--s '-inf': expected a finite strip spacing S",
+        self.assertRefused(ValueError, "s='-inf': expected a finite strip spacing S",
                            lambda: ketrovane.analyse(B, T, ER, W, -10 ** 400))
 
     def test_solvers_by_name(self):
@@ -261,7 +446,7 @@ class Refused(unittest.TestCase):
                      lambda: ketrovane.response(zo=50, coupling=10, er=ER, f0=1, f=1, solver="fem"),
                      lambda: ketrovane.s_matrix(zo=50, coupling=10, er=ER, f0=1, f=1,
                                                 solver="fem")):
-            self.assertRefused(ValueError, "--solver 'fem': expected model, field or both", call)
+            self.assertRefused(ValueError, "solver='fem': expected model, field or both", call)
 
 
 if __name__ == "__main__":

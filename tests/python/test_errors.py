@@ -1,12 +1,15 @@
 """A value the command line refuses raises ValueError with the command
-line's message, word for word; in an array, with the element's index."""
+line's message, word for word but for the options it names, which are the
+keywords (w='-0.1' for --w '-0.1'); in an array, with the element's index."""
 
+import re
 import unittest
 
 import numpy as np
 
 import calc
 import ketrovane
+from ketrovane import _core
 
 COUPLER = dict(b=0.25, t=0.0014, er=2.2, w=0.168, s=0.011)
 LOSSLESS = dict(zo=50, coupling=10, er=2.2, f0=1000, f=900)
@@ -80,45 +83,108 @@ def refusal(call):
     return "accepted"
 
 
+def as_keywords(message):
+    """The command line's message as the package words it: an option the
+    command names, --w, is the keyword w=, and its value follows it."""
+    return re.sub(r"(^|[ (])--([a-z0-9]+)( ')?",
+                  lambda m: f"{m[1]}{m[2]}={chr(39) if m[3] else ''}", message)
+
+
 class SameMessages(unittest.TestCase):
     def test_scalars_give_the_command_lines_message(self):
         for command, options in CASES:
             with self.subTest(command=command, **{k: repr(v) for k, v in options.items()}):
-                expected = calc.message(command, options)
+                expected = as_keywords(calc.message(command, options))
                 self.assertEqual(refusal(lambda: FUNCTIONS[command](**options)), expected)
 
     def test_numbers_in_other_units_are_quoted_with_their_unit(self):
         options = changed(COUPLER, b="-6.35mm", t="0.035mm", w="4mm", s="0.3mm", f="2.5GHz")
-        expected = calc.message("analyse", options)
-        self.assertEqual(expected, "--b '-6.35mm': expected a ground-plane spacing B above 0 in "
+        expected = as_keywords(calc.message("analyse", options))
+        self.assertEqual(expected, "b='-6.35mm': expected a ground-plane spacing B above 0 in "
                                    "and at most 1000 in")
         self.assertEqual(refusal(lambda: ketrovane.analyse(-6.35, 0.035, 2.2, 4, 0.3, f=2.5,
                                                            units=("mm", "GHz"))), expected)
-        expected = calc.message("analyse", changed(COUPLER, f="-2.5GHz"))
+        expected = as_keywords(calc.message("analyse", changed(COUPLER, f="-2.5GHz")))
         self.assertEqual(refusal(lambda: ketrovane.analyse(**changed(COUPLER, f=-2.5),
                                                            units="GHz")), expected)
 
     def test_the_reference_of_the_scattering_matrix(self):
         for ref in (0, -50, 100000, -1e-5):
-            expected = calc.message("response", changed(LOSSLESS, ref=ref),
-                                    ["--touchstone", "/nonexistent/c.s4p"])
+            expected = as_keywords(calc.message("response", changed(LOSSLESS, ref=ref),
+                                                ["--touchstone", "/nonexistent/c.s4p"]))
             self.assertEqual(refusal(lambda: ketrovane.s_matrix(**changed(LOSSLESS, ref=ref))),
                              expected)
 
     def test_array_elements_are_named_by_their_index(self):
-        expected = calc.message("analyse", changed(COUPLER, w=-0.1))
         self.assertEqual(
             refusal(lambda: ketrovane.analyse(**changed(COUPLER, w=[0.1, 0.2, -0.1]))),
-            expected + " (at index 2)")
-        expected = calc.message("analyse", changed(COUPLER, t=0.3))
+            "w='-0.1': expected a strip width W above 0 in and at most 1000 in (at index 2)")
+        expected = as_keywords(calc.message("analyse", changed(COUPLER, t=0.3)))
         self.assertEqual(
             refusal(lambda: ketrovane.analyse(**changed(COUPLER, t=[[0.001], [0.3]],
                                                         w=[0.1, 0.2]))),
             expected + " (at index (1, 0))")
         # A one-element array is an array.
-        expected = calc.message("synthesise", changed(TARGET, zoe=40))
+        expected = as_keywords(calc.message("synthesise", changed(TARGET, zoe=40)))
         self.assertEqual(refusal(lambda: ketrovane.synthesise(**TARGET, zoe=np.array([40]))),
                          expected + " (at index 0)")
+
+
+class KeywordsInMessages(unittest.TestCase):
+    """Every form of the command line's messages, with the options as keywords."""
+
+    def test_an_option_and_its_value(self):
+        self.assertEqual(refusal(lambda: ketrovane.analyse(**changed(COUPLER, w=-0.1))),
+                         "w='-0.1': expected a strip width W above 0 in and at most 1000 in")
+        self.assertEqual(refusal(lambda: ketrovane.response(**changed(LOSSLESS, f0="1THz"))),
+                         "f0='1THz': unknown frequency unit 'THz' (expected Hz, kHz, MHz or GHz)")
+
+    def test_one_option_or_another(self):
+        self.assertEqual(refusal(lambda: ketrovane.synthesise(**TARGET, coupling=10, zoe=70)),
+                         "coupling= or zoe=: give only one of them")
+        self.assertEqual(refusal(lambda: ketrovane.synthesise(**TARGET)),
+                         "coupling= or zoe=: missing; give one of them")
+
+    def test_an_option_alone(self):
+        self.assertEqual(refusal(lambda: ketrovane.analyse(**changed(COUPLER, s=None))),
+                         "s=: missing; expected a strip spacing S")
+        self.assertTrue(refusal(lambda: ketrovane.analyse(**changed(COUPLER, w=""))).startswith(
+            "w=: the value is missing; expected "))
+
+    def test_options_named_inside_the_message(self):
+        self.assertEqual(
+            refusal(lambda: ketrovane.response(**LOSSLESS, solver="both")),
+            "solver='both': expected model for a coupler given by Zo and coupling (field and "
+            "both need its dimensions: b= t= w= s=)")
+        self.assertEqual(refusal(lambda: ketrovane.response(**LOSSLESS, b=0.25)),
+                         "b='0.25': a coupler given by zo= and coupling= has no dimensions or "
+                         "losses")
+
+    def test_the_values_given_are_quoted_as_given(self):
+        self.assertEqual(refusal(lambda: ketrovane.analyse(**changed(COUPLER, w="--s"))),
+                         "w='--s': expected a strip width W: a number with an optional unit "
+                         "(in, mil, uin, mm or um; bare numbers are in)")
+        self.assertEqual(refusal(lambda: ketrovane.analyse(**changed(COUPLER, w="' --s"))),
+                         "w='\\' --s': expected a strip width W: a number with an optional unit "
+                         "(in, mil, uin, mm or um; bare numbers are in)")
+        self.assertEqual(refusal(lambda: ketrovane.analyse(**changed(COUPLER, w=["0.1", "(--s"]))),
+                         "w='(--s': expected a strip width W: a number with an optional unit "
+                         "(in, mil, uin, mm or um; bare numbers are in) (at index 1)")
+
+    # The forms no call of the package reaches (two options together: a
+    # range of widths and one of spacings), and what is not an option.
+    def test_the_rewriting_of_every_form(self):
+        for message, expected in (
+                ("--w and --s: 20000 x 20000 rows", "w= and s=: 20000 x 20000 rows"),
+                ("--f0 '1': --f", "f0='1': f="),
+                ("--rho 'tin': or --touchstone 'x'", "rho='tin': or --touchstone 'x'"),
+                ("--wide 'x': a --w", "--wide 'x': a w="),
+                ("--w 'a\\'--s' --s", "w='a\\'--s' s="),
+                ("x--w", "x--w"),
+                ("--b: the model's --w", "b=: the model's w="),
+                ("--w '", "w='")):
+            with self.subTest(message=message):
+                self.assertEqual(_core.keyword_message(message), expected)
 
 
 if __name__ == "__main__":

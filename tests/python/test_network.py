@@ -32,6 +32,27 @@ class Network(unittest.TestCase):
         ghz = ketrovane.network(f=F / 1000, units="GHz", **dict(LOSSY, f0=1))
         np.testing.assert_allclose(ghz.f, F * 1e6, rtol=1e-7)
 
+    # Its plots read in the frequency unit of the call.
+    def test_frequency_unit_of_the_call(self):
+        for units, unit, scale in ((None, "MHz", 1.0), ("GHz", "GHz", 1e-3), ("ghz", "GHz", 1e-3),
+                                   ("kHz", "kHz", 1e3), ("Hz", "Hz", 1e6), ("MHZ", "MHz", 1.0),
+                                   (("mm", "GHz"), "GHz", 1e-3)):
+            with self.subTest(units=units):
+                coupler = dict(LOSSLESS, f0=1000 * scale)
+                n = ketrovane.network(f=F * scale, units=units, **coupler)
+                self.assertEqual(n.frequency.unit, unit)
+                np.testing.assert_allclose(n.frequency.f_scaled, F * scale, rtol=1e-7)
+                np.testing.assert_allclose(n.f, F * 1e6, rtol=1e-7)  # in Hz, as skrf keeps it
+        # A frequency given as a text keeps the call's unit.
+        self.assertEqual(ketrovane.network(f="1GHz", **LOSSLESS).frequency.unit, "MHz")
+
+    def test_the_same_dtype_as_the_scattering_matrix(self):
+        s = ketrovane.s_matrix(f=F, **LOSSY)
+        n = ketrovane.network(f=F, **LOSSY)
+        self.assertEqual(s.dtype, np.complex128)
+        self.assertEqual(n.s.dtype, s.dtype)
+        np.testing.assert_array_equal(n.s, s)
+
     def test_reciprocal_and_passive(self):
         for coupler in (LOSSY, LOSSLESS):
             with self.subTest(**coupler):

@@ -21,18 +21,25 @@ in ohms, coupling in dB.  A single value may also be a text with its own
 unit, read exactly as the command line reads it: ``roughness="5uin"``,
 ``f0="1GHz"``, ``rho="copper"``.
 
-Numeric arguments broadcast like numpy arrays; each element is one row of
-the command, computed in C++.  A value the command line would refuse raises
-ValueError with the command line's message (and, for arrays, the index of
-the element).  Results are `Result` objects: one numpy array per column,
-named as the command's CSV columns (``r.zoe_ohm``, ``r.w_mm``); a row whose
-numbers are not finite has NaN there and says so in its ``status``.  Where
-the closed-form model's rows reach a part of the map of its error against
-the field solution where it may be off by more than 1 %, the call warns
-with a `ModelAccuracyWarning`.
+Arguments broadcast like numpy arrays, arrays of texts with units
+(``w=["25mil", "20mil"]``) as well as of numbers; each element is one row
+of the command, computed in C++.  A value the command line would refuse
+raises ValueError with the command line's message, the option named as the
+keyword (``w='-0.1': expected ...``), and for arrays the index of the
+element.  Results are `Result` objects: its rows (``len(r)``, ``for row in
+r``, ``r.to_pandas()``) and its columns, float64 numpy arrays named as the
+command's CSV columns (``r.zoe_ohm``, ``r.w_mm``); a row whose numbers are
+not finite has NaN there and says so in its ``status``.  Where the
+closed-form model's rows reach a part of the map of its error against the
+field solution where it may be off by more than 1 %, the call warns with a
+`ModelAccuracyWarning`.  Long calls draw a progress bar when someone is
+watching (``progress=``).
 """
 
-import collections.abc as _abc
+import collections as _collections
+import math as _math
+import sys as _sys
+import time as _time
 import warnings as _warnings
 
 import numpy as _np
@@ -67,55 +74,87 @@ def _units(units):
         return _core.call_units(units)
 
 
-def _as_numbers(name, value):
-    """One argument as a float64 array, or TypeError/ValueError naming it."""
+_EXPECTED = "expected a number, a text, or an array of numbers or of texts"
+
+
+def _are_texts(array):
+    return array.dtype.kind == "U" or (array.dtype.kind == "O" and
+                                       all(isinstance(x, str) for x in array.flat))
+
+
+def _refuse_numbers_among_texts(name, value):
+    """A list of texts and numbers: numpy would make texts of the numbers,
+    to be read in inches and MHz whatever the call's units."""
+    if isinstance(value, (list, tuple)) and not _are_texts(_np.asarray(value, dtype=object)):
+        raise TypeError(f"{name}=: a list of texts and numbers; give every value as a text with "
+                        "its unit, or every value as a number")
+
+
+def _as_values(name, value):
+    """One argument as a float64 array or an array of texts, or
+    TypeError/ValueError naming it."""
     try:
         array = _np.asarray(value)
     except (TypeError, ValueError, OverflowError) as e:
-        raise TypeError(f"--{name}: expected a number, an array of numbers or a text ({e})") \
-            from None
-    if array.dtype.kind not in "biuf":
-        raise TypeError(f"--{name}: expected a number, an array of numbers or a text, "
-                        f"not {type(value).__name__} of {array.dtype}")
+        raise TypeError(f"{name}=: {_EXPECTED} ({e})") from None
+    if array.dtype.kind in "biuf":
+        array = array.astype(_np.float64, copy=False)
+    elif _are_texts(array):
+        _refuse_numbers_among_texts(name, value)
+    else:
+        raise TypeError(f"{name}=: {_EXPECTED}, not {type(value).__name__} of {array.dtype}")
     if array.size == 0:
-        raise ValueError(f"--{name}: an empty array; expected at least one value")
-    return array.astype(_np.float64, copy=False)
+        raise ValueError(f"{name}=: an empty array; expected at least one value")
+    return array
+
+
+def _broadcast_shape(names, arrays):
+    """The shape the arrays (by argument index) broadcast to, or ValueError
+    naming two that do not broadcast together."""
+    try:
+        return _np.broadcast_shapes(*(a.shape for a in arrays.values()))
+    except ValueError:
+        indices = list(arrays)
+        for j, a in enumerate(indices):
+            for b in indices[j + 1:]:
+                try:
+                    _np.broadcast_shapes(arrays[a].shape, arrays[b].shape)
+                except ValueError:
+                    raise ValueError(
+                        f"{names[a]}= and {names[b]}=: shapes {arrays[a].shape} and "
+                        f"{arrays[b].shape} do not broadcast together") from None
+        raise
+
+
+def _flattened(array, shape):
+    """An array argument as _core takes it: float64 numbers, one or one per
+    row; one text; or texts with the position of each row's text in them."""
+    if array.dtype.kind == "f":
+        return array.ravel() if array.size == 1 else _np.broadcast_to(array, shape).ravel()
+    if array.size == 1:
+        return str(array.flat[0])
+    positions = _np.arange(array.size, dtype=_np.int64).reshape(array.shape)
+    return array.ravel().tolist(), _np.broadcast_to(positions, shape).ravel()
 
 
 def _broadcast(names, values):
     """The values with each array flattened to its broadcast, and the shape."""
     values = list(values)
-    arrays = []
+    arrays = {}
     for k, value in enumerate(values):
         if value is None or type(value) is str:
             continue
         if isinstance(value, str):
             values[k] = str(value)
             continue
-        values[k] = _as_numbers(names[k], value)
-        arrays.append(k)
-    shapes = [values[k].shape for k in arrays]
-    try:
-        shape = _np.broadcast_shapes(*shapes)
-    except ValueError:
-        for j, a in enumerate(arrays):
-            for b in arrays[j + 1:]:
-                try:
-                    _np.broadcast_shapes(values[a].shape, values[b].shape)
-                except ValueError:
-                    raise ValueError(
-                        f"--{names[a]} and --{names[b]}: shapes {values[a].shape} and "
-                        f"{values[b].shape} do not broadcast together") from None
-        raise
-    rows = 1
-    for extent in shape:
-        rows *= extent
+        arrays[k] = _as_values(names[k], value)
+    shape = _broadcast_shape(names, arrays)
+    rows = _math.prod(shape)
     if rows > _core.MOST_ROWS:
         raise ValueError(f"the arguments broadcast to shape {shape}: {rows} rows, more than "
                          f"{_core.MOST_ROWS}")
-    for k in arrays:
-        a = values[k]
-        values[k] = a.ravel() if a.size == 1 else _np.broadcast_to(a, shape).ravel()
+    for k, array in arrays.items():
+        values[k] = _flattened(array, shape)
     return tuple(values), shape
 
 
@@ -127,30 +166,160 @@ def _prepared(names, values, units):
     return values, shape, length_unit, frequency_unit
 
 
-def _table(command, names, values, units):
+# ---- Progress of long calls ----
+
+# Seconds a call runs before its bar appears by default.
+_PROGRESS_DELAY = 2.0
+
+
+def _tqdm():
+    try:
+        from tqdm import tqdm
+    except ImportError as e:
+        raise ImportError("progress=True draws its bar with tqdm: install Debian's python3-tqdm "
+                          "(apt install python3-tqdm) or pip install tqdm") from e
+    return tqdm
+
+
+def _interactive():
+    """Whether someone watches the error stream: it is a terminal, or the
+    call runs in IPython (a notebook shows the error stream under its cell)."""
+    try:
+        if _sys.stderr is not None and _sys.stderr.isatty():
+            return True
+    except (AttributeError, ValueError):  # a stand-in or closed stream
+        pass
+    get_ipython = getattr(_sys.modules.get("IPython"), "get_ipython", None)
+    return get_ipython is not None and get_ipython() is not None
+
+
+class _Bar:
+    """A tqdm bar on the error stream, moved on as each block of rows is
+    taken; it stays when the rows are done."""
+
+    def __init__(self, function, rows):
+        self._bar = _tqdm()(total=rows, desc=function, unit="row", file=_sys.stderr)
+
+    def __call__(self, done, total):
+        self._bar.update(done - self._bar.n)
+
+    def close(self):
+        self._bar.close()
+
+
+class _LateBar:
+    """The bar of progress=None: it appears once the call has run for
+    _PROGRESS_DELAY seconds with rows still to come, if someone is watching
+    and tqdm is there, and goes when the rows are done."""
+
+    def __init__(self, function):
+        self._function = function
+        self._due = _time.monotonic() + _PROGRESS_DELAY
+        self._bar = None
+
+    def __call__(self, done, total):
+        if self._bar is not None:
+            self._bar.update(done - self._bar.n)
+        elif done < total and _time.monotonic() >= self._due:
+            self._due = float("inf")  # decided once
+            if _interactive():
+                self._start(done, total)
+
+    def _start(self, done, total):
+        try:
+            tqdm = _tqdm()
+        except ImportError:
+            return
+        self._bar = tqdm(total=total, initial=done, desc=self._function, unit="row",
+                         file=_sys.stderr, leave=False)
+
+    def close(self):
+        if self._bar is not None:
+            self._bar.close()
+
+
+def _reporter(progress, function, shape):
+    """What the rows report their progress to: None, the caller's callable,
+    or a bar."""
+    if progress is None:
+        return _LateBar(function) if shape else None
+    if progress is False:
+        return None
+    if progress is True:
+        return _Bar(function, _math.prod(shape))
+    if callable(progress):
+        return progress
+    raise TypeError("progress=: expected True, False, None or a callable taking (rows_done, "
+                    f"rows_total), not {type(progress).__name__}")
+
+
+def _close(reporter):
+    """The bar, if the rows reported to one, closed."""
+    if isinstance(reporter, (_Bar, _LateBar)):
+        reporter.close()
+
+
+# ---- Results ----
+
+def _table(command, names, values, units, progress):
     values, shape, length_unit, frequency_unit = _prepared(names, values, units)
-    *table, note = _core.table(command, names, values, length_unit, frequency_unit, shape)
+    # A call with scalars and progress left alone reports to nothing (its
+    # one row is done before anything could be shown), at no cost.
+    reporter = None if progress is None and not shape else _reporter(progress, command, shape)
+    try:
+        *table, note = _core.table(command, names, values, length_unit, frequency_unit, shape,
+                                   reporter)
+    finally:
+        if reporter is not None:
+            _close(reporter)
     if note is not None:
         _warnings.warn(note, ModelAccuracyWarning, stacklevel=3)
     return Result(command, shape, *table)
 
 
-class Result(_abc.Mapping):
-    """The rows of one call, column by column.
+_ROW_TYPES = {}
+
+
+def _row_type(command, columns):
+    """The record of one row of a command's columns, made once."""
+    try:
+        return _ROW_TYPES[command, columns]
+    except KeyError:
+        made = _collections.namedtuple(command.capitalize() + "Row", columns, module=__name__)
+        return _ROW_TYPES.setdefault((command, columns), made)
+
+
+def _shown(value):
+    """A cell as the result's repr shows it: a number by the shortest
+    decimal of its single-precision value."""
+    return str(_np.float32(value)) if isinstance(value, float) else str(value)
+
+
+class Result:
+    """The rows of one call: one row per element of the arguments'
+    broadcast, each the command's row of its own values.
+
+    ``len(r)`` is the number of rows (1 for a call with scalars) and
+    iterating gives the rows in C order of the shape, each a named tuple of
+    the columns (``row.zoe_ohm``, ``row.status``, ``row._asdict()``);
+    ``r.to_pandas()`` gives them as a pandas DataFrame.
 
     Each column is an attribute and an item, named as the command's CSV
-    column (``r.zoe_ohm``, ``r["w_mm"]``): a float32 numpy array of the
-    arguments' broadcast shape, or a numpy float32 scalar when every
-    argument was a scalar.  NaN stands where the CSV leaves a cell empty or
-    a number is not finite.  ``status`` holds str values: "ok",
+    column (``r.zoe_ohm``, ``r["w_mm"]``): a float64 numpy array of the
+    arguments' broadcast shape, or a numpy float64 scalar when every
+    argument was a scalar.  The numbers are those of the single-precision
+    model, each held exactly (``np.float32(x)`` gives it back, and its
+    shortest digits).  NaN stands where the CSV leaves a cell empty or a
+    number is not finite.  ``status`` holds str values: "ok",
     "zero_thickness_abandoned" (the model left its zero-thickness solution
     there, and its numbers jump) or "not_finite" for the rows of analyse,
     sensitivity and response; "converged", "spacing_floor", "width_floor",
     "unusable", "not_representable" or "field_not_converged" for synthesis.
 
-    ``columns`` lists the names in the command's order, ``units`` maps each
-    name to its unit ("mm", "ohm", "dB/mm", "" for a ratio), ``shape`` is
-    the broadcast shape and ``to_dict()`` gives every column at once.
+    ``columns`` lists the names in the command's order (``keys()`` too, and
+    ``name in r`` asks for a column, as in pandas), ``units`` maps each name
+    to its unit ("mm", "ohm", "dB/mm", "" for a ratio), ``shape`` is the
+    broadcast shape and ``to_dict()`` gives every column at once.
     """
 
     __slots__ = ("command", "shape", "columns", "_units", "_numbers", "_codes", "_texts",
@@ -193,11 +362,20 @@ class Result(_abc.Mapping):
             raise KeyError(name) from None
         return self._column(index)
 
-    def __iter__(self):
-        return iter(self.columns)
+    def __contains__(self, name):
+        return name in self.columns
+
+    def keys(self):
+        """The column names, in the command's order: dict(r) gives the columns."""
+        return self.columns
 
     def __len__(self):
-        return len(self.columns)
+        return _math.prod(self.shape)
+
+    def __iter__(self):
+        row = _row_type(self.command, self.columns)
+        cells = [_np.ravel(self._column(k)).tolist() for k in range(len(self.columns))]
+        return map(row._make, zip(*cells))
 
     def __dir__(self):
         return sorted(set(super().__dir__()) | set(self.columns))
@@ -210,35 +388,54 @@ class Result(_abc.Mapping):
         """Every column by name, in the command's order."""
         return {name: self._column(k) for k, name in enumerate(self.columns)}
 
+    def to_pandas(self):
+        """The rows as a pandas DataFrame, in C order of the shape, with the
+        columns in the command's order (needs pandas: Debian's python3-pandas)."""
+        try:
+            import pandas
+        except ImportError as e:
+            raise ImportError("Result.to_pandas needs pandas: install Debian's python3-pandas "
+                              "(apt install python3-pandas) or pip install pandas") from e
+        return pandas.DataFrame({name: _np.ravel(self._column(k))
+                                 for k, name in enumerate(self.columns)})
+
     def __repr__(self):
         if self.shape == ():
-            cells = ", ".join(f"{name}={self._column(k)!s}" for k, name in enumerate(self.columns))
+            cells = ", ".join(f"{name}={_shown(self._column(k))}"
+                              for k, name in enumerate(self.columns))
             return f"<ketrovane {self.command}: {cells}>"
         return (f"<ketrovane {self.command}, shape {self.shape}: "
                 f"{', '.join(self.columns)}>")
 
 
-def _scattering(names, values, units):
+def _scattering(function, names, values, units, progress):
+    """(s, f_mhz, ref_ohm, the call's frequency unit), s of shape + (4, 4)."""
     values, shape, length_unit, frequency_unit = _prepared(names, values, units)
-    s, f_mhz, ref = _core.scattering(names, values, length_unit, frequency_unit, shape)
-    return s.reshape(shape + (4, 4)), f_mhz.reshape(shape), ref.reshape(shape)
+    reporter = None if progress is None and not shape else _reporter(progress, function, shape)
+    try:
+        s, f_mhz, ref = _core.scattering(names, values, length_unit, frequency_unit, shape,
+                                         reporter)
+    finally:
+        if reporter is not None:
+            _close(reporter)
+    return s.reshape(shape + (4, 4)), f_mhz.reshape(shape), ref.reshape(shape), frequency_unit
 
 
-def _network(names, values, units, name):
+def _network(names, values, units, name, progress):
     try:
         import skrf
     except ImportError as e:
         raise ImportError("ketrovane.network needs scikit-rf: install Debian's python3-scikit-rf "
                           "(apt install python3-scikit-rf) or pip install scikit-rf") from e
-    matrix, f_mhz, reference = _scattering(names, values, units)
+    matrix, f_mhz, reference, frequency_unit = _scattering("network", names, values, units,
+                                                           progress)
     if len(f_mhz.shape) > 1:
         raise ValueError(f"a network is one coupler over one frequency axis; the arguments "
                          f"broadcast to shape {f_mhz.shape}")
-    frequency = skrf.Frequency.from_f(_np.atleast_1d(f_mhz).astype(_np.float64) * 1e6,
-                                      unit="hz")
-    z0 = _np.repeat(_np.atleast_1d(reference).astype(_np.float64)[:, None], 4, axis=1)
-    return skrf.Network(frequency=frequency, s=matrix.reshape(-1, 4, 4).astype(_np.complex128),
-                        z0=z0, name=name)
+    frequency = skrf.Frequency.from_f(_np.atleast_1d(f_mhz) * 1e6, unit="hz")
+    frequency.unit = frequency_unit  # its plots read in the call's unit
+    z0 = _np.repeat(_np.atleast_1d(reference)[:, None], 4, axis=1)
+    return skrf.Network(frequency=frequency, s=matrix.reshape(-1, 4, 4), z0=z0, name=name)
 
 
 # ---- The functions, made from the command line's option table ----
@@ -313,7 +510,11 @@ def _docstring(summary, command, names, columns, note):
     for name in names:
         lines.append(f"{name}: {by_name[name]['help'][command]}")
     lines.append("units: the call's units: a length unit (in, mil, mm, um), a frequency unit "
-                 "(Hz, kHz, MHz, GHz) or one of each; default inches and MHz")
+                 "(Hz, kHz, MHz, GHz) or one of each, in any letter case; default inches and MHz")
+    lines.append("progress: True draws a bar on the error stream (tqdm), a callable is called "
+                 "with (rows_done, rows_total) after each block of rows, False shows nothing; "
+                 f"None (default) draws the bar once the call has run {_PROGRESS_DELAY:g} s, if "
+                 "the error stream is a terminal or the call runs in IPython")
     if columns:
         lines += ["", "Columns: " + ", ".join(columns) + " (the length columns follow units)."]
     if note:
@@ -337,7 +538,7 @@ def _make(function, command, body, extra=(), excluded=(), also=(), note=None, co
         keywords.append(f"{name}={_python_default(option)!r}")
     defaults = {p.split("=")[0]: eval(p.split("=", 1)[1])  # pylint: disable=eval-used
                 for p in keywords if "=" in p and p.split("=", 1)[1] != "None"}
-    keywords += ["units=None"] + list(extra)
+    keywords += ["units=None", "progress=None"] + list(extra)
     signature = ", ".join(positional + (["*"] + keywords if keywords else []))
     values = [f"None if {n} is _DEFAULT_{n} else {n}" if n in defaults else n for n in keep]
     arguments = ", ".join(values) + ("," if len(values) == 1 else "")
@@ -360,11 +561,11 @@ def _make(function, command, body, extra=(), excluded=(), also=(), note=None, co
 
 
 for _name in ("analyse", "synthesise", "response", "sensitivity", "field"):
-    _make(_name, _name, "_table(" + repr(_name) + ", {names}, {values}, units)")
-_make("s_matrix", "response", "_scattering({names}, {values}, units)[0]",
+    _make(_name, _name, "_table(" + repr(_name) + ", {names}, {values}, units, progress)")
+_make("s_matrix", "response", "_scattering('s_matrix', {names}, {values}, units, progress)[0]",
       excluded=_TERMINATIONS, also=("ref",), note=_SCATTERING_NOTE, columns=False)
-_make("network", "response", "_network({names}, {values}, units, name)",
+_make("network", "response", "_network({names}, {values}, units, name, progress)",
       extra=("name='ketrovane coupler'",), excluded=_TERMINATIONS, also=("ref",),
       note=_SCATTERING_NOTE + "  f is one value or a one-dimensional array and the other "
-      "arguments describe one coupler; returns a 4-port scikit-rf Network (Debian: "
-      "python3-scikit-rf).", columns=False)
+      "arguments describe one coupler; returns a 4-port scikit-rf Network whose frequencies "
+      "are in the call's frequency unit (Debian: python3-scikit-rf).", columns=False)
