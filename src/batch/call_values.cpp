@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "batch/input_error.hpp"
+#include "batch/mode_note.hpp"
 #include "batch/option_values.hpp"
 #include "batch/quantities.hpp"
 #include "frequency/scattering_matrix.hpp"
@@ -73,6 +74,7 @@ class ElementRows final : public RowSource {
     ElementValues values(call_, index);
     const Request request = command_.read(values);
     command_.rows(request)->fill(0, cells, tally);
+    watch_higher_mode(request, tally.higher_mode);
   }
 
  private:
@@ -228,6 +230,42 @@ std::unique_ptr<RowSource> element_rows(const Call& call) {
 
 std::unique_ptr<RowSource> scattering_rows(const Call& call) {
   return std::make_unique<ScatteringRows>(call);
+}
+
+namespace {
+
+// Frequencies per element and everything else once.
+bool one_coupler_swept(const Call& call) {
+  const Call::Slot& f = call.slot(Opt::f);
+  if (call.elements() < 2 || (f.numbers == nullptr && f.texts == nullptr)) return false;
+  for (const OptionSpec& o : options()) {
+    const Call::Slot& s = call.slot(o.id);
+    if (o.id != Opt::f && (s.numbers != nullptr || s.texts != nullptr)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<BandSummary> call_band_summary(const Call& call) {
+  if (call.command() != Command::response || !one_coupler_swept(call)) {
+    return std::nullopt;
+  }
+  std::vector<float> f(static_cast<std::size_t>(call.elements()));
+  try {
+    for (std::int64_t i = 0; i < call.elements(); ++i) {
+      ElementValues values(call, i);
+      f[static_cast<std::size_t>(i)] = values.number(Opt::f);
+      if (i > 0 && !(f[static_cast<std::size_t>(i)] > f[static_cast<std::size_t>(i - 1)])) {
+        return std::nullopt;
+      }
+    }
+    ElementValues first(call, 0);
+    const ResponseRequest q = read_response(first);
+    return band_summary(coupler_of(q), q.terminations, f, q.f0_mhz, q.flatness_db);
+  } catch (const InputError&) {
+    return std::nullopt;
+  }
 }
 
 }  // namespace ketrovane::batch

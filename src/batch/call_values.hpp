@@ -19,6 +19,7 @@
 #include "batch/commands.hpp"
 #include "batch/option_values.hpp"
 #include "batch/rows.hpp"
+#include "design/band_summary.hpp"
 
 namespace ketrovane::batch {
 
@@ -100,6 +101,11 @@ class ElementValues final : public OptionValues {
 
 // Element i of a call as the command's rows: one row per element.
 std::unique_ptr<RowSource> element_rows(const Call& call);
+
+// The band summary of a response call that sweeps one coupler: f given per
+// element and increasing from element to element, every other argument
+// given once; none otherwise.
+std::optional<BandSummary> call_band_summary(const Call& call);
 
 // Element i's scattering matrix with every port referenced to the option
 // ref: 32 cells, S(row, column) at 2 ((row - 1) 4 + column - 1) (real

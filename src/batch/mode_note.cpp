@@ -77,4 +77,20 @@ std::string higher_mode_note(const Request& request, const LengthUnit& unit) {
   return "";
 }
 
+void watch_higher_mode(const Request& element, HigherModeReach& reach) {
+  if (const auto* q = std::get_if<AnalyseRequest>(&element)) {
+    const Board& board = q->grid.board;
+    reach.take(q->f_mhz, board.b, q->grid.w.value(0), board.er);
+  } else if (const auto* r = std::get_if<ResponseRequest>(&element); r && r->dimensions) {
+    const CrossSection& x = *r->dimensions;
+    reach.take(r->f.value(0), x.board.b, x.w, x.board.er);
+  }
+}
+
+std::string higher_mode_note(const HigherModeReach& reach, const LengthUnit& unit) {
+  if (!reach.reached) return "";
+  return note(mhz(reach.f_mhz) + " is", reach.cutoff, Board{reach.b, 0.0F, reach.er}, reach.w,
+              unit);
+}
+
 }  // namespace ketrovane::batch

@@ -7,6 +7,7 @@
 
 #include "batch/quantities.hpp"
 #include "batch/requests.hpp"
+#include "design/higher_mode.hpp"
 
 namespace ketrovane::batch {
 
@@ -14,5 +15,12 @@ namespace ketrovane::batch {
 // frequency and its widest strip, for a response given by its dimensions at
 // its highest frequency.  Lengths in `unit`.
 std::string higher_mode_note(const Request& request, const LengthUnit& unit);
+
+// A row of a scripting call: an analyse or a response from dimensions, at
+// one frequency, taken into `reach`.
+void watch_higher_mode(const Request& element, HigherModeReach& reach);
+
+// The note of the rows of a scripting call, or empty.
+std::string higher_mode_note(const HigherModeReach& reach, const LengthUnit& unit);
 
 }  // namespace ketrovane::batch

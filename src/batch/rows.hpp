@@ -10,19 +10,22 @@
 
 #include "batch/columns.hpp"
 #include "batch/requests.hpp"
+#include "design/higher_mode.hpp"
 #include "design/model_accuracy.hpp"
 
 namespace ketrovane::batch {
 
 // What the rows of a block say about themselves besides their cells.
 struct RowTally {
-  std::int64_t failed = 0;  // rows whose status says they could not be computed
-  AccuracyWatch accuracy;   // rows computed on the closed-form model
+  std::int64_t failed = 0;      // rows whose status says they could not be computed
+  AccuracyWatch accuracy;       // rows computed on the closed-form model
+  HigherModeReach higher_mode;  // of the rows of a scripting call
 
   // The rows of `later` follow these.
   void merge(const RowTally& later) {
     failed += later.failed;
     accuracy.merge(later.accuracy);
+    higher_mode.merge(later.higher_mode);
   }
 };
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <span>
 
 namespace ketrovane {
 
@@ -16,10 +17,18 @@ struct Point {
   float quadrature_error_deg;
 };
 
+// Frequencies listed rather than swept, read as an axis is.
+struct ListedFrequencies {
+  std::span<const float> f;
+  std::int64_t rows;
+  [[nodiscard]] float value(std::int64_t i) const { return f[static_cast<std::size_t>(i)]; }
+};
+
+template <typename Frequencies>
 class BandScan {
  public:
-  BandScan(const ResponseCoupler& coupler, Terminations terminations, const Axis& f, float f0,
-           float flatness)
+  BandScan(const ResponseCoupler& coupler, Terminations terminations, const Frequencies& f,
+           float f0, float flatness)
       : coupler_(coupler), terminations_(terminations), f_(f), flatness_(flatness) {
     const Point centre = at(f0, 0.0F);
     summary_ = {f0,
@@ -88,7 +97,7 @@ class BandScan {
 
   const ResponseCoupler& coupler_;
   Terminations terminations_;
-  const Axis& f_;
+  const Frequencies& f_;
   float flatness_;
   float coupling_at_f0_ = 0.0F;
   bool measured_ = false;
@@ -99,7 +108,14 @@ class BandScan {
 
 BandSummary band_summary(const ResponseCoupler& coupler, Terminations terminations, const Axis& f,
                          float f0_mhz, float flatness_db) {
-  BandScan scan(coupler, terminations, f, f0_mhz, flatness_db);
+  BandScan<Axis> scan(coupler, terminations, f, f0_mhz, flatness_db);
+  return scan.run(f0_mhz);
+}
+
+BandSummary band_summary(const ResponseCoupler& coupler, Terminations terminations,
+                         std::span<const float> f_mhz, float f0_mhz, float flatness_db) {
+  const ListedFrequencies f{f_mhz, static_cast<std::int64_t>(f_mhz.size())};
+  BandScan<ListedFrequencies> scan(coupler, terminations, f, f0_mhz, flatness_db);
   return scan.run(f0_mhz);
 }
 

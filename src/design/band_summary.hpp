@@ -5,6 +5,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 
 #include "design/ranges.hpp"
 #include "design/row_kernel.hpp"
@@ -35,5 +36,8 @@ struct BandSummary {
 // beyond.
 BandSummary band_summary(const ResponseCoupler& coupler, Terminations terminations, const Axis& f,
                          float f0_mhz, float flatness_db);
+// The same over frequencies listed in increasing order.
+BandSummary band_summary(const ResponseCoupler& coupler, Terminations terminations,
+                         std::span<const float> f_mhz, float f0_mhz, float flatness_db);
 
 }  // namespace ketrovane

@@ -24,6 +24,7 @@
 #include "batch/call_values.hpp"
 #include "batch/commands.hpp"
 #include "batch/input_error.hpp"
+#include "batch/mode_note.hpp"
 #include "batch/options.hpp"
 #include "batch/quantities.hpp"
 #include "batch/row_runner.hpp"
@@ -363,7 +364,8 @@ class TableArrays {
   }
 
   // The status of each element as a code into texts: bytes, one a row.
-  [[nodiscard]] py::tuple result(const py::object& note) const {
+  [[nodiscard]] py::tuple result(const py::object& note, const py::object& mode_note,
+                                 const py::object& summary) const {
     const auto [names, units] = column_names(columns_, unit_);
     py::object codes = py::none();
     py::tuple texts(texts_.size());
@@ -372,7 +374,8 @@ class TableArrays {
       codes = py::bytes(reinterpret_cast<const char*>(codes_.data()), codes_.size());
       for (std::size_t k = 0; k < texts_.size(); ++k) texts[k] = text_object(texts_[k]);
     }
-    return py::make_tuple(names, units, numbers_, codes, texts, text_column_, note);
+    return py::make_tuple(names, units, numbers_, codes, texts, text_column_, note, mode_note,
+                          summary);
   }
 
  private:
@@ -393,7 +396,7 @@ class TableArrays {
 };
 
 // The note of a call on the closed-form model, for the package to warn with.
-py::object note_of(const batch::RowTally& tally, const Call& call) {
+py::object note_of(const batch::RowTally& tally, const Call& call, const batch::LengthUnit& unit) {
   const bool takes_solver = batch::option(batch::Opt::solver).taken_by(call.command());
   const std::string_view solver = call.slot(batch::Opt::solver).choice;
   if (!takes_solver || (call.slot(batch::Opt::solver).given && solver != "model")) {
@@ -409,12 +412,44 @@ py::object note_of(const batch::RowTally& tally, const Call& call) {
            a.worst_impedance == b.worst_impedance && a.worst_loss == b.worst_loss &&
            at(a.impedance_where, b.impedance_where) && at(a.loss_where, b.loss_where);
   };
-  static auto* last = new std::pair<AccuracyWatch, py::object>{};  // never destroyed
-  if (!last->second || !same(last->first, tally.accuracy)) {
-    const std::string note = batch::accuracy_note(tally.accuracy);
-    *last = {tally.accuracy, note.empty() ? py::none() : py::object(py::str(note))};
+  struct LastNote {
+    AccuracyWatch accuracy;
+    std::string_view unit;
+    py::object note;
+  };
+  static auto* last = new LastNote{};  // never destroyed
+  if (!last->note || last->unit != unit.name || !same(last->accuracy, tally.accuracy)) {
+    const std::string note = batch::accuracy_note(tally.accuracy, unit);
+    *last = {tally.accuracy, unit.name, note.empty() ? py::none() : py::object(py::str(note))};
   }
-  return last->second;
+  return last->note;
+}
+
+// The note of rows at or above the cut-off of a higher-order mode, or None.
+py::object mode_note_of(const batch::RowTally& tally, const batch::LengthUnit& unit) {
+  if (!tally.higher_mode.reached) return py::none();
+  return py::str(batch::higher_mode_note(tally.higher_mode, unit));
+}
+
+// The band summary of a call sweeping one coupler, as a dict, or None.
+py::object summary_of(const Call& call) {
+  const std::optional<BandSummary> s = batch::call_band_summary(call);
+  if (!s) return py::none();
+  py::dict d;
+  d["f0_mhz"] = s->f0_mhz;
+  d["coupling_at_f0_db"] = s->coupling_at_f0_db;
+  d["flatness_db"] = s->flatness_db;
+  const auto edge = [&d](const char* name, const std::optional<BandEdge>& e) {
+    d[(std::string(name) + "_mhz").c_str()] = e ? py::object(py::float_(e->f_mhz)) : py::none();
+    d[(std::string(name) + "_beyond_swept_range").c_str()] = e && e->beyond_sweep;
+  };
+  edge("band_low", s->low);
+  edge("band_high", s->high);
+  d["worst_directivity_db"] = s->worst_directivity_db;
+  d["worst_return_loss_db"] = s->worst_return_loss_db;
+  d["worst_quadrature_error_deg"] = s->worst_quadrature_error_deg;
+  d["amplitude_floor_db"] = -90.0;
+  return d;
 }
 
 // (columns, units, numbers[column, element], codes or None, texts, text
@@ -428,10 +463,11 @@ py::tuple table(const std::string& command_name, const py::tuple& names, const p
   const Call call(command.id, arguments_of(names, values, elements, held), length_unit,
                   frequency_unit, elements);
   const std::unique_ptr<batch::RowSource> rows = batch::element_rows(call);
-  TableArrays arrays(rows->columns(), batch::parse_length_unit("units", length_unit), elements);
+  const batch::LengthUnit unit = batch::parse_length_unit("units", length_unit);
+  TableArrays arrays(rows->columns(), unit, elements);
   const batch::RowTally tally = run(
       *rows, [&arrays](const batch::RowBlock& block) { arrays.take(block); }, shape, progress);
-  return arrays.result(note_of(tally, call));
+  return arrays.result(note_of(tally, call, unit), mode_note_of(tally, unit), summary_of(call));
 }
 
 // (s[element, 4, 4], f_mhz[element], ref_ohm[element]): complex128 and

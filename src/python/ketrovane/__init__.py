@@ -32,8 +32,13 @@ command's CSV columns (``r.zoe_ohm``, ``r.w_mm``); a row whose numbers are
 not finite has NaN there and says so in its ``status``.  Where the
 closed-form model's rows reach a part of the map of its error against the
 field solution where it may be off by more than 1 %, the call warns with a
-`ModelAccuracyWarning`.  Long calls draw a progress bar when someone is
-watching (``progress=``).
+`ModelAccuracyWarning`; where a frequency reaches the cut-off of the
+stripline's first higher-order mode, with a `HigherOrderModeWarning`.  A
+response swept over increasing frequencies of one coupler is summed up in
+``r.summary``: the coupling at f0, the band within ``flatness`` dB of it
+and the worst directivity, return loss and quadrature error over that band.
+``analyze`` and ``synthesize`` are ``analyse`` and ``synthesise``.  Long
+calls draw a progress bar when someone is watching (``progress=``).
 """
 
 import collections as _collections
@@ -46,8 +51,8 @@ import numpy as _np
 
 from . import _core
 
-__all__ = ["Result", "ModelAccuracyWarning", "analyse", "synthesise", "response",
-           "sensitivity", "field", "s_matrix", "network"]
+__all__ = ["Result", "ModelAccuracyWarning", "HigherOrderModeWarning", "analyse", "analyze",
+           "synthesise", "synthesize", "response", "sensitivity", "field", "s_matrix", "network"]
 __version__ = _core.__version__
 
 
@@ -57,6 +62,16 @@ class ModelAccuracyWarning(UserWarning):
     The text is the note ``ketrovane-calc`` writes: where, by how much, and
     that ``solver="field"`` or ``solver="both"`` gives or compares the
     field solution.
+    """
+
+
+class HigherOrderModeWarning(UserWarning):
+    """A frequency of the call reaches the cut-off of the stripline's first
+    higher-order mode (the parallel-plate mode, or the strip's own TE mode),
+    above which the quasi-TEM analysis does not hold.
+
+    The text is the note ``ketrovane-calc`` writes: the frequency, the
+    cut-off, the mode and the cross-section.
     """
 
 
@@ -267,14 +282,18 @@ def _table(command, names, values, units, progress):
     # one row is done before anything could be shown), at no cost.
     reporter = None if progress is None and not shape else _reporter(progress, command, shape)
     try:
-        *table, note = _core.table(command, names, values, length_unit, frequency_unit, shape,
-                                   reporter)
+        *table, note, mode_note, summary = _core.table(command, names, values, length_unit,
+                                                       frequency_unit, shape, reporter)
     finally:
         if reporter is not None:
             _close(reporter)
     if note is not None:
         _warnings.warn(note, ModelAccuracyWarning, stacklevel=3)
-    return Result(command, shape, *table)
+    if mode_note is not None:
+        _warnings.warn(mode_note, HigherOrderModeWarning, stacklevel=3)
+    result = Result(command, shape, *table)
+    result.summary = summary
+    return result
 
 
 _ROW_TYPES = {}
@@ -316,19 +335,31 @@ class Result:
     sensitivity and response; "converged", "spacing_floor", "width_floor",
     "unusable", "not_representable" or "field_not_converged" for synthesis.
 
+    A response swept over increasing frequencies of one coupler (f an
+    array, every other argument one value) has its band summary in
+    ``summary``, a dict: f0_mhz, coupling_at_f0_db, flatness_db,
+    band_low_mhz and band_high_mhz (None when f0 is outside the swept
+    frequencies), band_low_beyond_swept_range and
+    band_high_beyond_swept_range (the band reaches that end of the sweep),
+    worst_directivity_db, worst_return_loss_db, worst_quadrature_error_deg
+    over the band, and amplitude_floor_db (-90: amplitudes, and so return
+    loss and directivity, stop there as the reports print them).  It is
+    None for any other call.
+
     ``columns`` lists the names in the command's order (``keys()`` too, and
     ``name in r`` asks for a column, as in pandas), ``units`` maps each name
     to its unit ("mm", "ohm", "dB/mm", "" for a ratio), ``shape`` is the
     broadcast shape and ``to_dict()`` gives every column at once.
     """
 
-    __slots__ = ("command", "shape", "columns", "_units", "_numbers", "_codes", "_texts",
-                 "_text_column")
+    __slots__ = ("command", "shape", "columns", "summary", "_units", "_numbers", "_codes",
+                 "_texts", "_text_column")
 
     def __init__(self, command, shape, columns, units, numbers, codes, texts, text_column):
         self.command = command
         self.shape = shape
         self.columns = columns
+        self.summary = None
         self._units = units
         self._numbers = numbers
         self._codes = codes
@@ -460,8 +491,8 @@ _SCATTERING_NOTE = ("The coupler as in response, but every port referenced to re
                     "(no rs, rl): s[..., i - 1, j - 1] is Sij with ports 1 input, 2 thru, 3 "
                     "isolated, 4 coupled, as in the command's Touchstone file.")
 # The scattering matrix references every port to ref instead of terminating
-# the coupler in rs and rl.
-_TERMINATIONS = ("rs", "rl")
+# the coupler in rs and rl, and has no band summary.
+_NOT_SCATTERING = ("rs", "rl", "flatness")
 
 
 def _python_default(option):
@@ -562,10 +593,13 @@ def _make(function, command, body, extra=(), excluded=(), also=(), note=None, co
 
 for _name in ("analyse", "synthesise", "response", "sensitivity", "field"):
     _make(_name, _name, "_table(" + repr(_name) + ", {names}, {values}, units, progress)")
+# The American spellings, as the command line takes them.
+analyze = analyse
+synthesize = synthesise
 _make("s_matrix", "response", "_scattering('s_matrix', {names}, {values}, units, progress)[0]",
-      excluded=_TERMINATIONS, also=("ref",), note=_SCATTERING_NOTE, columns=False)
+      excluded=_NOT_SCATTERING, also=("ref",), note=_SCATTERING_NOTE, columns=False)
 _make("network", "response", "_network({names}, {values}, units, name, progress)",
-      extra=("name='ketrovane coupler'",), excluded=_TERMINATIONS, also=("ref",),
+      extra=("name='ketrovane coupler'",), excluded=_NOT_SCATTERING, also=("ref",),
       note=_SCATTERING_NOTE + "  f is one value or a one-dimensional array and the other "
       "arguments describe one coupler; returns a 4-port scikit-rf Network whose frequencies "
       "are in the call's frequency unit (Debian: python3-scikit-rf).", columns=False)
