@@ -134,7 +134,12 @@ const std::array<CommandSpec, kCommandCount> kCommands = {{
      read_request<read_synthesise>, synthesise_columns, synthesise_rows, synthesise_chart},
     {Command::response, "response", "",
      "four-port response of the coupler over frequency, and its Touchstone file",
-     read_request<read_response>, response_columns, response_rows, response_chart},
+     read_request<read_response>, response_columns, response_rows, response_chart,
+     "Ports: 1 input, 2 thru, 3 isolated, 4 coupled; ports 1 and 4 are terminated in --rs, "
+     "ports 2 and 3 in --rl.\nAmplitudes stop at -90 dB in the table, CSV and JSON, as the "
+     "interactive reports print them, so the return loss is at most 90 dB and the directivity "
+     "at most 90 dB less the coupling; the Touchstone file carries the matrix as it is.\nThe "
+     "summary before the rows gives the coupling at f0 and the band within --flatness of it."},
     {Command::sensitivity, "sensitivity", "",
      "normalised sensitivities of Zoe and Zoo to Er, B, S, T and W", read_request<read_sensitivity>,
      sensitivity_columns, sensitivity_rows, nullptr},

@@ -34,6 +34,8 @@ struct CommandSpec {
   std::unique_ptr<RowSource> (*rows)(const Request& request);
   // The chart of --plot, for the commands that draw one (null otherwise).
   ChartLayout (*chart)(const Request& request, const ChartContext& context);
+  // What the help says after the options, if anything.
+  std::string_view help_footer = {};
 };
 
 std::span<const CommandSpec> commands();

@@ -156,6 +156,7 @@ int run_program(int argc, char** argv) {
     Subcommand& sub = subs.emplace_back(
         Subcommand{&c, app.add_subcommand(std::string(c.name), std::string(c.summary)), {}});
     if (!c.alias.empty()) sub.app->alias(std::string(c.alias));
+    if (!c.help_footer.empty()) sub.app->footer(std::string(c.help_footer));
     register_options(sub);
   }
   app.allow_extras();

@@ -183,6 +183,12 @@ class CouplerFigures(unittest.TestCase):
         self.assertIn("the frequencies from 10930 MHz", lines[0])
         self.assertIn("for W 4.2672 mm, B 6.35 mm, Er 2.2", lines[0])
 
+    def test_help_says_what_the_terminations_and_the_floors_are(self):
+        text = Run(["response", "--help"]).out
+        self.assertIn("ports 1 and 4 are terminated in --rs, ports 2 and 3 in --rl", text)
+        self.assertIn("Amplitudes stop at -90 dB in the table, CSV and JSON", text)
+        self.assertIn("oz of copper, 1 oz = 1.37 mil", text)
+
     def test_american_spellings_and_copper_weights(self):
         self.assertEqual(csv_rows(["analyze"] + ANALYSE[1:]), csv_rows(ANALYSE))
         self.assertEqual(csv_rows(["synthesize"] + SYNTHESISE[1:]), csv_rows(SYNTHESISE))
