@@ -16,9 +16,11 @@
 #include "batch/call_values.hpp"
 #include "batch/commands.hpp"
 #include "batch/input_error.hpp"
+#include "batch/mode_note.hpp"
 #include "batch/quantities.hpp"
 #include "batch/requests.hpp"
 #include "batch/sweep_axis.hpp"
+#include "design/band_summary.hpp"
 #include "fuzz_check.hpp"
 #include "fuzz_cores.hpp"
 
@@ -98,6 +100,28 @@ void check_request(const batch::Request& request) {
       request);
 }
 
+// The notes and the band summary of a request that was read: one printable
+// line, and edges within the sweep.  The summary computes rows, so only
+// short sweeps have one.
+constexpr std::int64_t kMostSummaryRows = 2000;
+
+void check_figures(const batch::Request& request) {
+  const std::string note = batch::higher_mode_note(request, batch::kInches);
+  for (const char c : note) {
+    const auto u = static_cast<unsigned char>(c);
+    KETROVANE_FUZZ_CHECK(u >= 0x20 && u < 0x7f);
+  }
+  const auto* q = std::get_if<batch::ResponseRequest>(&request);
+  if (q == nullptr || q->f.rows > kMostSummaryRows) return;
+  const BandSummary s =
+      band_summary(batch::coupler_of(*q), q->terminations, q->f, q->f0_mhz, q->flatness_db);
+  if (!s.low || !s.high) return;
+  const float first = q->f.value(0);
+  const float last = q->f.value(q->f.rows - 1);
+  KETROVANE_FUZZ_CHECK(s.low->f_mhz >= first && s.low->f_mhz <= s.f0_mhz);
+  KETROVANE_FUZZ_CHECK(s.high->f_mhz <= last && s.high->f_mhz >= s.f0_mhz);
+}
+
 std::vector<Named> options_of(std::string_view text) {
   std::vector<Named> named;
   while (!text.empty()) {
@@ -121,7 +145,9 @@ void read_texts(const batch::CommandSpec& command, const std::vector<Named>& nam
   batch::TextValues values;
   for (const Named& n : named) values.set(n.id, n.text);
   try {
-    check_request(command.read(values));
+    const batch::Request request = command.read(values);
+    check_request(request);
+    check_figures(request);
   } catch (const InputError& e) {
     check_message(e);
   }
@@ -144,7 +170,9 @@ void read_numbers(const batch::CommandSpec& command, const std::vector<Named>& n
   const batch::Call call(command.id, arguments, "mm", "GHz", 1);
   batch::ElementValues values(call, 0);
   try {
-    check_request(command.read(values));
+    const batch::Request request = command.read(values);
+    check_request(request);
+    check_figures(request);
   } catch (const InputError& e) {
     check_message(e);
   }
