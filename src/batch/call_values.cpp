@@ -1,5 +1,6 @@
 #include "batch/call_values.hpp"
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -238,11 +239,10 @@ namespace {
 bool one_coupler_swept(const Call& call) {
   const Call::Slot& f = call.slot(Opt::f);
   if (call.elements() < 2 || (f.numbers == nullptr && f.texts == nullptr)) return false;
-  for (const OptionSpec& o : options()) {
+  return std::ranges::all_of(options(), [&call](const OptionSpec& o) {
     const Call::Slot& s = call.slot(o.id);
-    if (o.id != Opt::f && (s.numbers != nullptr || s.texts != nullptr)) return false;
-  }
-  return true;
+    return o.id == Opt::f || (s.numbers == nullptr && s.texts == nullptr);
+  });
 }
 
 }  // namespace

@@ -247,6 +247,30 @@ std::string panel_settings(const ChartPanel& p, const std::optional<AxisSpan>& s
   return s;
 }
 
+// A series drawn for each family: colour by family, dashes by series; a
+// legend entry per family on the first series, and one per series in black.
+void family_curves(const CurveFamilies& f, const ChartSeries& series, std::size_t index,
+                   const std::string& data, const std::string& using_,
+                   std::vector<std::string>& curves) {
+  const std::string dashes = " dashtype " + std::to_string(index + 1);
+  const std::string axes = series.second_axis ? " axes x1y2" : " axes x1y1";
+  for (std::size_t k = 0; k < f.shown.size(); ++k) {
+    std::string curve = data;
+    curve += " every " + std::to_string(f.stride) + "::" + std::to_string(f.shown[k].place);
+    curve += using_;
+    curve += " with lines linewidth 2";
+    curve += dashes;
+    curve += " linecolor rgb '";
+    curve += kColours.at(k % kColours.size());
+    curve += "'";
+    curve += axes;
+    curve += index == 0 ? " title " + gnuplot_string(f.shown[k].legend) : " notitle";
+    curves.push_back(std::move(curve));
+  }
+  curves.push_back("NaN with lines linewidth 2" + dashes + " linecolor rgb 'black' title " +
+                   gnuplot_string(series.title));
+}
+
 }  // namespace
 
 // The plot command of a panel whose series are in the data file from column
@@ -265,26 +289,22 @@ std::string Plot::panel_plot(const ChartPanel& p, std::size_t first, bool with_b
     const std::string using_ = " using 1:" + std::to_string(first + i);
     const std::string axes = series.second_axis ? " axes x1y2" : " axes x1y1";
     if (layout_.families) {
-      // Colour by family, dashes by series; a legend entry per family on
-      // the first series and per series in black.
-      const CurveFamilies& f = *layout_.families;
-      for (std::size_t k = 0; k < f.shown.size(); ++k) {
-        curves.push_back(data + " every " + std::to_string(f.stride) +
-                         "::" + std::to_string(f.shown[k].place) + using_ +
-                         " with lines linewidth 2" + " dashtype " + std::to_string(i + 1) +
-                         " linecolor rgb '" + kColours.at(k % kColours.size()) + "'" + axes +
-                         (i == 0 ? " title " + gnuplot_string(f.shown[k].legend) : " notitle"));
-      }
-      curves.push_back("NaN with lines linewidth 2 dashtype " + std::to_string(i + 1) +
-                       " linecolor rgb 'black' title " + gnuplot_string(series.title));
+      family_curves(*layout_.families, series, i, data, using_, curves);
       continue;
     }
     const std::string look =
         series.second_axis
             ? " linecolor rgb '#555555' dashtype 2"
             : " linecolor rgb '" + std::string(kColours.at(colour++ % kColours.size())) + "'";
-    curves.push_back(data + using_ + " with " + (series.second_axis ? "lines" : style) +
-                     " linewidth 2" + look + axes + " title " + gnuplot_string(series.title));
+    std::string curve = data;
+    curve += using_;
+    curve += " with ";
+    curve += series.second_axis ? "lines" : style;
+    curve += " linewidth 2";
+    curve += look;
+    curve += axes;
+    curve += " title " + gnuplot_string(series.title);
+    curves.push_back(std::move(curve));
   }
   std::string s = "plot ";
   for (std::size_t i = 0; i < curves.size(); ++i) {

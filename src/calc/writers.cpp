@@ -274,7 +274,7 @@ std::vector<std::string> summary_lines(const BandSummary& s) {
                     " dB, quadrature error at most " +
                     number(std::fabs(s.worst_quadrature_error_deg), 2) + " deg");
   }
-  lines.push_back(
+  lines.emplace_back(
       "Amplitudes stop at -90 dB, as the interactive reports print them (return loss at most "
       "90 dB, directivity at most 90 dB less the coupling); the Touchstone file is not floored");
   return lines;
