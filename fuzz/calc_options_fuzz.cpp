@@ -140,10 +140,9 @@ std::vector<Named> options_of(std::string_view text) {
   return named;
 }
 
-// The command line's reading of the texts.
-void read_texts(const batch::CommandSpec& command, const std::vector<Named>& named) {
-  batch::TextValues values;
-  for (const Named& n : named) values.set(n.id, n.text);
+// A request that is read holds what it must; one that is not says why in
+// one line.
+void read_and_check(const batch::CommandSpec& command, batch::OptionValues& values) {
   try {
     const batch::Request request = command.read(values);
     check_request(request);
@@ -151,6 +150,13 @@ void read_texts(const batch::CommandSpec& command, const std::vector<Named>& nam
   } catch (const InputError& e) {
     check_message(e);
   }
+}
+
+// The command line's reading of the texts.
+void read_texts(const batch::CommandSpec& command, const std::vector<Named>& named) {
+  batch::TextValues values;
+  for (const Named& n : named) values.set(n.id, n.text);
+  read_and_check(command, values);
 }
 
 // A script's reading of the same values: a text that reads whole as a
@@ -169,13 +175,7 @@ void read_numbers(const batch::CommandSpec& command, const std::vector<Named>& n
   }
   const batch::Call call(command.id, arguments, "mm", "GHz", 1);
   batch::ElementValues values(call, 0);
-  try {
-    const batch::Request request = command.read(values);
-    check_request(request);
-    check_figures(request);
-  } catch (const InputError& e) {
-    check_message(e);
-  }
+  read_and_check(command, values);
 }
 
 // Every value also read alone as each kind of quantity.

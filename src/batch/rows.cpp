@@ -141,33 +141,19 @@ class AnalyseRows final : public GridRows {
 
 // ---- synthesise ----
 
-constexpr std::array kSynthesisColumns = {
-    Column{"w", S::length, "W", "", 4},
-    Column{"s", S::length, "S", "", 4},
-    Column{"w_over_b", S::none, "W/B", "", 3},
-    Column{"s_over_b", S::none, "S/B", "", 3},
-    Column{"zo_ohm", S::none, "Zo", "ohm", 2},
-    Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
-    Column{"zoo_ohm", S::none, "Zoo", "ohm", 3},
-    Column{"coupling_db", S::none, "Co", "dB", 3},
-    kStatusColumn,
+constexpr std::array kSynthesisDesignColumns = {
+    Column{"w", S::length, "W", "", 4},          Column{"s", S::length, "S", "", 4},
+    Column{"w_over_b", S::none, "W/B", "", 3},   Column{"s_over_b", S::none, "S/B", "", 3},
+    Column{"zo_ohm", S::none, "Zo", "ohm", 2},   Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
+    Column{"zoo_ohm", S::none, "Zoo", "ohm", 3}, Column{"coupling_db", S::none, "Co", "dB", 3},
 };
 
 constexpr Column kLengthColumn{"length", S::length, "Length", "", 4};
 
+constexpr auto kSynthesisColumns = joined(kSynthesisDesignColumns, std::array{kStatusColumn});
 // With --f0: the length of each design, a quarter wave there.
-constexpr std::array kSynthesisWithLengthColumns = {
-    Column{"w", S::length, "W", "", 4},
-    Column{"s", S::length, "S", "", 4},
-    Column{"w_over_b", S::none, "W/B", "", 3},
-    Column{"s_over_b", S::none, "S/B", "", 3},
-    Column{"zo_ohm", S::none, "Zo", "ohm", 2},
-    Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
-    Column{"zoo_ohm", S::none, "Zoo", "ohm", 3},
-    Column{"coupling_db", S::none, "Co", "dB", 3},
-    kLengthColumn,
-    kStatusColumn,
-};
+constexpr auto kSynthesisWithLengthColumns =
+    joined(kSynthesisDesignColumns, std::array{kLengthColumn, kStatusColumn});
 
 constexpr auto kSynthesisWithField = joined(kSynthesisColumns, kComparisonColumns);
 constexpr auto kSynthesisWithLengthAndField =
