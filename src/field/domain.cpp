@@ -12,6 +12,7 @@ namespace {
 constexpr double kSmallestRatio = 1e-6;
 
 std::optional<std::string> dimension_error(const Geometry& g) {
+  if (g.arrangement != Arrangement::edge) return "only strips side by side and centred are solved";
   if (!positive_finite(g.b))
     return "b = " + format_number(g.b) + " is not a positive finite length";
   if (!positive_finite(g.w))

@@ -1,14 +1,16 @@
-// Quasi-static field solver for two equal, edge-coupled strips of width w,
-// thickness t and edge gap s, centred between two grounded planes b apart in a
-// homogeneous dielectric er: the even- and odd-mode capacitances and
-// impedances from a boundary-element solution for the surface charge, each
-// with the estimate of its error that the refinement justifies.
+// Quasi-static field solver for two equal strips of width w and thickness t
+// between two grounded planes b apart in a homogeneous dielectric er, side by
+// side or one above the other (Arrangement): the even- and odd-mode
+// capacitances and impedances from a boundary-element solution for the
+// surface charge, each with the estimate of its error that the refinement
+// justifies.
 //
 // Lengths may be in any one unit.  Everything is double precision; nothing
 // here does input or output or keeps state between calls, and every function
 // may be called from several threads at once.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -17,12 +19,35 @@ namespace ketrovane::field {
 // Wave impedance of free space, ohms.
 inline constexpr double kFreeSpaceImpedance = 376.730313668;
 
+// How the two strips stand between the planes.  Every arrangement is a
+// symmetric coupler: a symmetry of the cross-section carries each strip onto
+// the other, so the even mode (both strips at one potential) and the odd
+// mode (opposite potentials) describe it.
+enum class Arrangement : std::uint8_t {
+  // Side by side with edge gap s, centred between the planes (mirror:
+  // the vertical line midway between the strips).
+  edge,
+  // Side by side with edge gap s, the strips' horizontal mid-plane at height
+  // h above the lower plane; h = b/2 is edge (mirror: the vertical line
+  // midway between the strips).
+  edge_offset,
+  // One strip above the other, the pair centred between the planes: a
+  // vertical gap sv between their facing surfaces, their centre lines wo
+  // apart sideways (point symmetry about the centre of the cross-section;
+  // wo = 0 adds the mirror in the centre plane).
+  broadside,
+};
+
 struct Geometry {
   double b;   // ground-plane spacing
   double t;   // strip thickness; 0 for strips of zero thickness
   double w;   // width of each strip
-  double s;   // edge-to-edge gap
+  double s;   // edge-to-edge gap (edge, edge_offset; ignored for broadside)
   double er;  // relative permittivity of the dielectric
+  Arrangement arrangement = Arrangement::edge;
+  double h = 0.0;   // edge_offset: height of the strips' mid-plane above the lower plane
+  double sv = 0.0;  // broadside: gap between the strips' facing surfaces
+  double wo = 0.0;  // broadside: sideways distance between the strips' centre lines, >= 0
 };
 
 struct Options {
