@@ -91,7 +91,7 @@ void check_request(const batch::Request& request) {
           KETROVANE_FUZZ_CHECK(q.f.value(0) > 0.0F);
           KETROVANE_FUZZ_CHECK(q.length_inch > 0.0F && q.terminations.source > 0.0F &&
                                q.terminations.load > 0.0F);
-          if (q.dimensions) check_board(q.dimensions->board);
+          if (q.dimensions) check_board(q.dimensions->x.board);
           if (!q.dimensions) KETROVANE_FUZZ_CHECK(q.coupling_db < 0.0F);
         } else {
           check_grid(q.grid);

@@ -1,6 +1,8 @@
 #include "batch/commands.hpp"
 
 #include <array>
+#include <utility>
+#include <vector>
 
 #include "batch/number_format.hpp"
 
@@ -19,57 +21,141 @@ std::string board_title(const Board& board, LengthUnit unit) {
          ", Er = " + significant(board.er, 4);
 }
 
+// "W = 24.8 mil, S = 6.4 mil", with H; SV and WO where the arrangement has them.
+std::string pair_title(const StripPair& pair, LengthUnit unit) {
+  const CrossSection& x = pair.x;
+  const Placement& p = pair.placement;
+  std::string title = "W = " + length_text(x.w, unit);
+  if (p.arrangement == Arrangement::broadside) {
+    return title + ", SV = " + length_text(p.sv, unit) + ", WO = " + length_text(p.wo, unit);
+  }
+  title += ", S = " + length_text(x.s, unit);
+  if (p.arrangement == Arrangement::edge_offset) title += ", H = " + length_text(p.h, unit);
+  return title;
+}
+
+// The place of the column named `stem` among `columns`.
+std::size_t column_at(std::span<const Column> columns, std::string_view stem) {
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (columns[i].stem == stem) return i;
+  }
+  return 0;
+}
+
 // At most this many curve families on one chart: beyond it every second,
 // third, ... value of the inner range is drawn.
 constexpr std::int64_t kMostFamilies = 8;
 
-// One family per spacing, widths along x: "S = 4 mil".
-CurveFamilies spacing_families(const Grid& grid, LengthUnit unit) {
+// One dimension of a grid as a chart names it.
+struct GridDimension {
+  std::string_view stem;    // its column
+  std::string_view symbol;  // "S"
+  std::string_view words;   // "Strip spacing"
+  const Axis* axis;
+};
+
+std::vector<GridDimension> grid_dimensions(const Grid& g) {
+  std::vector<GridDimension> d{{"w", "W", "Strip width", &g.w}};
+  if (g.arrangement == Arrangement::broadside) {
+    d.push_back({"sv", "SV", "Vertical gap", &g.sv});
+    d.push_back({"wo", "WO", "Sideways offset", &g.wo});
+    return d;
+  }
+  d.push_back({"s", "S", "Strip spacing", &g.s});
+  if (g.arrangement == Arrangement::edge_offset) d.push_back({"h", "H", "Height", &g.h});
+  return d;
+}
+
+// One family per value of the inner dimension, the outer along x: "S = 4 mil".
+CurveFamilies families_of(const GridDimension& inner, LengthUnit unit) {
+  const Axis& axis = *inner.axis;
   CurveFamilies f;
-  f.stride = grid.s.rows;
-  const std::int64_t every = (grid.s.rows + kMostFamilies - 1) / kMostFamilies;
-  for (std::int64_t place = 0; place < grid.s.rows; place += every) {
-    f.shown.push_back({place, "S = " + length_text(grid.s.value(place), unit)});
+  f.stride = axis.rows;
+  const std::int64_t every = (axis.rows + kMostFamilies - 1) / kMostFamilies;
+  for (std::int64_t place = 0; place < axis.rows; place += every) {
+    f.shown.push_back({place, std::string(inner.symbol) + " = " + length_text(axis.value(place), unit)});
   }
   return f;
 }
 
+// Along the outermost swept dimension (W when none is swept); with two swept,
+// a family per value of the inner one.
 ChartLayout analyse_chart(const Request& request, const ChartContext& context) {
   const auto& q = std::get<AnalyseRequest>(request);
   const LengthUnit unit = context.unit;
-  const bool over_spacing = q.grid.s.swept && !q.grid.w.swept;
+  const std::span<const Column> columns = analyse_columns({q.solver, false, q.grid.arrangement});
+  const auto at = [columns](std::string_view stem) { return column_at(columns, stem); };
+  std::vector<GridDimension> swept;
   ChartLayout c;
   c.title = "Impedance analysis: " + board_title(q.grid.board, unit);
-  if (!q.grid.w.swept) c.title += ", W = " + length_text(q.grid.w.value(0), unit);
-  if (!q.grid.s.swept) c.title += ", S = " + length_text(q.grid.s.value(0), unit);
-  c.x_column = over_spacing ? 1 : 0;
-  c.x_label = std::string(over_spacing ? "Strip spacing S (" : "Strip width W (") +
-              std::string(unit.name) + ")";
+  for (const GridDimension& d : grid_dimensions(q.grid)) {
+    if (d.axis->swept) {
+      swept.push_back(d);
+    } else {
+      c.title += ", " + std::string(d.symbol) + " = " + length_text(d.axis->value(0), unit);
+    }
+  }
+  const GridDimension x = swept.empty() ? grid_dimensions(q.grid).front() : swept.front();
+  c.x_column = at(x.stem);
+  c.x_label = std::string(x.words) + " " + std::string(x.symbol) + " (" + std::string(unit.name) + ")";
   ChartPanel p;
   p.y_label = "Impedance (ohm)";
   p.y2_label = "Midband coupling Co (dB)";
-  p.series = {{4, "Zo"}, {5, "Zoe"}, {6, "Zoo"}, {7, "Coupling Co (right axis)", true}};
-  if (q.grid.w.swept && q.grid.s.swept) {
-    // A family per spacing: the two figures a design is chosen by.
-    c.families = spacing_families(q.grid, unit);
-    p.series = {{4, "Zo"}, {7, "Coupling Co (right axis)", true}};
+  p.series = {{at("zo_ohm"), "Zo"},
+              {at("zoe_ohm"), "Zoe"},
+              {at("zoo_ohm"), "Zoo"},
+              {at("coupling_db"), "Coupling Co (right axis)", true}};
+  if (swept.size() == 2) {
+    // A family per inner value: the two figures a design is chosen by.
+    c.families = families_of(swept.back(), unit);
+    p.series = {{at("zo_ohm"), "Zo"}, {at("coupling_db"), "Coupling Co (right axis)", true}};
   }
   c.panels = {p};
   return c;
 }
 
+// The dimensions a synthesis solves for: "Strip spacing S" beside the width.
+std::pair<std::string_view, std::string_view> solved_dimension(const SynthesisSetup& setup) {
+  if (setup.placement.arrangement != Arrangement::broadside) return {"s", "Strip spacing S"};
+  if (setup.unknowns == field::SynthesisUnknowns::width_and_vertical_gap) {
+    return {"sv", "Vertical gap SV"};
+  }
+  return {"wo", "Sideways offset WO"};
+}
+
+// What a synthesis is given besides the board: ", H = 50 mil".
+std::string given_dimensions(const SynthesisSetup& setup, LengthUnit unit) {
+  const Placement& p = setup.placement;
+  switch (p.arrangement) {
+    case Arrangement::edge_offset:
+      return ", H = " + length_text(p.h, unit);
+    case Arrangement::broadside:
+      if (setup.unknowns == field::SynthesisUnknowns::width_and_vertical_gap) {
+        return ", WO = " + length_text(p.wo, unit);
+      }
+      return ", SV = " + length_text(p.sv, unit);
+    case Arrangement::edge:
+      break;
+  }
+  return "";
+}
+
 ChartLayout synthesise_chart(const Request& request, const ChartContext& context) {
   const auto& q = std::get<SynthesiseRequest>(request);
   const LengthUnit unit = context.unit;
+  const std::span<const Column> columns =
+      synthesise_columns({q.solver, q.length_inch.has_value(), q.setup.placement.arrangement});
+  const auto at = [columns](std::string_view stem) { return column_at(columns, stem); };
+  const auto [solved_stem, solved_words] = solved_dimension(q.setup);
   ChartLayout c;
   c.title = "Width and spacing synthesis: Zo = " + significant(q.zo, 4) + " ohm, " +
-            board_title(q.board, unit);
+            board_title(q.board, unit) + given_dimensions(q.setup, unit);
   if (q.length_inch) c.title += ", length " + length_text(*q.length_inch, unit);
-  c.x_column = q.by_coupling ? 7 : 5;
+  c.x_column = q.by_coupling ? at("coupling_db") : at("zoe_ohm");
   c.x_label = q.by_coupling ? "Midband coupling Co (dB)" : "Even-mode impedance Zoe (ohm)";
   ChartPanel p;
   p.y_label = "Strip dimension (" + std::string(unit.name) + ")";
-  p.series = {{0, "Strip width W"}, {1, "Strip spacing S"}};
+  p.series = {{at("w"), "Strip width W"}, {at(solved_stem), std::string(solved_words)}};
   p.log_y = true;
   c.panels = {p};
   return c;
@@ -198,9 +284,7 @@ std::string coupler_description(const ResponseRequest& q, LengthUnit unit) {
 std::string coupler_title(const ResponseRequest& q, LengthUnit unit) {
   std::string title;
   if (q.dimensions) {
-    const CrossSection& x = *q.dimensions;
-    title = "W = " + length_text(x.w, unit) + ", S = " + length_text(x.s, unit) + ", " +
-            board_title(x.board, unit);
+    title = pair_title(*q.dimensions, unit) + ", " + board_title(q.dimensions->x.board, unit);
   } else {
     title = "Zo = " + significant(q.zo, 4) + " ohm, Co = " + significant(q.coupling_db, 4) +
             " dB, Er = " + significant(q.er, 4);
@@ -213,10 +297,24 @@ std::string coupler_title(const ResponseRequest& q, LengthUnit unit) {
 }
 
 std::string failure_message(const FieldFailure& f) {
-  const CrossSection& x = f.where();
-  return std::string(f.of_loss() ? "no field loss at " : "no field solution at ") + "W " +
-         shortest(x.w) + " in, S " + shortest(x.s) + " in, T " + shortest(x.board.t) + " in, B " +
-         shortest(x.board.b) + " in, Er " + shortest(x.board.er) + ": " + f.what();
+  const CrossSection& x = f.where().x;
+  const Placement& p = f.where().placement;
+  const auto inches = [](float v) { return shortest(v) + " in"; };
+  std::string where = "W " + inches(x.w);
+  switch (p.arrangement) {
+    case Arrangement::edge:
+      where += ", S " + inches(x.s);
+      break;
+    case Arrangement::edge_offset:
+      where += ", S " + inches(x.s) + ", H " + inches(p.h);
+      break;
+    case Arrangement::broadside:
+      where += ", SV " + inches(p.sv) + ", WO " + inches(p.wo);
+      break;
+  }
+  return std::string(f.of_loss() ? "no field loss at " : "no field solution at ") + where +
+         ", T " + inches(x.board.t) + ", B " + inches(x.board.b) + ", Er " +
+         shortest(x.board.er) + ": " + f.what();
 }
 
 }  // namespace ketrovane::batch

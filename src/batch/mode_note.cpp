@@ -62,7 +62,7 @@ std::string analyse_note(const AnalyseRequest& q, const LengthUnit& unit) {
 
 std::string response_note(const ResponseRequest& q, const LengthUnit& unit) {
   if (!q.dimensions || q.f.rows == 0) return "";
-  const CrossSection& x = *q.dimensions;
+  const CrossSection& x = q.dimensions->x;
   const HigherModeCutoff cutoff = cutoff_of(x.board, x.w);
   const std::int64_t first = first_row_from(q.f, cutoff.f_mhz);
   if (first == q.f.rows) return "";
@@ -82,7 +82,7 @@ void watch_higher_mode(const Request& element, HigherModeReach& reach) {
     const Board& board = q->grid.board;
     reach.take(q->f_mhz, board.b, q->grid.w.value(0), board.er);
   } else if (const auto* r = std::get_if<ResponseRequest>(&element); r && r->dimensions) {
-    const CrossSection& x = *r->dimensions;
+    const CrossSection& x = r->dimensions->x;
     reach.take(r->f.value(0), x.board.b, x.w, x.board.er);
   }
 }

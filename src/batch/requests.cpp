@@ -37,6 +37,74 @@ void require_one_of(const OptionValues& v, Opt a, Opt b) {
   }
 }
 
+// ---- Where the strips stand ----
+
+// The arrangements that have each dimension of a placement, as a message
+// names them.
+std::string_view arrangements_of(Opt id) {
+  switch (id) {
+    case Opt::s:
+      return "edge and edge-offset";
+    case Opt::h:
+      return "edge-offset";
+    default:
+      return "broadside";
+  }
+}
+
+bool arrangement_has(Arrangement a, Opt id) {
+  switch (id) {
+    case Opt::s:
+      return a != Arrangement::broadside;
+    case Opt::h:
+      return a == Arrangement::edge_offset;
+    default:  // sv, wo, solve
+      return a == Arrangement::broadside;
+  }
+}
+
+// The dimensions given that the arrangement does not have.
+void refuse_foreign_dimensions(const OptionValues& v, Arrangement a) {
+  for (const Opt id : {Opt::s, Opt::h, Opt::sv, Opt::wo, Opt::solve}) {
+    if (v.has(id) && !arrangement_has(a, id)) {
+      reject(dashed(id), v.shown(id),
+             "only for --geometry " + std::string(arrangements_of(id)) + " (the geometry is " +
+                 std::string(geometry_name(a)) + ")");
+    }
+  }
+}
+
+// The closed-form model knows strips side by side and centred only.
+void check_geometry_solver(Arrangement a, Solver solver, const OptionValues& v) {
+  if (a == Arrangement::edge || solver == Solver::field) return;
+  if (solver == Solver::model) {
+    reject(dashed(Opt::geometry), v.shown(Opt::geometry),
+           "the closed-form model covers --geometry edge only; add --solver field");
+  }
+  reject(dashed(Opt::solver), "both",
+         "the model is compared with the field for --geometry edge only; use --solver field for " +
+             std::string(geometry_name(a)));
+}
+
+// The arrangement, checked against the dimensions given and the solver.
+Arrangement read_checked_arrangement(OptionValues& v, Solver solver) {
+  const Arrangement a = read_arrangement(v);
+  refuse_foreign_dimensions(v, a);
+  check_geometry_solver(a, solver, v);
+  return a;
+}
+
+// The single values of a placement; those the arrangement lacks stay 0.
+Placement read_placement(OptionValues& v, Arrangement a) {
+  Placement p{a, 0.0F, 0.0F, 0.0F};
+  if (a == Arrangement::edge_offset) p.h = v.number(Opt::h);
+  if (a == Arrangement::broadside) {
+    p.sv = v.number(Opt::sv);
+    p.wo = v.number(Opt::wo);
+  }
+  return p;
+}
+
 // B, T (checked against B) and Er.
 Board read_board(OptionValues& v) {
   Board board{};
@@ -47,12 +115,24 @@ Board read_board(OptionValues& v) {
   return board;
 }
 
-// The board and the widths and spacings whose product gives the rows.
-Grid read_grid(OptionValues& v, Quotient quotient) {
+// The board and the dimensions whose product gives the rows.
+Grid read_grid(OptionValues& v, Quotient quotient, Solver solver) {
   Grid g{};
+  g.arrangement = read_checked_arrangement(v, solver);
   g.board = read_board(v);
   g.w = v.axis(Opt::w, quotient);
+  if (g.arrangement == Arrangement::broadside) {
+    g.sv = v.axis(Opt::sv, quotient);
+    g.wo = v.axis(Opt::wo, quotient);
+    product_rows("--w, --sv and --wo", g.w, g.sv, g.wo);
+    return g;
+  }
   g.s = v.axis(Opt::s, quotient);
+  if (g.arrangement == Arrangement::edge_offset) {
+    g.h = v.axis(Opt::h, quotient);
+    product_rows("--w, --s and --h", g.w, g.s, g.h);
+    return g;
+  }
   product_rows("--w and --s", g.w, g.s);
   return g;
 }
@@ -67,7 +147,8 @@ Materials read_materials(OptionValues& v) {
 
 // A coupler given by Zo and coupling has no dimensions or losses.
 void refuse_dimensions(const OptionValues& v) {
-  for (const Opt id : {Opt::b, Opt::t, Opt::w, Opt::s, Opt::rho, Opt::roughness, Opt::tand}) {
+  for (const Opt id : {Opt::b, Opt::t, Opt::w, Opt::s, Opt::geometry, Opt::h, Opt::sv, Opt::wo,
+                       Opt::rho, Opt::roughness, Opt::tand}) {
     if (v.has(id)) {
       reject(dashed(id), v.shown(id),
              "a coupler given by --zo and --coupling has no dimensions or losses");
@@ -75,15 +156,44 @@ void refuse_dimensions(const OptionValues& v) {
   }
 }
 
-CrossSection read_dimensions(OptionValues& v, float er) {
+StripPair read_dimensions(OptionValues& v, float er, Solver solver) {
+  const Arrangement a = read_checked_arrangement(v, solver);
   CrossSection x{};
   x.board.b = v.number(Opt::b);
   x.board.t = v.number(Opt::t);
   check_thickness(x.board, v);
   x.w = v.number(Opt::w);
-  x.s = v.number(Opt::s);
+  x.s = a == Arrangement::broadside ? 0.0F : v.number(Opt::s);
   x.board.er = er;
-  return x;
+  return {x, read_placement(v, a)};
+}
+
+// What a synthesis solves for: W and S side by side; W and WO (SV given) or
+// W and SV (WO given) one above the other.
+SynthesisSetup read_synthesis_setup(OptionValues& v, Solver solver) {
+  SynthesisSetup setup;
+  const Arrangement a = read_checked_arrangement(v, solver);
+  setup.placement.arrangement = a;
+  if (a == Arrangement::edge_offset) setup.placement.h = v.number(Opt::h);
+  if (a == Arrangement::broadside) {
+    const bool solve_gap = v.choice(Opt::solve) == "w,sv";
+    setup.unknowns = solve_gap ? field::SynthesisUnknowns::width_and_vertical_gap
+                               : field::SynthesisUnknowns::width_and_offset;
+    const Opt solved = solve_gap ? Opt::sv : Opt::wo;
+    if (v.has(solved)) {
+      reject(dashed(solved), v.shown(solved),
+             std::string("solved for with --solve ") + (solve_gap ? "w,sv" : "w,wo") +
+                 "; give only " + dashed(solve_gap ? Opt::wo : Opt::sv));
+    }
+    if (solve_gap) {
+      setup.placement.wo = v.number(Opt::wo);
+    } else {
+      setup.placement.sv = v.number(Opt::sv);
+    }
+  }
+  if (v.has(Opt::min_gap)) setup.limits.min_gap = v.number(Opt::min_gap);
+  if (v.has(Opt::min_width)) setup.limits.min_width = v.number(Opt::min_width);
+  return setup;
 }
 
 void check_response_solver(const ResponseRequest& q) {
@@ -102,24 +212,49 @@ Solver read_solver(OptionValues& v) {
   return Solver::model;
 }
 
+Arrangement read_arrangement(OptionValues& v) {
+  const std::string_view name = v.choice(Opt::geometry);
+  if (name == "edge-offset") return Arrangement::edge_offset;
+  if (name == "broadside") return Arrangement::broadside;
+  return Arrangement::edge;
+}
+
+std::string_view geometry_name(Arrangement a) {
+  switch (a) {
+    case Arrangement::edge_offset:
+      return "edge-offset";
+    case Arrangement::broadside:
+      return "broadside";
+    case Arrangement::edge:
+      break;
+  }
+  return "edge";
+}
+
 ColumnChoice column_choice(Command command, OptionValues& v) {
   ColumnChoice c;
   if (option(Opt::solver).taken_by(command)) c.solver = read_solver(v);
   c.with_length = command == Command::synthesise && v.has(Opt::f0);
+  c.arrangement = read_arrangement(v);
+  // A response given by Zo and coupling has no cross-section.
+  if (command == Command::response && (v.has(Opt::zo) || v.has(Opt::coupling))) {
+    c.arrangement = Arrangement::edge;
+  }
   return c;
 }
 
 AnalyseRequest read_analyse(OptionValues& v) {
   AnalyseRequest q{};
-  q.grid = read_grid(v, Quotient::double_precision);
+  q.solver = read_solver(v);
+  q.grid = read_grid(v, Quotient::double_precision, q.solver);
   q.materials = read_materials(v);
   q.f_mhz = v.number(Opt::f);
-  q.solver = read_solver(v);
   return q;
 }
 
 SynthesiseRequest read_synthesise(OptionValues& v) {
   SynthesiseRequest q{};
+  q.solver = read_solver(v);
   q.board = read_board(v);
   q.zo = v.number(Opt::zo);
   require_one_of(v, Opt::coupling, Opt::zoe);
@@ -131,7 +266,7 @@ SynthesiseRequest read_synthesise(OptionValues& v) {
     check_even_mode_above_zo(q.targets, q.zo, v);
   }
   if (v.has(Opt::f0)) q.length_inch = quarter_wave_length(v.number(Opt::f0), q.board.er);
-  q.solver = read_solver(v);
+  q.setup = read_synthesis_setup(v, q.solver);
   return q;
 }
 
@@ -144,8 +279,9 @@ ResponseRequest read_response(OptionValues& v) {
     q.coupling_db = -std::fabs(v.number(Opt::coupling));
   }
   q.er = v.number(Opt::er);
+  q.solver = read_solver(v);
   if (!by_impedance) {
-    q.dimensions = read_dimensions(v, q.er);
+    q.dimensions = read_dimensions(v, q.er, q.solver);
     q.materials = read_materials(v);
   }
   require_one_of(v, Opt::length, Opt::f0);
@@ -160,21 +296,20 @@ ResponseRequest read_response(OptionValues& v) {
   q.terminations.source = v.number(Opt::rs);
   q.terminations.load = v.number(Opt::rl);
   q.flatness_db = v.number(Opt::flatness);
-  q.solver = read_solver(v);
   check_response_solver(q);
   return q;
 }
 
 SensitivityRequest read_sensitivity(OptionValues& v) {
   SensitivityRequest q{};
-  q.grid = read_grid(v, Quotient::single_precision);
   q.solver = read_solver(v);
+  q.grid = read_grid(v, Quotient::single_precision, q.solver);
   return q;
 }
 
 FieldRequest read_field(OptionValues& v) {
   FieldRequest q{};
-  q.grid = read_grid(v, Quotient::single_precision);
+  q.grid = read_grid(v, Quotient::single_precision, Solver::field);
   q.tolerance = v.number(Opt::tol);
   return q;
 }

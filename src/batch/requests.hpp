@@ -26,12 +26,13 @@ struct SynthesiseRequest {
   Axis targets;                      // signed dB as given, or ohms
   std::optional<float> length_inch;  // a quarter wave at --f0, when given
   Solver solver;
+  SynthesisSetup setup;  // the arrangement, what is solved for, the fab's limits
 };
 
 struct ResponseRequest {
   float er;
   // Given by its dimensions (lossy), or by Zo and coupling (lossless).
-  std::optional<CrossSection> dimensions;
+  std::optional<StripPair> dimensions;
   Materials materials;    // for dimensions only
   float zo, coupling_db;  // for Zo and coupling only; coupling negative
   float length_inch;
@@ -69,11 +70,18 @@ ResponseCoupler coupler_of(const ResponseRequest& q);
 // The solver named by --solver.
 Solver read_solver(OptionValues& values);
 
+// The arrangement named by --geometry.
+Arrangement read_arrangement(OptionValues& values);
+
+// "edge", "edge-offset", "broadside"
+std::string_view geometry_name(Arrangement arrangement);
+
 // What decides a command's columns before any row: the solver, and whether
 // the rows carry the coupler's length.
 struct ColumnChoice {
   Solver solver = Solver::model;
   bool with_length = false;
+  Arrangement arrangement = Arrangement::edge;
 };
 ColumnChoice column_choice(Command command, OptionValues& values);
 

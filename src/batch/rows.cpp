@@ -30,11 +30,66 @@ class CellWriter {
     for (std::size_t i = 0; i < count; ++i) cells_[next_++] = Cell{};
   }
   void status(RowStatus s) { cells_[next_++] = text_cell(status_name(s)); }
+  void maybe(const std::optional<float>& value) {
+    cells_[next_++] = value ? number_cell(*value) : Cell{};
+  }
 
  private:
   std::span<Cell> cells_;
   std::size_t next_ = 0;
 };
+
+// ---- Where the strips stand: the dimensions of each arrangement ----
+
+constexpr Column kWidth{"w", S::length, "W", "", 4};
+constexpr Column kGap{"s", S::length, "S", "", 4};
+constexpr Column kHeight{"h", S::length, "H", "", 4};
+constexpr Column kVerticalGap{"sv", S::length, "SV", "", 4};
+constexpr Column kOffset{"wo", S::length, "WO", "", 4};
+constexpr Column kWidthRatio{"w_over_b", S::none, "W/B", "", 3};
+constexpr Column kGapRatio{"s_over_b", S::none, "S/B", "", 3};
+constexpr Column kHeightRatio{"h_over_b", S::none, "H/B", "", 3};
+constexpr Column kVerticalGapRatio{"sv_over_b", S::none, "SV/B", "", 3};
+constexpr Column kOffsetRatio{"wo_over_b", S::none, "WO/B", "", 3};
+
+constexpr std::array kEdgeDimensions = {kWidth, kGap, kWidthRatio, kGapRatio};
+constexpr std::array kOffsetDimensions = {kWidth,      kGap,      kHeight,
+                                          kWidthRatio, kGapRatio, kHeightRatio};
+constexpr std::array kBroadsideDimensions = {kWidth,      kVerticalGap,      kOffset,
+                                             kWidthRatio, kVerticalGapRatio, kOffsetRatio};
+
+// The lengths of a pair its arrangement has, in the order of its columns:
+// W, S; W, S, H; W, SV, WO.  Absent ones (a row not built) stay empty.
+struct PairLengths {
+  std::array<std::optional<float>, 3> length;
+  std::size_t count;
+};
+
+PairLengths lengths_of(const StripPair& p) {
+  switch (p.placement.arrangement) {
+    case Arrangement::edge_offset:
+      return {{p.x.w, p.x.s, p.placement.h}, 3};
+    case Arrangement::broadside:
+      return {{p.x.w, p.placement.sv, p.placement.wo}, 3};
+    case Arrangement::edge:
+      break;
+  }
+  return {{p.x.w, p.x.s, std::nullopt}, 2};
+}
+
+// The ratio to B of each length as a grid prints it.
+std::array<float, 3> grid_ratios(const Grid& g, const PairLengths& l) {
+  const auto at = [&l](std::size_t i) { return l.length.at(i).value_or(0.0F); };
+  switch (g.arrangement) {
+    case Arrangement::edge_offset:
+      return {g.w_over_b(at(0)), g.s_over_b(at(1)), g.h_over_b(at(2))};
+    case Arrangement::broadside:
+      return {g.w_over_b(at(0)), g.sv_over_b(at(1)), g.wo_over_b(at(2))};
+    case Arrangement::edge:
+      break;
+  }
+  return {g.w_over_b(at(0)), g.s_over_b(at(1)), 0.0F};
+}
 
 // ---- The comparison with the field, for both ----
 
@@ -50,6 +105,14 @@ constexpr std::array kComparisonColumns = {
 void write_comparison(CellWriter& out, const std::optional<FieldComparison>& f) {
   if (!f) return out.empty(kComparisonColumns.size());
   out.numbers({f->zoe, f->zoo, f->zo, f->coupling_db, f->zoe_error_pct, f->zoo_error_pct});
+}
+
+// The lengths of a pair and then their ratios to B.
+void write_dimensions(CellWriter& out, const PairLengths& l, const std::array<float, 3>& ratios) {
+  for (std::size_t i = 0; i < l.count; ++i) out.maybe(l.length.at(i));
+  for (std::size_t i = 0; i < l.count; ++i) {
+    out.maybe(l.length.at(i) ? std::optional<float>(ratios.at(i)) : std::nullopt);
+  }
 }
 
 // Columns of a command with those that follow them for both.
@@ -75,9 +138,9 @@ class GridRows : public RowSource {
  protected:
   [[nodiscard]] const Grid& grid() const { return grid_; }
   [[nodiscard]] Solver solver() const { return solver_; }
-  void tally(RowTally& t, const CrossSection& x, RowStatus status, bool with_loss) const {
+  void tally(RowTally& t, const StripPair& pair, RowStatus status, bool with_loss) const {
     if (is_failure(status)) ++t.failed;
-    if (solver_ != Solver::field) t.accuracy.note(x, with_loss);
+    if (solver_ != Solver::field) t.accuracy.note(pair.x, with_loss);
   }
 
  private:
@@ -87,11 +150,7 @@ class GridRows : public RowSource {
 
 // ---- analyse ----
 
-constexpr std::array kAnalyseColumns = {
-    Column{"w", S::length, "W", "", 4},
-    Column{"s", S::length, "S", "", 4},
-    Column{"w_over_b", S::none, "W/B", "", 3},
-    Column{"s_over_b", S::none, "S/B", "", 3},
+constexpr std::array kAnalyseFigures = {
     Column{"zo_ohm", S::none, "Zo", "ohm", 3},
     Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
     Column{"zoo_ohm", S::none, "Zoo", "ohm", 3},
@@ -108,6 +167,9 @@ constexpr std::array kLossComparisonColumns = {
     Column{"loss_odd_model_error_pct", S::none, "Loss odd error", "%", 2},
 };
 
+constexpr auto kAnalyseColumns = joined(kEdgeDimensions, kAnalyseFigures);
+constexpr auto kAnalyseOffsetColumns = joined(kOffsetDimensions, kAnalyseFigures);
+constexpr auto kAnalyseBroadsideColumns = joined(kBroadsideDimensions, kAnalyseFigures);
 constexpr auto kAnalyseWithField =
     joined(joined(kAnalyseColumns, kComparisonColumns), kLossComparisonColumns);
 
@@ -116,22 +178,24 @@ class AnalyseRows final : public GridRows {
   explicit AnalyseRows(const AnalyseRequest& q) : GridRows(q.grid, q.solver), q_(q) {}
 
   [[nodiscard]] std::span<const Column> columns() const override {
-    return analyse_columns({solver(), false});
+    return analyse_columns({solver(), false, grid().arrangement});
   }
 
   void fill(std::int64_t index, std::span<Cell> cells, RowTally& t) const override {
-    const AnalysisRow r = analysis_row(grid().at(index), q_.materials, q_.f_mhz, solver());
+    const AnalysisRow r = analysis_row(grid().pair_at(index), q_.materials, q_.f_mhz, solver());
     const CouplerImpedances& z = r.impedances;
     CellWriter out(cells);
-    out.numbers({r.x.w, r.x.s, grid().w_over_b(r.x.w), grid().s_over_b(r.x.s), z.zo, z.zoe, z.zoo,
-                 z.coupling_db, -r.attenuation.even_db_per_inch, -r.attenuation.odd_db_per_inch});
+    const PairLengths lengths = lengths_of(r.pair);
+    write_dimensions(out, lengths, grid_ratios(grid(), lengths));
+    out.numbers({z.zo, z.zoe, z.zoo, z.coupling_db, -r.attenuation.even_db_per_inch,
+                 -r.attenuation.odd_db_per_inch});
     out.status(r.status);
     if (solver() == Solver::both) {
       write_comparison(out, r.field);
       const LossComparison& l = *r.field_loss;
       out.numbers({-l.even_db_per_inch, -l.odd_db_per_inch, l.even_error_pct, l.odd_error_pct});
     }
-    tally(t, r.x, r.status, with_loss_);
+    tally(t, r.pair, r.status, with_loss_);
   }
 
  private:
@@ -141,12 +205,13 @@ class AnalyseRows final : public GridRows {
 
 // ---- synthesise ----
 
-constexpr std::array kSynthesisDesignColumns = {
-    Column{"w", S::length, "W", "", 4},          Column{"s", S::length, "S", "", 4},
-    Column{"w_over_b", S::none, "W/B", "", 3},   Column{"s_over_b", S::none, "S/B", "", 3},
-    Column{"zo_ohm", S::none, "Zo", "ohm", 2},   Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
-    Column{"zoo_ohm", S::none, "Zoo", "ohm", 3}, Column{"coupling_db", S::none, "Co", "dB", 3},
+constexpr std::array kSynthesisTargetColumns = {
+    Column{"zo_ohm", S::none, "Zo", "ohm", 2},
+    Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
+    Column{"zoo_ohm", S::none, "Zoo", "ohm", 3},
+    Column{"coupling_db", S::none, "Co", "dB", 3},
 };
+constexpr auto kSynthesisDesignColumns = joined(kEdgeDimensions, kSynthesisTargetColumns);
 
 constexpr Column kLengthColumn{"length", S::length, "Length", "", 4};
 
@@ -156,6 +221,37 @@ constexpr auto kSynthesisWithLengthColumns =
     joined(kSynthesisDesignColumns, std::array{kLengthColumn, kStatusColumn});
 
 constexpr auto kSynthesisWithField = joined(kSynthesisColumns, kComparisonColumns);
+
+// Strips off the centre plane or one above the other, on the field alone.
+template <std::size_t N>
+constexpr auto synthesis_columns_of(const std::array<Column, N>& dimensions) {
+  return joined(dimensions, kSynthesisTargetColumns);
+}
+constexpr auto kSynthesisOffsetColumns =
+    joined(synthesis_columns_of(kOffsetDimensions), std::array{kStatusColumn});
+constexpr auto kSynthesisOffsetWithLengthColumns =
+    joined(synthesis_columns_of(kOffsetDimensions), std::array{kLengthColumn, kStatusColumn});
+constexpr auto kSynthesisBroadsideColumns =
+    joined(synthesis_columns_of(kBroadsideDimensions), std::array{kStatusColumn});
+constexpr auto kSynthesisBroadsideWithLengthColumns =
+    joined(synthesis_columns_of(kBroadsideDimensions), std::array{kLengthColumn, kStatusColumn});
+
+// The dimensions of a synthesis row: the solved ones only when it was
+// built, the given ones always.
+PairLengths synthesised_lengths(const SynthesisRow& r, const SynthesisSetup& setup) {
+  PairLengths l = lengths_of(StripPair({{}, r.w, r.s}, r.placement));
+  if (r.built) return l;
+  l.length.at(0).reset();
+  const bool broadside = r.placement.arrangement == Arrangement::broadside;
+  if (!broadside) {
+    l.length.at(1).reset();
+  } else if (setup.unknowns == field::SynthesisUnknowns::width_and_vertical_gap) {
+    l.length.at(1).reset();
+  } else {
+    l.length.at(2).reset();
+  }
+  return l;
+}
 constexpr auto kSynthesisWithLengthAndField =
     joined(kSynthesisWithLengthColumns, kComparisonColumns);
 
@@ -164,7 +260,8 @@ class SynthesiseRows final : public RowSource {
   explicit SynthesiseRows(const SynthesiseRequest& q) : q_(q) {}
 
   [[nodiscard]] std::span<const Column> columns() const override {
-    return synthesise_columns({q_.solver, q_.length_inch.has_value()});
+    return synthesise_columns(
+        {q_.solver, q_.length_inch.has_value(), q_.setup.placement.arrangement});
   }
   [[nodiscard]] std::int64_t rows() const override { return q_.targets.rows; }
   [[nodiscard]] std::int64_t rows_per_block() const override {
@@ -175,19 +272,22 @@ class SynthesiseRows final : public RowSource {
     const float target = q_.targets.value(index);
     const SynthesisTargets targets = q_.by_coupling ? targets_of_coupling(q_.zo, -std::fabs(target))
                                                     : targets_of_even_mode(q_.zo, target);
-    const SynthesisRow r = synthesis_row(q_.board, targets, q_.solver);
+    const SynthesisRow r = synthesis_row(q_.board, targets, q_.solver, q_.setup);
     CellWriter out(cells);
-    if (r.built) {
-      out.numbers({r.w, r.s, ratio_to_b(r.w, q_.board.b), ratio_to_b(r.s, q_.board.b)});
-    } else {
-      out.empty(4);
+    const PairLengths lengths = synthesised_lengths(r, q_.setup);
+    std::array<float, 3> ratios{};
+    for (std::size_t i = 0; i < lengths.count; ++i) {
+      ratios.at(i) = ratio_to_b(lengths.length.at(i).value_or(0.0F), q_.board.b);
     }
+    write_dimensions(out, lengths, ratios);
     out.numbers({targets.zo, targets.zoe, targets.zoo, targets.coupling_db});
     if (q_.length_inch) out.numbers({*q_.length_inch});
     out.status(r.status);
     if (q_.solver == Solver::both) write_comparison(out, r.field);
     if (is_failure(r.status)) ++t.failed;
-    if (r.built && q_.solver != Solver::field) t.accuracy.note({q_.board, r.w, r.s}, false);
+    if (r.built && q_.solver != Solver::field && r.placement.is_edge()) {
+      t.accuracy.note({q_.board, r.w, r.s}, false);
+    }
   }
 
  private:
@@ -272,7 +372,7 @@ class ResponseRows final : public RowSource {
     }
     if (is_failure(r.status)) ++t.failed;
     if (q_.dimensions && q_.solver != Solver::field) {
-      t.accuracy.note(*q_.dimensions, q_.materials.conductor.resistivity_ohm_inch > 0.0F);
+      t.accuracy.note(q_.dimensions->x, q_.materials.conductor.resistivity_ohm_inch > 0.0F);
     }
   }
 
@@ -283,53 +383,92 @@ class ResponseRows final : public RowSource {
 
 // ---- sensitivity ----
 
-constexpr std::array kSensitivityColumns = {
-    Column{"w", S::length, "W", "", 5},
-    Column{"s", S::length, "S", "", 5},
-    Column{"zoe_ohm", S::none, "Zoe", "ohm", 2},
-    Column{"zoo_ohm", S::none, "Zoo", "ohm", 2},
-    Column{"szoe_er", S::none, "Zoe:Er", "", 3},
-    Column{"szoe_b", S::none, "Zoe:B", "", 3},
-    Column{"szoe_s", S::none, "Zoe:S", "", 3},
-    Column{"szoe_t", S::none, "Zoe:T", "", 3},
-    Column{"szoe_w", S::none, "Zoe:W", "", 3},
-    Column{"szoo_er", S::none, "Zoo:Er", "", 3},
-    Column{"szoo_b", S::none, "Zoo:B", "", 3},
-    Column{"szoo_s", S::none, "Zoo:S", "", 3},
-    Column{"szoo_t", S::none, "Zoo:T", "", 3},
-    Column{"szoo_w", S::none, "Zoo:W", "", 3},
-    kStatusColumn,
-};
+constexpr Column kSensitivityWidth{"w", S::length, "W", "", 5};
+constexpr Column kSensitivityGap{"s", S::length, "S", "", 5};
+constexpr Column kSensitivityHeight{"h", S::length, "H", "", 5};
+constexpr Column kSensitivityVerticalGap{"sv", S::length, "SV", "", 5};
+constexpr Column kSensitivityOffset{"wo", S::length, "WO", "", 5};
+constexpr std::array kNominalImpedances = {Column{"zoe_ohm", S::none, "Zoe", "ohm", 2},
+                                           Column{"zoo_ohm", S::none, "Zoo", "ohm", 2}};
+
+// (x/Z) dZ/dx of each mode to each dimension the arrangement has.
+constexpr std::array kSensitivityColumns = joined(
+    joined(std::array{kSensitivityWidth, kSensitivityGap}, kNominalImpedances),
+    std::array{
+        Column{"szoe_er", S::none, "Zoe:Er", "", 3}, Column{"szoe_b", S::none, "Zoe:B", "", 3},
+        Column{"szoe_s", S::none, "Zoe:S", "", 3},   Column{"szoe_t", S::none, "Zoe:T", "", 3},
+        Column{"szoe_w", S::none, "Zoe:W", "", 3},   Column{"szoo_er", S::none, "Zoo:Er", "", 3},
+        Column{"szoo_b", S::none, "Zoo:B", "", 3},   Column{"szoo_s", S::none, "Zoo:S", "", 3},
+        Column{"szoo_t", S::none, "Zoo:T", "", 3},   Column{"szoo_w", S::none, "Zoo:W", "", 3},
+        kStatusColumn});
+
+constexpr std::array kSensitivityOffsetColumns = joined(
+    joined(std::array{kSensitivityWidth, kSensitivityGap, kSensitivityHeight}, kNominalImpedances),
+    std::array{
+        Column{"szoe_er", S::none, "Zoe:Er", "", 3}, Column{"szoe_b", S::none, "Zoe:B", "", 3},
+        Column{"szoe_s", S::none, "Zoe:S", "", 3},   Column{"szoe_t", S::none, "Zoe:T", "", 3},
+        Column{"szoe_w", S::none, "Zoe:W", "", 3},   Column{"szoe_h", S::none, "Zoe:H", "", 3},
+        Column{"szoo_er", S::none, "Zoo:Er", "", 3}, Column{"szoo_b", S::none, "Zoo:B", "", 3},
+        Column{"szoo_s", S::none, "Zoo:S", "", 3},   Column{"szoo_t", S::none, "Zoo:T", "", 3},
+        Column{"szoo_w", S::none, "Zoo:W", "", 3},   Column{"szoo_h", S::none, "Zoo:H", "", 3},
+        kStatusColumn});
+
+constexpr std::array kSensitivityBroadsideColumns = joined(
+    joined(std::array{kSensitivityWidth, kSensitivityVerticalGap, kSensitivityOffset},
+           kNominalImpedances),
+    std::array{
+        Column{"szoe_er", S::none, "Zoe:Er", "", 3}, Column{"szoe_b", S::none, "Zoe:B", "", 3},
+        Column{"szoe_t", S::none, "Zoe:T", "", 3},   Column{"szoe_w", S::none, "Zoe:W", "", 3},
+        Column{"szoe_sv", S::none, "Zoe:SV", "", 3}, Column{"szoe_wo", S::none, "Zoe:WO", "", 3},
+        Column{"szoo_er", S::none, "Zoo:Er", "", 3}, Column{"szoo_b", S::none, "Zoo:B", "", 3},
+        Column{"szoo_t", S::none, "Zoo:T", "", 3},   Column{"szoo_w", S::none, "Zoo:W", "", 3},
+        Column{"szoo_sv", S::none, "Zoo:SV", "", 3}, Column{"szoo_wo", S::none, "Zoo:WO", "", 3},
+        kStatusColumn});
 
 constexpr auto kSensitivityWithField = joined(kSensitivityColumns, kComparisonColumns);
+
+// The sensitivities of one mode to what its arrangement has.
+void write_mode_sensitivities(CellWriter& out, Arrangement a, const ModeSensitivities& m,
+                              float to_h, float to_sv, float to_wo) {
+  switch (a) {
+    case Arrangement::edge_offset:
+      return out.numbers({m.er, m.b, m.s, m.t, m.w, to_h});
+    case Arrangement::broadside:
+      return out.numbers({m.er, m.b, m.t, m.w, to_sv, to_wo});
+    case Arrangement::edge:
+      break;
+  }
+  out.numbers({m.er, m.b, m.s, m.t, m.w});
+}
 
 class SensitivityRows final : public GridRows {
  public:
   explicit SensitivityRows(const SensitivityRequest& q) : GridRows(q.grid, q.solver) {}
 
   [[nodiscard]] std::span<const Column> columns() const override {
-    return sensitivity_columns({solver(), false});
+    return sensitivity_columns({solver(), false, grid().arrangement});
   }
 
   void fill(std::int64_t index, std::span<Cell> cells, RowTally& t) const override {
-    const SensitivityRow r = sensitivity_row(grid().at(index), solver());
+    const SensitivityRow r = sensitivity_row(grid().pair_at(index), solver());
     const ImpedanceSensitivities& z = r.sensitivities;
+    const PlacementSensitivities& p = r.placement;
+    const Arrangement a = r.pair.placement.arrangement;
     CellWriter out(cells);
-    out.numbers({r.x.w, r.x.s, z.zoe, z.zoo, z.even.er, z.even.b, z.even.s, z.even.t, z.even.w,
-                 z.odd.er, z.odd.b, z.odd.s, z.odd.t, z.odd.w});
+    const PairLengths lengths = lengths_of(r.pair);
+    for (std::size_t i = 0; i < lengths.count; ++i) out.maybe(lengths.length.at(i));
+    out.numbers({z.zoe, z.zoo});
+    write_mode_sensitivities(out, a, z.even, p.h_even, p.sv_even, p.wo_even);
+    write_mode_sensitivities(out, a, z.odd, p.h_odd, p.sv_odd, p.wo_odd);
     out.status(r.status);
     if (solver() == Solver::both) write_comparison(out, r.field);
-    tally(t, r.x, r.status, false);
+    tally(t, r.pair, r.status, false);
   }
 };
 
 // ---- field ----
 
-constexpr std::array kFieldColumns = {
-    Column{"w", S::length, "W", "", 4},
-    Column{"s", S::length, "S", "", 4},
-    Column{"w_over_b", S::none, "W/B", "", 3},
-    Column{"s_over_b", S::none, "S/B", "", 3},
+constexpr std::array kFieldFigures = {
     Column{"zo_ohm", S::none, "Zo", "ohm", 4},
     Column{"zoe_ohm", S::none, "Zoe", "ohm", 4},
     Column{"zoo_ohm", S::none, "Zoo", "ohm", 4},
@@ -340,22 +479,27 @@ constexpr std::array kFieldColumns = {
     Column{"panels", S::none, "Panels", "", 0},
 };
 
+constexpr auto kFieldColumns = joined(kEdgeDimensions, kFieldFigures);
+constexpr auto kFieldOffsetColumns = joined(kOffsetDimensions, kFieldFigures);
+constexpr auto kFieldBroadsideColumns = joined(kBroadsideDimensions, kFieldFigures);
+
 class FieldRows final : public RowSource {
  public:
   explicit FieldRows(const FieldRequest& q) : q_(q) {}
 
   [[nodiscard]] std::span<const Column> columns() const override {
-    return field_columns({Solver::field, false});
+    return field_columns({Solver::field, false, q_.grid.arrangement});
   }
   [[nodiscard]] std::int64_t rows() const override { return q_.grid.rows(); }
   [[nodiscard]] std::int64_t rows_per_block() const override { return kFieldRowsPerBlock; }
 
   void fill(std::int64_t index, std::span<Cell> cells, RowTally& /*tally*/) const override {
-    const FieldRow r = field_row(q_.grid.at(index), q_.tolerance);
+    const FieldRow r = field_row(q_.grid.pair_at(index), q_.tolerance);
     const auto f = [](double v) { return static_cast<float>(v); };
     CellWriter out(cells);
-    out.numbers({r.x.w, r.x.s, q_.grid.w_over_b(r.x.w), q_.grid.s_over_b(r.x.s), f(r.zo), f(r.zoe),
-                 f(r.zoo), f(r.coupling_db), f(r.c_even), f(r.c_odd), f(r.error_estimate),
+    const PairLengths lengths = lengths_of(r.pair);
+    write_dimensions(out, lengths, grid_ratios(q_.grid, lengths));
+    out.numbers({f(r.zo), f(r.zoe), f(r.zoo), f(r.coupling_db), f(r.c_even), f(r.c_odd), f(r.error_estimate),
                  static_cast<float>(r.panels)});
   }
 
@@ -366,11 +510,21 @@ class FieldRows final : public RowSource {
 }  // namespace
 
 std::span<const Column> analyse_columns(const ColumnChoice& c) {
+  if (c.arrangement == Arrangement::edge_offset) return kAnalyseOffsetColumns;
+  if (c.arrangement == Arrangement::broadside) return kAnalyseBroadsideColumns;
   if (c.solver == Solver::both) return kAnalyseWithField;
   return kAnalyseColumns;
 }
 
 std::span<const Column> synthesise_columns(const ColumnChoice& c) {
+  if (c.arrangement == Arrangement::edge_offset) {
+    if (c.with_length) return kSynthesisOffsetWithLengthColumns;
+    return kSynthesisOffsetColumns;
+  }
+  if (c.arrangement == Arrangement::broadside) {
+    if (c.with_length) return kSynthesisBroadsideWithLengthColumns;
+    return kSynthesisBroadsideColumns;
+  }
   if (c.with_length) {
     if (c.solver == Solver::both) return kSynthesisWithLengthAndField;
     return kSynthesisWithLengthColumns;
@@ -385,11 +539,15 @@ std::span<const Column> response_columns(const ColumnChoice& c) {
 }
 
 std::span<const Column> sensitivity_columns(const ColumnChoice& c) {
+  if (c.arrangement == Arrangement::edge_offset) return kSensitivityOffsetColumns;
+  if (c.arrangement == Arrangement::broadside) return kSensitivityBroadsideColumns;
   if (c.solver == Solver::both) return kSensitivityWithField;
   return kSensitivityColumns;
 }
 
-std::span<const Column> field_columns(const ColumnChoice& /*choice*/) {
+std::span<const Column> field_columns(const ColumnChoice& c) {
+  if (c.arrangement == Arrangement::edge_offset) return kFieldOffsetColumns;
+  if (c.arrangement == Arrangement::broadside) return kFieldBroadsideColumns;
   return kFieldColumns;
 }
 

@@ -77,4 +77,10 @@ std::int64_t product_rows(std::string_view options, const Axis& a, const Axis& b
   return rows;
 }
 
+std::int64_t product_rows(std::string_view options, const Axis& a, const Axis& b, const Axis& c) {
+  // Each product stays at most kMostRows squared before it is checked.
+  const Axis first_two{{}, product_rows(options, a, b), true};
+  return product_rows(options, first_two, c);
+}
+
 }  // namespace ketrovane::batch

@@ -21,5 +21,7 @@ Axis parse_axis(std::string_view option, std::string_view text, const Quantity& 
 // rows(a) * rows(b), or an InputError naming both options when the product
 // passes kMostRows.
 std::int64_t product_rows(std::string_view options, const Axis& a, const Axis& b);
+// Of three axes.
+std::int64_t product_rows(std::string_view options, const Axis& a, const Axis& b, const Axis& c);
 
 }  // namespace ketrovane::batch

@@ -11,9 +11,9 @@ namespace ketrovane {
 
 namespace {
 
-field::FieldSolution solved(const CrossSection& x, double tolerance) {
-  const field::FieldResult f = field::solve(field_geometry(x), {.tolerance = tolerance});
-  if (!f.ok()) throw FieldFailure(x, f.message, false);
+field::FieldSolution solved(const StripPair& pair, double tolerance) {
+  const field::FieldResult f = field::solve(field_geometry(pair), {.tolerance = tolerance});
+  if (!f.ok()) throw FieldFailure(pair, f.message, false);
   return *f.solution;
 }
 
@@ -23,16 +23,18 @@ constexpr double kLogStep = 1e-3;
 constexpr double kDifferenceTolerance = 1e-7;
 
 struct BothModes {
-  float even;
-  float odd;
+  float even = 0.0F;
+  float odd = 0.0F;
 };
 
-// `dimension` picks the length a cross-section is stepped in.
+// `dimension` picks the length a strip pair is stepped in; a dimension of 0
+// has no logarithmic slope, and its (x/Z) dZ/dx is 0.
 template <class Dimension>
-BothModes log_slopes(const CrossSection& x, Dimension dimension) {
-  CrossSection up = x;
-  CrossSection down = x;
+BothModes log_slopes(const StripPair& pair, Dimension dimension) {
+  StripPair up = pair;
+  StripPair down = pair;
   const float nominal = dimension(up);
+  if (nominal == 0.0F) return {};
   dimension(up) = static_cast<float>(nominal * std::exp(kLogStep));
   dimension(down) = static_cast<float>(nominal * std::exp(-kLogStep));
   const double step = std::log(static_cast<double>(dimension(up)) / dimension(down));
@@ -42,17 +44,20 @@ BothModes log_slopes(const CrossSection& x, Dimension dimension) {
           static_cast<float>(std::log(u.odd.impedance / d.odd.impedance) / step)};
 }
 
-bool same(const CrossSection& a, const CrossSection& b) {
-  return a.board.b == b.board.b && a.board.t == b.board.t && a.board.er == b.board.er &&
-         a.w == b.w && a.s == b.s;
+bool same(const StripPair& a, const StripPair& b) {
+  const Placement& p = a.placement;
+  const Placement& q = b.placement;
+  return a.x.board.b == b.x.board.b && a.x.board.t == b.x.board.t &&
+         a.x.board.er == b.x.board.er && a.x.w == b.x.w && a.x.s == b.x.s &&
+         p.arrangement == q.arrangement && p.h == q.h && p.sv == q.sv && p.wo == q.wo;
 }
 
-const field::ConductorLossFactor& loss_factor(const CrossSection& x) {
-  thread_local std::optional<std::pair<CrossSection, field::ConductorLossFactor>> last;
-  if (!last || !same(last->first, x)) {
-    const field::ConductorLossFactorResult r = field::conductor_loss_factor(field_geometry(x));
-    if (!r.ok()) throw FieldFailure(x, r.message, true);
-    last.emplace(x, *r.factor);
+const field::ConductorLossFactor& loss_factor(const StripPair& pair) {
+  thread_local std::optional<std::pair<StripPair, field::ConductorLossFactor>> last;
+  if (!last || !same(last->first, pair)) {
+    const field::ConductorLossFactorResult r = field::conductor_loss_factor(field_geometry(pair));
+    if (!r.ok()) throw FieldFailure(pair, r.message, true);
+    last.emplace(pair, *r.factor);
   }
   return last->second;
 }
@@ -63,12 +68,22 @@ float percent_error(float model, float field) {
 
 }  // namespace
 
-field::Geometry field_geometry(const CrossSection& x) {
-  return {.b = x.board.b, .t = x.board.t, .w = x.w, .s = x.s, .er = x.board.er};
+field::Geometry field_geometry(const StripPair& pair) {
+  const CrossSection& x = pair.x;
+  const Placement& p = pair.placement;
+  return {.b = x.board.b,
+          .t = x.board.t,
+          .w = x.w,
+          .s = x.s,
+          .er = x.board.er,
+          .arrangement = p.arrangement,
+          .h = p.h,
+          .sv = p.sv,
+          .wo = p.wo};
 }
 
-CouplerImpedances field_impedances(const CrossSection& x) {
-  const field::FieldSolution f = solved(x, field::Options{}.tolerance);
+CouplerImpedances field_impedances(const StripPair& pair) {
+  const field::FieldSolution f = solved(pair, field::Options{}.tolerance);
   return {static_cast<float>(f.even.impedance),
           static_cast<float>(f.odd.impedance),
           static_cast<float>(f.zo),
@@ -77,10 +92,11 @@ CouplerImpedances field_impedances(const CrossSection& x) {
           false};
 }
 
-ModeAttenuation field_attenuation(const CrossSection& x, const Materials& materials, float f_mhz) {
+ModeAttenuation field_attenuation(const StripPair& pair, const Materials& materials,
+                                  float f_mhz) {
   const Conductor& c = materials.conductor;
   const field::FieldLoss loss = field::loss_from_factor(
-      loss_factor(x), x.board.er,
+      loss_factor(pair), pair.x.board.er,
       {.frequency_mhz = std::max(0.0, static_cast<double>(f_mhz)),
        .resistivity = std::max(0.0, static_cast<double>(c.resistivity_ohm_inch)),
        .roughness = std::max(0.0, static_cast<double>(c.roughness_inch)),
@@ -89,20 +105,32 @@ ModeAttenuation field_attenuation(const CrossSection& x, const Materials& materi
   return {static_cast<float>(loss.even.total), static_cast<float>(loss.odd.total)};
 }
 
-ImpedanceSensitivities field_sensitivities(const CrossSection& x) {
-  const field::FieldSolution nominal = solved(x, field::Options{}.tolerance);
-  const BothModes s = log_slopes(x, [](CrossSection& c) -> float& { return c.s; });
-  const BothModes w = log_slopes(x, [](CrossSection& c) -> float& { return c.w; });
-  const BothModes t = x.board.t == 0.0F
-                          ? BothModes{0.0F, 0.0F}
-                          : log_slopes(x, [](CrossSection& c) -> float& { return c.board.t; });
-  // Er exactly, B from Euler's relation: the four length sensitivities sum
-  // to zero.
-  const auto mode = [](float ds, float dt, float dw) {
-    return ModeSensitivities{-0.5F, -ds - dt - dw, ds, dt, dw};
+FieldSensitivities field_sensitivities(const StripPair& pair) {
+  const field::FieldSolution nominal = solved(pair, field::Options{}.tolerance);
+  const bool side_by_side = pair.placement.arrangement != Arrangement::broadside;
+  const BothModes s =
+      side_by_side ? log_slopes(pair, [](StripPair& p) -> float& { return p.x.s; }) : BothModes{};
+  const BothModes w = log_slopes(pair, [](StripPair& p) -> float& { return p.x.w; });
+  const BothModes t = log_slopes(pair, [](StripPair& p) -> float& { return p.x.board.t; });
+  BothModes h;
+  BothModes sv;
+  BothModes wo;
+  if (pair.placement.arrangement == Arrangement::edge_offset) {
+    h = log_slopes(pair, [](StripPair& p) -> float& { return p.placement.h; });
+  } else if (!side_by_side) {
+    sv = log_slopes(pair, [](StripPair& p) -> float& { return p.placement.sv; });
+    wo = log_slopes(pair, [](StripPair& p) -> float& { return p.placement.wo; });
+  }
+  // Er exactly, B from Euler's relation: the impedances depend on the
+  // lengths' ratios only, so their length sensitivities sum to zero.
+  const auto mode = [](float ds, float dt, float dw, float others) {
+    return ModeSensitivities{-0.5F, -ds - dt - dw - others, ds, dt, dw};
   };
-  return {static_cast<float>(nominal.even.impedance), static_cast<float>(nominal.odd.impedance),
-          mode(s.even, t.even, w.even), mode(s.odd, t.odd, w.odd)};
+  const ImpedanceSensitivities impedances{
+      static_cast<float>(nominal.even.impedance), static_cast<float>(nominal.odd.impedance),
+      mode(s.even, t.even, w.even, h.even + sv.even + wo.even),
+      mode(s.odd, t.odd, w.odd, h.odd + sv.odd + wo.odd)};
+  return {impedances, {h.even, h.odd, sv.even, sv.odd, wo.even, wo.odd}};
 }
 
 FieldComparison compare_with_field(const CrossSection& x, float model_zoe, float model_zoo) {

@@ -6,20 +6,22 @@
 #pragma once
 
 #include "design/row_kernel.hpp"
+#include "design/strip_pair.hpp"
 #include "field/field_solver.hpp"
 
 namespace ketrovane {
 
-// The field solver's view of a cross-section: the same lengths, in double.
-field::Geometry field_geometry(const CrossSection& x);
+// The field solver's view of a strip pair: the same lengths, in double.
+field::Geometry field_geometry(const StripPair& pair);
 
-CouplerImpedances field_impedances(const CrossSection& x);
+CouplerImpedances field_impedances(const StripPair& pair);
 
 // Solved once per cross-section (and thread): the frequency, resistivity
 // and roughness only scale the geometry's conductor-loss factor.
-ModeAttenuation field_attenuation(const CrossSection& x, const Materials& materials, float f_mhz);
+ModeAttenuation field_attenuation(const StripPair& pair, const Materials& materials, float f_mhz);
 
-ImpedanceSensitivities field_sensitivities(const CrossSection& x);
+// To Er, B, S, T and W, and to H, SV and WO where the arrangement has them.
+FieldSensitivities field_sensitivities(const StripPair& pair);
 
 // The field solution beside the model's impedances.
 FieldComparison compare_with_field(const CrossSection& x, float model_zoe, float model_zoo);

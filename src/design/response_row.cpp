@@ -21,11 +21,11 @@ CoupledSection lossless_section(float zoe, float zoo, float er, float length_inc
   return {zoe, zoo, er, length_inch, 0.0F, 0.0F};
 }
 
-ModeAttenuation attenuation_at(const ResponseCoupler& c, const CrossSection& x, float f_mhz,
+ModeAttenuation attenuation_at(const ResponseCoupler& c, const StripPair& pair, float f_mhz,
                                bool on_the_field) {
   const Materials& m = c.materials;
-  if (on_the_field) return field_attenuation(x, m, f_mhz);
-  return mode_attenuation(x, m.conductor, m.loss_tangent, f_mhz);
+  if (on_the_field) return field_attenuation(pair, m, f_mhz);
+  return mode_attenuation(pair.x, m.conductor, m.loss_tangent, f_mhz);
 }
 
 void set_attenuation(CoupledSection& section, const ModeAttenuation& a) {
@@ -35,12 +35,14 @@ void set_attenuation(CoupledSection& section, const ModeAttenuation& a) {
 
 }  // namespace
 
-ResponseCoupler coupler_of_dimensions(const CrossSection& x, const Materials& materials,
+ResponseCoupler coupler_of_dimensions(const StripPair& pair, const Materials& materials,
                                       float length_inch, Solver solver) {
+  if (!pair.placement.is_edge()) solver = Solver::field;
+  const CrossSection& x = pair.x;
   ResponseCoupler c{};
-  c.impedances = solver == Solver::field ? field_impedances(x) : model_impedances(x);
+  c.impedances = solver == Solver::field ? field_impedances(pair) : model_impedances(x);
   c.section = lossless_section(c.impedances.zoe, c.impedances.zoo, x.board.er, length_inch);
-  c.dimensions = x;
+  c.dimensions = pair;
   c.materials = materials;
   c.solver = solver;
   c.status = RowStatus::ok;

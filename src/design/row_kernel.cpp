@@ -47,9 +47,15 @@ std::string_view status_name(RowStatus status) {
     case RowStatus::not_representable:
       return "not_representable";
     case RowStatus::field_not_converged:
+      return "field_not_converged";
+    case RowStatus::needs_thinner_core:
+      return "needs_thinner_core";
+    case RowStatus::gap_below_limit:
+      return "gap_below_limit";
+    case RowStatus::width_below_limit:
       break;
   }
-  return "field_not_converged";
+  return "width_below_limit";
 }
 
 bool is_failure(RowStatus status) {
@@ -64,14 +70,15 @@ CouplerImpedances model_impedances(const CrossSection& x) {
           coupler.coupling_db, modes.capacitances, modes.zero_thickness_abandoned};
 }
 
-AnalysisRow analysis_row(const CrossSection& x, const Materials& materials, float f_mhz,
+AnalysisRow analysis_row(const StripPair& pair, const Materials& materials, float f_mhz,
                          Solver solver) {
-  AnalysisRow row{x, {}, {}, RowStatus::ok, std::nullopt, std::nullopt};
-  if (solver == Solver::field) {
-    row.impedances = field_impedances(x);
-    row.attenuation = field_attenuation(x, materials, f_mhz);
+  AnalysisRow row{pair, {}, {}, RowStatus::ok, std::nullopt, std::nullopt};
+  if (solver == Solver::field || !pair.placement.is_edge()) {
+    row.impedances = field_impedances(pair);
+    row.attenuation = field_attenuation(pair, materials, f_mhz);
     return row;
   }
+  const CrossSection& x = pair.x;
   row.impedances = model_impedances(x);
   row.attenuation = mode_attenuation(x, materials.conductor, materials.loss_tangent, f_mhz);
   const ModeAttenuation& a = row.attenuation;
@@ -85,9 +92,13 @@ AnalysisRow analysis_row(const CrossSection& x, const Materials& materials, floa
   return row;
 }
 
-SensitivityRow sensitivity_row(const CrossSection& x, Solver solver) {
-  if (solver == Solver::field) return {x, field_sensitivities(x), RowStatus::ok, std::nullopt};
-  SensitivityRow row{x, impedance_sensitivities(x), RowStatus::ok, std::nullopt};
+SensitivityRow sensitivity_row(const StripPair& pair, Solver solver) {
+  if (solver == Solver::field || !pair.placement.is_edge()) {
+    const FieldSensitivities f = field_sensitivities(pair);
+    return {pair, f.impedances, f.placement, RowStatus::ok, std::nullopt};
+  }
+  const CrossSection& x = pair.x;
+  SensitivityRow row{pair, impedance_sensitivities(x), {}, RowStatus::ok, std::nullopt};
   const ImpedanceSensitivities& z = row.sensitivities;
   bool finite = all_finite({z.zoe, z.zoo});
   for (const ModeSensitivities& m : {z.even, z.odd}) {
@@ -98,11 +109,11 @@ SensitivityRow sensitivity_row(const CrossSection& x, Solver solver) {
   return row;
 }
 
-FieldRow field_row(const CrossSection& x, double tolerance) {
-  const field::FieldResult f = field::solve(field_geometry(x), {.tolerance = tolerance});
-  if (!f.ok()) throw FieldFailure(x, f.message, false);
+FieldRow field_row(const StripPair& pair, double tolerance) {
+  const field::FieldResult f = field::solve(field_geometry(pair), {.tolerance = tolerance});
+  if (!f.ok()) throw FieldFailure(pair, f.message, false);
   const field::FieldSolution& z = *f.solution;
-  return {x,
+  return {pair,
           z.even.impedance,
           z.odd.impedance,
           z.zo,

@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "design/strip_pair.hpp"
+#include "field/field_synthesis.hpp"
 #include "frequency/four_port.hpp"
 #include "model/cross_section.hpp"
 #include "model/loss.hpp"
@@ -41,6 +43,9 @@ enum class RowStatus : std::uint8_t {
   unusable,                  // targets that are not finite, or not Zoe > Zoo > 0
   not_representable,         // no W and S of the single-precision model meet both targets
   field_not_converged,       // the field synthesis did not meet both targets
+  needs_thinner_core,        // strips one above the other couple too weakly at this SV
+  gap_below_limit,           // the design needs a gap below the fab's least
+  width_below_limit,         // the design needs a strip narrower than the fab's least
 };
 
 // The status as the tables write it: "ok", "not_finite", "converged", ...
@@ -52,13 +57,13 @@ bool is_failure(RowStatus status);
 // A cross-section the field solver could not solve to its tolerance.
 class FieldFailure : public std::runtime_error {
  public:
-  FieldFailure(const CrossSection& where, const std::string& what_failed, bool of_loss)
+  FieldFailure(const StripPair& where, const std::string& what_failed, bool of_loss)
       : std::runtime_error(what_failed), where_(where), of_loss_(of_loss) {}
-  [[nodiscard]] const CrossSection& where() const { return where_; }
+  [[nodiscard]] const StripPair& where() const { return where_; }
   [[nodiscard]] bool of_loss() const { return of_loss_; }
 
  private:
-  CrossSection where_;
+  StripPair where_;
   bool of_loss_;
 };
 
@@ -102,7 +107,7 @@ struct LossComparison {
 // ---- Analysis ----
 
 struct AnalysisRow {
-  CrossSection x;
+  StripPair pair;
   CouplerImpedances impedances;
   ModeAttenuation attenuation;  // at the row's frequency, positive
   RowStatus status;
@@ -110,7 +115,8 @@ struct AnalysisRow {
   std::optional<LossComparison> field_loss;  // with Solver::both
 };
 
-AnalysisRow analysis_row(const CrossSection& x, const Materials& materials, float f_mhz,
+// Strips not side by side and centred only on the field solution.
+AnalysisRow analysis_row(const StripPair& pair, const Materials& materials, float f_mhz,
                          Solver solver);
 
 // ---- Synthesis ----
@@ -129,17 +135,35 @@ SynthesisTargets targets_of_coupling(float zo, float coupling_db);
 // coupling as that pair gives them (Zo up to rounding).
 SynthesisTargets targets_of_even_mode(float zo, float zoe);
 
+// The least gap and strip width the fab can make, inches; 0 for no limit.
+struct FabLimits {
+  float min_gap = 0.0F;
+  float min_width = 0.0F;
+};
+
+// What a synthesis solves for and what it is given: strips side by side
+// solve W and S (off the centre plane at the given H); strips one above the
+// other W and WO at the given SV, or W and SV at the given WO.
+struct SynthesisSetup {
+  Placement placement;  // the arrangement and its given dimensions
+  field::SynthesisUnknowns unknowns = field::SynthesisUnknowns::width_and_gap;
+  FabLimits limits;
+};
+
 struct SynthesisRow {
   SynthesisTargets targets;
-  bool built;  // W and S found (on the model, or on the field when asked)
+  bool built;  // the design found (on the model, or on the field when asked)
   float w;     // inches; at a floor: what the model's synthesis reached
   float s;
-  WidthSpacing model;  // the closed-form synthesis (the field's start)
+  Placement placement;  // with the solved SV or WO of strips one above the other
+  WidthSpacing model;   // the closed-form synthesis (the field's start)
   RowStatus status;
   std::optional<FieldComparison> field;  // with Solver::both, for a built row
 };
 
-SynthesisRow synthesis_row(const Board& board, const SynthesisTargets& targets, Solver solver);
+// Strips not side by side and centred only on the field solution.
+SynthesisRow synthesis_row(const Board& board, const SynthesisTargets& targets, Solver solver,
+                           const SynthesisSetup& setup = {});
 
 // ---- Frequency response ----
 
@@ -147,7 +171,7 @@ SynthesisRow synthesis_row(const Board& board, const SynthesisTargets& targets, 
 struct ResponseCoupler {
   CoupledSection section;  // no attenuation: that depends on the frequency
   CouplerImpedances impedances;
-  std::optional<CrossSection> dimensions;  // none: lossless
+  std::optional<StripPair> dimensions;  // none: lossless
   Materials materials;
   Solver solver;
   RowStatus status;
@@ -155,7 +179,7 @@ struct ResponseCoupler {
   std::optional<CoupledSection> field_section;
 };
 
-ResponseCoupler coupler_of_dimensions(const CrossSection& x, const Materials& materials,
+ResponseCoupler coupler_of_dimensions(const StripPair& pair, const Materials& materials,
                                       float length_inch, Solver solver);
 // A lossless section of the given mode impedances.
 ResponseCoupler coupler_of_impedances(float zoe, float zoo, float er, float length_inch);
@@ -182,19 +206,33 @@ inline float directivity_db(const FourPortResponse& r) {
 
 // ---- Sensitivities ----
 
+// (x/Z) dZ/dx of each mode to the dimensions an arrangement adds, on the
+// field solution; 0 where the arrangement has no such dimension, or it is 0.
+struct PlacementSensitivities {
+  float h_even = 0.0F, h_odd = 0.0F;
+  float sv_even = 0.0F, sv_odd = 0.0F;
+  float wo_even = 0.0F, wo_odd = 0.0F;
+};
+
+struct FieldSensitivities {
+  ImpedanceSensitivities impedances;  // S's are 0 for strips one above the other
+  PlacementSensitivities placement;
+};
+
 struct SensitivityRow {
-  CrossSection x;
+  StripPair pair;
   ImpedanceSensitivities sensitivities;
+  PlacementSensitivities placement;  // on the field solution
   RowStatus status;
   std::optional<FieldComparison> field;  // with Solver::both
 };
 
-SensitivityRow sensitivity_row(const CrossSection& x, Solver solver);
+SensitivityRow sensitivity_row(const StripPair& pair, Solver solver);
 
 // ---- The field solution ----
 
 struct FieldRow {
-  CrossSection x;
+  StripPair pair;
   double zoe;
   double zoo;
   double zo;
@@ -207,6 +245,6 @@ struct FieldRow {
 
 // To a relative tolerance of each mode impedance; FieldFailure when the
 // solver cannot verify it.
-FieldRow field_row(const CrossSection& x, double tolerance);
+FieldRow field_row(const StripPair& pair, double tolerance);
 
 }  // namespace ketrovane

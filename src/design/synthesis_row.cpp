@@ -1,4 +1,5 @@
 #include <cmath>
+#include <optional>
 
 #include "design/field_analysis.hpp"
 #include "design/row_kernel.hpp"
@@ -45,6 +46,76 @@ void correct_on_the_field(SynthesisRow& row, const Board& board) {
   row.s = static_cast<float>(f.s);
 }
 
+RowStatus status_of(field::SynthesisFailure failure) {
+  switch (failure) {
+    case field::SynthesisFailure::needs_thinner_core:
+      return RowStatus::needs_thinner_core;
+    case field::SynthesisFailure::not_representable:
+      return RowStatus::not_representable;
+    case field::SynthesisFailure::none:
+    case field::SynthesisFailure::not_converged:
+      break;
+  }
+  return RowStatus::field_not_converged;
+}
+
+bool usable(const SynthesisTargets& t) {
+  return std::isfinite(t.zoe) && std::isfinite(t.zoo) && t.zoe > t.zoo && t.zoo > 0.0F;
+}
+
+// Strips off the centre plane, or one above the other: the field alone,
+// from a start of its own.
+SynthesisRow field_synthesis_row(const Board& board, const SynthesisTargets& targets,
+                                 const SynthesisSetup& setup) {
+  const Placement& given = setup.placement;
+  SynthesisRow row{targets, false, 0.0F, 0.0F, given, WidthSpacing{}, RowStatus::unusable,
+                   std::nullopt};
+  if (!usable(targets)) return row;
+  const field::SynthesisResult f = field::synthesise({.b = board.b,
+                                                      .t = board.t,
+                                                      .er = board.er,
+                                                      .zoe = targets.zoe,
+                                                      .zoo = targets.zoo,
+                                                      .w0 = 0.0,
+                                                      .s0 = 0.0,
+                                                      .arrangement = given.arrangement,
+                                                      .h = given.h,
+                                                      .sv = given.sv,
+                                                      .wo = given.wo,
+                                                      .unknowns = setup.unknowns});
+  row.w = static_cast<float>(f.w);
+  row.s = static_cast<float>(f.s);
+  row.placement.sv = static_cast<float>(f.sv);
+  row.placement.wo = static_cast<float>(f.wo);
+  row.built = f.converged;
+  row.status = f.converged ? RowStatus::converged : status_of(f.failure);
+  return row;
+}
+
+// The gap a fab limit applies to: S of strips side by side, SV of strips one
+// above the other when it is solved for (a given SV is the stackup's).
+std::optional<float> limited_gap(const SynthesisRow& row, const SynthesisSetup& setup) {
+  if (row.placement.arrangement != Arrangement::broadside) return row.s;
+  if (setup.unknowns == field::SynthesisUnknowns::width_and_vertical_gap) {
+    return row.placement.sv;
+  }
+  return std::nullopt;
+}
+
+void apply_limits(SynthesisRow& row, const SynthesisSetup& setup) {
+  if (!row.built) return;
+  const FabLimits& limits = setup.limits;
+  const std::optional<float> gap = limited_gap(row, setup);
+  if (gap && *gap < limits.min_gap) {
+    row.status = RowStatus::gap_below_limit;
+  } else if (row.w < limits.min_width) {
+    row.status = RowStatus::width_below_limit;
+  } else {
+    return;
+  }
+  row.built = false;
+}
+
 }  // namespace
 
 SynthesisTargets targets_of_coupling(float zo, float coupling_db) {
@@ -58,12 +129,20 @@ SynthesisTargets targets_of_even_mode(float zo, float zoe) {
   return {coupler.coupling_db, coupler.zo, zoe, zoo};
 }
 
-SynthesisRow synthesis_row(const Board& board, const SynthesisTargets& targets, Solver solver) {
+SynthesisRow synthesis_row(const Board& board, const SynthesisTargets& targets, Solver solver,
+                           const SynthesisSetup& setup) {
+  if (!setup.placement.is_edge()) {
+    SynthesisRow row = field_synthesis_row(board, targets, setup);
+    apply_limits(row, setup);
+    return row;
+  }
   const WidthSpacing model = synthesise_width_and_spacing({board, targets.zoe, targets.zoo});
-  SynthesisRow row{targets, model.converged(),        model.w,     model.s,
-                   model,   status_of(model.outcome), std::nullopt};
+  SynthesisRow row{targets, model.converged(), model.w, model.s, {}, model,
+                   status_of(model.outcome), std::nullopt};
   if (!row.built) return row;
   if (solver == Solver::field) correct_on_the_field(row, board);
+  apply_limits(row, setup);
+  if (!row.built) return row;
   if (solver == Solver::both) {
     const CrossSection x{board, row.w, row.s};
     const CouplerImpedances z = model_impedances(x);

@@ -107,7 +107,7 @@ void frequency_run(DesignRecord& record, Report& report) {
   }
   // A coupler given by its dimensions: the note on the model's accuracy.
   if (coupler.dimensions && frequencies.rows > 0) {
-    report.note_row(*coupler.dimensions, coupler.materials.conductor.resistivity_ohm_inch > 0.0F);
+    report.note_row(coupler.dimensions->x, coupler.materials.conductor.resistivity_ohm_inch > 0.0F);
     report.compare_with(field_comparison(record, frequencies));
   }
   report.full_closing();

@@ -49,7 +49,7 @@ void write_capacitance_row(text::Channel& channel, const AnalysisRow& row) {
   static const Layout kRow("(11X,F7.4,1X,F7.5,2(1X,F7.4),1X,F9.5,1X,F8.4,1X,F9.5)");
   const Capacitances& c = row.impedances.capacitances;
   const float difference = c.inner_fringing_odd - c.inner_fringing_even;
-  channel.print(kRow, {row.x.w, row.x.s, c.parallel_plate, c.outer_fringing, c.inner_fringing_even,
+  channel.print(kRow, {row.pair.x.w, row.pair.x.s, c.parallel_plate, c.outer_fringing, c.inner_fringing_even,
                        c.inner_fringing_odd, difference});
 }
 
@@ -110,12 +110,12 @@ void impedance_run(const DesignRecord& record, Report& report) {
   for (std::int64_t i = 0; i < grid.rows(); ++i) {
     const AnalysisRow row = analysis_row(grid.at(i), materials, record.fo, Solver::model);
     if (over_spacings) {
-      write_row(report, row, row.x.s, grid.s_over_b(row.x.s));
+      write_row(report, row, row.pair.x.s, grid.s_over_b(row.pair.x.s));
     } else {
-      write_row(report, row, row.x.w, grid.w_over_b(row.x.w));
+      write_row(report, row, row.pair.x.w, grid.w_over_b(row.pair.x.w));
     }
     if (over_spacings && report.diagnostic_mode()) write_capacitance_row(report.diagnostic(), row);
-    report.note_row(row.x, with_loss);
+    report.note_row(row.pair.x, with_loss);
   }
   if (report.diagnostic_mode()) {
     report.diagnostic().print(Report::closing_rule());

@@ -39,7 +39,7 @@ void write_row(Report& report, const SensitivityRow& row, bool odd_mode) {
   static const Layout kRow("(4X,2(1X,F8.5),1X,2(1X,F7.2),2(1X,F6.3),3(1X,F7.3))");
   const ImpedanceSensitivities& sen = row.sensitivities;
   const ModeSensitivities& m = odd_mode ? sen.odd : sen.even;
-  report.both(kRow, {row.x.w, row.x.s, sen.zoe, sen.zoo, m.er, m.b, m.s, m.w, m.t});
+  report.both(kRow, {row.pair.x.w, row.pair.x.s, sen.zoe, sen.zoo, m.er, m.b, m.s, m.w, m.t});
 }
 
 // Each table evaluates its rows afresh.
@@ -48,7 +48,7 @@ void write_table(Report& report, const Grid& grid, bool odd_mode) {
   for (std::int64_t i = 0; i < grid.rows(); ++i) {
     const SensitivityRow row = sensitivity_row(grid.at(i), Solver::model);
     write_row(report, row, odd_mode);
-    report.note_row(row.x, false);
+    report.note_row(row.pair.x, false);
   }
 }
 

@@ -185,7 +185,7 @@ TEST(FieldRows, TheFieldSynthesisMeetsBothTargetsOrSaysItDidNot) {
 // exact laws.
 TEST(FieldRows, FieldSensitivitiesKeepTheExactLaws) {
   const CrossSection x{{0.25F, 0.025F, 2.2F}, 0.25F, 0.125F};
-  const ImpedanceSensitivities f = field_sensitivities(x);
+  const ImpedanceSensitivities f = field_sensitivities(x).impedances;
   const ImpedanceSensitivities m = impedance_sensitivities(x);
   for (const auto& [field_mode, model_mode] :
        {std::pair{f.even, m.even}, std::pair{f.odd, m.odd}}) {
@@ -196,7 +196,8 @@ TEST(FieldRows, FieldSensitivitiesKeepTheExactLaws) {
     EXPECT_NEAR(field_mode.t, model_mode.t, 0.02F);
   }
   // Strips of zero thickness have no thickness term.
-  const ImpedanceSensitivities flat = field_sensitivities({{0.25F, 0.0F, 2.2F}, 0.168F, 0.011F});
+  const ImpedanceSensitivities flat =
+      field_sensitivities(CrossSection{{0.25F, 0.0F, 2.2F}, 0.168F, 0.011F}).impedances;
   EXPECT_EQ(flat.even.t, 0.0F);
   EXPECT_EQ(flat.odd.t, 0.0F);
 }
@@ -242,7 +243,7 @@ TEST(FieldRows, TheFieldCommandGivesTheSolutionWithItsEstimate) {
   EXPECT_LE(fine.rows.at(0)[10].number, 1e-6F);
   // Beyond what the refinement can verify: the row names the cross-section.
   try {
-    field_row({{0.25F, 0.002F, 2.2F}, 0.168F, 0.012F}, 1e-14);
+    field_row(CrossSection{{0.25F, 0.002F, 2.2F}, 0.168F, 0.012F}, 1e-14);
     ADD_FAILURE() << "no error";
   } catch (const FieldFailure& e) {
     EXPECT_EQ(failure_message(e).rfind(

@@ -291,7 +291,7 @@ TEST(OptionValues, ResponseFormsAndMistakesAreTheCommandLines) {
   const ResponseRequest a = read_response(q.texts());
   const ResponseRequest b = q.from_numbers(Command::response, kResponse);
   ASSERT_TRUE(b.dimensions.has_value());
-  EXPECT_EQ(b.dimensions->w, a.dimensions->w);
+  EXPECT_EQ(b.dimensions->x.w, a.dimensions->x.w);
   EXPECT_EQ(b.length_inch, a.length_inch);
   EXPECT_EQ(b.f.value(0), a.f.value(0));
   EXPECT_EQ(b.coupling_db, a.coupling_db);

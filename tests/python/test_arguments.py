@@ -424,8 +424,10 @@ class Refused(unittest.TestCase):
                                       "text with its unit, or every value as a number",
                            lambda: ketrovane.analyse(6.35, 0.035, ER, ["4mm", 3.5], 0.3,
                                                      units="mm"))
-        with self.assertRaises(TypeError):
-            ketrovane.analyse(B, T, ER, W)  # a required argument missing
+        # The spacing is missing: strips side by side need it, one above the
+        # other do not, so Python cannot tell.
+        self.assertRefused(ValueError, "s=: missing; expected a strip spacing S",
+                           lambda: ketrovane.analyse(B, T, ER, W))
         with self.assertRaises(TypeError):
             ketrovane.response(zo=50, coupling=10, er=ER, f0=1000, f=900, ref=50)
         with self.assertRaises(ValueError):  # not UTF-8: UnicodeEncodeError

@@ -29,12 +29,14 @@ class FromTheTable(unittest.TestCase):
             taken = [name for name, o in OPTIONS.items()
                      if command in o["required"] + o["optional"] + o["alternative"]
                      and not o["touchstone"]]
+            # "--min-gap" is the keyword min_gap.
             self.assertEqual(sorted(p for p in parameters if p not in ("units", "progress")),
-                             sorted(taken), command)
+                             sorted(name.replace("-", "_") for name in taken), command)
             usage = command_help(command)
             for name in taken:
                 help_text = OPTIONS[name]["help"][command]
-                self.assertIn(f"{name}: {help_text}", function.__doc__, (command, name))
+                self.assertIn(f"{name.replace('-', '_')}: {help_text}", function.__doc__,
+                              (command, name))
                 self.assertIn(" ".join(help_text.split()), usage, (command, name))
 
     def test_defaults_are_the_tables(self):

@@ -508,6 +508,11 @@ def _python_default(option):
     return float(text)
 
 
+def _keyword(name):
+    """The Python keyword of an option: "min-gap" is min_gap."""
+    return name.replace("-", "_")
+
+
 def _parameters(command, options):
     """(positional, keyword-only) parameter texts of a command's function."""
     taken = [o for o in options if command in o["required"] + o["optional"] + o["alternative"]
@@ -519,7 +524,7 @@ def _parameters(command, options):
     keyword_only = any(command in o["alternative"] for o in taken[:first_required])
     positional, keywords = [], []
     for o in taken:
-        name = o["name"]
+        name = _keyword(o["name"])
         if command in o["required"]:
             (keywords if keyword_only else positional).append(name)
         elif command in o["alternative"]:
@@ -537,7 +542,7 @@ def _docstring(summary, command, names, columns, note):
                  "frequencies in its frequency unit (MHz), unless given as a text with its own "
                  "unit.")
     lines.append("")
-    by_name = {o["name"]: o for o in _OPTIONS}
+    by_name = {_keyword(o["name"]): o for o in _OPTIONS}
     for name in names:
         lines.append(f"{name}: {by_name[name]['help'][command]}")
     lines.append("units: the call's units: a length unit (in, mil, mm, um), a frequency unit "
@@ -561,7 +566,7 @@ def _make(function, command, body, extra=(), excluded=(), also=(), note=None, co
     again on every call.
     """
     positional, keywords, names = _parameters(command, _OPTIONS)
-    keep = [n for n in names if n not in excluded] + list(also)
+    keep = [_keyword(n) for n in names if n not in excluded] + list(also)
     positional = [p for p in positional if p.split("=")[0] in keep]
     keywords = [p for p in keywords if p.split("=")[0] in keep]
     for name in also:
@@ -575,8 +580,9 @@ def _make(function, command, body, extra=(), excluded=(), also=(), note=None, co
     arguments = ", ".join(values) + ("," if len(values) == 1 else "")
     source = (f"def {function}({signature}):\n"
               f"    return {body.format(names=f'_NAMES_{function}', values=f'({arguments})')}\n")
+    option_names = {_keyword(o["name"]): o["name"] for o in _OPTIONS}
     namespace = {"_table": _table, "_scattering": _scattering, "_network": _network,
-                 f"_NAMES_{function}": tuple(keep)}
+                 f"_NAMES_{function}": tuple(option_names[n] for n in keep)}
     namespace.update({f"_DEFAULT_{n}": v for n, v in defaults.items()})
     exec(source, namespace)  # pylint: disable=exec-used
     made = namespace[function]
