@@ -285,6 +285,7 @@ class SynthesiseRows final : public RowSource {
     out.status(r.status);
     if (q_.solver == Solver::both) write_comparison(out, r.field);
     if (is_failure(r.status)) ++t.failed;
+    if (r.status == RowStatus::gap_below_limit) ++t.below_gap_limit;
     if (r.built && q_.solver != Solver::field && r.placement.is_edge()) {
       t.accuracy.note({q_.board, r.w, r.s}, false);
     }
@@ -557,6 +558,15 @@ std::unique_ptr<RowSource> analyse_rows(const Request& request) {
 
 std::unique_ptr<RowSource> synthesise_rows(const Request& request) {
   return std::make_unique<SynthesiseRows>(std::get<SynthesiseRequest>(request));
+}
+
+std::string gap_limit_note(const RowTally& tally, const Request& request) {
+  const auto* q = std::get_if<SynthesiseRequest>(&request);
+  if (q == nullptr || tally.below_gap_limit == 0 || !q->setup.placement.is_edge()) return "";
+  return "note: " + std::to_string(tally.below_gap_limit) +
+         " of the designs need a gap S below --min-gap; strips one above the other across a "
+         "thin core couple that tightly with no narrow gap: try --geometry broadside --sv L "
+         "--solver field";
 }
 
 std::unique_ptr<RowSource> response_rows(const Request& request) {

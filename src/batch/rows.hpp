@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 
 #include "batch/columns.hpp"
 #include "batch/requests.hpp"
@@ -20,12 +21,14 @@ struct RowTally {
   std::int64_t failed = 0;      // rows whose status says they could not be computed
   AccuracyWatch accuracy;       // rows computed on the closed-form model
   HigherModeReach higher_mode;  // of the rows of a scripting call
+  std::int64_t below_gap_limit = 0;  // syntheses that need a gap below the fab's least
 
   // The rows of `later` follow these.
   void merge(const RowTally& later) {
     failed += later.failed;
     accuracy.merge(later.accuracy);
     higher_mode.merge(later.higher_mode);
+    below_gap_limit += later.below_gap_limit;
   }
 };
 
@@ -68,6 +71,10 @@ std::unique_ptr<RowSource> analyse_rows(const Request& request);
 // says why in its status.
 std::span<const Column> synthesise_columns(const ColumnChoice& choice);
 std::unique_ptr<RowSource> synthesise_rows(const Request& request);
+
+// Strips side by side whose designs need a gap the fab cannot make: the
+// note that points to strips one above the other ("note: ..."), or empty.
+std::string gap_limit_note(const RowTally& tally, const Request& request);
 
 // response: f_mhz, the amplitude and phase of S11, S21, S31, S41 (ports 1
 // input, 2 thru, 3 isolated, 4 coupled), vswr, phase_difference_deg,

@@ -85,8 +85,12 @@ SynthesisRow field_synthesis_row(const Board& board, const SynthesisTargets& tar
                                                       .unknowns = setup.unknowns});
   row.w = static_cast<float>(f.w);
   row.s = static_cast<float>(f.s);
-  row.placement.sv = static_cast<float>(f.sv);
-  row.placement.wo = static_cast<float>(f.wo);
+  // The given dimension stays as given.
+  if (setup.unknowns == field::SynthesisUnknowns::width_and_vertical_gap) {
+    row.placement.sv = static_cast<float>(f.sv);
+  } else if (setup.unknowns == field::SynthesisUnknowns::width_and_offset) {
+    row.placement.wo = static_cast<float>(f.wo);
+  }
   row.built = f.converged;
   row.status = f.converged ? RowStatus::converged : status_of(f.failure);
   return row;
