@@ -1,0 +1,140 @@
+// ketrovane-calc on strips off the centre plane and one above the other:
+// what each geometry is refused with, and the fab's limits on a synthesis.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "calc_runner.hpp"
+#include "e2e/program_runner.hpp"
+
+namespace ketrovane::calc_test {
+namespace {
+
+using Args = std::vector<std::string>;
+
+Args with(Args args, const Args& more) {
+  args.insert(args.end(), more.begin(), more.end());
+  return args;
+}
+
+// A stackup of two 7 mil prepregs about a 5 mil core.
+const Args kStackup = {"--b", "19mil", "--t", "0.7mil", "--er", "3.66"};
+
+Args analysis(const Args& more) {
+  return with(with({"analyse"}, kStackup), with({"--w", "8mil"}, more));
+}
+
+struct Refusal {
+  const char* name;
+  Args args;
+  const char* message;  // the whole line after the program's name
+};
+
+class GeometryRefused : public testing::TestWithParam<Refusal> {};
+
+TEST_P(GeometryRefused, WithOneLineAndStatusTwo) {
+  const e2e::TemporaryDirectory tmp;
+  const CalcOutcome o = run_calc(tmp.path(), GetParam().args);
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.out, "");
+  EXPECT_EQ(o.err, "ketrovane-calc: " + std::string(GetParam().message) + "\n");
+}
+
+const Refusal kRefusals[] = {
+    {"ModelOneAboveTheOther", analysis({"--geometry", "broadside", "--sv", "5mil"}),
+     "--geometry 'broadside': the closed-form model covers --geometry edge only; add --solver "
+     "field"},
+    {"ModelOffTheCentre", analysis({"--geometry", "edge-offset", "--s", "5mil", "--h", "6mil"}),
+     "--geometry 'edge-offset': the closed-form model covers --geometry edge only; add --solver "
+     "field"},
+    {"BothOffTheCentre",
+     analysis({"--geometry", "edge-offset", "--s", "5mil", "--h", "6mil", "--solver", "both"}),
+     "--solver 'both': the model is compared with the field for --geometry edge only; use "
+     "--solver field for edge-offset"},
+    {"GapOfStripsOneAboveTheOther",
+     analysis({"--geometry", "broadside", "--sv", "5mil", "--s", "5mil", "--solver", "field"}),
+     "--s '5mil': only for --geometry edge and edge-offset (the geometry is broadside)"},
+    {"VerticalGapSideBySide", analysis({"--s", "5mil", "--sv", "5mil"}),
+     "--sv '5mil': only for --geometry broadside (the geometry is edge)"},
+    {"OffsetSideBySide",
+     analysis({"--geometry", "edge-offset", "--s", "5mil", "--h", "6mil", "--wo", "1mil",
+               "--solver", "field"}),
+     "--wo '1mil': only for --geometry broadside (the geometry is edge-offset)"},
+    {"HeightCentred", analysis({"--s", "5mil", "--h", "6mil"}),
+     "--h '6mil': only for --geometry edge-offset (the geometry is edge)"},
+    {"HeightMissing", analysis({"--geometry", "edge-offset", "--s", "5mil", "--solver", "field"}),
+     "--h: missing; expected a height H of the strips' mid-plane above the lower plane"},
+    {"VerticalGapMissing", analysis({"--geometry", "broadside", "--solver", "field"}),
+     "--sv: missing; expected a vertical gap SV between the strips"},
+    {"UnknownGeometry", analysis({"--s", "5mil", "--geometry", "stacked"}),
+     "--geometry 'stacked': expected edge, edge-offset or broadside"},
+    {"SolvedGapGiven",
+     with(with({"synthesise"}, kStackup),
+          {"--zo", "50", "--coupling", "3", "--geometry", "broadside", "--solve", "w,sv", "--sv",
+           "5mil", "--solver", "field"}),
+     "--sv '5mil': solved for with --solve w,sv; give only --wo"},
+    {"SolvedOffsetGiven",
+     with(with({"synthesise"}, kStackup),
+          {"--zo", "50", "--coupling", "3", "--geometry", "broadside", "--sv", "5mil", "--wo",
+           "1mil", "--solver", "field"}),
+     "--wo '1mil': solved for with --solve w,wo; give only --sv"},
+    {"SolveSideBySide",
+     with(with({"synthesise"}, kStackup), {"--zo", "50", "--coupling", "3", "--solve", "w,sv"}),
+     "--solve 'w,sv': only for --geometry broadside (the geometry is edge)"},
+    {"NegativeLimit",
+     with(with({"synthesise"}, kStackup), {"--zo", "50", "--coupling", "3", "--min-gap", "-1mil"}),
+     "--min-gap '-1mil': expected a least gap the fab makes of at least 0 in and at most 1000 in"},
+    {"CouplerWithoutCrossSection",
+     {"response", "--zo", "50", "--coupling", "3", "--er", "3.66", "--f0", "1000", "--f", "1000",
+      "--geometry", "broadside"},
+     "--geometry 'broadside': a coupler given by --zo and --coupling has no dimensions or "
+     "losses"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Geometry, GeometryRefused, testing::ValuesIn(kRefusals),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Side by side and centred, the fab's least gap keeps the tight designs
+// from being built: their dimensions stay empty, the status says why, the
+// run exits 1 and the note points to strips one above the other.
+TEST(FabLimits, KeepDesignsTheFabCannotMakeUnbuilt) {
+  const e2e::TemporaryDirectory tmp;
+  const Args synthesis = {
+      "synthesise", "--b",    "62mil",    "--t", "0.7mil",        "--er", "3.66",     "--zo", "50",
+      "--coupling", "3:10:7", "--format", "csv", "--length-unit", "mil",  "--solver", "field"};
+  const CalcOutcome free = run_calc(tmp.path(), synthesis);
+  ASSERT_EQ(free.status, 0) << free.err;
+  const std::vector<std::string> built = lines_of(free.out);
+  ASSERT_EQ(built.size(), 3U);
+  const std::string tight_gap = fields_of(built[1])[1];
+  const std::string loose_width = fields_of(built[2])[0];
+
+  const CalcOutcome limited = run_calc(tmp.path(), with(synthesis, {"--min-gap", "4mil"}));
+  EXPECT_EQ(limited.status, 1);
+  const std::vector<std::string> rows = lines_of(limited.out);
+  ASSERT_EQ(rows.size(), 3U);
+  EXPECT_EQ(rows[0], built[0]);
+  EXPECT_EQ(rows[1], ",,,,50,120.913635,20.675915,-3,gap_below_limit") << "gap was " << tight_gap;
+  EXPECT_EQ(rows[2], built[2]);
+  EXPECT_EQ(limited.err,
+            "ketrovane-calc: note: 1 of the designs need a gap S below --min-gap; strips one "
+            "above the other across a thin core couple that tightly with no narrow gap: try "
+            "--geometry broadside --sv L --solver field\n"
+            "ketrovane-calc: 1 of the rows could not be built (see their status)\n");
+
+  // A least width above the loose design's: that row is refused instead,
+  // and the note on the gap is not given.
+  const CalcOutcome narrow = run_calc(
+      tmp.path(),
+      with(synthesis, {"--min-width", std::to_string(std::stod(loose_width) + 1) + "mil"}));
+  EXPECT_EQ(narrow.status, 1);
+  const std::vector<std::string> narrow_rows = lines_of(narrow.out);
+  ASSERT_EQ(narrow_rows.size(), 3U);
+  EXPECT_NE(narrow_rows[1].find("width_below_limit"), std::string::npos);
+  EXPECT_NE(narrow_rows[2].find("width_below_limit"), std::string::npos);
+  EXPECT_EQ(narrow.err.find("note:"), std::string::npos) << narrow.err;
+}
+
+}  // namespace
+}  // namespace ketrovane::calc_test
