@@ -73,7 +73,8 @@ CurveFamilies families_of(const GridDimension& inner, LengthUnit unit) {
   f.stride = axis.rows;
   const std::int64_t every = (axis.rows + kMostFamilies - 1) / kMostFamilies;
   for (std::int64_t place = 0; place < axis.rows; place += every) {
-    f.shown.push_back({place, std::string(inner.symbol) + " = " + length_text(axis.value(place), unit)});
+    f.shown.push_back(
+        {place, std::string(inner.symbol) + " = " + length_text(axis.value(place), unit)});
   }
   return f;
 }
@@ -97,7 +98,8 @@ ChartLayout analyse_chart(const Request& request, const ChartContext& context) {
   }
   const GridDimension x = swept.empty() ? grid_dimensions(q.grid).front() : swept.front();
   c.x_column = at(x.stem);
-  c.x_label = std::string(x.words) + " " + std::string(x.symbol) + " (" + std::string(unit.name) + ")";
+  c.x_label =
+      std::string(x.words) + " " + std::string(x.symbol) + " (" + std::string(unit.name) + ")";
   ChartPanel p;
   p.y_label = "Impedance (ohm)";
   p.y2_label = "Midband coupling Co (dB)";
@@ -312,9 +314,9 @@ std::string failure_message(const FieldFailure& f) {
       where += ", SV " + inches(p.sv) + ", WO " + inches(p.wo);
       break;
   }
-  return std::string(f.of_loss() ? "no field loss at " : "no field solution at ") + where +
-         ", T " + inches(x.board.t) + ", B " + inches(x.board.b) + ", Er " +
-         shortest(x.board.er) + ": " + f.what();
+  return std::string(f.of_loss() ? "no field loss at " : "no field solution at ") + where + ", T " +
+         inches(x.board.t) + ", B " + inches(x.board.b) + ", Er " + shortest(x.board.er) + ": " +
+         f.what();
 }
 
 }  // namespace ketrovane::batch

@@ -395,34 +395,34 @@ constexpr std::array kNominalImpedances = {Column{"zoe_ohm", S::none, "Zoe", "oh
 // (x/Z) dZ/dx of each mode to each dimension the arrangement has.
 constexpr std::array kSensitivityColumns = joined(
     joined(std::array{kSensitivityWidth, kSensitivityGap}, kNominalImpedances),
-    std::array{
-        Column{"szoe_er", S::none, "Zoe:Er", "", 3}, Column{"szoe_b", S::none, "Zoe:B", "", 3},
-        Column{"szoe_s", S::none, "Zoe:S", "", 3},   Column{"szoe_t", S::none, "Zoe:T", "", 3},
-        Column{"szoe_w", S::none, "Zoe:W", "", 3},   Column{"szoo_er", S::none, "Zoo:Er", "", 3},
-        Column{"szoo_b", S::none, "Zoo:B", "", 3},   Column{"szoo_s", S::none, "Zoo:S", "", 3},
-        Column{"szoo_t", S::none, "Zoo:T", "", 3},   Column{"szoo_w", S::none, "Zoo:W", "", 3},
-        kStatusColumn});
+    std::array{Column{"szoe_er", S::none, "Zoe:Er", "", 3},
+               Column{"szoe_b", S::none, "Zoe:B", "", 3}, Column{"szoe_s", S::none, "Zoe:S", "", 3},
+               Column{"szoe_t", S::none, "Zoe:T", "", 3}, Column{"szoe_w", S::none, "Zoe:W", "", 3},
+               Column{"szoo_er", S::none, "Zoo:Er", "", 3},
+               Column{"szoo_b", S::none, "Zoo:B", "", 3}, Column{"szoo_s", S::none, "Zoo:S", "", 3},
+               Column{"szoo_t", S::none, "Zoo:T", "", 3}, Column{"szoo_w", S::none, "Zoo:W", "", 3},
+               kStatusColumn});
 
 constexpr std::array kSensitivityOffsetColumns = joined(
     joined(std::array{kSensitivityWidth, kSensitivityGap, kSensitivityHeight}, kNominalImpedances),
-    std::array{
-        Column{"szoe_er", S::none, "Zoe:Er", "", 3}, Column{"szoe_b", S::none, "Zoe:B", "", 3},
-        Column{"szoe_s", S::none, "Zoe:S", "", 3},   Column{"szoe_t", S::none, "Zoe:T", "", 3},
-        Column{"szoe_w", S::none, "Zoe:W", "", 3},   Column{"szoe_h", S::none, "Zoe:H", "", 3},
-        Column{"szoo_er", S::none, "Zoo:Er", "", 3}, Column{"szoo_b", S::none, "Zoo:B", "", 3},
-        Column{"szoo_s", S::none, "Zoo:S", "", 3},   Column{"szoo_t", S::none, "Zoo:T", "", 3},
-        Column{"szoo_w", S::none, "Zoo:W", "", 3},   Column{"szoo_h", S::none, "Zoo:H", "", 3},
-        kStatusColumn});
+    std::array{Column{"szoe_er", S::none, "Zoe:Er", "", 3},
+               Column{"szoe_b", S::none, "Zoe:B", "", 3}, Column{"szoe_s", S::none, "Zoe:S", "", 3},
+               Column{"szoe_t", S::none, "Zoe:T", "", 3}, Column{"szoe_w", S::none, "Zoe:W", "", 3},
+               Column{"szoe_h", S::none, "Zoe:H", "", 3},
+               Column{"szoo_er", S::none, "Zoo:Er", "", 3},
+               Column{"szoo_b", S::none, "Zoo:B", "", 3}, Column{"szoo_s", S::none, "Zoo:S", "", 3},
+               Column{"szoo_t", S::none, "Zoo:T", "", 3}, Column{"szoo_w", S::none, "Zoo:W", "", 3},
+               Column{"szoo_h", S::none, "Zoo:H", "", 3}, kStatusColumn});
 
 constexpr std::array kSensitivityBroadsideColumns = joined(
     joined(std::array{kSensitivityWidth, kSensitivityVerticalGap, kSensitivityOffset},
            kNominalImpedances),
     std::array{
         Column{"szoe_er", S::none, "Zoe:Er", "", 3}, Column{"szoe_b", S::none, "Zoe:B", "", 3},
-        Column{"szoe_t", S::none, "Zoe:T", "", 3},   Column{"szoe_w", S::none, "Zoe:W", "", 3},
+        Column{"szoe_t", S::none, "Zoe:T", "", 3}, Column{"szoe_w", S::none, "Zoe:W", "", 3},
         Column{"szoe_sv", S::none, "Zoe:SV", "", 3}, Column{"szoe_wo", S::none, "Zoe:WO", "", 3},
         Column{"szoo_er", S::none, "Zoo:Er", "", 3}, Column{"szoo_b", S::none, "Zoo:B", "", 3},
-        Column{"szoo_t", S::none, "Zoo:T", "", 3},   Column{"szoo_w", S::none, "Zoo:W", "", 3},
+        Column{"szoo_t", S::none, "Zoo:T", "", 3}, Column{"szoo_w", S::none, "Zoo:W", "", 3},
         Column{"szoo_sv", S::none, "Zoo:SV", "", 3}, Column{"szoo_wo", S::none, "Zoo:WO", "", 3},
         kStatusColumn});
 
@@ -500,8 +500,8 @@ class FieldRows final : public RowSource {
     CellWriter out(cells);
     const PairLengths lengths = lengths_of(r.pair);
     write_dimensions(out, lengths, grid_ratios(q_.grid, lengths));
-    out.numbers({f(r.zo), f(r.zoe), f(r.zoo), f(r.coupling_db), f(r.c_even), f(r.c_odd), f(r.error_estimate),
-                 static_cast<float>(r.panels)});
+    out.numbers({f(r.zo), f(r.zoe), f(r.zoo), f(r.coupling_db), f(r.c_even), f(r.c_odd),
+                 f(r.error_estimate), static_cast<float>(r.panels)});
   }
 
  private:

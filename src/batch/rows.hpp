@@ -18,9 +18,9 @@ namespace ketrovane::batch {
 
 // What the rows of a block say about themselves besides their cells.
 struct RowTally {
-  std::int64_t failed = 0;      // rows whose status says they could not be computed
-  AccuracyWatch accuracy;       // rows computed on the closed-form model
-  HigherModeReach higher_mode;  // of the rows of a scripting call
+  std::int64_t failed = 0;           // rows whose status says they could not be computed
+  AccuracyWatch accuracy;            // rows computed on the closed-form model
+  HigherModeReach higher_mode;       // of the rows of a scripting call
   std::int64_t below_gap_limit = 0;  // syntheses that need a gap below the fab's least
 
   // The rows of `later` follow these.

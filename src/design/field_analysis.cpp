@@ -47,9 +47,9 @@ BothModes log_slopes(const StripPair& pair, Dimension dimension) {
 bool same(const StripPair& a, const StripPair& b) {
   const Placement& p = a.placement;
   const Placement& q = b.placement;
-  return a.x.board.b == b.x.board.b && a.x.board.t == b.x.board.t &&
-         a.x.board.er == b.x.board.er && a.x.w == b.x.w && a.x.s == b.x.s &&
-         p.arrangement == q.arrangement && p.h == q.h && p.sv == q.sv && p.wo == q.wo;
+  return a.x.board.b == b.x.board.b && a.x.board.t == b.x.board.t && a.x.board.er == b.x.board.er &&
+         a.x.w == b.x.w && a.x.s == b.x.s && p.arrangement == q.arrangement && p.h == q.h &&
+         p.sv == q.sv && p.wo == q.wo;
 }
 
 const field::ConductorLossFactor& loss_factor(const StripPair& pair) {
@@ -92,8 +92,7 @@ CouplerImpedances field_impedances(const StripPair& pair) {
           false};
 }
 
-ModeAttenuation field_attenuation(const StripPair& pair, const Materials& materials,
-                                  float f_mhz) {
+ModeAttenuation field_attenuation(const StripPair& pair, const Materials& materials, float f_mhz) {
   const Conductor& c = materials.conductor;
   const field::FieldLoss loss = field::loss_from_factor(
       loss_factor(pair), pair.x.board.er,
@@ -126,10 +125,10 @@ FieldSensitivities field_sensitivities(const StripPair& pair) {
   const auto mode = [](float ds, float dt, float dw, float others) {
     return ModeSensitivities{-0.5F, -ds - dt - dw - others, ds, dt, dw};
   };
-  const ImpedanceSensitivities impedances{
-      static_cast<float>(nominal.even.impedance), static_cast<float>(nominal.odd.impedance),
-      mode(s.even, t.even, w.even, h.even + sv.even + wo.even),
-      mode(s.odd, t.odd, w.odd, h.odd + sv.odd + wo.odd)};
+  const ImpedanceSensitivities impedances{static_cast<float>(nominal.even.impedance),
+                                          static_cast<float>(nominal.odd.impedance),
+                                          mode(s.even, t.even, w.even, h.even + sv.even + wo.even),
+                                          mode(s.odd, t.odd, w.odd, h.odd + sv.odd + wo.odd)};
   return {impedances, {h.even, h.odd, sv.even, sv.odd, wo.even, wo.odd}};
 }
 

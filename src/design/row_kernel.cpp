@@ -113,14 +113,8 @@ FieldRow field_row(const StripPair& pair, double tolerance) {
   const field::FieldResult f = field::solve(field_geometry(pair), {.tolerance = tolerance});
   if (!f.ok()) throw FieldFailure(pair, f.message, false);
   const field::FieldSolution& z = *f.solution;
-  return {pair,
-          z.even.impedance,
-          z.odd.impedance,
-          z.zo,
-          z.coupling_db,
-          z.even.capacitance,
-          z.odd.capacitance,
-          f.error_estimate,
+  return {pair,          z.even.impedance,   z.odd.impedance,   z.zo,
+          z.coupling_db, z.even.capacitance, z.odd.capacitance, f.error_estimate,
           z.even.panels};
 }
 

@@ -28,7 +28,8 @@ struct StripPair {
   Placement placement;
 
   // A cross-section of the model is the centred, side-by-side pair.
-  StripPair(const CrossSection& section, const Placement& where = {})  // NOLINT(google-explicit-constructor)
+  StripPair(const CrossSection& section,
+            const Placement& where = {})  // NOLINT(google-explicit-constructor)
       : x(section), placement(where) {}
 };
 

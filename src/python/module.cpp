@@ -218,10 +218,27 @@ const batch::OptionSpec* option_at(std::string_view message, std::size_t at, std
   return o != nullptr && o->reach != batch::Reach::output ? o : nullptr;
 }
 
+// The length of the choice of `o` that follows its name at `at` (" field"
+// after "--solver"), or 0.
+std::size_t choice_after(const batch::OptionSpec& o, std::string_view message, std::size_t at) {
+  if (o.kind != batch::ValueKind::choice || message.substr(at, 1) != " ") return 0;
+  std::size_t end = at + 1;
+  while (end < message.size() && (in_option_name(message[end]) || message[end] == ',')) ++end;
+  const std::string_view word = message.substr(at + 1, end - at - 1);
+  std::string_view choices = o.choices;
+  while (!word.empty() && !choices.empty()) {
+    const std::size_t bar = choices.find('|');
+    if (choices.substr(0, bar) == word) return end - at;
+    if (bar == std::string_view::npos) break;
+    choices.remove_prefix(bar + 1);
+  }
+  return 0;
+}
+
 // A message of the batch library with the options it names written as the
 // package's keywords: "--w '-0.1': ..." becomes "w='-0.1': ...", "--coupling
-// or --zoe: ..." "coupling= or zoe=: ...".  The values it quotes are left
-// as they were given.
+// or --zoe: ..." "coupling= or zoe=: ...", "--solver field" "solver='field'".
+// The values it quotes are left as they were given.
 std::string keyword_message(std::string_view message) {
   std::string out;
   out.reserve(message.size());
@@ -234,6 +251,10 @@ std::string keyword_message(std::string_view message) {
     } else if (const batch::OptionSpec* o = option_at(message, i, end)) {
       out += keyword_of(o->name);
       if (message.substr(end, 2) == " '") ++end;  // w='-0.1', the value its keyword's
+      if (const std::size_t choice = choice_after(*o, message, end); choice > 0) {
+        out += "'" + std::string(message.substr(end + 1, choice - 1)) + "'";
+        end += choice;
+      }
     } else {
       end = i + 1;
       out += message[i];
