@@ -217,9 +217,11 @@ FieldResult exact_broadside_zero_thickness(const Geometry& g) {
   if (auto error = broadside_error(g)) return invalid_input(*error);
   const ExactCapacitances c = broadside_capacitances(g.w / g.b, g.sv / g.b);
   // Root and maximum found to a few units of rounding; the logarithms of the
-  // theta functions lose up to two digits for the widest strips.
-  constexpr double kEstimate = 1e-13;
-  return {FieldStatus::ok, "", kEstimate, solution_of(c, g.er, kEstimate)};
+  // theta functions lose up to two digits for the widest strips.  Close to
+  // the planes the strip's distance from its plane, b - sv, is known only to
+  // the rounding of sv.
+  const double estimate = std::max(1e-13, 4e-16 * g.b / (g.b - g.sv));
+  return {FieldStatus::ok, "", estimate, solution_of(c, g.er, estimate)};
 }
 
 }  // namespace ketrovane::field

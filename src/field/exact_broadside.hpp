@@ -72,7 +72,8 @@ namespace ketrovane::field {
 // C/eps of one strip in each mode; w and sv in units of b, 0 < sv < 1.
 ExactCapacitances broadside_capacitances(double w, double sv);
 
-// The map's answer as a FieldResult, with an error estimate of 1e-13.
+// The map's answer as a FieldResult, with an error estimate of 1e-13, more
+// where sv is so close to b that b - sv keeps few of its digits.
 // Requires arrangement broadside, t = 0, wo = 0, 0 < sv < b, w > 0 and
 // otherwise the dimensions solve() accepts.
 FieldResult exact_broadside_zero_thickness(const Geometry& g);
