@@ -84,7 +84,7 @@ TEST(Moments, ChosenBasisIsConvergedWhereTheStripsComeClosest) {
   struct Case {
     double w, sv, wo;
   };
-  for (const Case& c : {Case{3.0, 0.02, 1.5}, Case{1.0, 0.02, 0.25}, Case{3.0, 0.05, 0.0}}) {
+  for (const Case& c : {Case{1.0, 0.02, 0.5}, Case{1.0, 0.02, 0.25}, Case{3.0, 0.05, 0.0}}) {
     const auto chosen = broadside_moments(c.w, c.sv, c.wo);
     const auto finer = broadside_moments(c.w, c.sv, c.wo, chosen.modes * 3 / 2);
     EXPECT_NEAR(chosen.even / finer.even, 1.0, 1e-3 * kMomentsTarget) << c.w << " " << c.wo;
