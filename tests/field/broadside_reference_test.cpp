@@ -169,7 +169,10 @@ TEST(BroadsideReference, ExactMapRefusesWhatItDoesNotSolve) {
   };
   Geometry thick = broadside(1.0, 0.2);
   thick.t = 0.01;
+  Geometry side_by_side = broadside(1.0, 0.2);
+  side_by_side.arrangement = Arrangement::edge;
   const Refusal refusals[] = {
+      {side_by_side, "the exact map is for strips one above the other"},
       {thick, "t = "},
       {broadside(1.0, 0.2, 0.1), "wo = "},
       {broadside(1.0, 0.0), "sv = "},

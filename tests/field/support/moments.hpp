@@ -22,7 +22,7 @@
 // The test functions are the basis functions, so the capacitance, stationary
 // in the charge, is in error by the square of the charge's error.
 //
-// All lengths in units of b.  Not thread-hostile: no state.
+// All lengths in units of b.  Nothing is kept between calls.
 #pragma once
 
 namespace ketrovane::field::testing {
