@@ -1,21 +1,21 @@
 // The method of moments that the broadside and offset references lean on,
 // held against what is known without it: Cohn's exact answer for the centred
-// side-by-side pair, the symmetries of the channel, and its own convergence
-// where the strips come closest.
+// side-by-side pair, lone strips off centre from the exact broadside map, the
+// symmetries of the channel, and its own convergence where the strips come
+// closest.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
 
 #include "field/exact_broadside.hpp"
+#include "field/field_solver.hpp"
 #include "field/support/moments.hpp"
-#include "references.hpp"
 
 namespace ketrovane::field {
 namespace {
 
 using testing::broadside_moments;
-using testing::cohn_zero_thickness;
 using testing::edge_offset_moments;
 
 constexpr double kMomentsTarget = 1e-5;
@@ -24,9 +24,12 @@ TEST(Moments, CentredSideBySidePairMatchesCohn) {
   for (const double w : {0.1, 0.5, 1.5, 3.0}) {
     for (const double s : {0.01, 0.1, 0.5, 2.0}) {
       const auto m = edge_offset_moments(w, s, 0.5);
-      const auto exact = cohn_zero_thickness(w, s);
-      EXPECT_NEAR(m.even / exact.even, 1.0, kMomentsTarget) << "w/b " << w << " s/b " << s;
-      EXPECT_NEAR(m.odd / exact.odd, 1.0, kMomentsTarget) << "w/b " << w << " s/b " << s;
+      const FieldResult exact = exact_zero_thickness({1.0, 0.0, w, s, 1.0});
+      ASSERT_TRUE(exact.ok()) << exact.message;
+      EXPECT_NEAR(m.even / exact.solution->even.capacitance, 1.0, kMomentsTarget)
+          << "w/b " << w << " s/b " << s;
+      EXPECT_NEAR(m.odd / exact.solution->odd.capacitance, 1.0, kMomentsTarget)
+          << "w/b " << w << " s/b " << s;
     }
   }
 }
@@ -40,6 +43,19 @@ TEST(Moments, MirrorImagesAcrossTheCentrePlaneAgree) {
     const auto high = edge_offset_moments(1.2, 0.2, 1.0 - h);
     EXPECT_NEAR(low.even / high.even, 1.0, 1e-12) << "h/b " << h;
     EXPECT_NEAR(low.odd / high.odd, 1.0, 1e-12) << "h/b " << h;
+  }
+}
+
+// Far apart, side-by-side strips off the centre plane are lone strips at
+// height h: the odd mode of the exact broadside map in a channel 2b high
+// with sv = 2h.
+TEST(Moments, SideBySideStripsFarApartAreAlone) {
+  for (const double h : {0.2, 0.35}) {
+    const double w = 0.9;
+    const double lone = broadside_capacitances(w / 2.0, h).odd;
+    const auto apart = edge_offset_moments(w, 8.0, h);
+    EXPECT_NEAR(apart.even / lone, 1.0, 1e-9) << "h/b " << h;
+    EXPECT_NEAR(apart.odd / lone, 1.0, 1e-9) << "h/b " << h;
   }
 }
 
