@@ -48,7 +48,9 @@ struct FieldLossResult {
 
 // Geometry in inches.  The conductor loss is -sqrt(er) Rs K/(2 eta0) d(ln C)/dn,
 // n being the distance by which every conductor surface recedes (b and s grow
-// by 2n, w and t shrink by 2n; strips of zero thickness stay so), C the
+// by 2n, w and t shrink by 2n; strips of zero thickness stay so; off the
+// centre plane h grows by n, the lower plane receding; one above the other
+// sv grows by 2n and wo stays), C the
 // air-filled capacitance and K Hammerstad's factor.  The derivative is a
 // central difference on one panel layout, refined until it changes by less
 // than the tolerance from one level to the next (relative, of d(ln C)/dn in

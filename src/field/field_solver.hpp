@@ -60,7 +60,8 @@ struct ModeSolution {
   double impedance;       // ohms
   double error_estimate;  // relative: the larger of the two modes' changes from the
                           // previous refinement level (one discretisation serves both)
-  int panels;             // panels on a quarter of one strip's surface
+  int panels;             // panels on the solved part of one strip's surface: a
+                          // quarter of it side by side and centred, else all of it
   int unknowns;           // charge values solved for
 };
 
