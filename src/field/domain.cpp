@@ -51,9 +51,10 @@ std::optional<std::string> height_error(const Geometry& g) {
   const double below = (g.h - g.t / 2) / g.b;
   const double above = (g.b - g.h - g.t / 2) / g.b;
   if (!(below >= kSmallestRatio))
-    return "the gap below the strips, (h - t/2)/b = " + format_number(below) + kBelowRange;
+    return "the gap below the strips, (h - t/2)/b = " + format_number(below) + "," + kBelowRange;
   if (!(above >= kSmallestRatio))
-    return "the gap above the strips, (b - h - t/2)/b = " + format_number(above) + kBelowRange;
+    return "the gap above the strips, (b - h - t/2)/b = " + format_number(above) + "," +
+           kBelowRange;
   return std::nullopt;
 }
 
@@ -71,7 +72,7 @@ std::optional<std::string> stack_error(const Geometry& g) {
   if (!(svb >= kSmallestRatio)) return "sv/b = " + format_number(svb) + kBelowRange;
   if (!(outer >= kSmallestRatio))
     return "the gap between the strips and the planes, (b - sv - 2t)/2b = " + format_number(outer) +
-           kBelowRange;
+           "," + kBelowRange;
   if (!std::isfinite(g.wo / g.b))
     return "wo/b = " + format_number(g.wo / g.b) + " is not a finite ratio";
   if (g.w / g.b > kWidestOneAboveOther)
