@@ -1,6 +1,7 @@
 #include "field/field_synthesis.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <optional>
@@ -51,7 +52,7 @@ constexpr double kEdgeFringing = 8.0 * std::numbers::ln2 / std::numbers::pi;
 // d ln(zo)/d ln(w) of a strip of moderate width, for the first step in w.
 constexpr double kMeanSlope = -0.8;
 constexpr int kMeanSteps = 8;
-constexpr double kMeanTolerance = 1e-3;
+constexpr double kMeanTolerance = 1e-2;
 // Offsets tried, in widths, while looking for the one that weakens the
 // coupling to the target: 1/4, 1/2, 1, ... 32.
 constexpr double kFirstOffset = 0.25;
@@ -158,50 +159,67 @@ SynthesisResult synthesise_stacked_gap(const SynthesisGoal& goal, double toleran
   return FieldNewton(space_of(goal, 1.0), tolerance).run(stacked_gap_start(goal));
 }
 
-// A width at the given wo and the mode ratio Zoo/Zoe there.
+// A width at a given offset, the residual there, and how the residual
+// changes with ln w.
 struct Probe {
   double ln_w;
-  double ratio;
+  Residual residual;
+  std::array<double, 2> per_ln_w;  // d(even, odd)/d(ln w)
 };
 
 double mean_of(const Residual& r) {
   return (r.even + r.odd) / 2;
 }
 
+double ratio_of(const Residual& r) {
+  return r.zoo / r.zoe;
+}
+
 // The width whose mean impedance meets the target, by the secant method on
-// ln w at a fixed offset, to 0.1 % (Newton's method finishes the job).
+// ln w at a fixed offset, to 1 % (Newton's method finishes the job).
 std::optional<Probe> width_for_mean(FieldNewton& newton, const DesignSpace& space, Point p) {
   std::optional<Residual> before = newton.residual_at(space.geometry(p));
   if (!before) return std::nullopt;
   double x_before = p.ln_w;
   double x = x_before - mean_of(*before) / kMeanSlope;
+  std::array<double, 2> per_ln_w{kMeanSlope, kMeanSlope};
   for (int step = 0; step < kMeanSteps; ++step) {
     x = std::clamp(x, space.least_ln_w, space.most_ln_w);
+    if (x == x_before) break;
     const std::optional<Residual> r = newton.residual_at(space.geometry({x, p.v}));
     if (!r) return std::nullopt;
-    if (std::abs(mean_of(*r)) < kMeanTolerance || x == x_before) return Probe{x, r->zoo / r->zoe};
-    const double slope = (mean_of(*r) - mean_of(*before)) / (x - x_before);
+    per_ln_w = {(r->even - before->even) / (x - x_before), (r->odd - before->odd) / (x - x_before)};
     x_before = x;
     before = r;
+    if (std::abs(mean_of(*r)) < kMeanTolerance) break;
+    const double slope = (per_ln_w[0] + per_ln_w[1]) / 2;
     x -= mean_of(*r) / (slope < 0.0 ? slope : kMeanSlope);
   }
-  return Probe{x_before, before->zoo / before->zoe};
+  return Probe{x_before, *before, per_ln_w};
 }
 
-std::optional<double> ratio_at(FieldNewton& newton, const DesignSpace& space, Point p) {
-  const std::optional<Residual> r = newton.residual_at(space.geometry(p));
-  if (!r) return std::nullopt;
-  return r->zoo / r->zoe;
-}
-
-struct OffsetRatio {
+// A probe at an offset; ln_w is the width it was solved at, next_ln_w the
+// width that its residual says meets the mean impedance.
+struct OffsetProbe {
   double v;
-  double ratio;
+  double ln_w;
+  double next_ln_w;
+  Residual residual;
 };
 
-// Where the straight line between two probes meets the target ratio.
-double crossing(OffsetRatio a, OffsetRatio b, double target) {
-  return a.v + (target - a.ratio) * (b.v - a.v) / (b.ratio - a.ratio);
+// ln of the coupling (Zoe - Zoo)/(Zoe + Zoo) from k = Zoo/Zoe, which falls
+// about linearly with the offset once the strips no longer overlap.
+double log_coupling(double k) {
+  return std::log((1.0 - k) / (1.0 + k));
+}
+
+// Where the straight line between two probes, in the logarithm of the
+// coupling, meets the target; the width meeting the mean impedance there.
+Point crossing(const OffsetProbe& a, const OffsetProbe& b, double target) {
+  const double ca = log_coupling(ratio_of(a.residual));
+  const double cb = log_coupling(ratio_of(b.residual));
+  const double f = (log_coupling(target) - ca) / (cb - ca);
+  return {a.next_ln_w + f * (b.next_ln_w - a.next_ln_w), a.v + f * (b.v - a.v)};
 }
 
 std::string needs_thinner_core(const SynthesisGoal& goal, double ratio_at_zero) {
@@ -210,18 +228,24 @@ std::string needs_thinner_core(const SynthesisGoal& goal, double ratio_at_zero) 
          format_number(coupling_db_of(goal.zoo / goal.zoe)) + " dB: a thinner core is needed";
 }
 
-// The first offset, going out from `from` at the width found there, whose
-// ratio lies on the other side of the target (weaker when `weaker`).
-std::optional<OffsetRatio> offset_beyond(FieldNewton& newton, const DesignSpace& space,
-                                         Probe at_zero, bool weaker, OffsetRatio& before) {
+// The first offset, going out from full overlap and following the width
+// that keeps the mean impedance (one step of the secant per offset), whose
+// ratio lies on the other side of the target (weaker when `weaker`); the
+// last probe short of it is left in `before`.
+std::optional<OffsetProbe> offset_beyond(FieldNewton& newton, const DesignSpace& space,
+                                         const Probe& at_zero, bool weaker, OffsetProbe& before) {
   const double target = space.goal.zoo / space.goal.zoe;
+  const double slope = std::min((at_zero.per_ln_w[0] + at_zero.per_ln_w[1]) / 2, kMeanSlope / 4);
   const int trials = weaker ? kOffsetTrials : 2;
+  double ln_w = at_zero.ln_w;
   for (int k = 0; k < trials; ++k) {
     const double v = kFirstOffset * std::ldexp(1.0, k);
-    const std::optional<double> ratio = ratio_at(newton, space, {at_zero.ln_w, v});
-    if (!ratio) return std::nullopt;
-    if ((*ratio > target) == weaker) return OffsetRatio{v, *ratio};
-    before = {v, *ratio};
+    const std::optional<Residual> r = newton.residual_at(space.geometry({ln_w, v}));
+    if (!r) return std::nullopt;
+    const OffsetProbe probe{v, ln_w, ln_w - mean_of(*r) / slope, *r};
+    if ((ratio_of(*r) > target) == weaker) return probe;
+    before = probe;
+    ln_w = probe.next_ln_w;
   }
   return std::nullopt;
 }
@@ -231,7 +255,7 @@ std::optional<OffsetRatio> offset_beyond(FieldNewton& newton, const DesignSpace&
 // allows (or nearly: with wo the coupling need not fall at once, so two
 // small offsets are tried before giving up); then the offset that weakens
 // the coupling to the target, bracketed and interpolated; then Newton's
-// method in (ln w, wo).
+// method in (ln w, wo), wo in units of the offset found.
 SynthesisResult synthesise_stacked_offset(const SynthesisGoal& goal, double tolerance) {
   const double sv = goal.sv / goal.b;
   const double width = stacked_width(goal, sv, 1.0) * goal.b;
@@ -242,17 +266,21 @@ SynthesisResult synthesise_stacked_offset(const SynthesisGoal& goal, double tole
   if (!at_zero)
     return newton.fail(SynthesisFailure::not_converged, "no width meets the mean impedance");
   const double target = goal.zoo / goal.zoe;
-  const bool too_strong = at_zero->ratio < target;
-  OffsetRatio before{0.0, at_zero->ratio};
-  const std::optional<OffsetRatio> beyond =
+  const double ratio_at_zero = ratio_of(at_zero->residual);
+  const bool too_strong = ratio_at_zero < target;
+  OffsetProbe before{0.0, at_zero->ln_w, at_zero->ln_w, at_zero->residual};
+  const std::optional<OffsetProbe> beyond =
       offset_beyond(newton, space, *at_zero, too_strong, before);
   if (!beyond && !too_strong)
     return newton.fail(SynthesisFailure::needs_thinner_core,
-                       needs_thinner_core(goal, at_zero->ratio));
+                       needs_thinner_core(goal, ratio_at_zero));
   if (!beyond)
     return newton.fail(SynthesisFailure::not_converged,
                        "no offset weakens the coupling to the target");
-  return newton.run({at_zero->ln_w, crossing(before, *beyond, target)});
+  const Point start = crossing(before, *beyond, target);
+  const double unit = std::max(start.v, kFirstOffset) * width;
+  newton.set_offset_unit(unit);
+  return newton.run({start.ln_w, start.v * width / unit});
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ constexpr int kMaxSteps = 30;
 constexpr double kDifferenceStep = 2e-3;  // in ln w and v
 constexpr double kLeastDimension = 1e-6;  // relative to b: the solver's domain
 constexpr double kCloseEnough = 5.0;      // tolerances of residual before the fine solutions
+constexpr double kSolutionMargin = 0.9;   // of the tolerance, beside the centred pair
 // Widest strips one above the other that the solver takes, in units of b.
 constexpr double kWidestStacked = 100.0;
 
@@ -135,6 +136,12 @@ void FieldNewton::record(Point p, const Residual& r) {
 
 // An iteration that ends against the edge of the domain wants a design the
 // solver cannot represent; one that ends inside it did not converge.
+// The centred pair accepts a residual below the tolerance; the others leave
+// room for the error of the fine field solution itself (a tenth of it).
+double FieldNewton::accepted() const {
+  return goal_.arrangement == Arrangement::edge ? tolerance_ : tolerance_ * kSolutionMargin;
+}
+
 SynthesisResult FieldNewton::gave_up(Point last) {
   const bool outside =
       goal_.arrangement != Arrangement::edge && space_.at_boundary(last) && result_.solves > 0;
@@ -152,10 +159,11 @@ SynthesisResult FieldNewton::gave_up(Point last) {
   return result_;
 }
 
-SynthesisResult FieldNewton::run(Point start) {
+SynthesisResult FieldNewton::run(Point start, const std::optional<Jacobian>& first) {
   Point p = start;
   std::optional<Residual> r = residual(p);
-  if (!r || !difference_jacobian(p, *r)) return gave_up(p);
+  if (first) jacobian_ = *first;
+  if (!r || (!first && !difference_jacobian(p, *r))) return gave_up(p);
   for (int step = 0; step < kMaxSteps; ++step) {
     record(p, *r);
     if (!fine() && result_.worst_error < kCloseEnough * tolerance_) {
@@ -164,7 +172,7 @@ SynthesisResult FieldNewton::run(Point start) {
       if (!r) return gave_up(p);
       continue;
     }
-    if (fine() && result_.worst_error < tolerance_) {
+    if (fine() && result_.worst_error < accepted()) {
       result_.converged = true;
       result_.message.clear();
       return result_;

@@ -58,12 +58,16 @@ class FieldNewton {
   FieldNewton(const DesignSpace& space, double tolerance)
       : space_(space), goal_(space.goal), tolerance_(tolerance), options_{.tolerance = tolerance} {}
 
-  SynthesisResult run(Point start);
+  // From the start, with a first Jacobian if one is known (else one by
+  // differences).
+  SynthesisResult run(Point start, const std::optional<Jacobian>& first = std::nullopt);
 
   // Both mode impedances at a cross-section, at the current tolerance,
   // counted among the solves; none (and the solver's message kept) when the
   // solver fails.
   std::optional<Residual> residual_at(const Geometry& g);
+  // Changes the unit of the offset coordinate (before run()).
+  void set_offset_unit(double unit) { space_.offset_unit = unit; }
   // Ends the synthesis without a design.
   SynthesisResult fail(SynthesisFailure failure, std::string message);
 
@@ -76,6 +80,7 @@ class FieldNewton {
   SynthesisResult gave_up(Point last);
 
   [[nodiscard]] bool fine() const { return options_.tolerance < tolerance_; }
+  [[nodiscard]] double accepted() const;
 
   DesignSpace space_;
   SynthesisGoal goal_;
