@@ -271,9 +271,11 @@ SynthesisResult synthesise_stacked_offset(const SynthesisGoal& goal, double tole
   OffsetProbe before{0.0, at_zero->ln_w, at_zero->ln_w, at_zero->residual};
   const std::optional<OffsetProbe> beyond =
       offset_beyond(newton, space, *at_zero, too_strong, before);
-  if (!beyond && !too_strong)
+  if (!beyond && !too_strong) {
+    newton.record_design(space.geometry({at_zero->ln_w, 0.0}), at_zero->residual);
     return newton.fail(SynthesisFailure::needs_thinner_core,
                        needs_thinner_core(goal, ratio_at_zero));
+  }
   if (!beyond)
     return newton.fail(SynthesisFailure::not_converged,
                        "no offset weakens the coupling to the target");

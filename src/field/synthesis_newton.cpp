@@ -15,11 +15,21 @@ constexpr double kDifferenceStep = 2e-3;  // in ln w and v
 constexpr double kLeastDimension = 1e-6;  // relative to b: the solver's domain
 constexpr double kCloseEnough = 5.0;      // tolerances of residual before the fine solutions
 constexpr double kSolutionMargin = 0.9;   // of the tolerance, beside the centred pair
+// Steps pressed against the edge of the domain before the design is taken
+// to lie beyond it (beside the centred pair).
+constexpr int kStepsAtTheEdge = 4;
 // Widest strips one above the other that the solver takes, in units of b.
 constexpr double kWidestStacked = 100.0;
 
 double worst_of(const Residual& r) {
   return std::max(std::abs(std::expm1(r.even)), std::abs(std::expm1(r.odd)));
+}
+
+std::string design_of(const SynthesisResult& r, Arrangement arrangement) {
+  if (arrangement != Arrangement::broadside)
+    return "w = " + format_number(r.w) + ", s = " + format_number(r.s);
+  return "w = " + format_number(r.w) + ", sv = " + format_number(r.sv) +
+         ", wo = " + format_number(r.wo);
 }
 
 }  // namespace
@@ -73,6 +83,16 @@ std::optional<Residual> FieldNewton::residual_at(const Geometry& g) {
   return Residual{std::log(zoe / goal_.zoe), std::log(zoo / goal_.zoo), zoe, zoo};
 }
 
+void FieldNewton::record_design(const Geometry& g, const Residual& r) {
+  result_.w = g.w;
+  result_.s = g.s;
+  result_.sv = g.sv;
+  result_.wo = g.wo;
+  result_.zoe = r.zoe;
+  result_.zoo = r.zoo;
+  result_.worst_error = worst_of(r);
+}
+
 SynthesisResult FieldNewton::fail(SynthesisFailure failure, std::string message) {
   result_.converged = false;
   result_.failure = failure;
@@ -124,14 +144,7 @@ void FieldNewton::broyden_update(Point from, Point to, const Residual& before,
 }
 
 void FieldNewton::record(Point p, const Residual& r) {
-  const Geometry g = space_.geometry(p);
-  result_.w = g.w;
-  result_.s = g.s;
-  result_.sv = g.sv;
-  result_.wo = g.wo;
-  result_.zoe = r.zoe;
-  result_.zoo = r.zoo;
-  result_.worst_error = worst_of(r);
+  record_design(space_.geometry(p), r);
 }
 
 // An iteration that ends against the edge of the domain wants a design the
@@ -149,9 +162,8 @@ SynthesisResult FieldNewton::gave_up(Point last) {
   if (outside) {
     result_.message =
         "the targets need a design outside the solver's domain; the iteration "
-        "ended at its edge (w = " +
-        format_number(result_.w) + ", s = " + format_number(result_.s) +
-        ", sv = " + format_number(result_.sv) + ", wo = " + format_number(result_.wo) + ")";
+        "ended at its edge with " +
+        design_of(result_, goal_.arrangement);
   } else if (result_.message.empty()) {
     result_.message = "the field solution did not meet both targets within " +
                       std::to_string(kMaxSteps) + " Newton steps";
@@ -159,11 +171,11 @@ SynthesisResult FieldNewton::gave_up(Point last) {
   return result_;
 }
 
-SynthesisResult FieldNewton::run(Point start, const std::optional<Jacobian>& first) {
+SynthesisResult FieldNewton::run(Point start) {
   Point p = start;
   std::optional<Residual> r = residual(p);
-  if (first) jacobian_ = *first;
-  if (!r || (!first && !difference_jacobian(p, *r))) return gave_up(p);
+  if (!r || !difference_jacobian(p, *r)) return gave_up(p);
+  int steps_at_the_edge = 0;
   for (int step = 0; step < kMaxSteps; ++step) {
     record(p, *r);
     if (!fine() && result_.worst_error < kCloseEnough * tolerance_) {
@@ -179,6 +191,8 @@ SynthesisResult FieldNewton::run(Point start, const std::optional<Jacobian>& fir
     }
     const std::optional<Point> next = newton_step(p, *r);
     if (!next) break;
+    steps_at_the_edge = space_.at_boundary(*next) ? steps_at_the_edge + 1 : 0;
+    if (goal_.arrangement != Arrangement::edge && steps_at_the_edge > kStepsAtTheEdge) break;
     const std::optional<Residual> there = residual(*next);
     if (!there) return gave_up(p);
     broyden_update(p, *next, *r, *there);

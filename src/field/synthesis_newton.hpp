@@ -58,9 +58,7 @@ class FieldNewton {
   FieldNewton(const DesignSpace& space, double tolerance)
       : space_(space), goal_(space.goal), tolerance_(tolerance), options_{.tolerance = tolerance} {}
 
-  // From the start, with a first Jacobian if one is known (else one by
-  // differences).
-  SynthesisResult run(Point start, const std::optional<Jacobian>& first = std::nullopt);
+  SynthesisResult run(Point start);
 
   // Both mode impedances at a cross-section, at the current tolerance,
   // counted among the solves; none (and the solver's message kept) when the
@@ -68,6 +66,8 @@ class FieldNewton {
   std::optional<Residual> residual_at(const Geometry& g);
   // Changes the unit of the offset coordinate (before run()).
   void set_offset_unit(double unit) { space_.offset_unit = unit; }
+  // Keeps a cross-section and its residual as the last iterate.
+  void record_design(const Geometry& g, const Residual& r);
   // Ends the synthesis without a design.
   SynthesisResult fail(SynthesisFailure failure, std::string message);
 
