@@ -166,8 +166,8 @@ struct Slopes {
 // d(ln C)/dn by a central difference of two independent, tightly converged
 // solutions.
 Slopes solver_log_slopes(const Geometry& g, double step) {
-  const FieldResult plus = solve(receded_by(g, step), {1e-11, 9});
-  const FieldResult minus = solve(receded_by(g, -step), {1e-11, 9});
+  const FieldResult plus = solve(receded_by(g, step), {1e-10, 9});
+  const FieldResult minus = solve(receded_by(g, -step), {1e-10, 9});
   EXPECT_TRUE(plus.ok() && minus.ok()) << plus.message << minus.message;
   if (!plus.ok() || !minus.ok()) return {0.0, 0.0};
   const auto slope = [&](double cp, double cm) { return std::log(cp / cm) / (2.0 * step); };
@@ -176,10 +176,16 @@ Slopes solver_log_slopes(const Geometry& g, double step) {
 }
 
 std::vector<Geometry> arrangements() {
-  return {{0.25, 0.005, 0.15, 0.02, 2.2, Arrangement::edge_offset, 0.08},
-          {0.25, 0.0, 0.15, 0.02, 2.2, Arrangement::edge_offset, 0.08},
-          {0.25, 0.005, 0.15, 0.0, 2.2, Arrangement::broadside, 0.0, 0.03, 0.05},
-          {0.25, 0.0, 0.15, 0.0, 2.2, Arrangement::broadside, 0.0, 0.03, 0.0}};
+  const std::vector<Geometry> all{
+      {0.25, 0.005, 0.15, 0.02, 2.2, Arrangement::edge_offset, 0.08},
+      {0.25, 0.0, 0.15, 0.02, 2.2, Arrangement::edge_offset, 0.08},
+      {0.25, 0.005, 0.15, 0.0, 2.2, Arrangement::broadside, 0.0, 0.03, 0.05},
+      {0.25, 0.0, 0.15, 0.0, 2.2, Arrangement::broadside, 0.0, 0.03, 0.0}};
+#ifdef NDEBUG
+  return all;
+#else  // the sanitizer build is some fifty times slower
+  return {all[1], all[2]};
+#endif
 }
 
 // The conductor-loss factor is Wheeler's rule on the solver's own
