@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "field/field_solver.hpp"
+#include "references.hpp"
 
 namespace ketrovane::field {
 namespace {
@@ -72,6 +73,23 @@ TEST(Arrangements, RefinementConvergesWithinItsEstimate) {
     expect_within_estimate(tight, fine, 1e-7, describe(g));
     const FieldSolution coarse = solved(g);
     expect_within_estimate(coarse, fine, 1e-5, describe(g));
+  }
+}
+
+// Wide sheets right above each other: Cohn's conformal mapping, exact in
+// the limit, met to 1e-9 when tightly converged and within the estimate at
+// the default tolerance.
+TEST(Arrangements, WideStackedSheetsMeetCohn) {
+  const double cases[][2] = {{0.05, 0.7}, {0.05, 0.9}, {0.1, 0.9}, {0.1, 0.97}};  // s/b, k
+  for (const auto& [sv, k] : cases) {
+    const testing::StackedSheets exact = testing::cohn_stacked_sheets(sv, k);
+    const Geometry g = stacked(0.0, exact.w, sv, 0.0);
+    const FieldSolution tight = solved(g, {1e-10, 9});
+    EXPECT_NEAR(tight.even.capacitance / exact.capacitance.even, 1.0, 1e-9) << sv << " " << k;
+    EXPECT_NEAR(tight.odd.capacitance / exact.capacitance.odd, 1.0, 1e-9) << sv << " " << k;
+    const FieldSolution coarse = solved(g);
+    EXPECT_NEAR(coarse.even.capacitance / exact.capacitance.even, 1.0, coarse.even.error_estimate);
+    EXPECT_NEAR(coarse.odd.capacitance / exact.capacitance.odd, 1.0, coarse.odd.error_estimate);
   }
 }
 
