@@ -130,7 +130,7 @@ double stacked_width(const SynthesisGoal& goal, double sv, double overlap) {
   const double a = (1.0 / g) * (1.0 / g + 2.0 * overlap / sv);
   const double b = 2.0 / g + 2.0 * overlap / sv;
   const double w = (-b + std::sqrt(b * b - 4.0 * a * (1.0 - c * c))) / (2.0 * a);
-  return std::max(w, 0.02);
+  return w > 0.02 ? w : 0.02;  // also when the impedance is beyond the plates' reach
 }
 
 // The same plates give Zoe/Zoo = 1 + 2 g overlap/sv, so
@@ -183,7 +183,7 @@ std::optional<Probe> width_for_mean(FieldNewton& newton, const DesignSpace& spac
   double x_before = p.ln_w;
   double x = x_before - mean_of(*before) / kMeanSlope;
   std::array<double, 2> per_ln_w{kMeanSlope, kMeanSlope};
-  for (int step = 0; step < kMeanSteps; ++step) {
+  for (int step = 0; step < kMeanSteps && std::abs(mean_of(*before)) >= kMeanTolerance; ++step) {
     x = std::clamp(x, space.least_ln_w, space.most_ln_w);
     if (x == x_before) break;
     const std::optional<Residual> r = newton.residual_at(space.geometry({x, p.v}));
@@ -191,7 +191,6 @@ std::optional<Probe> width_for_mean(FieldNewton& newton, const DesignSpace& spac
     per_ln_w = {(r->even - before->even) / (x - x_before), (r->odd - before->odd) / (x - x_before)};
     x_before = x;
     before = r;
-    if (std::abs(mean_of(*r)) < kMeanTolerance) break;
     const double slope = (per_ln_w[0] + per_ln_w[1]) / 2;
     x -= mean_of(*r) / (slope < 0.0 ? slope : kMeanSlope);
   }
