@@ -117,8 +117,9 @@ LogSlopes section_log_slopes(const Geometry& unit, int level) {
   const ReducedSection minus = reduced_section(section_of(receded(unit, -step)));
   const PanelLayout layout =
       section_layout(reduced_section(section_of(unit)).section, mesh_at_level(level));
-  const ModeCapacitances cp = solve_section_on_layout(plus, layout, level).capacitance;
-  const ModeCapacitances cm = solve_section_on_layout(minus, layout, level).capacitance;
+  SectionStorage storage;
+  const ModeCapacitances cp = solve_section_on_layout(plus, layout, level, storage).capacitance;
+  const ModeCapacitances cm = solve_section_on_layout(minus, layout, level, storage).capacitance;
   return {std::log(cp.even / cm.even) / (2.0 * step), std::log(cp.odd / cm.odd) / (2.0 * step)};
 }
 

@@ -87,8 +87,9 @@ FieldResult solve(const Geometry& geometry, const Options& options) {
     return refined(geometry.er, options, [&](int level) { return solve_level(reduced, level); });
   }
   const ReducedSection reduced = reduced_section(section_of(geometry));
+  SectionStorage storage = storage_for(reduced, 1);
   return refined(geometry.er, options,
-                 [&](int level) { return solve_section_level(reduced, level); });
+                 [&](int level) { return solve_section_level(reduced, level, storage); });
 }
 
 FieldResult exact_zero_thickness(const Geometry& geometry) {

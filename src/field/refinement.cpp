@@ -123,19 +123,29 @@ ReducedSection reduced_section(const Section& section) {
                                                   : reduced_one_above_other(section);
 }
 
+SectionStorage storage_for(const ReducedSection& reduced, int level) {
+  const PanelLayout layout = section_layout(reduced.section, mesh_at_level(level));
+  const auto unknowns = static_cast<std::size_t>(panel_count(layout) * panel_order_at_level(level));
+  SectionStorage storage;
+  storage.even.reserve(system_size(unknowns));
+  storage.odd.reserve(system_size(unknowns));
+  return storage;
+}
+
 LevelSolution solve_section_on_layout(const ReducedSection& reduced, const PanelLayout& layout,
-                                      int level) {
-  const ModeCapacitances c =
-      section_capacitances(reduced.section, layout, reference_panel(panel_order_at_level(level)));
+                                      int level, SectionStorage& storage) {
+  const ModeCapacitances c = section_capacitances(
+      reduced.section, layout, reference_panel(panel_order_at_level(level)), storage);
   const int panels = panel_count(layout);
   return {{c.even + reduced.cut.even, c.odd + reduced.cut.odd},
           panels,
           panels * panel_order_at_level(level)};
 }
 
-LevelSolution solve_section_level(const ReducedSection& reduced, int level) {
+LevelSolution solve_section_level(const ReducedSection& reduced, int level,
+                                  SectionStorage& storage) {
   return solve_section_on_layout(reduced, section_layout(reduced.section, mesh_at_level(level)),
-                                 level);
+                                 level, storage);
 }
 
 }  // namespace ketrovane::field

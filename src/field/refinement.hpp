@@ -6,6 +6,7 @@
 #include "field/field_solver.hpp"
 #include "field/panels.hpp"
 #include "field/section.hpp"
+#include "field/section_elements.hpp"
 
 namespace ketrovane::field {
 
@@ -56,8 +57,13 @@ struct ReducedSection {
 Section section_of(const Geometry& g);
 ReducedSection reduced_section(const Section& section);
 
+// The storage reused by the solutions of one cross-section, reserved for
+// the given level (levels beyond it enlarge it as they come).
+SectionStorage storage_for(const ReducedSection& reduced, int level);
+
 LevelSolution solve_section_on_layout(const ReducedSection& reduced, const PanelLayout& layout,
-                                      int level);
-LevelSolution solve_section_level(const ReducedSection& reduced, int level);
+                                      int level, SectionStorage& storage);
+LevelSolution solve_section_level(const ReducedSection& reduced, int level,
+                                  SectionStorage& storage);
 
 }  // namespace ketrovane::field

@@ -50,8 +50,8 @@ Nodes nodes_on(const std::vector<Panel>& panels, const ReferencePanel& reference
 // diagonal of the strip's own holds the regular remainder after the
 // source's own logarithm.
 struct ModeSystems {
-  Eigen::MatrixXd even;
-  Eigen::MatrixXd odd;
+  Eigen::Map<Eigen::MatrixXd> even;
+  Eigen::Map<Eigen::MatrixXd> odd;
   Eigen::Index size;
 };
 
@@ -59,9 +59,17 @@ Eigen::Index padded(Eigen::Index n) {
   return n % 64 < 8 ? n + 8 : n;
 }
 
-ModeSystems kernel_at_nodes(const PlaneGreen& green, const Nodes& nodes) {
+ModeSystems systems_in(SectionStorage& storage, Eigen::Index n) {
+  const auto doubles = system_size(static_cast<std::size_t>(n));
+  if (storage.even.size() < doubles) storage.even.resize(doubles);
+  if (storage.odd.size() < doubles) storage.odd.resize(doubles);
+  return {Eigen::Map<Eigen::MatrixXd>(storage.even.data(), padded(n), n),
+          Eigen::Map<Eigen::MatrixXd>(storage.odd.data(), padded(n), n), n};
+}
+
+ModeSystems kernel_at_nodes(const PlaneGreen& green, const Nodes& nodes, SectionStorage& storage) {
   const auto n = static_cast<Eigen::Index>(nodes.points.size());
-  ModeSystems k{Eigen::MatrixXd(padded(n), n), Eigen::MatrixXd(padded(n), n), n};
+  ModeSystems k = systems_in(storage, n);
   for (Eigen::Index j = 0; j < n; ++j) {
     const PlanePoint& source = nodes.points[j];
     for (Eigen::Index i = 0; i < j; ++i) {
@@ -176,7 +184,7 @@ void add_near_field(const NearField& near, const std::vector<PlaneSingularity>& 
 
 // Total charge on the strip at unit potential; the system is factorised in
 // place.
-double strip_charge(Eigen::MatrixXd& system, Eigen::Index size) {
+double strip_charge(Eigen::Map<Eigen::MatrixXd>& system, Eigen::Index size) {
   const Eigen::VectorXd ones = Eigen::VectorXd::Ones(size);
   Eigen::Ref<Eigen::MatrixXd> top = system.topRows(size);
   const Eigen::PartialPivLU<Eigen::Ref<Eigen::MatrixXd>> lu(top);
@@ -185,8 +193,13 @@ double strip_charge(Eigen::MatrixXd& system, Eigen::Index size) {
 
 }  // namespace
 
+std::size_t system_size(std::size_t unknowns) {
+  const auto n = static_cast<Eigen::Index>(unknowns);
+  return static_cast<std::size_t>(padded(n) * n);
+}
+
 ModeCapacitances section_capacitances(const Section& section, const PanelLayout& layout,
-                                      const ReferencePanel& reference) {
+                                      const ReferencePanel& reference, SectionStorage& storage) {
   const std::vector<Panel> panels = section_panels(section, layout);
   if (panels.empty()) {
     constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -194,7 +207,7 @@ ModeCapacitances section_capacitances(const Section& section, const PanelLayout&
   }
   const PlaneGreen green(section.centre, section.symmetry);
   const Nodes nodes = nodes_on(panels, reference, section.centre);
-  ModeSystems k = kernel_at_nodes(green, nodes);
+  ModeSystems k = kernel_at_nodes(green, nodes, storage);
   const std::vector<double> self = self_integrals(reference);
   add_near_field({reference, self, panels, nodes}, green.singularities(), k);
   return {strip_charge(k.even, k.size), strip_charge(k.odd, k.size)};
