@@ -54,9 +54,12 @@ constexpr double kMeanSlope = -0.8;
 constexpr int kMeanSteps = 8;
 constexpr double kMeanTolerance = 1e-2;
 // Offsets tried, in widths, while looking for the one that weakens the
-// coupling to the target: 1/4, 1/2, 1, ... 32.
+// coupling to the target: from the parallel plates' guess (at least 1/4)
+// outward by half again each time, 12 times; while looking for a stronger
+// coupling than at full overlap, 1/4 and 1/2.
 constexpr double kFirstOffset = 0.25;
-constexpr int kOffsetTrials = 8;
+constexpr double kOffsetGrowth = 1.5;
+constexpr int kOffsetTrials = 12;
 
 std::optional<std::string> unknowns_error(const SynthesisGoal& goal) {
   const bool side_by_side = goal.arrangement != Arrangement::broadside;
@@ -227,6 +230,14 @@ std::string needs_thinner_core(const SynthesisGoal& goal, double ratio_at_zero) 
          format_number(coupling_db_of(goal.zoo / goal.zoe)) + " dB: a thinner core is needed";
 }
 
+// Over the overlap the plates give Zoe/Zoo - 1 in proportion to the
+// overlapping fraction of the width: the offset, in widths, that leaves the
+// fraction the target needs of the excess at full overlap (k = Zoo/Zoe).
+double plates_offset(double ratio_at_zero, double target) {
+  const double fraction = (1.0 / target - 1.0) / (1.0 / ratio_at_zero - 1.0);
+  return std::max(kFirstOffset, 1.0 - fraction);
+}
+
 // The first offset, going out from full overlap and following the width
 // that keeps the mean impedance (one step of the secant per offset), whose
 // ratio lies on the other side of the target (weaker when `weaker`); the
@@ -236,9 +247,10 @@ std::optional<OffsetProbe> offset_beyond(FieldNewton& newton, const DesignSpace&
   const double target = space.goal.zoo / space.goal.zoe;
   const double slope = std::min((at_zero.per_ln_w[0] + at_zero.per_ln_w[1]) / 2, kMeanSlope / 4);
   const int trials = weaker ? kOffsetTrials : 2;
+  const double growth = weaker ? kOffsetGrowth : 2.0;
+  double v = weaker ? plates_offset(ratio_of(at_zero.residual), target) : kFirstOffset;
   double ln_w = at_zero.ln_w;
-  for (int k = 0; k < trials; ++k) {
-    const double v = kFirstOffset * std::ldexp(1.0, k);
+  for (int k = 0; k < trials; ++k, v *= growth) {
     const std::optional<Residual> r = newton.residual_at(space.geometry({ln_w, v}));
     if (!r) return std::nullopt;
     const OffsetProbe probe{v, ln_w, ln_w - mean_of(*r) / slope, *r};
