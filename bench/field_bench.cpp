@@ -1,9 +1,10 @@
 // Cost of the field solver at its default tolerance, both modes of one
-// cross-section per call.  The grid benchmark times every cross-section of the
-// accuracy map's grid (t/b 0-0.2 in seven steps, 18 w/b from 0.1 to 3, 18 s/b
-// from 0.01 to 2) on its own, keeps each one's fastest of the iterations, and
-// reports the median and the worst of those times with the error estimates
-// the solutions carried.
+// cross-section per call.  The grid benchmarks time every cross-section of a
+// grid on its own -- the accuracy map's (t/b 0-0.2 in seven steps, 18 w/b
+// from 0.1 to 3, 18 s/b from 0.01 to 2), and the usual range of strips off
+// the centre plane and of strips one above the other -- keep each one's
+// fastest of the iterations, and report the median and the worst of those
+// times with the error estimates the solutions carried.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -46,8 +47,30 @@ void every_iteration(benchmark::State& state, Call call) {
   for (auto _ : state) call();
 }
 
-void BM_SolveMapGrid(benchmark::State& state) {
-  const std::vector<Geometry> grid = map_grid();
+// Strips off the centre plane and strips one above the other over the usual
+// range: b = 1, t 0.01 and 0.02, w 0.3 to 1, s or sv 0.05 to 0.2, h 0.3 and
+// 0.4, wo 0 (full overlap), 0.2 and 0.5.
+std::vector<Geometry> side_by_side_grid() {
+  std::vector<Geometry> grid;
+  for (const double t : {0.01, 0.02})
+    for (const double w : log_spaced(0.3, 1.0, 4))
+      for (const double s : log_spaced(0.05, 0.2, 4))
+        for (const double h : {0.3, 0.4})
+          grid.push_back({1.0, t, w, s, 2.2, Arrangement::edge_offset, h});
+  return grid;
+}
+
+std::vector<Geometry> stacked_grid() {
+  std::vector<Geometry> grid;
+  for (const double t : {0.01, 0.02})
+    for (const double w : log_spaced(0.3, 1.0, 4))
+      for (const double sv : log_spaced(0.05, 0.2, 4))
+        for (const double wo : {0.0, 0.2, 0.5})
+          grid.push_back({1.0, t, w, 0.0, 2.2, Arrangement::broadside, 0.0, sv, wo});
+  return grid;
+}
+
+void time_grid(benchmark::State& state, const std::vector<Geometry>& grid) {
   std::vector<double> fastest(grid.size(), INFINITY);
   std::vector<double> estimates(grid.size(), 0.0);
   every_iteration(state, [&] {
@@ -68,6 +91,18 @@ void BM_SolveMapGrid(benchmark::State& state) {
   state.counters["worst_estimate"] = *std::max_element(estimates.begin(), estimates.end());
 }
 
+void BM_SolveMapGrid(benchmark::State& state) {
+  time_grid(state, map_grid());
+}
+
+void BM_SolveSideBySideOffCentre(benchmark::State& state) {
+  time_grid(state, side_by_side_grid());
+}
+
+void BM_SolveOneAboveTheOther(benchmark::State& state) {
+  time_grid(state, stacked_grid());
+}
+
 // A 10 dB coupler of thin copper, b = 0.25".
 constexpr Geometry kCoupler{0.25, 0.002, 0.168, 0.012, 2.2};
 
@@ -81,6 +116,8 @@ void BM_LossCoupler(benchmark::State& state) {
 }
 
 BENCHMARK(BM_SolveMapGrid)->Iterations(3)->Unit(benchmark::kSecond);
+BENCHMARK(BM_SolveSideBySideOffCentre)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SolveOneAboveTheOther)->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SolveCoupler)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LossCoupler)->Unit(benchmark::kMillisecond);
 

@@ -67,7 +67,68 @@ void BM_FieldSynthesis(benchmark::State& state) {
   state.counters["not_met"] = unmet;
 }
 
+// The other arrangements find their own start: the same targets at
+// T/B 0, 0.0056 and 0.02, B = 0.25", Er = 2.2, for strips side by side at
+// h = 0.35 B (w, s), one above the other 0.1 B apart sideways (w, sv), and
+// one above the other 0.02 B apart vertically (w, wo).
+std::vector<field::SynthesisGoal> goals(field::Arrangement arrangement,
+                                        field::SynthesisUnknowns unknowns) {
+  std::vector<field::SynthesisGoal> all;
+  for (const SynthesisTarget& target : targets()) {
+    const Board& board = target.board;
+    if (board.t > 0.02F * board.b + 1e-6F) continue;
+    field::SynthesisGoal goal{board.b, board.t, board.er, target.zoe, target.zoo, 0.0, 0.0};
+    goal.arrangement = arrangement;
+    goal.unknowns = unknowns;
+    goal.h = 0.35 * board.b;
+    goal.wo = 0.1 * board.b;
+    goal.sv = 0.02 * board.b;
+    all.push_back(goal);
+  }
+  return all;
+}
+
+void time_goals(benchmark::State& state, const std::vector<field::SynthesisGoal>& all) {
+  using Clock = std::chrono::steady_clock;
+  std::vector<double> ms(all.size());
+  std::vector<double> solves(all.size());
+  int unmet = 0;
+  while (state.KeepRunning()) {
+    unmet = 0;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+      const auto start = Clock::now();
+      const field::SynthesisResult r = field::synthesise(all[i]);
+      ms[i] = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+      solves[i] = r.solves;
+      if (!r.converged) ++unmet;
+    }
+  }
+  state.counters["median_ms"] = median(ms);
+  state.counters["slowest_ms"] = *std::max_element(ms.begin(), ms.end());
+  state.counters["median_solves"] = median(solves);
+  state.counters["targets"] = static_cast<double>(all.size());
+  state.counters["not_met"] = unmet;
+}
+
+void BM_FieldSynthesisSideBySideOffCentre(benchmark::State& state) {
+  time_goals(state,
+             goals(field::Arrangement::edge_offset, field::SynthesisUnknowns::width_and_gap));
+}
+
+void BM_FieldSynthesisStackedWidthAndGap(benchmark::State& state) {
+  time_goals(state, goals(field::Arrangement::broadside,
+                          field::SynthesisUnknowns::width_and_vertical_gap));
+}
+
+void BM_FieldSynthesisStackedWidthAndOffset(benchmark::State& state) {
+  time_goals(state,
+             goals(field::Arrangement::broadside, field::SynthesisUnknowns::width_and_offset));
+}
+
 BENCHMARK(BM_FieldSynthesis)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FieldSynthesisSideBySideOffCentre)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FieldSynthesisStackedWidthAndGap)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FieldSynthesisStackedWidthAndOffset)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace ketrovane

@@ -89,25 +89,6 @@ Complex centre_of(const Panel& panel) {
   return {0.5 * (panel.start.xi + panel.end.xi), 0.5 * (panel.start.y + panel.end.y)};
 }
 
-// Integrals of the Lagrange polynomials of the reference panel times
-// ln|tau_i - tau| over [-1, 1], at its own nodes tau_i: the same for every
-// panel, so computed once.
-std::vector<double> self_integrals(const ReferencePanel& reference) {
-  const int order = reference.size();
-  std::vector<double> table(static_cast<std::size_t>(order) * order);
-  std::array<double, kMaxPanelOrder> moments{};
-  for (int i = 0; i < order; ++i) {
-    legendre_log_moments(reference.rule.nodes[i], order, moments.data());
-    for (int m = 0; m < order; ++m) {
-      double sum = 0.0;
-      for (int k = 0; k < order; ++k)
-        sum += reference.lagrange_to_legendre[static_cast<std::size_t>(m) * order + k] * moments[k];
-      table[static_cast<std::size_t>(i) * order + m] = sum;
-    }
-  }
-  return table;
-}
-
 struct NearField {
   const ReferencePanel& reference;
   const std::vector<double>& self;  // self_integrals(reference)
@@ -115,19 +96,6 @@ struct NearField {
   const Nodes& nodes;
   double s;
 };
-
-// Integrals over [-1, 1] of each Lagrange polynomial times ln|z - tau|.
-void lagrange_log_integrals(const ReferencePanel& reference, Complex z, double* integrals) {
-  const int order = reference.size();
-  std::array<double, kMaxPanelOrder> moments{};
-  legendre_log_moments(z, order, moments.data());
-  for (int m = 0; m < order; ++m) {
-    const double* row = &reference.lagrange_to_legendre[static_cast<std::size_t>(m) * order];
-    double sum = 0.0;
-    for (int k = 0; k < order; ++k) sum += row[k] * moments[k];
-    integrals[m] = sum;
-  }
-}
 
 // Adds, for the nodes of one field panel close to one mapped copy of a source
 // panel, the closed-form integral of the copy's logarithm minus what the

@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 namespace ketrovane::field {
 namespace {
@@ -11,13 +12,25 @@ namespace {
 // resolved by too few digits of the coordinates.
 constexpr double kSmallestRatio = 1e-6;
 
+// Widest strips solved one above the other, in units of b: the exponentials
+// the kernel keeps per point must stay representable over the strip.
+constexpr double kWidestOneAboveOther = 100.0;
+
+constexpr const char* kBelowRange = " is below the solver's range (1e-6)";
+
+bool side_by_side(const Geometry& g) {
+  return g.arrangement != Arrangement::broadside;
+}
+
 std::optional<std::string> dimension_error(const Geometry& g) {
-  if (g.arrangement != Arrangement::edge) return "only strips side by side and centred are solved";
+  if (g.arrangement != Arrangement::edge && g.arrangement != Arrangement::edge_offset &&
+      g.arrangement != Arrangement::broadside)
+    return "arrangement " + std::to_string(static_cast<int>(g.arrangement)) + " is not known";
   if (!positive_finite(g.b))
     return "b = " + format_number(g.b) + " is not a positive finite length";
   if (!positive_finite(g.w))
     return "w = " + format_number(g.w) + " is not a positive finite length";
-  if (!positive_finite(g.s))
+  if (side_by_side(g) && !positive_finite(g.s))
     return "s = " + format_number(g.s) + " is not a positive finite length";
   if (!std::isfinite(g.t) || g.t < 0.0)
     return "t = " + format_number(g.t) + " is not a finite length of zero or more";
@@ -27,17 +40,64 @@ std::optional<std::string> dimension_error(const Geometry& g) {
   return std::nullopt;
 }
 
+// The strips' mid-plane must leave each face clear of its plane.
+std::optional<std::string> height_error(const Geometry& g) {
+  if (!std::isfinite(g.h)) return "h = " + format_number(g.h) + " is not a finite height";
+  const std::string range = " (h must lie between t/2 and b - t/2)";
+  if (g.h - g.t / 2 <= 0.0)
+    return "h = " + format_number(g.h) + " puts the strips against the lower plane" + range;
+  if (g.h + g.t / 2 >= g.b)
+    return "h = " + format_number(g.h) + " puts the strips against the upper plane" + range;
+  const double below = (g.h - g.t / 2) / g.b;
+  const double above = (g.b - g.h - g.t / 2) / g.b;
+  if (!(below >= kSmallestRatio))
+    return "the gap below the strips, (h - t/2)/b = " + format_number(below) + "," + kBelowRange;
+  if (!(above >= kSmallestRatio))
+    return "the gap above the strips, (b - h - t/2)/b = " + format_number(above) + "," +
+           kBelowRange;
+  return std::nullopt;
+}
+
+// The pair, sv apart, must fit between the planes with room to spare.
+std::optional<std::string> stack_error(const Geometry& g) {
+  if (!positive_finite(g.sv))
+    return "sv = " + format_number(g.sv) + " is not a positive finite length";
+  if (!std::isfinite(g.wo) || g.wo < 0.0)
+    return "wo = " + format_number(g.wo) + " is not a finite offset of zero or more";
+  if (g.sv + 2.0 * g.t >= g.b)
+    return "sv = " + format_number(g.sv) + " and t = " + format_number(g.t) +
+           " do not fit between the planes: sv + 2t must be below b = " + format_number(g.b);
+  const double svb = g.sv / g.b;
+  const double outer = (g.b - g.sv - 2.0 * g.t) / (2.0 * g.b);
+  if (!(svb >= kSmallestRatio)) return "sv/b = " + format_number(svb) + kBelowRange;
+  if (!(outer >= kSmallestRatio))
+    return "the gap between the strips and the planes, (b - sv - 2t)/2b = " + format_number(outer) +
+           "," + kBelowRange;
+  if (!std::isfinite(g.wo / g.b))
+    return "wo/b = " + format_number(g.wo / g.b) + " is not a finite ratio";
+  if (g.w / g.b > kWidestOneAboveOther)
+    return "w/b = " + format_number(g.w / g.b) +
+           " is beyond the solver's range for strips one above the other (100)";
+  return std::nullopt;
+}
+
 std::optional<std::string> ratio_error(const Geometry& g) {
   const double wb = g.w / g.b;
   const double sb = g.s / g.b;
   const double tb = g.t / g.b;
-  const std::string range = " is below the solver's range (1e-6)";
-  if (!(wb >= kSmallestRatio)) return "w/b = " + format_number(wb) + range;
-  if (!(sb >= kSmallestRatio)) return "s/b = " + format_number(sb) + range;
+  if (!(wb >= kSmallestRatio)) return "w/b = " + format_number(wb) + kBelowRange;
+  if (side_by_side(g) && !(sb >= kSmallestRatio)) return "s/b = " + format_number(sb) + kBelowRange;
   if (!std::isfinite(wb)) return "w/b = " + format_number(wb) + " is not a finite ratio";
-  if (!std::isfinite(sb)) return "s/b = " + format_number(sb) + " is not a finite ratio";
+  if (side_by_side(g) && !std::isfinite(sb))
+    return "s/b = " + format_number(sb) + " is not a finite ratio";
   if (tb != 0.0 && !(tb >= kSmallestRatio))
-    return "t/b = " + format_number(tb) + range + "; give t = 0 for strips this thin";
+    return "t/b = " + format_number(tb) + kBelowRange + "; give t = 0 for strips this thin";
+  return std::nullopt;
+}
+
+std::optional<std::string> arrangement_error(const Geometry& g) {
+  if (g.arrangement == Arrangement::edge_offset) return height_error(g);
+  if (g.arrangement == Arrangement::broadside) return stack_error(g);
   return std::nullopt;
 }
 
@@ -55,7 +115,8 @@ bool positive_finite(double x) {
 
 std::optional<std::string> geometry_error(const Geometry& g) {
   if (auto error = dimension_error(g)) return error;
-  return ratio_error(g);
+  if (auto error = ratio_error(g)) return error;
+  return arrangement_error(g);
 }
 
 std::optional<std::string> options_error(const Options& o, int levels) {

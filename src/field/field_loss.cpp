@@ -85,6 +85,56 @@ LogSlopes log_slopes(const Shape& nominal, int level) {
   return {std::log(cp.even / cm.even) / (2.0 * step), std::log(cp.odd / cm.odd) / (2.0 * step)};
 }
 
+// The same for strips off the centre plane or one above the other, from the
+// geometry in units of b: the lower plane recedes by n too, so the strips'
+// mid-plane rises by n (side by side), and the gap between strips one above
+// the other grows by 2n while their offset stays; the centre line of each
+// strip stays where it was.
+Geometry receded(const Geometry& unit, double n) {
+  Geometry x = unit;
+  x.b = 1.0 + 2.0 * n;
+  x.w -= 2.0 * n;
+  if (x.t != 0.0) x.t -= 2.0 * n;
+  x.s += 2.0 * n;
+  x.h += n;
+  x.sv += 2.0 * n;
+  return x;
+}
+
+double section_recession_step(const Geometry& unit) {
+  double smallest = std::min({1.0, unit.w, unit.t == 0.0 ? 1.0 : unit.t});
+  if (unit.arrangement == Arrangement::broadside) {
+    smallest = std::min({smallest, unit.sv, (1.0 - unit.sv - 2.0 * unit.t) / 2});
+  } else {
+    smallest = std::min({smallest, unit.s, unit.h - unit.t / 2, 1.0 - unit.h - unit.t / 2});
+  }
+  return kRecessionStep * smallest;
+}
+
+LogSlopes section_log_slopes(const Geometry& unit, int level) {
+  const double step = section_recession_step(unit);
+  const ReducedSection plus = reduced_section(section_of(receded(unit, step)));
+  const ReducedSection minus = reduced_section(section_of(receded(unit, -step)));
+  const PanelLayout layout =
+      section_layout(reduced_section(section_of(unit)).section, mesh_at_level(level));
+  SectionStorage storage;
+  const ModeCapacitances cp = solve_section_on_layout(plus, layout, level, storage).capacitance;
+  const ModeCapacitances cm = solve_section_on_layout(minus, layout, level, storage).capacitance;
+  return {std::log(cp.even / cm.even) / (2.0 * step), std::log(cp.odd / cm.odd) / (2.0 * step)};
+}
+
+Geometry in_units_of_b(const Geometry& g) {
+  Geometry x = g;
+  x.b = 1.0;
+  x.t = g.t / g.b;
+  x.w = g.w / g.b;
+  x.s = g.s / g.b;
+  x.h = g.h / g.b;
+  x.sv = g.sv / g.b;
+  x.wo = g.wo / g.b;
+  return x;
+}
+
 double relative_change(double now, double before) {
   return std::abs(now - before) / std::abs(now);
 }
@@ -122,10 +172,15 @@ ConductorLossFactorResult conductor_loss_factor(const Geometry& inches, const Op
     return {FieldStatus::invalid_input, *error, 0.0, std::nullopt};
   }
   const Shape nominal = normalised_shape(inches);
-  LogSlopes before = log_slopes(nominal, 0);
+  const Geometry unit = in_units_of_b(inches);
+  const bool centred = inches.arrangement == Arrangement::edge;
+  const auto slopes_at = [&](int level) {
+    return centred ? log_slopes(nominal, level) : section_log_slopes(unit, level);
+  };
+  LogSlopes before = slopes_at(0);
   double estimate = std::numeric_limits<double>::infinity();
   for (int level = 1; level <= options.max_refinements; ++level) {
-    const LogSlopes slopes = log_slopes(nominal, level);
+    const LogSlopes slopes = slopes_at(level);
     estimate = std::max(relative_change(slopes.even, before.even),
                         relative_change(slopes.odd, before.odd));
     if (estimate <= options.tolerance) {

@@ -48,8 +48,14 @@ struct FieldLossResult {
 
 // Geometry in inches.  The conductor loss is -sqrt(er) Rs K/(2 eta0) d(ln C)/dn,
 // n being the distance by which every conductor surface recedes (b and s grow
-// by 2n, w and t shrink by 2n; strips of zero thickness stay so), C the
-// air-filled capacitance and K Hammerstad's factor.  The derivative is a
+// by 2n, w and t shrink by 2n; strips of zero thickness stay so; off the
+// centre plane h grows by n, the lower plane receding; one above the other
+// sv grows by 2n and wo stays), C the air-filled capacitance and K
+// Hammerstad's factor.  A sheet of zero thickness stays a sheet: side by
+// side it keeps its height, one above the other the face that looks at the
+// twin recedes (sv grows by 2n); the recession of a sheet's other face has no
+// geometry of its own and is left out, so wide stacked sheets lose little in
+// the even mode, whose current flows on those faces.  The derivative is a
 // central difference on one panel layout, refined until it changes by less
 // than the tolerance from one level to the next (relative, of d(ln C)/dn in
 // each mode; 1e-4 with the default options, the tolerance the accuracy map's

@@ -60,19 +60,15 @@ FieldResult not_converged(const Options& options, double estimate) {
           estimate, std::nullopt};
 }
 
-}  // namespace
-
-FieldResult solve(const Geometry& geometry, const Options& options) {
-  if (auto error = geometry_error(geometry)) return invalid_input(*error);
-  if (auto error = options_error(options, kLevelCount)) return invalid_input(*error);
-
-  const ReducedShape reduced = reduced_shape(normalised_shape(geometry));
-  LevelSolution coarser = solve_level(reduced, 0);
+// Climbs the levels until both modes change by less than the tolerance.
+template <typename SolveLevel>
+FieldResult refined(double er, const Options& options, SolveLevel solve_level_of) {
+  LevelSolution coarser = solve_level_of(0);
   double estimate = kInfinity;
   for (int level = 1; level <= options.max_refinements; ++level) {
-    const LevelSolution finer = solve_level(reduced, level);
+    const LevelSolution finer = solve_level_of(level);
     if (!finite_and_positive(finer.capacitance) || !finite_and_positive(coarser.capacitance)) break;
-    const FieldSolution solution = field_solution(finer, coarser, geometry.er, level);
+    const FieldSolution solution = field_solution(finer, coarser, er, level);
     estimate = std::max(solution.even.error_estimate, solution.odd.error_estimate);
     if (estimate <= options.tolerance) return {FieldStatus::ok, "", estimate, solution};
     coarser = finer;
@@ -80,8 +76,26 @@ FieldResult solve(const Geometry& geometry, const Options& options) {
   return not_converged(options, estimate);
 }
 
+}  // namespace
+
+FieldResult solve(const Geometry& geometry, const Options& options) {
+  if (auto error = geometry_error(geometry)) return invalid_input(*error);
+  if (auto error = options_error(options, kLevelCount)) return invalid_input(*error);
+
+  if (geometry.arrangement == Arrangement::edge) {
+    const ReducedShape reduced = reduced_shape(normalised_shape(geometry));
+    return refined(geometry.er, options, [&](int level) { return solve_level(reduced, level); });
+  }
+  const ReducedSection reduced = reduced_section(section_of(geometry));
+  SectionStorage storage = storage_for(reduced, 1);
+  return refined(geometry.er, options,
+                 [&](int level) { return solve_section_level(reduced, level, storage); });
+}
+
 FieldResult exact_zero_thickness(const Geometry& geometry) {
   if (auto error = geometry_error(geometry)) return invalid_input(*error);
+  if (geometry.arrangement != Arrangement::edge)
+    return invalid_input("the exact solution is for strips side by side and centred only");
   if (geometry.t != 0.0) return invalid_input("t = " + format_number(geometry.t) + " is not zero");
   const ExactCapacitances c =
       zero_thickness_capacitances(geometry.w / geometry.b, geometry.s / geometry.b);

@@ -60,7 +60,8 @@ struct ModeSolution {
   double impedance;       // ohms
   double error_estimate;  // relative: the larger of the two modes' changes from the
                           // previous refinement level (one discretisation serves both)
-  int panels;             // panels on a quarter of one strip's surface
+  int panels;             // panels on the solved part of one strip's surface: a
+                          // quarter of it side by side and centred, else all of it
   int unknowns;           // charge values solved for
 };
 
@@ -95,13 +96,21 @@ struct FieldResult {
 // options.max_refinements times.  Domain: b, w, s positive and finite;
 // 0 <= t < b; er >= 1 and finite; the ratios w/b and s/b finite and at least
 // 1e-6, t/b either 0 or at least 1e-6; the tolerance positive and finite.
-// Anything else gives FieldStatus::invalid_input with a message that names
-// the quantity and its value.
+// Off the centre plane, the gaps h - t/2 and b - h - t/2 at least 1e-6 b.
+// One above the other (s not looked at): sv positive, sv/b at least 1e-6,
+// the outer gaps (b - sv - 2t)/2 at least 1e-6 b, wo finite and 0 or more,
+// w at most 100 b.  Anything else gives FieldStatus::invalid_input with a
+// message that names the quantity and its value.
+//
+// The centred pair is solved on a quarter of one strip's surface with the
+// kernel of green_function.hpp; the others on the whole surface of one strip
+// with the kernel of plane_green.hpp, the twin entering through the kernel.
+// At h = b/2 the two cuts coincide, so the solutions agree to rounding.
 FieldResult solve(const Geometry& geometry, const Options& options = {});
 
 // Cohn's exact conformal-mapping solution for strips of zero thickness, with
-// an error estimate of a few units of rounding.  Requires t = 0 and otherwise
-// the domain of solve().
+// an error estimate of a few units of rounding.  Requires t = 0, the strips
+// side by side and centred, and otherwise the domain of solve().
 FieldResult exact_zero_thickness(const Geometry& geometry);
 
 }  // namespace ketrovane::field

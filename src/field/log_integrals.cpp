@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstddef>
 
 namespace ketrovane::field {
 namespace {
@@ -53,6 +54,35 @@ void legendre_log_moments(std::complex<double> z, int n, double* moments) {
         (1.0 / (k + 1.0)) * ((2.0 * k + 1.0) * (x * q[k]) - static_cast<double>(k) * q[k - 1]);
   }
   for (int k = 1; k < n; ++k) moments[k] = 2.0 / (2.0 * k + 1.0) * (q[k + 1].re - q[k - 1].re);
+}
+
+std::vector<double> self_integrals(const ReferencePanel& reference) {
+  const int order = reference.size();
+  std::vector<double> table(static_cast<std::size_t>(order) * order);
+  std::array<double, kMaxPanelOrder> moments{};
+  for (int i = 0; i < order; ++i) {
+    legendre_log_moments(reference.rule.nodes[i], order, moments.data());
+    for (int m = 0; m < order; ++m) {
+      double sum = 0.0;
+      for (int k = 0; k < order; ++k)
+        sum += reference.lagrange_to_legendre[static_cast<std::size_t>(m) * order + k] * moments[k];
+      table[static_cast<std::size_t>(i) * order + m] = sum;
+    }
+  }
+  return table;
+}
+
+void lagrange_log_integrals(const ReferencePanel& reference, std::complex<double> z,
+                            double* integrals) {
+  const int order = reference.size();
+  std::array<double, kMaxPanelOrder> moments{};
+  legendre_log_moments(z, order, moments.data());
+  for (int m = 0; m < order; ++m) {
+    const double* row = &reference.lagrange_to_legendre[static_cast<std::size_t>(m) * order];
+    double sum = 0.0;
+    for (int k = 0; k < order; ++k) sum += row[k] * moments[k];
+    integrals[m] = sum;
+  }
 }
 
 }  // namespace ketrovane::field

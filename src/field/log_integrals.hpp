@@ -12,6 +12,9 @@
 #pragma once
 
 #include <complex>
+#include <vector>
+
+#include "field/gauss_legendre.hpp"
 
 namespace ketrovane::field {
 
@@ -22,5 +25,15 @@ inline constexpr int kMaxPanelOrder = 24;
 // 1 <= n <= kMaxPanelOrder.  z must not be an end point (+-1); it may lie on
 // the interval.
 void legendre_log_moments(std::complex<double> z, int n, double* moments);
+
+// Integrals of the Lagrange polynomials of the reference panel times
+// ln|tau_i - tau| over [-1, 1], at its own nodes tau_i: row i, column m.  The
+// same for every panel, so computed once per solution.
+std::vector<double> self_integrals(const ReferencePanel& reference);
+
+// Integrals over [-1, 1] of each Lagrange polynomial of the reference panel
+// times ln|z - tau|.
+void lagrange_log_integrals(const ReferencePanel& reference, std::complex<double> z,
+                            double* integrals);
 
 }  // namespace ketrovane::field

@@ -41,12 +41,7 @@ std::vector<double> capped(const std::vector<double>& ends, double max_length) {
   return result;
 }
 
-// Lengths of the panels at the two ends of a segment; zero where the end is
-// not a corner.
-struct CornerPanels {
-  double start;
-  double end;
-};
+}  // namespace
 
 std::vector<double> segment_breakpoints(const Segment& segment, CornerPanels corners,
                                         const MeshParameters& mesh) {
@@ -69,6 +64,8 @@ std::vector<double> segment_breakpoints(const Segment& segment, CornerPanels cor
   return fractions;
 }
 
+namespace {
+
 // Length of the panels that touch a corner.  The charge varies over the
 // smallest of the lengths that meet there -- the thickness, the gap to the
 // twin (inner corners), the gap to the planes, half the width -- and the
@@ -79,13 +76,17 @@ std::vector<double> segment_breakpoints(const Segment& segment, CornerPanels cor
 double corner_panel(const Shape& shape, bool inner, const MeshParameters& mesh) {
   const double gap = (1.0 - shape.t) / 2;
   const double knife_scale = std::min({gap, shape.w / 2, inner ? shape.s : gap});
-  const double knife_panel = knife_scale * std::pow(mesh.grading, mesh.corner_layers + 2);
-  if (shape.t == 0.0) return knife_panel;
-  const double corner_scale = std::min(knife_scale, shape.t);
-  return std::max(knife_panel, corner_scale * std::pow(mesh.grading, mesh.corner_layers));
+  return corner_panel_length(knife_scale, shape.t, mesh);
 }
 
 }  // namespace
+
+double corner_panel_length(double knife_scale, double t, const MeshParameters& mesh) {
+  const double knife_panel = knife_scale * std::pow(mesh.grading, mesh.corner_layers + 2);
+  if (t == 0.0) return knife_panel;
+  const double corner_scale = std::min(knife_scale, t);
+  return std::max(knife_panel, corner_scale * std::pow(mesh.grading, mesh.corner_layers));
+}
 
 std::vector<Segment> charged_segments(const Shape& shape) {
   if (shape.t == 0.0) return {{{0.0, 0.0}, {shape.w, 0.0}}};
@@ -107,7 +108,10 @@ PanelLayout panel_layout(const Shape& shape, const MeshParameters& mesh) {
 }
 
 std::vector<Panel> panels_of(const Shape& shape, const PanelLayout& layout) {
-  const std::vector<Segment> segments = charged_segments(shape);
+  return panels_on(charged_segments(shape), layout);
+}
+
+std::vector<Panel> panels_on(const std::vector<Segment>& segments, const PanelLayout& layout) {
   std::vector<Panel> panels;
   for (std::size_t i = 0; i < segments.size() && i < layout.breakpoints.size(); ++i) {
     const auto& fractions = layout.breakpoints[i];

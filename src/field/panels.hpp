@@ -49,6 +49,24 @@ struct Segment {
 // centre plane); or the single sheet when t = 0.
 std::vector<Segment> charged_segments(const Shape& shape);
 
+// Lengths of the panels at the two ends of a segment; zero where the end is
+// not a corner.
+struct CornerPanels {
+  double start;
+  double end;
+};
+
+// Length of the panels that touch a corner of a strip of thickness t whose
+// charge varies over knife_scale (the least of the gaps and lengths that meet
+// there): corner_layers grading steps below the scale, two more at a knife
+// edge, and never finer than a knife edge.
+double corner_panel_length(double knife_scale, double t, const MeshParameters& mesh);
+
+// Panel end points along one segment as fractions of its length: geometric
+// toward each end that has a corner panel, none longer than the mesh allows.
+std::vector<double> segment_breakpoints(const Segment& segment, CornerPanels corners,
+                                        const MeshParameters& mesh);
+
 // Panel end points along each segment as fractions of its length, so that the
 // same cut can be laid on a slightly different cross-section.
 struct PanelLayout {
@@ -64,5 +82,6 @@ struct Panel {
 };
 
 std::vector<Panel> panels_of(const Shape& shape, const PanelLayout& layout);
+std::vector<Panel> panels_on(const std::vector<Segment>& segments, const PanelLayout& layout);
 
 }  // namespace ketrovane::field

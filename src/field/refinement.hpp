@@ -5,6 +5,8 @@
 #include "field/boundary_elements.hpp"
 #include "field/field_solver.hpp"
 #include "field/panels.hpp"
+#include "field/section.hpp"
+#include "field/section_elements.hpp"
 
 namespace ketrovane::field {
 
@@ -36,5 +38,32 @@ struct LevelSolution {
 // neighbour's cut).
 LevelSolution solve_on_layout(const ReducedShape& reduced, const PanelLayout& layout, int level);
 LevelSolution solve_level(const ReducedShape& reduced, int level);
+
+// Strips off the centre plane or one above the other: the whole surface of
+// one strip (section.hpp).  The uniform middle of very wide strips is cut
+// away as for the centred pair, where the field has settled into the
+// parallel-plate gaps: side by side, the face between the two planes; one
+// above the other, the part where the strips overlap, whose charge differs
+// between the modes (the gap between the strips holds field only in the odd
+// mode).
+struct ReducedSection {
+  Section section;
+  ModeCapacitances cut;  // the parallel-plate charge of the part cut away
+};
+
+// The section of a geometry outside the centred side-by-side arrangement, in
+// units of b: the right-hand strip side by side, the upper strip one above
+// the other.
+Section section_of(const Geometry& g);
+ReducedSection reduced_section(const Section& section);
+
+// The storage reused by the solutions of one cross-section, reserved for
+// the given level (levels beyond it enlarge it as they come).
+SectionStorage storage_for(const ReducedSection& reduced, int level);
+
+LevelSolution solve_section_on_layout(const ReducedSection& reduced, const PanelLayout& layout,
+                                      int level, SectionStorage& storage);
+LevelSolution solve_section_level(const ReducedSection& reduced, int level,
+                                  SectionStorage& storage);
 
 }  // namespace ketrovane::field

@@ -52,6 +52,58 @@ TEST(Domain, EveryOutOfDomainGeometryIsRefusedByName) {
   }
 }
 
+Geometry offset_at(double h, double t = 0.01) {
+  return {0.25, t, 0.2, 0.04, 2.2, Arrangement::edge_offset, h};
+}
+
+Geometry stacked_at(double sv, double wo, double t = 0.01) {
+  return {0.25, t, 0.2, 0.0, 2.2, Arrangement::broadside, 0.0, sv, wo};
+}
+
+// Off the centre plane the strips must clear both planes; one above the
+// other they must fit between them, and s means nothing.
+TEST(Domain, ArrangementsRefuseTheirOwnDimensionsByName) {
+  const BadGeometry cases[] = {
+      {offset_at(0.005),
+       "h = 0.005 puts the strips against the lower plane (h must lie between "
+       "t/2 and b - t/2)"},
+      {offset_at(0.0, 0.0), "h = 0 puts the strips against the lower plane"},
+      {offset_at(0.246), "h = 0.246 puts the strips against the upper plane"},
+      {offset_at(kNaN), "h = nan is not a finite height"},
+      {offset_at(0.005 + 1e-8),
+       "the gap below the strips, (h - t/2)/b = 4e-08, is below the "
+       "solver's range"},
+      {{0.25, 0.01, 0.2, 0.0, 2.2, Arrangement::edge_offset, 0.1}, "s = 0 is not a positive"},
+      {stacked_at(0.0, 0.0), "sv = 0 is not a positive finite length"},
+      {stacked_at(kInf, 0.0), "sv = inf"},
+      {stacked_at(0.23, 0.0),
+       "sv = 0.23 and t = 0.01 do not fit between the planes: sv + 2t "
+       "must be below b = 0.25"},
+      {stacked_at(0.05, -0.1), "wo = -0.1 is not a finite offset of zero or more"},
+      {stacked_at(0.05, kNaN), "wo = nan"},
+      {stacked_at(1e-8, 0.0), "sv/b = 4e-08 is below the solver's range"},
+      {stacked_at(0.23 - 2e-8, 0.0),
+       "the gap between the strips and the planes, (b - sv - 2t)/2b = 4e-08, is below"},
+      {{0.25, 0.01, 30.0, 0.0, 2.2, Arrangement::broadside, 0.0, 0.05, 0.0},
+       "w/b = 120 is beyond the solver's range for strips one above the other"},
+  };
+  for (const BadGeometry& c : cases) {
+    const FieldResult r = solve(c.g);
+    EXPECT_EQ(r.status, FieldStatus::invalid_input) << c.says;
+    EXPECT_NE(r.message.find(c.says), std::string::npos) << r.message;
+    EXPECT_EQ(field_loss(c.g, {1000.0, 6.7e-7, 0.0, 0.001}).status, FieldStatus::invalid_input);
+  }
+  // One above the other, s is not looked at; the exact solution is the
+  // centred pair's alone.
+  const Geometry no_gap = stacked_at(0.05, 0.0);
+  EXPECT_TRUE(solve(no_gap).ok()) << solve(no_gap).message;
+  for (const Geometry& g : {no_gap, offset_at(0.1, 0.0)}) {
+    const FieldResult exact = exact_zero_thickness(g);
+    EXPECT_EQ(exact.status, FieldStatus::invalid_input);
+    EXPECT_NE(exact.message.find("side by side and centred only"), std::string::npos);
+  }
+}
+
 TEST(Domain, UnusableOptionsAreRefused) {
   for (const double tolerance : {0.0, -1e-4, kNaN, kInf}) {
     const FieldResult r = solve(kCoupler, {tolerance, 8});

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "field/field_loss.hpp"
 #include "references.hpp"
@@ -134,6 +135,87 @@ TEST(FieldLoss, ZeroThicknessLossIsWheelersRuleOnCohnsSolution) {
     const double allowed = r.error_estimate + 1e-6;
     EXPECT_NEAR(r.factor->even / (db_per_slope * exact.even), 1.0, allowed) << "w/b " << w;
     EXPECT_NEAR(r.factor->odd / (db_per_slope * exact.odd), 1.0, allowed) << "w/b " << w;
+  }
+}
+
+}  // namespace
+}  // namespace ketrovane::field
+
+namespace ketrovane::field {
+namespace {
+
+// Every conductor surface receding by n, written out per arrangement: the
+// strips thin and narrow by 2n, the planes part by 2n, the lower one moving
+// down by n (off the centre plane h grows by n), and the gaps between the
+// strips grow by 2n.
+Geometry receded_by(Geometry g, double n) {
+  g.b += 2.0 * n;
+  g.w -= 2.0 * n;
+  if (g.t != 0.0) g.t -= 2.0 * n;
+  g.s += 2.0 * n;
+  g.h += n;
+  g.sv += 2.0 * n;
+  return g;
+}
+
+struct Slopes {
+  double even;
+  double odd;
+};
+
+// d(ln C)/dn by a central difference of two independent, tightly converged
+// solutions.
+Slopes solver_log_slopes(const Geometry& g, double step) {
+  const FieldResult plus = solve(receded_by(g, step), {1e-10, 9});
+  const FieldResult minus = solve(receded_by(g, -step), {1e-10, 9});
+  EXPECT_TRUE(plus.ok() && minus.ok()) << plus.message << minus.message;
+  if (!plus.ok() || !minus.ok()) return {0.0, 0.0};
+  const auto slope = [&](double cp, double cm) { return std::log(cp / cm) / (2.0 * step); };
+  return {slope(plus.solution->even.capacitance, minus.solution->even.capacitance),
+          slope(plus.solution->odd.capacitance, minus.solution->odd.capacitance)};
+}
+
+std::vector<Geometry> arrangements() {
+  const std::vector<Geometry> all{
+      {0.25, 0.005, 0.15, 0.02, 2.2, Arrangement::edge_offset, 0.08},
+      {0.25, 0.0, 0.15, 0.02, 2.2, Arrangement::edge_offset, 0.08},
+      {0.25, 0.005, 0.15, 0.0, 2.2, Arrangement::broadside, 0.0, 0.03, 0.05},
+      {0.25, 0.0, 0.15, 0.0, 2.2, Arrangement::broadside, 0.0, 0.03, 0.0}};
+#ifdef NDEBUG
+  return all;
+#else  // the sanitizer build is some fifty times slower
+  return {all[1], all[2]};
+#endif
+}
+
+// The conductor-loss factor is Wheeler's rule on the solver's own
+// capacitances, whatever the arrangement: it matches a finite difference of
+// solutions of the receded cross-sections, and the odd mode, whose current
+// crowds to the facing surfaces, loses more.
+TEST(FieldLoss, EveryArrangementLosesByWheelersRuleOnItsOwnSolution) {
+  const double db_per_slope = -8.686 * std::sqrt(2.2) / (2.0 * kFreeSpaceImpedance);
+  for (const Geometry& g : arrangements()) {
+    const ConductorLossFactorResult r = conductor_loss_factor(g, {1e-8, 9});
+    ASSERT_TRUE(r.ok()) << r.message;
+    const Slopes exact = solver_log_slopes(g, 2e-6);
+    EXPECT_NEAR(r.factor->even / (db_per_slope * exact.even), 1.0, 1e-5) << g.sv << " " << g.t;
+    EXPECT_NEAR(r.factor->odd / (db_per_slope * exact.odd), 1.0, 1e-5) << g.sv << " " << g.t;
+    EXPECT_GT(r.factor->even, 0.0);
+    EXPECT_GT(r.factor->odd, r.factor->even);
+  }
+}
+
+TEST(FieldLoss, MidHeightLosesAsTheCentredPair) {
+  for (const double t : {0.0, 0.005}) {
+    const Geometry centred{0.25, t, 0.15, 0.02, 2.2};
+    Geometry offset = centred;
+    offset.arrangement = Arrangement::edge_offset;
+    offset.h = 0.125;
+    const ConductorLossFactorResult a = conductor_loss_factor(centred);
+    const ConductorLossFactorResult b = conductor_loss_factor(offset);
+    ASSERT_TRUE(a.ok() && b.ok()) << a.message << b.message;
+    EXPECT_NEAR(b.factor->even / a.factor->even, 1.0, 1e-8) << "t " << t;
+    EXPECT_NEAR(b.factor->odd / a.factor->odd, 1.0, 1e-8) << "t " << t;
   }
 }
 

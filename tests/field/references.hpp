@@ -54,6 +54,28 @@ inline double cohn_edge_fringing(double tb) {
   return (2.0 * x * std::log(x + 1.0) - second) / std::numbers::pi;
 }
 
+// Strips of zero thickness one above the other, right above each other, s
+// apart (S. B. Cohn, IRE Trans. MTT-8, 1960), parametrised by the modulus
+// k > s/b: the width
+//   w/b = (1/pi) [ln((1 + R)/(1 - R)) - (s/b) ln((1 + R/k)/(1 - R/k))],
+//   R = sqrt((k b/s - 1)/(b/(k s) - 1)),
+// and per strip C_even/eps = 2 K(k)/K(k'), C_odd/eps = (4/pi) artanh(k) b/s.
+// Exact as the strips widen (the error falls exponentially in w/s).
+struct StackedSheets {
+  double w;  // units of b
+  ModeCapacitancePair capacitance;
+};
+
+inline StackedSheets cohn_stacked_sheets(double s, double k) {
+  const double r = std::sqrt((k / s - 1.0) / (1.0 / (k * s) - 1.0));
+  const double w = (std::log((1.0 + r) / (1.0 - r)) - s * std::log((1.0 + r / k) / (1.0 - r / k))) /
+                   std::numbers::pi;
+  const double k_complement = std::sqrt((1.0 - k) * (1.0 + k));
+  return {w,
+          {2.0 * std::comp_ellint_1(k) / std::comp_ellint_1(k_complement),
+           4.0 / std::numbers::pi * std::atanh(k) / s}};
+}
+
 inline double impedance_of(double capacitance, double er) {
   return kFreeSpaceImpedance / (std::sqrt(er) * capacitance);
 }

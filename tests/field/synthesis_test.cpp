@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
+#include <utility>
 
 #include "field/field_solver.hpp"
 #include "field/field_synthesis.hpp"
@@ -90,6 +92,113 @@ TEST(FieldSynthesis, RefusesAStartOrTargetsThatAreNotPositiveAndFinite) {
         std::pair{no_target, "Zoo = -25 are not positive"}}) {
     const SynthesisResult r = synthesise(goal);
     EXPECT_FALSE(r.converged) << says;
+    EXPECT_NE(r.message.find(says), std::string::npos) << r.message;
+    EXPECT_EQ(r.solves, 0) << says;
+  }
+}
+
+}  // namespace
+}  // namespace ketrovane::field
+
+namespace ketrovane::field {
+namespace {
+
+SynthesisGoal side_by_side_goal(double t, double db, double h) {
+  SynthesisGoal goal = coupler(0.25, t, db, 0.0, 0.0);
+  goal.arrangement = Arrangement::edge_offset;
+  goal.h = h;
+  return goal;
+}
+
+SynthesisGoal stacked_goal(double t, double db, SynthesisUnknowns unknowns, double given) {
+  SynthesisGoal goal = coupler(0.25, t, db, 0.0, 0.0);
+  goal.arrangement = Arrangement::broadside;
+  goal.unknowns = unknowns;
+  (unknowns == SynthesisUnknowns::width_and_offset ? goal.sv : goal.wo) = given;
+  return goal;
+}
+
+Geometry design_of(const SynthesisGoal& goal, const SynthesisResult& r) {
+  return {goal.b, goal.t, r.w, r.s, goal.er, goal.arrangement, goal.h, r.sv, r.wo};
+}
+
+// The design meets both targets on an independent, tightly converged field
+// solution, and keeps the dimensions it was given.
+void expect_round_trip(const SynthesisGoal& goal, const std::string& what) {
+  const SynthesisResult r = synthesise(goal);
+  ASSERT_TRUE(r.converged) << what << ": " << r.message;
+  EXPECT_EQ(r.failure, SynthesisFailure::none) << what;
+  const FieldResult f = solve(design_of(goal, r), {1e-8, 9});
+  ASSERT_TRUE(f.ok()) << what << ": " << f.message;
+  EXPECT_NEAR(f.solution->even.impedance / goal.zoe, 1.0, kTolerance) << what;
+  EXPECT_NEAR(f.solution->odd.impedance / goal.zoo, 1.0, kTolerance) << what;
+  if (goal.unknowns == SynthesisUnknowns::width_and_offset) {
+    EXPECT_EQ(r.sv, goal.sv) << what;
+  }
+  if (goal.unknowns == SynthesisUnknowns::width_and_vertical_gap) {
+    EXPECT_EQ(r.wo, goal.wo) << what;
+  }
+}
+
+TEST(FieldSynthesis, StripsOffTheCentrePlaneFindTheirOwnStart) {
+  for (const double db : {3.0, 10.0, 25.0}) {
+    for (const double t : {0.0, 0.0014}) {
+      expect_round_trip(side_by_side_goal(t, db, 0.07),
+                        std::to_string(db) + " dB, t " + std::to_string(t));
+    }
+  }
+  SynthesisGoal started = side_by_side_goal(0.0014, 10.0, 0.07);
+  started.w0 = 0.1;
+  started.s0 = 0.02;
+  expect_round_trip(started, "from a given start");
+}
+
+TEST(FieldSynthesis, StackedStripsForWidthAndGap) {
+  for (const double db : {3.0, 8.0, 20.0}) {
+    for (const double wo : {0.0, 0.05}) {
+      expect_round_trip(stacked_goal(0.0014, db, SynthesisUnknowns::width_and_vertical_gap, wo),
+                        std::to_string(db) + " dB, wo " + std::to_string(wo));
+    }
+  }
+}
+
+TEST(FieldSynthesis, StackedStripsForWidthAndOffset) {
+  for (const double db : {6.0, 10.0, 20.0}) {
+    for (const double t : {0.0, 0.0014}) {
+      expect_round_trip(stacked_goal(t, db, SynthesisUnknowns::width_and_offset, 0.02),
+                        std::to_string(db) + " dB, t " + std::to_string(t));
+    }
+  }
+}
+
+// A core too thick for the coupling even with the strips right above each
+// other: the synthesis says so and how much coupling the core allows.
+TEST(FieldSynthesis, AThickCoreCannotCoupleThreeDecibels) {
+  const SynthesisResult r =
+      synthesise(stacked_goal(0.0014, 3.0, SynthesisUnknowns::width_and_offset, 0.05));
+  EXPECT_FALSE(r.converged);
+  EXPECT_EQ(r.failure, SynthesisFailure::needs_thinner_core);
+  EXPECT_NE(r.message.find("at sv = 0.05 the strips couple by only -"), std::string::npos)
+      << r.message;
+  EXPECT_NE(r.message.find("dB even with wo = 0"), std::string::npos) << r.message;
+  EXPECT_GT(r.solves, 0);
+}
+
+TEST(FieldSynthesis, DesignsOutsideTheDomainAreNotRepresentable) {
+  SynthesisGoal no_room = stacked_goal(0.02, 10.0, SynthesisUnknowns::width_and_offset, 0.22);
+  SynthesisGoal against_plane = side_by_side_goal(0.02, 10.0, 0.005);
+  SynthesisGoal too_thick =
+      stacked_goal(0.13, 10.0, SynthesisUnknowns::width_and_vertical_gap, 0.0);
+  SynthesisGoal wrong_unknowns = side_by_side_goal(0.0, 10.0, 0.1);
+  wrong_unknowns.unknowns = SynthesisUnknowns::width_and_offset;
+  for (const auto& [goal, says] :
+       {std::pair{no_room, "sv + 2t must be below b = 0.25"},
+        std::pair{against_plane, "h = 0.005 puts the strips against the lower plane"},
+        std::pair{too_thick, "2t must be below b"},
+        std::pair{wrong_unknowns, "side by side are synthesised for w and s"}}) {
+    const SynthesisResult r = synthesise(goal);
+    EXPECT_FALSE(r.converged) << says;
+    EXPECT_EQ(r.failure, SynthesisFailure::not_representable) << says;
     EXPECT_NE(r.message.find(says), std::string::npos) << r.message;
     EXPECT_EQ(r.solves, 0) << says;
   }
