@@ -21,7 +21,7 @@ inline float ratio_to_b(float x, float b) {
 struct Grid {
   Board board;
   Axis w;
-  Axis s;  // a single 0 for strips one above the other
+  Axis s = single_value(0.0F);  // a single 0 for strips one above the other
   Arrangement arrangement = Arrangement::edge;
   Axis h = single_value(0.0F);
   Axis sv = single_value(0.0F);
