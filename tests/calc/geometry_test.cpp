@@ -2,6 +2,7 @@
 // what each geometry is refused with, and the fab's limits on a synthesis.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -134,6 +135,119 @@ TEST(FabLimits, KeepDesignsTheFabCannotMakeUnbuilt) {
   EXPECT_NE(narrow_rows[1].find("width_below_limit"), std::string::npos);
   EXPECT_NE(narrow_rows[2].find("width_below_limit"), std::string::npos);
   EXPECT_EQ(narrow.err.find("note:"), std::string::npos) << narrow.err;
+}
+
+// The CSV column named `name` of each row.
+std::vector<std::string> column(const std::string& csv, const std::string& name) {
+  const std::vector<std::string> lines = lines_of(csv);
+  const std::vector<std::string> names = fields_of(lines.at(0));
+  std::size_t at = 0;
+  while (at < names.size() && names[at] != name) ++at;
+  std::vector<std::string> values;
+  for (std::size_t i = 1; i < lines.size(); ++i) values.push_back(fields_of(lines[i]).at(at));
+  return values;
+}
+
+double relative(const std::string& value, double target) {
+  return std::abs(std::stod(value) / target - 1.0);
+}
+
+// Strips at mid-height are the centred pair: the same impedances, the
+// height in its own columns, a row per width and spacing.
+TEST(Geometries, OffTheCentrePlaneAtMidHeightIsTheCentredPair) {
+  const e2e::TemporaryDirectory tmp;
+  const Args centred = {"field",
+                        "--b",
+                        "62mil",
+                        "--t",
+                        "1.4mil",
+                        "--er",
+                        "3.66",
+                        "--w",
+                        "10mil:30mil:10mil",
+                        "--s",
+                        "5mil:10mil:5mil",
+                        "--format",
+                        "csv"};
+  const CalcOutcome edge = run_calc(tmp.path(), centred);
+  const CalcOutcome offset =
+      run_calc(tmp.path(), with(centred, {"--geometry", "edge-offset", "--h", "31mil"}));
+  ASSERT_EQ(offset.status, 0) << offset.err;
+  EXPECT_EQ(lines_of(offset.out).at(0),
+            "w_in,s_in,h_in,w_over_b,s_over_b,h_over_b,zo_ohm,zoe_ohm,zoo_ohm,coupling_db,c_even,"
+            "c_odd,error_estimate,panels");
+  EXPECT_EQ(lines_of(offset.out).size(), 7U);
+  for (const char* name : {"w_in", "s_in", "zoe_ohm", "zoo_ohm", "coupling_db"}) {
+    EXPECT_EQ(column(offset.out, name), column(edge.out, name)) << name;
+  }
+  EXPECT_EQ(column(offset.out, "h_over_b"), std::vector<std::string>(6, "0.5"));
+}
+
+// A 3 dB coupler one above the other across a 4 mil core between 30 mil
+// laminates: the synthesis meets both targets on the field, its dimensions
+// analysed again give them back, and a thicker core is named as the reason
+// when the strips cannot couple that tightly.
+TEST(Geometries, OneAboveTheOtherSynthesisedAndAnalysedAgain) {
+  const e2e::TemporaryDirectory tmp;
+  const Args board = {"--b",      "65.4mil",  "--t",           "0.7mil",     "--er",
+                      "3.66",     "--solver", "field",         "--geometry", "broadside",
+                      "--format", "csv",      "--length-unit", "mil"};
+  const CalcOutcome design = run_calc(
+      tmp.path(),
+      with(with({"synthesise"}, board), {"--zo", "50", "--coupling", "3", "--sv", "4mil"}));
+  ASSERT_EQ(design.status, 0) << design.err;
+  EXPECT_EQ(lines_of(design.out).at(0),
+            "w_mil,sv_mil,wo_mil,w_over_b,sv_over_b,wo_over_b,zo_ohm,zoe_ohm,zoo_ohm,coupling_db,"
+            "status");
+  const std::string w = column(design.out, "w_mil").at(0);
+  const std::string wo = column(design.out, "wo_mil").at(0);
+  EXPECT_EQ(column(design.out, "sv_mil").at(0), "4");
+  EXPECT_GT(std::stod(wo), 0.0);
+  EXPECT_EQ(column(design.out, "status").at(0), "converged");
+
+  const CalcOutcome again =
+      run_calc(tmp.path(), with(with({"analyse"}, board), {"--w", w + "mil", "--sv", "4mil", "--wo",
+                                                           wo + "mil", "--rho", "lossless"}));
+  ASSERT_EQ(again.status, 0) << again.err;
+  // Zoe 120.914 and Zoo 20.676 ohm make 3 dB at 50 ohm; the dimensions are
+  // rounded to single precision on the way.
+  EXPECT_LT(relative(column(again.out, "zoe_ohm").at(0), 120.913635), 3e-4);
+  EXPECT_LT(relative(column(again.out, "zoo_ohm").at(0), 20.675915), 3e-4);
+
+  const CalcOutcome thick = run_calc(
+      tmp.path(),
+      with(with({"synthesise"}, board), {"--zo", "50", "--coupling", "3", "--sv", "8mil"}));
+  EXPECT_EQ(thick.status, 1);
+  EXPECT_EQ(lines_of(thick.out).at(1),
+            ",8,,,0.12232417,,50,120.913635,20.675915,-3,needs_thinner_core");
+}
+
+// Sensitivities one above the other: to SV and WO instead of S, and the
+// impedances depend on the lengths' ratios only, so the five length
+// sensitivities of each mode sum to zero.
+TEST(Geometries, SensitivitiesOneAboveTheOtherSumToZero) {
+  const e2e::TemporaryDirectory tmp;
+  const CalcOutcome o =
+      run_calc(tmp.path(), {"sensitivity", "--b", "65.4mil", "--t", "0.7mil", "--er", "3.66", "--w",
+                            "16mil:18mil:2mil", "--geometry", "broadside", "--sv", "4mil", "--wo",
+                            "3mil", "--solver", "field", "--format", "csv"});
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(lines_of(o.out).at(0),
+            "w_in,sv_in,wo_in,zoe_ohm,zoo_ohm,szoe_er,szoe_b,szoe_t,szoe_w,szoe_sv,szoe_wo,"
+            "szoo_er,szoo_b,szoo_t,szoo_w,szoo_sv,szoo_wo,status");
+  ASSERT_EQ(lines_of(o.out).size(), 3U);
+  for (const char* mode : {"szoe_", "szoo_"}) {
+    const std::string m(mode);
+    for (std::size_t row = 0; row < 2; ++row) {
+      double sum = 0.0;
+      for (const char* x : {"b", "t", "w", "sv", "wo"})
+        sum += std::stod(column(o.out, m + x).at(row));
+      EXPECT_NEAR(sum, 0.0, 1e-5) << mode;
+    }
+    // A wider gap loosens the coupling: Zoo rises, Zoe falls.
+    const double to_gap = std::stod(column(o.out, m + "sv").at(0));
+    EXPECT_TRUE(m == "szoo_" ? to_gap > 0.0 : to_gap < 0.0) << mode << to_gap;
+  }
 }
 
 }  // namespace
