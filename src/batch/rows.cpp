@@ -286,6 +286,7 @@ class SynthesiseRows final : public RowSource {
     if (q_.solver == Solver::both) write_comparison(out, r.field);
     if (is_failure(r.status)) ++t.failed;
     if (r.status == RowStatus::gap_below_limit) ++t.below_gap_limit;
+    if (r.status == RowStatus::needs_thinner_core) ++t.core_too_thick;
     if (r.built && q_.solver != Solver::field && r.placement.is_edge()) {
       t.accuracy.note({q_.board, r.w, r.s}, false);
     }
@@ -567,6 +568,15 @@ std::string gap_limit_note(const RowTally& tally, const Request& request) {
          " of the designs need a gap S below --min-gap; strips one above the other across a "
          "thin core couple that tightly with no narrow gap: try --geometry broadside --sv L "
          "--solver field";
+}
+
+std::string core_note(const RowTally& tally, const Request& request) {
+  const auto* q = std::get_if<SynthesiseRequest>(&request);
+  if (q == nullptr || tally.core_too_thick == 0) return "";
+  return "note: " + std::to_string(tally.core_too_thick) +
+         " of the designs need a thinner core: even directly above each other (WO = 0) the "
+         "strips couple less than asked across this --sv; give a smaller --sv, or --solve w,sv "
+         "to find the gap that couples as asked";
 }
 
 std::unique_ptr<RowSource> response_rows(const Request& request) {

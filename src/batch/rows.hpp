@@ -22,6 +22,7 @@ struct RowTally {
   AccuracyWatch accuracy;            // rows computed on the closed-form model
   HigherModeReach higher_mode;       // of the rows of a scripting call
   std::int64_t below_gap_limit = 0;  // syntheses that need a gap below the fab's least
+  std::int64_t core_too_thick = 0;   // strips one above the other that cannot couple enough
 
   // The rows of `later` follow these.
   void merge(const RowTally& later) {
@@ -29,6 +30,7 @@ struct RowTally {
     accuracy.merge(later.accuracy);
     higher_mode.merge(later.higher_mode);
     below_gap_limit += later.below_gap_limit;
+    core_too_thick += later.core_too_thick;
   }
 };
 
@@ -75,6 +77,10 @@ std::unique_ptr<RowSource> synthesise_rows(const Request& request);
 // Strips side by side whose designs need a gap the fab cannot make: the
 // note that points to strips one above the other ("note: ..."), or empty.
 std::string gap_limit_note(const RowTally& tally, const Request& request);
+
+// Strips one above the other that cannot couple as tightly as asked across
+// the given core: the note that says what to change, or empty.
+std::string core_note(const RowTally& tally, const Request& request);
 
 // response: f_mhz, the amplitude and phase of S11, S21, S31, S41 (ports 1
 // input, 2 thru, 3 isolated, 4 coupled), vswr, phase_difference_deg,

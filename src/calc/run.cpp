@@ -235,8 +235,9 @@ RunResult Run::operator()() {
   if (std::string note = batch::higher_mode_note(request, unit_); !note.empty()) {
     result.notes.push_back(std::move(note));
   }
-  if (std::string note = batch::gap_limit_note(tally, request); !note.empty()) {
-    result.notes.push_back(std::move(note));
+  for (std::string note :
+       {batch::gap_limit_note(tally, request), batch::core_note(tally, request)}) {
+    if (!note.empty()) result.notes.push_back(std::move(note));
   }
   return result;
 }

@@ -220,6 +220,11 @@ TEST(Geometries, OneAboveTheOtherSynthesisedAndAnalysedAgain) {
   EXPECT_EQ(thick.status, 1);
   EXPECT_EQ(lines_of(thick.out).at(1),
             ",8,,,0.12232417,,50,120.913635,20.675915,-3,needs_thinner_core");
+  EXPECT_EQ(thick.err,
+            "ketrovane-calc: note: 1 of the designs need a thinner core: even directly above each "
+            "other (WO = 0) the strips couple less than asked across this --sv; give a smaller "
+            "--sv, or --solve w,sv to find the gap that couples as asked\n"
+            "ketrovane-calc: 1 of the rows could not be built (see their status)\n");
 }
 
 // Sensitivities one above the other: to SV and WO instead of S, and the
