@@ -82,6 +82,32 @@ std::string gnuplot_string(std::string_view text) {
   return out + "'";
 }
 
+// A chart's title broken after a comma into lines of at most this many
+// characters, so that a long one is not cut at the edges of the chart.
+constexpr std::size_t kTitleLine = 90;
+
+std::string gnuplot_title(std::string_view text) {
+  std::string out = "\"";
+  std::size_t line = 0;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t comma = text.find(", ", start);
+    const std::size_t end = comma == std::string_view::npos ? text.size() : comma + 2;
+    const std::string_view word = text.substr(start, end - start);
+    if (line > 0 && line + word.size() > kTitleLine) {
+      out += "\\n";
+      line = 0;
+    }
+    for (const char c : word) {
+      if (c == '"' || c == '\\') out += '\\';
+      out += c;
+    }
+    line += word.size();
+    start = end;
+  }
+  return out + "\"";
+}
+
 std::string last_line_of(const std::string& path) {
   std::ifstream in(path);
   std::string line;
@@ -323,9 +349,9 @@ std::string Plot::script(const std::string& image) const {
   const bool stacked = layout_.panels.size() > 1;
   if (stacked) {
     s += "set multiplot layout " + std::to_string(layout_.panels.size()) + ",1 title " +
-         gnuplot_string(layout_.title) + " noenhanced\n";
+         gnuplot_title(layout_.title) + " noenhanced\n";
   } else {
-    s += "set title " + gnuplot_string(layout_.title) + " noenhanced\n";
+    s += "set title " + gnuplot_title(layout_.title) + " noenhanced\n";
   }
   // Stacked panels share their x axis: the same margins line them up, and
   // only the lowest is labelled.

@@ -316,8 +316,16 @@ class Plots(unittest.TestCase):
         widths = self.svg_text(ANALYSE[:10] + ["0.011", "--length-unit", "mm"])
         self.assertIn("B = 6.35 mm, T = 0.03556 mm, Er = 2.2, S = 0.2794 mm<", widths)
         response = self.svg_text(RESPONSE + ["--length-unit", "mil"])
-        self.assertIn("W = 168 mil, S = 11 mil, B = 250 mil, T = 1.4 mil, Er = 2.2, "
-                      "L = 1989 mil, Rs = Rl = 50 ohm<", response)
+        # A long title is broken after a comma into lines of at most 90 characters.
+        self.assertIn(">Four-port response: W = 168 mil, S = 11 mil, B = 250 mil, T = 1.4 mil, "
+                      "Er = 2.2, </text>", response)
+        self.assertIn("<text>L = 1989 mil, Rs = Rl = 50 ohm</text>", response)
+        broadside = self.svg_text(["response", "--b", "65.4mil", "--t", "0.7mil", "--er", "3.66",
+                                   "--geometry", "broadside", "--w", "14.6mil", "--sv", "4mil",
+                                   "--wo", "5.4mil", "--solver", "field", "--f0", "2GHz", "--f",
+                                   "1GHz:3GHz:1GHz", "--length-unit", "mil"])
+        self.assertIn(">Four-port response: W = 14.6 mil, SV = 4 mil, WO = 5.4 mil, B = 65.4 mil, "
+                      "T = 0.7 mil, </text>", broadside)
 
     def test_response_shows_the_band_and_the_coupling_on_its_own_axis(self):
         svg = self.svg_text(RESPONSE)
