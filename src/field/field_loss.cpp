@@ -1,6 +1,7 @@
 #include "field/field_loss.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -111,12 +112,20 @@ double section_recession_step(const Geometry& unit) {
   return kRecessionStep * smallest;
 }
 
+// The section moved by a recession, split where the nominal one is.
+ReducedSection receded_section(const Geometry& unit, double n, const std::array<bool, 2>& feet) {
+  Section moved = section_of(receded(unit, n));
+  moved.feet = feet;
+  return reduced_section(moved);
+}
+
 LogSlopes section_log_slopes(const Geometry& unit, int level) {
   const double step = section_recession_step(unit);
-  const ReducedSection plus = reduced_section(section_of(receded(unit, step)));
-  const ReducedSection minus = reduced_section(section_of(receded(unit, -step)));
-  const PanelLayout layout =
-      section_layout(reduced_section(section_of(unit)).section, mesh_at_level(level));
+  const ReducedSection nominal = reduced_section(section_of(unit));
+  const std::array<bool, 2> feet = twin_feet(nominal.section);
+  const ReducedSection plus = receded_section(unit, step, feet);
+  const ReducedSection minus = receded_section(unit, -step, feet);
+  const PanelLayout layout = section_layout(nominal.section, mesh_at_level(level));
   SectionStorage storage;
   const ModeCapacitances cp = solve_section_on_layout(plus, layout, level, storage).capacitance;
   const ModeCapacitances cm = solve_section_on_layout(minus, layout, level, storage).capacitance;

@@ -103,7 +103,9 @@ ReducedSection reduced_one_above_other(const Section& x) {
   if (overlap <= widest) return {x, {0.0, 0.0}};
   const double cut = overlap - widest;
   const double even = cut / plane_gap;
-  return {{x.w - cut, x.t, x.centre, x.mid, x.symmetry}, {even, even + 2.0 * cut / twin_gap}};
+  Section reduced = x;
+  reduced.w = x.w - cut;
+  return {reduced, {even, even + 2.0 * cut / twin_gap}};
 }
 
 }  // namespace

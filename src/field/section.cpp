@@ -37,15 +37,31 @@ EndGrading corner_at(const Section& s, SurfacePoint p) {
 
 constexpr EndGrading kPlain{};
 
+// Whether each of the twin's corners (left, right) stands over the face
+// from `from` to `to` farther from its ends than the gap across.
+std::array<bool, 2> clear_feet(const Section& s, double from, double to, double gap) {
+  const Box twin = twin_box(s);
+  std::array<bool, 2> clear{};
+  const std::array<double, 2> corners{twin.left, twin.right};
+  for (std::size_t i = 0; i < corners.size(); ++i) {
+    const double x = corners.at(i);
+    clear.at(i) = std::min(std::abs(x - from), std::abs(x - to)) > gap;
+  }
+  return clear;
+}
+
 // The feet of the twin's corners on a face that looks at the twin across the
 // centre plane, in the order met going from `from` to `to`; feet closer to
-// an end of the face than the gap are left to that end's grading.
+// an end of the face than the gap are left to that end's grading, unless the
+// section carries another decision.
 std::vector<double> feet_on_face(const Section& s, double from, double to, double gap) {
   const Box twin = twin_box(s);
+  const std::array<bool, 2> chosen = s.feet ? *s.feet : clear_feet(s, from, to, gap);
+  const std::array<double, 2> corners{twin.left, twin.right};
   std::vector<double> feet;
-  for (const double x : {twin.left, twin.right}) {
-    if (std::min(std::abs(x - from), std::abs(x - to)) > gap && (x - from) * (x - to) < 0.0)
-      feet.push_back(x);
+  for (std::size_t i = 0; i < corners.size(); ++i) {
+    const double x = corners.at(i);
+    if (chosen.at(i) && (x - from) * (x - to) < 0.0) feet.push_back(x);
   }
   std::sort(feet.begin(), feet.end(),
             [&](double a, double b) { return std::abs(a - from) < std::abs(b - from); });
@@ -103,6 +119,14 @@ std::vector<SectionSegment> section_segments(const Section& s) {
   segments.push_back({{{b.right, s.mid}, bottom_right}, kPlain, corner_at(s, bottom_right)});
   add_face(s, bottom_right, bottom_left, segments);
   return segments;
+}
+
+std::array<bool, 2> twin_feet(const Section& s) {
+  if (s.symmetry != TwinSymmetry::point) return {false, false};
+  const Box b = box_of(s);
+  // The face nearer the centre plane, or the sheet.
+  const double y = s.t == 0.0 ? s.mid : (s.mid > 0.5 ? b.bottom : b.top);
+  return clear_feet(s, b.left, b.right, std::abs(2.0 * y - 1.0));
 }
 
 PanelLayout section_layout(const Section& section, const MeshParameters& mesh) {

@@ -18,6 +18,8 @@
 // there: the face is split below that corner and graded toward it too.
 #pragma once
 
+#include <array>
+#include <optional>
 #include <vector>
 
 #include "field/panels.hpp"
@@ -31,7 +33,15 @@ struct Section {
   double centre;  // x of the strip's centre line
   double mid;     // height of the strip's mid-plane
   TwinSymmetry symmetry;
+  // Which of the twin's corners (left, right) split the face that looks at
+  // the twin; when absent, those whose feet are farther from the face's
+  // ends than the gap across.  A section moved a little is given the
+  // decision of the one it was moved from, so that both are cut alike.
+  std::optional<std::array<bool, 2>> feet = std::nullopt;
 };
+
+// The section's own decision on the feet of the twin's corners.
+std::array<bool, 2> twin_feet(const Section& section);
 
 // Where a segment end needs small panels, and over what scale the charge
 // varies there; scale 0 for an end that needs none.

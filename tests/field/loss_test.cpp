@@ -219,5 +219,24 @@ TEST(FieldLoss, MidHeightLosesAsTheCentredPair) {
   }
 }
 
+// One strip above the other, offset so that a corner of the twin stands
+// exactly the gap from the end of the face below it: whether that face is
+// split there is decided once, on the nominal cross-section, so both
+// receded ones are cut alike and the loss is that of its neighbours.
+TEST(FieldLoss, TwinCornerAtTheGapFromAnEndIsNoSpecialCase) {
+  for (const double t : {0.0, 0.7}) {
+    Geometry g{65.4, t, 12.0, 0.0, 3.66, Arrangement::broadside, 0.0, 4.0, 4.0};
+    const ConductorLossFactorResult at = conductor_loss_factor(g);
+    ASSERT_TRUE(at.ok()) << at.message;
+    for (const double wo : {3.999, 4.001}) {
+      g.wo = wo;
+      const ConductorLossFactorResult near = conductor_loss_factor(g);
+      ASSERT_TRUE(near.ok()) << near.message;
+      EXPECT_NEAR(near.factor->even / at.factor->even, 1.0, 1e-3) << t << " " << wo;
+      EXPECT_NEAR(near.factor->odd / at.factor->odd, 1.0, 1e-3) << t << " " << wo;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ketrovane::field
