@@ -189,15 +189,8 @@ TEST(BroadsideReference, ExactMapRefusesWhatItDoesNotSolve) {
   }
 }
 
-// The field solver against the references.  Until it solves these
-// arrangements it refuses them with the message below, and the comparisons
-// wait; they start by themselves once it does.
+// The field solver at its default tolerance against the references.
 constexpr double kSolverTarget = 1e-4;
-
-bool arrangement_not_solved_yet(const FieldResult& r) {
-  return r.status == FieldStatus::invalid_input &&
-         r.message == "only strips side by side and centred are solved";
-}
 
 void expect_agreement(const FieldResult& r, double even, double odd, const std::string& where) {
   ASSERT_TRUE(r.ok()) << where << ": " << r.message;
@@ -222,8 +215,6 @@ TEST(BroadsideSolverComparison, CentredPairMeetsTheMoments) {
 }
 
 TEST(BroadsideSolverComparison, MeetsTheExactMapDirectlyAbove) {
-  if (arrangement_not_solved_yet(solve(broadside(1.0, 0.1))))
-    GTEST_SKIP() << "the solver does not solve strips one above the other yet";
   for (const double sv : log_spaced(0.02, 0.5, kSamples)) {
     for (const double w : log_spaced(0.1, 3.0, kSamples)) {
       const auto exact = broadside_capacitances(w, sv);
@@ -233,8 +224,6 @@ TEST(BroadsideSolverComparison, MeetsTheExactMapDirectlyAbove) {
 }
 
 TEST(BroadsideSolverComparison, MeetsTheMomentsWithTheStripsOffset) {
-  if (arrangement_not_solved_yet(solve(broadside(1.0, 0.1, 0.5))))
-    GTEST_SKIP() << "the solver does not solve strips one above the other yet";
   for (const double offset : {0.25, 0.5, 1.0, 1.5}) {
     for (const double sv : log_spaced(0.02, 0.5, kSamples)) {
       for (const double w : log_spaced(0.1, 3.0, kSamples)) {
@@ -247,8 +236,6 @@ TEST(BroadsideSolverComparison, MeetsTheMomentsWithTheStripsOffset) {
 }
 
 TEST(BroadsideSolverComparison, MeetsTheMomentsOffTheCentrePlane) {
-  if (arrangement_not_solved_yet(solve(edge_offset(1.0, 0.1, 0.3))))
-    GTEST_SKIP() << "the solver does not solve strips off the centre plane yet";
   for (const double h : {0.2, 0.35, 0.5}) {
     for (const double s : log_spaced(0.02, 1.0, kSamples)) {
       for (const double w : log_spaced(0.1, 3.0, kSamples)) {
