@@ -242,14 +242,10 @@ PairLengths synthesised_lengths(const SynthesisRow& r, const SynthesisSetup& set
   PairLengths l = lengths_of(StripPair({{}, r.w, r.s}, r.placement));
   if (r.built) return l;
   l.length.at(0).reset();
-  const bool broadside = r.placement.arrangement == Arrangement::broadside;
-  if (!broadside) {
-    l.length.at(1).reset();
-  } else if (setup.unknowns == field::SynthesisUnknowns::width_and_vertical_gap) {
-    l.length.at(1).reset();
-  } else {
-    l.length.at(2).reset();
-  }
+  // W and S, or W and SV, are the first two; W and WO the first and last.
+  const bool offset_solved = setup.unknowns == field::SynthesisUnknowns::width_and_offset &&
+                             r.placement.arrangement == Arrangement::broadside;
+  l.length.at(offset_solved ? 2 : 1).reset();
   return l;
 }
 constexpr auto kSynthesisWithLengthAndField =
