@@ -66,7 +66,7 @@ PlaneGreen::PlaneGreen(double centre, TwinSymmetry symmetry)
       singularities_(singularities_of(symmetry)) {}
 
 // q = exp(-pi |u - u0|) = exp(pi min(u, u0)) exp(-pi max(u, u0)).
-double PlaneGreen::direct(const PlanePoint& field, const PlanePoint& source) const {
+double PlaneGreen::direct(const PlanePoint& field, const PlanePoint& source) {
   const double separation = std::abs(field.u - source.u);
   const double q = field.u < source.u ? field.growth * source.decay : source.growth * field.decay;
   const double sm = field.half_sin * source.half_cos - field.half_cos * source.half_sin;

@@ -66,7 +66,7 @@ class PlaneGreen {
 
   // Potential at `field` of a unit source at `source` (infinite where they
   // coincide).
-  [[nodiscard]] double direct(const PlanePoint& field, const PlanePoint& source) const;
+  [[nodiscard]] static double direct(const PlanePoint& field, const PlanePoint& source);
   // Potential at `field` of the twin strip's image of a unit source at `source`.
   [[nodiscard]] double twin(const PlanePoint& field, const PlanePoint& source) const;
   // direct(p, p') + ln|p - p'|/(2 pi) as p' tends to p: ln(2 sin(pi y)/pi)/(2 pi).

@@ -127,7 +127,8 @@ ReducedSection reduced_section(const Section& section) {
 
 SectionStorage storage_for(const ReducedSection& reduced, int level) {
   const PanelLayout layout = section_layout(reduced.section, mesh_at_level(level));
-  const auto unknowns = static_cast<std::size_t>(panel_count(layout) * panel_order_at_level(level));
+  const auto unknowns = static_cast<std::size_t>(panel_count(layout)) *
+                        static_cast<std::size_t>(panel_order_at_level(level));
   SectionStorage storage;
   storage.even.reserve(system_size(unknowns));
   storage.odd.reserve(system_size(unknowns));
