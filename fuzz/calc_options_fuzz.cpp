@@ -62,9 +62,15 @@ void check_board(const Board& board) {
 
 void check_grid(const Grid& g) {
   check_board(g.board);
-  check_axis(g.w);
-  check_axis(g.s);
+  for (const Axis* a : {&g.w, &g.s, &g.h, &g.sv, &g.wo}) check_axis(*a);
   KETROVANE_FUZZ_CHECK(g.rows() <= batch::kMostRows);
+  // The dimensions an arrangement lacks stay a single 0.
+  if (g.arrangement != Arrangement::edge_offset) KETROVANE_FUZZ_CHECK(g.h.rows == 1);
+  if (g.arrangement != Arrangement::broadside) {
+    KETROVANE_FUZZ_CHECK(g.sv.rows == 1 && g.wo.rows == 1);
+  } else {
+    KETROVANE_FUZZ_CHECK(g.s.rows == 1 && g.s.value(0) == 0.0F);
+  }
 }
 
 // What every request that was read must hold.
@@ -149,6 +155,10 @@ void read_and_check(const batch::CommandSpec& command, batch::OptionValues& valu
     check_figures(request);
   } catch (const InputError& e) {
     check_message(e);
+  } catch (const FieldFailure& e) {
+    // A cross-section the field cannot solve (a strip against a plane, say)
+    // is the rows' to report, with where it is.
+    KETROVANE_FUZZ_CHECK(batch::failure_message(e).starts_with("no field "));
   }
 }
 
