@@ -75,8 +75,10 @@ PortValues<Complex> port_waves(const CoupledSection& section, float f_mhz,
 
 FourPortResponse four_port_response(const CoupledSection& section, float f_mhz,
                                     Terminations terminations) {
-  const PortValues<Complex> port = port_waves(section, f_mhz, terminations);
+  return response_from_waves(port_waves(section, f_mhz, terminations));
+}
 
+FourPortResponse response_from_waves(const PortValues<Complex>& port) {
   const float deg_per_rad = 180.0F / kPi;
   FourPortResponse r{};
   PortValues<float> magnitude;

@@ -67,4 +67,9 @@ FourPortResponse four_port_response(const CoupledSection& section, float f_mhz,
 PortValues<Complex> port_waves(const CoupledSection& section, float f_mhz,
                                Terminations terminations);
 
+// The response rows of the waves leaving the ports for a unit wave into the
+// driven port (port_waves of one section, or of a cascade): amplitudes,
+// phases, the phase difference, VSWR and the losses.
+FourPortResponse response_from_waves(const PortValues<Complex>& port);
+
 }  // namespace ketrovane

@@ -17,6 +17,11 @@ ScatteringMatrix scattering_matrix(const CoupledSection& section, float f_mhz,
   const PortValues<Complex> a = port_waves(section, f_mhz, references);
   const PortValues<Complex> b =
       port_waves(section, f_mhz, {.source = references.load, .load = references.source});
+  return scattering_matrix_from_waves(a, b);
+}
+
+ScatteringMatrix scattering_matrix_from_waves(const PortValues<Complex>& a,
+                                              const PortValues<Complex>& b) {
   // Each port sees its own reflection, its strip's other end as the through
   // port, the other strip at its own end as the coupled port and the other
   // strip at the far end as the isolated port.  Columns are the driven port.

@@ -36,4 +36,12 @@ ScatteringMatrix scattering_matrix(const CoupledSection& section, float f_mhz, f
 ScatteringMatrix scattering_matrix(const CoupledSection& section, float f_mhz,
                                    Terminations references);
 
+// The matrix of a four-port with the mirror symmetry of a coupled-line
+// section from strip 1 to strip 2, from the port waves for a unit wave into
+// port 1 (from_source_end, the section as given) and into port 2
+// (from_load_end, the section turned end for end with its terminations
+// swapped).
+ScatteringMatrix scattering_matrix_from_waves(const PortValues<Complex>& from_source_end,
+                                              const PortValues<Complex>& from_load_end);
+
 }  // namespace ketrovane

@@ -1,0 +1,113 @@
+// The even- and odd-mode chains of a coupled-line cascade in double
+// precision.  One section goes through the single-section code so that a
+// one-section cascade prints exactly as the single coupler does.
+#include "frequency/cascade.hpp"
+
+#include <cmath>
+#include <complex>
+#include <vector>
+
+#include "common/constants.hpp"
+
+namespace ketrovane {
+
+namespace {
+
+using ComplexD = std::complex<double>;
+
+struct ChainD {
+  ComplexD a{1.0};
+  ComplexD b{0.0};
+  ComplexD c{0.0};
+  ComplexD d{1.0};
+};
+
+ChainD operator*(const ChainD& p, const ChainD& q) {
+  return {p.a * q.a + p.b * q.c, p.a * q.b + p.b * q.d, p.c * q.a + p.d * q.c,
+          p.c * q.b + p.d * q.d};
+}
+
+// Chain matrix of a uniform line of impedance z (ohms) whose propagation
+// exponent is sigma + j theta (nepers, radians).
+ChainD line_chain(double z, double theta, double sigma) {
+  const ComplexD gamma_l{sigma, theta};
+  const ComplexD ch = std::cosh(gamma_l);
+  const ComplexD sh = std::sinh(gamma_l);
+  return {ch, z * sh, sh / z, ch};
+}
+
+// Electrical length in radians of a section at f MHz (homogeneous dielectric).
+double electrical_length(const CoupledSection& s, double f_mhz) {
+  const double wavelength_inch = static_cast<double>(kSpeedOfLightInchMHz) / f_mhz;
+  return 2.0 * std::acos(-1.0) * static_cast<double>(s.length_inch) *
+         std::sqrt(static_cast<double>(s.er)) / wavelength_inch;
+}
+
+struct ModeWaves {
+  ComplexD transmission;
+  ComplexD reflection;
+};
+
+// One mode of the cascade between the terminations, as between_terminations
+// forms it: power-wave transmission, reflection seen at the source.
+ModeWaves mode_waves(const ChainD& m, double load, double source) {
+  const ComplexD top = m.a + m.b / load - m.c * source - m.d * source / load;
+  const ComplexD bottom = m.a + m.b / load + m.c * source + m.d * source / load;
+  return {2.0 * std::sqrt(source / load) / bottom, top / bottom};
+}
+
+struct ModeChains {
+  ChainD even;
+  ChainD odd;
+};
+
+ModeChains mode_chains(std::span<const CoupledSection> sections, double f_mhz) {
+  ModeChains chains;
+  for (const CoupledSection& s : sections) {
+    const double theta = f_mhz == 0.0 ? 0.0 : electrical_length(s, f_mhz);
+    const double per_neper = static_cast<double>(s.length_inch) / kDbPerNeper;
+    const double sigma_even = static_cast<double>(s.even_attenuation_db_inch) * per_neper;
+    const double sigma_odd = static_cast<double>(s.odd_attenuation_db_inch) * per_neper;
+    chains.even = chains.even * line_chain(s.zoe, theta, sigma_even);
+    chains.odd = chains.odd * line_chain(s.zoo, theta, sigma_odd);
+  }
+  return chains;
+}
+
+Complex to_single(ComplexD z) {
+  return {static_cast<float>(z.real()), static_cast<float>(z.imag())};
+}
+
+}  // namespace
+
+PortValues<Complex> cascade_port_waves(std::span<const CoupledSection> sections, float f_mhz,
+                                       Terminations terminations) {
+  if (sections.size() == 1) return port_waves(sections.front(), f_mhz, terminations);
+  const ModeChains chains = mode_chains(sections, f_mhz);
+  const double load = terminations.load;
+  const double source = terminations.source;
+  const ModeWaves even = mode_waves(chains.even, load, source);
+  const ModeWaves odd = mode_waves(chains.odd, load, source);
+  PortValues<Complex> port;
+  port[Port::reflected] = to_single(0.5 * (even.reflection + odd.reflection));
+  port[Port::coupled] = to_single(0.5 * (even.reflection - odd.reflection));
+  port[Port::isolated] = to_single(0.5 * (even.transmission - odd.transmission));
+  port[Port::through] = to_single(0.5 * (even.transmission + odd.transmission));
+  return port;
+}
+
+FourPortResponse cascade_response(std::span<const CoupledSection> sections, float f_mhz,
+                                  Terminations terminations) {
+  return response_from_waves(cascade_port_waves(sections, f_mhz, terminations));
+}
+
+ScatteringMatrix cascade_scattering_matrix(std::span<const CoupledSection> sections, float f_mhz,
+                                           Terminations references) {
+  const std::vector<CoupledSection> reversed(sections.rbegin(), sections.rend());
+  const PortValues<Complex> from_source = cascade_port_waves(sections, f_mhz, references);
+  const PortValues<Complex> from_load =
+      cascade_port_waves(reversed, f_mhz, {.source = references.load, .load = references.source});
+  return scattering_matrix_from_waves(from_source, from_load);
+}
+
+}  // namespace ketrovane
