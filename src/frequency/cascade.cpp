@@ -22,18 +22,32 @@ struct ChainD {
   ComplexD d{1.0};
 };
 
-ChainD operator*(const ChainD& p, const ChainD& q) {
-  return {p.a * q.a + p.b * q.c, p.a * q.b + p.b * q.d, p.c * q.a + p.d * q.c,
-          p.c * q.b + p.d * q.d};
+// p q + r s, written out: std::complex's operator* guards against
+// infinities and NaN at several times the cost, and the chain has neither.
+ComplexD sum_of_products(ComplexD p, ComplexD q, ComplexD r, ComplexD s) {
+  return {p.real() * q.real() - p.imag() * q.imag() + r.real() * s.real() - r.imag() * s.imag(),
+          p.real() * q.imag() + p.imag() * q.real() + r.real() * s.imag() + r.imag() * s.real()};
 }
 
+ChainD operator*(const ChainD& p, const ChainD& q) {
+  return {sum_of_products(p.a, q.a, p.b, q.c), sum_of_products(p.a, q.b, p.b, q.d),
+          sum_of_products(p.c, q.a, p.d, q.c), sum_of_products(p.c, q.b, p.d, q.d)};
+}
+
+struct Phase {
+  double cos_theta;
+  double sin_theta;
+};
+
 // Chain matrix of a uniform line of impedance z (ohms) whose propagation
-// exponent is sigma + j theta (nepers, radians).
-ChainD line_chain(double z, double theta, double sigma) {
-  const ComplexD gamma_l{sigma, theta};
-  const ComplexD ch = std::cosh(gamma_l);
-  const ComplexD sh = std::sinh(gamma_l);
-  return {ch, z * sh, sh / z, ch};
+// exponent is sigma + j theta (nepers, radians), with cosh and sinh of the
+// exponent written out from its parts.
+ChainD line_chain(double z, Phase phase, double sigma) {
+  const double ch = std::cosh(sigma);
+  const double sh = std::sinh(sigma);
+  const ComplexD cosh_gl{ch * phase.cos_theta, sh * phase.sin_theta};
+  const ComplexD sinh_gl{sh * phase.cos_theta, ch * phase.sin_theta};
+  return {cosh_gl, z * sinh_gl, sinh_gl / z, cosh_gl};
 }
 
 // Electrical length in radians of a section at f MHz (homogeneous dielectric).
@@ -65,11 +79,12 @@ ModeChains mode_chains(std::span<const CoupledSection> sections, double f_mhz) {
   ModeChains chains;
   for (const CoupledSection& s : sections) {
     const double theta = f_mhz == 0.0 ? 0.0 : electrical_length(s, f_mhz);
+    const Phase phase{std::cos(theta), std::sin(theta)};
     const double per_neper = static_cast<double>(s.length_inch) / kDbPerNeper;
     const double sigma_even = static_cast<double>(s.even_attenuation_db_inch) * per_neper;
     const double sigma_odd = static_cast<double>(s.odd_attenuation_db_inch) * per_neper;
-    chains.even = chains.even * line_chain(s.zoe, theta, sigma_even);
-    chains.odd = chains.odd * line_chain(s.zoo, theta, sigma_odd);
+    chains.even = chains.even * line_chain(s.zoe, phase, sigma_even);
+    chains.odd = chains.odd * line_chain(s.zoo, phase, sigma_odd);
   }
   return chains;
 }
