@@ -44,9 +44,19 @@ constexpr double kHalfPi = std::numbers::pi / 2.0;
 constexpr double kLooseStartDb = 30.0;  // continuation starts no tighter than this
 constexpr double kContinuationStepDb = 2.0;
 constexpr double kWidestBandRatio = 50.0;
-constexpr double kLevelTolerance = 1e-12;       // dB, levelled equations
-constexpr double kEqualRippleTolerance = 1e-9;  // dB, extrema against the level
+// The levelled equations are solved to 1e-13 dB (a stalled Newton step is
+// taken as solved below 1e-10 dB), and the extrema must reach the level
+// within 1e-8 of it plus 2e-10 dB.  The absolute floors are near the
+// rounding of the deviation in double precision: a profile whose ripple
+// lies below them is as good as any other.
+constexpr double kLevelTolerance = 1e-13;
+constexpr double kRelativeRippleTolerance = 1e-8;
+constexpr double kRippleFloor = 2e-10;
 constexpr int kRemezPasses = 60;
+// Where the exchange cannot level a ripple this small (many sections over a
+// narrow band, the equations then nearly singular), the maximally flat
+// profile is as good for any use and stands in.
+constexpr double kFlatStandInRipple = 1e-3;
 
 int half_count(int sections) {
   return (sections + 1) / 2;
@@ -69,26 +79,26 @@ Vector full_coupling(const Vector& half_y, int sections) {
 // ---------------------------------------------------------------------------
 // The ideal cascade's coupling.
 
+// Chain matrix of a lossless cascade, [a, j b; j c, d] with a, b, c, d real.
+struct LosslessChain {
+  double a = 1.0;
+  double b = 0.0;
+  double c = 0.0;
+  double d = 1.0;
+};
+
 // Even-mode reflection between Zo terminations of lines exp(y) (units of Zo),
 // each of electrical length theta.
 ComplexD even_reflection(std::span<const double> y, double theta) {
-  const double c = std::cos(theta);
-  const double s = std::sin(theta);
-  ComplexD a{1.0}, b{0.0}, cc{0.0}, d{1.0};
+  const double cos_t = std::cos(theta);
+  const double sin_t = std::sin(theta);
+  LosslessChain m;
   for (const double yi : y) {
     const double z = std::exp(yi);
-    const ComplexD lb{0.0, z * s};
-    const ComplexD lc{0.0, s / z};
-    const ComplexD na = a * c + b * lc;
-    const ComplexD nb = a * lb + b * c;
-    const ComplexD nc = cc * c + d * lc;
-    const ComplexD nd = cc * lb + d * c;
-    a = na;
-    b = nb;
-    cc = nc;
-    d = nd;
+    m = {m.a * cos_t - m.b * sin_t / z, m.a * z * sin_t + m.b * cos_t,
+         m.c * cos_t + m.d * sin_t / z, m.d * cos_t - m.c * z * sin_t};
   }
-  return (a + b - cc - d) / (a + b + cc + d);
+  return ComplexD{m.a - m.d, m.b - m.c} / ComplexD{m.a + m.d, m.b + m.c};
 }
 
 // Deviation in dB of the coupling from nominal (positive: tighter) for the
@@ -264,6 +274,7 @@ double exchange(const Profile& p, const Vector& y, double level_db, Vector& ref)
 struct RippleSolution {
   Vector half_y;
   double ripple_db;
+  bool levelled = true;  // false: the flat profile stands in
 };
 
 std::optional<RippleSolution> remez(const Profile& p, double theta1, Vector y) {
@@ -272,7 +283,7 @@ std::optional<RippleSolution> remez(const Profile& p, double theta1, Vector y) {
   for (int pass = 0; pass < kRemezPasses; ++pass) {
     if (!level(p, ref, y, level_db)) return std::nullopt;
     const double largest = exchange(p, y, level_db, ref);
-    if (largest - std::fabs(level_db) < kEqualRippleTolerance) {
+    if (largest - std::fabs(level_db) < kRelativeRippleTolerance * largest + kRippleFloor) {
       return RippleSolution{y, largest};
     }
   }
@@ -312,6 +323,24 @@ Vector first_order_profile(int m, double coupling_db, double theta1) {
   return profile_of_harmonics(solve_linear(normal, rhs).value_or(Vector(n, k / m)));
 }
 
+// First-order flat profile: sum a_m sin((2m + 1) theta) equal to k at pi/2
+// with its derivatives of orders 2 .. 2M - 2 zero there, that is
+//   sum_m (-1)^m (2m + 1)^(2j) a_m = k [j = 0].
+Vector first_order_flat_profile(int m, double coupling_db) {
+  const auto n = static_cast<std::size_t>(m);
+  Matrix moments(n, Vector(n));
+  Vector rhs(n, 0.0);
+  rhs[0] = voltage_coupling(coupling_db);
+  for (std::size_t j = 0; j < n; ++j) {
+    for (std::size_t c = 0; c < n; ++c) {
+      const double odd = 2.0 * static_cast<double>(c) + 1.0;
+      moments[j][c] = (c % 2 == 0 ? 1.0 : -1.0) * std::pow(odd, 2.0 * static_cast<double>(j));
+    }
+  }
+  const Vector a = solve_linear(moments, rhs).value_or(Vector(n, rhs[0] / m));
+  return profile_of_harmonics(a);
+}
+
 // The equal-ripple profile at coupling_db over theta1..pi - theta1, from a
 // warm start if given, else carried from a loose coupling.
 std::optional<RippleSolution> equal_ripple(int sections, double coupling_db, double theta1,
@@ -320,8 +349,12 @@ std::optional<RippleSolution> equal_ripple(int sections, double coupling_db, dou
     if (auto s = remez({sections, coupling_db}, theta1, *warm)) return s;
   }
   double reached = std::max(coupling_db, kLooseStartDb);
-  std::optional<RippleSolution> s = remez(
-      {sections, reached}, theta1, first_order_profile(half_count(sections), reached, theta1));
+  const int m = half_count(sections);
+  // The least-squares start suits wide bands; on narrow ones, where its
+  // harmonics are nearly dependent, the flat start is the closer.
+  std::optional<RippleSolution> s =
+      remez({sections, reached}, theta1, first_order_profile(m, reached, theta1));
+  if (!s) s = remez({sections, reached}, theta1, first_order_flat_profile(m, reached));
   double step = kContinuationStepDb;
   while (s && reached > coupling_db) {
     const double next = std::max(coupling_db, reached - step);
@@ -365,12 +398,15 @@ struct PolynomialChain {
   Polynomial a{1.0}, b{0.0}, c{0.0}, d{1.0};
 };
 
-const Polynomial kSineSquared{1.0, 0.0, -1.0};  // 1 - x^2
+// 1 - x^2.
+Polynomial sine_squared() {
+  return {1.0, 0.0, -1.0};
+}
 
 PolynomialChain times_line(const PolynomialChain& m, double z) {
   const Polynomial x{0.0, 1.0};
-  return {m.a * x + scaled(kSineSquared * m.b, -1.0 / z), scaled(m.a, z) + m.b * x,
-          m.c * x + scaled(m.d, 1.0 / z), scaled(kSineSquared * m.c, -z) + m.d * x};
+  return {m.a * x + scaled(sine_squared() * m.b, -1.0 / z), scaled(m.a, z) + m.b * x,
+          m.c * x + scaled(m.d, 1.0 / z), scaled(sine_squared() * m.c, -z) + m.d * x};
 }
 
 // Q(x) = 1/|T|^2 - 1 = |G|^2/|T|^2 of the cascade of lines exp(y_i) between
@@ -381,7 +417,7 @@ Polynomial insertion_loss_excess(std::span<const double> y) {
   for (const double yi : y) m = times_line(m, std::exp(yi));
   const Polynomial difference_ad = m.a + scaled(m.d, -1.0);
   const Polynomial difference_bc = m.b + scaled(m.c, -1.0);
-  return scaled(difference_ad * difference_ad + kSineSquared * (difference_bc * difference_bc),
+  return scaled(difference_ad * difference_ad + sine_squared() * (difference_bc * difference_bc),
                 0.25);
 }
 
@@ -404,24 +440,6 @@ std::optional<Vector> maximally_flat(int sections, double coupling_db, Vector y)
   return y;
 }
 
-// First-order flat profile: sum a_m sin((2m + 1) theta) equal to k at pi/2
-// with its derivatives of orders 2 .. 2M - 2 zero there, that is
-//   sum_m (-1)^m (2m + 1)^(2j) a_m = k [j = 0].
-Vector first_order_flat_profile(int m, double coupling_db) {
-  const auto n = static_cast<std::size_t>(m);
-  Matrix moments(n, Vector(n));
-  Vector rhs(n, 0.0);
-  rhs[0] = voltage_coupling(coupling_db);
-  for (std::size_t j = 0; j < n; ++j) {
-    for (std::size_t c = 0; c < n; ++c) {
-      const double odd = 2.0 * static_cast<double>(c) + 1.0;
-      moments[j][c] = (c % 2 == 0 ? 1.0 : -1.0) * std::pow(odd, 2.0 * static_cast<double>(j));
-    }
-  }
-  const Vector a = solve_linear(moments, rhs).value_or(Vector(n, rhs[0] / m));
-  return profile_of_harmonics(a);
-}
-
 // The flat profile carried from a loose coupling to coupling_db.
 std::optional<Vector> carried_flat(int sections, double coupling_db) {
   double reached = std::max(coupling_db, kLooseStartDb);
@@ -438,6 +456,29 @@ std::optional<Vector> carried_flat(int sections, double coupling_db) {
     }
   }
   return y;
+}
+
+// The largest deviation of the profile over theta1..pi/2, sampled.
+double sampled_ripple(const Profile& p, const Vector& y, double theta1) {
+  constexpr int kSamples = 4000;
+  double largest = 0.0;
+  for (int i = 0; i <= kSamples; ++i) {
+    const double t = theta1 + (kHalfPi - theta1) * i / kSamples;
+    largest = std::max(largest, std::fabs(p.deviation_db(y, t)));
+  }
+  return largest;
+}
+
+// The equal-ripple profile over theta1..pi - theta1, or the flat one where
+// its ripple is too small to level.
+std::optional<RippleSolution> profile_for_band(int sections, double coupling_db, double theta1,
+                                               const Vector* warm = nullptr) {
+  if (auto s = equal_ripple(sections, coupling_db, theta1, warm)) return s;
+  const std::optional<Vector> y = carried_flat(sections, coupling_db);
+  if (!y) return std::nullopt;
+  const double ripple = sampled_ripple({sections, coupling_db}, *y, theta1);
+  if (ripple >= kFlatStandInRipple) return std::nullopt;
+  return RippleSolution{*y, ripple, false};
 }
 
 // ---------------------------------------------------------------------------
@@ -496,11 +537,12 @@ MultisectionDesign design_equal_ripple(int sections, double coupling_db, double 
   }
   const double f0 = 0.5 * (f1_mhz + f2_mhz);
   const double theta1 = kHalfPi * f1_mhz / f0;
-  const std::optional<RippleSolution> s = equal_ripple(sections, coupling_db, theta1);
+  const std::optional<RippleSolution> s = profile_for_band(sections, coupling_db, theta1);
   if (!s) return refused(kNotReached);
   MultisectionDesign d = finished(sections, coupling_db, s->half_y);
   if (!d.ok) return d;
   d = with_band(std::move(d), f0, theta1, s->ripple_db);
+  d.equal_ripple = s->levelled;
   d.f1_mhz = f1_mhz;
   d.f2_mhz = f2_mhz;
   return d;
@@ -516,7 +558,7 @@ MultisectionDesign design_for_ripple(int sections, double coupling_db, double f0
   // The ripple grows as the band widens (theta1 falls): bisect on theta1.
   double wide = kHalfPi * 2.0 / (1.0 + kWidestBandRatio);
   double narrow = kHalfPi;
-  std::optional<RippleSolution> best = equal_ripple(sections, coupling_db, wide);
+  std::optional<RippleSolution> best = profile_for_band(sections, coupling_db, wide);
   if (best && best->ripple_db <= ripple_db)
     return refused("the ripple is not reached within a 50:1 band");
   best.reset();
@@ -524,7 +566,7 @@ MultisectionDesign design_for_ripple(int sections, double coupling_db, double f0
   for (int i = 0; i < 200 && narrow - wide > 1e-12; ++i) {
     const double mid = 0.5 * (wide + narrow);
     const std::optional<RippleSolution> s =
-        equal_ripple(sections, coupling_db, mid, best ? &best->half_y : nullptr);
+        profile_for_band(sections, coupling_db, mid, best ? &best->half_y : nullptr);
     if (s && s->ripple_db <= ripple_db) {
       narrow = mid;
       best = s;
@@ -537,6 +579,7 @@ MultisectionDesign design_for_ripple(int sections, double coupling_db, double f0
   if (!best) return refused(kNotReached);
   MultisectionDesign d = finished(sections, coupling_db, best->half_y);
   if (!d.ok) return d;
+  d.equal_ripple = best->levelled;
   return with_band(std::move(d), f0_mhz, best_theta, best->ripple_db);
 }
 

@@ -62,6 +62,13 @@ struct MultisectionDesign {
   double f1_mhz = 0.0;
   double f2_mhz = 0.0;
   double ripple_db = 0.0;
+  // True when the deviation is levelled to equal ripple over the band.  A
+  // band so narrow for N that its equal ripple lies below about 1e-9 dB
+  // cannot be levelled in double precision; the maximally flat profile then
+  // stands in if its deviation over the band stays below 0.001 dB, with
+  // ripple_db its sampled largest deviation.  False for a maximally flat
+  // design.
+  bool equal_ripple = false;
 };
 
 // Equal-ripple profile over f1..f2 (MHz, 0 < f1 < f2).
