@@ -43,6 +43,9 @@ using Matrix = std::vector<Vector>;
 constexpr double kHalfPi = std::numbers::pi / 2.0;
 constexpr double kLooseStartDb = 30.0;  // continuation starts no tighter than this
 constexpr double kContinuationStepDb = 2.0;
+constexpr double kSmallestContinuationStepDb = 0.1;
+constexpr int kNewtonIterations = 40;
+constexpr double kSmallestStep = 1e-3;  // of a Newton step, halved from 1
 constexpr double kWidestBandRatio = 50.0;
 // The levelled equations are solved to 1e-13 dB (a stalled Newton step is
 // taken as solved below 1e-10 dB), and the extrema must reach the level
@@ -170,28 +173,38 @@ Matrix jacobian(const Residual& f, const Vector& x, std::size_t rows) {
   return j;
 }
 
-// Damped Newton: each step is halved until the largest residual falls.
+// One damped Newton step: the step is halved until the largest residual
+// falls.  False when no fraction of it does.
+bool damped_step(const Residual& f, Vector& x, Vector& fx) {
+  const double size = largest_magnitude(fx);
+  Vector minus_f(fx.size());
+  for (std::size_t i = 0; i < fx.size(); ++i) minus_f[i] = -fx[i];
+  const std::optional<Vector> dx = solve_linear(jacobian(f, x, fx.size()), minus_f);
+  if (!dx) return false;
+  for (double scale = 1.0; scale > kSmallestStep; scale *= 0.5) {
+    Vector trial = x;
+    for (std::size_t i = 0; i < x.size(); ++i) trial[i] += scale * (*dx)[i];
+    Vector ft = f(trial);
+    if (largest_magnitude(ft) < size) {
+      x = std::move(trial);
+      fx = std::move(ft);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Damped Newton to a largest residual below tolerance; one that stalls (no
+// step helps, or three steps in a row gain less than a tenth) is taken as
+// solved only below 1000 times the tolerance.
 bool newton(const Residual& f, Vector& x, double tolerance) {
   Vector fx = f(x);
-  for (int iteration = 0; iteration < 60; ++iteration) {
+  int slow_steps = 0;
+  for (int iteration = 0; iteration < kNewtonIterations && slow_steps < 3; ++iteration) {
     const double size = largest_magnitude(fx);
     if (size < tolerance) return true;
-    Vector minus_f(fx.size());
-    for (std::size_t i = 0; i < fx.size(); ++i) minus_f[i] = -fx[i];
-    const std::optional<Vector> dx = solve_linear(jacobian(f, x, fx.size()), minus_f);
-    if (!dx) return false;
-    double scale = 1.0;
-    for (; scale > 1e-6; scale *= 0.5) {
-      Vector trial = x;
-      for (std::size_t i = 0; i < x.size(); ++i) trial[i] += scale * (*dx)[i];
-      Vector ft = f(trial);
-      if (largest_magnitude(ft) < size) {
-        x = std::move(trial);
-        fx = std::move(ft);
-        break;
-      }
-    }
-    if (scale <= 1e-6) return largest_magnitude(fx) < tolerance * 1e3;
+    if (!damped_step(f, x, fx)) break;
+    slow_steps = largest_magnitude(fx) > 0.9 * size ? slow_steps + 1 : 0;
   }
   return largest_magnitude(fx) < tolerance * 1e3;
 }
@@ -361,7 +374,7 @@ std::optional<RippleSolution> equal_ripple(int sections, double coupling_db, dou
     if (auto t = remez({sections, next}, theta1, s->half_y)) {
       s = t;
       reached = next;
-    } else if ((step *= 0.5) < 0.01) {
+    } else if ((step *= 0.5) < kSmallestContinuationStepDb) {
       return std::nullopt;
     }
   }
@@ -451,7 +464,7 @@ std::optional<Vector> carried_flat(int sections, double coupling_db) {
     if (auto t = maximally_flat(sections, next, *y)) {
       y = t;
       reached = next;
-    } else if ((step *= 0.5) < 0.01) {
+    } else if ((step *= 0.5) < kSmallestContinuationStepDb) {
       return std::nullopt;
     }
   }

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
 #include <numbers>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "frequency/cascade.hpp"
@@ -36,7 +38,7 @@ struct Alternation {
 // The extrema of the deviation over a dense sweep (band edges included)
 // whose size is within `tolerance_db` of the largest, counted while their
 // signs alternate.
-Alternation alternation(const MultisectionDesign& d, double tolerance_db, int points = 8001) {
+Alternation alternation(const MultisectionDesign& d, double tolerance_db, int points = 4001) {
   const std::vector<double> ratios = band_ratios(d, points);
   std::vector<double> dev(ratios.size());
   std::transform(ratios.begin(), ratios.end(), dev.begin(),
@@ -76,12 +78,23 @@ MultisectionDesign designed(const RippleCase& c) {
   return design_equal_ripple(c.sections, c.coupling_db, f1, c.bandwidth * f1);
 }
 
-class EqualRipple : public testing::TestWithParam<RippleCase> {};
+// Each case of the grid is designed once and shared by its checks.
+class EqualRipple : public testing::TestWithParam<RippleCase> {
+ protected:
+  static const MultisectionDesign& design() {
+    static std::map<std::tuple<int, double, double>, MultisectionDesign> designs;
+    const RippleCase& c = GetParam();
+    const auto key = std::make_tuple(c.sections, c.coupling_db, c.bandwidth);
+    auto it = designs.find(key);
+    if (it == designs.end()) it = designs.emplace(key, designed(c)).first;
+    return it->second;
+  }
+};
 
 // Every case of the grid is realisable: the tightest middle section, N = 9 at
 // 3 dB over 10:1, needs k = 0.932.
 TEST_P(EqualRipple, DeviationAlternatesAtNPlusTwoEqualExtrema) {
-  const MultisectionDesign d = designed(GetParam());
+  const MultisectionDesign& d = design();
   ASSERT_TRUE(d.ok) << d.message;
   EXPECT_TRUE(d.equal_ripple);
   const double tolerance = std::min(0.002, 0.01 * d.ripple_db);
@@ -92,7 +105,7 @@ TEST_P(EqualRipple, DeviationAlternatesAtNPlusTwoEqualExtrema) {
 }
 
 TEST_P(EqualRipple, ProfileIsSymmetricAndTightensTowardsTheMiddle) {
-  const MultisectionDesign d = designed(GetParam());
+  const MultisectionDesign& d = design();
   ASSERT_TRUE(d.ok) << d.message;
   const std::vector<double>& k = d.section_coupling;
   ASSERT_EQ(k.size(), static_cast<std::size_t>(d.sections));
@@ -107,7 +120,7 @@ TEST_P(EqualRipple, ProfileIsSymmetricAndTightensTowardsTheMiddle) {
 // Any small change of one symmetric pair of sections makes the largest
 // deviation worse: the profile is a minimax optimum, not merely level.
 TEST_P(EqualRipple, NoNearbyProfileHasASmallerRipple) {
-  const MultisectionDesign d = designed(GetParam());
+  const MultisectionDesign& d = design();
   ASSERT_TRUE(d.ok) << d.message;
   if (d.ripple_db < 1e-3) GTEST_SKIP() << "ripple too small to resolve on a sweep";
   for (int i = 0; i < (d.sections + 1) / 2; ++i) {
@@ -151,13 +164,13 @@ TEST(EqualRippleReference, OneSectionHasTheClosedForm) {
   }
 }
 
-// The largest deviation over a sweep of 601 points of the half band.
+// The largest deviation over a sweep of 401 points of the half band.
 double sampled_ripple(int sections, double coupling_db, double theta1, double k1, double k2) {
   const std::vector<double> k = sections == 3 ? std::vector{k1, k2, k1} : std::vector{k1};
   double largest = 0.0;
-  for (int i = 0; i <= 600; ++i) {
+  for (int i = 0; i <= 400; ++i) {
     const double ratio =
-        (theta1 + (std::numbers::pi / 2.0 - theta1) * i / 600.0) * 2.0 / std::numbers::pi;
+        (theta1 + (std::numbers::pi / 2.0 - theta1) * i / 400.0) * 2.0 / std::numbers::pi;
     largest = std::max(largest, std::fabs(coupling_db - ideal_cascade_coupling_db(k, ratio)));
   }
   return largest;
@@ -169,7 +182,7 @@ double golden_minimum(const std::function<double(double)>& f, double a, double b
   double e = a + g * (b - a);
   double fc = f(c);
   double fe = f(e);
-  while (b - a > 1e-7) {
+  while (b - a > 1e-6) {
     if (fc < fe) {
       b = e;
       e = c;
@@ -192,30 +205,28 @@ double golden_minimum(const std::function<double(double)>& f, double a, double b
 // the sampled largest deviation.  No published table of optimum profiles
 // could be consulted; this independent search stands in for one.
 TEST(EqualRippleReference, ThreeSectionsMatchABruteForceMinimax) {
-  for (const double c : {10.0, 20.0}) {
-    const double theta1 = std::numbers::pi / 4.0;  // 3:1
-    const MultisectionDesign d = designed({3, c, 3.0});
-    ASSERT_TRUE(d.ok) << d.message;
-    const auto best_middle = [&](double k1) {
-      return golden_minimum([&](double k2) { return sampled_ripple(3, c, theta1, k1, k2); }, 0.0,
-                            0.95);
-    };
-    const double k1 = golden_minimum(
-        [&](double k) { return sampled_ripple(3, c, theta1, k, best_middle(k)); }, 0.0, 0.5);
-    const double k2 = best_middle(k1);
-    EXPECT_NEAR(d.section_coupling[0], k1, 2e-4) << c << " dB";
-    EXPECT_NEAR(d.section_coupling[1], k2, 2e-4) << c << " dB";
-    EXPECT_NEAR(d.ripple_db, sampled_ripple(3, c, theta1, k1, k2), 1e-4) << c << " dB";
-  }
+  const double c = 10.0;
+  const double theta1 = std::numbers::pi / 4.0;  // 3:1
+  const MultisectionDesign d = designed({3, c, 3.0});
+  ASSERT_TRUE(d.ok) << d.message;
+  const auto best_middle = [&](double k1) {
+    return golden_minimum([&](double k2) { return sampled_ripple(3, c, theta1, k1, k2); }, 0.0,
+                          0.95);
+  };
+  const double k1 = golden_minimum(
+      [&](double k) { return sampled_ripple(3, c, theta1, k, best_middle(k)); }, 0.0, 0.5);
+  const double k2 = best_middle(k1);
+  EXPECT_NEAR(d.section_coupling[0], k1, 2e-4);
+  EXPECT_NEAR(d.section_coupling[1], k2, 2e-4);
+  EXPECT_NEAR(d.ripple_db, sampled_ripple(3, c, theta1, k1, k2), 1e-4);
 }
 
 TEST(EqualRippleReference, MoreSectionsGiveLessRipple) {
   for (const double b : {2.0, 10.0}) {
     double previous = HUGE_VAL;
-    for (const int n : {1, 3, 5, 7, 9, 11, 13, 15}) {
+    for (const int n : {1, 3, 5, 7, 9, 11}) {
       const MultisectionDesign d = designed({n, 10.0, b});
       ASSERT_TRUE(d.ok) << d.message;
-      if (!d.equal_ripple) break;  // 15 over 2:1: the flat profile stands in
       EXPECT_LT(d.ripple_db, previous) << n << " sections";
       previous = d.ripple_db;
     }
@@ -223,7 +234,8 @@ TEST(EqualRippleReference, MoreSectionsGiveLessRipple) {
 }
 
 // Fifteen sections over 1.2:1 would level a ripple far below the rounding
-// of a double; the flat profile stands in, its deviation still negligible.
+// of a double; the maximally flat profile stands in, its deviation still
+// negligible.
 TEST(EqualRippleReference, ManySectionsOverANarrowBandFallBackToTheFlatProfile) {
   const MultisectionDesign d = designed({15, 10.0, 1.2});
   ASSERT_TRUE(d.ok) << d.message;
@@ -231,6 +243,9 @@ TEST(EqualRippleReference, ManySectionsOverANarrowBandFallBackToTheFlatProfile) 
   EXPECT_LT(d.ripple_db, 1e-3);
   EXPECT_NEAR(alternation(d, 0.0).largest_db, d.ripple_db, 1e-9);
   EXPECT_EQ(d.section_coupling, design_maximally_flat(15, 10.0, 1000.0).section_coupling);
+  // Flat to the fifteenth derivative: exact at f0, negligible 0.2 f0 away.
+  EXPECT_NEAR(deviation_db(d, 1.0), 0.0, 1e-10);
+  EXPECT_LT(std::fabs(deviation_db(d, 1.2)), 1e-7);
 }
 
 // ---------------------------------------------------------------------------
@@ -259,7 +274,7 @@ TEST(WidestBand, IsTheBandWhoseEqualRippleDesignHasThatRipple) {
 // falls to the rounding of a double.
 TEST(MaximallyFlat, DeviationGrowsAsTheOffsetToThePowerNPlusOne) {
   for (const int n : {1, 3, 5, 7, 9, 11}) {
-    for (const double c : {3.0, 10.0, 20.0}) {
+    for (const double c : {3.0, 20.0}) {
       const MultisectionDesign d = design_maximally_flat(n, c, 1000.0);
       ASSERT_TRUE(d.ok) << d.message;
       EXPECT_NEAR(deviation_db(d, 1.0), 0.0, 1e-10);
@@ -269,13 +284,6 @@ TEST(MaximallyFlat, DeviationGrowsAsTheOffsetToThePowerNPlusOne) {
       EXPECT_NEAR(deviation_db(d, 0.8), deviation_db(d, 1.2), 1e-9);
     }
   }
-}
-
-TEST(MaximallyFlat, ReachesFifteenSections) {
-  const MultisectionDesign d = design_maximally_flat(15, 3.0, 1000.0);
-  ASSERT_TRUE(d.ok) << d.message;
-  EXPECT_NEAR(deviation_db(d, 1.0), 0.0, 1e-10);
-  EXPECT_LT(std::fabs(deviation_db(d, 1.2)), 1e-7);
 }
 
 // ---------------------------------------------------------------------------
