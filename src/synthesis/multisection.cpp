@@ -13,9 +13,10 @@
 // neighbours.  The start is the first-order (small-reflection) profile,
 //   |coupling| ~ sum_m a_m sin((2m + 1) theta),
 // fitted by least squares to a loose coupling and carried to the nominal one
-// a few dB at a time (R. Levy, "General synthesis of asymmetric
-// multi-element coupled-transmission-line directional couplers", IEEE Trans.
-// MTT-11, 1963, gives the same first-order relation).
+// a few dB at a time.  The first-order relation is the small-reflection
+// theory of the stepped line (R. E. Collin, "Theory and design of wide-band
+// multisection quarter-wave transformers", Proc. IRE 43, 1955) applied to
+// the even mode.
 //
 // Maximally flat: for N commensurate lines between Zo the insertion loss is
 // 1/|T|^2 = 1 + Q(x), Q a polynomial of degree N in x^2, x = cos(theta).  The

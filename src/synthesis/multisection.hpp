@@ -18,8 +18,8 @@
 //     f0 among them;
 //   - the widest equal-ripple band about f0 for a given ripple;
 //   - maximally flat at f0: the coupling is C at f0 and its derivatives with
-//     respect to frequency up to order N - 1 vanish there (the odd ones by
-//     symmetry).
+//     respect to frequency of orders 1 through N vanish there (the odd ones
+//     by symmetry), so that it departs from C as (f - f0)^(N + 1).
 // The equal-ripple profile is found by a Remez exchange over the (N + 1)/2
 // free couplings on the half band f1..f0, started from the small-reflection
 // (first-order) approximation of a loose coupling and carried to the
