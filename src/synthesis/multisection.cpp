@@ -46,8 +46,8 @@ constexpr double kLooseStartDb = 30.0;  // continuation starts no tighter than t
 constexpr double kContinuationStepDb = 2.0;
 constexpr double kSmallestContinuationStepDb = 0.1;
 constexpr int kNewtonIterations = 40;
-constexpr double kSmallestStep = 1e-3;  // of a Newton step, halved from 1
-constexpr double kWidestBandRatio = 50.0;
+constexpr double kSmallestStep = 1e-3;                          // of a Newton step, halved from 1
+constexpr double kWidestTheta1 = kHalfPi * 2.0 / (1.0 + 50.0);  // f2/f1 = 50
 // The levelled equations are solved to 1e-13 dB (a stalled Newton step is
 // taken as solved below 1e-10 dB), and the extrema must reach the level
 // within 1e-8 of it plus 2e-10 dB.  The absolute floors are near the
@@ -495,6 +495,30 @@ std::optional<RippleSolution> profile_for_band(int sections, double coupling_db,
   return RippleSolution{*y, ripple, false};
 }
 
+// The band edge theta1 of the widest band whose profile keeps within
+// ripple_db, by bisection: the ripple grows as the band widens (theta1
+// falls).  Each trial starts from the last profile that kept within it.
+std::optional<RippleSolution> widest_band(int sections, double coupling_db, double ripple_db,
+                                          double& theta1) {
+  double wide = kWidestTheta1;
+  double narrow = kHalfPi;
+  std::optional<RippleSolution> best;
+  for (int i = 0; i < 200 && narrow - wide > 1e-12; ++i) {
+    const double mid = 0.5 * (wide + narrow);
+    const std::optional<RippleSolution> s =
+        profile_for_band(sections, coupling_db, mid, best ? &best->half_y : nullptr);
+    if (!s || s->ripple_db > ripple_db) {
+      wide = mid;
+      continue;
+    }
+    narrow = mid;
+    best = s;
+    theta1 = mid;
+    if (ripple_db - s->ripple_db < 1e-9 * ripple_db) break;
+  }
+  return best;
+}
+
 // ---------------------------------------------------------------------------
 // Checks and results.
 
@@ -569,27 +593,13 @@ MultisectionDesign design_for_ripple(int sections, double coupling_db, double f0
   if (!(ripple_db > 0.0) || !std::isfinite(ripple_db)) {
     return refused("the ripple must be a positive number of dB");
   }
-  // The ripple grows as the band widens (theta1 falls): bisect on theta1.
-  double wide = kHalfPi * 2.0 / (1.0 + kWidestBandRatio);
-  double narrow = kHalfPi;
-  std::optional<RippleSolution> best = profile_for_band(sections, coupling_db, wide);
-  if (best && best->ripple_db <= ripple_db)
+  if (const auto widest = profile_for_band(sections, coupling_db, kWidestTheta1);
+      widest && widest->ripple_db <= ripple_db) {
     return refused("the ripple is not reached within a 50:1 band");
-  best.reset();
-  double best_theta = kHalfPi;
-  for (int i = 0; i < 200 && narrow - wide > 1e-12; ++i) {
-    const double mid = 0.5 * (wide + narrow);
-    const std::optional<RippleSolution> s =
-        profile_for_band(sections, coupling_db, mid, best ? &best->half_y : nullptr);
-    if (s && s->ripple_db <= ripple_db) {
-      narrow = mid;
-      best = s;
-      best_theta = mid;
-      if (ripple_db - s->ripple_db < 1e-9 * ripple_db) break;
-    } else {
-      wide = mid;
-    }
   }
+  double best_theta = kHalfPi;
+  const std::optional<RippleSolution> best =
+      widest_band(sections, coupling_db, ripple_db, best_theta);
   if (!best) return refused(kNotReached);
   MultisectionDesign d = finished(sections, coupling_db, best->half_y);
   if (!d.ok) return d;

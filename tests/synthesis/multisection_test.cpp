@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <numbers>
+#include <ostream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -66,6 +67,10 @@ struct RippleCase {
   double coupling_db;
   double bandwidth;  // f2/f1
 };
+
+void PrintTo(const RippleCase& c, std::ostream* os) {
+  *os << c.sections << " sections, " << c.coupling_db << " dB, " << c.bandwidth << ":1";
+}
 
 std::string Name(const testing::TestParamInfo<RippleCase>& info) {
   return "N" + std::to_string(info.param.sections) + "_" +
