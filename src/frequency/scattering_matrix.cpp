@@ -20,8 +20,10 @@ ScatteringMatrix scattering_matrix(const CoupledSection& section, float f_mhz,
   return scattering_matrix_from_waves(a, b);
 }
 
-ScatteringMatrix scattering_matrix_from_waves(const PortValues<Complex>& a,
-                                              const PortValues<Complex>& b) {
+ScatteringMatrix scattering_matrix_from_waves(const PortValues<Complex>& from_source_end,
+                                              const PortValues<Complex>& from_load_end) {
+  const PortValues<Complex>& a = from_source_end;
+  const PortValues<Complex>& b = from_load_end;
   // Each port sees its own reflection, its strip's other end as the through
   // port, the other strip at its own end as the coupled port and the other
   // strip at the far end as the isolated port.  Columns are the driven port.
