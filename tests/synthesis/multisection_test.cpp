@@ -291,6 +291,30 @@ TEST(MaximallyFlat, DeviationGrowsAsTheOffsetToThePowerNPlusOne) {
   }
 }
 
+// The equal-ripple profile over a shrinking band tends to the maximally flat
+// one, a check of the polynomial method against the exchange: the largest
+// relative difference of the couplings falls as the square of the band.
+TEST(MaximallyFlat, IsTheLimitOfEqualRippleOverANarrowingBand) {
+  for (const int n : {3, 5}) {
+    const MultisectionDesign flat = design_maximally_flat(n, 10.0, 1000.0);
+    ASSERT_TRUE(flat.ok) << flat.message;
+    const auto difference = [&](double bandwidth) {
+      const MultisectionDesign d = designed({n, 10.0, bandwidth});
+      EXPECT_TRUE(d.ok && d.equal_ripple) << d.message;
+      double largest = 0.0;
+      for (std::size_t i = 0; i < flat.section_coupling.size(); ++i) {
+        largest =
+            std::max(largest, std::fabs(d.section_coupling[i] / flat.section_coupling[i] - 1.0));
+      }
+      return largest;
+    };
+    const double wider = difference(1.1);
+    const double narrower = difference(1.05);
+    EXPECT_LT(narrower, 3e-3) << n;
+    EXPECT_NEAR(wider / narrower, 4.0, 0.4) << n;
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Refusals: a message, no profile.
 
