@@ -104,6 +104,25 @@ TEST(Cascade, TwoHalvesMakeTheWholeLine) {
   }
 }
 
+// The first section listed is at the source end: a plain pair of matched
+// lines (Zoe = Zoo = the terminations) after a mismatched section leaves its
+// reflection alone, and before it delays the reflection both ways.
+TEST(Cascade, FirstSectionIsAtTheSourceEnd) {
+  const CoupledSection mismatched{90.0F, 40.0F, kEr, 1.3F, 0.0F, 0.0F};
+  const CoupledSection plain{50.0F, 50.0F, kEr, kQuarterWaveInch, 0.0F, 0.0F};
+  const std::array plain_last = {mismatched, plain};
+  const std::array plain_first = {plain, mismatched};
+  for (const float f : sweep(100.0F, 2500.0F, 25)) {
+    const Complex alone = port_waves(mismatched, f, {50.0F, 50.0F})[Port::reflected];
+    const Complex after = cascade_port_waves(plain_last, f, {50.0F, 50.0F})[Port::reflected];
+    const Complex before = cascade_port_waves(plain_first, f, {50.0F, 50.0F})[Port::reflected];
+    const float theta = 2.0F * 3.14159265F * f / (4.0F * 1000.0F);  // plain's length
+    const Complex round_trip = std::polar(1.0F, -2.0F * theta);
+    EXPECT_LT(std::abs(after - alone), 2e-6F) << f;
+    EXPECT_LT(std::abs(before - alone * round_trip), 2e-5F) << f;
+  }
+}
+
 // ---------------------------------------------------------------------------
 // The 4x4 invariants of a cascade.
 
