@@ -7,16 +7,6 @@ namespace ketrovane {
 
 namespace {
 
-bool finite(const FourPortResponse& r) {
-  bool all = std::isfinite(r.input_vswr) && std::isfinite(r.phase_difference_deg) &&
-             std::isfinite(r.quadrature_error_deg) && std::isfinite(r.total_loss_db) &&
-             std::isfinite(r.ohmic_loss_db);
-  for (const Port p : kPorts) {
-    all = all && std::isfinite(r.amplitude_db[p]) && std::isfinite(r.phase_deg[p]);
-  }
-  return all;
-}
-
 CoupledSection lossless_section(float zoe, float zoo, float er, float length_inch) {
   return {zoe, zoo, er, length_inch, 0.0F, 0.0F};
 }
@@ -34,6 +24,16 @@ void set_attenuation(CoupledSection& section, const ModeAttenuation& a) {
 }
 
 }  // namespace
+
+bool all_finite(const FourPortResponse& r) {
+  bool all = std::isfinite(r.input_vswr) && std::isfinite(r.phase_difference_deg) &&
+             std::isfinite(r.quadrature_error_deg) && std::isfinite(r.total_loss_db) &&
+             std::isfinite(r.ohmic_loss_db);
+  for (const Port p : kPorts) {
+    all = all && std::isfinite(r.amplitude_db[p]) && std::isfinite(r.phase_deg[p]);
+  }
+  return all;
+}
 
 ResponseCoupler coupler_of_dimensions(const StripPair& pair, const Materials& materials,
                                       float length_inch, Solver solver) {
@@ -69,14 +69,18 @@ ResponseCoupler coupler_of_impedances(float zoe, float zoo, float er, float leng
   return c;
 }
 
-ResponseRow response_row(const ResponseCoupler& c, float f_mhz, Terminations terminations) {
-  ResponseRow row{f_mhz, c.section, {}, c.status, std::nullopt};
+CoupledSection section_at(const ResponseCoupler& c, float f_mhz) {
+  CoupledSection section = c.section;
   if (c.dimensions) {
-    set_attenuation(row.section,
-                    attenuation_at(c, *c.dimensions, f_mhz, c.solver == Solver::field));
+    set_attenuation(section, attenuation_at(c, *c.dimensions, f_mhz, c.solver == Solver::field));
   }
+  return section;
+}
+
+ResponseRow response_row(const ResponseCoupler& c, float f_mhz, Terminations terminations) {
+  ResponseRow row{f_mhz, section_at(c, f_mhz), {}, c.status, std::nullopt};
   row.response = four_port_response(row.section, f_mhz, terminations);
-  if (row.status != RowStatus::not_finite && !finite(row.response)) {
+  if (row.status != RowStatus::not_finite && !all_finite(row.response)) {
     row.status = RowStatus::not_finite;
   }
   if (c.field_section) {

@@ -194,6 +194,12 @@ struct ResponseRow {
 
 ResponseRow response_row(const ResponseCoupler& coupler, float f_mhz, Terminations terminations);
 
+// Every number of the response is finite.
+bool all_finite(const FourPortResponse& response);
+
+// The coupler's section with its attenuation at f_mhz (none when lossless).
+CoupledSection section_at(const ResponseCoupler& coupler, float f_mhz);
+
 // The figures a coupler is specified by, from a response's amplitudes (down
 // to -90 dB as they are printed): the return loss at the input, and the
 // directivity, isolation less coupling; both positive dB.

@@ -1,0 +1,96 @@
+#include "design/multisection_row.hpp"
+
+#include <cmath>
+
+#include "design/quarter_wave.hpp"
+#include "frequency/cascade.hpp"
+
+namespace ketrovane {
+
+namespace {
+
+// The coupling of a section of voltage coupling k, in negative dB.
+float coupling_db_of(double k) {
+  return static_cast<float>(20.0 * std::log10(k));
+}
+
+// The cross-section a synthesis built, where its strips stand.
+StripPair pair_of(const SynthesisRow& row, const Board& board) {
+  return {CrossSection{board, row.w, row.s}, row.placement};
+}
+
+// A section on the board: its dimensions from the synthesis, its numbers
+// from those dimensions.
+void build_on_board(SectionRow& section, const Board& board, const MultisectionBuild& build) {
+  const SynthesisTargets targets{section.coupling_db, build.zo, section.zoe, section.zoo};
+  const SynthesisRow row = synthesis_row(board, targets, build.solver, build.setup);
+  section.synthesis = row;
+  section.status = row.status;
+  if (!row.built) return;
+  section.coupler = coupler_of_dimensions(pair_of(row, board), build.materials, section.length_inch,
+                                          build.solver);
+  if (is_failure(section.coupler.status)) section.status = section.coupler.status;
+}
+
+SectionRow section_row(int index, double k, const ModeImpedancePair& modes,
+                       const MultisectionBuild& build, float length_inch) {
+  SectionRow section{};
+  section.index = index;
+  section.coupling_db = coupling_db_of(k);
+  section.zoe = static_cast<float>(modes.zoe);
+  section.zoo = static_cast<float>(modes.zoo);
+  section.length_inch = length_inch;
+  if (build.board) {
+    build_on_board(section, *build.board, build);
+  } else {
+    section.coupler = coupler_of_impedances(section.zoe, section.zoo, build.er, length_inch);
+    section.status = section.coupler.status;
+  }
+  return section;
+}
+
+}  // namespace
+
+bool MultisectionCoupler::built() const {
+  for (const SectionRow& s : sections) {
+    if (is_failure(s.status)) return false;
+  }
+  return !sections.empty();
+}
+
+MultisectionCoupler multisection_coupler(const MultisectionDesign& design,
+                                         const MultisectionBuild& build) {
+  MultisectionCoupler coupler;
+  if (!design.ok) return coupler;
+  const std::vector<ModeImpedancePair> modes =
+      matched_mode_impedances(design.section_coupling, build.zo);
+  const float length = quarter_wave_length(static_cast<float>(design.f0_mhz), build.er);
+  for (std::size_t i = 0; i < modes.size(); ++i) {
+    coupler.sections.push_back(
+        section_row(static_cast<int>(i) + 1, design.section_coupling[i], modes[i], build, length));
+  }
+  return coupler;
+}
+
+std::vector<CoupledSection> sections_at(const MultisectionCoupler& coupler, float f_mhz) {
+  std::vector<CoupledSection> sections;
+  sections.reserve(coupler.sections.size());
+  for (const SectionRow& s : coupler.sections) sections.push_back(section_at(s.coupler, f_mhz));
+  return sections;
+}
+
+ResponseRow multisection_response_row(const MultisectionCoupler& coupler, float f_mhz,
+                                      Terminations terminations) {
+  const std::vector<CoupledSection> sections = sections_at(coupler, f_mhz);
+  ResponseRow row{f_mhz, sections.front(), {}, RowStatus::ok, std::nullopt};
+  row.response = cascade_response(sections, f_mhz, terminations);
+  if (!all_finite(row.response)) row.status = RowStatus::not_finite;
+  return row;
+}
+
+ScatteringMatrix multisection_scattering_matrix(const MultisectionCoupler& coupler, float f_mhz,
+                                                Terminations references) {
+  return cascade_scattering_matrix(sections_at(coupler, f_mhz), f_mhz, references);
+}
+
+}  // namespace ketrovane

@@ -1,0 +1,67 @@
+// The rows of a multi-section coupler: each section of a coupling profile
+// dimensioned by the synthesis of a single coupler, and the response of
+// the whole cascade at any frequency.
+//
+// Every section is a quarter wave long at the profile's f0 in the board's
+// dielectric and is matched to Zo (Zoe Zoo = Zo^2).  On a board, its
+// dimensions come from synthesis_row, so that every arrangement, solver
+// and fab limit works as for one coupler, and its loss from its own
+// cross-section as a response takes it from dimensions; without a board the
+// sections are the lossless ideal ones.  Units as row_kernel.hpp; no input
+// or output, no state.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "design/row_kernel.hpp"
+#include "frequency/scattering_matrix.hpp"
+#include "synthesis/multisection.hpp"
+
+namespace ketrovane {
+
+// What the sections are built on besides their profile.
+struct MultisectionBuild {
+  float zo;
+  float er;                    // the dielectric of the lengths (the board's, with a board)
+  std::optional<Board> board;  // none: ideal lossless sections
+  Materials materials;         // on a board: the loss of each section
+  Solver solver = Solver::model;
+  SynthesisSetup setup;  // the arrangement, what is solved for, the fab's limits
+};
+
+struct SectionRow {
+  int index;          // 1 at the source end
+  float coupling_db;  // negative
+  float zoe;          // the profile's matched mode impedances
+  float zoo;
+  float length_inch;
+  std::optional<SynthesisRow> synthesis;  // on a board
+  ResponseCoupler coupler;                // what the cascade is made of (when built)
+  RowStatus status;
+};
+
+struct MultisectionCoupler {
+  std::vector<SectionRow> sections;
+  // Every section could be built, so the cascade has a response.
+  [[nodiscard]] bool built() const;
+};
+
+// The sections of `design` on `build`, from the source end.
+MultisectionCoupler multisection_coupler(const MultisectionDesign& design,
+                                         const MultisectionBuild& build);
+
+// The sections of a built coupler at f_mhz, each with its attenuation there.
+std::vector<CoupledSection> sections_at(const MultisectionCoupler& coupler, float f_mhz);
+
+// The response row of the cascade at f_mhz, in the columns of a single
+// coupler's; its section is the first one.
+ResponseRow multisection_response_row(const MultisectionCoupler& coupler, float f_mhz,
+                                      Terminations terminations);
+
+// The 4x4 scattering matrix of the cascade at f_mhz.
+ScatteringMatrix multisection_scattering_matrix(const MultisectionCoupler& coupler, float f_mhz,
+                                                Terminations references);
+
+}  // namespace ketrovane
