@@ -99,6 +99,13 @@ void check_request(const batch::Request& request) {
                                q.terminations.load > 0.0F);
           if (q.dimensions) check_board(q.dimensions->x.board);
           if (!q.dimensions) KETROVANE_FUZZ_CHECK(q.coupling_db < 0.0F);
+        } else if constexpr (std::is_same_v<Q, batch::MultisectionRequest>) {
+          // A profile that was read is a design, odd and symmetric.
+          KETROVANE_FUZZ_CHECK(q.design.ok && q.design.sections % 2 == 1);
+          KETROVANE_FUZZ_CHECK(q.design.section_coupling.size() ==
+                               static_cast<std::size_t>(q.design.sections));
+          if (q.build.board) check_board(*q.build.board);
+          if (q.f) check_axis(*q.f);
         } else {
           check_grid(q.grid);
         }

@@ -208,6 +208,45 @@ ChartLayout response_chart(const Request& request, const ChartContext& context) 
   return c;
 }
 
+// "Multi-section coupler: 5 sections, equal ripple 0.26 dB over 2000 to
+// 18000 MHz"
+std::string profile_title(const MultisectionDesign& d) {
+  std::string title = "Multi-section coupler: " + std::to_string(d.sections) + " sections, " +
+                      significant(static_cast<float>(d.coupling_db), 4) + " dB";
+  if (d.f2_mhz > d.f1_mhz) {
+    return title + ", ripple " + significant(static_cast<float>(d.ripple_db), 3) + " dB over " +
+           significant(static_cast<float>(d.f1_mhz), 6) + " to " +
+           significant(static_cast<float>(d.f2_mhz), 6) + " MHz";
+  }
+  return title + ", maximally flat at " + significant(static_cast<float>(d.f0_mhz), 6) + " MHz";
+}
+
+// The coupling with the ripple's limits marked and the band shaded, the
+// isolation and return loss below.
+ChartLayout multisection_chart(const Request& request, const ChartContext& /*context*/) {
+  const auto& q = std::get<MultisectionRequest>(request);
+  const MultisectionDesign& d = q.design;
+  ChartLayout c;
+  c.title = profile_title(d);
+  c.x_column = 0;
+  c.x_label = "Frequency (MHz)";
+  ChartPanel coupling = coupling_panel(nullptr);
+  const auto nominal = static_cast<float>(-d.coupling_db);
+  const auto ripple = static_cast<float>(d.ripple_db);
+  if (ripple > 0.0F) {
+    constexpr float kSpanInRipple = 4.0F;
+    coupling.y_span = AxisSpan{nominal - kSpanInRipple * ripple, nominal + kSpanInRipple * ripple};
+    coupling.y_marks = {nominal - ripple, nominal + ripple};
+  }
+  c.panels = {coupling, isolation_panel()};
+  if (d.f2_mhz > d.f1_mhz) {
+    c.shaded = AxisSpan{static_cast<float>(d.f1_mhz), static_cast<float>(d.f2_mhz)};
+    c.shaded_legend = "Band: coupling within " + significant(ripple, 3) + " dB of " +
+                      significant(nominal, 4) + " dB";
+  }
+  return c;
+}
+
 template <auto read>
 Request read_request(OptionValues& values) {
   return read(values);
@@ -234,6 +273,17 @@ const std::array<CommandSpec, kCommandCount> kCommands = {{
     {Command::field, "field", "",
      "two-dimensional field solution of each cross-section, with its error estimate",
      read_request<read_field>, field_columns, field_rows, nullptr},
+    {Command::multisection, "multisection", "",
+     "broadband coupler of N quarter-wave sections: its coupling profile, each section's "
+     "dimensions, and its response",
+     read_request<read_multisection>, multisection_columns, multisection_rows, multisection_chart,
+     "The profile is equal ripple over --band, the widest equal-ripple band about --f0 for "
+     "--ripple, or maximally flat about --f0 (--profile maximally-flat).\nThe table is the "
+     "sections' (--table sections, the default) or the whole coupler's response at --f (--table "
+     "response, in the columns of the response command); the profile, its ripple and its band "
+     "head both, in the aligned table's first lines and the JSON's \"profile\" object.\n"
+     "--touchstone and --plot take the frequencies of --f; --plot needs --table response.\n"
+     "Ports: 1 input, 2 thru, 3 isolated, 4 coupled, with section 1 at ports 1 and 4."},
 }};
 
 }  // namespace
@@ -279,6 +329,20 @@ std::string coupler_description(const ResponseRequest& q, LengthUnit unit) {
   return "Zoe = " + shortest(c.zoe) + " ohm, Zoo = " + shortest(c.zoo) +
          " ohm, Er = " + shortest(c.er) +
          ", length = " + shortest(static_cast<float>(c.length_inch * unit.per_inch)) + " " +
+         std::string(unit.name) + ", Rs = " + shortest(q.terminations.source) +
+         " ohm, Rl = " + shortest(q.terminations.load) + " ohm";
+}
+
+std::string multisection_description(const MultisectionRequest& q, LengthUnit unit) {
+  std::string text;
+  for (const SectionRow& s : q.coupler->sections) {
+    const CoupledSection& c = s.coupler.section;
+    text += "section " + std::to_string(s.index) + ": Zoe = " + shortest(c.zoe) +
+            " ohm, Zoo = " + shortest(c.zoo) + " ohm; ";
+  }
+  const float length = q.coupler->sections.empty() ? 0.0F : q.coupler->sections[0].length_inch;
+  return text + "Er = " + shortest(q.build.er) +
+         ", section length = " + shortest(static_cast<float>(length * unit.per_inch)) + " " +
          std::string(unit.name) + ", Rs = " + shortest(q.terminations.source) +
          " ohm, Rl = " + shortest(q.terminations.load) + " ohm";
 }

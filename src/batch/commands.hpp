@@ -54,6 +54,11 @@ Solver solver_of(const Request& request);
 // ohm", each number the shortest that reads back.
 std::string coupler_description(const ResponseRequest& q, LengthUnit unit);
 
+// The sections of a multi-section coupler as its Touchstone file describes
+// them: "section 1: Zoe = ... ohm, Zoo = ... ohm; section 2: ...; Er = ...,
+// section length = ... mm, Rs = ... ohm, Rl = ... ohm".
+std::string multisection_description(const MultisectionRequest& q, LengthUnit unit);
+
 // Every fixed input of a response, as its chart's title names them: "W =
 // 24.8 mil, S = 6.4 mil, B = 62 mil, T = 1.37 mil, Er = 3.66, L = 771.2 mil,
 // Rs = Rl = 50 ohm".

@@ -17,8 +17,15 @@
 
 namespace ketrovane::batch {
 
-enum class Command : std::uint8_t { analyse, synthesise, response, sensitivity, field };
-inline constexpr std::size_t kCommandCount = 5;
+enum class Command : std::uint8_t {
+  analyse,
+  synthesise,
+  response,
+  sensitivity,
+  field,
+  multisection
+};
+inline constexpr std::size_t kCommandCount = 6;
 
 // A set of commands.
 class Commands {
@@ -38,7 +45,8 @@ class Commands {
 
 inline constexpr Commands kGridCommands =
     Commands(Command::analyse) | Command::sensitivity | Command::field;
-inline constexpr Commands kAllCommands = kGridCommands | Command::synthesise | Command::response;
+inline constexpr Commands kAllCommands =
+    kGridCommands | Command::synthesise | Command::response | Command::multisection;
 
 // Every option, in the order the help and the signatures list them.
 enum class Opt : std::uint8_t {
@@ -57,6 +65,10 @@ enum class Opt : std::uint8_t {
   zo,
   coupling,
   zoe,
+  sections,
+  band,
+  ripple,
+  profile,
   rho,
   roughness,
   tand,
@@ -74,6 +86,7 @@ enum class Opt : std::uint8_t {
   port_order,
   ref,
   plot,
+  table,
   format,
   output,
   length_unit,

@@ -4,6 +4,7 @@
 
 #include "batch/input_error.hpp"
 #include "batch/number_format.hpp"
+#include "batch/quantities.hpp"
 #include "batch/sweep_axis.hpp"
 #include "common/constants.hpp"
 #include "design/checks.hpp"
@@ -203,6 +204,95 @@ void check_response_solver(const ResponseRequest& q) {
          "dimensions: --b --t --w --s)");
 }
 
+// ---- Multi-section couplers ----
+
+// --band F1:F2, in MHz, F2 above F1.
+std::pair<double, double> read_band(const OptionValues& v) {
+  const std::string text = v.shown(Opt::band);
+  const std::size_t colon = text.find(':');
+  if (colon == std::string::npos || text.find(':', colon + 1) != std::string::npos) {
+    reject(dashed(Opt::band), text, "expected F1:F2, the two edges of the band");
+  }
+  const Quantity& q = *option(Opt::band).quantity;
+  const float f1 = parse_quantity(dashed(Opt::band), text.substr(0, colon), q);
+  const float f2 = parse_quantity(dashed(Opt::band), text.substr(colon + 1), q);
+  if (!(f2 > f1)) reject(dashed(Opt::band), text, "expected F1:F2 with F2 above F1");
+  return {f1, f2};
+}
+
+// An odd whole number from 1 to 15.
+int read_sections(OptionValues& v) {
+  const float n = v.number(Opt::sections);
+  if (n != std::round(n) || std::fmod(n, 2.0F) == 0.0F) {
+    reject(dashed(Opt::sections), v.shown(Opt::sections),
+           "expected an odd whole number of sections, from 1 to 15");
+  }
+  return static_cast<int>(n);
+}
+
+// The profile: over --band, within --ripple about --f0, or maximally flat
+// about --f0; refused with the design's own reason.
+MultisectionDesign read_profile(OptionValues& v) {
+  const int n = read_sections(v);
+  const double c = std::fabs(v.number(Opt::coupling));
+  const bool flat = v.choice(Opt::profile) == "maximally-flat";
+  MultisectionDesign d;
+  if (v.has(Opt::band)) {
+    for (const Opt id : {Opt::f0, Opt::ripple, Opt::profile}) {
+      if (v.has(id) && !(id == Opt::profile && !flat)) {
+        reject(dashed(id), v.shown(id), "not with --band, which sets the equal-ripple band");
+      }
+    }
+    const auto [f1, f2] = read_band(v);
+    d = design_equal_ripple(n, c, f1, f2);
+  } else if (!v.has(Opt::f0)) {
+    throw InputError(
+        "--band or --f0: missing; give the band, or f0 with --ripple or --profile "
+        "maximally-flat");
+  } else if (flat) {
+    if (v.has(Opt::ripple)) {
+      reject(dashed(Opt::ripple), v.shown(Opt::ripple), "not with --profile maximally-flat");
+    }
+    d = design_maximally_flat(n, c, v.number(Opt::f0));
+  } else if (v.has(Opt::ripple)) {
+    d = design_for_ripple(n, c, v.number(Opt::f0), v.number(Opt::ripple));
+  } else {
+    throw InputError("--ripple or --profile maximally-flat: missing; give one of them with --f0");
+  }
+  if (!d.ok) throw InputError("multisection: " + d.message);
+  return d;
+}
+
+// Options of a board given without one.
+void refuse_board_options(const OptionValues& v) {
+  for (const Opt id : {Opt::t, Opt::geometry, Opt::h, Opt::sv, Opt::wo, Opt::solve, Opt::min_gap,
+                       Opt::min_width, Opt::rho, Opt::roughness, Opt::tand}) {
+    if (v.has(id)) reject(dashed(id), v.shown(id), "only with a board: --b and --t");
+  }
+}
+
+MultisectionBuild read_build(OptionValues& v) {
+  MultisectionBuild b{};
+  b.solver = read_solver(v);
+  if (b.solver == Solver::both) {
+    reject(dashed(Opt::solver), "both", "expected model or field for a multi-section coupler");
+  }
+  b.zo = v.number(Opt::zo);
+  if (!v.has(Opt::b)) {
+    refuse_board_options(v);
+    if (b.solver != Solver::model) {
+      reject(dashed(Opt::solver), "field", "the field solution needs a board: --b and --t");
+    }
+    b.er = v.number(Opt::er);
+    return b;
+  }
+  b.board = read_board(v);
+  b.er = b.board->er;
+  b.setup = read_synthesis_setup(v, b.solver);
+  b.materials = read_materials(v);
+  return b;
+}
+
 }  // namespace
 
 Solver read_solver(OptionValues& v) {
@@ -235,6 +325,8 @@ ColumnChoice column_choice(Command command, OptionValues& v) {
   ColumnChoice c;
   if (option(Opt::solver).taken_by(command)) c.solver = read_solver(v);
   c.with_length = command == Command::synthesise && v.has(Opt::f0);
+  // The sections of a multi-section coupler have dimensions on a board.
+  if (command == Command::multisection) c.with_length = v.has(Opt::b);
   c.arrangement = read_arrangement(v);
   // A response given by Zo and coupling has no cross-section.
   if (command == Command::response && (v.has(Opt::zo) || v.has(Opt::coupling))) {
@@ -311,6 +403,21 @@ FieldRequest read_field(OptionValues& v) {
   FieldRequest q{};
   q.grid = read_grid(v, Quotient::single_precision, Solver::field);
   q.tolerance = v.number(Opt::tol);
+  return q;
+}
+
+MultisectionRequest read_multisection(OptionValues& v) {
+  MultisectionRequest q{};
+  q.build = read_build(v);
+  q.design = read_profile(v);
+  if (v.has(Opt::f)) q.f = v.axis(Opt::f, Quotient::single_precision);
+  q.terminations.source = v.number(Opt::rs);
+  q.terminations.load = v.number(Opt::rl);
+  q.response_table = v.choice(Opt::table) == "response";
+  if (q.response_table && !q.f) {
+    throw InputError("--f: missing; --table response needs the frequencies of the response");
+  }
+  q.coupler = std::make_shared<const MultisectionCoupler>(multisection_coupler(q.design, q.build));
   return q;
 }
 

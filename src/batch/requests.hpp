@@ -3,11 +3,13 @@
 // shape the rows of the design layer take.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <variant>
 
 #include "batch/option_values.hpp"
 #include "design/grid.hpp"
+#include "design/multisection_row.hpp"
 #include "design/row_kernel.hpp"
 
 namespace ketrovane::batch {
@@ -54,14 +56,28 @@ struct FieldRequest {
   double tolerance;
 };
 
+// A multi-section coupler: its profile, what its sections are built on,
+// and the frequencies of its response.
+struct MultisectionRequest {
+  MultisectionDesign design;
+  MultisectionBuild build;
+  std::optional<Axis> f;  // with --f
+  Terminations terminations;
+  bool response_table;  // --table response: the rows are the response's
+  // The sections built on build, once for the table, the chart and the
+  // Touchstone file.
+  std::shared_ptr<const MultisectionCoupler> coupler;
+};
+
 using Request = std::variant<AnalyseRequest, SynthesiseRequest, ResponseRequest, SensitivityRequest,
-                             FieldRequest>;
+                             FieldRequest, MultisectionRequest>;
 
 AnalyseRequest read_analyse(OptionValues& values);
 SynthesiseRequest read_synthesise(OptionValues& values);
 ResponseRequest read_response(OptionValues& values);
 SensitivityRequest read_sensitivity(OptionValues& values);
 FieldRequest read_field(OptionValues& values);
+MultisectionRequest read_multisection(OptionValues& values);
 
 // The section of a response: its impedances, from the dimensions or from Zo
 // and the coupling.

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <memory>
 #include <utility>
 
 namespace ketrovane::batch {
@@ -505,6 +506,130 @@ class FieldRows final : public RowSource {
   FieldRequest q_;
 };
 
+// ---- multisection ----
+
+constexpr std::array kSectionHeadColumns = {
+    Column{"section", S::none, "Section", "", 0},
+    Column{"coupling_db", S::none, "Co", "dB", 3},
+    Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
+    Column{"zoo_ohm", S::none, "Zoo", "ohm", 3},
+};
+constexpr auto kSectionTailColumns = std::array{kLengthColumn, kStatusColumn};
+constexpr auto kIdealSectionColumns = joined(kSectionHeadColumns, kSectionTailColumns);
+constexpr auto kEdgeSectionColumns =
+    joined(joined(kSectionHeadColumns, kEdgeDimensions), kSectionTailColumns);
+constexpr auto kOffsetSectionColumns =
+    joined(joined(kSectionHeadColumns, kOffsetDimensions), kSectionTailColumns);
+constexpr auto kBroadsideSectionColumns =
+    joined(joined(kSectionHeadColumns, kBroadsideDimensions), kSectionTailColumns);
+
+// The columns of the section table: the dimensions of the board's
+// arrangement, none for ideal sections.
+std::span<const Column> section_columns(const MultisectionBuild& b) {
+  if (!b.board) return kIdealSectionColumns;
+  switch (b.setup.placement.arrangement) {
+    case Arrangement::edge_offset:
+      return kOffsetSectionColumns;
+    case Arrangement::broadside:
+      return kBroadsideSectionColumns;
+    case Arrangement::edge:
+      break;
+  }
+  return kEdgeSectionColumns;
+}
+
+void tally_section(const SectionRow& s, RowTally& t) {
+  if (is_failure(s.status)) ++t.failed;
+  if (s.status == RowStatus::gap_below_limit) ++t.below_gap_limit;
+  if (s.status == RowStatus::needs_thinner_core) ++t.core_too_thick;
+}
+
+class SectionRows final : public RowSource {
+ public:
+  SectionRows(const MultisectionRequest& q, std::shared_ptr<const MultisectionCoupler> coupler)
+      : q_(q), coupler_(std::move(coupler)) {}
+
+  [[nodiscard]] std::span<const Column> columns() const override {
+    return section_columns(q_.build);
+  }
+  [[nodiscard]] std::int64_t rows() const override {
+    return static_cast<std::int64_t>(coupler_->sections.size());
+  }
+
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& t) const override {
+    const SectionRow& s = coupler_->sections.at(static_cast<std::size_t>(index));
+    CellWriter out(cells);
+    out.numbers({static_cast<float>(s.index), s.coupling_db, s.zoe, s.zoo});
+    if (s.synthesis) write_section_dimensions(out, *s.synthesis);
+    out.numbers({s.length_inch});
+    out.status(s.status);
+    tally_section(s, t);
+    if (s.synthesis && s.synthesis->built && q_.build.solver == Solver::model &&
+        s.synthesis->placement.is_edge()) {
+      t.accuracy.note({*q_.build.board, s.synthesis->w, s.synthesis->s}, false);
+    }
+  }
+
+ private:
+  void write_section_dimensions(CellWriter& out, const SynthesisRow& r) const {
+    const PairLengths lengths = synthesised_lengths(r, q_.build.setup);
+    std::array<float, 3> ratios{};
+    for (std::size_t i = 0; i < lengths.count; ++i) {
+      ratios.at(i) = ratio_to_b(lengths.length.at(i).value_or(0.0F), q_.build.board->b);
+    }
+    write_dimensions(out, lengths, ratios);
+  }
+
+  MultisectionRequest q_;
+  std::shared_ptr<const MultisectionCoupler> coupler_;
+};
+
+// The first section that could not be built: what every response row of
+// an unbuilt coupler says.
+RowStatus unbuilt_status(const MultisectionCoupler& c) {
+  for (const SectionRow& s : c.sections) {
+    if (is_failure(s.status)) return s.status;
+  }
+  return RowStatus::unusable;
+}
+
+class MultisectionResponseRows final : public RowSource {
+ public:
+  MultisectionResponseRows(const MultisectionRequest& q,
+                           std::shared_ptr<const MultisectionCoupler> coupler)
+      : q_(q), coupler_(std::move(coupler)) {}
+
+  [[nodiscard]] std::span<const Column> columns() const override { return kResponseColumns; }
+  [[nodiscard]] std::int64_t rows() const override { return q_.f->rows; }
+
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& t) const override {
+    const float f = q_.f->value(index);
+    CellWriter out(cells);
+    out.numbers({f});
+    if (!coupler_->built()) {
+      out.empty(kResponseColumns.size() - 2);
+      out.status(unbuilt_status(*coupler_));
+      ++t.failed;
+      return;
+    }
+    const ResponseRow r = multisection_response_row(*coupler_, f, q_.terminations);
+    write_response(out, r.response);
+    out.numbers({total_length()});
+    out.status(r.status);
+    if (is_failure(r.status)) ++t.failed;
+  }
+
+ private:
+  [[nodiscard]] float total_length() const {
+    float length = 0.0F;
+    for (const SectionRow& s : coupler_->sections) length += s.length_inch;
+    return length;
+  }
+
+  MultisectionRequest q_;
+  std::shared_ptr<const MultisectionCoupler> coupler_;
+};
+
 }  // namespace
 
 std::span<const Column> analyse_columns(const ColumnChoice& c) {
@@ -534,6 +659,19 @@ std::span<const Column> synthesise_columns(const ColumnChoice& c) {
 std::span<const Column> response_columns(const ColumnChoice& c) {
   if (c.solver == Solver::both) return kResponseWithField;
   return kResponseColumns;
+}
+
+std::span<const Column> multisection_columns(const ColumnChoice& c) {
+  if (!c.with_length) return kIdealSectionColumns;
+  if (c.arrangement == Arrangement::edge_offset) return kOffsetSectionColumns;
+  if (c.arrangement == Arrangement::broadside) return kBroadsideSectionColumns;
+  return kEdgeSectionColumns;
+}
+
+std::unique_ptr<RowSource> multisection_rows(const Request& request) {
+  const auto& q = std::get<MultisectionRequest>(request);
+  if (q.response_table) return std::make_unique<MultisectionResponseRows>(q, q.coupler);
+  return std::make_unique<SectionRows>(q, q.coupler);
 }
 
 std::span<const Column> sensitivity_columns(const ColumnChoice& c) {

@@ -91,6 +91,15 @@ std::string core_note(const RowTally& tally, const Request& request);
 std::span<const Column> response_columns(const ColumnChoice& choice);
 std::unique_ptr<RowSource> response_rows(const Request& request);
 
+// multisection: the section table, section, coupling_db, zoe_ohm,
+// zoo_ohm, the dimensions of the arrangement and their ratios to B (on a
+// board; with_length of the choice stands for one), length, status; or,
+// with --table response, the response's columns for the whole cascade, its
+// length the sum of the sections'.  A section that cannot be built says why
+// in its status, and every response row then carries that status.
+std::span<const Column> multisection_columns(const ColumnChoice& choice);
+std::unique_ptr<RowSource> multisection_rows(const Request& request);
+
 // sensitivity: w, s, zoe_ohm, zoo_ohm, then szoe_er, szoe_b, szoe_s,
 // szoe_t, szoe_w and the same for szoo, status; the comparison for both.
 std::span<const Column> sensitivity_columns(const ColumnChoice& choice);

@@ -1,5 +1,6 @@
 #include "calc/run.hpp"
 
+#include <functional>
 #include <memory>
 #include <new>
 #include <optional>
@@ -54,29 +55,61 @@ std::vector<std::string> port_comments(const TouchstoneLayout& layout) {
                          " ohm ([Reference])" + rows};
 }
 
-std::vector<std::string> touchstone_comments(const batch::ResponseRequest& q, const Echo& echo,
+// What a Touchstone file describes: the coupler in a line, its
+// frequencies and terminations, and its matrix at each frequency.
+struct TouchstoneSource {
+  std::string kind;     // "single-section edge-coupled stripline directional coupler"
+  std::string coupler;  // "Zoe = ... ohm, ..."
+  Axis f;
+  Terminations terminations;
+  std::function<ScatteringMatrix(float f_mhz, Terminations references)> matrix;
+};
+
+TouchstoneSource response_source(const batch::ResponseRequest& q, LengthUnit unit) {
+  const ResponseCoupler coupler = batch::coupler_of(q);
+  return {"single-section edge-coupled stripline directional coupler",
+          batch::coupler_description(q, unit), q.f, q.terminations,
+          [q, coupler](float f, Terminations references) {
+            const ResponseRow r = response_row(coupler, f, q.terminations);
+            return scattering_matrix(r.section, f, references);
+          }};
+}
+
+TouchstoneSource multisection_source(const batch::MultisectionRequest& q, LengthUnit unit) {
+  if (!q.f) throw batch::InputError("--touchstone: the file needs the frequencies of --f");
+  if (!q.coupler->built()) {
+    throw batch::InputError(
+        "--touchstone: a section could not be built (see the section table); no file written");
+  }
+  return {std::to_string(q.design.sections) + "-section stripline directional coupler",
+          batch::multisection_description(q, unit), *q.f, q.terminations,
+          [coupler = q.coupler](float f, Terminations references) {
+            return multisection_scattering_matrix(*coupler, f, references);
+          }};
+}
+
+std::vector<std::string> touchstone_comments(const TouchstoneSource& source, const Echo& echo,
                                              std::string_view command_line,
-                                             const TouchstoneLayout& layout, LengthUnit unit) {
-  std::vector<std::string> lines = {"ketrovane-calc " KETROVANE_VERSION
-                                    ": single-section edge-coupled stripline directional coupler",
+                                             const TouchstoneLayout& layout) {
+  std::vector<std::string> lines = {"ketrovane-calc " KETROVANE_VERSION ": " + source.kind,
                                     "command: " + std::string(command_line)};
   for (const batch::InputEcho& e : echo) {
     lines.emplace_back(
         "input " + e.name + " = " + batch::echo_value_text(e) +
         (e.given.empty() ? " (default)" : " (given " + batch::quoted(e.given) + ")"));
   }
-  lines.push_back("coupler: " + batch::coupler_description(q, unit));
+  lines.push_back("coupler: " + source.coupler);
   for (std::string& line : port_comments(layout)) lines.push_back(std::move(line));
   return lines;
 }
 
-// The Touchstone file of a response, when asked for: each row's section
-// from the same row function as the table's row.
+// The Touchstone file of a response, when asked for: each frequency's
+// matrix from the same row function as the table's row.
 class TouchstoneOutput {
  public:
-  TouchstoneOutput(TextValues& values, const batch::ResponseRequest& q, const Echo& echo,
-                   std::string_view command_line, OutputSet& outputs, LengthUnit unit)
-      : request_(q), coupler_(batch::coupler_of(q)) {
+  TouchstoneOutput(TextValues& values, TouchstoneSource source, const Echo& echo,
+                   std::string_view command_line, OutputSet& outputs)
+      : source_(std::move(source)) {
     const std::string& path = *text_of(values, Opt::touchstone);
     if (!ends_with_s4p(path)) {
       batch::reject("--touchstone", path, "expected a file name ending in .s4p");
@@ -85,18 +118,22 @@ class TouchstoneOutput {
     layout.format = pair_format_named(values.choice(Opt::touchstone_format));
     layout.version_2 = values.choice(Opt::touchstone_version) == "2";
     layout.order = port_order_named(values.choice(Opt::port_order));
-    layout.frequencies = q.f.rows;
-    references_ = reference_of(values, q, layout.version_2);
+    layout.frequencies = source_.f.rows;
+    references_ = reference_of(values, source_.terminations, layout.version_2);
     layout.references = {references_.source, references_.load, references_.load,
                          references_.source};
     OutputFile& file = outputs.open("--touchstone", path);
-    writer_.emplace(file.sink(), touchstone_comments(q, echo, command_line, layout, unit), layout);
+    writer_.emplace(file.sink(), touchstone_comments(source_, echo, command_line, layout), layout);
   }
 
   void row(std::int64_t index) {
-    const float f = request_.f.value(index);
-    const ResponseRow r = response_row(coupler_, f, request_.terminations);
-    writer_->frequency(f, scattering_matrix(r.section, f, references_));
+    const float f = source_.f.value(index);
+    writer_->frequency(f, source_.matrix(f, references_));
+  }
+
+  // Every frequency, when the rows of the table are not the file's.
+  void all_rows() {
+    for (std::int64_t i = 0; i < source_.f.rows; ++i) row(i);
   }
 
   void finish() { writer_->finish(); }
@@ -104,8 +141,7 @@ class TouchstoneOutput {
  private:
   // Version 1.1: every port --ref; version 2.0: the terminations, and --ref
   // has no place.
-  static Terminations reference_of(TextValues& values, const batch::ResponseRequest& q,
-                                   bool version_2) {
+  static Terminations reference_of(TextValues& values, Terminations terminations, bool version_2) {
     if (!version_2) {
       const float r = values.number(Opt::ref);
       return {.source = r, .load = r};
@@ -115,11 +151,10 @@ class TouchstoneOutput {
                     "a Touchstone 2.0 file references its ports to --rs and --rl; --ref is for "
                     "version 1.1");
     }
-    return q.terminations;
+    return terminations;
   }
 
-  batch::ResponseRequest request_;
-  ResponseCoupler coupler_;
+  TouchstoneSource source_;
   Terminations references_{};
   std::optional<TouchstoneWriter> writer_;
 };
@@ -163,13 +198,34 @@ class Run {
   OutputSet outputs_;
   std::optional<Plot> plot_;
   std::optional<TouchstoneOutput> touchstone_;
+  bool touchstone_by_row_ = true;
   std::optional<BandSummary> summary_;
   std::unique_ptr<RowWriter> writer_;
   std::optional<Progress> progress_;
 };
 
+// The Touchstone file's source for the commands that write one.
+std::optional<TouchstoneSource> touchstone_source(const batch::Request& request, LengthUnit unit) {
+  if (const auto* q = std::get_if<batch::ResponseRequest>(&request)) {
+    return response_source(*q, unit);
+  }
+  if (const auto* q = std::get_if<batch::MultisectionRequest>(&request)) {
+    return multisection_source(*q, unit);
+  }
+  return std::nullopt;
+}
+
+// A multi-section chart is of the response rows.
+void check_multisection_plot(const batch::Request& request, const std::string& path) {
+  const auto* q = std::get_if<batch::MultisectionRequest>(&request);
+  if (q != nullptr && !q->response_table) {
+    batch::reject("--plot", path, "the chart is of the response: add --table response and --f");
+  }
+}
+
 void Run::open_outputs(const batch::Request& request, const batch::RowSource& rows) {
   const auto* response = std::get_if<batch::ResponseRequest>(&request);
+  const auto* multisection = std::get_if<batch::MultisectionRequest>(&request);
   if (response != nullptr) {
     summary_ = band_summary(batch::coupler_of(*response), response->terminations, response->f,
                             response->f0_mhz, response->flatness_db);
@@ -177,28 +233,30 @@ void Run::open_outputs(const batch::Request& request, const batch::RowSource& ro
   const BandSummary* summary = summary_ ? &*summary_ : nullptr;
   if (const std::string* path = text_of(values_, Opt::plot)) {
     check_chart_name("--plot", *path);
+    check_multisection_plot(request, *path);
     OutputFile& image = outputs_.open("--plot", *path);
     plot_.emplace("--plot", image, *path, command_.chart(request, {unit_, summary}), rows.columns(),
                   unit_);
   }
-  if (response != nullptr) {
-    if (text_of(values_, Opt::touchstone) != nullptr) {
-      touchstone_.emplace(values_, *response, echo_, command_line_, outputs_, unit_);
-    } else {
-      refuse_touchstone_options(values_);
-    }
+  if (text_of(values_, Opt::touchstone) == nullptr) {
+    refuse_touchstone_options(values_);
+  } else if (std::optional<TouchstoneSource> source = touchstone_source(request, unit_)) {
+    touchstone_.emplace(values_, std::move(*source), echo_, command_line_, outputs_);
+    // The file follows the table's rows only when they are its frequencies.
+    touchstone_by_row_ = multisection == nullptr || multisection->response_table;
   }
   const std::string* output_path = text_of(values_, Opt::output);
   OutputFile& output = outputs_.open("--output", output_path == nullptr ? "" : *output_path);
-  writer_ =
-      make_writer(format_, {command_.name, &echo_, rows.columns(), unit_, summary}, output.sink());
+  const MultisectionDesign* profile = multisection == nullptr ? nullptr : &multisection->design;
+  writer_ = make_writer(format_, {command_.name, &echo_, rows.columns(), unit_, summary, profile},
+                        output.sink());
 }
 
 void Run::write(const batch::RowBlock& block) {
   for (std::int64_t i = 0; i < block.count; ++i) {
     const std::span<const Cell> cells = block.row(i);
     writer_->row(cells);
-    if (touchstone_) touchstone_->row(block.first + i);
+    if (touchstone_ && touchstone_by_row_) touchstone_->row(block.first + i);
     if (plot_) plot_->row(cells);
   }
   progress_->rows_done(block.count);
@@ -216,15 +274,19 @@ RunResult Run::operator()() {
       batch::run_rows(*rows, [this](const batch::RowBlock& block) { write(block); });
   progress_.reset();
   writer_->finish();
+  if (touchstone_ && !touchstone_by_row_) touchstone_->all_rows();
   if (touchstone_) touchstone_->finish();
   if (plot_) plot_->draw();
   outputs_.commit();
 
   RunResult result{tally.failed > 0 ? batch::kRowsNotBuilt : batch::kSuccess, "", tally.failed};
   if (tally.failed > 0) {
-    result.failed_rows_line = std::to_string(tally.failed) + " of the rows could not be " +
-                              (command_.id == batch::Command::synthesise ? "built" : "computed") +
-                              " (see their status)";
+    result.failed_rows_line =
+        std::to_string(tally.failed) + " of the rows could not be " +
+        (command_.id == batch::Command::synthesise || command_.id == batch::Command::multisection
+             ? "built"
+             : "computed") +
+        " (see their status)";
   }
   // With both, the model's error is in the table itself.
   if (batch::solver_of(request) == Solver::model) {

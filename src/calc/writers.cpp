@@ -104,6 +104,22 @@ nlohmann::ordered_json summary_object(const BandSummary& s) {
   return o;
 }
 
+nlohmann::ordered_json profile_object(const MultisectionDesign& d) {
+  nlohmann::ordered_json o;
+  o["sections"] = d.sections;
+  o["coupling_db"] = json_number(static_cast<float>(d.coupling_db));
+  o["profile"] = d.f2_mhz > d.f1_mhz ? "equal-ripple" : "maximally-flat";
+  o["f0_mhz"] = json_number(static_cast<float>(d.f0_mhz));
+  o["band_low_mhz"] = json_number(static_cast<float>(d.f1_mhz));
+  o["band_high_mhz"] = json_number(static_cast<float>(d.f2_mhz));
+  o["ripple_db"] = json_number(static_cast<float>(d.ripple_db));
+  o["equal_ripple"] = d.equal_ripple;
+  nlohmann::ordered_json k = nlohmann::ordered_json::array();
+  for (const double v : d.section_coupling) k.push_back(v);
+  o["section_voltage_coupling"] = k;
+  return o;
+}
+
 nlohmann::ordered_json input_object(const InputEcho& e) {
   nlohmann::ordered_json o;
   o["given"] = e.given.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(e.given);
@@ -129,6 +145,7 @@ class JsonWriter final : public RowWriter {
     for (const InputEcho& e : *h.inputs) inputs[e.name] = input_object(e);
     head["inputs"] = inputs;
     head["length_unit"] = std::string(h.unit.name);
+    if (h.profile != nullptr) head["profile"] = profile_object(*h.profile);
     if (h.summary != nullptr) {
       head["summary"] = summary_object(*h.summary);
       head["amplitude_floor_db"] = kAmplitudeFloorDb;
@@ -181,6 +198,13 @@ class JsonWriter final : public RowWriter {
 class AlignedWriter final : public RowWriter {
  public:
   AlignedWriter(const TableHeader& h, Sink& sink) : scaled_(h.columns, h.unit), sink_(sink) {
+    if (h.profile != nullptr) {
+      for (const std::string& line : profile_lines(*h.profile)) {
+        sink_.write(line);
+        sink_.put('\n');
+      }
+      sink_.put('\n');
+    }
     if (h.summary != nullptr) {
       for (const std::string& line : summary_lines(*h.summary)) {
         sink_.write(line);
@@ -278,6 +302,22 @@ std::vector<std::string> summary_lines(const BandSummary& s) {
       "Amplitudes stop at -90 dB, as the interactive reports print them (return loss at most "
       "90 dB, directivity at most 90 dB less the coupling); the Touchstone file is not floored");
   return lines;
+}
+
+std::vector<std::string> profile_lines(const MultisectionDesign& d) {
+  const auto frequency = [](double f) {
+    return batch::significant(static_cast<float>(f), 6) + " MHz";
+  };
+  const std::string head = std::to_string(d.sections) + " sections, coupling " +
+                           batch::significant(static_cast<float>(d.coupling_db), 6) + " dB";
+  if (!(d.f2_mhz > d.f1_mhz)) {
+    return {"Maximally flat profile: " + head + ", f0 = " + frequency(d.f0_mhz)};
+  }
+  return {"Equal-ripple profile: " + head,
+          "Band " + frequency(d.f1_mhz) + " to " + frequency(d.f2_mhz) +
+              ", f0 = " + frequency(d.f0_mhz),
+          "Ripple over the band: " + batch::significant(static_cast<float>(d.ripple_db), 4) +
+              " dB" + (d.equal_ripple ? "" : " (maximally flat stands in: too small to level)")};
 }
 
 Format format_named(std::string_view name) {

@@ -13,6 +13,7 @@
 #include "batch/option_values.hpp"
 #include "calc/output_file.hpp"
 #include "design/band_summary.hpp"
+#include "synthesis/multisection.hpp"
 
 namespace ketrovane::calc {
 
@@ -32,11 +33,16 @@ struct TableHeader {
   const Echo* inputs;        // never null
   std::span<const Column> columns;
   LengthUnit unit;
-  const BandSummary* summary = nullptr;  // of a response: above the table, in the JSON
+  const BandSummary* summary = nullptr;         // of a response: above the table, in the JSON
+  const MultisectionDesign* profile = nullptr;  // of a multi-section coupler: the same
 };
 
 // The summary as the aligned table shows it above its rows, a line each.
 std::vector<std::string> summary_lines(const BandSummary& summary);
+
+// The profile of a multi-section coupler as the aligned table shows it:
+// the sections and coupling, the band and the ripple.
+std::vector<std::string> profile_lines(const MultisectionDesign& design);
 
 class RowWriter {
  public:
