@@ -29,6 +29,7 @@
 #include "batch/quantities.hpp"
 #include "batch/row_runner.hpp"
 #include "batch/sweep_axis.hpp"
+#include "design/multisection_row.hpp"
 
 namespace py = pybind11;
 
@@ -524,6 +525,71 @@ py::tuple scattering(const py::tuple& names, const py::tuple& values,
   return py::make_tuple(s, f_mhz, ref_ohm);
 }
 
+// ---- Multi-section couplers: one coupler per call ----
+
+// The request of a call whose arguments are single values.
+batch::MultisectionRequest multisection_request(const py::tuple& names, const py::tuple& values,
+                                                const std::string& length_unit,
+                                                const std::string& frequency_unit) {
+  HeldValues held;
+  const Call call(batch::Command::multisection, arguments_of(names, values, 1, held), length_unit,
+                  frequency_unit, 1);
+  batch::ElementValues element(call, 0);
+  return batch::read_multisection(element);
+}
+
+py::dict profile_of(const MultisectionDesign& d) {
+  py::dict p;
+  p["sections"] = d.sections;
+  p["coupling_db"] = d.coupling_db;
+  p["profile"] = d.f2_mhz > d.f1_mhz ? "equal-ripple" : "maximally-flat";
+  p["f0_mhz"] = d.f0_mhz;
+  p["band_low_mhz"] = d.f1_mhz;
+  p["band_high_mhz"] = d.f2_mhz;
+  p["ripple_db"] = d.ripple_db;
+  p["equal_ripple"] = d.equal_ripple;
+  return p;
+}
+
+// The section table as table() gives its rows, the profile as its summary.
+py::tuple multisection(const py::tuple& names, const py::tuple& values,
+                       const std::string& length_unit, const std::string& frequency_unit) {
+  const batch::Request request = multisection_request(names, values, length_unit, frequency_unit);
+  const std::unique_ptr<batch::RowSource> rows = batch::multisection_rows(request);
+  const batch::LengthUnit unit = batch::parse_length_unit("units", length_unit);
+  TableArrays arrays(rows->columns(), unit, rows->rows());
+  run(
+      *rows, [&arrays](const batch::RowBlock& block) { arrays.take(block); },
+      py::make_tuple(rows->rows()), py::none());
+  const auto& q = std::get<batch::MultisectionRequest>(request);
+  return arrays.result(py::none(), py::none(), profile_of(q.design));
+}
+
+// (s[f, 4, 4], references[4]) of the whole coupler at each of f_mhz, its
+// ports referenced to their terminations (Rs, Rl, Rl, Rs).
+py::tuple multisection_scattering(const py::tuple& names, const py::tuple& values,
+                                  const std::string& length_unit, const std::string& frequency_unit,
+                                  const py::array_t<double>& f_mhz) {
+  const batch::MultisectionRequest q =
+      multisection_request(names, values, length_unit, frequency_unit);
+  if (!q.coupler->built()) {
+    throw py::value_error("a section could not be built: see the status of the section table");
+  }
+  const auto count = static_cast<std::int64_t>(f_mhz.size());
+  py::array_t<std::complex<double>> s({count, std::int64_t{4}, std::int64_t{4}});
+  auto out = s.mutable_unchecked<3>();
+  const auto f = f_mhz.unchecked<1>();
+  for (std::int64_t i = 0; i < count; ++i) {
+    const auto at = static_cast<float>(f(i));
+    const ScatteringMatrix m = multisection_scattering_matrix(*q.coupler, at, q.terminations);
+    for (int r = 0; r < 4; ++r) {
+      for (int c = 0; c < 4; ++c) out(i, r, c) = std::complex<double>(m(r + 1, c + 1));
+    }
+  }
+  const Terminations& t = q.terminations;
+  return py::make_tuple(s, py::make_tuple(t.source, t.load, t.load, t.source));
+}
+
 // The length unit named, in any letter case, if the tables can be written
 // in it: its own spelling.
 std::optional<std::string_view> output_length_unit(std::string_view name) {
@@ -641,6 +707,9 @@ PYBIND11_MODULE(_core, m) {
         "(command, names, values, length_unit, frequency_unit, shape, progress)");
   m.def("scattering", &kp::scattering,
         "(names, values, length_unit, frequency_unit, shape, progress)");
+  m.def("multisection", &kp::multisection, "(names, values, length_unit, frequency_unit)");
+  m.def("multisection_scattering", &kp::multisection_scattering,
+        "(names, values, length_unit, frequency_unit, f_mhz)");
   m.def("keyword_message", &kp::keyword_message,
         "(message) -> the message with the options it names as keywords");
   m.def("call_units", &kp::call_units, "(units) -> (length_unit, frequency_unit)");

@@ -52,7 +52,8 @@ import numpy as _np
 from . import _core
 
 __all__ = ["Result", "ModelAccuracyWarning", "HigherOrderModeWarning", "analyse", "analyze",
-           "synthesise", "synthesize", "response", "sensitivity", "field", "s_matrix", "network"]
+           "synthesise", "synthesize", "response", "sensitivity", "field", "s_matrix", "network",
+           "multisection", "Multisection"]
 __version__ = _core.__version__
 
 
@@ -469,6 +470,47 @@ def _network(names, values, units, name, progress):
     return skrf.Network(frequency=frequency, s=matrix.reshape(-1, 4, 4), z0=z0, name=name)
 
 
+class Multisection(Result):
+    """The sections of a multi-section coupler (a `Result` of one row per
+    section, from the source end) with its profile: ``profile`` (a dict),
+    ``ripple_db`` and ``band`` ((f1, f2) in MHz; f0 twice for a maximally
+    flat profile).  ``network(f)`` is the whole coupler as a 4-port
+    scikit-rf Network at the frequencies f (in the call's frequency unit),
+    its ports 1 input, 2 thru, 3 isolated, 4 coupled, referenced to their
+    terminations rs and rl."""
+
+    def network(self, f, name="ketrovane multisection coupler"):
+        try:
+            import skrf
+        except ImportError as e:
+            raise ImportError("network needs scikit-rf: install Debian's python3-scikit-rf") from e
+        names, values, units = self._call
+        _, _, length_unit, frequency_unit = _prepared(names, values, units)
+        scale = {"Hz": 1e-6, "kHz": 1e-3, "MHz": 1.0, "GHz": 1e3}[frequency_unit]
+        f_mhz = _np.atleast_1d(_np.asarray(f, dtype=float)) * scale
+        if f_mhz.ndim != 1:
+            raise ValueError("f: expected one value or a one-dimensional array")
+        s, references = _core.multisection_scattering(names, values, length_unit, frequency_unit,
+                                                      f_mhz)
+        frequency = skrf.Frequency.from_f(f_mhz * 1e6, unit="hz")
+        frequency.unit = frequency_unit
+        z0 = _np.tile(_np.array(references, dtype=float), (f_mhz.size, 1))
+        return skrf.Network(frequency=frequency, s=s, z0=z0, name=name)
+
+
+def _multisection(names, values, units):
+    prepared, shape, length_unit, frequency_unit = _prepared(names, values, units)
+    if shape:
+        raise ValueError("multisection designs one coupler: every argument is a single value")
+    *table, _, _, profile = _core.multisection(names, prepared, length_unit, frequency_unit)
+    result = Multisection("multisection", (_np.shape(table[2])[-1],), *table)
+    result.profile = profile
+    result.ripple_db = profile["ripple_db"]
+    result.band = (profile["band_low_mhz"], profile["band_high_mhz"])
+    result._call = (names, values, units)
+    return result
+
+
 # ---- The functions, made from the command line's option table ----
 
 _OPTIONS = _core.option_table()
@@ -582,6 +624,7 @@ def _make(function, command, body, extra=(), excluded=(), also=(), note=None, co
               f"    return {body.format(names=f'_NAMES_{function}', values=f'({arguments})')}\n")
     option_names = {_keyword(o["name"]): o["name"] for o in _OPTIONS}
     namespace = {"_table": _table, "_scattering": _scattering, "_network": _network,
+                 "_multisection": _multisection,
                  f"_NAMES_{function}": tuple(option_names[n] for n in keep)}
     namespace.update({f"_DEFAULT_{n}": v for n, v in defaults.items()})
     exec(source, namespace)  # pylint: disable=exec-used
@@ -599,6 +642,10 @@ def _make(function, command, body, extra=(), excluded=(), also=(), note=None, co
 
 for _name in ("analyse", "synthesise", "response", "sensitivity", "field"):
     _make(_name, _name, "_table(" + repr(_name) + ", {names}, {values}, units, progress)")
+_make("multisection", "multisection", "_multisection({names}, {values}, units)",
+      excluded=("f",),
+      note="One coupler: every argument a single value.  The rows are its sections; the "
+      "profile, ripple_db and band are attributes, and network(f) its response.")
 # The American spellings, as the command line takes them.
 analyze = analyse
 synthesize = synthesise

@@ -1,0 +1,62 @@
+"""ketrovane.multisection: the section columns and the profile as the
+command line gives them, the refusals as its messages, and the network of
+the whole coupler against the command's response rows."""
+
+import unittest
+
+import numpy as np
+import skrf
+
+import calc
+import ketrovane
+
+BROADBAND = dict(zo=50, coupling=10, sections=5, band="2GHz:18GHz", er=3.66, b="62mil",
+                 t="1oz")
+
+
+class Sections(unittest.TestCase):
+    def test_the_columns_are_the_command_lines(self):
+        r = ketrovane.multisection(**BROADBAND)
+        expected = calc.table("multisection", BROADBAND)
+        self.assertEqual(len(r), 5)
+        for name in ("coupling_db", "zoe_ohm", "zoo_ohm", "w_in", "s_in", "length_in"):
+            np.testing.assert_array_equal(np.float32(r[name]), expected[name], err_msg=name)
+        self.assertEqual(list(r.status), list(expected["status"]))
+
+    def test_the_profile_ripple_and_band(self):
+        r = ketrovane.multisection(**BROADBAND)
+        self.assertEqual(r.band, (2000.0, 18000.0))
+        self.assertEqual(r.profile["sections"], 5)
+        self.assertTrue(0.1 < r.ripple_db < 2.0)
+        flat = ketrovane.multisection(zo=50, coupling=10, sections=3, f0="3GHz", er=3.66,
+                                      profile="maximally-flat")
+        self.assertEqual(flat.band, (3000.0, 3000.0))
+        self.assertEqual(flat.ripple_db, 0.0)
+        self.assertNotIn("w_in", flat)
+
+    def test_refusals_are_the_command_lines_messages(self):
+        for changed in (dict(sections=4), dict(band="6GHz:2GHz")):
+            options = {**BROADBAND, **changed}
+            with self.assertRaises(ValueError) as caught:
+                ketrovane.multisection(**options)
+            expected = calc.message("multisection", options)
+            self.assertIn(expected.split(": ", 1)[1], str(caught.exception))
+
+
+class Network(unittest.TestCase):
+    def test_the_network_is_the_response_rows(self):
+        f = np.arange(1000.0, 19001.0, 500.0)
+        n = ketrovane.multisection(**BROADBAND).network(f)
+        self.assertIsInstance(n, skrf.Network)
+        self.assertEqual(n.s.shape, (len(f), 4, 4))
+        rows = calc.table("multisection", {**BROADBAND, "f": "1000:19000:500"},
+                          ["--table", "response"])
+        for port, column in ((0, "s11_db"), (1, "s21_db"), (2, "s31_db"), (3, "s41_db")):
+            db = np.maximum(20 * np.log10(np.abs(n.s[:, port, 0])), -90.0)
+            np.testing.assert_allclose(db, rows[column], atol=1e-3, err_msg=column)
+        np.testing.assert_allclose(n.s, np.transpose(n.s, (0, 2, 1)), atol=1e-6)
+        self.assertTrue(n.is_passive())
+
+
+if __name__ == "__main__":
+    unittest.main()
