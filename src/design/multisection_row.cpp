@@ -21,8 +21,8 @@ StripPair pair_of(const SynthesisRow& row, const Board& board) {
 
 // A section on the board: its dimensions from the synthesis, its numbers
 // from those dimensions.
-void build_on_board(SectionRow& section, const Board& board, const MultisectionBuild& build) {
-  const SynthesisTargets targets{section.coupling_db, build.zo, section.zoe, section.zoo};
+void build_on_board(SectionRow& section, const SynthesisTargets& targets, const Board& board,
+                    const MultisectionBuild& build) {
   const SynthesisRow row = synthesis_row(board, targets, build.solver, build.setup);
   section.synthesis = row;
   section.status = row.status;
@@ -32,16 +32,19 @@ void build_on_board(SectionRow& section, const Board& board, const MultisectionB
   if (is_failure(section.coupler.status)) section.status = section.coupler.status;
 }
 
-SectionRow section_row(int index, double k, const ModeImpedancePair& modes,
-                       const MultisectionBuild& build, float length_inch) {
+// The section's mode impedances are those of a single coupler of its
+// coupling, matched to Zo in single precision: one section is the single
+// coupler to the bit.
+SectionRow section_row(int index, double k, const MultisectionBuild& build, float length_inch) {
   SectionRow section{};
   section.index = index;
   section.coupling_db = coupling_db_of(k);
-  section.zoe = static_cast<float>(modes.zoe);
-  section.zoo = static_cast<float>(modes.zoo);
+  const SynthesisTargets targets = targets_of_coupling(build.zo, section.coupling_db);
+  section.zoe = targets.zoe;
+  section.zoo = targets.zoo;
   section.length_inch = length_inch;
   if (build.board) {
-    build_on_board(section, *build.board, build);
+    build_on_board(section, targets, *build.board, build);
   } else {
     section.coupler = coupler_of_impedances(section.zoe, section.zoo, build.er, length_inch);
     section.status = section.coupler.status;
@@ -62,12 +65,10 @@ MultisectionCoupler multisection_coupler(const MultisectionDesign& design,
                                          const MultisectionBuild& build) {
   MultisectionCoupler coupler;
   if (!design.ok) return coupler;
-  const std::vector<ModeImpedancePair> modes =
-      matched_mode_impedances(design.section_coupling, build.zo);
   const float length = quarter_wave_length(static_cast<float>(design.f0_mhz), build.er);
-  for (std::size_t i = 0; i < modes.size(); ++i) {
-    coupler.sections.push_back(
-        section_row(static_cast<int>(i) + 1, design.section_coupling[i], modes[i], build, length));
+  int index = 0;
+  for (const double k : design.section_coupling) {
+    coupler.sections.push_back(section_row(++index, k, build, length));
   }
   return coupler;
 }

@@ -3,7 +3,9 @@
 // the whole cascade at any frequency.
 //
 // Every section is a quarter wave long at the profile's f0 in the board's
-// dielectric and is matched to Zo (Zoe Zoo = Zo^2).  On a board, its
+// dielectric and is matched to Zo (Zoe Zoo = Zo^2) as a single coupler of
+// its coupling is, in single precision, so that one section is the single
+// coupler to the bit.  On a board, its
 // dimensions come from synthesis_row, so that every arrangement, solver
 // and fab limit works as for one coupler, and its loss from its own
 // cross-section as a response takes it from dimensions; without a board the
@@ -34,7 +36,7 @@ struct MultisectionBuild {
 struct SectionRow {
   int index;          // 1 at the source end
   float coupling_db;  // negative
-  float zoe;          // the profile's matched mode impedances
+  float zoe;          // the section's matched mode impedances
   float zoo;
   float length_inch;
   std::optional<SynthesisRow> synthesis;  // on a board
