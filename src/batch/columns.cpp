@@ -27,12 +27,13 @@ std::string column_unit(const Column& column, LengthUnit unit) {
 }
 
 // A thousand times the unit takes three places fewer, and so on.
+// Whole numbers (counts) take none.
 int column_decimals(const Column& column, LengthUnit unit) {
   const int shift = static_cast<int>(std::lround(std::log10(unit.per_inch)));
   int places = column.decimals;
   if (column.scale == Scale::length) places -= shift;
   if (column.scale == Scale::per_length) places += shift;
-  return std::clamp(places, 1, 9);
+  return std::clamp(places, column.scale == Scale::none ? 0 : 1, 9);
 }
 
 float in_output_unit(const Column& column, LengthUnit unit, float value) {
