@@ -695,9 +695,20 @@ std::unique_ptr<RowSource> synthesise_rows(const Request& request) {
   return std::make_unique<SynthesiseRows>(std::get<SynthesiseRequest>(request));
 }
 
+// A synthesis of strips side by side: of synthesise, or of the sections of
+// a multi-section coupler on a board.
+bool synthesised_side_by_side(const Request& request) {
+  if (const auto* q = std::get_if<SynthesiseRequest>(&request)) {
+    return q->setup.placement.is_edge();
+  }
+  if (const auto* q = std::get_if<MultisectionRequest>(&request)) {
+    return q->build.board && q->build.setup.placement.is_edge();
+  }
+  return false;
+}
+
 std::string gap_limit_note(const RowTally& tally, const Request& request) {
-  const auto* q = std::get_if<SynthesiseRequest>(&request);
-  if (q == nullptr || tally.below_gap_limit == 0 || !q->setup.placement.is_edge()) return "";
+  if (tally.below_gap_limit == 0 || !synthesised_side_by_side(request)) return "";
   return "note: " + std::to_string(tally.below_gap_limit) +
          " of the designs need a gap S below --min-gap; strips one above the other across a "
          "thin core couple that tightly with no narrow gap: try --geometry broadside --sv L "
@@ -705,8 +716,9 @@ std::string gap_limit_note(const RowTally& tally, const Request& request) {
 }
 
 std::string core_note(const RowTally& tally, const Request& request) {
-  const auto* q = std::get_if<SynthesiseRequest>(&request);
-  if (q == nullptr || tally.core_too_thick == 0) return "";
+  const bool synthesised = std::holds_alternative<SynthesiseRequest>(request) ||
+                           std::holds_alternative<MultisectionRequest>(request);
+  if (!synthesised || tally.core_too_thick == 0) return "";
   return "note: " + std::to_string(tally.core_too_thick) +
          " of the designs need a thinner core: even directly above each other (WO = 0) the "
          "strips couple less than asked across this --sv; give a smaller --sv, or --solve w,sv "

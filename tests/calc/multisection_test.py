@@ -182,12 +182,31 @@ class SectionsTheFabCannotMake(unittest.TestCase):
             "--band", "2GHz:6GHz", "--min-gap", "3mil"] + BOARD
 
     def test_the_status_says_why_and_the_run_exits_1(self):
-        rows = csv_rows(self.ARGS, status=1)
+        done = run(self.ARGS + ["--format", "csv"], status=1)
+        self.assertIn("--geometry broadside", done.stderr)  # the note says what to try
+        rows = list(csv.DictReader(io.StringIO(done.stdout)))
         self.assertEqual([r["status"] for r in rows],
                          ["converged", "gap_below_limit", "converged"])
         response = csv_rows(self.ARGS + ["--f", "4GHz", "--table", "response"], status=1)
         self.assertEqual(response[0]["status"], "gap_below_limit")
         self.assertEqual(response[0]["s41_db"], "")
+
+
+class Broadside(unittest.TestCase):
+    """The tight middle section one above the other, on the field solution."""
+
+    def test_every_section_is_built_and_the_coupling_holds(self):
+        args = ["multisection", "--zo", "50", "--coupling", "3", "--sections", "3",
+                "--band", "2GHz:6GHz", "--b", "65.4mil", "--t", "0.7mil", "--er", "3.66",
+                "--geometry", "broadside", "--sv", "1.5mil", "--solver", "field"]
+        rows = csv_rows(args)
+        self.assertEqual([r["status"] for r in rows], ["converged"] * 3)
+        self.assertIn("wo_in", rows[0])
+        ripple = json.loads(run(args + ["--format", "json"]).stdout)["profile"]["ripple_db"]
+        response = csv_rows(args + ["--f", "2GHz:6GHz:500MHz", "--table", "response",
+                                    "--rho", "lossless", "--tand", "0"])
+        # The field meets its impedances within 0.02 %.
+        np.testing.assert_array_less(np.abs(numbers(response, "s41_db") + 3.0), ripple + 0.01)
 
 
 if __name__ == "__main__":
