@@ -122,6 +122,34 @@ std::string_view TextValues::choice(Opt id) {
   return checked_choice(o, text_or_default(o, given));
 }
 
+std::pair<float, float> OptionValues::pair(Opt id) {
+  const OptionSpec& o = option(id);
+  if (!has(id)) reject_missing(o);
+  const std::string text = shown(id);
+  const std::size_t colon = text.find(':');
+  if (colon == std::string::npos || text.find(':', colon + 1) != std::string::npos) {
+    reject(dashed(o), text, "expected F1:F2, the two edges of the band");
+  }
+  const float first =
+      parse_quantity(dashed(o), std::string_view(text).substr(0, colon), *o.quantity);
+  const float second =
+      parse_quantity(dashed(o), std::string_view(text).substr(colon + 1), *o.quantity);
+  if (!(second > first)) reject(dashed(o), text, "expected F1:F2 with F2 above F1");
+  return {first, second};
+}
+
+std::pair<float, float> TextValues::pair(Opt id) {
+  const auto [first, second] = OptionValues::pair(id);
+  Axis a = single_value(first);
+  a.swept = true;
+  a.range.max = second;
+  a.range.step = second - first;
+  a.rows = 2;
+  const OptionSpec& o = option(id);
+  record(o, *texts_.at(index(id)), base_unit(o.quantity->dimension), a);
+  return {first, second};
+}
+
 std::string TextValues::shown(Opt id) const {
   const std::optional<std::string>& t = texts_.at(index(id));
   return t ? *t : std::string(option(id).fallback);

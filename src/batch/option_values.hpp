@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "batch/options.hpp"
@@ -35,6 +36,9 @@ class OptionValues {
   virtual std::string_view choice(Opt id) = 0;
   // The value as a message quotes it.
   [[nodiscard]] virtual std::string shown(Opt id) const = 0;
+  // Two values F1:F2 of the option's quantity in its base unit, the second
+  // above the first: a band.  An InputError when not given.
+  virtual std::pair<float, float> pair(Opt id);
 };
 
 // "--s: missing; expected a strip spacing S"
@@ -75,6 +79,8 @@ class TextValues final : public OptionValues {
   float resistivity() override;
   std::string_view choice(Opt id) override;
   [[nodiscard]] std::string shown(Opt id) const override;
+  // Recorded in the echo as the range F1:F2:(F2 - F1) of two rows.
+  std::pair<float, float> pair(Opt id) override;
 
   // The text given, if any.
   [[nodiscard]] const std::optional<std::string>& text(Opt id) const {

@@ -4,7 +4,6 @@
 
 #include "batch/input_error.hpp"
 #include "batch/number_format.hpp"
-#include "batch/quantities.hpp"
 #include "batch/sweep_axis.hpp"
 #include "common/constants.hpp"
 #include "design/checks.hpp"
@@ -206,20 +205,6 @@ void check_response_solver(const ResponseRequest& q) {
 
 // ---- Multi-section couplers ----
 
-// --band F1:F2, in MHz, F2 above F1.
-std::pair<double, double> read_band(const OptionValues& v) {
-  const std::string text = v.shown(Opt::band);
-  const std::size_t colon = text.find(':');
-  if (colon == std::string::npos || text.find(':', colon + 1) != std::string::npos) {
-    reject(dashed(Opt::band), text, "expected F1:F2, the two edges of the band");
-  }
-  const Quantity& q = *option(Opt::band).quantity;
-  const float f1 = parse_quantity(dashed(Opt::band), text.substr(0, colon), q);
-  const float f2 = parse_quantity(dashed(Opt::band), text.substr(colon + 1), q);
-  if (!(f2 > f1)) reject(dashed(Opt::band), text, "expected F1:F2 with F2 above F1");
-  return {f1, f2};
-}
-
 // An odd whole number from 1 to 15.
 int read_sections(OptionValues& v) {
   const float n = v.number(Opt::sections);
@@ -243,7 +228,7 @@ MultisectionDesign read_profile(OptionValues& v) {
         reject(dashed(id), v.shown(id), "not with --band, which sets the equal-ripple band");
       }
     }
-    const auto [f1, f2] = read_band(v);
+    const auto [f1, f2] = v.pair(Opt::band);
     d = design_equal_ripple(n, c, f1, f2);
   } else if (!v.has(Opt::f0)) {
     throw InputError(
