@@ -230,7 +230,7 @@ Table make_table() {
        &kSections,
        "",
        "",
-       "number N of quarter-wave sections, odd, from 1 to 15",
+       "number N of quarter-wave sections, odd",
        C::multisection,
        {},
        {},
@@ -550,7 +550,9 @@ std::string range_help(const Quantity& q) {
 
 std::string need_text(const OptionSpec& o, Command c) {
   if (o.required.has(c)) return "required";
-  if (!o.has_default()) return "";
+  // Frequencies that make a form of a command (multisection --f) have no
+  // default: without them the form is not taken.
+  if (!o.has_default() || (o.alternative.has(c) && o.ranges.has(c))) return "";
   return "default " + std::string(o.fallback);
 }
 
@@ -589,6 +591,7 @@ const std::string& dashed(const OptionSpec& o) {
 std::string value_name(const OptionSpec& o, Command command) {
   if (o.kind != K::quantity) return std::string(o.choices);
   std::string letter(value_letter(o.quantity->dimension));
+  if (o.id == Opt::band) return letter + ":" + letter;  // two edges, no step
   if (!o.ranges.has(command)) return letter;
   return letter + "[:" + letter + ":" + letter + "]";
 }
