@@ -546,18 +546,17 @@ void tally_section(const SectionRow& s, RowTally& t) {
 
 class SectionRows final : public RowSource {
  public:
-  SectionRows(const MultisectionRequest& q, std::shared_ptr<const MultisectionCoupler> coupler)
-      : q_(q), coupler_(std::move(coupler)) {}
+  explicit SectionRows(MultisectionRequest q) : q_(std::move(q)) {}
 
   [[nodiscard]] std::span<const Column> columns() const override {
     return section_columns(q_.build);
   }
   [[nodiscard]] std::int64_t rows() const override {
-    return static_cast<std::int64_t>(coupler_->sections.size());
+    return static_cast<std::int64_t>(q_.coupler->sections.size());
   }
 
   void fill(std::int64_t index, std::span<Cell> cells, RowTally& t) const override {
-    const SectionRow& s = coupler_->sections.at(static_cast<std::size_t>(index));
+    const SectionRow& s = q_.coupler->sections.at(static_cast<std::size_t>(index));
     CellWriter out(cells);
     out.numbers({static_cast<float>(s.index), s.coupling_db, s.zoe, s.zoo});
     if (s.synthesis) write_section_dimensions(out, *s.synthesis);
@@ -581,7 +580,6 @@ class SectionRows final : public RowSource {
   }
 
   MultisectionRequest q_;
-  std::shared_ptr<const MultisectionCoupler> coupler_;
 };
 
 // The first section that could not be built: what every response row of
@@ -595,9 +593,7 @@ RowStatus unbuilt_status(const MultisectionCoupler& c) {
 
 class MultisectionResponseRows final : public RowSource {
  public:
-  MultisectionResponseRows(const MultisectionRequest& q,
-                           std::shared_ptr<const MultisectionCoupler> coupler)
-      : q_(q), coupler_(std::move(coupler)) {}
+  explicit MultisectionResponseRows(MultisectionRequest q) : q_(std::move(q)) {}
 
   [[nodiscard]] std::span<const Column> columns() const override { return kResponseColumns; }
   [[nodiscard]] std::int64_t rows() const override { return q_.f->rows; }
@@ -606,13 +602,13 @@ class MultisectionResponseRows final : public RowSource {
     const float f = q_.f->value(index);
     CellWriter out(cells);
     out.numbers({f});
-    if (!coupler_->built()) {
+    if (!q_.coupler->built()) {
       out.empty(kResponseColumns.size() - 2);
-      out.status(unbuilt_status(*coupler_));
+      out.status(unbuilt_status(*q_.coupler));
       ++t.failed;
       return;
     }
-    const ResponseRow r = multisection_response_row(*coupler_, f, q_.terminations);
+    const ResponseRow r = multisection_response_row(*q_.coupler, f, q_.terminations);
     write_response(out, r.response);
     out.numbers({total_length()});
     out.status(r.status);
@@ -622,12 +618,11 @@ class MultisectionResponseRows final : public RowSource {
  private:
   [[nodiscard]] float total_length() const {
     float length = 0.0F;
-    for (const SectionRow& s : coupler_->sections) length += s.length_inch;
+    for (const SectionRow& s : q_.coupler->sections) length += s.length_inch;
     return length;
   }
 
   MultisectionRequest q_;
-  std::shared_ptr<const MultisectionCoupler> coupler_;
 };
 
 }  // namespace
@@ -670,8 +665,8 @@ std::span<const Column> multisection_columns(const ColumnChoice& c) {
 
 std::unique_ptr<RowSource> multisection_rows(const Request& request) {
   const auto& q = std::get<MultisectionRequest>(request);
-  if (q.response_table) return std::make_unique<MultisectionResponseRows>(q, q.coupler);
-  return std::make_unique<SectionRows>(q, q.coupler);
+  if (q.response_table) return std::make_unique<MultisectionResponseRows>(q);
+  return std::make_unique<SectionRows>(q);
 }
 
 std::span<const Column> sensitivity_columns(const ColumnChoice& c) {
