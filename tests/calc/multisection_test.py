@@ -190,6 +190,11 @@ class SectionsTheFabCannotMake(unittest.TestCase):
         response = csv_rows(self.ARGS + ["--f", "4GHz", "--table", "response"], status=1)
         self.assertEqual(response[0]["status"], "gap_below_limit")
         self.assertEqual(response[0]["s41_db"], "")
+        # No coupler to write: refused before any file is.
+        with tempfile.TemporaryDirectory() as d:
+            done = run(self.ARGS + ["--f", "4GHz", "--touchstone", "c.s4p"], status=2, cwd=d)
+            self.assertIn("could not be built", done.stderr)
+            self.assertEqual(os.listdir(d), [])
 
 
 class Broadside(unittest.TestCase):
