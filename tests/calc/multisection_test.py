@@ -52,10 +52,16 @@ class OneSectionIsTheSingleCoupler(unittest.TestCase):
         design = ["multisection", "--zo", "50", "--coupling", "10", "--sections", "1",
                   "--f0", "3GHz", "--profile", "maximally-flat"] + BOARD
         section = csv_rows(design)[0]
-        cascade = csv_rows(design + ["--f", "1GHz:6GHz:250MHz", "--table", "response"])
-        single = csv_rows(["response", "--w", section["w_in"], "--s", section["s_in"], "--f0", "3GHz",
-                           "--f", "1GHz:6GHz:250MHz"] + BOARD)
+        with tempfile.TemporaryDirectory() as d:
+            cascade = csv_rows(design + ["--f", "1GHz:6GHz:250MHz", "--table", "response",
+                                         "--touchstone", os.path.join(d, "m.s4p")])
+            single = csv_rows(["response", "--w", section["w_in"], "--s", section["s_in"],
+                               "--f0", "3GHz", "--f", "1GHz:6GHz:250MHz",
+                               "--touchstone", os.path.join(d, "r.s4p")] + BOARD)
+            files = [[line for line in open(os.path.join(d, name), encoding="ascii")
+                      if not line.startswith("!")] for name in ("m.s4p", "r.s4p")]
         self.assert_same_rows(cascade, single)
+        self.assertEqual(files[0], files[1])  # the matrices, to the last digit written
 
     def test_the_ideal_section(self):
         design = ["multisection", "--zo", "50", "--coupling", "10", "--sections", "1",
