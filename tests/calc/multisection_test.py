@@ -112,6 +112,15 @@ class Refusals(unittest.TestCase):
         self.refused(["multisection", "--zo", "50", "--coupling", "10", "--sections", "15",
                       "--f0", "10GHz", "--ripple", "3", "--er", "3"], "50:1")
 
+    def test_what_the_outputs_and_the_solver_need(self):
+        base = ["multisection", "--zo", "50", "--coupling", "10", "--sections", "3",
+                "--band", "1GHz:3GHz", "--er", "3"]
+        self.refused(base + ["--solver", "both"], "model or field")
+        self.refused(base + ["--solver", "field"], "needs a board")
+        self.refused(base + ["--table", "response"], "--f: missing")
+        self.refused(base + ["--touchstone", "c.s4p"], "frequencies of --f")
+        self.refused(base + ["--f", "2GHz", "--plot", "c.png"], "--table response")
+
     def test_options_of_a_board_without_one(self):
         self.refused(["multisection", "--zo", "50", "--coupling", "10", "--sections", "3",
                       "--band", "1GHz:3GHz", "--er", "3", "--min-gap", "5mil"], "--b and --t")
