@@ -437,3 +437,44 @@ TEST(Columns, KnownBeforeTheRows) {
 
 }  // namespace
 }  // namespace ketrovane::batch
+
+namespace ketrovane::batch {
+namespace {
+
+std::string band_message(std::string_view text) {
+  TextValues v;
+  v.set(Opt::band, std::string(text));
+  try {
+    v.pair(Opt::band);
+  } catch (const InputError& e) {
+    return e.what();
+  }
+  return "accepted";
+}
+
+// A band is two edges, each with its own unit, the second above the first;
+// the echo keeps the text as given.
+TEST(BandValues, TwoEdgesEachWithItsUnitEchoedAsGiven) {
+  TextValues v;
+  v.set(Opt::band, "2GHz:18000");
+  const auto [f1, f2] = v.pair(Opt::band);
+  EXPECT_EQ(f1, 2000.0F);
+  EXPECT_EQ(f2, 18000.0F);
+  const InputEcho* echo = find_echo(v.echo(), "band");
+  ASSERT_NE(echo, nullptr);
+  EXPECT_EQ(echo->given, "2GHz:18000");
+  EXPECT_EQ(echo->axis.rows, 2);
+  EXPECT_EQ(echo->axis.range.max, 18000.0F);
+
+  EXPECT_NE(band_message("18GHz:2GHz").find("F2 above F1"), std::string::npos);
+  EXPECT_NE(band_message("2GHz:2GHz").find("F2 above F1"), std::string::npos);
+  EXPECT_NE(band_message("1:2:3").find("expected F1:F2"), std::string::npos);
+  EXPECT_NE(band_message("2GHz").find("expected F1:F2"), std::string::npos);
+  EXPECT_EQ(band_message("2GHz:-1").rfind("--band", 0), 0U);
+  EXPECT_EQ(band_message("2 parsecs:3GHz").rfind("--band", 0), 0U);
+  TextValues none;
+  EXPECT_THROW(none.pair(Opt::band), InputError);
+}
+
+}  // namespace
+}  // namespace ketrovane::batch
