@@ -10,17 +10,12 @@
 
 #include "field/green_function.hpp"
 #include "field/log_integrals.hpp"
+#include "field/near_panel.hpp"
 
 namespace ketrovane::field {
 namespace {
 
 constexpr double kHalfOverPi = 1.0 / (2.0 * std::numbers::pi);
-// Field points closer to a panel than this many half-lengths from its centre
-// get the closed-form logarithmic integrals.  Beyond it the Gauss rule does
-// well enough: with 2 the solutions agree to 1e-10 with those with 3 or 4.
-constexpr double kNearRadius = 2.0;
-
-using Complex = std::complex<double>;
 
 struct Nodes {
   std::vector<FieldPoint> points;
@@ -68,25 +63,14 @@ KernelMatrices kernel_at_nodes(const GreenFunction& green, const Nodes& nodes) {
 // A source panel carried by one of the kernel's logarithmic singularities, in
 // the complex (xi, y) plane: z = (point - centre) * to_reference maps it onto
 // [-1, 1].
-struct MappedPanel {
-  Complex centre;
-  Complex to_reference;
-  double reach;  // distance from the centre within which points are near
-};
-
 Complex mapped(double xi, double y, const LogSingularity& c, double s) {
   return {c.mirror_x ? -s - xi : xi,
           (c.mirror_y ? -y : y) + c.shift_y};  // x -> -x is xi -> -s - xi
 }
 
 MappedPanel mapped_panel(const Panel& panel, const LogSingularity& c, double s) {
-  const Complex start = mapped(panel.start.xi, panel.start.y, c, s);
-  const Complex end = mapped(panel.end.xi, panel.end.y, c, s);
-  return {0.5 * (start + end), 2.0 / (end - start), kNearRadius * panel.length / 2};
-}
-
-Complex centre_of(const Panel& panel) {
-  return {0.5 * (panel.start.xi + panel.end.xi), 0.5 * (panel.start.y + panel.end.y)};
+  return panel_copy(mapped(panel.start.xi, panel.start.y, c, s),
+                    mapped(panel.end.xi, panel.end.y, c, s), panel.length);
 }
 
 struct NearField {
@@ -115,26 +99,20 @@ void correct_panel_pair(const NearField& near, int field_panel, int source_panel
     const FieldPoint& p = near.nodes.points[first_source + m];
     source_nodes[m] = mapped(p.xi, p.y, c, near.s);
   }
-  std::array<double, kMaxPanelOrder> integrals{};
+  const NearSource source{near.reference,
+                          near.self,
+                          copy,
+                          {source_nodes.data(), static_cast<std::size_t>(order)},
+                          {&near.nodes.weights[first_source], static_cast<std::size_t>(order)},
+                          half_length,
+                          log_half_length,
+                          scale};
+  std::array<double, kMaxPanelOrder> corrections{};
   for (int a = 0; a < order; ++a) {
     const int i = field_panel * order + a;
     const Complex target{near.nodes.points[i].xi, near.nodes.points[i].y};
-    if (self) {
-      std::copy_n(&near.self[static_cast<std::size_t>(a) * order], order, integrals.begin());
-    } else {
-      const Complex z = (target - copy.centre) * copy.to_reference;
-      if (std::norm(z) >= kNearRadius * kNearRadius) continue;
-      lagrange_log_integrals(near.reference, z, integrals.data());
-    }
-    for (int m = 0; m < order; ++m) {
-      const int column = first_source + m;
-      const double weight = near.nodes.weights[column];
-      const double exact =
-          half_length * (near.reference.rule.weights[m] * log_half_length + integrals[m]);
-      const double gauss =
-          (self && m == a) ? 0.0 : 0.5 * weight * std::log(std::norm(target - source_nodes[m]));
-      matrix(i, column) += scale * (exact - gauss) / weight;
-    }
+    if (!near_corrections(source, target, self ? a : -1, corrections.data())) continue;
+    for (int m = 0; m < order; ++m) matrix(i, first_source + m) += corrections[m];
   }
 }
 

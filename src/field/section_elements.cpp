@@ -10,17 +10,13 @@
 #include <vector>
 
 #include "field/log_integrals.hpp"
+#include "field/near_panel.hpp"
 #include "field/plane_green.hpp"
 
 namespace ketrovane::field {
 namespace {
 
 constexpr double kHalfOverPi = 1.0 / (2.0 * std::numbers::pi);
-// Field points closer to a panel than this many half-lengths from its centre
-// get the closed-form logarithmic integrals (as in boundary_elements.cpp).
-constexpr double kNearRadius = 2.0;
-
-using Complex = std::complex<double>;
 
 struct Nodes {
   std::vector<PlanePoint> points;
@@ -74,7 +70,7 @@ ModeSystems kernel_at_nodes(const PlaneGreen& green, const Nodes& nodes, Section
     const PlanePoint& source = nodes.points[j];
     for (Eigen::Index i = 0; i < j; ++i) {
       const PlanePoint& field = nodes.points[i];
-      const double direct = green.direct(field, source);
+      const double direct = PlaneGreen::direct(field, source);
       const double twin = green.twin(field, source);
       k.even(i, j) = k.even(j, i) = direct + twin;
       k.odd(i, j) = k.odd(j, i) = direct - twin;
@@ -97,20 +93,9 @@ bool is_source_itself(const PlaneSingularity& c) {
 
 // A source panel carried by one singularity: z = (point - centre) *
 // to_reference maps it onto [-1, 1].
-struct MappedPanel {
-  Complex centre;
-  Complex to_reference;
-  double reach;  // distance from the centre within which points are near
-};
-
 MappedPanel mapped_panel(const Panel& panel, const PlaneSingularity& c) {
-  const Complex start = mapped(panel.start.xi, panel.start.y, c);
-  const Complex end = mapped(panel.end.xi, panel.end.y, c);
-  return {0.5 * (start + end), 2.0 / (end - start), kNearRadius * panel.length / 2};
-}
-
-Complex centre_of(const Panel& panel) {
-  return {0.5 * (panel.start.xi + panel.end.xi), 0.5 * (panel.start.y + panel.end.y)};
+  return panel_copy(mapped(panel.start.xi, panel.start.y, c), mapped(panel.end.xi, panel.end.y, c),
+                    panel.length);
 }
 
 struct NearField {
@@ -142,27 +127,23 @@ void correct_panel_pair(const NearField& near, PanelPair pair, const PlaneSingul
     const PlanePoint& p = near.nodes.points[first_source + m];
     source_nodes[m] = mapped(p.x, p.y, c);
   }
-  std::array<double, kMaxPanelOrder> integrals{};
+  const NearSource source{near.reference,
+                          near.self,
+                          copy,
+                          {source_nodes.data(), static_cast<std::size_t>(order)},
+                          {&near.nodes.weights[first_source], static_cast<std::size_t>(order)},
+                          half_length,
+                          log_half_length,
+                          scale};
+  std::array<double, kMaxPanelOrder> corrections{};
   for (int a = 0; a < order; ++a) {
     const int i = pair.field * order + a;
     const Complex target{near.nodes.points[i].x, near.nodes.points[i].y};
-    if (self) {
-      std::copy_n(&near.self[static_cast<std::size_t>(a) * order], order, integrals.begin());
-    } else {
-      const Complex z = (target - copy.centre) * copy.to_reference;
-      if (std::norm(z) >= kNearRadius * kNearRadius) continue;
-      lagrange_log_integrals(near.reference, z, integrals.data());
-    }
+    if (!near_corrections(source, target, self ? a : -1, corrections.data())) continue;
     for (int m = 0; m < order; ++m) {
       const int column = first_source + m;
-      const double weight = near.nodes.weights[column];
-      const double exact =
-          half_length * (near.reference.rule.weights[m] * log_half_length + integrals[m]);
-      const double gauss =
-          (self && m == a) ? 0.0 : 0.5 * weight * std::log(std::norm(target - source_nodes[m]));
-      const double correction = scale * (exact - gauss) / weight;
-      k.even(i, column) += correction;
-      k.odd(i, column) += c.twin ? -correction : correction;
+      k.even(i, column) += corrections[m];
+      k.odd(i, column) += c.twin ? -corrections[m] : corrections[m];
     }
   }
 }

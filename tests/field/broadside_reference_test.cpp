@@ -19,20 +19,14 @@
 namespace ketrovane::field {
 namespace {
 
+using testing::log_spaced;
+
 using testing::broadside_moments;
 using testing::cohn_isolated_strip;
 using testing::edge_offset_moments;
 using testing::impedance_of;
 
 constexpr double kPi = std::numbers::pi;
-
-std::vector<double> log_spaced(double first, double last, int count) {
-  std::vector<double> values;
-  values.reserve(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i)
-    values.push_back(first * std::pow(last / first, static_cast<double>(i) / (count - 1)));
-  return values;
-}
 
 #ifdef NDEBUG
 constexpr int kSamples = 5;  // per axis

@@ -12,26 +12,14 @@
 #include "field/gauss_legendre.hpp"
 #include "field/green_function.hpp"
 #include "field/log_integrals.hpp"
+#include "references.hpp"
 
 namespace ketrovane::field {
 namespace {
 
-constexpr double kPi = std::numbers::pi;
+using testing::fourier_series;
 
-// Line charge between planes at 0 and 1 (absolute heights), by its Fourier
-// series (1/pi) sum sin(m pi y) sin(m pi y0) exp(-m pi |dx|)/m, which is
-// independent of the closed form and converges geometrically for dx != 0.
-double fourier_series(double dx, double y, double y0) {
-  long double sum = 0.0L;
-  const long double q = std::exp(-kPi * std::abs(dx));
-  long double qm = 1.0L;
-  for (int m = 1; m < 4000; ++m) {
-    qm *= q;
-    sum += std::sin(m * kPi * y) * std::sin(m * kPi * y0) * qm / m;
-    if (qm < 1e-22L) break;
-  }
-  return static_cast<double>(sum / kPi);
-}
+constexpr double kPi = std::numbers::pi;
 
 // The source on the right-hand strip at height y0 above the centre plane, and
 // its centre-plane mirror; for a sheet (zero thickness) the source alone.

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 #include "field/field_solver.hpp"
 
@@ -78,6 +79,32 @@ inline StackedSheets cohn_stacked_sheets(double s, double k) {
 
 inline double impedance_of(double capacitance, double er) {
   return kFreeSpaceImpedance / (std::sqrt(er) * capacitance);
+}
+
+// Potential of a unit line charge between planes at 0 and 1 (absolute
+// heights), by its Fourier series (1/pi) sum sin(m pi y) sin(m pi y0)
+// exp(-m pi |dx|)/m: independent of the closed forms, converging
+// geometrically for dx != 0.
+inline double fourier_series(double dx, double y, double y0) {
+  constexpr double kPi = std::numbers::pi;
+  long double sum = 0.0L;
+  const long double q = std::exp(-kPi * std::abs(dx));
+  long double qm = 1.0L;
+  for (int m = 1; m < 200000; ++m) {
+    qm *= q;
+    sum += std::sin(m * kPi * y) * std::sin(m * kPi * y0) * qm / m;
+    if (qm < 1e-24L) break;
+  }
+  return static_cast<double>(sum / kPi);
+}
+
+// Log-spaced values from first to last, inclusive.
+inline std::vector<double> log_spaced(double first, double last, int count) {
+  std::vector<double> values;
+  values.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i)
+    values.push_back(first * std::pow(last / first, static_cast<double>(i) / (count - 1)));
+  return values;
 }
 
 }  // namespace ketrovane::field::testing

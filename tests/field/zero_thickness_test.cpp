@@ -12,20 +12,13 @@
 namespace ketrovane::field {
 namespace {
 
+using testing::log_spaced;
+
 using testing::cohn_isolated_strip;
 using testing::cohn_zero_thickness;
 using testing::impedance_of;
 
 constexpr double kExactTarget = 1e-4;  // 0.01 % of each mode impedance
-
-// Log-spaced values from first to last, inclusive.
-std::vector<double> log_spaced(double first, double last, int count) {
-  std::vector<double> values;
-  values.reserve(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i)
-    values.push_back(first * std::pow(last / first, static_cast<double>(i) / (count - 1)));
-  return values;
-}
 
 #ifdef NDEBUG
 constexpr int kSamples = 9;  // per axis
