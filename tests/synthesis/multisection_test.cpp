@@ -207,8 +207,8 @@ double golden_minimum(const std::function<double(double)>& f, double a, double b
 
 // Three sections against a brute-force minimax by a different optimiser:
 // nested golden-section searches over the outer and middle couplings of
-// the sampled largest deviation.  No published table of optimum profiles
-// could be consulted; this independent search stands in for one.
+// the sampled largest deviation.  No published table of equal-ripple
+// profiles could be consulted; this independent search stands in for one.
 TEST(EqualRippleReference, ThreeSectionsMatchABruteForceMinimax) {
   const double c = 10.0;
   const double theta1 = std::numbers::pi / 4.0;  // 3:1
@@ -289,6 +289,25 @@ TEST(MaximallyFlat, DeviationGrowsAsTheOffsetToThePowerNPlusOne) {
       EXPECT_NEAR(deviation_db(d, 0.8), deviation_db(d, 1.2), 1e-9);
     }
   }
+}
+
+// The worked example of a three-section 20 dB maximally flat coupler in
+// D. M. Pozar, "Microwave Engineering" (coupled-line couplers, multisection
+// couplers): C1 = C3 = 0.0125, C2 = 0.125, and for Zo = 50 ohm
+// Zoe/Zoo = 50.63/49.38 ohm at the ends and 56.69/44.10 ohm in the middle.
+// The book's design is first order in the couplings, so it agrees with the
+// exact one to O(k^2): a few hundredths of an ohm at 20 dB.
+TEST(MaximallyFlat, ReproducesTheTextbookThreeSectionTwentyDecibelExample) {
+  const MultisectionDesign d = design_maximally_flat(3, 20.0, 3000.0);
+  ASSERT_TRUE(d.ok) << d.message;
+  EXPECT_NEAR(d.section_coupling[0], 0.0125, 0.0125 * 3e-3);
+  EXPECT_NEAR(d.section_coupling[1], 0.125, 0.125 * 3e-3);
+  const std::vector<ModeImpedancePair> z = matched_mode_impedances(d.section_coupling, 50.0);
+  EXPECT_NEAR(z[0].zoe, 50.63, 0.02);
+  EXPECT_NEAR(z[0].zoo, 49.38, 0.02);
+  EXPECT_NEAR(z[1].zoe, 56.69, 0.02);
+  EXPECT_NEAR(z[1].zoo, 44.10, 0.02);
+  EXPECT_DOUBLE_EQ(z[2].zoe, z[0].zoe);
 }
 
 // The equal-ripple profile over a shrinking band tends to the maximally flat
