@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "field/field_loss.hpp"
 
@@ -52,14 +54,29 @@ bool same(const StripPair& a, const StripPair& b) {
          p.sv == q.sv && p.wo == q.wo;
 }
 
+// The loss factor is the cross-section's alone, while a sweep asks for it
+// at every frequency, and a cascade for each of its sections in turn: each
+// thread keeps the last few it solved.
+constexpr std::size_t kRememberedLossFactors = 16;
+
 const field::ConductorLossFactor& loss_factor(const StripPair& pair) {
-  thread_local std::optional<std::pair<StripPair, field::ConductorLossFactor>> last;
-  if (!last || !same(last->first, pair)) {
-    const field::ConductorLossFactorResult r = field::conductor_loss_factor(field_geometry(pair));
-    if (!r.ok()) throw FieldFailure(pair, r.message, true);
-    last.emplace(pair, *r.factor);
+  using Entry = std::pair<StripPair, field::ConductorLossFactor>;
+  thread_local std::vector<Entry> remembered;
+  thread_local std::size_t next_to_replace = 0;
+  remembered.reserve(kRememberedLossFactors);  // references handed out stay valid
+  for (const Entry& e : remembered) {
+    if (same(e.first, pair)) return e.second;
   }
-  return last->second;
+  const field::ConductorLossFactorResult r = field::conductor_loss_factor(field_geometry(pair));
+  if (!r.ok()) throw FieldFailure(pair, r.message, true);
+  if (remembered.size() < kRememberedLossFactors) {
+    remembered.emplace_back(pair, *r.factor);
+    return remembered.back().second;
+  }
+  Entry& replaced = remembered[next_to_replace];
+  next_to_replace = (next_to_replace + 1) % kRememberedLossFactors;
+  replaced = Entry{pair, *r.factor};
+  return replaced.second;
 }
 
 float percent_error(float model, float field) {

@@ -15,6 +15,7 @@ ModeAttenuation attenuation_at(const ResponseCoupler& c, const StripPair& pair, 
                                bool on_the_field) {
   const Materials& m = c.materials;
   if (on_the_field) return field_attenuation(pair, m, f_mhz);
+  if (c.model_loss) return mode_attenuation(*c.model_loss, m.conductor, m.loss_tangent, f_mhz);
   return mode_attenuation(pair.x, m.conductor, m.loss_tangent, f_mhz);
 }
 
@@ -47,6 +48,7 @@ ResponseCoupler coupler_of_dimensions(const StripPair& pair, const Materials& ma
   c.solver = solver;
   c.status = RowStatus::ok;
   if (solver == Solver::field) return c;
+  c.model_loss = wheeler_factors(x);
   const CouplerImpedances& z = c.impedances;
   if (!std::isfinite(z.zoe) || !std::isfinite(z.zoo)) {
     c.status = RowStatus::not_finite;

@@ -173,6 +173,7 @@ struct ResponseCoupler {
   CouplerImpedances impedances;
   std::optional<StripPair> dimensions;  // none: lossless
   Materials materials;
+  std::optional<WheelerFactors> model_loss;  // the model's loss of the dimensions, any frequency
   Solver solver;
   RowStatus status;
   std::optional<FieldComparison> field;  // with Solver::both

@@ -56,6 +56,8 @@ ImpedanceSlopes slopes(const ModeImpedances& perturbed, const ModeImpedances& no
   return {(perturbed.zoe - nominal.zoe) / step, (perturbed.zoo - nominal.zoo) / step};
 }
 
+}  // namespace
+
 // Wheeler's rule [1]: the series resistance is R = (Rs/mu0) dL/dn, the change
 // of the inductance L of the air-filled line as every conductor surface
 // recedes by n.  With L = Z/c for the air-filled impedance Z and
@@ -63,8 +65,8 @@ ImpedanceSlopes slopes(const ModeImpedances& perturbed, const ModeImpedances& no
 // surfaces recede, the gap and b grow by 2n, t and w shrink by 2n, and the
 // derivative in b is eliminated because Z depends only on ratios to b:
 //   alpha = (sqrt(er) Rs / (eta Z)) [(1 - s/b) dZ/ds - (1 + t/b) dZ/dt - (1 + w/b) dZ/dw]
-// nepers per unit length, here in dB.
-ModeAttenuation conductor_loss(const CrossSection& x, float rs) {
+// nepers per unit length.  Everything but Rs is the cross-section's alone.
+WheelerFactors wheeler_factors(const CrossSection& x) {
   CrossSection air = x;
   air.board.er = 1.0F;
   const ModeImpedances air_nominal = mode_impedances(air);
@@ -87,11 +89,19 @@ ModeAttenuation conductor_loss(const CrossSection& x, float rs) {
   const float weight_s = 1.0F - x.s / x.board.b;
   const float weight_t = 1.0F + x.board.t / x.board.b;
   const float weight_w = 1.0F + x.w / x.board.b;
-  const float sqrt_er = std::sqrt(x.board.er);
-  const float alpha_even = (sqrt_er * rs * kDbPerNeper / (air_nominal.zoe * kEta)) *
-                           (weight_s * dzds.even - weight_t * dzdt.even - weight_w * dzdw.even);
-  const float alpha_odd = (sqrt_er * rs * kDbPerNeper / (air_nominal.zoo * kEta)) *
-                          (weight_s * dzds.odd - weight_t * dzdt.odd - weight_w * dzdw.odd);
+  return {x.board.er, air_nominal.zoe, air_nominal.zoo,
+          weight_s * dzds.even - weight_t * dzdt.even - weight_w * dzdw.even,
+          weight_s * dzds.odd - weight_t * dzdt.odd - weight_w * dzdw.odd};
+}
+
+namespace {
+
+// The conductor loss for the surface resistance rs, dB per inch.
+ModeAttenuation conductor_loss(const WheelerFactors& w, float rs) {
+  const float sqrt_er = std::sqrt(w.er);
+  const float alpha_even =
+      (sqrt_er * rs * kDbPerNeper / (w.air_zoe * kEta)) * w.even_receding_slope;
+  const float alpha_odd = (sqrt_er * rs * kDbPerNeper / (w.air_zoo * kEta)) * w.odd_receding_slope;
   return {alpha_even, alpha_odd};
 }
 
@@ -106,6 +116,15 @@ float dielectric_loss(float er, float f, float loss_tangent) {
 
 ModeAttenuation mode_attenuation(const CrossSection& x, const Conductor& conductor,
                                  float loss_tangent, float f_mhz) {
+  const bool lossy_conductor = f_mhz > 0.0F && !(conductor.resistivity_ohm_inch <= 0.0F);
+  // Without a conductor term only the permittivity is needed.
+  const WheelerFactors factors =
+      lossy_conductor ? wheeler_factors(x) : WheelerFactors{x.board.er, 0.0F, 0.0F, 0.0F, 0.0F};
+  return mode_attenuation(factors, conductor, loss_tangent, f_mhz);
+}
+
+ModeAttenuation mode_attenuation(const WheelerFactors& factors, const Conductor& conductor,
+                                 float loss_tangent, float f_mhz) {
   const float f = f_mhz;
   if (f <= 0.0F) return {0.0F, 0.0F};
 
@@ -115,10 +134,10 @@ ModeAttenuation mode_attenuation(const CrossSection& x, const Conductor& conduct
     float rs = surface_resistance(f, resistivity);
     const float roughness = conductor.roughness_inch;
     if (roughness > 0.0F) rs = rs * roughness_factor(f, resistivity, roughness);
-    conductor_part = conductor_loss(x, rs);
+    conductor_part = conductor_loss(factors, rs);
   }
 
-  const float dielectric_part = dielectric_loss(x.board.er, f, loss_tangent);
+  const float dielectric_part = dielectric_loss(factors.er, f, loss_tangent);
   return {conductor_part.even_db_per_inch + dielectric_part,
           conductor_part.odd_db_per_inch + dielectric_part};
 }

@@ -22,4 +22,22 @@ struct ModeAttenuation {
 ModeAttenuation mode_attenuation(const CrossSection& x, const Conductor& conductor,
                                  float loss_tangent, float f_mhz);
 
+// What the attenuation takes from the cross-section, whatever the frequency
+// and the metal: its permittivity, the air-filled mode impedances (ohms) and
+// Wheeler's derivative of each as every conductor surface recedes (ohms per
+// inch).  A sweep over frequency works these out once.
+struct WheelerFactors {
+  float er;
+  float air_zoe;
+  float air_zoo;
+  float even_receding_slope;
+  float odd_receding_slope;
+};
+
+WheelerFactors wheeler_factors(const CrossSection& x);
+
+// The same attenuation as from the cross-section, bit for bit.
+ModeAttenuation mode_attenuation(const WheelerFactors& factors, const Conductor& conductor,
+                                 float loss_tangent, float f_mhz);
+
 }  // namespace ketrovane

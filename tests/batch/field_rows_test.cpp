@@ -100,6 +100,30 @@ TEST(FieldRows, LossOverFrequencyKeepsEachCrossSectionApart) {
   }
 }
 
+// More cross-sections than are remembered, twice round: each must come back
+// as its own, whether still remembered or solved again after being replaced.
+TEST(FieldRows, LossOfManySectionsInTurnKeepsEachApart) {
+  const Materials copper{{1.7F * 3.9370079e-7F, 0.0F}, 0.0F};
+  std::vector<CrossSection> sections;
+  for (int i = 0; i < 20; ++i) {
+    sections.push_back({{0.25F, 0.002F, 2.2F}, 0.1F + 0.005F * static_cast<float>(i), 0.02F});
+  }
+  std::vector<float> first_round;
+  for (const CrossSection& x : sections) {
+    first_round.push_back(field_attenuation(x, copper, 1000.0F).odd_db_per_inch);
+  }
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    EXPECT_EQ(field_attenuation(sections[i], copper, 1000.0F).odd_db_per_inch, first_round[i]) << i;
+    if (i > 0) {
+      EXPECT_NE(first_round[i], first_round[i - 1]);
+    }
+  }
+  // The first few again, now remembered.
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(field_attenuation(sections[i], copper, 1000.0F).odd_db_per_inch, first_round[i]);
+  }
+}
+
 TEST(FieldRows, BothGivesTheModelsColumnsAndItsErrorAgainstTheField) {
   const Table model = table_of(Command::analyse, analyse("model"));
   const Table both = table_of(Command::analyse, analyse("both"));

@@ -26,6 +26,25 @@ TEST(Loss, CopperCouplerAtOneGigahertz) {
   EXPECT_NEAR(a.odd_db_per_inch, 0.00855F, kLoss);
 }
 
+// A sweep works out the cross-section's part once: the same bits at every
+// frequency, metal and loss tangent, zero thickness included.
+TEST(Loss, FactorsOnceGiveTheSameBitsAsTheCrossSection) {
+  CrossSection thin = kCoupler;
+  thin.board.t = 0.0F;
+  for (const CrossSection& x : {kCoupler, thin}) {
+    const WheelerFactors factors = wheeler_factors(x);
+    for (const Conductor metal :
+         {Conductor{kCopper, kRoughness}, Conductor{kCopper, 0.0F}, Conductor{0.0F, 0.0F}}) {
+      for (const float f : {-1.0F, 0.0F, 1.0F, 997.0F, 18000.0F}) {
+        const ModeAttenuation direct = mode_attenuation(x, metal, 0.0009F, f);
+        const ModeAttenuation swept = mode_attenuation(factors, metal, 0.0009F, f);
+        EXPECT_EQ(swept.even_db_per_inch, direct.even_db_per_inch) << f;
+        EXPECT_EQ(swept.odd_db_per_inch, direct.odd_db_per_inch) << f;
+      }
+    }
+  }
+}
+
 TEST(Loss, NoFrequencyNoLoss) {
   for (const float f : {0.0F, -100.0F}) {
     const ModeAttenuation a = mode_attenuation(kCoupler, {kCopper, kRoughness}, 0.0009F, f);
