@@ -145,8 +145,9 @@ int run_parsed(const Subcommand& sub, int argc, char** argv) {
 
 int run_program(int argc, char** argv) {
   CLI::App app(
-      "Batch calculations for single-section edge-coupled stripline directional "
-      "couplers.\nExit status: 0 done, 1 some rows could not be computed (see their status), 2 "
+      "Batch calculations for stripline directional couplers: one section side by side, off "
+      "the centre plane or one strip above the other, and broadband couplers of several "
+      "sections.\nExit status: 0 done, 1 some rows could not be computed (see their status), 2 "
       "bad input or a failed output.",
       kProgram);
   app.set_version_flag("--version", std::string(kProgram) + " " KETROVANE_VERSION);

@@ -34,6 +34,17 @@ class Sections(unittest.TestCase):
         self.assertEqual(flat.ripple_db, 0.0)
         self.assertNotIn("w_in", flat)
 
+    def test_a_band_is_a_text_or_its_two_edges(self):
+        text = ketrovane.multisection(**BROADBAND)
+        for band, units in ((("2GHz", "18GHz"), None), ((2000, 18000), None),
+                            ([2.0, "18GHz"], ("in", "GHz"))):
+            r = ketrovane.multisection(**{**BROADBAND, "band": band}, units=units)
+            np.testing.assert_array_equal(r.zoe_ohm, text.zoe_ohm, err_msg=repr(band))
+            self.assertEqual(r.ripple_db, text.ripple_db)
+        for band in ((2000,), (2000, 9000, 18000), (2000, [9000])):
+            with self.assertRaisesRegex(ValueError, "band=: expected two frequencies"):
+                ketrovane.multisection(**{**BROADBAND, "band": band})
+
     def test_refusals_are_the_command_lines_messages(self):
         for changed in (dict(sections=4), dict(band="6GHz:2GHz")):
             options = {**BROADBAND, **changed}

@@ -498,7 +498,28 @@ class Multisection(Result):
         return skrf.Network(frequency=frequency, s=s, z0=z0, name=name)
 
 
+def _band_text(band, frequency_unit):
+    """A band given as its two edges, (f1, f2): each a number in the call's
+    frequency unit or a text with its own, as the command line writes it."""
+    if isinstance(band, (str, bytes)) or not hasattr(band, "__len__"):
+        return band
+    if len(band) != 2:
+        raise ValueError(f"band=: expected two frequencies (f1, f2), got {band!r}")
+    edges = []
+    for edge in band:
+        if isinstance(edge, str):
+            edges.append(edge)
+        elif isinstance(edge, (int, float, _np.integer, _np.floating)):
+            edges.append(f"{float(edge)!r}{frequency_unit}")
+        else:
+            raise ValueError(f"band=: expected two frequencies (f1, f2), got {band!r}")
+    return ":".join(edges)
+
+
 def _multisection(names, values, units):
+    frequency_unit = _units(units)[1]
+    values = tuple(_band_text(v, frequency_unit) if n == "band" else v
+                   for n, v in zip(names, values))
     prepared, shape, length_unit, frequency_unit = _prepared(names, values, units)
     if shape:
         raise ValueError("multisection designs one coupler: every argument is a single value")
@@ -644,8 +665,9 @@ for _name in ("analyse", "synthesise", "response", "sensitivity", "field"):
     _make(_name, _name, "_table(" + repr(_name) + ", {names}, {values}, units, progress)")
 _make("multisection", "multisection", "_multisection({names}, {values}, units)",
       excluded=("f",),
-      note="One coupler: every argument a single value.  The rows are its sections; the "
-      "profile, ripple_db and band are attributes, and network(f) its response.")
+      note="One coupler: every argument a single value; band a text \"F1:F2\" or its two "
+      "edges (f1, f2).  The rows are its sections; the profile, ripple_db and band are "
+      "attributes, and network(f) its response.")
 # The American spellings, as the command line takes them.
 analyze = analyse
 synthesize = synthesise
