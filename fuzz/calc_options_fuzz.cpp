@@ -106,6 +106,15 @@ void check_request(const batch::Request& request) {
                                static_cast<std::size_t>(q.design.sections));
           if (q.build.board) check_board(*q.build.board);
           if (q.f) check_axis(*q.f);
+        } else if constexpr (std::is_same_v<Q, batch::ToleranceRequest>) {
+          // A slice within the run, half-widths that are numbers, limits in order.
+          check_board(q.design.nominal.x.board);
+          KETROVANE_FUZZ_CHECK(q.samples >= 1 && q.samples <= 1000000000U);
+          KETROVANE_FUZZ_CHECK(q.start < q.samples && q.count <= q.samples - q.start);
+          for (const Variation& v : q.design.variations) {
+            KETROVANE_FUZZ_CHECK(std::isfinite(v.half_width) && v.half_width >= 0.0);
+          }
+          for (const Limit& l : q.limits) KETROVANE_FUZZ_CHECK(l.low < l.high);
         } else {
           check_grid(q.grid);
         }

@@ -1,5 +1,7 @@
 #include "batch/commands.hpp"
 
+#include "batch/tolerance_rows.hpp"
+
 #include <array>
 #include <utility>
 #include <vector>
@@ -252,6 +254,14 @@ Request read_request(OptionValues& values) {
   return read(values);
 }
 
+std::span<const Column> tolerance_columns(const ColumnChoice& /*choice*/) {
+  return tolerance_statistics_columns();
+}
+
+std::unique_ptr<RowSource> tolerance_rows(const Request& request) {
+  return tolerance_sample_rows(std::get<ToleranceRequest>(request));
+}
+
 const std::array<CommandSpec, kCommandCount> kCommands = {{
     {Command::analyse, "analyse", "analyze",
      "Zo, Zoe, Zoo, coupling and mode losses for each strip width and spacing",
@@ -284,6 +294,18 @@ const std::array<CommandSpec, kCommandCount> kCommands = {{
      "head both, in the aligned table's first lines and the JSON's \"profile\" object.\n"
      "--touchstone and --plot take the frequencies of --f; --plot needs --table response.\n"
      "Ports: 1 input, 2 thru, 3 isolated, 4 coupled, with section 1 at ports 1 and 4."},
+    {Command::tolerance, "tolerance", "",
+     "Monte Carlo tolerance analysis of one coupler: the spread of its impedances and coupling, "
+     "and its yield against limits",
+     read_request<read_tolerance>, tolerance_columns, tolerance_rows, nullptr,
+     "Each --vary item NAME=X varies one quantity by the half-width X (a length, a number for "
+     "er, or X% of the nominal value); --etch varies the etch bias of every strip edge.\nWith "
+     "--dist normal the half-width is three standard deviations.  Sample i depends only on "
+     "--seed and i, so any --start and --count slice of a run has the same samples.\nThe "
+     "table has a row per outcome (mean, standard deviation, percentiles, the share within its "
+     "--limit) and a last row, all_limits, with the yield and its 95 % confidence interval; "
+     "samples that cannot be computed count against the yield and are named on the error "
+     "stream.\n--plot draws a histogram of each limited outcome with its limits."},
 }};
 
 }  // namespace

@@ -122,6 +122,8 @@ std::string_view TextValues::choice(Opt id) {
   return checked_choice(o, text_or_default(o, given));
 }
 
+void OptionValues::record_input(InputEcho /*entry*/) {}
+
 std::pair<float, float> OptionValues::pair(Opt id) {
   const OptionSpec& o = option(id);
   if (!has(id)) reject_missing(o);

@@ -15,6 +15,8 @@
 
 namespace ketrovane::batch {
 
+struct InputEcho;
+
 class OptionValues {
  public:
   OptionValues() = default;
@@ -39,6 +41,9 @@ class OptionValues {
   // Two values F1:F2 of the option's quantity in its base unit, the second
   // above the first: a band.  An InputError when not given.
   virtual std::pair<float, float> pair(Opt id);
+  // An input read from a text its reader parses itself (the items of
+  // --vary and --limit, a whole number), for the outputs' headers.
+  virtual void record_input(InputEcho entry);
 };
 
 // "--s: missing; expected a strip spacing S"
@@ -78,6 +83,7 @@ class TextValues final : public OptionValues {
   Axis axis(Opt id, Quotient quotient) override;
   float resistivity() override;
   std::string_view choice(Opt id) override;
+  void record_input(InputEcho entry) override { echo_.push_back(std::move(entry)); }
   [[nodiscard]] std::string shown(Opt id) const override;
   // Recorded in the echo as the range F1:F2:(F2 - F1) of two rows.
   std::pair<float, float> pair(Opt id) override;

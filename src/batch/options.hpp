@@ -23,9 +23,10 @@ enum class Command : std::uint8_t {
   response,
   sensitivity,
   field,
-  multisection
+  multisection,
+  tolerance
 };
-inline constexpr std::size_t kCommandCount = 6;
+inline constexpr std::size_t kCommandCount = 7;
 
 // A set of commands.
 class Commands {
@@ -45,8 +46,8 @@ class Commands {
 
 inline constexpr Commands kGridCommands =
     Commands(Command::analyse) | Command::sensitivity | Command::field;
-inline constexpr Commands kAllCommands =
-    kGridCommands | Command::synthesise | Command::response | Command::multisection;
+inline constexpr Commands kAllCommands = kGridCommands | Command::synthesise | Command::response |
+                                         Command::multisection | Command::tolerance;
 
 // Every option, in the order the help and the signatures list them.
 enum class Opt : std::uint8_t {
@@ -78,6 +79,15 @@ enum class Opt : std::uint8_t {
   rs,
   rl,
   flatness,
+  vary,
+  etch,
+  dist,
+  limit,
+  samples,
+  seed,
+  start,
+  count,
+  samples_output,
   tol,
   solver,
   touchstone,
@@ -98,6 +108,8 @@ enum class ValueKind : std::uint8_t {
   resistivity,  // a number in micro-ohm-cm or a metal of the conductor menu
   choice,       // one of the names in `choices`
   file,         // a file name
+  items,        // NAME=VALUE items, the option repeated or the items separated by commas
+  whole,        // a whole number
 };
 
 // Where an option is seen.

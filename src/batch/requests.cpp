@@ -137,14 +137,6 @@ Grid read_grid(OptionValues& v, Quotient quotient, Solver solver) {
   return g;
 }
 
-Materials read_materials(OptionValues& v) {
-  Materials m{};
-  m.conductor.resistivity_ohm_inch = v.resistivity() * kOhmInchPerMicroOhmCm;
-  m.conductor.roughness_inch = v.number(Opt::roughness);
-  m.loss_tangent = v.number(Opt::tand);
-  return m;
-}
-
 // A coupler given by Zo and coupling has no dimensions or losses.
 void refuse_dimensions(const OptionValues& v) {
   for (const Opt id : {Opt::b, Opt::t, Opt::w, Opt::s, Opt::geometry, Opt::h, Opt::sv, Opt::wo,
@@ -154,18 +146,6 @@ void refuse_dimensions(const OptionValues& v) {
              "a coupler given by --zo and --coupling has no dimensions or losses");
     }
   }
-}
-
-StripPair read_dimensions(OptionValues& v, float er, Solver solver) {
-  const Arrangement a = read_checked_arrangement(v, solver);
-  CrossSection x{};
-  x.board.b = v.number(Opt::b);
-  x.board.t = v.number(Opt::t);
-  check_thickness(x.board, v);
-  x.w = v.number(Opt::w);
-  x.s = a == Arrangement::broadside ? 0.0F : v.number(Opt::s);
-  x.board.er = er;
-  return {x, read_placement(v, a)};
 }
 
 // What a synthesis solves for: W and S side by side; W and WO (SV given) or
@@ -279,6 +259,26 @@ MultisectionBuild read_build(OptionValues& v) {
 }
 
 }  // namespace
+
+Materials read_materials(OptionValues& v) {
+  Materials m{};
+  m.conductor.resistivity_ohm_inch = v.resistivity() * kOhmInchPerMicroOhmCm;
+  m.conductor.roughness_inch = v.number(Opt::roughness);
+  m.loss_tangent = v.number(Opt::tand);
+  return m;
+}
+
+StripPair read_dimensions(OptionValues& v, float er, Solver solver) {
+  const Arrangement a = read_checked_arrangement(v, solver);
+  CrossSection x{};
+  x.board.b = v.number(Opt::b);
+  x.board.t = v.number(Opt::t);
+  check_thickness(x.board, v);
+  x.w = v.number(Opt::w);
+  x.s = a == Arrangement::broadside ? 0.0F : v.number(Opt::s);
+  x.board.er = er;
+  return {x, read_placement(v, a)};
+}
 
 Solver read_solver(OptionValues& v) {
   const std::string_view name = v.choice(Opt::solver);

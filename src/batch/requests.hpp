@@ -3,14 +3,18 @@
 // shape the rows of the design layer take.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <variant>
+#include <vector>
 
 #include "batch/option_values.hpp"
 #include "design/grid.hpp"
 #include "design/multisection_row.hpp"
 #include "design/row_kernel.hpp"
+#include "design/tolerance.hpp"
+#include "design/tolerance_statistics.hpp"
 
 namespace ketrovane::batch {
 
@@ -69,8 +73,18 @@ struct MultisectionRequest {
   std::shared_ptr<const MultisectionCoupler> coupler;
 };
 
+// Monte Carlo samples of one coupler given by its dimensions, their
+// statistics against the limits, and the slice of the samples computed.
+struct ToleranceRequest {
+  ToleranceDesign design;
+  std::vector<Limit> limits;
+  std::uint64_t samples = 0;  // the run's number of samples
+  std::uint64_t start = 0;    // the first sample computed
+  std::uint64_t count = 0;    // how many from start
+};
+
 using Request = std::variant<AnalyseRequest, SynthesiseRequest, ResponseRequest, SensitivityRequest,
-                             FieldRequest, MultisectionRequest>;
+                             FieldRequest, MultisectionRequest, ToleranceRequest>;
 
 AnalyseRequest read_analyse(OptionValues& values);
 SynthesiseRequest read_synthesise(OptionValues& values);
@@ -78,6 +92,12 @@ ResponseRequest read_response(OptionValues& values);
 SensitivityRequest read_sensitivity(OptionValues& values);
 FieldRequest read_field(OptionValues& values);
 MultisectionRequest read_multisection(OptionValues& values);
+ToleranceRequest read_tolerance(OptionValues& values);
+
+// Parts of the requests that others build on: the conductor and dielectric
+// of --rho, --roughness and --tand, and a strip pair of single values.
+Materials read_materials(OptionValues& values);
+StripPair read_dimensions(OptionValues& values, float er, Solver solver);
 
 // The section of a response: its impedances, from the dimensions or from Zo
 // and the coupling.

@@ -1,6 +1,7 @@
 #include "calc/command_line.hpp"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <span>
@@ -102,7 +103,12 @@ std::string option_mistake(const Subcommand& sub) {
   for (const Registered& r : sub.options) {
     const std::string name = batch::dashed(*r.declared);
     const std::size_t given = r.option->count();
-    if (given > 1) {
+    const bool repeatable = r.declared->kind == batch::ValueKind::items;
+    if (repeatable &&
+        std::ranges::any_of(r.values, [](const std::string& v) { return v.empty(); })) {
+      return batch::missing_value_message(*r.declared, sub.command->id);
+    }
+    if (given > 1 && !repeatable) {
       const std::string first = r.values.empty() ? "" : r.values.front();
       const std::string second = r.values.size() > 1 ? r.values[1] : "";
       return name + " is given twice, " + batch::quoted(first) + " and " + batch::quoted(second) +
@@ -117,7 +123,11 @@ std::string option_mistake(const Subcommand& sub) {
 
 void read_texts(const Subcommand& sub, batch::TextValues& texts) {
   for (const Registered& r : sub.options) {
-    if (r.option->count() > 0) texts.set(r.declared->id, r.values.front());
+    if (r.option->count() == 0) continue;
+    // The items of a repeated --vary or --limit are one list.
+    std::string text = r.values.front();
+    for (std::size_t i = 1; i < r.values.size(); ++i) text += "," + r.values[i];
+    texts.set(r.declared->id, std::move(text));
   }
 }
 

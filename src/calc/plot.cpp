@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "batch/input_error.hpp"
@@ -374,19 +375,38 @@ std::string Plot::script(const std::string& image) const {
 
 void Plot::draw() {
   data_.sink().flush();
+  draw_with_gnuplot(
+      gnuplot_, [this](const std::string& image) { return script(image); }, image_, path_);
+}
+
+void draw_with_gnuplot(const std::string& gnuplot,
+                       const std::function<std::string(const std::string&)>& script,
+                       OutputFile& image_file, const std::string& path) {
   const TemporaryFile image("plot-image");
   TemporaryFile commands("plot-script");
   commands.sink().write(script(image.path()));
   commands.sink().flush();
   const TemporaryFile errors("plot-errors");
-  const int status = run_gnuplot(gnuplot_, commands.path(), errors.path());
+  const int status = run_gnuplot(gnuplot, commands.path(), errors.path());
   if (status != 0) {
     const std::string said = last_line_of(errors.path());
-    throw OutputError("cannot draw " + batch::quoted(path_) + ": gnuplot " +
+    throw OutputError("cannot draw " + batch::quoted(path) + ": gnuplot " +
                       (status < 0 ? "could not be started" : "failed") +
                       (said.empty() ? "" : ": " + said));
   }
-  copy_whole(image.path(), image_, path_);
+  copy_whole(image.path(), image_file, path);
+}
+
+std::string chart_terminal(const std::string& path, std::size_t panels) {
+  return terminal_for(path, panels);
+}
+
+std::string chart_title(std::string_view text) {
+  return gnuplot_title(text);
+}
+
+std::string chart_string(std::string_view text) {
+  return gnuplot_string(text);
 }
 
 }  // namespace ketrovane::calc

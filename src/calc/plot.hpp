@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -46,6 +47,19 @@ std::string find_gnuplot();
 // The file name's extension (.svg, .png, .pdf) checked, or an InputError
 // naming `option`.
 void check_chart_name(std::string_view option, const std::string& path);
+
+// Draws with gnuplot: `script` gives the commands that draw into the
+// temporary image file it is handed, which then goes whole into
+// `image_file`.  An OutputError names `path` if gnuplot fails.
+void draw_with_gnuplot(const std::string& gnuplot,
+                       const std::function<std::string(const std::string&)>& script,
+                       OutputFile& image_file, const std::string& path);
+
+// The gnuplot terminal of a chart file by its extension, for `panels`
+// stacked panels; a title broken into lines that fit; a quoted string.
+std::string chart_terminal(const std::string& path, std::size_t panels);
+std::string chart_title(std::string_view text);
+std::string chart_string(std::string_view text);
 
 class Plot {
  public:

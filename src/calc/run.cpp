@@ -14,6 +14,7 @@
 #include "calc/output_file.hpp"
 #include "calc/plot.hpp"
 #include "calc/progress.hpp"
+#include "calc/tolerance_run.hpp"
 #include "calc/touchstone.hpp"
 #include "calc/writers.hpp"
 #include "design/band_summary.hpp"
@@ -267,6 +268,9 @@ RunResult Run::operator()() {
   unit_ = batch::parse_length_unit("--length-unit", values_.choice(Opt::length_unit));
   const batch::Request request = command_.read(values_);
   echo_ = values_.echo();
+  if (const auto* tolerance = std::get_if<batch::ToleranceRequest>(&request)) {
+    return run_tolerance(values_, *tolerance, {format_, unit_, &echo_});
+  }
   const std::unique_ptr<batch::RowSource> rows = command_.rows(request);
   open_outputs(request, *rows);
   progress_.emplace(rows->rows());

@@ -49,11 +49,21 @@ class ScaledRow {
 class CsvWriter final : public RowWriter {
  public:
   CsvWriter(const TableHeader& h, Sink& sink) : scaled_(h.columns, h.unit), sink_(sink) {
+    if (!h.index_column.empty()) {
+      sink_.write(h.index_column);
+      sink_.put(',');
+    }
     for (std::size_t i = 0; i < h.columns.size(); ++i) {
       if (i > 0) sink_.put(',');
       sink_.write(column_name(h.columns[i], h.unit));
     }
     sink_.put('\n');
+  }
+
+  void indexed_row(std::int64_t index, std::span<const Cell> cells) override {
+    sink_.write(std::to_string(index));
+    sink_.put(',');
+    row(cells);
   }
 
   void row(std::span<const Cell> cells) override {
@@ -120,6 +130,33 @@ nlohmann::ordered_json profile_object(const MultisectionDesign& d) {
   return o;
 }
 
+nlohmann::ordered_json share_object(const YieldEstimate& y) {
+  nlohmann::ordered_json o;
+  o["passed"] = y.passed;
+  o["samples"] = y.samples;
+  o["share_pct"] = 100.0 * y.share;
+  o["low_pct"] = 100.0 * y.low;
+  o["high_pct"] = 100.0 * y.high;
+  return o;
+}
+
+nlohmann::ordered_json tolerance_object(const batch::ToleranceRequest& q,
+                                        const batch::ToleranceOutcome& r) {
+  nlohmann::ordered_json o;
+  o["samples"] = q.samples;
+  o["start"] = q.start;
+  o["count"] = q.count;
+  o["seed"] = q.design.seed;
+  o["distribution"] = q.design.spread == Spread::normal ? "normal" : "uniform";
+  o["yield"] = share_object(r.yield);
+  nlohmann::ordered_json failed = nlohmann::ordered_json::object();
+  for (std::size_t code = 1; code < r.by_status.size(); ++code) {
+    failed[std::string(sample_status_name(static_cast<SampleStatus>(code)))] = r.by_status.at(code);
+  }
+  o["not_computed"] = failed;
+  return o;
+}
+
 nlohmann::ordered_json input_object(const InputEcho& e) {
   nlohmann::ordered_json o;
   o["given"] = e.given.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(e.given);
@@ -146,11 +183,18 @@ class JsonWriter final : public RowWriter {
     head["inputs"] = inputs;
     head["length_unit"] = std::string(h.unit.name);
     if (h.profile != nullptr) head["profile"] = profile_object(*h.profile);
+    if (h.tolerance != nullptr && h.outcome != nullptr) {
+      head["tolerance"] = tolerance_object(*h.tolerance, *h.outcome);
+    }
     if (h.summary != nullptr) {
       head["summary"] = summary_object(*h.summary);
       head["amplitude_floor_db"] = kAmplitudeFloorDb;
     }
     nlohmann::ordered_json names = nlohmann::ordered_json::array();
+    if (!h.index_column.empty()) {
+      names.push_back(std::string(h.index_column));
+      index_key_ = nlohmann::ordered_json(std::string(h.index_column)).dump() + ":";
+    }
     for (const Column& c : h.columns) {
       names.push_back(column_name(c, h.unit));
       keys_.push_back(nlohmann::ordered_json(column_name(c, h.unit)).dump() + ":");
@@ -167,6 +211,19 @@ class JsonWriter final : public RowWriter {
     first_ = false;
     for (std::size_t i = 0; i < cells.size(); ++i) {
       if (i > 0) sink_.put(',');
+      sink_.write(keys_[i]);
+      write_value(i, cells[i]);
+    }
+    sink_.put('}');
+  }
+
+  void indexed_row(std::int64_t index, std::span<const Cell> cells) override {
+    sink_.write(first_ ? "\n{" : ",\n{");
+    first_ = false;
+    sink_.write(index_key_);
+    sink_.write(std::to_string(index));
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      sink_.put(',');
       sink_.write(keys_[i]);
       write_value(i, cells[i]);
     }
@@ -192,6 +249,7 @@ class JsonWriter final : public RowWriter {
   ScaledRow scaled_;
   Sink& sink_;
   std::vector<std::string> keys_;
+  std::string index_key_;
   bool first_ = true;
 };
 
@@ -200,6 +258,13 @@ class AlignedWriter final : public RowWriter {
   AlignedWriter(const TableHeader& h, Sink& sink) : scaled_(h.columns, h.unit), sink_(sink) {
     if (h.profile != nullptr) {
       for (const std::string& line : profile_lines(*h.profile)) {
+        sink_.write(line);
+        sink_.put('\n');
+      }
+      sink_.put('\n');
+    }
+    if (h.tolerance != nullptr && h.outcome != nullptr) {
+      for (const std::string& line : tolerance_lines(*h.tolerance, *h.outcome)) {
         sink_.write(line);
         sink_.put('\n');
       }
@@ -214,7 +279,7 @@ class AlignedWriter final : public RowWriter {
     }
     for (const Column& c : h.columns) {
       const std::string unit = column_unit(c, h.unit);
-      const bool status = c.stem == "status";
+      const bool status = c.stem == "status" || c.stem == "quantity";
       const int width =
           std::max({static_cast<int>(c.label.size()), static_cast<int>(unit.size()) + 2,
                     status ? kStatusWidth : kLeastWidth});
@@ -318,6 +383,32 @@ std::vector<std::string> profile_lines(const MultisectionDesign& d) {
               ", f0 = " + frequency(d.f0_mhz),
           "Ripple over the band: " + batch::significant(static_cast<float>(d.ripple_db), 4) +
               " dB" + (d.equal_ripple ? "" : " (maximally flat stands in: too small to level)")};
+}
+
+std::vector<std::string> tolerance_lines(const batch::ToleranceRequest& q,
+                                         const batch::ToleranceOutcome& r) {
+  const auto pct = [](double share) {
+    return batch::significant(static_cast<float>(100.0 * share), 5) + " %";
+  };
+  const std::string slice = q.count == q.samples ? std::to_string(q.samples) + " samples"
+                                                 : "samples " + std::to_string(q.start) + " to " +
+                                                       std::to_string(q.start + q.count - 1) +
+                                                       " of " + std::to_string(q.samples);
+  std::vector<std::string> lines = {
+      "Tolerance run: " + slice + ", seed " + std::to_string(q.design.seed) + ", " +
+          (q.design.spread == Spread::normal ? "normal (half-width = 3 standard deviations)"
+                                             : "uniform within the half-width"),
+      "Yield: " + pct(r.yield.share) + " (" + std::to_string(r.yield.passed) + " of " +
+          std::to_string(r.yield.samples) + "), 95 % confidence " + pct(r.yield.low) + " to " +
+          pct(r.yield.high)};
+  if (const std::string failed = batch::failed_samples_line(r); !failed.empty()) {
+    lines.push_back(failed.substr(0, failed.find(" (see")));
+  }
+  return lines;
+}
+
+void RowWriter::indexed_row(std::int64_t /*index*/, std::span<const Cell> cells) {
+  row(cells);
 }
 
 Format format_named(std::string_view name) {

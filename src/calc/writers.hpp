@@ -11,6 +11,7 @@
 
 #include "batch/columns.hpp"
 #include "batch/option_values.hpp"
+#include "batch/tolerance_rows.hpp"
 #include "calc/output_file.hpp"
 #include "design/band_summary.hpp"
 #include "synthesis/multisection.hpp"
@@ -35,7 +36,16 @@ struct TableHeader {
   LengthUnit unit;
   const BandSummary* summary = nullptr;         // of a response: above the table, in the JSON
   const MultisectionDesign* profile = nullptr;  // of a multi-section coupler: the same
+  const batch::ToleranceRequest* tolerance = nullptr;  // of a tolerance run: its slice and yield
+  const batch::ToleranceOutcome* outcome = nullptr;
+  // A first column of whole numbers that rows_at writes ("sample"); CSV and
+  // JSON only.
+  std::string_view index_column = {};
 };
+
+// The yield of a tolerance run as the aligned table shows it above its rows.
+std::vector<std::string> tolerance_lines(const batch::ToleranceRequest& request,
+                                         const batch::ToleranceOutcome& outcome);
 
 // The summary as the aligned table shows it above its rows, a line each.
 std::vector<std::string> summary_lines(const BandSummary& summary);
@@ -54,6 +64,8 @@ class RowWriter {
   virtual ~RowWriter() = default;
 
   virtual void row(std::span<const Cell> cells) = 0;
+  // A row after its index, for a table with an index column.
+  virtual void indexed_row(std::int64_t index, std::span<const Cell> cells);
   virtual void finish() = 0;
 };
 

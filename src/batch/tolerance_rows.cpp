@@ -1,0 +1,251 @@
+#include "batch/tolerance_rows.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <utility>
+
+namespace ketrovane::batch {
+
+namespace {
+
+using S = Scale;
+
+constexpr std::array<Column, kVariedCount> kInputColumns = {
+    Column{"w", S::length, "W", "", 5},       Column{"s", S::length, "S", "", 5},
+    Column{"t", S::length, "T", "", 5},       Column{"b", S::length, "B", "", 5},
+    Column{"er", S::none, "Er", "", 4},       Column{"h", S::length, "H", "", 5},
+    Column{"sv", S::length, "SV", "", 5},     Column{"wo", S::length, "WO", "", 5},
+    Column{"etch", S::length, "Etch", "", 5},
+};
+
+constexpr std::array<Column, kOutcomeCount> kOutcomeColumns = {
+    Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
+    Column{"zoo_ohm", S::none, "Zoo", "ohm", 3},
+    Column{"zo_ohm", S::none, "Zo", "ohm", 3},
+    Column{"coupling_db", S::none, "Co", "dB", 3},
+    Column{"coupling_f0_db", S::none, "Co at f0", "dB", 3},
+    Column{"return_loss_db", S::none, "Ret loss", "dB", 2},
+    Column{"isolation_db", S::none, "Isolation", "dB", 2},
+    Column{"directivity_db", S::none, "Directivity", "dB", 2},
+};
+
+constexpr Column kPassColumn{"pass", S::none, "Pass", "", 0};
+
+// The drawn dimensions a geometry has, in the order of the columns.
+std::vector<Varied> input_quantities(const ToleranceDesign& d) {
+  std::vector<Varied> q;
+  switch (d.nominal.placement.arrangement) {
+    case Arrangement::edge:
+      q = {Varied::w, Varied::s};
+      break;
+    case Arrangement::edge_offset:
+      q = {Varied::w, Varied::s, Varied::h};
+      break;
+    case Arrangement::broadside:
+      q = {Varied::w, Varied::sv, Varied::wo};
+      break;
+  }
+  q.insert(q.end(), {Varied::t, Varied::b, Varied::er});
+  const bool etched = std::ranges::any_of(
+      d.variations, [](const Variation& v) { return v.quantity == Varied::etch; });
+  if (etched) q.push_back(Varied::etch);
+  return q;
+}
+
+std::size_t outcome_count(const ToleranceRequest& q) {
+  return q.design.at_f0 ? kOutcomeCount : kImpedanceOutcomes;
+}
+
+class SampleRows final : public RowSource {
+ public:
+  explicit SampleRows(ToleranceRequest q) : q_(std::move(q)), inputs_(input_quantities(q_.design)) {
+    for (const Varied v : inputs_)
+      columns_.push_back(kInputColumns.at(static_cast<std::size_t>(v)));
+    for (std::size_t i = 0; i < outcome_count(q_); ++i) columns_.push_back(kOutcomeColumns.at(i));
+    columns_.push_back(kPassColumn);
+    columns_.push_back(kStatusColumn);
+  }
+
+  [[nodiscard]] std::span<const Column> columns() const override { return columns_; }
+  [[nodiscard]] std::int64_t rows() const override { return static_cast<std::int64_t>(q_.count); }
+  [[nodiscard]] std::int64_t rows_per_block() const override {
+    const bool field = q_.design.solver == Solver::field || !q_.design.nominal.placement.is_edge();
+    return field ? 16 : kModelRowsPerBlock;
+  }
+
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& tally) const override {
+    const ToleranceSample s =
+        tolerance_sample(q_.design, q_.start + static_cast<std::uint64_t>(index));
+    std::size_t k = 0;
+    for (const Varied v : inputs_)
+      cells[k++] = number_cell(s.inputs.at(static_cast<std::size_t>(v)));
+    const bool ok = s.status == SampleStatus::ok;
+    for (std::size_t i = 0; i < outcome_count(q_); ++i) {
+      cells[k++] = ok ? number_cell(s.outcomes.at(i)) : Cell{};
+    }
+    cells[k++] = number_cell(passes(s, q_.limits) ? 1.0F : 0.0F);
+    cells[k] = text_cell(sample_status_name(s.status));
+    if (!ok) ++tally.failed;
+  }
+
+ private:
+  ToleranceRequest q_;
+  std::vector<Varied> inputs_;
+  std::vector<Column> columns_;
+};
+
+// ---- Statistics ----
+
+constexpr std::array<std::string_view, kOutcomeCount + 1> kQuantityNames = {
+    "zoe_ohm",        "zoo_ohm",      "zo_ohm",         "coupling_db", "coupling_f0_db",
+    "return_loss_db", "isolation_db", "directivity_db", "all_limits"};
+
+constexpr std::array kStatisticsColumns = {
+    Column{"quantity", S::none, "Quantity", "", 0},
+    Column{"samples", S::none, "Samples", "", 0},
+    Column{"nominal", S::none, "Nominal", "", 4},
+    Column{"mean", S::none, "Mean", "", 4},
+    Column{"std", S::none, "Std dev", "", 5},
+    Column{"p0_1", S::none, "0.1 %", "", 4},
+    Column{"p1", S::none, "1 %", "", 4},
+    Column{"p5", S::none, "5 %", "", 4},
+    Column{"p50", S::none, "50 %", "", 4},
+    Column{"p95", S::none, "95 %", "", 4},
+    Column{"p99", S::none, "99 %", "", 4},
+    Column{"p99_9", S::none, "99.9 %", "", 4},
+    Column{"limit_low", S::none, "Limit low", "", 3},
+    Column{"limit_high", S::none, "Limit high", "", 3},
+    Column{"within_pct", S::none, "Within", "%", 3},
+    Column{"within_low_pct", S::none, "95 % from", "%", 3},
+    Column{"within_high_pct", S::none, "95 % to", "%", 3},
+};
+
+const Limit* limit_on(const ToleranceRequest& q, Outcome o) {
+  const auto it = std::ranges::find_if(q.limits, [o](const Limit& l) { return l.quantity == o; });
+  return it == q.limits.end() ? nullptr : &*it;
+}
+
+Cell finite_or_empty(double v) {
+  return std::isfinite(v) ? number_cell(static_cast<float>(v)) : Cell{};
+}
+
+void write_share(std::span<Cell> cells, std::size_t at, const YieldEstimate& y) {
+  cells[at] = number_cell(static_cast<float>(100.0 * y.share));
+  cells[at + 1] = number_cell(static_cast<float>(100.0 * y.low));
+  cells[at + 2] = number_cell(static_cast<float>(100.0 * y.high));
+}
+
+class StatisticsRows final : public RowSource {
+ public:
+  StatisticsRows(const ToleranceRequest& q, ToleranceOutcome outcome)
+      : q_(q), outcome_(std::move(outcome)) {}
+
+  [[nodiscard]] std::span<const Column> columns() const override { return kStatisticsColumns; }
+  [[nodiscard]] std::int64_t rows() const override {
+    return static_cast<std::int64_t>(outcome_.statistics.size()) + 1;
+  }
+
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& /*tally*/) const override {
+    std::ranges::fill(cells, Cell{});
+    const auto i = static_cast<std::size_t>(index);
+    if (i == outcome_.statistics.size()) {
+      cells[0] = text_cell(kQuantityNames.back());
+      cells[1] = number_cell(static_cast<float>(outcome_.samples));
+      write_share(cells, 14, outcome_.yield);
+      return;
+    }
+    const QuantityStatistics& s = outcome_.statistics[i];
+    cells[0] = text_cell(kQuantityNames.at(i));
+    cells[1] = number_cell(static_cast<float>(s.count));
+    const bool nominal_ok = outcome_.nominal.status == SampleStatus::ok;
+    cells[2] = nominal_ok ? number_cell(outcome_.nominal.outcomes.at(i)) : Cell{};
+    cells[3] = finite_or_empty(s.mean);
+    cells[4] = finite_or_empty(s.standard_deviation);
+    for (std::size_t p = 0; p < kPercentiles.size(); ++p) {
+      cells[5 + p] = finite_or_empty(s.percentiles.at(p));
+    }
+    if (const Limit* l = limit_on(q_, static_cast<Outcome>(i))) {
+      cells[12] = finite_or_empty(l->low);
+      cells[13] = finite_or_empty(l->high);
+      write_share(cells, 14, outcome_.within.at(i));
+    }
+  }
+
+ private:
+  const ToleranceRequest& q_;
+  ToleranceOutcome outcome_;
+};
+
+}  // namespace
+
+std::unique_ptr<RowSource> tolerance_sample_rows(const ToleranceRequest& request) {
+  return std::make_unique<SampleRows>(request);
+}
+
+ToleranceCollector::ToleranceCollector(const ToleranceRequest& request)
+    : request_(request),
+      outcomes_(outcome_count(request)),
+      first_outcome_column_(input_quantities(request.design).size()),
+      values_(outcomes_),
+      within_(outcomes_, 0) {
+  for (std::vector<float>& v : values_) v.reserve(request.count);
+}
+
+void ToleranceCollector::take(const RowBlock& block) {
+  for (std::int64_t r = 0; r < block.count; ++r) {
+    const std::span<const Cell> cells = block.row(r);
+    const std::string_view status = cells.back().text;
+    std::size_t code = 0;
+    while (code + 1 < result_.by_status.size() &&
+           sample_status_name(static_cast<SampleStatus>(code)) != status) {
+      ++code;
+    }
+    ++result_.by_status.at(code);
+    ++result_.samples;
+    if (cells[cells.size() - 2].number == 1.0F) ++passed_;
+    if (code != 0) continue;
+    for (std::size_t i = 0; i < outcomes_; ++i) {
+      const float v = cells[first_outcome_column_ + i].number;
+      values_[i].push_back(v);
+      const Limit* l = limit_on(request_, static_cast<Outcome>(i));
+      if (l != nullptr && within(*l, v)) ++within_[i];
+    }
+  }
+}
+
+ToleranceOutcome ToleranceCollector::finish() {
+  for (std::size_t i = 0; i < outcomes_; ++i) {
+    result_.statistics.push_back(statistics_of(values_[i]));
+    result_.within.push_back(yield_of(within_[i], result_.samples));
+  }
+  result_.yield = yield_of(passed_, result_.samples);
+  result_.nominal = nominal_sample(request_.design);
+  return result_;
+}
+
+std::span<const Column> tolerance_statistics_columns() {
+  return kStatisticsColumns;
+}
+
+std::unique_ptr<RowSource> tolerance_statistics_rows(const ToleranceRequest& request,
+                                                     const ToleranceOutcome& outcome) {
+  return std::make_unique<StatisticsRows>(request, outcome);
+}
+
+std::string failed_samples_line(const ToleranceOutcome& outcome) {
+  if (outcome.failed() == 0) return "";
+  std::string line = std::to_string(outcome.failed()) + " of the " +
+                     std::to_string(outcome.samples) + " samples could not be computed:";
+  const char* separator = " ";
+  for (std::size_t code = 1; code < outcome.by_status.size(); ++code) {
+    if (outcome.by_status.at(code) == 0) continue;
+    line += separator + std::to_string(outcome.by_status.at(code)) + " " +
+            std::string(sample_status_name(static_cast<SampleStatus>(code)));
+    separator = ", ";
+  }
+  return line + " (see their status in --samples-output; they count against the yield)";
+}
+
+}  // namespace ketrovane::batch

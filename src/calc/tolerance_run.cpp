@@ -1,0 +1,245 @@
+#include "calc/tolerance_run.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "batch/accuracy_note.hpp"
+#include "batch/input_error.hpp"
+#include "batch/number_format.hpp"
+#include "batch/row_runner.hpp"
+#include "batch/tolerance_rows.hpp"
+#include "calc/output_file.hpp"
+#include "calc/plot.hpp"
+#include "calc/progress.hpp"
+
+namespace ketrovane::calc {
+
+namespace {
+
+using batch::Opt;
+
+constexpr int kHistogramBins = 60;
+
+const std::string* text_of(const batch::TextValues& values, Opt id) {
+  const std::optional<std::string>& t = values.text(id);
+  return t ? &*t : nullptr;
+}
+
+bool ends_with(std::string_view text, std::string_view end) {
+  return text.size() >= end.size() &&
+         batch::equal_ignoring_case(text.substr(text.size() - end.size()), end);
+}
+
+Format samples_format(const std::string& path) {
+  if (ends_with(path, ".csv")) return Format::csv;
+  if (ends_with(path, ".json")) return Format::json;
+  batch::reject("--samples-output", path, "expected a file name ending in .csv or .json");
+}
+
+// The outcomes the histograms show: the limited ones, or Zo and the
+// coupling without limits.
+std::vector<Outcome> charted_outcomes(const batch::ToleranceRequest& q) {
+  std::vector<Outcome> charted;
+  for (const Limit& l : q.limits) charted.push_back(l.quantity);
+  if (charted.empty()) charted = {Outcome::zo, Outcome::coupling};
+  return charted;
+}
+
+const Limit* limit_on(const batch::ToleranceRequest& q, Outcome o) {
+  const auto it = std::ranges::find_if(q.limits, [o](const Limit& l) { return l.quantity == o; });
+  return it == q.limits.end() ? nullptr : &*it;
+}
+
+// The span the histogram covers: the samples and the finite limits, and a
+// little more.
+std::pair<double, double> histogram_span(std::span<const float> v, const Limit* limit) {
+  auto [low, high] = std::ranges::minmax(v);
+  double from = low;
+  double to = high;
+  const bool magnitude = limit != nullptr && (limit->quantity == Outcome::coupling ||
+                                              limit->quantity == Outcome::coupling_f0);
+  if (limit != nullptr) {
+    for (const double edge : {limit->low, limit->high}) {
+      if (!std::isfinite(edge)) continue;
+      const double at = magnitude && from < 0.0 ? -edge : edge;
+      from = std::min(from, at);
+      to = std::max(to, at);
+    }
+  }
+  const double margin = to > from ? 0.05 * (to - from) : std::max(1e-6, 1e-3 * std::fabs(from));
+  return {from - margin, to + margin};
+}
+
+// The share of the samples in each of the bins, per cent.
+std::vector<double> histogram(std::span<const float> v, double from, double to) {
+  std::vector<double> share(kHistogramBins, 0.0);
+  const double width = (to - from) / kHistogramBins;
+  for (const float x : v) {
+    const auto bin = std::clamp(static_cast<int>((x - from) / width), 0, kHistogramBins - 1);
+    share[static_cast<std::size_t>(bin)] += 1.0;
+  }
+  for (double& s : share) s *= 100.0 / static_cast<double>(v.size());
+  return share;
+}
+
+std::string outcome_label(Outcome o) {
+  switch (o) {
+    case Outcome::zoe:
+      return "Zoe (ohm)";
+    case Outcome::zoo:
+      return "Zoo (ohm)";
+    case Outcome::zo:
+      return "Zo (ohm)";
+    case Outcome::coupling:
+      return "Coupling (dB)";
+    case Outcome::coupling_f0:
+      return "Coupling at f0 (dB)";
+    case Outcome::return_loss:
+      return "Return loss at f0 (dB)";
+    case Outcome::isolation:
+      return "Isolation at f0 (dB)";
+    case Outcome::directivity:
+      return "Directivity at f0 (dB)";
+  }
+  return "";
+}
+
+// One panel: its bins as boxes, its limits as red lines.
+std::string histogram_panel(std::span<const float> v, const Limit* limit, const std::string& data,
+                            std::size_t block, Outcome o, const batch::ToleranceOutcome& r) {
+  std::string s = "unset arrow\nset xlabel " + chart_string(outcome_label(o)) + "\n";
+  std::string title = outcome_label(o) + ": " + std::to_string(v.size()) + " samples";
+  if (limit != nullptr) {
+    const bool negative =
+        (o == Outcome::coupling || o == Outcome::coupling_f0) && !v.empty() && v.front() < 0.0F;
+    for (const double edge : {limit->low, limit->high}) {
+      if (!std::isfinite(edge)) continue;
+      const std::string at = batch::shortest(static_cast<float>(negative ? -edge : edge));
+      s += "set arrow from " + at + ", graph 0 to " + at +
+           ", graph 1 nohead lw 2 lc rgb '#c62828' dt 2\n";
+    }
+    const YieldEstimate& y = r.within.at(static_cast<std::size_t>(o));
+    title += ", " + batch::significant(static_cast<float>(100.0 * y.share), 4) +
+             " % within the limits (dashed)";
+  }
+  s += "set title " + chart_title(title) + "\n";
+  s += "plot " + chart_string(data) + " index " + std::to_string(block) +
+       " using 1:2 with boxes fill solid 0.6 lc rgb '#1f4e9c' notitle\n";
+  return s;
+}
+
+void draw_histograms(const std::string& path, OutputFile& image, const batch::ToleranceRequest& q,
+                     const batch::ToleranceCollector& samples, const batch::ToleranceOutcome& r) {
+  const std::string gnuplot = find_gnuplot();
+  if (gnuplot.empty()) {
+    throw OutputError("cannot draw " + batch::quoted(path) +
+                      ": gnuplot is not installed (Debian: apt install gnuplot-nox)");
+  }
+  const std::vector<Outcome> charted = charted_outcomes(q);
+  TemporaryFile data("histogram-data");
+  std::string panels;
+  std::size_t block = 0;
+  for (const Outcome o : charted) {
+    const std::span<const float> v = samples.values(o);
+    if (v.empty()) continue;
+    const Limit* limit = limit_on(q, o);
+    const auto [from, to] = histogram_span(v, limit);
+    const std::vector<double> share = histogram(v, from, to);
+    const double width = (to - from) / kHistogramBins;
+    for (std::size_t i = 0; i < share.size(); ++i) {
+      const double centre = from + (static_cast<double>(i) + 0.5) * width;
+      data.sink().write(std::to_string(centre) + " " + std::to_string(share[i]) + "\n");
+    }
+    data.sink().write("\n\n");
+    panels += histogram_panel(v, limit, data.path(), block++, o, r);
+  }
+  data.sink().flush();
+  if (block == 0)
+    throw OutputError("cannot draw " + batch::quoted(path) + ": no sample was computed");
+  const std::string layout = "set multiplot layout " + std::to_string(block) + ",1\n";
+  draw_with_gnuplot(
+      gnuplot,
+      [&](const std::string& target) {
+        return "set terminal " + chart_terminal(path, block) + "\nset output " +
+               chart_string(target) +
+               "\nset ylabel 'Share of samples (%)'\nset grid\nset style fill solid\n"
+               "set boxwidth 0.9 relative\n" +
+               layout + panels + "unset multiplot\n";
+      },
+      image, path);
+}
+
+// The model's accuracy where the nominal coupler lies, as the other
+// commands note it.
+std::string accuracy_note_of(const batch::ToleranceRequest& q, batch::LengthUnit unit) {
+  if (q.design.solver != Solver::model) return "";
+  batch::RowTally tally;
+  tally.accuracy.note(q.design.nominal.x, false);
+  return batch::accuracy_note(tally.accuracy, unit);
+}
+
+}  // namespace
+
+RunResult run_tolerance(batch::TextValues& values, const batch::ToleranceRequest& request,
+                        const ToleranceOutputs& o) {
+  OutputSet outputs;
+  const std::unique_ptr<batch::RowSource> rows = batch::tolerance_sample_rows(request);
+  std::unique_ptr<RowWriter> samples_writer;
+  if (const std::string* path = text_of(values, Opt::samples_output)) {
+    const Format f = samples_format(*path);
+    OutputFile& file = outputs.open("--samples-output", *path);
+    samples_writer = make_writer(f,
+                                 {"tolerance", o.echo, rows->columns(), o.unit, nullptr, nullptr,
+                                  nullptr, nullptr, "sample"},
+                                 file.sink());
+  }
+  const std::string* plot_path = text_of(values, Opt::plot);
+  if (plot_path != nullptr) check_chart_name("--plot", *plot_path);
+  OutputFile* image = plot_path == nullptr ? nullptr : &outputs.open("--plot", *plot_path);
+  const std::string* output_path = text_of(values, Opt::output);
+  OutputFile& output = outputs.open("--output", output_path == nullptr ? "" : *output_path);
+
+  batch::ToleranceCollector collector(request);
+  Progress progress(rows->rows());
+  batch::run_rows(*rows, [&](const batch::RowBlock& block) {
+    collector.take(block);
+    if (samples_writer) {
+      for (std::int64_t i = 0; i < block.count; ++i) {
+        samples_writer->indexed_row(static_cast<std::int64_t>(request.start) + block.first + i,
+                                    block.row(i));
+      }
+    }
+    progress.rows_done(block.count);
+  });
+  if (samples_writer) samples_writer->finish();
+  const batch::ToleranceOutcome outcome = collector.finish();
+
+  const std::unique_ptr<batch::RowSource> statistics =
+      batch::tolerance_statistics_rows(request, outcome);
+  const std::unique_ptr<RowWriter> writer = make_writer(
+      o.format,
+      {"tolerance", o.echo, statistics->columns(), o.unit, nullptr, nullptr, &request, &outcome},
+      output.sink());
+  std::vector<Cell> cells(statistics->columns().size());
+  batch::RowTally unused;
+  for (std::int64_t i = 0; i < statistics->rows(); ++i) {
+    statistics->fill(i, cells, unused);
+    writer->row(cells);
+  }
+  writer->finish();
+  if (image != nullptr) draw_histograms(*plot_path, *image, request, collector, outcome);
+  outputs.commit();
+
+  RunResult result{outcome.failed() > 0 ? batch::kRowsNotBuilt : batch::kSuccess, "",
+                   outcome.failed()};
+  result.failed_rows_line = batch::failed_samples_line(outcome);
+  if (std::string note = accuracy_note_of(request, o.unit); !note.empty()) {
+    result.notes.push_back(std::move(note));
+  }
+  return result;
+}
+
+}  // namespace ketrovane::calc

@@ -1,0 +1,192 @@
+#include "design/tolerance.hpp"
+
+#include <Random123/philox.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "design/field_analysis.hpp"
+#include "design/quarter_wave.hpp"
+#include "field/domain.hpp"
+
+namespace ketrovane {
+
+namespace {
+
+constexpr std::array<std::string_view, kVariedCount> kVariedNames = {"w", "s",  "t",  "b",   "er",
+                                                                     "h", "sv", "wo", "etch"};
+constexpr std::array<std::string_view, kOutcomeCount> kOutcomeNames = {
+    "zoe", "zoo", "zo", "coupling", "coupling_f0", "return_loss", "isolation", "directivity"};
+
+// 53 random bits of two 32-bit words as a number strictly inside (0, 1).
+double unit_interval(std::uint32_t high, std::uint32_t low) {
+  const std::uint64_t bits = ((static_cast<std::uint64_t>(high) << 32U) | low) >> 11U;
+  return (static_cast<double>(bits) + 0.5) * 0x1p-53;
+}
+
+// The drawn offset from nominal of a quantity of half-width `half_width`.
+double drawn_offset(Spread spread, double half_width, const std::array<double, 2>& u) {
+  if (spread == Spread::uniform) return half_width * (2.0 * u[0] - 1.0);
+  return half_width / 3.0 * standard_normal(u[0], u[1]);
+}
+
+float& input(std::array<float, kVariedCount>& inputs, Varied v) {
+  return inputs.at(static_cast<std::size_t>(v));
+}
+
+std::array<float, kVariedCount> nominal_inputs(const StripPair& pair) {
+  const CrossSection& x = pair.x;
+  const Placement& p = pair.placement;
+  return {x.w, x.s, x.board.t, x.board.b, x.board.er, p.h, p.sv, p.wo, 0.0F};
+}
+
+bool side_by_side(const StripPair& pair) {
+  return pair.placement.arrangement != Arrangement::broadside;
+}
+
+// The strip pair the drawn values make: the etch bias widens each strip by
+// twice the bias and narrows the gap by as much.
+StripPair drawn_pair(const StripPair& nominal, const std::array<float, kVariedCount>& v) {
+  const auto at = [&v](Varied q) { return v.at(static_cast<std::size_t>(q)); };
+  const float etch = at(Varied::etch);
+  StripPair pair = nominal;
+  pair.x.board = {at(Varied::b), at(Varied::t), at(Varied::er)};
+  pair.x.w = at(Varied::w) + 2.0F * etch;
+  pair.x.s = side_by_side(nominal) ? at(Varied::s) - 2.0F * etch : nominal.x.s;
+  pair.placement.h = at(Varied::h);
+  pair.placement.sv = at(Varied::sv);
+  pair.placement.wo = std::fabs(at(Varied::wo));  // a mirror image is the same coupler
+  return pair;
+}
+
+bool physical(const StripPair& pair) {
+  const CrossSection& x = pair.x;
+  bool ok = x.w > 0.0F && x.board.b > 0.0F && x.board.t >= 0.0F && x.board.er >= 1.0F;
+  if (side_by_side(pair)) ok = ok && x.s > 0.0F;
+  if (pair.placement.arrangement == Arrangement::edge_offset) ok = ok && pair.placement.h > 0.0F;
+  if (pair.placement.arrangement == Arrangement::broadside) ok = ok && pair.placement.sv > 0.0F;
+  return ok;
+}
+
+bool finite(const CouplerImpedances& z) {
+  return std::isfinite(z.zoe) && std::isfinite(z.zoo) && std::isfinite(z.zo) &&
+         std::isfinite(z.coupling_db);
+}
+
+// The response at f0 of the drawn coupler, whose length the artwork fixes
+// at a quarter wave in the nominal dielectric.
+void respond_at_f0(const ToleranceDesign& d, const StripPair& pair, ToleranceSample& sample) {
+  const ResponseAtF0& r = *d.at_f0;
+  const float length = quarter_wave_length(r.f0_mhz, d.nominal.x.board.er);
+  const ResponseCoupler coupler = coupler_of_dimensions(pair, r.materials, length, d.solver);
+  const ResponseRow row = response_row(coupler, r.f0_mhz, r.terminations);
+  if (is_failure(row.status)) {
+    sample.status =
+        d.solver == Solver::field ? SampleStatus::field_failed : SampleStatus::model_failed;
+    return;
+  }
+  const FourPortResponse& f = row.response;
+  auto& o = sample.outcomes;
+  o.at(static_cast<std::size_t>(Outcome::coupling_f0)) = f.amplitude_db[Port::coupled];
+  o.at(static_cast<std::size_t>(Outcome::return_loss)) = return_loss_db(f);
+  o.at(static_cast<std::size_t>(Outcome::isolation)) = -f.amplitude_db[Port::isolated];
+  o.at(static_cast<std::size_t>(Outcome::directivity)) = directivity_db(f);
+}
+
+// The outcomes of the strip pair the drawn values make.
+void evaluate(const ToleranceDesign& d, ToleranceSample& sample) {
+  const StripPair pair = drawn_pair(d.nominal, sample.inputs);
+  if (!physical(pair)) {
+    sample.status = SampleStatus::not_positive;
+    return;
+  }
+  const bool on_the_field = d.solver == Solver::field || !pair.placement.is_edge();
+  if (on_the_field && field::geometry_error(field_geometry(pair))) {
+    sample.status = SampleStatus::strips_touch;
+    return;
+  }
+  try {
+    const CouplerImpedances z = on_the_field ? field_impedances(pair) : model_impedances(pair.x);
+    if (!finite(z)) {
+      sample.status = SampleStatus::model_failed;
+      return;
+    }
+    sample.outcomes = {z.zoe, z.zoo, z.zo, z.coupling_db, 0.0F, 0.0F, 0.0F, 0.0F};
+    if (d.at_f0) respond_at_f0(d, pair, sample);
+  } catch (const FieldFailure&) {
+    sample.status = SampleStatus::field_failed;
+  }
+}
+
+}  // namespace
+
+std::string_view varied_name(Varied v) {
+  return kVariedNames.at(static_cast<std::size_t>(v));
+}
+
+std::string_view outcome_name(Outcome o) {
+  return kOutcomeNames.at(static_cast<std::size_t>(o));
+}
+
+std::string_view sample_status_name(SampleStatus s) {
+  switch (s) {
+    case SampleStatus::ok:
+      return "ok";
+    case SampleStatus::not_positive:
+      return "not_positive";
+    case SampleStatus::model_failed:
+      return "model_failed";
+    case SampleStatus::field_failed:
+      return "field_failed";
+    case SampleStatus::strips_touch:
+      return "strips_touch";
+  }
+  return "ok";
+}
+
+std::array<double, 2> uniform_pair(std::uint64_t seed, std::uint64_t index, std::uint32_t slot) {
+  const r123::Philox4x32 generator;
+  const r123::Philox4x32::ctr_type counter = {
+      {slot, 0U, static_cast<std::uint32_t>(index), static_cast<std::uint32_t>(index >> 32U)}};
+  const r123::Philox4x32::key_type key = {
+      {static_cast<std::uint32_t>(seed), static_cast<std::uint32_t>(seed >> 32U)}};
+  const r123::Philox4x32::ctr_type words = generator(counter, key);
+  return {unit_interval(words[0], words[1]), unit_interval(words[2], words[3])};
+}
+
+double standard_normal(double u1, double u2) {
+  return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
+}
+
+double share_at_or_below(Spread spread, double nominal, double half_width, double floor) {
+  const double distance = nominal - floor;
+  if (half_width <= 0.0) return distance <= 0.0 ? 1.0 : 0.0;
+  if (spread == Spread::uniform) {
+    return std::clamp((half_width - distance) / (2.0 * half_width), 0.0, 1.0);
+  }
+  const double sigma = half_width / 3.0;
+  return 0.5 * std::erfc(distance / (sigma * std::numbers::sqrt2));
+}
+
+ToleranceSample tolerance_sample(const ToleranceDesign& design, std::uint64_t index) {
+  ToleranceSample sample;
+  sample.inputs = nominal_inputs(design.nominal);
+  for (const Variation& v : design.variations) {
+    const auto slot = static_cast<std::uint32_t>(v.quantity);
+    const double offset =
+        drawn_offset(design.spread, v.half_width, uniform_pair(design.seed, index, slot));
+    float& value = input(sample.inputs, v.quantity);
+    value = static_cast<float>(static_cast<double>(value) + offset);
+  }
+  evaluate(design, sample);
+  return sample;
+}
+
+ToleranceSample nominal_sample(const ToleranceDesign& design) {
+  ToleranceSample sample;
+  sample.inputs = nominal_inputs(design.nominal);
+  evaluate(design, sample);
+  return sample;
+}
+
+}  // namespace ketrovane
