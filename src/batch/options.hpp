@@ -133,6 +133,9 @@ struct OptionSpec {
   Commands alternative;       // one of a group, or one form of a command
   Commands ranges;            // start:stop:step accepted
   Reach reach = Reach::everywhere;
+  // The Python keyword when it is not the name with underscores for dashes
+  // (a repeated option takes a dict there: "limits").
+  std::string_view python_keyword = {};
 
   [[nodiscard]] bool taken_by(Command c) const {
     return required.has(c) || optional.has(c) || alternative.has(c);

@@ -184,12 +184,30 @@ std::unique_ptr<RowSource> tolerance_sample_rows(const ToleranceRequest& request
   return std::make_unique<SampleRows>(request);
 }
 
+ToleranceOutcome tolerance_outcome(const ToleranceRequest& request,
+                                   std::vector<std::vector<float>>& values, std::int64_t passed,
+                                   const std::array<std::int64_t, 5>& by_status) {
+  ToleranceOutcome r;
+  r.by_status = by_status;
+  for (const std::int64_t n : by_status) r.samples += n;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    std::int64_t within_limit = 0;
+    if (const Limit* l = limit_on(request, static_cast<Outcome>(i))) {
+      within_limit = std::ranges::count_if(values[i], [l](float v) { return within(*l, v); });
+    }
+    r.within.push_back(yield_of(within_limit, r.samples));
+    r.statistics.push_back(statistics_of(values[i]));
+  }
+  r.yield = yield_of(passed, r.samples);
+  r.nominal = nominal_sample(request.design);
+  return r;
+}
+
 ToleranceCollector::ToleranceCollector(const ToleranceRequest& request)
     : request_(request),
       outcomes_(outcome_count(request)),
       first_outcome_column_(input_quantities(request.design).size()),
-      values_(outcomes_),
-      within_(outcomes_, 0) {
+      values_(outcomes_) {
   for (std::vector<float>& v : values_) v.reserve(request.count);
 }
 
@@ -198,31 +216,21 @@ void ToleranceCollector::take(const RowBlock& block) {
     const std::span<const Cell> cells = block.row(r);
     const std::string_view status = cells.back().text;
     std::size_t code = 0;
-    while (code + 1 < result_.by_status.size() &&
+    while (code + 1 < by_status_.size() &&
            sample_status_name(static_cast<SampleStatus>(code)) != status) {
       ++code;
     }
-    ++result_.by_status.at(code);
-    ++result_.samples;
+    ++by_status_.at(code);
     if (cells[cells.size() - 2].number == 1.0F) ++passed_;
     if (code != 0) continue;
     for (std::size_t i = 0; i < outcomes_; ++i) {
-      const float v = cells[first_outcome_column_ + i].number;
-      values_[i].push_back(v);
-      const Limit* l = limit_on(request_, static_cast<Outcome>(i));
-      if (l != nullptr && within(*l, v)) ++within_[i];
+      values_[i].push_back(cells[first_outcome_column_ + i].number);
     }
   }
 }
 
 ToleranceOutcome ToleranceCollector::finish() {
-  for (std::size_t i = 0; i < outcomes_; ++i) {
-    result_.statistics.push_back(statistics_of(values_[i]));
-    result_.within.push_back(yield_of(within_[i], result_.samples));
-  }
-  result_.yield = yield_of(passed_, result_.samples);
-  result_.nominal = nominal_sample(request_.design);
-  return result_;
+  return tolerance_outcome(request_, values_, passed_, by_status_);
 }
 
 std::span<const Column> tolerance_statistics_columns() {

@@ -36,6 +36,14 @@ struct ToleranceOutcome {
   [[nodiscard]] std::int64_t failed() const { return samples - by_status[0]; }
 };
 
+// The statistics of samples already computed: `values` holds each
+// outcome's values over the samples that have it, in sample order (it is
+// reordered); `passed` counts the samples meeting every limit, `by_status`
+// every sample by its status.
+ToleranceOutcome tolerance_outcome(const ToleranceRequest& request,
+                                   std::vector<std::vector<float>>& values, std::int64_t passed,
+                                   const std::array<std::int64_t, 5>& by_status);
+
 // Takes the sample rows' blocks in order and keeps what the statistics need:
 // 4 bytes per sample per outcome.
 class ToleranceCollector {
@@ -55,9 +63,8 @@ class ToleranceCollector {
   std::size_t outcomes_;
   std::size_t first_outcome_column_;
   std::vector<std::vector<float>> values_;
-  std::vector<std::int64_t> within_;
   std::int64_t passed_ = 0;
-  ToleranceOutcome result_;
+  std::array<std::int64_t, 5> by_status_{};
 };
 
 // Columns of the statistics: quantity, samples, nominal, mean, std, the

@@ -29,6 +29,7 @@
 #include "batch/quantities.hpp"
 #include "batch/row_runner.hpp"
 #include "batch/sweep_axis.hpp"
+#include "batch/tolerance_rows.hpp"
 #include "design/multisection_row.hpp"
 
 namespace py = pybind11;
@@ -47,10 +48,19 @@ const batch::CommandSpec& command_called(const std::string& name) {
 }
 
 // "w=": an option as the package's keyword.
-std::string keyword_of(std::string_view name) {
+// The Python keyword of the option `name`: its own, or the name with
+// underscores for dashes.
+std::string python_keyword(std::string_view name) {
+  if (const batch::OptionSpec* o = batch::option_named(name); o && !o->python_keyword.empty()) {
+    return std::string(o->python_keyword);
+  }
   std::string keyword(name);
   std::replace(keyword.begin(), keyword.end(), '-', '_');
-  return keyword + "=";
+  return keyword;
+}
+
+std::string keyword_of(std::string_view name) {
+  return python_keyword(name) + "=";
 }
 
 std::string type_name(const py::handle value) {
@@ -565,6 +575,110 @@ py::tuple multisection(const py::tuple& names, const py::tuple& values,
   return arrays.result(py::none(), py::none(), profile_of(q.design));
 }
 
+// ---- Tolerance runs ----
+
+// The request of a tolerance call, read from the command line's texts of
+// its options (the package writes each keyword as the command line would).
+batch::ToleranceRequest tolerance_request(const py::dict& texts) {
+  batch::TextValues values;
+  for (const auto& [key, value] : texts) {
+    const std::string name = py::str(key);
+    const batch::OptionSpec* o = batch::option_named(name);
+    if (o == nullptr || !o->taken_by(batch::Command::tolerance) ||
+        o->reach == batch::Reach::output) {
+      throw py::type_error("tolerance() got an unexpected keyword argument '" +
+                           python_keyword(name) + "'");
+    }
+    values.set(o->id, py::str(value));
+  }
+  return batch::read_tolerance(values);
+}
+
+py::dict share_of(const YieldEstimate& y) {
+  py::dict d;
+  d["passed"] = y.passed;
+  d["samples"] = y.samples;
+  d["share"] = y.share;
+  d["low"] = y.low;
+  d["high"] = y.high;
+  return d;
+}
+
+// The statistics rows as table() gives rows, and the run's figures.
+py::tuple statistics_result(const batch::ToleranceRequest& q, const batch::ToleranceOutcome& r,
+                            batch::LengthUnit unit) {
+  const std::unique_ptr<batch::RowSource> rows = batch::tolerance_statistics_rows(q, r);
+  TableArrays arrays(rows->columns(), unit, rows->rows());
+  batch::RowBlock block;
+  block.width = rows->columns().size();
+  block.count = 1;
+  block.cells.resize(block.width);
+  for (std::int64_t i = 0; i < rows->rows(); ++i) {
+    block.first = i;
+    rows->fill(i, block.cells, block.tally);
+    arrays.take(block);
+  }
+  py::dict info;
+  info["yield"] = share_of(r.yield);
+  py::dict failed;
+  for (std::size_t code = 1; code < r.by_status.size(); ++code) {
+    failed[py::str(std::string(sample_status_name(static_cast<SampleStatus>(code))))] =
+        r.by_status.at(code);
+  }
+  info["not_computed"] = failed;
+  info["samples"] = q.samples;
+  info["start"] = q.start;
+  info["count"] = q.count;
+  info["seed"] = q.design.seed;
+  return py::make_tuple(arrays.result(py::none(), py::none(), py::none()), info);
+}
+
+// (samples as table() gives rows, statistics, figures) of the samples
+// start .. start + count - 1.
+py::tuple tolerance(const py::dict& texts, const std::string& length_unit,
+                    const py::object& progress) {
+  const batch::ToleranceRequest q = tolerance_request(texts);
+  const std::unique_ptr<batch::RowSource> rows = batch::tolerance_sample_rows(q);
+  const batch::LengthUnit unit = batch::parse_length_unit("units", length_unit);
+  TableArrays samples(rows->columns(), unit, rows->rows());
+  batch::ToleranceCollector collector(q);
+  run(
+      *rows,
+      [&](const batch::RowBlock& block) {
+        samples.take(block);
+        collector.take(block);
+      },
+      py::make_tuple(rows->rows()), progress);
+  const batch::ToleranceOutcome r = collector.finish();
+  return py::make_tuple(samples.result(py::none(), py::none(), py::none()),
+                        statistics_result(q, r, unit));
+}
+
+// The statistics of samples put together from slices: `outcomes` holds
+// each outcome's values over the samples in order (NaN for a sample that
+// was not computed), `passed` the samples meeting every limit, `by_status`
+// the samples of each status.
+py::tuple tolerance_statistics(const py::dict& texts, const std::string& length_unit,
+                               const py::array_t<double, py::array::c_style>& outcomes,
+                               std::int64_t passed, const py::dict& by_status) {
+  const batch::ToleranceRequest q = tolerance_request(texts);
+  const auto view = outcomes.unchecked<2>();
+  std::vector<std::vector<float>> values(static_cast<std::size_t>(view.shape(0)));
+  for (py::ssize_t i = 0; i < view.shape(0); ++i) {
+    for (py::ssize_t k = 0; k < view.shape(1); ++k) {
+      if (!std::isnan(view(i, k)))
+        values[static_cast<std::size_t>(i)].push_back(static_cast<float>(view(i, k)));
+    }
+  }
+  std::array<std::int64_t, 5> counts{};
+  for (std::size_t code = 0; code < counts.size(); ++code) {
+    const py::str name(std::string(sample_status_name(static_cast<SampleStatus>(code))));
+    if (by_status.contains(name)) counts.at(code) = by_status[name].cast<std::int64_t>();
+  }
+  const batch::ToleranceOutcome r = batch::tolerance_outcome(q, values, passed, counts);
+  return statistics_result(q, r, batch::parse_length_unit("units", length_unit));
+}
+
 // (s[f, 4, 4], references[4]) of the whole coupler at each of f_mhz, its
 // ports referenced to their terminations (Rs, Rl, Rl, Rs).
 py::tuple multisection_scattering(const py::tuple& names, const py::tuple& values,
@@ -644,15 +758,32 @@ py::list command_names(batch::Commands commands) {
 }
 
 // The option table as the package makes its functions from it.
+std::string kind_name(batch::ValueKind kind) {
+  switch (kind) {
+    case batch::ValueKind::quantity:
+      return "quantity";
+    case batch::ValueKind::choice:
+      return "choice";
+    case batch::ValueKind::resistivity:
+      return "resistivity";
+    case batch::ValueKind::file:
+      return "file";
+    case batch::ValueKind::items:
+      return "items";
+    case batch::ValueKind::whole:
+      return "whole";
+  }
+  return "quantity";
+}
+
 py::list option_table() {
   py::list table;
   for (const batch::OptionSpec& o : batch::options()) {
     if (o.reach == batch::Reach::output) continue;
     py::dict d;
     d["name"] = std::string(o.name);
-    d["kind"] = o.kind == batch::ValueKind::quantity ? "quantity"
-                : o.kind == batch::ValueKind::choice ? "choice"
-                                                     : "resistivity";
+    d["kind"] = kind_name(o.kind);
+    d["keyword"] = python_keyword(o.name);
     d["dimension"] = o.quantity == nullptr ? std::string()
                                            : std::string(batch::base_unit(o.quantity->dimension));
     d["default"] = std::string(o.fallback);
@@ -710,6 +841,9 @@ PYBIND11_MODULE(_core, m) {
   m.def("multisection", &kp::multisection, "(names, values, length_unit, frequency_unit)");
   m.def("multisection_scattering", &kp::multisection_scattering,
         "(names, values, length_unit, frequency_unit, f_mhz)");
+  m.def("tolerance", &kp::tolerance, "(texts, length_unit, progress)");
+  m.def("tolerance_statistics", &kp::tolerance_statistics,
+        "(texts, length_unit, outcomes, passed, by_status)");
   m.def("keyword_message", &kp::keyword_message,
         "(message) -> the message with the options it names as keywords");
   m.def("call_units", &kp::call_units, "(units) -> (length_unit, frequency_unit)");

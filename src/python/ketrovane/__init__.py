@@ -532,9 +532,162 @@ def _multisection(names, values, units):
     return result
 
 
+# ---- Tolerance runs ----
+
+_LENGTH_NAMES = ("w", "s", "t", "b", "h", "sv", "wo", "etch")
+
+
+def _number_text(value, unit):
+    """A number as the command line writes it in `unit` ("" for none)."""
+    if isinstance(value, bool) or not isinstance(value, (int, float, _np.integer, _np.floating)):
+        raise TypeError
+    return f"{float(value)!r}{unit}"
+
+
+def _value_text(keyword, option, value, length_unit, frequency_unit):
+    """One argument of tolerance() as the command line's text of its option."""
+    if isinstance(value, str):
+        return value
+    kind, dimension = option["kind"], option["dimension"]
+    try:
+        if kind == "whole":
+            if isinstance(value, bool) or not isinstance(value, (int, _np.integer)):
+                raise TypeError
+            return str(int(value))
+        if kind == "items":
+            return _items_text(keyword, value, length_unit)
+        unit = {"in": length_unit, "MHz": frequency_unit}.get(dimension, "")
+        return _number_text(value, unit)
+    except TypeError:
+        raise TypeError(f"{keyword}=: expected {_EXPECTED_TOLERANCE.get(kind, 'a number or a text')}"
+                        f", got {type(value).__name__}") from None
+
+
+_EXPECTED_TOLERANCE = {"whole": "a whole number", "items": "a dict"}
+
+
+def _items_text(keyword, items, length_unit):
+    """vary={"w": 0.0002, "er": "2%"} or limits={"coupling": (9.5, 10.5)} as
+    the command line's comma-separated items."""
+    if not isinstance(items, dict):
+        raise TypeError
+    texts = []
+    for name, value in items.items():
+        if keyword == "limits":
+            if isinstance(value, str):
+                texts.append(f"{name}={value}")
+                continue
+            low, high = value
+            sides = ["" if x is None else (x if isinstance(x, str) else _number_text(x, ""))
+                     for x in (low, high)]
+            texts.append(f"{name}={sides[0]}:{sides[1]}")
+        else:
+            unit = length_unit if name in _LENGTH_NAMES else ""
+            texts.append(f"{name}={value if isinstance(value, str) else _number_text(value, unit)}")
+    return ",".join(texts)
+
+
+class Tolerance(Result):
+    """The samples of a tolerance run (a `Result` of one row per sample, in
+    sample order), with ``sample`` the index of each, ``statistics`` a
+    `Result` of one row per outcome and a last row, all_limits, with the
+    yield, and ``yield_`` the yield as a dict (passed, samples, share, and
+    low and high, its 95 % confidence interval).  ``not_computed`` counts
+    the samples that could not be computed by their status; ``start``,
+    ``count``, ``samples`` and ``seed`` say which slice of which run this
+    is.  ``ketrovane.tolerance_combine(parts)`` puts slices back together."""
+
+    __slots__ = ("sample", "statistics", "yield_", "not_computed", "start", "count", "samples",
+                 "seed", "_texts_of_call", "_length_unit")
+
+
+def _tolerance_result(samples_table, statistics_result, texts, length_unit):
+    r = Tolerance("tolerance", (_np.shape(samples_table[2])[-1],), *samples_table[:6])
+    table, info = statistics_result
+    r.statistics = Result("tolerance", (_np.shape(table[2])[-1],), *table[:6])
+    r.yield_ = info["yield"]
+    r.not_computed = info["not_computed"]
+    r.start, r.count, r.samples, r.seed = info["start"], info["count"], info["samples"], info["seed"]
+    r.sample = _np.arange(r.start, r.start + r.count, dtype=_np.int64)
+    r._texts_of_call = texts
+    r._length_unit = length_unit
+    return r
+
+
+def _tolerance_texts(names, values, units):
+    length_unit, frequency_unit = _units(units)
+    texts = {}
+    for name, value in zip(names, values):
+        if value is None:
+            continue
+        option = _OPTION_NAMED[name]
+        texts[name] = _value_text(option["keyword"], option, value, length_unit, frequency_unit)
+    return texts, length_unit
+
+
+def _tolerance(names, values, units, progress):
+    texts, length_unit = _tolerance_texts(names, values, units)
+    # The bar's total is the samples of the slice (a text the run reads
+    # again and checks; a bar of the whole run where it is not plain).
+    try:
+        rows = int(texts["count"]) if "count" in texts else (
+            int(float(texts["samples"])) - int(texts.get("start", "0")))
+    except (KeyError, ValueError):
+        rows = 1
+    reporter = _reporter(progress, "tolerance", (max(rows, 1),))
+    try:
+        samples_table, statistics_result = _core.tolerance(texts, length_unit, reporter)
+    finally:
+        if reporter is not None:
+            _close(reporter)
+    return _tolerance_result(samples_table, statistics_result, texts, length_unit)
+
+
+def tolerance_combine(parts):
+    """The run that slices of it make, in any order: the samples of every
+    slice one after the other in sample order and their statistics, the
+    same as one call over them all.  The slices are results of
+    ketrovane.tolerance with the same arguments but start and count, and
+    together they must cover the samples from the first one's start without
+    a gap or an overlap."""
+    parts = sorted(parts, key=lambda p: p.start)
+    if not parts:
+        raise ValueError("tolerance_combine: no slices")
+    first = parts[0]
+    common = {k: v for k, v in first._texts_of_call.items() if k not in ("start", "count")}
+    for before, after in zip(parts, parts[1:]):
+        if {k: v for k, v in after._texts_of_call.items() if k not in ("start", "count")} != common:
+            raise ValueError("tolerance_combine: the slices are of different runs")
+        if after.start != before.start + before.count:
+            raise ValueError(f"tolerance_combine: samples {before.start + before.count} to "
+                             f"{after.start - 1} are missing" if after.start > before.start +
+                             before.count else "tolerance_combine: slices overlap at sample "
+                             f"{after.start}")
+    count = sum(p.count for p in parts)
+    texts = {**common, "start": str(first.start), "count": str(count)}
+    columns = first.columns
+    numbers = _np.concatenate([p._numbers for p in parts], axis=1)
+    statuses = _np.concatenate([_np.atleast_1d(p.status) for p in parts])
+    texts_list = tuple(sorted(set(statuses.tolist())))
+    codes = _np.array([texts_list.index(x) for x in statuses.tolist()], dtype=_np.uint8).tobytes()
+    status_counts = {name: int((statuses == name).sum()) for name in texts_list}
+    outcome_names = [c for c in columns if c in _OUTCOME_COLUMNS]
+    outcomes = _np.ascontiguousarray(_np.stack([numbers[columns.index(c)] for c in outcome_names]))
+    passed = int(numbers[columns.index("pass")].sum())
+    statistics_result = _core.tolerance_statistics(texts, first._length_unit, outcomes, passed,
+                                                   status_counts)
+    table = (tuple(columns), first._units, numbers, codes, texts_list, columns.index("status"))
+    return _tolerance_result(table, statistics_result, texts, first._length_unit)
+
+
+_OUTCOME_COLUMNS = ("zoe_ohm", "zoo_ohm", "zo_ohm", "coupling_db", "coupling_f0_db",
+                    "return_loss_db", "isolation_db", "directivity_db")
+
+
 # ---- The functions, made from the command line's option table ----
 
 _OPTIONS = _core.option_table()
+_OPTION_NAMED = {o["name"]: o for o in _OPTIONS}
 _COMMANDS = {c["name"]: c for c in _core.command_table()}
 
 # What each function says besides its options and columns.
@@ -564,6 +717,8 @@ def _python_default(option):
     text = option["default"]
     if not text:  # optional, and nothing without it
         return None
+    if option["kind"] == "whole":
+        return int(text)
     if option["kind"] != "quantity":
         return text
     if option["dimension"] in ("in", "MHz"):
@@ -572,8 +727,9 @@ def _python_default(option):
 
 
 def _keyword(name):
-    """The Python keyword of an option: "min-gap" is min_gap."""
-    return name.replace("-", "_")
+    """The Python keyword of an option: "min-gap" is min_gap, "limit" limits."""
+    option = _OPTION_NAMED.get(name)
+    return option["keyword"] if option else name.replace("-", "_")
 
 
 def _parameters(command, options):
@@ -583,8 +739,8 @@ def _parameters(command, options):
     required = [o for o in taken if command in o["required"]]
     # A command with several forms (an alternative before a required
     # option) takes keywords only.
-    first_required = taken.index(required[0]) if required else len(taken)
-    keyword_only = any(command in o["alternative"] for o in taken[:first_required])
+    last_required = taken.index(required[-1]) if required else 0
+    keyword_only = any(command in o["alternative"] for o in taken[:last_required])
     positional, keywords = [], []
     for o in taken:
         name = _keyword(o["name"])
@@ -645,7 +801,7 @@ def _make(function, command, body, extra=(), excluded=(), also=(), note=None, co
               f"    return {body.format(names=f'_NAMES_{function}', values=f'({arguments})')}\n")
     option_names = {_keyword(o["name"]): o["name"] for o in _OPTIONS}
     namespace = {"_table": _table, "_scattering": _scattering, "_network": _network,
-                 "_multisection": _multisection,
+                 "_multisection": _multisection, "_tolerance": _tolerance,
                  f"_NAMES_{function}": tuple(option_names[n] for n in keep)}
     namespace.update({f"_DEFAULT_{n}": v for n, v in defaults.items()})
     exec(source, namespace)  # pylint: disable=exec-used
@@ -668,6 +824,12 @@ _make("multisection", "multisection", "_multisection({names}, {values}, units)",
       note="One coupler: every argument a single value; band a text \"F1:F2\" or its two "
       "edges (f1, f2).  The rows are its sections; the profile, ripple_db and band are "
       "attributes, and network(f) its response.")
+_make("tolerance", "tolerance", "_tolerance({names}, {values}, units, progress)",
+      note="One coupler given by its dimensions: every argument a single value.  vary maps "
+      "each varied quantity to its half-width (a number in the call's length unit, or a text "
+      "such as \"2%\" or \"0.5mil\"); limits maps an outcome to (low, high), None for an "
+      "open side.  start and count compute any slice of the run's samples; "
+      "tolerance_combine(parts) puts slices together.")
 # The American spellings, as the command line takes them.
 analyze = analyse
 synthesize = synthesise
