@@ -103,8 +103,9 @@ YieldEstimate yield_of(std::int64_t passed, std::int64_t samples) {
   const double centre = (p + z2 / (2.0 * n)) / denominator;
   const double half = kZ * std::sqrt(p * (1.0 - p) / n + z2 / (4.0 * n * n)) / denominator;
   y.share = p;
-  y.low = std::max(0.0, centre - half);
-  y.high = std::min(1.0, centre + half);
+  // The interval reaches 0 at no sample passing and 1 at every one.
+  y.low = passed == 0 ? 0.0 : std::max(0.0, centre - half);
+  y.high = passed == samples ? 1.0 : std::min(1.0, centre + half);
   return y;
 }
 
