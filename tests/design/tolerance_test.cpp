@@ -132,15 +132,15 @@ TEST(ToleranceSamples, EtchMovesEveryEdgeByTheBias) {
 // standard deviation over 20000 samples (0.5 %) and the curvature.
 TEST(ToleranceSamples, SmallSpreadsAgreeWithTheSensitivities) {
   const double pct = 0.005;  // each quantity +-0.5 %, three standard deviations
-  const ToleranceDesign d =
-      design_of({{Varied::w, pct * kCoupler.w}, {Varied::s, pct * kCoupler.s},
-                 {Varied::t, pct * kCoupler.board.t}, {Varied::b, pct * kCoupler.board.b},
-                 {Varied::er, pct * kCoupler.board.er}});
+  const ToleranceDesign d = design_of({{Varied::w, pct * kCoupler.w},
+                                       {Varied::s, pct * kCoupler.s},
+                                       {Varied::t, pct * kCoupler.board.t},
+                                       {Varied::b, pct * kCoupler.board.b},
+                                       {Varied::er, pct * kCoupler.board.er}});
   const ImpedanceSensitivities sens = impedance_sensitivities(kCoupler);
   const auto linear = [&](const ModeSensitivities& m, float z) {
     const double relative = pct / 3.0;
-    return z * relative *
-           std::sqrt(m.w * m.w + m.s * m.s + m.t * m.t + m.b * m.b + m.er * m.er);
+    return z * relative * std::sqrt(m.w * m.w + m.s * m.s + m.t * m.t + m.b * m.b + m.er * m.er);
   };
   std::vector<float> zoe;
   std::vector<float> zoo;
