@@ -54,3 +54,19 @@ def message(command, options, extra=()):
     err = run(arguments(command, options) + list(extra), status=2).stderr
     assert err.startswith("ketrovane-calc: ") and err.count("\n") == 1, err
     return err[len("ketrovane-calc: "):-1]
+
+
+def rows_of(text):
+    """CSV text as columns: float32 arrays (NaN for empty cells), str arrays
+    for the text columns (status, quantity)."""
+    rows = list(csv.reader(io.StringIO(text)))
+    names, cells = rows[0], rows[1:]
+    columns = {}
+    for k, name in enumerate(names):
+        values = [row[k] for row in cells]
+        if name in ("status", "quantity"):
+            columns[name] = np.array(values)
+        else:
+            columns[name] = np.array([np.float32(v) if v else np.float32("nan") for v in values],
+                                     dtype=np.float32)
+    return columns

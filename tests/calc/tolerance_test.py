@@ -1,0 +1,160 @@
+"""ketrovane-calc tolerance end to end: the statistics table against numpy's
+statistics of the samples file, slices that make the whole run, the JSON
+and the chart, samples that cannot be computed, and the refusals.
+
+Usage: tolerance_test.py PATH/TO/ketrovane-calc
+"""
+
+import csv
+import io
+import json
+import math
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+import numpy as np
+
+CALC = None  # set from the command line
+
+COUPLER = ["tolerance", "--b", "62mil", "--t", "1oz", "--er", "3.66", "--w", "24.8mil",
+           "--s", "6.4mil", "--etch", "+-0.5mil", "--vary", "t=10%", "--vary", "b=\u00b13%,er=0.04",
+           "--limit", "coupling=9.5:10.5", "--limit", "zo=48:52"]
+
+
+def run(args, status=0, cwd=None):
+    done = subprocess.run([CALC] + args, cwd=cwd, capture_output=True, text=True, check=False)
+    assert done.returncode == status, (args, done.returncode, done.stderr)
+    return done
+
+
+def csv_table(text):
+    rows = list(csv.DictReader(io.StringIO(text)))
+    return {name: [r[name] for r in rows] for name in rows[0]}
+
+
+def wilson(passed, n, z=1.959963984540054):
+    p = passed / n
+    centre = (p + z * z / (2 * n)) / (1 + z * z / n)
+    half = z * math.sqrt(p * (1 - p) / n + z * z / (4 * n * n)) / (1 + z * z / n)
+    return max(0.0, centre - half), min(1.0, centre + half)
+
+
+class Statistics(unittest.TestCase):
+    def test_the_table_is_the_statistics_of_the_samples(self):
+        with tempfile.TemporaryDirectory() as d:
+            samples_path = os.path.join(d, "samples.csv")
+            table = csv_table(run(COUPLER + ["--samples", "5000", "--format", "csv",
+                                             "--samples-output", samples_path]).stdout)
+            with open(samples_path, encoding="utf-8") as f:
+                samples = csv_table(f.read())
+        self.assertEqual(samples["sample"], [str(i) for i in range(5000)])
+        for row, quantity in enumerate(table["quantity"][:-1]):
+            values = np.array(samples[quantity], dtype=np.float32).astype(np.float64)
+            expected = [values.mean(), values.std(ddof=1)] + list(
+                np.percentile(values, [0.1, 1, 5, 50, 95, 99, 99.9]))
+            got = [float(table[c][row]) for c in ("mean", "std", "p0_1", "p1", "p5", "p50",
+                                                  "p95", "p99", "p99_9")]
+            np.testing.assert_allclose(got, expected, rtol=2e-6, err_msg=quantity)
+        passed = sum(int(p) for p in samples["pass"])
+        self.assertEqual(table["quantity"][-1], "all_limits")
+        self.assertAlmostEqual(float(table["within_pct"][-1]), 100 * passed / 5000, places=4)
+        low, high = wilson(passed, 5000)
+        self.assertAlmostEqual(float(table["within_low_pct"][-1]), 100 * low, places=4)
+        self.assertAlmostEqual(float(table["within_high_pct"][-1]), 100 * high, places=4)
+        # Each sample passes when both its outcomes are within their limits.
+        zo = np.array(samples["zo_ohm"], dtype=float)
+        coupling = np.abs(np.array(samples["coupling_db"], dtype=float))
+        within = (zo >= 48) & (zo <= 52) & (coupling >= 9.5) & (coupling <= 10.5)
+        self.assertEqual(passed, int(within.sum()))
+
+    def test_slices_make_the_whole_run(self):
+        with tempfile.TemporaryDirectory() as d:
+            names = []
+            for name, slice_args in (("whole", []), ("head", ["--count", "777"]),
+                                     ("tail", ["--start", "777"])):
+                path = os.path.join(d, name + ".csv")
+                run(COUPLER + ["--samples", "2000", "--seed", "42", "--samples-output", path,
+                               "--output", os.devnull] + slice_args)
+                with open(path, encoding="utf-8") as f:
+                    names.append(f.read().splitlines())
+        whole, head, tail = names
+        self.assertEqual(whole, head + tail[1:])
+
+    def test_json_carries_the_yield_and_the_samples_their_index(self):
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "samples.json")
+            head = json.loads(run(COUPLER + ["--samples", "300", "--start", "100", "--format",
+                                             "json", "--samples-output", path]).stdout)
+            with open(path, encoding="utf-8") as f:
+                samples = json.load(f)
+        tolerance = head["tolerance"]
+        self.assertEqual((tolerance["samples"], tolerance["start"], tolerance["count"]),
+                         (300, 100, 200))
+        passed = sum(r["pass"] for r in samples["rows"])
+        self.assertEqual(tolerance["yield"]["passed"], passed)
+        self.assertEqual([r["sample"] for r in samples["rows"]], list(range(100, 300)))
+        self.assertEqual(samples["columns"][0], "sample")
+        self.assertEqual(head["inputs"]["vary_t"]["given"], "t=10%")
+
+    def test_the_chart_is_drawn(self):
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "h.png")
+            run(COUPLER + ["--samples", "500", "--plot", path, "--output", os.devnull])
+            with open(path, "rb") as f:
+                self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n")
+
+
+class Failures(unittest.TestCase):
+    # Strips one above the other across 16 mil, 1.37 mil thick, between
+    # planes 20 mil apart, +-1.5 mil: where B falls below 18.74 mil the
+    # strips leave no room, in about 13 % of the samples.
+    BROADSIDE = ["tolerance", "--geometry", "broadside", "--solver", "field", "--b", "20mil",
+                 "--t", "1oz", "--er", "3.66", "--w", "12mil", "--sv", "16mil", "--vary",
+                 "b=1.5mil", "--dist", "uniform", "--samples", "120", "--format", "csv"]
+
+    def test_samples_that_cannot_be_computed_are_counted_and_named(self):
+        done = run(self.BROADSIDE, status=1)
+        table = csv_table(done.stdout)
+        computed = int(table["samples"][0])
+        self.assertLess(computed, 120)
+        failed = 120 - computed
+        self.assertIn(f"{failed} of the 120 samples could not be computed: {failed} "
+                      "strips_touch", done.stderr)
+        self.assertEqual(len(done.stderr.strip().splitlines()), 1)
+        # They count against the yield.
+        self.assertAlmostEqual(float(table["within_pct"][-1]), 100 * computed / 120, places=3)
+
+
+class Refusals(unittest.TestCase):
+    def refused(self, args, expected):
+        done = run(COUPLER[:11] + args, status=2)
+        self.assertEqual(len(done.stderr.splitlines()), 1, done.stderr)
+        self.assertIn(expected, done.stderr)
+        self.assertEqual(done.stdout, "")
+
+    def test_each_is_one_line_with_exit_2(self):
+        self.refused(["--samples", "10", "--vary", "z=1mil"], "--vary 'z=1mil': expected NAME=X")
+        self.refused(["--samples", "10", "--vary", "s=6mil"], "would make s zero or negative")
+        self.refused(["--samples", "0"], "--samples '0': expected a whole number from 1")
+        self.refused(["--samples", "1000000001"], "to 1000000000")
+        self.refused(["--samples", "10", "--limit", "isolation=20:"], "add --f0 F")
+        self.refused(["--samples", "10", "--geometry", "broadside", "--sv", "5mil"],
+                     "--s '6.4mil': only for --geometry edge and edge-offset")
+        done = run(COUPLER[:9] + ["--samples", "10", "--geometry", "broadside", "--sv", "5mil"],
+                   status=2)
+        self.assertIn("add --solver field", done.stderr)
+
+    def test_a_refused_run_leaves_no_file(self):
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "samples.csv")
+            run(COUPLER + ["--samples", "10", "--samples-output", path, "--plot",
+                           os.path.join(d, "h.txt")], status=2)
+            self.assertEqual(os.listdir(d), [])
+
+
+if __name__ == "__main__":
+    CALC = sys.argv.pop(1)
+    unittest.main()

@@ -1,0 +1,101 @@
+"""ketrovane.tolerance: the samples and statistics the command line gives,
+the keywords' forms (numbers in the call's units, dicts for vary and
+limits), the refusals as the command line's messages, and slices put back
+together, on one process and on a Dask cluster."""
+
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+import numpy as np
+
+import calc
+import ketrovane
+
+DESIGN = dict(b="62mil", t="1oz", er=3.66, w="24.8mil", s="6.4mil", etch="0.5mil",
+              vary={"t": "10%", "b": "3%", "er": 0.04},
+              limits={"coupling": (9.5, 10.5), "zo": (48, 52)}, samples=2000)
+COMMAND_LINE = ["tolerance", "--b", "62mil", "--t", "1oz", "--er", "3.66", "--w", "24.8mil",
+                "--s", "6.4mil", "--etch", "0.5mil", "--vary", "t=10%,b=3%,er=0.04", "--limit",
+                "coupling=9.5:10.5,zo=48:52", "--samples", "2000"]
+EXAMPLE = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "tolerance_cluster.py")
+
+
+def command_line_samples():
+    with tempfile.TemporaryDirectory() as d:
+        path = os.path.join(d, "samples.csv")
+        out = calc.run(COMMAND_LINE + ["--format", "csv", "--samples-output", path]).stdout
+        with open(path, encoding="utf-8") as f:
+            text = f.read()
+    return calc.rows_of(text), calc.rows_of(out)
+
+
+class Samples(unittest.TestCase):
+    def test_samples_and_statistics_are_the_command_lines(self):
+        r = ketrovane.tolerance(**DESIGN)
+        samples, statistics = command_line_samples()
+        np.testing.assert_array_equal(r.sample, np.arange(2000))
+        for name in ("w_in", "t_in", "b_in", "er", "etch_in", "zoe_ohm", "zoo_ohm", "zo_ohm",
+                     "coupling_db", "pass"):
+            np.testing.assert_array_equal(np.float32(r[name]), samples[name], err_msg=name)
+        self.assertEqual(list(r.status), list(samples["status"]))
+        for name in ("mean", "std", "p0_1", "p50", "p99_9", "within_pct", "within_high_pct"):
+            np.testing.assert_array_equal(np.float32(r.statistics[name]), statistics[name],
+                                          err_msg=name)
+        self.assertEqual(r.yield_["passed"], int(samples["pass"].sum()))
+
+    def test_numbers_take_the_calls_units(self):
+        text = ketrovane.tolerance(**{**DESIGN, "vary": {"w": "0.5mil", "er": "1%"}})
+        numbers = ketrovane.tolerance(**{**DESIGN, "b": 62, "t": 1.37, "w": 24.8, "s": 6.4,
+                                         "etch": 0.5, "vary": {"w": 0.5, "er": "1%"}},
+                                      units="mil")
+        np.testing.assert_array_equal(text.zoe_ohm, numbers.zoe_ohm)
+        np.testing.assert_allclose(numbers.w_mil, text.w_in * 1000, rtol=1e-6)
+
+    def test_limits_take_open_sides(self):
+        r = ketrovane.tolerance(**{**DESIGN, "limits": {"zo": (None, 50.0)}})
+        self.assertEqual(r.yield_["passed"], int((r.zo_ohm <= 50).sum()))
+
+    def test_refusals_are_the_command_lines_messages_as_keywords(self):
+        for changed, expected in ((dict(samples=0), "samples='0': expected a whole number"),
+                                  (dict(vary={"q": 1}), "vary='q=1.0': expected NAME=X"),
+                                  (dict(limits={"zo": (52, 48)}), "limits='zo=52.0:48.0'")):
+            with self.assertRaises(ValueError) as caught:
+                ketrovane.tolerance(**{**DESIGN, **changed})
+            self.assertIn(expected, str(caught.exception))
+        with self.assertRaises(TypeError):
+            ketrovane.tolerance(**{**DESIGN, "samples": 10.0})
+
+
+class Slices(unittest.TestCase):
+    def test_slices_combine_to_the_whole_run(self):
+        whole = ketrovane.tolerance(**DESIGN)
+        parts = [ketrovane.tolerance(**DESIGN, start=start, count=count)
+                 for start, count in ((1500, 500), (0, 333), (333, 1167))]
+        combined = ketrovane.tolerance_combine(parts)
+        np.testing.assert_array_equal(combined._numbers, whole._numbers)
+        np.testing.assert_array_equal(combined.statistics._numbers, whole.statistics._numbers)
+        self.assertEqual(combined.yield_, whole.yield_)
+        np.testing.assert_array_equal(combined.sample, whole.sample)
+
+    def test_a_gap_or_another_run_is_refused(self):
+        a = ketrovane.tolerance(**DESIGN, count=100)
+        with self.assertRaisesRegex(ValueError, "samples 100 to 199 are missing"):
+            ketrovane.tolerance_combine([a, ketrovane.tolerance(**DESIGN, start=200, count=10)])
+        with self.assertRaisesRegex(ValueError, "different runs"):
+            ketrovane.tolerance_combine([a, ketrovane.tolerance(**DESIGN, seed=2, start=100)])
+
+    @unittest.skipIf("asan" in os.environ.get("LD_PRELOAD", ""),
+                     "worker processes of the sanitizer build's interpreter")
+    def test_a_dask_cluster_gives_the_same_run(self):
+        done = subprocess.run([sys.executable, EXAMPLE, "--samples", "120", "--chunk", "25",
+                               "--workers", "2", "--check"], capture_output=True, text=True,
+                              check=False, timeout=300)
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        self.assertIn("identical: every sample, the statistics and the yield", done.stdout)
+
+
+if __name__ == "__main__":
+    unittest.main()
