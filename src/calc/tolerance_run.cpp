@@ -109,9 +109,11 @@ std::string outcome_label(Outcome o) {
 
 // One panel: its bins as boxes, its limits as red lines.
 std::string histogram_panel(std::span<const float> v, const Limit* limit, const std::string& data,
-                            std::size_t block, Outcome o, const batch::ToleranceOutcome& r) {
+                            std::size_t block, Outcome o, const batch::ToleranceOutcome& r,
+                            bool on_the_field) {
   std::string s = "unset arrow\nset xlabel " + chart_string(outcome_label(o)) + "\n";
-  std::string title = outcome_label(o) + ": " + std::to_string(v.size()) + " samples";
+  const std::string solver = on_the_field ? " on the field solution" : " on the model";
+  std::string title = outcome_label(o) + solver + ": " + std::to_string(v.size()) + " samples";
   if (limit != nullptr) {
     const bool negative =
         (o == Outcome::coupling || o == Outcome::coupling_f0) && !v.empty() && v.front() < 0.0F;
@@ -154,7 +156,9 @@ void draw_histograms(const std::string& path, OutputFile& image, const batch::To
       data.sink().write(std::to_string(centre) + " " + std::to_string(share[i]) + "\n");
     }
     data.sink().write("\n\n");
-    panels += histogram_panel(v, limit, data.path(), block++, o, r);
+    const bool on_the_field =
+        q.design.solver == Solver::field || !q.design.nominal.placement.is_edge();
+    panels += histogram_panel(v, limit, data.path(), block++, o, r, on_the_field);
   }
   data.sink().flush();
   if (block == 0)
