@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -185,6 +186,23 @@ std::string accuracy_note_of(const batch::ToleranceRequest& q, batch::LengthUnit
   return batch::accuracy_note(tally.accuracy, unit);
 }
 
+// The collector holds 4 bytes a sample for each outcome, taken at once so
+// that a run too large for the memory stops before computing anything.
+batch::ToleranceCollector collector_for(const batch::ToleranceRequest& q) {
+  try {
+    return batch::ToleranceCollector(q);
+  } catch (const std::bad_alloc&) {
+    const double gigabytes =
+        4.0 * static_cast<double>(q.count) *
+        static_cast<double>(q.design.at_f0 ? kOutcomeCount : kImpedanceOutcomes) / 1e9;
+    throw batch::InputError("--samples " + std::to_string(q.samples) + ": the percentiles of " +
+                            std::to_string(q.count) + " samples need " +
+                            batch::significant(static_cast<float>(gigabytes), 3) +
+                            " GB of memory, more than there is; run slices of it with --start "
+                            "and --count");
+  }
+}
+
 }  // namespace
 
 RunResult run_tolerance(batch::TextValues& values, const batch::ToleranceRequest& request,
@@ -206,7 +224,7 @@ RunResult run_tolerance(batch::TextValues& values, const batch::ToleranceRequest
   const std::string* output_path = text_of(values, Opt::output);
   OutputFile& output = outputs.open("--output", output_path == nullptr ? "" : *output_path);
 
-  batch::ToleranceCollector collector(request);
+  batch::ToleranceCollector collector = collector_for(request);
   Progress progress(rows->rows());
   batch::run_rows(*rows, [&](const batch::RowBlock& block) {
     collector.take(block);

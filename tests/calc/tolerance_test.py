@@ -147,6 +147,20 @@ class Refusals(unittest.TestCase):
                    status=2)
         self.assertIn("add --solver field", done.stderr)
 
+    def test_a_run_larger_than_the_memory_stops_before_computing(self):
+        with open(CALC, "rb") as f:
+            if b"__asan_init" in f.read():
+                self.skipTest("the sanitizers reserve more address space than the limit")
+        import resource
+
+        def limited():
+            resource.setrlimit(resource.RLIMIT_AS, (2 << 30, 2 << 30))
+
+        done = subprocess.run([CALC] + COUPLER + ["--samples", "1000000000"], capture_output=True,
+                              text=True, check=False, preexec_fn=limited, timeout=60)
+        self.assertEqual(done.returncode, 2, done.stderr)
+        self.assertIn("the percentiles of 1000000000 samples need 16 GB of memory", done.stderr)
+
     def test_a_refused_run_leaves_no_file(self):
         with tempfile.TemporaryDirectory() as d:
             path = os.path.join(d, "samples.csv")
