@@ -202,6 +202,10 @@ Call::Call(Command command, const std::vector<Argument>& arguments, std::string_
 void Call::read_once(Slot& s, const OptionSpec& o, const Argument& a) const {
   if (a.text) {
     s.text = a.text;
+    // Items and whole numbers are read from the text by the request's reader.
+    if (o.kind == ValueKind::items || o.kind == ValueKind::whole || o.kind == ValueKind::file) {
+      return;
+    }
     try_read(s, [&] {
       const std::string_view text = *a.text;
       if (o.kind != ValueKind::choice) {
