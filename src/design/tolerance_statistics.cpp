@@ -43,9 +43,8 @@ void add_percentiles(std::span<float> values, QuantityStatistics& s) {
     ranks.push_back(b.below);
     if (b.below + 1 < n) ranks.push_back(b.below + 1);
   }
-  std::ranges::sort(ranks);
-  const auto [end, _] = std::ranges::unique(ranks);
-  ranks.erase(end, ranks.end());
+  std::sort(ranks.begin(), ranks.end());
+  ranks.erase(std::unique(ranks.begin(), ranks.end()), ranks.end());
   select_ranks(values, 0, n, ranks);
   for (std::size_t i = 0; i < kPercentiles.size(); ++i) {
     const Bracket b = bracket(n, kPercentiles.at(i));
