@@ -121,8 +121,8 @@ std::string histogram_panel(std::span<const float> v, const Limit* limit, const 
     for (const double edge : {limit->low, limit->high}) {
       if (!std::isfinite(edge)) continue;
       const std::string at = batch::shortest(static_cast<float>(negative ? -edge : edge));
-      s += "set arrow from " + at + ", graph 0 to " + at +
-           ", graph 1 nohead lw 2 lc rgb '#c62828' dt 2\n";
+      s.append("set arrow from ").append(at).append(", graph 0 to ").append(at);
+      s += ", graph 1 nohead lw 2 lc rgb '#c62828' dt 2\n";
     }
     const YieldEstimate& y = r.within.at(static_cast<std::size_t>(o));
     title += ", " + batch::significant(static_cast<float>(100.0 * y.share), 4) +

@@ -44,8 +44,8 @@ struct TableHeader {
 };
 
 // The yield of a tolerance run as the aligned table shows it above its rows.
-std::vector<std::string> tolerance_lines(const batch::ToleranceRequest& request,
-                                         const batch::ToleranceOutcome& outcome);
+std::vector<std::string> tolerance_lines(const batch::ToleranceRequest& q,
+                                         const batch::ToleranceOutcome& r);
 
 // The summary as the aligned table shows it above its rows, a line each.
 std::vector<std::string> summary_lines(const BandSummary& summary);
