@@ -53,7 +53,7 @@ from . import _core
 
 __all__ = ["Result", "ModelAccuracyWarning", "HigherOrderModeWarning", "analyse", "analyze",
            "synthesise", "synthesize", "response", "sensitivity", "field", "s_matrix", "network",
-           "multisection", "Multisection"]
+           "multisection", "Multisection", "tolerance", "tolerance_combine", "Tolerance"]
 __version__ = _core.__version__
 
 
