@@ -122,11 +122,6 @@ constexpr std::array kStatisticsColumns = {
     Column{"within_high_pct", S::none, "95 % to", "%", 3},
 };
 
-const Limit* limit_on(const ToleranceRequest& q, Outcome o) {
-  const auto it = std::ranges::find_if(q.limits, [o](const Limit& l) { return l.quantity == o; });
-  return it == q.limits.end() ? nullptr : &*it;
-}
-
 Cell finite_or_empty(double v) {
   return std::isfinite(v) ? number_cell(static_cast<float>(v)) : Cell{};
 }
@@ -166,7 +161,7 @@ class StatisticsRows final : public RowSource {
     for (std::size_t p = 0; p < kPercentiles.size(); ++p) {
       cells[5 + p] = finite_or_empty(s.percentiles.at(p));
     }
-    if (const Limit* l = limit_on(q_, static_cast<Outcome>(i))) {
+    if (const Limit* l = limit_on(q_.limits, static_cast<Outcome>(i))) {
       cells[12] = finite_or_empty(l->low);
       cells[13] = finite_or_empty(l->high);
       write_share(cells, 14, outcome_.within.at(i));
@@ -192,7 +187,7 @@ ToleranceOutcome tolerance_outcome(const ToleranceRequest& request,
   for (const std::int64_t n : by_status) r.samples += n;
   for (std::size_t i = 0; i < values.size(); ++i) {
     std::int64_t within_limit = 0;
-    if (const Limit* l = limit_on(request, static_cast<Outcome>(i))) {
+    if (const Limit* l = limit_on(request.limits, static_cast<Outcome>(i))) {
       within_limit = std::ranges::count_if(values[i], [l](float v) { return within(*l, v); });
     }
     r.within.push_back(yield_of(within_limit, r.samples));

@@ -49,11 +49,6 @@ std::vector<Outcome> charted_outcomes(const batch::ToleranceRequest& q) {
   return charted;
 }
 
-const Limit* limit_on(const batch::ToleranceRequest& q, Outcome o) {
-  const auto it = std::ranges::find_if(q.limits, [o](const Limit& l) { return l.quantity == o; });
-  return it == q.limits.end() ? nullptr : &*it;
-}
-
 // The span the histogram covers: the samples and the finite limits, and a
 // little more.
 std::pair<double, double> histogram_span(std::span<const float> v, const Limit* limit) {
@@ -148,7 +143,7 @@ void draw_histograms(const std::string& path, OutputFile& image, const batch::To
   for (const Outcome o : charted) {
     const std::span<const float> v = samples.values(o);
     if (v.empty()) continue;
-    const Limit* limit = limit_on(q, o);
+    const Limit* limit = limit_on(q.limits, o);
     const auto [from, to] = histogram_span(v, limit);
     const std::vector<double> share = histogram(v, from, to);
     const double width = (to - from) / kHistogramBins;

@@ -84,6 +84,12 @@ bool within(const Limit& limit, float value) {
   return v >= limit.low && v <= limit.high;
 }
 
+const Limit* limit_on(std::span<const Limit> limits, Outcome outcome) {
+  const auto it =
+      std::ranges::find_if(limits, [outcome](const Limit& l) { return l.quantity == outcome; });
+  return it == limits.end() ? nullptr : &*it;
+}
+
 bool passes(const ToleranceSample& sample, std::span<const Limit> limits) {
   if (sample.status != SampleStatus::ok) return false;
   return std::ranges::all_of(limits, [&sample](const Limit& l) {

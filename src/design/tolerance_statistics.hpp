@@ -40,6 +40,9 @@ struct Limit {
 
 bool within(const Limit& limit, float value);
 
+// The limit on `outcome` among `limits`, or null.
+const Limit* limit_on(std::span<const Limit> limits, Outcome outcome);
+
 // A sample that could be computed and meets every limit.
 bool passes(const ToleranceSample& sample, std::span<const Limit> limits);
 
