@@ -27,17 +27,6 @@ namespace {
 using batch::Opt;
 using batch::TextValues;
 
-const std::string* text_of(const TextValues& values, Opt id) {
-  const std::optional<std::string>& t = values.text(id);
-  return t ? &*t : nullptr;
-}
-
-bool ends_with_s4p(std::string_view path) {
-  constexpr std::string_view kExtension = ".s4p";
-  return path.size() >= kExtension.size() &&
-         batch::equal_ignoring_case(path.substr(path.size() - kExtension.size()), kExtension);
-}
-
 // What the file's ports are, and what they are referenced to.
 std::vector<std::string> port_comments(const TouchstoneLayout& layout) {
   const std::string numbering =
@@ -111,8 +100,8 @@ class TouchstoneOutput {
   TouchstoneOutput(TextValues& values, TouchstoneSource source, const Echo& echo,
                    std::string_view command_line, OutputSet& outputs)
       : source_(std::move(source)) {
-    const std::string& path = *text_of(values, Opt::touchstone);
-    if (!ends_with_s4p(path)) {
+    const std::string& path = *given_text(values, Opt::touchstone);
+    if (!has_extension(path, ".s4p")) {
       batch::reject("--touchstone", path, "expected a file name ending in .s4p");
     }
     TouchstoneLayout layout;
@@ -147,7 +136,7 @@ class TouchstoneOutput {
       const float r = values.number(Opt::ref);
       return {.source = r, .load = r};
     }
-    if (const std::string* ref = text_of(values, Opt::ref)) {
+    if (const std::string* ref = given_text(values, Opt::ref)) {
       batch::reject("--ref", *ref,
                     "a Touchstone 2.0 file references its ports to --rs and --rl; --ref is for "
                     "version 1.1");
@@ -164,7 +153,7 @@ class TouchstoneOutput {
 void refuse_touchstone_options(const TextValues& values) {
   for (const Opt id :
        {Opt::touchstone_format, Opt::touchstone_version, Opt::port_order, Opt::ref}) {
-    if (const std::string* t = text_of(values, id)) {
+    if (const std::string* t = given_text(values, id)) {
       batch::reject(batch::dashed(batch::option(id)), *t, "only with --touchstone FILE.s4p");
     }
   }
@@ -232,21 +221,21 @@ void Run::open_outputs(const batch::Request& request, const batch::RowSource& ro
                             response->f0_mhz, response->flatness_db);
   }
   const BandSummary* summary = summary_ ? &*summary_ : nullptr;
-  if (const std::string* path = text_of(values_, Opt::plot)) {
+  if (const std::string* path = given_text(values_, Opt::plot)) {
     check_chart_name("--plot", *path);
     check_multisection_plot(request, *path);
     OutputFile& image = outputs_.open("--plot", *path);
     plot_.emplace("--plot", image, *path, command_.chart(request, {unit_, summary}), rows.columns(),
                   unit_);
   }
-  if (text_of(values_, Opt::touchstone) == nullptr) {
+  if (given_text(values_, Opt::touchstone) == nullptr) {
     refuse_touchstone_options(values_);
   } else if (std::optional<TouchstoneSource> source = touchstone_source(request, unit_)) {
     touchstone_.emplace(values_, std::move(*source), echo_, command_line_, outputs_);
     // The file follows the table's rows only when they are its frequencies.
     touchstone_by_row_ = multisection == nullptr || multisection->response_table;
   }
-  const std::string* output_path = text_of(values_, Opt::output);
+  const std::string* output_path = given_text(values_, Opt::output);
   OutputFile& output = outputs_.open("--output", output_path == nullptr ? "" : *output_path);
   const MultisectionDesign* profile = multisection == nullptr ? nullptr : &multisection->design;
   writer_ = make_writer(format_, {command_.name, &echo_, rows.columns(), unit_, summary, profile},
@@ -309,6 +298,16 @@ RunResult Run::operator()() {
 }
 
 }  // namespace
+
+const std::string* given_text(const batch::TextValues& values, batch::Opt id) {
+  const std::optional<std::string>& t = values.text(id);
+  return t ? &*t : nullptr;
+}
+
+bool has_extension(std::string_view path, std::string_view extension) {
+  return path.size() >= extension.size() &&
+         batch::equal_ignoring_case(path.substr(path.size() - extension.size()), extension);
+}
 
 RunResult run_command(const batch::CommandSpec& command, TextValues& values,
                       std::string_view command_line) {

@@ -21,6 +21,12 @@ struct RunResult {
   std::vector<std::string> notes = {};  // lines for the error stream
 };
 
+// The text given for option `id`, or null when it was not given.
+const std::string* given_text(const batch::TextValues& values, batch::Opt id);
+
+// Whether the file name ends in `extension` (".s4p"), whatever its case.
+bool has_extension(std::string_view path, std::string_view extension);
+
 // `command_line` is recorded in the Touchstone file's comments.
 RunResult run_command(const batch::CommandSpec& command, batch::TextValues& values,
                       std::string_view command_line);

@@ -24,19 +24,9 @@ using batch::Opt;
 
 constexpr int kHistogramBins = 60;
 
-const std::string* text_of(const batch::TextValues& values, Opt id) {
-  const std::optional<std::string>& t = values.text(id);
-  return t ? &*t : nullptr;
-}
-
-bool ends_with(std::string_view text, std::string_view end) {
-  return text.size() >= end.size() &&
-         batch::equal_ignoring_case(text.substr(text.size() - end.size()), end);
-}
-
 Format samples_format(const std::string& path) {
-  if (ends_with(path, ".csv")) return Format::csv;
-  if (ends_with(path, ".json")) return Format::json;
+  if (has_extension(path, ".csv")) return Format::csv;
+  if (has_extension(path, ".json")) return Format::json;
   batch::reject("--samples-output", path, "expected a file name ending in .csv or .json");
 }
 
@@ -205,7 +195,7 @@ RunResult run_tolerance(batch::TextValues& values, const batch::ToleranceRequest
   OutputSet outputs;
   const std::unique_ptr<batch::RowSource> rows = batch::tolerance_sample_rows(request);
   std::unique_ptr<RowWriter> samples_writer;
-  if (const std::string* path = text_of(values, Opt::samples_output)) {
+  if (const std::string* path = given_text(values, Opt::samples_output)) {
     const Format f = samples_format(*path);
     OutputFile& file = outputs.open("--samples-output", *path);
     samples_writer = make_writer(f,
@@ -213,10 +203,10 @@ RunResult run_tolerance(batch::TextValues& values, const batch::ToleranceRequest
                                   nullptr, nullptr, "sample"},
                                  file.sink());
   }
-  const std::string* plot_path = text_of(values, Opt::plot);
+  const std::string* plot_path = given_text(values, Opt::plot);
   if (plot_path != nullptr) check_chart_name("--plot", *plot_path);
   OutputFile* image = plot_path == nullptr ? nullptr : &outputs.open("--plot", *plot_path);
-  const std::string* output_path = text_of(values, Opt::output);
+  const std::string* output_path = given_text(values, Opt::output);
   OutputFile& output = outputs.open("--output", output_path == nullptr ? "" : *output_path);
 
   batch::ToleranceCollector collector = collector_for(request);
