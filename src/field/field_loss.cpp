@@ -7,15 +7,14 @@
 
 #include "field/domain.hpp"
 #include "field/refinement.hpp"
+#include "model/loss_formulas.hpp"
 
 namespace ketrovane::field {
 namespace {
 
-// The closed-form model's constants.
-constexpr double kPi = 3.1415927;
-constexpr double kLightSpeed = 11802.8545;  // inches per microsecond
-constexpr double kMu0 = 0.03191858;         // henries per inch, times 1e6 (f in MHz)
-constexpr double kDbPerNeper = 8.686;
+// dB per neper as the model's loss has it, so that the two losses differ by
+// their solutions alone.
+constexpr double kDbPerNeper = ModelFigure<double>::db_per_neper;
 
 // Recession step of the central difference, as a fraction of the smallest
 // dimension it changes: small enough that the truncation error (step^2) is
@@ -37,23 +36,11 @@ std::optional<std::string> input_error(const LossInputs& in) {
   return std::nullopt;
 }
 
-// Surface resistance of a smooth conductor, ohms: sqrt(pi f mu0 rho).
-double surface_resistance(const LossInputs& in) {
-  return std::sqrt(in.frequency_mhz * kPi * kMu0 * in.resistivity);
-}
-
-// Hammerstad's factor 1 + (2/pi) atan(1.4 (sr/skin depth)^2).
-double roughness_factor(const LossInputs& in) {
-  if (in.roughness == 0.0) return 1.0;
-  const double skin_depth = std::sqrt(2.0 * in.resistivity / (2.0 * kPi * in.frequency_mhz * kMu0));
-  const double ratio = in.roughness / skin_depth;
-  return 1.0 + (2.0 / kPi) * std::atan(1.4 * ratio * ratio);
-}
-
-// Dielectric loss of a TEM line, dB per inch: pi sqrt(er) tan(delta)/wavelength.
-double dielectric_loss(double er, const LossInputs& in) {
-  const double wavelength = kLightSpeed / in.frequency_mhz;
-  return std::sqrt(er) * kPi * kDbPerNeper * in.loss_tangent / wavelength;
+// The surface resistance with Hammerstad's roughness factor, ohms.
+double rough_surface_resistance(const LossInputs& in) {
+  const double rs = surface_resistance(in.frequency_mhz, in.resistivity);
+  if (in.roughness == 0.0) return rs;
+  return rs * roughness_factor(in.frequency_mhz, in.resistivity, in.roughness);
 }
 
 // The cross-section in units of b after every surface recedes by n (in units
@@ -164,8 +151,10 @@ FieldLossResult failure(FieldStatus status, std::string message, double estimate
 FieldLoss loss_from_factor(const ConductorLossFactor& factor, double er, const LossInputs& inputs,
                            double error_estimate) {
   const bool lossless = inputs.frequency_mhz == 0.0 || inputs.resistivity == 0.0;
-  const double rs = lossless ? 0.0 : surface_resistance(inputs) * roughness_factor(inputs);
-  const double dielectric = inputs.frequency_mhz == 0.0 ? 0.0 : dielectric_loss(er, inputs);
+  const double rs = lossless ? 0.0 : rough_surface_resistance(inputs);
+  const double dielectric = inputs.frequency_mhz == 0.0
+                                ? 0.0
+                                : dielectric_loss(er, inputs.frequency_mhz, inputs.loss_tangent);
   const auto mode = [&](double per_ohm) {
     const double conductor = per_ohm * rs;
     return ModeLoss{conductor, dielectric, conductor + dielectric, error_estimate};

@@ -6,7 +6,7 @@
 //   [1] H. A. Wheeler, "Formulas for the skin effect", Proc. IRE 30,
 //       pp. 412-424, Sept. 1942: the incremental-inductance rule.
 //   [2] E. O. Hammerstad and F. Bekkadal, "Microstrip Handbook", ELAB report
-//       STF44 A74169, 1975: the roughness factor.
+//       STF44 A74169, 1975: the roughness factor (loss_formulas.hpp).
 //
 // The derivatives of the air-filled impedances come from one-sided finite
 // differences over the impedance model, each dimension stepped up by 0.1 %.
@@ -14,34 +14,16 @@
 
 #include "common/constants.hpp"
 #include "model/loss.hpp"
+#include "model/loss_formulas.hpp"
 #include "model/mode_impedances.hpp"
 
 namespace ketrovane {
 namespace {
 
 constexpr float kEta = kFreeSpaceImpedance;
-constexpr float kMu0 = kMu0HenryPerInchMHz;
 // Relative step of the finite differences: small enough for a derivative,
 // large enough that the single-precision impedances still change.
 constexpr float kStep = 1.001F;
-// The constant 1.4 of Hammerstad's roughness factor [2].
-constexpr float kRoughnessConstant = 1.4F;
-
-// Surface resistance of a smooth conductor of resistivity rho, ohms:
-// Rs = sqrt(pi f mu0 rho).
-float surface_resistance(float f, float resistivity) {
-  return std::sqrt(f * kPi * kMu0 * resistivity);
-}
-
-// Hammerstad's factor [2] for the RMS roughness Delta against the skin depth
-// delta = sqrt(2 rho/(omega mu0)): K = 1 + (2/pi) atan(1.4 (Delta/delta)^2),
-// from 1 for a smooth surface towards 2.
-float roughness_factor(float f, float resistivity, float roughness) {
-  const float omega = 2.0F * kPi * f;
-  const float skin_depth = std::sqrt(2.0F * resistivity / (omega * kMu0));
-  const float ratio = roughness / skin_depth;
-  return 1.0F + (2.0F / kPi) * std::atan(kRoughnessConstant * (ratio * ratio));
-}
 
 // Derivatives of the air-filled mode impedances with respect to one
 // dimension, ohms per inch.
@@ -103,13 +85,6 @@ ModeAttenuation conductor_loss(const WheelerFactors& w, float rs) {
       (sqrt_er * rs * kDbPerNeper / (w.air_zoe * kEta)) * w.even_receding_slope;
   const float alpha_odd = (sqrt_er * rs * kDbPerNeper / (w.air_zoo * kEta)) * w.odd_receding_slope;
   return {alpha_even, alpha_odd};
-}
-
-// Dielectric loss of a TEM line, dB per inch: alpha = k tan(delta)/2 nepers
-// with k = 2 pi sqrt(er)/lambda0, that is pi sqrt(er) tan(delta)/lambda0.
-float dielectric_loss(float er, float f, float loss_tangent) {
-  const float wavelength = kSpeedOfLightInchMHz / f;
-  return std::sqrt(er) * kPi * kDbPerNeper * loss_tangent / wavelength;
 }
 
 }  // namespace
