@@ -334,7 +334,7 @@ std::string conductor_loss(const Map& map, const std::vector<LossSpotCheck>& spo
 std::string usage(const Map& table) {
   return format(
       "## Using the map\n\n"
-      "`ketrovane::field::model_error_bounds(w/b, s/b, t/b)` in `src/field/model_accuracy.hpp` "
+      "`ketrovane::field::model_error_bounds(w/b, s/b, t/b)` in `src/field/accuracy_map.hpp` "
       "returns two bounds (fractions): `impedance`, the worse of the model's Zoe and Zoo "
       "relative errors, and `conductor_loss`, the worse of its even- and odd-mode "
       "conductor-loss relative errors. Each is the largest over the grid cell that holds the "

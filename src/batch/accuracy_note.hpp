@@ -1,12 +1,11 @@
-// The note a run on the closed-form model leaves where its rows reach a part
-// of the map of its error against the field solution where it may be off by
-// more than 1 %, or leave the map.
+// The batch commands' wording of the note a run on the closed-form model
+// leaves on its accuracy (design/accuracy_note.hpp).
 #pragma once
 
 #include <string>
 
 #include "batch/quantities.hpp"
-#include "design/model_accuracy.hpp"
+#include "design/accuracy_note.hpp"
 
 namespace ketrovane::batch {
 

@@ -12,7 +12,7 @@
 #include "batch/columns.hpp"
 #include "batch/requests.hpp"
 #include "design/higher_mode.hpp"
-#include "design/model_accuracy.hpp"
+#include "design/accuracy_watch.hpp"
 
 namespace ketrovane::batch {
 

@@ -1,15 +1,13 @@
-// The note a report leaves at a terminal where its rows reach a part of the
-// map of the closed-form model's error against the field solution where the
-// model may be off by more than 1 %: where, by how much, and the
-// ketrovane-calc command that compares the same rows with the field
-// solution.
+// The note a report leaves at a terminal on the closed-form model's
+// accuracy (design/accuracy_note.hpp), which ends with the ketrovane-calc
+// command that compares the same rows with the field solution.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 #include "batch/options.hpp"
-#include "design/model_accuracy.hpp"
+#include "design/accuracy_watch.hpp"
 #include "design/ranges.hpp"
 #include "model/cross_section.hpp"
 
@@ -30,8 +28,9 @@ class CalcCommand {
   std::string text_;
 };
 
-// The line without the program's name ("note: at W/B ..."), or empty when
-// the rows stay where the model is within 1 %.
+// The interactive program's wording of the note on the model's accuracy
+// (design/accuracy_note.hpp): the line without the program's name
+// ("note: at W/B ..."), or empty.
 std::string model_note(const AccuracyWatch& accuracy, const CalcCommand& comparison);
 
 }  // namespace ketrovane

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "design/model_accuracy.hpp"
+#include "design/accuracy_watch.hpp"
 #include "design/row_kernel.hpp"
 #include "reports/design_record.hpp"
 #include "reports/model_note.hpp"

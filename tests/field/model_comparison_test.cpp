@@ -12,7 +12,7 @@
 
 #include "field/field_loss.hpp"
 #include "field/field_solver.hpp"
-#include "field/model_accuracy.hpp"
+#include "field/accuracy_map.hpp"
 #include "model/loss.hpp"
 #include "model/mode_impedances.hpp"
 

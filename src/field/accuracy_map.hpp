@@ -1,7 +1,8 @@
-// What the closed-form model's impedances and conductor losses are worth
-// where they are asked for: the worst of its relative errors against the
-// field solver, read from the map tools/accuracy_map computes over w/b 0.1-3,
-// s/b 0.01-2 and t/b 0-0.2 (ACCURACY.md shows it).
+// The map of the closed-form model's accuracy: what its impedances and
+// conductor losses are worth where they are asked for, the worst of its
+// relative errors against the field solver, read from the map
+// tools/accuracy_map computes over w/b 0.1-3, s/b 0.01-2 and t/b 0-0.2
+// (ACCURACY.md shows it).
 #pragma once
 
 namespace ketrovane::field {
@@ -23,5 +24,25 @@ struct ModelErrorBounds {
 // number) the model's error is unknown and both bounds are +infinity: the
 // map vouches for nothing there.
 ModelErrorBounds model_error_bounds(double w_over_b, double s_over_b, double t_over_b);
+
+// The error up to which the map finds the model as good as the field
+// solution for a design (1 %, as a fraction): the front ends note the rows
+// whose bounds exceed it.
+inline constexpr double kNegligibleModelError = 0.01;
+
+// The ends of the map's grid along each ratio to b, where model_error_bounds
+// stops vouching.
+struct AxisRange {
+  double low;
+  double high;
+};
+
+struct MapExtent {
+  AxisRange w_over_b;
+  AxisRange s_over_b;
+  AxisRange t_over_b;
+};
+
+MapExtent map_extent();
 
 }  // namespace ketrovane::field

@@ -18,6 +18,7 @@ struct AccuracyWatch {
   void note(const CrossSection& x, bool with_loss);
   // The rows of `later` follow those noted here: the first worst row stays.
   void merge(const AccuracyWatch& later);
+
 };
 
 }  // namespace ketrovane

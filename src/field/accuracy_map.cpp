@@ -1,4 +1,4 @@
-#include "field/model_accuracy.hpp"
+#include "field/accuracy_map.hpp"
 
 #include <algorithm>
 #include <array>
@@ -71,6 +71,12 @@ ModelErrorBounds model_error_bounds(double w_over_b, double s_over_b, double t_o
   }
   return {worst_in(kMapWorstError, *n) + kMapImpedanceTolerance,
           worst_in(kMapWorstLossError, *n) + kMapLossTolerance};
+}
+
+MapExtent map_extent() {
+  return {{kMapWidth.front(), kMapWidth.back()},
+          {kMapGap.front(), kMapGap.back()},
+          {kMapThickness.front(), kMapThickness.back()}};
 }
 
 }  // namespace ketrovane::field

@@ -1,6 +1,6 @@
-#include "design/model_accuracy.hpp"
+#include "design/accuracy_watch.hpp"
 
-#include "field/model_accuracy.hpp"
+#include "field/accuracy_map.hpp"
 
 namespace ketrovane {
 
