@@ -19,6 +19,7 @@ struct AccuracyWatch {
   // The rows of `later` follow those noted here: the first worst row stays.
   void merge(const AccuracyWatch& later);
 
+  bool operator==(const AccuracyWatch&) const = default;
 };
 
 }  // namespace ketrovane

@@ -46,14 +46,6 @@ BothModes log_slopes(const StripPair& pair, Dimension dimension) {
           static_cast<float>(std::log(u.odd.impedance / d.odd.impedance) / step)};
 }
 
-bool same(const StripPair& a, const StripPair& b) {
-  const Placement& p = a.placement;
-  const Placement& q = b.placement;
-  return a.x.board.b == b.x.board.b && a.x.board.t == b.x.board.t && a.x.board.er == b.x.board.er &&
-         a.x.w == b.x.w && a.x.s == b.x.s && p.arrangement == q.arrangement && p.h == q.h &&
-         p.sv == q.sv && p.wo == q.wo;
-}
-
 // The loss factor is the cross-section's alone, while a sweep asks for it
 // at every frequency, and a cascade for each of its sections in turn: each
 // thread keeps the last few it solved.
@@ -65,7 +57,7 @@ const field::ConductorLossFactor& loss_factor(const StripPair& pair) {
   thread_local std::size_t next_to_replace = 0;
   remembered.reserve(kRememberedLossFactors);  // references handed out stay valid
   for (const Entry& e : remembered) {
-    if (same(e.first, pair)) return e.second;
+    if (e.first == pair) return e.second;
   }
   const field::ConductorLossFactorResult r = field::conductor_loss_factor(field_geometry(pair));
   if (!r.ok()) throw FieldFailure(pair, r.message, true);

@@ -21,6 +21,7 @@ struct Placement {
   float wo = 0.0F;  // broadside: sideways distance between their centre lines
 
   [[nodiscard]] bool is_edge() const { return arrangement == Arrangement::edge; }
+  bool operator==(const Placement&) const = default;
 };
 
 struct StripPair {
@@ -31,6 +32,9 @@ struct StripPair {
   StripPair(const CrossSection& section,
             const Placement& where = {})  // NOLINT(google-explicit-constructor)
       : x(section), placement(where) {}
+
+  // The same cross-section standing the same way, value for value.
+  bool operator==(const StripPair&) const = default;
 };
 
 }  // namespace ketrovane

@@ -10,6 +10,8 @@ struct Board {
   float b;   // ground-plane spacing
   float t;   // strip thickness
   float er;  // relative permittivity of the dielectric
+
+  bool operator==(const Board&) const = default;
 };
 
 // Lengths in any one unit (the program uses inches): the capacitances depend
@@ -20,6 +22,9 @@ struct CrossSection {
   Board board;
   float w;  // width of each strip
   float s;  // edge-to-edge spacing of the strips
+
+  // The same board and strips, value for value.
+  bool operator==(const CrossSection&) const = default;
 };
 
 }  // namespace ketrovane

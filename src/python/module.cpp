@@ -436,21 +436,13 @@ py::object note_of(const batch::RowTally& tally, const Call& call, const batch::
   }
   // Calls in a loop often share their worst rows: the last note is kept
   // (the GIL is held here).
-  static const auto same = [](const AccuracyWatch& a, const AccuracyWatch& b) {
-    const auto at = [](const CrossSection& x, const CrossSection& y) {
-      return x.w == y.w && x.s == y.s && x.board.b == y.board.b && x.board.t == y.board.t;
-    };
-    return a.seen == b.seen && a.loss_seen == b.loss_seen &&
-           a.worst_impedance == b.worst_impedance && a.worst_loss == b.worst_loss &&
-           at(a.impedance_where, b.impedance_where) && at(a.loss_where, b.loss_where);
-  };
   struct LastNote {
     AccuracyWatch accuracy;
     std::string_view unit;
     py::object note;
   };
   static auto* last = new LastNote{};  // never destroyed
-  if (!last->note || last->unit != unit.name || !same(last->accuracy, tally.accuracy)) {
+  if (!last->note || last->unit != unit.name || last->accuracy != tally.accuracy) {
     const std::string note = batch::accuracy_note(tally.accuracy, unit);
     *last = {tally.accuracy, unit.name, note.empty() ? py::none() : py::object(py::str(note))};
   }
