@@ -80,6 +80,22 @@ bool named_alike(const AccuracyNoteWording& wording, const CrossSection& a, cons
   return name_a == name_b;
 }
 
+// The impedances' bound at their worst row, or the rows' leaving the map;
+// then the conductor loss's bound where it is worth a note too.
+void impedances_sentence(NoteText& note, const AccuracyWatch& watch, bool loss,
+                         const AccuracyNoteWording& wording) {
+  note.fill("note: at {row}", watch.impedance_where, watch.worst_impedance);
+  if (!std::isfinite(watch.worst_impedance)) {
+    note.fill(wording.outside_map, watch.impedance_where, watch.worst_impedance);
+    return;
+  }
+  note.fill(kImpedances, watch.impedance_where, watch.worst_impedance);
+  if (!loss) return;
+  const bool alike = named_alike(wording, watch.impedance_where, watch.loss_where);
+  note.fill(alike ? wording.loss_at_same_row : wording.loss_at_other_row, watch.loss_where,
+            watch.worst_loss);
+}
+
 }  // namespace
 
 std::string accuracy_note(const AccuracyWatch& watch, const AccuracyNoteWording& wording) {
@@ -88,17 +104,7 @@ std::string accuracy_note(const AccuracyWatch& watch, const AccuracyNoteWording&
   if (!impedances && !loss) return "";
   NoteText note(wording);
   if (impedances) {
-    note.fill("note: at {row}", watch.impedance_where, watch.worst_impedance);
-    if (!std::isfinite(watch.worst_impedance)) {
-      note.fill(wording.outside_map, watch.impedance_where, watch.worst_impedance);
-    } else {
-      note.fill(kImpedances, watch.impedance_where, watch.worst_impedance);
-      if (loss) {
-        const bool alike = named_alike(wording, watch.impedance_where, watch.loss_where);
-        note.fill(alike ? wording.loss_at_same_row : wording.loss_at_other_row, watch.loss_where,
-                  watch.worst_loss);
-      }
-    }
+    impedances_sentence(note, watch, loss, wording);
   } else {
     note.fill("note: at {row}", watch.loss_where, watch.worst_loss);
     note.fill(kLossAlone, watch.loss_where, watch.worst_loss);
