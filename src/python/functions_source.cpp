@@ -31,12 +31,14 @@ struct FunctionSpec {
   std::string_view name;
   Command command;
   std::string_view call;
-  std::vector<Opt> left_out;
-  std::vector<Opt> added;
-  std::string_view extra;  // a parameter after progress
-  std::string_view note;
+  std::vector<Opt> left_out = {};
+  std::vector<Opt> added = {};
+  std::string_view extra = {};  // a parameter after progress
+  std::string_view note = {};
   bool lists_columns = true;
-  bool broadcasts = true;  // arrays give one row per element
+  bool broadcasts = true;                   // arrays give one row per element
+  std::string_view summary = {};            // empty: the command's
+  std::string_view columns_of = "Columns";  // what the columns listed are of
 };
 
 constexpr std::string_view kScatteringNote =
@@ -49,85 +51,65 @@ const std::vector<FunctionSpec>& functions() {
   // terminating the coupler in rs and rl, and has no band summary.
   const std::vector<Opt> not_scattering{Opt::rs, Opt::rl, Opt::flatness};
   static const std::vector<FunctionSpec> made{
-      {"analyse",
-       Command::analyse,
-       "_table(\"analyse\", {names}, {values}, units, progress)",
-       {},
-       {},
-       "",
-       "Losses are negative dB per length unit, as the impedance report prints them."},
-      {"synthesise",
-       Command::synthesise,
-       "_table(\"synthesise\", {names}, {values}, units, progress)",
-       {},
-       {},
-       "",
-       "Give coupling or zoe, not both.  A row that cannot be built keeps its targets, has NaN "
-       "width and spacing and names the reason in its status."},
-      {"response",
-       Command::response,
-       "_table(\"response\", {names}, {values}, units, progress)",
-       {},
-       {},
-       "",
-       "The coupler is given by zo and coupling (lossless), or by its dimensions b, t, w, s with "
-       "rho, roughness and tand; er in both forms.  Its length is given by length, or by f0, "
-       "where it is a quarter wave long.  Ports: 1 input, 2 thru, 3 isolated, 4 coupled.  "
-       "Frequencies are written in MHz."},
-      {"sensitivity",
-       Command::sensitivity,
-       "_table(\"sensitivity\", {names}, {values}, units, progress)",
-       {},
-       {},
-       "",
-       ""},
-      {"field",
-       Command::field,
-       "_table(\"field\", {names}, {values}, units, progress)",
-       {},
-       {},
-       "",
-       "A cross-section the solver cannot verify to tol raises RuntimeError with its last "
-       "estimate."},
-      {"multisection",
-       Command::multisection,
-       "_multisection({names}, {values}, units)",
-       {Opt::f},
-       {},
-       "",
-       "One coupler: every argument a single value; band a text \"F1:F2\" or its two edges "
-       "(f1, f2).  The rows are its sections; the profile, ripple_db and band are attributes, "
-       "and network(f) its response.",
-       true,
-       false},
-      {"tolerance",
-       Command::tolerance,
-       "_tolerance({names}, {values}, units, progress)",
-       {},
-       {},
-       "",
-       "One coupler given by its dimensions: every argument a single value.  start and count "
-       "compute any slice of the run's samples; tolerance_combine(parts) puts slices together.",
-       true,
-       false},
-      {"s_matrix",
-       Command::response,
-       "_scattering(\"s_matrix\", {names}, {values}, units, progress)[0]",
-       not_scattering,
-       {Opt::ref},
-       "",
-       kScatteringNote,
-       false},
-      {"network",
-       Command::response,
-       "_network({names}, {values}, units, name, progress)",
-       not_scattering,
-       {Opt::ref},
-       "name=\"ketrovane coupler\"",
-       "  f is one value or a one-dimensional array and the other arguments describe one "
-       "coupler; returns a 4-port scikit-rf Network whose frequencies are in the call's "
-       "frequency unit (Debian: python3-scikit-rf).",
-       false},
+      {.name = "analyse",
+       .command = Command::analyse,
+       .call = "_table(\"analyse\", {names}, {values}, units, progress)",
+       .note = "Losses are negative dB per length unit, as the impedance report prints them."},
+      {.name = "synthesise",
+       .command = Command::synthesise,
+       .call = "_table(\"synthesise\", {names}, {values}, units, progress)",
+       .note = "Give coupling or zoe, not both.  A row that cannot be built keeps its targets, "
+               "has NaN width and spacing and names the reason in its status."},
+      {.name = "response",
+       .command = Command::response,
+       .call = "_table(\"response\", {names}, {values}, units, progress)",
+       .note = "The coupler is given by zo and coupling (lossless), or by its dimensions b, t, "
+               "w, s with rho, roughness and tand; er in both forms.  Its length is given by "
+               "length, or by f0, where it is a quarter wave long.  Ports: 1 input, 2 thru, 3 "
+               "isolated, 4 coupled.  Frequencies are written in MHz."},
+      {.name = "sensitivity",
+       .command = Command::sensitivity,
+       .call = "_table(\"sensitivity\", {names}, {values}, units, progress)"},
+      {.name = "field",
+       .command = Command::field,
+       .call = "_table(\"field\", {names}, {values}, units, progress)",
+       .note = "A cross-section the solver cannot verify to tol raises RuntimeError with its "
+               "last estimate."},
+      {.name = "multisection",
+       .command = Command::multisection,
+       .call = "_multisection({names}, {values}, units)",
+       .left_out = {Opt::f},
+       .note = "One coupler: every argument a single value; band a text \"F1:F2\" or its two "
+               "edges (f1, f2).  The rows are its sections; the profile, ripple_db and band are "
+               "attributes, and network(f) its response.",
+       .broadcasts = false},
+      {.name = "tolerance",
+       .command = Command::tolerance,
+       .call = "_tolerance({names}, {values}, units, progress)",
+       .note = "One coupler given by its dimensions: every argument a single value.  The "
+               "result's rows are the samples; start and count compute any slice of them, and "
+               "tolerance_combine(parts) puts slices together.",
+       .broadcasts = false,
+       .columns_of = "Columns of its statistics"},
+      {.name = "s_matrix",
+       .command = Command::response,
+       .call = "_scattering(\"s_matrix\", {names}, {values}, units, progress)[0]",
+       .left_out = not_scattering,
+       .added = {Opt::ref},
+       .note = kScatteringNote,
+       .lists_columns = false,
+       .summary = "the 4x4 scattering matrix of the coupler at each frequency"},
+      {.name = "network",
+       .command = Command::response,
+       .call = "_network({names}, {values}, units, name, progress)",
+       .left_out = not_scattering,
+       .added = {Opt::ref},
+       .extra = "name=\"ketrovane coupler\"",
+       .note = "  f is one value or a one-dimensional array and the other arguments describe "
+               "one coupler; returns a 4-port scikit-rf Network whose frequencies are in the "
+               "call's frequency unit (Debian: python3-scikit-rf).",
+       .lists_columns = false,
+       .summary = "the coupler as a 4-port scikit-rf Network over its frequencies"},
   };
   return made;
 }
@@ -284,14 +266,18 @@ std::string in_keywords(std::string_view phrase) {
   return out;
 }
 
-// What a vary or limits dict holds, said for Python.
-std::string_view items_phrase(Opt id) {
+// An option's phrase where Python's words differ from the command line's:
+// what a vary or limits dict holds, the reference of the scattering matrix
+// (which has no Touchstone file to go with); empty where they do not.
+std::string_view python_phrase(Opt id) {
+  if (id == Opt::ref) return "reference resistance of every port of the scattering matrix";
   if (id == Opt::vary) {
     return "the varied quantities and their half-widths, a dict such as {\"w\": 0.0005, \"er\": "
            "\"2%\"}: w, s, t, b, er, and h, sv or wo where the geometry has them; a half-width is "
            "a number (of a length, in the call's length unit) or a text: a length with its unit "
-           "or X% of the nominal value, a leading +- or \u00b1 taken";
+           "or X% of the nominal value, a leading +- taken";
   }
+  if (id != Opt::limit) return {};
   return "the limits every sample must meet, a dict such as {\"coupling\": (9.5, 10.5)}: "
          "coupling (magnitude, dB), zo, zoe, zoo (ohm), and with f0 coupling_f0, return_loss, "
          "isolation, directivity (dB), each (low, high), None for an open side, or a text "
@@ -306,6 +292,13 @@ std::string range_phrase(const batch::Quantity& q) {
   const std::string least = batch::number_as_text(q.least, "", Dimension::pure);
   return (q.signless ? "magnitude " : "") +
          (q.least_allowed ? "from " + least + " to " + most : "above " + least + ", up to " + most);
+}
+
+// "from 1 to 1000000000", "from 0 to 2^64 - 1"
+std::string whole_range(const batch::Quantity& q) {
+  constexpr double kBeyondDigits = 1e18;  // written as a power of two
+  return "from " + batch::number_as_text(q.least, "", Dimension::pure) + " to " +
+         (q.most > kBeyondDigits ? "2^64 - 1" : batch::number_as_text(q.most, "", Dimension::pure));
 }
 
 // What a quantity's value is in Python.
@@ -346,7 +339,7 @@ std::string value_form(const OptionSpec& o, bool broadcasts) {
     case ValueKind::choice:
       return choices_listed(o.choices);
     case ValueKind::whole:
-      return "a whole number; " + range_phrase(*o.quantity);
+      return "a whole number; " + whole_range(*o.quantity);
     case ValueKind::items:
     case ValueKind::file:
       break;
@@ -357,9 +350,11 @@ std::string value_form(const OptionSpec& o, bool broadcasts) {
 // One keyword's line: what it is, what it takes, and its default.
 std::string keyword_line(const FunctionSpec& f, const Parameter& p) {
   const OptionSpec& o = *p.option;
-  if (o.kind == ValueKind::items) return p.keyword + ": " + std::string(items_phrase(o.id));
-  std::string line = p.keyword + ": " + in_keywords(o.help.empty() ? o.quantity->what : o.help) +
-                     ": " + value_form(o, f.broadcasts);
+  const std::string_view own = python_phrase(o.id);
+  if (o.kind == ValueKind::items) return p.keyword + ": " + std::string(own);
+  const std::string phrase =
+      own.empty() ? in_keywords(o.help.empty() ? o.quantity->what : o.help) : std::string(own);
+  std::string line = p.keyword + ": " + phrase + ": " + value_form(o, f.broadcasts);
   if (p.default_value.empty()) return line + "; required";
   if (p.default_value != "None") return line + "; default " + p.default_value;
   if (o.has_default() && !o.ranges.has(f.command)) {
@@ -369,7 +364,7 @@ std::string keyword_line(const FunctionSpec& f, const Parameter& p) {
 }
 
 std::string columns_line(const FunctionSpec& f) {
-  std::string text = "Columns: ";
+  std::string text = std::string(f.columns_of) + ": ";
   const std::span<const batch::Column> columns = batch::command(f.command).columns({});
   for (std::size_t c = 0; c < columns.size(); ++c) {
     text += (c == 0 ? "" : ", ") + batch::column_name(columns[c], batch::kInches);
@@ -380,7 +375,7 @@ std::string columns_line(const FunctionSpec& f) {
 // The docstring's paragraphs, each a list of lines to be wrapped.
 std::vector<std::vector<std::string>> docstring_of(const FunctionSpec& f,
                                                    const std::vector<Parameter>& parameters) {
-  std::string summary(batch::command(f.command).summary);
+  std::string summary(f.summary.empty() ? batch::command(f.command).summary : f.summary);
   summary.front() = static_cast<char>(std::toupper(static_cast<unsigned char>(summary.front())));
   std::vector<std::string> keywords;
   keywords.reserve(parameters.size() + 3);

@@ -454,7 +454,7 @@ def tolerance(*, b, t, er, w, samples, s=None, geometry="edge", h=None, sv=None,
     vary: the varied quantities and their half-widths, a dict such as {"w": 0.0005, "er": "2%"}: w,
         s, t, b, er, and h, sv or wo where the geometry has them; a half-width is a number (of a
         length, in the call's length unit) or a text: a length with its unit or X% of the nominal
-        value, a leading +- or ± taken
+        value, a leading +- taken
     etch: half-width of the etch bias of each strip edge: W grows by twice the bias and S shrinks
         by as much: a number in the call's length unit or a text with its own (in, mil, uin, mm or
         um); from 0 to 1000 in
@@ -465,7 +465,7 @@ def tolerance(*, b, t, er, w, samples, s=None, geometry="edge", h=None, sv=None,
         directivity (dB), each (low, high), None for an open side, or a text "LO:HI"
     samples: number of samples: a whole number; from 1 to 1000000000; required
     seed: seed of the samples: sample i depends only on the seed and i: a whole number; from 0 to
-        1.8446744073709552e+19; default 1
+        2^64 - 1; default 1
     start: index of the first sample computed, for a slice of the run: a whole number; from 0 to
         1000000000; default 0
     count: number of samples computed from start (default: to the last): a whole number; from 1 to
@@ -478,11 +478,13 @@ def tolerance(*, b, t, er, w, samples, s=None, geometry="edge", h=None, sv=None,
         rows_total) after each block of rows, False shows nothing; None (default) draws the bar
         once the call has run 2 s, if the error stream is a terminal or the call runs in IPython
 
-    Columns: quantity, samples, nominal, mean, std, p0_1, p1, p5, p50, p95, p99, p99_9, limit_low,
-    limit_high, within_pct, within_low_pct, within_high_pct (the length columns follow units).
+    Columns of its statistics: quantity, samples, nominal, mean, std, p0_1, p1, p5, p50, p95, p99,
+    p99_9, limit_low, limit_high, within_pct, within_low_pct, within_high_pct (the length columns
+    follow units).
 
-    One coupler given by its dimensions: every argument a single value.  start and count compute
-    any slice of the run's samples; tolerance_combine(parts) puts slices together.
+    One coupler given by its dimensions: every argument a single value.  The result's rows are the
+    samples; start and count compute any slice of them, and tolerance_combine(parts) puts slices
+    together.
     """
     values = (b, t, er, w, s, geometry, h, sv, wo, rho, roughness, tand, f0, rs, rl, vary, etch,
               dist, limits, samples, seed, start, count, solver)
@@ -496,7 +498,7 @@ _S_MATRIX = ("b", "t", "er", "w", "s", "geometry", "h", "sv", "wo", "zo", "coupl
 def s_matrix(*, er, f, b=None, t=None, w=None, s=None, geometry="edge", h=None, sv=None, wo="0in",
              zo=None, coupling=None, rho=None, roughness=None, tand=None, length=None, f0=None,
              solver="model", ref=50.0, units=None, progress=None):
-    """Four-port response of the coupler over frequency, and its Touchstone file.
+    """The 4x4 scattering matrix of the coupler at each frequency.
 
     Lengths are in the length unit of units (inches by default) and frequencies in its frequency
     unit (MHz), unless given as a text with its own unit.
@@ -546,8 +548,8 @@ def s_matrix(*, er, f, b=None, t=None, w=None, s=None, geometry="edge", h=None, 
         above 0, up to 1000000 MHz
     solver: the closed-form model, the two-dimensional field solution, or both with the model's
         error: one of "model", "field", "both"; default "model"
-    ref: reference resistance of every port of the scattering matrix (with touchstone): a number,
-        or an array of them; above 0, up to 10000 ohm; default 50.0
+    ref: reference resistance of every port of the scattering matrix: a number, or an array of
+        them; above 0, up to 10000 ohm; default 50.0
     units: the call's units: a length unit (in, mil, mm, um), a frequency unit (Hz, kHz, MHz, GHz)
         or one of each, in any letter case; default inches and MHz
     progress: True draws a bar on the error stream (tqdm), a callable is called with (rows_done,
@@ -571,7 +573,7 @@ _NETWORK = ("b", "t", "er", "w", "s", "geometry", "h", "sv", "wo", "zo", "coupli
 def network(*, er, f, b=None, t=None, w=None, s=None, geometry="edge", h=None, sv=None, wo="0in",
             zo=None, coupling=None, rho=None, roughness=None, tand=None, length=None, f0=None,
             solver="model", ref=50.0, units=None, progress=None, name="ketrovane coupler"):
-    """Four-port response of the coupler over frequency, and its Touchstone file.
+    """The coupler as a 4-port scikit-rf Network over its frequencies.
 
     Lengths are in the length unit of units (inches by default) and frequencies in its frequency
     unit (MHz), unless given as a text with its own unit.
@@ -621,8 +623,8 @@ def network(*, er, f, b=None, t=None, w=None, s=None, geometry="edge", h=None, s
         above 0, up to 1000000 MHz
     solver: the closed-form model, the two-dimensional field solution, or both with the model's
         error: one of "model", "field", "both"; default "model"
-    ref: reference resistance of every port of the scattering matrix (with touchstone): a number,
-        or an array of them; above 0, up to 10000 ohm; default 50.0
+    ref: reference resistance of every port of the scattering matrix: a number, or an array of
+        them; above 0, up to 10000 ohm; default 50.0
     units: the call's units: a length unit (in, mil, mm, um), a frequency unit (Hz, kHz, MHz, GHz)
         or one of each, in any letter case; default inches and MHz
     progress: True draws a bar on the error stream (tqdm), a callable is called with (rows_done,
