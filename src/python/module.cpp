@@ -1,5 +1,5 @@
 // ketrovane._core: the compiled half of the Python package.  It hands the
-// package the option and command tables its functions are made from, turns
+// package the option table (each option's keyword and what it takes), turns
 // a call's arguments into a Call, runs the rows in C++ with the GIL
 // released for long calls, and hands back numpy arrays.  Every check and
 // message is the batch library's, with the options it names written as the
@@ -792,7 +792,7 @@ py::list command_names(batch::Commands commands) {
   return names;
 }
 
-// The option table as the package makes its functions from it.
+// The option table as the package and its tests read it.
 std::string kind_name(batch::ValueKind kind) {
   switch (kind) {
     case batch::ValueKind::quantity:
@@ -837,22 +837,6 @@ py::list option_table() {
   return table;
 }
 
-py::list command_table() {
-  py::list table;
-  for (const batch::CommandSpec& c : batch::commands()) {
-    py::dict d;
-    d["name"] = std::string(c.name);
-    d["summary"] = std::string(c.summary);
-    py::list columns;
-    for (const batch::Column& column : c.columns({})) {
-      columns.append(py::str(batch::column_name(column, batch::kInches)));
-    }
-    d["columns"] = columns;
-    table.append(d);
-  }
-  return table;
-}
-
 }  // namespace
 
 }  // namespace ketrovane::python
@@ -883,7 +867,6 @@ PYBIND11_MODULE(_core, m) {
         "(message) -> the message with the options it names as keywords");
   m.def("call_units", &kp::call_units, "(units) -> (length_unit, frequency_unit)");
   m.def("option_table", &kp::option_table, "the options of the package's functions");
-  m.def("command_table", &kp::command_table, "the commands");
   m.attr("MOST_ROWS") = ketrovane::batch::kMostRows;
   m.attr("__version__") = KETROVANE_VERSION;
 }
