@@ -565,6 +565,7 @@ def _items(keyword, items):
 
 
 def _pair(value):
+    """A limit's (low, high): ValueError unless it is two values."""
     low, high = value
     return low, high
 
