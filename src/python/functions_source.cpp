@@ -26,7 +26,8 @@ using batch::ValueKind;
 
 // A function of the package: the command it calls, the options it leaves
 // out or adds, and how it calls the package's rows (with {names} the
-// options' names and {values} the arguments).
+// options' names and {values} the arguments, None where left at their
+// default).
 struct FunctionSpec {
   std::string_view name;
   Command command;
@@ -500,9 +501,9 @@ std::string function_source(const FunctionSpec& f) {
   signature.back() += "):";
   out += wrapped(signature, ", ", head, std::string(head.size(), ' '));
   out += docstring_source(f, parameters);
-  out += wrapped(keywords, ", ", "    values = (", "              ");
-  const std::string given = "_given(" + std::string(f.name) + ", " + tuple_name + ", values)";
-  out += wrapped(items_of(call_of(f.call, tuple_name, given)), ", ", "    return ", "        ");
+  out += wrapped(keywords, ", ", "    arguments = (", std::string(17, ' '));
+  out += "    values = _given(" + std::string(f.name) + ", " + tuple_name + ", arguments)\n";
+  out += wrapped(items_of(call_of(f.call, tuple_name, "values")), ", ", "    return ", "        ");
   return out;
 }
 

@@ -64,8 +64,9 @@ def analyse(b, t, er, w, s=None, *, geometry="edge", h=None, sv=None, wo="0in", 
 
     Losses are negative dB per length unit, as the impedance report prints them.
     """
-    values = (b, t, er, w, s, geometry, h, sv, wo, rho, roughness, tand, f, solver)
-    return _table("analyse", _ANALYSE, _given(analyse, _ANALYSE, values), units, progress)
+    arguments = (b, t, er, w, s, geometry, h, sv, wo, rho, roughness, tand, f, solver)
+    values = _given(analyse, _ANALYSE, arguments)
+    return _table("analyse", _ANALYSE, values, units, progress)
 
 
 _SYNTHESISE = ("b", "t", "er", "geometry", "h", "sv", "wo", "solve", "min-gap", "min-width", "zo",
@@ -132,10 +133,10 @@ def synthesise(b, t, er, zo, coupling=None, zoe=None, *, geometry="edge", h=None
     Give coupling or zoe, not both.  A row that cannot be built keeps its targets, has NaN width
     and spacing and names the reason in its status.
     """
-    values = (b, t, er, geometry, h, sv, wo, solve, min_gap, min_width, zo, coupling, zoe, f0,
-              solver)
-    return _table("synthesise", _SYNTHESISE, _given(synthesise, _SYNTHESISE, values), units,
-        progress)
+    arguments = (b, t, er, geometry, h, sv, wo, solve, min_gap, min_width, zo, coupling, zoe, f0,
+                 solver)
+    values = _given(synthesise, _SYNTHESISE, arguments)
+    return _table("synthesise", _SYNTHESISE, values, units, progress)
 
 
 _RESPONSE = ("b", "t", "er", "w", "s", "geometry", "h", "sv", "wo", "zo", "coupling", "rho",
@@ -216,9 +217,10 @@ def response(*, er, f, b=None, t=None, w=None, s=None, geometry="edge", h=None, 
     quarter wave long.  Ports: 1 input, 2 thru, 3 isolated, 4 coupled.  Frequencies are written in
     MHz.
     """
-    values = (b, t, er, w, s, geometry, h, sv, wo, zo, coupling, rho, roughness, tand, f, length,
-              f0, rs, rl, flatness, solver)
-    return _table("response", _RESPONSE, _given(response, _RESPONSE, values), units, progress)
+    arguments = (b, t, er, w, s, geometry, h, sv, wo, zo, coupling, rho, roughness, tand, f,
+                 length, f0, rs, rl, flatness, solver)
+    values = _given(response, _RESPONSE, arguments)
+    return _table("response", _RESPONSE, values, units, progress)
 
 
 _SENSITIVITY = ("b", "t", "er", "w", "s", "geometry", "h", "sv", "wo", "solver")
@@ -265,9 +267,9 @@ def sensitivity(b, t, er, w, s=None, *, geometry="edge", h=None, sv=None, wo="0i
     Columns: w_in, s_in, zoe_ohm, zoo_ohm, szoe_er, szoe_b, szoe_s, szoe_t, szoe_w, szoo_er,
     szoo_b, szoo_s, szoo_t, szoo_w, status (the length columns follow units).
     """
-    values = (b, t, er, w, s, geometry, h, sv, wo, solver)
-    return _table("sensitivity", _SENSITIVITY, _given(sensitivity, _SENSITIVITY, values), units,
-        progress)
+    arguments = (b, t, er, w, s, geometry, h, sv, wo, solver)
+    values = _given(sensitivity, _SENSITIVITY, arguments)
+    return _table("sensitivity", _SENSITIVITY, values, units, progress)
 
 
 _FIELD = ("b", "t", "er", "w", "s", "geometry", "h", "sv", "wo", "tol")
@@ -316,8 +318,9 @@ def field(b, t, er, w, s=None, *, geometry="edge", h=None, sv=None, wo="0in", to
 
     A cross-section the solver cannot verify to tol raises RuntimeError with its last estimate.
     """
-    values = (b, t, er, w, s, geometry, h, sv, wo, tol)
-    return _table("field", _FIELD, _given(field, _FIELD, values), units, progress)
+    arguments = (b, t, er, w, s, geometry, h, sv, wo, tol)
+    values = _given(field, _FIELD, arguments)
+    return _table("field", _FIELD, values, units, progress)
 
 
 _MULTISECTION = ("b", "t", "er", "geometry", "h", "sv", "wo", "solve", "min-gap", "min-width",
@@ -398,9 +401,10 @@ def multisection(*, er, zo, coupling, sections, b=None, t=None, geometry="edge",
     rows are its sections; the profile, ripple_db and band are attributes, and network(f) its
     response.
     """
-    values = (b, t, er, geometry, h, sv, wo, solve, min_gap, min_width, zo, coupling, sections,
-              band, ripple, profile, rho, roughness, tand, f0, rs, rl, solver)
-    return _multisection(_MULTISECTION, _given(multisection, _MULTISECTION, values), units)
+    arguments = (b, t, er, geometry, h, sv, wo, solve, min_gap, min_width, zo, coupling, sections,
+                 band, ripple, profile, rho, roughness, tand, f0, rs, rl, solver)
+    values = _given(multisection, _MULTISECTION, arguments)
+    return _multisection(_MULTISECTION, values, units)
 
 
 _TOLERANCE = ("b", "t", "er", "w", "s", "geometry", "h", "sv", "wo", "rho", "roughness", "tand",
@@ -486,9 +490,10 @@ def tolerance(*, b, t, er, w, samples, s=None, geometry="edge", h=None, sv=None,
     samples; start and count compute any slice of them, and tolerance_combine(parts) puts slices
     together.
     """
-    values = (b, t, er, w, s, geometry, h, sv, wo, rho, roughness, tand, f0, rs, rl, vary, etch,
-              dist, limits, samples, seed, start, count, solver)
-    return _tolerance(_TOLERANCE, _given(tolerance, _TOLERANCE, values), units, progress)
+    arguments = (b, t, er, w, s, geometry, h, sv, wo, rho, roughness, tand, f0, rs, rl, vary, etch,
+                 dist, limits, samples, seed, start, count, solver)
+    values = _given(tolerance, _TOLERANCE, arguments)
+    return _tolerance(_TOLERANCE, values, units, progress)
 
 
 _S_MATRIX = ("b", "t", "er", "w", "s", "geometry", "h", "sv", "wo", "zo", "coupling", "rho",
@@ -560,10 +565,10 @@ def s_matrix(*, er, f, b=None, t=None, w=None, s=None, geometry="edge", h=None, 
     - 1] is Sij with ports 1 input, 2 thru, 3 isolated, 4 coupled, as in the command's Touchstone
     file.
     """
-    values = (b, t, er, w, s, geometry, h, sv, wo, zo, coupling, rho, roughness, tand, f, length,
-              f0, solver, ref)
-    return _scattering("s_matrix", _S_MATRIX, _given(s_matrix, _S_MATRIX, values), units,
-        progress)[0]
+    arguments = (b, t, er, w, s, geometry, h, sv, wo, zo, coupling, rho, roughness, tand, f,
+                 length, f0, solver, ref)
+    values = _given(s_matrix, _S_MATRIX, arguments)
+    return _scattering("s_matrix", _S_MATRIX, values, units, progress)[0]
 
 
 _NETWORK = ("b", "t", "er", "w", "s", "geometry", "h", "sv", "wo", "zo", "coupling", "rho",
@@ -638,6 +643,7 @@ def network(*, er, f, b=None, t=None, w=None, s=None, geometry="edge", h=None, s
     returns a 4-port scikit-rf Network whose frequencies are in the call's frequency unit (Debian:
     python3-scikit-rf).
     """
-    values = (b, t, er, w, s, geometry, h, sv, wo, zo, coupling, rho, roughness, tand, f, length,
-              f0, solver, ref)
-    return _network(_NETWORK, _given(network, _NETWORK, values), units, name, progress)
+    arguments = (b, t, er, w, s, geometry, h, sv, wo, zo, coupling, rho, roughness, tand, f,
+                 length, f0, solver, ref)
+    values = _given(network, _NETWORK, arguments)
+    return _network(_NETWORK, values, units, name, progress)
