@@ -699,29 +699,33 @@ _OUTCOME_COLUMNS = ("zoe_ohm", "zoo_ohm", "zo_ohm", "coupling_db", "coupling_f0_
 # The Python keyword of each option: "min-gap" is min_gap, "limit" limits.
 _OPTION_NAMED = {o["name"]: o for o in _core.option_table()}
 _KEYWORDS = {name: o["keyword"] for name, o in _OPTION_NAMED.items()}
-_REQUIRED = object()  # the default of a parameter that has none
 _DEFAULTS = {}
 
 
 def _defaults(function, names):
-    """The defaults of a function's parameters, in the order of the options
-    `names` they give."""
+    """(position, default) of each of a function's options that has a default
+    other than None, the options in the order of `names`."""
     code = function.__code__
     positional = code.co_varnames[:code.co_argcount]
     defaults = dict(zip(positional[::-1], (function.__defaults__ or ())[::-1]))
     defaults.update(function.__kwdefaults__ or {})
-    return tuple(defaults.get(_KEYWORDS[name], _REQUIRED) for name in names)
+    return tuple((k, defaults[_KEYWORDS[name]]) for k, name in enumerate(names)
+                 if defaults.get(_KEYWORDS[name]) is not None)
 
 
-def _given(function, names, values):
-    """The values of a call to `function`, those the caller left at their
-    default None: an option not given, which the rows read as that default
-    without reading its text again on every call."""
+def _given(function, names, arguments):
+    """The values of a call to `function`, None for each argument the caller
+    left at its default: an option not given, which the rows read as that
+    default without reading its text again on every call."""
     try:
-        defaults = _DEFAULTS[function]
+        defaulted = _DEFAULTS[function]
     except KeyError:
-        defaults = _DEFAULTS.setdefault(function, _defaults(function, names))
-    return tuple(None if value is default else value for value, default in zip(values, defaults))
+        defaulted = _DEFAULTS.setdefault(function, _defaults(function, names))
+    values = list(arguments)
+    for k, default in defaulted:
+        if values[k] is default:
+            values[k] = None
+    return tuple(values)
 
 
 # pylint: disable=wrong-import-position
