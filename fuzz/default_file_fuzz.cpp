@@ -31,7 +31,7 @@ std::size_t line_count(std::string_view text) {
 }
 
 void check_accepted(const DesignRecord& r) {
-  const Defaults& d = r.def;
+  const Defaults& d = r.defaults;
   for (const float v : {d.b,
                         d.er,
                         d.loss_tangent,

@@ -1,6 +1,9 @@
 #include "batch/call_values.hpp"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <utility>
 
@@ -8,6 +11,7 @@
 #include "batch/mode_note.hpp"
 #include "batch/option_values.hpp"
 #include "batch/quantities.hpp"
+#include "design/tolerance.hpp"
 #include "frequency/scattering_matrix.hpp"
 
 namespace ketrovane::batch {
@@ -138,7 +142,66 @@ class ScatteringRows final : public RowSource {
   const Call& call_;
 };
 
+// Whether an item names a varied length (anything varied but Er).
+bool varied_length(std::string_view name) {
+  for (std::size_t q = 0; q < kVariedCount; ++q) {
+    const auto varied = static_cast<Varied>(q);
+    if (varied != Varied::er && varied_name(varied) == name) return true;
+  }
+  return false;
+}
+
+// The items as the option's text reads them, each NAME=VALUE or
+// NAME=LO:HI: "w=0.0005in,er=2%", "coupling=9.5:10.5,zo=:52.0".  A
+// number is written as a script writes it, a varied length's followed by
+// the call's length unit.
+std::string items_text(Opt id, const std::vector<Item>& items, std::string_view length_unit) {
+  std::string text;
+  for (const Item& item : items) {
+    if (!text.empty()) text += ',';
+    text += std::string(item.name) + "=";
+    const bool length = id == Opt::vary && varied_length(item.name);
+    for (std::size_t k = 0; k < item.sides.size(); ++k) {
+      const ItemSide& side = item.sides[k];
+      if (k > 0) text += ':';
+      if (side.text) text += *side.text;
+      if (side.number)
+        text += script_float_text(*side.number) + (length ? std::string(length_unit) : "");
+    }
+  }
+  return text;
+}
+
 }  // namespace
+
+std::string script_float_text(double number) {
+  std::array<char, 40> buffer{};
+  char* end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), number,
+                            std::chars_format::scientific)
+                  .ptr;
+  std::string written(buffer.data(), end);     // "-1.25e+03"
+  if (!std::isfinite(number)) return written;  // "inf", "-inf", "nan" alike
+  const bool negative = written.front() == '-';
+  const std::size_t e = written.find('e');
+  std::string digits = written.substr(negative ? 1 : 0, e - (negative ? 1 : 0));
+  std::erase(digits, '.');
+  const int exponent = std::atoi(written.c_str() + e + 1);
+  const std::string sign = negative ? "-" : "";
+  constexpr int kLeastPlain = -4;
+  constexpr int kMostPlain = 16;
+  if (exponent < kLeastPlain || exponent >= kMostPlain) {
+    const std::string power = std::to_string(std::abs(exponent));
+    return sign + digits.substr(0, 1) + (digits.size() > 1 ? "." + digits.substr(1) : "") +
+           (exponent < 0 ? "e-" : "e+") + (power.size() < 2 ? "0" : "") + power;
+  }
+  if (exponent < 0) {
+    return sign + "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+  }
+  const auto whole = static_cast<std::size_t>(exponent) + 1;
+  if (digits.size() < whole) digits.append(whole - digits.size(), '0');
+  const std::string fraction = digits.substr(whole);
+  return sign + digits.substr(0, whole) + "." + (fraction.empty() ? "0" : fraction);
+}
 
 float ElementValues::number(Opt id) {
   const Call::Slot& s = call_.slot(id);
@@ -171,6 +234,7 @@ std::string_view ElementValues::choice(Opt id) {
 
 std::string ElementValues::shown(Opt id) const {
   const Call::Slot& s = call_.slot(id);
+  if (s.items) return *s.items;
   if (s.text) return std::string(*s.text);
   if (s.texts != nullptr) return std::string(s.texts->of(index_));
   const OptionSpec& o = option(id);
@@ -189,7 +253,9 @@ Call::Call(Command command, const std::vector<Argument>& arguments, std::string_
     const OptionSpec& o = option(a.option);
     Slot& s = slots_.at(static_cast<std::size_t>(a.option));
     s.given = true;
-    if (a.per_element && a.texts != nullptr) {
+    if (a.items != nullptr) {
+      s.items = items_text(a.option, *a.items, length_unit_);
+    } else if (a.per_element && a.texts != nullptr) {
       s.texts = a.texts;
     } else if (a.per_element) {
       s.numbers = a.numbers;

@@ -34,16 +34,38 @@ struct ElementTexts {
   }
 };
 
+// One side of the value of an item: a text, a number, or neither (a
+// limit's open side).
+struct ItemSide {
+  std::optional<std::string_view> text;
+  std::optional<double> number;
+};
+
+// One NAME=VALUE item of an option of items (the varied quantities, the
+// limits) as a script gives it: one side, the value (a varied length's
+// number in the call's length unit), or a limit's two, LO and HI.
+struct Item {
+  std::string_view name;
+  std::vector<ItemSide> sides;
+};
+
 // One argument of a call, by its option: a text, or numbers in the call's
 // units, either one for every element or one per element, or texts one per
-// element.
+// element, or the items of an option of items.
 struct Argument {
   Opt option;
   std::optional<std::string_view> text;
   const double* numbers = nullptr;
   bool per_element = false;
-  const ElementTexts* texts = nullptr;  // per element, instead of numbers
+  const ElementTexts* texts = nullptr;       // per element, instead of numbers
+  const std::vector<Item>* items = nullptr;  // instead of a text
 };
+
+// A float as a script writes it (Python's repr): its shortest decimal that
+// reads back, written out from 0.0001 up to 1e16 with at least one
+// decimal ("1.0", "0.0005"), with an exponent of two digits or more beyond
+// ("1e-05", "1e+16").
+std::string script_float_text(double number);
 
 // The arguments of a call, read once.
 class Call {
@@ -68,6 +90,8 @@ class Call {
     std::optional<std::string_view> text;
     double number = 0.0;
     const ElementTexts* texts = nullptr;  // per element; null for numbers or a value read once
+    // Items given, as the option's text reads them: "w=0.0005in,er=2%".
+    std::optional<std::string> items;
   };
   [[nodiscard]] const Slot& slot(Opt id) const { return slots_.at(static_cast<std::size_t>(id)); }
   [[nodiscard]] std::string_view unit_of(Dimension d) const;

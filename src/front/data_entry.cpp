@@ -25,89 +25,90 @@ enum class Prompt : std::uint8_t {
   header,
   b,
   w,
-  wmin,
-  wmax,
-  wstep,
+  w_min,
+  w_max,
+  w_step,
   s,
-  smin,
-  smax,
-  sstep,
+  s_min,
+  s_max,
+  s_step,
   t,
-  res,
-  sr,
+  resistivity,
+  roughness,
   er,
-  dltan,
-  fo_impedance,
+  loss_tangent,
+  loss_frequency,
   length_mode,
-  l,
+  length,
   range_header,
-  fstart,
-  fstop,
-  fstep,
-  fo_frequency,
+  f_start,
+  f_stop,
+  f_step,
+  centre_frequency,
   terminations_header,
   rs,
   rl,
   print_format,
   zo,
-  co,
-  cstrong,
-  cweak,
-  cstep,
-  zoemax,
-  zoemin,
-  zoestep,
+  coupling,
+  strongest_coupling,
+  weakest_coupling,
+  coupling_step,
+  zoe_max,
+  zoe_min,
+  zoe_step,
 };
 
 using P = Prompt;
 
-constexpr std::array kImpedanceOverWidths = {P::header, P::b,  P::wmin,  P::wmax,
-                                             P::wstep,  P::s,  P::t,     P::res,
-                                             P::sr,     P::er, P::dltan, P::fo_impedance};
-constexpr std::array kImpedanceOverSpacings = {P::header, P::b,     P::w,     P::smin,
-                                               P::smax,   P::sstep, P::t,     P::res,
-                                               P::sr,     P::er,    P::dltan, P::fo_impedance};
-constexpr std::array kSensitivityOverWidths = {P::header, P::b, P::wmin, P::wmax,
-                                               P::wstep,  P::s, P::t,    P::er};
-constexpr std::array kSensitivityOverSpacings = {P::header, P::b,    P::w,     P::t,
-                                                 P::smin,   P::smax, P::sstep, P::er};
+constexpr std::array kImpedanceOverWidths = {
+    P::header, P::b,           P::w_min,     P::w_max, P::w_step,       P::s,
+    P::t,      P::resistivity, P::roughness, P::er,    P::loss_tangent, P::loss_frequency};
+constexpr std::array kImpedanceOverSpacings = {
+    P::header, P::b,           P::w,         P::s_min, P::s_max,        P::s_step,
+    P::t,      P::resistivity, P::roughness, P::er,    P::loss_tangent, P::loss_frequency};
+constexpr std::array kSensitivityOverWidths = {P::header, P::b, P::w_min, P::w_max,
+                                               P::w_step, P::s, P::t,     P::er};
+constexpr std::array kSensitivityOverSpacings = {P::header, P::b,     P::w,      P::t,
+                                                 P::s_min,  P::s_max, P::s_step, P::er};
 constexpr std::array kFrequencyFromDimensions = {P::header,
                                                  P::b,
                                                  P::w,
                                                  P::s,
                                                  P::t,
-                                                 P::res,
-                                                 P::sr,
+                                                 P::resistivity,
+                                                 P::roughness,
                                                  P::er,
-                                                 P::dltan,
-                                                 P::l,
+                                                 P::loss_tangent,
+                                                 P::length,
                                                  P::range_header,
-                                                 P::fstart,
-                                                 P::fstop,
-                                                 P::fstep,
-                                                 P::fo_frequency,
+                                                 P::f_start,
+                                                 P::f_stop,
+                                                 P::f_step,
+                                                 P::centre_frequency,
                                                  P::terminations_header,
                                                  P::rs,
                                                  P::rl,
                                                  P::print_format};
 constexpr std::array kFrequencyFromImpedances = {P::zo,
-                                                 P::co,
+                                                 P::coupling,
                                                  P::er,
                                                  P::length_mode,
-                                                 P::l,
+                                                 P::length,
                                                  P::range_header,
-                                                 P::fstart,
-                                                 P::fstop,
-                                                 P::fstep,
-                                                 P::fo_frequency,
+                                                 P::f_start,
+                                                 P::f_stop,
+                                                 P::f_step,
+                                                 P::centre_frequency,
                                                  P::terminations_header,
                                                  P::rs,
                                                  P::rl,
                                                  P::print_format};
-constexpr std::array kSynthesisOverCoupling = {P::header, P::b,       P::t,     P::er,
-                                               P::zo,     P::cstrong, P::cweak, P::cstep};
-constexpr std::array kSynthesisOverImpedance = {P::header, P::b,      P::t,      P::er,
-                                                P::zo,     P::zoemax, P::zoemin, P::zoestep};
+constexpr std::array kSynthesisOverCoupling = {
+    P::header,       P::b, P::t, P::er, P::zo, P::strongest_coupling, P::weakest_coupling,
+    P::coupling_step};
+constexpr std::array kSynthesisOverImpedance = {P::header, P::b,       P::t,       P::er,
+                                                P::zo,     P::zoe_max, P::zoe_min, P::zoe_step};
 
 std::span<const Prompt> sequence_of(const Selections& sel) {
   if (sel.function == ProgramFunction::synthesis) {
@@ -126,15 +127,17 @@ std::span<const Prompt> sequence_of(const Selections& sel) {
   return kImpedanceOverWidths;
 }
 
-// Resume codes after a return to the B prompt.
-constexpr int kResumeAtThickness = 1;
-constexpr int kResumeAtSpacing = 2;
-constexpr int kResumeAtMaxSpacing = 3;
+// Where data entry goes on after B: the next prompt in order, or, once a
+// check has sent it back to B, the prompt of the value that check refused.
+enum class Resume : std::uint8_t { in_order, at_thickness, at_spacing, at_max_spacing };
 
 class DataEntry {
  public:
   DataEntry(DesignRecord& r, Console& console)
-      : r_(r), d_(r.def), console_(console), sequence_(sequence_of(r.selections)) {}
+      : record_(r),
+        defaults_(r.defaults),
+        console_(console),
+        sequence_(sequence_of(r.selections)) {}
 
   void run() {
     while (next_ < sequence_.size()) ask(sequence_[next_++]);
@@ -148,15 +151,15 @@ class DataEntry {
   void ask_synthesis_range(Prompt prompt);
 
   // Prompt rule: the default stands unless the reply passes the test.
-  float& value(const Layout& question, float& field, float def, bool (*accept)(float)) {
-    field = def;
+  float& value(const Layout& question, float& field, float fallback, bool (*accept)(float)) {
+    field = fallback;
     const float reply = console_.ask(question);
     if (accept(reply)) field = reply;
     return field;
   }
 
   void ask_b();
-  void check_spacing(float spacing, int resume_code);
+  void check_spacing(float spacing, Resume resume);
   void check_thickness();
   void ask_resistivity();
   void ask_roughness();
@@ -167,8 +170,8 @@ class DataEntry {
   void show_length_from_frequency();
   void show_frequency_from_length();
 
-  void back_to_b(int resume_code) {
-    ierror_ = resume_code;
+  void back_to_b(Resume resume) {
+    resume_ = resume;
     next_ = index_of(P::b);
   }
   [[nodiscard]] std::size_t index_of(Prompt prompt) const {
@@ -176,13 +179,13 @@ class DataEntry {
                                     sequence_.begin());
   }
 
-  DesignRecord& r_;
-  const Defaults& d_;
+  DesignRecord& record_;
+  const Defaults& defaults_;
   Console& console_;
   std::span<const Prompt> sequence_;
   std::size_t next_ = 0;
-  int ierror_ = 0;
-  float fmax_ = 0;
+  Resume resume_ = Resume::in_order;
+  float f_stop_ = 0;
 };
 
 void DataEntry::ask(Prompt prompt) {
@@ -203,42 +206,42 @@ void DataEntry::ask(Prompt prompt) {
       ask_b();
       return;
     case P::w:
-    case P::wmin:
-    case P::wmax:
-    case P::wstep:
+    case P::w_min:
+    case P::w_max:
+    case P::w_step:
     case P::s:
-    case P::smin:
-    case P::smax:
-    case P::sstep:
+    case P::s_min:
+    case P::s_max:
+    case P::s_step:
     case P::t:
       ask_dimension(prompt);
       return;
-    case P::res:
-    case P::sr:
+    case P::resistivity:
+    case P::roughness:
     case P::er:
-    case P::dltan:
+    case P::loss_tangent:
       ask_material(prompt);
       return;
-    case P::fo_impedance:
+    case P::loss_frequency:
     case P::length_mode:
-    case P::l:
-    case P::fstart:
-    case P::fstop:
-    case P::fstep:
-    case P::fo_frequency:
+    case P::length:
+    case P::f_start:
+    case P::f_stop:
+    case P::f_step:
+    case P::centre_frequency:
     case P::rs:
     case P::rl:
     case P::print_format:
       ask_frequency(prompt);
       return;
     case P::zo:
-    case P::co:
-    case P::cstrong:
-    case P::cweak:
-    case P::cstep:
-    case P::zoemax:
-    case P::zoemin:
-    case P::zoestep:
+    case P::coupling:
+    case P::strongest_coupling:
+    case P::weakest_coupling:
+    case P::coupling_step:
+    case P::zoe_max:
+    case P::zoe_min:
+    case P::zoe_step:
       ask_synthesis_range(prompt);
       return;
   }
@@ -246,10 +249,10 @@ void DataEntry::ask(Prompt prompt) {
 
 void DataEntry::ask_b() {
   static const Layout kB("(11X,'-Ground Plane Spacing: B,  Inches = ')", Ending::question);
-  value(kB, r_.board.b, d_.b, is_positive);
-  if (ierror_ == kResumeAtThickness) next_ = index_of(P::t);
-  if (ierror_ == kResumeAtSpacing) next_ = std::min(index_of(P::s), index_of(P::smin));
-  if (ierror_ == kResumeAtMaxSpacing) next_ = index_of(P::smax);
+  value(kB, record_.board.b, defaults_.b, is_positive);
+  if (resume_ == Resume::at_thickness) next_ = index_of(P::t);
+  if (resume_ == Resume::at_spacing) next_ = std::min(index_of(P::s), index_of(P::s_min));
+  if (resume_ == Resume::at_max_spacing) next_ = index_of(P::s_max);
 }
 
 void DataEntry::ask_dimension(Prompt prompt) {
@@ -264,81 +267,81 @@ void DataEntry::ask_dimension(Prompt prompt) {
   static const Layout kT("(11X,'-Thickness of Strips:  T,  Inches = ')", Ending::question);
   switch (prompt) {
     case P::w:
-      value(kW, r_.w, d_.w, is_positive);
+      value(kW, record_.w, defaults_.w, is_positive);
       return;
-    case P::wmin:
-      value(kWmin, r_.widths.min, d_.w_min, is_positive);
+    case P::w_min:
+      value(kWmin, record_.widths.min, defaults_.w_min, is_positive);
       return;
-    case P::wmax:
-      value(kWmax, r_.widths.max, d_.w_max, is_positive);
-      if (r_.widths.min > r_.widths.max) r_.widths.max = r_.widths.min;
+    case P::w_max:
+      value(kWmax, record_.widths.max, defaults_.w_max, is_positive);
+      if (record_.widths.min > record_.widths.max) record_.widths.max = record_.widths.min;
       return;
-    case P::wstep:
-      value(kWstep, r_.widths.step, d_.w_step, is_positive);
-      r_.selections.step_count = step_count(r_.widths, Quotient::single_precision);
-      r_.selections.impedance_range = RangeKind::widths;
+    case P::w_step:
+      value(kWstep, record_.widths.step, defaults_.w_step, is_positive);
+      record_.selections.step_count = step_count(record_.widths, Quotient::single_precision);
+      record_.selections.impedance_range = RangeKind::widths;
       return;
     case P::s:
-      check_spacing(value(kS, r_.s, d_.s, is_positive), kResumeAtSpacing);
+      check_spacing(value(kS, record_.s, defaults_.s, is_positive), Resume::at_spacing);
       return;
-    case P::smin:
+    case P::s_min:
       // Deliberate: over spacings T comes after the range, so these checks
       // see the thickness of the previous design (pinned by
       // Dialogue.SpacingChecksOfARangeNeedAThickness).
-      value(kSmin, r_.spacings.min, d_.s_min, is_positive);
-      if (r_.board.t != 0) check_spacing(r_.spacings.min, kResumeAtSpacing);
+      value(kSmin, record_.spacings.min, defaults_.s_min, is_positive);
+      if (record_.board.t != 0) check_spacing(record_.spacings.min, Resume::at_spacing);
       return;
-    case P::smax:
-      value(kSmax, r_.spacings.max, d_.s_max, is_positive);
-      if (r_.spacings.min > r_.spacings.max) r_.spacings.max = r_.spacings.min;
-      if (r_.board.t != 0) check_spacing(r_.spacings.max, kResumeAtMaxSpacing);
+    case P::s_max:
+      value(kSmax, record_.spacings.max, defaults_.s_max, is_positive);
+      if (record_.spacings.min > record_.spacings.max) record_.spacings.max = record_.spacings.min;
+      if (record_.board.t != 0) check_spacing(record_.spacings.max, Resume::at_max_spacing);
       return;
-    case P::sstep:
-      value(kSstep, r_.spacings.step, d_.s_step, is_positive);
-      r_.selections.step_count = step_count(r_.spacings, Quotient::single_precision);
-      r_.selections.impedance_range = RangeKind::spacings;
+    case P::s_step:
+      value(kSstep, record_.spacings.step, defaults_.s_step, is_positive);
+      record_.selections.step_count = step_count(record_.spacings, Quotient::single_precision);
+      record_.selections.impedance_range = RangeKind::spacings;
       return;
     default:
-      value(kT, r_.board.t, d_.t, is_positive);
+      value(kT, record_.board.t, defaults_.t, is_positive);
       check_thickness();
       return;
   }
 }
 
-void DataEntry::check_spacing(float spacing, int resume_code) {
+void DataEntry::check_spacing(float spacing, Resume resume) {
   static const Layout kWarning(
       "(/,6X,'ERROR DETECTED: Coupling is very weak for S > ', '1.5*B. Analysis')");
   static const Layout kQuestion("(17X,'algorithms may fail. Enter 1 to re-enter B and S : ')",
                                 Ending::question);
-  if (!coupling_very_weak(spacing, r_.board.b)) return;
+  if (!coupling_very_weak(spacing, record_.board.b)) return;
   console_.show(kWarning);
-  if (nearest_int(console_.ask(kQuestion)) == 1) back_to_b(resume_code);
+  if (nearest_int(console_.ask(kQuestion)) == 1) back_to_b(resume);
 }
 
 void DataEntry::check_thickness() {
   static const Layout kMessage(
       "(/,6X,'ERROR DETECTED: T must be less than 0.8*B. Please' ,/,26X,'enter new values for B "
       "and T.')");
-  if (!thicker_than_allowed(r_.board.t, r_.board.b)) return;
+  if (!thicker_than_allowed(record_.board.t, record_.board.b)) return;
   console_.show(kMessage);
-  back_to_b(kResumeAtThickness);
+  back_to_b(Resume::at_thickness);
 }
 
 void DataEntry::ask_material(Prompt prompt) {
   static const Layout kEr("(11X,'-Substrate Dielectric Constant:Er = ')", Ending::question);
   static const Layout kDltan("(11X,'-Dielectric Loss Tangent:  DLTAN  = ')", Ending::question);
   switch (prompt) {
-    case P::res:
+    case P::resistivity:
       ask_resistivity();
       return;
-    case P::sr:
+    case P::roughness:
       ask_roughness();
       return;
     case P::er:
-      value(kEr, r_.board.er, d_.er, is_permittivity);
+      value(kEr, record_.board.er, defaults_.er, is_permittivity);
       return;
     default:
-      value(kDltan, r_.loss_tangent, d_.loss_tangent, is_positive);
+      value(kDltan, record_.loss_tangent, defaults_.loss_tangent, is_positive);
       return;
   }
 }
@@ -353,8 +356,8 @@ void DataEntry::ask_resistivity() {
   console_.show(kMenu);
   const int choice = menu_choice(console_.ask(kQuestion), 1,
                                  static_cast<int>(kConductorMenu.size()), kDefaultConductorChoice);
-  r_.resistivity_uohm_cm = menu_entry(kConductorMenu, choice).resistivity_uohm_cm;
-  r_.resistivity_ohm_inch = r_.resistivity_uohm_cm * kOhmInchPerMicroOhmCm;
+  record_.resistivity_uohm_cm = menu_entry(kConductorMenu, choice).resistivity_uohm_cm;
+  record_.resistivity_ohm_inch = record_.resistivity_uohm_cm * kOhmInchPerMicroOhmCm;
 }
 
 // Deliberate: "micro=inch" is the program's own text, and "Lossless Coupler"
@@ -369,8 +372,8 @@ void DataEntry::ask_roughness() {
   const int choice =
       menu_choice(console_.ask(kQuestion), 1, static_cast<int>(kRoughnessMenuUin.size()),
                   kDefaultRoughnessChoice);
-  r_.roughness_uin = menu_entry(kRoughnessMenuUin, choice);
-  r_.roughness_inch = r_.roughness_uin * kInchPerMicroInch;
+  record_.roughness_uin = menu_entry(kRoughnessMenuUin, choice);
+  record_.roughness_inch = record_.roughness_uin * kInchPerMicroInch;
 }
 
 void DataEntry::ask_frequency(Prompt prompt) {
@@ -386,39 +389,39 @@ void DataEntry::ask_frequency(Prompt prompt) {
   static const Layout kRs("(11X,'-Source Termination: Rs,  Ohms = ')", Ending::question);
   static const Layout kRl("(11X,'-Load   Termination: Rl,  Ohms = ')", Ending::question);
   switch (prompt) {
-    case P::fo_impedance:
-      value(kFoImpedance, r_.fo, d_.fo, is_positive);
+    case P::loss_frequency:
+      value(kFoImpedance, record_.fo, defaults_.fo, is_positive);
       return;
     case P::length_mode:
-      ask_length_mode(r_, console_);
+      ask_length_mode(record_, console_);
       return;
-    case P::l:
-      if (r_.selections.length_mode != LengthMode::entered) return;
-      value(kL, r_.length, d_.length, is_positive);
+    case P::length:
+      if (record_.selections.length_mode != LengthMode::entered) return;
+      value(kL, record_.length, defaults_.length, is_positive);
       show_frequency_from_length();
       return;
-    case P::fstart:
-      value(kFstart, r_.f_start, d_.f_min, is_positive);
+    case P::f_start:
+      value(kFstart, record_.f_start, defaults_.f_min, is_positive);
       return;
-    case P::fstop:
-      value(kFstop, fmax_, d_.f_max, is_positive);
-      if (r_.f_start > fmax_) fmax_ = r_.f_start;
+    case P::f_stop:
+      value(kFstop, f_stop_, defaults_.f_max, is_positive);
+      if (record_.f_start > f_stop_) f_stop_ = record_.f_start;
       return;
-    case P::fstep:
-      value(kFstep, r_.f_step, d_.f_step, is_positive);
-      r_.selections.step_count =
-          step_count({r_.f_start, fmax_, r_.f_step}, Quotient::single_precision);
+    case P::f_step:
+      value(kFstep, record_.f_step, defaults_.f_step, is_positive);
+      record_.selections.step_count =
+          step_count({record_.f_start, f_stop_, record_.f_step}, Quotient::single_precision);
       return;
-    case P::fo_frequency:
-      if (r_.selections.length_mode != LengthMode::computed) return;
-      value(kFoFrequency, r_.fo, d_.fo, is_positive);
+    case P::centre_frequency:
+      if (record_.selections.length_mode != LengthMode::computed) return;
+      value(kFoFrequency, record_.fo, defaults_.fo, is_positive);
       show_length_from_frequency();
       return;
     case P::rs:
-      value(kRs, r_.source, d_.source, is_positive);
+      value(kRs, record_.source, defaults_.source, is_positive);
       return;
     case P::rl:
-      value(kRl, r_.load, d_.load, is_positive);
+      value(kRl, record_.load, defaults_.load, is_positive);
       return;
     default:
       ask_print_format();
@@ -428,14 +431,14 @@ void DataEntry::ask_frequency(Prompt prompt) {
 
 void DataEntry::show_frequency_from_length() {
   static const Layout kFo("(11X,'-Design Center Frequency: Fo, MHz =',F9.3)");
-  r_.fo = quarter_wave_frequency(r_.length, r_.board.er);
-  console_.show(kFo, {r_.fo});
+  record_.fo = quarter_wave_frequency(record_.length, record_.board.er);
+  console_.show(kFo, {record_.fo});
 }
 
 void DataEntry::show_length_from_frequency() {
   static const Layout kL("(11X,'-Computed Length of Coupler: L, inches = ',F7.4)");
-  r_.length = quarter_wave_length(r_.fo, r_.board.er);
-  console_.show(kL, {r_.length});
+  record_.length = quarter_wave_length(record_.fo, record_.board.er);
+  console_.show(kL, {record_.length});
 }
 
 void DataEntry::ask_print_format() {
@@ -443,9 +446,9 @@ void DataEntry::ask_print_format() {
       "(/,6X,'Select output data print FORMAT:',/,10X, '*1: Magnitude (dB) and Phase (Degrees) "
       "at each port (Default).', /,10X, ' 2: VSWR, Losses (dB) and Phase Quadrature.')");
   static const Layout kQuestion("(6X,'Print FORMAT selected = ')", Ending::question);
-  r_.selections.print_format = PrintFormat::magnitude_and_phase;
+  record_.selections.print_format = PrintFormat::magnitude_and_phase;
   console_.show(kMenu);
-  r_.selections.print_format =
+  record_.selections.print_format =
       static_cast<PrintFormat>(menu_choice(console_.ask(kQuestion), 1, 2, 1));
 }
 
@@ -460,32 +463,33 @@ void DataEntry::ask_synthesis_range(Prompt prompt) {
                                Ending::question);
   switch (prompt) {
     case P::zo:
-      value(kZo, r_.zo, d_.zo, is_positive);
+      value(kZo, record_.zo, defaults_.zo, is_positive);
       return;
-    case P::co:
+    case P::coupling:
       ask_coupling();
       return;
-    case P::cstrong:
+    case P::strongest_coupling:
       ask_coupling_level(true);
       return;
-    case P::cweak:
+    case P::weakest_coupling:
       ask_coupling_level(false);
       return;
-    case P::cstep: {
-      r_.levels.step_db = d_.level_step_db;
+    case P::coupling_step: {
+      record_.levels.step_db = defaults_.level_step_db;
       const float reply = console_.ask(kCstep);
-      if (reply != 0) r_.levels.step_db = std::fabs(reply);
+      if (reply != 0) record_.levels.step_db = std::fabs(reply);
       return;
     }
-    case P::zoemax:
-      r_.zoe_range.max = d_.zoe_max;
-      if (const float reply = console_.ask(kZoemax); reply > r_.zo) r_.zoe_range.max = reply;
+    case P::zoe_max:
+      record_.zoe_range.max = defaults_.zoe_max;
+      if (const float reply = console_.ask(kZoemax); reply > record_.zo)
+        record_.zoe_range.max = reply;
       return;
-    case P::zoemin:
+    case P::zoe_min:
       ask_zoemin();
       return;
     default:
-      value(kZoestep, r_.zoe_range.step, d_.zoe_step, is_positive);
+      value(kZoestep, record_.zoe_range.step, defaults_.zoe_step, is_positive);
       return;
   }
 }
@@ -494,14 +498,14 @@ void DataEntry::ask_coupling() {
   static const Layout kCo("(11X,'-Midband Coupling Factor:Co,   dB = ')", Ending::question);
   static const Layout kZoo("(11X,'-Odd  Mode Impedance:  Zoo,  Ohms =',F7.3)");
   static const Layout kZoe("(11X,'-Even Mode Impedance:  Zoe,  Ohms =',F7.3)");
-  r_.coupling_db = d_.coupling_db;
+  record_.coupling_db = defaults_.coupling_db;
   const float reply = console_.ask(kCo);
-  if (reply != 0) r_.coupling_db = -std::fabs(reply);
-  const ModesOfCoupler modes = modes_from_coupler({r_.zo, r_.coupling_db});
-  r_.zoe = modes.zoe;
-  r_.zoo = modes.zoo;
-  console_.show(kZoo, {r_.zoo});
-  console_.show(kZoe, {r_.zoe});
+  if (reply != 0) record_.coupling_db = -std::fabs(reply);
+  const ModesOfCoupler modes = modes_from_coupler({record_.zo, record_.coupling_db});
+  record_.zoe = modes.zoe;
+  record_.zoo = modes.zoo;
+  console_.show(kZoo, {record_.zoo});
+  console_.show(kZoe, {record_.zoe});
 }
 
 void DataEntry::ask_coupling_level(bool strongest) {
@@ -514,9 +518,9 @@ void DataEntry::ask_coupling_level(bool strongest) {
       "(/,6X,'ERROR DETECTED: Synthesis may not converge for ', 'Co < -20.0 dB.')");
   static const Layout kQuestion("(22X,'or Co > -6.0 dB. Enter 1 to re-enter Co : ')",
                                 Ending::question);
-  float& level = strongest ? r_.levels.strongest_db : r_.levels.weakest_db;
+  float& level = strongest ? record_.levels.strongest_db : record_.levels.weakest_db;
   for (;;) {
-    level = strongest ? d_.strongest_db : d_.weakest_db;
+    level = strongest ? defaults_.strongest_db : defaults_.weakest_db;
     const float reply = console_.ask(strongest ? kCstrong : kCweak);
     if (reply != 0) level = std::fabs(reply);
     if (coupling_level_in_synthesis_range(level)) return;
@@ -536,12 +540,13 @@ void DataEntry::ask_zoemin() {
   static const Layout kMessage(
       "(/,6X,'ERROR DETECTED: Even Mode Impedance: Zoe must be', ' greater then Impedance of "
       "Coupler: Zo.',/,22X, 'Even Mode Impedance: Zoe re-set to',F6.2,' Ohms.')");
-  value(kZoemin, r_.zoe_range.min, d_.zoe_min, is_positive);
-  if (!(r_.zoe_range.min > r_.zo)) {
-    console_.show(kMessage, {d_.zoe_min});
-    r_.zoe_range.min = d_.zoe_min;
+  value(kZoemin, record_.zoe_range.min, defaults_.zoe_min, is_positive);
+  if (!(record_.zoe_range.min > record_.zo)) {
+    console_.show(kMessage, {defaults_.zoe_min});
+    record_.zoe_range.min = defaults_.zoe_min;
   }
-  if (r_.zoe_range.min >= r_.zoe_range.max) std::swap(r_.zoe_range.min, r_.zoe_range.max);
+  if (record_.zoe_range.min >= record_.zoe_range.max)
+    std::swap(record_.zoe_range.min, record_.zoe_range.max);
 }
 
 }  // namespace

@@ -119,17 +119,17 @@ bool read_entry(text::LineReader& file, const Entry& e, DesignRecord& r, text::C
   float value = f.value;
   if (e.field == &Defaults::coupling_db) value = std::fabs(value);  // tested as a magnitude
   if (e.field == &Defaults::w) r.w = value;                         // copied before the test
-  if (e.rejected(value, r.def)) {
+  if (e.rejected(value, r.defaults)) {
     report_rejected(console, e.label);
     return false;
   }
-  r.def.*e.field = stored_value(e.field, value);
+  r.defaults.*e.field = stored_value(e.field, value);
   return true;
 }
 
 // The working copies and the orderings made as the entries are read.
 void after_entry(float Defaults::*field, DesignRecord& r) {
-  Defaults& d = r.def;
+  Defaults& d = r.defaults;
   if (field == &Defaults::f_min) r.f_start = d.f_min;
   if (field == &Defaults::f_step) r.f_step = d.f_step;
   if (field == &Defaults::fo) r.fo = d.fo;

@@ -61,7 +61,7 @@ void run_design(DesignRecord& r, text::Channel& console, StorageChannel& storage
   }
   // Diagnostic output goes to the storage channel in whatever state it is
   // in: the file still open from an earlier pass, or one of its own.
-  Report report(console, stored, r.selections.storage == Storage::diagnostic,
+  Report report(console, stored, r.selections.storage == Storage::store_with_diagnostics,
                 [&storage]() -> text::Channel& { return storage.current_or(kDiagnosticFileName); });
   dispatch(r, report);
   write_model_note(report, console, env);

@@ -16,8 +16,8 @@ std::string padded_name(std::string_view name) {
 }
 
 // True when the name, however spelled, is the default-value file itself.
-bool names_default_file(const std::string& fn, FileSystem& files) {
-  const std::string name(text::trim_trailing_blanks(fn));
+bool names_default_file(const std::string& file_name, FileSystem& files) {
+  const std::string name(text::trim_trailing_blanks(file_name));
   if (name.empty()) return false;
   const std::optional<FileId> storage = files.identify(name);
   return storage && storage == files.identify(kDefaultFileName);
@@ -58,7 +58,9 @@ void select_storage(DesignRecord& r, Console& console, Environment& env, Storage
                                   text::Ending::question);
   r.selections.storage = Storage::none;
   const int choice = nearest_int(console.ask(kQuestion));
-  if (choice != number_of(Storage::store) && choice != number_of(Storage::diagnostic)) return;
+  const bool stored =
+      choice == number_of(Storage::store) || choice == number_of(Storage::store_with_diagnostics);
+  if (!stored) return;
   console.show(kHints);
   std::string name = chosen_name(console.ask_name(kName), r.storage_name, env.files);
   // In a script the driver opens the file and a failure ends the program.

@@ -11,5 +11,6 @@ if(ketrovane_python_dir STREQUAL "")
   endif()
 endif()
 set(destination "${prefix}/${ketrovane_python_dir}/ketrovane")
-file(INSTALL DESTINATION "${destination}" TYPE FILE FILES "${ketrovane_python_init}")
+file(INSTALL DESTINATION "${destination}" TYPE FILE
+     FILES "${ketrovane_python_init}" "${ketrovane_python_functions}")
 file(INSTALL DESTINATION "${destination}" TYPE MODULE FILES "${ketrovane_python_module}")

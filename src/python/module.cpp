@@ -1,5 +1,5 @@
 // ketrovane._core: the compiled half of the Python package.  It hands the
-// package the option and command tables its functions are made from, turns
+// package the option table (each option's keyword and what it takes), turns
 // a call's arguments into a Call, runs the rows in C++ with the GIL
 // released for long calls, and hands back numpy arrays.  Every check and
 // message is the batch library's, with the options it names written as the
@@ -73,11 +73,13 @@ struct HeldTexts {
   batch::ElementTexts texts;
 };
 
-// What a call's arguments point at: its single numbers, and the texts of
-// its arrays of texts.
+// What a call's arguments point at: its single numbers, the texts of its
+// arrays of texts, the digits of its whole numbers and its items.
 struct HeldValues {
   std::vector<double> scalars;
   std::list<HeldTexts> texts;  // nothing allocated for none
+  std::list<std::string> digits;
+  std::list<std::vector<batch::Item>> items;
 };
 
 // The UTF-8 of a str, kept by the str itself.
@@ -136,6 +138,40 @@ void read_texts(const batch::OptionSpec& o, const py::tuple& value, std::int64_t
   a.per_element = true;
 }
 
+// One side of an item: a text, a number, or None (an open side).
+batch::ItemSide item_side(const batch::OptionSpec& o, const py::handle value) {
+  if (PyUnicode_Check(value.ptr()) != 0) return {utf8_of(value), std::nullopt};
+  if (PyFloat_Check(value.ptr()) != 0 || PyLong_Check(value.ptr()) != 0) {
+    return {std::nullopt, number_of(value)};
+  }
+  if (value.is_none() && o.id == batch::Opt::limit) return {};
+  throw py::type_error(keyword_of(o.name) + ": expected a number or a text in the dict, not " +
+                       type_name(value));
+}
+
+// The items of a dict, {name: value}, a limit's value a text or a pair
+// (low, high).
+void read_items(const batch::OptionSpec& o, const py::dict& dict, HeldValues& held, Argument& a) {
+  std::vector<batch::Item>& items = held.items.emplace_back();
+  for (const auto& [name, value] : dict) {
+    if (PyUnicode_Check(name.ptr()) == 0) {
+      throw py::type_error(keyword_of(o.name) + ": expected names as texts, not " +
+                           type_name(name));
+    }
+    batch::Item& item = items.emplace_back(batch::Item{utf8_of(name), {}});
+    if (o.id == batch::Opt::limit && PyUnicode_Check(value.ptr()) == 0) {
+      const auto sides = py::reinterpret_borrow<py::sequence>(value);
+      if (sides.size() != 2) {
+        throw py::type_error(keyword_of(o.name) + ": expected (low, high) or a text");
+      }
+      for (const py::handle side : sides) item.sides.push_back(item_side(o, side));
+    } else {
+      item.sides.push_back(item_side(o, value));
+    }
+  }
+  a.items = &items;
+}
+
 // One argument: a str is a text, a float or int one number, a
 // one-dimensional float64 array one number or one per element, a pair of
 // texts and positions one text per element.
@@ -147,6 +183,10 @@ Argument argument_of(const py::handle name, const py::handle value, std::int64_t
   Argument a{declared->id, std::nullopt, nullptr, false};
   if (PyUnicode_Check(value.ptr()) != 0) {
     a.text = utf8_of(value);
+  } else if (declared->kind == batch::ValueKind::items && PyDict_Check(value.ptr()) != 0) {
+    read_items(*declared, py::reinterpret_borrow<py::dict>(value), held, a);
+  } else if (declared->kind == batch::ValueKind::whole && PyLong_Check(value.ptr()) != 0) {
+    a.text = std::string_view(held.digits.emplace_back(py::str(value)));  // its digits
   } else if (declared->kind == batch::ValueKind::choice) {
     throw py::type_error(keyword_of(declared->name) + ": expected a text, " +
                          std::string(declared->choices) + ", not " + type_name(value));
@@ -569,21 +609,15 @@ py::tuple multisection(const py::tuple& names, const py::tuple& values,
 
 // ---- Tolerance runs ----
 
-// The request of a tolerance call, read from the command line's texts of
-// its options (the package writes each keyword as the command line would).
-batch::ToleranceRequest tolerance_request(const py::dict& texts) {
-  batch::TextValues values;
-  for (const auto& [key, value] : texts) {
-    const std::string name = py::str(key);
-    const batch::OptionSpec* o = batch::option_named(name);
-    if (o == nullptr || !o->taken_by(batch::Command::tolerance) ||
-        o->reach == batch::Reach::output) {
-      throw py::type_error("tolerance() got an unexpected keyword argument '" +
-                           python_keyword(name) + "'");
-    }
-    values.set(o->id, py::str(value));
-  }
-  return batch::read_tolerance(values);
+// The request of a tolerance call, whose arguments are single values.
+batch::ToleranceRequest tolerance_request(const py::tuple& names, const py::tuple& values,
+                                          const std::string& length_unit,
+                                          const std::string& frequency_unit) {
+  HeldValues held;
+  const Call call(batch::Command::tolerance, arguments_of(names, values, 1, held), length_unit,
+                  frequency_unit, 1);
+  batch::ElementValues element(call, 0);
+  return batch::read_tolerance(element);
 }
 
 py::dict share_of(const YieldEstimate& y) {
@@ -627,9 +661,9 @@ py::tuple statistics_result(const batch::ToleranceRequest& q, const batch::Toler
 
 // (samples as table() gives rows, statistics, figures) of the samples
 // start .. start + count - 1.
-py::tuple tolerance(const py::dict& texts, const std::string& length_unit,
-                    const py::object& progress) {
-  const batch::ToleranceRequest q = tolerance_request(texts);
+py::tuple tolerance(const py::tuple& names, const py::tuple& values, const std::string& length_unit,
+                    const std::string& frequency_unit, const py::object& progress) {
+  const batch::ToleranceRequest q = tolerance_request(names, values, length_unit, frequency_unit);
   const std::unique_ptr<batch::RowSource> rows = batch::tolerance_sample_rows(q);
   const batch::LengthUnit unit = batch::parse_length_unit("units", length_unit);
   TableArrays samples(rows->columns(), unit, rows->rows());
@@ -650,16 +684,17 @@ py::tuple tolerance(const py::dict& texts, const std::string& length_unit,
 // each outcome's values over the samples in order (NaN for a sample that
 // was not computed), `passed` the samples meeting every limit, `by_status`
 // the samples of each status.
-py::tuple tolerance_statistics(const py::dict& texts, const std::string& length_unit,
+py::tuple tolerance_statistics(const py::tuple& names, const py::tuple& values,
+                               const std::string& length_unit, const std::string& frequency_unit,
                                const py::array_t<double, py::array::c_style>& outcomes,
                                std::int64_t passed, const py::dict& by_status) {
-  const batch::ToleranceRequest q = tolerance_request(texts);
+  const batch::ToleranceRequest q = tolerance_request(names, values, length_unit, frequency_unit);
   const auto view = outcomes.unchecked<2>();
-  std::vector<std::vector<float>> values(static_cast<std::size_t>(view.shape(0)));
+  std::vector<std::vector<float>> outcome_values(static_cast<std::size_t>(view.shape(0)));
   for (py::ssize_t i = 0; i < view.shape(0); ++i) {
     for (py::ssize_t k = 0; k < view.shape(1); ++k) {
       if (!std::isnan(view(i, k)))
-        values[static_cast<std::size_t>(i)].push_back(static_cast<float>(view(i, k)));
+        outcome_values[static_cast<std::size_t>(i)].push_back(static_cast<float>(view(i, k)));
     }
   }
   std::array<std::int64_t, 5> counts{};
@@ -667,7 +702,7 @@ py::tuple tolerance_statistics(const py::dict& texts, const std::string& length_
     const py::str name(std::string(sample_status_name(static_cast<SampleStatus>(code))));
     if (by_status.contains(name)) counts.at(code) = by_status[name].cast<std::int64_t>();
   }
-  const batch::ToleranceOutcome r = batch::tolerance_outcome(q, values, passed, counts);
+  const batch::ToleranceOutcome r = batch::tolerance_outcome(q, outcome_values, passed, counts);
   return statistics_result(q, r, batch::parse_length_unit("units", length_unit));
 }
 
@@ -749,7 +784,7 @@ py::list command_names(batch::Commands commands) {
   return names;
 }
 
-// The option table as the package makes its functions from it.
+// The option table as the package and its tests read it.
 std::string kind_name(batch::ValueKind kind) {
   switch (kind) {
     case batch::ValueKind::quantity:
@@ -794,22 +829,6 @@ py::list option_table() {
   return table;
 }
 
-py::list command_table() {
-  py::list table;
-  for (const batch::CommandSpec& c : batch::commands()) {
-    py::dict d;
-    d["name"] = std::string(c.name);
-    d["summary"] = std::string(c.summary);
-    py::list columns;
-    for (const batch::Column& column : c.columns({})) {
-      columns.append(py::str(batch::column_name(column, batch::kInches)));
-    }
-    d["columns"] = columns;
-    table.append(d);
-  }
-  return table;
-}
-
 }  // namespace
 
 }  // namespace ketrovane::python
@@ -833,14 +852,13 @@ PYBIND11_MODULE(_core, m) {
   m.def("multisection", &kp::multisection, "(names, values, length_unit, frequency_unit)");
   m.def("multisection_scattering", &kp::multisection_scattering,
         "(names, values, length_unit, frequency_unit, f_mhz)");
-  m.def("tolerance", &kp::tolerance, "(texts, length_unit, progress)");
+  m.def("tolerance", &kp::tolerance, "(names, values, length_unit, frequency_unit, progress)");
   m.def("tolerance_statistics", &kp::tolerance_statistics,
-        "(texts, length_unit, outcomes, passed, by_status)");
+        "(names, values, length_unit, frequency_unit, outcomes, passed, by_status)");
   m.def("keyword_message", &kp::keyword_message,
         "(message) -> the message with the options it names as keywords");
   m.def("call_units", &kp::call_units, "(units) -> (length_unit, frequency_unit)");
   m.def("option_table", &kp::option_table, "the options of the package's functions");
-  m.def("command_table", &kp::command_table, "the commands");
   m.attr("MOST_ROWS") = ketrovane::batch::kMostRows;
   m.attr("__version__") = KETROVANE_VERSION;
 }

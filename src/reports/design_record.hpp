@@ -25,7 +25,14 @@ enum class SensitivityModes : std::uint8_t { even = 1, odd = 2, both = 3 };
 enum class SynthesisRange : std::uint8_t { coupling_levels = 1, even_mode_impedances = 2 };
 enum class LengthMode : std::uint8_t { entered = 1, computed = 2 };
 enum class PrintFormat : std::uint8_t { magnitude_and_phase = 1, vswr_and_losses = 2 };
-enum class Storage : std::int16_t { none = 0, store = 1, diagnostic = -473 };
+// The reply to the storage question, which no menu shows, that stores the
+// design with the reports' diagnostic output besides.
+inline constexpr std::int16_t kDiagnosticStorageReply = -473;
+enum class Storage : std::int16_t {
+  none = 0,
+  store = 1,
+  store_with_diagnostics = kDiagnosticStorageReply
+};
 // Where the dialogue starts: the first design reads the default-value file.
 enum class Stage : std::int8_t {
   first_design = 0,
@@ -130,7 +137,7 @@ struct DesignRecord {
   CouplingLevels levels{};         // synthesis over coupling levels
   EvenModeImpedances zoe_range{};  // synthesis over even-mode impedances
 
-  Defaults def;
+  Defaults defaults;                                             // of the default-value file
   std::string storage_name = std::string(kFileNameLength, ' ');  // 20 columns
   DateTime run_time;
 };

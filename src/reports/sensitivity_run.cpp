@@ -37,9 +37,10 @@ void write_table_heading(Report& report, bool odd_mode) {
 // The columns of the sensitivities are Er, B, S, W, T.
 void write_row(Report& report, const SensitivityRow& row, bool odd_mode) {
   static const Layout kRow("(4X,2(1X,F8.5),1X,2(1X,F7.2),2(1X,F6.3),3(1X,F7.3))");
-  const ImpedanceSensitivities& sen = row.sensitivities;
-  const ModeSensitivities& m = odd_mode ? sen.odd : sen.even;
-  report.both(kRow, {row.pair.x.w, row.pair.x.s, sen.zoe, sen.zoo, m.er, m.b, m.s, m.w, m.t});
+  const ImpedanceSensitivities& sensitivities = row.sensitivities;
+  const ModeSensitivities& m = odd_mode ? sensitivities.odd : sensitivities.even;
+  report.both(kRow, {row.pair.x.w, row.pair.x.s, sensitivities.zoe, sensitivities.zoo, m.er, m.b,
+                     m.s, m.w, m.t});
 }
 
 // Each table evaluates its rows afresh.

@@ -36,7 +36,7 @@ struct Node {
 
 class Parser {
  public:
-  explicit Parser(std::string_view source) : src_(source) {}
+  explicit Parser(std::string_view source) : source_(source) {}
 
   std::vector<Node> parse() {
     skip_blanks();
@@ -44,7 +44,7 @@ class Parser {
     std::vector<Node> items = parse_items();
     expect(')');
     skip_blanks();
-    if (pos_ != src_.size()) fail("text after the closing parenthesis");
+    if (at_ != source_.size()) fail("text after the closing parenthesis");
     return items;
   }
 
@@ -52,18 +52,18 @@ class Parser {
   std::vector<Node> parse_items() {
     std::vector<Node> items;
     for (;;) {
-      while (pos_ < src_.size() && (src_[pos_] == ' ' || src_[pos_] == ',')) ++pos_;
-      if (pos_ == src_.size()) fail("missing closing parenthesis");
-      if (src_[pos_] == ')') return items;
+      while (at_ < source_.size() && (source_[at_] == ' ' || source_[at_] == ',')) ++at_;
+      if (at_ == source_.size()) fail("missing closing parenthesis");
+      if (source_[at_] == ')') return items;
       items.push_back(parse_item());
     }
   }
 
   Node parse_item() {
-    const char c = src_[pos_];
+    const char c = source_[at_];
     if (c == '\'') return quoted_text();
     if (c == '/') {
-      ++pos_;
+      ++at_;
       return literal("\n");
     }
     if (c == '(') return group(1);
@@ -73,22 +73,22 @@ class Parser {
 
   Node counted_item(int count) {
     skip_blanks();
-    if (pos_ == src_.size()) fail("item missing after a count");
+    if (at_ == source_.size()) fail("item missing after a count");
     if (count < 1 || count > kMaxRepeat) fail("repeat count out of range");
-    const char c = upper(src_[pos_]);
+    const char c = upper(source_[at_]);
     if (c == 'X') {
-      ++pos_;
+      ++at_;
       return literal(std::string(static_cast<std::size_t>(count), ' '));
     }
     if (c == 'H') {
-      ++pos_;
-      if (src_.size() - pos_ < static_cast<std::size_t>(count)) fail("short Hollerith text");
-      Node n = literal(std::string(src_.substr(pos_, static_cast<std::size_t>(count))));
-      pos_ += static_cast<std::size_t>(count);
+      ++at_;
+      if (source_.size() - at_ < static_cast<std::size_t>(count)) fail("short Hollerith text");
+      Node n = literal(std::string(source_.substr(at_, static_cast<std::size_t>(count))));
+      at_ += static_cast<std::size_t>(count);
       return n;
     }
     if (c == '/') {
-      ++pos_;
+      ++at_;
       return literal(std::string(static_cast<std::size_t>(count), '\n'));
     }
     if (c == '(') return group(count);
@@ -113,17 +113,17 @@ class Parser {
 
   Node quoted_text() {
     std::string text;
-    ++pos_;
+    ++at_;
     for (;;) {
-      if (pos_ == src_.size()) fail("unterminated quoted text");
-      const char c = src_[pos_++];
+      if (at_ == source_.size()) fail("unterminated quoted text");
+      const char c = source_[at_++];
       if (c != '\'') {
         text += c;
         continue;
       }
-      if (pos_ < src_.size() && src_[pos_] == '\'') {
+      if (at_ < source_.size() && source_[at_] == '\'') {
         text += '\'';
-        ++pos_;
+        ++at_;
         continue;
       }
       return literal(std::move(text));
@@ -131,21 +131,21 @@ class Parser {
   }
 
   Node descriptor() {
-    const char c = upper(src_[pos_]);
+    const char c = upper(source_[at_]);
     Node n;
     if (c == 'F') {
-      ++pos_;
+      ++at_;
       n.kind = Node::Kind::real;
       n.width = number();
       expect('.');
       n.decimals = number();
       if (n.decimals > kMaxDecimals || n.decimals >= n.width) fail("bad F descriptor");
     } else if (c == 'I') {
-      ++pos_;
+      ++at_;
       n.kind = Node::Kind::integer;
       n.width = number();
     } else if (c == 'A') {
-      ++pos_;
+      ++at_;
       n.kind = Node::Kind::text;
       n.width = number();
     } else {
@@ -163,10 +163,10 @@ class Parser {
 
   int number() {
     skip_blanks();
-    if (pos_ == src_.size() || !is_digit(src_[pos_])) fail("number expected");
+    if (at_ == source_.size() || !is_digit(source_[at_])) fail("number expected");
     int value = 0;
-    while (pos_ < src_.size() && is_digit(src_[pos_])) {
-      value = value * 10 + (src_[pos_++] - '0');
+    while (at_ < source_.size() && is_digit(source_[at_])) {
+      value = value * 10 + (source_[at_++] - '0');
       if (value > 100000) fail("number too large");
     }
     return value;
@@ -174,24 +174,24 @@ class Parser {
 
   void expect(char c) {
     skip_blanks();
-    if (pos_ == src_.size() || src_[pos_] != c) fail(std::string("'") + c + "' expected");
-    ++pos_;
+    if (at_ == source_.size() || source_[at_] != c) fail(std::string("'") + c + "' expected");
+    ++at_;
   }
 
   void skip_blanks() {
-    while (pos_ < src_.size() && src_[pos_] == ' ') ++pos_;
+    while (at_ < source_.size() && source_[at_] == ' ') ++at_;
   }
 
   static bool is_digit(char c) { return c >= '0' && c <= '9'; }
   static char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
   [[noreturn]] void fail(const std::string& what) const {
-    throw std::invalid_argument("layout " + std::string(src_) + ": " + what + " at column " +
-                                std::to_string(pos_ + 1));
+    throw std::invalid_argument("layout " + std::string(source_) + ": " + what + " at column " +
+                                std::to_string(at_ + 1));
   }
 
-  std::string_view src_;
-  std::size_t pos_ = 0;
+  std::string_view source_;  // the layout's text
+  std::size_t at_ = 0;       // where it is read
 };
 
 // Flattens parsed nodes into literal runs and fields.
@@ -358,9 +358,9 @@ void put_real(std::string& out, float value, int width, int decimals) {
 
 void put_integer(std::string& out, long long value, int width) {
   std::array<char, 24> buf{};
-  const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value);
+  const auto written = std::to_chars(buf.data(), buf.data() + buf.size(), value);
   put_right_aligned(
-      out, std::string_view(buf.data(), static_cast<std::size_t>(res.ptr - buf.data())), width);
+      out, std::string_view(buf.data(), static_cast<std::size_t>(written.ptr - buf.data())), width);
 }
 
 void put_text(std::string& out, std::string_view value, int width) {

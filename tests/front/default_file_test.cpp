@@ -63,13 +63,13 @@ TEST(DefaultFile, TheShippedFileIsAccepted) {
   const Reading r = read(testing::shipped_defaults());
   ASSERT_TRUE(r.ok) << r.console;
   EXPECT_EQ(r.console, "");
-  EXPECT_EQ(r.record.def.b, 0.25F);
-  EXPECT_EQ(r.record.def.coupling_db, -10.0F);
+  EXPECT_EQ(r.record.defaults.b, 0.25F);
+  EXPECT_EQ(r.record.defaults.coupling_db, -10.0F);
   EXPECT_EQ(r.record.storage_name, "coupler.txt         ");
-  EXPECT_EQ(r.record.w, r.record.def.w);
-  EXPECT_EQ(r.record.f_start, r.record.def.f_min);
-  EXPECT_EQ(r.record.f_step, r.record.def.f_step);
-  EXPECT_EQ(r.record.fo, r.record.def.fo);
+  EXPECT_EQ(r.record.w, r.record.defaults.w);
+  EXPECT_EQ(r.record.f_start, r.record.defaults.f_min);
+  EXPECT_EQ(r.record.f_step, r.record.defaults.f_step);
+  EXPECT_EQ(r.record.fo, r.record.defaults.fo);
 }
 
 TEST(DefaultFile, ShortFilesNameTheMissingEntry) {
@@ -112,16 +112,16 @@ TEST(DefaultFile, EveryRejectionTestNamesItsLine) {
 
 TEST(DefaultFile, CouplingIsHeldNegativeAndItsRangeAsMagnitudes) {
   EXPECT_EQ(read_with(9, "0.5").console, rejected("Coupling:KO"));
-  EXPECT_EQ(read_with(9, "-20").record.def.coupling_db, -20.0F);
-  EXPECT_EQ(read_with(9, "20").record.def.coupling_db, -20.0F);
+  EXPECT_EQ(read_with(9, "-20").record.defaults.coupling_db, -20.0F);
+  EXPECT_EQ(read_with(9, "20").record.defaults.coupling_db, -20.0F);
   auto lines = shipped_lines();
   lines[9] = "-20";
   lines[10] = "6";
   lines[11] = "-2";
   const Reading r = read(joined(lines));
-  EXPECT_EQ(r.record.def.strongest_db, 6.0F);
-  EXPECT_EQ(r.record.def.weakest_db, 20.0F);
-  EXPECT_EQ(r.record.def.level_step_db, 2.0F);
+  EXPECT_EQ(r.record.defaults.strongest_db, 6.0F);
+  EXPECT_EQ(r.record.defaults.weakest_db, 20.0F);
+  EXPECT_EQ(r.record.defaults.level_step_db, 2.0F);
 }
 
 TEST(DefaultFile, RangesAreOrderedAfterReading) {
@@ -129,8 +129,8 @@ TEST(DefaultFile, RangesAreOrderedAfterReading) {
   lines[28] = "40";
   lines[29] = "90";
   const Reading r = read(joined(lines));
-  EXPECT_EQ(r.record.def.zoe_max, 90.0F);
-  EXPECT_EQ(r.record.def.zoe_min, 40.0F);
+  EXPECT_EQ(r.record.defaults.zoe_max, 90.0F);
+  EXPECT_EQ(r.record.defaults.zoe_min, 40.0F);
 }
 
 TEST(DefaultFile, ThicknessMayReachEightTenthsOfB) {

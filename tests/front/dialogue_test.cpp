@@ -239,7 +239,7 @@ TEST_F(Dialogue, StorageIsChosenAnewForEveryDesign) {
   EXPECT_EQ(number_of(r_.selections.storage), 0);
   EXPECT_EQ(r_.storage_name, "abcdefghijklmnopqrst");
   run(analysis + "-473\n\n", Stage::new_coupler);
-  EXPECT_EQ(r_.selections.storage, Storage::diagnostic);
+  EXPECT_EQ(r_.selections.storage, Storage::store_with_diagnostics);
   for (const char* reserved : {"Ketrovane.EXE", "Ketrovane.DEF   "}) {
     run(analysis + "1\n" + reserved + "\n", Stage::new_coupler);
     EXPECT_EQ(r_.storage_name, "Ketrovane.XLS       ");

@@ -1,8 +1,11 @@
-"""The package's functions are made from the command line's option table:
-their keywords, defaults and docstrings, and the command line's --help, all
-say what the table says."""
+"""The package's functions are written from the command line's option
+table: their keywords, defaults and docstrings, and the command line's
+--help, all say what the table says, the docstrings in Python's words."""
 
+import ast
 import inspect
+import os
+import re
 import subprocess
 import unittest
 
@@ -14,6 +17,23 @@ OPTIONS = {o["name"]: o for o in _core.option_table()}
 FUNCTIONS = {"analyse": ketrovane.analyse, "synthesise": ketrovane.synthesise,
              "response": ketrovane.response, "sensitivity": ketrovane.sensitivity,
              "field": ketrovane.field}
+# Every function, its command, the options it leaves out and adds, and the
+# parameters besides the options.
+EVERY_FUNCTION = [(ketrovane.analyse, "analyse", (), ()),
+                  (ketrovane.synthesise, "synthesise", (), ()),
+                  (ketrovane.response, "response", (), ()),
+                  (ketrovane.sensitivity, "sensitivity", (), ()),
+                  (ketrovane.field, "field", (), ()),
+                  (ketrovane.multisection, "multisection", ("f",), ()),
+                  (ketrovane.tolerance, "tolerance", (), ()),
+                  (ketrovane.s_matrix, "response", ("rs", "rl", "flatness"), ("ref",)),
+                  (ketrovane.network, "response", ("rs", "rl", "flatness"), ("ref", "name"))]
+
+
+def taken_by(command):
+    """The options of a command that are Python keywords, by name."""
+    return [name for name, o in OPTIONS.items()
+            if command in o["required"] + o["optional"] + o["alternative"] and not o["touchstone"]]
 
 
 def command_help(command):
@@ -33,11 +53,44 @@ class FromTheTable(unittest.TestCase):
             self.assertEqual(sorted(p for p in parameters if p not in ("units", "progress")),
                              sorted(name.replace("-", "_") for name in taken), command)
             usage = command_help(command)
+            # Each keyword's line, its continuations joined to it.
+            lines = inspect.getdoc(function).replace("\n    ", " ").split("\n")
             for name in taken:
                 help_text = OPTIONS[name]["help"][command]
-                self.assertIn(f"{name.replace('-', '_')}: {help_text}", function.__doc__,
-                              (command, name))
                 self.assertIn(" ".join(help_text.split()), usage, (command, name))
+                # Its line opens with the help's phrase up to the first
+                # option it names, which the line names as a keyword.
+                keyword = OPTIONS[name]["keyword"]
+                phrase = re.split(r": |; |--", help_text)[0]
+                self.assertTrue(any(line.startswith(f"{keyword}: {phrase}") for line in lines),
+                                (command, name))
+
+    def test_signatures_list_the_commands_keywords_and_docstrings_speak_python(self):
+        # The fault: a function whose keywords or defaults are not its
+        # command's, hidden from static readers, or a docstring written in
+        # the command line's words (--w, start:stop:step).
+        for function, command, left_out, added in EVERY_FUNCTION:
+            parameters = inspect.signature(function).parameters
+            keywords = {OPTIONS[n]["keyword"] for n in taken_by(command) if n not in left_out}
+            self.assertEqual(set(parameters) - {"units", "progress"}, keywords | set(added),
+                             function.__name__)
+            for name in keywords:
+                self.assertRegex(function.__doc__, rf"\n *{name}: ", (function.__name__, name))
+            self.assertNotIn("--", function.__doc__, function.__name__)
+            self.assertNotIn("start:stop:step", function.__doc__, function.__name__)
+        source = os.path.join(os.path.dirname(ketrovane.__file__), "_functions.py")
+        with open(source, encoding="utf-8") as f:
+            tree = ast.parse(f.read())
+        defined = {d.name: d for d in tree.body if isinstance(d, ast.FunctionDef)}
+        for function, *_ in EVERY_FUNCTION:
+            arguments = defined[function.__name__].args
+            written = dict(zip([a.arg for a in arguments.args][::-1], arguments.defaults[::-1]))
+            written.update({a.arg: d for a, d in zip(arguments.kwonlyargs, arguments.kw_defaults)
+                            if d is not None})
+            defaults = {n: p.default for n, p in inspect.signature(function).parameters.items()
+                        if p.default is not inspect.Parameter.empty}
+            self.assertEqual({n: ast.literal_eval(d) for n, d in written.items()}, defaults,
+                             function.__name__)
 
     def test_defaults_are_the_tables(self):
         analyse = inspect.signature(ketrovane.analyse).parameters

@@ -534,57 +534,63 @@ def _multisection(names, values, units):
 
 # ---- Tolerance runs ----
 
-_LENGTH_NAMES = ("w", "s", "t", "b", "h", "sv", "wo", "etch")
+_EXPECTED_TOLERANCE = {"whole": "a whole number", "items": "a dict"}
 
 
-def _number_text(value, unit):
-    """A number as the command line writes it in `unit` ("" for none)."""
-    if isinstance(value, bool) or not isinstance(value, (int, float, _np.integer, _np.floating)):
-        raise TypeError
-    return f"{float(value)!r}{unit}"
+def _is_number(value):
+    return not isinstance(value, bool) and isinstance(value, (int, float, _np.integer,
+                                                              _np.floating))
 
 
-def _value_text(keyword, option, value, length_unit, frequency_unit):
-    """One argument of tolerance() as the command line's text of its option."""
-    if isinstance(value, str):
+def _item_value(keyword, value):
+    """The value of one item of vary, or one side of a limit: a text or a
+    float (None for a limit's open side)."""
+    if isinstance(value, str) or (value is None and keyword == "limits"):
         return value
-    kind, dimension = option["kind"], option["dimension"]
+    if _is_number(value):
+        return float(value)
+    raise TypeError
+
+
+def _items(keyword, items):
+    """vary={"w": 0.0002, "er": "2%"} or limits={"coupling": (9.5, 10.5)},
+    each value a text, a float or (limits) a pair of them."""
+    if not isinstance(items, dict):
+        raise TypeError
+    if keyword != "limits":
+        return {name: _item_value(keyword, value) for name, value in items.items()}
+    return {name: value if isinstance(value, str) else
+            tuple(_item_value(keyword, side) for side in _pair(value))
+            for name, value in items.items()}
+
+
+def _pair(value):
+    """A limit's (low, high): ValueError unless it is two values."""
+    low, high = value
+    return low, high
+
+
+def _single_value(name, value):
+    """One argument of tolerance() as the call takes it: a text, a float, an
+    int for a whole number, a dict of items; TypeError naming it otherwise."""
+    if value is None or isinstance(value, str):
+        return value
+    option = _OPTION_NAMED[name]
+    kind = option["kind"]
     try:
         if kind == "whole":
             if isinstance(value, bool) or not isinstance(value, (int, _np.integer)):
                 raise TypeError
-            return str(int(value))
+            return int(value)
         if kind == "items":
-            return _items_text(keyword, value, length_unit)
-        unit = {"in": length_unit, "MHz": frequency_unit}.get(dimension, "")
-        return _number_text(value, unit)
+            return _items(option["keyword"], value)
+        if not _is_number(value):
+            raise TypeError
+        return float(value)
     except TypeError:
-        raise TypeError(f"{keyword}=: expected {_EXPECTED_TOLERANCE.get(kind, 'a number or a text')}"
-                        f", got {type(value).__name__}") from None
-
-
-_EXPECTED_TOLERANCE = {"whole": "a whole number", "items": "a dict"}
-
-
-def _items_text(keyword, items, length_unit):
-    """vary={"w": 0.0002, "er": "2%"} or limits={"coupling": (9.5, 10.5)} as
-    the command line's comma-separated items."""
-    if not isinstance(items, dict):
-        raise TypeError
-    texts = []
-    for name, value in items.items():
-        if keyword == "limits":
-            if isinstance(value, str):
-                texts.append(f"{name}={value}")
-                continue
-            low, high = value
-            sides = ["" if x is None else (x if isinstance(x, str) else _number_text(x, ""))
-                     for x in (low, high)]
-            texts.append(f"{name}={sides[0]}:{sides[1]}")
-        else:
-            unit = length_unit if name in _LENGTH_NAMES else ""
-            texts.append(f"{name}={value if isinstance(value, str) else _number_text(value, unit)}")
-    return ",".join(texts)
+        raise TypeError(f"{option['keyword']}=: expected "
+                        f"{_EXPECTED_TOLERANCE.get(kind, 'a number or a text')}, got "
+                        f"{type(value).__name__}") from None
 
 
 class Tolerance(Result):
@@ -598,10 +604,10 @@ class Tolerance(Result):
     is.  ``ketrovane.tolerance_combine(parts)`` puts slices back together."""
 
     __slots__ = ("sample", "statistics", "yield_", "not_computed", "start", "count", "samples",
-                 "seed", "_texts_of_call", "_length_unit")
+                 "seed", "_call")
 
 
-def _tolerance_result(samples_table, statistics_result, texts, length_unit):
+def _tolerance_result(samples_table, statistics_result, call):
     r = Tolerance("tolerance", (_np.shape(samples_table[2])[-1],), *samples_table[:6])
     table, info = statistics_result
     r.statistics = Result("tolerance", (_np.shape(table[2])[-1],), *table[:6])
@@ -609,38 +615,40 @@ def _tolerance_result(samples_table, statistics_result, texts, length_unit):
     r.not_computed = info["not_computed"]
     r.start, r.count, r.samples, r.seed = info["start"], info["count"], info["samples"], info["seed"]
     r.sample = _np.arange(r.start, r.start + r.count, dtype=_np.int64)
-    r._texts_of_call = texts
-    r._length_unit = length_unit
+    r._call = call
     return r
 
 
-def _tolerance_texts(names, values, units):
-    length_unit, frequency_unit = _units(units)
-    texts = {}
-    for name, value in zip(names, values):
-        if value is None:
-            continue
-        option = _OPTION_NAMED[name]
-        texts[name] = _value_text(option["keyword"], option, value, length_unit, frequency_unit)
-    return texts, length_unit
+def _rows_of_slice(values):
+    """The samples a call computes, for its bar: count, or the samples from
+    start (1 where they are not plain; the run reads and checks them)."""
+    try:
+        if values.get("count") is not None:
+            return max(int(values["count"]), 1)
+        return max(int(float(values["samples"])) - int(values.get("start") or 0), 1)
+    except (TypeError, ValueError):
+        return 1
 
 
 def _tolerance(names, values, units, progress):
-    texts, length_unit = _tolerance_texts(names, values, units)
-    # The bar's total is the samples of the slice (a text the run reads
-    # again and checks; a bar of the whole run where it is not plain).
+    length_unit, frequency_unit = _units(units)
+    values = tuple(_single_value(name, value) for name, value in zip(names, values))
+    call = (names, values, length_unit, frequency_unit)
+    reporter = _reporter(progress, "tolerance", (_rows_of_slice(dict(zip(names, values))),))
     try:
-        rows = int(texts["count"]) if "count" in texts else (
-            int(float(texts["samples"])) - int(texts.get("start", "0")))
-    except (KeyError, ValueError):
-        rows = 1
-    reporter = _reporter(progress, "tolerance", (max(rows, 1),))
-    try:
-        samples_table, statistics_result = _core.tolerance(texts, length_unit, reporter)
+        samples_table, statistics_result = _core.tolerance(*call, reporter)
     finally:
         if reporter is not None:
             _close(reporter)
-    return _tolerance_result(samples_table, statistics_result, texts, length_unit)
+    return _tolerance_result(samples_table, statistics_result, call)
+
+
+def _run_of(call):
+    """What makes a slice's run: its arguments but start and count, and its
+    units."""
+    names, values, length_unit, frequency_unit = call
+    return ({name: value for name, value in zip(names, values) if name not in ("start", "count")},
+            length_unit, frequency_unit)
 
 
 def tolerance_combine(parts):
@@ -654,9 +662,9 @@ def tolerance_combine(parts):
     if not parts:
         raise ValueError("tolerance_combine: no slices")
     first = parts[0]
-    common = {k: v for k, v in first._texts_of_call.items() if k not in ("start", "count")}
+    common = _run_of(first._call)
     for before, after in zip(parts, parts[1:]):
-        if {k: v for k, v in after._texts_of_call.items() if k not in ("start", "count")} != common:
+        if _run_of(after._call) != common:
             raise ValueError("tolerance_combine: the slices are of different runs")
         if after.start != before.start + before.count:
             raise ValueError(f"tolerance_combine: samples {before.start + before.count} to "
@@ -664,7 +672,10 @@ def tolerance_combine(parts):
                              before.count else "tolerance_combine: slices overlap at sample "
                              f"{after.start}")
     count = sum(p.count for p in parts)
-    texts = {**common, "start": str(first.start), "count": str(count)}
+    names, values, length_unit, frequency_unit = first._call
+    slice_of = {"start": first.start, "count": count}
+    values = tuple(slice_of.get(name, value) for name, value in zip(names, values))
+    call = (names, values, length_unit, frequency_unit)
     columns = first.columns
     numbers = _np.concatenate([p._numbers for p in parts], axis=1)
     statuses = _np.concatenate([_np.atleast_1d(p.status) for p in parts])
@@ -674,169 +685,53 @@ def tolerance_combine(parts):
     outcome_names = [c for c in columns if c in _OUTCOME_COLUMNS]
     outcomes = _np.ascontiguousarray(_np.stack([numbers[columns.index(c)] for c in outcome_names]))
     passed = int(numbers[columns.index("pass")].sum())
-    statistics_result = _core.tolerance_statistics(texts, first._length_unit, outcomes, passed,
-                                                   status_counts)
+    statistics_result = _core.tolerance_statistics(*call, outcomes, passed, status_counts)
     table = (tuple(columns), first._units, numbers, codes, texts_list, columns.index("status"))
-    return _tolerance_result(table, statistics_result, texts, first._length_unit)
+    return _tolerance_result(table, statistics_result, call)
 
 
 _OUTCOME_COLUMNS = ("zoe_ohm", "zoo_ohm", "zo_ohm", "coupling_db", "coupling_f0_db",
                     "return_loss_db", "isolation_db", "directivity_db")
 
 
-# ---- The functions, made from the command line's option table ----
+# ---- The functions, written from the option table ----
 
-_OPTIONS = _core.option_table()
-_OPTION_NAMED = {o["name"]: o for o in _OPTIONS}
-_COMMANDS = {c["name"]: c for c in _core.command_table()}
-
-# What each function says besides its options and columns.
-_NOTES = {
-    "analyse": "Losses are negative dB per length unit, as the impedance report prints them.",
-    "synthesise": "Give coupling or zoe, not both.  A row that cannot be built keeps its "
-                  "targets, has NaN width and spacing and names the reason in its status.",
-    "response": "The coupler is given by zo and coupling (lossless), or by its dimensions b, "
-                "t, w, s with rho, roughness and tand; er in both forms.  Its length is given "
-                "by length, or by f0, where it is a quarter wave long.  Ports: 1 input, 2 "
-                "thru, 3 isolated, 4 coupled.  Frequencies are written in MHz.",
-    "sensitivity": "",
-    "field": "A cross-section the solver cannot verify to tol raises RuntimeError with its "
-             "last estimate.",
-}
-_SCATTERING_NOTE = ("The coupler as in response, but every port referenced to ref ohms "
-                    "(no rs, rl): s[..., i - 1, j - 1] is Sij with ports 1 input, 2 thru, 3 "
-                    "isolated, 4 coupled, as in the command's Touchstone file.")
-# The scattering matrix references every port to ref instead of terminating
-# the coupler in rs and rl, and has no band summary.
-_NOT_SCATTERING = ("rs", "rl", "flatness")
+# The Python keyword of each option: "min-gap" is min_gap, "limit" limits.
+_OPTION_NAMED = {o["name"]: o for o in _core.option_table()}
+_KEYWORDS = {name: o["keyword"] for name, o in _OPTION_NAMED.items()}
+_DEFAULTS = {}
 
 
-def _python_default(option):
-    """The option's default as a Python value: a number for a pure number
-    or an impedance, a text (with its unit) for a length or a frequency."""
-    text = option["default"]
-    if not text:  # optional, and nothing without it
-        return None
-    if option["kind"] == "whole":
-        return int(text)
-    if option["kind"] != "quantity":
-        return text
-    if option["dimension"] in ("in", "MHz"):
-        return text if text[-1].isalpha() else text + option["dimension"]
-    return float(text)
+def _defaults(function, names):
+    """(position, default) of each of a function's options that has a default
+    other than None, the options in the order of `names`."""
+    code = function.__code__
+    positional = code.co_varnames[:code.co_argcount]
+    defaults = dict(zip(positional[::-1], (function.__defaults__ or ())[::-1]))
+    defaults.update(function.__kwdefaults__ or {})
+    return tuple((k, defaults[_KEYWORDS[name]]) for k, name in enumerate(names)
+                 if defaults.get(_KEYWORDS[name]) is not None)
 
 
-def _keyword(name):
-    """The Python keyword of an option: "min-gap" is min_gap, "limit" limits."""
-    option = _OPTION_NAMED.get(name)
-    return option["keyword"] if option else name.replace("-", "_")
+def _given(function, names, arguments):
+    """The values of a call to `function`, None for each argument the caller
+    left at its default: an option not given, which the rows read as that
+    default without reading its text again on every call."""
+    try:
+        defaulted = _DEFAULTS[function]
+    except KeyError:
+        defaulted = _DEFAULTS.setdefault(function, _defaults(function, names))
+    values = list(arguments)
+    for k, default in defaulted:
+        if values[k] is default:
+            values[k] = None
+    return tuple(values)
 
 
-def _parameters(command, options):
-    """(positional, keyword-only) parameter texts of a command's function."""
-    taken = [o for o in options if command in o["required"] + o["optional"] + o["alternative"]
-             and not o["touchstone"]]
-    required = [o for o in taken if command in o["required"]]
-    # A command with several forms (an alternative before a required
-    # option) takes keywords only.
-    last_required = taken.index(required[-1]) if required else 0
-    keyword_only = any(command in o["alternative"] for o in taken[:last_required])
-    positional, keywords = [], []
-    for o in taken:
-        name = _keyword(o["name"])
-        if command in o["required"]:
-            (keywords if keyword_only else positional).append(name)
-        elif command in o["alternative"]:
-            (keywords if keyword_only else positional).append(f"{name}=None")
-        else:
-            keywords.append(f"{name}={_python_default(o)!r}")
-    if keyword_only:  # the required ones first
-        keywords.sort(key=lambda p: "=" in p)
-    return positional, keywords, [o["name"] for o in taken]
+# pylint: disable=wrong-import-position
+from ._functions import (analyse, field, multisection, network, response,  # noqa: E402
+                         s_matrix, sensitivity, synthesise, tolerance)
 
-
-def _docstring(summary, command, names, columns, note):
-    lines = [summary[0].upper() + summary[1:] + ".", ""]
-    lines.append("Lengths are in the length unit of ``units`` (inches by default) and "
-                 "frequencies in its frequency unit (MHz), unless given as a text with its own "
-                 "unit.")
-    lines.append("")
-    by_name = {_keyword(o["name"]): o for o in _OPTIONS}
-    for name in names:
-        lines.append(f"{name}: {by_name[name]['help'][command]}")
-    lines.append("units: the call's units: a length unit (in, mil, mm, um), a frequency unit "
-                 "(Hz, kHz, MHz, GHz) or one of each, in any letter case; default inches and MHz")
-    lines.append("progress: True draws a bar on the error stream (tqdm), a callable is called "
-                 "with (rows_done, rows_total) after each block of rows, False shows nothing; "
-                 f"None (default) draws the bar once the call has run {_PROGRESS_DELAY:g} s, if "
-                 "the error stream is a terminal or the call runs in IPython")
-    if columns:
-        lines += ["", "Columns: " + ", ".join(columns) + " (the length columns follow units)."]
-    if note:
-        lines += ["", note]
-    return "\n".join(lines)
-
-
-def _make(function, command, body, extra=(), excluded=(), also=(), note=None, columns=True):
-    """Defines `function` in this module from `command`'s options.
-
-    A default the caller left alone goes to the rows as an option not
-    given, which the rows read as that default without reading its text
-    again on every call.
-    """
-    positional, keywords, names = _parameters(command, _OPTIONS)
-    keep = [_keyword(n) for n in names if n not in excluded] + list(also)
-    positional = [p for p in positional if p.split("=")[0] in keep]
-    keywords = [p for p in keywords if p.split("=")[0] in keep]
-    for name in also:
-        option = next(o for o in _OPTIONS if o["name"] == name)
-        keywords.append(f"{name}={_python_default(option)!r}")
-    defaults = {p.split("=")[0]: eval(p.split("=", 1)[1])  # pylint: disable=eval-used
-                for p in keywords if "=" in p and p.split("=", 1)[1] != "None"}
-    keywords += ["units=None", "progress=None"] + list(extra)
-    signature = ", ".join(positional + (["*"] + keywords if keywords else []))
-    values = [f"None if {n} is _DEFAULT_{n} else {n}" if n in defaults else n for n in keep]
-    arguments = ", ".join(values) + ("," if len(values) == 1 else "")
-    source = (f"def {function}({signature}):\n"
-              f"    return {body.format(names=f'_NAMES_{function}', values=f'({arguments})')}\n")
-    option_names = {_keyword(o["name"]): o["name"] for o in _OPTIONS}
-    namespace = {"_table": _table, "_scattering": _scattering, "_network": _network,
-                 "_multisection": _multisection, "_tolerance": _tolerance,
-                 f"_NAMES_{function}": tuple(option_names[n] for n in keep)}
-    namespace.update({f"_DEFAULT_{n}": v for n, v in defaults.items()})
-    exec(source, namespace)  # pylint: disable=exec-used
-    made = namespace[function]
-    # The signature's defaults are the very objects the body compares with.
-    made.__kwdefaults__ = {**(made.__kwdefaults__ or {}),
-                           **{n: v for n, v in defaults.items() if n in made.__kwdefaults__}}
-    made.__module__ = __name__
-    info = _COMMANDS[command]
-    made.__doc__ = _docstring(info["summary"], command, keep,
-                              info["columns"] if columns else (),
-                              _NOTES[command] if note is None else note)
-    globals()[function] = made
-
-
-for _name in ("analyse", "synthesise", "response", "sensitivity", "field"):
-    _make(_name, _name, "_table(" + repr(_name) + ", {names}, {values}, units, progress)")
-_make("multisection", "multisection", "_multisection({names}, {values}, units)",
-      excluded=("f",),
-      note="One coupler: every argument a single value; band a text \"F1:F2\" or its two "
-      "edges (f1, f2).  The rows are its sections; the profile, ripple_db and band are "
-      "attributes, and network(f) its response.")
-_make("tolerance", "tolerance", "_tolerance({names}, {values}, units, progress)",
-      note="One coupler given by its dimensions: every argument a single value.  vary maps "
-      "each varied quantity to its half-width (a number in the call's length unit, or a text "
-      "such as \"2%\" or \"0.5mil\"); limits maps an outcome to (low, high), None for an "
-      "open side.  start and count compute any slice of the run's samples; "
-      "tolerance_combine(parts) puts slices together.")
 # The American spellings, as the command line takes them.
 analyze = analyse
 synthesize = synthesise
-_make("s_matrix", "response", "_scattering('s_matrix', {names}, {values}, units, progress)[0]",
-      excluded=_NOT_SCATTERING, also=("ref",), note=_SCATTERING_NOTE, columns=False)
-_make("network", "response", "_network({names}, {values}, units, name, progress)",
-      extra=("name='ketrovane coupler'",), excluded=_NOT_SCATTERING, also=("ref",),
-      note=_SCATTERING_NOTE + "  f is one value or a one-dimensional array and the other "
-      "arguments describe one coupler; returns a 4-port scikit-rf Network whose frequencies "
-      "are in the call's frequency unit (Debian: python3-scikit-rf).", columns=False)
