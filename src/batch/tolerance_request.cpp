@@ -49,17 +49,20 @@ bool is_length(Varied q) {
   return q != Varied::er;
 }
 
-// The quantities each arrangement has, in the order the messages list them.
-std::vector<Varied> variable_quantities(Arrangement a) {
-  switch (a) {
-    case Arrangement::edge_offset:
-      return {Varied::w, Varied::s, Varied::t, Varied::b, Varied::er, Varied::h};
-    case Arrangement::broadside:
-      return {Varied::w, Varied::t, Varied::b, Varied::er, Varied::sv, Varied::wo};
-    case Arrangement::edge:
-      break;
+// The quantities each arrangement has, in the order the messages list them:
+// its dimensions of the model's cross-section, the board's, then those of
+// its placement.
+std::vector<Varied> variable_quantities(Arrangement arrangement) {
+  const ArrangementSpec& a = arrangement_spec(arrangement);
+  std::vector<Varied> q;
+  for (const StripDimension* d : a.dimensions) {
+    if (!d->of_placement()) q.push_back(varied_of(*d));
   }
-  return {Varied::w, Varied::s, Varied::t, Varied::b, Varied::er};
+  q.insert(q.end(), {Varied::t, Varied::b, Varied::er});
+  for (const StripDimension* d : a.dimensions) {
+    if (d->of_placement()) q.push_back(varied_of(*d));
+  }
+  return q;
 }
 
 std::string names_listed(const std::vector<Varied>& quantities) {
@@ -181,7 +184,8 @@ void check_reach(const ToleranceDesign& d, Varied q, double floor) {
 
 void check_reaches(const ToleranceDesign& d) {
   for (const Varied q : variable_quantities(d.nominal.placement.arrangement)) {
-    if (q == Varied::wo) continue;  // either side of the other strip is the same coupler
+    // Either side of the other strip is the same coupler.
+    if (const StripDimension* d = dimension_varied(q); d != nullptr && !d->positive) continue;
     check_reach(d, q, q == Varied::er ? 1.0 : 0.0);
   }
 }

@@ -36,16 +36,8 @@ constexpr Column kPassColumn{"pass", S::none, "Pass", "", 0};
 // The drawn dimensions a geometry has, in the order of the columns.
 std::vector<Varied> input_quantities(const ToleranceDesign& d) {
   std::vector<Varied> q;
-  switch (d.nominal.placement.arrangement) {
-    case Arrangement::edge:
-      q = {Varied::w, Varied::s};
-      break;
-    case Arrangement::edge_offset:
-      q = {Varied::w, Varied::s, Varied::h};
-      break;
-    case Arrangement::broadside:
-      q = {Varied::w, Varied::sv, Varied::wo};
-      break;
+  for (const StripDimension* x : arrangement_spec(d.nominal.placement.arrangement).dimensions) {
+    q.push_back(varied_of(*x));
   }
   q.insert(q.end(), {Varied::t, Varied::b, Varied::er});
   const bool etched = std::ranges::any_of(
