@@ -75,24 +75,15 @@ std::string names_listed(const std::vector<Varied>& quantities) {
 }
 
 float nominal_of(const StripPair& pair, Varied q) {
+  if (const StripDimension* d = dimension_varied(q)) return d->of(pair);
   switch (q) {
-    case Varied::w:
-      return pair.x.w;
-    case Varied::s:
-      return pair.x.s;
     case Varied::t:
       return pair.x.board.t;
     case Varied::b:
       return pair.x.board.b;
     case Varied::er:
       return pair.x.board.er;
-    case Varied::h:
-      return pair.placement.h;
-    case Varied::sv:
-      return pair.placement.sv;
-    case Varied::wo:
-      return pair.placement.wo;
-    case Varied::etch:
+    default:  // the dimensions above, and the etch with no nominal value
       break;
   }
   return 0.0F;
@@ -185,7 +176,7 @@ void check_reach(const ToleranceDesign& d, Varied q, double floor) {
 void check_reaches(const ToleranceDesign& d) {
   for (const Varied q : variable_quantities(d.nominal.placement.arrangement)) {
     // Either side of the other strip is the same coupler.
-    if (const StripDimension* d = dimension_varied(q); d != nullptr && !d->positive) continue;
+    if (const StripDimension* d = dimension_varied(q); d != nullptr && d->sign_mirrors) continue;
     check_reach(d, q, q == Varied::er ? 1.0 : 0.0);
   }
 }

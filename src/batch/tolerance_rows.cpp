@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -12,13 +13,23 @@ namespace {
 
 using S = Scale;
 
-constexpr std::array<Column, kVariedCount> kInputColumns = {
-    Column{"w", S::length, "W", "", 5},       Column{"s", S::length, "S", "", 5},
-    Column{"t", S::length, "T", "", 5},       Column{"b", S::length, "B", "", 5},
-    Column{"er", S::none, "Er", "", 4},       Column{"h", S::length, "H", "", 5},
-    Column{"sv", S::length, "SV", "", 5},     Column{"wo", S::length, "WO", "", 5},
+// The drawn values besides the strip pair's dimensions.
+constexpr std::array kBoardInputColumns = {
+    Column{"t", S::length, "T", "", 5},
+    Column{"b", S::length, "B", "", 5},
+    Column{"er", S::none, "Er", "", 4},
     Column{"etch", S::length, "Etch", "", 5},
 };
+
+// The column of a drawn value: a dimension's length, or the board's and the
+// etch's.
+Column input_column(Varied v) {
+  if (const StripDimension* d = dimension_varied(v)) return {d->name, S::length, d->symbol, "", 5};
+  for (const Column& c : kBoardInputColumns) {
+    if (c.stem == varied_name(v)) return c;
+  }
+  throw std::logic_error("no column for the drawn " + std::string(varied_name(v)));
+}
 
 constexpr std::array<Column, kOutcomeCount> kOutcomeColumns = {
     Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
@@ -53,8 +64,7 @@ std::size_t outcome_count(const ToleranceRequest& q) {
 class SampleRows final : public RowSource {
  public:
   explicit SampleRows(ToleranceRequest q) : q_(std::move(q)), inputs_(input_quantities(q_.design)) {
-    for (const Varied v : inputs_)
-      columns_.push_back(kInputColumns.at(static_cast<std::size_t>(v)));
+    for (const Varied v : inputs_) columns_.push_back(input_column(v));
     for (std::size_t i = 0; i < outcome_count(q_); ++i) columns_.push_back(kOutcomeColumns.at(i));
     columns_.push_back(kPassColumn);
     columns_.push_back(kStatusColumn);

@@ -56,7 +56,7 @@ constexpr StripDimension kOffset{
     .in_placement = &Placement::wo,
     .axis = &Grid::wo,
     .solved_with_width = SynthesisUnknowns::width_and_offset,
-    .positive = false,  // either side, or directly above
+    .sign_mirrors = true,  // either side, or directly above
     .even_slope = &PlacementSensitivities::wo_even,
     .odd_slope = &PlacementSensitivities::wo_odd,
 };

@@ -33,7 +33,9 @@ struct StripDimension {
   // The unknowns of a synthesis that solves for it beside the width, if one may.
   std::optional<field::SynthesisUnknowns> solved_with_width = std::nullopt;
   bool limited_gap = false;  // a gap the fab's least gap applies to when solved for
-  bool positive = true;      // a pair with it zero or less is not physical
+  // Its sign only mirrors the pair (-x is the same coupler as x, and 0 is
+  // physical); otherwise a pair with it zero or less is not physical.
+  bool sign_mirrors = false;
   // (x/Z) dZ/dx of each mode to a dimension of the placement.
   float PlacementSensitivities::*even_slope = nullptr;
   float PlacementSensitivities::*odd_slope = nullptr;

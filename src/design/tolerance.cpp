@@ -55,9 +55,11 @@ StripPair drawn_pair(const StripPair& nominal, const std::array<float, kVariedCo
   pair.x.board = {at(Varied::b), at(Varied::t), at(Varied::er)};
   pair.x.w = at(Varied::w) + 2.0F * etch;
   pair.x.s = side_by_side(nominal) ? at(Varied::s) - 2.0F * etch : nominal.x.s;
-  pair.placement.h = at(Varied::h);
-  pair.placement.sv = at(Varied::sv);
-  pair.placement.wo = std::fabs(at(Varied::wo));  // a mirror image is the same coupler
+  for (const StripDimension* d : dimensions()) {
+    if (!d->of_placement()) continue;
+    const float drawn = at(varied_of(*d));
+    d->in(pair) = d->sign_mirrors ? std::fabs(drawn) : drawn;  // a mirror image is the same coupler
+  }
   return pair;
 }
 
@@ -65,7 +67,7 @@ bool physical(const StripPair& pair) {
   const Board& board = pair.x.board;
   bool ok = board.b > 0.0F && board.t >= 0.0F && board.er >= 1.0F;
   for (const StripDimension* d : arrangement_spec(pair.placement.arrangement).dimensions) {
-    if (d->positive) ok = ok && d->of(pair) > 0.0F;
+    if (!d->sign_mirrors) ok = ok && d->of(pair) > 0.0F;
   }
   return ok;
 }
