@@ -21,10 +21,27 @@ namespace {
 // beforehand; rarer ones are counted as samples that could not be computed.
 constexpr double kNegligibleShare = 1e-6;
 
-constexpr Quantity kLengthHalfWidth{"half-width of a length", Dimension::length, 0.0, true, 1000.0};
-constexpr Quantity kPureHalfWidth{"half-width of Er", Dimension::pure, 0.0, true, 1000.0};
-constexpr Quantity kImpedanceLimit{"impedance limit", Dimension::impedance, 0.0, true, 1.0e4};
-constexpr Quantity kDecibelLimit{"limit in dB", Dimension::coupling, 0.0, true, 1000.0, true};
+constexpr Quantity kLengthHalfWidth{.what = "half-width of a length",
+                                    .dimension = Dimension::length,
+                                    .least = 0.0,
+                                    .least_allowed = true,
+                                    .most = 1000.0};
+constexpr Quantity kPureHalfWidth{.what = "half-width of Er",
+                                  .dimension = Dimension::pure,
+                                  .least = 0.0,
+                                  .least_allowed = true,
+                                  .most = 1000.0};
+constexpr Quantity kImpedanceLimit{.what = "impedance limit",
+                                   .dimension = Dimension::impedance,
+                                   .least = 0.0,
+                                   .least_allowed = true,
+                                   .most = 1.0e4};
+constexpr Quantity kDecibelLimit{.what = "limit in dB",
+                                 .dimension = Dimension::coupling,
+                                 .least = 0.0,
+                                 .least_allowed = true,
+                                 .most = 1000.0,
+                                 .signless = true};
 
 std::vector<std::string_view> split(std::string_view text, char separator) {
   std::vector<std::string_view> parts;
