@@ -14,8 +14,6 @@ namespace ketrovane::batch {
 
 namespace {
 
-using S = Scale;
-
 // Rows of a field solution, a few milliseconds each, go to the threads one
 // at a time.
 constexpr std::int64_t kFieldRowsPerBlock = 1;
@@ -59,16 +57,12 @@ std::string_view kept(std::string text) {
 }
 
 Column length_column(const StripDimension& d, int decimals) {
-  return {.stem = d.name, .scale = S::length, .label = d.symbol, .unit = "", .decimals = decimals};
+  return in_length_unit(d.name, d.symbol, decimals);
 }
 
 // W/B
 Column ratio_column(const StripDimension& d) {
-  return {.stem = kept(std::string(d.name) + "_over_b"),
-          .scale = S::none,
-          .label = kept(std::string(d.symbol) + "/B"),
-          .unit = "",
-          .decimals = 3};
+  return unitless(kept(std::string(d.name) + "_over_b"), kept(std::string(d.symbol) + "/B"), 3);
 }
 
 // The arrangement's lengths, then their ratios to B: w, s, w_over_b, s_over_b.
@@ -130,12 +124,12 @@ std::array<float, kDimensionCount> grid_ratios(const Grid& g, const PairLengths&
 // ---- The comparison with the field, for both ----
 
 constexpr std::array kComparisonColumns = {
-    Column{"zoe_field_ohm", S::none, "Zoe field", "ohm", 3},
-    Column{"zoo_field_ohm", S::none, "Zoo field", "ohm", 3},
-    Column{"zo_field_ohm", S::none, "Zo field", "ohm", 3},
-    Column{"coupling_field_db", S::none, "Co field", "dB", 3},
-    Column{"zoe_model_error_pct", S::none, "Zoe error", "%", 2},
-    Column{"zoo_model_error_pct", S::none, "Zoo error", "%", 2},
+    in_ohms("zoe_field_ohm", "Zoe field", 3),
+    in_ohms("zoo_field_ohm", "Zoo field", 3),
+    in_ohms("zo_field_ohm", "Zo field", 3),
+    in_decibels("coupling_field_db", "Co field", 3),
+    in_percent("zoe_model_error_pct", "Zoe error", 2),
+    in_percent("zoo_model_error_pct", "Zoo error", 2),
 };
 
 void write_comparison(CellWriter& out, const std::optional<FieldComparison>& f) {
@@ -188,20 +182,20 @@ class GridRows : public RowSource {
 // ---- analyse ----
 
 constexpr std::array kAnalyseFigures = {
-    Column{"zo_ohm", S::none, "Zo", "ohm", 3},
-    Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
-    Column{"zoo_ohm", S::none, "Zoo", "ohm", 3},
-    Column{"coupling_db", S::none, "Co", "dB", 3},
-    Column{"loss_even_db_per", S::per_length, "Loss even", "", 3},
-    Column{"loss_odd_db_per", S::per_length, "Loss odd", "", 3},
+    in_ohms("zo_ohm", "Zo", 3),
+    in_ohms("zoe_ohm", "Zoe", 3),
+    in_ohms("zoo_ohm", "Zoo", 3),
+    in_decibels("coupling_db", "Co", 3),
+    per_length_unit("loss_even_db_per", "Loss even", 3),
+    per_length_unit("loss_odd_db_per", "Loss odd", 3),
     kStatusColumn,
 };
 
 constexpr std::array kLossComparisonColumns = {
-    Column{"loss_even_field_db_per", S::per_length, "Loss even field", "", 3},
-    Column{"loss_odd_field_db_per", S::per_length, "Loss odd field", "", 3},
-    Column{"loss_even_model_error_pct", S::none, "Loss even error", "%", 2},
-    Column{"loss_odd_model_error_pct", S::none, "Loss odd error", "%", 2},
+    per_length_unit("loss_even_field_db_per", "Loss even field", 3),
+    per_length_unit("loss_odd_field_db_per", "Loss odd field", 3),
+    in_percent("loss_even_model_error_pct", "Loss even error", 2),
+    in_percent("loss_odd_model_error_pct", "Loss odd error", 2),
 };
 
 class AnalyseRows final : public GridRows {
@@ -237,12 +231,12 @@ class AnalyseRows final : public GridRows {
 // ---- synthesise ----
 
 constexpr std::array kSynthesisTargetColumns = {
-    Column{"zo_ohm", S::none, "Zo", "ohm", 2},
-    Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
-    Column{"zoo_ohm", S::none, "Zoo", "ohm", 3},
-    Column{"coupling_db", S::none, "Co", "dB", 3},
+    in_ohms("zo_ohm", "Zo", 2),
+    in_ohms("zoe_ohm", "Zoe", 3),
+    in_ohms("zoo_ohm", "Zoo", 3),
+    in_decibels("coupling_db", "Co", 3),
 };
-constexpr Column kLengthColumn{"length", S::length, "Length", "", 4};
+constexpr Column kLengthColumn = in_length_unit("length", "Length", 4);
 
 // The dimensions of a synthesis row: the solved ones only when it was
 // built, the given ones always.
@@ -301,42 +295,42 @@ class SynthesiseRows final : public RowSource {
 // ---- response ----
 
 constexpr std::array kResponseColumns = {
-    Column{"f_mhz", S::none, "f", "MHz", 3},
-    Column{"s11_db", S::none, "S11", "dB", 2},
-    Column{"s11_deg", S::none, "S11", "deg", 2},
-    Column{"s21_db", S::none, "S21", "dB", 3},
-    Column{"s21_deg", S::none, "S21", "deg", 2},
-    Column{"s31_db", S::none, "S31", "dB", 2},
-    Column{"s31_deg", S::none, "S31", "deg", 2},
-    Column{"s41_db", S::none, "S41", "dB", 3},
-    Column{"s41_deg", S::none, "S41", "deg", 2},
-    Column{"vswr", S::none, "VSWR", "", 3},
-    Column{"phase_difference_deg", S::none, "S41-S21", "deg", 2},
-    Column{"phase_error_deg", S::none, "Quad err", "deg", 2},
-    Column{"loss_conductor_db", S::none, "I2R loss", "dB", 4},
-    Column{"loss_total_db", S::none, "Tot loss", "dB", 4},
-    Column{"return_loss_db", S::none, "Ret loss", "dB", 2},
-    Column{"directivity_db", S::none, "Directivity", "dB", 2},
+    in_megahertz("f_mhz", "f", 3),
+    in_decibels("s11_db", "S11", 2),
+    in_degrees("s11_deg", "S11", 2),
+    in_decibels("s21_db", "S21", 3),
+    in_degrees("s21_deg", "S21", 2),
+    in_decibels("s31_db", "S31", 2),
+    in_degrees("s31_deg", "S31", 2),
+    in_decibels("s41_db", "S41", 3),
+    in_degrees("s41_deg", "S41", 2),
+    unitless("vswr", "VSWR", 3),
+    in_degrees("phase_difference_deg", "S41-S21", 2),
+    in_degrees("phase_error_deg", "Quad err", 2),
+    in_decibels("loss_conductor_db", "I2R loss", 4),
+    in_decibels("loss_total_db", "Tot loss", 4),
+    in_decibels("return_loss_db", "Ret loss", 2),
+    in_decibels("directivity_db", "Directivity", 2),
     kLengthColumn,
     kStatusColumn,
 };
 
 constexpr std::array kFieldResponseColumns = {
-    Column{"s11_field_db", S::none, "S11 field", "dB", 2},
-    Column{"s11_field_deg", S::none, "S11 field", "deg", 2},
-    Column{"s21_field_db", S::none, "S21 field", "dB", 3},
-    Column{"s21_field_deg", S::none, "S21 field", "deg", 2},
-    Column{"s31_field_db", S::none, "S31 field", "dB", 2},
-    Column{"s31_field_deg", S::none, "S31 field", "deg", 2},
-    Column{"s41_field_db", S::none, "S41 field", "dB", 3},
-    Column{"s41_field_deg", S::none, "S41 field", "deg", 2},
-    Column{"vswr_field", S::none, "VSWR field", "", 3},
-    Column{"phase_difference_field_deg", S::none, "S41-S21 field", "deg", 2},
-    Column{"phase_error_field_deg", S::none, "Quad err field", "deg", 2},
-    Column{"loss_conductor_field_db", S::none, "I2R loss field", "dB", 4},
-    Column{"loss_total_field_db", S::none, "Tot loss field", "dB", 4},
-    Column{"return_loss_field_db", S::none, "Ret loss field", "dB", 2},
-    Column{"directivity_field_db", S::none, "Directivity field", "dB", 2},
+    in_decibels("s11_field_db", "S11 field", 2),
+    in_degrees("s11_field_deg", "S11 field", 2),
+    in_decibels("s21_field_db", "S21 field", 3),
+    in_degrees("s21_field_deg", "S21 field", 2),
+    in_decibels("s31_field_db", "S31 field", 2),
+    in_degrees("s31_field_deg", "S31 field", 2),
+    in_decibels("s41_field_db", "S41 field", 3),
+    in_degrees("s41_field_deg", "S41 field", 2),
+    unitless("vswr_field", "VSWR field", 3),
+    in_degrees("phase_difference_field_deg", "S41-S21 field", 2),
+    in_degrees("phase_error_field_deg", "Quad err field", 2),
+    in_decibels("loss_conductor_field_db", "I2R loss field", 4),
+    in_decibels("loss_total_field_db", "Tot loss field", 4),
+    in_decibels("return_loss_field_db", "Ret loss field", 2),
+    in_decibels("directivity_field_db", "Directivity field", 2),
 };
 
 constexpr auto kResponseWithField =
@@ -387,8 +381,8 @@ class ResponseRows final : public RowSource {
 
 // ---- sensitivity ----
 
-constexpr std::array kNominalImpedances = {Column{"zoe_ohm", S::none, "Zoe", "ohm", 2},
-                                           Column{"zoo_ohm", S::none, "Zoo", "ohm", 2}};
+constexpr std::array kNominalImpedances = {in_ohms("zoe_ohm", "Zoe", 2),
+                                           in_ohms("zoo_ohm", "Zoo", 2)};
 
 // What the sensitivities are to, in the order of their columns: Er, B, S
 // where the arrangement has it, T and W as the model's, then the
@@ -417,11 +411,8 @@ Columns sensitivity_columns_of(const ArrangementSpec& a) {
   c = c + kNominalImpedances;
   for (const auto& [name, mode] : {std::pair{"szoe_", "Zoe:"}, std::pair{"szoo_", "Zoo:"}}) {
     for (const SensitivityTo& to : sensitivities_to(a)) {
-      c.push_back({.stem = kept(name + std::string(to.name)),
-                   .scale = S::none,
-                   .label = kept(mode + std::string(to.symbol)),
-                   .unit = "",
-                   .decimals = 3});
+      c.push_back(
+          unitless(kept(name + std::string(to.name)), kept(mode + std::string(to.symbol)), 3));
     }
   }
   c.push_back(kStatusColumn);
@@ -468,14 +459,14 @@ class SensitivityRows final : public GridRows {
 // ---- field ----
 
 constexpr std::array kFieldFigures = {
-    Column{"zo_ohm", S::none, "Zo", "ohm", 4},
-    Column{"zoe_ohm", S::none, "Zoe", "ohm", 4},
-    Column{"zoo_ohm", S::none, "Zoo", "ohm", 4},
-    Column{"coupling_db", S::none, "Co", "dB", 4},
-    Column{"c_even", S::none, "C/eps even", "", 5},
-    Column{"c_odd", S::none, "C/eps odd", "", 5},
-    Column{"error_estimate", S::none, "Estimate", "", 7},
-    Column{"panels", S::none, "Panels", "", 0},
+    in_ohms("zo_ohm", "Zo", 4),
+    in_ohms("zoe_ohm", "Zoe", 4),
+    in_ohms("zoo_ohm", "Zoo", 4),
+    in_decibels("coupling_db", "Co", 4),
+    unitless("c_even", "C/eps even", 5),
+    unitless("c_odd", "C/eps odd", 5),
+    unitless("error_estimate", "Estimate", 7),
+    unitless("panels", "Panels", 0),
 };
 
 class FieldRows final : public RowSource {
@@ -505,10 +496,10 @@ class FieldRows final : public RowSource {
 // ---- multisection ----
 
 constexpr std::array kSectionHeadColumns = {
-    Column{"section", S::none, "Section", "", 0},
-    Column{"coupling_db", S::none, "Co", "dB", 3},
-    Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
-    Column{"zoo_ohm", S::none, "Zoo", "ohm", 3},
+    unitless("section", "Section", 0),
+    in_decibels("coupling_db", "Co", 3),
+    in_ohms("zoe_ohm", "Zoe", 3),
+    in_ohms("zoo_ohm", "Zoo", 3),
 };
 constexpr auto kSectionTailColumns = std::array{kLengthColumn, kStatusColumn};
 constexpr auto kIdealSectionColumns = joined(kSectionHeadColumns, kSectionTailColumns);
