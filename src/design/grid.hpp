@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ranges>
 
 #include "design/arrangements.hpp"
 #include "design/ranges.hpp"
@@ -39,11 +40,10 @@ struct Grid {
     std::int64_t inner = index % placements();
     StripPair pair(at(index), Placement{.arrangement = arrangement});
     // The dimensions of the placement, the last innermost.
-    const std::span<const StripDimension* const> d = arrangement_spec(arrangement).dimensions;
-    for (auto it = d.rbegin(); it != d.rend(); ++it) {
-      if (!(*it)->of_placement()) continue;
-      const Axis& axis = this->*(*it)->axis;
-      (*it)->in(pair) = axis.value(inner % axis.rows);
+    for (const StripDimension* d : std::views::reverse(arrangement_spec(arrangement).dimensions)) {
+      if (!d->of_placement()) continue;
+      const Axis& axis = this->*d->axis;
+      d->in(pair) = axis.value(inner % axis.rows);
       inner /= axis.rows;
     }
     return pair;
