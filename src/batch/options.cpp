@@ -1,9 +1,11 @@
 #include "batch/options.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <unordered_map>
 
 #include "batch/number_format.hpp"
+#include "design/arrangements.hpp"
 #include "design/conductor_menus.hpp"
 #include "field/field_solver.hpp"
 
@@ -174,11 +176,57 @@ constexpr Commands kCouplerCommands = Commands(C::response) | C::multisection;
 constexpr Commands kSynthesisCommands = Commands(C::synthesise) | C::multisection;
 
 // The defaults that come from elsewhere, as command-line texts: the
-// interactive program's menus and the field solver's own tolerance.
+// interactive program's menus and the field solver's own tolerance; and
+// the choices of --geometry and the help of the dimensions' options, from
+// the arrangements of the strips.
 struct DerivedDefaults {
   std::string metal = std::string(menu_entry(kConductorMenu, kDefaultConductorChoice).name);
   std::string roughness = shortest(menu_entry(kRoughnessMenuUin, kDefaultRoughnessChoice)) + "uin";
   std::string tolerance = shortest(static_cast<float>(field::Options{}.tolerance));
+  // From the arrangements of the strips.
+  std::string geometries = geometry_choices();
+  std::string geometry_help = where_strips_stand();
+  std::string s_help = with_arrangements("edge-to-edge strip spacing S", "s");
+  std::string h_help =
+      with_arrangements("height H of the strips' mid-plane above the lower plane", "h");
+  std::string sv_help =
+      with_arrangements("vertical gap SV between the facing surfaces of the strips", "sv");
+  std::string wo_help =
+      with_arrangements("sideways offset WO between the strips' centre lines", "wo");
+
+ private:
+  // "edge|edge-offset|broadside"
+  static std::string geometry_choices() {
+    std::string text;
+    for (const ArrangementSpec& a : arrangements()) {
+      if (!text.empty()) text += "|";
+      text += a.name;
+    }
+    return text;
+  }
+  // What each arrangement is, and which need the field solver.
+  static std::string where_strips_stand() {
+    const std::span<const ArrangementSpec> all = arrangements();
+    std::string text = "where the strips stand: ";
+    std::string on_model;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+      if (i > 0) text += i + 1 == all.size() ? (all.size() > 2 ? ", or " : " or ") : ", ";
+      text += all[i].words;
+      if (all[i].on_model) on_model += (on_model.empty() ? "" : ", ") + std::string(all[i].name);
+    }
+    return text + " (not " + on_model + ": --solver field)";
+  }
+  // The phrase of a dimension's option with the arrangements that have it:
+  // "height H ... (edge-offset)".
+  static std::string with_arrangements(std::string_view phrase, std::string_view dimension) {
+    std::string names;
+    for (const ArrangementSpec& a : arrangements()) {
+      const bool has = std::ranges::any_of(
+          a.dimensions, [&](const StripDimension* d) { return d->name == dimension; });
+      if (has) names += (names.empty() ? "" : ", ") + std::string(a.name);
+    }
+    return std::string(phrase) + " (" + names + ")";
+  }
 };
 
 const DerivedDefaults& derived() {
@@ -221,30 +269,28 @@ Table make_table() {
        .name = "s",
        .kind = K::quantity,
        .quantity = &kS,
-       .help = "edge-to-edge strip spacing S (edge, edge-offset)",
+       .help = d.s_help,
        .alternative = kGridCommands | C::response | C::tolerance,
        .ranges = kGridCommands},
       {.id = Opt::geometry,
        .name = "geometry",
        .kind = K::choice,
-       .choices = "edge|edge-offset|broadside",
+       .choices = d.geometries,
        .fallback = "edge",
-       .help =
-           "where the strips stand: side by side and centred, side by side at height --h, or one "
-           "above the other across --sv, offset sideways by --wo (not edge: --solver field)",
+       .help = d.geometry_help,
        .optional = kAllCommands},
       {.id = Opt::h,
        .name = "h",
        .kind = K::quantity,
        .quantity = &kH,
-       .help = "height H of the strips' mid-plane above the lower plane (edge-offset)",
+       .help = d.h_help,
        .optional = kAllCommands,
        .ranges = kGridCommands},
       {.id = Opt::sv,
        .name = "sv",
        .kind = K::quantity,
        .quantity = &kSv,
-       .help = "vertical gap SV between the facing surfaces of the strips (broadside)",
+       .help = d.sv_help,
        .optional = kAllCommands,
        .ranges = kGridCommands},
       {.id = Opt::wo,
@@ -252,7 +298,7 @@ Table make_table() {
        .kind = K::quantity,
        .quantity = &kWo,
        .fallback = "0",
-       .help = "sideways offset WO between the strips' centre lines (broadside)",
+       .help = d.wo_help,
        .optional = kAllCommands,
        .ranges = kGridCommands},
       {.id = Opt::solve,

@@ -70,9 +70,19 @@ constexpr std::array<const StripDimension*, 3> kBroadside{&kWidth, &kVerticalGap
 
 // In the order of field::Arrangement.
 constexpr std::array<ArrangementSpec, 3> kArrangements{{
-    {.id = Arrangement::edge, .name = "edge", .dimensions = kEdge, .on_model = true},
-    {.id = Arrangement::edge_offset, .name = "edge-offset", .dimensions = kEdgeOffset},
-    {.id = Arrangement::broadside, .name = "broadside", .dimensions = kBroadside},
+    {.id = Arrangement::edge,
+     .name = "edge",
+     .words = "side by side and centred",
+     .dimensions = kEdge,
+     .on_model = true},
+    {.id = Arrangement::edge_offset,
+     .name = "edge-offset",
+     .words = "side by side at height --h",
+     .dimensions = kEdgeOffset},
+    {.id = Arrangement::broadside,
+     .name = "broadside",
+     .words = "one above the other across --sv, offset sideways by --wo",
+     .dimensions = kBroadside},
 }};
 
 }  // namespace

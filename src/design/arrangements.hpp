@@ -51,7 +51,8 @@ struct StripDimension {
 
 struct ArrangementSpec {
   Arrangement id;
-  std::string_view name;  // as --geometry names it: "edge-offset"
+  std::string_view name;   // as --geometry names it: "edge-offset"
+  std::string_view words;  // "side by side at height --h": where its strips stand
   // In the order of the columns and titles, the width first.
   std::span<const StripDimension* const> dimensions;
   bool on_model = false;  // the closed-form model covers it
