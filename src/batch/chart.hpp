@@ -6,14 +6,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "batch/columns.hpp"
 
 namespace ketrovane::batch {
 
-// A curve: a column against the chart's x column.
+// A curve: a column, by its name, against the chart's x column.
 struct ChartSeries {
-  std::size_t column;
+  std::string_view column;
   std::string title;
   bool second_axis = false;  // on the panel's right-hand axis
   bool negated = false;      // drawn as minus the column (isolation from S31)
@@ -53,7 +57,7 @@ struct CurveFamilies {
 
 struct ChartLayout {
   std::string title;
-  std::size_t x_column = 0;
+  std::string_view x_column;  // by its name
   std::string x_label;
   std::vector<ChartPanel> panels;
   // A span of x shaded in every panel (the band of a response), with its
@@ -62,5 +66,11 @@ struct ChartLayout {
   std::string shaded_legend;
   std::optional<CurveFamilies> families;
 };
+
+// The places among a table's columns of the columns a chart draws: its x
+// column, then each panel's series in turn.  A chart that names a column
+// the table does not have is a fault of the program: std::logic_error.
+std::vector<std::size_t> chart_column_places(const ChartLayout& layout,
+                                             std::span<const Column> columns);
 
 }  // namespace ketrovane::batch

@@ -26,6 +26,36 @@ struct Column {
   int decimals;            // places in the table, in inches for scaled columns
 };
 
+// Columns by what they hold, from the machine name, the heading and the
+// places in the table: in_ohms("zoe_ohm", "Zoe", 3).
+constexpr Column in_ohms(std::string_view stem, std::string_view label, int decimals) {
+  return {stem, Scale::none, label, "ohm", decimals};
+}
+constexpr Column in_decibels(std::string_view stem, std::string_view label, int decimals) {
+  return {stem, Scale::none, label, "dB", decimals};
+}
+constexpr Column in_degrees(std::string_view stem, std::string_view label, int decimals) {
+  return {stem, Scale::none, label, "deg", decimals};
+}
+constexpr Column in_percent(std::string_view stem, std::string_view label, int decimals) {
+  return {stem, Scale::none, label, "%", decimals};
+}
+constexpr Column in_megahertz(std::string_view stem, std::string_view label, int decimals) {
+  return {stem, Scale::none, label, "MHz", decimals};
+}
+// A ratio, a count or a text: no unit.
+constexpr Column unitless(std::string_view stem, std::string_view label, int decimals) {
+  return {stem, Scale::none, label, "", decimals};
+}
+// A length, in the output's length unit; decimals as in inches.
+constexpr Column in_length_unit(std::string_view stem, std::string_view label, int decimals) {
+  return {stem, Scale::length, label, "", decimals};
+}
+// dB per the output's length unit; decimals as per inch.
+constexpr Column per_length_unit(std::string_view stem, std::string_view label, int decimals) {
+  return {stem, Scale::per_length, label, "", decimals};
+}
+
 std::string column_name(const Column& column, LengthUnit unit);
 std::string column_unit(const Column& column, LengthUnit unit);
 int column_decimals(const Column& column, LengthUnit unit);
@@ -43,7 +73,7 @@ struct Cell {
 };
 
 // The status column every command's rows end their own columns with.
-inline constexpr Column kStatusColumn{"status", Scale::none, "Status", "", 0};
+inline constexpr Column kStatusColumn = unitless("status", "Status", 0);
 
 inline Cell number_cell(float v) {
   return {CellKind::number, v, {}};

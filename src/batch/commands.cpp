@@ -25,46 +25,34 @@ std::string board_title(const Board& board, LengthUnit unit) {
 
 // "W = 24.8 mil, S = 6.4 mil", with H; SV and WO where the arrangement has them.
 std::string pair_title(const StripPair& pair, LengthUnit unit) {
-  const CrossSection& x = pair.x;
-  const Placement& p = pair.placement;
-  std::string title = "W = " + length_text(x.w, unit);
-  if (p.arrangement == Arrangement::broadside) {
-    return title + ", SV = " + length_text(p.sv, unit) + ", WO = " + length_text(p.wo, unit);
+  std::string title;
+  for (const StripDimension* d : arrangement_spec(pair.placement.arrangement).dimensions) {
+    if (!title.empty()) title += ", ";
+    title += std::string(d->symbol) + " = " + length_text(d->of(pair), unit);
   }
-  title += ", S = " + length_text(x.s, unit);
-  if (p.arrangement == Arrangement::edge_offset) title += ", H = " + length_text(p.h, unit);
   return title;
 }
 
-// The place of the column named `stem` among `columns`.
-std::size_t column_at(std::span<const Column> columns, std::string_view stem) {
-  for (std::size_t i = 0; i < columns.size(); ++i) {
-    if (columns[i].stem == stem) return i;
-  }
-  return 0;
+// "Strip width W"
+std::string named(const StripDimension& d) {
+  return std::string(d.words) + " " + std::string(d.symbol);
 }
 
 // At most this many curve families on one chart: beyond it every second,
 // third, ... value of the inner range is drawn.
 constexpr std::int64_t kMostFamilies = 8;
 
-// One dimension of a grid as a chart names it.
+// One dimension of a grid with its values.
 struct GridDimension {
-  std::string_view stem;    // its column
-  std::string_view symbol;  // "S"
-  std::string_view words;   // "Strip spacing"
+  const StripDimension* dimension;
   const Axis* axis;
 };
 
 std::vector<GridDimension> grid_dimensions(const Grid& g) {
-  std::vector<GridDimension> d{{"w", "W", "Strip width", &g.w}};
-  if (g.arrangement == Arrangement::broadside) {
-    d.push_back({"sv", "SV", "Vertical gap", &g.sv});
-    d.push_back({"wo", "WO", "Sideways offset", &g.wo});
-    return d;
+  std::vector<GridDimension> d;
+  for (const StripDimension* x : arrangement_spec(g.arrangement).dimensions) {
+    d.push_back({x, &(g.*(x->axis))});
   }
-  d.push_back({"s", "S", "Strip spacing", &g.s});
-  if (g.arrangement == Arrangement::edge_offset) d.push_back({"h", "H", "Height", &g.h});
   return d;
 }
 
@@ -75,8 +63,8 @@ CurveFamilies families_of(const GridDimension& inner, LengthUnit unit) {
   f.stride = axis.rows;
   const std::int64_t every = (axis.rows + kMostFamilies - 1) / kMostFamilies;
   for (std::int64_t place = 0; place < axis.rows; place += every) {
-    f.shown.push_back(
-        {place, std::string(inner.symbol) + " = " + length_text(axis.value(place), unit)});
+    f.shown.push_back({place, std::string(inner.dimension->symbol) + " = " +
+                                  length_text(axis.value(place), unit)});
   }
   return f;
 }
@@ -86,8 +74,6 @@ CurveFamilies families_of(const GridDimension& inner, LengthUnit unit) {
 ChartLayout analyse_chart(const Request& request, const ChartContext& context) {
   const auto& q = std::get<AnalyseRequest>(request);
   const LengthUnit unit = context.unit;
-  const std::span<const Column> columns = analyse_columns({q.solver, false, q.grid.arrangement});
-  const auto at = [columns](std::string_view stem) { return column_at(columns, stem); };
   std::vector<GridDimension> swept;
   ChartLayout c;
   c.title = "Impedance analysis: " + board_title(q.grid.board, unit);
@@ -95,71 +81,62 @@ ChartLayout analyse_chart(const Request& request, const ChartContext& context) {
     if (d.axis->swept) {
       swept.push_back(d);
     } else {
-      c.title += ", " + std::string(d.symbol) + " = " + length_text(d.axis->value(0), unit);
+      c.title +=
+          ", " + std::string(d.dimension->symbol) + " = " + length_text(d.axis->value(0), unit);
     }
   }
   const GridDimension x = swept.empty() ? grid_dimensions(q.grid).front() : swept.front();
-  c.x_column = at(x.stem);
-  c.x_label =
-      std::string(x.words) + " " + std::string(x.symbol) + " (" + std::string(unit.name) + ")";
+  c.x_column = x.dimension->name;
+  c.x_label = named(*x.dimension) + " (" + std::string(unit.name) + ")";
   ChartPanel p;
   p.y_label = "Impedance (ohm)";
   p.y2_label = "Midband coupling Co (dB)";
-  p.series = {{at("zo_ohm"), "Zo"},
-              {at("zoe_ohm"), "Zoe"},
-              {at("zoo_ohm"), "Zoo"},
-              {at("coupling_db"), "Coupling Co (right axis)", true}};
+  p.series = {{.column = "zo_ohm", .title = "Zo"},
+              {.column = "zoe_ohm", .title = "Zoe"},
+              {.column = "zoo_ohm", .title = "Zoo"},
+              {.column = "coupling_db", .title = "Coupling Co (right axis)", .second_axis = true}};
   if (swept.size() == 2) {
     // A family per inner value: the two figures a design is chosen by.
     c.families = families_of(swept.back(), unit);
-    p.series = {{at("zo_ohm"), "Zo"}, {at("coupling_db"), "Coupling Co (right axis)", true}};
+    p.series = {
+        {.column = "zo_ohm", .title = "Zo"},
+        {.column = "coupling_db", .title = "Coupling Co (right axis)", .second_axis = true}};
   }
   c.panels = {p};
   return c;
 }
 
-// The dimensions a synthesis solves for: "Strip spacing S" beside the width.
-std::pair<std::string_view, std::string_view> solved_dimension(const SynthesisSetup& setup) {
-  if (setup.placement.arrangement != Arrangement::broadside) return {"s", "Strip spacing S"};
-  if (setup.unknowns == field::SynthesisUnknowns::width_and_vertical_gap) {
-    return {"sv", "Vertical gap SV"};
-  }
-  return {"wo", "Sideways offset WO"};
+// The dimension a synthesis solves for beside the width.
+const StripDimension& solved_dimension(const SynthesisSetup& setup) {
+  return arrangement_spec(setup.placement.arrangement).solved(setup.unknowns);
 }
 
 // What a synthesis is given besides the board: ", H = 50 mil".
 std::string given_dimensions(const SynthesisSetup& setup, LengthUnit unit) {
-  const Placement& p = setup.placement;
-  switch (p.arrangement) {
-    case Arrangement::edge_offset:
-      return ", H = " + length_text(p.h, unit);
-    case Arrangement::broadside:
-      if (setup.unknowns == field::SynthesisUnknowns::width_and_vertical_gap) {
-        return ", WO = " + length_text(p.wo, unit);
-      }
-      return ", SV = " + length_text(p.sv, unit);
-    case Arrangement::edge:
-      break;
+  const StripPair given(CrossSection{}, setup.placement);
+  const StripDimension& solved = solved_dimension(setup);
+  std::string text;
+  for (const StripDimension* d : arrangement_spec(setup.placement.arrangement).dimensions) {
+    if (!d->of_placement() || d == &solved) continue;
+    text += ", " + std::string(d->symbol) + " = " + length_text(d->of(given), unit);
   }
-  return "";
+  return text;
 }
 
 ChartLayout synthesise_chart(const Request& request, const ChartContext& context) {
   const auto& q = std::get<SynthesiseRequest>(request);
   const LengthUnit unit = context.unit;
-  const std::span<const Column> columns =
-      synthesise_columns({q.solver, q.length_inch.has_value(), q.setup.placement.arrangement});
-  const auto at = [columns](std::string_view stem) { return column_at(columns, stem); };
-  const auto [solved_stem, solved_words] = solved_dimension(q.setup);
+  const StripDimension& solved = solved_dimension(q.setup);
   ChartLayout c;
   c.title = "Width and spacing synthesis: Zo = " + significant(q.zo, 4) + " ohm, " +
             board_title(q.board, unit) + given_dimensions(q.setup, unit);
   if (q.length_inch) c.title += ", length " + length_text(*q.length_inch, unit);
-  c.x_column = q.by_coupling ? at("coupling_db") : at("zoe_ohm");
+  c.x_column = q.by_coupling ? "coupling_db" : "zoe_ohm";
   c.x_label = q.by_coupling ? "Midband coupling Co (dB)" : "Even-mode impedance Zoe (ohm)";
   ChartPanel p;
   p.y_label = "Strip dimension (" + std::string(unit.name) + ")";
-  p.series = {{at("w"), "Strip width W"}, {at(solved_stem), std::string(solved_words)}};
+  p.series = {{.column = strip_width().name, .title = named(strip_width())},
+              {.column = solved.name, .title = named(solved)}};
   p.log_y = true;
   c.panels = {p};
   return c;
@@ -171,7 +148,8 @@ ChartPanel coupling_panel(const BandSummary* band) {
   ChartPanel p;
   p.y_label = "Coupling S41 (dB)";
   p.y2_label = "Thru S21 (dB)";
-  p.series = {{7, "Coupled S41"}, {3, "Thru S21 (right axis)", true}};
+  p.series = {{.column = "s41_db", .title = "Coupled S41"},
+              {.column = "s21_db", .title = "Thru S21 (right axis)", .second_axis = true}};
   if (band != nullptr) {
     const float c0 = band->coupling_at_f0_db;
     const float f = band->flatness_db;
@@ -187,10 +165,11 @@ ChartPanel isolation_panel() {
   p.y_label = "Isolation, directivity, return loss (dB)";
   p.y2_label = "Quadrature error (deg)";
   p.y2_least_span = 2;
-  p.series = {{15, "Directivity"},
-              {5, "Isolation (-S31)", false, true},
-              {14, "Return loss"},
-              {11, "Quadrature error (right axis)", true}};
+  p.series = {
+      {.column = "directivity_db", .title = "Directivity"},
+      {.column = "s31_db", .title = "Isolation (-S31)", .negated = true},
+      {.column = "return_loss_db", .title = "Return loss"},
+      {.column = "phase_error_deg", .title = "Quadrature error (right axis)", .second_axis = true}};
   return p;
 }
 
@@ -198,7 +177,7 @@ ChartLayout response_chart(const Request& request, const ChartContext& context) 
   const auto& q = std::get<ResponseRequest>(request);
   ChartLayout c;
   c.title = "Four-port response: " + coupler_title(q, context.unit);
-  c.x_column = 0;
+  c.x_column = "f_mhz";
   c.x_label = "Frequency (MHz)";
   c.panels = {coupling_panel(context.band), isolation_panel()};
   if (const BandSummary* band = context.band; band != nullptr && band->low && band->high) {
@@ -230,7 +209,7 @@ ChartLayout multisection_chart(const Request& request, const ChartContext& /*con
   const MultisectionDesign& d = q.design;
   ChartLayout c;
   c.title = profile_title(d);
-  c.x_column = 0;
+  c.x_column = "f_mhz";
   c.x_label = "Frequency (MHz)";
   ChartPanel coupling = coupling_panel(nullptr);
   const auto nominal = static_cast<float>(-d.coupling_db);
@@ -385,20 +364,13 @@ std::string coupler_title(const ResponseRequest& q, LengthUnit unit) {
 }
 
 std::string failure_message(const FieldFailure& f) {
-  const CrossSection& x = f.where().x;
-  const Placement& p = f.where().placement;
+  const StripPair& pair = f.where();
+  const CrossSection& x = pair.x;
   const auto inches = [](float v) { return shortest(v) + " in"; };
-  std::string where = "W " + inches(x.w);
-  switch (p.arrangement) {
-    case Arrangement::edge:
-      where += ", S " + inches(x.s);
-      break;
-    case Arrangement::edge_offset:
-      where += ", S " + inches(x.s) + ", H " + inches(p.h);
-      break;
-    case Arrangement::broadside:
-      where += ", SV " + inches(p.sv) + ", WO " + inches(p.wo);
-      break;
+  std::string where;
+  for (const StripDimension* d : arrangement_spec(pair.placement.arrangement).dimensions) {
+    if (!where.empty()) where += ", ";
+    where += std::string(d->symbol) + " " + inches(d->of(pair));
   }
   return std::string(f.of_loss() ? "no field loss at " : "no field solution at ") + where + ", T " +
          inches(x.board.t) + ", B " + inches(x.board.b) + ", Er " + shortest(x.board.er) + ": " +

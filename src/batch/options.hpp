@@ -123,15 +123,15 @@ struct OptionSpec {
   Opt id;
   std::string_view name;  // without the dashes; also the Python keyword
   ValueKind kind;
-  const Quantity* quantity;   // quantity and resistivity (its number)
-  std::string_view choices;   // choice: "table|csv|json"; file: what it names
-  std::string_view fallback;  // the default as a command-line text; empty: none
-  std::string_view help;      // a phrase: "edge-to-edge strip spacing S"; empty: the
-                              // quantity's own words
-  Commands required;          // must be given
-  Commands optional;          // the default applies when not given
-  Commands alternative;       // one of a group, or one form of a command
-  Commands ranges;            // start:stop:step accepted
+  const Quantity* quantity = nullptr;  // quantity and resistivity (its number)
+  std::string_view choices = {};       // choice: "table|csv|json"; file: what it names
+  std::string_view fallback = {};      // the default as a command-line text; empty: none
+  std::string_view help = {};          // a phrase: "edge-to-edge strip spacing S"; empty:
+                                       // the quantity's own words
+  Commands required = {};              // must be given
+  Commands optional = {};              // the default applies when not given
+  Commands alternative = {};           // one of a group, or one form of a command
+  Commands ranges = {};                // start:stop:step accepted
   Reach reach = Reach::everywhere;
   // The Python keyword when it is not the name with underscores for dashes
   // (a repeated option takes a dict there: "limits").

@@ -1,7 +1,12 @@
 #include "batch/requests.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
+#include "batch/dimension_words.hpp"
 #include "batch/input_error.hpp"
 #include "batch/number_format.hpp"
 #include "batch/sweep_axis.hpp"
@@ -39,70 +44,56 @@ void require_one_of(const OptionValues& v, Opt a, Opt b) {
 
 // ---- Where the strips stand ----
 
-// The arrangements that have each dimension of a placement, as a message
-// names them.
-std::string_view arrangements_of(Opt id) {
-  switch (id) {
-    case Opt::s:
-      return "edge and edge-offset";
-    case Opt::h:
-      return "edge-offset";
-    default:
-      return "broadside";
-  }
+// An option the arrangement lacks, given: refused with the arrangements
+// that take it.
+template <typename Has>
+void refuse_unless(const OptionValues& v, Opt id, const ArrangementSpec& a, Has has) {
+  if (!v.has(id) || has(a)) return;
+  reject(dashed(id), v.shown(id),
+         "only for --geometry " + arrangements_where(has) + " (the geometry is " +
+             std::string(a.name) + ")");
 }
 
-bool arrangement_has(Arrangement a, Opt id) {
-  switch (id) {
-    case Opt::s:
-      return a != Arrangement::broadside;
-    case Opt::h:
-      return a == Arrangement::edge_offset;
-    default:  // sv, wo, solve
-      return a == Arrangement::broadside;
+// The dimensions given that the arrangement does not have, and the choice of
+// what to solve for where it has no choice.
+void refuse_foreign_dimensions(const OptionValues& v, const ArrangementSpec& a) {
+  for (const StripDimension* d : dimensions()) {
+    refuse_unless(v, option_of(*d), a, [d](const ArrangementSpec& x) { return x.has(*d); });
   }
-}
-
-// The dimensions given that the arrangement does not have.
-void refuse_foreign_dimensions(const OptionValues& v, Arrangement a) {
-  for (const Opt id : {Opt::s, Opt::h, Opt::sv, Opt::wo, Opt::solve}) {
-    if (v.has(id) && !arrangement_has(a, id)) {
-      reject(dashed(id), v.shown(id),
-             "only for --geometry " + std::string(arrangements_of(id)) + " (the geometry is " +
-                 std::string(geometry_name(a)) + ")");
-    }
-  }
+  refuse_unless(v, Opt::solve, a, [](const ArrangementSpec& x) { return x.chooses_unknowns(); });
 }
 
 // The closed-form model knows strips side by side and centred only.
-void check_geometry_solver(Arrangement a, Solver solver, const OptionValues& v) {
-  if (a == Arrangement::edge || solver == Solver::field) return;
+void check_geometry_solver(const ArrangementSpec& a, Solver solver, const OptionValues& v) {
+  if (a.on_model || solver == Solver::field) return;
+  const std::string on_model =
+      arrangements_where([](const ArrangementSpec& x) { return x.on_model; });
   if (solver == Solver::model) {
     reject(dashed(Opt::geometry), v.shown(Opt::geometry),
-           "the closed-form model covers --geometry edge only; add --solver field");
+           "the closed-form model covers --geometry " + on_model + " only; add --solver field");
   }
   reject(dashed(Opt::solver), "both",
-         "the model is compared with the field for --geometry edge only; use --solver field for " +
-             std::string(geometry_name(a)));
+         "the model is compared with the field for --geometry " + on_model +
+             " only; use --solver field for " + std::string(a.name));
 }
 
 // The arrangement, checked against the dimensions given and the solver.
-Arrangement read_checked_arrangement(OptionValues& v, Solver solver) {
-  const Arrangement a = read_arrangement(v);
+const ArrangementSpec& read_checked_arrangement(OptionValues& v, Solver solver) {
+  const ArrangementSpec& a = arrangement_spec(read_arrangement(v));
   refuse_foreign_dimensions(v, a);
   check_geometry_solver(a, solver, v);
   return a;
 }
 
-// The single values of a placement; those the arrangement lacks stay 0.
-Placement read_placement(OptionValues& v, Arrangement a) {
-  Placement p{a, 0.0F, 0.0F, 0.0F};
-  if (a == Arrangement::edge_offset) p.h = v.number(Opt::h);
-  if (a == Arrangement::broadside) {
-    p.sv = v.number(Opt::sv);
-    p.wo = v.number(Opt::wo);
+// The options of `ids` and of the dimensions `d` holds for, in the order of
+// the option table.
+template <typename Pred>
+std::vector<Opt> with_dimension_options(std::vector<Opt> ids, Pred pred) {
+  for (const StripDimension* d : dimensions()) {
+    if (pred(*d)) ids.push_back(option_of(*d));
   }
-  return p;
+  std::ranges::sort(ids);
+  return ids;
 }
 
 // B, T (checked against B) and Er.
@@ -118,29 +109,26 @@ Board read_board(OptionValues& v) {
 // The board and the dimensions whose product gives the rows.
 Grid read_grid(OptionValues& v, Quotient quotient, Solver solver) {
   Grid g{};
-  g.arrangement = read_checked_arrangement(v, solver);
+  const ArrangementSpec& a = read_checked_arrangement(v, solver);
+  g.arrangement = a.id;
   g.board = read_board(v);
-  g.w = v.axis(Opt::w, quotient);
-  if (g.arrangement == Arrangement::broadside) {
-    g.sv = v.axis(Opt::sv, quotient);
-    g.wo = v.axis(Opt::wo, quotient);
-    product_rows("--w, --sv and --wo", g.w, g.sv, g.wo);
-    return g;
+  std::vector<std::string> names;
+  std::vector<const Axis*> axes;
+  for (const StripDimension* d : a.dimensions) {
+    g.*(d->axis) = v.axis(option_of(*d), quotient);
+    names.push_back(dashed(option_of(*d)));
+    axes.push_back(&(g.*(d->axis)));
   }
-  g.s = v.axis(Opt::s, quotient);
-  if (g.arrangement == Arrangement::edge_offset) {
-    g.h = v.axis(Opt::h, quotient);
-    product_rows("--w, --s and --h", g.w, g.s, g.h);
-    return g;
-  }
-  product_rows("--w and --s", g.w, g.s);
+  product_rows(listed(names), axes);
   return g;
 }
 
 // A coupler given by Zo and coupling has no dimensions or losses.
 void refuse_dimensions(const OptionValues& v) {
-  for (const Opt id : {Opt::b, Opt::t, Opt::w, Opt::s, Opt::geometry, Opt::h, Opt::sv, Opt::wo,
-                       Opt::rho, Opt::roughness, Opt::tand}) {
+  const std::vector<Opt> refused =
+      with_dimension_options({Opt::b, Opt::t, Opt::geometry, Opt::rho, Opt::roughness, Opt::tand},
+                             [](const StripDimension& /*d*/) { return true; });
+  for (const Opt id : refused) {
     if (v.has(id)) {
       reject(dashed(id), v.shown(id),
              "a coupler given by --zo and --coupling has no dimensions or losses");
@@ -148,29 +136,42 @@ void refuse_dimensions(const OptionValues& v) {
   }
 }
 
-// What a synthesis solves for: W and S side by side; W and WO (SV given) or
-// W and SV (WO given) one above the other.
-SynthesisSetup read_synthesis_setup(OptionValues& v, Solver solver) {
-  SynthesisSetup setup;
-  const Arrangement a = read_checked_arrangement(v, solver);
-  setup.placement.arrangement = a;
-  if (a == Arrangement::edge_offset) setup.placement.h = v.number(Opt::h);
-  if (a == Arrangement::broadside) {
-    const bool solve_gap = v.choice(Opt::solve) == "w,sv";
-    setup.unknowns = solve_gap ? field::SynthesisUnknowns::width_and_vertical_gap
-                               : field::SynthesisUnknowns::width_and_offset;
-    const Opt solved = solve_gap ? Opt::sv : Opt::wo;
-    if (v.has(solved)) {
-      reject(dashed(solved), v.shown(solved),
-             std::string("solved for with --solve ") + (solve_gap ? "w,sv" : "w,wo") +
-                 "; give only " + dashed(solve_gap ? Opt::wo : Opt::sv));
-    }
-    if (solve_gap) {
-      setup.placement.wo = v.number(Opt::wo);
+// What a synthesis of an arrangement with a choice solves for beside the
+// width (--solve w,sv), refused when given too.
+field::SynthesisUnknowns read_unknowns(OptionValues& v, const ArrangementSpec& a) {
+  const std::string_view choice = v.choice(Opt::solve);
+  const StripDimension* solved = nullptr;
+  std::vector<std::string> others;
+  for (const StripDimension* d : a.dimensions) {
+    if (!d->solved_with_width) continue;
+    if (choice == "w," + std::string(d->name)) {
+      solved = d;
     } else {
-      setup.placement.sv = v.number(Opt::sv);
+      others.push_back(dashed(option_of(*d)));
     }
   }
+  if (solved == nullptr) throw std::logic_error("--solve names no dimension of the arrangement");
+  const Opt id = option_of(*solved);
+  if (v.has(id)) {
+    reject(dashed(id), v.shown(id),
+           "solved for with --solve " + std::string(choice) + "; give only " + listed(others));
+  }
+  return *solved->solved_with_width;
+}
+
+// What a synthesis solves for: W and S side by side; W and WO (SV given) or
+// W and SV (WO given) one above the other.  The other dimensions of the
+// placement are given.
+SynthesisSetup read_synthesis_setup(OptionValues& v, Solver solver) {
+  SynthesisSetup setup;
+  const ArrangementSpec& a = read_checked_arrangement(v, solver);
+  if (a.chooses_unknowns()) setup.unknowns = read_unknowns(v, a);
+  const StripDimension& solved = a.solved(setup.unknowns);
+  StripPair given(CrossSection{}, Placement{.arrangement = a.id});
+  for (const StripDimension* d : a.dimensions) {
+    if (d->of_placement() && d != &solved) d->in(given) = v.number(option_of(*d));
+  }
+  setup.placement = given.placement;
   if (v.has(Opt::min_gap)) setup.limits.min_gap = v.number(Opt::min_gap);
   if (v.has(Opt::min_width)) setup.limits.min_width = v.number(Opt::min_width);
   return setup;
@@ -230,8 +231,11 @@ MultisectionDesign read_profile(OptionValues& v) {
 
 // Options of a board given without one.
 void refuse_board_options(const OptionValues& v) {
-  for (const Opt id : {Opt::t, Opt::geometry, Opt::h, Opt::sv, Opt::wo, Opt::solve, Opt::min_gap,
-                       Opt::min_width, Opt::rho, Opt::roughness, Opt::tand}) {
+  const std::vector<Opt> refused =
+      with_dimension_options({Opt::t, Opt::geometry, Opt::solve, Opt::min_gap, Opt::min_width,
+                              Opt::rho, Opt::roughness, Opt::tand},
+                             [](const StripDimension& d) { return d.of_placement(); });
+  for (const Opt id : refused) {
     if (v.has(id)) reject(dashed(id), v.shown(id), "only with a board: --b and --t");
   }
 }
@@ -269,15 +273,14 @@ Materials read_materials(OptionValues& v) {
 }
 
 StripPair read_dimensions(OptionValues& v, float er, Solver solver) {
-  const Arrangement a = read_checked_arrangement(v, solver);
-  CrossSection x{};
-  x.board.b = v.number(Opt::b);
-  x.board.t = v.number(Opt::t);
-  check_thickness(x.board, v);
-  x.w = v.number(Opt::w);
-  x.s = a == Arrangement::broadside ? 0.0F : v.number(Opt::s);
-  x.board.er = er;
-  return {x, read_placement(v, a)};
+  const ArrangementSpec& a = read_checked_arrangement(v, solver);
+  StripPair pair(CrossSection{}, Placement{.arrangement = a.id});
+  pair.x.board.b = v.number(Opt::b);
+  pair.x.board.t = v.number(Opt::t);
+  check_thickness(pair.x.board, v);
+  for (const StripDimension* d : a.dimensions) d->in(pair) = v.number(option_of(*d));
+  pair.x.board.er = er;
+  return pair;
 }
 
 Solver read_solver(OptionValues& v) {
@@ -288,22 +291,12 @@ Solver read_solver(OptionValues& v) {
 }
 
 Arrangement read_arrangement(OptionValues& v) {
-  const std::string_view name = v.choice(Opt::geometry);
-  if (name == "edge-offset") return Arrangement::edge_offset;
-  if (name == "broadside") return Arrangement::broadside;
-  return Arrangement::edge;
+  const ArrangementSpec* a = arrangement_named(v.choice(Opt::geometry));
+  return a != nullptr ? a->id : arrangements().front().id;
 }
 
 std::string_view geometry_name(Arrangement a) {
-  switch (a) {
-    case Arrangement::edge_offset:
-      return "edge-offset";
-    case Arrangement::broadside:
-      return "broadside";
-    case Arrangement::edge:
-      break;
-  }
-  return "edge";
+  return arrangement_spec(a).name;
 }
 
 ColumnChoice column_choice(Command command, OptionValues& v) {
@@ -315,7 +308,7 @@ ColumnChoice column_choice(Command command, OptionValues& v) {
   c.arrangement = read_arrangement(v);
   // A response given by Zo and coupling has no cross-section.
   if (command == Command::response && (v.has(Opt::zo) || v.has(Opt::coupling))) {
-    c.arrangement = Arrangement::edge;
+    c.arrangement = ColumnChoice{}.arrangement;
   }
   return c;
 }

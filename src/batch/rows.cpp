@@ -2,14 +2,17 @@
 
 #include <array>
 #include <cmath>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <set>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace ketrovane::batch {
 
 namespace {
-
-using S = Scale;
 
 // Rows of a field solution, a few milliseconds each, go to the threads one
 // at a time.
@@ -42,65 +45,91 @@ class CellWriter {
 
 // ---- Where the strips stand: the dimensions of each arrangement ----
 
-constexpr Column kWidth{"w", S::length, "W", "", 4};
-constexpr Column kGap{"s", S::length, "S", "", 4};
-constexpr Column kHeight{"h", S::length, "H", "", 4};
-constexpr Column kVerticalGap{"sv", S::length, "SV", "", 4};
-constexpr Column kOffset{"wo", S::length, "WO", "", 4};
-constexpr Column kWidthRatio{"w_over_b", S::none, "W/B", "", 3};
-constexpr Column kGapRatio{"s_over_b", S::none, "S/B", "", 3};
-constexpr Column kHeightRatio{"h_over_b", S::none, "H/B", "", 3};
-constexpr Column kVerticalGapRatio{"sv_over_b", S::none, "SV/B", "", 3};
-constexpr Column kOffsetRatio{"wo_over_b", S::none, "WO/B", "", 3};
+using Columns = std::vector<Column>;
 
-constexpr std::array kEdgeDimensions = {kWidth, kGap, kWidthRatio, kGapRatio};
-constexpr std::array kOffsetDimensions = {kWidth,      kGap,      kHeight,
-                                          kWidthRatio, kGapRatio, kHeightRatio};
-constexpr std::array kBroadsideDimensions = {kWidth,      kVerticalGap,      kOffset,
-                                             kWidthRatio, kVerticalGapRatio, kOffsetRatio};
+// A text made for a column ("wo_over_b", "Zoe:WO"), kept for the program's
+// life as the columns' views need.
+std::string_view kept(std::string text) {
+  static std::mutex guard;
+  static std::set<std::string, std::less<>> texts;
+  const std::scoped_lock lock(guard);
+  return *texts.insert(std::move(text)).first;
+}
+
+Column length_column(const StripDimension& d, int decimals) {
+  return in_length_unit(d.name, d.symbol, decimals);
+}
+
+// W/B
+Column ratio_column(const StripDimension& d) {
+  return unitless(kept(std::string(d.name) + "_over_b"), kept(std::string(d.symbol) + "/B"), 3);
+}
+
+// The arrangement's lengths, then their ratios to B: w, s, w_over_b, s_over_b.
+Columns dimension_columns(const ArrangementSpec& a) {
+  Columns c;
+  for (const StripDimension* d : a.dimensions) c.push_back(length_column(*d, 4));
+  for (const StripDimension* d : a.dimensions) c.push_back(ratio_column(*d));
+  return c;
+}
+
+Columns operator+(Columns a, std::span<const Column> b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// The columns of a command for each arrangement, made once, in the order
+// of the arrangements.
+struct PerArrangement {
+  std::vector<Columns> of;
+
+  template <typename Make>
+  explicit PerArrangement(Make make) {
+    for (const ArrangementSpec& a : arrangements()) of.push_back(make(a));
+  }
+  [[nodiscard]] std::span<const Column> operator[](Arrangement a) const {
+    return of.at(static_cast<std::size_t>(a));
+  }
+};
+
+bool on_model(Arrangement a) {
+  return arrangement_spec(a).on_model;
+}
 
 // The lengths of a pair its arrangement has, in the order of its columns:
 // W, S; W, S, H; W, SV, WO.  Absent ones (a row not built) stay empty.
 struct PairLengths {
-  std::array<std::optional<float>, 3> length;
+  std::array<std::optional<float>, kDimensionCount> length;
   std::size_t count;
 };
 
 PairLengths lengths_of(const StripPair& p) {
-  switch (p.placement.arrangement) {
-    case Arrangement::edge_offset:
-      return {{p.x.w, p.x.s, p.placement.h}, 3};
-    case Arrangement::broadside:
-      return {{p.x.w, p.placement.sv, p.placement.wo}, 3};
-    case Arrangement::edge:
-      break;
+  PairLengths l{{}, 0};
+  for (const StripDimension* d : arrangement_spec(p.placement.arrangement).dimensions) {
+    l.length.at(l.count++) = d->of(p);
   }
-  return {{p.x.w, p.x.s, std::nullopt}, 2};
+  return l;
 }
 
 // The ratio to B of each length as a grid prints it.
-std::array<float, 3> grid_ratios(const Grid& g, const PairLengths& l) {
-  const auto at = [&l](std::size_t i) { return l.length.at(i).value_or(0.0F); };
-  switch (g.arrangement) {
-    case Arrangement::edge_offset:
-      return {g.w_over_b(at(0)), g.s_over_b(at(1)), g.h_over_b(at(2))};
-    case Arrangement::broadside:
-      return {g.w_over_b(at(0)), g.sv_over_b(at(1)), g.wo_over_b(at(2))};
-    case Arrangement::edge:
-      break;
+std::array<float, kDimensionCount> grid_ratios(const Grid& g, const PairLengths& l) {
+  std::array<float, kDimensionCount> ratios{};
+  const auto d = arrangement_spec(g.arrangement).dimensions;
+  for (std::size_t i = 0; i < l.count; ++i) {
+    ratios.at(i) = g.over_b(*d[i], l.length.at(i).value_or(0.0F));
   }
-  return {g.w_over_b(at(0)), g.s_over_b(at(1)), 0.0F};
+  return ratios;
 }
 
 // ---- The comparison with the field, for both ----
 
 constexpr std::array kComparisonColumns = {
-    Column{"zoe_field_ohm", S::none, "Zoe field", "ohm", 3},
-    Column{"zoo_field_ohm", S::none, "Zoo field", "ohm", 3},
-    Column{"zo_field_ohm", S::none, "Zo field", "ohm", 3},
-    Column{"coupling_field_db", S::none, "Co field", "dB", 3},
-    Column{"zoe_model_error_pct", S::none, "Zoe error", "%", 2},
-    Column{"zoo_model_error_pct", S::none, "Zoo error", "%", 2},
+    in_ohms("zoe_field_ohm", "Zoe field", 3),
+    in_ohms("zoo_field_ohm", "Zoo field", 3),
+    in_ohms("zo_field_ohm", "Zo field", 3),
+    in_decibels("coupling_field_db", "Co field", 3),
+    in_percent("zoe_model_error_pct", "Zoe error", 2),
+    in_percent("zoo_model_error_pct", "Zoo error", 2),
 };
 
 void write_comparison(CellWriter& out, const std::optional<FieldComparison>& f) {
@@ -109,7 +138,8 @@ void write_comparison(CellWriter& out, const std::optional<FieldComparison>& f) 
 }
 
 // The lengths of a pair and then their ratios to B.
-void write_dimensions(CellWriter& out, const PairLengths& l, const std::array<float, 3>& ratios) {
+void write_dimensions(CellWriter& out, const PairLengths& l,
+                      const std::array<float, kDimensionCount>& ratios) {
   for (std::size_t i = 0; i < l.count; ++i) out.maybe(l.length.at(i));
   for (std::size_t i = 0; i < l.count; ++i) {
     out.maybe(l.length.at(i) ? std::optional<float>(ratios.at(i)) : std::nullopt);
@@ -152,27 +182,21 @@ class GridRows : public RowSource {
 // ---- analyse ----
 
 constexpr std::array kAnalyseFigures = {
-    Column{"zo_ohm", S::none, "Zo", "ohm", 3},
-    Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
-    Column{"zoo_ohm", S::none, "Zoo", "ohm", 3},
-    Column{"coupling_db", S::none, "Co", "dB", 3},
-    Column{"loss_even_db_per", S::per_length, "Loss even", "", 3},
-    Column{"loss_odd_db_per", S::per_length, "Loss odd", "", 3},
+    in_ohms("zo_ohm", "Zo", 3),
+    in_ohms("zoe_ohm", "Zoe", 3),
+    in_ohms("zoo_ohm", "Zoo", 3),
+    in_decibels("coupling_db", "Co", 3),
+    per_length_unit("loss_even_db_per", "Loss even", 3),
+    per_length_unit("loss_odd_db_per", "Loss odd", 3),
     kStatusColumn,
 };
 
 constexpr std::array kLossComparisonColumns = {
-    Column{"loss_even_field_db_per", S::per_length, "Loss even field", "", 3},
-    Column{"loss_odd_field_db_per", S::per_length, "Loss odd field", "", 3},
-    Column{"loss_even_model_error_pct", S::none, "Loss even error", "%", 2},
-    Column{"loss_odd_model_error_pct", S::none, "Loss odd error", "%", 2},
+    per_length_unit("loss_even_field_db_per", "Loss even field", 3),
+    per_length_unit("loss_odd_field_db_per", "Loss odd field", 3),
+    in_percent("loss_even_model_error_pct", "Loss even error", 2),
+    in_percent("loss_odd_model_error_pct", "Loss odd error", 2),
 };
-
-constexpr auto kAnalyseColumns = joined(kEdgeDimensions, kAnalyseFigures);
-constexpr auto kAnalyseOffsetColumns = joined(kOffsetDimensions, kAnalyseFigures);
-constexpr auto kAnalyseBroadsideColumns = joined(kBroadsideDimensions, kAnalyseFigures);
-constexpr auto kAnalyseWithField =
-    joined(joined(kAnalyseColumns, kComparisonColumns), kLossComparisonColumns);
 
 class AnalyseRows final : public GridRows {
  public:
@@ -207,50 +231,25 @@ class AnalyseRows final : public GridRows {
 // ---- synthesise ----
 
 constexpr std::array kSynthesisTargetColumns = {
-    Column{"zo_ohm", S::none, "Zo", "ohm", 2},
-    Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
-    Column{"zoo_ohm", S::none, "Zoo", "ohm", 3},
-    Column{"coupling_db", S::none, "Co", "dB", 3},
+    in_ohms("zo_ohm", "Zo", 2),
+    in_ohms("zoe_ohm", "Zoe", 3),
+    in_ohms("zoo_ohm", "Zoo", 3),
+    in_decibels("coupling_db", "Co", 3),
 };
-constexpr auto kSynthesisDesignColumns = joined(kEdgeDimensions, kSynthesisTargetColumns);
-
-constexpr Column kLengthColumn{"length", S::length, "Length", "", 4};
-
-constexpr auto kSynthesisColumns = joined(kSynthesisDesignColumns, std::array{kStatusColumn});
-// With --f0: the length of each design, a quarter wave there.
-constexpr auto kSynthesisWithLengthColumns =
-    joined(kSynthesisDesignColumns, std::array{kLengthColumn, kStatusColumn});
-
-constexpr auto kSynthesisWithField = joined(kSynthesisColumns, kComparisonColumns);
-
-// Strips off the centre plane or one above the other, on the field alone.
-template <std::size_t N>
-constexpr auto synthesis_columns_of(const std::array<Column, N>& dimensions) {
-  return joined(dimensions, kSynthesisTargetColumns);
-}
-constexpr auto kSynthesisOffsetColumns =
-    joined(synthesis_columns_of(kOffsetDimensions), std::array{kStatusColumn});
-constexpr auto kSynthesisOffsetWithLengthColumns =
-    joined(synthesis_columns_of(kOffsetDimensions), std::array{kLengthColumn, kStatusColumn});
-constexpr auto kSynthesisBroadsideColumns =
-    joined(synthesis_columns_of(kBroadsideDimensions), std::array{kStatusColumn});
-constexpr auto kSynthesisBroadsideWithLengthColumns =
-    joined(synthesis_columns_of(kBroadsideDimensions), std::array{kLengthColumn, kStatusColumn});
+constexpr Column kLengthColumn = in_length_unit("length", "Length", 4);
 
 // The dimensions of a synthesis row: the solved ones only when it was
 // built, the given ones always.
 PairLengths synthesised_lengths(const SynthesisRow& r, const SynthesisSetup& setup) {
   PairLengths l = lengths_of(StripPair({{}, r.w, r.s}, r.placement));
   if (r.built) return l;
-  l.length.at(0).reset();
-  // W and S, or W and SV, are the first two; W and WO the first and last.
-  const bool offset_solved = setup.unknowns == field::SynthesisUnknowns::width_and_offset &&
-                             r.placement.arrangement == Arrangement::broadside;
-  l.length.at(offset_solved ? 2 : 1).reset();
+  const ArrangementSpec& a = arrangement_spec(r.placement.arrangement);
+  const StripDimension& solved = a.solved(setup.unknowns);
+  for (std::size_t i = 0; i < a.dimensions.size(); ++i) {
+    if (a.dimensions[i] == &strip_width() || a.dimensions[i] == &solved) l.length.at(i).reset();
+  }
   return l;
 }
-constexpr auto kSynthesisWithLengthAndField =
-    joined(kSynthesisWithLengthColumns, kComparisonColumns);
 
 class SynthesiseRows final : public RowSource {
  public:
@@ -272,7 +271,7 @@ class SynthesiseRows final : public RowSource {
     const SynthesisRow r = synthesis_row(q_.board, targets, q_.solver, q_.setup);
     CellWriter out(cells);
     const PairLengths lengths = synthesised_lengths(r, q_.setup);
-    std::array<float, 3> ratios{};
+    std::array<float, kDimensionCount> ratios{};
     for (std::size_t i = 0; i < lengths.count; ++i) {
       ratios.at(i) = ratio_to_b(lengths.length.at(i).value_or(0.0F), q_.board.b);
     }
@@ -296,42 +295,42 @@ class SynthesiseRows final : public RowSource {
 // ---- response ----
 
 constexpr std::array kResponseColumns = {
-    Column{"f_mhz", S::none, "f", "MHz", 3},
-    Column{"s11_db", S::none, "S11", "dB", 2},
-    Column{"s11_deg", S::none, "S11", "deg", 2},
-    Column{"s21_db", S::none, "S21", "dB", 3},
-    Column{"s21_deg", S::none, "S21", "deg", 2},
-    Column{"s31_db", S::none, "S31", "dB", 2},
-    Column{"s31_deg", S::none, "S31", "deg", 2},
-    Column{"s41_db", S::none, "S41", "dB", 3},
-    Column{"s41_deg", S::none, "S41", "deg", 2},
-    Column{"vswr", S::none, "VSWR", "", 3},
-    Column{"phase_difference_deg", S::none, "S41-S21", "deg", 2},
-    Column{"phase_error_deg", S::none, "Quad err", "deg", 2},
-    Column{"loss_conductor_db", S::none, "I2R loss", "dB", 4},
-    Column{"loss_total_db", S::none, "Tot loss", "dB", 4},
-    Column{"return_loss_db", S::none, "Ret loss", "dB", 2},
-    Column{"directivity_db", S::none, "Directivity", "dB", 2},
+    in_megahertz("f_mhz", "f", 3),
+    in_decibels("s11_db", "S11", 2),
+    in_degrees("s11_deg", "S11", 2),
+    in_decibels("s21_db", "S21", 3),
+    in_degrees("s21_deg", "S21", 2),
+    in_decibels("s31_db", "S31", 2),
+    in_degrees("s31_deg", "S31", 2),
+    in_decibels("s41_db", "S41", 3),
+    in_degrees("s41_deg", "S41", 2),
+    unitless("vswr", "VSWR", 3),
+    in_degrees("phase_difference_deg", "S41-S21", 2),
+    in_degrees("phase_error_deg", "Quad err", 2),
+    in_decibels("loss_conductor_db", "I2R loss", 4),
+    in_decibels("loss_total_db", "Tot loss", 4),
+    in_decibels("return_loss_db", "Ret loss", 2),
+    in_decibels("directivity_db", "Directivity", 2),
     kLengthColumn,
     kStatusColumn,
 };
 
 constexpr std::array kFieldResponseColumns = {
-    Column{"s11_field_db", S::none, "S11 field", "dB", 2},
-    Column{"s11_field_deg", S::none, "S11 field", "deg", 2},
-    Column{"s21_field_db", S::none, "S21 field", "dB", 3},
-    Column{"s21_field_deg", S::none, "S21 field", "deg", 2},
-    Column{"s31_field_db", S::none, "S31 field", "dB", 2},
-    Column{"s31_field_deg", S::none, "S31 field", "deg", 2},
-    Column{"s41_field_db", S::none, "S41 field", "dB", 3},
-    Column{"s41_field_deg", S::none, "S41 field", "deg", 2},
-    Column{"vswr_field", S::none, "VSWR field", "", 3},
-    Column{"phase_difference_field_deg", S::none, "S41-S21 field", "deg", 2},
-    Column{"phase_error_field_deg", S::none, "Quad err field", "deg", 2},
-    Column{"loss_conductor_field_db", S::none, "I2R loss field", "dB", 4},
-    Column{"loss_total_field_db", S::none, "Tot loss field", "dB", 4},
-    Column{"return_loss_field_db", S::none, "Ret loss field", "dB", 2},
-    Column{"directivity_field_db", S::none, "Directivity field", "dB", 2},
+    in_decibels("s11_field_db", "S11 field", 2),
+    in_degrees("s11_field_deg", "S11 field", 2),
+    in_decibels("s21_field_db", "S21 field", 3),
+    in_degrees("s21_field_deg", "S21 field", 2),
+    in_decibels("s31_field_db", "S31 field", 2),
+    in_degrees("s31_field_deg", "S31 field", 2),
+    in_decibels("s41_field_db", "S41 field", 3),
+    in_degrees("s41_field_deg", "S41 field", 2),
+    unitless("vswr_field", "VSWR field", 3),
+    in_degrees("phase_difference_field_deg", "S41-S21 field", 2),
+    in_degrees("phase_error_field_deg", "Quad err field", 2),
+    in_decibels("loss_conductor_field_db", "I2R loss field", 4),
+    in_decibels("loss_total_field_db", "Tot loss field", 4),
+    in_decibels("return_loss_field_db", "Ret loss field", 2),
+    in_decibels("directivity_field_db", "Directivity field", 2),
 };
 
 constexpr auto kResponseWithField =
@@ -382,62 +381,54 @@ class ResponseRows final : public RowSource {
 
 // ---- sensitivity ----
 
-constexpr Column kSensitivityWidth{"w", S::length, "W", "", 5};
-constexpr Column kSensitivityGap{"s", S::length, "S", "", 5};
-constexpr Column kSensitivityHeight{"h", S::length, "H", "", 5};
-constexpr Column kSensitivityVerticalGap{"sv", S::length, "SV", "", 5};
-constexpr Column kSensitivityOffset{"wo", S::length, "WO", "", 5};
-constexpr std::array kNominalImpedances = {Column{"zoe_ohm", S::none, "Zoe", "ohm", 2},
-                                           Column{"zoo_ohm", S::none, "Zoo", "ohm", 2}};
+constexpr std::array kNominalImpedances = {in_ohms("zoe_ohm", "Zoe", 2),
+                                           in_ohms("zoo_ohm", "Zoo", 2)};
+
+// What the sensitivities are to, in the order of their columns: Er, B, S
+// where the arrangement has it, T and W as the model's, then the
+// dimensions of the placement.
+struct SensitivityTo {
+  std::string_view name;
+  std::string_view symbol;
+};
+
+std::vector<SensitivityTo> sensitivities_to(const ArrangementSpec& a) {
+  const StripDimension& s = strip_spacing();
+  const StripDimension& w = strip_width();
+  std::vector<SensitivityTo> to{{"er", "Er"}, {"b", "B"}};
+  if (a.has(s)) to.push_back({s.name, s.symbol});
+  to.insert(to.end(), {{"t", "T"}, {w.name, w.symbol}});
+  for (const StripDimension* d : a.dimensions) {
+    if (d->of_placement()) to.push_back({d->name, d->symbol});
+  }
+  return to;
+}
 
 // (x/Z) dZ/dx of each mode to each dimension the arrangement has.
-constexpr std::array kSensitivityColumns = joined(
-    joined(std::array{kSensitivityWidth, kSensitivityGap}, kNominalImpedances),
-    std::array{Column{"szoe_er", S::none, "Zoe:Er", "", 3},
-               Column{"szoe_b", S::none, "Zoe:B", "", 3}, Column{"szoe_s", S::none, "Zoe:S", "", 3},
-               Column{"szoe_t", S::none, "Zoe:T", "", 3}, Column{"szoe_w", S::none, "Zoe:W", "", 3},
-               Column{"szoo_er", S::none, "Zoo:Er", "", 3},
-               Column{"szoo_b", S::none, "Zoo:B", "", 3}, Column{"szoo_s", S::none, "Zoo:S", "", 3},
-               Column{"szoo_t", S::none, "Zoo:T", "", 3}, Column{"szoo_w", S::none, "Zoo:W", "", 3},
-               kStatusColumn});
-
-constexpr std::array kSensitivityOffsetColumns = joined(
-    joined(std::array{kSensitivityWidth, kSensitivityGap, kSensitivityHeight}, kNominalImpedances),
-    std::array{Column{"szoe_er", S::none, "Zoe:Er", "", 3},
-               Column{"szoe_b", S::none, "Zoe:B", "", 3}, Column{"szoe_s", S::none, "Zoe:S", "", 3},
-               Column{"szoe_t", S::none, "Zoe:T", "", 3}, Column{"szoe_w", S::none, "Zoe:W", "", 3},
-               Column{"szoe_h", S::none, "Zoe:H", "", 3},
-               Column{"szoo_er", S::none, "Zoo:Er", "", 3},
-               Column{"szoo_b", S::none, "Zoo:B", "", 3}, Column{"szoo_s", S::none, "Zoo:S", "", 3},
-               Column{"szoo_t", S::none, "Zoo:T", "", 3}, Column{"szoo_w", S::none, "Zoo:W", "", 3},
-               Column{"szoo_h", S::none, "Zoo:H", "", 3}, kStatusColumn});
-
-constexpr std::array kSensitivityBroadsideColumns = joined(
-    joined(std::array{kSensitivityWidth, kSensitivityVerticalGap, kSensitivityOffset},
-           kNominalImpedances),
-    std::array{
-        Column{"szoe_er", S::none, "Zoe:Er", "", 3}, Column{"szoe_b", S::none, "Zoe:B", "", 3},
-        Column{"szoe_t", S::none, "Zoe:T", "", 3}, Column{"szoe_w", S::none, "Zoe:W", "", 3},
-        Column{"szoe_sv", S::none, "Zoe:SV", "", 3}, Column{"szoe_wo", S::none, "Zoe:WO", "", 3},
-        Column{"szoo_er", S::none, "Zoo:Er", "", 3}, Column{"szoo_b", S::none, "Zoo:B", "", 3},
-        Column{"szoo_t", S::none, "Zoo:T", "", 3}, Column{"szoo_w", S::none, "Zoo:W", "", 3},
-        Column{"szoo_sv", S::none, "Zoo:SV", "", 3}, Column{"szoo_wo", S::none, "Zoo:WO", "", 3},
-        kStatusColumn});
-
-constexpr auto kSensitivityWithField = joined(kSensitivityColumns, kComparisonColumns);
-
-// The sensitivities of one mode to what its arrangement has.
-void write_mode_sensitivities(CellWriter& out, Arrangement a, const ModeSensitivities& m,
-                              float to_h, float to_sv, float to_wo) {
-  switch (a) {
-    case Arrangement::edge_offset:
-      return out.numbers({m.er, m.b, m.s, m.t, m.w, to_h});
-    case Arrangement::broadside:
-      return out.numbers({m.er, m.b, m.t, m.w, to_sv, to_wo});
-    case Arrangement::edge:
-      break;
+Columns sensitivity_columns_of(const ArrangementSpec& a) {
+  Columns c;
+  for (const StripDimension* d : a.dimensions) c.push_back(length_column(*d, 5));
+  c = c + kNominalImpedances;
+  for (const auto& [name, mode] : {std::pair{"szoe_", "Zoe:"}, std::pair{"szoo_", "Zoo:"}}) {
+    for (const SensitivityTo& to : sensitivities_to(a)) {
+      c.push_back(
+          unitless(kept(name + std::string(to.name)), kept(mode + std::string(to.symbol)), 3));
+    }
   }
-  out.numbers({m.er, m.b, m.s, m.t, m.w});
+  c.push_back(kStatusColumn);
+  return c;
+}
+
+// The sensitivities of one mode in the order of sensitivities_to.
+void write_mode_sensitivities(CellWriter& out, const ArrangementSpec& a, const ModeSensitivities& m,
+                              const PlacementSensitivities& p,
+                              float PlacementSensitivities::*StripDimension::*slope) {
+  out.numbers({m.er, m.b});
+  if (a.has(strip_spacing())) out.numbers({m.s});
+  out.numbers({m.t, m.w});
+  for (const StripDimension* d : a.dimensions) {
+    if (d->of_placement()) out.numbers({p.*(d->*slope)});
+  }
 }
 
 class SensitivityRows final : public GridRows {
@@ -452,13 +443,13 @@ class SensitivityRows final : public GridRows {
     const SensitivityRow r = sensitivity_row(grid().pair_at(index), solver());
     const ImpedanceSensitivities& z = r.sensitivities;
     const PlacementSensitivities& p = r.placement;
-    const Arrangement a = r.pair.placement.arrangement;
+    const ArrangementSpec& a = arrangement_spec(r.pair.placement.arrangement);
     CellWriter out(cells);
     const PairLengths lengths = lengths_of(r.pair);
     for (std::size_t i = 0; i < lengths.count; ++i) out.maybe(lengths.length.at(i));
     out.numbers({z.zoe, z.zoo});
-    write_mode_sensitivities(out, a, z.even, p.h_even, p.sv_even, p.wo_even);
-    write_mode_sensitivities(out, a, z.odd, p.h_odd, p.sv_odd, p.wo_odd);
+    write_mode_sensitivities(out, a, z.even, p, &StripDimension::even_slope);
+    write_mode_sensitivities(out, a, z.odd, p, &StripDimension::odd_slope);
     out.status(r.status);
     if (solver() == Solver::both) write_comparison(out, r.field);
     tally(t, r.pair, r.status, false);
@@ -468,19 +459,15 @@ class SensitivityRows final : public GridRows {
 // ---- field ----
 
 constexpr std::array kFieldFigures = {
-    Column{"zo_ohm", S::none, "Zo", "ohm", 4},
-    Column{"zoe_ohm", S::none, "Zoe", "ohm", 4},
-    Column{"zoo_ohm", S::none, "Zoo", "ohm", 4},
-    Column{"coupling_db", S::none, "Co", "dB", 4},
-    Column{"c_even", S::none, "C/eps even", "", 5},
-    Column{"c_odd", S::none, "C/eps odd", "", 5},
-    Column{"error_estimate", S::none, "Estimate", "", 7},
-    Column{"panels", S::none, "Panels", "", 0},
+    in_ohms("zo_ohm", "Zo", 4),
+    in_ohms("zoe_ohm", "Zoe", 4),
+    in_ohms("zoo_ohm", "Zoo", 4),
+    in_decibels("coupling_db", "Co", 4),
+    unitless("c_even", "C/eps even", 5),
+    unitless("c_odd", "C/eps odd", 5),
+    unitless("error_estimate", "Estimate", 7),
+    unitless("panels", "Panels", 0),
 };
-
-constexpr auto kFieldColumns = joined(kEdgeDimensions, kFieldFigures);
-constexpr auto kFieldOffsetColumns = joined(kOffsetDimensions, kFieldFigures);
-constexpr auto kFieldBroadsideColumns = joined(kBroadsideDimensions, kFieldFigures);
 
 class FieldRows final : public RowSource {
  public:
@@ -509,33 +496,18 @@ class FieldRows final : public RowSource {
 // ---- multisection ----
 
 constexpr std::array kSectionHeadColumns = {
-    Column{"section", S::none, "Section", "", 0},
-    Column{"coupling_db", S::none, "Co", "dB", 3},
-    Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
-    Column{"zoo_ohm", S::none, "Zoo", "ohm", 3},
+    unitless("section", "Section", 0),
+    in_decibels("coupling_db", "Co", 3),
+    in_ohms("zoe_ohm", "Zoe", 3),
+    in_ohms("zoo_ohm", "Zoo", 3),
 };
 constexpr auto kSectionTailColumns = std::array{kLengthColumn, kStatusColumn};
 constexpr auto kIdealSectionColumns = joined(kSectionHeadColumns, kSectionTailColumns);
-constexpr auto kEdgeSectionColumns =
-    joined(joined(kSectionHeadColumns, kEdgeDimensions), kSectionTailColumns);
-constexpr auto kOffsetSectionColumns =
-    joined(joined(kSectionHeadColumns, kOffsetDimensions), kSectionTailColumns);
-constexpr auto kBroadsideSectionColumns =
-    joined(joined(kSectionHeadColumns, kBroadsideDimensions), kSectionTailColumns);
 
 // The columns of the section table: the dimensions of the board's
 // arrangement, none for ideal sections.
 std::span<const Column> section_columns(const MultisectionBuild& b) {
-  if (!b.board) return kIdealSectionColumns;
-  switch (b.setup.placement.arrangement) {
-    case Arrangement::edge_offset:
-      return kOffsetSectionColumns;
-    case Arrangement::broadside:
-      return kBroadsideSectionColumns;
-    case Arrangement::edge:
-      break;
-  }
-  return kEdgeSectionColumns;
+  return multisection_columns({b.solver, b.board.has_value(), b.setup.placement.arrangement});
 }
 
 void tally_section(const SectionRow& s, RowTally& t) {
@@ -572,7 +544,7 @@ class SectionRows final : public RowSource {
  private:
   void write_section_dimensions(CellWriter& out, const SynthesisRow& r) const {
     const PairLengths lengths = synthesised_lengths(r, q_.build.setup);
-    std::array<float, 3> ratios{};
+    std::array<float, kDimensionCount> ratios{};
     for (std::size_t i = 0; i < lengths.count; ++i) {
       ratios.at(i) = ratio_to_b(lengths.length.at(i).value_or(0.0F), q_.build.board->b);
     }
@@ -628,27 +600,29 @@ class MultisectionResponseRows final : public RowSource {
 }  // namespace
 
 std::span<const Column> analyse_columns(const ColumnChoice& c) {
-  if (c.arrangement == Arrangement::edge_offset) return kAnalyseOffsetColumns;
-  if (c.arrangement == Arrangement::broadside) return kAnalyseBroadsideColumns;
-  if (c.solver == Solver::both) return kAnalyseWithField;
-  return kAnalyseColumns;
+  static const PerArrangement plain(
+      [](const ArrangementSpec& a) { return dimension_columns(a) + kAnalyseFigures; });
+  static const PerArrangement with_field([](const ArrangementSpec& a) {
+    return dimension_columns(a) + kAnalyseFigures + kComparisonColumns + kLossComparisonColumns;
+  });
+  if (c.solver == Solver::both && on_model(c.arrangement)) return with_field[c.arrangement];
+  return plain[c.arrangement];
 }
 
 std::span<const Column> synthesise_columns(const ColumnChoice& c) {
-  if (c.arrangement == Arrangement::edge_offset) {
-    if (c.with_length) return kSynthesisOffsetWithLengthColumns;
-    return kSynthesisOffsetColumns;
-  }
-  if (c.arrangement == Arrangement::broadside) {
-    if (c.with_length) return kSynthesisBroadsideWithLengthColumns;
-    return kSynthesisBroadsideColumns;
-  }
-  if (c.with_length) {
-    if (c.solver == Solver::both) return kSynthesisWithLengthAndField;
-    return kSynthesisWithLengthColumns;
-  }
-  if (c.solver == Solver::both) return kSynthesisWithField;
-  return kSynthesisColumns;
+  const auto make = [](bool with_length, bool with_field) {
+    return PerArrangement([=](const ArrangementSpec& a) {
+      Columns columns = dimension_columns(a) + kSynthesisTargetColumns;
+      if (with_length) columns.push_back(kLengthColumn);
+      columns.push_back(kStatusColumn);
+      if (with_field) columns = columns + kComparisonColumns;
+      return columns;
+    });
+  };
+  static const std::array<PerArrangement, 4> tables{make(false, false), make(false, true),
+                                                    make(true, false), make(true, true)};
+  const bool with_field = c.solver == Solver::both && on_model(c.arrangement);
+  return tables.at((c.with_length ? 2U : 0U) + (with_field ? 1U : 0U))[c.arrangement];
 }
 
 std::span<const Column> response_columns(const ColumnChoice& c) {
@@ -657,10 +631,12 @@ std::span<const Column> response_columns(const ColumnChoice& c) {
 }
 
 std::span<const Column> multisection_columns(const ColumnChoice& c) {
+  static const PerArrangement on_board([](const ArrangementSpec& a) {
+    return Columns(kSectionHeadColumns.begin(), kSectionHeadColumns.end()) + dimension_columns(a) +
+           kSectionTailColumns;
+  });
   if (!c.with_length) return kIdealSectionColumns;
-  if (c.arrangement == Arrangement::edge_offset) return kOffsetSectionColumns;
-  if (c.arrangement == Arrangement::broadside) return kBroadsideSectionColumns;
-  return kEdgeSectionColumns;
+  return on_board[c.arrangement];
 }
 
 std::unique_ptr<RowSource> multisection_rows(const Request& request) {
@@ -670,16 +646,17 @@ std::unique_ptr<RowSource> multisection_rows(const Request& request) {
 }
 
 std::span<const Column> sensitivity_columns(const ColumnChoice& c) {
-  if (c.arrangement == Arrangement::edge_offset) return kSensitivityOffsetColumns;
-  if (c.arrangement == Arrangement::broadside) return kSensitivityBroadsideColumns;
-  if (c.solver == Solver::both) return kSensitivityWithField;
-  return kSensitivityColumns;
+  static const PerArrangement plain(sensitivity_columns_of);
+  static const PerArrangement with_field(
+      [](const ArrangementSpec& a) { return sensitivity_columns_of(a) + kComparisonColumns; });
+  if (c.solver == Solver::both && on_model(c.arrangement)) return with_field[c.arrangement];
+  return plain[c.arrangement];
 }
 
 std::span<const Column> field_columns(const ColumnChoice& c) {
-  if (c.arrangement == Arrangement::edge_offset) return kFieldOffsetColumns;
-  if (c.arrangement == Arrangement::broadside) return kFieldBroadsideColumns;
-  return kFieldColumns;
+  static const PerArrangement tables(
+      [](const ArrangementSpec& a) { return dimension_columns(a) + kFieldFigures; });
+  return tables[c.arrangement];
 }
 
 std::unique_ptr<RowSource> analyse_rows(const Request& request) {

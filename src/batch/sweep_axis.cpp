@@ -83,4 +83,11 @@ std::int64_t product_rows(std::string_view options, const Axis& a, const Axis& b
   return product_rows(options, first_two, c);
 }
 
+std::int64_t product_rows(std::string_view options, std::span<const Axis* const> axes) {
+  Axis product = *axes.front();
+  for (const Axis* axis : axes.subspan(1))
+    product = {{}, product_rows(options, product, *axis), true};
+  return product.rows;
+}
+
 }  // namespace ketrovane::batch

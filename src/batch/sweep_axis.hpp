@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "batch/quantities.hpp"
@@ -23,5 +24,7 @@ Axis parse_axis(std::string_view option, std::string_view text, const Quantity& 
 std::int64_t product_rows(std::string_view options, const Axis& a, const Axis& b);
 // Of three axes.
 std::int64_t product_rows(std::string_view options, const Axis& a, const Axis& b, const Axis& c);
+// Of any number of axes, one at least.
+std::int64_t product_rows(std::string_view options, std::span<const Axis* const> axes);
 
 }  // namespace ketrovane::batch

@@ -21,10 +21,27 @@ namespace {
 // beforehand; rarer ones are counted as samples that could not be computed.
 constexpr double kNegligibleShare = 1e-6;
 
-constexpr Quantity kLengthHalfWidth{"half-width of a length", Dimension::length, 0.0, true, 1000.0};
-constexpr Quantity kPureHalfWidth{"half-width of Er", Dimension::pure, 0.0, true, 1000.0};
-constexpr Quantity kImpedanceLimit{"impedance limit", Dimension::impedance, 0.0, true, 1.0e4};
-constexpr Quantity kDecibelLimit{"limit in dB", Dimension::coupling, 0.0, true, 1000.0, true};
+constexpr Quantity kLengthHalfWidth{.what = "half-width of a length",
+                                    .dimension = Dimension::length,
+                                    .least = 0.0,
+                                    .least_allowed = true,
+                                    .most = 1000.0};
+constexpr Quantity kPureHalfWidth{.what = "half-width of Er",
+                                  .dimension = Dimension::pure,
+                                  .least = 0.0,
+                                  .least_allowed = true,
+                                  .most = 1000.0};
+constexpr Quantity kImpedanceLimit{.what = "impedance limit",
+                                   .dimension = Dimension::impedance,
+                                   .least = 0.0,
+                                   .least_allowed = true,
+                                   .most = 1.0e4};
+constexpr Quantity kDecibelLimit{.what = "limit in dB",
+                                 .dimension = Dimension::coupling,
+                                 .least = 0.0,
+                                 .least_allowed = true,
+                                 .most = 1000.0,
+                                 .signless = true};
 
 std::vector<std::string_view> split(std::string_view text, char separator) {
   std::vector<std::string_view> parts;
@@ -49,17 +66,20 @@ bool is_length(Varied q) {
   return q != Varied::er;
 }
 
-// The quantities each arrangement has, in the order the messages list them.
-std::vector<Varied> variable_quantities(Arrangement a) {
-  switch (a) {
-    case Arrangement::edge_offset:
-      return {Varied::w, Varied::s, Varied::t, Varied::b, Varied::er, Varied::h};
-    case Arrangement::broadside:
-      return {Varied::w, Varied::t, Varied::b, Varied::er, Varied::sv, Varied::wo};
-    case Arrangement::edge:
-      break;
+// The quantities each arrangement has, in the order the messages list them:
+// its dimensions of the model's cross-section, the board's, then those of
+// its placement.
+std::vector<Varied> variable_quantities(Arrangement arrangement) {
+  const ArrangementSpec& a = arrangement_spec(arrangement);
+  std::vector<Varied> q;
+  for (const StripDimension* d : a.dimensions) {
+    if (!d->of_placement()) q.push_back(varied_of(*d));
   }
-  return {Varied::w, Varied::s, Varied::t, Varied::b, Varied::er};
+  q.insert(q.end(), {Varied::t, Varied::b, Varied::er});
+  for (const StripDimension* d : a.dimensions) {
+    if (d->of_placement()) q.push_back(varied_of(*d));
+  }
+  return q;
 }
 
 std::string names_listed(const std::vector<Varied>& quantities) {
@@ -72,24 +92,15 @@ std::string names_listed(const std::vector<Varied>& quantities) {
 }
 
 float nominal_of(const StripPair& pair, Varied q) {
+  if (const StripDimension* d = dimension_varied(q)) return d->of(pair);
   switch (q) {
-    case Varied::w:
-      return pair.x.w;
-    case Varied::s:
-      return pair.x.s;
     case Varied::t:
       return pair.x.board.t;
     case Varied::b:
       return pair.x.board.b;
     case Varied::er:
       return pair.x.board.er;
-    case Varied::h:
-      return pair.placement.h;
-    case Varied::sv:
-      return pair.placement.sv;
-    case Varied::wo:
-      return pair.placement.wo;
-    case Varied::etch:
+    default:  // the dimensions above, and the etch with no nominal value
       break;
   }
   return 0.0F;
@@ -181,7 +192,8 @@ void check_reach(const ToleranceDesign& d, Varied q, double floor) {
 
 void check_reaches(const ToleranceDesign& d) {
   for (const Varied q : variable_quantities(d.nominal.placement.arrangement)) {
-    if (q == Varied::wo) continue;  // either side of the other strip is the same coupler
+    // Either side of the other strip is the same coupler.
+    if (const StripDimension* d = dimension_varied(q); d != nullptr && d->sign_mirrors) continue;
     check_reach(d, q, q == Varied::er ? 1.0 : 0.0);
   }
 }

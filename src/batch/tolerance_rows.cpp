@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -10,42 +11,42 @@ namespace ketrovane::batch {
 
 namespace {
 
-using S = Scale;
-
-constexpr std::array<Column, kVariedCount> kInputColumns = {
-    Column{"w", S::length, "W", "", 5},       Column{"s", S::length, "S", "", 5},
-    Column{"t", S::length, "T", "", 5},       Column{"b", S::length, "B", "", 5},
-    Column{"er", S::none, "Er", "", 4},       Column{"h", S::length, "H", "", 5},
-    Column{"sv", S::length, "SV", "", 5},     Column{"wo", S::length, "WO", "", 5},
-    Column{"etch", S::length, "Etch", "", 5},
+// The drawn values besides the strip pair's dimensions.
+constexpr std::array kBoardInputColumns = {
+    in_length_unit("t", "T", 5),
+    in_length_unit("b", "B", 5),
+    unitless("er", "Er", 4),
+    in_length_unit("etch", "Etch", 5),
 };
+
+// The column of a drawn value: a dimension's length, or the board's and the
+// etch's.
+Column input_column(Varied v) {
+  if (const StripDimension* d = dimension_varied(v)) return in_length_unit(d->name, d->symbol, 5);
+  for (const Column& c : kBoardInputColumns) {
+    if (c.stem == varied_name(v)) return c;
+  }
+  throw std::logic_error("no column for the drawn " + std::string(varied_name(v)));
+}
 
 constexpr std::array<Column, kOutcomeCount> kOutcomeColumns = {
-    Column{"zoe_ohm", S::none, "Zoe", "ohm", 3},
-    Column{"zoo_ohm", S::none, "Zoo", "ohm", 3},
-    Column{"zo_ohm", S::none, "Zo", "ohm", 3},
-    Column{"coupling_db", S::none, "Co", "dB", 3},
-    Column{"coupling_f0_db", S::none, "Co at f0", "dB", 3},
-    Column{"return_loss_db", S::none, "Ret loss", "dB", 2},
-    Column{"isolation_db", S::none, "Isolation", "dB", 2},
-    Column{"directivity_db", S::none, "Directivity", "dB", 2},
+    in_ohms("zoe_ohm", "Zoe", 3),
+    in_ohms("zoo_ohm", "Zoo", 3),
+    in_ohms("zo_ohm", "Zo", 3),
+    in_decibels("coupling_db", "Co", 3),
+    in_decibels("coupling_f0_db", "Co at f0", 3),
+    in_decibels("return_loss_db", "Ret loss", 2),
+    in_decibels("isolation_db", "Isolation", 2),
+    in_decibels("directivity_db", "Directivity", 2),
 };
 
-constexpr Column kPassColumn{"pass", S::none, "Pass", "", 0};
+constexpr Column kPassColumn = unitless("pass", "Pass", 0);
 
 // The drawn dimensions a geometry has, in the order of the columns.
 std::vector<Varied> input_quantities(const ToleranceDesign& d) {
   std::vector<Varied> q;
-  switch (d.nominal.placement.arrangement) {
-    case Arrangement::edge:
-      q = {Varied::w, Varied::s};
-      break;
-    case Arrangement::edge_offset:
-      q = {Varied::w, Varied::s, Varied::h};
-      break;
-    case Arrangement::broadside:
-      q = {Varied::w, Varied::sv, Varied::wo};
-      break;
+  for (const StripDimension* x : arrangement_spec(d.nominal.placement.arrangement).dimensions) {
+    q.push_back(varied_of(*x));
   }
   q.insert(q.end(), {Varied::t, Varied::b, Varied::er});
   const bool etched = std::ranges::any_of(
@@ -61,8 +62,7 @@ std::size_t outcome_count(const ToleranceRequest& q) {
 class SampleRows final : public RowSource {
  public:
   explicit SampleRows(ToleranceRequest q) : q_(std::move(q)), inputs_(input_quantities(q_.design)) {
-    for (const Varied v : inputs_)
-      columns_.push_back(kInputColumns.at(static_cast<std::size_t>(v)));
+    for (const Varied v : inputs_) columns_.push_back(input_column(v));
     for (std::size_t i = 0; i < outcome_count(q_); ++i) columns_.push_back(kOutcomeColumns.at(i));
     columns_.push_back(kPassColumn);
     columns_.push_back(kStatusColumn);
@@ -103,23 +103,23 @@ constexpr std::array<std::string_view, kOutcomeCount + 1> kQuantityNames = {
     "return_loss_db", "isolation_db", "directivity_db", "all_limits"};
 
 constexpr std::array kStatisticsColumns = {
-    Column{"quantity", S::none, "Quantity", "", 0},
-    Column{"samples", S::none, "Samples", "", 0},
-    Column{"nominal", S::none, "Nominal", "", 4},
-    Column{"mean", S::none, "Mean", "", 4},
-    Column{"std", S::none, "Std dev", "", 5},
-    Column{"p0_1", S::none, "0.1 %", "", 4},
-    Column{"p1", S::none, "1 %", "", 4},
-    Column{"p5", S::none, "5 %", "", 4},
-    Column{"p50", S::none, "50 %", "", 4},
-    Column{"p95", S::none, "95 %", "", 4},
-    Column{"p99", S::none, "99 %", "", 4},
-    Column{"p99_9", S::none, "99.9 %", "", 4},
-    Column{"limit_low", S::none, "Limit low", "", 3},
-    Column{"limit_high", S::none, "Limit high", "", 3},
-    Column{"within_pct", S::none, "Within", "%", 3},
-    Column{"within_low_pct", S::none, "95 % from", "%", 3},
-    Column{"within_high_pct", S::none, "95 % to", "%", 3},
+    unitless("quantity", "Quantity", 0),
+    unitless("samples", "Samples", 0),
+    unitless("nominal", "Nominal", 4),
+    unitless("mean", "Mean", 4),
+    unitless("std", "Std dev", 5),
+    unitless("p0_1", "0.1 %", 4),
+    unitless("p1", "1 %", 4),
+    unitless("p5", "5 %", 4),
+    unitless("p50", "50 %", 4),
+    unitless("p95", "95 %", 4),
+    unitless("p99", "99 %", 4),
+    unitless("p99_9", "99.9 %", 4),
+    unitless("limit_low", "Limit low", 3),
+    unitless("limit_high", "Limit high", 3),
+    in_percent("within_pct", "Within", 3),
+    in_percent("within_low_pct", "95 % from", 3),
+    in_percent("within_high_pct", "95 % to", 3),
 };
 
 Cell finite_or_empty(double v) {

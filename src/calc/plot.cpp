@@ -197,6 +197,7 @@ Plot::Plot(std::string_view option, OutputFile& image, std::string path, ChartLa
       gnuplot_(find_gnuplot()),
       layout_(std::move(layout)),
       columns_(columns),
+      places_(batch::chart_column_places(layout_, columns_)),
       unit_(unit),
       data_("plot-data") {
   if (gnuplot_.empty()) {
@@ -219,11 +220,12 @@ void Plot::row(std::span<const Cell> cells) {
                                  write_shortest(buffer.data(), negated ? -v : v) - buffer.data()));
     }
   };
-  write(layout_.x_column, false);
+  write(places_.front(), false);
+  std::size_t next = 1;
   for (const ChartPanel& panel : layout_.panels) {
     for (const ChartSeries& s : panel.series) {
       out.put('\t');
-      write(s.column, s.negated);
+      write(places_.at(next++), s.negated);
     }
   }
   out.put('\n');

@@ -84,6 +84,7 @@ class Plot {
   std::string gnuplot_;
   ChartLayout layout_;
   std::span<const batch::Column> columns_;
+  std::vector<std::size_t> places_;  // of the x column, then of every series
   batch::LengthUnit unit_;
   TemporaryFile data_;
   std::size_t rows_ = 0;

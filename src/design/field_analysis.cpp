@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "design/arrangements.hpp"
 #include "field/field_loss.hpp"
 
 namespace ketrovane {
@@ -115,30 +116,32 @@ ModeAttenuation field_attenuation(const StripPair& pair, const Materials& materi
 
 FieldSensitivities field_sensitivities(const StripPair& pair) {
   const field::FieldSolution nominal = solved(pair, field::Options{}.tolerance);
-  const bool side_by_side = pair.placement.arrangement != Arrangement::broadside;
-  const BothModes s =
-      side_by_side ? log_slopes(pair, [](StripPair& p) -> float& { return p.x.s; }) : BothModes{};
+  const ArrangementSpec& a = arrangement_spec(pair.placement.arrangement);
+  const BothModes s = a.has(strip_spacing())
+                          ? log_slopes(pair, [](StripPair& p) -> float& { return p.x.s; })
+                          : BothModes{};
   const BothModes w = log_slopes(pair, [](StripPair& p) -> float& { return p.x.w; });
   const BothModes t = log_slopes(pair, [](StripPair& p) -> float& { return p.x.board.t; });
-  BothModes h;
-  BothModes sv;
-  BothModes wo;
-  if (pair.placement.arrangement == Arrangement::edge_offset) {
-    h = log_slopes(pair, [](StripPair& p) -> float& { return p.placement.h; });
-  } else if (!side_by_side) {
-    sv = log_slopes(pair, [](StripPair& p) -> float& { return p.placement.sv; });
-    wo = log_slopes(pair, [](StripPair& p) -> float& { return p.placement.wo; });
+  // The dimensions of the placement, and their sum for B.
+  PlacementSensitivities placement;
+  BothModes others;
+  for (const StripDimension* d : a.dimensions) {
+    if (!d->of_placement()) continue;
+    const BothModes m = log_slopes(pair, [d](StripPair& p) -> float& { return d->in(p); });
+    placement.*(d->even_slope) = m.even;
+    placement.*(d->odd_slope) = m.odd;
+    others.even += m.even;
+    others.odd += m.odd;
   }
   // Er exactly, B from Euler's relation: the impedances depend on the
   // lengths' ratios only, so their length sensitivities sum to zero.
   const auto mode = [](float ds, float dt, float dw, float others) {
     return ModeSensitivities{-0.5F, -ds - dt - dw - others, ds, dt, dw};
   };
-  const ImpedanceSensitivities impedances{static_cast<float>(nominal.even.impedance),
-                                          static_cast<float>(nominal.odd.impedance),
-                                          mode(s.even, t.even, w.even, h.even + sv.even + wo.even),
-                                          mode(s.odd, t.odd, w.odd, h.odd + sv.odd + wo.odd)};
-  return {impedances, {h.even, h.odd, sv.even, sv.odd, wo.even, wo.odd}};
+  const ImpedanceSensitivities impedances{
+      static_cast<float>(nominal.even.impedance), static_cast<float>(nominal.odd.impedance),
+      mode(s.even, t.even, w.even, others.even), mode(s.odd, t.odd, w.odd, others.odd)};
+  return {impedances, placement};
 }
 
 FieldComparison compare_with_field(const CrossSection& x, float model_zoe, float model_zoo) {

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <ranges>
 
+#include "design/arrangements.hpp"
 #include "design/ranges.hpp"
 #include "design/strip_pair.hpp"
 #include "model/cross_section.hpp"
@@ -36,23 +38,32 @@ struct Grid {
   }
   [[nodiscard]] StripPair pair_at(std::int64_t index) const {
     std::int64_t inner = index % placements();
-    Placement p{arrangement, 0.0F, 0.0F, 0.0F};
-    p.wo = wo.value(inner % wo.rows);
-    inner /= wo.rows;
-    p.sv = sv.value(inner % sv.rows);
-    p.h = h.value(inner / sv.rows);
-    return {at(index), p};
+    StripPair pair(at(index), Placement{.arrangement = arrangement});
+    // The dimensions of the placement, the last innermost.
+    for (const StripDimension* d : std::views::reverse(arrangement_spec(arrangement).dimensions)) {
+      if (!d->of_placement()) continue;
+      const Axis& axis = this->*d->axis;
+      d->in(pair) = axis.value(inner % axis.rows);
+      inner /= axis.rows;
+    }
+    return pair;
   }
   // The ratios to B as the tables print them: (1/B) x along a swept axis,
   // x/B for a fixed dimension.
   [[nodiscard]] float w_over_b(float width) const { return ratio(width, w.swept); }
   [[nodiscard]] float s_over_b(float spacing) const { return ratio(spacing, s.swept); }
-  [[nodiscard]] float h_over_b(float height) const { return ratio(height, h.swept); }
-  [[nodiscard]] float sv_over_b(float gap) const { return ratio(gap, sv.swept); }
-  [[nodiscard]] float wo_over_b(float offset) const { return ratio(offset, wo.swept); }
+  [[nodiscard]] float over_b(const StripDimension& d, float x) const {
+    return ratio(x, (this->*d.axis).swept);
+  }
 
  private:
-  [[nodiscard]] std::int64_t placements() const { return h.rows * sv.rows * wo.rows; }
+  [[nodiscard]] std::int64_t placements() const {
+    std::int64_t rows = 1;
+    for (const StripDimension* d : arrangement_spec(arrangement).dimensions) {
+      if (d->of_placement()) rows *= (this->*d->axis).rows;
+    }
+    return rows;
+  }
   [[nodiscard]] float ratio(float x, bool swept) const {
     return swept ? ratio_to_b(x, board.b) : x / board.b;
   }

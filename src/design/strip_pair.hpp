@@ -20,7 +20,8 @@ struct Placement {
   float sv = 0.0F;  // broadside: gap between the strips' facing surfaces
   float wo = 0.0F;  // broadside: sideways distance between their centre lines
 
-  [[nodiscard]] bool is_edge() const { return arrangement == Arrangement::edge; }
+  // The closed-form model covers it: strips side by side and centred.
+  [[nodiscard]] bool is_edge() const;
   bool operator==(const Placement&) const = default;
 };
 

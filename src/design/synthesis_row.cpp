@@ -1,6 +1,7 @@
 #include <cmath>
 #include <optional>
 
+#include "design/arrangements.hpp"
 #include "design/field_analysis.hpp"
 #include "design/row_kernel.hpp"
 #include "field/field_synthesis.hpp"
@@ -99,11 +100,9 @@ SynthesisRow field_synthesis_row(const Board& board, const SynthesisTargets& tar
 // The gap a fab limit applies to: S of strips side by side, SV of strips one
 // above the other when it is solved for (a given SV is the stackup's).
 std::optional<float> limited_gap(const SynthesisRow& row, const SynthesisSetup& setup) {
-  if (row.placement.arrangement != Arrangement::broadside) return row.s;
-  if (setup.unknowns == field::SynthesisUnknowns::width_and_vertical_gap) {
-    return row.placement.sv;
-  }
-  return std::nullopt;
+  const StripDimension& solved = arrangement_spec(row.placement.arrangement).solved(setup.unknowns);
+  if (!solved.limited_gap) return std::nullopt;
+  return solved.of(StripPair({{}, row.w, row.s}, row.placement));
 }
 
 void apply_limits(SynthesisRow& row, const SynthesisSetup& setup) {

@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <numbers>
+#include <stdexcept>
+#include <string>
 
 #include "design/field_analysis.hpp"
 #include "design/quarter_wave.hpp"
@@ -41,7 +43,7 @@ std::array<float, kVariedCount> nominal_inputs(const StripPair& pair) {
 }
 
 bool side_by_side(const StripPair& pair) {
-  return pair.placement.arrangement != Arrangement::broadside;
+  return has_dimension(pair, strip_spacing());
 }
 
 // The strip pair the drawn values make: the etch bias widens each strip by
@@ -53,18 +55,20 @@ StripPair drawn_pair(const StripPair& nominal, const std::array<float, kVariedCo
   pair.x.board = {at(Varied::b), at(Varied::t), at(Varied::er)};
   pair.x.w = at(Varied::w) + 2.0F * etch;
   pair.x.s = side_by_side(nominal) ? at(Varied::s) - 2.0F * etch : nominal.x.s;
-  pair.placement.h = at(Varied::h);
-  pair.placement.sv = at(Varied::sv);
-  pair.placement.wo = std::fabs(at(Varied::wo));  // a mirror image is the same coupler
+  for (const StripDimension* d : dimensions()) {
+    if (!d->of_placement()) continue;
+    const float drawn = at(varied_of(*d));
+    d->in(pair) = d->sign_mirrors ? std::fabs(drawn) : drawn;  // a mirror image is the same coupler
+  }
   return pair;
 }
 
 bool physical(const StripPair& pair) {
-  const CrossSection& x = pair.x;
-  bool ok = x.w > 0.0F && x.board.b > 0.0F && x.board.t >= 0.0F && x.board.er >= 1.0F;
-  if (side_by_side(pair)) ok = ok && x.s > 0.0F;
-  if (pair.placement.arrangement == Arrangement::edge_offset) ok = ok && pair.placement.h > 0.0F;
-  if (pair.placement.arrangement == Arrangement::broadside) ok = ok && pair.placement.sv > 0.0F;
+  const Board& board = pair.x.board;
+  bool ok = board.b > 0.0F && board.t >= 0.0F && board.er >= 1.0F;
+  for (const StripDimension* d : arrangement_spec(pair.placement.arrangement).dimensions) {
+    if (!d->sign_mirrors) ok = ok && d->of(pair) > 0.0F;
+  }
   return ok;
 }
 
@@ -122,6 +126,21 @@ void evaluate(const ToleranceDesign& d, ToleranceSample& sample) {
 
 std::string_view varied_name(Varied v) {
   return kVariedNames.at(static_cast<std::size_t>(v));
+}
+
+Varied varied_of(const StripDimension& d) {
+  for (std::size_t i = 0; i < kVariedCount; ++i) {
+    const auto v = static_cast<Varied>(i);
+    if (varied_name(v) == d.name) return v;
+  }
+  throw std::logic_error("no varied quantity for the dimension " + std::string(d.name));
+}
+
+const StripDimension* dimension_varied(Varied v) {
+  for (const StripDimension* d : dimensions()) {
+    if (d->name == varied_name(v)) return d;
+  }
+  return nullptr;
 }
 
 std::string_view outcome_name(Outcome o) {

@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "design/arrangements.hpp"
 #include "design/row_kernel.hpp"
 
 namespace ketrovane {
@@ -33,6 +34,11 @@ inline constexpr std::size_t kVariedCount = 9;
 
 // "w", "s", "t", "b", "er", "h", "sv", "wo", "etch"
 std::string_view varied_name(Varied v);
+
+// The quantity a dimension of a strip pair is varied as (the one of its
+// name), and the dimension a quantity is, if it is one.
+Varied varied_of(const StripDimension& d);
+const StripDimension* dimension_varied(Varied v);
 
 // How a quantity spreads about its nominal value within its half-width X:
 // uniformly over [-X, X], or normally with X three standard deviations.

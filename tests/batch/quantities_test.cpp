@@ -17,10 +17,27 @@
 namespace ketrovane::batch {
 namespace {
 
-constexpr Quantity kLength{"strip width W", Dimension::length, 0.0, false, 1000.0};
-constexpr Quantity kFrequency{"frequency", Dimension::frequency, 0.0, false, 1.0e6};
-constexpr Quantity kCoupling{"coupling", Dimension::coupling, 0.0, false, 60.0, true};
-constexpr Quantity kPure{"relative permittivity Er", Dimension::pure, 1.0, true, 1000.0};
+constexpr Quantity kLength{.what = "strip width W",
+                           .dimension = Dimension::length,
+                           .least = 0.0,
+                           .least_allowed = false,
+                           .most = 1000.0};
+constexpr Quantity kFrequency{.what = "frequency",
+                              .dimension = Dimension::frequency,
+                              .least = 0.0,
+                              .least_allowed = false,
+                              .most = 1.0e6};
+constexpr Quantity kCoupling{.what = "coupling",
+                             .dimension = Dimension::coupling,
+                             .least = 0.0,
+                             .least_allowed = false,
+                             .most = 60.0,
+                             .signless = true};
+constexpr Quantity kPure{.what = "relative permittivity Er",
+                         .dimension = Dimension::pure,
+                         .least = 1.0,
+                         .least_allowed = true,
+                         .most = 1000.0};
 
 float length(const char* text) {
   return parse_quantity("--w", text, kLength);
@@ -186,7 +203,11 @@ TEST(Ranges, AtMostAHundredMillionRows) {
 // the step count is a multiple of 8 in single precision, so the last table
 // under the limit has 99999993 rows and the next 100000001.
 TEST(Ranges, TheLimitCountsTheRowsTheRangeGives) {
-  constexpr Quantity kCount{"count", Dimension::pure, 0.0, true, 1.0e9};
+  constexpr Quantity kCount{.what = "count",
+                            .dimension = Dimension::pure,
+                            .least = 0.0,
+                            .least_allowed = true,
+                            .most = 1.0e9};
   const Axis most = parse_axis("--n", "8:100000000:1", kCount, Quotient::double_precision);
   EXPECT_EQ(most.rows, 99999993);
   // (10^8 - 1)/1 steps, one row fewer than the limit, round to 10^8 steps.

@@ -1,0 +1,32 @@
+// The batch library's words for the dimensions of a strip pair and its
+// arrangements: each dimension's option is the one named after it (--wo),
+// its columns are its name and its ratio to B, and messages list
+// arrangements and options the way people write lists.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch/options.hpp"
+#include "design/arrangements.hpp"
+
+namespace ketrovane::batch {
+
+// The option that gives `d`: --wo for WO.
+Opt option_of(const StripDimension& d);
+
+// "a", "a and b", "a, b and c".
+std::string listed(const std::vector<std::string>& words);
+
+// The names of the arrangements `pred` holds for: "edge and edge-offset".
+template <typename Pred>
+std::string arrangements_where(Pred pred) {
+  std::vector<std::string> names;
+  for (const ArrangementSpec& a : arrangements()) {
+    if (pred(a)) names.emplace_back(a.name);
+  }
+  return listed(names);
+}
+
+}  // namespace ketrovane::batch
