@@ -14,8 +14,9 @@ namespace ketrovane::batch {
 
 namespace {
 
-std::string dashed(Opt id) {
-  return batch::dashed(option(id));
+// The option as a refusal names it.
+Piece dashed(Opt id) {
+  return id;
 }
 
 void check_thickness(const Board& board, const OptionValues& v) {
@@ -32,25 +33,11 @@ void check_even_mode_above_zo(const Axis& zoe, float zo, const OptionValues& v) 
 
 void require_one_of(const OptionValues& v, Opt a, Opt b) {
   if (v.has(a) == v.has(b)) {
-    throw InputError(dashed(a) + " or " + dashed(b) + ": " +
-                     (v.has(a) ? "give only one of them" : "missing; give one of them"));
+    refuse({a, " or ", b}, v.has(a) ? "give only one of them" : "missing; give one of them");
   }
 }
 
 // ---- Where the strips stand ----
-
-// The arrangements that have each dimension of a placement, as a message
-// names them.
-std::string_view arrangements_of(Opt id) {
-  switch (id) {
-    case Opt::s:
-      return "edge and edge-offset";
-    case Opt::h:
-      return "edge-offset";
-    default:
-      return "broadside";
-  }
-}
 
 bool arrangement_has(Arrangement a, Opt id) {
   switch (id) {
@@ -63,13 +50,30 @@ bool arrangement_has(Arrangement a, Opt id) {
   }
 }
 
+// "only for --geometry edge and edge-offset (the geometry is broadside)":
+// the arrangements that have the dimension, each a choice of --geometry.
+Phrase only_for_arrangements(Opt id, Arrangement a) {
+  Phrase phrase{"only for "};
+  switch (id) {
+    case Opt::s:
+      phrase += Piece(Opt::geometry, "edge");
+      phrase += " and edge-offset";
+      break;
+    case Opt::h:
+      phrase += Piece(Opt::geometry, "edge-offset");
+      break;
+    default:
+      phrase += Piece(Opt::geometry, "broadside");
+  }
+  phrase += " (the geometry is " + std::string(geometry_name(a)) + ")";
+  return phrase;
+}
+
 // The dimensions given that the arrangement does not have.
 void refuse_foreign_dimensions(const OptionValues& v, Arrangement a) {
   for (const Opt id : {Opt::s, Opt::h, Opt::sv, Opt::wo, Opt::solve}) {
     if (v.has(id) && !arrangement_has(a, id)) {
-      reject(dashed(id), v.shown(id),
-             "only for --geometry " + std::string(arrangements_of(id)) + " (the geometry is " +
-                 std::string(geometry_name(a)) + ")");
+      reject(dashed(id), v.shown(id), only_for_arrangements(id, a));
     }
   }
 }
@@ -79,11 +83,17 @@ void check_geometry_solver(Arrangement a, Solver solver, const OptionValues& v) 
   if (a == Arrangement::edge || solver == Solver::field) return;
   if (solver == Solver::model) {
     reject(dashed(Opt::geometry), v.shown(Opt::geometry),
-           "the closed-form model covers --geometry edge only; add --solver field");
+           {"the closed-form model covers ",
+            {Opt::geometry, "edge"},
+            " only; add ",
+            {Opt::solver, "field"}});
   }
   reject(dashed(Opt::solver), "both",
-         "the model is compared with the field for --geometry edge only; use --solver field for " +
-             std::string(geometry_name(a)));
+         {"the model is compared with the field for ",
+          {Opt::geometry, "edge"},
+          " only; use ",
+          {Opt::solver, "field"},
+          " for " + std::string(geometry_name(a))});
 }
 
 // The arrangement, checked against the dimensions given and the solver.
@@ -124,16 +134,16 @@ Grid read_grid(OptionValues& v, Quotient quotient, Solver solver) {
   if (g.arrangement == Arrangement::broadside) {
     g.sv = v.axis(Opt::sv, quotient);
     g.wo = v.axis(Opt::wo, quotient);
-    product_rows("--w, --sv and --wo", g.w, g.sv, g.wo);
+    product_rows({Opt::w, ", ", Opt::sv, " and ", Opt::wo}, g.w, g.sv, g.wo);
     return g;
   }
   g.s = v.axis(Opt::s, quotient);
   if (g.arrangement == Arrangement::edge_offset) {
     g.h = v.axis(Opt::h, quotient);
-    product_rows("--w, --s and --h", g.w, g.s, g.h);
+    product_rows({Opt::w, ", ", Opt::s, " and ", Opt::h}, g.w, g.s, g.h);
     return g;
   }
-  product_rows("--w and --s", g.w, g.s);
+  product_rows({Opt::w, " and ", Opt::s}, g.w, g.s);
   return g;
 }
 
@@ -142,8 +152,9 @@ void refuse_dimensions(const OptionValues& v) {
   for (const Opt id : {Opt::b, Opt::t, Opt::w, Opt::s, Opt::geometry, Opt::h, Opt::sv, Opt::wo,
                        Opt::rho, Opt::roughness, Opt::tand}) {
     if (v.has(id)) {
-      reject(dashed(id), v.shown(id),
-             "a coupler given by --zo and --coupling has no dimensions or losses");
+      reject(
+          dashed(id), v.shown(id),
+          {"a coupler given by ", Opt::zo, " and ", Opt::coupling, " has no dimensions or losses"});
     }
   }
 }
@@ -162,8 +173,10 @@ SynthesisSetup read_synthesis_setup(OptionValues& v, Solver solver) {
     const Opt solved = solve_gap ? Opt::sv : Opt::wo;
     if (v.has(solved)) {
       reject(dashed(solved), v.shown(solved),
-             std::string("solved for with --solve ") + (solve_gap ? "w,sv" : "w,wo") +
-                 "; give only " + dashed(solve_gap ? Opt::wo : Opt::sv));
+             {"solved for with ",
+              {Opt::solve, solve_gap ? "w,sv" : "w,wo"},
+              "; give only ",
+              solve_gap ? Opt::wo : Opt::sv});
     }
     if (solve_gap) {
       setup.placement.wo = v.number(Opt::wo);
@@ -179,8 +192,9 @@ SynthesisSetup read_synthesis_setup(OptionValues& v, Solver solver) {
 void check_response_solver(const ResponseRequest& q) {
   if (q.dimensions || q.solver == Solver::model) return;
   reject(dashed(Opt::solver), q.solver == Solver::field ? "field" : "both",
-         "expected model for a coupler given by Zo and coupling (field and both need its "
-         "dimensions: --b --t --w --s)");
+         {"expected model for a coupler given by Zo and coupling (field and both need its "
+          "dimensions: ",
+          Opt::b, " ", Opt::t, " ", Opt::w, " ", Opt::s, ")"});
 }
 
 // ---- Multi-section couplers ----
@@ -205,26 +219,30 @@ MultisectionDesign read_profile(OptionValues& v) {
   if (v.has(Opt::band)) {
     for (const Opt id : {Opt::f0, Opt::ripple, Opt::profile}) {
       if (v.has(id) && !(id == Opt::profile && !flat)) {
-        reject(dashed(id), v.shown(id), "not with --band, which sets the equal-ripple band");
+        reject(dashed(id), v.shown(id),
+               {"not with ", Opt::band, ", which sets the equal-ripple band"});
       }
     }
     const auto [f1, f2] = v.pair(Opt::band);
     d = design_equal_ripple(n, c, f1, f2);
   } else if (!v.has(Opt::f0)) {
-    throw InputError(
-        "--band or --f0: missing; give the band, or f0 with --ripple or --profile "
-        "maximally-flat");
+    refuse({Opt::band, " or ", Opt::f0}, {"missing; give the band, or f0 with ",
+                                          Opt::ripple,
+                                          " or ",
+                                          {Opt::profile, "maximally-flat"}});
   } else if (flat) {
     if (v.has(Opt::ripple)) {
-      reject(dashed(Opt::ripple), v.shown(Opt::ripple), "not with --profile maximally-flat");
+      reject(dashed(Opt::ripple), v.shown(Opt::ripple),
+             {"not with ", {Opt::profile, "maximally-flat"}});
     }
     d = design_maximally_flat(n, c, v.number(Opt::f0));
   } else if (v.has(Opt::ripple)) {
     d = design_for_ripple(n, c, v.number(Opt::f0), v.number(Opt::ripple));
   } else {
-    throw InputError("--ripple or --profile maximally-flat: missing; give one of them with --f0");
+    refuse({Opt::ripple, " or ", {Opt::profile, "maximally-flat"}},
+           {"missing; give one of them with ", Opt::f0});
   }
-  if (!d.ok) throw InputError("multisection: " + d.message);
+  if (!d.ok) refuse("multisection", d.message);
   return d;
 }
 
@@ -232,7 +250,8 @@ MultisectionDesign read_profile(OptionValues& v) {
 void refuse_board_options(const OptionValues& v) {
   for (const Opt id : {Opt::t, Opt::geometry, Opt::h, Opt::sv, Opt::wo, Opt::solve, Opt::min_gap,
                        Opt::min_width, Opt::rho, Opt::roughness, Opt::tand}) {
-    if (v.has(id)) reject(dashed(id), v.shown(id), "only with a board: --b and --t");
+    if (v.has(id))
+      reject(dashed(id), v.shown(id), {"only with a board: ", Opt::b, " and ", Opt::t});
   }
 }
 
@@ -246,7 +265,8 @@ MultisectionBuild read_build(OptionValues& v) {
   if (!v.has(Opt::b)) {
     refuse_board_options(v);
     if (b.solver != Solver::model) {
-      reject(dashed(Opt::solver), "field", "the field solution needs a board: --b and --t");
+      reject(dashed(Opt::solver), "field",
+             {"the field solution needs a board: ", Opt::b, " and ", Opt::t});
     }
     b.er = v.number(Opt::er);
     return b;
@@ -400,7 +420,8 @@ MultisectionRequest read_multisection(OptionValues& v) {
   q.terminations.load = v.number(Opt::rl);
   q.response_table = v.choice(Opt::table) == "response";
   if (q.response_table && !q.f) {
-    throw InputError("--f: missing; --table response needs the frequencies of the response");
+    refuse(Opt::f,
+           {"missing; ", {Opt::table, "response"}, " needs the frequencies of the response"});
   }
   q.coupler = std::make_shared<const MultisectionCoupler>(multisection_coupler(q.design, q.build));
   return q;
