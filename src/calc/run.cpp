@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "batch/accuracy_note.hpp"
+#include "batch/coupler_types.hpp"
 #include "batch/input_error.hpp"
 #include "batch/mode_note.hpp"
 #include "batch/number_format.hpp"
@@ -17,8 +18,6 @@
 #include "calc/tolerance_run.hpp"
 #include "calc/touchstone.hpp"
 #include "calc/writers.hpp"
-#include "design/band_summary.hpp"
-#include "frequency/scattering_matrix.hpp"
 
 namespace ketrovane::calc {
 

@@ -23,6 +23,7 @@
 #include "batch/accuracy_note.hpp"
 #include "batch/call_values.hpp"
 #include "batch/commands.hpp"
+#include "batch/coupler_types.hpp"
 #include "batch/input_error.hpp"
 #include "batch/mode_note.hpp"
 #include "batch/options.hpp"
@@ -30,7 +31,6 @@
 #include "batch/row_runner.hpp"
 #include "batch/sweep_axis.hpp"
 #include "batch/tolerance_rows.hpp"
-#include "design/multisection_row.hpp"
 
 namespace py = pybind11;
 
