@@ -43,11 +43,11 @@ class Phrase {
   Phrase() = default;
   // NOLINTBEGIN(google-explicit-constructor): a phrase is written as its words
   Phrase(const char* words) : pieces_{Piece(words)} {}
-  Phrase(std::string words) : pieces_{Piece(std::move(words))} {}
+  Phrase(std::string words) { pieces_.emplace_back(std::move(words)); }
   Phrase(std::string_view words) : pieces_{Piece(words)} {}
   Phrase(Opt id) : pieces_{Piece(id)} {}
   Phrase(const OptionSpec& o) : pieces_{Piece(o)} {}
-  Phrase(Piece piece) : pieces_{std::move(piece)} {}
+  Phrase(Piece piece) { pieces_.push_back(std::move(piece)); }
   Phrase(std::initializer_list<Piece> pieces) : pieces_(pieces) {}
   // NOLINTEND(google-explicit-constructor)
 

@@ -191,10 +191,11 @@ SynthesisSetup read_synthesis_setup(OptionValues& v, Solver solver) {
 
 void check_response_solver(const ResponseRequest& q) {
   if (q.dimensions || q.solver == Solver::model) return;
+  constexpr std::string_view kExpected =
+      "expected model for a coupler given by Zo and coupling (field and both need its "
+      "dimensions: ";
   reject(dashed(Opt::solver), q.solver == Solver::field ? "field" : "both",
-         {"expected model for a coupler given by Zo and coupling (field and both need its "
-          "dimensions: ",
-          Opt::b, " ", Opt::t, " ", Opt::w, " ", Opt::s, ")"});
+         {kExpected, Opt::b, " ", Opt::t, " ", Opt::w, " ", Opt::s, ")"});
 }
 
 // ---- Multi-section couplers ----
