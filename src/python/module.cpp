@@ -218,7 +218,7 @@ std::string keyword_message(const batch::Refusal& refusal) {
 // The message of a refusal, with the index in the broadcast shape of the
 // element it came from unless the call was made with scalars.
 std::string element_message(const batch::Refusal& refusal, const py::tuple& shape) {
-  const std::string message = keyword_message(refusal);
+  std::string message = keyword_message(refusal);
   if (shape.empty() || !refusal.element) return message;
   std::vector<std::int64_t> index(shape.size());
   std::int64_t rest = *refusal.element;

@@ -3,7 +3,6 @@
 // so does a spelling with keywords, without reading the sentence back.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -22,7 +21,7 @@ std::string keyword_spelling(const OptionSpec& o, std::string_view choice) {
   return text;
 }
 
-using Reader = std::function<void(OptionValues&)>;
+using Reader = void (*)(OptionValues&);
 
 struct RefusalCase {
   const char* name;
@@ -44,32 +43,40 @@ Refusal refusal_of(const RefusalCase& c) {
   return {};
 }
 
-const Reader kAnalyse = [](OptionValues& v) { read_analyse(v); };
-const Reader kSynthesise = [](OptionValues& v) { read_synthesise(v); };
-const Reader kResponse = [](OptionValues& v) { read_response(v); };
-const Reader kMultisection = [](OptionValues& v) { read_multisection(v); };
+void analyse(OptionValues& v) {
+  read_analyse(v);
+}
+void synthesise(OptionValues& v) {
+  read_synthesise(v);
+}
+void response(OptionValues& v) {
+  read_response(v);
+}
+void multisection(OptionValues& v) {
+  read_multisection(v);
+}
 
 // Each case is a form of refusal a call site could word wrongly: an option
 // passed as its dashed text instead of itself shows "--" in the keyword
 // spelling; a choice passed as words loses its quotes.
 const RefusalCase kCases[] = {
     {"AnOptionAndItsValue",
-     kAnalyse,
+     analyse,
      {{Opt::b, "-1"}, {Opt::t, "0"}, {Opt::er, "1"}, {Opt::w, "0.1"}, {Opt::s, "0.1"}},
      "b='-1': expected a ground-plane spacing B above 0 in and at most 1000 in",
      "--b '-1': expected a ground-plane spacing B above 0 in and at most 1000 in"},
     {"AnOptionMissing",
-     kAnalyse,
+     analyse,
      {{Opt::b, "0.25"}, {Opt::t, "0"}, {Opt::er, "1"}, {Opt::w, "0.1"}},
      "s=: missing; expected a strip spacing S",
      "--s: missing; expected a strip spacing S"},
     {"TwoOptions",
-     kSynthesise,
+     synthesise,
      {{Opt::b, "0.25"}, {Opt::t, "0"}, {Opt::er, "1"}, {Opt::zo, "50"}},
      "coupling= or zoe=: missing; give one of them",
      "--coupling or --zoe: missing; give one of them"},
     {"TwoOptionsOneWithAChoice",
-     kMultisection,
+     multisection,
      {{Opt::zo, "50"},
       {Opt::coupling, "10"},
       {Opt::sections, "3"},
@@ -78,7 +85,7 @@ const RefusalCase kCases[] = {
      "ripple= or profile='maximally-flat': missing; give one of them with f0=",
      "--ripple or --profile maximally-flat: missing; give one of them with --f0"},
     {"AChoiceInsideTheExpected",
-     kAnalyse,
+     analyse,
      {{Opt::b, "0.25"},
       {Opt::t, "0"},
       {Opt::er, "1"},
@@ -91,7 +98,7 @@ const RefusalCase kCases[] = {
      "--geometry 'edge-offset': the closed-form model covers --geometry edge only; add "
      "--solver field"},
     {"OptionsInsideTheExpected",
-     kResponse,
+     response,
      {{Opt::zo, "50"},
       {Opt::coupling, "10"},
       {Opt::er, "2.2"},
@@ -103,7 +110,7 @@ const RefusalCase kCases[] = {
      "--solver 'both': expected model for a coupler given by Zo and coupling (field and both "
      "need its dimensions: --b --t --w --s)"},
     {"TheValueOfAChoice",
-     kAnalyse,
+     analyse,
      {{Opt::b, "0.25"},
       {Opt::t, "0"},
       {Opt::er, "1"},
