@@ -24,7 +24,7 @@ void try_read(Call::Slot& slot, const Read& read) {
   try {
     read();
   } catch (const InputError& e) {
-    slot.error = e.what();
+    slot.error = e.refusal();
   }
 }
 
@@ -45,21 +45,21 @@ float default_of(const OptionSpec& o) {
 }
 
 float read_once(const Call::Slot& s) {
-  if (!s.error.empty()) throw InputError(s.error);
+  if (s.error) throw InputError(*s.error);
   return *s.value;
 }
 
 // The value of a text of a quantity or a resistivity, as the command line
 // reads it (a single value: a range is the call's arrays' business).
 float text_value(const OptionSpec& o, Command command, std::string_view text) {
-  if (text.empty()) throw InputError(missing_value_message(o, command));
+  if (text.empty()) reject_missing_value(o, command);
   if (o.kind == ValueKind::resistivity) {
     const std::optional<float> metal = metal_resistivity(text);
     return metal ? *metal : resistivity_number(text);
   }
   if (text.find(':') != std::string_view::npos) {
     if (!o.ranges.has(command)) reject_range(o, text);
-    reject(dashed(o), text, "expected a single value; give several values as an array");
+    reject(o, text, "expected a single value; give several values as an array");
   }
   return parse_quantity(dashed(o), text, *o.quantity);
 }
@@ -125,8 +125,8 @@ class ScatteringRows final : public RowSource {
     const ResponseRequest q = read_response(values);
     const float reference = values.number(Opt::ref);
     const float f = q.f.value(0);
-    const ResponseRow r = response_row(coupler_of(q), f, q.terminations);
-    const ScatteringMatrix m = scattering_matrix(r.section, f, reference);
+    const ScatteringMatrix m =
+        response_scattering_matrix(coupler_of(q), f, {.source = reference, .load = reference});
     std::size_t k = 0;
     for (int row = 1; row <= kScatteringPorts; ++row) {
       for (int column = 1; column <= kScatteringPorts; ++column) {
@@ -228,7 +228,7 @@ float ElementValues::resistivity() {
 std::string_view ElementValues::choice(Opt id) {
   const Call::Slot& s = call_.slot(id);
   if (!s.given) return option(id).fallback;
-  if (!s.error.empty()) throw InputError(s.error);
+  if (s.error) throw InputError(*s.error);
   return s.choice;
 }
 
@@ -278,7 +278,7 @@ void Call::read_once(Slot& s, const OptionSpec& o, const Argument& a) const {
         s.value = text_value(o, command_, text);
         return;
       }
-      if (text.empty()) throw InputError(missing_value_message(o, command_));
+      if (text.empty()) reject_missing_value(o, command_);
       s.choice = checked_choice(o, text);
     });
     return;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "batch/commands.hpp"
+#include "batch/input_error.hpp"
 #include "batch/option_values.hpp"
 #include "batch/rows.hpp"
 #include "design/band_summary.hpp"
@@ -85,7 +86,7 @@ class Call {
     const double* numbers = nullptr;  // per element; null for a value read once
     std::optional<float> value;       // read once
     std::string_view choice;          // a choice read once (the table's own text)
-    std::string error;                // the reading's message, when it failed
+    std::optional<Refusal> error;     // why the reading failed, when it did
     // What was given once, for messages: a text, or a number.
     std::optional<std::string_view> text;
     double number = 0.0;

@@ -31,7 +31,14 @@ std::string listed(std::string_view choices) {
 
 void reject_missing(const OptionSpec& o) {
   const std::string_view what = o.quantity != nullptr ? o.quantity->what : o.help;
-  throw InputError(dashed(o) + ": missing; expected a " + std::string(what));
+  refuse(o, "missing; expected a " + std::string(what));
+}
+
+void reject_missing_value(const OptionSpec& o, Command command) {
+  Phrase expected{"the value is missing; expected " + value_name(o, command) + ", "};
+  const Phrase help = prose(help_text(o, command));
+  for (const Piece& piece : help.pieces()) expected += piece;
+  refuse(o, expected);
 }
 
 std::string_view checked_choice(const OptionSpec& o, std::string_view text) {
@@ -42,11 +49,11 @@ std::string_view checked_choice(const OptionSpec& o, std::string_view text) {
     if (bar == std::string_view::npos) break;
     choices.remove_prefix(bar + 1);
   }
-  reject(dashed(o), text, "expected " + listed(o.choices));
+  reject(o, text, "expected " + listed(o.choices));
 }
 
 void reject_range(const OptionSpec& o, std::string_view text) {
-  reject(dashed(o), text,
+  reject(o, text,
          "expected one " + std::string(o.quantity->what) +
              ", not a range: this command takes a single value");
 }
@@ -63,7 +70,7 @@ float resistivity_number(std::string_view text) {
   const OptionSpec& rho = option(Opt::rho);
   const NumberAndUnit n = split_number(text);
   if (!n.has_number || !n.unit.empty()) {
-    reject(dashed(rho), text,
+    reject(rho, text,
            "expected a resistivity in micro-ohm-cm or silver, copper, gold, aluminium, brass "
            "or lossless");
   }
@@ -130,13 +137,13 @@ std::pair<float, float> OptionValues::pair(Opt id) {
   const std::string text = shown(id);
   const std::size_t colon = text.find(':');
   if (colon == std::string::npos || text.find(':', colon + 1) != std::string::npos) {
-    reject(dashed(o), text, "expected F1:F2, the two edges of the band");
+    reject(o, text, "expected F1:F2, the two edges of the band");
   }
   const float first =
       parse_quantity(dashed(o), std::string_view(text).substr(0, colon), *o.quantity);
   const float second =
       parse_quantity(dashed(o), std::string_view(text).substr(colon + 1), *o.quantity);
-  if (!(second > first)) reject(dashed(o), text, "expected F1:F2 with F2 above F1");
+  if (!(second > first)) reject(o, text, "expected F1:F2 with F2 above F1");
   return {first, second};
 }
 

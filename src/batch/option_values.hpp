@@ -49,6 +49,10 @@ class OptionValues {
 // "--s: missing; expected a strip spacing S"
 [[noreturn]] void reject_missing(const OptionSpec& o);
 
+// "--w: the value is missing; expected L[:L:L], strip width W, ...": an
+// option given an empty value.
+[[noreturn]] void reject_missing_value(const OptionSpec& o, Command command);
+
 // A range given where one value is taken.
 [[noreturn]] void reject_range(const OptionSpec& o, std::string_view text);
 

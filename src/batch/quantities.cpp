@@ -106,7 +106,7 @@ std::string expected_range(const Quantity& q) {
     expected += " with an optional unit (" + std::string(units_of(q.dimension).listed) +
                 "; bare numbers are " + std::string(base_unit(q.dimension)) + ")";
   }
-  reject(option, text, expected);
+  reject(named(option), text, expected);
 }
 
 // Single precision of a number in the base unit, exactly as the interactive
@@ -151,7 +151,7 @@ template <typename Shown>
 float converted(std::string_view option, const Shown& shown, const NumberAndUnit& n,
                 const Quantity& q) {
   if (!std::isfinite(n.number)) {
-    reject(option, shown(), "expected a finite " + std::string(q.what));
+    reject(named(option), shown(), "expected a finite " + std::string(q.what));
   }
   if (n.unit.empty()) return in_base_unit(n, Unit{base_unit(q.dimension), 1.0, 1.0});
   if (q.dimension == Dimension::pure) reject_form(option, shown(), q);
@@ -160,7 +160,7 @@ float converted(std::string_view option, const Shown& shown, const NumberAndUnit
   }
   const Unit* unit = find_unit(q.dimension, n.unit);
   if (unit == nullptr) {
-    reject(option, shown(),
+    reject(named(option), shown(),
            "unknown " + std::string(units_of(q.dimension).name) + " unit " + quoted(n.unit) +
                " (expected " + std::string(units_of(q.dimension).listed) +
                (q.copper_weight ? ", or oz of copper" : "") + ")");
@@ -212,7 +212,8 @@ LengthUnit parse_length_unit(std::string_view option, std::string_view text) {
   for (const Unit& u : kLengthUnits) {
     if (u.per_base != 0.0 && u.name == text) return {u.name, u.per_base};
   }
-  reject(option, text, "expected a length unit: " + std::string(output_length_units_listed()));
+  reject(named(option), text,
+         "expected a length unit: " + std::string(output_length_units_listed()));
 }
 
 std::string_view output_length_units_listed() {
@@ -243,7 +244,7 @@ NumberAndUnit split_number(std::string_view text) {
 
 float parse_quantity(std::string_view option, std::string_view text, const Quantity& quantity) {
   const float value = converted(option, text, quantity);
-  if (!within(quantity, value)) reject(option, text, expected_range(quantity));
+  if (!within(quantity, value)) reject(named(option), text, expected_range(quantity));
   return value;
 }
 
@@ -252,7 +253,7 @@ float quantity_value(std::string_view option, double number, std::string_view un
   const NumberAndUnit n{number, true, {}, unless_base(unit, quantity.dimension)};
   const auto shown = [&] { return number_as_text(number, unit, quantity.dimension); };
   const float value = converted(option, shown, n, quantity);
-  if (!within(quantity, value)) reject(option, shown(), expected_range(quantity));
+  if (!within(quantity, value)) reject(named(option), shown(), expected_range(quantity));
   return value;
 }
 
@@ -277,7 +278,7 @@ float parse_step(std::string_view option, std::string_view range_text, std::stri
   step.signless = false;
   const float value = converted(option, text, step);
   if (!within(step, value)) {
-    reject(option, range_text,
+    reject(named(option), range_text,
            "the step " + std::string(text) + " must be above 0 and at most " +
                with_unit(quantity.most, quantity.dimension) +
                " (ranges run upward, start:stop:step)");

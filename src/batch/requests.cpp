@@ -19,8 +19,9 @@ namespace ketrovane::batch {
 
 namespace {
 
-std::string dashed(Opt id) {
-  return batch::dashed(option(id));
+// The option as a refusal names it.
+Piece dashed(Opt id) {
+  return id;
 }
 
 void check_thickness(const Board& board, const OptionValues& v) {
@@ -37,12 +38,44 @@ void check_even_mode_above_zo(const Axis& zoe, float zo, const OptionValues& v) 
 
 void require_one_of(const OptionValues& v, Opt a, Opt b) {
   if (v.has(a) == v.has(b)) {
-    throw InputError(dashed(a) + " or " + dashed(b) + ": " +
-                     (v.has(a) ? "give only one of them" : "missing; give one of them"));
+    refuse({a, " or ", b}, v.has(a) ? "give only one of them" : "missing; give one of them");
   }
 }
 
 // ---- Where the strips stand ----
+
+// The pieces of `parts` one after the other.
+Phrase joined(std::initializer_list<Phrase> parts) {
+  Phrase phrase;
+  for (const Phrase& part : parts) {
+    for (const Piece& piece : part.pieces()) phrase += piece;
+  }
+  return phrase;
+}
+
+// "--w", "--w and --s", "--w, --s and --h".
+Phrase options_listed(const std::vector<Opt>& ids) {
+  Phrase phrase;
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    if (i > 0) phrase += i + 1 == ids.size() ? " and " : ", ";
+    phrase += ids[i];
+  }
+  return phrase;
+}
+
+// "--geometry edge and edge-offset": the arrangements `pred` holds for, the
+// first of them as the choice of --geometry.
+template <typename Pred>
+Phrase geometries_where(Pred pred) {
+  std::vector<std::string> names;
+  for (const ArrangementSpec& a : arrangements()) {
+    if (pred(a)) names.emplace_back(a.name);
+  }
+  const std::string all = listed(names);
+  Phrase phrase{Piece(Opt::geometry, names.front())};
+  if (all.size() > names.front().size()) phrase += all.substr(names.front().size());
+  return phrase;
+}
 
 // An option the arrangement lacks, given: refused with the arrangements
 // that take it.
@@ -50,8 +83,8 @@ template <typename Has>
 void refuse_unless(const OptionValues& v, Opt id, const ArrangementSpec& a, Has has) {
   if (!v.has(id) || has(a)) return;
   reject(dashed(id), v.shown(id),
-         "only for --geometry " + arrangements_where(has) + " (the geometry is " +
-             std::string(a.name) + ")");
+         joined({"only for ", geometries_where(has),
+                 " (the geometry is " + std::string(a.name) + ")"}));
 }
 
 // The dimensions given that the arrangement does not have, and the choice of
@@ -66,15 +99,15 @@ void refuse_foreign_dimensions(const OptionValues& v, const ArrangementSpec& a) 
 // The closed-form model knows strips side by side and centred only.
 void check_geometry_solver(const ArrangementSpec& a, Solver solver, const OptionValues& v) {
   if (a.on_model || solver == Solver::field) return;
-  const std::string on_model =
-      arrangements_where([](const ArrangementSpec& x) { return x.on_model; });
+  const Phrase on_model = geometries_where([](const ArrangementSpec& x) { return x.on_model; });
   if (solver == Solver::model) {
     reject(dashed(Opt::geometry), v.shown(Opt::geometry),
-           "the closed-form model covers --geometry " + on_model + " only; add --solver field");
+           joined({"the closed-form model covers ", on_model,
+                   {" only; add ", Piece(Opt::solver, "field")}}));
   }
   reject(dashed(Opt::solver), "both",
-         "the model is compared with the field for --geometry " + on_model +
-             " only; use --solver field for " + std::string(a.name));
+         joined({"the model is compared with the field for ", on_model,
+                 {" only; use ", Piece(Opt::solver, "field"), " for " + std::string(a.name)}}));
 }
 
 // The arrangement, checked against the dimensions given and the solver.
@@ -112,14 +145,14 @@ Grid read_grid(OptionValues& v, Quotient quotient, Solver solver) {
   const ArrangementSpec& a = read_checked_arrangement(v, solver);
   g.arrangement = a.id;
   g.board = read_board(v);
-  std::vector<std::string> names;
+  std::vector<Opt> options;
   std::vector<const Axis*> axes;
   for (const StripDimension* d : a.dimensions) {
     g.*(d->axis) = v.axis(option_of(*d), quotient);
-    names.push_back(dashed(option_of(*d)));
+    options.push_back(option_of(*d));
     axes.push_back(&(g.*(d->axis)));
   }
-  product_rows(listed(names), axes);
+  product_rows(options_listed(options), axes);
   return g;
 }
 
@@ -130,8 +163,9 @@ void refuse_dimensions(const OptionValues& v) {
                              [](const StripDimension& /*d*/) { return true; });
   for (const Opt id : refused) {
     if (v.has(id)) {
-      reject(dashed(id), v.shown(id),
-             "a coupler given by --zo and --coupling has no dimensions or losses");
+      reject(
+          dashed(id), v.shown(id),
+          {"a coupler given by ", Opt::zo, " and ", Opt::coupling, " has no dimensions or losses"});
     }
   }
 }
@@ -141,20 +175,21 @@ void refuse_dimensions(const OptionValues& v) {
 field::SynthesisUnknowns read_unknowns(OptionValues& v, const ArrangementSpec& a) {
   const std::string_view choice = v.choice(Opt::solve);
   const StripDimension* solved = nullptr;
-  std::vector<std::string> others;
+  std::vector<Opt> others;
   for (const StripDimension* d : a.dimensions) {
     if (!d->solved_with_width) continue;
     if (choice == "w," + std::string(d->name)) {
       solved = d;
     } else {
-      others.push_back(dashed(option_of(*d)));
+      others.push_back(option_of(*d));
     }
   }
   if (solved == nullptr) throw std::logic_error("--solve names no dimension of the arrangement");
   const Opt id = option_of(*solved);
   if (v.has(id)) {
     reject(dashed(id), v.shown(id),
-           "solved for with --solve " + std::string(choice) + "; give only " + listed(others));
+           joined({{"solved for with ", Piece(Opt::solve, choice), "; give only "},
+                   options_listed(others)}));
   }
   return *solved->solved_with_width;
 }
@@ -179,9 +214,11 @@ SynthesisSetup read_synthesis_setup(OptionValues& v, Solver solver) {
 
 void check_response_solver(const ResponseRequest& q) {
   if (q.dimensions || q.solver == Solver::model) return;
+  constexpr std::string_view kExpected =
+      "expected model for a coupler given by Zo and coupling (field and both need its "
+      "dimensions: ";
   reject(dashed(Opt::solver), q.solver == Solver::field ? "field" : "both",
-         "expected model for a coupler given by Zo and coupling (field and both need its "
-         "dimensions: --b --t --w --s)");
+         {kExpected, Opt::b, " ", Opt::t, " ", Opt::w, " ", Opt::s, ")"});
 }
 
 // ---- Multi-section couplers ----
@@ -206,26 +243,30 @@ MultisectionDesign read_profile(OptionValues& v) {
   if (v.has(Opt::band)) {
     for (const Opt id : {Opt::f0, Opt::ripple, Opt::profile}) {
       if (v.has(id) && !(id == Opt::profile && !flat)) {
-        reject(dashed(id), v.shown(id), "not with --band, which sets the equal-ripple band");
+        reject(dashed(id), v.shown(id),
+               {"not with ", Opt::band, ", which sets the equal-ripple band"});
       }
     }
     const auto [f1, f2] = v.pair(Opt::band);
     d = design_equal_ripple(n, c, f1, f2);
   } else if (!v.has(Opt::f0)) {
-    throw InputError(
-        "--band or --f0: missing; give the band, or f0 with --ripple or --profile "
-        "maximally-flat");
+    refuse({Opt::band, " or ", Opt::f0}, {"missing; give the band, or f0 with ",
+                                          Opt::ripple,
+                                          " or ",
+                                          {Opt::profile, "maximally-flat"}});
   } else if (flat) {
     if (v.has(Opt::ripple)) {
-      reject(dashed(Opt::ripple), v.shown(Opt::ripple), "not with --profile maximally-flat");
+      reject(dashed(Opt::ripple), v.shown(Opt::ripple),
+             {"not with ", {Opt::profile, "maximally-flat"}});
     }
     d = design_maximally_flat(n, c, v.number(Opt::f0));
   } else if (v.has(Opt::ripple)) {
     d = design_for_ripple(n, c, v.number(Opt::f0), v.number(Opt::ripple));
   } else {
-    throw InputError("--ripple or --profile maximally-flat: missing; give one of them with --f0");
+    refuse({Opt::ripple, " or ", {Opt::profile, "maximally-flat"}},
+           {"missing; give one of them with ", Opt::f0});
   }
-  if (!d.ok) throw InputError("multisection: " + d.message);
+  if (!d.ok) refuse("multisection", d.message);
   return d;
 }
 
@@ -236,7 +277,7 @@ void refuse_board_options(const OptionValues& v) {
                               Opt::rho, Opt::roughness, Opt::tand},
                              [](const StripDimension& d) { return d.of_placement(); });
   for (const Opt id : refused) {
-    if (v.has(id)) reject(dashed(id), v.shown(id), "only with a board: --b and --t");
+    if (v.has(id)) reject(dashed(id), v.shown(id), {"only with a board: ", Opt::b, " and ", Opt::t});
   }
 }
 
@@ -250,7 +291,8 @@ MultisectionBuild read_build(OptionValues& v) {
   if (!v.has(Opt::b)) {
     refuse_board_options(v);
     if (b.solver != Solver::model) {
-      reject(dashed(Opt::solver), "field", "the field solution needs a board: --b and --t");
+      reject(dashed(Opt::solver), "field",
+             {"the field solution needs a board: ", Opt::b, " and ", Opt::t});
     }
     b.er = v.number(Opt::er);
     return b;
@@ -393,7 +435,8 @@ MultisectionRequest read_multisection(OptionValues& v) {
   q.terminations.load = v.number(Opt::rl);
   q.response_table = v.choice(Opt::table) == "response";
   if (q.response_table && !q.f) {
-    throw InputError("--f: missing; --table response needs the frequencies of the response");
+    refuse(Opt::f,
+           {"missing; ", {Opt::table, "response"}, " needs the frequencies of the response"});
   }
   q.coupler = std::make_shared<const MultisectionCoupler>(multisection_coupler(q.design, q.build));
   return q;

@@ -217,8 +217,12 @@ class AnalyseRows final : public GridRows {
     out.status(r.status);
     if (solver() == Solver::both) {
       write_comparison(out, r.field);
-      const LossComparison& l = *r.field_loss;
-      out.numbers({-l.even_db_per_inch, -l.odd_db_per_inch, l.even_error_pct, l.odd_error_pct});
+      if (const std::optional<LossComparison>& l = r.field_loss) {
+        out.numbers(
+            {-l->even_db_per_inch, -l->odd_db_per_inch, l->even_error_pct, l->odd_error_pct});
+      } else {
+        out.empty(kLossComparisonColumns.size());
+      }
     }
     tally(t, r.pair, r.status, with_loss_);
   }
@@ -366,7 +370,11 @@ class ResponseRows final : public RowSource {
     out.status(r.status);
     if (q_.solver == Solver::both) {
       write_comparison(out, coupler_.field);
-      write_response(out, *r.field_response);
+      if (r.field_response) {
+        write_response(out, *r.field_response);
+      } else {
+        out.empty(kFieldResponseColumns.size());
+      }
     }
     if (is_failure(r.status)) ++t.failed;
     if (q_.dimensions && q_.solver != Solver::field) {

@@ -27,10 +27,11 @@ std::string text_of(std::int64_t n) {
 void check_direction(std::string_view option, std::string_view text, const Quantity& q,
                      const Range& r) {
   if (r.max < r.min) {
-    reject(option, text, "the stop lies below the start (ranges run upward, start:stop:step)");
+    reject(named(option), text,
+           "the stop lies below the start (ranges run upward, start:stop:step)");
   }
   if (q.signless && (r.min < 0.0F) != (r.max < 0.0F)) {
-    reject(option, text, "the range crosses 0 " + std::string(base_unit(q.dimension)));
+    reject(named(option), text, "the range crosses 0 " + std::string(base_unit(q.dimension)));
   }
 }
 
@@ -42,7 +43,7 @@ std::int64_t checked_rows(std::string_view option, std::string_view text, const 
   const std::int64_t rows = std::int64_t{step_count(r, quotient)} + 1;
   if (rows > kMostRows || steps + 1.0 > static_cast<double>(kMostRows)) {
     const double shown = std::fmax(std::floor(steps) + 1.0, static_cast<double>(rows));
-    reject(option, text,
+    reject(named(option), text,
            "the range has " + text_of(static_cast<std::int64_t>(std::fmin(shown, 1e18))) +
                " rows, more than " + text_of(kMostRows));
   }
@@ -58,7 +59,7 @@ Axis parse_axis(std::string_view option, std::string_view text, const Quantity& 
     return single_value(parse_quantity(option, text, quantity));
   }
   if (fields.size() != 3) {
-    reject(option, text, "expected a single value or a range start:stop:step");
+    reject(named(option), text, "expected a single value or a range start:stop:step");
   }
   Range r{};
   r.min = parse_quantity(option, fields[0], quantity);
@@ -68,22 +69,22 @@ Axis parse_axis(std::string_view option, std::string_view text, const Quantity& 
   return {r, checked_rows(option, text, r, quotient), true};
 }
 
-std::int64_t product_rows(std::string_view options, const Axis& a, const Axis& b) {
+std::int64_t product_rows(const Phrase& options, const Axis& a, const Axis& b) {
   const std::int64_t rows = a.rows * b.rows;  // each at most kMostRows: no overflow
   if (rows > kMostRows) {
-    throw InputError(std::string(options) + ": the ranges give " + text_of(rows) +
-                     " rows together, more than " + text_of(kMostRows));
+    refuse(options,
+           "the ranges give " + text_of(rows) + " rows together, more than " + text_of(kMostRows));
   }
   return rows;
 }
 
-std::int64_t product_rows(std::string_view options, const Axis& a, const Axis& b, const Axis& c) {
+std::int64_t product_rows(const Phrase& options, const Axis& a, const Axis& b, const Axis& c) {
   // Each product stays at most kMostRows squared before it is checked.
   const Axis first_two{{}, product_rows(options, a, b), true};
   return product_rows(options, first_two, c);
 }
 
-std::int64_t product_rows(std::string_view options, std::span<const Axis* const> axes) {
+std::int64_t product_rows(const Phrase& options, std::span<const Axis* const> axes) {
   Axis product = *axes.front();
   for (const Axis* axis : axes.subspan(1))
     product = {{}, product_rows(options, product, *axis), true};

@@ -6,6 +6,7 @@
 #include <span>
 #include <string_view>
 
+#include "batch/input_error.hpp"
 #include "batch/quantities.hpp"
 #include "design/ranges.hpp"
 
@@ -21,10 +22,10 @@ Axis parse_axis(std::string_view option, std::string_view text, const Quantity& 
 
 // rows(a) * rows(b), or an InputError naming both options when the product
 // passes kMostRows.
-std::int64_t product_rows(std::string_view options, const Axis& a, const Axis& b);
+std::int64_t product_rows(const Phrase& options, const Axis& a, const Axis& b);
 // Of three axes.
-std::int64_t product_rows(std::string_view options, const Axis& a, const Axis& b, const Axis& c);
+std::int64_t product_rows(const Phrase& options, const Axis& a, const Axis& b, const Axis& c);
 // Of any number of axes, one at least.
-std::int64_t product_rows(std::string_view options, std::span<const Axis* const> axes);
+std::int64_t product_rows(const Phrase& options, std::span<const Axis* const> axes);
 
 }  // namespace ketrovane::batch

@@ -108,15 +108,15 @@ float nominal_of(const StripPair& pair, Varied q) {
 
 // One item NAME=X of --vary.
 Variation read_variation(std::string_view item, const StripPair& nominal) {
-  const std::string& flag = dashed(option(Opt::vary));
+  const OptionSpec& flag = option(Opt::vary);
   const std::size_t equals = item.find('=');
   const std::vector<Varied> known = variable_quantities(nominal.placement.arrangement);
   const std::string_view name = item.substr(0, equals);
   const auto found = std::ranges::find_if(known, [&](Varied q) { return varied_name(q) == name; });
   if (equals == std::string_view::npos || found == known.end()) {
     reject(flag, item,
-           "expected NAME=X, NAME one of " + names_listed(known) + " for --geometry " +
-               std::string(geometry_name(nominal.placement.arrangement)));
+           {"expected NAME=X, NAME one of " + names_listed(known) + " for ",
+            {Opt::geometry, geometry_name(nominal.placement.arrangement)}});
   }
   const Varied q = *found;
   std::string_view value = without_plus_minus(item.substr(equals + 1));
@@ -132,7 +132,7 @@ Variation read_variation(std::string_view item, const StripPair& nominal) {
     return {q, std::fabs(static_cast<double>(nominal_of(nominal, q))) * n.number / 100.0};
   }
   const Quantity& quantity = is_length(q) ? kLengthHalfWidth : kPureHalfWidth;
-  return {q, parse_quantity(flag, value, quantity)};
+  return {q, parse_quantity(dashed(flag), value, quantity)};
 }
 
 std::vector<Variation> read_variations(OptionValues& v, const StripPair& nominal) {
@@ -143,7 +143,7 @@ std::vector<Variation> read_variations(OptionValues& v, const StripPair& nominal
     const Variation read = read_variation(item, nominal);
     if (std::ranges::any_of(variations,
                             [&](const Variation& x) { return x.quantity == read.quantity; })) {
-      reject(dashed(option(Opt::vary)), item, "that quantity is varied twice");
+      reject(option(Opt::vary), item, "that quantity is varied twice");
     }
     variations.push_back(read);
     v.record_input({"vary_" + std::string(varied_name(read.quantity)), std::string(item),
@@ -181,7 +181,7 @@ void check_reach(const ToleranceDesign& d, Varied q, double floor) {
   const bool blamed_on_etch = own == 0.0;
   const std::string what =
       std::string(varied_name(q)) + (floor == 1.0 ? " below 1" : " zero or negative");
-  reject(dashed(option(blamed_on_etch ? Opt::etch : Opt::vary)),
+  reject(option(blamed_on_etch ? Opt::etch : Opt::vary),
          blamed_on_etch ? shortest(static_cast<float>(etch)) + " in"
                         : std::string(varied_name(q)) + "=" + shortest(static_cast<float>(own)),
          "would make " + what + " in " + significant(static_cast<float>(100.0 * share), 3) +
@@ -223,13 +223,13 @@ std::uint64_t read_whole(OptionValues& v, Opt id) {
     const NumberAndUnit n = split_number(text);
     if (!n.has_number || !n.unit.empty() || !(n.number >= 0.0) ||
         n.number != std::floor(n.number) || n.number > o.quantity->most) {
-      reject(dashed(o), text, range);
+      reject(o, text, range);
     }
     value = static_cast<std::uint64_t>(n.number);
   }
   if (static_cast<double>(value) < o.quantity->least ||
       static_cast<double>(value) > o.quantity->most) {
-    reject(dashed(o), text, range);
+    reject(o, text, range);
   }
   v.record_input(
       {std::string(o.name), v.has(id) ? text : "", "", single_value(static_cast<float>(value))});
@@ -243,13 +243,17 @@ Outcome read_limited_outcome(std::string_view item, std::string_view name, bool 
     const auto o = static_cast<Outcome>(i);
     if (outcome_name(o) != name) continue;
     if (i < known) return o;
-    reject(dashed(option(Opt::limit)), item, "needs the response at f0: add --f0 F");
+    reject(option(Opt::limit), item, {"needs the response at f0: add ", Opt::f0, " F"});
   }
-  reject(dashed(option(Opt::limit)), item,
-         "expected NAME=LO:HI, NAME one of coupling, zo, zoe, zoo" +
-             std::string(
-                 at_f0 ? ", coupling_f0, return_loss, isolation or directivity"
-                       : " (and with --f0 coupling_f0, return_loss, isolation or directivity)"));
+  Phrase expected{"expected NAME=LO:HI, NAME one of coupling, zo, zoe, zoo"};
+  if (at_f0) {
+    expected += ", coupling_f0, return_loss, isolation or directivity";
+  } else {
+    expected += " (and with ";
+    expected += Opt::f0;
+    expected += " coupling_f0, return_loss, isolation or directivity)";
+  }
+  reject(option(Opt::limit), item, expected);
 }
 
 double read_limit_side(std::string_view text, const Quantity& q, double open) {
@@ -258,14 +262,14 @@ double read_limit_side(std::string_view text, const Quantity& q, double open) {
 }
 
 Limit read_limit(std::string_view item, bool at_f0) {
-  const std::string option_name = dashed(option(Opt::limit));
+  const OptionSpec& limit = option(Opt::limit);
   const std::size_t equals = item.find('=');
   const Outcome o = read_limited_outcome(item, item.substr(0, equals), at_f0);
   const std::string_view range = equals == std::string_view::npos ? "" : item.substr(equals + 1);
   const std::size_t colon = range.find(':');
   if (colon == std::string_view::npos || range.find(':', colon + 1) != std::string_view::npos ||
       range.size() == 1) {
-    reject(option_name, item, "expected NAME=LO:HI, or LO: or :HI for one side");
+    reject(limit, item, "expected NAME=LO:HI, or LO: or :HI for one side");
   }
   const bool impedance = o == Outcome::zoe || o == Outcome::zoo || o == Outcome::zo;
   const Quantity& q = impedance ? kImpedanceLimit : kDecibelLimit;
@@ -279,7 +283,7 @@ Limit read_limit(std::string_view item, bool at_f0) {
     high = std::fabs(high);
     if (low > high) std::swap(low, high);
   }
-  if (!(low < high)) reject(option_name, item, "expected LO below HI");
+  if (!(low < high)) reject(limit, item, "expected LO below HI");
   return {o, low, high};
 }
 
@@ -290,7 +294,7 @@ std::vector<Limit> read_limits(OptionValues& v, bool at_f0) {
   for (const std::string_view item : split(text, ',')) {
     const Limit l = read_limit(item, at_f0);
     if (std::ranges::any_of(limits, [&](const Limit& x) { return x.quantity == l.quantity; })) {
-      reject(dashed(option(Opt::limit)), item, "that quantity is limited twice");
+      reject(option(Opt::limit), item, "that quantity is limited twice");
     }
     limits.push_back(l);
     Axis a = single_value(static_cast<float>(l.low));
@@ -308,7 +312,7 @@ std::optional<ResponseAtF0> read_response_at_f0(OptionValues& v) {
   if (!v.has(Opt::f0)) {
     for (const Opt id : {Opt::rs, Opt::rl, Opt::rho, Opt::roughness, Opt::tand}) {
       if (v.has(id))
-        reject(dashed(option(id)), v.shown(id), "only with --f0, the response of each sample");
+        reject(option(id), v.shown(id), {"only with ", Opt::f0, ", the response of each sample"});
     }
     return std::nullopt;
   }
@@ -324,14 +328,14 @@ void read_slice(OptionValues& v, ToleranceRequest& q) {
   q.samples = read_whole(v, Opt::samples);
   q.start = read_whole(v, Opt::start);
   if (q.start >= q.samples) {
-    reject(dashed(option(Opt::start)), v.shown(Opt::start),
-           "expected a sample index below --samples, " + std::to_string(q.samples));
+    reject(option(Opt::start), v.shown(Opt::start),
+           {"expected a sample index below ", Opt::samples, ", " + std::to_string(q.samples)});
   }
   q.count = v.has(Opt::count) ? read_whole(v, Opt::count) : q.samples - q.start;
   if (q.count > q.samples - q.start) {
-    reject(dashed(option(Opt::count)), v.shown(Opt::count),
-           "runs past the last sample: at most " + std::to_string(q.samples - q.start) +
-               " from --start " + std::to_string(q.start));
+    reject(option(Opt::count), v.shown(Opt::count),
+           {"runs past the last sample: at most " + std::to_string(q.samples - q.start) + " from ",
+            Opt::start, " " + std::to_string(q.start)});
   }
 }
 
@@ -342,7 +346,7 @@ ToleranceRequest read_tolerance(OptionValues& v) {
   ToleranceDesign& d = q.design;
   d.solver = read_solver(v);
   if (d.solver == Solver::both) {
-    reject(dashed(option(Opt::solver)), "both", "expected model or field for a tolerance run");
+    reject(option(Opt::solver), "both", "expected model or field for a tolerance run");
   }
   d.nominal = read_dimensions(v, v.number(Opt::er), d.solver);
   d.spread = v.choice(Opt::dist) == "uniform" ? Spread::uniform : Spread::normal;

@@ -184,7 +184,7 @@ std::string find_gnuplot() {
 
 void check_chart_name(std::string_view option, const std::string& path) {
   if (terminal_for(path).empty()) {
-    reject(option, path, "expected a chart file name ending in .svg, .png or .pdf");
+    reject(batch::named(option), path, "expected a chart file name ending in .svg, .png or .pdf");
   }
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "batch/accuracy_note.hpp"
+#include "batch/coupler_types.hpp"
 #include "batch/input_error.hpp"
 #include "batch/mode_note.hpp"
 #include "batch/number_format.hpp"
@@ -17,8 +18,6 @@
 #include "calc/tolerance_run.hpp"
 #include "calc/touchstone.hpp"
 #include "calc/writers.hpp"
-#include "design/band_summary.hpp"
-#include "frequency/scattering_matrix.hpp"
 
 namespace ketrovane::calc {
 
@@ -59,17 +58,16 @@ TouchstoneSource response_source(const batch::ResponseRequest& q, LengthUnit uni
   const ResponseCoupler coupler = batch::coupler_of(q);
   return {"single-section edge-coupled stripline directional coupler",
           batch::coupler_description(q, unit), q.f, q.terminations,
-          [q, coupler](float f, Terminations references) {
-            const ResponseRow r = response_row(coupler, f, q.terminations);
-            return scattering_matrix(r.section, f, references);
+          [coupler](float f, Terminations references) {
+            return response_scattering_matrix(coupler, f, references);
           }};
 }
 
 TouchstoneSource multisection_source(const batch::MultisectionRequest& q, LengthUnit unit) {
-  if (!q.f) throw batch::InputError("--touchstone: the file needs the frequencies of --f");
+  if (!q.f) batch::refuse(Opt::touchstone, {"the file needs the frequencies of ", Opt::f});
   if (!q.coupler->built()) {
-    throw batch::InputError(
-        "--touchstone: a section could not be built (see the section table); no file written");
+    batch::refuse(Opt::touchstone,
+                  "a section could not be built (see the section table); no file written");
   }
   return {std::to_string(q.design.sections) + "-section stripline directional coupler",
           batch::multisection_description(q, unit), *q.f, q.terminations,
@@ -102,7 +100,7 @@ class TouchstoneOutput {
       : source_(std::move(source)) {
     const std::string& path = *given_text(values, Opt::touchstone);
     if (!has_extension(path, ".s4p")) {
-      batch::reject("--touchstone", path, "expected a file name ending in .s4p");
+      batch::reject(Opt::touchstone, path, "expected a file name ending in .s4p");
     }
     TouchstoneLayout layout;
     layout.format = pair_format_named(values.choice(Opt::touchstone_format));
@@ -137,9 +135,9 @@ class TouchstoneOutput {
       return {.source = r, .load = r};
     }
     if (const std::string* ref = given_text(values, Opt::ref)) {
-      batch::reject("--ref", *ref,
-                    "a Touchstone 2.0 file references its ports to --rs and --rl; --ref is for "
-                    "version 1.1");
+      batch::reject(Opt::ref, *ref,
+                    {"a Touchstone 2.0 file references its ports to ", Opt::rs, " and ", Opt::rl,
+                     "; ", Opt::ref, " is for version 1.1"});
     }
     return terminations;
   }
@@ -154,7 +152,7 @@ void refuse_touchstone_options(const TextValues& values) {
   for (const Opt id :
        {Opt::touchstone_format, Opt::touchstone_version, Opt::port_order, Opt::ref}) {
     if (const std::string* t = given_text(values, id)) {
-      batch::reject(batch::dashed(batch::option(id)), *t, "only with --touchstone FILE.s4p");
+      batch::reject(id, *t, {"only with ", Opt::touchstone, " FILE.s4p"});
     }
   }
 }
@@ -209,7 +207,9 @@ std::optional<TouchstoneSource> touchstone_source(const batch::Request& request,
 void check_multisection_plot(const batch::Request& request, const std::string& path) {
   const auto* q = std::get_if<batch::MultisectionRequest>(&request);
   if (q != nullptr && !q->response_table) {
-    batch::reject("--plot", path, "the chart is of the response: add --table response and --f");
+    batch::reject(
+        Opt::plot, path,
+        {"the chart is of the response: add ", {Opt::table, "response"}, " and ", Opt::f});
   }
 }
 

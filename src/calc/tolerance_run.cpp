@@ -27,7 +27,7 @@ constexpr int kHistogramBins = 60;
 Format samples_format(const std::string& path) {
   if (has_extension(path, ".csv")) return Format::csv;
   if (has_extension(path, ".json")) return Format::json;
-  batch::reject("--samples-output", path, "expected a file name ending in .csv or .json");
+  batch::reject(Opt::samples_output, path, "expected a file name ending in .csv or .json");
 }
 
 // The outcomes the histograms show: the limited ones, or Zo and the
@@ -180,11 +180,11 @@ batch::ToleranceCollector collector_for(const batch::ToleranceRequest& q) {
     const double gigabytes =
         4.0 * static_cast<double>(q.count) *
         static_cast<double>(q.design.at_f0 ? kOutcomeCount : kImpedanceOutcomes) / 1e9;
-    throw batch::InputError("--samples " + std::to_string(q.samples) + ": the percentiles of " +
-                            std::to_string(q.count) + " samples need " +
-                            batch::significant(static_cast<float>(gigabytes), 3) +
-                            " GB of memory, more than there is; run slices of it with --start "
-                            "and --count");
+    batch::refuse({Opt::samples, " " + std::to_string(q.samples)},
+                  {"the percentiles of " + std::to_string(q.count) + " samples need " +
+                       batch::significant(static_cast<float>(gigabytes), 3) +
+                       " GB of memory, more than there is; run slices of it with ",
+                   Opt::start, " and ", Opt::count});
   }
 }
 

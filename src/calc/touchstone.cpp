@@ -3,9 +3,9 @@
 #include <array>
 #include <cmath>
 
+#include "batch/coupler_types.hpp"
 #include "batch/input_error.hpp"
 #include "batch/number_format.hpp"
-#include "common/constants.hpp"
 
 namespace ketrovane::calc {
 

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/coupler_types.hpp"
 #include "calc/output_file.hpp"
-#include "frequency/scattering_matrix.hpp"
 
 namespace ketrovane::calc {
 

@@ -10,11 +10,10 @@
 #include <vector>
 
 #include "batch/columns.hpp"
+#include "batch/coupler_types.hpp"
 #include "batch/option_values.hpp"
 #include "batch/tolerance_rows.hpp"
 #include "calc/output_file.hpp"
-#include "design/band_summary.hpp"
-#include "synthesis/multisection.hpp"
 
 namespace ketrovane::calc {
 

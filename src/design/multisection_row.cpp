@@ -1,6 +1,7 @@
 #include "design/multisection_row.hpp"
 
 #include <cmath>
+#include <limits>
 
 #include "design/quarter_wave.hpp"
 #include "frequency/cascade.hpp"
@@ -52,6 +53,22 @@ SectionRow section_row(int index, double k, const MultisectionBuild& build, floa
   return section;
 }
 
+// The sections with an attenuation the field solver could not find: not a
+// number, so that nothing of the cascade passes for a lossless one.
+std::vector<CoupledSection> sections_without_loss(const MultisectionCoupler& coupler) {
+  std::vector<CoupledSection> sections;
+  sections.reserve(coupler.sections.size());
+  for (const SectionRow& s : coupler.sections) {
+    CoupledSection section = s.coupler.section;
+    if (s.coupler.dimensions) {
+      section.even_attenuation_db_inch = std::numeric_limits<float>::quiet_NaN();
+      section.odd_attenuation_db_inch = std::numeric_limits<float>::quiet_NaN();
+    }
+    sections.push_back(section);
+  }
+  return sections;
+}
+
 }  // namespace
 
 bool MultisectionCoupler::built() const {
@@ -82,16 +99,38 @@ std::vector<CoupledSection> sections_at(const MultisectionCoupler& coupler, floa
 
 ResponseRow multisection_response_row(const MultisectionCoupler& coupler, float f_mhz,
                                       Terminations terminations) {
-  const std::vector<CoupledSection> sections = sections_at(coupler, f_mhz);
-  ResponseRow row{f_mhz, sections.front(), {}, RowStatus::ok, std::nullopt};
+  ResponseRow row{f_mhz, {}, {}, RowStatus::ok, std::nullopt};
+  std::vector<CoupledSection> sections;
+  try {
+    sections = sections_at(coupler, f_mhz);
+  } catch (const FieldFailure& failure) {
+    row.status = failure_status(failure);
+    sections = sections_without_loss(coupler);
+  }
+  row.section = sections.front();
   row.response = cascade_response(sections, f_mhz, terminations);
-  if (!all_finite(row.response)) row.status = RowStatus::not_finite;
+  if (!is_failure(row.status) && !all_finite(row.response)) row.status = RowStatus::not_finite;
   return row;
 }
 
 ScatteringMatrix multisection_scattering_matrix(const MultisectionCoupler& coupler, float f_mhz,
                                                 Terminations references) {
-  return cascade_scattering_matrix(sections_at(coupler, f_mhz), f_mhz, references);
+  try {
+    return cascade_scattering_matrix(sections_at(coupler, f_mhz), f_mhz, references);
+  } catch (const FieldFailure&) {
+    return cascade_scattering_matrix(sections_without_loss(coupler), f_mhz, references);
+  }
+}
+
+std::vector<ScatteringMatrix> multisection_scattering_matrices(const MultisectionCoupler& coupler,
+                                                               std::span<const float> f_mhz,
+                                                               Terminations references) {
+  std::vector<ScatteringMatrix> matrices;
+  matrices.reserve(f_mhz.size());
+  for (const float f : f_mhz) {
+    matrices.push_back(multisection_scattering_matrix(coupler, f, references));
+  }
+  return matrices;
 }
 
 }  // namespace ketrovane

@@ -62,8 +62,15 @@ std::vector<CoupledSection> sections_at(const MultisectionCoupler& coupler, floa
 ResponseRow multisection_response_row(const MultisectionCoupler& coupler, float f_mhz,
                                       Terminations terminations);
 
-// The 4x4 scattering matrix of the cascade at f_mhz.
+// The 4x4 scattering matrix of the cascade at f_mhz, its ports referenced
+// to references.source (1 and 4) and references.load (2 and 3); not a number
+// where the field solver could not find a section's loss.
 ScatteringMatrix multisection_scattering_matrix(const MultisectionCoupler& coupler, float f_mhz,
                                                 Terminations references);
+
+// The matrix at each of f_mhz, in order.
+std::vector<ScatteringMatrix> multisection_scattering_matrices(const MultisectionCoupler& coupler,
+                                                               std::span<const float> f_mhz,
+                                                               Terminations references);
 
 }  // namespace ketrovane

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <limits>
 
 #include "design/field_analysis.hpp"
 #include "design/row_kernel.hpp"
@@ -24,6 +25,33 @@ void set_attenuation(CoupledSection& section, const ModeAttenuation& a) {
   section.odd_attenuation_db_inch = a.odd_db_per_inch;
 }
 
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+// The impedances and sections of a coupler given by its dimensions;
+// FieldFailure when the field solver cannot solve its cross-section.
+void build_coupler(ResponseCoupler& c, float length_inch) {
+  const CrossSection& x = c.dimensions->x;
+  c.impedances = c.solver == Solver::field ? field_impedances(*c.dimensions) : model_impedances(x);
+  c.section = lossless_section(c.impedances.zoe, c.impedances.zoo, x.board.er, length_inch);
+  if (c.solver == Solver::field) {
+    if (!std::isfinite(c.impedances.zoe) || !std::isfinite(c.impedances.zoo)) {
+      c.status = RowStatus::not_finite;
+    }
+    return;
+  }
+  c.model_loss = wheeler_factors(x);
+  const CouplerImpedances& z = c.impedances;
+  if (!std::isfinite(z.zoe) || !std::isfinite(z.zoo)) {
+    c.status = RowStatus::not_finite;
+  } else if (z.zero_thickness_abandoned) {
+    c.status = RowStatus::zero_thickness_abandoned;
+  }
+  if (c.solver == Solver::both) {
+    c.field = compare_with_field(x, z.zoe, z.zoo);
+    c.field_section = lossless_section(c.field->zoe, c.field->zoo, x.board.er, length_inch);
+  }
+}
+
 }  // namespace
 
 bool all_finite(const FourPortResponse& r) {
@@ -39,25 +67,21 @@ bool all_finite(const FourPortResponse& r) {
 ResponseCoupler coupler_of_dimensions(const StripPair& pair, const Materials& materials,
                                       float length_inch, Solver solver) {
   if (!pair.placement.is_edge()) solver = Solver::field;
-  const CrossSection& x = pair.x;
   ResponseCoupler c{};
-  c.impedances = solver == Solver::field ? field_impedances(pair) : model_impedances(x);
-  c.section = lossless_section(c.impedances.zoe, c.impedances.zoo, x.board.er, length_inch);
   c.dimensions = pair;
   c.materials = materials;
   c.solver = solver;
   c.status = RowStatus::ok;
-  if (solver == Solver::field) return c;
-  c.model_loss = wheeler_factors(x);
-  const CouplerImpedances& z = c.impedances;
-  if (!std::isfinite(z.zoe) || !std::isfinite(z.zoo)) {
-    c.status = RowStatus::not_finite;
-  } else if (z.zero_thickness_abandoned) {
-    c.status = RowStatus::zero_thickness_abandoned;
-  }
-  if (solver == Solver::both) {
-    c.field = compare_with_field(x, z.zoe, z.zoo);
-    c.field_section = lossless_section(c.field->zoe, c.field->zoo, x.board.er, length_inch);
+  try {
+    build_coupler(c, length_inch);
+  } catch (const FieldFailure& failure) {
+    c.status = failure_status(failure);
+    c.field.reset();
+    c.field_section.reset();
+    if (solver == Solver::field) {
+      c.impedances = {kNaN, kNaN, kNaN, kNaN, Capacitances{}, false};
+      c.section = lossless_section(kNaN, kNaN, pair.x.board.er, length_inch);
+    }
   }
   return c;
 }
@@ -73,24 +97,36 @@ ResponseCoupler coupler_of_impedances(float zoe, float zoo, float er, float leng
 
 CoupledSection section_at(const ResponseCoupler& c, float f_mhz) {
   CoupledSection section = c.section;
-  if (c.dimensions) {
-    set_attenuation(section, attenuation_at(c, *c.dimensions, f_mhz, c.solver == Solver::field));
+  const bool on_the_field = c.solver == Solver::field;
+  // Without its field solution a section has no field loss either.
+  if (c.dimensions && !(on_the_field && is_failure(c.status))) {
+    set_attenuation(section, attenuation_at(c, *c.dimensions, f_mhz, on_the_field));
   }
   return section;
 }
 
 ResponseRow response_row(const ResponseCoupler& c, float f_mhz, Terminations terminations) {
-  ResponseRow row{f_mhz, section_at(c, f_mhz), {}, c.status, std::nullopt};
+  ResponseRow row{f_mhz, c.section, {}, c.status, std::nullopt};
+  try {
+    row.section = section_at(c, f_mhz);
+    if (c.field_section) {
+      CoupledSection on_the_field = *c.field_section;
+      set_attenuation(on_the_field, attenuation_at(c, *c.dimensions, f_mhz, true));
+      row.field_response = four_port_response(on_the_field, f_mhz, terminations);
+    }
+  } catch (const FieldFailure& failure) {
+    row.status = failure_status(failure);
+    row.field_response.reset();
+    if (c.solver == Solver::field) set_attenuation(row.section, {kNaN, kNaN});
+  }
   row.response = four_port_response(row.section, f_mhz, terminations);
-  if (row.status != RowStatus::not_finite && !all_finite(row.response)) {
-    row.status = RowStatus::not_finite;
-  }
-  if (c.field_section) {
-    CoupledSection on_the_field = *c.field_section;
-    set_attenuation(on_the_field, attenuation_at(c, *c.dimensions, f_mhz, true));
-    row.field_response = four_port_response(on_the_field, f_mhz, terminations);
-  }
+  if (!is_failure(row.status) && !all_finite(row.response)) row.status = RowStatus::not_finite;
   return row;
+}
+
+ScatteringMatrix response_scattering_matrix(const ResponseCoupler& coupler, float f_mhz,
+                                            Terminations references) {
+  return scattering_matrix(response_row(coupler, f_mhz, references).section, f_mhz, references);
 }
 
 }  // namespace ketrovane

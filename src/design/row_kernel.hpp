@@ -20,6 +20,7 @@
 #include "design/strip_pair.hpp"
 #include "field/field_synthesis.hpp"
 #include "frequency/four_port.hpp"
+#include "frequency/scattering_matrix.hpp"
 #include "model/cross_section.hpp"
 #include "model/loss.hpp"
 #include "model/mode_impedances.hpp"
@@ -46,6 +47,8 @@ enum class RowStatus : std::uint8_t {
   needs_thinner_core,        // strips one above the other couple too weakly at this SV
   gap_below_limit,           // the design needs a gap below the fab's least
   width_below_limit,         // the design needs a strip narrower than the fab's least
+  no_field_solution,         // the field solver could not solve the cross-section
+  no_field_loss,             // the field solver could not find the cross-section's loss
 };
 
 // The status as the tables write it: "ok", "not_finite", "converged", ...
@@ -66,6 +69,9 @@ class FieldFailure : public std::runtime_error {
   StripPair where_;
   bool of_loss_;
 };
+
+// The status of a row whose cross-section the field solver failed on.
+RowStatus failure_status(const FieldFailure& failure);
 
 // The conductor and dielectric of a coupler given by its dimensions.
 struct Materials {
@@ -195,6 +201,12 @@ struct ResponseRow {
 
 ResponseRow response_row(const ResponseCoupler& coupler, float f_mhz, Terminations terminations);
 
+// The 4x4 scattering matrix of the coupler at f_mhz: the section of its
+// response row there, its ports referenced to references.source (1 and 4)
+// and references.load (2 and 3).
+ScatteringMatrix response_scattering_matrix(const ResponseCoupler& coupler, float f_mhz,
+                                            Terminations references);
+
 // Every number of the response is finite.
 bool all_finite(const FourPortResponse& response);
 
@@ -251,7 +263,7 @@ struct FieldRow {
 };
 
 // To a relative tolerance of each mode impedance; FieldFailure when the
-// solver cannot verify it.
+// solver cannot verify it (the field command has no status column).
 FieldRow field_row(const StripPair& pair, double tolerance);
 
 }  // namespace ketrovane

@@ -149,7 +149,11 @@ SynthesisRow synthesis_row(const Board& board, const SynthesisTargets& targets, 
   if (solver == Solver::both) {
     const CrossSection x{board, row.w, row.s};
     const CouplerImpedances z = model_impedances(x);
-    row.field = compare_with_field(x, z.zoe, z.zoo);
+    try {
+      row.field = compare_with_field(x, z.zoe, z.zoo);
+    } catch (const FieldFailure& failure) {
+      row.status = failure_status(failure);  // the model's design stands, unverified
+    }
   }
   return row;
 }

@@ -23,6 +23,7 @@
 #include "batch/accuracy_note.hpp"
 #include "batch/call_values.hpp"
 #include "batch/commands.hpp"
+#include "batch/coupler_types.hpp"
 #include "batch/input_error.hpp"
 #include "batch/mode_note.hpp"
 #include "batch/options.hpp"
@@ -30,7 +31,6 @@
 #include "batch/row_runner.hpp"
 #include "batch/sweep_axis.hpp"
 #include "batch/tolerance_rows.hpp"
-#include "design/multisection_row.hpp"
 
 namespace py = pybind11;
 
@@ -238,90 +238,30 @@ std::int64_t elements_of(const py::tuple& shape) {
   return n;
 }
 
-// Whether a quoted value opens at `at`: a quote at the start of a word (an
-// apostrophe, as in "the model's", is none).
-bool quote_at(std::string_view message, std::size_t at) {
-  return message[at] == '\'' && (at == 0 || message[at - 1] == ' ');
+// An option as the package's keyword: "w=", "solver='field'"; the command
+// line's own options (the output files) as the command line spells them.
+std::string keyword_spelling(const batch::OptionSpec& o, std::string_view choice) {
+  if (o.reach == batch::Reach::output) return batch::dashed_spelling(o, choice);
+  std::string text = keyword_of(o.name);
+  if (choice.empty()) return text;
+  if (o.kind != batch::ValueKind::choice) return text + " " + std::string(choice);
+  return text + "'" + std::string(choice) + "'";
 }
 
-// The end of the quoted value that opens at `open`: the batch library
-// escapes a quote or a backslash inside it with a backslash.
-std::size_t quoted_end(std::string_view message, std::size_t open) {
-  std::size_t i = open + 1;
-  while (i < message.size() && message[i] != '\'') i += message[i] == '\\' ? 2 : 1;
-  return std::min(i + 1, message.size());
+// A refusal of the batch library with the options it names as the
+// package's keywords: "w='-0.1': ...", "coupling= or zoe=: ...".  The
+// values it quotes are as they were given.
+std::string keyword_message(const batch::Refusal& refusal) {
+  return batch::refusal_text(refusal, keyword_spelling);
 }
 
-bool in_option_name(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
-}
-
-// The option a message names at `at` ("--w" at the start of a word), or
-// null.
-const batch::OptionSpec* option_at(std::string_view message, std::size_t at, std::size_t& end) {
-  if (message.substr(at, 2) != "--" ||
-      (at > 0 && message[at - 1] != ' ' && message[at - 1] != '(')) {
-    return nullptr;
-  }
-  end = at + 2;
-  while (end < message.size() && in_option_name(message[end])) ++end;
-  const batch::OptionSpec* o = batch::option_named(message.substr(at + 2, end - at - 2));
-  return o != nullptr && o->reach != batch::Reach::output ? o : nullptr;
-}
-
-// The length of the choice of `o` that follows its name at `at` (" field"
-// after "--solver"), or 0.
-std::size_t choice_after(const batch::OptionSpec& o, std::string_view message, std::size_t at) {
-  if (o.kind != batch::ValueKind::choice || message.substr(at, 1) != " ") return 0;
-  std::size_t end = at + 1;
-  while (end < message.size() && (in_option_name(message[end]) || message[end] == ',')) ++end;
-  const std::string_view word = message.substr(at + 1, end - at - 1);
-  std::string_view choices = o.choices;
-  while (!word.empty() && !choices.empty()) {
-    const std::size_t bar = choices.find('|');
-    if (choices.substr(0, bar) == word) return end - at;
-    if (bar == std::string_view::npos) break;
-    choices.remove_prefix(bar + 1);
-  }
-  return 0;
-}
-
-// A message of the batch library with the options it names written as the
-// package's keywords: "--w '-0.1': ..." becomes "w='-0.1': ...", "--coupling
-// or --zoe: ..." "coupling= or zoe=: ...", "--solver field" "solver='field'".
-// The values it quotes are left as they were given.
-std::string keyword_message(std::string_view message) {
-  std::string out;
-  out.reserve(message.size());
-  std::size_t i = 0;
-  while (i < message.size()) {
-    std::size_t end = 0;
-    if (quote_at(message, i)) {
-      end = quoted_end(message, i);
-      out += message.substr(i, end - i);
-    } else if (const batch::OptionSpec* o = option_at(message, i, end)) {
-      out += keyword_of(o->name);
-      if (message.substr(end, 2) == " '") ++end;  // w='-0.1', the value its keyword's
-      if (const std::size_t choice = choice_after(*o, message, end); choice > 0) {
-        out += "'" + std::string(message.substr(end + 1, choice - 1)) + "'";
-        end += choice;
-      }
-    } else {
-      end = i + 1;
-      out += message[i];
-    }
-    i = end;
-  }
-  return out;
-}
-
-// The message of a refused element, with the element's index in the
-// broadcast shape unless the call was made with scalars.
-std::string element_message(const std::string& message, std::int64_t element,
-                            const py::tuple& shape) {
-  if (shape.empty()) return message;
+// The message of a refusal, with the index in the broadcast shape of the
+// element it came from unless the call was made with scalars.
+std::string element_message(const batch::Refusal& refusal, const py::tuple& shape) {
+  std::string message = keyword_message(refusal);
+  if (shape.empty() || !refusal.element) return message;
   std::vector<std::int64_t> index(shape.size());
-  std::int64_t rest = element;
+  std::int64_t rest = *refusal.element;
   for (std::size_t k = shape.size(); k-- > 0;) {
     const auto extent = shape[k].cast<std::int64_t>();
     index[k] = rest % extent;
@@ -355,8 +295,9 @@ batch::RunOptions run_options(const batch::RowSource& rows, const py::object& pr
   return options;
 }
 
-// Runs the rows; a refused element becomes ValueError, a cross-section the
-// field solver cannot solve RuntimeError.
+// Runs the rows; a refused element becomes ValueError naming its index, a
+// cross-section the field command cannot solve RuntimeError (every other
+// command's row says so in its status).
 batch::RowTally run(const batch::RowSource& rows,
                     const std::function<void(const batch::RowBlock&)>& take, const py::tuple& shape,
                     const py::object& progress) {
@@ -371,8 +312,10 @@ batch::RowTally run(const batch::RowSource& rows,
     try {
       std::rethrow_exception(failed.error);
     } catch (const batch::InputError& e) {
-      throw py::value_error(element_message(keyword_message(e.what()), failed.index, shape));
-    } catch (const FieldFailure& f) {
+      batch::Refusal refusal = e.refusal();
+      refusal.element = failed.index;
+      throw py::value_error(element_message(refusal, shape));
+    } catch (const FieldFailure& f) {  // the field command's, which has no status
       throw std::runtime_error(batch::failure_message(f));
     }
   }
@@ -717,12 +660,16 @@ py::tuple multisection_scattering(const py::tuple& names, const py::tuple& value
     throw py::value_error("a section could not be built: see the status of the section table");
   }
   const auto count = static_cast<std::int64_t>(f_mhz.size());
+  const auto f = f_mhz.unchecked<1>();
+  std::vector<float> at(static_cast<std::size_t>(count));
+  for (std::int64_t i = 0; i < count; ++i)
+    at[static_cast<std::size_t>(i)] = static_cast<float>(f(i));
+  const std::vector<ScatteringMatrix> matrices =
+      multisection_scattering_matrices(*q.coupler, at, q.terminations);
   py::array_t<std::complex<double>> s({count, std::int64_t{4}, std::int64_t{4}});
   auto out = s.mutable_unchecked<3>();
-  const auto f = f_mhz.unchecked<1>();
   for (std::int64_t i = 0; i < count; ++i) {
-    const auto at = static_cast<float>(f(i));
-    const ScatteringMatrix m = multisection_scattering_matrix(*q.coupler, at, q.terminations);
+    const ScatteringMatrix& m = matrices[static_cast<std::size_t>(i)];
     for (int r = 0; r < 4; ++r) {
       for (int c = 0; c < 4; ++c) out(i, r, c) = std::complex<double>(m(r + 1, c + 1));
     }
@@ -842,7 +789,7 @@ PYBIND11_MODULE(_core, m) {
     try {
       if (p) std::rethrow_exception(p);
     } catch (const ketrovane::batch::InputError& e) {
-      PyErr_SetString(PyExc_ValueError, kp::keyword_message(e.what()).c_str());
+      PyErr_SetString(PyExc_ValueError, kp::keyword_message(e.refusal()).c_str());
     }
   });
   m.def("table", &kp::table,
@@ -855,8 +802,6 @@ PYBIND11_MODULE(_core, m) {
   m.def("tolerance", &kp::tolerance, "(names, values, length_unit, frequency_unit, progress)");
   m.def("tolerance_statistics", &kp::tolerance_statistics,
         "(names, values, length_unit, frequency_unit, outcomes, passed, by_status)");
-  m.def("keyword_message", &kp::keyword_message,
-        "(message) -> the message with the options it names as keywords");
   m.def("call_units", &kp::call_units, "(units) -> (length_unit, frequency_unit)");
   m.def("option_table", &kp::option_table, "the options of the package's functions");
   m.attr("MOST_ROWS") = ketrovane::batch::kMostRows;

@@ -330,6 +330,70 @@ TEST(Status, ARowThatIsNotFiniteIsAFailedRow) {
   EXPECT_TRUE(lines_of(csv.out).at(1).ends_with(",not_finite")) << csv.out;
 }
 
+// A gap of a ten-millionth of an inch lies below the field solver's range:
+// on every command that solves the field, its rows say so in their status,
+// the rows beside them are computed, and the run fails as a row that is not
+// finite does (exit 1), instead of ending the command (exit 2).
+struct FieldFailureCase {
+  const char* name;
+  Args args;
+  std::size_t failed;    // rows of the table that cannot be computed
+  const char* last_row;  // what the last row of the CSV holds
+};
+
+void PrintTo(const FieldFailureCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class FieldFailureRow : public ::testing::TestWithParam<FieldFailureCase> {};
+
+TEST_P(FieldFailureRow, IsAStatusRowAndExitStatusOne) {
+  const FieldFailureCase& c = GetParam();
+  const e2e::TemporaryDirectory tmp;
+  const Args board = {"--b", "0.25", "--t", "0.0014", "--er", "2.2", "--format", "csv"};
+  const CalcOutcome o = run_calc(tmp.path(), with(c.args, board));
+  EXPECT_EQ(o.status, 1) << o.err;
+  const std::vector<std::string> rows = lines_of(o.out);
+  ASSERT_GE(rows.size(), 2U) << o.err;
+  EXPECT_NE(rows[1].find(",no_field_solution"), std::string::npos) << rows[1];
+  EXPECT_NE(rows.back().find(c.last_row), std::string::npos) << rows.back();
+  const std::vector<std::string> err = lines_of(o.err);
+  ASSERT_FALSE(err.empty());
+  EXPECT_EQ(err.back(), "ketrovane-calc: " + std::to_string(c.failed) +
+                            " of the rows could not be computed (see their status)");
+}
+
+const FieldFailureCase kFieldFailures[] = {
+    {"AnalyseOnTheField",
+     {"analyse", "--w", "0.168", "--s", "1e-7:0.011:0.011", "--solver", "field"},
+     1,
+     ",ok"},
+    {"AnalyseBesideTheModel",
+     {"analyse", "--w", "0.168", "--s", "1e-7:0.011:0.011", "--solver", "both"},
+     1,
+     ",ok,68.71"},
+    {"SensitivityOnTheField",
+     {"sensitivity", "--w", "0.168", "--s", "1e-7:0.011:0.011", "--solver", "field"},
+     1,
+     ",ok"},
+    {"SensitivityBesideTheModel",
+     {"sensitivity", "--w", "0.168", "--s", "1e-7", "--solver", "both"},
+     1,
+     ",no_field_solution,,,,,,"},
+    {"ResponseOnTheField",
+     {"response", "--w", "0.168", "--s", "1e-7", "--f0", "1000", "--f", "900:1100:100", "--solver",
+      "field"},
+     3,
+     ",no_field_solution"},
+    {"ResponseBesideTheModel",
+     {"response", "--w", "0.168", "--s", "1e-7", "--f0", "1000", "--f", "1000", "--solver", "both"},
+     1,
+     ",no_field_solution,,,,,,,,,,,,,,,,,,,,,"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Status, FieldFailureRow, ::testing::ValuesIn(kFieldFailures),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // Strips seven times as wide as B: the model leaves its zero-thickness
 // solution, which the row says beside its numbers; the run succeeds.
 TEST(Status, TheModelLeavingItsZeroThicknessSolutionIsNamedInTheRow) {

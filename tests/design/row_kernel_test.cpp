@@ -130,6 +130,37 @@ TEST(Both, TheFieldsLossAndTheModelsErrorBesideTheModelsRow) {
   EXPECT_FLOAT_EQ(r.field->zoe_error_pct, 100.0F * (model.impedances.zoe / r.field->zoe - 1.0F));
 }
 
+// A gap below the field solver's range: every row that needs the field
+// solution says why it has none, whichever row function and solver, and
+// nothing is thrown past the row.
+TEST(RowStatus, AFieldFailureIsTheRowsStatus) {
+  const StripPair below_range = CrossSection{kBoard, 0.168F, 1e-7F};
+  struct Case {
+    const char* name;
+    RowStatus (*status)(const StripPair& pair, Solver solver);
+  };
+  const Case rows[] = {
+      {"analysis",
+       [](const StripPair& p, Solver s) { return analysis_row(p, kCopper, 1000.0F, s).status; }},
+      {"sensitivity", [](const StripPair& p, Solver s) { return sensitivity_row(p, s).status; }},
+      {"response",
+       [](const StripPair& p, Solver s) {
+         const ResponseCoupler c = coupler_of_dimensions(p, kCopper, 2.0F, s);
+         return response_row(c, 1000.0F, {50.0F, 50.0F}).status;
+       }},
+  };
+  for (const Case& c : rows) {
+    for (const Solver solver : {Solver::field, Solver::both}) {
+      EXPECT_EQ(c.status(below_range, solver), RowStatus::no_field_solution) << c.name;
+    }
+  }
+  EXPECT_TRUE(is_failure(RowStatus::no_field_solution));
+  EXPECT_TRUE(is_failure(RowStatus::no_field_loss));
+  EXPECT_EQ(status_name(RowStatus::no_field_loss), "no_field_loss");
+  const ResponseCoupler lost = coupler_of_dimensions(below_range, kCopper, 2.0F, Solver::field);
+  EXPECT_TRUE(std::isnan(response_row(lost, 1000.0F, {50.0F, 50.0F}).response.input_vswr));
+}
+
 TEST(QuarterWave, LengthAndFrequencyAreInverse) {
   EXPECT_NEAR(quarter_wave_length(1000.0F, 2.2F), 1.98937F, 5e-5F);
   EXPECT_NEAR(quarter_wave_frequency(2.0F, 2.2F), 994.685F, 5e-4F);

@@ -9,7 +9,6 @@ import numpy as np
 
 import calc
 import ketrovane
-from ketrovane import _core
 
 COUPLER = dict(b=0.25, t=0.0014, er=2.2, w=0.168, s=0.011)
 LOSSLESS = dict(zo=50, coupling=10, er=2.2, f0=1000, f=900)
@@ -171,20 +170,52 @@ class KeywordsInMessages(unittest.TestCase):
                          "w='(--s': expected a strip width W: a number with an optional unit "
                          "(in, mil, uin, mm or um; bare numbers are in) (at index 1)")
 
-    # The forms no call of the package reaches (two options together: a
-    # range of widths and one of spacings), and what is not an option.
-    def test_the_rewriting_of_every_form(self):
-        for message, expected in (
-                ("--w and --s: 20000 x 20000 rows", "w= and s=: 20000 x 20000 rows"),
-                ("--f0 '1': --f", "f0='1': f="),
-                ("--rho 'tin': or --touchstone 'x'", "rho='tin': or --touchstone 'x'"),
-                ("--wide 'x': a --w", "--wide 'x': a w="),
-                ("--w 'a\\'--s' --s", "w='a\\'--s' s="),
-                ("x--w", "x--w"),
-                ("--b: the model's --w", "b=: the model's w="),
-                ("--w '", "w='")):
-            with self.subTest(message=message):
-                self.assertEqual(_core.keyword_message(message), expected)
+    # The refusal is one value that each front end words with its own
+    # spelling of the options: two options in one message, an option with
+    # one of its choices and options inside what is expected are keywords
+    # here where the command line writes --.
+    def test_every_form_is_the_command_lines_with_keywords(self):
+        flat = dict(zo=50, coupling=10, sections=3, er=3.66)
+        for command, call, options, expected in (
+                ("multisection", ketrovane.multisection, flat,
+                 "band= or f0=: missing; give the band, or f0 with ripple= or "
+                 "profile='maximally-flat'"),
+                ("multisection", ketrovane.multisection, changed(flat, f0=1000),
+                 "ripple= or profile='maximally-flat': missing; give one of them with f0="),
+                ("multisection", ketrovane.multisection,
+                 changed(flat, f0=1000, profile="maximally-flat", ripple=0.5),
+                 "ripple='0.5': not with profile='maximally-flat'"),
+                ("multisection", ketrovane.multisection, changed(flat, f0=1000, ripple=0.5, t=0.1),
+                 "t='0.1': only with a board: b= and t="),
+                ("analyse", ketrovane.analyse, changed(COUPLER, h=0.01),
+                 "h='0.01': only for geometry='edge-offset' (the geometry is edge)"),
+                ("analyse", ketrovane.analyse, changed(COUPLER, geometry="edge-offset", h=0.1),
+                 "geometry='edge-offset': the closed-form model covers geometry='edge' only; add "
+                 "solver='field'"),
+                ("response", ketrovane.response, changed(LOSSLESS, solver="field"),
+                 "solver='field': expected model for a coupler given by Zo and coupling (field "
+                 "and both need its dimensions: b= t= w= s=)")):
+            with self.subTest(expected=expected):
+                self.assertEqual(refusal(lambda: call(**options)), expected)
+                self.assertEqual(calc.message(command, options).count("--"),
+                                 expected.count("="))
+
+
+class FieldFailures(unittest.TestCase):
+    """A cross-section the field solver cannot solve is a row whose status
+    says so, at its element's index; the other elements are computed."""
+
+    def test_an_element_the_field_cannot_solve_is_a_status(self):
+        for function in (ketrovane.analyse, ketrovane.sensitivity):
+            with self.subTest(function=function.__name__):
+                r = function(**changed(COUPLER, s=[[0.011, 1e-7]]), solver="field")
+                self.assertEqual(r.status.tolist(), [["ok", "no_field_solution"]])
+                self.assertTrue(np.isnan(r.zoe_ohm[0, 1]))
+                self.assertFalse(np.isnan(r.zoe_ohm[0, 0]))
+        r = ketrovane.response(**changed(COUPLER, s=[1e-7, 0.011]), f0=1000, f=1000,
+                               solver="field")
+        self.assertEqual(r.status.tolist(), ["no_field_solution", "ok"])
+        self.assertTrue(np.isnan(r.s21_db[0]))
 
 
 if __name__ == "__main__":

@@ -1,0 +1,17 @@
+# Builds the probe target TARGET in BUILD and expects its compilation to
+# fail for want of HEADER (when HEADER is given) or to succeed (when not).
+execute_process(COMMAND "${CMAKE_COMMAND}" --build "${BUILD}" --target "${TARGET}"
+                RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT HEADER)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "the batch headers do not compile in a front end's place:\n${output}")
+  endif()
+  return()
+endif()
+if(status EQUAL 0)
+  message(FATAL_ERROR "${HEADER} compiled in a front end's place")
+endif()
+string(FIND "${output}" "${HEADER}: No such file or directory" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "the probe failed, but not for want of ${HEADER}:\n${output}")
+endif()
