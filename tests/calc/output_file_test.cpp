@@ -89,5 +89,26 @@ TEST_F(OutputFileTest, AFifoIsWrittenDirectly) {
   EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
+// A set's second file cannot take its name (it has become a directory since
+// it was opened): the first, already in place, is put back as it was, and
+// nothing of the run is left beside them.
+TEST_F(OutputFileTest, ALaterFileThatCannotBePutInPlaceRestoresTheEarlierOnes) {
+  for (const bool first_existed : {true, false}) {
+    fs::remove_all(dir_);
+    fs::create_directory(dir_);
+    if (first_existed) write("first.csv", "old\n");
+    {
+      OutputSet set;
+      set.open("--output", (dir_ / "first.csv").string()).sink().write("new\n");
+      set.open("--touchstone", (dir_ / "second.s4p").string()).sink().write("new\n");
+      fs::create_directory(dir_ / "second.s4p");
+      EXPECT_THROW(set.commit(), OutputError);
+    }
+    EXPECT_EQ(fs::exists(dir_ / "first.csv"), first_existed);
+    EXPECT_EQ(read("first.csv"), first_existed ? "old\n" : "");
+    EXPECT_EQ(entries(), first_existed ? 2U : 1U);  // and the directory
+  }
+}
+
 }  // namespace
 }  // namespace ketrovane::calc
