@@ -1,6 +1,7 @@
 #include "calc_runner.hpp"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -104,6 +105,10 @@ namespace {
   if (how.file_size_limit > 0) {
     const rlimit limit{how.file_size_limit, how.file_size_limit};
     setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  if (how.user != 0 &&
+      (setgroups(0, nullptr) != 0 || setgid(how.user) != 0 || setuid(how.user) != 0)) {
+    _exit(127);
   }
   for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ}) std::signal(s, SIG_DFL);
   if (how.signal_ignored) std::signal(how.signal, SIG_IGN);

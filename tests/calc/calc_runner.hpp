@@ -34,6 +34,7 @@ struct Interruption {
   bool output_closed = false;         // standard output a pipe that nobody reads
   unsigned long file_size_limit = 0;  // RLIMIT_FSIZE in bytes, as ulimit -f sets it; 0 for none
   std::vector<std::string> env;       // as for run_calc
+  unsigned user = 0;  // run as this user and group id (the tests run as root); 0 for the same
 };
 
 // Runs ketrovane-calc as `how` says; the status as a shell shows it (128 +

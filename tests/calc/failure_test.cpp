@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <fstream>
@@ -311,6 +312,32 @@ TEST(Outputs, TheLongestNamesAreWritten) {
       EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 1);
     }
   }
+}
+
+// In a sticky directory (such as /tmp) a file of another user, though
+// writable, cannot be replaced by renaming over it: refused before anything
+// is written, and nothing (no temporary file, no link to the old file) left
+// beside it.
+TEST(Outputs, AFileThatCannotBeReplacedInAStickyDirectoryIsRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
+  constexpr unsigned kNobody = 65534;
+  const e2e::TemporaryDirectory tmp;
+  fs::permissions(tmp.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+  const fs::path sticky = tmp.path() / "sticky";
+  fs::create_directory(sticky);
+  fs::permissions(sticky, fs::perms::all | fs::perms::sticky_bit);
+  e2e::write_file(sticky / "out.csv", "old\n");
+  fs::permissions(sticky / "out.csv", fs::perms::owner_read | fs::perms::owner_write |
+                                          fs::perms::group_read | fs::perms::group_write |
+                                          fs::perms::others_read | fs::perms::others_write);
+  Interruption as_nobody;
+  as_nobody.user = kNobody;
+  const CalcOutcome o = run_interrupted(sticky, with(kAnalyse, {"--output", "out.csv"}), as_nobody);
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "ketrovane-calc: cannot write 'out.csv': Operation not permitted\n");
+  EXPECT_EQ(read(sticky / "out.csv"), "old\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(sticky), fs::directory_iterator()), 1);
 }
 
 // A link to a file is written through (above); a link to nothing is
