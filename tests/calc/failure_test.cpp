@@ -432,6 +432,22 @@ TEST(Plots, RowsThatAreNotFiniteAreCharted) {
   EXPECT_EQ(lines_of(read(tmp.path() / "table.csv")).size(), 4U);
 }
 
+// gnuplot names the script it reads, a temporary file the user never saw:
+// its message is given without it.
+TEST(Plots, GnuplotsMessageLeavesOutTheScriptsName) {
+  const e2e::TemporaryDirectory tmp;
+  fs::create_directory(tmp.path() / "bin");
+  e2e::write_file(tmp.path() / "bin" / "gnuplot",
+                  "#!/bin/sh\necho \"\\\"$1\\\" line 17: undefined variable: x\" >&2\nexit 1\n");
+  fs::permissions(tmp.path() / "bin" / "gnuplot", fs::perms::owner_all);
+  const CalcOutcome o = run_calc(tmp.path(), with(kResponse, {"--plot", "x.png"}),
+                                 {"PATH=" + (tmp.path() / "bin").string() + ":/usr/bin:/bin"});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(
+      o.err,
+      "ketrovane-calc: cannot draw 'x.png': gnuplot failed: line 17: undefined variable: x\n");
+}
+
 TEST(Plots, WithoutGnuplotOneLineAndNoFile) {
   const e2e::TemporaryDirectory tmp;
   const CalcOutcome o =
