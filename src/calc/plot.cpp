@@ -239,6 +239,9 @@ void Plot::row(std::span<const Cell> cells) {
                                  write_shortest(buffer.data(), negated ? -v : v) - buffer.data()));
       if (field >= has_points_.size()) has_points_.resize(field + 1);
       has_points_[field] = true;
+      if (field == 0)
+        x_span_ = x_span_ ? AxisSpan{std::fmin(x_span_->low, v), std::fmax(x_span_->high, v)}
+                          : AxisSpan{v, v};
     }
     ++field;
   };
@@ -414,8 +417,11 @@ std::string Plot::script(const std::string& image) const {
     }
     s += panel_settings(panel, layout_.shaded);
     if (!panel_has_points(panel, first)) {
-      // gnuplot cannot scale an axis without a point: a fixed one.
+      // gnuplot cannot scale an axis without a point: fixed ones, x over the rows.
       s += panel.log_y ? "set yrange [1:10]\n" : "set yrange [-1:1]\n";
+      if (x_span_ && x_span_->low < x_span_->high) {
+        s += "set xrange [" + number_text(x_span_->low) + ":" + number_text(x_span_->high) + "]\n";
+      }
     }
     s += panel_plot(panel, first, i == 0);
     first += panel.series.size();

@@ -95,7 +95,8 @@ class Plot {
   batch::LengthUnit unit_;
   TemporaryFile data_;
   std::size_t rows_ = 0;
-  std::vector<bool> has_points_;  // by field of the data file
+  std::vector<bool> has_points_;           // by field of the data file
+  std::optional<batch::AxisSpan> x_span_;  // of the rows' x values
 };
 
 }  // namespace ketrovane::calc
