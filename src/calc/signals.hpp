@@ -22,7 +22,6 @@ void clean_up_on_signals();
 // yet put in place or removed).
 class RemovedOnSignal {
  public:
-  RemovedOnSignal() = default;
   explicit RemovedOnSignal(const std::string& path);
   RemovedOnSignal(const RemovedOnSignal&) = delete;
   RemovedOnSignal& operator=(const RemovedOnSignal&) = delete;
