@@ -138,6 +138,11 @@ float in_base_unit(const NumberAndUnit& n, const Unit& unit) {
   return static_cast<float>(n.number * unit.to_base);
 }
 
+// Zero without its sign: "-0" is 0, and is written so.
+float unsigned_zero(float value) {
+  return value == 0.0F ? 0.0F : value;
+}
+
 bool within(const Quantity& q, float value) {
   const double v = q.signless ? std::fabs(value) : value;
   const bool above_least = q.least_allowed ? v >= q.least : v > q.least;
@@ -210,7 +215,7 @@ std::string range_text(const Quantity& q) {
 
 LengthUnit parse_length_unit(std::string_view option, std::string_view text) {
   for (const Unit& u : kLengthUnits) {
-    if (u.per_base != 0.0 && u.name == text) return {u.name, u.per_base};
+    if (u.per_base != 0.0 && equal_ignoring_case(u.name, text)) return {u.name, u.per_base};
   }
   reject(named(option), text,
          "expected a length unit: " + std::string(output_length_units_listed()));
@@ -243,7 +248,7 @@ NumberAndUnit split_number(std::string_view text) {
 }
 
 float parse_quantity(std::string_view option, std::string_view text, const Quantity& quantity) {
-  const float value = converted(option, text, quantity);
+  const float value = unsigned_zero(converted(option, text, quantity));
   if (!within(quantity, value)) reject(named(option), text, expected_range(quantity));
   return value;
 }
@@ -252,7 +257,7 @@ float quantity_value(std::string_view option, double number, std::string_view un
                      const Quantity& quantity) {
   const NumberAndUnit n{number, true, {}, unless_base(unit, quantity.dimension)};
   const auto shown = [&] { return number_as_text(number, unit, quantity.dimension); };
-  const float value = converted(option, shown, n, quantity);
+  const float value = unsigned_zero(converted(option, shown, n, quantity));
   if (!within(quantity, value)) reject(named(option), shown(), expected_range(quantity));
   return value;
 }

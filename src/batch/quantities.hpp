@@ -42,7 +42,8 @@ std::string_view units_listed(Dimension dimension);
 // "above 0 in and at most 1000 in", "of at least 1 and at most 1000".
 std::string range_text(const Quantity& quantity);
 
-// The value of `text` in the base unit, rounded once to single precision: a
+// The value of `text` in the base unit, rounded once to single precision
+// (a zero without its sign): a
 // bare number in the base unit reads exactly as the interactive program reads
 // it, a micro-inch value is scaled as its roughness menu scales it.
 float parse_quantity(std::string_view option, std::string_view text, const Quantity& quantity);
@@ -92,8 +93,8 @@ struct LengthUnit {
 
 inline constexpr LengthUnit kInches{"in", 1.0};
 
-// The output unit named by `text` (in, mil, mm, um: the names exactly), or
-// an InputError for `option`.
+// The output unit named by `text` (in, mil, mm, um, letter case ignored as
+// in the values' units), or an InputError for `option`.
 LengthUnit parse_length_unit(std::string_view option, std::string_view text);
 
 // "in, mil, mm or um"

@@ -102,11 +102,13 @@ void check_geometry_solver(const ArrangementSpec& a, Solver solver, const Option
   const Phrase on_model = geometries_where([](const ArrangementSpec& x) { return x.on_model; });
   if (solver == Solver::model) {
     reject(dashed(Opt::geometry), v.shown(Opt::geometry),
-           joined({"the closed-form model covers ", on_model,
+           joined({"the closed-form model covers ",
+                   on_model,
                    {" only; add ", Piece(Opt::solver, "field")}}));
   }
   reject(dashed(Opt::solver), "both",
-         joined({"the model is compared with the field for ", on_model,
+         joined({"the model is compared with the field for ",
+                 on_model,
                  {" only; use ", Piece(Opt::solver, "field"), " for " + std::string(a.name)}}));
 }
 
@@ -277,7 +279,8 @@ void refuse_board_options(const OptionValues& v) {
                               Opt::rho, Opt::roughness, Opt::tand},
                              [](const StripDimension& d) { return d.of_placement(); });
   for (const Opt id : refused) {
-    if (v.has(id)) reject(dashed(id), v.shown(id), {"only with a board: ", Opt::b, " and ", Opt::t});
+    if (v.has(id))
+      reject(dashed(id), v.shown(id), {"only with a board: ", Opt::b, " and ", Opt::t});
   }
 }
 

@@ -35,17 +35,27 @@ void check_direction(std::string_view option, std::string_view text, const Quant
   }
 }
 
-// The rows of a range as its step count gives them.  A range of billions
-// of rows, whose step count saturates, is refused by its true count.
+// A count of rows as a message gives it: exactly while a double holds it
+// exactly, else its power of ten ("about 10^43").
+std::string count_text(double rows) {
+  constexpr double kExactUpTo = 1e15;
+  if (rows <= kExactUpTo) return text_of(static_cast<std::int64_t>(rows));
+  return "about 10^" + text_of(static_cast<std::int64_t>(std::floor(std::log10(rows))));
+}
+
+// The rows of a range as its step count gives them, at most kMostRows.  A
+// range whose step count saturates (billions of rows and more) is counted
+// in double precision instead; either way the message gives the count that
+// was compared.
 std::int64_t checked_rows(std::string_view option, std::string_view text, const Range& r,
                           Quotient quotient) {
   const double steps = (static_cast<double>(r.max) - static_cast<double>(r.min)) / r.step;
   const std::int64_t rows = std::int64_t{step_count(r, quotient)} + 1;
-  if (rows > kMostRows || steps + 1.0 > static_cast<double>(kMostRows)) {
-    const double shown = std::fmax(std::floor(steps) + 1.0, static_cast<double>(rows));
+  constexpr double kSaturating = 1e9;  // far below the int's limit, far above kMostRows
+  const double counted = steps < kSaturating ? static_cast<double>(rows) : std::floor(steps) + 1.0;
+  if (counted > static_cast<double>(kMostRows)) {
     reject(named(option), text,
-           "the range has " + text_of(static_cast<std::int64_t>(std::fmin(shown, 1e18))) +
-               " rows, more than " + text_of(kMostRows));
+           "the range has " + count_text(counted) + " rows, more than " + text_of(kMostRows));
   }
   return rows;
 }

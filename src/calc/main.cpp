@@ -8,7 +8,7 @@
 
 #include "batch/commands.hpp"
 #include "calc/command_line.hpp"
-#include "calc/output_file.hpp"
+#include "calc/signals.hpp"
 
 namespace {
 
@@ -28,7 +28,7 @@ void keep_freed_memory() {
 
 int main(int argc, char** argv) {
   keep_freed_memory();
-  ketrovane::calc::remove_temporaries_on_interrupt();
+  ketrovane::calc::clean_up_on_signals();
   try {
     return ketrovane::calc::run_program(argc, argv);
   } catch (const std::exception& e) {

@@ -6,14 +6,13 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
 #include "batch/input_error.hpp"
+#include "calc/signals.hpp"
 
 namespace ketrovane::calc {
 
@@ -42,16 +41,60 @@ unsigned current_umask() {
   return mask;
 }
 
+// What a symbolic link says, as it says it.
+std::string link_text(const std::string& path) {
+  std::array<char, PATH_MAX> text{};
+  const ssize_t n = readlink(path.c_str(), text.data(), text.size());
+  return n < 0 ? std::string() : std::string(text.data(), static_cast<std::size_t>(n));
+}
+
 // A symbolic link to a regular file is written through: its target is the
-// file replaced, the link stays.
+// file replaced, the link stays.  A link to nothing is refused rather than
+// replaced by a file or followed to create one.
 std::string followed(const std::string& path) {
   struct stat link {};
   if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
   char* resolved = realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return path;
+  if (resolved == nullptr) {
+    if (errno != ENOENT) throw OutputError(file_message("write", path, errno));
+    throw OutputError("cannot write " + quoted(path) + ": it is a symbolic link to " +
+                      quoted(link_text(path)) + ", which does not exist");
+  }
   std::string target(resolved);
   std::free(resolved);  // NOLINT(cppcoreguidelines-no-malloc)
   return target;
+}
+
+// A name beside `path` for a file of this run, as mkostemp takes it: "."
+// and the file's name, `suffix` and six random characters, the file's name
+// shortened (at the start of a character) where the whole would pass
+// NAME_MAX.
+std::string sibling_pattern(const std::string& path, std::string_view suffix) {
+  constexpr std::size_t kRandom = 6;
+  constexpr unsigned kContinuationMask = 0xC0U;
+  constexpr unsigned kContinuation = 0x80U;
+  std::string name = base_name_of(path);
+  const std::size_t room = NAME_MAX - 1 - suffix.size() - kRandom;
+  if (name.size() > room) {
+    std::size_t cut = room;
+    while (cut > 0 &&
+           (static_cast<unsigned char>(name[cut]) & kContinuationMask) == kContinuation) {
+      --cut;
+    }
+    name.resize(cut);
+  }
+  return directory_of(path) + "/." + name + std::string(suffix) + std::string(kRandom, 'X');
+}
+
+// Whether this process may replace a file of a directory by renaming over
+// it: in a sticky directory (such as /tmp) only the file's owner, the
+// directory's owner and the superuser may.
+bool may_replace(const std::string& path, const struct stat& file) {
+  struct stat directory {};
+  if (stat(directory_of(path).c_str(), &directory) != 0) return true;  // rename will say
+  if ((directory.st_mode & S_ISVTX) == 0) return true;
+  const uid_t me = geteuid();
+  return me == 0 || file.st_uid == me || directory.st_uid == me;
 }
 
 FileIdentity identity_of_descriptor(int fd) {
@@ -94,48 +137,6 @@ void Sink::flush() {
   used_ = 0;
 }
 
-namespace {
-
-// The temporary files not yet committed, for the signal handler: fixed
-// storage and atomic flags, since a handler may only call async-signal-safe
-// functions.
-constexpr std::size_t kPendingSlots = 8;
-constexpr std::size_t kPathCapacity = 4096;
-std::array<std::array<char, kPathCapacity>, kPendingSlots> pending_paths{};
-std::array<std::atomic<bool>, kPendingSlots> pending_used{};
-
-// Outputs are opened on one thread; the handler reads a slot only once its
-// path is complete.
-int remember_pending(const std::string& path) {
-  if (path.size() >= kPathCapacity) return -1;
-  for (std::size_t i = 0; i < kPendingSlots; ++i) {
-    if (pending_used[i].load()) continue;
-    std::copy(path.begin(), path.end(), pending_paths[i].begin());
-    pending_paths[i][path.size()] = '\0';
-    pending_used[i].store(true);
-    return static_cast<int>(i);
-  }
-  return -1;
-}
-
-void forget_pending(int slot) {
-  if (slot >= 0) pending_used[static_cast<std::size_t>(slot)].store(false);
-}
-
-extern "C" void remove_pending_and_reraise(int signal_number) {
-  for (std::size_t i = 0; i < kPendingSlots; ++i) {
-    if (pending_used[i].load()) unlink(pending_paths[i].data());
-  }
-  std::signal(signal_number, SIG_DFL);
-  std::raise(signal_number);
-}
-
-}  // namespace
-
-void remove_temporaries_on_interrupt() {
-  for (const int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, remove_pending_and_reraise);
-}
-
 OutputFile::OutputFile(const std::string& path) : path_(followed(path)) {
   if (path.empty()) {
     fd_ = STDOUT_FILENO;
@@ -154,13 +155,17 @@ OutputFile::OutputFile(const std::string& path) : path_(followed(path)) {
     sink_ = std::make_unique<Sink>(fd_, path);
     return;
   }
+  if (exists && !may_replace(path_, existing)) {
+    throw OutputError(file_message("write", path, EPERM));
+  }
   mode_ = exists ? (existing.st_mode & 07777U) : (kNewFileMode & ~current_umask());
-  std::string pattern = directory_of(path_) + "/." + base_name_of(path_) + ".XXXXXX";
+  std::string pattern = sibling_pattern(path_, ".");
+  const HeldSignals held;  // created and registered as one step
   fd_ = mkostemp(pattern.data(), O_CLOEXEC);
   if (fd_ < 0) throw OutputError(file_message("write", path, errno));
   owns_fd_ = true;
   temporary_ = pattern;
-  pending_slot_ = remember_pending(temporary_);
+  removed_on_signal_.emplace(temporary_);
   sink_ = std::make_unique<Sink>(fd_, path);
 }
 
@@ -168,7 +173,6 @@ OutputFile::~OutputFile() {
   if (owns_fd_) close(fd_);
   if (!temporary_.empty()) unlink(temporary_.c_str());
   forget_previous();
-  forget_pending(pending_slot_);
 }
 
 void OutputFile::finish() {
@@ -187,18 +191,24 @@ void OutputFile::put_in_place() {
   }
   placed_ = true;
   temporary_.clear();
-  forget_pending(pending_slot_);
-  pending_slot_ = -1;
+  removed_on_signal_.reset();
 }
 
 bool OutputFile::keep_previous() {
   if (temporary_.empty()) return false;
-  std::string pattern = directory_of(path_) + "/." + base_name_of(path_) + ".previous.XXXXXX";
+  struct stat existing {};
+  if (lstat(path_.c_str(), &existing) != 0) return false;  // none to keep
+  std::string pattern = sibling_pattern(path_, ".previous.");
   const int fd = mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) throw OutputError(file_message("write", path_, errno));
   close(fd);
   // A hard link over the placeholder: the previous file under a second name.
-  if (unlink(pattern.c_str()) != 0 || link(path_.c_str(), pattern.c_str()) != 0) return false;
+  // Without it the file could not be put back: it is not replaced.
+  if (unlink(pattern.c_str()) != 0 || link(path_.c_str(), pattern.c_str()) != 0) {
+    const int error = errno;
+    unlink(pattern.c_str());
+    throw OutputError(file_message("write", path_, error));
+  }
   previous_ = pattern;
   return true;
 }
@@ -236,6 +246,9 @@ OutputFile& OutputSet::open(std::string_view option, const std::string& path) {
 
 void OutputSet::commit() {
   for (Named& o : outputs_) o.file->finish();
+  // A signal arriving now is acted on once every file is either in place
+  // or back as it was.
+  const HeldSignals held;
   std::size_t placed = 0;
   try {
     for (; placed < outputs_.size(); ++placed) {
@@ -244,10 +257,15 @@ void OutputSet::commit() {
       f.put_in_place();
     }
   } catch (const OutputError&) {
-    for (std::size_t i = 0; i < placed; ++i) outputs_[i].file->restore_previous();
+    restore(placed);
     throw;
   }
+  if (HeldSignals::arrived()) restore(placed);
   for (Named& o : outputs_) o.file->forget_previous();
+}
+
+void OutputSet::restore(std::size_t placed) {
+  for (std::size_t i = 0; i < placed; ++i) outputs_[i].file->restore_previous();
 }
 
 }  // namespace ketrovane::calc

@@ -3,14 +3,20 @@
 // and renamed over the name on commit; until then an existing file is left
 // as it was, and a failure removes the temporary file.  Anything that is not
 // a regular file (standard output, /dev/stdout, a pipe, a terminal) is
-// written directly and never replaced.
+// written directly and never replaced.  A symbolic link is written through
+// to its file; a link to nothing is refused.  The temporary file's name is
+// ".NAME." and six characters, NAME shortened where that would be too long
+// a name.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "calc/signals.hpp"
 
 namespace ketrovane::calc {
 
@@ -57,10 +63,6 @@ class Sink {
   std::size_t used_ = 0;
 };
 
-// Removes the temporary files of outputs not yet committed when the program
-// is interrupted (SIGINT, SIGTERM, SIGHUP), then ends it as the signal would.
-void remove_temporaries_on_interrupt();
-
 // Which file a name stands for: the device and inode of an existing file
 // (or of standard output), else the directory's and the name's.
 struct FileIdentity {
@@ -98,7 +100,8 @@ class OutputFile {
   void put_in_place();
   // The file of that name as it was before put_in_place, kept aside as a
   // link so that restore_previous can put it back (or remove the new file
-  // where there was none); false when there was none to keep.
+  // where there was none); false when there was none to keep, an
+  // OutputError when it cannot be kept.
   bool keep_previous();
   void restore_previous();
   void forget_previous();
@@ -111,8 +114,8 @@ class OutputFile {
   FileIdentity identity_;
   int fd_ = -1;
   bool owns_fd_ = false;
-  unsigned mode_ = 0;      // permissions the file takes
-  int pending_slot_ = -1;  // where the interrupt handler finds the temporary file
+  unsigned mode_ = 0;                                 // permissions the file takes
+  std::optional<RemovedOnSignal> removed_on_signal_;  // the temporary file
   std::unique_ptr<Sink> sink_;
 };
 
@@ -128,6 +131,9 @@ class OutputSet {
   void commit();
 
  private:
+  // The first `placed` outputs put back as they were.
+  void restore(std::size_t placed);
+
   struct Named {
     std::string option;
     std::string path;

@@ -14,9 +14,11 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 
 #include "batch/input_error.hpp"
 #include "batch/number_format.hpp"
+#include "calc/signals.hpp"
 
 extern char** environ;  // NOLINT(readability-redundant-declaration)
 
@@ -130,14 +132,28 @@ int run_gnuplot(const std::string& gnuplot, const std::string& script, const std
   std::string arg1 = script;
   std::array<char*, 3> argv = {arg0.data(), arg1.data(), nullptr};
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, gnuplot.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return -1;
+  std::optional<EndedOnSignal> ended;
+  {
+    const HeldSignals held;  // started and registered as one step
+    const int spawned = posix_spawn(&pid, gnuplot.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return -1;
+    ended.emplace(pid);
+  }
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return -1;
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// gnuplot's message without the name of the script, a temporary file the
+// user never saw ("\"/tmp/...\" line 17: ..." becomes "line 17: ...").
+std::string without_script_name(const std::string& said, const std::string& script) {
+  const std::string named = "\"" + script + "\" ";
+  const std::size_t at = said.find(named);
+  if (at == std::string::npos) return said;
+  return said.substr(0, at) + said.substr(at + named.size());
 }
 
 void copy_whole(const std::string& from, OutputFile& to, const std::string& path) {
@@ -153,15 +169,18 @@ void copy_whole(const std::string& from, OutputFile& to, const std::string& path
 TemporaryFile::TemporaryFile(std::string_view purpose) {
   std::string pattern =
       temporary_directory() + "/ketrovane-calc-" + std::string(purpose) + ".XXXXXX";
+  const HeldSignals held;  // created and registered as one step
   fd_ = mkostemp(pattern.data(), O_CLOEXEC);
   if (fd_ < 0) throw OutputError(file_message("create", pattern, errno));
   path_ = pattern;
+  removed_on_signal_.emplace(path_);
   sink_ = std::make_unique<Sink>(fd_, path_);
 }
 
 TemporaryFile::~TemporaryFile() {
   close(fd_);
   unlink(path_.c_str());
+  removed_on_signal_.reset();
 }
 
 std::string find_gnuplot() {
@@ -209,6 +228,7 @@ Plot::Plot(std::string_view option, OutputFile& image, std::string path, ChartLa
 
 void Plot::row(std::span<const Cell> cells) {
   Sink& out = data_.sink();
+  std::size_t field = 0;
   const auto write = [&](std::size_t column, bool negated) {
     const Cell& c = cells[column];
     const float v = in_output_unit(columns_[column], unit_, c.number);
@@ -218,7 +238,13 @@ void Plot::row(std::span<const Cell> cells) {
       std::array<char, kNumberChars> buffer{};
       out.write(std::string_view(buffer.data(),
                                  write_shortest(buffer.data(), negated ? -v : v) - buffer.data()));
+      if (field >= has_points_.size()) has_points_.resize(field + 1);
+      has_points_[field] = true;
+      if (field == 0)
+        x_span_ = x_span_ ? AxisSpan{std::fmin(x_span_->low, v), std::fmax(x_span_->high, v)}
+                          : AxisSpan{v, v};
     }
+    ++field;
   };
   write(places_.front(), false);
   std::size_t next = 1;
@@ -239,7 +265,14 @@ std::string number_text(float v) {
 }
 
 // The axes and marks of one panel, before its plot command.
-std::string panel_settings(const ChartPanel& p, const std::optional<AxisSpan>& shaded) {
+std::string panel_settings(ChartPanel p, std::optional<AxisSpan> shaded) {
+  // A mark or band of figures that are not finite (rows that failed) is not drawn.
+  std::erase_if(p.y_marks, [](float mark) { return !std::isfinite(mark); });
+  const auto finite = [](const std::optional<AxisSpan>& span) {
+    return !span || (std::isfinite(span->low) && std::isfinite(span->high));
+  };
+  if (!finite(shaded)) shaded.reset();
+  if (!finite(p.y_span)) p.y_span.reset();
   std::string s = "set ylabel " + gnuplot_string(p.y_label) + " noenhanced\n";
   s += p.log_y ? "set logscale y\nset format y '%g'\n" : "unset logscale y\nset format y '% h'\n";
   if (p.y_span) {
@@ -317,6 +350,11 @@ std::string Plot::panel_plot(const ChartPanel& p, std::size_t first, bool with_b
     const ChartSeries& series = p.series[i];
     const std::string using_ = " using 1:" + std::to_string(first + i);
     const std::string axes = series.second_axis ? " axes x1y2" : " axes x1y1";
+    if (!has_points(first + i)) {
+      // No row gave it a number (the rows failed): its legend alone.
+      curves.push_back("NaN with lines linewidth 2 title " + gnuplot_string(series.title));
+      continue;
+    }
     if (layout_.families) {
       family_curves(*layout_.families, series, i, data, using_, curves);
       continue;
@@ -341,6 +379,18 @@ std::string Plot::panel_plot(const ChartPanel& p, std::size_t first, bool with_b
     s += curves[i];
   }
   return s + "\n";
+}
+
+bool Plot::has_points(std::size_t data_column) const {
+  const std::size_t field = data_column - 1;
+  return field < has_points_.size() && has_points_[field];
+}
+
+bool Plot::panel_has_points(const ChartPanel& panel, std::size_t first) const {
+  for (std::size_t i = 0; i < panel.series.size(); ++i) {
+    if (has_points(first + i)) return true;
+  }
+  return false;
 }
 
 std::string Plot::script(const std::string& image) const {
@@ -368,6 +418,13 @@ std::string Plot::script(const std::string& image) const {
                : "set xlabel " + gnuplot_string(layout_.x_label) + " noenhanced\n";
     }
     s += panel_settings(panel, layout_.shaded);
+    if (!panel_has_points(panel, first)) {
+      // gnuplot cannot scale an axis without a point: fixed ones, x over the rows.
+      s += panel.log_y ? "set yrange [1:10]\n" : "set yrange [-1:1]\n";
+      if (x_span_ && x_span_->low < x_span_->high) {
+        s += "set xrange [" + number_text(x_span_->low) + ":" + number_text(x_span_->high) + "]\n";
+      }
+    }
     s += panel_plot(panel, first, i == 0);
     first += panel.series.size();
   }
@@ -394,7 +451,7 @@ void draw_with_gnuplot(const std::string& gnuplot,
     const std::string said = last_line_of(errors.path());
     throw OutputError("cannot draw " + batch::quoted(path) + ": gnuplot " +
                       (status < 0 ? "could not be started" : "failed") +
-                      (said.empty() ? "" : ": " + said));
+                      (said.empty() ? "" : ": " + without_script_name(said, commands.path())));
   }
   copy_whole(image.path(), image_file, path);
 }

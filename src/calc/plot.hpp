@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,13 +17,15 @@
 #include "batch/chart.hpp"
 #include "batch/columns.hpp"
 #include "calc/output_file.hpp"
+#include "calc/signals.hpp"
 
 namespace ketrovane::calc {
 
 using batch::ChartLayout;
 using batch::ChartSeries;
 
-// A temporary file in $TMPDIR (or /tmp), removed when it goes.
+// A temporary file in $TMPDIR (or /tmp), removed when it goes or when a
+// signal ends the run.
 class TemporaryFile {
  public:
   explicit TemporaryFile(std::string_view purpose);
@@ -38,6 +41,7 @@ class TemporaryFile {
  private:
   std::string path_;
   int fd_ = -1;
+  std::optional<RemovedOnSignal> removed_on_signal_;
   std::unique_ptr<Sink> sink_;
 };
 
@@ -76,6 +80,10 @@ class Plot {
   [[nodiscard]] std::string script(const std::string& image) const;
   [[nodiscard]] std::string panel_plot(const batch::ChartPanel& panel, std::size_t first,
                                        bool with_band) const;
+  // Whether a row gave the data file's column (from 1) a finite number; the
+  // same for any series of a panel whose series start at column `first`.
+  [[nodiscard]] bool has_points(std::size_t data_column) const;
+  [[nodiscard]] bool panel_has_points(const batch::ChartPanel& panel, std::size_t first) const;
 
   std::string option_;
   OutputFile& image_;
@@ -88,6 +96,8 @@ class Plot {
   batch::LengthUnit unit_;
   TemporaryFile data_;
   std::size_t rows_ = 0;
+  std::vector<bool> has_points_;           // by field of the data file
+  std::optional<batch::AxisSpan> x_span_;  // of the rows' x values
 };
 
 }  // namespace ketrovane::calc

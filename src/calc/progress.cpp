@@ -5,13 +5,17 @@
 #include <cstdio>
 #include <string>
 
+#include "calc/signals.hpp"
+
 namespace ketrovane::calc {
 
 Progress::Progress(std::int64_t rows)
     : rows_(rows), shown_(isatty(STDERR_FILENO) == 1), start_(Clock::now()) {}
 
 Progress::~Progress() {
-  if (drawn_) std::fputs("\r\033[K", stderr);
+  if (!drawn_) return;
+  set_progress_line_drawn(false);
+  std::fputs("\r\033[K", stderr);
 }
 
 void Progress::rows_done(std::int64_t rows) {
@@ -27,6 +31,7 @@ void Progress::rows_done(std::int64_t rows) {
 void Progress::draw(Clock::time_point now) {
   last_ = now;
   drawn_ = true;
+  set_progress_line_drawn(true);
   constexpr int kWidth = 30;
   const double part = static_cast<double>(done_) / static_cast<double>(rows_);
   const auto filled = static_cast<int>(part * kWidth);

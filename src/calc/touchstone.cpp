@@ -81,6 +81,7 @@ void TouchstoneWriter::finish() {
 }
 
 void TouchstoneWriter::frequency(float f_mhz, const ScatteringMatrix& m) {
+  check_finite(f_mhz, m);
   sink_.commit_reserved(write_shortest(sink_.reserve(kNumberChars), f_mhz));
   // The section's matrix holds four distinct values: each is formatted once.
   std::array<Complex, kPairsPerMatrix> seen{};
@@ -101,6 +102,24 @@ void TouchstoneWriter::frequency(float f_mhz, const ScatteringMatrix& m) {
     }
   }
   sink_.put('\n');
+}
+
+// A file of "nan" is no network: refused (the run fails and no file is
+// written) at the first frequency whose matrix is not finite.
+void TouchstoneWriter::check_finite(float f_mhz, const ScatteringMatrix& m) const {
+  for (int row = 1; row <= kScatteringPorts; ++row) {
+    for (int column = 1; column <= kScatteringPorts; ++column) {
+      const Complex s = m(row, column);
+      if (std::isfinite(s.real()) && std::isfinite(s.imag())) continue;
+      const auto& r = layout_.references;
+      const std::string references =
+          layout_.version_2 ? "Rs = " + shortest(r[0]) + " ohm and Rl = " + shortest(r[1]) + " ohm"
+                            : shortest(r[0]) + " ohm";
+      batch::refuse(batch::Opt::touchstone, "the scattering matrix at " + shortest(f_mhz) +
+                                                " MHz is not finite (ports referenced to " +
+                                                references + "); no file written");
+    }
+  }
 }
 
 // Magnitude and angle as the response rows form them.

@@ -47,12 +47,13 @@ class TouchstoneWriter {
   TouchstoneWriter& operator=(TouchstoneWriter&&) = delete;
   ~TouchstoneWriter() = default;
 
-  // The matrix in our numbering.
+  // The matrix in our numbering; an InputError when it is not finite.
   void frequency(float f_mhz, const ScatteringMatrix& m);
   // 2.0's [End].
   void finish();
 
  private:
+  void check_finite(float f_mhz, const ScatteringMatrix& m) const;
   [[nodiscard]] std::string pair(Complex s) const;
   [[nodiscard]] int our_port(int port) const;
 

@@ -33,6 +33,10 @@ void write_number(Sink& sink, float value) {
   sink.commit_reserved(write_shortest(first, value));
 }
 
+void write_finite(Sink& sink, float value) {
+  if (std::isfinite(value)) write_number(sink, value);
+}
+
 // The columns' values in the output's length unit.
 class ScaledRow {
  public:
@@ -70,7 +74,8 @@ class CsvWriter final : public RowWriter {
     for (std::size_t i = 0; i < cells.size(); ++i) {
       if (i > 0) sink_.put(',');
       const Cell& c = cells[i];
-      if (c.kind == CellKind::number) write_number(sink_, scaled_.value(i, c));
+      // A number that is not finite is an empty cell, as a missing one.
+      if (c.kind == CellKind::number) write_finite(sink_, scaled_.value(i, c));
       if (c.kind == CellKind::text) sink_.write(c.text);
     }
     sink_.put('\n');

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <fstream>
@@ -90,6 +91,12 @@ const BadInput kBadInputs[] = {
      {"--w", "'0.2:0.1:0.01'", "stop"}},
     {"RangeOfTwoFields", replaced(kAnalyse, "--s", "0.01:0.02"), {"--s", "start:stop:step"}},
     {"RangeOfTooManyRows", replaced(kAnalyse, "--w", "0.1:0.2:1e-10"), {"--w", "100000000"}},
+    {"TouchstoneOfNumbersThatAreNot",
+     with(kResponse, {"--touchstone", "x.s4p", "--ref", "1e-30"}),
+     {"--touchstone", "500 MHz is not finite", "no file written"}},
+    {"TouchstoneVersion2OfNumbersThatAreNot",
+     with(kResponse, {"--touchstone", "x.s4p", "--touchstone-version", "2", "--rs", "1e-40"}),
+     {"--touchstone", "500 MHz is not finite", "Rs = "}},
     {"ProductOfTooManyRows",
      replaced(replaced(kAnalyse, "--w", "0.1:0.2:0.00001"), "--s", "0.01:0.11:0.00001"),
      {"--w and --s", "100000000"}},
@@ -286,6 +293,159 @@ TEST(Outputs, TwoOutputsOfTheSameFileAreRefused) {
   EXPECT_EQ(fresh.status, 2);
   EXPECT_NE(fresh.err.find("name the same file"), std::string::npos) << fresh.err;
   EXPECT_TRUE(fs::is_empty(tmp.path() / "d"));
+}
+
+// The temporary file beside an output is named after it: for the longest
+// names a file may have it takes a shorter name, whether or not a file of
+// that name is replaced.
+TEST(Outputs, TheLongestNamesAreWritten) {
+  std::string accented;
+  for (int i = 0; i < 127; ++i) accented += "\u00e9";  // two bytes each
+  for (const std::string& name : {std::string(248, 'a') + ".csv", std::string(251, 'b') + ".csv",
+                                  std::string(255, 'c'), accented}) {
+    for (const bool existed : {false, true}) {
+      const e2e::TemporaryDirectory tmp;
+      if (existed) e2e::write_file(tmp.path() / name, "old\n");
+      const CalcOutcome o = run_calc(tmp.path(), with(kAnalyse, {"--output", name}));
+      EXPECT_EQ(o.status, 0) << name.size() << " bytes: " << o.err;
+      EXPECT_EQ(read(tmp.path() / name).rfind("           W", 0), 0U);
+      EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 1);
+    }
+  }
+}
+
+// In a sticky directory (such as /tmp) a file of another user, though
+// writable, cannot be replaced by renaming over it: refused before anything
+// is written, and nothing (no temporary file, no link to the old file) left
+// beside it.
+TEST(Outputs, AFileThatCannotBeReplacedInAStickyDirectoryIsRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
+  constexpr unsigned kNobody = 65534;
+  const e2e::TemporaryDirectory tmp;
+  fs::permissions(tmp.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+  const fs::path sticky = tmp.path() / "sticky";
+  fs::create_directory(sticky);
+  fs::permissions(sticky, fs::perms::all | fs::perms::sticky_bit);
+  e2e::write_file(sticky / "out.csv", "old\n");
+  fs::permissions(sticky / "out.csv", fs::perms::owner_read | fs::perms::owner_write |
+                                          fs::perms::group_read | fs::perms::group_write |
+                                          fs::perms::others_read | fs::perms::others_write);
+  Interruption as_nobody;
+  as_nobody.user = kNobody;
+  const CalcOutcome o = run_interrupted(sticky, with(kAnalyse, {"--output", "out.csv"}), as_nobody);
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "ketrovane-calc: cannot write 'out.csv': Operation not permitted\n");
+  EXPECT_EQ(read(sticky / "out.csv"), "old\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(sticky), fs::directory_iterator()), 1);
+}
+
+// A link to a file is written through (above); a link to nothing is
+// refused, neither replaced by a file nor followed to create one.
+TEST(Outputs, ALinkToNothingIsRefused) {
+  const e2e::TemporaryDirectory tmp;
+  fs::create_symlink("missing.csv", tmp.path() / "link.csv");
+  const CalcOutcome o = run_calc(tmp.path(), with(kAnalyse, {"--output", "link.csv"}));
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err,
+            "ketrovane-calc: cannot write 'link.csv': it is a symbolic link to 'missing.csv', "
+            "which does not exist\n");
+  EXPECT_TRUE(fs::is_symlink(tmp.path() / "link.csv"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 1);
+}
+
+// A range may give at most 10^8 rows, counted as the rows are made (the
+// step count in single precision, which near 10^8 moves in eights): the
+// largest count below the limit passes, the next is refused with its own
+// count, and a count beyond any integer is given as a power of ten.
+TEST(Rows, TheLimitIsTrueOnBothSides) {
+  struct Case {
+    Args args;
+    std::string said;
+  };
+  const Args sweep = {"analyse", "--b", "0.25",           "--t", "0.0014", "--er",
+                      "2.2",     "--s", "0.01:0.02:0.01", "--w"};
+  const Case cases[] = {
+      // 99999993 rows pass; twice that is the product's refusal.
+      {with(sweep, {"1:2:1.00000005e-8"}),
+       "--w and --s: the ranges give 199999986 rows together, more than 100000000"},
+      {with(sweep, {"1:2:1e-8"}),
+       "--w '1:2:1e-8': the range has 100000001 rows, more than "
+       "100000000"},
+      // 10^8 rows in exact arithmetic: passes, and the run goes on to its output.
+      {{"response", "--zo", "50", "--coupling", "10", "--er", "2.2", "--f0", "1GHz", "--f",
+        "1.7721126:7.6582756:5.886163e-08", "--output", "missing/out.csv"},
+       "cannot write 'missing/out.csv': No such file or directory"},
+      {{"response", "--zo", "50", "--coupling", "10", "--er", "2.2", "--f0", "1GHz", "--f",
+        "1GHz:2GHz:1e-40"},
+       "--f '1GHz:2GHz:1e-40': the range has about 10^43 rows, more than 100000000"},
+  };
+  const e2e::TemporaryDirectory tmp;
+  for (const Case& c : cases) {
+    const CalcOutcome o = run_calc(tmp.path(), c.args);
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.err, "ketrovane-calc: " + c.said + "\n");
+  }
+}
+
+// What is written for a number: a zero without a sign, an empty CSV cell
+// for what is not finite (as the guide says), a unit's name in any case.
+TEST(Numbers, AreWrittenAsTheGuideSays) {
+  struct Case {
+    Args args;
+    int status;
+    std::string line;  // the table's second line
+  };
+  const Case cases[] = {
+      {{"analyse", "--geometry", "broadside", "--solver", "field", "--b", "62mil", "--t", "1oz",
+        "--er", "3.66", "--w", "20mil", "--sv", "10mil", "--wo", "-0", "--format", "csv"},
+       0,
+       "0.02,0.01,0,0.32258064,0.16129032,0,"},
+      {replaced(with(kAnalyse, {"--format", "csv"}), "--w", "1e-45"), 1,
+       "0.000000000000000000000000000000000000000000001,0.011,"},
+      {with(kAnalyse, {"--format", "csv", "--length-unit", "MIL"}), 0, "168,11,"},
+  };
+  const e2e::TemporaryDirectory tmp;
+  for (const Case& c : cases) {
+    const CalcOutcome o = run_calc(tmp.path(), c.args);
+    EXPECT_EQ(o.status, c.status) << o.err;
+    const std::vector<std::string> lines = lines_of(o.out);
+    ASSERT_EQ(lines.size(), 2U) << o.out;
+    EXPECT_EQ(lines[1].rfind(c.line, 0), 0U) << lines[1];
+    EXPECT_EQ(lines[1].find("nan"), std::string::npos) << lines[1];
+  }
+  EXPECT_TRUE(lines_of(run_calc(tmp.path(), cases[1].args).out)[1].ends_with(",,,not_finite"));
+}
+
+// Rows whose figures are not finite (strips far too narrow for the model)
+// are charted as far as they go, and the table is kept.
+TEST(Plots, RowsThatAreNotFiniteAreCharted) {
+  const e2e::TemporaryDirectory tmp;
+  const CalcOutcome o =
+      run_calc(tmp.path(),
+               {"response",     "--b",    "0.25",      "--t",      "0",         "--er",     "2.2",
+                "--w",          "0.0001", "--s",       "0.0001",   "--f0",      "1000",     "--f",
+                "500:1500:500", "--plot", "chart.png", "--output", "table.csv", "--format", "csv"});
+  EXPECT_EQ(o.status, 1) << o.err;
+  EXPECT_NE(o.err.find("3 of the rows could not be computed"), std::string::npos) << o.err;
+  EXPECT_GT(fs::file_size(tmp.path() / "chart.png"), 0U);
+  EXPECT_EQ(lines_of(read(tmp.path() / "table.csv")).size(), 4U);
+}
+
+// gnuplot names the script it reads, a temporary file the user never saw:
+// its message is given without it.
+TEST(Plots, GnuplotsMessageLeavesOutTheScriptsName) {
+  const e2e::TemporaryDirectory tmp;
+  fs::create_directory(tmp.path() / "bin");
+  e2e::write_file(tmp.path() / "bin" / "gnuplot",
+                  "#!/bin/sh\necho \"\\\"$1\\\" line 17: undefined variable: x\" >&2\nexit 1\n");
+  fs::permissions(tmp.path() / "bin" / "gnuplot", fs::perms::owner_all);
+  const CalcOutcome o = run_calc(tmp.path(), with(kResponse, {"--plot", "x.png"}),
+                                 {"PATH=" + (tmp.path() / "bin").string() + ":/usr/bin:/bin"});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(
+      o.err,
+      "ketrovane-calc: cannot draw 'x.png': gnuplot failed: line 17: undefined variable: x\n");
 }
 
 TEST(Plots, WithoutGnuplotOneLineAndNoFile) {

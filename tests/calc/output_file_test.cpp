@@ -1,7 +1,12 @@
 #include "calc/output_file.hpp"
+#include "calc/signals.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -87,6 +92,53 @@ TEST_F(OutputFileTest, AFifoIsWrittenDirectly) {
   reader.join();
   EXPECT_EQ(got, "through the pipe\n");
   EXPECT_TRUE(fs::is_fifo(fifo));
+}
+
+// A set's second file cannot take its name (it has become a directory since
+// it was opened): the first, already in place, is put back as it was, and
+// nothing of the run is left beside them.
+TEST_F(OutputFileTest, ALaterFileThatCannotBePutInPlaceRestoresTheEarlierOnes) {
+  for (const bool first_existed : {true, false}) {
+    fs::remove_all(dir_);
+    fs::create_directory(dir_);
+    if (first_existed) write("first.csv", "old\n");
+    {
+      OutputSet set;
+      set.open("--output", (dir_ / "first.csv").string()).sink().write("new\n");
+      set.open("--touchstone", (dir_ / "second.s4p").string()).sink().write("new\n");
+      fs::create_directory(dir_ / "second.s4p");
+      EXPECT_THROW(set.commit(), OutputError);
+    }
+    EXPECT_EQ(fs::exists(dir_ / "first.csv"), first_existed);
+    EXPECT_EQ(read("first.csv"), first_existed ? "old\n" : "");
+    EXPECT_EQ(entries(), first_existed ? 2U : 1U);  // and the directory
+  }
+}
+
+// A signal that arrives while a set is put in place is acted on once every
+// file is back as it was: the run then ends of it, having replaced nothing
+// and left nothing.  (In a child process, which the signal ends.)
+TEST_F(OutputFileTest, ASignalWhilePuttingInPlaceEndsTheRunWithEveryFileAsItWas) {
+  write("first.csv", "old\n");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    clean_up_on_signals();
+    {
+      OutputSet set;
+      set.open("--output", (dir_ / "first.csv").string()).sink().write("new\n");
+      set.open("--touchstone", (dir_ / "second.s4p").string()).sink().write("new\n");
+      const HeldSignals held;  // as if it came during the renames
+      raise(SIGTERM);
+      set.commit();
+    }
+    _exit(0);  // not reached: the signal ends the child as `held` goes
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(read("first.csv"), "old\n");
+  EXPECT_EQ(entries(), 1U);
 }
 
 }  // namespace
