@@ -196,4 +196,23 @@ WidthSpacing synthesise_width_and_spacing(const SynthesisTarget& target) {
   return result;
 }
 
+float target_error(const SynthesisTarget& target, float w, float s) {
+  const ModeImpedances m = mode_impedances({.board = target.board, .w = w, .s = s});
+  return std::fmax(std::fabs((m.zoe - target.zoe) / target.zoe),
+                   std::fabs((m.zoo - target.zoo) / target.zoo));
+}
+
+WidthSpacing synthesise_to_resolution(const SynthesisTarget& target) {
+  const WidthSpacing searched = synthesise_width_and_spacing(target);
+  if (searched.outcome != SynthesisOutcome::converged_by_search) return searched;
+  const SafeguardedResult solved = safeguarded_solve(target);
+  WidthSpacing result = searched;
+  if (solved.result.converged() && target_error(target, solved.result.w, solved.result.s) <
+                                       target_error(target, searched.w, searched.s)) {
+    result = solved.result;
+  }
+  result.evaluations = searched.evaluations + solved.result.evaluations;
+  return result;
+}
+
 }  // namespace ketrovane
