@@ -483,11 +483,27 @@ double sampled_ripple(const Profile& p, const Vector& y, double theta1) {
   return largest;
 }
 
+// A profile a coupler can have: every coupling finite and positive, and
+// tightening towards the middle.
+bool sound(const Vector& half_y) {
+  if (half_y.empty() || !(half_y.front() > 0.0)) return false;
+  for (std::size_t j = 0; j < half_y.size(); ++j) {
+    if (!std::isfinite(half_y[j]) || (j > 0 && half_y[j] < half_y[j - 1])) return false;
+  }
+  return true;
+}
+
+// A levelled solution to trust: below the ripple floor the exchange's test
+// holds for any profile, which then need not be levelled, nor a coupler.
+bool levelled(const std::optional<RippleSolution>& s) {
+  return s && s->ripple_db >= kRippleFloor && sound(s->half_y);
+}
+
 // The equal-ripple profile over theta1..pi - theta1, or the flat one where
 // its ripple is too small to level.
 std::optional<RippleSolution> profile_for_band(int sections, double coupling_db, double theta1,
                                                const Vector* warm = nullptr) {
-  if (auto s = equal_ripple(sections, coupling_db, theta1, warm)) return s;
+  if (auto s = equal_ripple(sections, coupling_db, theta1, warm); levelled(s)) return s;
   const std::optional<Vector> y = carried_flat(sections, coupling_db);
   if (!y) return std::nullopt;
   const double ripple = sampled_ripple({sections, coupling_db}, *y, theta1);
@@ -507,7 +523,7 @@ std::optional<RippleSolution> widest_band(int sections, double coupling_db, doub
     const double mid = 0.5 * (wide + narrow);
     const std::optional<RippleSolution> s =
         profile_for_band(sections, coupling_db, mid, best ? &best->half_y : nullptr);
-    if (!s || s->ripple_db > ripple_db) {
+    if (!s || !(s->ripple_db <= ripple_db)) {
       wide = mid;
       continue;
     }
@@ -593,6 +609,14 @@ MultisectionDesign design_for_ripple(int sections, double coupling_db, double f0
   if (!(ripple_db > 0.0) || !std::isfinite(ripple_db)) {
     return refused("the ripple must be a positive number of dB");
   }
+  // Within a part in a million of it: 1e-9 read in single precision lies
+  // just below.
+  if (ripple_db < kLeastRippleDb * (1.0 - 1e-6)) {
+    return refused(
+        "the ripple must be at least 1e-09 dB: a smaller one is below the rounding of the "
+        "coupling and cannot be levelled; --profile maximally-flat is the limit of a vanishing "
+        "ripple");
+  }
   if (const auto widest = profile_for_band(sections, coupling_db, kWidestTheta1);
       widest && widest->ripple_db <= ripple_db) {
     return refused("the ripple is not reached within a 50:1 band");
@@ -611,10 +635,14 @@ MultisectionDesign design_maximally_flat(int sections, double coupling_db, doubl
   if (auto why = refusal(sections, coupling_db)) return refused(*why);
   if (!(f0_mhz > 0.0) || !std::isfinite(f0_mhz)) return refused("f0 must be positive");
   const std::optional<Vector> y = carried_flat(sections, coupling_db);
-  if (!y) return refused(kNotReached);
+  if (!y || !sound(*y)) return refused(kNotReached);
   MultisectionDesign d = finished(sections, coupling_db, *y);
   if (!d.ok) return d;
-  return with_band(std::move(d), f0_mhz, kHalfPi, 0.0);
+  d = with_band(std::move(d), f0_mhz, kHalfPi, 0.0);
+  // The band is the point f0 itself, not f0 (pi/2)/(pi/2) rounded apart.
+  d.f1_mhz = f0_mhz;
+  d.f2_mhz = f0_mhz;
+  return d;
 }
 
 double ideal_cascade_coupling_db(std::span<const double> section_coupling, double f_ratio) {

@@ -108,6 +108,11 @@ class Refusals(unittest.TestCase):
         self.refused(base + ["--f0", "6GHz", "--ripple", "-0.1"], "--ripple")
         self.refused(base + ["--f0", "6GHz"], "--ripple or --profile")
         self.refused(base + ["--band", "2:6GHz", "--f0", "4GHz"], "not with --band")
+        # Below the rounding of the coupling the exchange levels noise: NaN
+        # sections, or a middle section at -80 dB, passed with status ok.
+        for sections, ripple in (("5", "1e-15"), ("7", "1e-14")):
+            self.refused(base[:6] + [sections, "--er", "3", "--f0", "2GHz", "--ripple", ripple],
+                         "the ripple must be at least 1e-09 dB")
 
     def test_a_coupling_the_profile_cannot_reach(self):
         # A middle section would need a voltage coupling of 1 or more.
@@ -161,6 +166,17 @@ class BroadbandTable(unittest.TestCase):
         self.assertIn("Equal-ripple profile: 5 sections", head[0])
         self.assertIn("2000 MHz to 18000 MHz", head[1])
         self.assertIn(f"{p['ripple_db']:.4g}", head[2])
+
+    def test_a_maximally_flat_profile_is_named_so_at_every_f0(self):
+        # f0 (pi/2)/(pi/2) rounded apart at 1 and 2 GHz, which read as an
+        # equal-ripple band the maximally flat profile stood in for.
+        for f0 in ("1GHz", "2GHz", "2.4GHz", "10GHz"):
+            args = ["multisection", "--zo", "50", "--coupling", "10", "--sections", "5",
+                    "--f0", f0, "--profile", "maximally-flat", "--er", "3.66"]
+            p = json.loads(run(args + ["--format", "json"]).stdout)["profile"]
+            self.assertEqual(p["profile"], "maximally-flat", f0)
+            self.assertEqual(p["band_low_mhz"], p["band_high_mhz"], f0)
+            self.assertTrue(run(args).stdout.startswith("Maximally flat profile: 5 sections"), f0)
 
     def test_the_response_holds_the_ripple_over_the_band(self):
         ripple = self.json["profile"]["ripple_db"]
