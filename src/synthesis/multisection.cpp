@@ -57,10 +57,6 @@ constexpr double kLevelTolerance = 1e-13;
 constexpr double kRelativeRippleTolerance = 1e-8;
 constexpr double kRippleFloor = 2e-10;
 constexpr int kRemezPasses = 60;
-// Where the exchange cannot level a ripple this small (many sections over a
-// narrow band, the equations then nearly singular), the maximally flat
-// profile is as good for any use and stands in.
-constexpr double kFlatStandInRipple = 1e-3;
 
 int half_count(int sections) {
   return (sections + 1) / 2;
@@ -499,16 +495,22 @@ bool levelled(const std::optional<RippleSolution>& s) {
   return s && s->ripple_db >= kRippleFloor && sound(s->half_y);
 }
 
+// The flat profile in place of an equal-ripple one over theta1..pi - theta1,
+// where its deviation there stays negligible.
+std::optional<RippleSolution> flat_stand_in(int sections, double coupling_db, double theta1) {
+  const std::optional<Vector> y = carried_flat(sections, coupling_db);
+  if (!y) return std::nullopt;
+  const double ripple = sampled_ripple({sections, coupling_db}, *y, theta1);
+  if (!(ripple < kFlatStandInRippleDb)) return std::nullopt;
+  return RippleSolution{*y, ripple, false};
+}
+
 // The equal-ripple profile over theta1..pi - theta1, or the flat one where
 // its ripple is too small to level.
 std::optional<RippleSolution> profile_for_band(int sections, double coupling_db, double theta1,
                                                const Vector* warm = nullptr) {
   if (auto s = equal_ripple(sections, coupling_db, theta1, warm); levelled(s)) return s;
-  const std::optional<Vector> y = carried_flat(sections, coupling_db);
-  if (!y) return std::nullopt;
-  const double ripple = sampled_ripple({sections, coupling_db}, *y, theta1);
-  if (ripple >= kFlatStandInRipple) return std::nullopt;
-  return RippleSolution{*y, ripple, false};
+  return flat_stand_in(sections, coupling_db, theta1);
 }
 
 // The band edge theta1 of the widest band whose profile keeps within
@@ -597,6 +599,24 @@ MultisectionDesign design_equal_ripple(int sections, double coupling_db, double 
   if (!d.ok) return d;
   d = with_band(std::move(d), f0, theta1, s->ripple_db);
   d.equal_ripple = s->levelled;
+  d.f1_mhz = f1_mhz;
+  d.f2_mhz = f2_mhz;
+  return d;
+}
+
+MultisectionDesign design_flat_over_band(int sections, double coupling_db, double f1_mhz,
+                                         double f2_mhz) {
+  if (auto why = refusal(sections, coupling_db)) return refused(*why);
+  if (!(f1_mhz > 0.0) || !(f2_mhz > f1_mhz) || !std::isfinite(f2_mhz)) {
+    return refused("the band must have 0 < f1 < f2");
+  }
+  const double f0 = 0.5 * (f1_mhz + f2_mhz);
+  const double theta1 = kHalfPi * f1_mhz / f0;
+  const std::optional<RippleSolution> s = flat_stand_in(sections, coupling_db, theta1);
+  if (!s) return refused("the maximally flat profile deviates 0.001 dB or more over this band");
+  MultisectionDesign d = finished(sections, coupling_db, s->half_y);
+  if (!d.ok) return d;
+  d = with_band(std::move(d), f0, theta1, s->ripple_db);
   d.f1_mhz = f1_mhz;
   d.f2_mhz = f2_mhz;
   return d;

@@ -50,6 +50,11 @@ inline constexpr double kMaxSectionCoupling = 0.9999;
 // double precision.
 inline constexpr double kLeastRippleDb = 1e-9;
 
+// The largest deviation over a band (dB) at which the maximally flat
+// profile stands in for an equal-ripple one the exchange cannot level: as
+// good for any use there.
+inline constexpr double kFlatStandInRippleDb = 1e-3;
+
 struct MultisectionDesign {
   bool ok = false;
   std::string message;  // why the design was refused; empty when ok
@@ -71,8 +76,8 @@ struct MultisectionDesign {
   // band so narrow for N that its equal ripple lies below about 2e-10 dB
   // cannot be levelled in double precision (nor one where the exchange ends
   // on a profile that loosens towards the middle or has a coupling that is
-  // not positive); the maximally flat profile then
-  // stands in if its deviation over the band stays below 0.001 dB, with
+  // not positive); the maximally flat profile then stands in if its
+  // deviation over the band stays below kFlatStandInRippleDb, with
   // ripple_db its sampled largest deviation.  False for a maximally flat
   // design.
   bool equal_ripple = false;
@@ -81,6 +86,12 @@ struct MultisectionDesign {
 // Equal-ripple profile over f1..f2 (MHz, 0 < f1 < f2).
 MultisectionDesign design_equal_ripple(int sections, double coupling_db, double f1_mhz,
                                        double f2_mhz);
+
+// The maximally flat profile over f1..f2 (MHz) as it stands in for an
+// equal-ripple one: refused where it deviates kFlatStandInRippleDb or more
+// over the band; ripple_db its sampled largest deviation, equal_ripple false.
+MultisectionDesign design_flat_over_band(int sections, double coupling_db, double f1_mhz,
+                                         double f2_mhz);
 
 // The widest band about f0 (MHz) whose equal-ripple deviation is
 // ripple_db (dB, at least kLeastRippleDb).  The band is searched up

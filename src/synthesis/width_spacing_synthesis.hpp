@@ -52,10 +52,12 @@ struct WidthSpacing {
 WidthSpacing synthesise_width_and_spacing(const SynthesisTarget& target);
 
 // The synthesis finished to the resolution of the single-precision model:
-// a design the alternating search found within 0.05 % is carried on by the
-// safeguarded solve, whose brackets close on neighbouring floats, and the
-// one of the two whose Zoe and Zoo lie nearer their targets is kept.  Any
-// other ending is that of synthesise_width_and_spacing.
+// a design the alternating search found within 0.05 % is carried on by
+// Newton steps on W and S toward Zoe and Zoo, and where they stop above
+// 0.001 % (the model jumps between neighbouring floats there) by the
+// safeguarded solve, whose brackets close on neighbouring floats; the
+// design whose Zoe and Zoo lie nearest their targets is kept.  Any other
+// ending is that of synthesise_width_and_spacing.
 WidthSpacing synthesise_to_resolution(const SynthesisTarget& target);
 
 // The larger relative error of the model's Zoe and Zoo at W and S against

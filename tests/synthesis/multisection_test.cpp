@@ -397,6 +397,31 @@ TEST(RippleBelowRounding, NarrowBandsGiveTheFlatProfileAndTinyRipplesAreRefused)
   }
 }
 
+// The flat profile stands in for an equal-ripple one only where it deviates
+// less than 0.001 dB over the band, on either side of that bound (a stand-in
+// accepted up to 1 dB would take each refused case).
+TEST(FlatStandIn, OnlyWhereItsDeviationOverTheBandIsNegligible) {
+  const struct {
+    int sections;
+    double f2_mhz;  // of a band from 1000 MHz, 10 dB
+    bool stands_in;
+  } cases[] = {{1, 1010.0, true},  {1, 1050.0, false}, {3, 1100.0, true},
+               {3, 1200.0, false}, {3, 2000.0, false}, {15, 2000.0, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.sections << " sections to " << c.f2_mhz);
+    const MultisectionDesign d = design_flat_over_band(c.sections, 10.0, 1000.0, c.f2_mhz);
+    if (!c.stands_in) {
+      ExpectRefused(d);
+      continue;
+    }
+    ASSERT_TRUE(d.ok) << d.message;
+    EXPECT_FALSE(d.equal_ripple);
+    EXPECT_LT(d.ripple_db, kFlatStandInRippleDb);
+    EXPECT_NEAR(alternation(d, 0.0).largest_db, d.ripple_db, 1e-9);
+    EXPECT_EQ(d.section_coupling, design_maximally_flat(c.sections, 10.0, 1000.0).section_coupling);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Refusals.
 
