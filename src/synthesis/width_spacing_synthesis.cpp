@@ -254,12 +254,15 @@ class NewtonFinish {
     const Point ds = at(p.w, scaled(p.s, kLogDifference));
     const double hw = std::log(static_cast<double>(dw.w) / p.w);
     const double hs = std::log(static_cast<double>(ds.s) / p.s);
-    const double a = (dw.even - p.even) / hw, b = (ds.even - p.even) / hs;
-    const double c = (dw.odd - p.odd) / hw, d = (ds.odd - p.odd) / hs;
-    const double det = a * d - b * c;
+    // The Jacobian [even_w even_s; odd_w odd_s] of the logarithms.
+    const double even_w = (dw.even - p.even) / hw;
+    const double even_s = (ds.even - p.even) / hs;
+    const double odd_w = (dw.odd - p.odd) / hw;
+    const double odd_s = (ds.odd - p.odd) / hs;
+    const double det = even_w * odd_s - even_s * odd_w;
     if (!std::isfinite(det) || det == 0.0) return std::nullopt;
-    const double du = -(d * p.even - b * p.odd) / det;
-    const double dv = -(a * p.odd - c * p.even) / det;
+    const double du = -(odd_s * p.even - even_s * p.odd) / det;
+    const double dv = -(even_w * p.odd - odd_w * p.even) / det;
     double t = 1.0;
     for (int k = 0; k < kMaxStepHalvings; ++k, t *= 0.5) {
       const float w = scaled(p.w, t * du);
