@@ -237,8 +237,8 @@ constexpr auto kSynthesisBroadsideColumns =
 constexpr auto kSynthesisBroadsideWithLengthColumns =
     joined(synthesis_columns_of(kBroadsideDimensions), std::array{kLengthColumn, kStatusColumn});
 
-// The dimensions of a synthesis row: the solved ones only when it was
-// built, the given ones always.
+// The dimensions of a synthesis row: the solved ones when it was built or
+// refused for a fab limit (what the design needs), the given ones always.
 PairLengths synthesised_lengths(const SynthesisRow& r, const SynthesisSetup& setup) {
   PairLengths l = lengths_of(StripPair({{}, r.w, r.s}, r.placement));
   if (gives_dimensions(r)) return l;
