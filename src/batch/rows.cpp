@@ -242,11 +242,11 @@ constexpr std::array kSynthesisTargetColumns = {
 };
 constexpr Column kLengthColumn = in_length_unit("length", "Length", 4);
 
-// The dimensions of a synthesis row: the solved ones only when it was
-// built, the given ones always.
+// The dimensions of a synthesis row: the solved ones when it was built or
+// refused for a fab limit (what the design needs), the given ones always.
 PairLengths synthesised_lengths(const SynthesisRow& r, const SynthesisSetup& setup) {
   PairLengths l = lengths_of(StripPair({{}, r.w, r.s}, r.placement));
-  if (r.built) return l;
+  if (gives_dimensions(r)) return l;
   const ArrangementSpec& a = arrangement_spec(r.placement.arrangement);
   const StripDimension& solved = a.solved(setup.unknowns);
   for (std::size_t i = 0; i < a.dimensions.size(); ++i) {
@@ -280,12 +280,14 @@ class SynthesiseRows final : public RowSource {
       ratios.at(i) = ratio_to_b(lengths.length.at(i).value_or(0.0F), q_.board.b);
     }
     write_dimensions(out, lengths, ratios);
-    out.numbers({targets.zo, targets.zoe, targets.zoo, targets.coupling_db});
+    // A design of the model gives what the model makes of its own W and S.
+    const SynthesisTargets& shown = r.achieved.value_or(targets);
+    out.numbers({shown.zo, shown.zoe, shown.zoo, shown.coupling_db});
     if (q_.length_inch) out.numbers({*q_.length_inch});
     out.status(r.status);
     if (q_.solver == Solver::both) write_comparison(out, r.field);
     if (is_failure(r.status)) ++t.failed;
-    if (r.status == RowStatus::gap_below_limit) ++t.below_gap_limit;
+    if (r.status == RowStatus::gap_below_limit) t.note_below_gap_limit(targets);
     if (r.status == RowStatus::needs_thinner_core) ++t.core_too_thick;
     if (r.built && q_.solver != Solver::field && r.placement.is_edge()) {
       t.accuracy.note({q_.board, r.w, r.s}, false);
@@ -520,7 +522,7 @@ std::span<const Column> section_columns(const MultisectionBuild& b) {
 
 void tally_section(const SectionRow& s, RowTally& t) {
   if (is_failure(s.status)) ++t.failed;
-  if (s.status == RowStatus::gap_below_limit) ++t.below_gap_limit;
+  if (s.status == RowStatus::gap_below_limit) t.note_below_gap_limit(s.synthesis->targets);
   if (s.status == RowStatus::needs_thinner_core) ++t.core_too_thick;
 }
 
@@ -687,12 +689,29 @@ bool synthesised_side_by_side(const Request& request) {
   return false;
 }
 
+// Whether strips one above the other on the request's board meet the
+// loosest of the targets refused for their gap, within the fab's limits.
+bool broadside_admitted(const RowTally& tally, const Request& request) {
+  if (!tally.loosest_below_gap_limit) return false;
+  if (const auto* q = std::get_if<SynthesiseRequest>(&request)) {
+    return admits_broadside(q->board, *tally.loosest_below_gap_limit, q->setup.limits);
+  }
+  const auto& q = std::get<MultisectionRequest>(request);
+  return admits_broadside(*q.build.board, *tally.loosest_below_gap_limit, q.build.setup.limits);
+}
+
 std::string gap_limit_note(const RowTally& tally, const Request& request) {
   if (tally.below_gap_limit == 0 || !synthesised_side_by_side(request)) return "";
-  return "note: " + std::to_string(tally.below_gap_limit) +
-         " of the designs need a gap S below --min-gap; strips one above the other across a "
-         "thin core couple that tightly with no narrow gap: try --geometry broadside --sv L "
-         "--solver field";
+  const std::string refused = "note: " + std::to_string(tally.below_gap_limit) +
+                              " of the designs need a gap S below --min-gap";
+  if (!broadside_admitted(tally, request)) {
+    return refused +
+           " (each row gives the gap it needs); strips one above the other on this "
+           "board meet none of them within --min-gap and --min-width either";
+  }
+  return refused +
+         "; strips one above the other across a thin core couple that tightly with no narrow "
+         "gap: try --geometry broadside --sv L --solver field";
 }
 
 std::string core_note(const RowTally& tally, const Request& request) {

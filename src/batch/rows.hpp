@@ -23,6 +23,19 @@ struct RowTally {
   HigherModeReach higher_mode;       // of the rows of a scripting call
   std::int64_t below_gap_limit = 0;  // syntheses that need a gap below the fab's least
   std::int64_t core_too_thick = 0;   // strips one above the other that cannot couple enough
+  // Of the syntheses below the gap limit, the loosest coupling: the one
+  // strips one above the other would meet with the thickest core.
+  std::optional<SynthesisTargets> loosest_below_gap_limit;
+
+  void note_below_gap_limit(const SynthesisTargets& targets) {
+    ++below_gap_limit;
+    keep_loosest(targets);
+  }
+  void keep_loosest(const SynthesisTargets& targets) {
+    if (!loosest_below_gap_limit || targets.coupling_db < loosest_below_gap_limit->coupling_db) {
+      loosest_below_gap_limit = targets;
+    }
+  }
 
   // The rows of `later` follow these.
   void merge(const RowTally& later) {
@@ -30,6 +43,7 @@ struct RowTally {
     accuracy.merge(later.accuracy);
     higher_mode.merge(later.higher_mode);
     below_gap_limit += later.below_gap_limit;
+    if (later.loosest_below_gap_limit) keep_loosest(*later.loosest_below_gap_limit);
     core_too_thick += later.core_too_thick;
   }
 };

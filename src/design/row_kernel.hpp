@@ -154,6 +154,10 @@ struct SynthesisSetup {
   Placement placement;  // the arrangement and its given dimensions
   field::SynthesisUnknowns unknowns = field::SynthesisUnknowns::width_and_gap;
   FabLimits limits;
+  // The model's design finished to the model's resolution (the batch front
+  // ends), or left where the alternating search met the targets within
+  // 0.05 % (the interactive table, as its users have its rows stored).
+  bool to_resolution = true;
 };
 
 struct SynthesisRow {
@@ -165,11 +169,24 @@ struct SynthesisRow {
   WidthSpacing model;   // the closed-form synthesis (the field's start)
   RowStatus status;
   std::optional<FieldComparison> field;  // with Solver::both, for a built row
+  // The model's Zo, Zoe, Zoo and coupling of the row's own W and S, for a
+  // design of the model finished to its resolution.
+  std::optional<SynthesisTargets> achieved;
 };
 
 // Strips not side by side and centred only on the field solution.
 SynthesisRow synthesis_row(const Board& board, const SynthesisTargets& targets, Solver solver,
                            const SynthesisSetup& setup = {});
+
+// The dimensions a row gives: those of a built design, and those of a
+// design found but refused for a fab limit (what the design needs).
+bool gives_dimensions(const SynthesisRow& row);
+
+// Whether strips one above the other on this board meet the targets within
+// the fab's limits.  Directly above each other they couple most, so the
+// design of W and SV at WO = 0 (on the field) has the thickest core that
+// couples as asked; one exists within the limits when that one does.
+bool admits_broadside(const Board& board, const SynthesisTargets& targets, const FabLimits& limits);
 
 // ---- Frequency response ----
 

@@ -69,8 +69,9 @@ bool usable(const SynthesisTargets& t) {
 SynthesisRow field_synthesis_row(const Board& board, const SynthesisTargets& targets,
                                  const SynthesisSetup& setup) {
   const Placement& given = setup.placement;
-  SynthesisRow row{targets,     false, 0.0F, 0.0F, given, WidthSpacing{}, RowStatus::unusable,
-                   std::nullopt};
+  SynthesisRow row{
+      targets,      false,       0.0F, 0.0F, given, WidthSpacing{}, RowStatus::unusable,
+      std::nullopt, std::nullopt};
   if (!usable(targets)) return row;
   const field::SynthesisResult f = field::synthesise({.b = board.b,
                                                       .t = board.t,
@@ -119,6 +120,22 @@ void apply_limits(SynthesisRow& row, const SynthesisSetup& setup) {
   row.built = false;
 }
 
+// The model's design: finished to the model's resolution where the row
+// prints it, as the search left it where the field corrects it or the
+// interactive table shows it.
+WidthSpacing model_design(const Board& board, const SynthesisTargets& targets, Solver solver,
+                          const SynthesisSetup& setup) {
+  const SynthesisTarget target{board, targets.zoe, targets.zoo};
+  if (solver == Solver::field || !setup.to_resolution) return synthesise_width_and_spacing(target);
+  return synthesise_to_resolution(target);
+}
+
+// What the model gives for the row's own W and S.
+SynthesisTargets achieved(const Board& board, const SynthesisRow& row) {
+  const CouplerImpedances z = model_impedances({board, row.w, row.s});
+  return {z.coupling_db, z.zo, z.zoe, z.zoo};
+}
+
 }  // namespace
 
 SynthesisTargets targets_of_coupling(float zo, float coupling_db) {
@@ -139,11 +156,12 @@ SynthesisRow synthesis_row(const Board& board, const SynthesisTargets& targets, 
     apply_limits(row, setup);
     return row;
   }
-  const WidthSpacing model = synthesise_width_and_spacing({board, targets.zoe, targets.zoo});
-  SynthesisRow row{targets, model.converged(),        model.w,     model.s, {},
-                   model,   status_of(model.outcome), std::nullopt};
+  const WidthSpacing model = model_design(board, targets, solver, setup);
+  SynthesisRow row{targets, model.converged(),        model.w,      model.s,     {},
+                   model,   status_of(model.outcome), std::nullopt, std::nullopt};
   if (!row.built) return row;
   if (solver == Solver::field) correct_on_the_field(row, board);
+  if (solver != Solver::field && setup.to_resolution) row.achieved = achieved(board, row);
   apply_limits(row, setup);
   if (!row.built) return row;
   if (solver == Solver::both) {
@@ -156,6 +174,20 @@ SynthesisRow synthesis_row(const Board& board, const SynthesisTargets& targets, 
     }
   }
   return row;
+}
+
+bool gives_dimensions(const SynthesisRow& row) {
+  return row.built || row.status == RowStatus::gap_below_limit ||
+         row.status == RowStatus::width_below_limit;
+}
+
+bool admits_broadside(const Board& board, const SynthesisTargets& targets,
+                      const FabLimits& limits) {
+  SynthesisSetup setup;
+  setup.placement = {.arrangement = Arrangement::broadside, .h = 0.0F, .sv = 0.0F, .wo = 0.0F};
+  setup.unknowns = field::SynthesisUnknowns::width_and_vertical_gap;
+  setup.limits = limits;
+  return synthesis_row(board, targets, Solver::field, setup).built;
 }
 
 }  // namespace ketrovane

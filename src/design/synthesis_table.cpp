@@ -73,7 +73,9 @@ SynthesisStep SynthesisTable::next_impedance(const EvenModeImpedances& range) {
 }
 
 SynthesisStep SynthesisTable::build(const SynthesisTargets& targets) const {
-  const SynthesisRow row = synthesis_row(input_.board, targets, Solver::model);
+  SynthesisSetup as_stored;
+  as_stored.to_resolution = false;
+  const SynthesisRow row = synthesis_row(input_.board, targets, Solver::model, as_stored);
   const auto kind = row.built ? SynthesisStep::Kind::row : SynthesisStep::Kind::unrealisable;
   return {kind, row, TableEnd::last_row};
 }

@@ -57,10 +57,6 @@ constexpr double kLevelTolerance = 1e-13;
 constexpr double kRelativeRippleTolerance = 1e-8;
 constexpr double kRippleFloor = 2e-10;
 constexpr int kRemezPasses = 60;
-// Where the exchange cannot level a ripple this small (many sections over a
-// narrow band, the equations then nearly singular), the maximally flat
-// profile is as good for any use and stands in.
-constexpr double kFlatStandInRipple = 1e-3;
 
 int half_count(int sections) {
   return (sections + 1) / 2;
@@ -483,16 +479,38 @@ double sampled_ripple(const Profile& p, const Vector& y, double theta1) {
   return largest;
 }
 
+// A profile a coupler can have: every coupling finite and positive, and
+// tightening towards the middle.
+bool sound(const Vector& half_y) {
+  if (half_y.empty() || !(half_y.front() > 0.0)) return false;
+  for (std::size_t j = 0; j < half_y.size(); ++j) {
+    if (!std::isfinite(half_y[j]) || (j > 0 && half_y[j] < half_y[j - 1])) return false;
+  }
+  return true;
+}
+
+// A levelled solution to trust: below the ripple floor the exchange's test
+// holds for any profile, which then need not be levelled, nor a coupler.
+bool levelled(const std::optional<RippleSolution>& s) {
+  return s && s->ripple_db >= kRippleFloor && sound(s->half_y);
+}
+
+// The flat profile in place of an equal-ripple one over theta1..pi - theta1,
+// where its deviation there stays negligible.
+std::optional<RippleSolution> flat_stand_in(int sections, double coupling_db, double theta1) {
+  const std::optional<Vector> y = carried_flat(sections, coupling_db);
+  if (!y) return std::nullopt;
+  const double ripple = sampled_ripple({sections, coupling_db}, *y, theta1);
+  if (!(ripple < kFlatStandInRippleDb)) return std::nullopt;
+  return RippleSolution{*y, ripple, false};
+}
+
 // The equal-ripple profile over theta1..pi - theta1, or the flat one where
 // its ripple is too small to level.
 std::optional<RippleSolution> profile_for_band(int sections, double coupling_db, double theta1,
                                                const Vector* warm = nullptr) {
-  if (auto s = equal_ripple(sections, coupling_db, theta1, warm)) return s;
-  const std::optional<Vector> y = carried_flat(sections, coupling_db);
-  if (!y) return std::nullopt;
-  const double ripple = sampled_ripple({sections, coupling_db}, *y, theta1);
-  if (ripple >= kFlatStandInRipple) return std::nullopt;
-  return RippleSolution{*y, ripple, false};
+  if (auto s = equal_ripple(sections, coupling_db, theta1, warm); levelled(s)) return s;
+  return flat_stand_in(sections, coupling_db, theta1);
 }
 
 // The band edge theta1 of the widest band whose profile keeps within
@@ -507,7 +525,7 @@ std::optional<RippleSolution> widest_band(int sections, double coupling_db, doub
     const double mid = 0.5 * (wide + narrow);
     const std::optional<RippleSolution> s =
         profile_for_band(sections, coupling_db, mid, best ? &best->half_y : nullptr);
-    if (!s || s->ripple_db > ripple_db) {
+    if (!s || !(s->ripple_db <= ripple_db)) {
       wide = mid;
       continue;
     }
@@ -586,12 +604,38 @@ MultisectionDesign design_equal_ripple(int sections, double coupling_db, double 
   return d;
 }
 
+MultisectionDesign design_flat_over_band(int sections, double coupling_db, double f1_mhz,
+                                         double f2_mhz) {
+  if (auto why = refusal(sections, coupling_db)) return refused(*why);
+  if (!(f1_mhz > 0.0) || !(f2_mhz > f1_mhz) || !std::isfinite(f2_mhz)) {
+    return refused("the band must have 0 < f1 < f2");
+  }
+  const double f0 = 0.5 * (f1_mhz + f2_mhz);
+  const double theta1 = kHalfPi * f1_mhz / f0;
+  const std::optional<RippleSolution> s = flat_stand_in(sections, coupling_db, theta1);
+  if (!s) return refused("the maximally flat profile deviates 0.001 dB or more over this band");
+  MultisectionDesign d = finished(sections, coupling_db, s->half_y);
+  if (!d.ok) return d;
+  d = with_band(std::move(d), f0, theta1, s->ripple_db);
+  d.f1_mhz = f1_mhz;
+  d.f2_mhz = f2_mhz;
+  return d;
+}
+
 MultisectionDesign design_for_ripple(int sections, double coupling_db, double f0_mhz,
                                      double ripple_db) {
   if (auto why = refusal(sections, coupling_db)) return refused(*why);
   if (!(f0_mhz > 0.0) || !std::isfinite(f0_mhz)) return refused("f0 must be positive");
   if (!(ripple_db > 0.0) || !std::isfinite(ripple_db)) {
     return refused("the ripple must be a positive number of dB");
+  }
+  // Within a part in a million of it: 1e-9 read in single precision lies
+  // just below.
+  if (ripple_db < kLeastRippleDb * (1.0 - 1e-6)) {
+    return refused(
+        "the ripple must be at least 1e-09 dB: a smaller one is below the rounding of the "
+        "coupling and cannot be levelled; --profile maximally-flat is the limit of a vanishing "
+        "ripple");
   }
   if (const auto widest = profile_for_band(sections, coupling_db, kWidestTheta1);
       widest && widest->ripple_db <= ripple_db) {
@@ -611,10 +655,14 @@ MultisectionDesign design_maximally_flat(int sections, double coupling_db, doubl
   if (auto why = refusal(sections, coupling_db)) return refused(*why);
   if (!(f0_mhz > 0.0) || !std::isfinite(f0_mhz)) return refused("f0 must be positive");
   const std::optional<Vector> y = carried_flat(sections, coupling_db);
-  if (!y) return refused(kNotReached);
+  if (!y || !sound(*y)) return refused(kNotReached);
   MultisectionDesign d = finished(sections, coupling_db, *y);
   if (!d.ok) return d;
-  return with_band(std::move(d), f0_mhz, kHalfPi, 0.0);
+  d = with_band(std::move(d), f0_mhz, kHalfPi, 0.0);
+  // The band is the point f0 itself, not f0 (pi/2)/(pi/2) rounded apart.
+  d.f1_mhz = f0_mhz;
+  d.f2_mhz = f0_mhz;
+  return d;
 }
 
 double ideal_cascade_coupling_db(std::span<const double> section_coupling, double f_ratio) {

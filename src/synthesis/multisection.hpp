@@ -45,6 +45,16 @@ inline constexpr int kMaxCouplerSections = 15;
 // tighter than this is taken as not realisable.
 inline constexpr double kMaxSectionCoupling = 0.9999;
 
+// The least ripple design_for_ripple takes, dB: the exchange levels the
+// deviation only down to a few 1e-10 dB, the rounding of the coupling in
+// double precision.
+inline constexpr double kLeastRippleDb = 1e-9;
+
+// The largest deviation over a band (dB) at which the maximally flat
+// profile stands in for an equal-ripple one the exchange cannot level: as
+// good for any use there.
+inline constexpr double kFlatStandInRippleDb = 1e-3;
+
 struct MultisectionDesign {
   bool ok = false;
   std::string message;  // why the design was refused; empty when ok
@@ -63,9 +73,11 @@ struct MultisectionDesign {
   double f2_mhz = 0.0;
   double ripple_db = 0.0;
   // True when the deviation is levelled to equal ripple over the band.  A
-  // band so narrow for N that its equal ripple lies below about 1e-9 dB
-  // cannot be levelled in double precision; the maximally flat profile then
-  // stands in if its deviation over the band stays below 0.001 dB, with
+  // band so narrow for N that its equal ripple lies below about 2e-10 dB
+  // cannot be levelled in double precision (nor one where the exchange ends
+  // on a profile that loosens towards the middle or has a coupling that is
+  // not positive); the maximally flat profile then stands in if its
+  // deviation over the band stays below kFlatStandInRippleDb, with
   // ripple_db its sampled largest deviation.  False for a maximally flat
   // design.
   bool equal_ripple = false;
@@ -75,13 +87,20 @@ struct MultisectionDesign {
 MultisectionDesign design_equal_ripple(int sections, double coupling_db, double f1_mhz,
                                        double f2_mhz);
 
+// The maximally flat profile over f1..f2 (MHz) as it stands in for an
+// equal-ripple one: refused where it deviates kFlatStandInRippleDb or more
+// over the band; ripple_db its sampled largest deviation, equal_ripple false.
+MultisectionDesign design_flat_over_band(int sections, double coupling_db, double f1_mhz,
+                                         double f2_mhz);
+
 // The widest band about f0 (MHz) whose equal-ripple deviation is
-// ripple_db (dB, positive).  The band is searched up to a 50:1 ratio of
-// f2 to f1; a ripple that even 50:1 does not use up is refused.
+// ripple_db (dB, at least kLeastRippleDb).  The band is searched up
+// to a 50:1 ratio of f2 to f1; a ripple that even 50:1 does not use up is
+// refused.
 MultisectionDesign design_for_ripple(int sections, double coupling_db, double f0_mhz,
                                      double ripple_db);
 
-// Maximally flat profile about f0 (MHz).
+// Maximally flat profile about f0 (MHz); its band is f0 to f0 exactly.
 MultisectionDesign design_maximally_flat(int sections, double coupling_db, double f0_mhz);
 
 // Coupling in dB (positive) of the ideal matched cascade of quarter-wave

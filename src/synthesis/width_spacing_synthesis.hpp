@@ -51,6 +51,19 @@ struct WidthSpacing {
 
 WidthSpacing synthesise_width_and_spacing(const SynthesisTarget& target);
 
+// The synthesis finished to the resolution of the single-precision model:
+// a design the alternating search found within 0.05 % is carried on by
+// Newton steps on W and S toward Zoe and Zoo, and where they stop above
+// 0.001 % (the model jumps between neighbouring floats there) by the
+// safeguarded solve, whose brackets close on neighbouring floats; the
+// design whose Zoe and Zoo lie nearest their targets is kept.  Any other
+// ending is that of synthesise_width_and_spacing.
+WidthSpacing synthesise_to_resolution(const SynthesisTarget& target);
+
+// The larger relative error of the model's Zoe and Zoo at W and S against
+// the targets; not finite where the model is not.
+float target_error(const SynthesisTarget& target, float w, float s);
+
 // The closed-form start of the search, the exact inverse of the
 // zero-thickness relations, before its clamps.  Not finite for targets it
 // cannot invert (Zoe < Zoo, or Zoe sqrt(er) below about 15 ohms).

@@ -96,9 +96,15 @@ const Refusal kRefusals[] = {
 INSTANTIATE_TEST_SUITE_P(Geometry, GeometryRefused, testing::ValuesIn(kRefusals),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A CSV row with its last field, the status, replaced.
+std::string replaced_status(const std::string& row, const std::string& status) {
+  return row.substr(0, row.rfind(',') + 1) + status;
+}
+
 // Side by side and centred, the fab's least gap keeps the tight designs
-// from being built: their dimensions stay empty, the status says why, the
-// run exits 1 and the note points to strips one above the other.
+// from being built: each row keeps the dimensions it needs, the status says
+// why, the run exits 1 and the note points to strips one above the other.
+
 TEST(FabLimits, KeepDesignsTheFabCannotMakeUnbuilt) {
   const e2e::TemporaryDirectory tmp;
   const Args synthesis = {
@@ -116,7 +122,8 @@ TEST(FabLimits, KeepDesignsTheFabCannotMakeUnbuilt) {
   const std::vector<std::string> rows = lines_of(limited.out);
   ASSERT_EQ(rows.size(), 3U);
   EXPECT_EQ(rows[0], built[0]);
-  EXPECT_EQ(rows[1], ",,,,50,120.913635,20.675915,-3,gap_below_limit") << "gap was " << tight_gap;
+  // The refused row keeps the design it found: the gap it needs.
+  EXPECT_EQ(rows[1], replaced_status(built[1], "gap_below_limit")) << "gap was " << tight_gap;
   EXPECT_EQ(rows[2], built[2]);
   EXPECT_EQ(limited.err,
             "ketrovane-calc: note: 1 of the designs need a gap S below --min-gap; strips one "
@@ -132,9 +139,56 @@ TEST(FabLimits, KeepDesignsTheFabCannotMakeUnbuilt) {
   EXPECT_EQ(narrow.status, 1);
   const std::vector<std::string> narrow_rows = lines_of(narrow.out);
   ASSERT_EQ(narrow_rows.size(), 3U);
-  EXPECT_NE(narrow_rows[1].find("width_below_limit"), std::string::npos);
-  EXPECT_NE(narrow_rows[2].find("width_below_limit"), std::string::npos);
+  EXPECT_EQ(narrow_rows[1], replaced_status(built[1], "width_below_limit"));
+  EXPECT_EQ(narrow_rows[2], replaced_status(built[2], "width_below_limit"));
   EXPECT_EQ(narrow.err.find("note:"), std::string::npos) << narrow.err;
+}
+
+// The note offers strips one above the other only where this board has
+// such a design within the limits: on 62 mil a 3 dB pair directly above
+// each other needs a core of about 4 mil, which a least gap of 20 mil
+// forbids as well.
+TEST(FabLimits, BroadsideIsSuggestedOnlyWhereTheBoardAdmitsIt) {
+  const e2e::TemporaryDirectory tmp;
+  const Args tight = {"synthesise", "--b",      "62mil", "--t",       "0.7mil",
+                      "--er",       "3.66",     "--zo",  "50",        "--coupling",
+                      "3",          "--format", "csv",   "--min-gap", "20mil"};
+  const CalcOutcome refused = run_calc(tmp.path(), tight);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err,
+            "ketrovane-calc: note: 1 of the designs need a gap S below --min-gap (each row gives "
+            "the gap it needs); strips one above the other on this board meet none of them within "
+            "--min-gap and --min-width either\n"
+            "ketrovane-calc: 1 of the rows could not be built (see their status)\n");
+  const CalcOutcome broadside = run_calc(
+      tmp.path(), with(tight, {"--geometry", "broadside", "--solve", "w,sv", "--solver", "field"}));
+  EXPECT_EQ(fields_of(lines_of(broadside.out).at(1)).back(), "gap_below_limit");
+}
+
+// With --solve w,sv the least gap holds the solved core SV, not S (which
+// strips one above the other do not have): SV about 4.3 mil passes 4 mil
+// and is refused at 20 mil, keeping the SV it needs.
+TEST(FabLimits, TheLeastGapOfABroadsideSynthesisHoldsTheSolvedCore) {
+  const e2e::TemporaryDirectory tmp;
+  const Args synthesis = {
+      "synthesise", "--b",      "62mil", "--t",           "1.4mil", "--er",
+      "3.66",       "--zo",     "50",    "--coupling",    "3",      "--geometry",
+      "broadside",  "--solve",  "w,sv",  "--wo",          "0",      "--solver",
+      "field",      "--format", "csv",   "--length-unit", "mil"};
+  const struct {
+    const char* min_gap;
+    const char* status;
+  } cases[] = {{"4mil", "converged"}, {"20mil", "gap_below_limit"}};
+  const CalcOutcome free = run_calc(tmp.path(), synthesis);
+  ASSERT_EQ(free.status, 0) << free.err;
+  const std::string design = lines_of(free.out).at(1);
+  const double sv = std::stod(fields_of(design).at(1));
+  EXPECT_GT(sv, 4.0);
+  EXPECT_LT(sv, 20.0);
+  for (const auto& c : cases) {
+    const CalcOutcome limited = run_calc(tmp.path(), with(synthesis, {"--min-gap", c.min_gap}));
+    EXPECT_EQ(lines_of(limited.out).at(1), replaced_status(design, c.status)) << c.min_gap;
+  }
 }
 
 // The CSV column named `name` of each row.

@@ -1,10 +1,12 @@
 // Each batch command against the interactive program's report for the same
 // inputs: the interactive program runs with a scripted dialogue, and every
 // row of its table must be the batch command's CSV row rendered with the
-// report's own row layout (src/text), to every printed digit.
+// report's own row layout (src/text), to every printed digit; a synthesis,
+// which the batch command finishes further, to the tolerance of its case.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -36,6 +38,12 @@ struct ParityCase {
   const char* layout;         // the report's row layout
   std::vector<Names> tables;  // per report table, the CSV columns of its fields
   bool reversed = false;      // the report runs the rows the other way
+  // The batch command finishes a synthesis to the model's resolution where
+  // the interactive table keeps the search's design (within 0.05 % of the
+  // impedances, up to about 0.2 % of W and S): the impedances within one
+  // unit in their last printed place, W and S and their ratios within
+  // 0.3 % more.
+  bool finished = false;
 };
 
 void PrintTo(const ParityCase& c, std::ostream* os) {
@@ -110,12 +118,43 @@ std::vector<std::string> batch_rows(const ParityCase& c) {
 
 class Parity : public ::testing::TestWithParam<ParityCase> {};
 
+std::vector<std::string> tokens_of(const std::string& row) {
+  std::istringstream in(row);
+  std::vector<std::string> tokens;
+  for (std::string t; in >> t;) tokens.push_back(t);
+  return tokens;
+}
+
+// Every number of `got` within one unit in the last printed place of the
+// same number of `expected`, the first `dimensions` within 0.3 % more.
+void expect_within_last_place(const std::string& got, const std::string& expected,
+                              std::size_t dimensions) {
+  const std::vector<std::string> g = tokens_of(got);
+  const std::vector<std::string> e = tokens_of(expected);
+  ASSERT_EQ(g.size(), e.size()) << got << "\n" << expected;
+  for (std::size_t i = 0; i < e.size(); ++i) {
+    const std::size_t point = e[i].find('.');
+    const auto places = point == std::string::npos ? 0 : e[i].size() - point - 1;
+    const double value = std::strtod(e[i].c_str(), nullptr);
+    const double slack = i < dimensions ? 0.003 * std::fabs(value) : 0.0;
+    const double unit = std::pow(10.0, -static_cast<double>(places));
+    EXPECT_LE(std::fabs(std::strtod(g[i].c_str(), nullptr) - value), 1.0001 * unit + slack)
+        << got << "\n"
+        << expected;
+  }
+}
+
 TEST_P(Parity, EveryRowPrintsAsTheInteractiveReport) {
   const ParityCase& c = GetParam();
   const std::vector<std::string> expected = report_rows(interactive_transcript(c));
   const std::vector<std::string> got = batch_rows(c);
   ASSERT_FALSE(expected.empty());
-  EXPECT_EQ(got, expected);
+  if (!c.finished) {
+    EXPECT_EQ(got, expected);
+    return;
+  }
+  ASSERT_EQ(got.size(), expected.size());
+  for (std::size_t r = 0; r < got.size(); ++r) expect_within_last_place(got[r], expected[r], 4);
 }
 
 const Names kImpedanceOverWidths = {"w_in",
@@ -173,13 +212,16 @@ const ParityCase kCases[] = {
       "6:20:1"},
      kSynthesisRow,
      {kSynthesis},
+     true,
      true},
     {"SynthesisOverNegativeCouplingLevelsThickStrips",
      "2\n1\n0.25\n0.04\n2.2\n50\n6\n20\n2\n\n\n",
      {"synthesise", "--b", "0.25", "--t", "0.04", "--er", "2.2", "--zo", "50", "--coupling",
       "-20:-6:2"},
      kSynthesisRow,
-     {kSynthesis}},
+     {kSynthesis},
+     false,
+     true},
     {"SensitivityOverWidthsBothModes",
      "1\n3\n1\n3\n0.3\n0.05\n0.25\n0.025\n0.02\n0.002\n3.0\n\n\n",
      {"sensitivity", "--b", "0.3", "--t", "0.002", "--er", "3", "--w", "0.05:0.25:0.025", "--s",

@@ -107,6 +107,29 @@ TEST(Synthesis, TargetsAndStatusesOfEachRow) {
   EXPECT_EQ(status_name(tight.status), "not_representable");
 }
 
+// A batch row prints what the model makes of its own W and S, not the
+// targets; the interactive table keeps the search's design as its users
+// have it stored.
+TEST(Synthesis, ABatchRowIsFinishedAndGivesWhatItsOwnDimensionsGive) {
+  const Board board{0.062F, 0.00137F, 3.66F};
+  const SynthesisTargets nine = targets_of_coupling(50.0F, -9.0F);
+  const SynthesisRow row = synthesis_row(board, nine, Solver::model);
+  ASSERT_TRUE(row.achieved.has_value());
+  const CouplerImpedances own = model_impedances({board, row.w, row.s});
+  EXPECT_EQ(row.achieved->zoe, own.zoe);
+  EXPECT_EQ(row.achieved->zoo, own.zoo);
+  EXPECT_EQ(row.achieved->zo, own.zo);
+  EXPECT_EQ(row.achieved->coupling_db, own.coupling_db);
+  EXPECT_NEAR(own.zoo, nine.zoo, 2e-6F * nine.zoo);
+
+  SynthesisSetup as_stored;
+  as_stored.to_resolution = false;
+  const SynthesisRow stored = synthesis_row(board, nine, Solver::model, as_stored);
+  EXPECT_FALSE(stored.achieved.has_value());
+  EXPECT_EQ(stored.model.outcome, SynthesisOutcome::converged_by_search);
+  EXPECT_EQ(stored.w, synthesise_width_and_spacing({board, nine.zoe, nine.zoo}).w);
+}
+
 // With both, the field's loss stands beside the model's, each mode's from
 // its own field solution by Wheeler's rule, and the model's error is
 // 100 (model/field - 1).

@@ -52,7 +52,8 @@ class Broadcasting(unittest.TestCase):
         losses = ketrovane.analyse(B, T, ER, W, S, f=f).loss_odd_db_per_in
         self.assertTrue(np.all(np.diff(losses) < 0))  # losses (negative dB) grow with f
         zo = np.array([25.0, 50.0, 100.0])
-        self.assertEqual(ketrovane.synthesise(B, T, ER, zo, 10).zo_ohm.tolist(), zo.tolist())
+        # Each row gives the Zo its design achieves on the model.
+        np.testing.assert_allclose(ketrovane.synthesise(B, T, ER, zo, 10).zo_ohm, zo, rtol=3e-4)
         self.assertEqual(ketrovane.response(zo=zo, coupling=10, er=ER, f0=1000,
                                             f=[[900], [1000]]).shape, (2, 3))
         self.assertEqual(ketrovane.sensitivity(B, T, ER, [0.1, 0.2], [[0.01], [0.02]]).shape,

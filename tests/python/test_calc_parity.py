@@ -95,7 +95,9 @@ class Synthesise(Parity):
             with self.subTest(t=t):
                 expected = calc.table("synthesise",
                                       dict(COUPLER, t=t, zo=50, coupling="0.5:30:0.5"))
-                result = ketrovane.synthesise(0.25, t, 2.2, 50, coupling=expected["coupling_db"])
+                # The row gives what its design achieves; the targets are the
+                # range's, whole multiples of 0.5 dB.
+                result = ketrovane.synthesise(0.25, t, 2.2, 50, coupling=np.arange(1, 61) * 0.5)
                 self.assertColumnsEqual(result, expected, skip=RATIOS)
                 built = expected["status"] == "converged"
                 self.assertTrue(built.any())
@@ -115,7 +117,7 @@ class Synthesise(Parity):
 
     def test_even_mode_impedances(self):
         expected = calc.table("synthesise", dict(COUPLER, zo=50, zoe="55:150:5"))
-        result = ketrovane.synthesise(0.25, 0.0014, 2.2, 50, zoe=expected["zoe_ohm"])
+        result = ketrovane.synthesise(0.25, 0.0014, 2.2, 50, zoe=np.arange(55.0, 151.0, 5.0))
         self.assertColumnsEqual(result, expected, skip=RATIOS)
 
 

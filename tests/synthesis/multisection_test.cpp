@@ -334,14 +334,96 @@ TEST(MaximallyFlat, IsTheLimitOfEqualRippleOverANarrowingBand) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// Refusals: a message, no profile.
-
+// A refusal: a message, no profile.
 void ExpectRefused(const MultisectionDesign& d) {
   EXPECT_FALSE(d.ok);
   EXPECT_FALSE(d.message.empty());
   EXPECT_TRUE(d.section_coupling.empty());
 }
+
+// The band of a maximally flat design is the point f0 itself: f0 (pi/2)/(pi/2)
+// rounds apart at 2 GHz (and 1 GHz), and the front ends then took it for an
+// equal-ripple band.
+TEST(MaximallyFlat, ItsBandIsExactlyFZero) {
+  for (const double f0 : {1000.0, 2000.0, 2400.0, 3000.0, 5800.0, 10000.0, 77000.0, 0.1}) {
+    const MultisectionDesign d = design_maximally_flat(5, 10.0, f0);
+    ASSERT_TRUE(d.ok) << d.message;
+    EXPECT_EQ(d.f1_mhz, f0);
+    EXPECT_EQ(d.f2_mhz, f0);
+    EXPECT_FALSE(d.equal_ripple);
+  }
+}
+
+// A profile a coupler can have: every section finite and in (0, 1),
+// tightening towards the middle, the coupling at f0 within the ripple.
+void ExpectSound(const MultisectionDesign& d) {
+  ASSERT_TRUE(d.ok) << d.message;
+  const std::size_t n = d.section_coupling.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    EXPECT_TRUE(d.section_coupling[i] > 0.0 && d.section_coupling[i] < 1.0) << i;
+    if (i > 0 && i <= n / 2) {
+      EXPECT_GE(d.section_coupling[i], d.section_coupling[i - 1]) << i;
+    }
+  }
+  EXPECT_LE(std::fabs(deviation_db(d, 1.0)), d.ripple_db + 1e-9);
+}
+
+// Over a band so narrow that its equal ripple lies below the rounding of the
+// coupling the exchange "levels" noise: sections of negative or NaN coupling,
+// or a middle section at -80 dB, passed for a design.  The flat profile
+// stands in there, and a ripple that small is refused.
+TEST(RippleBelowRounding, NarrowBandsGiveTheFlatProfileAndTinyRipplesAreRefused) {
+  const struct {
+    int sections;
+    double coupling_db;
+    double f2_mhz;  // of a band from 1000 MHz
+  } narrow[] = {{3, 20.0, 1000.0001}, {5, 10.0, 1001.0}, {7, 3.0, 1000.0001},
+                {9, 10.0, 1001.0},    {11, 3.0, 1010.0}, {15, 20.0, 1010.0}};
+  for (const auto& c : narrow) {
+    SCOPED_TRACE(testing::Message() << c.sections << " sections to " << c.f2_mhz);
+    const MultisectionDesign d = design_equal_ripple(c.sections, c.coupling_db, 1000.0, c.f2_mhz);
+    ExpectSound(d);
+    EXPECT_FALSE(d.equal_ripple);
+    EXPECT_LT(d.ripple_db, 1e-3);
+  }
+  for (const int n : {3, 5, 7}) {
+    for (const double ripple : {1e-15, 1e-14, 1e-12, 9e-10}) {
+      const MultisectionDesign d = design_for_ripple(n, 10.0, 2000.0, ripple);
+      ExpectRefused(d);
+      EXPECT_NE(d.message.find("at least 1e-09 dB"), std::string::npos) << d.message;
+    }
+    // 1e-9 dB as a command line reads it, in single precision.
+    ExpectSound(design_for_ripple(n, 10.0, 2000.0, static_cast<double>(1e-9F)));
+  }
+}
+
+// The flat profile stands in for an equal-ripple one only where it deviates
+// less than 0.001 dB over the band, on either side of that bound (a stand-in
+// accepted up to 1 dB would take each refused case).
+TEST(FlatStandIn, OnlyWhereItsDeviationOverTheBandIsNegligible) {
+  const struct {
+    int sections;
+    double f2_mhz;  // of a band from 1000 MHz, 10 dB
+    bool stands_in;
+  } cases[] = {{1, 1010.0, true},  {1, 1050.0, false}, {3, 1100.0, true},
+               {3, 1200.0, false}, {3, 2000.0, false}, {15, 2000.0, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.sections << " sections to " << c.f2_mhz);
+    const MultisectionDesign d = design_flat_over_band(c.sections, 10.0, 1000.0, c.f2_mhz);
+    if (!c.stands_in) {
+      ExpectRefused(d);
+      continue;
+    }
+    ASSERT_TRUE(d.ok) << d.message;
+    EXPECT_FALSE(d.equal_ripple);
+    EXPECT_LT(d.ripple_db, kFlatStandInRippleDb);
+    EXPECT_NEAR(alternation(d, 0.0).largest_db, d.ripple_db, 1e-9);
+    EXPECT_EQ(d.section_coupling, design_maximally_flat(c.sections, 10.0, 1000.0).section_coupling);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Refusals.
 
 TEST(Refusal, SectionCountsBandsRipplesAndCouplings) {
   for (const int n : {0, 2, 4, 16, 17, -1}) {

@@ -199,5 +199,45 @@ TEST(Synthesis, StrangeInputsNeverHangAndNeverClaimConvergence) {
   }
 }
 
+// The alternating search tests Zoe - Zoo and sqrt(Zoe Zoo), so each of Zoe
+// and Zoo can lie up to about 0.1 % off (50 ohm, 9 dB on 62 mil: Zoo 0.079 %
+// off).  Finished to resolution, every design of a grid of boards, Er, Zo and
+// coupling (348 targets) meets each target within 0.03 % (most within 0.001 %;
+// the rest where the model jumps between neighbouring floats), and the search's
+// own design where it is nearer.
+TEST(SynthesisToResolution, EachModeImpedanceMeetsItsTarget) {
+  struct Board62 {
+    float b, t;
+  };
+  int finished = 0;
+  for (const Board62 board : {Board62{0.062F, 0.00137F}, Board62{0.25F, 0.0014F}}) {
+    for (const float er : {2.2F, 3.66F, 10.2F}) {
+      for (const float zo : {50.0F, 75.0F}) {
+        for (int db = 3; db <= 31; ++db) {
+          const ModesOfCoupler p = modes_from_coupler({zo, -static_cast<float>(db)});
+          const SynthesisTarget x{{board.b, board.t, er}, p.zoe, p.zoo};
+          const WidthSpacing searched = synthesise_width_and_spacing(x);
+          const WidthSpacing r = synthesise_to_resolution(x);
+          SCOPED_TRACE(testing::Message() << board.b << " " << er << " " << zo << " " << db);
+          ASSERT_EQ(r.converged(), searched.converged());
+          if (!r.converged()) continue;
+          ++finished;
+          EXPECT_LT(target_error(x, r.w, r.s), 0.0003F);
+          EXPECT_LE(target_error(x, r.w, r.s), target_error(x, searched.w, searched.s));
+        }
+      }
+    }
+  }
+  EXPECT_GT(finished, 300);
+  // The case that was found 0.079 % off meets Zoo to a few units in the
+  // last place.
+  const ModesOfCoupler nine = modes_from_coupler({50.0F, -9.0F});
+  const SynthesisTarget x{{0.062F, 0.00137F, 3.66F}, nine.zoe, nine.zoo};
+  EXPECT_GT(target_error(x, synthesise_width_and_spacing(x).w, synthesise_width_and_spacing(x).s),
+            0.0007F);
+  const WidthSpacing r = synthesise_to_resolution(x);
+  EXPECT_LT(target_error(x, r.w, r.s), 2e-6F);
+}
+
 }  // namespace
 }  // namespace ketrovane
