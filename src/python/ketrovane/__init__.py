@@ -42,7 +42,13 @@ calls draw a progress bar when someone is watching (``progress=``).
 """
 
 import collections as _collections
+import decimal as _decimal
+import fractions as _fractions
+import html as _html
+import itertools as _itertools
 import math as _math
+import numbers as _numbers
+import re as _re
 import sys as _sys
 import time as _time
 import warnings as _warnings
@@ -60,10 +66,16 @@ __version__ = _core.__version__
 class ModelAccuracyWarning(UserWarning):
     """The closed-form model may be off by more than 1 % where the call's rows lie.
 
-    The text is the note ``ketrovane-calc`` writes: where, by how much, and
-    that ``solver="field"`` or ``solver="both"`` gives or compares the
-    field solution.
+    The text says by how much (or that the rows leave the map of its error)
+    and that ``solver="field"`` or ``solver="both"`` gives or compares the
+    field solution; it names no row, so that Python's filters show it once
+    for each part of the map a script's calls reach, not once for every
+    width.  ``where`` names the worst rows (W, S and their ratios to B), and
+    ``note`` is the line ``ketrovane-calc`` writes.
     """
+
+    where = ""
+    note = ""
 
 
 class HigherOrderModeWarning(UserWarning):
@@ -98,6 +110,29 @@ def _are_texts(array):
                                        all(isinstance(x, str) for x in array.flat))
 
 
+def _is_plain_number(x):
+    """A number an object array may hold: a Python or numpy real, or a
+    Decimal; not a bool."""
+    return (not isinstance(x, (bool, _np.bool_)) and
+            isinstance(x, (_numbers.Real, _decimal.Decimal)))
+
+
+def _numbers_of_objects(array):
+    """An object array of numbers (as a pandas frame of mixed columns
+    gives) as float64, or None when it holds anything else."""
+    if array.dtype.kind != "O" or not all(_is_plain_number(x) for x in array.flat):
+        return None
+    return _np.array([float(x) for x in array.flat], dtype=_np.float64).reshape(array.shape)
+
+
+def _refuse_masked(name, value):
+    """A masked array with a masked element: its mask cannot be honoured
+    (every element is a row of the result), so it is refused."""
+    if isinstance(value, _np.ma.MaskedArray) and _np.ma.getmaskarray(value).any():
+        raise ValueError(f"{name}=: a masked array with masked elements; every element is a row, "
+                         "so give the rows to compute: value.compressed(), or value.filled(x)")
+
+
 def _refuse_numbers_among_texts(name, value):
     """A list of texts and numbers: numpy would make texts of the numbers,
     to be read in inches and MHz whatever the call's units."""
@@ -109,14 +144,17 @@ def _refuse_numbers_among_texts(name, value):
 def _as_values(name, value):
     """One argument as a float64 array or an array of texts, or
     TypeError/ValueError naming it."""
+    _refuse_masked(name, value)
     try:
-        array = _np.asarray(value)
+        array = _np.asarray(_np.ma.getdata(value))
     except (TypeError, ValueError, OverflowError) as e:
         raise TypeError(f"{name}=: {_EXPECTED} ({e})") from None
-    if array.dtype.kind in "biuf":
+    if array.dtype.kind in "iuf":
         array = array.astype(_np.float64, copy=False)
     elif _are_texts(array):
         _refuse_numbers_among_texts(name, value)
+    elif (numbers := _numbers_of_objects(array)) is not None:
+        array = numbers
     else:
         raise TypeError(f"{name}=: {_EXPECTED}, not {type(value).__name__} of {array.dtype}")
     if array.size == 0:
@@ -148,9 +186,9 @@ def _flattened(array, shape):
     if array.dtype.kind == "f":
         return array.ravel() if array.size == 1 else _np.broadcast_to(array, shape).ravel()
     if array.size == 1:
-        return str(array.flat[0])
+        return str(array.flat[0]).strip()
     positions = _np.arange(array.size, dtype=_np.int64).reshape(array.shape)
-    return array.ravel().tolist(), _np.broadcast_to(positions, shape).ravel()
+    return [str(x).strip() for x in array.flat], _np.broadcast_to(positions, shape).ravel()
 
 
 def _broadcast(names, values):
@@ -158,10 +196,10 @@ def _broadcast(names, values):
     values = list(values)
     arrays = {}
     for k, value in enumerate(values):
-        if value is None or type(value) is str:
+        if value is None:
             continue
-        if isinstance(value, str):
-            values[k] = str(value)
+        if isinstance(value, str):  # padding as a spreadsheet's cell has it
+            values[k] = str(value).strip()
             continue
         arrays[k] = _as_values(names[k], value)
     shape = _broadcast_shape(names, arrays)
@@ -177,7 +215,8 @@ def _broadcast(names, values):
 def _prepared(names, values, units):
     length_unit, frequency_unit = _units(units)
     if _PLAIN.issuperset(map(type, values)):
-        return values, (), length_unit, frequency_unit
+        return (tuple(v.strip() if type(v) is str else v for v in values), (), length_unit,
+                frequency_unit)
     values, shape = _broadcast(names, values)
     return values, shape, length_unit, frequency_unit
 
@@ -277,7 +316,90 @@ def _close(reporter):
 
 # ---- Results ----
 
+# "at W 0.12 in, S 0.011 in (W/B 0.48, S/B 0.044, T/B 0.0056)": a row of the note.
+_NOTE_ROW = _re.compile(r"at (W [^(]*\([^)]*\))")
+_COMMAND_ADVICE = "--solver field gives the field solution, --solver both compares the two"
+_PYTHON_ADVICE = 'solver="field" gives the field solution, solver="both" compares the two'
+
+
+def _accuracy_warning(note):
+    """The command's accuracy note as a ModelAccuracyWarning worded for
+    Python: its text the bound without the rows, which it keeps in where."""
+    rows = _NOTE_ROW.findall(note)
+    text = _NOTE_ROW.sub("", note.removeprefix("note: ")).replace(_COMMAND_ADVICE, _PYTHON_ADVICE)
+    text = " ".join(text.replace(" ,", ",").split())
+    warning = ModelAccuracyWarning(text[0].upper() + text[1:] if text else text)
+    warning.where = "; ".join(rows)
+    warning.note = note
+    return warning
+
+
+# The base unit of each input that a column echoes, and that unit's size in
+# the base unit the rows write (inches; MHz).
+_F = _fractions.Fraction
+_IN_INCHES = {"in": _F(1), "mil": _F(1, 1000), "uin": _F(1, 10**6), "mm": _F(10, 254),
+              "um": _F(1, 25400)}
+_IN_MHZ = {"hz": _F(1, 10**6), "khz": _F(1, 1000), "mhz": _F(1), "ghz": _F(1000)}
+_TEXT_NUMBER = _re.compile(r"\s*([-+]?(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?)\s*([A-Za-z]*)\s*")
+
+
+def _echo_scale(dimension, length_unit, frequency_unit):
+    """(the column's name ending, the size of each unit in the column's
+    unit, the unit of bare numbers) for an input of `dimension`, or None."""
+    if dimension == "in":
+        out = _IN_INCHES[length_unit.lower()]
+        return f"_{length_unit}", {u: v / out for u, v in _IN_INCHES.items()}, length_unit
+    if dimension == "MHz":
+        return "_mhz", _IN_MHZ, frequency_unit
+    return None
+
+
+def _text_in(text, sizes):
+    """A text's number in the column's unit (a bare number in inches or
+    MHz, as the command line reads it), or NaN where it is not that simple."""
+    match = _TEXT_NUMBER.fullmatch(text)
+    unit = (match.group(2).lower() or ("in" if "in" in sizes else "mhz")) if match else None
+    return float(_F(match.group(1)) * sizes[unit]) if unit in sizes else _math.nan
+
+
+def _echoed(value, sizes, bare_unit, shape):
+    """An input in its column's unit, exactly as given, broadcast."""
+    if isinstance(value, str):
+        return _np.full(shape, _text_in(value, sizes))
+    array = _np.asarray(value)
+    if array.dtype.kind in "US" or array.dtype.kind == "O" and _are_texts(array):
+        texts = array.astype(str)
+        array = _np.vectorize(lambda t: _text_in(t, sizes), otypes=[float])(texts)
+    else:
+        size = sizes[bare_unit.lower()]
+        array = array.astype(_np.float64) * float(size) if size != 1 else array.astype(_np.float64)
+    return _np.broadcast_to(array, shape)
+
+
+def _echo_inputs(result, names, given, length_unit, frequency_unit):
+    """The columns that echo an input hold it as given, in float64: the
+    rows computed it in single precision.  A column keeps the rows' number
+    wherever the two differ by more than single precision's rounding (an
+    input the rows read otherwise)."""
+    for name, value in zip(names, given):
+        if value is None:
+            continue
+        scale = _echo_scale(_OPTION_NAMED[name]["dimension"], length_unit, frequency_unit)
+        column = scale and f"{_KEYWORDS[name]}{scale[0]}"
+        if not column or column not in result.columns:
+            continue
+        index = result.columns.index(column)
+        rows = result._numbers[index]
+        try:
+            echo = _echoed(value, scale[1], scale[2], result.shape).ravel()
+        except (TypeError, ValueError):
+            continue
+        same = _np.abs(echo - rows) <= 1e-6 * _np.abs(rows)
+        result._numbers[index] = _np.where(same, echo, rows)
+
+
 def _table(command, names, values, units, progress):
+    given = values
     values, shape, length_unit, frequency_unit = _prepared(names, values, units)
     # A call with scalars and progress left alone reports to nothing (its
     # one row is done before anything could be shown), at no cost.
@@ -289,11 +411,12 @@ def _table(command, names, values, units, progress):
         if reporter is not None:
             _close(reporter)
     if note is not None:
-        _warnings.warn(note, ModelAccuracyWarning, stacklevel=3)
+        _warnings.warn(_accuracy_warning(note), stacklevel=3)
     if mode_note is not None:
         _warnings.warn(mode_note, HigherOrderModeWarning, stacklevel=3)
     result = Result(command, shape, *table)
     result.summary = summary
+    _echo_inputs(result, names, given, length_unit, frequency_unit)
     return result
 
 
@@ -313,6 +436,24 @@ def _shown(value):
     """A cell as the result's repr shows it: a number by the shortest
     decimal of its single-precision value."""
     return str(_np.float32(value)) if isinstance(value, float) else str(value)
+
+
+# Columns of whole numbers: they come back as int64 (as float64 where a row
+# has none, NaN).
+_WHOLE_COLUMNS = frozenset(("pass", "section", "panels"))
+# Rows a lazy iteration takes from the columns at a time.
+_ROWS_AT_A_TIME = 4096
+# Rows a notebook's table shows, half from each end.
+_HTML_ROWS = 20
+
+
+def _whole(column):
+    """A column of whole numbers as int64, unless a row has none."""
+    array = _np.asarray(column)
+    if _np.isnan(array).any():
+        return column
+    whole = array.astype(_np.int64)
+    return whole if whole.shape else whole[()]
 
 
 class Result:
@@ -373,9 +514,9 @@ class Result:
                 return self._texts[self._codes[0]]
             codes = _np.frombuffer(self._codes, dtype=_np.uint8)
             return _np.array(self._texts)[codes].reshape(self.shape)
-        if self.shape == ():
-            return self._numbers[index, 0]
-        return self._numbers[index].reshape(self.shape)
+        column = (self._numbers[index, 0] if self.shape == () else
+                  self._numbers[index].reshape(self.shape))
+        return _whole(column) if self.columns[index] in _WHOLE_COLUMNS else column
 
     def __getattr__(self, name):
         if name.startswith("_") or name in Result.__slots__:
@@ -387,12 +528,43 @@ class Result:
                                  f"{', '.join(self.columns)})") from None
         return self._column(index)
 
-    def __getitem__(self, name):
+    def __getitem__(self, key):
+        """A column by name (``r["w_mm"]``), or a row by its position in C
+        order of the shape (``r[0]``, ``r[-1]``), as a named tuple."""
+        if isinstance(key, (int, _np.integer)) and not isinstance(key, (bool, _np.bool_)):
+            return self._row(int(key))
         try:
-            index = self.columns.index(name)
-        except ValueError:
-            raise KeyError(name) from None
+            index = self.columns.index(key)
+        except (ValueError, TypeError):
+            raise KeyError(key) from None
         return self._column(index)
+
+    def _row(self, position):
+        rows = len(self)
+        if not -rows <= position < rows:
+            raise IndexError(f"row {position} of a result of {rows} rows")
+        position %= rows
+        return next(self._rows(position, position + 1))
+
+    def _rows(self, start, stop):
+        """The rows from start to stop, each column's cells taken a block of
+        rows at a time: a loop that stops early costs what it took."""
+        row = _row_type(self.command, self.columns)
+        cells = [self._cells_of(k) for k in range(len(self.columns))]
+        for first in range(start, stop, _ROWS_AT_A_TIME):
+            last = min(first + _ROWS_AT_A_TIME, stop)
+            yield from map(row._make, zip(*(take(first, last) for take in cells)))
+
+    def _cells_of(self, index):
+        """What takes the cells of rows first to last of a column as Python
+        values."""
+        if index == self._text_column:
+            codes = _np.frombuffer(self._codes, dtype=_np.uint8)
+            return lambda first, last: [self._texts[c] for c in codes[first:last].tolist()]
+        numbers = self._numbers[index]
+        if self.columns[index] in _WHOLE_COLUMNS and not _np.isnan(numbers).any():
+            numbers = numbers.astype(_np.int64)
+        return lambda first, last: numbers[first:last].tolist()
 
     def __contains__(self, name):
         return name in self.columns
@@ -405,9 +577,23 @@ class Result:
         return _math.prod(self.shape)
 
     def __iter__(self):
-        row = _row_type(self.command, self.columns)
-        cells = [_np.ravel(self._column(k)).tolist() for k in range(len(self.columns))]
-        return map(row._make, zip(*cells))
+        return self._rows(0, len(self))
+
+    def _repr_html_(self):
+        """The rows as a table, as a notebook shows a result: the first and
+        the last rows of a long one."""
+        rows = len(self)
+        shown = (range(rows) if rows <= _HTML_ROWS else
+                 _itertools.chain(range(_HTML_ROWS // 2), [None],
+                                  range(rows - _HTML_ROWS // 2, rows)))
+        head = "".join(f"<th>{_html.escape(name)}</th>" for name in self.columns)
+        body = []
+        for position in shown:
+            cells = (["&hellip;"] * len(self.columns) if position is None else
+                     [_html.escape(_shown(cell)) for cell in self._row(position)])
+            body.append("<tr>" + "".join(f"<td>{cell}</td>" for cell in cells) + "</tr>")
+        return (f"<p>ketrovane {_html.escape(self.command)}: {rows} rows, shape {self.shape}</p>"
+                f"<table><thead><tr>{head}</tr></thead><tbody>{''.join(body)}</tbody></table>")
 
     def __dir__(self):
         return sorted(set(super().__dir__()) | set(self.columns))
