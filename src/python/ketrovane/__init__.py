@@ -46,6 +46,7 @@ import decimal as _decimal
 import fractions as _fractions
 import html as _html
 import itertools as _itertools
+import keyword as _keyword
 import math as _math
 import numbers as _numbers
 import re as _re
@@ -424,11 +425,13 @@ _ROW_TYPES = {}
 
 
 def _row_type(command, columns):
-    """The record of one row of a command's columns, made once."""
+    """The record of one row of a command's columns, made once; a column
+    named as a Python keyword is a field with an underscore (pass_)."""
     try:
         return _ROW_TYPES[command, columns]
     except KeyError:
-        made = _collections.namedtuple(command.capitalize() + "Row", columns, module=__name__)
+        fields = [c + "_" if _keyword.iskeyword(c) else c for c in columns]
+        made = _collections.namedtuple(command.capitalize() + "Row", fields, module=__name__)
         return _ROW_TYPES.setdefault((command, columns), made)
 
 
@@ -650,10 +653,44 @@ def _network(names, values, units, name, progress):
     if len(f_mhz.shape) > 1:
         raise ValueError(f"a network is one coupler over one frequency axis; the arguments "
                          f"broadcast to shape {f_mhz.shape}")
+    _refuse_unordered(_np.atleast_1d(f_mhz))
     frequency = skrf.Frequency.from_f(_np.atleast_1d(f_mhz) * 1e6, unit="hz")
     frequency.unit = frequency_unit  # its plots read in the call's unit
     z0 = _np.repeat(_np.atleast_1d(reference)[:, None], 4, axis=1)
     return skrf.Network(frequency=frequency, s=matrix.reshape(-1, 4, 4), z0=z0, name=name)
+
+
+def _refuse_unordered(f_mhz):
+    """A network's frequencies must increase: ValueError naming the first
+    that does not."""
+    steps = _np.flatnonzero(_np.diff(f_mhz) <= 0)
+    if steps.size:
+        k = int(steps[0]) + 1
+        how = "repeats" if f_mhz[k] == f_mhz[k - 1] else "is below"
+        raise ValueError(f"f=: a network's frequencies must increase; f[{k}] ({f_mhz[k]!r} MHz) "
+                         f"{how} f[{k - 1}] ({f_mhz[k - 1]!r} MHz)")
+
+
+def _network_frequencies(f, scale):
+    """Multisection.network's f in MHz: finite, above 0 and increasing, one
+    value or a one-dimensional array; ValueError or TypeError naming f=."""
+    _refuse_masked("f", f)
+    array = _np.asarray(_np.ma.getdata(f))
+    if array.dtype.kind not in "iuf" and (array := _numbers_of_objects(array)) is None:
+        raise TypeError(f"f=: expected a number or an array of numbers in the call's frequency "
+                        f"unit, not {type(f).__name__}")
+    array = _np.atleast_1d(array.astype(_np.float64))
+    if array.ndim != 1:
+        raise ValueError(f"f=: expected one value or a one-dimensional array, not shape "
+                         f"{array.shape}")
+    if array.size == 0:
+        raise ValueError("f=: an empty array; expected at least one frequency")
+    bad = _np.flatnonzero(~(_np.isfinite(array) & (array > 0)))
+    if bad.size:
+        raise ValueError(f"f=: expected frequencies above 0; f[{bad[0]}] is {array[bad[0]]!r}")
+    f_mhz = array * scale
+    _refuse_unordered(f_mhz)
+    return f_mhz
 
 
 class Multisection(Result):
@@ -665,23 +702,48 @@ class Multisection(Result):
     its ports 1 input, 2 thru, 3 isolated, 4 coupled, referenced to their
     terminations rs and rl."""
 
-    def network(self, f, name="ketrovane multisection coupler"):
+    def network(self, f, ref=None, name="ketrovane multisection coupler"):
+        """The whole coupler as a 4-port scikit-rf Network (needs Debian's
+        python3-scikit-rf) at the frequencies f.
+
+        f: one frequency or a one-dimensional array of them, in the call's
+            frequency unit (MHz unless units named another), each above 0
+            and each above the one before; the network's axis reads in
+            that unit.
+        ref: None (default) references ports 1 and 4 to the source's rs and
+            ports 2 and 3 to the load's rl, the terminations of the design;
+            a number (ohms) references every port to it.
+        name: the network's name.
+
+        Ports: 1 input, 2 thru, 3 isolated, 4 coupled.
+        """
         try:
             import skrf
         except ImportError as e:
             raise ImportError("network needs scikit-rf: install Debian's python3-scikit-rf") from e
         names, values, units = self._call
         _, _, length_unit, frequency_unit = _prepared(names, values, units)
-        scale = {"Hz": 1e-6, "kHz": 1e-3, "MHz": 1.0, "GHz": 1e3}[frequency_unit]
-        f_mhz = _np.atleast_1d(_np.asarray(f, dtype=float)) * scale
-        if f_mhz.ndim != 1:
-            raise ValueError("f: expected one value or a one-dimensional array")
+        f_mhz = _network_frequencies(f, float(_IN_MHZ[frequency_unit.lower()]))
+        reference = _reference(ref)
+        if reference is not None:  # the same sections between other terminations
+            values = tuple(reference if n in ("rs", "rl") else v for n, v in zip(names, values))
         s, references = _core.multisection_scattering(names, values, length_unit, frequency_unit,
                                                       f_mhz)
         frequency = skrf.Frequency.from_f(f_mhz * 1e6, unit="hz")
         frequency.unit = frequency_unit
         z0 = _np.tile(_np.array(references, dtype=float), (f_mhz.size, 1))
         return skrf.Network(frequency=frequency, s=s, z0=z0, name=name)
+
+
+def _reference(ref):
+    """Multisection.network's ref: None, or ohms above 0."""
+    if ref is None:
+        return None
+    if not _is_number(ref):
+        raise TypeError(f"ref=: expected a number of ohms or None, not {type(ref).__name__}")
+    if not (_math.isfinite(ref) and ref > 0):
+        raise ValueError(f"ref={ref!r}: expected a reference impedance above 0 ohms")
+    return float(ref)
 
 
 def _band_text(band, frequency_unit):
@@ -746,21 +808,25 @@ def _items(keyword, items):
     if keyword != "limits":
         return {name: _item_value(keyword, value) for name, value in items.items()}
     return {name: value if isinstance(value, str) else
-            tuple(_item_value(keyword, side) for side in _pair(value))
+            tuple(_item_value(keyword, side) for side in _pair(name, value))
             for name, value in items.items()}
 
 
-def _pair(value):
-    """A limit's (low, high): ValueError unless it is two values."""
-    low, high = value
-    return low, high
+def _pair(name, value):
+    """A limit's (low, high): ValueError naming limits= and the outcome
+    unless it is two values."""
+    if isinstance(value, (list, tuple)) and len(value) == 2:
+        return value
+    given = f"has {len(value)} values" if isinstance(value, (list, tuple)) else f"is {value!r}"
+    raise ValueError(f"limits=: {name!r} {given}; expected (low, high), None for an open side, "
+                     "or a text")
 
 
 def _single_value(name, value):
     """One argument of tolerance() as the call takes it: a text, a float, an
     int for a whole number, a dict of items; TypeError naming it otherwise."""
     if value is None or isinstance(value, str):
-        return value
+        return value if value is None else str(value).strip()
     option = _OPTION_NAMED[name]
     kind = option["kind"]
     try:
@@ -791,6 +857,12 @@ class Tolerance(Result):
 
     __slots__ = ("sample", "statistics", "yield_", "not_computed", "start", "count", "samples",
                  "seed", "_call")
+
+    def __contains__(self, name):
+        return name == "sample" or super().__contains__(name)
+
+    def __getitem__(self, key):
+        return self.sample if isinstance(key, str) and key == "sample" else super().__getitem__(key)
 
 
 def _tolerance_result(samples_table, statistics_result, call):
@@ -844,6 +916,15 @@ def tolerance_combine(parts):
     ketrovane.tolerance with the same arguments but start and count, and
     together they must cover the samples from the first one's start without
     a gap or an overlap."""
+    try:
+        parts = list(parts)
+    except TypeError:
+        raise TypeError("tolerance_combine: expected a sequence of results of ketrovane.tolerance, "
+                        f"not {type(parts).__name__}") from None
+    for part in parts:
+        if not isinstance(part, Tolerance):
+            raise TypeError("tolerance_combine: expected results of ketrovane.tolerance, not "
+                            f"{type(part).__name__}")
     parts = sorted(parts, key=lambda p: p.start)
     if not parts:
         raise ValueError("tolerance_combine: no slices")
