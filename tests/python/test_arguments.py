@@ -23,7 +23,7 @@ class Broadcasting(unittest.TestCase):
         r = ketrovane.analyse(B, T, ER, W, S)
         self.assertEqual(r.shape, ())
         self.assertIsInstance(r.zoe_ohm, np.float64)
-        self.assertEqual(r.w_in, np.float32(0.168))
+        self.assertEqual(r.w_in, 0.168)  # the input as given
         # A numpy scalar or a 0-d array is a scalar too.
         self.assertEqual(ketrovane.analyse(B, T, ER, np.float64(W), np.array(S)).zoe_ohm,
                          r.zoe_ohm)
@@ -235,7 +235,7 @@ class Results(unittest.TestCase):
                   ketrovane.analyse(B, T, ER, W, S),
                   ketrovane.response(zo=50, coupling=10, er=ER, f0=1000, f=[900, 1000])):
             for name in r.columns:
-                if name == "status":
+                if name in ("status", "w_in", "s_in", "f_mhz"):  # texts; inputs as given
                     continue
                 column = np.asarray(r[name])
                 self.assertEqual(column.dtype, np.float64, name)

@@ -29,7 +29,7 @@ class Notes(unittest.TestCase):
         self.assertIs(seen[0].category, ketrovane.ModelAccuracyWarning)
         self.assertTrue(issubclass(ketrovane.ModelAccuracyWarning, UserWarning))
         command = calc.run(calc.arguments("analyse", COUPLER))
-        self.assertEqual("ketrovane-calc: " + str(seen[0].message) + "\n", command.stderr)
+        self.assertEqual("ketrovane-calc: " + seen[0].message.note + "\n", command.stderr)
         # It points at the caller's line.
         self.assertEqual(seen[0].filename, __file__)
 
@@ -39,7 +39,7 @@ class Notes(unittest.TestCase):
         w = calc.table("analyse", options)["w_in"].astype(np.float64)  # the same 2001 widths
         _, seen = caught(lambda: ketrovane.analyse(0.25, 0.0014, 2.2, w, 0.011))
         self.assertEqual(len(seen), 1)
-        self.assertEqual("ketrovane-calc: " + str(seen[0].message) + "\n", command.stderr)
+        self.assertEqual("ketrovane-calc: " + seen[0].message.note + "\n", command.stderr)
 
     def test_where_only_the_loss_is_off_the_note_says_so(self):
         _, seen = caught(lambda: ketrovane.analyse(**WIDE))

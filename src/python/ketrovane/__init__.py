@@ -103,6 +103,8 @@ def _units(units):
         return _core.call_units(units)
 
 
+# Spaces around a text, as a spreadsheet's cell may have them: ignored.
+_PADDING = " \t"
 _EXPECTED = "expected a number, a text, or an array of numbers or of texts"
 
 
@@ -187,9 +189,9 @@ def _flattened(array, shape):
     if array.dtype.kind == "f":
         return array.ravel() if array.size == 1 else _np.broadcast_to(array, shape).ravel()
     if array.size == 1:
-        return str(array.flat[0]).strip()
+        return str(array.flat[0]).strip(_PADDING)
     positions = _np.arange(array.size, dtype=_np.int64).reshape(array.shape)
-    return [str(x).strip() for x in array.flat], _np.broadcast_to(positions, shape).ravel()
+    return [str(x).strip(_PADDING) for x in array.flat], _np.broadcast_to(positions, shape).ravel()
 
 
 def _broadcast(names, values):
@@ -200,7 +202,7 @@ def _broadcast(names, values):
         if value is None:
             continue
         if isinstance(value, str):  # padding as a spreadsheet's cell has it
-            values[k] = str(value).strip()
+            values[k] = str(value).strip(_PADDING)
             continue
         arrays[k] = _as_values(names[k], value)
     shape = _broadcast_shape(names, arrays)
@@ -216,7 +218,7 @@ def _broadcast(names, values):
 def _prepared(names, values, units):
     length_unit, frequency_unit = _units(units)
     if _PLAIN.issuperset(map(type, values)):
-        return (tuple(v.strip() if type(v) is str else v for v in values), (), length_unit,
+        return (tuple(v.strip(_PADDING) if type(v) is str else v for v in values), (), length_unit,
                 frequency_unit)
     values, shape = _broadcast(names, values)
     return values, shape, length_unit, frequency_unit
@@ -826,7 +828,7 @@ def _single_value(name, value):
     """One argument of tolerance() as the call takes it: a text, a float, an
     int for a whole number, a dict of items; TypeError naming it otherwise."""
     if value is None or isinstance(value, str):
-        return value if value is None else str(value).strip()
+        return value if value is None else str(value).strip(_PADDING)
     option = _OPTION_NAMED[name]
     kind = option["kind"]
     try:
