@@ -438,9 +438,13 @@ def _row_type(command, columns):
 
 
 def _shown(value):
-    """A cell as the result's repr shows it: a number by the shortest
-    decimal of its single-precision value."""
-    return str(_np.float32(value)) if isinstance(value, float) else str(value)
+    """A cell as the result's repr shows it: a number of the rows by the
+    shortest decimal of its single-precision value, an input as given by
+    its own."""
+    if not isinstance(value, float):
+        return str(value)
+    single = _np.float32(value)
+    return str(single) if float(single) == value else repr(value)
 
 
 # Columns of whole numbers: they come back as int64 (as float64 where a row
