@@ -128,6 +128,14 @@ def _numbers_of_objects(array):
     return _np.array([float(x) for x in array.flat], dtype=_np.float64).reshape(array.shape)
 
 
+def _refuse_bools_among_numbers(name, value):
+    """A list of numbers with True or False in it: numpy would read them as
+    1 and 0, a width of 1 inch."""
+    if isinstance(value, (list, tuple)) and any(
+            isinstance(x, (bool, _np.bool_)) for x in _np.asarray(value, dtype=object).flat):
+        raise TypeError(f"{name}=: True and False are not numbers here; {_EXPECTED}")
+
+
 def _refuse_masked(name, value):
     """A masked array with a masked element: its mask cannot be honoured
     (every element is a row of the result), so it is refused."""
@@ -153,6 +161,7 @@ def _as_values(name, value):
     except (TypeError, ValueError, OverflowError) as e:
         raise TypeError(f"{name}=: {_EXPECTED} ({e})") from None
     if array.dtype.kind in "iuf":
+        _refuse_bools_among_numbers(name, value)
         array = array.astype(_np.float64, copy=False)
     elif _are_texts(array):
         _refuse_numbers_among_texts(name, value)
