@@ -479,16 +479,21 @@ class Result:
     broadcast, each the command's row of its own values.
 
     ``len(r)`` is the number of rows (1 for a call with scalars) and
-    iterating gives the rows in C order of the shape, each a named tuple of
-    the columns (``row.zoe_ohm``, ``row.status``, ``row._asdict()``);
-    ``r.to_pandas()`` gives them as a pandas DataFrame.
+    iterating gives the rows in C order of the shape, made a block at a
+    time as the loop takes them, each a named tuple of the columns
+    (``row.zoe_ohm``, ``row.status``, ``row._asdict()``; ``row.pass_`` for
+    a column named as a keyword); ``r[i]`` is row i in that order;
+    ``r.to_pandas()`` gives them as a pandas DataFrame, and a notebook
+    shows them as a table.
 
     Each column is an attribute and an item, named as the command's CSV
     column (``r.zoe_ohm``, ``r["w_mm"]``): a float64 numpy array of the
     arguments' broadcast shape, or a numpy float64 scalar when every
-    argument was a scalar.  The numbers are those of the single-precision
-    model, each held exactly (``np.float32(x)`` gives it back, and its
-    shortest digits).  NaN stands where the CSV leaves a cell empty or a
+    argument was a scalar.  A column that echoes an input (``w_in`` of
+    analyse, ``f_mhz`` of response) holds it as given, in float64; the
+    others are the numbers of the single-precision model, each held
+    exactly (``np.float32(x)`` gives it back, and its shortest digits).
+    The whole numbers (pass, section, panels) are int64.  NaN stands where the CSV leaves a cell empty or a
     number is not finite.  ``status`` holds str values: "ok",
     "zero_thickness_abandoned" (the model left its zero-thickness solution
     there, and its numbers jump) or "not_finite" for the rows of analyse,
