@@ -493,8 +493,8 @@ class Result:
     analyse, ``f_mhz`` of response) holds it as given, in float64; the
     others are the numbers of the single-precision model, each held
     exactly (``np.float32(x)`` gives it back, and its shortest digits).
-    The whole numbers (pass, section, panels) are int64.  NaN stands where the CSV leaves a cell empty or a
-    number is not finite.  ``status`` holds str values: "ok",
+    The whole numbers (pass, section, panels) are int64.  NaN stands where
+    the CSV leaves a cell empty or a number is not finite.  ``status`` holds str values: "ok",
     "zero_thickness_abandoned" (the model left its zero-thickness solution
     there, and its numbers jump) or "not_finite" for the rows of analyse,
     sensitivity and response; "converged", "spacing_floor", "width_floor",
