@@ -226,9 +226,11 @@ def _broadcast(names, values):
 
 def _prepared(names, values, units):
     length_unit, frequency_unit = _units(units)
-    if _PLAIN.issuperset(map(type, values)):
-        return (tuple(v.strip(_PADDING) if type(v) is str else v for v in values), (), length_unit,
-                frequency_unit)
+    types = set(map(type, values))
+    if _PLAIN.issuperset(types):
+        if str in types:
+            values = tuple([v.strip(_PADDING) if type(v) is str else v for v in values])
+        return values, (), length_unit, frequency_unit
     values, shape = _broadcast(names, values)
     return values, shape, length_unit, frequency_unit
 
@@ -334,17 +336,31 @@ _COMMAND_ADVICE = "--solver field gives the field solution, --solver both compar
 _PYTHON_ADVICE = 'solver="field" gives the field solution, solver="both" compares the two'
 
 
-def _accuracy_warning(note):
-    """The command's accuracy note as a ModelAccuracyWarning worded for
-    Python: its text the bound without the rows, which it keeps in where."""
+def _accuracy_wording(note):
+    """(the text, the rows) of a ModelAccuracyWarning from the command's
+    note: the bound worded for Python without the rows, and the rows."""
     rows = _NOTE_ROW.findall(note)
     text = _NOTE_ROW.sub("", note.removeprefix("note: ")).replace(_COMMAND_ADVICE, _PYTHON_ADVICE)
     text = " ".join(text.replace(" ,", ",").split())
-    warning = ModelAccuracyWarning(text[0].upper() + text[1:] if text else text)
-    warning.where = "; ".join(rows)
+    return text[:1].upper() + text[1:], "; ".join(rows)
+
+
+def _accuracy_warning(note):
+    """The command's accuracy note as a ModelAccuracyWarning worded for
+    Python: its text the bound without the rows, which it keeps in where."""
+    try:
+        text, where = _WORDED[note]
+    except KeyError:
+        if len(_WORDED) > 64:  # notes of a loop over many cells
+            _WORDED.clear()
+        text, where = _WORDED.setdefault(note, _accuracy_wording(note))
+    warning = ModelAccuracyWarning(text)
+    warning.where = where
     warning.note = note
     return warning
 
+
+_WORDED = {}
 
 # The base unit of each input that a column echoes, and that unit's size in
 # the base unit the rows write (inches; MHz).
@@ -357,13 +373,35 @@ _TEXT_NUMBER = _re.compile(r"\s*([-+]?(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?)\s*([
 
 def _echo_scale(dimension, length_unit, frequency_unit):
     """(the column's name ending, the size of each unit in the column's
-    unit, the unit of bare numbers) for an input of `dimension`, or None."""
+    unit, the size of a bare number's unit) for an input of `dimension`,
+    or None."""
     if dimension == "in":
         out = _IN_INCHES[length_unit.lower()]
-        return f"_{length_unit}", {u: v / out for u, v in _IN_INCHES.items()}, length_unit
+        sizes = {u: v / out for u, v in _IN_INCHES.items()}
+        return f"_{length_unit}", sizes, float(sizes[length_unit.lower()])
     if dimension == "MHz":
-        return "_mhz", _IN_MHZ, frequency_unit
+        return "_mhz", _IN_MHZ, float(_IN_MHZ[frequency_unit.lower()])
     return None
+
+
+def _echo_plan(names, columns, length_unit, frequency_unit):
+    """(argument position, column position, sizes, a bare number's size)
+    of each argument a column echoes, made once for each command and
+    units."""
+    key = (names, columns, length_unit, frequency_unit)
+    plan = _ECHO_PLANS.get(key)
+    if plan is None:
+        plan = []
+        for k, name in enumerate(names):
+            scale = _echo_scale(_OPTION_NAMED[name]["dimension"], length_unit, frequency_unit)
+            column = scale and f"{_KEYWORDS[name]}{scale[0]}"
+            if column and column in columns:
+                plan.append((k, columns.index(column), scale[1], scale[2]))
+        plan = _ECHO_PLANS.setdefault(key, tuple(plan))
+    return plan
+
+
+_ECHO_PLANS = {}
 
 
 def _text_in(text, sizes):
@@ -374,7 +412,7 @@ def _text_in(text, sizes):
     return float(_F(match.group(1)) * sizes[unit]) if unit in sizes else _math.nan
 
 
-def _echoed(value, sizes, bare_unit, shape):
+def _echoed(value, sizes, bare, shape):
     """An input in its column's unit, exactly as given, broadcast."""
     if isinstance(value, str):
         return _np.full(shape, _text_in(value, sizes))
@@ -383,9 +421,17 @@ def _echoed(value, sizes, bare_unit, shape):
         texts = array.astype(str)
         array = _np.vectorize(lambda t: _text_in(t, sizes), otypes=[float])(texts)
     else:
-        size = sizes[bare_unit.lower()]
-        array = array.astype(_np.float64) * float(size) if size != 1 else array.astype(_np.float64)
+        array = array.astype(_np.float64) * bare if bare != 1 else array.astype(_np.float64)
     return _np.broadcast_to(array, shape)
+
+
+def _echo_one(value, sizes, bare):
+    """A scalar input in its column's unit, as given."""
+    if type(value) is float or type(value) is int:
+        return float(value) * bare if bare != 1 else float(value)
+    if isinstance(value, str):
+        return _text_in(value, sizes)
+    return float(_np.asarray(value, dtype=_np.float64)) * bare
 
 
 def _echo_inputs(result, names, given, length_unit, frequency_unit):
@@ -393,21 +439,23 @@ def _echo_inputs(result, names, given, length_unit, frequency_unit):
     rows computed it in single precision.  A column keeps the rows' number
     wherever the two differ by more than single precision's rounding (an
     input the rows read otherwise)."""
-    for name, value in zip(names, given):
+    numbers = result._numbers
+    scalars = result.shape == ()
+    for k, index, sizes, bare in _echo_plan(names, result.columns, length_unit, frequency_unit):
+        value = given[k]
         if value is None:
             continue
-        scale = _echo_scale(_OPTION_NAMED[name]["dimension"], length_unit, frequency_unit)
-        column = scale and f"{_KEYWORDS[name]}{scale[0]}"
-        if not column or column not in result.columns:
-            continue
-        index = result.columns.index(column)
-        rows = result._numbers[index]
         try:
-            echo = _echoed(value, scale[1], scale[2], result.shape).ravel()
+            if scalars:
+                echo, row = _echo_one(value, sizes, bare), numbers.item(index, 0)
+                if abs(echo - row) <= 1e-6 * abs(row):
+                    numbers[index, 0] = echo
+                continue
+            echo = _echoed(value, sizes, bare, result.shape).ravel()
         except (TypeError, ValueError):
             continue
-        same = _np.abs(echo - rows) <= 1e-6 * _np.abs(rows)
-        result._numbers[index] = _np.where(same, echo, rows)
+        rows = numbers[index]
+        numbers[index] = _np.where(_np.abs(echo - rows) <= 1e-6 * _np.abs(rows), echo, rows)
 
 
 def _table(command, names, values, units, progress):
