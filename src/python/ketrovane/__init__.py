@@ -452,7 +452,7 @@ def _echo_inputs(result, names, given, length_unit, frequency_unit):
                     numbers[index, 0] = echo
                 continue
             echo = _echoed(value, sizes, bare, result.shape).ravel()
-        except (TypeError, ValueError):
+        except (TypeError, ValueError, OverflowError):  # the rows read it otherwise
             continue
         rows = numbers[index]
         numbers[index] = _np.where(_np.abs(echo - rows) <= 1e-6 * _np.abs(rows), echo, rows)
