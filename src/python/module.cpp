@@ -321,21 +321,25 @@ batch::RowTally run(const batch::RowSource& rows,
   }
 }
 
-// Column names and units for a column list and a length unit, made once.
+// Column names and units for a column list and a length unit, made once
+// for each list of names: a row source's columns may live in storage that a
+// later source of other columns reuses, so the key is the names themselves.
 std::pair<py::tuple, py::tuple> column_names(std::span<const batch::Column> columns,
                                              batch::LengthUnit unit) {
   // Never destroyed: the tuples outlive the interpreter's own teardown.
-  static auto* made =
-      new std::map<std::pair<const void*, std::string_view>, std::pair<py::tuple, py::tuple>>;
-  const auto key = std::make_pair(static_cast<const void*>(columns.data()), unit.name);
+  static auto* made = new std::map<std::vector<std::string>, std::pair<py::tuple, py::tuple>>;
+  std::vector<std::string> key;
+  key.reserve(columns.size() + 1);
+  for (const batch::Column& column : columns) key.push_back(batch::column_name(column, unit));
+  key.emplace_back(unit.name);  // the units follow the length unit too
   if (const auto it = made->find(key); it != made->end()) return it->second;
   py::tuple names(columns.size());
   py::tuple units(columns.size());
   for (std::size_t c = 0; c < columns.size(); ++c) {
-    names[c] = py::str(batch::column_name(columns[c], unit));
+    names[c] = py::str(key[c]);
     units[c] = py::str(batch::column_unit(columns[c], unit));
   }
-  return made->emplace(key, std::make_pair(names, units)).first->second;
+  return made->emplace(std::move(key), std::make_pair(names, units)).first->second;
 }
 
 // The str of a status text, made once: the texts are the row kernel's own.

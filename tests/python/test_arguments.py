@@ -23,7 +23,7 @@ class Broadcasting(unittest.TestCase):
         r = ketrovane.analyse(B, T, ER, W, S)
         self.assertEqual(r.shape, ())
         self.assertIsInstance(r.zoe_ohm, np.float64)
-        self.assertEqual(r.w_in, np.float32(0.168))
+        self.assertEqual(r.w_in, 0.168)  # the input as given
         # A numpy scalar or a 0-d array is a scalar too.
         self.assertEqual(ketrovane.analyse(B, T, ER, np.float64(W), np.array(S)).zoe_ohm,
                          r.zoe_ohm)
@@ -236,7 +236,7 @@ class Results(unittest.TestCase):
                   ketrovane.analyse(B, T, ER, W, S),
                   ketrovane.response(zo=50, coupling=10, er=ER, f0=1000, f=[900, 1000])):
             for name in r.columns:
-                if name == "status":
+                if name in ("status", "w_in", "s_in", "f_mhz"):  # texts; inputs as given
                     continue
                 column = np.asarray(r[name])
                 self.assertEqual(column.dtype, np.float64, name)
@@ -450,6 +450,71 @@ class Refused(unittest.TestCase):
                      lambda: ketrovane.s_matrix(zo=50, coupling=10, er=ER, f0=1, f=1,
                                                 solver="fem")):
             self.assertRefused(ValueError, "solver='fem': expected model, field or both", call)
+
+
+
+class ArgumentFaults(unittest.TestCase):
+    """Each fault of an argument is a ValueError or TypeError naming its
+    keyword, not an error from inside the package."""
+
+    # The fault: a bare unpacking error, an AttributeError, or a value
+    # read as something it is not (True as 1 inch, a masked element as a
+    # row).
+    def test_each_fault_names_its_keyword(self):
+        design = dict(b="62mil", t="1oz", er=3.66, w="24.8mil", s="6.4mil", vary={"t": "10%"},
+                      samples=20)
+        limits = "limits=: 'coupling' {}; expected (low, high), None for an open side, or a text"
+        cases = [
+            (lambda: ketrovane.tolerance(**design, limits={"coupling": (9.5,)}), ValueError,
+             limits.format("has 1 values")),
+            (lambda: ketrovane.tolerance(**design, limits={"coupling": (9, 10, 11)}), ValueError,
+             limits.format("has 3 values")),
+            (lambda: ketrovane.tolerance(**design, limits={"coupling": 9.5}), ValueError,
+             limits.format("is 9.5")),
+            (lambda: ketrovane.tolerance_combine([1, 2]), TypeError,
+             "tolerance_combine: expected results of ketrovane.tolerance, not int"),
+            (lambda: ketrovane.tolerance_combine(3), TypeError,
+             "tolerance_combine: expected a sequence of results of ketrovane.tolerance, not int"),
+            (lambda: ketrovane.analyse(B, T, ER, True, S), TypeError,
+             "w=: expected a number, a text, or an array of numbers or of texts, not bool of bool"),
+            (lambda: ketrovane.analyse(B, T, ER, W, [0.01, False]), TypeError,
+             "s=: True and False are not numbers here; expected a number, a text, or an array of "
+             "numbers or of texts"),
+            (lambda: ketrovane.analyse(B, T, ER, np.ma.array([0.1, 0.2], mask=[0, 1]), S),
+             ValueError, "w=: a masked array with masked elements; every element is a row, so "
+                         "give the rows to compute: value.compressed(), or value.filled(x)"),
+            (lambda: ketrovane.network(zo=50, coupling=10, er=ER, f0=1000, f=[900, 1000, 1000]),
+             ValueError, "f=: a network's frequencies must increase; f[2] (1000.0 MHz) repeats "
+                         "f[1] (1000.0 MHz)"),
+            (lambda: ketrovane.network(zo=50, coupling=10, er=ER, f0=1000, f=[1000, 900]),
+             ValueError, "f=: a network's frequencies must increase; f[1] (900.0 MHz) is below "
+                         "f[0] (1000.0 MHz)"),
+        ]
+        for call, error, message in cases:
+            with self.subTest(message=message):
+                with self.assertRaises(error) as e:
+                    call()
+                self.assertEqual(str(e.exception), message)
+
+    # The fault: a number refused for the type that holds it (an object
+    # array of a mixed pandas frame, a Decimal), or a text for the spaces
+    # around it.
+    def test_numbers_in_any_holder_are_the_numbers(self):
+        from decimal import Decimal
+        import pandas
+        plain = ketrovane.analyse(B, T, ER, [0.1, 0.168], S)
+        frame = pandas.DataFrame({"w": [0.1, 0.168], "name": ["a", "b"]})
+        for w in (np.array([0.1, 0.168], dtype=object), [Decimal("0.1"), Decimal("0.168")],
+                  frame.to_numpy()[:, 0], np.ma.array([0.1, 0.168]),
+                  np.ma.array([0.1, 0.168], mask=[False, False]), ["100mil", " 168mil "],
+                  np.array([" 0.1 in", "\t168 mil"]), [np.float32(0.1), 0.168]):
+            with self.subTest(w=repr(w)):
+                r = ketrovane.analyse(B, T, ER, w, S)
+                np.testing.assert_array_equal(r.zoe_ohm, plain.zoe_ohm)
+        self.assertEqual(ketrovane.analyse(B, T, ER, Decimal("0.168"), S).zoe_ohm,
+                         ketrovane.analyse(B, T, ER, " 168mil ", S).zoe_ohm)
+        self.assertEqual(ketrovane.analyse(B, T, ER, W, S, solver=" field ").zoe_ohm,
+                         ketrovane.analyse(B, T, ER, W, S, solver="field").zoe_ohm)
 
 
 if __name__ == "__main__":

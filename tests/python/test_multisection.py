@@ -68,6 +68,49 @@ class Network(unittest.TestCase):
         np.testing.assert_allclose(n.s, np.transpose(n.s, (0, 2, 1)), atol=1e-6)
         self.assertTrue(n.is_passive())
 
+    # The fault: frequencies in one unit evaluated in another (GHz taken
+    # as kHz), which only a call in MHz would not show.
+    def test_frequencies_in_the_calls_unit(self):
+        in_mhz = ketrovane.multisection(**BROADBAND).network([2000.0, 9000.0, 18000.0])
+        for unit, f in (("GHz", [2.0, 9.0, 18.0]), ("kHz", [2e6, 9e6, 18e6]),
+                        ("Hz", [2e9, 9e9, 18e9])):
+            with self.subTest(unit=unit):
+                n = ketrovane.multisection(**BROADBAND, units=unit).network(f)
+                np.testing.assert_array_equal(n.f, [2e9, 9e9, 18e9])
+                np.testing.assert_array_equal(n.s, in_mhz.s)
+                self.assertEqual(n.frequency.unit.lower(), unit.lower())
+
+    # The fault: frequencies a network cannot have (NaN, 0, below 0, none,
+    # out of order) evaluated, or the reference ignored.
+    def test_frequencies_refused_and_the_reference(self):
+        r = ketrovane.multisection(**BROADBAND, units="GHz")
+        for f, error, message in (
+                ([2, np.nan], ValueError, "f=: expected frequencies above 0; f[1] is nan"),
+                ([-2, 3], ValueError, "f=: expected frequencies above 0; f[0] is -2.0"),
+                (0, ValueError, "f=: expected frequencies above 0; f[0] is 0.0"),
+                ([], ValueError, "f=: an empty array; expected at least one frequency"),
+                ([3, 2], ValueError, "f=: a network's frequencies must increase; f[1] "
+                                     "(2000.0 MHz) is below f[0] (3000.0 MHz)"),
+                ([2, 3, 3], ValueError, "f=: a network's frequencies must increase; f[2] "
+                                        "(3000.0 MHz) repeats f[1] (3000.0 MHz)"),
+                ([[2, 3]], ValueError, "f=: expected one value or a one-dimensional array, not "
+                                       "shape (1, 2)"),
+                ("2GHz", TypeError, "f=: expected a number or an array of numbers in the call's "
+                                    "frequency unit, not str")):
+            with self.subTest(f=f):
+                with self.assertRaises(error) as e:
+                    r.network(f)
+                self.assertEqual(str(e.exception), message)
+        for ref, error in ((0, ValueError), (-50, ValueError), (float("nan"), ValueError),
+                           ("50", TypeError)):
+            with self.assertRaises(error):
+                r.network([2, 3], ref=ref)
+        between = ketrovane.multisection(**BROADBAND, rs=25, rl=25, units="GHz").network([2, 9])
+        referenced = r.network([2, 9], ref=25)
+        np.testing.assert_array_equal(referenced.s, between.s)
+        np.testing.assert_array_equal(referenced.z0, np.full((2, 4), 25))
+        self.assertIn("ref:", r.network.__doc__)
+
 
 if __name__ == "__main__":
     unittest.main()

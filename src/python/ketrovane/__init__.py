@@ -42,7 +42,14 @@ calls draw a progress bar when someone is watching (``progress=``).
 """
 
 import collections as _collections
+import decimal as _decimal
+import fractions as _fractions
+import html as _html
+import itertools as _itertools
+import keyword as _keyword
 import math as _math
+import numbers as _numbers
+import re as _re
 import sys as _sys
 import time as _time
 import warnings as _warnings
@@ -60,10 +67,16 @@ __version__ = _core.__version__
 class ModelAccuracyWarning(UserWarning):
     """The closed-form model may be off by more than 1 % where the call's rows lie.
 
-    The text is the note ``ketrovane-calc`` writes: where, by how much, and
-    that ``solver="field"`` or ``solver="both"`` gives or compares the
-    field solution.
+    The text says by how much (or that the rows leave the map of its error)
+    and that ``solver="field"`` or ``solver="both"`` gives or compares the
+    field solution; it names no row, so that Python's filters show it once
+    for each part of the map a script's calls reach, not once for every
+    width.  ``where`` names the worst rows (W, S and their ratios to B), and
+    ``note`` is the line ``ketrovane-calc`` writes.
     """
+
+    where = ""
+    note = ""
 
 
 class HigherOrderModeWarning(UserWarning):
@@ -90,12 +103,45 @@ def _units(units):
         return _core.call_units(units)
 
 
+# Spaces around a text, as a spreadsheet's cell may have them: ignored.
+_PADDING = " \t"
 _EXPECTED = "expected a number, a text, or an array of numbers or of texts"
 
 
 def _are_texts(array):
     return array.dtype.kind == "U" or (array.dtype.kind == "O" and
                                        all(isinstance(x, str) for x in array.flat))
+
+
+def _is_plain_number(x):
+    """A number an object array may hold: a Python or numpy real, or a
+    Decimal; not a bool."""
+    return (not isinstance(x, (bool, _np.bool_)) and
+            isinstance(x, (_numbers.Real, _decimal.Decimal)))
+
+
+def _numbers_of_objects(array):
+    """An object array of numbers (as a pandas frame of mixed columns
+    gives) as float64, or None when it holds anything else."""
+    if array.dtype.kind != "O" or not all(_is_plain_number(x) for x in array.flat):
+        return None
+    return _np.array([float(x) for x in array.flat], dtype=_np.float64).reshape(array.shape)
+
+
+def _refuse_bools_among_numbers(name, value):
+    """A list of numbers with True or False in it: numpy would read them as
+    1 and 0, a width of 1 inch."""
+    if isinstance(value, (list, tuple)) and any(
+            isinstance(x, (bool, _np.bool_)) for x in _np.asarray(value, dtype=object).flat):
+        raise TypeError(f"{name}=: True and False are not numbers here; {_EXPECTED}")
+
+
+def _refuse_masked(name, value):
+    """A masked array with a masked element: its mask cannot be honoured
+    (every element is a row of the result), so it is refused."""
+    if isinstance(value, _np.ma.MaskedArray) and _np.ma.getmaskarray(value).any():
+        raise ValueError(f"{name}=: a masked array with masked elements; every element is a row, "
+                         "so give the rows to compute: value.compressed(), or value.filled(x)")
 
 
 def _refuse_numbers_among_texts(name, value):
@@ -109,14 +155,18 @@ def _refuse_numbers_among_texts(name, value):
 def _as_values(name, value):
     """One argument as a float64 array or an array of texts, or
     TypeError/ValueError naming it."""
+    _refuse_masked(name, value)
     try:
-        array = _np.asarray(value)
+        array = _np.asarray(_np.ma.getdata(value))
     except (TypeError, ValueError, OverflowError) as e:
         raise TypeError(f"{name}=: {_EXPECTED} ({e})") from None
-    if array.dtype.kind in "biuf":
+    if array.dtype.kind in "iuf":
+        _refuse_bools_among_numbers(name, value)
         array = array.astype(_np.float64, copy=False)
     elif _are_texts(array):
         _refuse_numbers_among_texts(name, value)
+    elif (numbers := _numbers_of_objects(array)) is not None:
+        array = numbers
     else:
         raise TypeError(f"{name}=: {_EXPECTED}, not {type(value).__name__} of {array.dtype}")
     if array.size == 0:
@@ -148,9 +198,9 @@ def _flattened(array, shape):
     if array.dtype.kind == "f":
         return array.ravel() if array.size == 1 else _np.broadcast_to(array, shape).ravel()
     if array.size == 1:
-        return str(array.flat[0])
+        return str(array.flat[0]).strip(_PADDING)
     positions = _np.arange(array.size, dtype=_np.int64).reshape(array.shape)
-    return array.ravel().tolist(), _np.broadcast_to(positions, shape).ravel()
+    return [str(x).strip(_PADDING) for x in array.flat], _np.broadcast_to(positions, shape).ravel()
 
 
 def _broadcast(names, values):
@@ -158,10 +208,10 @@ def _broadcast(names, values):
     values = list(values)
     arrays = {}
     for k, value in enumerate(values):
-        if value is None or type(value) is str:
+        if value is None:
             continue
-        if isinstance(value, str):
-            values[k] = str(value)
+        if isinstance(value, str):  # padding as a spreadsheet's cell has it
+            values[k] = str(value).strip(_PADDING)
             continue
         arrays[k] = _as_values(names[k], value)
     shape = _broadcast_shape(names, arrays)
@@ -176,7 +226,10 @@ def _broadcast(names, values):
 
 def _prepared(names, values, units):
     length_unit, frequency_unit = _units(units)
-    if _PLAIN.issuperset(map(type, values)):
+    types = set(map(type, values))
+    if _PLAIN.issuperset(types):
+        if str in types:
+            values = tuple([v.strip(_PADDING) if type(v) is str else v for v in values])
         return values, (), length_unit, frequency_unit
     values, shape = _broadcast(names, values)
     return values, shape, length_unit, frequency_unit
@@ -277,7 +330,136 @@ def _close(reporter):
 
 # ---- Results ----
 
+# "at W 0.12 in, S 0.011 in (W/B 0.48, S/B 0.044, T/B 0.0056)": a row of the note.
+_NOTE_ROW = _re.compile(r"at (W [^(]*\([^)]*\))")
+_COMMAND_ADVICE = "--solver field gives the field solution, --solver both compares the two"
+_PYTHON_ADVICE = 'solver="field" gives the field solution, solver="both" compares the two'
+
+
+def _accuracy_wording(note):
+    """(the text, the rows) of a ModelAccuracyWarning from the command's
+    note: the bound worded for Python without the rows, and the rows."""
+    rows = _NOTE_ROW.findall(note)
+    text = _NOTE_ROW.sub("", note.removeprefix("note: ")).replace(_COMMAND_ADVICE, _PYTHON_ADVICE)
+    text = " ".join(text.replace(" ,", ",").split())
+    return text[:1].upper() + text[1:], "; ".join(rows)
+
+
+def _accuracy_warning(note):
+    """The command's accuracy note as a ModelAccuracyWarning worded for
+    Python: its text the bound without the rows, which it keeps in where."""
+    try:
+        text, where = _WORDED[note]
+    except KeyError:
+        if len(_WORDED) > 64:  # notes of a loop over many cells
+            _WORDED.clear()
+        text, where = _WORDED.setdefault(note, _accuracy_wording(note))
+    warning = ModelAccuracyWarning(text)
+    warning.where = where
+    warning.note = note
+    return warning
+
+
+_WORDED = {}
+
+# The base unit of each input that a column echoes, and that unit's size in
+# the base unit the rows write (inches; MHz).
+_F = _fractions.Fraction
+_IN_INCHES = {"in": _F(1), "mil": _F(1, 1000), "uin": _F(1, 10**6), "mm": _F(10, 254),
+              "um": _F(1, 25400)}
+_IN_MHZ = {"hz": _F(1, 10**6), "khz": _F(1, 1000), "mhz": _F(1), "ghz": _F(1000)}
+_TEXT_NUMBER = _re.compile(r"\s*([-+]?(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?)\s*([A-Za-z]*)\s*")
+
+
+def _echo_scale(dimension, length_unit, frequency_unit):
+    """(the column's name ending, the size of each unit in the column's
+    unit, the size of a bare number's unit) for an input of `dimension`,
+    or None."""
+    if dimension == "in":
+        out = _IN_INCHES[length_unit.lower()]
+        sizes = {u: v / out for u, v in _IN_INCHES.items()}
+        return f"_{length_unit}", sizes, float(sizes[length_unit.lower()])
+    if dimension == "MHz":
+        return "_mhz", _IN_MHZ, float(_IN_MHZ[frequency_unit.lower()])
+    return None
+
+
+def _echo_plan(names, columns, length_unit, frequency_unit):
+    """(argument position, column position, sizes, a bare number's size)
+    of each argument a column echoes, made once for each command and
+    units."""
+    key = (names, columns, length_unit, frequency_unit)
+    plan = _ECHO_PLANS.get(key)
+    if plan is None:
+        plan = []
+        for k, name in enumerate(names):
+            scale = _echo_scale(_OPTION_NAMED[name]["dimension"], length_unit, frequency_unit)
+            column = scale and f"{_KEYWORDS[name]}{scale[0]}"
+            if column and column in columns:
+                plan.append((k, columns.index(column), scale[1], scale[2]))
+        plan = _ECHO_PLANS.setdefault(key, tuple(plan))
+    return plan
+
+
+_ECHO_PLANS = {}
+
+
+def _text_in(text, sizes):
+    """A text's number in the column's unit (a bare number in inches or
+    MHz, as the command line reads it), or NaN where it is not that simple."""
+    match = _TEXT_NUMBER.fullmatch(text)
+    unit = (match.group(2).lower() or ("in" if "in" in sizes else "mhz")) if match else None
+    return float(_F(match.group(1)) * sizes[unit]) if unit in sizes else _math.nan
+
+
+def _echoed(value, sizes, bare, shape):
+    """An input in its column's unit, exactly as given, broadcast."""
+    if isinstance(value, str):
+        return _np.full(shape, _text_in(value, sizes))
+    array = _np.asarray(value)
+    if array.dtype.kind in "US" or array.dtype.kind == "O" and _are_texts(array):
+        texts = array.astype(str)
+        array = _np.vectorize(lambda t: _text_in(t, sizes), otypes=[float])(texts)
+    else:
+        array = array.astype(_np.float64) * bare if bare != 1 else array.astype(_np.float64)
+    return _np.broadcast_to(array, shape)
+
+
+def _echo_one(value, sizes, bare):
+    """A scalar input in its column's unit, as given."""
+    if type(value) is float or type(value) is int:
+        return float(value) * bare if bare != 1 else float(value)
+    if isinstance(value, str):
+        return _text_in(value, sizes)
+    return float(_np.asarray(value, dtype=_np.float64)) * bare
+
+
+def _echo_inputs(result, names, given, length_unit, frequency_unit):
+    """The columns that echo an input hold it as given, in float64: the
+    rows computed it in single precision.  A column keeps the rows' number
+    wherever the two differ by more than single precision's rounding (an
+    input the rows read otherwise)."""
+    numbers = result._numbers
+    scalars = result.shape == ()
+    for k, index, sizes, bare in _echo_plan(names, result.columns, length_unit, frequency_unit):
+        value = given[k]
+        if value is None:
+            continue
+        try:
+            if scalars:
+                echo, row = _echo_one(value, sizes, bare), numbers.item(index, 0)
+                if abs(echo - row) <= 1e-6 * abs(row):
+                    numbers[index, 0] = echo
+                continue
+            echo = _echoed(value, sizes, bare, result.shape).ravel()
+        except (TypeError, ValueError, OverflowError):  # the rows read it otherwise
+            continue
+        rows = numbers[index]
+        numbers[index] = _np.where(_np.abs(echo - rows) <= 1e-6 * _np.abs(rows), echo, rows)
+
+
 def _table(command, names, values, units, progress):
+    given = values
     values, shape, length_unit, frequency_unit = _prepared(names, values, units)
     # A call with scalars and progress left alone reports to nothing (its
     # one row is done before anything could be shown), at no cost.
@@ -289,11 +471,12 @@ def _table(command, names, values, units, progress):
         if reporter is not None:
             _close(reporter)
     if note is not None:
-        _warnings.warn(note, ModelAccuracyWarning, stacklevel=3)
+        _warnings.warn(_accuracy_warning(note), stacklevel=3)
     if mode_note is not None:
         _warnings.warn(mode_note, HigherOrderModeWarning, stacklevel=3)
     result = Result(command, shape, *table)
     result.summary = summary
+    _echo_inputs(result, names, given, length_unit, frequency_unit)
     return result
 
 
@@ -301,18 +484,42 @@ _ROW_TYPES = {}
 
 
 def _row_type(command, columns):
-    """The record of one row of a command's columns, made once."""
+    """The record of one row of a command's columns, made once; a column
+    named as a Python keyword is a field with an underscore (pass_)."""
     try:
         return _ROW_TYPES[command, columns]
     except KeyError:
-        made = _collections.namedtuple(command.capitalize() + "Row", columns, module=__name__)
+        fields = [c + "_" if _keyword.iskeyword(c) else c for c in columns]
+        made = _collections.namedtuple(command.capitalize() + "Row", fields, module=__name__)
         return _ROW_TYPES.setdefault((command, columns), made)
 
 
 def _shown(value):
-    """A cell as the result's repr shows it: a number by the shortest
-    decimal of its single-precision value."""
-    return str(_np.float32(value)) if isinstance(value, float) else str(value)
+    """A cell as the result's repr shows it: a number of the rows by the
+    shortest decimal of its single-precision value, an input as given by
+    its own."""
+    if not isinstance(value, float):
+        return str(value)
+    single = _np.float32(value)
+    return str(single) if float(single) == value else repr(value)
+
+
+# Columns of whole numbers: they come back as int64 (as float64 where a row
+# has none, NaN).
+_WHOLE_COLUMNS = frozenset(("pass", "section", "panels"))
+# Rows a lazy iteration takes from the columns at a time.
+_ROWS_AT_A_TIME = 4096
+# Rows a notebook's table shows, half from each end.
+_HTML_ROWS = 20
+
+
+def _whole(column):
+    """A column of whole numbers as int64, unless a row has none."""
+    array = _np.asarray(column)
+    if _np.isnan(array).any():
+        return column
+    whole = array.astype(_np.int64)
+    return whole if whole.shape else whole[()]
 
 
 class Result:
@@ -320,17 +527,22 @@ class Result:
     broadcast, each the command's row of its own values.
 
     ``len(r)`` is the number of rows (1 for a call with scalars) and
-    iterating gives the rows in C order of the shape, each a named tuple of
-    the columns (``row.zoe_ohm``, ``row.status``, ``row._asdict()``);
-    ``r.to_pandas()`` gives them as a pandas DataFrame.
+    iterating gives the rows in C order of the shape, made a block at a
+    time as the loop takes them, each a named tuple of the columns
+    (``row.zoe_ohm``, ``row.status``, ``row._asdict()``; ``row.pass_`` for
+    a column named as a keyword); ``r[i]`` is row i in that order;
+    ``r.to_pandas()`` gives them as a pandas DataFrame, and a notebook
+    shows them as a table.
 
     Each column is an attribute and an item, named as the command's CSV
     column (``r.zoe_ohm``, ``r["w_mm"]``): a float64 numpy array of the
     arguments' broadcast shape, or a numpy float64 scalar when every
-    argument was a scalar.  The numbers are those of the single-precision
-    model, each held exactly (``np.float32(x)`` gives it back, and its
-    shortest digits).  NaN stands where the CSV leaves a cell empty or a
-    number is not finite.  ``status`` holds str values: "ok",
+    argument was a scalar.  A column that echoes an input (``w_in`` of
+    analyse, ``f_mhz`` of response) holds it as given, in float64; the
+    others are the numbers of the single-precision model, each held
+    exactly (``np.float32(x)`` gives it back, and its shortest digits).
+    The whole numbers (pass, section, panels) are int64.  NaN stands where
+    the CSV leaves a cell empty or a number is not finite.  ``status`` holds str values: "ok",
     "zero_thickness_abandoned" (the model left its zero-thickness solution
     there, and its numbers jump) or "not_finite" for the rows of analyse,
     sensitivity and response; "converged", "spacing_floor", "width_floor",
@@ -373,9 +585,9 @@ class Result:
                 return self._texts[self._codes[0]]
             codes = _np.frombuffer(self._codes, dtype=_np.uint8)
             return _np.array(self._texts)[codes].reshape(self.shape)
-        if self.shape == ():
-            return self._numbers[index, 0]
-        return self._numbers[index].reshape(self.shape)
+        column = (self._numbers[index, 0] if self.shape == () else
+                  self._numbers[index].reshape(self.shape))
+        return _whole(column) if self.columns[index] in _WHOLE_COLUMNS else column
 
     def __getattr__(self, name):
         if name.startswith("_") or name in Result.__slots__:
@@ -387,12 +599,43 @@ class Result:
                                  f"{', '.join(self.columns)})") from None
         return self._column(index)
 
-    def __getitem__(self, name):
+    def __getitem__(self, key):
+        """A column by name (``r["w_mm"]``), or a row by its position in C
+        order of the shape (``r[0]``, ``r[-1]``), as a named tuple."""
+        if isinstance(key, (int, _np.integer)) and not isinstance(key, (bool, _np.bool_)):
+            return self._row(int(key))
         try:
-            index = self.columns.index(name)
-        except ValueError:
-            raise KeyError(name) from None
+            index = self.columns.index(key)
+        except (ValueError, TypeError):
+            raise KeyError(key) from None
         return self._column(index)
+
+    def _row(self, position):
+        rows = len(self)
+        if not -rows <= position < rows:
+            raise IndexError(f"row {position} of a result of {rows} rows")
+        position %= rows
+        return next(self._rows(position, position + 1))
+
+    def _rows(self, start, stop):
+        """The rows from start to stop, each column's cells taken a block of
+        rows at a time: a loop that stops early costs what it took."""
+        row = _row_type(self.command, self.columns)
+        cells = [self._cells_of(k) for k in range(len(self.columns))]
+        for first in range(start, stop, _ROWS_AT_A_TIME):
+            last = min(first + _ROWS_AT_A_TIME, stop)
+            yield from map(row._make, zip(*(take(first, last) for take in cells)))
+
+    def _cells_of(self, index):
+        """What takes the cells of rows first to last of a column as Python
+        values."""
+        if index == self._text_column:
+            codes = _np.frombuffer(self._codes, dtype=_np.uint8)
+            return lambda first, last: [self._texts[c] for c in codes[first:last].tolist()]
+        numbers = self._numbers[index]
+        if self.columns[index] in _WHOLE_COLUMNS and not _np.isnan(numbers).any():
+            numbers = numbers.astype(_np.int64)
+        return lambda first, last: numbers[first:last].tolist()
 
     def __contains__(self, name):
         return name in self.columns
@@ -405,9 +648,23 @@ class Result:
         return _math.prod(self.shape)
 
     def __iter__(self):
-        row = _row_type(self.command, self.columns)
-        cells = [_np.ravel(self._column(k)).tolist() for k in range(len(self.columns))]
-        return map(row._make, zip(*cells))
+        return self._rows(0, len(self))
+
+    def _repr_html_(self):
+        """The rows as a table, as a notebook shows a result: the first and
+        the last rows of a long one."""
+        rows = len(self)
+        shown = (range(rows) if rows <= _HTML_ROWS else
+                 _itertools.chain(range(_HTML_ROWS // 2), [None],
+                                  range(rows - _HTML_ROWS // 2, rows)))
+        head = "".join(f"<th>{_html.escape(name)}</th>" for name in self.columns)
+        body = []
+        for position in shown:
+            cells = (["&hellip;"] * len(self.columns) if position is None else
+                     [_html.escape(_shown(cell)) for cell in self._row(position)])
+            body.append("<tr>" + "".join(f"<td>{cell}</td>" for cell in cells) + "</tr>")
+        return (f"<p>ketrovane {_html.escape(self.command)}: {rows} rows, shape {self.shape}</p>"
+                f"<table><thead><tr>{head}</tr></thead><tbody>{''.join(body)}</tbody></table>")
 
     def __dir__(self):
         return sorted(set(super().__dir__()) | set(self.columns))
@@ -464,10 +721,44 @@ def _network(names, values, units, name, progress):
     if len(f_mhz.shape) > 1:
         raise ValueError(f"a network is one coupler over one frequency axis; the arguments "
                          f"broadcast to shape {f_mhz.shape}")
+    _refuse_unordered(_np.atleast_1d(f_mhz))
     frequency = skrf.Frequency.from_f(_np.atleast_1d(f_mhz) * 1e6, unit="hz")
     frequency.unit = frequency_unit  # its plots read in the call's unit
     z0 = _np.repeat(_np.atleast_1d(reference)[:, None], 4, axis=1)
     return skrf.Network(frequency=frequency, s=matrix.reshape(-1, 4, 4), z0=z0, name=name)
+
+
+def _refuse_unordered(f_mhz):
+    """A network's frequencies must increase: ValueError naming the first
+    that does not."""
+    steps = _np.flatnonzero(_np.diff(f_mhz) <= 0)
+    if steps.size:
+        k = int(steps[0]) + 1
+        how = "repeats" if f_mhz[k] == f_mhz[k - 1] else "is below"
+        raise ValueError(f"f=: a network's frequencies must increase; f[{k}] ({f_mhz[k]!r} MHz) "
+                         f"{how} f[{k - 1}] ({f_mhz[k - 1]!r} MHz)")
+
+
+def _network_frequencies(f, scale):
+    """Multisection.network's f in MHz: finite, above 0 and increasing, one
+    value or a one-dimensional array; ValueError or TypeError naming f=."""
+    _refuse_masked("f", f)
+    array = _np.asarray(_np.ma.getdata(f))
+    if array.dtype.kind not in "iuf" and (array := _numbers_of_objects(array)) is None:
+        raise TypeError(f"f=: expected a number or an array of numbers in the call's frequency "
+                        f"unit, not {type(f).__name__}")
+    array = _np.atleast_1d(array.astype(_np.float64))
+    if array.ndim != 1:
+        raise ValueError(f"f=: expected one value or a one-dimensional array, not shape "
+                         f"{array.shape}")
+    if array.size == 0:
+        raise ValueError("f=: an empty array; expected at least one frequency")
+    bad = _np.flatnonzero(~(_np.isfinite(array) & (array > 0)))
+    if bad.size:
+        raise ValueError(f"f=: expected frequencies above 0; f[{bad[0]}] is {array[bad[0]]!r}")
+    f_mhz = array * scale
+    _refuse_unordered(f_mhz)
+    return f_mhz
 
 
 class Multisection(Result):
@@ -479,23 +770,48 @@ class Multisection(Result):
     its ports 1 input, 2 thru, 3 isolated, 4 coupled, referenced to their
     terminations rs and rl."""
 
-    def network(self, f, name="ketrovane multisection coupler"):
+    def network(self, f, ref=None, name="ketrovane multisection coupler"):
+        """The whole coupler as a 4-port scikit-rf Network (needs Debian's
+        python3-scikit-rf) at the frequencies f.
+
+        f: one frequency or a one-dimensional array of them, in the call's
+            frequency unit (MHz unless units named another), each above 0
+            and each above the one before; the network's axis reads in
+            that unit.
+        ref: None (default) references ports 1 and 4 to the source's rs and
+            ports 2 and 3 to the load's rl, the terminations of the design;
+            a number (ohms) references every port to it.
+        name: the network's name.
+
+        Ports: 1 input, 2 thru, 3 isolated, 4 coupled.
+        """
         try:
             import skrf
         except ImportError as e:
             raise ImportError("network needs scikit-rf: install Debian's python3-scikit-rf") from e
         names, values, units = self._call
         _, _, length_unit, frequency_unit = _prepared(names, values, units)
-        scale = {"Hz": 1e-6, "kHz": 1e-3, "MHz": 1.0, "GHz": 1e3}[frequency_unit]
-        f_mhz = _np.atleast_1d(_np.asarray(f, dtype=float)) * scale
-        if f_mhz.ndim != 1:
-            raise ValueError("f: expected one value or a one-dimensional array")
+        f_mhz = _network_frequencies(f, float(_IN_MHZ[frequency_unit.lower()]))
+        reference = _reference(ref)
+        if reference is not None:  # the same sections between other terminations
+            values = tuple(reference if n in ("rs", "rl") else v for n, v in zip(names, values))
         s, references = _core.multisection_scattering(names, values, length_unit, frequency_unit,
                                                       f_mhz)
         frequency = skrf.Frequency.from_f(f_mhz * 1e6, unit="hz")
         frequency.unit = frequency_unit
         z0 = _np.tile(_np.array(references, dtype=float), (f_mhz.size, 1))
         return skrf.Network(frequency=frequency, s=s, z0=z0, name=name)
+
+
+def _reference(ref):
+    """Multisection.network's ref: None, or ohms above 0."""
+    if ref is None:
+        return None
+    if not _is_number(ref):
+        raise TypeError(f"ref=: expected a number of ohms or None, not {type(ref).__name__}")
+    if not (_math.isfinite(ref) and ref > 0):
+        raise ValueError(f"ref={ref!r}: expected a reference impedance above 0 ohms")
+    return float(ref)
 
 
 def _band_text(band, frequency_unit):
@@ -560,21 +876,25 @@ def _items(keyword, items):
     if keyword != "limits":
         return {name: _item_value(keyword, value) for name, value in items.items()}
     return {name: value if isinstance(value, str) else
-            tuple(_item_value(keyword, side) for side in _pair(value))
+            tuple(_item_value(keyword, side) for side in _pair(name, value))
             for name, value in items.items()}
 
 
-def _pair(value):
-    """A limit's (low, high): ValueError unless it is two values."""
-    low, high = value
-    return low, high
+def _pair(name, value):
+    """A limit's (low, high): ValueError naming limits= and the outcome
+    unless it is two values."""
+    if isinstance(value, (list, tuple)) and len(value) == 2:
+        return value
+    given = f"has {len(value)} values" if isinstance(value, (list, tuple)) else f"is {value!r}"
+    raise ValueError(f"limits=: {name!r} {given}; expected (low, high), None for an open side, "
+                     "or a text")
 
 
 def _single_value(name, value):
     """One argument of tolerance() as the call takes it: a text, a float, an
     int for a whole number, a dict of items; TypeError naming it otherwise."""
     if value is None or isinstance(value, str):
-        return value
+        return value if value is None else str(value).strip(_PADDING)
     option = _OPTION_NAMED[name]
     kind = option["kind"]
     try:
@@ -605,6 +925,12 @@ class Tolerance(Result):
 
     __slots__ = ("sample", "statistics", "yield_", "not_computed", "start", "count", "samples",
                  "seed", "_call")
+
+    def __contains__(self, name):
+        return name == "sample" or super().__contains__(name)
+
+    def __getitem__(self, key):
+        return self.sample if isinstance(key, str) and key == "sample" else super().__getitem__(key)
 
 
 def _tolerance_result(samples_table, statistics_result, call):
@@ -658,6 +984,15 @@ def tolerance_combine(parts):
     ketrovane.tolerance with the same arguments but start and count, and
     together they must cover the samples from the first one's start without
     a gap or an overlap."""
+    try:
+        parts = list(parts)
+    except TypeError:
+        raise TypeError("tolerance_combine: expected a sequence of results of ketrovane.tolerance, "
+                        f"not {type(parts).__name__}") from None
+    for part in parts:
+        if not isinstance(part, Tolerance):
+            raise TypeError("tolerance_combine: expected results of ketrovane.tolerance, not "
+                            f"{type(part).__name__}")
     parts = sorted(parts, key=lambda p: p.start)
     if not parts:
         raise ValueError("tolerance_combine: no slices")
