@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <ranges>
 
 #include "design/arrangements.hpp"
 #include "design/ranges.hpp"
@@ -40,7 +39,9 @@ struct Grid {
     std::int64_t inner = index % placements();
     StripPair pair(at(index), Placement{.arrangement = arrangement});
     // The dimensions of the placement, the last innermost.
-    for (const StripDimension* d : std::views::reverse(arrangement_spec(arrangement).dimensions)) {
+    const auto& dimensions = arrangement_spec(arrangement).dimensions;
+    for (auto it = dimensions.rbegin(); it != dimensions.rend(); ++it) {
+      const StripDimension* d = *it;
       if (!d->of_placement()) continue;
       const Axis& axis = this->*d->axis;
       d->in(pair) = axis.value(inner % axis.rows);
