@@ -1,13 +1,13 @@
 #include "batch/dimension_words.hpp"
 
-#include <stdexcept>
-
 namespace ketrovane::batch {
 
 Opt option_of(const StripDimension& d) {
-  const OptionSpec* o = option_named(d.name);
-  if (o == nullptr) throw std::logic_error("no option for the dimension " + std::string(d.name));
-  return o->id;
+  const std::size_t i = dimension_index(d);
+  const std::size_t first =
+      d.of_placement() ? static_cast<std::size_t>(Opt::geometry) + 1 - kSectionDimensionCount
+                       : static_cast<std::size_t>(Opt::w);
+  return static_cast<Opt>(first + i);
 }
 
 std::string listed(const std::vector<std::string>& words) {

@@ -13,7 +13,7 @@
 
 namespace ketrovane::batch {
 
-// The option that gives `d`: --wo for WO.
+// The option that gives `d`: --wo for WO, from its place in dimensions().
 Opt option_of(const StripDimension& d);
 
 // "a", "a and b", "a, b and c".

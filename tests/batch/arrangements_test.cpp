@@ -73,12 +73,12 @@ TEST(Arrangements, RefusalsAndColumnsFollowTheDimensionsEachHas) {
   };
   const std::vector<Case> cases = {
       {"edge",
-       Opt::h,
+       option_named("h")->id,
        "--h '0.01': only for --geometry edge-offset (the geometry is edge)",
        {"w", "s", "w_over_b", "s_over_b"},
        {"szoe_er", "szoe_b", "szoe_s", "szoe_t", "szoe_w"}},
       {"edge-offset",
-       Opt::wo,
+       option_named("wo")->id,
        "--wo '0.01': only for --geometry broadside (the geometry is edge-offset)",
        {"w", "s", "h", "w_over_b", "s_over_b", "h_over_b"},
        {"szoe_er", "szoe_b", "szoe_s", "szoe_t", "szoe_w", "szoe_h"}},
