@@ -10,7 +10,6 @@
 #include "batch/number_format.hpp"
 #include "design/arrangements.hpp"
 #include "design/conductor_menus.hpp"
-#include "design/tolerance.hpp"
 #include "field/field_solver.hpp"
 
 namespace ketrovane::batch {
@@ -223,23 +222,8 @@ struct DerivedDefaults {
   // "a varied quantity ... (w, s, t, b, er, and h, sv or wo where the
   // geometry has them; ...)": the quantities in the order of their streams.
   static std::string what_may_vary() {
-    std::vector<std::string> always;
-    std::vector<std::string> placed;
-    for (std::size_t i = 0; i < kVariedCount; ++i) {
-      const auto v = static_cast<Varied>(i);
-      if (v == Varied::etch) continue;  // --etch
-      const StripDimension* d = dimension_varied(v);
-      (d != nullptr && d->of_placement() ? placed : always).emplace_back(varied_name(v));
-    }
-    std::string placed_text;
-    for (std::size_t i = 0; i < placed.size(); ++i) {
-      if (i > 0) placed_text += i + 1 == placed.size() ? " or " : ", ";
-      placed_text += placed[i];
-    }
-    std::string text =
-        "a varied quantity and its half-width X, a length or X% of the nominal value (";
-    for (const std::string& name : always) text += name + ", ";
-    return text + "and " + placed_text +
+    return "a varied quantity and its half-width X, a length or X% of the nominal value (" +
+           varied_quantities_listed() +
            " where the geometry has them; a leading +- or \u00b1 is taken); repeat the option or "
            "separate the items by commas";
   }
