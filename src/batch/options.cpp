@@ -153,6 +153,10 @@ constexpr Commands kCouplerCommands = Commands(C::response) | C::multisection;
 // What a synthesis is given and limited by.
 constexpr Commands kSynthesisCommands = Commands(C::synthesise) | C::multisection;
 
+bool in_every_arrangement(const StripDimension& d) {
+  return std::ranges::all_of(arrangements(), [&](const ArrangementSpec& a) { return a.has(d); });
+}
+
 // The defaults that come from elsewhere, as command-line texts: the
 // interactive program's menus and the field solver's own tolerance; and
 // the choices of --geometry and the help of the dimensions' options, from
@@ -194,16 +198,18 @@ struct DerivedDefaults {
     return text + " (not " + on_model + ": --solver field)";
   }
   // The phrase of a dimension's option with the arrangements that have it:
-  // "height H ... (edge-offset)"; the words alone for one every arrangement has.
+  // "height H ... (edge-offset)"; none (the quantity's words) for one every
+  // arrangement has.
   static std::array<std::string, kDimensionCount> help_of_dimensions() {
     std::array<std::string, kDimensionCount> made;
     for (const StripDimension* d : dimensions()) {
-      if (d->input.help.empty()) continue;
+      if (in_every_arrangement(*d)) continue;
       std::string names;
       for (const ArrangementSpec& a : arrangements()) {
         if (a.has(*d)) names += (names.empty() ? "" : ", ") + std::string(a.name);
       }
-      made.at(dimension_index(*d)) = std::string(d->input.help) + " (" + names + ")";
+      const std::string_view phrase = d->input.help.empty() ? d->input.what : d->input.help;
+      made.at(dimension_index(*d)) = std::string(phrase) + " (" + names + ")";
     }
     return made;
   }
@@ -298,8 +304,7 @@ OptionSpec dimension_option(const StripDimension& dimension, Opt id) {
                .fallback = dimension.input.fallback,
                .help = d.dimension_help.at(i),
                .ranges = kGridCommands};
-  if (std::ranges::all_of(arrangements(),
-                          [&](const ArrangementSpec& a) { return a.has(dimension); })) {
+  if (in_every_arrangement(dimension)) {
     o.required = kGridCommands | C::tolerance;
     o.alternative = C::response;
   } else if (dimension.of_placement()) {

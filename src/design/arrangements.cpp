@@ -39,8 +39,7 @@ constexpr StripDimension kHeight{
     .axis = &Grid::h,
     .even_slope = &PlacementSensitivities::h_even,
     .odd_slope = &PlacementSensitivities::h_odd,
-    .input = {.what = "height H of the strips' mid-plane above the lower plane",
-              .help = "height H of the strips' mid-plane above the lower plane"},
+    .input = {.what = "height H of the strips' mid-plane above the lower plane"},
 };
 constexpr StripDimension kVerticalGap{
     .name = "sv",

@@ -22,7 +22,8 @@ struct PlacementSensitivities;
 
 // How the batch commands take a dimension: the words of its value in
 // messages, whether zero is a value of it, its default as a command-line
-// text (empty: none) and the phrase of its option's help (empty: the words).
+// text (empty: none) and the phrase of its option's help (empty: the words),
+// to which the help adds the arrangements that have it.
 struct DimensionInput {
   std::string_view what;  // "sideways offset WO of the strips' centre lines"
   bool zero_allowed = false;
