@@ -1,13 +1,36 @@
 #include "batch/dimension_words.hpp"
 
-#include <stdexcept>
+#include "design/tolerance.hpp"
 
 namespace ketrovane::batch {
 
 Opt option_of(const StripDimension& d) {
-  const OptionSpec* o = option_named(d.name);
-  if (o == nullptr) throw std::logic_error("no option for the dimension " + std::string(d.name));
-  return o->id;
+  const std::size_t i = dimension_index(d);
+  const std::size_t first =
+      d.of_placement() ? static_cast<std::size_t>(Opt::geometry) + 1 - kSectionDimensionCount
+                       : static_cast<std::size_t>(Opt::w);
+  return static_cast<Opt>(first + i);
+}
+
+std::string varied_quantities_listed() {
+  std::string always;
+  std::vector<std::string_view> placed;
+  for (std::size_t i = 0; i < kVariedCount; ++i) {
+    const auto v = static_cast<Varied>(i);
+    if (v == Varied::etch) continue;  // --etch
+    const StripDimension* d = dimension_varied(v);
+    if (d != nullptr && d->of_placement()) {
+      placed.push_back(varied_name(v));
+    } else {
+      always += std::string(varied_name(v)) + ", ";
+    }
+  }
+  std::string text = always + "and ";
+  for (std::size_t i = 0; i < placed.size(); ++i) {
+    if (i > 0) text += i + 1 == placed.size() ? " or " : ", ";
+    text += placed[i];
+  }
+  return text;
 }
 
 std::string listed(const std::vector<std::string>& words) {

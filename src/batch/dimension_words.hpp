@@ -13,8 +13,12 @@
 
 namespace ketrovane::batch {
 
-// The option that gives `d`: --wo for WO.
+// The option that gives `d`: --wo for WO, from its place in dimensions().
 Opt option_of(const StripDimension& d);
+
+// The quantities --vary takes, in the order of their streams, those of the
+// placement last as the geometry has them: "w, s, t, b, er, and h, sv or wo".
+std::string varied_quantities_listed();
 
 // "a", "a and b", "a, b and c".
 std::string listed(const std::vector<std::string>& words);

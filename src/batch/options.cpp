@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <unordered_map>
+#include <vector>
 
+#include "batch/dimension_words.hpp"
 #include "batch/number_format.hpp"
 #include "design/arrangements.hpp"
 #include "design/conductor_menus.hpp"
@@ -32,31 +35,6 @@ constexpr Quantity kT{.what = "strip thickness T",
                       .least_allowed = true,
                       .most = kMostInches,
                       .copper_weight = true};
-constexpr Quantity kW{.what = "strip width W",
-                      .dimension = D::length,
-                      .least = 0.0,
-                      .least_allowed = false,
-                      .most = kMostInches};
-constexpr Quantity kS{.what = "strip spacing S",
-                      .dimension = D::length,
-                      .least = 0.0,
-                      .least_allowed = false,
-                      .most = kMostInches};
-constexpr Quantity kH{.what = "height H of the strips' mid-plane above the lower plane",
-                      .dimension = D::length,
-                      .least = 0.0,
-                      .least_allowed = false,
-                      .most = kMostInches};
-constexpr Quantity kSv{.what = "vertical gap SV between the strips",
-                       .dimension = D::length,
-                       .least = 0.0,
-                       .least_allowed = false,
-                       .most = kMostInches};
-constexpr Quantity kWo{.what = "sideways offset WO of the strips' centre lines",
-                       .dimension = D::length,
-                       .least = 0.0,
-                       .least_allowed = true,
-                       .most = kMostInches};
 constexpr Quantity kMinGap{.what = "least gap the fab makes",
                            .dimension = D::length,
                            .least = 0.0,
@@ -175,6 +153,10 @@ constexpr Commands kCouplerCommands = Commands(C::response) | C::multisection;
 // What a synthesis is given and limited by.
 constexpr Commands kSynthesisCommands = Commands(C::synthesise) | C::multisection;
 
+bool in_every_arrangement(const StripDimension& d) {
+  return std::ranges::all_of(arrangements(), [&](const ArrangementSpec& a) { return a.has(d); });
+}
+
 // The defaults that come from elsewhere, as command-line texts: the
 // interactive program's menus and the field solver's own tolerance; and
 // the choices of --geometry and the help of the dimensions' options, from
@@ -186,13 +168,12 @@ struct DerivedDefaults {
   // From the arrangements of the strips.
   std::string geometries = geometry_choices();
   std::string geometry_help = where_strips_stand();
-  std::string s_help = with_arrangements("edge-to-edge strip spacing S", "s");
-  std::string h_help =
-      with_arrangements("height H of the strips' mid-plane above the lower plane", "h");
-  std::string sv_help =
-      with_arrangements("vertical gap SV between the facing surfaces of the strips", "sv");
-  std::string wo_help =
-      with_arrangements("sideways offset WO between the strips' centre lines", "wo");
+  std::string solve_choices = solve_choice_list();
+  std::string solve_help = what_synthesis_solves_for();
+  std::string vary_help = what_may_vary();
+  // Each dimension's quantity and option phrase, in the order of dimensions().
+  std::array<Quantity, kDimensionCount> dimension_quantities = quantities_of_dimensions();
+  std::array<std::string, kDimensionCount> dimension_help = help_of_dimensions();
 
  private:
   // "edge|edge-offset|broadside"
@@ -217,15 +198,82 @@ struct DerivedDefaults {
     return text + " (not " + on_model + ": --solver field)";
   }
   // The phrase of a dimension's option with the arrangements that have it:
-  // "height H ... (edge-offset)".
-  static std::string with_arrangements(std::string_view phrase, std::string_view dimension) {
-    std::string names;
-    for (const ArrangementSpec& a : arrangements()) {
-      const bool has = std::ranges::any_of(
-          a.dimensions, [&](const StripDimension* d) { return d->name == dimension; });
-      if (has) names += (names.empty() ? "" : ", ") + std::string(a.name);
+  // "height H ... (edge-offset)"; none (the quantity's words) for one every
+  // arrangement has.
+  static std::array<std::string, kDimensionCount> help_of_dimensions() {
+    std::array<std::string, kDimensionCount> made;
+    for (const StripDimension* d : dimensions()) {
+      if (in_every_arrangement(*d)) continue;
+      std::string names;
+      for (const ArrangementSpec& a : arrangements()) {
+        if (a.has(*d)) names += (names.empty() ? "" : ", ") + std::string(a.name);
+      }
+      const std::string_view phrase = d->input.help.empty() ? d->input.what : d->input.help;
+      made.at(dimension_index(*d)) = std::string(phrase) + " (" + names + ")";
     }
-    return std::string(phrase) + " (" + names + ")";
+    return made;
+  }
+  // A length above zero (or from zero) up to the most inches of any length.
+  static std::array<Quantity, kDimensionCount> quantities_of_dimensions() {
+    std::array<Quantity, kDimensionCount> made{};
+    for (const StripDimension* d : dimensions()) {
+      made.at(dimension_index(*d)) = {.what = d->input.what,
+                                      .dimension = D::length,
+                                      .least = 0.0,
+                                      .least_allowed = d->input.zero_allowed,
+                                      .most = kMostInches};
+    }
+    return made;
+  }
+  // "a varied quantity ... (w, s, t, b, er, and h, sv or wo where the
+  // geometry has them; ...)": the quantities in the order of their streams.
+  static std::string what_may_vary() {
+    return "a varied quantity and its half-width X, a length or X% of the nominal value (" +
+           varied_quantities_listed() +
+           " where the geometry has them; a leading +- or \u00b1 is taken); repeat the option or "
+           "separate the items by commas";
+  }
+  // What synthesis may solve for beside the width where it is told which,
+  // in the order of field::SynthesisUnknowns.
+  static std::vector<const StripDimension*> chosen_unknowns() {
+    std::vector<const StripDimension*> solved;
+    for (const ArrangementSpec& a : arrangements()) {
+      if (!a.chooses_unknowns()) continue;
+      for (const StripDimension* d : a.dimensions) {
+        if (d->solved_with_width && std::ranges::find(solved, d) == solved.end()) {
+          solved.push_back(d);
+        }
+      }
+    }
+    std::ranges::sort(solved, {}, [](const StripDimension* d) { return *d->solved_with_width; });
+    return solved;
+  }
+  // "w,wo|w,sv": the first the default.
+  static std::string solve_choice_list() {
+    std::string text;
+    for (const StripDimension* d : chosen_unknowns()) {
+      if (!text.empty()) text += "|";
+      text += std::string(strip_width().name) + "," + std::string(d->name);
+    }
+    return text;
+  }
+  // "what a broadside synthesis solves for: W and WO at the given --sv, or ..."
+  static std::string what_synthesis_solves_for() {
+    const std::vector<const StripDimension*> solved = chosen_unknowns();
+    std::string text =
+        "what a " +
+        arrangements_where([](const ArrangementSpec& a) { return a.chooses_unknowns(); }) +
+        " synthesis solves for: ";
+    for (std::size_t i = 0; i < solved.size(); ++i) {
+      if (i > 0) text += i + 1 == solved.size() ? ", or " : ", ";
+      std::vector<std::string> given;
+      for (const StripDimension* other : solved) {
+        if (other != solved[i]) given.push_back("--" + std::string(other->name));
+      }
+      text += std::string(strip_width().symbol) + " and " + std::string(solved[i]->symbol) +
+              " at the given " + listed(given);
+    }
+    return text;
   }
 };
 
@@ -236,9 +284,48 @@ const DerivedDefaults& derived() {
 
 using Table = std::array<OptionSpec, kOptionCount>;
 
-Table make_table() {
+// "w,wo" of "w,wo|w,sv"
+std::string_view first_choice(std::string_view choices) {
+  return choices.substr(0, choices.find('|'));
+}
+
+// The option of a dimension.  One that every arrangement has is required
+// wherever rows are given their dimensions (response takes a lossless
+// coupler instead); one of the model's cross-section that only some
+// arrangements have is one of a group; one of the placement may be given to
+// any command, and the arrangement says whether it is needed.
+OptionSpec dimension_option(const StripDimension& dimension, Opt id) {
   const DerivedDefaults& d = derived();
-  return {{
+  const std::size_t i = dimension_index(dimension);
+  OptionSpec o{.id = id,
+               .name = dimension.name,
+               .kind = K::quantity,
+               .quantity = &d.dimension_quantities.at(i),
+               .fallback = dimension.input.fallback,
+               .help = d.dimension_help.at(i),
+               .ranges = kGridCommands};
+  if (in_every_arrangement(dimension)) {
+    o.required = kGridCommands | C::tolerance;
+    o.alternative = C::response;
+  } else if (dimension.of_placement()) {
+    o.optional = kAllCommands;
+  } else {
+    o.alternative = kGridCommands | C::response | C::tolerance;
+  }
+  return o;
+}
+
+// The options of the dimensions of the model's cross-section, or of those
+// of the placement, each its Opt from its place among the dimensions.
+void add_dimension_options(std::vector<OptionSpec>& made, bool of_placement) {
+  for (const StripDimension* dimension : dimensions()) {
+    if (dimension->of_placement() != of_placement) continue;
+    made.push_back(dimension_option(*dimension, option_of(*dimension)));
+  }
+}
+
+std::vector<OptionSpec> board_options() {
+  return {
       {.id = Opt::b,
        .name = "b",
        .kind = K::quantity,
@@ -258,57 +345,30 @@ Table make_table() {
        .quantity = &kEr,
        .help = "relative permittivity Er of the dielectric",
        .required = kAllCommands},
-      {.id = Opt::w,
-       .name = "w",
-       .kind = K::quantity,
-       .quantity = &kW,
-       .required = kGridCommands | C::tolerance,
-       .alternative = C::response,
-       .ranges = kGridCommands},
-      {.id = Opt::s,
-       .name = "s",
-       .kind = K::quantity,
-       .quantity = &kS,
-       .help = d.s_help,
-       .alternative = kGridCommands | C::response | C::tolerance,
-       .ranges = kGridCommands},
-      {.id = Opt::geometry,
-       .name = "geometry",
-       .kind = K::choice,
-       .choices = d.geometries,
-       .fallback = "edge",
-       .help = d.geometry_help,
-       .optional = kAllCommands},
-      {.id = Opt::h,
-       .name = "h",
-       .kind = K::quantity,
-       .quantity = &kH,
-       .help = d.h_help,
-       .optional = kAllCommands,
-       .ranges = kGridCommands},
-      {.id = Opt::sv,
-       .name = "sv",
-       .kind = K::quantity,
-       .quantity = &kSv,
-       .help = d.sv_help,
-       .optional = kAllCommands,
-       .ranges = kGridCommands},
-      {.id = Opt::wo,
-       .name = "wo",
-       .kind = K::quantity,
-       .quantity = &kWo,
-       .fallback = "0",
-       .help = d.wo_help,
-       .optional = kAllCommands,
-       .ranges = kGridCommands},
+  };
+}
+
+// --geometry, and the options after the dimensions'.
+OptionSpec geometry_option() {
+  const DerivedDefaults& d = derived();
+  return {.id = Opt::geometry,
+          .name = "geometry",
+          .kind = K::choice,
+          .choices = d.geometries,
+          .fallback = "edge",
+          .help = d.geometry_help,
+          .optional = kAllCommands};
+}
+
+std::vector<OptionSpec> other_options() {
+  const DerivedDefaults& d = derived();
+  return {
       {.id = Opt::solve,
        .name = "solve",
        .kind = K::choice,
-       .choices = "w,wo|w,sv",
-       .fallback = "w,wo",
-       .help =
-           "what a broadside synthesis solves for: W and WO at the given --sv, or W and SV at the "
-           "given --wo",
+       .choices = d.solve_choices,
+       .fallback = first_choice(d.solve_choices),
+       .help = d.solve_help,
        .optional = kSynthesisCommands},
       {.id = Opt::min_gap,
        .name = "min-gap",
@@ -453,10 +513,7 @@ Table make_table() {
        .name = "vary",
        .kind = K::items,
        .choices = "NAME=X",
-       .help =
-           "a varied quantity and its half-width X, a length or X% of the nominal value (w, s, t, "
-           "b, er, and h, sv or wo where the geometry has them; a leading +- or \u00b1 is taken); "
-           "repeat the option or separate the items by commas",
+       .help = d.vary_help,
        .optional = C::tolerance},
       {.id = Opt::etch,
        .name = "etch",
@@ -620,7 +677,19 @@ Table make_table() {
        .help = "unit of the lengths written out",
        .optional = kAllCommands,
        .reach = Reach::output},
-  }};
+  };
+}
+
+Table make_table() {
+  std::vector<OptionSpec> made = board_options();
+  add_dimension_options(made, false);
+  made.push_back(geometry_option());
+  add_dimension_options(made, true);
+  std::ranges::move(other_options(), std::back_inserter(made));
+  if (made.size() != kOptionCount) std::abort();  // the Opt of an option out of step
+  Table table{};
+  std::ranges::move(made, table.begin());
+  return table;
 }
 
 const Table& table() {

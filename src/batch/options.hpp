@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "batch/quantities.hpp"
+#include "design/arrangements.hpp"
 
 namespace ketrovane::batch {
 
@@ -49,7 +50,11 @@ inline constexpr Commands kGridCommands =
 inline constexpr Commands kAllCommands = kGridCommands | Command::synthesise | Command::response |
                                          Command::multisection | Command::tolerance;
 
-// Every option, in the order the help and the signatures list them.
+// Every option, in the order the help and the signatures list them.  The
+// options of the dimensions of the model's cross-section (--w, --s) come
+// before --geometry, those of the placement's after it, each in the order of
+// dimensions(): the option of a dimension is its place (option_of in
+// batch/dimension_words.hpp).
 enum class Opt : std::uint8_t {
   b,
   t,
@@ -57,10 +62,7 @@ enum class Opt : std::uint8_t {
   w,
   s,
   geometry,
-  h,
-  sv,
-  wo,
-  solve,
+  solve = geometry + 1 + kPlacementDimensionCount,
   min_gap,
   min_width,
   zo,
@@ -102,6 +104,9 @@ enum class Opt : std::uint8_t {
   length_unit,
 };
 inline constexpr std::size_t kOptionCount = static_cast<std::size_t>(Opt::length_unit) + 1;
+static_assert(static_cast<std::size_t>(Opt::geometry) ==
+                  static_cast<std::size_t>(Opt::w) + kSectionDimensionCount,
+              "--geometry after the options of the cross-section's dimensions");
 
 enum class ValueKind : std::uint8_t {
   quantity,     // a number with a unit of the option's quantity

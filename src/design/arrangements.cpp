@@ -19,6 +19,7 @@ constexpr StripDimension kWidth{
     .words = "Strip width",
     .in_section = &CrossSection::w,
     .axis = &Grid::w,
+    .input = {.what = "strip width W"},
 };
 constexpr StripDimension kSpacing{
     .name = "s",
@@ -28,6 +29,7 @@ constexpr StripDimension kSpacing{
     .axis = &Grid::s,
     .solved_with_width = SynthesisUnknowns::width_and_gap,
     .limited_gap = true,
+    .input = {.what = "strip spacing S", .help = "edge-to-edge strip spacing S"},
 };
 constexpr StripDimension kHeight{
     .name = "h",
@@ -37,6 +39,7 @@ constexpr StripDimension kHeight{
     .axis = &Grid::h,
     .even_slope = &PlacementSensitivities::h_even,
     .odd_slope = &PlacementSensitivities::h_odd,
+    .input = {.what = "height H of the strips' mid-plane above the lower plane"},
 };
 constexpr StripDimension kVerticalGap{
     .name = "sv",
@@ -48,6 +51,8 @@ constexpr StripDimension kVerticalGap{
     .limited_gap = true,
     .even_slope = &PlacementSensitivities::sv_even,
     .odd_slope = &PlacementSensitivities::sv_odd,
+    .input = {.what = "vertical gap SV between the strips",
+              .help = "vertical gap SV between the facing surfaces of the strips"},
 };
 constexpr StripDimension kOffset{
     .name = "wo",
@@ -59,10 +64,22 @@ constexpr StripDimension kOffset{
     .sign_mirrors = true,  // either side, or directly above
     .even_slope = &PlacementSensitivities::wo_even,
     .odd_slope = &PlacementSensitivities::wo_odd,
+    .input = {.what = "sideways offset WO of the strips' centre lines",
+              .zero_allowed = true,
+              .fallback = "0",
+              .help = "sideways offset WO between the strips' centre lines"},
 };
 
 constexpr std::array<const StripDimension*, kDimensionCount> kDimensions{
     &kWidth, &kSpacing, &kHeight, &kVerticalGap, &kOffset};
+
+static_assert(std::ranges::none_of(kDimensions.begin(),
+                                   kDimensions.begin() + kSectionDimensionCount,
+                                   [](const StripDimension* d) { return d->of_placement(); }) &&
+                  std::ranges::all_of(kDimensions.begin() + kSectionDimensionCount,
+                                      kDimensions.end(),
+                                      [](const StripDimension* d) { return d->of_placement(); }),
+              "the dimensions of the cross-section first, then those of the placement");
 
 constexpr std::array<const StripDimension*, 2> kEdge{&kWidth, &kSpacing};
 constexpr std::array<const StripDimension*, 3> kEdgeOffset{&kWidth, &kSpacing, &kHeight};
@@ -114,6 +131,12 @@ const StripDimension& ArrangementSpec::solved(SynthesisUnknowns unknowns) const 
 
 std::span<const StripDimension* const> dimensions() {
   return kDimensions;
+}
+
+std::size_t dimension_index(const StripDimension& d) {
+  const auto* const found = std::ranges::find(kDimensions, &d);
+  if (found == kDimensions.end()) throw std::logic_error("a dimension outside the table");
+  return static_cast<std::size_t>(found - kDimensions.begin());
 }
 
 std::span<const ArrangementSpec> arrangements() {

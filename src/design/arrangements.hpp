@@ -20,6 +20,17 @@ namespace ketrovane {
 struct Grid;
 struct PlacementSensitivities;
 
+// How the batch commands take a dimension: the words of its value in
+// messages, whether zero is a value of it, its default as a command-line
+// text (empty: none) and the phrase of its option's help (empty: the words),
+// to which the help adds the arrangements that have it.
+struct DimensionInput {
+  std::string_view what;  // "sideways offset WO of the strips' centre lines"
+  bool zero_allowed = false;
+  std::string_view fallback = {};
+  std::string_view help = {};
+};
+
 // One dimension of a strip pair, a length in inches.
 struct StripDimension {
   std::string_view name;    // "wo": its option --wo, Python keyword and column
@@ -39,6 +50,7 @@ struct StripDimension {
   // (x/Z) dZ/dx of each mode to a dimension of the placement.
   float PlacementSensitivities::*even_slope = nullptr;
   float PlacementSensitivities::*odd_slope = nullptr;
+  DimensionInput input;
 
   [[nodiscard]] float& in(StripPair& pair) const {
     return in_placement != nullptr ? pair.placement.*in_placement : pair.x.*in_section;
@@ -46,7 +58,7 @@ struct StripDimension {
   [[nodiscard]] float of(const StripPair& pair) const {
     return in_placement != nullptr ? pair.placement.*in_placement : pair.x.*in_section;
   }
-  [[nodiscard]] bool of_placement() const { return in_placement != nullptr; }
+  [[nodiscard]] constexpr bool of_placement() const { return in_placement != nullptr; }
 };
 
 struct ArrangementSpec {
@@ -66,11 +78,16 @@ struct ArrangementSpec {
   [[nodiscard]] const StripDimension& solved(field::SynthesisUnknowns unknowns) const;
 };
 
-// How many dimensions there are: no arrangement has more.
+// How many dimensions there are: no arrangement has more.  Of them, the
+// model's cross-section holds the first (W, S), the placement the rest.
 inline constexpr std::size_t kDimensionCount = 5;
+inline constexpr std::size_t kSectionDimensionCount = 2;
+inline constexpr std::size_t kPlacementDimensionCount = kDimensionCount - kSectionDimensionCount;
 
 // Every dimension, the width first; every arrangement, edge first.
 std::span<const StripDimension* const> dimensions();
+// The place of `d` in dimensions().
+std::size_t dimension_index(const StripDimension& d);
 std::span<const ArrangementSpec> arrangements();
 const ArrangementSpec& arrangement_spec(Arrangement a);
 // The arrangement named `name`, or null.

@@ -15,8 +15,10 @@ namespace ketrovane {
 
 namespace {
 
-constexpr std::array<std::string_view, kVariedCount> kVariedNames = {"w", "s",  "t",  "b",   "er",
-                                                                     "h", "sv", "wo", "etch"};
+constexpr std::size_t kFirstPlacementVaried = static_cast<std::size_t>(Varied::er) + 1;
+static_assert(static_cast<std::size_t>(Varied::t) == kSectionDimensionCount,
+              "the board's quantities after the dimensions of the cross-section");
+
 constexpr std::array<std::string_view, kOutcomeCount> kOutcomeNames = {
     "zoe", "zoo", "zo", "coupling", "coupling_f0", "return_loss", "isolation", "directivity"};
 
@@ -37,9 +39,13 @@ float& input(std::array<float, kVariedCount>& inputs, Varied v) {
 }
 
 std::array<float, kVariedCount> nominal_inputs(const StripPair& pair) {
-  const CrossSection& x = pair.x;
-  const Placement& p = pair.placement;
-  return {x.w, x.s, x.board.t, x.board.b, x.board.er, p.h, p.sv, p.wo, 0.0F};
+  std::array<float, kVariedCount> inputs{};
+  for (const StripDimension* d : dimensions()) input(inputs, varied_of(*d)) = d->of(pair);
+  const Board& board = pair.x.board;
+  input(inputs, Varied::t) = board.t;
+  input(inputs, Varied::b) = board.b;
+  input(inputs, Varied::er) = board.er;
+  return inputs;
 }
 
 bool side_by_side(const StripPair& pair) {
@@ -125,20 +131,33 @@ void evaluate(const ToleranceDesign& d, ToleranceSample& sample) {
 }  // namespace
 
 std::string_view varied_name(Varied v) {
-  return kVariedNames.at(static_cast<std::size_t>(v));
+  if (const StripDimension* d = dimension_varied(v)) return d->name;
+  switch (v) {
+    case Varied::t:
+      return "t";
+    case Varied::b:
+      return "b";
+    case Varied::er:
+      return "er";
+    case Varied::etch:
+      return "etch";
+    default:
+      break;
+  }
+  throw std::logic_error("no varied quantity " + std::to_string(static_cast<int>(v)));
 }
 
 Varied varied_of(const StripDimension& d) {
-  for (std::size_t i = 0; i < kVariedCount; ++i) {
-    const auto v = static_cast<Varied>(i);
-    if (varied_name(v) == d.name) return v;
-  }
-  throw std::logic_error("no varied quantity for the dimension " + std::string(d.name));
+  const std::size_t i = dimension_index(d);
+  return static_cast<Varied>(d.of_placement() ? kFirstPlacementVaried + i - kSectionDimensionCount
+                                              : i);
 }
 
 const StripDimension* dimension_varied(Varied v) {
-  for (const StripDimension* d : dimensions()) {
-    if (d->name == varied_name(v)) return d;
+  const auto i = static_cast<std::size_t>(v);
+  if (i < kSectionDimensionCount) return dimensions()[i];
+  if (i >= kFirstPlacementVaried && v < Varied::etch) {
+    return dimensions()[kSectionDimensionCount + i - kFirstPlacementVaried];
   }
   return nullptr;
 }

@@ -27,12 +27,23 @@
 
 namespace ketrovane {
 
-// What may vary, in the order of their streams and columns.  The etch bias
-// moves each strip edge: W grows by twice the bias and S shrinks by as much.
-enum class Varied : std::uint8_t { w, s, t, b, er, h, sv, wo, etch };
-inline constexpr std::size_t kVariedCount = 9;
+// What may vary, in the order of their streams and columns: the dimensions
+// of the model's cross-section (w, s), the board's t, b and er, the
+// dimensions of the placement in the order of dimensions() (h, sv, wo) and
+// the etch bias.  A new dimension of the placement takes the stream before
+// the etch's, which moves the etch's draws.  The etch bias moves each strip
+// edge: W grows by twice the bias and S shrinks by as much.
+enum class Varied : std::uint8_t {
+  w,
+  s,
+  t,
+  b,
+  er,
+  etch = er + 1 + kPlacementDimensionCount,
+};
+inline constexpr std::size_t kVariedCount = static_cast<std::size_t>(Varied::etch) + 1;
 
-// "w", "s", "t", "b", "er", "h", "sv", "wo", "etch"
+// "w", "s", "t", "b", "er", "h", "sv", "wo", "etch": a dimension's name.
 std::string_view varied_name(Varied v);
 
 // The quantity a dimension of a strip pair is varied as (the one of its

@@ -11,6 +11,7 @@
 #include "batch/call_values.hpp"
 #include "batch/columns.hpp"
 #include "batch/commands.hpp"
+#include "batch/dimension_words.hpp"
 #include "batch/options.hpp"
 #include "batch/quantities.hpp"
 
@@ -270,13 +271,15 @@ std::string in_keywords(std::string_view phrase) {
 // An option's phrase where Python's words differ from the command line's:
 // what a vary or limits dict holds, the reference of the scattering matrix
 // (which has no Touchstone file to go with); empty where they do not.
-std::string_view python_phrase(Opt id) {
+std::string python_phrase(Opt id) {
   if (id == Opt::ref) return "reference resistance of every port of the scattering matrix";
   if (id == Opt::vary) {
     return "the varied quantities and their half-widths, a dict such as {\"w\": 0.0005, \"er\": "
-           "\"2%\"}: w, s, t, b, er, and h, sv or wo where the geometry has them; a half-width is "
-           "a number (of a length, in the call's length unit) or a text: a length with its unit "
-           "or X% of the nominal value, a leading +- taken";
+           "\"2%\"}: " +
+           batch::varied_quantities_listed() +
+           " where the geometry has them; a half-width is a number (of a length, in the call's "
+           "length unit) or a text: a length with its unit or X% of the nominal value, a leading "
+           "+- taken";
   }
   if (id != Opt::limit) return {};
   return "the limits every sample must meet, a dict such as {\"coupling\": (9.5, 10.5)}: "
@@ -351,7 +354,7 @@ std::string value_form(const OptionSpec& o, bool broadcasts) {
 // One keyword's line: what it is, what it takes, and its default.
 std::string keyword_line(const FunctionSpec& f, const Parameter& p) {
   const OptionSpec& o = *p.option;
-  const std::string_view own = python_phrase(o.id);
+  const std::string own = python_phrase(o.id);
   if (o.kind == ValueKind::items) return p.keyword + ": " + std::string(own);
   const std::string phrase =
       own.empty() ? in_keywords(o.help.empty() ? o.quantity->what : o.help) : std::string(own);

@@ -42,6 +42,23 @@ std::vector<std::string> stems(std::span<const Column> columns, std::size_t coun
   return s;
 }
 
+// Fault: a dimension's option drifting from its entry (another name, the
+// words, whether zero is taken, the default) or its Opt not its place in
+// the option table, so that a dimension is read from another option.
+TEST(Arrangements, EachDimensionsOptionIsMadeFromItsEntry) {
+  for (const StripDimension* d : dimensions()) {
+    SCOPED_TRACE(std::string(d->name));
+    const OptionSpec& o = option(option_of(*d));
+    EXPECT_EQ(options()[static_cast<std::size_t>(o.id)].name, d->name);
+    EXPECT_EQ(o.name, d->name);
+    ASSERT_NE(o.quantity, nullptr);
+    EXPECT_EQ(o.quantity->what, d->input.what);
+    EXPECT_EQ(o.quantity->least_allowed, d->input.zero_allowed);
+    EXPECT_EQ(o.fallback, d->input.fallback);
+    EXPECT_TRUE(o.ranges.has(Command::analyse));
+  }
+}
+
 // Fault: a refusal list written apart from the arrangements, so that a
 // dimension is refused where the arrangement has it, or taken where it
 // has not (and silently ignored).
@@ -73,12 +90,12 @@ TEST(Arrangements, RefusalsAndColumnsFollowTheDimensionsEachHas) {
   };
   const std::vector<Case> cases = {
       {"edge",
-       Opt::h,
+       option_named("h")->id,
        "--h '0.01': only for --geometry edge-offset (the geometry is edge)",
        {"w", "s", "w_over_b", "s_over_b"},
        {"szoe_er", "szoe_b", "szoe_s", "szoe_t", "szoe_w"}},
       {"edge-offset",
-       Opt::wo,
+       option_named("wo")->id,
        "--wo '0.01': only for --geometry broadside (the geometry is edge-offset)",
        {"w", "s", "h", "w_over_b", "s_over_b", "h_over_b"},
        {"szoe_er", "szoe_b", "szoe_s", "szoe_t", "szoe_w", "szoe_h"}},

@@ -92,7 +92,7 @@ const RefusalCase kCases[] = {
       {Opt::w, "0.1"},
       {Opt::s, "0.1"},
       {Opt::geometry, "edge-offset"},
-      {Opt::h, "0.1"}},
+      {option_named("h")->id, "0.1"}},
      "geometry='edge-offset': the closed-form model covers geometry='edge' only; add "
      "solver='field'",
      "--geometry 'edge-offset': the closed-form model covers --geometry edge only; add "

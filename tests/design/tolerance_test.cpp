@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <string_view>
 #include <vector>
 
 #include "design/tolerance.hpp"
@@ -33,6 +34,25 @@ float drawn(const ToleranceSample& s, Varied v) {
 }
 
 // ---- The draws ----
+
+// Fault: a dimension's quantity taking another stream (a new dimension put
+// before the board's, or the table reordered), which changes every stored
+// run's samples; or a dimension and its varied quantity not found from each
+// other.
+TEST(ToleranceDraws, EachQuantityKeepsItsStream) {
+  const std::vector<std::string_view> by_stream = {"w", "s",  "t",  "b",   "er",
+                                                   "h", "sv", "wo", "etch"};
+  ASSERT_EQ(by_stream.size(), kVariedCount);
+  for (std::size_t i = 0; i < kVariedCount; ++i) {
+    const auto v = static_cast<Varied>(i);
+    EXPECT_EQ(varied_name(v), by_stream[i]);
+    const StripDimension* d = dimension_varied(v);
+    if (d == nullptr) continue;
+    EXPECT_EQ(d->name, by_stream[i]);
+    EXPECT_EQ(varied_of(*d), v);
+  }
+  for (const StripDimension* d : dimensions()) EXPECT_EQ(dimension_varied(varied_of(*d)), d);
+}
 
 // Pinned values: a change of the generator, the bits taken, the mapping to
 // (0, 1) or the normal transform changes every run's samples.
