@@ -140,7 +140,7 @@ class CouplerFigures(unittest.TestCase):
                                            dielectric, delta=1e-6 + 1e-5 * dielectric)
                 self.assertLess(float(row["loss_odd_conductor_db_per_in"]),
                                 float(row["loss_even_conductor_db_per_in"]))
-                whole = csv_rows(ANALYSE[:6] + ["--w", "0.168", "--s", "0.011", "--tand", tand,
+                whole = csv_rows(ANALYSE[:7] + ["--w", "0.168", "--s", "0.011", "--tand", tand,
                                                 "--f", row["f_mhz"]])[0]
                 for mode in ("even", "odd"):
                     parts = (np.float32(row[f"loss_{mode}_conductor_db_per_in"]) +
@@ -291,8 +291,9 @@ class Touchstone(unittest.TestCase):
     # power leaving the four ports, the power reaching the thru and coupled
     # ports, and the amplitude balance.
     def test_phase_difference_losses_and_balance_from_the_matrix(self):
-        net, rows, _ = self.network(["--rs", "50", "--rl", "50", "--ref", "50", "--f",
-                                     "100:3900:10"], "ri")
+        run = Run(RESPONSE[:-2] + ["--f", "100:3900:10", "--format", "csv", "--touchstone",
+                                   "c.s4p", "--touchstone-format", "ri", "--ref", "50"])
+        net, rows = skrf.Network(run.path("c.s4p")), list(csv.DictReader(io.StringIO(run.out)))
         column = net.s[:, :, 0]
         power = np.abs(column) ** 2
 
