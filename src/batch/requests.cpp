@@ -354,6 +354,8 @@ ColumnChoice column_choice(Command command, OptionValues& v) {
   // A response given by Zo and coupling has no cross-section.
   if (command == Command::response && (v.has(Opt::zo) || v.has(Opt::coupling))) {
     c.arrangement = ColumnChoice{}.arrangement;
+  } else if (command == Command::response) {
+    c.from_dimensions = true;
   }
   return c;
 }

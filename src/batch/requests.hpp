@@ -118,6 +118,7 @@ struct ColumnChoice {
   Solver solver = Solver::model;
   bool with_length = false;
   Arrangement arrangement = Arrangement::edge;
+  bool from_dimensions = false;  // a response of a coupler given by its dimensions
 };
 ColumnChoice column_choice(Command command, OptionValues& values);
 

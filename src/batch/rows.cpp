@@ -300,8 +300,8 @@ class SynthesiseRows final : public RowSource {
 
 // ---- response ----
 
-constexpr std::array kResponseColumns = {
-    in_megahertz("f_mhz", "f", 3),
+// What a response shows of a frequency besides the frequency itself.
+constexpr std::array kResponseFigures = {
     in_decibels("s11_db", "S11", 2),
     in_degrees("s11_deg", "S11", 2),
     in_decibels("s21_db", "S21", 3),
@@ -313,13 +313,28 @@ constexpr std::array kResponseColumns = {
     unitless("vswr", "VSWR", 3),
     in_degrees("phase_difference_deg", "S41-S21", 2),
     in_degrees("phase_error_deg", "Quad err", 2),
-    in_decibels("loss_conductor_db", "I2R loss", 4),
-    in_decibels("loss_total_db", "Tot loss", 4),
+    in_decibels("amplitude_balance_db", "Balance", 3),
+    in_decibels("loss_dissipated_db", "Dissipated", 4),
+    in_decibels("thru_and_coupled_db", "Thru+coupled", 4),
     in_decibels("return_loss_db", "Ret loss", 2),
     in_decibels("directivity_db", "Directivity", 2),
-    kLengthColumn,
-    kStatusColumn,
 };
+
+// Each mode's attenuation in its parts, of a coupler given by its
+// dimensions (negative dB, as analyse prints the whole).
+constexpr std::array kModeLossColumns = {
+    per_length_unit("loss_even_conductor_db_per", "Cond even", 4),
+    per_length_unit("loss_even_dielectric_db_per", "Diel even", 4),
+    per_length_unit("loss_odd_conductor_db_per", "Cond odd", 4),
+    per_length_unit("loss_odd_dielectric_db_per", "Diel odd", 4),
+};
+
+constexpr std::array kFrequencyColumn = {in_megahertz("f_mhz", "f", 3)};
+constexpr std::array kResponseTail = {kLengthColumn, kStatusColumn};
+
+constexpr auto kResponseColumns = joined(joined(kFrequencyColumn, kResponseFigures), kResponseTail);
+constexpr auto kResponseOfDimensions =
+    joined(joined(joined(kFrequencyColumn, kResponseFigures), kModeLossColumns), kResponseTail);
 
 constexpr std::array kFieldResponseColumns = {
     in_decibels("s11_field_db", "S11 field", 2),
@@ -333,25 +348,37 @@ constexpr std::array kFieldResponseColumns = {
     unitless("vswr_field", "VSWR field", 3),
     in_degrees("phase_difference_field_deg", "S41-S21 field", 2),
     in_degrees("phase_error_field_deg", "Quad err field", 2),
-    in_decibels("loss_conductor_field_db", "I2R loss field", 4),
-    in_decibels("loss_total_field_db", "Tot loss field", 4),
+    in_decibels("amplitude_balance_field_db", "Balance field", 3),
+    in_decibels("loss_dissipated_field_db", "Dissipated field", 4),
+    in_decibels("thru_and_coupled_field_db", "Thru+coupled field", 4),
     in_decibels("return_loss_field_db", "Ret loss field", 2),
     in_decibels("directivity_field_db", "Directivity field", 2),
+    per_length_unit("loss_even_conductor_field_db_per", "Cond even field", 4),
+    per_length_unit("loss_even_dielectric_field_db_per", "Diel even field", 4),
+    per_length_unit("loss_odd_conductor_field_db_per", "Cond odd field", 4),
+    per_length_unit("loss_odd_dielectric_field_db_per", "Diel odd field", 4),
 };
 
 constexpr auto kResponseWithField =
-    joined(joined(kResponseColumns, kComparisonColumns), kFieldResponseColumns);
+    joined(joined(kResponseOfDimensions, kComparisonColumns), kFieldResponseColumns);
 
-// Every column of a response but the frequency and the length: the
-// amplitudes as the reports print them, down to -90 dB, and the return loss
-// and the directivity (isolation less coupling) from them.
+// Every figure of a response: the amplitudes as the reports print them,
+// down to -90 dB, and the return loss, the directivity (isolation less
+// coupling) and the amplitude balance from them.
 void write_response(CellWriter& out, const FourPortResponse& r) {
   const auto& db = r.amplitude_db;
   const auto& deg = r.phase_deg;
   out.numbers({db[Port::reflected], deg[Port::reflected], db[Port::through], deg[Port::through],
                db[Port::isolated], deg[Port::isolated], db[Port::coupled], deg[Port::coupled],
-               r.input_vswr, r.phase_difference_deg, r.quadrature_error_deg, r.ohmic_loss_db,
-               r.total_loss_db, return_loss_db(r), directivity_db(r)});
+               r.input_vswr, r.phase_difference_deg, r.quadrature_error_deg,
+               amplitude_balance_db(r), r.ohmic_loss_db, r.total_loss_db, return_loss_db(r),
+               directivity_db(r)});
+}
+
+// Each mode's conductor and dielectric loss per inch, negative.
+void write_loss_parts(CellWriter& out, const LossParts& p) {
+  out.numbers({-p.conductor.even_db_per_inch, -p.dielectric.even_db_per_inch,
+               -p.conductor.odd_db_per_inch, -p.dielectric.odd_db_per_inch});
 }
 
 class ResponseRows final : public RowSource {
@@ -359,7 +386,8 @@ class ResponseRows final : public RowSource {
   explicit ResponseRows(const ResponseRequest& q) : q_(q), coupler_(coupler_of(q_)) {}
 
   [[nodiscard]] std::span<const Column> columns() const override {
-    return response_columns({q_.solver, true});
+    return response_columns(
+        {.solver = q_.solver, .with_length = true, .from_dimensions = q_.dimensions.has_value()});
   }
   [[nodiscard]] std::int64_t rows() const override { return q_.f.rows; }
 
@@ -368,12 +396,17 @@ class ResponseRows final : public RowSource {
     CellWriter out(cells);
     out.numbers({r.f_mhz});
     write_response(out, r.response);
+    const float f = r.f_mhz;
+    if (const auto parts = loss_parts(coupler_, f, q_.solver == Solver::field)) {
+      write_loss_parts(out, *parts);
+    }
     out.numbers({q_.length_inch});
     out.status(r.status);
     if (q_.solver == Solver::both) {
       write_comparison(out, coupler_.field);
       if (r.field_response) {
         write_response(out, *r.field_response);
+        write_loss_parts(out, loss_parts(coupler_, f, true).value());
       } else {
         out.empty(kFieldResponseColumns.size());
       }
@@ -637,6 +670,7 @@ std::span<const Column> synthesise_columns(const ColumnChoice& c) {
 
 std::span<const Column> response_columns(const ColumnChoice& c) {
   if (c.solver == Solver::both) return kResponseWithField;
+  if (c.from_dimensions) return kResponseOfDimensions;
   return kResponseColumns;
 }
 

@@ -11,8 +11,8 @@
 
 #include "batch/columns.hpp"
 #include "batch/requests.hpp"
-#include "design/higher_mode.hpp"
 #include "design/accuracy_watch.hpp"
+#include "design/higher_mode.hpp"
 
 namespace ketrovane::batch {
 
@@ -97,9 +97,13 @@ std::string gap_limit_note(const RowTally& tally, const Request& request);
 std::string core_note(const RowTally& tally, const Request& request);
 
 // response: f_mhz, the amplitude and phase of S11, S21, S31, S41 (ports 1
-// input, 2 thru, 3 isolated, 4 coupled), vswr, phase_difference_deg,
-// phase_error_deg, loss_conductor_db, loss_total_db, return_loss_db,
-// directivity_db, length, status; with both, the
+// input, 2 thru, 3 isolated, 4 coupled), vswr, phase_difference_deg
+// (arg(S41/S21)), phase_error_deg (from 90), amplitude_balance_db
+// (|S41| - |S21|), loss_dissipated_db (10 log10 of the power leaving the
+// four ports), thru_and_coupled_db (10 log10(|S21|^2 + |S41|^2)),
+// return_loss_db, directivity_db, for a coupler given by its dimensions
+// each mode's conductor and dielectric loss per length
+// (loss_even_conductor_db_per, ...), length, status; with both, the
 // comparison of the section's impedances with the field and the response
 // of the field's section, each column named with "_field".
 std::span<const Column> response_columns(const ColumnChoice& choice);

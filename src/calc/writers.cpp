@@ -116,6 +116,8 @@ nlohmann::ordered_json summary_object(const BandSummary& s) {
   o["worst_directivity_db"] = json_number(s.worst_directivity_db);
   o["worst_return_loss_db"] = json_number(s.worst_return_loss_db);
   o["worst_quadrature_error_deg"] = json_number(s.worst_quadrature_error_deg);
+  o["least_amplitude_balance_db"] = json_number(s.least_amplitude_balance_db);
+  o["greatest_amplitude_balance_db"] = json_number(s.greatest_amplitude_balance_db);
   return o;
 }
 
@@ -367,6 +369,9 @@ std::vector<std::string> summary_lines(const BandSummary& s) {
                     " dB, return loss at least " + number(s.worst_return_loss_db, 2) +
                     " dB, quadrature error at most " +
                     number(std::fabs(s.worst_quadrature_error_deg), 2) + " deg");
+    lines.push_back("Amplitude balance S41 - S21 over that band: from " +
+                    number(s.least_amplitude_balance_db, 3) + " to " +
+                    number(s.greatest_amplitude_balance_db, 3) + " dB");
   }
   lines.emplace_back(
       "Amplitudes stop at -90 dB, as the interactive reports print them (return loss at most "

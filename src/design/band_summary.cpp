@@ -15,6 +15,7 @@ struct Point {
   float directivity_db;
   float return_loss_db;
   float quadrature_error_deg;
+  float amplitude_balance_db;
 };
 
 // Frequencies listed rather than swept, read as an axis is.
@@ -38,7 +39,9 @@ class BandScan {
                 std::nullopt,
                 centre.directivity_db,
                 centre.return_loss_db,
-                centre.quadrature_error_deg};
+                centre.quadrature_error_deg,
+                centre.amplitude_balance_db,
+                centre.amplitude_balance_db};
   }
 
   BandSummary run(float f0) {
@@ -61,8 +64,12 @@ class BandScan {
       measured_ = true;
       reference = coupling;
     }
-    return {f, std::fabs(coupling - reference), directivity_db(r.response),
-            return_loss_db(r.response), r.response.quadrature_error_deg};
+    return {f,
+            std::fabs(coupling - reference),
+            directivity_db(r.response),
+            return_loss_db(r.response),
+            r.response.quadrature_error_deg,
+            amplitude_balance_db(r.response)};
   }
 
   void take_worst(const Point& p) {
@@ -71,12 +78,16 @@ class BandScan {
     if (std::fabs(p.quadrature_error_deg) > std::fabs(summary_.worst_quadrature_error_deg)) {
       summary_.worst_quadrature_error_deg = p.quadrature_error_deg;
     }
+    summary_.least_amplitude_balance_db =
+        std::fmin(summary_.least_amplitude_balance_db, p.amplitude_balance_db);
+    summary_.greatest_amplitude_balance_db =
+        std::fmax(summary_.greatest_amplitude_balance_db, p.amplitude_balance_db);
   }
 
   // From f0 through the rows from `first` in `direction` until the coupling
   // leaves the flatness, or the sweep ends.
   BandEdge edge(float f0, std::int64_t first, int direction) {
-    Point inside{f0, 0.0F, 0.0F, 0.0F, 0.0F};
+    Point inside{f0, 0.0F, 0.0F, 0.0F, 0.0F, 0.0F};
     for (std::int64_t i = first; i >= 0 && i < f_.rows; i += direction) {
       const Point p = at(f_.value(i), coupling_at_f0_);
       if (!(p.deviation_db <= flatness_)) return {crossing(inside, p), false};

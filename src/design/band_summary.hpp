@@ -1,7 +1,8 @@
 // What a coupler's response over frequency comes to, as a coupler is
 // specified: the coupling at its centre frequency, the band over which the
 // coupling stays within a flatness of that value, and over that band the
-// worst directivity, return loss and quadrature error.
+// worst directivity, return loss and quadrature error, and the range of the
+// amplitude balance.
 #pragma once
 
 #include <optional>
@@ -28,6 +29,9 @@ struct BandSummary {
   float worst_directivity_db;        // the least
   float worst_return_loss_db;        // the least
   float worst_quadrature_error_deg;  // the largest magnitude, with its sign
+  // |S41| - |S21|, the least and the greatest.
+  float least_amplitude_balance_db;
+  float greatest_amplitude_balance_db;
 };
 
 // The rows are the response of `coupler` at the frequencies of `f`; an

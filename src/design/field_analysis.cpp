@@ -102,16 +102,31 @@ CouplerImpedances field_impedances(const StripPair& pair) {
           false};
 }
 
-ModeAttenuation field_attenuation(const StripPair& pair, const Materials& materials, float f_mhz) {
+namespace {
+
+field::FieldLoss field_loss(const StripPair& pair, const Materials& materials, float f_mhz) {
   const Conductor& c = materials.conductor;
-  const field::FieldLoss loss = field::loss_from_factor(
+  return field::loss_from_factor(
       loss_factor(pair), pair.x.board.er,
       {.frequency_mhz = std::max(0.0, static_cast<double>(f_mhz)),
        .resistivity = std::max(0.0, static_cast<double>(c.resistivity_ohm_inch)),
        .roughness = std::max(0.0, static_cast<double>(c.roughness_inch)),
        .loss_tangent = std::max(0.0, static_cast<double>(materials.loss_tangent))},
       0.0);
+}
+
+}  // namespace
+
+ModeAttenuation field_attenuation(const StripPair& pair, const Materials& materials, float f_mhz) {
+  const field::FieldLoss loss = field_loss(pair, materials, f_mhz);
   return {static_cast<float>(loss.even.total), static_cast<float>(loss.odd.total)};
+}
+
+LossParts field_loss_parts(const StripPair& pair, const Materials& materials, float f_mhz) {
+  const field::FieldLoss loss = field_loss(pair, materials, f_mhz);
+  const auto f = [](double v) { return static_cast<float>(v); };
+  return {{f(loss.even.conductor), f(loss.odd.conductor)},
+          {f(loss.even.dielectric), f(loss.odd.dielectric)}};
 }
 
 FieldSensitivities field_sensitivities(const StripPair& pair) {

@@ -19,6 +19,8 @@ CouplerImpedances field_impedances(const StripPair& pair);
 // Solved once per cross-section (and thread): the frequency, resistivity
 // and roughness only scale the geometry's conductor-loss factor.
 ModeAttenuation field_attenuation(const StripPair& pair, const Materials& materials, float f_mhz);
+// The same split into its conductor and dielectric parts.
+LossParts field_loss_parts(const StripPair& pair, const Materials& materials, float f_mhz);
 
 // To Er, B, S, T and W, and to H, SV and WO where the arrangement has them.
 FieldSensitivities field_sensitivities(const StripPair& pair);

@@ -3,6 +3,7 @@
 
 #include "design/field_analysis.hpp"
 #include "design/row_kernel.hpp"
+#include "model/loss_formulas.hpp"
 
 namespace ketrovane {
 
@@ -103,6 +104,26 @@ CoupledSection section_at(const ResponseCoupler& c, float f_mhz) {
     set_attenuation(section, attenuation_at(c, *c.dimensions, f_mhz, on_the_field));
   }
   return section;
+}
+
+std::optional<LossParts> loss_parts(const ResponseCoupler& c, float f_mhz, bool on_the_field) {
+  if (!c.dimensions) return std::nullopt;
+  const Materials& m = c.materials;
+  if (on_the_field) {
+    try {
+      return field_loss_parts(*c.dimensions, m, f_mhz);
+    } catch (const FieldFailure&) {
+      return LossParts{{kNaN, kNaN}, {kNaN, kNaN}};
+    }
+  }
+  // The model's conductor term alone, as mode_attenuation adds it to the
+  // dielectric term.
+  const ModeAttenuation conductor =
+      c.model_loss ? mode_attenuation(*c.model_loss, m.conductor, 0.0F, f_mhz)
+                   : mode_attenuation(c.dimensions->x, m.conductor, 0.0F, f_mhz);
+  const float er = c.dimensions->x.board.er;
+  const float dielectric = f_mhz > 0.0F ? dielectric_loss(er, f_mhz, m.loss_tangent) : 0.0F;
+  return LossParts{conductor, {dielectric, dielectric}};
 }
 
 ResponseRow response_row(const ResponseCoupler& c, float f_mhz, Terminations terminations) {

@@ -239,6 +239,23 @@ inline float return_loss_db(const FourPortResponse& r) {
 inline float directivity_db(const FourPortResponse& r) {
   return r.amplitude_db[Port::coupled] - r.amplitude_db[Port::isolated];
 }
+// The amplitude balance |S41| - |S21| in dB, coupled less through: about 0
+// for a hybrid, the coupling less the through loss for a weaker coupler.
+inline float amplitude_balance_db(const FourPortResponse& r) {
+  return r.amplitude_db[Port::coupled] - r.amplitude_db[Port::through];
+}
+
+// Each mode's attenuation split into its conductor and dielectric parts,
+// dB per inch, positive; the section's attenuation is their sum.
+struct LossParts {
+  ModeAttenuation conductor;
+  ModeAttenuation dielectric;
+};
+
+// The parts of the attenuation of a coupler given by its dimensions at
+// f_mhz, on the closed-form model or on the field solution; NaN where the
+// field has no solution, none for a coupler given by its impedances.
+std::optional<LossParts> loss_parts(const ResponseCoupler& coupler, float f_mhz, bool on_the_field);
 
 // ---- Sensitivities ----
 

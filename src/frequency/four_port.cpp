@@ -51,6 +51,13 @@ float folded_phase(float coupled_deg, float through_deg) {
   return phi - 180.0F * static_cast<float>(n);
 }
 
+// An angle in degrees from (-360, 360) brought into (-180, 180].
+float principal_angle(float deg) {
+  if (deg > 180.0F) return deg - 360.0F;
+  if (deg <= -180.0F) return deg + 360.0F;
+  return deg;
+}
+
 }  // namespace
 
 PortValues<Complex> port_waves(const CoupledSection& section, float f_mhz,
@@ -88,8 +95,12 @@ FourPortResponse response_from_waves(const PortValues<Complex>& port) {
     r.amplitude_db[p] = amplitude_db(magnitude[p]);
   }
 
-  r.phase_difference_deg = folded_phase(r.phase_deg[Port::coupled], r.phase_deg[Port::through]);
-  r.quadrature_error_deg = r.phase_difference_deg - 90.0F;
+  const float coupled = r.phase_deg[Port::coupled];
+  const float through = r.phase_deg[Port::through];
+  r.phase_difference_deg = principal_angle(coupled - through);
+  r.quadrature_error_deg = principal_angle(r.phase_difference_deg - 90.0F);
+  r.folded_phase_difference_deg = folded_phase(coupled, through);
+  r.folded_quadrature_error_deg = r.folded_phase_difference_deg - 90.0F;
 
   // Power delivered to the coupled and through ports, and to all four.
   const float a1 = magnitude[Port::reflected];

@@ -47,14 +47,25 @@ struct Terminations {
 struct FourPortResponse {
   PortValues<float> amplitude_db;  // never below -90
   PortValues<float> phase_deg;     // in (-180, 180]
-  float phase_difference_deg;      // coupled to through, folded into [0, 180)
-  float quadrature_error_deg;      // phase difference - 90
+  // arg(S41/S21), the coupled port's phase less the through port's, in
+  // (-180, 180]: near +90 in the band of a quarter-wave section, near -90
+  // between 2 f0 and 4 f0.
+  float phase_difference_deg;
+  // The phase difference less 90, as an angle in (-180, 180].
+  float quadrature_error_deg;
+  // The interactive report's figure, which its stored reports carry:
+  // |coupled - through| folded into [0, 180).  It drops the sign and folds a
+  // half turn, so 89.87 reads 90.13 when the phases straddle the +-180 cut.
+  float folded_phase_difference_deg;
+  float folded_quadrature_error_deg;  // the folded difference - 90
   float input_vswr;
-  // 10 log10 of the power reaching the coupled and through ports: with the
-  // mismatch and the isolated port's share, the total loss (negative dB).
+  // 10 log10 of the power reaching the coupled and through ports,
+  // |S21|^2 + |S41|^2: what the mismatch, the isolated port and the
+  // dissipation leave (negative dB).  The interactive report's "Tot loss".
   float total_loss_db;
-  // 10 log10 of the power leaving all four ports: the ohmic (I*I*R) loss,
-  // 0 for a lossless coupler (negative dB).
+  // 10 log10 of the power leaving all four ports: less than 0 dB by the
+  // power dissipated in the conductors and the dielectric, 0 for a lossless
+  // coupler (negative dB).  The interactive report's "I2R loss".
   float ohmic_loss_db;
 };
 

@@ -66,7 +66,11 @@ const std::vector<FunctionSpec>& functions() {
        .command = Command::response,
        .call = "_table(\"response\", {names}, {values}, units, progress)",
        .note = "The coupler is given by zo and coupling (lossless), or by its dimensions b, t, "
-               "w, s with rho, roughness and tand; er in both forms.  Its length is given by "
+               "w, s with rho, roughness and tand; er in both forms; given by its dimensions, "
+               "its rows add each mode's conductor and dielectric loss per length "
+               "(loss_even_conductor_db_per_in, loss_even_dielectric_db_per_in, "
+               "loss_odd_conductor_db_per_in, loss_odd_dielectric_db_per_in).  Its length is "
+               "given by "
                "length, or by f0, where it is a quarter wave long.  Ports: 1 input, 2 thru, 3 "
                "isolated, 4 coupled.  Frequencies are written in MHz."},
       {.name = "sensitivity",

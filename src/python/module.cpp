@@ -459,6 +459,8 @@ py::object summary_of(const Call& call) {
   d["worst_directivity_db"] = s->worst_directivity_db;
   d["worst_return_loss_db"] = s->worst_return_loss_db;
   d["worst_quadrature_error_deg"] = s->worst_quadrature_error_deg;
+  d["least_amplitude_balance_db"] = s->least_amplitude_balance_db;
+  d["greatest_amplitude_balance_db"] = s->greatest_amplitude_balance_db;
   d["amplitude_floor_db"] = -90.0;
   return d;
 }

@@ -48,9 +48,9 @@ void write_row(Report& report, const ResponseRow& row, bool vswr_format) {
   const auto& db = r.amplitude_db;
   const auto& deg = r.phase_deg;
   if (vswr_format) {
-    report.both(kVswrAndLosses,
-                {row.f_mhz, r.input_vswr, db[Port::coupled], db[Port::isolated], db[Port::through],
-                 r.phase_difference_deg, r.quadrature_error_deg, r.ohmic_loss_db, r.total_loss_db});
+    report.both(kVswrAndLosses, {row.f_mhz, r.input_vswr, db[Port::coupled], db[Port::isolated],
+                                 db[Port::through], r.folded_phase_difference_deg,
+                                 r.folded_quadrature_error_deg, r.ohmic_loss_db, r.total_loss_db});
   } else {
     report.both(kMagnitudeAndPhase, {row.f_mhz, db[Port::reflected], deg[Port::reflected],
                                      db[Port::coupled], deg[Port::coupled], db[Port::isolated],

@@ -60,6 +60,11 @@ class OneSectionIsTheSingleCoupler(unittest.TestCase):
                                "--touchstone", os.path.join(d, "r.s4p")] + BOARD)
             files = [[line for line in open(os.path.join(d, name), encoding="ascii")
                       if not line.startswith("!")] for name in ("m.s4p", "r.s4p")]
+        # The single coupler's rows add its modes' losses per length, which a
+        # cascade of sections of their own dimensions has no one value of.
+        self.assertIn("loss_odd_conductor_db_per_in", single[0])
+        single = [{k: v for k, v in row.items() if not k.endswith("_db_per_in")}
+                  for row in single]
         self.assert_same_rows(cascade, single)
         self.assertEqual(files[0], files[1])  # the matrices, to the last digit written
 

@@ -68,8 +68,11 @@ class CsvAndJson(unittest.TestCase):
                            "zoo_ohm", "coupling_db", "status"],
             "response": ["f_mhz", "s11_db", "s11_deg", "s21_db", "s21_deg", "s31_db", "s31_deg",
                          "s41_db", "s41_deg", "vswr", "phase_difference_deg",
-                         "phase_error_deg", "loss_conductor_db", "loss_total_db",
-                         "return_loss_db", "directivity_db", "length_in", "status"],
+                         "phase_error_deg", "amplitude_balance_db", "loss_dissipated_db",
+                         "thru_and_coupled_db", "return_loss_db", "directivity_db",
+                         "loss_even_conductor_db_per_in", "loss_even_dielectric_db_per_in",
+                         "loss_odd_conductor_db_per_in", "loss_odd_dielectric_db_per_in",
+                         "length_in", "status"],
             "sensitivity": ["w_in", "s_in", "zoe_ohm", "zoo_ohm", "szoe_er", "szoe_b",
                             "szoe_s", "szoe_t", "szoe_w", "szoo_er", "szoo_b", "szoo_s",
                             "szoo_t", "szoo_w", "status"],
@@ -121,6 +124,34 @@ QUARTER_WAVE_MM = 299792458.0 / (4 * 1e9 * math.sqrt(2.2)) * 1e3
 
 
 class CouplerFigures(unittest.TestCase):
+    # Each mode's loss in its parts: the dielectric part pi sqrt(er) tan d /
+    # lambda0 nepers, the same for both modes, and the parts summing to the
+    # mode's loss that analyse gives at that frequency.
+    def test_mode_losses_in_their_parts(self):
+        c_inch_mhz = 299792458.0 / 0.0254 / 1e6
+        for tand in ("0", "0.0009", "0.01"):
+            rows = csv_rows(RESPONSE[:-1] + ["500:2000:500", "--tand", tand])
+            for row in rows:
+                f = float(row["f_mhz"])
+                dielectric = (math.pi * math.sqrt(2.2) * float(tand) * f / c_inch_mhz
+                              * 20 / math.log(10))
+                for mode in ("even", "odd"):
+                    self.assertAlmostEqual(-float(row[f"loss_{mode}_dielectric_db_per_in"]),
+                                           dielectric, delta=1e-6 + 1e-5 * dielectric)
+                self.assertLess(float(row["loss_odd_conductor_db_per_in"]),
+                                float(row["loss_even_conductor_db_per_in"]))
+                whole = csv_rows(ANALYSE[:7] + ["--w", "0.168", "--s", "0.011", "--tand", tand,
+                                                "--f", row["f_mhz"]])[0]
+                for mode in ("even", "odd"):
+                    parts = (np.float32(row[f"loss_{mode}_conductor_db_per_in"]) +
+                             np.float32(row[f"loss_{mode}_dielectric_db_per_in"]))
+                    self.assertEqual(parts, np.float32(whole[f"loss_{mode}_db_per_in"]),
+                                     (tand, f, mode))
+        # A coupler given by its impedances has no cross-section to lose in.
+        lossless = csv_rows(["response", "--zo", "50", "--coupling", "10", "--er", "2.2",
+                             "--f0", "1GHz", "--f", "1000"])
+        self.assertFalse([k for k in lossless[0] if k.endswith("_db_per_in")])
+
     def test_length_directivity_and_return_loss_of_every_row(self):
         rows = csv_rows(RESPONSE + ["--length-unit", "mm"])
         for row in rows:
@@ -155,12 +186,18 @@ class CouplerFigures(unittest.TestCase):
         self.assertEqual(summary["worst_directivity_db"], min(r["directivity_db"] for r in inside))
         self.assertEqual(summary["worst_return_loss_db"], min(r["return_loss_db"] for r in inside))
         # The table says the same in its header lines.
-        header = Run(args).out.split("\n")[:4]
+        header = Run(args).out.split("\n")[:5]
         self.assertEqual(header[0], "Coupling at f0 = 1000 MHz: %.3f dB" % centre["s41_db"])
         self.assertIn("Coupling within 0.30 dB of it from %.6g MHz to %.6g MHz"
                       % (summary["band_low_mhz"], summary["band_high_mhz"]), header[1])
         self.assertIn("directivity at least %.2f dB" % summary["worst_directivity_db"], header[2])
-        self.assertTrue(header[3].startswith("Amplitudes stop at -90 dB"))
+        balance = [r["s41_db"] - r["s21_db"] for r in inside]
+        self.assertAlmostEqual(summary["least_amplitude_balance_db"], min(balance), places=5)
+        self.assertAlmostEqual(summary["greatest_amplitude_balance_db"], max(balance), places=5)
+        self.assertEqual(header[3], "Amplitude balance S41 - S21 over that band: from %.3f to "
+                         "%.3f dB" % (summary["least_amplitude_balance_db"],
+                                      summary["greatest_amplitude_balance_db"]))
+        self.assertTrue(header[4].startswith("Amplitudes stop at -90 dB"))
 
     def test_a_band_reaching_the_end_of_the_sweep_says_so(self):
         narrow = ["response", "--zo", "50", "--coupling", "10", "--er", "2.2", "--f0", "1GHz",
@@ -248,6 +285,36 @@ class Touchstone(unittest.TestCase):
             np.testing.assert_allclose(db[shown], want_db[shown], atol=1e-4)
             np.testing.assert_allclose(np.exp(1j * np.radians(deg[shown])),
                                        np.exp(1j * np.radians(want_deg[shown])), atol=1e-5)
+
+    # The figures of the rows from the matrix itself: the phase difference
+    # arg(S41/S21) with its sign (above 2 f0 the coupled wave lags), the
+    # power leaving the four ports, the power reaching the thru and coupled
+    # ports, and the amplitude balance.
+    def test_phase_difference_losses_and_balance_from_the_matrix(self):
+        run = Run(RESPONSE[:-2] + ["--f", "100:3900:10", "--format", "csv", "--touchstone",
+                                   "c.s4p", "--touchstone-format", "ri", "--ref", "50"])
+        net, rows = skrf.Network(run.path("c.s4p")), list(csv.DictReader(io.StringIO(run.out)))
+        column = net.s[:, :, 0]
+        power = np.abs(column) ** 2
+
+        def got(name):
+            return np.array([float(r[name]) for r in rows])
+
+        truth = np.degrees(np.angle(column[:, 3] / column[:, 1]))
+        apart = np.abs(np.remainder(got("phase_difference_deg") - truth + 180, 360) - 180)
+        self.assertLess(apart.max(), 2e-3)
+        apart = np.abs(np.remainder(got("phase_error_deg") - (truth - 90) + 180, 360) - 180)
+        self.assertLess(apart.max(), 2e-3)
+        f = got("f_mhz")
+        self.assertTrue(np.all(got("phase_difference_deg")[(f > 2100) & (f < 3900)] < 0))
+        np.testing.assert_allclose(got("loss_dissipated_db"), 10 * np.log10(power.sum(axis=1)),
+                                   atol=2e-5)
+        np.testing.assert_allclose(got("thru_and_coupled_db"),
+                                   10 * np.log10(power[:, 1] + power[:, 3]), atol=2e-5)
+        self.assertTrue(np.all(got("thru_and_coupled_db") < got("loss_dissipated_db")))
+        np.testing.assert_array_equal(
+            got("amplitude_balance_db").astype(np.float32),
+            got("s41_db").astype(np.float32) - got("s21_db").astype(np.float32))
 
     def test_version_2_carries_the_terminations_as_references(self):
         args = RESPONSE + ["--rs", "75", "--rl", "40", "--touchstone", "c.s4p",

@@ -181,11 +181,20 @@ const Names kOddSensitivity = {"w_in",   "s_in",   "zoe_ohm", "zoo_ohm", "szoo_e
                                "szoo_b", "szoo_s", "szoo_w",  "szoo_t"};
 const Names kMagnitudeAndPhase = {"f_mhz",  "s11_db",  "s11_deg", "s41_db", "s41_deg",
                                   "s31_db", "s31_deg", "s21_db",  "s21_deg"};
-const Names kVswrAndLosses = {"f_mhz",           "vswr",
-                              "s41_db",          "s31_db",
-                              "s21_db",          "phase_difference_deg",
-                              "phase_error_deg", "loss_conductor_db",
-                              "loss_total_db"};
+// The report folds |coupled - through| into [0, 180) where the batch gives
+// arg(S41/S21) with its sign; the two agree where, as in the case below, the
+// coupled wave leads by less than a half turn and neither phase crosses the
+// +-180 cut.  The report's "I2R loss" is the batch's power leaving the four
+// ports, its "Tot loss" the power reaching the thru and coupled ports.
+const Names kVswrAndLosses = {"f_mhz",
+                              "vswr",
+                              "s41_db",
+                              "s31_db",
+                              "s21_db",
+                              "phase_difference_deg",
+                              "phase_error_deg",
+                              "loss_dissipated_db",
+                              "thru_and_coupled_db"};
 
 const ParityCase kCases[] = {
     {"ImpedanceOverWidthsGoldTenMicroInchAt2500MHz",

@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cmath>
+#include <complex>
 #include <limits>
+#include <numbers>
 #include <random>
 
 #include "frequency/four_port.hpp"
@@ -90,13 +92,15 @@ TEST(FourPort, LosslessDesignCase) {
 // Even mode with loss and below the terminations, odd mode lossless: at
 // f = 0 the even mode reflects a negative real and transmits less than the
 // odd mode, so ports 1 to 3 are negative reals and port 4 a positive one.
-// Coupled and through are 180 degrees apart, which folds to 0.
-TEST(FourPort, HalfTurnFoldsToZero) {
+// Coupled and through are a half turn apart, which the report folds to 0.
+TEST(FourPort, HalfTurnIsOneEightyAndFoldsToZero) {
   const FourPortResponse r = four_port_response({40.0F, 36.0F, 2.2F, 2.0F, 1.0F, 0.0F}, 0.0F,
                                                 {.source = 50.0F, .load = 50.0F});
   EXPECT_EQ(r.phase_deg.values, (std::array{180.0F, 180.0F, 180.0F, 0.0F}));
-  EXPECT_EQ(r.phase_difference_deg, 0.0F);
-  EXPECT_EQ(r.quadrature_error_deg, -90.0F);
+  EXPECT_EQ(r.phase_difference_deg, 180.0F);
+  EXPECT_EQ(r.quadrature_error_deg, 90.0F);
+  EXPECT_EQ(r.folded_phase_difference_deg, 0.0F);
+  EXPECT_EQ(r.folded_quadrature_error_deg, -90.0F);
 }
 
 // Random couplers over a wide range of frequencies and terminations.
@@ -117,10 +121,10 @@ TEST(FourPort, ConservesPowerWithoutLossAndLosesItWithLoss) {
     const FourPortResponse r = four_port_response(s, f, {.source = rs, .load = rl});
     ASSERT_NEAR(r.ohmic_loss_db, 0.0F, 1e-4F);
     const float d = std::fabs(r.phase_deg[Port::coupled] - r.phase_deg[Port::through]);
-    ASSERT_TRUE(r.phase_difference_deg >= 0.0F && r.phase_difference_deg < 180.0F)
-        << r.phase_difference_deg;
-    ASSERT_NEAR(r.phase_difference_deg, d >= 180.0F ? d - 180.0F : d, 1e-4F);
-    ASSERT_EQ(r.quadrature_error_deg, r.phase_difference_deg - 90.0F);
+    ASSERT_TRUE(r.folded_phase_difference_deg >= 0.0F && r.folded_phase_difference_deg < 180.0F)
+        << r.folded_phase_difference_deg;
+    ASSERT_NEAR(r.folded_phase_difference_deg, d >= 180.0F ? d - 180.0F : d, 1e-4F);
+    ASSERT_EQ(r.folded_quadrature_error_deg, r.folded_phase_difference_deg - 90.0F);
 
     s.even_attenuation_db_inch = uniform(0.005F, 1.0F);
     s.odd_attenuation_db_inch = uniform(0.005F, 1.0F);
@@ -142,7 +146,9 @@ TEST(FourPort, NonFiniteInputsGiveValuesNotCrashes) {
       const FourPortResponse r = four_port_response({v[0], v[1], v[2], v[3], v[4], v[5]}, v[6],
                                                     {.source = v[8], .load = v[7]});
       // Phases stay within a half turn or are NaN; amplitudes keep their floor.
-      EXPECT_FALSE(r.phase_difference_deg < 0.0F || r.phase_difference_deg >= 180.0F)
+      EXPECT_FALSE(r.folded_phase_difference_deg < 0.0F || r.folded_phase_difference_deg >= 180.0F)
+          << bad << " in field " << field;
+      EXPECT_FALSE(r.phase_difference_deg <= -180.0F || r.phase_difference_deg > 180.0F)
           << bad << " in field " << field;
       for (int i = 0; i < 4; ++i) {
         EXPECT_FALSE(std::fabs(r.phase_deg.values[i]) > 180.0F) << bad << " in field " << field;
@@ -150,6 +156,55 @@ TEST(FourPort, NonFiniteInputsGiveValuesNotCrashes) {
       }
     }
   }
+}
+
+// arg(S41/S21) of the waves themselves, in double, in (-180, 180].
+double true_phase_difference_deg(const PortValues<Complex>& w) {
+  const std::complex<double> coupled(w[Port::coupled].real(), w[Port::coupled].imag());
+  const std::complex<double> through(w[Port::through].real(), w[Port::through].imag());
+  return std::arg(coupled / through) * 180.0 / std::numbers::pi;
+}
+
+// The distance between two angles in degrees, whatever turn each is on.
+double angle_apart(double a, double b) {
+  return std::fabs(std::remainder(a - b, 360.0));
+}
+
+// The phase difference is arg(S41/S21) with its sign, on every side of the
+// +-180 cut of either port's phase: a fold of |coupled - through| into
+// [0, 180) reads +144 for -144 above 2 f0 and 90.13 for 89.87 when the
+// through port's phase straddles the cut.  The quadrature error is that
+// angle less 90, in (-180, 180].
+TEST(FourPort, PhaseDifferenceIsTheSignedAngleOfCoupledOverThrough) {
+  std::mt19937 gen(29);
+  auto uniform = [&gen](float lo, float hi) {
+    return std::uniform_real_distribution<float>(lo, hi)(gen);
+  };
+  int below_zero = 0;
+  for (int i = 0; i < 5000; ++i) {
+    const float zoo = uniform(10.0F, 100.0F);
+    const CoupledSection s{zoo * uniform(1.02F, 8.0F), zoo,
+                           uniform(1.0F, 12.0F),       uniform(0.05F, 10.0F),
+                           uniform(0.0F, 1.0F),        uniform(0.0F, 1.0F)};
+    const float f = uniform(1.0F, 20000.0F);
+    const Terminations t{.source = uniform(10.0F, 200.0F), .load = uniform(10.0F, 200.0F)};
+    SCOPED_TRACE(testing::Message() << "case " << i << " f " << f);
+    const FourPortResponse r = four_port_response(s, f, t);
+    const double truth = true_phase_difference_deg(port_waves(s, f, t));
+    ASSERT_TRUE(r.phase_difference_deg > -180.0F && r.phase_difference_deg <= 180.0F);
+    ASSERT_LT(angle_apart(r.phase_difference_deg, truth), 1e-3);
+    ASSERT_TRUE(r.quadrature_error_deg > -180.0F && r.quadrature_error_deg <= 180.0F);
+    ASSERT_LT(angle_apart(r.quadrature_error_deg, truth - 90.0), 1e-3);
+    if (r.phase_difference_deg < 0.0F) ++below_zero;
+  }
+  EXPECT_GT(below_zero, 1000);  // the sign is kept, not folded away
+
+  // Above 2 f0 the coupled wave lags the through wave: 1.2 x 2 f0 here.
+  const FourPortResponse above = four_port_response(kWorked, 2400.0F, {50.0F, 50.0F});
+  const double truth = true_phase_difference_deg(port_waves(kWorked, 2400.0F, {50.0F, 50.0F}));
+  EXPECT_LT(truth, -80.0);
+  EXPECT_LT(angle_apart(above.phase_difference_deg, truth), 1e-3);
+  EXPECT_GT(above.folded_phase_difference_deg, 80.0F);  // the report's figure, folded
 }
 
 }  // namespace

@@ -66,6 +66,26 @@ class Summary(unittest.TestCase):
 
 
 class Figures(unittest.TestCase):
+    def test_phase_difference_balance_and_losses_of_the_matrix(self):
+        # Past 2 f0 the coupled wave lags the through wave: arg(S41/S21) < 0.
+        f = np.linspace(100, 7900, 79)
+        r, _ = quiet(lambda: ketrovane.response(**COUPLER, f=f))
+        s, _ = quiet(lambda: ketrovane.s_matrix(**COUPLER, f=f))
+        column = s[:, :, 0]
+        truth = np.degrees(np.angle(column[:, 3] / column[:, 1]))
+        apart = np.remainder(r.phase_difference_deg - truth + 180, 360) - 180
+        self.assertLess(np.abs(apart).max(), 1e-3)
+        self.assertTrue(np.all(r.phase_difference_deg[(f > 4100) & (f < 7900)] < 0))
+        np.testing.assert_array_equal(r.amplitude_balance_db.astype(np.float32),
+                                      r.s41_db.astype(np.float32) - r.s21_db.astype(np.float32))
+        power = np.abs(column) ** 2
+        np.testing.assert_allclose(r.loss_dissipated_db, 10 * np.log10(power.sum(axis=1)),
+                                   atol=1e-5)
+        np.testing.assert_allclose(r.thru_and_coupled_db,
+                                   10 * np.log10(power[:, 1] + power[:, 3]), atol=1e-5)
+        np.testing.assert_array_equal(r.loss_even_dielectric_db_per_in,
+                                      r.loss_odd_dielectric_db_per_in)
+
     def test_length_of_each_design_at_f0(self):
         d, _ = quiet(lambda: ketrovane.synthesise(**BOARD, zo=50, coupling=[10, 20], f0="2GHz",
                                                   units="mm"))

@@ -36,7 +36,8 @@ field solution where it may be off by more than 1 %, the call warns with a
 stripline's first higher-order mode, with a `HigherOrderModeWarning`.  A
 response swept over increasing frequencies of one coupler is summed up in
 ``r.summary``: the coupling at f0, the band within ``flatness`` dB of it
-and the worst directivity, return loss and quadrature error over that band.
+and the worst directivity, return loss and quadrature error and the range of
+the amplitude balance over that band.
 ``analyze`` and ``synthesize`` are ``analyse`` and ``synthesise``.  Long
 calls draw a progress bar when someone is watching (``progress=``).
 """
@@ -554,8 +555,9 @@ class Result:
     band_low_mhz and band_high_mhz (None when f0 is outside the swept
     frequencies), band_low_beyond_swept_range and
     band_high_beyond_swept_range (the band reaches that end of the sweep),
-    worst_directivity_db, worst_return_loss_db, worst_quadrature_error_deg
-    over the band, and amplitude_floor_db (-90: amplitudes, and so return
+    worst_directivity_db, worst_return_loss_db, worst_quadrature_error_deg,
+    least_amplitude_balance_db and greatest_amplitude_balance_db (|S41| -
+    |S21|) over the band, and amplitude_floor_db (-90: amplitudes, and so return
     loss and directivity, stop there as the reports print them).  It is
     None for any other call.
 

@@ -209,13 +209,16 @@ def response(*, er, f, b=None, t=None, w=None, s=None, geometry="edge", h=None, 
         once the call has run 2 s, if the error stream is a terminal or the call runs in IPython
 
     Columns: f_mhz, s11_db, s11_deg, s21_db, s21_deg, s31_db, s31_deg, s41_db, s41_deg, vswr,
-    phase_difference_deg, phase_error_deg, loss_conductor_db, loss_total_db, return_loss_db,
-    directivity_db, length_in, status (the length columns follow units).
+    phase_difference_deg, phase_error_deg, amplitude_balance_db, loss_dissipated_db,
+    thru_and_coupled_db, return_loss_db, directivity_db, length_in, status (the length columns
+    follow units).
 
     The coupler is given by zo and coupling (lossless), or by its dimensions b, t, w, s with rho,
-    roughness and tand; er in both forms.  Its length is given by length, or by f0, where it is a
-    quarter wave long.  Ports: 1 input, 2 thru, 3 isolated, 4 coupled.  Frequencies are written in
-    MHz.
+    roughness and tand; er in both forms; given by its dimensions, its rows add each mode's
+    conductor and dielectric loss per length (loss_even_conductor_db_per_in,
+    loss_even_dielectric_db_per_in, loss_odd_conductor_db_per_in, loss_odd_dielectric_db_per_in).
+    Its length is given by length, or by f0, where it is a quarter wave long.  Ports: 1 input, 2
+    thru, 3 isolated, 4 coupled.  Frequencies are written in MHz.
     """
     arguments = (b, t, er, w, s, geometry, h, sv, wo, zo, coupling, rho, roughness, tand, f,
                  length, f0, rs, rl, flatness, solver)
