@@ -169,9 +169,10 @@ class GridRows : public RowSource {
  protected:
   [[nodiscard]] const Grid& grid() const { return grid_; }
   [[nodiscard]] Solver solver() const { return solver_; }
-  void tally(RowTally& t, const StripPair& pair, RowStatus status, bool with_loss) const {
-    if (is_failure(status)) ++t.failed;
-    if (solver_ != Solver::field) t.accuracy.note(pair.x, with_loss);
+  template <class Row>
+  void tally(RowTally& t, std::int64_t index, const Row& row, bool with_loss) const {
+    t.count(index, row.status, row.failure);
+    if (solver_ != Solver::field) t.accuracy.note(row.pair.x, with_loss);
   }
 
  private:
@@ -224,7 +225,7 @@ class AnalyseRows final : public GridRows {
         out.empty(kLossComparisonColumns.size());
       }
     }
-    tally(t, r.pair, r.status, with_loss_);
+    tally(t, index, r, with_loss_);
   }
 
  private:
@@ -376,7 +377,7 @@ class ResponseRows final : public RowSource {
         out.empty(kFieldResponseColumns.size());
       }
     }
-    if (is_failure(r.status)) ++t.failed;
+    t.count(index, r.status, r.failure);
     if (q_.dimensions && q_.solver != Solver::field) {
       t.accuracy.note(q_.dimensions->x, q_.materials.conductor.resistivity_ohm_inch > 0.0F);
     }
@@ -460,7 +461,7 @@ class SensitivityRows final : public GridRows {
     write_mode_sensitivities(out, a, z.odd, p, &StripDimension::odd_slope);
     out.status(r.status);
     if (solver() == Solver::both) write_comparison(out, r.field);
-    tally(t, r.pair, r.status, false);
+    tally(t, index, r, false);
   }
 };
 
@@ -475,6 +476,7 @@ constexpr std::array kFieldFigures = {
     unitless("c_odd", "C/eps odd", 5),
     unitless("error_estimate", "Estimate", 7),
     unitless("panels", "Panels", 0),
+    kStatusColumn,
 };
 
 class FieldRows final : public RowSource {
@@ -487,14 +489,19 @@ class FieldRows final : public RowSource {
   [[nodiscard]] std::int64_t rows() const override { return q_.grid.rows(); }
   [[nodiscard]] std::int64_t rows_per_block() const override { return kFieldRowsPerBlock; }
 
-  void fill(std::int64_t index, std::span<Cell> cells, RowTally& /*tally*/) const override {
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& t) const override {
     const FieldRow r = field_row(q_.grid.pair_at(index), q_.tolerance);
     const auto f = [](double v) { return static_cast<float>(v); };
     CellWriter out(cells);
     const PairLengths lengths = lengths_of(r.pair);
     write_dimensions(out, lengths, grid_ratios(q_.grid, lengths));
     out.numbers({f(r.zo), f(r.zoe), f(r.zoo), f(r.coupling_db), f(r.c_even), f(r.c_odd),
-                 f(r.error_estimate), static_cast<float>(r.panels)});
+                 f(r.error_estimate)});
+    // A cross-section without a solution has no panels either.
+    out.maybe(r.status == RowStatus::no_field_solution ? std::nullopt
+                                                       : std::optional(static_cast<float>(r.panels)));
+    out.status(r.status);
+    t.count(index, r.status, r.failure);
   }
 
  private:
@@ -592,7 +599,7 @@ class MultisectionResponseRows final : public RowSource {
     write_response(out, r.response);
     out.numbers({total_length()});
     out.status(r.status);
-    if (is_failure(r.status)) ++t.failed;
+    t.count(index, r.status, r.failure);
   }
 
  private:

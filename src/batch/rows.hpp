@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "batch/columns.hpp"
 #include "batch/requests.hpp"
@@ -16,6 +18,28 @@
 
 namespace ketrovane::batch {
 
+// The rows of one kind of field failure (no_field_solution, no_field_loss,
+// uncoupled) and the first of them, whose reason the note gives.
+struct FieldTroubles {
+  std::int64_t rows = 0;
+  std::int64_t first_index = 0;  // the row's, or the element's in Python
+  std::optional<FieldFailure> first;
+
+  void note(std::int64_t index, const FieldFailure& failure) {
+    if (rows++ == 0 || index < first_index) {
+      first_index = index;
+      first = failure;
+    }
+  }
+  void merge(const FieldTroubles& later) {
+    if (later.first && (!first || later.first_index < first_index)) {
+      first_index = later.first_index;
+      first = later.first;
+    }
+    rows += later.rows;
+  }
+};
+
 // What the rows of a block say about themselves besides their cells.
 struct RowTally {
   std::int64_t failed = 0;           // rows whose status says they could not be computed
@@ -23,9 +47,24 @@ struct RowTally {
   HigherModeReach higher_mode;       // of the rows of a scripting call
   std::int64_t below_gap_limit = 0;  // syntheses that need a gap below the fab's least
   std::int64_t core_too_thick = 0;   // strips one above the other that cannot couple enough
+  FieldTroubles no_field_solution;
+  FieldTroubles no_field_loss;
+  FieldTroubles uncoupled;
+
+  // A row of `status`, with why the field failed it where it did.
+  void count(std::int64_t index, RowStatus status, const std::optional<FieldFailure>& failure) {
+    if (is_failure(status)) ++failed;
+    if (!failure) return;
+    if (failure->status() == RowStatus::no_field_solution) no_field_solution.note(index, *failure);
+    if (failure->status() == RowStatus::no_field_loss) no_field_loss.note(index, *failure);
+    if (failure->status() == RowStatus::uncoupled) uncoupled.note(index, *failure);
+  }
 
   // The rows of `later` follow these.
   void merge(const RowTally& later) {
+    no_field_solution.merge(later.no_field_solution);
+    no_field_loss.merge(later.no_field_loss);
+    uncoupled.merge(later.uncoupled);
     failed += later.failed;
     accuracy.merge(later.accuracy);
     higher_mode.merge(later.higher_mode);
@@ -107,7 +146,7 @@ std::unique_ptr<RowSource> sensitivity_rows(const Request& request);
 
 // field: w, s, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db,
 // c_even, c_odd (capacitance per unit length over the permittivity, per
-// strip, of each mode), error_estimate (relative), panels.
+// strip, of each mode), error_estimate (relative), panels, status.
 std::span<const Column> field_columns(const ColumnChoice& choice);
 std::unique_ptr<RowSource> field_rows(const Request& request);
 

@@ -294,6 +294,9 @@ RunResult Run::operator()() {
        {batch::gap_limit_note(tally, request), batch::core_note(tally, request)}) {
     if (!note.empty()) result.notes.push_back(std::move(note));
   }
+  for (std::string& note : batch::field_failure_notes(tally, unit_, false)) {
+    result.notes.push_back(std::move(note));
+  }
   return result;
 }
 

@@ -49,6 +49,11 @@ void build_coupler(ResponseCoupler& c, float length_inch) {
   if (c.solver == Solver::both) {
     c.field = compare_with_field(x, z.zoe, z.zoo);
     c.field_section = lossless_section(c.field->zoe, c.field->zoo, x.board.er, length_inch);
+    if (c.field->uncoupled && !is_failure(c.status)) {
+      c.status = RowStatus::uncoupled;
+      c.field->coupling_db = kNaN;
+      c.failure = c.field->uncoupled;
+    }
   }
 }
 
@@ -76,6 +81,7 @@ ResponseCoupler coupler_of_dimensions(const StripPair& pair, const Materials& ma
     build_coupler(c, length_inch);
   } catch (const FieldFailure& failure) {
     c.status = failure_status(failure);
+    c.failure = failure;
     c.field.reset();
     c.field_section.reset();
     if (solver == Solver::field) {
@@ -106,7 +112,7 @@ CoupledSection section_at(const ResponseCoupler& c, float f_mhz) {
 }
 
 ResponseRow response_row(const ResponseCoupler& c, float f_mhz, Terminations terminations) {
-  ResponseRow row{f_mhz, c.section, {}, c.status, std::nullopt};
+  ResponseRow row{f_mhz, c.section, {}, c.status, std::nullopt, c.failure};
   try {
     row.section = section_at(c, f_mhz);
     if (c.field_section) {
@@ -116,6 +122,7 @@ ResponseRow response_row(const ResponseCoupler& c, float f_mhz, Terminations ter
     }
   } catch (const FieldFailure& failure) {
     row.status = failure_status(failure);
+    row.failure = failure;
     row.field_response.reset();
     if (c.solver == Solver::field) set_attenuation(row.section, {kNaN, kNaN});
   }
