@@ -395,8 +395,10 @@ std::string troubles_note(const FieldTroubles& t, FailureWords words, LengthUnit
 }  // namespace
 
 std::string failure_message(const FieldFailure& f) {
-  return std::string(f.status() == RowStatus::no_field_loss ? "no field loss at "
-                                                            : "no field solution at ") +
+  const std::string_view what = f.status() == RowStatus::no_field_loss ? "no field loss at "
+                                : f.status() == RowStatus::uncoupled   ? "no coupling resolved at "
+                                                                       : "no field solution at ";
+  return std::string(what) +
          failure_place(f.where(), kInches) + ": " + f.what();
 }
 

@@ -66,7 +66,8 @@ std::string multisection_description(const MultisectionRequest& q, LengthUnit un
 std::string coupler_title(const ResponseRequest& q, LengthUnit unit);
 
 // "no field solution at W 0.1 in, S 0.01 in, T 0.0014 in, B 0.25 in, Er 2.2:
-// " followed by what the solver said.
+// " followed by what the solver said ("no field loss at", "no coupling
+// resolved at" for those).
 std::string failure_message(const FieldFailure& failure);
 
 // Rows the field solution failed, a note for each kind: "note: 3 rows have

@@ -52,7 +52,17 @@ struct TouchstoneSource {
   Axis f;
   Terminations terminations;
   std::function<ScatteringMatrix(float f_mhz, Terminations references)> matrix;
+  // Why the matrix at f_mhz is not finite where a failed row says so
+  // ("no field solution at W ...: ..."), or empty.
+  std::function<std::string(float f_mhz, Terminations references)> cause;
 };
+
+// The failure of the response row at f_mhz, in words, or empty.
+std::string row_cause(const ResponseCoupler& coupler, float f_mhz, Terminations references) {
+  const ResponseRow row = response_row(coupler, f_mhz, references);
+  if (row.failure) return batch::failure_message(*row.failure);
+  return is_failure(row.status) ? "status " + std::string(status_name(row.status)) : "";
+}
 
 TouchstoneSource response_source(const batch::ResponseRequest& q, LengthUnit unit) {
   const ResponseCoupler coupler = batch::coupler_of(q);
@@ -60,7 +70,8 @@ TouchstoneSource response_source(const batch::ResponseRequest& q, LengthUnit uni
           batch::coupler_description(q, unit), q.f, q.terminations,
           [coupler](float f, Terminations references) {
             return response_scattering_matrix(coupler, f, references);
-          }};
+          },
+          [coupler](float f, Terminations references) { return row_cause(coupler, f, references); }};
 }
 
 TouchstoneSource multisection_source(const batch::MultisectionRequest& q, LengthUnit unit) {
@@ -73,7 +84,8 @@ TouchstoneSource multisection_source(const batch::MultisectionRequest& q, Length
           batch::multisection_description(q, unit), *q.f, q.terminations,
           [coupler = q.coupler](float f, Terminations references) {
             return multisection_scattering_matrix(*coupler, f, references);
-          }};
+          },
+          nullptr};
 }
 
 std::vector<std::string> touchstone_comments(const TouchstoneSource& source, const Echo& echo,
@@ -116,7 +128,10 @@ class TouchstoneOutput {
 
   void row(std::int64_t index) {
     const float f = source_.f.value(index);
-    writer_->frequency(f, source_.matrix(f, references_));
+    const ScatteringMatrix m = source_.matrix(f, references_);
+    // The cause is looked for only where the file is refused.
+    const bool finite = TouchstoneWriter::finite(m);
+    writer_->frequency(f, m, finite || !source_.cause ? "" : source_.cause(f, references_));
   }
 
   // Every frequency, when the rows of the table are not the file's.
