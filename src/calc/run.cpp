@@ -52,16 +52,16 @@ struct TouchstoneSource {
   Axis f;
   Terminations terminations;
   std::function<ScatteringMatrix(float f_mhz, Terminations references)> matrix;
-  // Why the matrix at f_mhz is not finite where a failed row says so
+  // Why the matrix at f_mhz is not finite where the field failed its row
   // ("no field solution at W ...: ..."), or empty.
   std::function<std::string(float f_mhz, Terminations references)> cause;
 };
 
-// The failure of the response row at f_mhz, in words, or empty.
+// The field's failure of the response row at f_mhz, in words, or empty
+// (a matrix not finite for want of a reference is the file's to word).
 std::string row_cause(const ResponseCoupler& coupler, float f_mhz, Terminations references) {
   const ResponseRow row = response_row(coupler, f_mhz, references);
-  if (row.failure) return batch::failure_message(*row.failure);
-  return is_failure(row.status) ? "status " + std::string(status_name(row.status)) : "";
+  return row.failure ? batch::failure_message(*row.failure) : "";
 }
 
 TouchstoneSource response_source(const batch::ResponseRequest& q, LengthUnit unit) {

@@ -97,6 +97,12 @@ const BadInput kBadInputs[] = {
     {"TouchstoneVersion2OfNumbersThatAreNot",
      with(kResponse, {"--touchstone", "x.s4p", "--touchstone-version", "2", "--rs", "1e-40"}),
      {"--touchstone", "500 MHz is not finite", "Rs = "}},
+    {"TouchstoneOfARowTheFieldFailed",
+     {"response", "--b", "0.25", "--t", "0.0014", "--er", "2.2", "--w", "0.168", "--s", "1e-7",
+      "--f0", "1000", "--f", "1000", "--solver", "field", "--touchstone", "x.s4p"},
+     {"--touchstone: the scattering matrix at 1000 MHz is not finite: no field solution at W 0.168 "
+      "in, S 0.0000001 in",
+      "s/b = 4e-07 is below the solver's range", "no file written"}},
     {"ProductOfTooManyRows",
      replaced(replaced(kAnalyse, "--w", "0.1:0.2:0.00001"), "--s", "0.01:0.11:0.00001"),
      {"--w and --s", "100000000"}},
