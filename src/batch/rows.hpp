@@ -25,8 +25,9 @@ struct FieldTroubles {
   std::int64_t first_index = 0;  // the row's, or the element's in Python
   std::optional<FieldFailure> first;
 
+  // The rows of a tally come in order: the first noted is the first.
   void note(std::int64_t index, const FieldFailure& failure) {
-    if (rows++ == 0 || index < first_index) {
+    if (rows++ == 0) {
       first_index = index;
       first = failure;
     }
@@ -58,6 +59,22 @@ struct RowTally {
     if (failure->status() == RowStatus::no_field_solution) no_field_solution.note(index, *failure);
     if (failure->status() == RowStatus::no_field_loss) no_field_loss.note(index, *failure);
     if (failure->status() == RowStatus::uncoupled) uncoupled.note(index, *failure);
+  }
+
+  // A row computed on its own as row 0 of its own source (a scripting
+  // call's element) is row `index`: the first failure it added is there.
+  struct TroubleCounts {
+    std::int64_t no_field_solution, no_field_loss, uncoupled;
+  };
+  [[nodiscard]] TroubleCounts trouble_counts() const {
+    return {no_field_solution.rows, no_field_loss.rows, uncoupled.rows};
+  }
+  void number_new_troubles(const TroubleCounts& before, std::int64_t index) {
+    if (before.no_field_solution == 0 && no_field_solution.rows > 0) {
+      no_field_solution.first_index = index;
+    }
+    if (before.no_field_loss == 0 && no_field_loss.rows > 0) no_field_loss.first_index = index;
+    if (before.uncoupled == 0 && uncoupled.rows > 0) uncoupled.first_index = index;
   }
 
   // The rows of `later` follow these.
