@@ -386,10 +386,12 @@ struct FailureWords {
 
 std::string troubles_note(const FieldTroubles& t, FailureWords words, LengthUnit unit,
                           bool with_element) {
-  const std::string place = (with_element ? "element " + std::to_string(t.first_index) + ", " : "") +
-                            "at " + failure_place(t.first->where(), unit) + ": " + t.first->what();
+  const std::string place =
+      (with_element ? "element " + std::to_string(t.first_index) + ", " : "") + "at " +
+      failure_place(t.first->where(), unit) + ": " + t.first->what();
   if (t.rows == 1) return "note: 1 " + std::string(words.one) + ", " + place;
-  return "note: " + std::to_string(t.rows) + " " + std::string(words.many) + "; the first, " + place;
+  return "note: " + std::to_string(t.rows) + " " + std::string(words.many) + "; the first, " +
+         place;
 }
 
 }  // namespace
@@ -398,8 +400,7 @@ std::string failure_message(const FieldFailure& f) {
   const std::string_view what = f.status() == RowStatus::no_field_loss ? "no field loss at "
                                 : f.status() == RowStatus::uncoupled   ? "no coupling resolved at "
                                                                        : "no field solution at ";
-  return std::string(what) +
-         failure_place(f.where(), kInches) + ": " + f.what();
+  return std::string(what) + failure_place(f.where(), kInches) + ": " + f.what();
 }
 
 std::vector<std::string> field_failure_notes(const RowTally& tally, LengthUnit unit,

@@ -498,8 +498,9 @@ class FieldRows final : public RowSource {
     out.numbers({f(r.zo), f(r.zoe), f(r.zoo), f(r.coupling_db), f(r.c_even), f(r.c_odd),
                  f(r.error_estimate)});
     // A cross-section without a solution has no panels either.
-    out.maybe(r.status == RowStatus::no_field_solution ? std::nullopt
-                                                       : std::optional(static_cast<float>(r.panels)));
+    out.maybe(r.status == RowStatus::no_field_solution
+                  ? std::nullopt
+                  : std::optional(static_cast<float>(r.panels)));
     out.status(r.status);
     t.count(index, r.status, r.failure);
   }

@@ -66,12 +66,15 @@ std::string row_cause(const ResponseCoupler& coupler, float f_mhz, Terminations 
 
 TouchstoneSource response_source(const batch::ResponseRequest& q, LengthUnit unit) {
   const ResponseCoupler coupler = batch::coupler_of(q);
-  return {"single-section edge-coupled stripline directional coupler",
-          batch::coupler_description(q, unit), q.f, q.terminations,
-          [coupler](float f, Terminations references) {
-            return response_scattering_matrix(coupler, f, references);
-          },
-          [coupler](float f, Terminations references) { return row_cause(coupler, f, references); }};
+  return {
+      "single-section edge-coupled stripline directional coupler",
+      batch::coupler_description(q, unit),
+      q.f,
+      q.terminations,
+      [coupler](float f, Terminations references) {
+        return response_scattering_matrix(coupler, f, references);
+      },
+      [coupler](float f, Terminations references) { return row_cause(coupler, f, references); }};
 }
 
 TouchstoneSource multisection_source(const batch::MultisectionRequest& q, LengthUnit unit) {
@@ -81,7 +84,9 @@ TouchstoneSource multisection_source(const batch::MultisectionRequest& q, Length
                   "a section could not be built (see the section table); no file written");
   }
   return {std::to_string(q.design.sections) + "-section stripline directional coupler",
-          batch::multisection_description(q, unit), *q.f, q.terminations,
+          batch::multisection_description(q, unit),
+          *q.f,
+          q.terminations,
           [coupler = q.coupler](float f, Terminations references) {
             return multisection_scattering_matrix(*coupler, f, references);
           },

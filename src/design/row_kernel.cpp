@@ -93,7 +93,8 @@ std::optional<FieldFailure> uncoupled(const StripPair& pair, double zoe, double 
   }
   const double bound_db = 20.0 * std::log10(2.0 * resolution);
   return FieldFailure(pair,
-                      "the strips couple more weakly than " + field::format_number(std::ceil(bound_db)) +
+                      "the strips couple more weakly than " +
+                          field::format_number(std::ceil(bound_db)) +
                           " dB, the field solution's resolution",
                       RowStatus::uncoupled);
 }
@@ -170,8 +171,8 @@ namespace {
 
 SensitivityRow sensitivities_on_model(const StripPair& pair, Solver solver) {
   const CrossSection& x = pair.x;
-  SensitivityRow row{pair,         impedance_sensitivities(x), {}, RowStatus::ok,
-                     std::nullopt, std::nullopt};
+  SensitivityRow row{pair,        impedance_sensitivities(x), {}, RowStatus::ok, std::nullopt,
+                     std::nullopt};
   const ImpedanceSensitivities& z = row.sensitivities;
   bool finite = all_finite({z.zoe, z.zoo});
   for (const ModeSensitivities& m : {z.even, z.odd}) {
@@ -202,7 +203,7 @@ SensitivityRow sensitivity_row(const StripPair& pair, Solver solver) {
     const bool finite = all_finite({z.zoe, z.zoo}) &&
                         all_finite({z.even.b, z.even.s, z.even.t, z.even.w}) &&
                         all_finite({z.odd.b, z.odd.s, z.odd.t, z.odd.w});
-    return {pair,         z, f.placement, finite ? RowStatus::ok : RowStatus::not_finite,
+    return {pair,         z,           f.placement, finite ? RowStatus::ok : RowStatus::not_finite,
             std::nullopt, std::nullopt};
   } catch (const FieldFailure& failure) {
     const ModeSensitivities none{kNaN, kNaN, kNaN, kNaN, kNaN};
@@ -214,7 +215,16 @@ FieldRow field_row(const StripPair& pair, double tolerance) {
   const field::FieldResult f = field::solve(field_geometry(pair), {.tolerance = tolerance});
   constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
   if (!f.ok()) {
-    return {pair,  kNone, kNone, kNone, kNone, kNone, kNone, kNone, 0, RowStatus::no_field_solution,
+    return {pair,
+            kNone,
+            kNone,
+            kNone,
+            kNone,
+            kNone,
+            kNone,
+            kNone,
+            0,
+            RowStatus::no_field_solution,
             FieldFailure(pair, f.message, RowStatus::no_field_solution)};
   }
   const field::FieldSolution& z = *f.solution;

@@ -273,11 +273,12 @@ TEST(FieldRows, TheFieldCommandGivesTheSolutionWithItsEstimate) {
   EXPECT_EQ(r.status, RowStatus::no_field_solution);
   EXPECT_TRUE(std::isnan(r.zoe));
   ASSERT_TRUE(r.failure.has_value());
-  EXPECT_EQ(failure_message(*r.failure)
-                .rfind("no field solution at W 0.168 in, S 0.012 in, T 0.002 in, B 0.25 in, Er 2.2: "
-                       "no convergence",
-                       0),
-            0U)
+  EXPECT_EQ(
+      failure_message(*r.failure)
+          .rfind("no field solution at W 0.168 in, S 0.012 in, T 0.002 in, B 0.25 in, Er 2.2: "
+                 "no convergence",
+                 0),
+      0U)
       << failure_message(*r.failure);
 }
 

@@ -210,7 +210,8 @@ TEST(RowStatus, StripsTooFarApartForTheFieldToResolveAreUncoupled) {
     }
     EXPECT_EQ(c.row(near, c.solver).first, RowStatus::ok) << c.name;
   }
-  EXPECT_TRUE(std::isnan(analysis_row(apart, kCopper, 1000.0F, Solver::field).impedances.coupling_db));
+  EXPECT_TRUE(
+      std::isnan(analysis_row(apart, kCopper, 1000.0F, Solver::field).impedances.coupling_db));
 }
 
 // The bound is twice the resolution, rounded towards no coupling; a
@@ -225,8 +226,8 @@ TEST(RowStatus, TheUncoupledBoundIsTwiceTheResolution) {
   const Case cases[] = {
       {50.0, 50.0, 1e-6, "-113 dB"},
       {50.0, 49.99991, 1e-6, "-113 dB"},  // (Zoe - Zoo)/(Zoe + Zoo) = 0.9e-6, within it
-      {50.0, 49.9998, 1e-6, nullptr},    // twice it: resolved
-      {50.0, 50.1, 1e-6, "-113 dB"},     // Zoe below Zoo is no coupling either
+      {50.0, 49.9998, 1e-6, nullptr},     // twice it: resolved
+      {50.0, 50.1, 1e-6, "-113 dB"},      // Zoe below Zoo is no coupling either
       {50.0, 50.0, 0.0, "-307 dB"},
   };
   for (const Case& c : cases) {
