@@ -285,7 +285,7 @@ class SynthesiseRows final : public RowSource {
     if (q_.length_inch) out.numbers({*q_.length_inch});
     out.status(r.status);
     if (q_.solver == Solver::both) write_comparison(out, r.field);
-    if (is_failure(r.status)) ++t.failed;
+    t.count(index, r.status, r.failure);
     if (r.status == RowStatus::gap_below_limit) ++t.below_gap_limit;
     if (r.status == RowStatus::needs_thinner_core) ++t.core_too_thick;
     if (r.built && q_.solver != Solver::field && r.placement.is_edge()) {
@@ -526,8 +526,8 @@ std::span<const Column> section_columns(const MultisectionBuild& b) {
   return multisection_columns({b.solver, b.board.has_value(), b.setup.placement.arrangement});
 }
 
-void tally_section(const SectionRow& s, RowTally& t) {
-  if (is_failure(s.status)) ++t.failed;
+void tally_section(const SectionRow& s, std::int64_t index, RowTally& t) {
+  t.count(index, s.status, s.synthesis ? s.synthesis->failure : std::nullopt);
   if (s.status == RowStatus::gap_below_limit) ++t.below_gap_limit;
   if (s.status == RowStatus::needs_thinner_core) ++t.core_too_thick;
 }
@@ -550,7 +550,7 @@ class SectionRows final : public RowSource {
     if (s.synthesis) write_section_dimensions(out, *s.synthesis);
     out.numbers({s.length_inch});
     out.status(s.status);
-    tally_section(s, t);
+    tally_section(s, index, t);
     if (s.synthesis && s.synthesis->built && q_.build.solver == Solver::model &&
         s.synthesis->placement.is_edge()) {
       t.accuracy.note({*q_.build.board, s.synthesis->w, s.synthesis->s}, false);

@@ -170,6 +170,7 @@ struct SynthesisRow {
   WidthSpacing model;   // the closed-form synthesis (the field's start)
   RowStatus status;
   std::optional<FieldComparison> field;  // with Solver::both, for a built row
+  std::optional<FieldFailure> failure;   // why the field failed the row
 };
 
 // Strips not side by side and centred only on the field solution.

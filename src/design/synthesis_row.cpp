@@ -69,8 +69,9 @@ bool usable(const SynthesisTargets& t) {
 SynthesisRow field_synthesis_row(const Board& board, const SynthesisTargets& targets,
                                  const SynthesisSetup& setup) {
   const Placement& given = setup.placement;
-  SynthesisRow row{targets,     false, 0.0F, 0.0F, given, WidthSpacing{}, RowStatus::unusable,
-                   std::nullopt};
+  SynthesisRow row{
+      targets,      false,       0.0F, 0.0F, given, WidthSpacing{}, RowStatus::unusable,
+      std::nullopt, std::nullopt};
   if (!usable(targets)) return row;
   const field::SynthesisResult f = field::synthesise({.b = board.b,
                                                       .t = board.t,
@@ -140,8 +141,8 @@ SynthesisRow synthesis_row(const Board& board, const SynthesisTargets& targets, 
     return row;
   }
   const WidthSpacing model = synthesise_width_and_spacing({board, targets.zoe, targets.zoo});
-  SynthesisRow row{targets, model.converged(),        model.w,     model.s, {},
-                   model,   status_of(model.outcome), std::nullopt};
+  SynthesisRow row{targets, model.converged(),        model.w,      model.s,     {},
+                   model,   status_of(model.outcome), std::nullopt, std::nullopt};
   if (!row.built) return row;
   if (solver == Solver::field) correct_on_the_field(row, board);
   apply_limits(row, setup);
@@ -153,6 +154,7 @@ SynthesisRow synthesis_row(const Board& board, const SynthesisTargets& targets, 
       row.field = compare_with_field(x, z.zoe, z.zoo);
     } catch (const FieldFailure& failure) {
       row.status = failure_status(failure);  // the model's design stands, unverified
+      row.failure = failure;
     }
   }
   return row;
