@@ -78,7 +78,9 @@ class ElementRows final : public RowSource {
   void fill(std::int64_t index, std::span<Cell> cells, RowTally& tally) const override {
     ElementValues values(call_, index);
     const Request request = command_.read(values);
+    const RowTally::TroubleCounts before = tally.trouble_counts();
     command_.rows(request)->fill(0, cells, tally);
+    tally.number_new_troubles(before, index);
     watch_higher_mode(request, tally.higher_mode);
   }
 

@@ -363,18 +363,58 @@ std::string coupler_title(const ResponseRequest& q, LengthUnit unit) {
          " ohm";
 }
 
-std::string failure_message(const FieldFailure& f) {
-  const StripPair& pair = f.where();
+namespace {
+
+// "W 0.1 in, S 1e-07 in, T 0.0014 in, B 0.25 in, Er 2.2": the lengths as given.
+std::string failure_place(const StripPair& pair, LengthUnit unit) {
   const CrossSection& x = pair.x;
-  const auto inches = [](float v) { return shortest(v) + " in"; };
+  const auto length = [unit](float inches) {
+    return shortest(static_cast<float>(inches * unit.per_inch)) + " " + std::string(unit.name);
+  };
   std::string where;
   for (const StripDimension* d : arrangement_spec(pair.placement.arrangement).dimensions) {
-    if (!where.empty()) where += ", ";
-    where += std::string(d->symbol) + " " + inches(d->of(pair));
+    where += std::string(d->symbol) + " " + length(d->of(pair)) + ", ";
   }
-  return std::string(f.of_loss() ? "no field loss at " : "no field solution at ") + where + ", T " +
-         inches(x.board.t) + ", B " + inches(x.board.b) + ", Er " + shortest(x.board.er) + ": " +
-         f.what();
+  return where + "T " + length(x.board.t) + ", B " + length(x.board.b) + ", Er " +
+         shortest(x.board.er);
+}
+
+struct FailureWords {
+  std::string_view one;   // "row has no field solution"
+  std::string_view many;  // "rows have no field solution"
+};
+
+std::string troubles_note(const FieldTroubles& t, FailureWords words, LengthUnit unit,
+                          bool with_element) {
+  const std::string place =
+      (with_element ? "element " + std::to_string(t.first_index) + ", " : "") + "at " +
+      failure_place(t.first->where(), unit) + ": " + t.first->what();
+  if (t.rows == 1) return "note: 1 " + std::string(words.one) + ", " + place;
+  return "note: " + std::to_string(t.rows) + " " + std::string(words.many) + "; the first, " +
+         place;
+}
+
+}  // namespace
+
+std::string failure_message(const FieldFailure& f) {
+  const std::string_view what = f.status() == RowStatus::no_field_loss ? "no field loss at "
+                                : f.status() == RowStatus::uncoupled   ? "no coupling resolved at "
+                                                                       : "no field solution at ";
+  return std::string(what) + failure_place(f.where(), kInches) + ": " + f.what();
+}
+
+std::vector<std::string> field_failure_notes(const RowTally& tally, LengthUnit unit,
+                                             bool with_element) {
+  const std::array<std::pair<const FieldTroubles*, FailureWords>, 3> kinds{{
+      {&tally.no_field_solution, {"row has no field solution", "rows have no field solution"}},
+      {&tally.no_field_loss, {"row has no field loss", "rows have no field loss"}},
+      {&tally.uncoupled, {"row is uncoupled", "rows are uncoupled"}},
+  }};
+  std::vector<std::string> notes;
+  for (const auto& [troubles, words] : kinds) {
+    if (troubles->first) notes.push_back(troubles_note(*troubles, words, unit, with_element));
+  }
+  return notes;
 }
 
 }  // namespace ketrovane::batch

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "batch/chart.hpp"
 #include "batch/columns.hpp"
@@ -65,8 +66,16 @@ std::string multisection_description(const MultisectionRequest& q, LengthUnit un
 std::string coupler_title(const ResponseRequest& q, LengthUnit unit);
 
 // "no field solution at W 0.1 in, S 0.01 in, T 0.0014 in, B 0.25 in, Er 2.2:
-// " followed by what the solver said.
+// " followed by what the solver said ("no field loss at", "no coupling
+// resolved at" for those).
 std::string failure_message(const FieldFailure& failure);
+
+// Rows the field solution failed, a note for each kind: "note: 3 rows have
+// no field solution; the first, at W 0.1 in, S 1e-07 in, T ..., B ..., Er
+// 3.66: " followed by what the solver said; with_element names the first
+// row's element (Python's index) instead.
+std::vector<std::string> field_failure_notes(const RowTally& tally, LengthUnit unit,
+                                             bool with_element);
 
 // Exit statuses of the batch program.
 inline constexpr int kSuccess = 0;

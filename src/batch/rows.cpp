@@ -169,9 +169,10 @@ class GridRows : public RowSource {
  protected:
   [[nodiscard]] const Grid& grid() const { return grid_; }
   [[nodiscard]] Solver solver() const { return solver_; }
-  void tally(RowTally& t, const StripPair& pair, RowStatus status, bool with_loss) const {
-    if (is_failure(status)) ++t.failed;
-    if (solver_ != Solver::field) t.accuracy.note(pair.x, with_loss);
+  template <class Row>
+  void tally(RowTally& t, std::int64_t index, const Row& row, bool with_loss) const {
+    t.count(index, row.status, row.failure);
+    if (solver_ != Solver::field) t.accuracy.note(row.pair.x, with_loss);
   }
 
  private:
@@ -224,7 +225,7 @@ class AnalyseRows final : public GridRows {
         out.empty(kLossComparisonColumns.size());
       }
     }
-    tally(t, r.pair, r.status, with_loss_);
+    tally(t, index, r, with_loss_);
   }
 
  private:
@@ -286,7 +287,7 @@ class SynthesiseRows final : public RowSource {
     if (q_.length_inch) out.numbers({*q_.length_inch});
     out.status(r.status);
     if (q_.solver == Solver::both) write_comparison(out, r.field);
-    if (is_failure(r.status)) ++t.failed;
+    t.count(index, r.status, r.failure);
     if (r.status == RowStatus::gap_below_limit) t.note_below_gap_limit(targets);
     if (r.status == RowStatus::needs_thinner_core) ++t.core_too_thick;
     if (r.built && q_.solver != Solver::field && r.placement.is_edge()) {
@@ -411,7 +412,7 @@ class ResponseRows final : public RowSource {
         out.empty(kFieldResponseColumns.size());
       }
     }
-    if (is_failure(r.status)) ++t.failed;
+    t.count(index, r.status, r.failure);
     if (q_.dimensions && q_.solver != Solver::field) {
       t.accuracy.note(q_.dimensions->x, q_.materials.conductor.resistivity_ohm_inch > 0.0F);
     }
@@ -495,7 +496,7 @@ class SensitivityRows final : public GridRows {
     write_mode_sensitivities(out, a, z.odd, p, &StripDimension::odd_slope);
     out.status(r.status);
     if (solver() == Solver::both) write_comparison(out, r.field);
-    tally(t, r.pair, r.status, false);
+    tally(t, index, r, false);
   }
 };
 
@@ -510,6 +511,7 @@ constexpr std::array kFieldFigures = {
     unitless("c_odd", "C/eps odd", 5),
     unitless("error_estimate", "Estimate", 7),
     unitless("panels", "Panels", 0),
+    kStatusColumn,
 };
 
 class FieldRows final : public RowSource {
@@ -522,14 +524,20 @@ class FieldRows final : public RowSource {
   [[nodiscard]] std::int64_t rows() const override { return q_.grid.rows(); }
   [[nodiscard]] std::int64_t rows_per_block() const override { return kFieldRowsPerBlock; }
 
-  void fill(std::int64_t index, std::span<Cell> cells, RowTally& /*tally*/) const override {
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& t) const override {
     const FieldRow r = field_row(q_.grid.pair_at(index), q_.tolerance);
     const auto f = [](double v) { return static_cast<float>(v); };
     CellWriter out(cells);
     const PairLengths lengths = lengths_of(r.pair);
     write_dimensions(out, lengths, grid_ratios(q_.grid, lengths));
     out.numbers({f(r.zo), f(r.zoe), f(r.zoo), f(r.coupling_db), f(r.c_even), f(r.c_odd),
-                 f(r.error_estimate), static_cast<float>(r.panels)});
+                 f(r.error_estimate)});
+    // A cross-section without a solution has no panels either.
+    out.maybe(r.status == RowStatus::no_field_solution
+                  ? std::nullopt
+                  : std::optional(static_cast<float>(r.panels)));
+    out.status(r.status);
+    t.count(index, r.status, r.failure);
   }
 
  private:
@@ -553,8 +561,8 @@ std::span<const Column> section_columns(const MultisectionBuild& b) {
   return multisection_columns({b.solver, b.board.has_value(), b.setup.placement.arrangement});
 }
 
-void tally_section(const SectionRow& s, RowTally& t) {
-  if (is_failure(s.status)) ++t.failed;
+void tally_section(const SectionRow& s, std::int64_t index, RowTally& t) {
+  t.count(index, s.status, s.synthesis ? s.synthesis->failure : std::nullopt);
   if (s.status == RowStatus::gap_below_limit) t.note_below_gap_limit(s.synthesis->targets);
   if (s.status == RowStatus::needs_thinner_core) ++t.core_too_thick;
 }
@@ -577,7 +585,7 @@ class SectionRows final : public RowSource {
     if (s.synthesis) write_section_dimensions(out, *s.synthesis);
     out.numbers({s.length_inch});
     out.status(s.status);
-    tally_section(s, t);
+    tally_section(s, index, t);
     if (s.synthesis && s.synthesis->built && q_.build.solver == Solver::model &&
         s.synthesis->placement.is_edge()) {
       t.accuracy.note({*q_.build.board, s.synthesis->w, s.synthesis->s}, false);
@@ -627,7 +635,7 @@ class MultisectionResponseRows final : public RowSource {
     write_response(out, r.response);
     out.numbers({total_length()});
     out.status(r.status);
-    if (is_failure(r.status)) ++t.failed;
+    t.count(index, r.status, r.failure);
   }
 
  private:

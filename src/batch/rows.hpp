@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "batch/columns.hpp"
 #include "batch/requests.hpp"
@@ -15,6 +17,29 @@
 #include "design/higher_mode.hpp"
 
 namespace ketrovane::batch {
+
+// The rows of one kind of field failure (no_field_solution, no_field_loss,
+// uncoupled) and the first of them, whose reason the note gives.
+struct FieldTroubles {
+  std::int64_t rows = 0;
+  std::int64_t first_index = 0;  // the row's, or the element's in Python
+  std::optional<FieldFailure> first;
+
+  // The rows of a tally come in order: the first noted is the first.
+  void note(std::int64_t index, const FieldFailure& failure) {
+    if (rows++ == 0) {
+      first_index = index;
+      first = failure;
+    }
+  }
+  void merge(const FieldTroubles& later) {
+    if (later.first && (!first || later.first_index < first_index)) {
+      first_index = later.first_index;
+      first = later.first;
+    }
+    rows += later.rows;
+  }
+};
 
 // What the rows of a block say about themselves besides their cells.
 struct RowTally {
@@ -37,8 +62,40 @@ struct RowTally {
     }
   }
 
+  FieldTroubles no_field_solution;
+  FieldTroubles no_field_loss;
+  FieldTroubles uncoupled;
+
+  // A row of `status`, with why the field failed it where it did.
+  void count(std::int64_t index, RowStatus status, const std::optional<FieldFailure>& failure) {
+    if (is_failure(status)) ++failed;
+    if (!failure) return;
+    if (failure->status() == RowStatus::no_field_solution) no_field_solution.note(index, *failure);
+    if (failure->status() == RowStatus::no_field_loss) no_field_loss.note(index, *failure);
+    if (failure->status() == RowStatus::uncoupled) uncoupled.note(index, *failure);
+  }
+
+  // A row computed on its own as row 0 of its own source (a scripting
+  // call's element) is row `index`: the first failure it added is there.
+  struct TroubleCounts {
+    std::int64_t no_field_solution, no_field_loss, uncoupled;
+  };
+  [[nodiscard]] TroubleCounts trouble_counts() const {
+    return {no_field_solution.rows, no_field_loss.rows, uncoupled.rows};
+  }
+  void number_new_troubles(const TroubleCounts& before, std::int64_t index) {
+    if (before.no_field_solution == 0 && no_field_solution.rows > 0) {
+      no_field_solution.first_index = index;
+    }
+    if (before.no_field_loss == 0 && no_field_loss.rows > 0) no_field_loss.first_index = index;
+    if (before.uncoupled == 0 && uncoupled.rows > 0) uncoupled.first_index = index;
+  }
+
   // The rows of `later` follow these.
   void merge(const RowTally& later) {
+    no_field_solution.merge(later.no_field_solution);
+    no_field_loss.merge(later.no_field_loss);
+    uncoupled.merge(later.uncoupled);
     failed += later.failed;
     accuracy.merge(later.accuracy);
     higher_mode.merge(later.higher_mode);
@@ -125,7 +182,7 @@ std::unique_ptr<RowSource> sensitivity_rows(const Request& request);
 
 // field: w, s, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db,
 // c_even, c_odd (capacitance per unit length over the permittivity, per
-// strip, of each mode), error_estimate (relative), panels.
+// strip, of each mode), error_estimate (relative), panels, status.
 std::span<const Column> field_columns(const ColumnChoice& choice);
 std::unique_ptr<RowSource> field_rows(const Request& request);
 

@@ -52,15 +52,29 @@ struct TouchstoneSource {
   Axis f;
   Terminations terminations;
   std::function<ScatteringMatrix(float f_mhz, Terminations references)> matrix;
+  // Why the matrix at f_mhz is not finite where the field failed its row
+  // ("no field solution at W ...: ..."), or empty.
+  std::function<std::string(float f_mhz, Terminations references)> cause;
 };
+
+// The field's failure of the response row at f_mhz, in words, or empty
+// (a matrix not finite for want of a reference is the file's to word).
+std::string row_cause(const ResponseCoupler& coupler, float f_mhz, Terminations references) {
+  const ResponseRow row = response_row(coupler, f_mhz, references);
+  return row.failure ? batch::failure_message(*row.failure) : "";
+}
 
 TouchstoneSource response_source(const batch::ResponseRequest& q, LengthUnit unit) {
   const ResponseCoupler coupler = batch::coupler_of(q);
-  return {"single-section edge-coupled stripline directional coupler",
-          batch::coupler_description(q, unit), q.f, q.terminations,
-          [coupler](float f, Terminations references) {
-            return response_scattering_matrix(coupler, f, references);
-          }};
+  return {
+      "single-section edge-coupled stripline directional coupler",
+      batch::coupler_description(q, unit),
+      q.f,
+      q.terminations,
+      [coupler](float f, Terminations references) {
+        return response_scattering_matrix(coupler, f, references);
+      },
+      [coupler](float f, Terminations references) { return row_cause(coupler, f, references); }};
 }
 
 TouchstoneSource multisection_source(const batch::MultisectionRequest& q, LengthUnit unit) {
@@ -70,10 +84,13 @@ TouchstoneSource multisection_source(const batch::MultisectionRequest& q, Length
                   "a section could not be built (see the section table); no file written");
   }
   return {std::to_string(q.design.sections) + "-section stripline directional coupler",
-          batch::multisection_description(q, unit), *q.f, q.terminations,
+          batch::multisection_description(q, unit),
+          *q.f,
+          q.terminations,
           [coupler = q.coupler](float f, Terminations references) {
             return multisection_scattering_matrix(*coupler, f, references);
-          }};
+          },
+          nullptr};
 }
 
 std::vector<std::string> touchstone_comments(const TouchstoneSource& source, const Echo& echo,
@@ -116,7 +133,10 @@ class TouchstoneOutput {
 
   void row(std::int64_t index) {
     const float f = source_.f.value(index);
-    writer_->frequency(f, source_.matrix(f, references_));
+    const ScatteringMatrix m = source_.matrix(f, references_);
+    // The cause is looked for only where the file is refused.
+    const bool finite = TouchstoneWriter::finite(m);
+    writer_->frequency(f, m, finite || !source_.cause ? "" : source_.cause(f, references_));
   }
 
   // Every frequency, when the rows of the table are not the file's.
@@ -293,6 +313,9 @@ RunResult Run::operator()() {
   for (std::string note :
        {batch::gap_limit_note(tally, request), batch::core_note(tally, request)}) {
     if (!note.empty()) result.notes.push_back(std::move(note));
+  }
+  for (std::string& note : batch::field_failure_notes(tally, unit_, false)) {
+    result.notes.push_back(std::move(note));
   }
   return result;
 }

@@ -80,8 +80,8 @@ void TouchstoneWriter::finish() {
   if (layout_.version_2) sink_.write("[End]\n");
 }
 
-void TouchstoneWriter::frequency(float f_mhz, const ScatteringMatrix& m) {
-  check_finite(f_mhz, m);
+void TouchstoneWriter::frequency(float f_mhz, const ScatteringMatrix& m, std::string_view cause) {
+  check_finite(f_mhz, m, cause);
   sink_.commit_reserved(write_shortest(sink_.reserve(kNumberChars), f_mhz));
   // The section's matrix holds four distinct values: each is formatted once.
   std::array<Complex, kPairsPerMatrix> seen{};
@@ -104,22 +104,33 @@ void TouchstoneWriter::frequency(float f_mhz, const ScatteringMatrix& m) {
   sink_.put('\n');
 }
 
-// A file of "nan" is no network: refused (the run fails and no file is
-// written) at the first frequency whose matrix is not finite.
-void TouchstoneWriter::check_finite(float f_mhz, const ScatteringMatrix& m) const {
+bool TouchstoneWriter::finite(const ScatteringMatrix& m) {
   for (int row = 1; row <= kScatteringPorts; ++row) {
     for (int column = 1; column <= kScatteringPorts; ++column) {
       const Complex s = m(row, column);
-      if (std::isfinite(s.real()) && std::isfinite(s.imag())) continue;
-      const auto& r = layout_.references;
-      const std::string references =
-          layout_.version_2 ? "Rs = " + shortest(r[0]) + " ohm and Rl = " + shortest(r[1]) + " ohm"
-                            : shortest(r[0]) + " ohm";
-      batch::refuse(batch::Opt::touchstone, "the scattering matrix at " + shortest(f_mhz) +
-                                                " MHz is not finite (ports referenced to " +
-                                                references + "); no file written");
+      if (!std::isfinite(s.real()) || !std::isfinite(s.imag())) return false;
     }
   }
+  return true;
+}
+
+// A file of "nan" is no network: refused (the run fails and no file is
+// written) at the first frequency whose matrix is not finite, with the
+// cause where a failed row gives one, else the ports' references (a
+// reference of no resistance makes such a matrix).
+void TouchstoneWriter::check_finite(float f_mhz, const ScatteringMatrix& m,
+                                    std::string_view cause) const {
+  if (finite(m)) return;
+  const std::string at = "the scattering matrix at " + shortest(f_mhz) + " MHz is not finite";
+  if (!cause.empty()) {
+    batch::refuse(batch::Opt::touchstone, at + ": " + std::string(cause) + "; no file written");
+  }
+  const auto& r = layout_.references;
+  const std::string references =
+      layout_.version_2 ? "Rs = " + shortest(r[0]) + " ohm and Rl = " + shortest(r[1]) + " ohm"
+                        : shortest(r[0]) + " ohm";
+  batch::refuse(batch::Opt::touchstone,
+                at + " (ports referenced to " + references + "); no file written");
 }
 
 // Magnitude and angle as the response rows form them.

@@ -47,13 +47,16 @@ class TouchstoneWriter {
   TouchstoneWriter& operator=(TouchstoneWriter&&) = delete;
   ~TouchstoneWriter() = default;
 
-  // The matrix in our numbering; an InputError when it is not finite.
-  void frequency(float f_mhz, const ScatteringMatrix& m);
+  // The matrix in our numbering; an InputError when it is not finite,
+  // naming `cause` when one is given.
+  void frequency(float f_mhz, const ScatteringMatrix& m, std::string_view cause = {});
+  // Every element of the matrix is finite.
+  static bool finite(const ScatteringMatrix& m);
   // 2.0's [End].
   void finish();
 
  private:
-  void check_finite(float f_mhz, const ScatteringMatrix& m) const;
+  void check_finite(float f_mhz, const ScatteringMatrix& m, std::string_view cause) const;
   [[nodiscard]] std::string pair(Complex s) const;
   [[nodiscard]] int our_port(int port) const;
 

@@ -16,7 +16,7 @@ namespace {
 
 field::FieldSolution solved(const StripPair& pair, double tolerance) {
   const field::FieldResult f = field::solve(field_geometry(pair), {.tolerance = tolerance});
-  if (!f.ok()) throw FieldFailure(pair, f.message, false);
+  if (!f.ok()) throw FieldFailure(pair, f.message, RowStatus::no_field_solution);
   return *f.solution;
 }
 
@@ -61,7 +61,7 @@ const field::ConductorLossFactor& loss_factor(const StripPair& pair) {
     if (e.first == pair) return e.second;
   }
   const field::ConductorLossFactorResult r = field::conductor_loss_factor(field_geometry(pair));
-  if (!r.ok()) throw FieldFailure(pair, r.message, true);
+  if (!r.ok()) throw FieldFailure(pair, r.message, RowStatus::no_field_loss);
   if (remembered.size() < kRememberedLossFactors) {
     remembered.emplace_back(pair, *r.factor);
     return remembered.back().second;
@@ -92,14 +92,16 @@ field::Geometry field_geometry(const StripPair& pair) {
           .wo = p.wo};
 }
 
-CouplerImpedances field_impedances(const StripPair& pair) {
+FieldCoupler field_coupler(const StripPair& pair) {
   const field::FieldSolution f = solved(pair, field::Options{}.tolerance);
-  return {static_cast<float>(f.even.impedance),
-          static_cast<float>(f.odd.impedance),
-          static_cast<float>(f.zo),
-          static_cast<float>(f.coupling_db),
-          Capacitances{},
-          false};
+  return {{static_cast<float>(f.even.impedance), static_cast<float>(f.odd.impedance),
+           static_cast<float>(f.zo), static_cast<float>(f.coupling_db), Capacitances{}, false},
+          uncoupled(pair, f.even.impedance, f.odd.impedance,
+                    std::max(f.even.error_estimate, f.odd.error_estimate))};
+}
+
+CouplerImpedances field_impedances(const StripPair& pair) {
+  return field_coupler(pair).impedances;
 }
 
 namespace {
@@ -160,13 +162,15 @@ FieldSensitivities field_sensitivities(const StripPair& pair) {
 }
 
 FieldComparison compare_with_field(const CrossSection& x, float model_zoe, float model_zoo) {
-  const CouplerImpedances f = field_impedances(x);
+  FieldCoupler c = field_coupler(x);
+  const CouplerImpedances& f = c.impedances;
   return {f.zoe,
           f.zoo,
           f.zo,
           f.coupling_db,
           percent_error(model_zoe, f.zoe),
-          percent_error(model_zoo, f.zoo)};
+          percent_error(model_zoo, f.zoo),
+          std::move(c.uncoupled)};
 }
 
 LossComparison compare_loss_with_field(const CrossSection& x, const Materials& materials,

@@ -5,6 +5,8 @@
 // cross-section the solver cannot verify.
 #pragma once
 
+#include <optional>
+
 #include "design/row_kernel.hpp"
 #include "design/strip_pair.hpp"
 #include "field/field_solver.hpp"
@@ -14,6 +16,13 @@ namespace ketrovane {
 // The field solver's view of a strip pair: the same lengths, in double.
 field::Geometry field_geometry(const StripPair& pair);
 
+// The field's impedances, and whether its strips are too far apart for the
+// solution to resolve their coupling.
+struct FieldCoupler {
+  CouplerImpedances impedances;
+  std::optional<FieldFailure> uncoupled;
+};
+FieldCoupler field_coupler(const StripPair& pair);
 CouplerImpedances field_impedances(const StripPair& pair);
 
 // Solved once per cross-section (and thread): the frequency, resistivity

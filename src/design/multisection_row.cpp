@@ -99,12 +99,13 @@ std::vector<CoupledSection> sections_at(const MultisectionCoupler& coupler, floa
 
 ResponseRow multisection_response_row(const MultisectionCoupler& coupler, float f_mhz,
                                       Terminations terminations) {
-  ResponseRow row{f_mhz, {}, {}, RowStatus::ok, std::nullopt};
+  ResponseRow row{f_mhz, {}, {}, RowStatus::ok, std::nullopt, std::nullopt};
   std::vector<CoupledSection> sections;
   try {
     sections = sections_at(coupler, f_mhz);
   } catch (const FieldFailure& failure) {
     row.status = failure_status(failure);
+    row.failure = failure;
     sections = sections_without_loss(coupler);
   }
   row.section = sections.front();

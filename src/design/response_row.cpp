@@ -50,6 +50,11 @@ void build_coupler(ResponseCoupler& c, float length_inch) {
   if (c.solver == Solver::both) {
     c.field = compare_with_field(x, z.zoe, z.zoo);
     c.field_section = lossless_section(c.field->zoe, c.field->zoo, x.board.er, length_inch);
+    if (c.field->uncoupled && !is_failure(c.status)) {
+      c.status = RowStatus::uncoupled;
+      c.field->coupling_db = kNaN;
+      c.failure = c.field->uncoupled;
+    }
   }
 }
 
@@ -77,6 +82,7 @@ ResponseCoupler coupler_of_dimensions(const StripPair& pair, const Materials& ma
     build_coupler(c, length_inch);
   } catch (const FieldFailure& failure) {
     c.status = failure_status(failure);
+    c.failure = failure;
     c.field.reset();
     c.field_section.reset();
     if (solver == Solver::field) {
@@ -127,7 +133,7 @@ std::optional<LossParts> loss_parts(const ResponseCoupler& c, float f_mhz, bool 
 }
 
 ResponseRow response_row(const ResponseCoupler& c, float f_mhz, Terminations terminations) {
-  ResponseRow row{f_mhz, c.section, {}, c.status, std::nullopt};
+  ResponseRow row{f_mhz, c.section, {}, c.status, std::nullopt, c.failure};
   try {
     row.section = section_at(c, f_mhz);
     if (c.field_section) {
@@ -137,6 +143,7 @@ ResponseRow response_row(const ResponseCoupler& c, float f_mhz, Terminations ter
     }
   } catch (const FieldFailure& failure) {
     row.status = failure_status(failure);
+    row.failure = failure;
     row.field_response.reset();
     if (c.solver == Solver::field) set_attenuation(row.section, {kNaN, kNaN});
   }

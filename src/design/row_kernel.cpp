@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "design/field_analysis.hpp"
+#include "field/domain.hpp"
 #include "model/coupling.hpp"
 
 namespace ketrovane {
@@ -58,9 +59,11 @@ std::string_view status_name(RowStatus status) {
     case RowStatus::no_field_solution:
       return "no_field_solution";
     case RowStatus::no_field_loss:
+      return "no_field_loss";
+    case RowStatus::uncoupled:
       break;
   }
-  return "no_field_loss";
+  return "uncoupled";
 }
 
 bool is_failure(RowStatus status) {
@@ -76,7 +79,24 @@ CouplerImpedances model_impedances(const CrossSection& x) {
 }
 
 RowStatus failure_status(const FieldFailure& failure) {
-  return failure.of_loss() ? RowStatus::no_field_loss : RowStatus::no_field_solution;
+  return failure.status();
+}
+
+std::optional<FieldFailure> uncoupled(const StripPair& pair, double zoe, double zoo,
+                                      double error_estimate) {
+  // Each impedance is known to its relative estimate, and so is the
+  // coupling factor (Zoe - Zoo)/(Zoe + Zoo): one no larger than that is
+  // none the solution can tell from zero, and at most twice it.
+  const double resolution = std::max(error_estimate, std::numeric_limits<double>::epsilon());
+  if (!std::isfinite(zoe) || !std::isfinite(zoo) || (zoe - zoo) / (zoe + zoo) > resolution) {
+    return std::nullopt;
+  }
+  const double bound_db = 20.0 * std::log10(2.0 * resolution);
+  return FieldFailure(pair,
+                      "the strips couple more weakly than " +
+                          field::format_number(std::ceil(bound_db)) +
+                          " dB, the field solution's resolution",
+                      RowStatus::uncoupled);
 }
 
 namespace {
@@ -84,14 +104,27 @@ namespace {
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 void analyse_on_field(AnalysisRow& row, const Materials& materials, float f_mhz) {
-  row.impedances = field_impedances(row.pair);
+  FieldCoupler c = field_coupler(row.pair);
+  row.impedances = c.impedances;
   row.attenuation = field_attenuation(row.pair, materials, f_mhz);
   const ModeAttenuation& a = row.attenuation;
   const CouplerImpedances& z = row.impedances;
-  // Strips too far apart to couple have no coupling in dB, and are computed.
   if (!all_finite({z.zoe, z.zoo, z.zo, a.even_db_per_inch, a.odd_db_per_inch})) {
     row.status = RowStatus::not_finite;
+  } else if (c.uncoupled) {
+    row.status = RowStatus::uncoupled;
+    row.impedances.coupling_db = kNaN;  // no number the solution resolves
+    row.failure = std::move(c.uncoupled);
   }
+}
+
+// With both: the field's comparison may find strips it cannot tell apart.
+void note_uncoupled(RowStatus& status, std::optional<FieldFailure>& failure,
+                    std::optional<FieldComparison>& field) {
+  if (!field || !field->uncoupled || is_failure(status)) return;
+  status = RowStatus::uncoupled;
+  field->coupling_db = kNaN;
+  failure = field->uncoupled;
 }
 
 void analyse_on_model(AnalysisRow& row, const Materials& materials, float f_mhz, Solver solver) {
@@ -105,6 +138,7 @@ void analyse_on_model(AnalysisRow& row, const Materials& materials, float f_mhz,
   if (solver == Solver::both) {
     row.field = compare_with_field(x, row.impedances.zoe, row.impedances.zoo);
     row.field_loss = compare_loss_with_field(x, materials, f_mhz, row.attenuation);
+    note_uncoupled(row.status, row.failure, row.field);
   }
 }
 
@@ -112,7 +146,7 @@ void analyse_on_model(AnalysisRow& row, const Materials& materials, float f_mhz,
 
 AnalysisRow analysis_row(const StripPair& pair, const Materials& materials, float f_mhz,
                          Solver solver) {
-  AnalysisRow row{pair, {}, {}, RowStatus::ok, std::nullopt, std::nullopt};
+  AnalysisRow row{pair, {}, {}, RowStatus::ok, std::nullopt, std::nullopt, std::nullopt};
   const bool on_the_field = solver == Solver::field || !pair.placement.is_edge();
   try {
     if (on_the_field) {
@@ -122,6 +156,7 @@ AnalysisRow analysis_row(const StripPair& pair, const Materials& materials, floa
     }
   } catch (const FieldFailure& failure) {
     row.status = failure_status(failure);
+    row.failure = failure;
     row.field.reset();
     row.field_loss.reset();
     if (on_the_field) {
@@ -136,7 +171,8 @@ namespace {
 
 SensitivityRow sensitivities_on_model(const StripPair& pair, Solver solver) {
   const CrossSection& x = pair.x;
-  SensitivityRow row{pair, impedance_sensitivities(x), {}, RowStatus::ok, std::nullopt};
+  SensitivityRow row{pair,        impedance_sensitivities(x), {}, RowStatus::ok, std::nullopt,
+                     std::nullopt};
   const ImpedanceSensitivities& z = row.sensitivities;
   bool finite = all_finite({z.zoe, z.zoo});
   for (const ModeSensitivities& m : {z.even, z.odd}) {
@@ -146,8 +182,10 @@ SensitivityRow sensitivities_on_model(const StripPair& pair, Solver solver) {
   if (solver == Solver::both) {
     try {
       row.field = compare_with_field(x, z.zoe, z.zoo);
+      note_uncoupled(row.status, row.failure, row.field);
     } catch (const FieldFailure& failure) {
       row.status = failure_status(failure);
+      row.failure = failure;
     }
   }
   return row;
@@ -165,20 +203,42 @@ SensitivityRow sensitivity_row(const StripPair& pair, Solver solver) {
     const bool finite = all_finite({z.zoe, z.zoo}) &&
                         all_finite({z.even.b, z.even.s, z.even.t, z.even.w}) &&
                         all_finite({z.odd.b, z.odd.s, z.odd.t, z.odd.w});
-    return {pair, z, f.placement, finite ? RowStatus::ok : RowStatus::not_finite, std::nullopt};
+    return {pair,         z,           f.placement, finite ? RowStatus::ok : RowStatus::not_finite,
+            std::nullopt, std::nullopt};
   } catch (const FieldFailure& failure) {
     const ModeSensitivities none{kNaN, kNaN, kNaN, kNaN, kNaN};
-    return {pair, {kNaN, kNaN, none, none}, {}, failure_status(failure), std::nullopt};
+    return {pair, {kNaN, kNaN, none, none}, {}, failure_status(failure), std::nullopt, failure};
   }
 }
 
 FieldRow field_row(const StripPair& pair, double tolerance) {
   const field::FieldResult f = field::solve(field_geometry(pair), {.tolerance = tolerance});
-  if (!f.ok()) throw FieldFailure(pair, f.message, false);
+  constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+  if (!f.ok()) {
+    return {pair,
+            kNone,
+            kNone,
+            kNone,
+            kNone,
+            kNone,
+            kNone,
+            kNone,
+            0,
+            RowStatus::no_field_solution,
+            FieldFailure(pair, f.message, RowStatus::no_field_solution)};
+  }
   const field::FieldSolution& z = *f.solution;
-  return {pair,          z.even.impedance,   z.odd.impedance,   z.zo,
-          z.coupling_db, z.even.capacitance, z.odd.capacitance, f.error_estimate,
-          z.even.panels};
+  FieldRow row{pair,          z.even.impedance,   z.odd.impedance,   z.zo,
+               z.coupling_db, z.even.capacitance, z.odd.capacitance, f.error_estimate,
+               z.even.panels, RowStatus::ok,      std::nullopt};
+  row.failure = uncoupled(pair, z.even.impedance, z.odd.impedance, f.error_estimate);
+  if (row.failure) {
+    row.status = RowStatus::uncoupled;
+    row.coupling_db = kNone;
+  } else if (!std::isfinite(z.zo) || !std::isfinite(z.coupling_db)) {
+    row.status = RowStatus::not_finite;
+  }
+  return row;
 }
 
 }  // namespace ketrovane

@@ -49,6 +49,7 @@ enum class RowStatus : std::uint8_t {
   width_below_limit,         // the design needs a strip narrower than the fab's least
   no_field_solution,         // the field solver could not solve the cross-section
   no_field_loss,             // the field solver could not find the cross-section's loss
+  uncoupled,                 // the strips couple more weakly than the field solution resolves
 };
 
 // The status as the tables write it: "ok", "not_finite", "converged", ...
@@ -57,17 +58,19 @@ std::string_view status_name(RowStatus status);
 // A row that could not be computed, as opposed to one that carries a note.
 bool is_failure(RowStatus status);
 
-// A cross-section the field solver could not solve to its tolerance.
+// A cross-section the field solver could not solve to its tolerance, or
+// whose coupling it cannot resolve: where, why (what()), and the status of
+// a row of it (no_field_solution, no_field_loss or uncoupled).
 class FieldFailure : public std::runtime_error {
  public:
-  FieldFailure(const StripPair& where, const std::string& what_failed, bool of_loss)
-      : std::runtime_error(what_failed), where_(where), of_loss_(of_loss) {}
+  FieldFailure(const StripPair& where, const std::string& why, RowStatus status)
+      : std::runtime_error(why), where_(where), status_(status) {}
   [[nodiscard]] const StripPair& where() const { return where_; }
-  [[nodiscard]] bool of_loss() const { return of_loss_; }
+  [[nodiscard]] RowStatus status() const { return status_; }
 
  private:
   StripPair where_;
-  bool of_loss_;
+  RowStatus status_;
 };
 
 // The status of a row whose cross-section the field solver failed on.
@@ -101,6 +104,7 @@ struct FieldComparison {
   float coupling_db;
   float zoe_error_pct;
   float zoo_error_pct;
+  std::optional<FieldFailure> uncoupled;  // the field cannot resolve the coupling
 };
 
 struct LossComparison {
@@ -119,6 +123,7 @@ struct AnalysisRow {
   RowStatus status;
   std::optional<FieldComparison> field;      // with Solver::both
   std::optional<LossComparison> field_loss;  // with Solver::both
+  std::optional<FieldFailure> failure;       // why the field failed the row
 };
 
 // Strips not side by side and centred only on the field solution.
@@ -172,6 +177,7 @@ struct SynthesisRow {
   // The model's Zo, Zoe, Zoo and coupling of the row's own W and S, for a
   // design of the model finished to its resolution.
   std::optional<SynthesisTargets> achieved;
+  std::optional<FieldFailure> failure;  // why the field failed the row
 };
 
 // Strips not side by side and centred only on the field solution.
@@ -201,6 +207,7 @@ struct ResponseCoupler {
   RowStatus status;
   std::optional<FieldComparison> field;  // with Solver::both
   std::optional<CoupledSection> field_section;
+  std::optional<FieldFailure> failure;  // why the field failed the coupler
 };
 
 ResponseCoupler coupler_of_dimensions(const StripPair& pair, const Materials& materials,
@@ -214,6 +221,7 @@ struct ResponseRow {
   FourPortResponse response;
   RowStatus status;
   std::optional<FourPortResponse> field_response;  // with Solver::both
+  std::optional<FieldFailure> failure;             // why the field failed the row
 };
 
 ResponseRow response_row(const ResponseCoupler& coupler, float f_mhz, Terminations terminations);
@@ -278,6 +286,7 @@ struct SensitivityRow {
   PlacementSensitivities placement;  // on the field solution
   RowStatus status;
   std::optional<FieldComparison> field;  // with Solver::both
+  std::optional<FieldFailure> failure;   // why the field failed the row
 };
 
 SensitivityRow sensitivity_row(const StripPair& pair, Solver solver);
@@ -294,10 +303,19 @@ struct FieldRow {
   double c_odd;
   double error_estimate;  // relative
   int panels;
+  RowStatus status;
+  std::optional<FieldFailure> failure;  // why, when the status is not ok
 };
 
-// To a relative tolerance of each mode impedance; FieldFailure when the
-// solver cannot verify it (the field command has no status column).
+// To a relative tolerance of each mode impedance; the numbers NaN and the
+// status no_field_solution when the solver cannot verify it, the coupling
+// NaN and the status uncoupled when it is within the solution's resolution.
 FieldRow field_row(const StripPair& pair, double tolerance);
+
+// Strips whose mode impedances differ by no more than the solution can
+// tell: FieldFailure's reason gives the bound on the coupling.  Tells
+// nothing of a solution without a finite coupling difference to compare.
+std::optional<FieldFailure> uncoupled(const StripPair& pair, double zoe, double zoo,
+                                      double error_estimate);
 
 }  // namespace ketrovane

@@ -70,8 +70,8 @@ SynthesisRow field_synthesis_row(const Board& board, const SynthesisTargets& tar
                                  const SynthesisSetup& setup) {
   const Placement& given = setup.placement;
   SynthesisRow row{
-      targets,      false,       0.0F, 0.0F, given, WidthSpacing{}, RowStatus::unusable,
-      std::nullopt, std::nullopt};
+      targets,      false,        0.0F,        0.0F, given, WidthSpacing{}, RowStatus::unusable,
+      std::nullopt, std::nullopt, std::nullopt};
   if (!usable(targets)) return row;
   const field::SynthesisResult f = field::synthesise({.b = board.b,
                                                       .t = board.t,
@@ -157,8 +157,8 @@ SynthesisRow synthesis_row(const Board& board, const SynthesisTargets& targets, 
     return row;
   }
   const WidthSpacing model = model_design(board, targets, solver, setup);
-  SynthesisRow row{targets, model.converged(),        model.w,      model.s,     {},
-                   model,   status_of(model.outcome), std::nullopt, std::nullopt};
+  SynthesisRow row{targets, model.converged(),        model.w,      model.s,      {},
+                   model,   status_of(model.outcome), std::nullopt, std::nullopt, std::nullopt};
   if (!row.built) return row;
   if (solver == Solver::field) correct_on_the_field(row, board);
   if (solver != Solver::field && setup.to_resolution) row.achieved = achieved(board, row);
@@ -171,6 +171,7 @@ SynthesisRow synthesis_row(const Board& board, const SynthesisTargets& targets, 
       row.field = compare_with_field(x, z.zoe, z.zoo);
     } catch (const FieldFailure& failure) {
       row.status = failure_status(failure);  // the model's design stands, unverified
+      row.failure = failure;
     }
   }
   return row;

@@ -116,9 +116,11 @@ void evaluate(const ToleranceDesign& d, ToleranceSample& sample) {
     return;
   }
   try {
-    const CouplerImpedances z = on_the_field ? field_impedances(pair) : model_impedances(pair.x);
-    if (!finite(z)) {
-      sample.status = SampleStatus::model_failed;
+    const FieldCoupler f = on_the_field ? field_coupler(pair) : FieldCoupler{};
+    const CouplerImpedances z = on_the_field ? f.impedances : model_impedances(pair.x);
+    if (f.uncoupled || !finite(z)) {
+      // Strips the field cannot resolve the coupling of fail on the field.
+      sample.status = on_the_field ? SampleStatus::field_failed : SampleStatus::model_failed;
       return;
     }
     sample.outcomes = {z.zoe, z.zoo, z.zo, z.coupling_db, 0.0F, 0.0F, 0.0F, 0.0F};

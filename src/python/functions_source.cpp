@@ -79,8 +79,9 @@ const std::vector<FunctionSpec>& functions() {
       {.name = "field",
        .command = Command::field,
        .call = "_table(\"field\", {names}, {values}, units, progress)",
-       .note = "A cross-section the solver cannot verify to tol raises RuntimeError with its "
-               "last estimate."},
+       .note = "A cross-section the solver cannot verify to tol has NaN numbers and the status "
+               "no_field_solution, and a FieldFailureWarning gives the solver's last estimate; "
+               "strips it cannot resolve the coupling of say uncoupled."},
       {.name = "multisection",
        .command = Command::multisection,
        .call = "_multisection({names}, {values}, units)",

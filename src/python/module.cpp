@@ -295,9 +295,8 @@ batch::RunOptions run_options(const batch::RowSource& rows, const py::object& pr
   return options;
 }
 
-// Runs the rows; a refused element becomes ValueError naming its index, a
-// cross-section the field command cannot solve RuntimeError (every other
-// command's row says so in its status).
+// Runs the rows; a refused element becomes ValueError naming its index (a
+// cross-section the field cannot solve is a row that says so in its status).
 batch::RowTally run(const batch::RowSource& rows,
                     const std::function<void(const batch::RowBlock&)>& take, const py::tuple& shape,
                     const py::object& progress) {
@@ -315,8 +314,6 @@ batch::RowTally run(const batch::RowSource& rows,
       batch::Refusal refusal = e.refusal();
       refusal.element = failed.index;
       throw py::value_error(element_message(refusal, shape));
-    } catch (const FieldFailure& f) {  // the field command's, which has no status
-      throw std::runtime_error(batch::failure_message(f));
     }
   }
 }
@@ -384,7 +381,7 @@ class TableArrays {
 
   // The status of each element as a code into texts: bytes, one a row.
   [[nodiscard]] py::tuple result(const py::object& note, const py::object& mode_note,
-                                 const py::object& summary) const {
+                                 const py::object& failure_note, const py::object& summary) const {
     const auto [names, units] = column_names(columns_, unit_);
     py::object codes = py::none();
     py::tuple texts(texts_.size());
@@ -394,7 +391,7 @@ class TableArrays {
       for (std::size_t k = 0; k < texts_.size(); ++k) texts[k] = text_object(texts_[k]);
     }
     return py::make_tuple(names, units, numbers_, codes, texts, text_column_, note, mode_note,
-                          summary);
+                          failure_note, summary);
   }
 
  private:
@@ -442,6 +439,16 @@ py::object mode_note_of(const batch::RowTally& tally, const batch::LengthUnit& u
   return py::str(batch::higher_mode_note(tally.higher_mode, unit));
 }
 
+// The notes of rows the field failed, each naming its first element, as
+// one text, or None.
+py::object failure_note_of(const batch::RowTally& tally, const batch::LengthUnit& unit) {
+  const std::vector<std::string> notes = batch::field_failure_notes(tally, unit, true);
+  if (notes.empty()) return py::none();
+  std::string text;
+  for (const std::string& note : notes) text += (text.empty() ? "" : "\n") + note;
+  return py::str(text);
+}
+
 // The band summary of a call sweeping one coupler, as a dict, or None.
 py::object summary_of(const Call& call) {
   const std::optional<BandSummary> s = batch::call_band_summary(call);
@@ -480,7 +487,8 @@ py::tuple table(const std::string& command_name, const py::tuple& names, const p
   TableArrays arrays(rows->columns(), unit, elements);
   const batch::RowTally tally = run(
       *rows, [&arrays](const batch::RowBlock& block) { arrays.take(block); }, shape, progress);
-  return arrays.result(note_of(tally, call, unit), mode_note_of(tally, unit), summary_of(call));
+  return arrays.result(note_of(tally, call, unit), mode_note_of(tally, unit),
+                       failure_note_of(tally, unit), summary_of(call));
 }
 
 // (s[element, 4, 4], f_mhz[element], ref_ohm[element]): complex128 and
@@ -549,11 +557,11 @@ py::tuple multisection(const py::tuple& names, const py::tuple& values,
   const std::unique_ptr<batch::RowSource> rows = batch::multisection_rows(request);
   const batch::LengthUnit unit = batch::parse_length_unit("units", length_unit);
   TableArrays arrays(rows->columns(), unit, rows->rows());
-  run(
+  const batch::RowTally tally = run(
       *rows, [&arrays](const batch::RowBlock& block) { arrays.take(block); },
       py::make_tuple(rows->rows()), py::none());
   const auto& q = std::get<batch::MultisectionRequest>(request);
-  return arrays.result(py::none(), py::none(), profile_of(q.design));
+  return arrays.result(py::none(), py::none(), failure_note_of(tally, unit), profile_of(q.design));
 }
 
 // ---- Tolerance runs ----
@@ -605,7 +613,7 @@ py::tuple statistics_result(const batch::ToleranceRequest& q, const batch::Toler
   info["start"] = q.start;
   info["count"] = q.count;
   info["seed"] = q.design.seed;
-  return py::make_tuple(arrays.result(py::none(), py::none(), py::none()), info);
+  return py::make_tuple(arrays.result(py::none(), py::none(), py::none(), py::none()), info);
 }
 
 // (samples as table() gives rows, statistics, figures) of the samples
@@ -625,7 +633,7 @@ py::tuple tolerance(const py::tuple& names, const py::tuple& values, const std::
       },
       py::make_tuple(rows->rows()), progress);
   const batch::ToleranceOutcome r = collector.finish();
-  return py::make_tuple(samples.result(py::none(), py::none(), py::none()),
+  return py::make_tuple(samples.result(py::none(), py::none(), py::none(), py::none()),
                         statistics_result(q, r, unit));
 }
 

@@ -97,6 +97,12 @@ const BadInput kBadInputs[] = {
     {"TouchstoneVersion2OfNumbersThatAreNot",
      with(kResponse, {"--touchstone", "x.s4p", "--touchstone-version", "2", "--rs", "1e-40"}),
      {"--touchstone", "500 MHz is not finite", "Rs = "}},
+    {"TouchstoneOfARowTheFieldFailed",
+     {"response", "--b", "0.25", "--t", "0.0014", "--er", "2.2", "--w", "0.168", "--s", "1e-7",
+      "--f0", "1000", "--f", "1000", "--solver", "field", "--touchstone", "x.s4p"},
+     {"--touchstone: the scattering matrix at 1000 MHz is not finite: no field solution at W 0.168 "
+      "in, S 0.0000001 in",
+      "s/b = 4e-07 is below the solver's range", "no file written"}},
     {"ProductOfTooManyRows",
      replaced(replaced(kAnalyse, "--w", "0.1:0.2:0.00001"), "--s", "0.01:0.11:0.00001"),
      {"--w and --s", "100000000"}},
@@ -490,15 +496,20 @@ TEST(Status, ARowThatIsNotFiniteIsAFailedRow) {
   EXPECT_TRUE(lines_of(csv.out).at(1).ends_with(",not_finite")) << csv.out;
 }
 
-// A gap of a ten-millionth of an inch lies below the field solver's range:
-// on every command that solves the field, its rows say so in their status,
-// the rows beside them are computed, and the run fails as a row that is not
-// finite does (exit 1), instead of ending the command (exit 2).
+// A gap of a ten-millionth of an inch lies below the field solver's range,
+// and strips five inches apart couple more weakly than the field solution
+// resolves: on every command that solves the field, the field command
+// itself included, their rows say so in their status, the rows beside them
+// are computed, a note gives the first one's reason, and the run fails as a
+// row that is not finite does (exit 1), instead of ending the command
+// (exit 2) or giving a coupling of -inf with status ok.
 struct FieldFailureCase {
   const char* name;
   Args args;
   std::size_t failed;    // rows of the table that cannot be computed
+  const char* status;    // of the first row
   const char* last_row;  // what the last row of the CSV holds
+  const char* note;      // the note before the count of failed rows
 };
 
 void PrintTo(const FieldFailureCase& c, std::ostream* os) {
@@ -507,7 +518,7 @@ void PrintTo(const FieldFailureCase& c, std::ostream* os) {
 
 class FieldFailureRow : public ::testing::TestWithParam<FieldFailureCase> {};
 
-TEST_P(FieldFailureRow, IsAStatusRowAndExitStatusOne) {
+TEST_P(FieldFailureRow, IsAStatusRowWithTheReasonAndExitStatusOne) {
   const FieldFailureCase& c = GetParam();
   const e2e::TemporaryDirectory tmp;
   const Args board = {"--b", "0.25", "--t", "0.0014", "--er", "2.2", "--format", "csv"};
@@ -515,40 +526,106 @@ TEST_P(FieldFailureRow, IsAStatusRowAndExitStatusOne) {
   EXPECT_EQ(o.status, 1) << o.err;
   const std::vector<std::string> rows = lines_of(o.out);
   ASSERT_GE(rows.size(), 2U) << o.err;
-  EXPECT_NE(rows[1].find(",no_field_solution"), std::string::npos) << rows[1];
+  EXPECT_NE(rows[1].find(std::string(",") + c.status), std::string::npos) << rows[1];
   EXPECT_NE(rows.back().find(c.last_row), std::string::npos) << rows.back();
   const std::vector<std::string> err = lines_of(o.err);
-  ASSERT_FALSE(err.empty());
-  EXPECT_EQ(err.back(), "ketrovane-calc: " + std::to_string(c.failed) +
-                            " of the rows could not be computed (see their status)");
+  ASSERT_EQ(err.size(), 2U) << o.err;
+  EXPECT_EQ(err[0], std::string("ketrovane-calc: note: ") + c.note);
+  EXPECT_EQ(err[1], "ketrovane-calc: " + std::to_string(c.failed) +
+                        " of the rows could not be computed (see their status)");
 }
+
+constexpr const char* kNoSolution =
+    "1 row has no field solution, at W 0.168 in, S 0.0000001 in, T 0.0014 in, B 0.25 in, Er 2.2: "
+    "s/b = 4e-07 is below the solver's range (1e-6)";
+constexpr const char* kUncoupled =
+    "1 row is uncoupled, at W 0.168 in, S 5 in, T 0.0014 in, B 0.25 in, Er 2.2: the strips couple "
+    "more weakly than -123 dB, the field solution's resolution";
 
 const FieldFailureCase kFieldFailures[] = {
     {"AnalyseOnTheField",
      {"analyse", "--w", "0.168", "--s", "1e-7:0.011:0.011", "--solver", "field"},
      1,
-     ",ok"},
+     "no_field_solution",
+     ",ok",
+     kNoSolution},
     {"AnalyseBesideTheModel",
      {"analyse", "--w", "0.168", "--s", "1e-7:0.011:0.011", "--solver", "both"},
      1,
-     ",ok,68.71"},
+     "no_field_solution",
+     ",ok,68.71",
+     kNoSolution},
     {"SensitivityOnTheField",
      {"sensitivity", "--w", "0.168", "--s", "1e-7:0.011:0.011", "--solver", "field"},
      1,
-     ",ok"},
+     "no_field_solution",
+     ",ok",
+     kNoSolution},
     {"SensitivityBesideTheModel",
      {"sensitivity", "--w", "0.168", "--s", "1e-7", "--solver", "both"},
      1,
-     ",no_field_solution,,,,,,"},
+     "no_field_solution",
+     ",no_field_solution,,,,,,",
+     kNoSolution},
     {"ResponseOnTheField",
      {"response", "--w", "0.168", "--s", "1e-7", "--f0", "1000", "--f", "900:1100:100", "--solver",
       "field"},
      3,
-     ",no_field_solution"},
+     "no_field_solution",
+     ",no_field_solution",
+     "3 rows have no field solution; the first, at W 0.168 in, S 0.0000001 in, T 0.0014 in, B "
+     "0.25 in, Er 2.2: s/b = 4e-07 is below the solver's range (1e-6)"},
     {"ResponseBesideTheModel",
      {"response", "--w", "0.168", "--s", "1e-7", "--f0", "1000", "--f", "1000", "--solver", "both"},
      1,
-     ",no_field_solution,,,,,,,,,,,,,,,,,,,,,"},
+     "no_field_solution",
+     ",no_field_solution,,,,,,,,,,,,,,,,,,,,,",
+     kNoSolution},
+    {"TheFieldItself",
+     {"field", "--w", "0.168", "--s", "1e-7:0.011:0.011"},
+     1,
+     "no_field_solution",
+     ",17,ok",
+     kNoSolution},
+    {"AnalyseUncoupledOnTheField",
+     {"analyse", "--w", "0.168:0.2:0.032", "--s", "5", "--solver", "field"},
+     2,
+     "uncoupled",
+     ",uncoupled",
+     "2 rows are uncoupled; the first, at W 0.168 in, S 5 in, T 0.0014 in, B 0.25 in, Er 2.2: the "
+     "strips couple more weakly than -123 dB, the field solution's resolution"},
+    {"AnalyseUncoupledBesideTheModel",
+     {"analyse", "--w", "0.168", "--s", "5", "--solver", "both"},
+     1,
+     "uncoupled",
+     ",56.277832,56.277832,56.277832,,",
+     kUncoupled},
+    {"SensitivityUncoupledBesideTheModel",
+     {"sensitivity", "--w", "0.168", "--s", "5", "--solver", "both"},
+     1,
+     "uncoupled",
+     ",uncoupled,56.277832,56.277832,56.277832,,",
+     kUncoupled},
+    {"ResponseUncoupledBesideTheModel",
+     {"response", "--w", "0.168", "--s", "5", "--f0", "1000", "--f", "1000", "--solver", "both"},
+     1,
+     "uncoupled",
+     ",uncoupled,56.277832,56.277832,56.277832,,",
+     kUncoupled},
+    {"TheFieldItselfUncoupled",
+     {"field", "--w", "0.168", "--s", "5"},
+     1,
+     "uncoupled",
+     ",56.277832,56.277832,56.277832,,",
+     kUncoupled},
+    {"BroadsideUncoupled",
+     {"analyse", "--geometry", "broadside", "--w", "0.168", "--sv", "0.01", "--wo", "5", "--solver",
+      "field"},
+     1,
+     "uncoupled",
+     ",uncoupled",
+     "1 row is uncoupled, at W 0.168 in, SV 0.01 in, WO 5 in, T 0.0014 in, B 0.25 in, Er 2.2: the "
+     "strips couple more weakly than -123 dB, the field solution's resolution"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Status, FieldFailureRow, ::testing::ValuesIn(kFieldFailures),

@@ -229,7 +229,7 @@ TEST(Geometries, OffTheCentrePlaneAtMidHeightIsTheCentredPair) {
   ASSERT_EQ(offset.status, 0) << offset.err;
   EXPECT_EQ(lines_of(offset.out).at(0),
             "w_in,s_in,h_in,w_over_b,s_over_b,h_over_b,zo_ohm,zoe_ohm,zoo_ohm,coupling_db,c_even,"
-            "c_odd,error_estimate,panels");
+            "c_odd,error_estimate,panels,status");
   EXPECT_EQ(lines_of(offset.out).size(), 7U);
   for (const char* name : {"w_in", "s_in", "zoe_ohm", "zoo_ohm", "coupling_db"}) {
     EXPECT_EQ(column(offset.out, name), column(edge.out, name)) << name;

@@ -96,7 +96,7 @@ TEST(Solver, TheFieldCommandAndTheFieldSynthesis) {
   const std::vector<std::string> lines = lines_of(f.out);
   EXPECT_EQ(lines[0],
             "w_in,s_in,w_over_b,s_over_b,zo_ohm,zoe_ohm,zoo_ohm,coupling_db,c_even,c_odd,"
-            "error_estimate,panels");
+            "error_estimate,panels,status");
   EXPECT_LE(std::stod(fields_of(lines[1])[10]), 1e-6);
   const CalcOutcome s =
       run_calc(tmp.path(), {"synthesise", "--b", "0.25", "--t", "0.0014", "--er", "2.2", "--zo",

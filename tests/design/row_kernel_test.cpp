@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
+#include <string>
+#include <utility>
 
 #include "design/field_analysis.hpp"
 #include "design/grid.hpp"
@@ -182,6 +185,82 @@ TEST(RowStatus, AFieldFailureIsTheRowsStatus) {
   EXPECT_EQ(status_name(RowStatus::no_field_loss), "no_field_loss");
   const ResponseCoupler lost = coupler_of_dimensions(below_range, kCopper, 2.0F, Solver::field);
   EXPECT_TRUE(std::isnan(response_row(lost, 1000.0F, {50.0F, 50.0F}).response.input_vswr));
+}
+
+// Strips five inches apart: the field's mode impedances differ by less
+// than it resolves, so a row whose columns hold the field's coupling says
+// uncoupled and why, where a coupling of -inf with status ok passed before;
+// rows without the field's coupling (sensitivities on the field, the
+// field's response) stay ok.
+TEST(RowStatus, StripsTooFarApartForTheFieldToResolveAreUncoupled) {
+  const StripPair apart = CrossSection{kBoard, 0.168F, 5.0F};
+  const StripPair near = CrossSection{kBoard, 0.168F, 0.011F};
+  const auto analysis = [](const StripPair& p, Solver s) {
+    const AnalysisRow r = analysis_row(p, kCopper, 1000.0F, s);
+    return std::pair{r.status, r.failure};
+  };
+  const auto sensitivity = [](const StripPair& p, Solver s) {
+    const SensitivityRow r = sensitivity_row(p, s);
+    return std::pair{r.status, r.failure};
+  };
+  const auto response = [](const StripPair& p, Solver s) {
+    const ResponseRow r =
+        response_row(coupler_of_dimensions(p, kCopper, 2.0F, s), 1000.0F, {50.0F, 50.0F});
+    return std::pair{r.status, r.failure};
+  };
+  struct Case {
+    const char* name;
+    std::pair<RowStatus, std::optional<FieldFailure>> (*row)(const StripPair&, Solver);
+    Solver solver;
+    RowStatus apart;
+  };
+  const Case cases[] = {
+      {"analysis on the field", analysis, Solver::field, RowStatus::uncoupled},
+      {"analysis beside the model", analysis, Solver::both, RowStatus::uncoupled},
+      {"sensitivity on the field", sensitivity, Solver::field, RowStatus::ok},
+      {"sensitivity beside the model", sensitivity, Solver::both, RowStatus::uncoupled},
+      {"response on the field", response, Solver::field, RowStatus::ok},
+      {"response beside the model", response, Solver::both, RowStatus::uncoupled},
+  };
+  for (const Case& c : cases) {
+    const auto [status, failure] = c.row(apart, c.solver);
+    EXPECT_EQ(status_name(status), status_name(c.apart)) << c.name;
+    EXPECT_EQ(failure.has_value(), c.apart == RowStatus::uncoupled) << c.name;
+    if (failure) {
+      EXPECT_STREQ(failure->what(),
+                   "the strips couple more weakly than -123 dB, the field solution's resolution")
+          << c.name;
+    }
+    EXPECT_EQ(c.row(near, c.solver).first, RowStatus::ok) << c.name;
+  }
+  EXPECT_TRUE(
+      std::isnan(analysis_row(apart, kCopper, 1000.0F, Solver::field).impedances.coupling_db));
+}
+
+// The bound is twice the resolution, rounded towards no coupling; a
+// coupling factor above the resolution is a coupling, and equal impedances
+// solved exactly are bounded by the double's own resolution.
+TEST(RowStatus, TheUncoupledBoundIsTwiceTheResolution) {
+  const StripPair p = CrossSection{kBoard, 0.168F, 5.0F};
+  struct Case {
+    double zoe, zoo, estimate;
+    const char* bound;  // none: coupled
+  };
+  const Case cases[] = {
+      {50.0, 50.0, 1e-6, "-113 dB"},
+      {50.0, 49.99991, 1e-6, "-113 dB"},  // (Zoe - Zoo)/(Zoe + Zoo) = 0.9e-6, within it
+      {50.0, 49.9998, 1e-6, nullptr},     // twice it: resolved
+      {50.0, 50.1, 1e-6, "-113 dB"},      // Zoe below Zoo is no coupling either
+      {50.0, 50.0, 0.0, "-307 dB"},
+  };
+  for (const Case& c : cases) {
+    const std::optional<FieldFailure> u = uncoupled(p, c.zoe, c.zoo, c.estimate);
+    ASSERT_EQ(u.has_value(), c.bound != nullptr) << c.zoo;
+    if (u) {
+      EXPECT_NE(std::string(u->what()).find(c.bound), std::string::npos) << u->what();
+      EXPECT_EQ(u->status(), RowStatus::uncoupled);
+    }
+  }
 }
 
 TEST(QuarterWave, LengthAndFrequencyAreInverse) {

@@ -4,6 +4,7 @@ keywords (w='-0.1' for --w '-0.1'); in an array, with the element's index."""
 
 import re
 import unittest
+import warnings
 
 import numpy as np
 
@@ -202,20 +203,50 @@ class KeywordsInMessages(unittest.TestCase):
 
 
 class FieldFailures(unittest.TestCase):
-    """A cross-section the field solver cannot solve is a row whose status
-    says so, at its element's index; the other elements are computed."""
+    """A cross-section the field solver cannot solve, or strips too far apart
+    for it to resolve their coupling, is a row whose status says so, at its
+    element's index; the other elements are computed, and a
+    FieldFailureWarning names the first such element and why."""
 
-    def test_an_element_the_field_cannot_solve_is_a_status(self):
-        for function in (ketrovane.analyse, ketrovane.sensitivity):
-            with self.subTest(function=function.__name__):
-                r = function(**changed(COUPLER, s=[[0.011, 1e-7]]), solver="field")
-                self.assertEqual(r.status.tolist(), [["ok", "no_field_solution"]])
-                self.assertTrue(np.isnan(r.zoe_ohm[0, 1]))
-                self.assertFalse(np.isnan(r.zoe_ohm[0, 0]))
-        r = ketrovane.response(**changed(COUPLER, s=[1e-7, 0.011]), f0=1000, f=1000,
-                               solver="field")
-        self.assertEqual(r.status.tolist(), ["no_field_solution", "ok"])
-        self.assertTrue(np.isnan(r.s21_db[0]))
+    NO_SOLUTION = ("1 row has no field solution, element 1, at W 0.168 in, S 0.0000001 in, "
+                   "T 0.0014 in, B 0.25 in, Er 2.2: s/b = 4e-07 is below the solver's range")
+    UNCOUPLED = ("1 row is uncoupled, element 1, at W 0.168 in, S 5 in, T 0.0014 in, B 0.25 in, "
+                 "Er 2.2: the strips couple more weakly than -123 dB")
+
+    def test_a_field_failure_is_a_status_with_a_warning_naming_its_element(self):
+        edge = dict(COUPLER)
+        del edge["s"]
+        cases = (
+            (ketrovane.analyse, dict(s=[[0.011, 1e-7]], solver="field"),
+             [["ok", "no_field_solution"]], "zoe_ohm", self.NO_SOLUTION),
+            (ketrovane.sensitivity, dict(s=[[0.011, 1e-7]], solver="field"),
+             [["ok", "no_field_solution"]], "zoe_ohm", self.NO_SOLUTION),
+            (ketrovane.response, dict(s=[0.011, 1e-7], f0=1000, f=1000, solver="field"),
+             ["ok", "no_field_solution"], "s21_db", self.NO_SOLUTION),
+            (ketrovane.field, dict(s=[0.011, 1e-7]),
+             ["ok", "no_field_solution"], "zoe_ohm", self.NO_SOLUTION),
+            (ketrovane.analyse, dict(s=[0.011, 5], solver="field"),
+             ["ok", "uncoupled"], "coupling_db", self.UNCOUPLED),
+            (ketrovane.field, dict(s=[0.011, 5]),
+             ["ok", "uncoupled"], "coupling_db", self.UNCOUPLED),
+            (ketrovane.analyse, dict(s=[0.011, 5], solver="both"),
+             ["ok", "uncoupled"], "coupling_field_db", self.UNCOUPLED),
+        )
+        for function, options, statuses, column, note in cases:
+            with self.subTest(function=function.__name__, options=options):
+                with self.assertWarns(ketrovane.FieldFailureWarning) as caught:
+                    r = function(**edge, **options)
+                self.assertEqual(r.status.tolist(), statuses)
+                numbers = np.ravel(getattr(r, column))
+                self.assertFalse(np.isnan(numbers[0]))
+                self.assertTrue(np.isnan(numbers[1]))
+                self.assertIn("note: " + note, str(caught.warning))
+
+    def test_rows_the_field_solves_warn_of_nothing(self):
+        with warnings.catch_warnings():
+            warnings.simplefilter("error", ketrovane.FieldFailureWarning)
+            r = ketrovane.field(**COUPLER)
+        self.assertEqual(r.status, "ok")
 
 
 if __name__ == "__main__":

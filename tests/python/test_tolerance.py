@@ -69,6 +69,16 @@ class Samples(unittest.TestCase):
             ketrovane.tolerance(**{**DESIGN, "samples": 10.0})
 
 
+class FieldFailures(unittest.TestCase):
+    def test_strips_too_far_apart_fail_on_the_field_not_the_model(self):
+        # Broadside strips an inch apart sideways: the field cannot resolve
+        # their coupling, and every sample says the field failed it.
+        r = ketrovane.tolerance(b="62mil", t="1oz", er=3.66, w="20mil", geometry="broadside",
+                                sv="10mil", wo=1, vary={"w": "1mil"}, samples=3, solver="field")
+        self.assertEqual(r.not_computed["field_failed"], 3)
+        self.assertEqual(r.not_computed["model_failed"], 0)
+
+
 class Slices(unittest.TestCase):
     def test_slices_combine_to_the_whole_run(self):
         whole = ketrovane.tolerance(**DESIGN)

@@ -59,7 +59,8 @@ import numpy as _np
 
 from . import _core
 
-__all__ = ["Result", "ModelAccuracyWarning", "HigherOrderModeWarning", "analyse", "analyze",
+__all__ = ["Result", "ModelAccuracyWarning", "HigherOrderModeWarning", "FieldFailureWarning",
+           "analyse", "analyze",
            "synthesise", "synthesize", "response", "sensitivity", "field", "s_matrix", "network",
            "multisection", "Multisection", "tolerance", "tolerance_combine", "Tolerance"]
 __version__ = _core.__version__
@@ -87,6 +88,17 @@ class HigherOrderModeWarning(UserWarning):
 
     The text is the note ``ketrovane-calc`` writes: the frequency, the
     cut-off, the mode and the cross-section.
+    """
+
+
+class FieldFailureWarning(UserWarning):
+    """Rows of the call have no field solution or loss, or strips too far
+    apart for the field solution to resolve their coupling.
+
+    Each such row says which in its ``status`` ("no_field_solution",
+    "no_field_loss", "uncoupled"); the text gives, for each kind, how many
+    rows and why the first failed: its element's index (in C order of the
+    broadcast shape), its cross-section and what the solver said.
     """
 
 
@@ -466,8 +478,8 @@ def _table(command, names, values, units, progress):
     # one row is done before anything could be shown), at no cost.
     reporter = None if progress is None and not shape else _reporter(progress, command, shape)
     try:
-        *table, note, mode_note, summary = _core.table(command, names, values, length_unit,
-                                                       frequency_unit, shape, reporter)
+        *table, note, mode_note, failure_note, summary = _core.table(
+            command, names, values, length_unit, frequency_unit, shape, reporter)
     finally:
         if reporter is not None:
             _close(reporter)
@@ -475,6 +487,8 @@ def _table(command, names, values, units, progress):
         _warnings.warn(_accuracy_warning(note), stacklevel=3)
     if mode_note is not None:
         _warnings.warn(mode_note, HigherOrderModeWarning, stacklevel=3)
+    if failure_note is not None:
+        _warnings.warn(failure_note, FieldFailureWarning, stacklevel=3)
     result = Result(command, shape, *table)
     result.summary = summary
     _echo_inputs(result, names, given, length_unit, frequency_unit)
@@ -548,6 +562,12 @@ class Result:
     there, and its numbers jump) or "not_finite" for the rows of analyse,
     sensitivity and response; "converged", "spacing_floor", "width_floor",
     "unusable", "not_representable" or "field_not_converged" for synthesis.
+    A row on the field solution (``solver="field"`` or ``"both"``, and
+    strips not side by side) may say "no_field_solution" (the solver could
+    not solve its cross-section; its numbers are NaN), "no_field_loss" (nor
+    find its loss) or "uncoupled" (the strips couple more weakly than the
+    solution resolves; its coupling is NaN), in every command, ``field``
+    included; a `FieldFailureWarning` says why for the first of them.
 
     A response swept over increasing frequencies of one coupler (f an
     array, every other argument one value) has its band summary in
@@ -841,7 +861,10 @@ def _multisection(names, values, units):
     prepared, shape, length_unit, frequency_unit = _prepared(names, values, units)
     if shape:
         raise ValueError("multisection designs one coupler: every argument is a single value")
-    *table, _, _, profile = _core.multisection(names, prepared, length_unit, frequency_unit)
+    *table, _, _, failure_note, profile = _core.multisection(names, prepared, length_unit,
+                                                             frequency_unit)
+    if failure_note is not None:
+        _warnings.warn(failure_note, FieldFailureWarning, stacklevel=2)
     result = Multisection("multisection", (_np.shape(table[2])[-1],), *table)
     result.profile = profile
     result.ripple_db = profile["ripple_db"]

@@ -317,9 +317,11 @@ def field(b, t, er, w, s=None, *, geometry="edge", h=None, sv=None, wo="0in", to
         once the call has run 2 s, if the error stream is a terminal or the call runs in IPython
 
     Columns: w_in, s_in, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db, c_even, c_odd,
-    error_estimate, panels (the length columns follow units).
+    error_estimate, panels, status (the length columns follow units).
 
-    A cross-section the solver cannot verify to tol raises RuntimeError with its last estimate.
+    A cross-section the solver cannot verify to tol has NaN numbers and the status
+    no_field_solution, and a FieldFailureWarning gives the solver's last estimate; strips it cannot
+    resolve the coupling of say uncoupled.
     """
     arguments = (b, t, er, w, s, geometry, h, sv, wo, tol)
     values = _given(field, _FIELD, arguments)
