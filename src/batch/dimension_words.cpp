@@ -1,5 +1,6 @@
 #include "batch/dimension_words.hpp"
 
+#include "batch/input_error.hpp"
 #include "design/tolerance.hpp"
 
 namespace ketrovane::batch {
@@ -27,7 +28,7 @@ std::string varied_quantities_listed() {
   }
   std::string text = always + "and ";
   for (std::size_t i = 0; i < placed.size(); ++i) {
-    if (i > 0) text += i + 1 == placed.size() ? " or " : ", ";
+    text += list_separator(i, placed.size(), " or ");
     text += placed[i];
   }
   return text;
@@ -36,7 +37,7 @@ std::string varied_quantities_listed() {
 std::string listed(const std::vector<std::string>& words) {
   std::string text;
   for (std::size_t i = 0; i < words.size(); ++i) {
-    if (i > 0) text += i + 1 == words.size() ? " and " : ", ";
+    text += list_separator(i, words.size(), " and ");
     text += words[i];
   }
   return text;

@@ -5,6 +5,7 @@
 // the program's name.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -60,6 +61,14 @@ class Phrase {
  private:
   std::vector<Piece> pieces_;
 };
+
+// What goes before item `i` of a list of `count` written as people write
+// one: nothing, ", ", and `conjunction` before the last ("a, b and c").
+constexpr std::string_view list_separator(std::size_t i, std::size_t count,
+                                          std::string_view conjunction) {
+  if (i == 0) return {};
+  return i + 1 == count ? conjunction : ", ";
+}
 
 // What a refusal says.
 struct Refusal {

@@ -21,7 +21,7 @@ std::string listed(std::string_view choices) {
   }
   std::string text;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    if (i > 0) text += i + 1 == names.size() ? " or " : ", ";
+    text += list_separator(i, names.size(), " or ");
     text += names[i];
   }
   return text;

@@ -57,7 +57,7 @@ Phrase joined(std::initializer_list<Phrase> parts) {
 Phrase options_listed(const std::vector<Opt>& ids) {
   Phrase phrase;
   for (std::size_t i = 0; i < ids.size(); ++i) {
-    if (i > 0) phrase += i + 1 == ids.size() ? " and " : ", ";
+    if (i > 0) phrase += list_separator(i, ids.size(), " and ");
     phrase += ids[i];
   }
   return phrase;
@@ -71,9 +71,11 @@ Phrase geometries_where(Pred pred) {
   for (const ArrangementSpec& a : arrangements()) {
     if (pred(a)) names.emplace_back(a.name);
   }
-  const std::string all = listed(names);
   Phrase phrase{Piece(Opt::geometry, names.front())};
-  if (all.size() > names.front().size()) phrase += all.substr(names.front().size());
+  for (std::size_t i = 1; i < names.size(); ++i) {
+    phrase += list_separator(i, names.size(), " and ");
+    phrase += names[i];
+  }
   return phrase;
 }
 

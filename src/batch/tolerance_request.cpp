@@ -85,7 +85,7 @@ std::vector<Varied> variable_quantities(Arrangement arrangement) {
 std::string names_listed(const std::vector<Varied>& quantities) {
   std::string text;
   for (std::size_t i = 0; i < quantities.size(); ++i) {
-    if (i > 0) text += i + 1 == quantities.size() ? " or " : ", ";
+    text += list_separator(i, quantities.size(), " or ");
     text += varied_name(quantities[i]);
   }
   return text;

@@ -550,6 +550,16 @@ std::optional<std::string> refusal(int sections, double coupling_db) {
   return std::nullopt;
 }
 
+// Of a design over the band from f1 to f2.
+std::optional<std::string> band_refusal(int sections, double coupling_db, double f1_mhz,
+                                        double f2_mhz) {
+  if (auto why = refusal(sections, coupling_db)) return why;
+  if (!(f1_mhz > 0.0) || !(f2_mhz > f1_mhz) || !std::isfinite(f2_mhz)) {
+    return "the band must have 0 < f1 < f2";
+  }
+  return std::nullopt;
+}
+
 MultisectionDesign refused(std::string message) {
   MultisectionDesign d;
   d.message = std::move(message);
@@ -587,10 +597,7 @@ MultisectionDesign with_band(MultisectionDesign d, double f0, double theta1, dou
 
 MultisectionDesign design_equal_ripple(int sections, double coupling_db, double f1_mhz,
                                        double f2_mhz) {
-  if (auto why = refusal(sections, coupling_db)) return refused(*why);
-  if (!(f1_mhz > 0.0) || !(f2_mhz > f1_mhz) || !std::isfinite(f2_mhz)) {
-    return refused("the band must have 0 < f1 < f2");
-  }
+  if (auto why = band_refusal(sections, coupling_db, f1_mhz, f2_mhz)) return refused(*why);
   const double f0 = 0.5 * (f1_mhz + f2_mhz);
   const double theta1 = kHalfPi * f1_mhz / f0;
   const std::optional<RippleSolution> s = profile_for_band(sections, coupling_db, theta1);
@@ -606,10 +613,7 @@ MultisectionDesign design_equal_ripple(int sections, double coupling_db, double 
 
 MultisectionDesign design_flat_over_band(int sections, double coupling_db, double f1_mhz,
                                          double f2_mhz) {
-  if (auto why = refusal(sections, coupling_db)) return refused(*why);
-  if (!(f1_mhz > 0.0) || !(f2_mhz > f1_mhz) || !std::isfinite(f2_mhz)) {
-    return refused("the band must have 0 < f1 < f2");
-  }
+  if (auto why = band_refusal(sections, coupling_db, f1_mhz, f2_mhz)) return refused(*why);
   const double f0 = 0.5 * (f1_mhz + f2_mhz);
   const double theta1 = kHalfPi * f1_mhz / f0;
   const std::optional<RippleSolution> s = flat_stand_in(sections, coupling_db, theta1);
