@@ -13,13 +13,13 @@
 #include <variant>
 #include <vector>
 
-#include "batch/call_values.hpp"
-#include "batch/commands.hpp"
-#include "batch/input_error.hpp"
-#include "batch/mode_note.hpp"
-#include "batch/quantities.hpp"
-#include "batch/requests.hpp"
-#include "batch/sweep_axis.hpp"
+#include "commands/call_values.hpp"
+#include "commands/command_table.hpp"
+#include "commands/input_error.hpp"
+#include "commands/mode_note.hpp"
+#include "commands/quantities.hpp"
+#include "commands/requests.hpp"
+#include "commands/sweep_axis.hpp"
 #include "design/band_summary.hpp"
 #include "fuzz_check.hpp"
 #include "fuzz_cores.hpp"
@@ -28,8 +28,8 @@ namespace ketrovane::fuzz {
 
 namespace {
 
-using batch::InputError;
-using batch::Opt;
+using commands::InputError;
+using commands::Opt;
 
 // An option named in the input and its text.
 struct Named {
@@ -49,7 +49,7 @@ void check_message(const InputError& e) {
 }
 
 void check_axis(const Axis& a) {
-  KETROVANE_FUZZ_CHECK(a.rows >= 1 && a.rows <= batch::kMostRows);
+  KETROVANE_FUZZ_CHECK(a.rows >= 1 && a.rows <= commands::kMostRows);
   KETROVANE_FUZZ_CHECK(std::isfinite(a.value(0)) && std::isfinite(a.value(a.rows - 1)));
   if (!a.swept) KETROVANE_FUZZ_CHECK(a.rows == 1);
 }
@@ -63,7 +63,7 @@ void check_board(const Board& board) {
 void check_grid(const Grid& g) {
   check_board(g.board);
   for (const Axis* a : {&g.w, &g.s, &g.h, &g.sv, &g.wo}) check_axis(*a);
-  KETROVANE_FUZZ_CHECK(g.rows() <= batch::kMostRows);
+  KETROVANE_FUZZ_CHECK(g.rows() <= commands::kMostRows);
   // The dimensions an arrangement lacks stay a single 0.
   if (g.arrangement != Arrangement::edge_offset) KETROVANE_FUZZ_CHECK(g.h.rows == 1);
   if (g.arrangement != Arrangement::broadside) {
@@ -74,17 +74,17 @@ void check_grid(const Grid& g) {
 }
 
 // What every request that was read must hold.
-void check_request(const batch::Request& request) {
+void check_request(const commands::Request& request) {
   std::visit(
       [](const auto& q) {
         using Q = std::decay_t<decltype(q)>;
-        if constexpr (std::is_same_v<Q, batch::FieldRequest>) {
+        if constexpr (std::is_same_v<Q, commands::FieldRequest>) {
           check_grid(q.grid);
           KETROVANE_FUZZ_CHECK(q.tolerance >= 1e-10 && q.tolerance <= 0.01);
-        } else if constexpr (std::is_same_v<Q, batch::AnalyseRequest>) {
+        } else if constexpr (std::is_same_v<Q, commands::AnalyseRequest>) {
           check_grid(q.grid);
           KETROVANE_FUZZ_CHECK(q.f_mhz > 0.0F && q.materials.loss_tangent >= 0.0F);
-        } else if constexpr (std::is_same_v<Q, batch::SynthesiseRequest>) {
+        } else if constexpr (std::is_same_v<Q, commands::SynthesiseRequest>) {
           check_board(q.board);
           check_axis(q.targets);
           if (q.by_coupling) {
@@ -92,21 +92,21 @@ void check_request(const batch::Request& request) {
           } else {
             KETROVANE_FUZZ_CHECK(q.targets.value(0) > q.zo);
           }
-        } else if constexpr (std::is_same_v<Q, batch::ResponseRequest>) {
+        } else if constexpr (std::is_same_v<Q, commands::ResponseRequest>) {
           check_axis(q.f);
           KETROVANE_FUZZ_CHECK(q.f.value(0) > 0.0F);
           KETROVANE_FUZZ_CHECK(q.length_inch > 0.0F && q.terminations.source > 0.0F &&
                                q.terminations.load > 0.0F);
           if (q.dimensions) check_board(q.dimensions->x.board);
           if (!q.dimensions) KETROVANE_FUZZ_CHECK(q.coupling_db < 0.0F);
-        } else if constexpr (std::is_same_v<Q, batch::MultisectionRequest>) {
+        } else if constexpr (std::is_same_v<Q, commands::MultisectionRequest>) {
           // A profile that was read is a design, odd and symmetric.
           KETROVANE_FUZZ_CHECK(q.design.ok && q.design.sections % 2 == 1);
           KETROVANE_FUZZ_CHECK(q.design.section_coupling.size() ==
                                static_cast<std::size_t>(q.design.sections));
           if (q.build.board) check_board(*q.build.board);
           if (q.f) check_axis(*q.f);
-        } else if constexpr (std::is_same_v<Q, batch::ToleranceRequest>) {
+        } else if constexpr (std::is_same_v<Q, commands::ToleranceRequest>) {
           // A slice within the run, half-widths that are numbers, limits in order.
           check_board(q.design.nominal.x.board);
           KETROVANE_FUZZ_CHECK(q.samples >= 1 && q.samples <= 1000000000U);
@@ -127,16 +127,16 @@ void check_request(const batch::Request& request) {
 // short sweeps have one.
 constexpr std::int64_t kMostSummaryRows = 2000;
 
-void check_figures(const batch::Request& request) {
-  const std::string note = batch::higher_mode_note(request, batch::kInches);
+void check_figures(const commands::Request& request) {
+  const std::string note = commands::higher_mode_note(request, commands::kInches);
   for (const char c : note) {
     const auto u = static_cast<unsigned char>(c);
     KETROVANE_FUZZ_CHECK(u >= 0x20 && u < 0x7f);
   }
-  const auto* q = std::get_if<batch::ResponseRequest>(&request);
+  const auto* q = std::get_if<commands::ResponseRequest>(&request);
   if (q == nullptr || q->f.rows > kMostSummaryRows) return;
   const BandSummary s =
-      band_summary(batch::coupler_of(*q), q->terminations, q->f, q->f0_mhz, q->flatness_db);
+      band_summary(commands::coupler_of(*q), q->terminations, q->f, q->f0_mhz, q->flatness_db);
   if (!s.low || !s.high) return;
   const float first = q->f.value(0);
   const float last = q->f.value(q->f.rows - 1);
@@ -151,7 +151,7 @@ std::vector<Named> options_of(std::string_view text) {
     const std::string_view line = text.substr(0, end);
     const std::size_t equals = line.find('=');
     if (equals != std::string_view::npos) {
-      if (const batch::OptionSpec* o = batch::option_named(line.substr(0, equals))) {
+      if (const commands::OptionSpec* o = commands::option_named(line.substr(0, equals))) {
         std::erase_if(named, [o](const Named& n) { return n.id == o->id; });
         named.push_back({o->id, std::string(line.substr(equals + 1))});
       }
@@ -164,9 +164,9 @@ std::vector<Named> options_of(std::string_view text) {
 
 // A request that is read holds what it must; one that is not says why in
 // one line.
-void read_and_check(const batch::CommandSpec& command, batch::OptionValues& values) {
+void read_and_check(const commands::CommandSpec& command, commands::OptionValues& values) {
   try {
-    const batch::Request request = command.read(values);
+    const commands::Request request = command.read(values);
     check_request(request);
     check_figures(request);
   } catch (const InputError& e) {
@@ -174,49 +174,49 @@ void read_and_check(const batch::CommandSpec& command, batch::OptionValues& valu
   } catch (const FieldFailure& e) {
     // A cross-section the field cannot solve (a strip against a plane, say)
     // is the rows' to report, with where it is.
-    KETROVANE_FUZZ_CHECK(batch::failure_message(e).starts_with("no field "));
+    KETROVANE_FUZZ_CHECK(commands::failure_message(e).starts_with("no field "));
   }
 }
 
 // The command line's reading of the texts.
-void read_texts(const batch::CommandSpec& command, const std::vector<Named>& named) {
-  batch::TextValues values;
+void read_texts(const commands::CommandSpec& command, const std::vector<Named>& named) {
+  commands::TextValues values;
   for (const Named& n : named) values.set(n.id, n.text);
   read_and_check(command, values);
 }
 
 // A script's reading of the same values: a text that reads whole as a
 // number is given as that number, in millimetres and GHz.
-void read_numbers(const batch::CommandSpec& command, const std::vector<Named>& named) {
+void read_numbers(const commands::CommandSpec& command, const std::vector<Named>& named) {
   std::vector<double> numbers(named.size());
-  std::vector<batch::Argument> arguments;
+  std::vector<commands::Argument> arguments;
   for (std::size_t i = 0; i < named.size(); ++i) {
     const Named& n = named[i];
     char* end = nullptr;
     numbers[i] = std::strtod(n.text.c_str(), &end);
     const bool number = !n.text.empty() && end == n.text.c_str() + n.text.size() &&
-                        batch::option(n.id).kind == batch::ValueKind::quantity;
+                        commands::option(n.id).kind == commands::ValueKind::quantity;
     arguments.push_back({n.id, number ? std::nullopt : std::optional<std::string_view>(n.text),
                          number ? &numbers[i] : nullptr, false});
   }
-  const batch::Call call(command.id, arguments, "mm", "GHz", 1);
-  batch::ElementValues values(call, 0);
+  const commands::Call call(command.id, arguments, "mm", "GHz", 1);
+  commands::ElementValues values(call, 0);
   read_and_check(command, values);
 }
 
 // Every value also read alone as each kind of quantity.
 void check_quantities(const std::vector<Named>& named) {
-  constexpr batch::Quantity kKinds[] = {
-      {"length", batch::Dimension::length, 0.0, false, 1000.0},
-      {"frequency", batch::Dimension::frequency, 0.0, false, 1.0e6},
-      {"impedance", batch::Dimension::impedance, 0.0, false, 1.0e4},
-      {"coupling", batch::Dimension::coupling, 0.0, false, 60.0, true},
-      {"number", batch::Dimension::pure, 0.0, true, 1.0},
+  constexpr commands::Quantity kKinds[] = {
+      {"length", commands::Dimension::length, 0.0, false, 1000.0},
+      {"frequency", commands::Dimension::frequency, 0.0, false, 1.0e6},
+      {"impedance", commands::Dimension::impedance, 0.0, false, 1.0e4},
+      {"coupling", commands::Dimension::coupling, 0.0, false, 60.0, true},
+      {"number", commands::Dimension::pure, 0.0, true, 1.0},
   };
   for (const auto& [id, value] : named) {
-    for (const batch::Quantity& q : kKinds) {
+    for (const commands::Quantity& q : kKinds) {
       try {
-        const float v = batch::parse_quantity("--x", value, q);
+        const float v = commands::parse_quantity("--x", value, q);
         KETROVANE_FUZZ_CHECK(std::isfinite(v));
         KETROVANE_FUZZ_CHECK(std::fabs(static_cast<double>(v)) <= q.most);
       } catch (const InputError& e) {
@@ -230,7 +230,8 @@ void check_quantities(const std::vector<Named>& named) {
 
 int fuzz_calc_options(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const batch::CommandSpec& command = batch::commands()[data[0] % batch::kCommandCount];
+  const commands::CommandSpec& command =
+      commands::all_commands()[data[0] % commands::kCommandCount];
   const std::vector<Named> named =
       options_of(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
   check_quantities(named);

@@ -9,6 +9,6 @@ if(NOT TARGET ketrovane_fuzz_cores)
     "${CMAKE_CURRENT_LIST_DIR}/dialogue_fuzz.cpp"
     "${CMAKE_CURRENT_LIST_DIR}/calc_options_fuzz.cpp")
   target_include_directories(ketrovane_fuzz_cores PUBLIC "${CMAKE_CURRENT_LIST_DIR}")
-  target_link_libraries(ketrovane_fuzz_cores PUBLIC ketrovane_test_support ketrovane_batch
+  target_link_libraries(ketrovane_fuzz_cores PUBLIC ketrovane_test_support ketrovane_commands
     PRIVATE ketrovane_options)
 endif()

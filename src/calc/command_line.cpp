@@ -9,17 +9,17 @@
 #include <utility>
 #include <vector>
 
-#include "batch/commands.hpp"
-#include "batch/input_error.hpp"
-#include "batch/options.hpp"
 #include "calc/run.hpp"
+#include "commands/command_table.hpp"
+#include "commands/input_error.hpp"
+#include "commands/options.hpp"
 
 namespace ketrovane::calc {
 
 namespace {
 
-using batch::CommandSpec;
-using batch::OptionSpec;
+using commands::CommandSpec;
+using commands::OptionSpec;
 
 constexpr const char* kProgram = "ketrovane-calc";
 
@@ -38,14 +38,15 @@ struct Subcommand {
 };
 
 void register_options(Subcommand& sub) {
-  for (const OptionSpec& o : batch::options()) {
+  for (const OptionSpec& o : commands::options()) {
     if (!o.taken_by(sub.command->id)) continue;
     Registered& r = sub.options.emplace_back(Registered{&o, {}, nullptr});
-    r.option = sub.app->add_option(batch::dashed(o), r.values, batch::help_text(o, sub.command->id))
-                   ->type_name(batch::value_name(o, sub.command->id))
-                   ->expected(0, 1)
-                   ->allow_extra_args(false)
-                   ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    r.option =
+        sub.app->add_option(commands::dashed(o), r.values, commands::help_text(o, sub.command->id))
+            ->type_name(commands::value_name(o, sub.command->id))
+            ->expected(0, 1)
+            ->allow_extra_args(false)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   }
   // What the parser does not know is ours to name, in one line.
   sub.app->allow_extras();
@@ -58,7 +59,7 @@ std::string command_line_of(int argc, char** argv) {
     const std::string_view arg = args[i];
     const bool plain = arg.find_first_of(" \t\n'\"\\$`") == std::string_view::npos && !arg.empty();
     line += ' ';
-    line += plain ? std::string(arg) : batch::quoted(arg);
+    line += plain ? std::string(arg) : commands::quoted(arg);
   }
   return line;
 }
@@ -73,7 +74,7 @@ std::string one_line(std::string message) {
 }
 
 std::string expected_command() {
-  return "expected a command: " + batch::command_names() + " (see " + kProgram + " --help)";
+  return "expected a command: " + commands::command_names() + " (see " + kProgram + " --help)";
 }
 
 std::string help_hint(const CommandSpec& c) {
@@ -86,42 +87,42 @@ std::string extra_mistake(const std::vector<std::string>& extras, const CommandS
   const std::string& first = extras.front();
   if (command == nullptr) {
     if (first.starts_with("-")) {
-      return "unknown option " + batch::quoted(first) + " (see " + kProgram + " --help)";
+      return "unknown option " + commands::quoted(first) + " (see " + kProgram + " --help)";
     }
-    return "unknown command " + batch::quoted(first) + "; " + expected_command();
+    return "unknown command " + commands::quoted(first) + "; " + expected_command();
   }
   if (first.starts_with("-") && first.size() > 1 && !std::isdigit(first[1]) && first[1] != '.') {
-    return "unknown option " + batch::quoted(first.substr(0, first.find('='))) + " for " +
+    return "unknown option " + commands::quoted(first.substr(0, first.find('='))) + " for " +
            std::string(command->name) + help_hint(*command);
   }
-  return "unexpected argument " + batch::quoted(first) +
+  return "unexpected argument " + commands::quoted(first) +
          ": values follow their option, as in --w 0.1" + help_hint(*command);
 }
 
 // A repeated option or one without its value.
 std::string option_mistake(const Subcommand& sub) {
   for (const Registered& r : sub.options) {
-    const std::string name = batch::dashed(*r.declared);
+    const std::string name = commands::dashed(*r.declared);
     const std::size_t given = r.option->count();
-    const bool repeatable = r.declared->kind == batch::ValueKind::items;
+    const bool repeatable = r.declared->kind == commands::ValueKind::items;
     if (repeatable &&
         std::ranges::any_of(r.values, [](const std::string& v) { return v.empty(); })) {
-      return batch::missing_value_message(*r.declared, sub.command->id);
+      return commands::missing_value_message(*r.declared, sub.command->id);
     }
     if (given > 1 && !repeatable) {
       const std::string first = r.values.empty() ? "" : r.values.front();
       const std::string second = r.values.size() > 1 ? r.values[1] : "";
-      return name + " is given twice, " + batch::quoted(first) + " and " + batch::quoted(second) +
-             "; give it once" + help_hint(*sub.command);
+      return name + " is given twice, " + commands::quoted(first) + " and " +
+             commands::quoted(second) + "; give it once" + help_hint(*sub.command);
     }
     if (given == 1 && (r.values.empty() || r.values.front().empty())) {
-      return batch::missing_value_message(*r.declared, sub.command->id);
+      return commands::missing_value_message(*r.declared, sub.command->id);
     }
   }
   return "";
 }
 
-void read_texts(const Subcommand& sub, batch::TextValues& texts) {
+void read_texts(const Subcommand& sub, commands::TextValues& texts) {
   for (const Registered& r : sub.options) {
     if (r.option->count() == 0) continue;
     // The items of a repeated --vary or --limit are one list.
@@ -133,7 +134,7 @@ void read_texts(const Subcommand& sub, batch::TextValues& texts) {
 
 int fail(const std::string& message) {
   std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
-  return batch::kFailure;
+  return commands::kFailure;
 }
 
 int run_parsed(const Subcommand& sub, int argc, char** argv) {
@@ -141,7 +142,7 @@ int run_parsed(const Subcommand& sub, int argc, char** argv) {
     return fail(extra_mistake(extras, sub.command));
   }
   if (const std::string mistake = option_mistake(sub); !mistake.empty()) return fail(mistake);
-  batch::TextValues texts;
+  commands::TextValues texts;
   read_texts(sub, texts);
   const RunResult result = run_command(*sub.command, texts, command_line_of(argc, argv));
   if (!result.error.empty()) return fail(result.error);
@@ -163,7 +164,7 @@ int run_program(int argc, char** argv) {
   app.set_version_flag("--version", std::string(kProgram) + " " KETROVANE_VERSION);
   app.require_subcommand(0, 1);
   std::deque<Subcommand> subs;
-  for (const CommandSpec& c : batch::commands()) {
+  for (const CommandSpec& c : commands::all_commands()) {
     Subcommand& sub = subs.emplace_back(
         Subcommand{&c, app.add_subcommand(std::string(c.name), std::string(c.summary)), {}});
     if (!c.alias.empty()) sub.app->alias(std::string(c.alias));

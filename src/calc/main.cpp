@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <exception>
 
-#include "batch/commands.hpp"
 #include "calc/command_line.hpp"
 #include "calc/signals.hpp"
+#include "commands/command_table.hpp"
 
 namespace {
 
@@ -33,6 +33,6 @@ int main(int argc, char** argv) {
     return ketrovane::calc::run_program(argc, argv);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "ketrovane-calc: %s\n", e.what());
-    return ketrovane::batch::kFailure;
+    return ketrovane::commands::kFailure;
   }
 }

@@ -1,14 +1,14 @@
 #include "calc/manual.hpp"
 
-#include "batch/commands.hpp"
-#include "batch/options.hpp"
+#include "commands/command_table.hpp"
+#include "commands/options.hpp"
 
 namespace ketrovane::calc {
 
 namespace {
 
-using batch::Command;
-using batch::OptionSpec;
+using commands::Command;
+using commands::OptionSpec;
 
 // Roff: a hyphen as a minus sign, a backslash escaped.
 std::string roff(std::string_view text) {
@@ -27,13 +27,14 @@ std::string roff(std::string_view text) {
 
 // "--b L" in bold and italics.
 std::string option_usage(const OptionSpec& o, Command c) {
-  return "\\fB" + roff(batch::dashed(o)) + "\\fP \\fI" + roff(batch::value_name(o, c)) + "\\fP";
+  return "\\fB" + roff(commands::dashed(o)) + "\\fP \\fI" + roff(commands::value_name(o, c)) +
+         "\\fP";
 }
 
-std::string synopsis_of(const batch::CommandSpec& c) {
+std::string synopsis_of(const commands::CommandSpec& c) {
   std::string line = ".B ketrovane-calc " + std::string(c.name) + "\n";
   std::string words;
-  for (const OptionSpec& o : batch::options()) {
+  for (const OptionSpec& o : commands::options()) {
     if (!o.taken_by(c.id)) continue;
     const std::string usage = option_usage(o, c.id);
     words += o.required.has(c.id) ? usage : "[" + usage + "]";
@@ -44,7 +45,7 @@ std::string synopsis_of(const batch::CommandSpec& c) {
 
 std::string commands_taking(const OptionSpec& o) {
   std::string text;
-  for (const batch::CommandSpec& c : batch::commands()) {
+  for (const commands::CommandSpec& c : commands::all_commands()) {
     if (!o.taken_by(c.id)) continue;
     if (!text.empty()) text += ", ";
     text += "\\fB" + std::string(c.name) + "\\fP";
@@ -56,10 +57,10 @@ std::string commands_taking(const OptionSpec& o) {
 // The command whose help shows the option's values best: one that takes a
 // range of it, if any.
 Command showing(const OptionSpec& o) {
-  for (const batch::CommandSpec& c : batch::commands()) {
+  for (const commands::CommandSpec& c : commands::all_commands()) {
     if (o.ranges.has(c.id)) return c.id;
   }
-  for (const batch::CommandSpec& c : batch::commands()) {
+  for (const commands::CommandSpec& c : commands::all_commands()) {
     if (o.taken_by(c.id)) return c.id;
   }
   return Command::analyse;
@@ -69,7 +70,7 @@ std::string option_entry(const OptionSpec& o) {
   const Command c = showing(o);
   // Whether it is required, or what it defaults to, is said below for
   // every command.
-  const std::string help = batch::described(o, c);
+  const std::string help = commands::described(o, c);
   std::string text = ".TP\n" + option_usage(o, c) + "\n" + roff(help) + ".\n";
   if (o.has_default()) text += "Default " + roff(o.fallback) + ".\n";
   return text + "Taken by " + commands_taking(o) + ".\n";
@@ -88,13 +89,13 @@ std::string replaced_between(std::string page, std::string_view part, const std:
 
 std::string manual_synopsis() {
   std::string text;
-  for (const batch::CommandSpec& c : batch::commands()) text += synopsis_of(c);
+  for (const commands::CommandSpec& c : commands::all_commands()) text += synopsis_of(c);
   return text;
 }
 
 std::string manual_options() {
   std::string text;
-  for (const OptionSpec& o : batch::options()) text += option_entry(o);
+  for (const OptionSpec& o : commands::options()) text += option_entry(o);
   return text;
 }
 

@@ -11,12 +11,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "batch/input_error.hpp"
 #include "calc/signals.hpp"
+#include "commands/input_error.hpp"
 
 namespace ketrovane::calc {
 
-using batch::quoted;
+using commands::quoted;
 
 namespace {
 

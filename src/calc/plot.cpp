@@ -16,25 +16,25 @@
 #include <iterator>
 #include <optional>
 
-#include "batch/input_error.hpp"
-#include "batch/number_format.hpp"
 #include "calc/signals.hpp"
+#include "commands/input_error.hpp"
+#include "commands/number_format.hpp"
 
 extern char** environ;  // NOLINT(readability-redundant-declaration)
 
 namespace ketrovane::calc {
 
-using batch::AxisSpan;
-using batch::Cell;
-using batch::CellKind;
-using batch::ChartPanel;
-using batch::Column;
-using batch::CurveFamilies;
-using batch::in_output_unit;
-using batch::kNumberChars;
-using batch::LengthUnit;
-using batch::reject;
-using batch::write_shortest;
+using commands::AxisSpan;
+using commands::Cell;
+using commands::CellKind;
+using commands::ChartPanel;
+using commands::Column;
+using commands::CurveFamilies;
+using commands::in_output_unit;
+using commands::kNumberChars;
+using commands::LengthUnit;
+using commands::reject;
+using commands::write_shortest;
 
 namespace {
 
@@ -160,7 +160,7 @@ void copy_whole(const std::string& from, OutputFile& to, const std::string& path
   std::ifstream in(from, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (bytes.empty())
-    throw OutputError("cannot draw " + batch::quoted(path) + ": gnuplot wrote nothing");
+    throw OutputError("cannot draw " + commands::quoted(path) + ": gnuplot wrote nothing");
   to.sink().write(bytes);
 }
 
@@ -203,7 +203,8 @@ std::string find_gnuplot() {
 
 void check_chart_name(std::string_view option, const std::string& path) {
   if (terminal_for(path).empty()) {
-    reject(batch::named(option), path, "expected a chart file name ending in .svg, .png or .pdf");
+    reject(commands::named(option), path,
+           "expected a chart file name ending in .svg, .png or .pdf");
   }
 }
 
@@ -216,11 +217,11 @@ Plot::Plot(std::string_view option, OutputFile& image, std::string path, ChartLa
       gnuplot_(find_gnuplot()),
       layout_(std::move(layout)),
       columns_(columns),
-      places_(batch::chart_column_places(layout_, columns_)),
+      places_(commands::chart_column_places(layout_, columns_)),
       unit_(unit),
       data_("plot-data") {
   if (gnuplot_.empty()) {
-    throw OutputError(option_ + " " + batch::quoted(path_) +
+    throw OutputError(option_ + " " + commands::quoted(path_) +
                       ": gnuplot not found on PATH; install gnuplot (Debian: gnuplot-nox) to "
                       "draw charts");
   }
@@ -261,7 +262,7 @@ void Plot::row(std::span<const Cell> cells) {
 namespace {
 
 std::string number_text(float v) {
-  return batch::shortest(v);
+  return commands::shortest(v);
 }
 
 // The axes and marks of one panel, before its plot command.
@@ -449,7 +450,7 @@ void draw_with_gnuplot(const std::string& gnuplot,
   const int status = run_gnuplot(gnuplot, commands.path(), errors.path());
   if (status != 0) {
     const std::string said = last_line_of(errors.path());
-    throw OutputError("cannot draw " + batch::quoted(path) + ": gnuplot " +
+    throw OutputError("cannot draw " + commands::quoted(path) + ": gnuplot " +
                       (status < 0 ? "could not be started" : "failed") +
                       (said.empty() ? "" : ": " + without_script_name(said, commands.path())));
   }

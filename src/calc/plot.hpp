@@ -14,15 +14,15 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/chart.hpp"
-#include "batch/columns.hpp"
 #include "calc/output_file.hpp"
 #include "calc/signals.hpp"
+#include "commands/chart.hpp"
+#include "commands/columns.hpp"
 
 namespace ketrovane::calc {
 
-using batch::ChartLayout;
-using batch::ChartSeries;
+using commands::ChartLayout;
+using commands::ChartSeries;
 
 // A temporary file in $TMPDIR (or /tmp), removed when it goes or when a
 // signal ends the run.
@@ -70,20 +70,20 @@ class Plot {
   // Checks that gnuplot can be found; an OutputError names `option` and the
   // file.  The chart is drawn into `image`, which the caller puts in place.
   Plot(std::string_view option, OutputFile& image, std::string path, ChartLayout layout,
-       std::span<const batch::Column> columns, batch::LengthUnit unit);
+       std::span<const commands::Column> columns, commands::LengthUnit unit);
 
-  void row(std::span<const batch::Cell> cells);
+  void row(std::span<const commands::Cell> cells);
   // Draws the chart into the image file.
   void draw();
 
  private:
   [[nodiscard]] std::string script(const std::string& image) const;
-  [[nodiscard]] std::string panel_plot(const batch::ChartPanel& panel, std::size_t first,
+  [[nodiscard]] std::string panel_plot(const commands::ChartPanel& panel, std::size_t first,
                                        bool with_band) const;
   // Whether a row gave the data file's column (from 1) a finite number; the
   // same for any series of a panel whose series start at column `first`.
   [[nodiscard]] bool has_points(std::size_t data_column) const;
-  [[nodiscard]] bool panel_has_points(const batch::ChartPanel& panel, std::size_t first) const;
+  [[nodiscard]] bool panel_has_points(const commands::ChartPanel& panel, std::size_t first) const;
 
   std::string option_;
   OutputFile& image_;
@@ -91,13 +91,13 @@ class Plot {
   std::string terminal_;
   std::string gnuplot_;
   ChartLayout layout_;
-  std::span<const batch::Column> columns_;
+  std::span<const commands::Column> columns_;
   std::vector<std::size_t> places_;  // of the x column, then of every series
-  batch::LengthUnit unit_;
+  commands::LengthUnit unit_;
   TemporaryFile data_;
   std::size_t rows_ = 0;
-  std::vector<bool> has_points_;           // by field of the data file
-  std::optional<batch::AxisSpan> x_span_;  // of the rows' x values
+  std::vector<bool> has_points_;              // by field of the data file
+  std::optional<commands::AxisSpan> x_span_;  // of the rows' x values
 };
 
 }  // namespace ketrovane::calc

@@ -6,25 +6,25 @@
 #include <optional>
 #include <vector>
 
-#include "batch/accuracy_note.hpp"
-#include "batch/coupler_types.hpp"
-#include "batch/input_error.hpp"
-#include "batch/mode_note.hpp"
-#include "batch/number_format.hpp"
-#include "batch/row_runner.hpp"
 #include "calc/output_file.hpp"
 #include "calc/plot.hpp"
 #include "calc/progress.hpp"
 #include "calc/tolerance_run.hpp"
 #include "calc/touchstone.hpp"
 #include "calc/writers.hpp"
+#include "commands/accuracy_note.hpp"
+#include "commands/coupler_types.hpp"
+#include "commands/input_error.hpp"
+#include "commands/mode_note.hpp"
+#include "commands/number_format.hpp"
+#include "commands/row_runner.hpp"
 
 namespace ketrovane::calc {
 
 namespace {
 
-using batch::Opt;
-using batch::TextValues;
+using commands::Opt;
+using commands::TextValues;
 
 // What the file's ports are, and what they are referenced to.
 std::vector<std::string> port_comments(const TouchstoneLayout& layout) {
@@ -37,10 +37,10 @@ std::vector<std::string> port_comments(const TouchstoneLayout& layout) {
   const std::string rows = "; each frequency gives the rows S11..S14, S21..S24, S31..S34, S41..S44";
   const std::array<float, kScatteringPorts>& r = layout.references;
   if (!layout.version_2) {
-    return {numbering, "every port referenced to " + batch::shortest(r[0]) + " ohm" + rows};
+    return {numbering, "every port referenced to " + commands::shortest(r[0]) + " ohm" + rows};
   }
-  return {numbering, "input and coupled ports referenced to Rs = " + batch::shortest(r[0]) +
-                         " ohm, thru and isolated ports to Rl = " + batch::shortest(r[1]) +
+  return {numbering, "input and coupled ports referenced to Rs = " + commands::shortest(r[0]) +
+                         " ohm, thru and isolated ports to Rl = " + commands::shortest(r[1]) +
                          " ohm ([Reference])" + rows};
 }
 
@@ -61,14 +61,14 @@ struct TouchstoneSource {
 // (a matrix not finite for want of a reference is the file's to word).
 std::string row_cause(const ResponseCoupler& coupler, float f_mhz, Terminations references) {
   const ResponseRow row = response_row(coupler, f_mhz, references);
-  return row.failure ? batch::failure_message(*row.failure) : "";
+  return row.failure ? commands::failure_message(*row.failure) : "";
 }
 
-TouchstoneSource response_source(const batch::ResponseRequest& q, LengthUnit unit) {
-  const ResponseCoupler coupler = batch::coupler_of(q);
+TouchstoneSource response_source(const commands::ResponseRequest& q, LengthUnit unit) {
+  const ResponseCoupler coupler = commands::coupler_of(q);
   return {
       "single-section edge-coupled stripline directional coupler",
-      batch::coupler_description(q, unit),
+      commands::coupler_description(q, unit),
       q.f,
       q.terminations,
       [coupler](float f, Terminations references) {
@@ -77,14 +77,14 @@ TouchstoneSource response_source(const batch::ResponseRequest& q, LengthUnit uni
       [coupler](float f, Terminations references) { return row_cause(coupler, f, references); }};
 }
 
-TouchstoneSource multisection_source(const batch::MultisectionRequest& q, LengthUnit unit) {
-  if (!q.f) batch::refuse(Opt::touchstone, {"the file needs the frequencies of ", Opt::f});
+TouchstoneSource multisection_source(const commands::MultisectionRequest& q, LengthUnit unit) {
+  if (!q.f) commands::refuse(Opt::touchstone, {"the file needs the frequencies of ", Opt::f});
   if (!q.coupler->built()) {
-    batch::refuse(Opt::touchstone,
-                  "a section could not be built (see the section table); no file written");
+    commands::refuse(Opt::touchstone,
+                     "a section could not be built (see the section table); no file written");
   }
   return {std::to_string(q.design.sections) + "-section stripline directional coupler",
-          batch::multisection_description(q, unit),
+          commands::multisection_description(q, unit),
           *q.f,
           q.terminations,
           [coupler = q.coupler](float f, Terminations references) {
@@ -98,10 +98,10 @@ std::vector<std::string> touchstone_comments(const TouchstoneSource& source, con
                                              const TouchstoneLayout& layout) {
   std::vector<std::string> lines = {"ketrovane-calc " KETROVANE_VERSION ": " + source.kind,
                                     "command: " + std::string(command_line)};
-  for (const batch::InputEcho& e : echo) {
+  for (const commands::InputEcho& e : echo) {
     lines.emplace_back(
-        "input " + e.name + " = " + batch::echo_value_text(e) +
-        (e.given.empty() ? " (default)" : " (given " + batch::quoted(e.given) + ")"));
+        "input " + e.name + " = " + commands::echo_value_text(e) +
+        (e.given.empty() ? " (default)" : " (given " + commands::quoted(e.given) + ")"));
   }
   lines.push_back("coupler: " + source.coupler);
   for (std::string& line : port_comments(layout)) lines.push_back(std::move(line));
@@ -117,7 +117,7 @@ class TouchstoneOutput {
       : source_(std::move(source)) {
     const std::string& path = *given_text(values, Opt::touchstone);
     if (!has_extension(path, ".s4p")) {
-      batch::reject(Opt::touchstone, path, "expected a file name ending in .s4p");
+      commands::reject(Opt::touchstone, path, "expected a file name ending in .s4p");
     }
     TouchstoneLayout layout;
     layout.format = pair_format_named(values.choice(Opt::touchstone_format));
@@ -155,9 +155,9 @@ class TouchstoneOutput {
       return {.source = r, .load = r};
     }
     if (const std::string* ref = given_text(values, Opt::ref)) {
-      batch::reject(Opt::ref, *ref,
-                    {"a Touchstone 2.0 file references its ports to ", Opt::rs, " and ", Opt::rl,
-                     "; ", Opt::ref, " is for version 1.1"});
+      commands::reject(Opt::ref, *ref,
+                       {"a Touchstone 2.0 file references its ports to ", Opt::rs, " and ", Opt::rl,
+                        "; ", Opt::ref, " is for version 1.1"});
     }
     return terminations;
   }
@@ -172,35 +172,35 @@ void refuse_touchstone_options(const TextValues& values) {
   for (const Opt id :
        {Opt::touchstone_format, Opt::touchstone_version, Opt::port_order, Opt::ref}) {
     if (const std::string* t = given_text(values, id)) {
-      batch::reject(id, *t, {"only with ", Opt::touchstone, " FILE.s4p"});
+      commands::reject(id, *t, {"only with ", Opt::touchstone, " FILE.s4p"});
     }
   }
 }
 
 // The error of the row that threw, as a one-line message.
-std::string row_error(const batch::FailedRow& failed) {
+std::string row_error(const commands::FailedRow& failed) {
   try {
     std::rethrow_exception(failed.error);
   } catch (const FieldFailure& f) {
-    return batch::failure_message(f);
+    return commands::failure_message(f);
   }
 }
 
 class Run {
  public:
-  Run(const batch::CommandSpec& command, TextValues& values, std::string_view command_line)
+  Run(const commands::CommandSpec& command, TextValues& values, std::string_view command_line)
       : command_(command), values_(values), command_line_(command_line) {}
 
   RunResult operator()();
 
  private:
-  void open_outputs(const batch::Request& request, const batch::RowSource& rows);
-  void write(const batch::RowBlock& block);
+  void open_outputs(const commands::Request& request, const commands::RowSource& rows);
+  void write(const commands::RowBlock& block);
 
-  const batch::CommandSpec& command_;
+  const commands::CommandSpec& command_;
   TextValues& values_;
   std::string_view command_line_;
-  LengthUnit unit_ = batch::kInches;
+  LengthUnit unit_ = commands::kInches;
   Format format_ = Format::table;
   Echo echo_;
   OutputSet outputs_;
@@ -213,31 +213,32 @@ class Run {
 };
 
 // The Touchstone file's source for the commands that write one.
-std::optional<TouchstoneSource> touchstone_source(const batch::Request& request, LengthUnit unit) {
-  if (const auto* q = std::get_if<batch::ResponseRequest>(&request)) {
+std::optional<TouchstoneSource> touchstone_source(const commands::Request& request,
+                                                  LengthUnit unit) {
+  if (const auto* q = std::get_if<commands::ResponseRequest>(&request)) {
     return response_source(*q, unit);
   }
-  if (const auto* q = std::get_if<batch::MultisectionRequest>(&request)) {
+  if (const auto* q = std::get_if<commands::MultisectionRequest>(&request)) {
     return multisection_source(*q, unit);
   }
   return std::nullopt;
 }
 
 // A multi-section chart is of the response rows.
-void check_multisection_plot(const batch::Request& request, const std::string& path) {
-  const auto* q = std::get_if<batch::MultisectionRequest>(&request);
+void check_multisection_plot(const commands::Request& request, const std::string& path) {
+  const auto* q = std::get_if<commands::MultisectionRequest>(&request);
   if (q != nullptr && !q->response_table) {
-    batch::reject(
+    commands::reject(
         Opt::plot, path,
         {"the chart is of the response: add ", {Opt::table, "response"}, " and ", Opt::f});
   }
 }
 
-void Run::open_outputs(const batch::Request& request, const batch::RowSource& rows) {
-  const auto* response = std::get_if<batch::ResponseRequest>(&request);
-  const auto* multisection = std::get_if<batch::MultisectionRequest>(&request);
+void Run::open_outputs(const commands::Request& request, const commands::RowSource& rows) {
+  const auto* response = std::get_if<commands::ResponseRequest>(&request);
+  const auto* multisection = std::get_if<commands::MultisectionRequest>(&request);
   if (response != nullptr) {
-    summary_ = band_summary(batch::coupler_of(*response), response->terminations, response->f,
+    summary_ = band_summary(commands::coupler_of(*response), response->terminations, response->f,
                             response->f0_mhz, response->flatness_db);
   }
   const BandSummary* summary = summary_ ? &*summary_ : nullptr;
@@ -262,7 +263,7 @@ void Run::open_outputs(const batch::Request& request, const batch::RowSource& ro
                         output.sink());
 }
 
-void Run::write(const batch::RowBlock& block) {
+void Run::write(const commands::RowBlock& block) {
   for (std::int64_t i = 0; i < block.count; ++i) {
     const std::span<const Cell> cells = block.row(i);
     writer_->row(cells);
@@ -274,17 +275,17 @@ void Run::write(const batch::RowBlock& block) {
 
 RunResult Run::operator()() {
   format_ = format_named(values_.choice(Opt::format));
-  unit_ = batch::parse_length_unit("--length-unit", values_.choice(Opt::length_unit));
-  const batch::Request request = command_.read(values_);
+  unit_ = commands::parse_length_unit("--length-unit", values_.choice(Opt::length_unit));
+  const commands::Request request = command_.read(values_);
   echo_ = values_.echo();
-  if (const auto* tolerance = std::get_if<batch::ToleranceRequest>(&request)) {
+  if (const auto* tolerance = std::get_if<commands::ToleranceRequest>(&request)) {
     return run_tolerance(values_, *tolerance, {format_, unit_, &echo_});
   }
-  const std::unique_ptr<batch::RowSource> rows = command_.rows(request);
+  const std::unique_ptr<commands::RowSource> rows = command_.rows(request);
   open_outputs(request, *rows);
   progress_.emplace(rows->rows());
-  const batch::RowTally tally =
-      batch::run_rows(*rows, [this](const batch::RowBlock& block) { write(block); });
+  const commands::RowTally tally =
+      commands::run_rows(*rows, [this](const commands::RowBlock& block) { write(block); });
   progress_.reset();
   writer_->finish();
   if (touchstone_ && !touchstone_by_row_) touchstone_->all_rows();
@@ -292,29 +293,30 @@ RunResult Run::operator()() {
   if (plot_) plot_->draw();
   outputs_.commit();
 
-  RunResult result{tally.failed > 0 ? batch::kRowsNotBuilt : batch::kSuccess, "", tally.failed};
+  RunResult result{tally.failed > 0 ? commands::kRowsNotBuilt : commands::kSuccess, "",
+                   tally.failed};
   if (tally.failed > 0) {
-    result.failed_rows_line =
-        std::to_string(tally.failed) + " of the rows could not be " +
-        (command_.id == batch::Command::synthesise || command_.id == batch::Command::multisection
-             ? "built"
-             : "computed") +
-        " (see their status)";
+    result.failed_rows_line = std::to_string(tally.failed) + " of the rows could not be " +
+                              (command_.id == commands::Command::synthesise ||
+                                       command_.id == commands::Command::multisection
+                                   ? "built"
+                                   : "computed") +
+                              " (see their status)";
   }
   // With both, the model's error is in the table itself.
-  if (batch::solver_of(request) == Solver::model) {
-    if (std::string note = batch::accuracy_note(tally.accuracy, unit_); !note.empty()) {
+  if (commands::solver_of(request) == Solver::model) {
+    if (std::string note = commands::accuracy_note(tally.accuracy, unit_); !note.empty()) {
       result.notes.push_back(std::move(note));
     }
   }
-  if (std::string note = batch::higher_mode_note(request, unit_); !note.empty()) {
+  if (std::string note = commands::higher_mode_note(request, unit_); !note.empty()) {
     result.notes.push_back(std::move(note));
   }
   for (std::string note :
-       {batch::gap_limit_note(tally, request), batch::core_note(tally, request)}) {
+       {commands::gap_limit_note(tally, request), commands::core_note(tally, request)}) {
     if (!note.empty()) result.notes.push_back(std::move(note));
   }
-  for (std::string& note : batch::field_failure_notes(tally, unit_, false)) {
+  for (std::string& note : commands::field_failure_notes(tally, unit_, false)) {
     result.notes.push_back(std::move(note));
   }
   return result;
@@ -322,28 +324,28 @@ RunResult Run::operator()() {
 
 }  // namespace
 
-const std::string* given_text(const batch::TextValues& values, batch::Opt id) {
+const std::string* given_text(const commands::TextValues& values, commands::Opt id) {
   const std::optional<std::string>& t = values.text(id);
   return t ? &*t : nullptr;
 }
 
 bool has_extension(std::string_view path, std::string_view extension) {
   return path.size() >= extension.size() &&
-         batch::equal_ignoring_case(path.substr(path.size() - extension.size()), extension);
+         commands::equal_ignoring_case(path.substr(path.size() - extension.size()), extension);
 }
 
-RunResult run_command(const batch::CommandSpec& command, TextValues& values,
+RunResult run_command(const commands::CommandSpec& command, TextValues& values,
                       std::string_view command_line) {
   try {
     return Run(command, values, command_line)();
-  } catch (const batch::InputError& e) {
-    return {batch::kFailure, e.what()};
+  } catch (const commands::InputError& e) {
+    return {commands::kFailure, e.what()};
   } catch (const OutputError& e) {
-    return {batch::kFailure, e.what()};
-  } catch (const batch::FailedRow& f) {
-    return {batch::kFailure, row_error(f)};
+    return {commands::kFailure, e.what()};
+  } catch (const commands::FailedRow& f) {
+    return {commands::kFailure, row_error(f)};
   } catch (const std::bad_alloc&) {
-    return {batch::kFailure, "out of memory"};
+    return {commands::kFailure, "out of memory"};
   }
 }
 

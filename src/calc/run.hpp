@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/commands.hpp"
-#include "batch/option_values.hpp"
+#include "commands/command_table.hpp"
+#include "commands/option_values.hpp"
 
 namespace ketrovane::calc {
 
@@ -22,13 +22,13 @@ struct RunResult {
 };
 
 // The text given for option `id`, or null when it was not given.
-const std::string* given_text(const batch::TextValues& values, batch::Opt id);
+const std::string* given_text(const commands::TextValues& values, commands::Opt id);
 
 // Whether the file name ends in `extension` (".s4p"), whatever its case.
 bool has_extension(std::string_view path, std::string_view extension);
 
 // `command_line` is recorded in the Touchstone file's comments.
-RunResult run_command(const batch::CommandSpec& command, batch::TextValues& values,
+RunResult run_command(const commands::CommandSpec& command, commands::TextValues& values,
                       std::string_view command_line);
 
 }  // namespace ketrovane::calc

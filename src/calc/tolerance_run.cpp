@@ -7,32 +7,32 @@
 #include <string>
 #include <vector>
 
-#include "batch/accuracy_note.hpp"
-#include "batch/input_error.hpp"
-#include "batch/number_format.hpp"
-#include "batch/row_runner.hpp"
-#include "batch/tolerance_rows.hpp"
 #include "calc/output_file.hpp"
 #include "calc/plot.hpp"
 #include "calc/progress.hpp"
+#include "commands/accuracy_note.hpp"
+#include "commands/input_error.hpp"
+#include "commands/number_format.hpp"
+#include "commands/row_runner.hpp"
+#include "commands/tolerance_rows.hpp"
 
 namespace ketrovane::calc {
 
 namespace {
 
-using batch::Opt;
+using commands::Opt;
 
 constexpr int kHistogramBins = 60;
 
 Format samples_format(const std::string& path) {
   if (has_extension(path, ".csv")) return Format::csv;
   if (has_extension(path, ".json")) return Format::json;
-  batch::reject(Opt::samples_output, path, "expected a file name ending in .csv or .json");
+  commands::reject(Opt::samples_output, path, "expected a file name ending in .csv or .json");
 }
 
 // The outcomes the histograms show: the limited ones, or Zo and the
 // coupling without limits.
-std::vector<Outcome> charted_outcomes(const batch::ToleranceRequest& q) {
+std::vector<Outcome> charted_outcomes(const commands::ToleranceRequest& q) {
   std::vector<Outcome> charted;
   for (const Limit& l : q.limits) charted.push_back(l.quantity);
   if (charted.empty()) charted = {Outcome::zo, Outcome::coupling};
@@ -95,7 +95,7 @@ std::string outcome_label(Outcome o) {
 
 // One panel: its bins as boxes, its limits as red lines.
 std::string histogram_panel(std::span<const float> v, const Limit* limit, const std::string& data,
-                            std::size_t block, Outcome o, const batch::ToleranceOutcome& r,
+                            std::size_t block, Outcome o, const commands::ToleranceOutcome& r,
                             bool on_the_field) {
   std::string s = "unset arrow\nset xlabel " + chart_string(outcome_label(o)) + "\n";
   const std::string solver = on_the_field ? " on the field solution" : " on the model";
@@ -105,12 +105,12 @@ std::string histogram_panel(std::span<const float> v, const Limit* limit, const 
         (o == Outcome::coupling || o == Outcome::coupling_f0) && !v.empty() && v.front() < 0.0F;
     for (const double edge : {limit->low, limit->high}) {
       if (!std::isfinite(edge)) continue;
-      const std::string at = batch::shortest(static_cast<float>(negative ? -edge : edge));
+      const std::string at = commands::shortest(static_cast<float>(negative ? -edge : edge));
       s.append("set arrow from ").append(at).append(", graph 0 to ").append(at);
       s += ", graph 1 nohead lw 2 lc rgb '#c62828' dt 2\n";
     }
     const YieldEstimate& y = r.within.at(static_cast<std::size_t>(o));
-    title += ", " + batch::significant(static_cast<float>(100.0 * y.share), 4) +
+    title += ", " + commands::significant(static_cast<float>(100.0 * y.share), 4) +
              " % within the limits (dashed)";
   }
   s += "set title " + chart_title(title) + "\n";
@@ -119,11 +119,13 @@ std::string histogram_panel(std::span<const float> v, const Limit* limit, const 
   return s;
 }
 
-void draw_histograms(const std::string& path, OutputFile& image, const batch::ToleranceRequest& q,
-                     const batch::ToleranceCollector& samples, const batch::ToleranceOutcome& r) {
+void draw_histograms(const std::string& path, OutputFile& image,
+                     const commands::ToleranceRequest& q,
+                     const commands::ToleranceCollector& samples,
+                     const commands::ToleranceOutcome& r) {
   const std::string gnuplot = find_gnuplot();
   if (gnuplot.empty()) {
-    throw OutputError("cannot draw " + batch::quoted(path) +
+    throw OutputError("cannot draw " + commands::quoted(path) +
                       ": gnuplot is not installed (Debian: apt install gnuplot-nox)");
   }
   const std::vector<Outcome> charted = charted_outcomes(q);
@@ -148,7 +150,7 @@ void draw_histograms(const std::string& path, OutputFile& image, const batch::To
   }
   data.sink().flush();
   if (block == 0)
-    throw OutputError("cannot draw " + batch::quoted(path) + ": no sample was computed");
+    throw OutputError("cannot draw " + commands::quoted(path) + ": no sample was computed");
   const std::string layout = "set multiplot layout " + std::to_string(block) + ",1\n";
   draw_with_gnuplot(
       gnuplot,
@@ -164,36 +166,36 @@ void draw_histograms(const std::string& path, OutputFile& image, const batch::To
 
 // The model's accuracy where the nominal coupler lies, as the other
 // commands note it.
-std::string accuracy_note_of(const batch::ToleranceRequest& q, batch::LengthUnit unit) {
+std::string accuracy_note_of(const commands::ToleranceRequest& q, commands::LengthUnit unit) {
   if (q.design.solver != Solver::model) return "";
-  batch::RowTally tally;
+  commands::RowTally tally;
   tally.accuracy.note(q.design.nominal.x, false);
-  return batch::accuracy_note(tally.accuracy, unit);
+  return commands::accuracy_note(tally.accuracy, unit);
 }
 
 // The collector holds 4 bytes a sample for each outcome, taken at once so
 // that a run too large for the memory stops before computing anything.
-batch::ToleranceCollector collector_for(const batch::ToleranceRequest& q) {
+commands::ToleranceCollector collector_for(const commands::ToleranceRequest& q) {
   try {
-    return batch::ToleranceCollector(q);
+    return commands::ToleranceCollector(q);
   } catch (const std::bad_alloc&) {
     const double gigabytes =
         4.0 * static_cast<double>(q.count) *
         static_cast<double>(q.design.at_f0 ? kOutcomeCount : kImpedanceOutcomes) / 1e9;
-    batch::refuse({Opt::samples, " " + std::to_string(q.samples)},
-                  {"the percentiles of " + std::to_string(q.count) + " samples need " +
-                       batch::significant(static_cast<float>(gigabytes), 3) +
-                       " GB of memory, more than there is; run slices of it with ",
-                   Opt::start, " and ", Opt::count});
+    commands::refuse({Opt::samples, " " + std::to_string(q.samples)},
+                     {"the percentiles of " + std::to_string(q.count) + " samples need " +
+                          commands::significant(static_cast<float>(gigabytes), 3) +
+                          " GB of memory, more than there is; run slices of it with ",
+                      Opt::start, " and ", Opt::count});
   }
 }
 
 }  // namespace
 
-RunResult run_tolerance(batch::TextValues& values, const batch::ToleranceRequest& request,
+RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceRequest& request,
                         const ToleranceOutputs& o) {
   OutputSet outputs;
-  const std::unique_ptr<batch::RowSource> rows = batch::tolerance_sample_rows(request);
+  const std::unique_ptr<commands::RowSource> rows = commands::tolerance_sample_rows(request);
   std::unique_ptr<RowWriter> samples_writer;
   if (const std::string* path = given_text(values, Opt::samples_output)) {
     const Format f = samples_format(*path);
@@ -209,9 +211,9 @@ RunResult run_tolerance(batch::TextValues& values, const batch::ToleranceRequest
   const std::string* output_path = given_text(values, Opt::output);
   OutputFile& output = outputs.open("--output", output_path == nullptr ? "" : *output_path);
 
-  batch::ToleranceCollector collector = collector_for(request);
+  commands::ToleranceCollector collector = collector_for(request);
   Progress progress(rows->rows());
-  batch::run_rows(*rows, [&](const batch::RowBlock& block) {
+  commands::run_rows(*rows, [&](const commands::RowBlock& block) {
     collector.take(block);
     if (samples_writer) {
       for (std::int64_t i = 0; i < block.count; ++i) {
@@ -222,16 +224,16 @@ RunResult run_tolerance(batch::TextValues& values, const batch::ToleranceRequest
     progress.rows_done(block.count);
   });
   if (samples_writer) samples_writer->finish();
-  const batch::ToleranceOutcome outcome = collector.finish();
+  const commands::ToleranceOutcome outcome = collector.finish();
 
-  const std::unique_ptr<batch::RowSource> statistics =
-      batch::tolerance_statistics_rows(request, outcome);
+  const std::unique_ptr<commands::RowSource> statistics =
+      commands::tolerance_statistics_rows(request, outcome);
   const std::unique_ptr<RowWriter> writer = make_writer(
       o.format,
       {"tolerance", o.echo, statistics->columns(), o.unit, nullptr, nullptr, &request, &outcome},
       output.sink());
   std::vector<Cell> cells(statistics->columns().size());
-  batch::RowTally unused;
+  commands::RowTally unused;
   for (std::int64_t i = 0; i < statistics->rows(); ++i) {
     statistics->fill(i, cells, unused);
     writer->row(cells);
@@ -240,9 +242,9 @@ RunResult run_tolerance(batch::TextValues& values, const batch::ToleranceRequest
   if (image != nullptr) draw_histograms(*plot_path, *image, request, collector, outcome);
   outputs.commit();
 
-  RunResult result{outcome.failed() > 0 ? batch::kRowsNotBuilt : batch::kSuccess, "",
+  RunResult result{outcome.failed() > 0 ? commands::kRowsNotBuilt : commands::kSuccess, "",
                    outcome.failed()};
-  result.failed_rows_line = batch::failed_samples_line(outcome);
+  result.failed_rows_line = commands::failed_samples_line(outcome);
   if (std::string note = accuracy_note_of(request, o.unit); !note.empty()) {
     result.notes.push_back(std::move(note));
   }

@@ -5,20 +5,20 @@
 
 #include <string_view>
 
-#include "batch/option_values.hpp"
-#include "batch/requests.hpp"
 #include "calc/run.hpp"
 #include "calc/writers.hpp"
+#include "commands/option_values.hpp"
+#include "commands/requests.hpp"
 
 namespace ketrovane::calc {
 
 struct ToleranceOutputs {
   Format format;
-  batch::LengthUnit unit;
-  const batch::Echo* echo;
+  commands::LengthUnit unit;
+  const commands::Echo* echo;
 };
 
-RunResult run_tolerance(batch::TextValues& values, const batch::ToleranceRequest& request,
+RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceRequest& request,
                         const ToleranceOutputs& outputs);
 
 }  // namespace ketrovane::calc

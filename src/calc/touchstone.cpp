@@ -3,15 +3,15 @@
 #include <array>
 #include <cmath>
 
-#include "batch/coupler_types.hpp"
-#include "batch/input_error.hpp"
-#include "batch/number_format.hpp"
+#include "commands/coupler_types.hpp"
+#include "commands/input_error.hpp"
+#include "commands/number_format.hpp"
 
 namespace ketrovane::calc {
 
-using batch::kNumberChars;
-using batch::shortest;
-using batch::write_shortest;
+using commands::kNumberChars;
+using commands::shortest;
+using commands::write_shortest;
 
 namespace {
 
@@ -123,14 +123,15 @@ void TouchstoneWriter::check_finite(float f_mhz, const ScatteringMatrix& m,
   if (finite(m)) return;
   const std::string at = "the scattering matrix at " + shortest(f_mhz) + " MHz is not finite";
   if (!cause.empty()) {
-    batch::refuse(batch::Opt::touchstone, at + ": " + std::string(cause) + "; no file written");
+    commands::refuse(commands::Opt::touchstone,
+                     at + ": " + std::string(cause) + "; no file written");
   }
   const auto& r = layout_.references;
   const std::string references =
       layout_.version_2 ? "Rs = " + shortest(r[0]) + " ohm and Rl = " + shortest(r[1]) + " ohm"
                         : shortest(r[0]) + " ohm";
-  batch::refuse(batch::Opt::touchstone,
-                at + " (ports referenced to " + references + "); no file written");
+  commands::refuse(commands::Opt::touchstone,
+                   at + " (ports referenced to " + references + "); no file written");
 }
 
 // Magnitude and angle as the response rows form them.

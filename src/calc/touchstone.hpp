@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/coupler_types.hpp"
 #include "calc/output_file.hpp"
+#include "commands/coupler_types.hpp"
 
 namespace ketrovane::calc {
 

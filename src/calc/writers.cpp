@@ -7,21 +7,21 @@
 
 #include <nlohmann/json.hpp>
 
-#include "batch/input_error.hpp"
-#include "batch/number_format.hpp"
+#include "commands/input_error.hpp"
+#include "commands/number_format.hpp"
 
 namespace ketrovane::calc {
 
-using batch::CellKind;
-using batch::column_decimals;
-using batch::column_name;
-using batch::column_unit;
-using batch::in_output_unit;
-using batch::InputEcho;
-using batch::kNumberChars;
-using batch::shortest;
-using batch::write_fixed;
-using batch::write_shortest;
+using commands::CellKind;
+using commands::column_decimals;
+using commands::column_name;
+using commands::column_unit;
+using commands::in_output_unit;
+using commands::InputEcho;
+using commands::kNumberChars;
+using commands::shortest;
+using commands::write_fixed;
+using commands::write_shortest;
 
 namespace {
 
@@ -147,8 +147,8 @@ nlohmann::ordered_json share_object(const YieldEstimate& y) {
   return o;
 }
 
-nlohmann::ordered_json tolerance_object(const batch::ToleranceRequest& q,
-                                        const batch::ToleranceOutcome& r) {
+nlohmann::ordered_json tolerance_object(const commands::ToleranceRequest& q,
+                                        const commands::ToleranceOutcome& r) {
   nlohmann::ordered_json o;
   o["samples"] = q.samples;
   o["start"] = q.start;
@@ -351,7 +351,7 @@ std::vector<std::string> summary_lines(const BandSummary& s) {
     std::array<char, kNumberChars> buffer{};
     return std::string(buffer.data(), write_fixed(buffer.data(), v, decimals));
   };
-  const auto frequency = [&](float f) { return batch::significant(f, 6) + " MHz"; };
+  const auto frequency = [&](float f) { return commands::significant(f, 6) + " MHz"; };
   std::vector<std::string> lines = {"Coupling at f0 = " + frequency(s.f0_mhz) + ": " +
                                     number(s.coupling_at_f0_db, 3) + " dB"};
   if (!s.low || !s.high) {
@@ -381,24 +381,24 @@ std::vector<std::string> summary_lines(const BandSummary& s) {
 
 std::vector<std::string> profile_lines(const MultisectionDesign& d) {
   const auto frequency = [](double f) {
-    return batch::significant(static_cast<float>(f), 6) + " MHz";
+    return commands::significant(static_cast<float>(f), 6) + " MHz";
   };
   const std::string head = std::to_string(d.sections) + " sections, coupling " +
-                           batch::significant(static_cast<float>(d.coupling_db), 6) + " dB";
+                           commands::significant(static_cast<float>(d.coupling_db), 6) + " dB";
   if (!(d.f2_mhz > d.f1_mhz)) {
     return {"Maximally flat profile: " + head + ", f0 = " + frequency(d.f0_mhz)};
   }
   return {"Equal-ripple profile: " + head,
           "Band " + frequency(d.f1_mhz) + " to " + frequency(d.f2_mhz) +
               ", f0 = " + frequency(d.f0_mhz),
-          "Ripple over the band: " + batch::significant(static_cast<float>(d.ripple_db), 4) +
+          "Ripple over the band: " + commands::significant(static_cast<float>(d.ripple_db), 4) +
               " dB" + (d.equal_ripple ? "" : " (maximally flat stands in: too small to level)")};
 }
 
-std::vector<std::string> tolerance_lines(const batch::ToleranceRequest& q,
-                                         const batch::ToleranceOutcome& r) {
+std::vector<std::string> tolerance_lines(const commands::ToleranceRequest& q,
+                                         const commands::ToleranceOutcome& r) {
   const auto pct = [](double share) {
-    return batch::significant(static_cast<float>(100.0 * share), 5) + " %";
+    return commands::significant(static_cast<float>(100.0 * share), 5) + " %";
   };
   const std::string slice = q.count == q.samples ? std::to_string(q.samples) + " samples"
                                                  : "samples " + std::to_string(q.start) + " to " +
@@ -411,7 +411,7 @@ std::vector<std::string> tolerance_lines(const batch::ToleranceRequest& q,
       "Yield: " + pct(r.yield.share) + " (" + std::to_string(r.yield.passed) + " of " +
           std::to_string(r.yield.samples) + "), 95 % confidence " + pct(r.yield.low) + " to " +
           pct(r.yield.high)};
-  if (const std::string failed = batch::failed_samples_line(r); !failed.empty()) {
+  if (const std::string failed = commands::failed_samples_line(r); !failed.empty()) {
     lines.push_back(failed.substr(0, failed.find(" (see")));
   }
   return lines;

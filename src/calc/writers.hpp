@@ -9,18 +9,18 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/columns.hpp"
-#include "batch/coupler_types.hpp"
-#include "batch/option_values.hpp"
-#include "batch/tolerance_rows.hpp"
 #include "calc/output_file.hpp"
+#include "commands/columns.hpp"
+#include "commands/coupler_types.hpp"
+#include "commands/option_values.hpp"
+#include "commands/tolerance_rows.hpp"
 
 namespace ketrovane::calc {
 
-using batch::Cell;
-using batch::Column;
-using batch::Echo;
-using batch::LengthUnit;
+using commands::Cell;
+using commands::Column;
+using commands::Echo;
+using commands::LengthUnit;
 
 enum class Format : std::uint8_t { table, csv, json };
 
@@ -35,16 +35,16 @@ struct TableHeader {
   LengthUnit unit;
   const BandSummary* summary = nullptr;         // of a response: above the table, in the JSON
   const MultisectionDesign* profile = nullptr;  // of a multi-section coupler: the same
-  const batch::ToleranceRequest* tolerance = nullptr;  // of a tolerance run: its slice and yield
-  const batch::ToleranceOutcome* outcome = nullptr;
+  const commands::ToleranceRequest* tolerance = nullptr;  // of a tolerance run: its slice and yield
+  const commands::ToleranceOutcome* outcome = nullptr;
   // A first column of whole numbers that rows_at writes ("sample"); CSV and
   // JSON only.
   std::string_view index_column = {};
 };
 
 // The yield of a tolerance run as the aligned table shows it above its rows.
-std::vector<std::string> tolerance_lines(const batch::ToleranceRequest& q,
-                                         const batch::ToleranceOutcome& r);
+std::vector<std::string> tolerance_lines(const commands::ToleranceRequest& q,
+                                         const commands::ToleranceOutcome& r);
 
 // The summary as the aligned table shows it above its rows, a line each.
 std::vector<std::string> summary_lines(const BandSummary& summary);

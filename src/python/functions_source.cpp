@@ -8,22 +8,22 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/call_values.hpp"
-#include "batch/columns.hpp"
-#include "batch/commands.hpp"
-#include "batch/dimension_words.hpp"
-#include "batch/options.hpp"
-#include "batch/quantities.hpp"
+#include "commands/call_values.hpp"
+#include "commands/columns.hpp"
+#include "commands/command_table.hpp"
+#include "commands/dimension_words.hpp"
+#include "commands/options.hpp"
+#include "commands/quantities.hpp"
 
 namespace ketrovane::python {
 
 namespace {
 
-using batch::Command;
-using batch::Dimension;
-using batch::Opt;
-using batch::OptionSpec;
-using batch::ValueKind;
+using commands::Command;
+using commands::Dimension;
+using commands::Opt;
+using commands::OptionSpec;
+using commands::ValueKind;
 
 // A function of the package: the command it calls, the options it leaves
 // out or adds, and how it calls the package's rows (with {names} the
@@ -146,9 +146,10 @@ std::string default_literal(const OptionSpec& o) {
   const Dimension d = o.quantity->dimension;
   if (d == Dimension::length || d == Dimension::frequency) {
     const bool has_unit = std::isalpha(static_cast<unsigned char>(text.back())) != 0;
-    return string_literal(std::string(text) + (has_unit ? "" : std::string(batch::base_unit(d))));
+    return string_literal(std::string(text) +
+                          (has_unit ? "" : std::string(commands::base_unit(d))));
   }
-  return batch::script_float_text(std::strtod(std::string(text).c_str(), nullptr));
+  return commands::script_float_text(std::strtod(std::string(text).c_str(), nullptr));
 }
 
 // One parameter of a function.
@@ -160,14 +161,14 @@ struct Parameter {
 };
 
 bool takes(const OptionSpec& o, Command c) {
-  return o.taken_by(c) && o.reach == batch::Reach::everywhere;
+  return o.taken_by(c) && o.reach == commands::Reach::everywhere;
 }
 
 // A command with several forms (an alternative before a required option)
 // takes keywords only.
 bool keywords_only(Command c) {
   bool alternative_seen = false;
-  for (const OptionSpec& o : batch::options()) {
+  for (const OptionSpec& o : commands::options()) {
     if (!takes(o, c)) continue;
     if (o.required.has(c) && alternative_seen) return true;
     alternative_seen = alternative_seen || o.alternative.has(c);
@@ -179,14 +180,14 @@ bool keywords_only(Command c) {
 // to the rows in).
 std::vector<Parameter> parameters_of(const FunctionSpec& f) {
   std::vector<Parameter> made;
-  for (const OptionSpec& o : batch::options()) {
+  for (const OptionSpec& o : commands::options()) {
     if (!takes(o, f.command) || std::ranges::count(f.left_out, o.id) > 0) continue;
     const bool required = o.required.has(f.command);
     const bool alternative = o.alternative.has(f.command);
     made.push_back({&o, keyword_of(o), required ? "" : alternative ? "None" : default_literal(o)});
   }
   for (const Opt id : f.added) {
-    const OptionSpec& o = batch::option(id);
+    const OptionSpec& o = commands::option(id);
     made.push_back({&o, keyword_of(o), default_literal(o), true});
   }
   return made;
@@ -257,7 +258,7 @@ std::string in_keywords(std::string_view phrase) {
     }
     std::size_t end = i + 2;
     while (end < phrase.size() && in_option_name(phrase[end])) ++end;
-    const OptionSpec* o = batch::option_named(phrase.substr(i + 2, end - i - 2));
+    const OptionSpec* o = commands::option_named(phrase.substr(i + 2, end - i - 2));
     if (o == nullptr) std::abort();  // a help phrase names an option that is none
     out += keyword_of(*o);
     const std::string_view rest = phrase.substr(end);
@@ -281,7 +282,7 @@ std::string python_phrase(Opt id) {
   if (id == Opt::vary) {
     return "the varied quantities and their half-widths, a dict such as {\"w\": 0.0005, \"er\": "
            "\"2%\"}: " +
-           batch::varied_quantities_listed() +
+           commands::varied_quantities_listed() +
            " where the geometry has them; a half-width is a number (of a length, in the call's "
            "length unit) or a text: a length with its unit or X% of the nominal value, a leading "
            "+- taken";
@@ -294,31 +295,32 @@ std::string python_phrase(Opt id) {
 }
 
 // "above 0, up to 1000 in", "from 1 to 1000"
-std::string range_phrase(const batch::Quantity& q) {
-  const std::string unit(batch::base_unit(q.dimension));
+std::string range_phrase(const commands::Quantity& q) {
+  const std::string unit(commands::base_unit(q.dimension));
   const std::string most =
-      batch::number_as_text(q.most, "", Dimension::pure) + (unit.empty() ? "" : " " + unit);
-  const std::string least = batch::number_as_text(q.least, "", Dimension::pure);
+      commands::number_as_text(q.most, "", Dimension::pure) + (unit.empty() ? "" : " " + unit);
+  const std::string least = commands::number_as_text(q.least, "", Dimension::pure);
   return (q.signless ? "magnitude " : "") +
          (q.least_allowed ? "from " + least + " to " + most : "above " + least + ", up to " + most);
 }
 
 // "from 1 to 1000000000", "from 0 to 2^64 - 1"
-std::string whole_range(const batch::Quantity& q) {
+std::string whole_range(const commands::Quantity& q) {
   constexpr double kBeyondDigits = 1e18;  // written as a power of two
-  return "from " + batch::number_as_text(q.least, "", Dimension::pure) + " to " +
-         (q.most > kBeyondDigits ? "2^64 - 1" : batch::number_as_text(q.most, "", Dimension::pure));
+  return "from " + commands::number_as_text(q.least, "", Dimension::pure) + " to " +
+         (q.most > kBeyondDigits ? "2^64 - 1"
+                                 : commands::number_as_text(q.most, "", Dimension::pure));
 }
 
 // What a quantity's value is in Python.
 std::string quantity_form(const OptionSpec& o, bool broadcasts) {
-  const batch::Quantity& q = *o.quantity;
+  const commands::Quantity& q = *o.quantity;
   std::string form;
   if (q.dimension == Dimension::length || q.dimension == Dimension::frequency) {
     const std::string_view unit = q.dimension == Dimension::length ? "length" : "frequency";
     const std::string ounces = q.copper_weight ? ", or oz of copper, 1 oz = 1.37 mil" : "";
     form = "a number in the call's " + std::string(unit) + " unit or a text with its own (" +
-           std::string(batch::units_listed(q.dimension)) + ounces + ")";
+           std::string(commands::units_listed(q.dimension)) + ounces + ")";
     if (o.id == Opt::band) form = "(f1, f2), each " + form + ", or a text \"F1:F2\"";
   } else {
     form = "a number";
@@ -374,9 +376,9 @@ std::string keyword_line(const FunctionSpec& f, const Parameter& p) {
 
 std::string columns_line(const FunctionSpec& f) {
   std::string text = std::string(f.columns_of) + ": ";
-  const std::span<const batch::Column> columns = batch::command(f.command).columns({});
+  const std::span<const commands::Column> columns = commands::command(f.command).columns({});
   for (std::size_t c = 0; c < columns.size(); ++c) {
-    text += (c == 0 ? "" : ", ") + batch::column_name(columns[c], batch::kInches);
+    text += (c == 0 ? "" : ", ") + commands::column_name(columns[c], commands::kInches);
   }
   return text + " (the length columns follow units).";
 }
@@ -384,7 +386,7 @@ std::string columns_line(const FunctionSpec& f) {
 // The docstring's paragraphs, each a list of lines to be wrapped.
 std::vector<std::vector<std::string>> docstring_of(const FunctionSpec& f,
                                                    const std::vector<Parameter>& parameters) {
-  std::string summary(f.summary.empty() ? batch::command(f.command).summary : f.summary);
+  std::string summary(f.summary.empty() ? commands::command(f.command).summary : f.summary);
   summary.front() = static_cast<char>(std::toupper(static_cast<unsigned char>(summary.front())));
   std::vector<std::string> keywords;
   keywords.reserve(parameters.size() + 3);

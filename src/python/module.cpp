@@ -20,17 +20,17 @@
 #include <utility>
 #include <vector>
 
-#include "batch/accuracy_note.hpp"
-#include "batch/call_values.hpp"
-#include "batch/commands.hpp"
-#include "batch/coupler_types.hpp"
-#include "batch/input_error.hpp"
-#include "batch/mode_note.hpp"
-#include "batch/options.hpp"
-#include "batch/quantities.hpp"
-#include "batch/row_runner.hpp"
-#include "batch/sweep_axis.hpp"
-#include "batch/tolerance_rows.hpp"
+#include "commands/accuracy_note.hpp"
+#include "commands/call_values.hpp"
+#include "commands/command_table.hpp"
+#include "commands/coupler_types.hpp"
+#include "commands/input_error.hpp"
+#include "commands/mode_note.hpp"
+#include "commands/options.hpp"
+#include "commands/quantities.hpp"
+#include "commands/row_runner.hpp"
+#include "commands/sweep_axis.hpp"
+#include "commands/tolerance_rows.hpp"
 
 namespace py = pybind11;
 
@@ -38,11 +38,11 @@ namespace ketrovane::python {
 
 namespace {
 
-using batch::Argument;
-using batch::Call;
+using commands::Argument;
+using commands::Call;
 
-const batch::CommandSpec& command_called(const std::string& name) {
-  const batch::CommandSpec* c = batch::command_named(name);
+const commands::CommandSpec& command_called(const std::string& name) {
+  const commands::CommandSpec* c = commands::command_named(name);
   if (c == nullptr) throw py::value_error("no command " + name);
   return *c;
 }
@@ -51,7 +51,8 @@ const batch::CommandSpec& command_called(const std::string& name) {
 // The Python keyword of the option `name`: its own, or the name with
 // underscores for dashes.
 std::string python_keyword(std::string_view name) {
-  if (const batch::OptionSpec* o = batch::option_named(name); o && !o->python_keyword.empty()) {
+  if (const commands::OptionSpec* o = commands::option_named(name);
+      o && !o->python_keyword.empty()) {
     return std::string(o->python_keyword);
   }
   std::string keyword(name);
@@ -70,7 +71,7 @@ std::string type_name(const py::handle value) {
 // The texts of an array of texts, and what its elements read.
 struct HeldTexts {
   std::vector<std::string_view> views;
-  batch::ElementTexts texts;
+  commands::ElementTexts texts;
 };
 
 // What a call's arguments point at: its single numbers, the texts of its
@@ -79,7 +80,7 @@ struct HeldValues {
   std::vector<double> scalars;
   std::list<HeldTexts> texts;  // nothing allocated for none
   std::list<std::string> digits;
-  std::list<std::vector<batch::Item>> items;
+  std::list<std::vector<commands::Item>> items;
 };
 
 // The UTF-8 of a str, kept by the str itself.
@@ -111,7 +112,7 @@ bool flat_array(const py::handle value, std::int64_t elements, bool one_allowed)
 
 // An array of texts, as the package hands it over: (the texts, for each
 // element the position of its text in them).
-void read_texts(const batch::OptionSpec& o, const py::tuple& value, std::int64_t elements,
+void read_texts(const commands::OptionSpec& o, const py::tuple& value, std::int64_t elements,
                 HeldValues& held, Argument& a) {
   if (value.size() != 2 || !flat_array<std::int64_t>(value[1], elements, false)) {
     throw py::value_error(keyword_of(o.name) + ": expected texts and a position for each of " +
@@ -139,27 +140,28 @@ void read_texts(const batch::OptionSpec& o, const py::tuple& value, std::int64_t
 }
 
 // One side of an item: a text, a number, or None (an open side).
-batch::ItemSide item_side(const batch::OptionSpec& o, const py::handle value) {
+commands::ItemSide item_side(const commands::OptionSpec& o, const py::handle value) {
   if (PyUnicode_Check(value.ptr()) != 0) return {utf8_of(value), std::nullopt};
   if (PyFloat_Check(value.ptr()) != 0 || PyLong_Check(value.ptr()) != 0) {
     return {std::nullopt, number_of(value)};
   }
-  if (value.is_none() && o.id == batch::Opt::limit) return {};
+  if (value.is_none() && o.id == commands::Opt::limit) return {};
   throw py::type_error(keyword_of(o.name) + ": expected a number or a text in the dict, not " +
                        type_name(value));
 }
 
 // The items of a dict, {name: value}, a limit's value a text or a pair
 // (low, high).
-void read_items(const batch::OptionSpec& o, const py::dict& dict, HeldValues& held, Argument& a) {
-  std::vector<batch::Item>& items = held.items.emplace_back();
+void read_items(const commands::OptionSpec& o, const py::dict& dict, HeldValues& held,
+                Argument& a) {
+  std::vector<commands::Item>& items = held.items.emplace_back();
   for (const auto& [name, value] : dict) {
     if (PyUnicode_Check(name.ptr()) == 0) {
       throw py::type_error(keyword_of(o.name) + ": expected names as texts, not " +
                            type_name(name));
     }
-    batch::Item& item = items.emplace_back(batch::Item{utf8_of(name), {}});
-    if (o.id == batch::Opt::limit && PyUnicode_Check(value.ptr()) == 0) {
+    commands::Item& item = items.emplace_back(commands::Item{utf8_of(name), {}});
+    if (o.id == commands::Opt::limit && PyUnicode_Check(value.ptr()) == 0) {
       const auto sides = py::reinterpret_borrow<py::sequence>(value);
       if (sides.size() != 2) {
         throw py::type_error(keyword_of(o.name) + ": expected (low, high) or a text");
@@ -178,16 +180,16 @@ void read_items(const batch::OptionSpec& o, const py::dict& dict, HeldValues& he
 Argument argument_of(const py::handle name, const py::handle value, std::int64_t elements,
                      HeldValues& held) {
   const std::string_view option_name = utf8_of(name);
-  const batch::OptionSpec* declared = batch::option_named(option_name);
+  const commands::OptionSpec* declared = commands::option_named(option_name);
   if (declared == nullptr) throw py::value_error("no option " + std::string(option_name));
   Argument a{declared->id, std::nullopt, nullptr, false};
   if (PyUnicode_Check(value.ptr()) != 0) {
     a.text = utf8_of(value);
-  } else if (declared->kind == batch::ValueKind::items && PyDict_Check(value.ptr()) != 0) {
+  } else if (declared->kind == commands::ValueKind::items && PyDict_Check(value.ptr()) != 0) {
     read_items(*declared, py::reinterpret_borrow<py::dict>(value), held, a);
-  } else if (declared->kind == batch::ValueKind::whole && PyLong_Check(value.ptr()) != 0) {
+  } else if (declared->kind == commands::ValueKind::whole && PyLong_Check(value.ptr()) != 0) {
     a.text = std::string_view(held.digits.emplace_back(py::str(value)));  // its digits
-  } else if (declared->kind == batch::ValueKind::choice) {
+  } else if (declared->kind == commands::ValueKind::choice) {
     throw py::type_error(keyword_of(declared->name) + ": expected a text, " +
                          std::string(declared->choices) + ", not " + type_name(value));
   } else if (PyFloat_Check(value.ptr()) != 0 || PyLong_Check(value.ptr()) != 0) {
@@ -229,8 +231,8 @@ std::int64_t elements_of(const py::tuple& shape) {
   for (const py::handle extent : shape) {
     const auto e = extent.cast<std::int64_t>();
     if (e < 0) throw py::value_error("negative extent in the shape");
-    if (e != 0 && n > batch::kMostRows / e) {
-      throw py::value_error("the arguments give more than " + std::to_string(batch::kMostRows) +
+    if (e != 0 && n > commands::kMostRows / e) {
+      throw py::value_error("the arguments give more than " + std::to_string(commands::kMostRows) +
                             " rows together");
     }
     n *= e;
@@ -240,24 +242,24 @@ std::int64_t elements_of(const py::tuple& shape) {
 
 // An option as the package's keyword: "w=", "solver='field'"; the command
 // line's own options (the output files) as the command line spells them.
-std::string keyword_spelling(const batch::OptionSpec& o, std::string_view choice) {
-  if (o.reach == batch::Reach::output) return batch::dashed_spelling(o, choice);
+std::string keyword_spelling(const commands::OptionSpec& o, std::string_view choice) {
+  if (o.reach == commands::Reach::output) return commands::dashed_spelling(o, choice);
   std::string text = keyword_of(o.name);
   if (choice.empty()) return text;
-  if (o.kind != batch::ValueKind::choice) return text + " " + std::string(choice);
+  if (o.kind != commands::ValueKind::choice) return text + " " + std::string(choice);
   return text + "'" + std::string(choice) + "'";
 }
 
 // A refusal of the batch library with the options it names as the
 // package's keywords: "w='-0.1': ...", "coupling= or zoe=: ...".  The
 // values it quotes are as they were given.
-std::string keyword_message(const batch::Refusal& refusal) {
-  return batch::refusal_text(refusal, keyword_spelling);
+std::string keyword_message(const commands::Refusal& refusal) {
+  return commands::refusal_text(refusal, keyword_spelling);
 }
 
 // The message of a refusal, with the index in the broadcast shape of the
 // element it came from unless the call was made with scalars.
-std::string element_message(const batch::Refusal& refusal, const py::tuple& shape) {
+std::string element_message(const commands::Refusal& refusal, const py::tuple& shape) {
   std::string message = keyword_message(refusal);
   if (shape.empty() || !refusal.element) return message;
   std::vector<std::int64_t> index(shape.size());
@@ -276,8 +278,8 @@ std::string element_message(const batch::Refusal& refusal, const py::tuple& shap
 // the GIL held; a longer one on every core with the GIL released and
 // Ctrl-C heard between blocks.  `progress`, unless None, is called with
 // (rows taken, rows in all) after each block.
-batch::RunOptions run_options(const batch::RowSource& rows, const py::object& progress) {
-  batch::RunOptions options;
+commands::RunOptions run_options(const commands::RowSource& rows, const py::object& progress) {
+  commands::RunOptions options;
   if (!progress.is_none()) {
     options.progress = [&progress, total = rows.rows()](std::int64_t taken) {
       const py::gil_scoped_acquire acquire;
@@ -297,21 +299,21 @@ batch::RunOptions run_options(const batch::RowSource& rows, const py::object& pr
 
 // Runs the rows; a refused element becomes ValueError naming its index (a
 // cross-section the field cannot solve is a row that says so in its status).
-batch::RowTally run(const batch::RowSource& rows,
-                    const std::function<void(const batch::RowBlock&)>& take, const py::tuple& shape,
-                    const py::object& progress) {
-  const batch::RunOptions options = run_options(rows, progress);
+commands::RowTally run(const commands::RowSource& rows,
+                       const std::function<void(const commands::RowBlock&)>& take,
+                       const py::tuple& shape, const py::object& progress) {
+  const commands::RunOptions options = run_options(rows, progress);
   try {
-    if (options.threads == 1) return batch::run_rows(rows, take, options);
+    if (options.threads == 1) return commands::run_rows(rows, take, options);
     const py::gil_scoped_release release;
-    return batch::run_rows(rows, take, options);
-  } catch (const batch::RowsStopped&) {
+    return commands::run_rows(rows, take, options);
+  } catch (const commands::RowsStopped&) {
     throw py::error_already_set();  // the signal handler's exception, KeyboardInterrupt
-  } catch (const batch::FailedRow& failed) {
+  } catch (const commands::FailedRow& failed) {
     try {
       std::rethrow_exception(failed.error);
-    } catch (const batch::InputError& e) {
-      batch::Refusal refusal = e.refusal();
+    } catch (const commands::InputError& e) {
+      commands::Refusal refusal = e.refusal();
       refusal.element = failed.index;
       throw py::value_error(element_message(refusal, shape));
     }
@@ -321,20 +323,20 @@ batch::RowTally run(const batch::RowSource& rows,
 // Column names and units for a column list and a length unit, made once
 // for each list of names: a row source's columns may live in storage that a
 // later source of other columns reuses, so the key is the names themselves.
-std::pair<py::tuple, py::tuple> column_names(std::span<const batch::Column> columns,
-                                             batch::LengthUnit unit) {
+std::pair<py::tuple, py::tuple> column_names(std::span<const commands::Column> columns,
+                                             commands::LengthUnit unit) {
   // Never destroyed: the tuples outlive the interpreter's own teardown.
   static auto* made = new std::map<std::vector<std::string>, std::pair<py::tuple, py::tuple>>;
   std::vector<std::string> key;
   key.reserve(columns.size() + 1);
-  for (const batch::Column& column : columns) key.push_back(batch::column_name(column, unit));
+  for (const commands::Column& column : columns) key.push_back(commands::column_name(column, unit));
   key.emplace_back(unit.name);  // the units follow the length unit too
   if (const auto it = made->find(key); it != made->end()) return it->second;
   py::tuple names(columns.size());
   py::tuple units(columns.size());
   for (std::size_t c = 0; c < columns.size(); ++c) {
     names[c] = py::str(key[c]);
-    units[c] = py::str(batch::column_unit(columns[c], unit));
+    units[c] = py::str(commands::column_unit(columns[c], unit));
   }
   return made->emplace(std::move(key), std::make_pair(names, units)).first->second;
 }
@@ -353,26 +355,27 @@ py::object text_object(std::string_view text) {
 // status (the one text column) as codes into `texts`.
 class TableArrays {
  public:
-  TableArrays(std::span<const batch::Column> columns, batch::LengthUnit unit, std::int64_t elements)
+  TableArrays(std::span<const commands::Column> columns, commands::LengthUnit unit,
+              std::int64_t elements)
       : columns_(columns),
         unit_(unit),
         elements_(static_cast<std::size_t>(elements)),
         numbers_({static_cast<std::int64_t>(columns.size()), elements}),
         codes_(elements_) {}
 
-  void take(const batch::RowBlock& block) {
+  void take(const commands::RowBlock& block) {
     double* numbers = numbers_.mutable_data();
     for (std::int64_t r = 0; r < block.count; ++r) {
-      const std::span<const batch::Cell> cells = block.row(r);
+      const std::span<const commands::Cell> cells = block.row(r);
       const auto i = static_cast<std::size_t>(block.first + r);
       for (std::size_t c = 0; c < cells.size(); ++c) {
-        const batch::Cell& cell = cells[c];
+        const commands::Cell& cell = cells[c];
         double value = std::numeric_limits<double>::quiet_NaN();
-        if (cell.kind == batch::CellKind::number) {
-          const float v = batch::in_output_unit(columns_[c], unit_, cell.number);
+        if (cell.kind == commands::CellKind::number) {
+          const float v = commands::in_output_unit(columns_[c], unit_, cell.number);
           if (std::isfinite(v)) value = v;  // exactly the single-precision number
         }
-        if (cell.kind == batch::CellKind::text) codes_[i] = code(c, cell.text);
+        if (cell.kind == commands::CellKind::text) codes_[i] = code(c, cell.text);
         // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-pointer-arithmetic)
         numbers[c * elements_ + i] = value;
       }
@@ -402,8 +405,8 @@ class TableArrays {
     return static_cast<std::uint8_t>(it - texts_.begin());
   }
 
-  std::span<const batch::Column> columns_;
-  batch::LengthUnit unit_;
+  std::span<const commands::Column> columns_;
+  commands::LengthUnit unit_;
   std::size_t elements_;
   py::array_t<double> numbers_;
   std::vector<std::uint8_t> codes_;
@@ -412,10 +415,11 @@ class TableArrays {
 };
 
 // The note of a call on the closed-form model, for the package to warn with.
-py::object note_of(const batch::RowTally& tally, const Call& call, const batch::LengthUnit& unit) {
-  const bool takes_solver = batch::option(batch::Opt::solver).taken_by(call.command());
-  const std::string_view solver = call.slot(batch::Opt::solver).choice;
-  if (!takes_solver || (call.slot(batch::Opt::solver).given && solver != "model")) {
+py::object note_of(const commands::RowTally& tally, const Call& call,
+                   const commands::LengthUnit& unit) {
+  const bool takes_solver = commands::option(commands::Opt::solver).taken_by(call.command());
+  const std::string_view solver = call.slot(commands::Opt::solver).choice;
+  if (!takes_solver || (call.slot(commands::Opt::solver).given && solver != "model")) {
     return py::none();
   }
   // Calls in a loop often share their worst rows: the last note is kept
@@ -427,22 +431,22 @@ py::object note_of(const batch::RowTally& tally, const Call& call, const batch::
   };
   static auto* last = new LastNote{};  // never destroyed
   if (!last->note || last->unit != unit.name || last->accuracy != tally.accuracy) {
-    const std::string note = batch::accuracy_note(tally.accuracy, unit);
+    const std::string note = commands::accuracy_note(tally.accuracy, unit);
     *last = {tally.accuracy, unit.name, note.empty() ? py::none() : py::object(py::str(note))};
   }
   return last->note;
 }
 
 // The note of rows at or above the cut-off of a higher-order mode, or None.
-py::object mode_note_of(const batch::RowTally& tally, const batch::LengthUnit& unit) {
+py::object mode_note_of(const commands::RowTally& tally, const commands::LengthUnit& unit) {
   if (!tally.higher_mode.reached) return py::none();
-  return py::str(batch::higher_mode_note(tally.higher_mode, unit));
+  return py::str(commands::higher_mode_note(tally.higher_mode, unit));
 }
 
 // The notes of rows the field failed, each naming its first element, as
 // one text, or None.
-py::object failure_note_of(const batch::RowTally& tally, const batch::LengthUnit& unit) {
-  const std::vector<std::string> notes = batch::field_failure_notes(tally, unit, true);
+py::object failure_note_of(const commands::RowTally& tally, const commands::LengthUnit& unit) {
+  const std::vector<std::string> notes = commands::field_failure_notes(tally, unit, true);
   if (notes.empty()) return py::none();
   std::string text;
   for (const std::string& note : notes) text += (text.empty() ? "" : "\n") + note;
@@ -451,7 +455,7 @@ py::object failure_note_of(const batch::RowTally& tally, const batch::LengthUnit
 
 // The band summary of a call sweeping one coupler, as a dict, or None.
 py::object summary_of(const Call& call) {
-  const std::optional<BandSummary> s = batch::call_band_summary(call);
+  const std::optional<BandSummary> s = commands::call_band_summary(call);
   if (!s) return py::none();
   py::dict d;
   d["f0_mhz"] = s->f0_mhz;
@@ -477,16 +481,16 @@ py::object summary_of(const Call& call) {
 py::tuple table(const std::string& command_name, const py::tuple& names, const py::tuple& values,
                 const std::string& length_unit, const std::string& frequency_unit,
                 const py::tuple& shape, const py::object& progress) {
-  const batch::CommandSpec& command = command_called(command_name);
+  const commands::CommandSpec& command = command_called(command_name);
   const std::int64_t elements = elements_of(shape);
   HeldValues held;
   const Call call(command.id, arguments_of(names, values, elements, held), length_unit,
                   frequency_unit, elements);
-  const std::unique_ptr<batch::RowSource> rows = batch::element_rows(call);
-  const batch::LengthUnit unit = batch::parse_length_unit("units", length_unit);
+  const std::unique_ptr<commands::RowSource> rows = commands::element_rows(call);
+  const commands::LengthUnit unit = commands::parse_length_unit("units", length_unit);
   TableArrays arrays(rows->columns(), unit, elements);
-  const batch::RowTally tally = run(
-      *rows, [&arrays](const batch::RowBlock& block) { arrays.take(block); }, shape, progress);
+  const commands::RowTally tally = run(
+      *rows, [&arrays](const commands::RowBlock& block) { arrays.take(block); }, shape, progress);
   return arrays.result(note_of(tally, call, unit), mode_note_of(tally, unit),
                        failure_note_of(tally, unit), summary_of(call));
 }
@@ -498,7 +502,7 @@ py::tuple scattering(const py::tuple& names, const py::tuple& values,
                      const py::tuple& shape, const py::object& progress) {
   const std::int64_t elements = elements_of(shape);
   HeldValues held;
-  const Call call(batch::Command::response, arguments_of(names, values, elements, held),
+  const Call call(commands::Command::response, arguments_of(names, values, elements, held),
                   length_unit, frequency_unit, elements);
   py::array_t<std::complex<double>> s({elements, std::int64_t{4}, std::int64_t{4}});
   py::array_t<double> f_mhz(elements);
@@ -506,9 +510,9 @@ py::tuple scattering(const py::tuple& names, const py::tuple& values,
   std::complex<double>* matrices = s.mutable_data();
   double* frequencies = f_mhz.mutable_data();
   double* references = ref_ohm.mutable_data();
-  const auto take = [&](const batch::RowBlock& block) {
+  const auto take = [&](const commands::RowBlock& block) {
     for (std::int64_t r = 0; r < block.count; ++r) {
-      const std::span<const batch::Cell> cells = block.row(r);
+      const std::span<const commands::Cell> cells = block.row(r);
       const auto i = static_cast<std::size_t>(block.first + r);
       for (std::size_t k = 0; k < 16; ++k) {
         // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-pointer-arithmetic)
@@ -520,21 +524,21 @@ py::tuple scattering(const py::tuple& names, const py::tuple& values,
       // NOLINTEND(cppcoreguidelines-pro-bounds-pointer-arithmetic)
     }
   };
-  run(*batch::scattering_rows(call), take, shape, progress);
+  run(*commands::scattering_rows(call), take, shape, progress);
   return py::make_tuple(s, f_mhz, ref_ohm);
 }
 
 // ---- Multi-section couplers: one coupler per call ----
 
 // The request of a call whose arguments are single values.
-batch::MultisectionRequest multisection_request(const py::tuple& names, const py::tuple& values,
-                                                const std::string& length_unit,
-                                                const std::string& frequency_unit) {
+commands::MultisectionRequest multisection_request(const py::tuple& names, const py::tuple& values,
+                                                   const std::string& length_unit,
+                                                   const std::string& frequency_unit) {
   HeldValues held;
-  const Call call(batch::Command::multisection, arguments_of(names, values, 1, held), length_unit,
-                  frequency_unit, 1);
-  batch::ElementValues element(call, 0);
-  return batch::read_multisection(element);
+  const Call call(commands::Command::multisection, arguments_of(names, values, 1, held),
+                  length_unit, frequency_unit, 1);
+  commands::ElementValues element(call, 0);
+  return commands::read_multisection(element);
 }
 
 py::dict profile_of(const MultisectionDesign& d) {
@@ -553,28 +557,29 @@ py::dict profile_of(const MultisectionDesign& d) {
 // The section table as table() gives its rows, the profile as its summary.
 py::tuple multisection(const py::tuple& names, const py::tuple& values,
                        const std::string& length_unit, const std::string& frequency_unit) {
-  const batch::Request request = multisection_request(names, values, length_unit, frequency_unit);
-  const std::unique_ptr<batch::RowSource> rows = batch::multisection_rows(request);
-  const batch::LengthUnit unit = batch::parse_length_unit("units", length_unit);
+  const commands::Request request =
+      multisection_request(names, values, length_unit, frequency_unit);
+  const std::unique_ptr<commands::RowSource> rows = commands::multisection_rows(request);
+  const commands::LengthUnit unit = commands::parse_length_unit("units", length_unit);
   TableArrays arrays(rows->columns(), unit, rows->rows());
-  const batch::RowTally tally = run(
-      *rows, [&arrays](const batch::RowBlock& block) { arrays.take(block); },
+  const commands::RowTally tally = run(
+      *rows, [&arrays](const commands::RowBlock& block) { arrays.take(block); },
       py::make_tuple(rows->rows()), py::none());
-  const auto& q = std::get<batch::MultisectionRequest>(request);
+  const auto& q = std::get<commands::MultisectionRequest>(request);
   return arrays.result(py::none(), py::none(), failure_note_of(tally, unit), profile_of(q.design));
 }
 
 // ---- Tolerance runs ----
 
 // The request of a tolerance call, whose arguments are single values.
-batch::ToleranceRequest tolerance_request(const py::tuple& names, const py::tuple& values,
-                                          const std::string& length_unit,
-                                          const std::string& frequency_unit) {
+commands::ToleranceRequest tolerance_request(const py::tuple& names, const py::tuple& values,
+                                             const std::string& length_unit,
+                                             const std::string& frequency_unit) {
   HeldValues held;
-  const Call call(batch::Command::tolerance, arguments_of(names, values, 1, held), length_unit,
+  const Call call(commands::Command::tolerance, arguments_of(names, values, 1, held), length_unit,
                   frequency_unit, 1);
-  batch::ElementValues element(call, 0);
-  return batch::read_tolerance(element);
+  commands::ElementValues element(call, 0);
+  return commands::read_tolerance(element);
 }
 
 py::dict share_of(const YieldEstimate& y) {
@@ -588,11 +593,11 @@ py::dict share_of(const YieldEstimate& y) {
 }
 
 // The statistics rows as table() gives rows, and the run's figures.
-py::tuple statistics_result(const batch::ToleranceRequest& q, const batch::ToleranceOutcome& r,
-                            batch::LengthUnit unit) {
-  const std::unique_ptr<batch::RowSource> rows = batch::tolerance_statistics_rows(q, r);
+py::tuple statistics_result(const commands::ToleranceRequest& q,
+                            const commands::ToleranceOutcome& r, commands::LengthUnit unit) {
+  const std::unique_ptr<commands::RowSource> rows = commands::tolerance_statistics_rows(q, r);
   TableArrays arrays(rows->columns(), unit, rows->rows());
-  batch::RowBlock block;
+  commands::RowBlock block;
   block.width = rows->columns().size();
   block.count = 1;
   block.cells.resize(block.width);
@@ -620,19 +625,20 @@ py::tuple statistics_result(const batch::ToleranceRequest& q, const batch::Toler
 // start .. start + count - 1.
 py::tuple tolerance(const py::tuple& names, const py::tuple& values, const std::string& length_unit,
                     const std::string& frequency_unit, const py::object& progress) {
-  const batch::ToleranceRequest q = tolerance_request(names, values, length_unit, frequency_unit);
-  const std::unique_ptr<batch::RowSource> rows = batch::tolerance_sample_rows(q);
-  const batch::LengthUnit unit = batch::parse_length_unit("units", length_unit);
+  const commands::ToleranceRequest q =
+      tolerance_request(names, values, length_unit, frequency_unit);
+  const std::unique_ptr<commands::RowSource> rows = commands::tolerance_sample_rows(q);
+  const commands::LengthUnit unit = commands::parse_length_unit("units", length_unit);
   TableArrays samples(rows->columns(), unit, rows->rows());
-  batch::ToleranceCollector collector(q);
+  commands::ToleranceCollector collector(q);
   run(
       *rows,
-      [&](const batch::RowBlock& block) {
+      [&](const commands::RowBlock& block) {
         samples.take(block);
         collector.take(block);
       },
       py::make_tuple(rows->rows()), progress);
-  const batch::ToleranceOutcome r = collector.finish();
+  const commands::ToleranceOutcome r = collector.finish();
   return py::make_tuple(samples.result(py::none(), py::none(), py::none(), py::none()),
                         statistics_result(q, r, unit));
 }
@@ -645,7 +651,8 @@ py::tuple tolerance_statistics(const py::tuple& names, const py::tuple& values,
                                const std::string& length_unit, const std::string& frequency_unit,
                                const py::array_t<double, py::array::c_style>& outcomes,
                                std::int64_t passed, const py::dict& by_status) {
-  const batch::ToleranceRequest q = tolerance_request(names, values, length_unit, frequency_unit);
+  const commands::ToleranceRequest q =
+      tolerance_request(names, values, length_unit, frequency_unit);
   const auto view = outcomes.unchecked<2>();
   std::vector<std::vector<float>> outcome_values(static_cast<std::size_t>(view.shape(0)));
   for (py::ssize_t i = 0; i < view.shape(0); ++i) {
@@ -659,8 +666,9 @@ py::tuple tolerance_statistics(const py::tuple& names, const py::tuple& values,
     const py::str name(std::string(sample_status_name(static_cast<SampleStatus>(code))));
     if (by_status.contains(name)) counts.at(code) = by_status[name].cast<std::int64_t>();
   }
-  const batch::ToleranceOutcome r = batch::tolerance_outcome(q, outcome_values, passed, counts);
-  return statistics_result(q, r, batch::parse_length_unit("units", length_unit));
+  const commands::ToleranceOutcome r =
+      commands::tolerance_outcome(q, outcome_values, passed, counts);
+  return statistics_result(q, r, commands::parse_length_unit("units", length_unit));
 }
 
 // (s[f, 4, 4], references[4]) of the whole coupler at each of f_mhz, its
@@ -668,7 +676,7 @@ py::tuple tolerance_statistics(const py::tuple& names, const py::tuple& values,
 py::tuple multisection_scattering(const py::tuple& names, const py::tuple& values,
                                   const std::string& length_unit, const std::string& frequency_unit,
                                   const py::array_t<double>& f_mhz) {
-  const batch::MultisectionRequest q =
+  const commands::MultisectionRequest q =
       multisection_request(names, values, length_unit, frequency_unit);
   if (!q.coupler->built()) {
     throw py::value_error("a section could not be built: see the status of the section table");
@@ -695,10 +703,10 @@ py::tuple multisection_scattering(const py::tuple& names, const py::tuple& value
 // The length unit named, in any letter case, if the tables can be written
 // in it: its own spelling.
 std::optional<std::string_view> output_length_unit(std::string_view name) {
-  const std::string_view spelled = batch::unit_spelling(batch::Dimension::length, name);
+  const std::string_view spelled = commands::unit_spelling(commands::Dimension::length, name);
   try {
-    return batch::parse_length_unit("units", spelled).name;
-  } catch (const batch::InputError&) {
+    return commands::parse_length_unit("units", spelled).name;
+  } catch (const commands::InputError&) {
     return std::nullopt;
   }
 }
@@ -726,9 +734,10 @@ py::tuple call_units(const py::object& units) {
     if (!py::isinstance<py::str>(u)) throw py::value_error(refused);
     const std::string_view name = utf8_of(u);
     const std::optional<std::string_view> length_unit = output_length_unit(name);
-    const std::string_view frequency_unit = batch::unit_spelling(batch::Dimension::frequency, name);
+    const std::string_view frequency_unit =
+        commands::unit_spelling(commands::Dimension::frequency, name);
     if (!length_unit && frequency_unit.empty()) {
-      throw py::value_error("units=" + batch::quoted(name) + std::string(kUnitsExpected));
+      throw py::value_error("units=" + commands::quoted(name) + std::string(kUnitsExpected));
     }
     std::optional<std::string_view>& slot = length_unit ? length : frequency;
     if (slot) throw py::value_error(refused);
@@ -737,28 +746,28 @@ py::tuple call_units(const py::object& units) {
   return py::make_tuple(length.value_or("in"), frequency.value_or("MHz"));
 }
 
-py::list command_names(batch::Commands commands) {
+py::list command_names(commands::Commands commands) {
   py::list names;
-  for (const batch::CommandSpec& c : batch::commands()) {
+  for (const commands::CommandSpec& c : commands::all_commands()) {
     if (commands.has(c.id)) names.append(py::str(std::string(c.name)));
   }
   return names;
 }
 
 // The option table as the package and its tests read it.
-std::string kind_name(batch::ValueKind kind) {
+std::string kind_name(commands::ValueKind kind) {
   switch (kind) {
-    case batch::ValueKind::quantity:
+    case commands::ValueKind::quantity:
       return "quantity";
-    case batch::ValueKind::choice:
+    case commands::ValueKind::choice:
       return "choice";
-    case batch::ValueKind::resistivity:
+    case commands::ValueKind::resistivity:
       return "resistivity";
-    case batch::ValueKind::file:
+    case commands::ValueKind::file:
       return "file";
-    case batch::ValueKind::items:
+    case commands::ValueKind::items:
       return "items";
-    case batch::ValueKind::whole:
+    case commands::ValueKind::whole:
       return "whole";
   }
   return "quantity";
@@ -766,23 +775,24 @@ std::string kind_name(batch::ValueKind kind) {
 
 py::list option_table() {
   py::list table;
-  for (const batch::OptionSpec& o : batch::options()) {
-    if (o.reach == batch::Reach::output) continue;
+  for (const commands::OptionSpec& o : commands::options()) {
+    if (o.reach == commands::Reach::output) continue;
     py::dict d;
     d["name"] = std::string(o.name);
     d["kind"] = kind_name(o.kind);
     d["keyword"] = python_keyword(o.name);
-    d["dimension"] = o.quantity == nullptr ? std::string()
-                                           : std::string(batch::base_unit(o.quantity->dimension));
+    d["dimension"] = o.quantity == nullptr
+                         ? std::string()
+                         : std::string(commands::base_unit(o.quantity->dimension));
     d["default"] = std::string(o.fallback);
     d["choices"] = std::string(o.choices);
-    d["touchstone"] = o.reach == batch::Reach::touchstone;
+    d["touchstone"] = o.reach == commands::Reach::touchstone;
     d["required"] = command_names(o.required);
     d["optional"] = command_names(o.optional);
     d["alternative"] = command_names(o.alternative);
     py::dict help;
-    for (const batch::CommandSpec& c : batch::commands()) {
-      if (o.taken_by(c.id)) help[py::str(std::string(c.name))] = batch::help_text(o, c.id);
+    for (const commands::CommandSpec& c : commands::all_commands()) {
+      if (o.taken_by(c.id)) help[py::str(std::string(c.name))] = commands::help_text(o, c.id);
     }
     d["help"] = help;
     table.append(d);
@@ -802,7 +812,7 @@ PYBIND11_MODULE(_core, m) {
   py::register_exception_translator([](std::exception_ptr p) {
     try {
       if (p) std::rethrow_exception(p);
-    } catch (const ketrovane::batch::InputError& e) {
+    } catch (const ketrovane::commands::InputError& e) {
       PyErr_SetString(PyExc_ValueError, kp::keyword_message(e.refusal()).c_str());
     }
   });
@@ -818,6 +828,6 @@ PYBIND11_MODULE(_core, m) {
         "(names, values, length_unit, frequency_unit, outcomes, passed, by_status)");
   m.def("call_units", &kp::call_units, "(units) -> (length_unit, frequency_unit)");
   m.def("option_table", &kp::option_table, "the options of the package's functions");
-  m.attr("MOST_ROWS") = ketrovane::batch::kMostRows;
+  m.attr("MOST_ROWS") = ketrovane::commands::kMostRows;
   m.attr("__version__") = KETROVANE_VERSION;
 }

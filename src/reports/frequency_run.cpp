@@ -2,7 +2,7 @@
 // frequencies, from Zo and coupling (lossless) or from its dimensions.
 #include <cstdint>
 
-#include "batch/number_format.hpp"
+#include "commands/number_format.hpp"
 #include "design/ranges.hpp"
 #include "design/row_kernel.hpp"
 #include "reports/report.hpp"
@@ -77,13 +77,13 @@ ResponseCoupler prepare_coupler(DesignRecord& r) {
 }
 
 CalcCommand field_comparison(const DesignRecord& r, const Axis& frequencies) {
-  using batch::Opt;
+  using commands::Opt;
   CalcCommand c("response");
   c.add(r.board)
       .add(Opt::w, r.w)
       .add(Opt::s, r.s)
       .add(Opt::rho, r.resistivity_uohm_cm)
-      .add(Opt::roughness, batch::shortest(r.roughness_uin) + "uin")
+      .add(Opt::roughness, commands::shortest(r.roughness_uin) + "uin")
       .add(Opt::tand, r.loss_tangent)
       .add(Opt::length, r.length)
       .add(Opt::f, Range{r.f_start, frequencies.value(frequencies.rows - 1), r.f_step})

@@ -2,7 +2,7 @@
 // widths or strip spacings.
 #include <cstdint>
 
-#include "batch/number_format.hpp"
+#include "commands/number_format.hpp"
 #include "design/grid.hpp"
 #include "design/row_kernel.hpp"
 #include "reports/report.hpp"
@@ -49,8 +49,8 @@ void write_capacitance_row(text::Channel& channel, const AnalysisRow& row) {
   static const Layout kRow("(11X,F7.4,1X,F7.5,2(1X,F7.4),1X,F9.5,1X,F8.4,1X,F9.5)");
   const Capacitances& c = row.impedances.capacitances;
   const float difference = c.inner_fringing_odd - c.inner_fringing_even;
-  channel.print(kRow, {row.pair.x.w, row.pair.x.s, c.parallel_plate, c.outer_fringing, c.inner_fringing_even,
-                       c.inner_fringing_odd, difference});
+  channel.print(kRow, {row.pair.x.w, row.pair.x.s, c.parallel_plate, c.outer_fringing,
+                       c.inner_fringing_even, c.inner_fringing_odd, difference});
 }
 
 // Deliberate: the losses print as negative numbers, -0.000 for no loss at
@@ -73,7 +73,7 @@ Grid grid_of(const DesignRecord& r, bool over_spacings) {
 
 // The same rows on the field solution and the model side by side.
 CalcCommand field_comparison(const DesignRecord& r, bool over_spacings) {
-  using batch::Opt;
+  using commands::Opt;
   CalcCommand c("analyse");
   c.add(r.board);
   if (over_spacings) {
@@ -82,7 +82,7 @@ CalcCommand field_comparison(const DesignRecord& r, bool over_spacings) {
     c.add(Opt::w, r.widths).add(Opt::s, r.s);
   }
   c.add(Opt::rho, r.resistivity_uohm_cm)
-      .add(Opt::roughness, batch::shortest(r.roughness_uin) + "uin")
+      .add(Opt::roughness, commands::shortest(r.roughness_uin) + "uin")
       .add(Opt::tand, r.loss_tangent)
       .add(Opt::f, r.fo)
       .add(Opt::solver, "both");

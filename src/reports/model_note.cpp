@@ -1,6 +1,6 @@
 #include "reports/model_note.hpp"
 
-#include "batch/number_format.hpp"
+#include "commands/number_format.hpp"
 #include "design/accuracy_note.hpp"
 
 namespace ketrovane {
@@ -10,8 +10,8 @@ namespace {
 // "W/B 0.672, S/B 0.044, T/B 0.0056"
 void name_row(std::string& text, const CrossSection& x) {
   const float b = x.board.b;
-  text += "W/B " + batch::significant(x.w / b, 3) + ", S/B " + batch::significant(x.s / b, 3) +
-          ", T/B " + batch::significant(x.board.t / b, 3);
+  text += "W/B " + commands::significant(x.w / b, 3) + ", S/B " +
+          commands::significant(x.s / b, 3) + ", T/B " + commands::significant(x.board.t / b, 3);
 }
 
 }  // namespace
@@ -20,30 +20,32 @@ CalcCommand::CalcCommand(std::string_view command) : text_("ketrovane-calc ") {
   text_ += command;
 }
 
-CalcCommand& CalcCommand::add(batch::Opt option, std::string_view value) {
-  text_ += " " + batch::dashed(batch::option(option)) + " ";
+CalcCommand& CalcCommand::add(commands::Opt option, std::string_view value) {
+  text_ += " " + commands::dashed(commands::option(option)) + " ";
   text_ += value;
   return *this;
 }
 
-CalcCommand& CalcCommand::add(batch::Opt option, float value) {
-  return add(option, batch::shortest(value));
+CalcCommand& CalcCommand::add(commands::Opt option, float value) {
+  return add(option, commands::shortest(value));
 }
 
-CalcCommand& CalcCommand::add(batch::Opt option, const Range& range) {
-  return add(option, batch::shortest(range.min) + ":" + batch::shortest(range.max) + ":" +
-                         batch::shortest(range.step));
+CalcCommand& CalcCommand::add(commands::Opt option, const Range& range) {
+  return add(option, commands::shortest(range.min) + ":" + commands::shortest(range.max) + ":" +
+                         commands::shortest(range.step));
 }
 
 CalcCommand& CalcCommand::add(const Board& board) {
-  return add(batch::Opt::b, board.b).add(batch::Opt::t, board.t).add(batch::Opt::er, board.er);
+  return add(commands::Opt::b, board.b)
+      .add(commands::Opt::t, board.t)
+      .add(commands::Opt::er, board.er);
 }
 
 std::string model_note(const AccuracyWatch& accuracy, const CalcCommand& comparison) {
   const std::string advice = "; to compare the rows with the field solution: " + comparison.text();
   const AccuracyNoteWording wording{
       .name_row = name_row,
-      .percent = batch::percent,
+      .percent = commands::percent,
       .outside_map =
           " the map of the closed-form model's accuracy does not cover the design (it "
           "covers {map})",

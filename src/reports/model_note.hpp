@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "batch/options.hpp"
+#include "commands/options.hpp"
 #include "design/accuracy_watch.hpp"
 #include "design/ranges.hpp"
 #include "model/cross_section.hpp"
@@ -17,10 +17,10 @@ namespace ketrovane {
 class CalcCommand {
  public:
   explicit CalcCommand(std::string_view command);
-  CalcCommand& add(batch::Opt option, std::string_view value);
-  CalcCommand& add(batch::Opt option, float value);
+  CalcCommand& add(commands::Opt option, std::string_view value);
+  CalcCommand& add(commands::Opt option, float value);
   // start:stop:step
-  CalcCommand& add(batch::Opt option, const Range& range);
+  CalcCommand& add(commands::Opt option, const Range& range);
   CalcCommand& add(const Board& board);
   [[nodiscard]] const std::string& text() const { return text_; }
 

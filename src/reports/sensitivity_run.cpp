@@ -54,7 +54,7 @@ void write_table(Report& report, const Grid& grid, bool odd_mode) {
 }
 
 CalcCommand field_comparison(const DesignRecord& r) {
-  using batch::Opt;
+  using commands::Opt;
   CalcCommand c("sensitivity");
   c.add(r.board);
   if (r.selections.sensitivity_range == RangeKind::spacings) {

@@ -85,7 +85,7 @@ SynthesisTableInput table_input(const DesignRecord& r) {
 }
 
 CalcCommand field_comparison(const DesignRecord& r) {
-  using batch::Opt;
+  using commands::Opt;
   CalcCommand c("synthesise");
   c.add(r.board).add(Opt::zo, r.zo);
   if (r.selections.synthesis_range == SynthesisRange::even_mode_impedances) {

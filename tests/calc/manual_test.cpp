@@ -9,7 +9,7 @@
 #include <iterator>
 #include <string>
 
-#include "batch/options.hpp"
+#include "commands/options.hpp"
 
 namespace ketrovane::calc {
 namespace {
@@ -25,7 +25,7 @@ TEST(Manual, TheOptionListsAreTheOptionTables) {
   EXPECT_EQ(with_generated_parts(text), text)
       << "doc/ketrovane-calc.1 has drifted from the option table: cmake --build build --target "
          "manual";
-  for (const batch::OptionSpec& o : batch::options()) {
+  for (const commands::OptionSpec& o : commands::options()) {
     std::string name;
     for (const char c : o.name) name += c == '-' ? std::string("\\-") : std::string(1, c);
     EXPECT_NE(text.find("\\fB\\-\\-" + name + "\\fP"), std::string::npos) << o.name;

@@ -14,14 +14,15 @@
 #include <sstream>
 #include <vector>
 
-#include "batch/number_format.hpp"
 #include "calc/plot.hpp"
 #include "calc/touchstone.hpp"
+#include "commands/number_format.hpp"
 
 namespace ketrovane::calc {
 namespace {
 
-using namespace batch;  // NOLINT(google-build-using-namespace): the test reads the library's names
+using namespace commands;  // NOLINT(google-build-using-namespace): the test reads the library's
+                           // names
 
 constexpr std::array kColumns = {
     Column{"w", Scale::length, "W", "", 4},

@@ -4,7 +4,7 @@ execute_process(COMMAND "${CMAKE_COMMAND}" --build "${BUILD}" --target "${TARGET
                 RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT HEADER)
   if(NOT status EQUAL 0)
-    message(FATAL_ERROR "the batch headers do not compile in a front end's place:\n${output}")
+    message(FATAL_ERROR "the commands headers do not compile in a front end's place:\n${output}")
   endif()
   return()
 endif()

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "batch/call_values.hpp"
+#include "commands/call_values.hpp"
 
 namespace ketrovane::python {
 namespace {
@@ -43,7 +43,7 @@ TEST(PythonFunctions, FloatsAreWrittenAsPythonWritesThem) {
         Case{-1.5e-7, "-1.5e-07"}, Case{123.25, "123.25"}, Case{1e15, "1000000000000000.0"},
         Case{1e16, "1e+16"}, Case{1.8446744073709552e19, "1.8446744073709552e+19"},
         Case{1e300, "1e+300"}}) {
-    EXPECT_EQ(batch::script_float_text(c.number), c.written) << c.written;
+    EXPECT_EQ(commands::script_float_text(c.number), c.written) << c.written;
   }
 }
 

@@ -1,0 +1,420 @@
+#include "commands/command_table.hpp"
+
+#include "commands/tolerance_rows.hpp"
+
+#include <array>
+#include <utility>
+#include <vector>
+
+#include "commands/number_format.hpp"
+
+namespace ketrovane::commands {
+
+namespace {
+
+// Lengths in titles: four significant digits in the output unit.
+std::string length_text(float inches, LengthUnit unit) {
+  return significant(static_cast<float>(inches * unit.per_inch), 4) + " " + std::string(unit.name);
+}
+
+// "B = 62 mil, T = 1.37 mil, Er = 3.66"
+std::string board_title(const Board& board, LengthUnit unit) {
+  return "B = " + length_text(board.b, unit) + ", T = " + length_text(board.t, unit) +
+         ", Er = " + significant(board.er, 4);
+}
+
+// "W = 24.8 mil, S = 6.4 mil", with H; SV and WO where the arrangement has them.
+std::string pair_title(const StripPair& pair, LengthUnit unit) {
+  std::string title;
+  for (const StripDimension* d : arrangement_spec(pair.placement.arrangement).dimensions) {
+    if (!title.empty()) title += ", ";
+    title += std::string(d->symbol) + " = " + length_text(d->of(pair), unit);
+  }
+  return title;
+}
+
+// "Strip width W"
+std::string named(const StripDimension& d) {
+  return std::string(d.words) + " " + std::string(d.symbol);
+}
+
+// At most this many curve families on one chart: beyond it every second,
+// third, ... value of the inner range is drawn.
+constexpr std::int64_t kMostFamilies = 8;
+
+// One dimension of a grid with its values.
+struct GridDimension {
+  const StripDimension* dimension;
+  const Axis* axis;
+};
+
+std::vector<GridDimension> grid_dimensions(const Grid& g) {
+  std::vector<GridDimension> d;
+  for (const StripDimension* x : arrangement_spec(g.arrangement).dimensions) {
+    d.push_back({x, &(g.*(x->axis))});
+  }
+  return d;
+}
+
+// One family per value of the inner dimension, the outer along x: "S = 4 mil".
+CurveFamilies families_of(const GridDimension& inner, LengthUnit unit) {
+  const Axis& axis = *inner.axis;
+  CurveFamilies f;
+  f.stride = axis.rows;
+  const std::int64_t every = (axis.rows + kMostFamilies - 1) / kMostFamilies;
+  for (std::int64_t place = 0; place < axis.rows; place += every) {
+    f.shown.push_back({place, std::string(inner.dimension->symbol) + " = " +
+                                  length_text(axis.value(place), unit)});
+  }
+  return f;
+}
+
+// Along the outermost swept dimension (W when none is swept); with two swept,
+// a family per value of the inner one.
+ChartLayout analyse_chart(const Request& request, const ChartContext& context) {
+  const auto& q = std::get<AnalyseRequest>(request);
+  const LengthUnit unit = context.unit;
+  std::vector<GridDimension> swept;
+  ChartLayout c;
+  c.title = "Impedance analysis: " + board_title(q.grid.board, unit);
+  for (const GridDimension& d : grid_dimensions(q.grid)) {
+    if (d.axis->swept) {
+      swept.push_back(d);
+    } else {
+      c.title +=
+          ", " + std::string(d.dimension->symbol) + " = " + length_text(d.axis->value(0), unit);
+    }
+  }
+  const GridDimension x = swept.empty() ? grid_dimensions(q.grid).front() : swept.front();
+  c.x_column = x.dimension->name;
+  c.x_label = named(*x.dimension) + " (" + std::string(unit.name) + ")";
+  ChartPanel p;
+  p.y_label = "Impedance (ohm)";
+  p.y2_label = "Midband coupling Co (dB)";
+  p.series = {{.column = "zo_ohm", .title = "Zo"},
+              {.column = "zoe_ohm", .title = "Zoe"},
+              {.column = "zoo_ohm", .title = "Zoo"},
+              {.column = "coupling_db", .title = "Coupling Co (right axis)", .second_axis = true}};
+  if (swept.size() == 2) {
+    // A family per inner value: the two figures a design is chosen by.
+    c.families = families_of(swept.back(), unit);
+    p.series = {
+        {.column = "zo_ohm", .title = "Zo"},
+        {.column = "coupling_db", .title = "Coupling Co (right axis)", .second_axis = true}};
+  }
+  c.panels = {p};
+  return c;
+}
+
+// The dimension a synthesis solves for beside the width.
+const StripDimension& solved_dimension(const SynthesisSetup& setup) {
+  return arrangement_spec(setup.placement.arrangement).solved(setup.unknowns);
+}
+
+// What a synthesis is given besides the board: ", H = 50 mil".
+std::string given_dimensions(const SynthesisSetup& setup, LengthUnit unit) {
+  const StripPair given(CrossSection{}, setup.placement);
+  const StripDimension& solved = solved_dimension(setup);
+  std::string text;
+  for (const StripDimension* d : arrangement_spec(setup.placement.arrangement).dimensions) {
+    if (!d->of_placement() || d == &solved) continue;
+    text += ", " + std::string(d->symbol) + " = " + length_text(d->of(given), unit);
+  }
+  return text;
+}
+
+ChartLayout synthesise_chart(const Request& request, const ChartContext& context) {
+  const auto& q = std::get<SynthesiseRequest>(request);
+  const LengthUnit unit = context.unit;
+  const StripDimension& solved = solved_dimension(q.setup);
+  ChartLayout c;
+  c.title = "Width and spacing synthesis: Zo = " + significant(q.zo, 4) + " ohm, " +
+            board_title(q.board, unit) + given_dimensions(q.setup, unit);
+  if (q.length_inch) c.title += ", length " + length_text(*q.length_inch, unit);
+  c.x_column = q.by_coupling ? "coupling_db" : "zoe_ohm";
+  c.x_label = q.by_coupling ? "Midband coupling Co (dB)" : "Even-mode impedance Zoe (ohm)";
+  ChartPanel p;
+  p.y_label = "Strip dimension (" + std::string(unit.name) + ")";
+  p.series = {{.column = strip_width().name, .title = named(strip_width())},
+              {.column = solved.name, .title = named(solved)}};
+  p.log_y = true;
+  c.panels = {p};
+  return c;
+}
+
+// The coupling at f0 with the flatness marked, and the axis over at least
+// three times the flatness each way, so that the ripple shows.
+ChartPanel coupling_panel(const BandSummary* band) {
+  ChartPanel p;
+  p.y_label = "Coupling S41 (dB)";
+  p.y2_label = "Thru S21 (dB)";
+  p.series = {{.column = "s41_db", .title = "Coupled S41"},
+              {.column = "s21_db", .title = "Thru S21 (right axis)", .second_axis = true}};
+  if (band != nullptr) {
+    const float c0 = band->coupling_at_f0_db;
+    const float f = band->flatness_db;
+    constexpr float kSpanInFlatness = 3.0F;
+    p.y_span = AxisSpan{c0 - kSpanInFlatness * f, c0 + kSpanInFlatness * f};
+    p.y_marks = {c0 - f, c0 + f};
+  }
+  return p;
+}
+
+ChartPanel isolation_panel() {
+  ChartPanel p;
+  p.y_label = "Isolation, directivity, return loss (dB)";
+  p.y2_label = "Quadrature error (deg)";
+  p.y2_least_span = 2;
+  p.series = {
+      {.column = "directivity_db", .title = "Directivity"},
+      {.column = "s31_db", .title = "Isolation (-S31)", .negated = true},
+      {.column = "return_loss_db", .title = "Return loss"},
+      {.column = "phase_error_deg", .title = "Quadrature error (right axis)", .second_axis = true}};
+  return p;
+}
+
+ChartLayout response_chart(const Request& request, const ChartContext& context) {
+  const auto& q = std::get<ResponseRequest>(request);
+  ChartLayout c;
+  c.title = "Four-port response: " + coupler_title(q, context.unit);
+  c.x_column = "f_mhz";
+  c.x_label = "Frequency (MHz)";
+  c.panels = {coupling_panel(context.band), isolation_panel()};
+  if (const BandSummary* band = context.band; band != nullptr && band->low && band->high) {
+    c.shaded = AxisSpan{band->low->f_mhz, band->high->f_mhz};
+    c.shaded_legend = "Band: coupling within " + significant(band->flatness_db, 3) + " dB of " +
+                      significant(band->coupling_at_f0_db, 4) + " dB at " +
+                      significant(band->f0_mhz, 6) + " MHz";
+  }
+  return c;
+}
+
+// "Multi-section coupler: 5 sections, equal ripple 0.26 dB over 2000 to
+// 18000 MHz"
+std::string profile_title(const MultisectionDesign& d) {
+  std::string title = "Multi-section coupler: " + std::to_string(d.sections) + " sections, " +
+                      significant(static_cast<float>(d.coupling_db), 4) + " dB";
+  if (d.f2_mhz > d.f1_mhz) {
+    return title + ", ripple " + significant(static_cast<float>(d.ripple_db), 3) + " dB over " +
+           significant(static_cast<float>(d.f1_mhz), 6) + " to " +
+           significant(static_cast<float>(d.f2_mhz), 6) + " MHz";
+  }
+  return title + ", maximally flat at " + significant(static_cast<float>(d.f0_mhz), 6) + " MHz";
+}
+
+// The coupling with the ripple's limits marked and the band shaded, the
+// isolation and return loss below.
+ChartLayout multisection_chart(const Request& request, const ChartContext& /*context*/) {
+  const auto& q = std::get<MultisectionRequest>(request);
+  const MultisectionDesign& d = q.design;
+  ChartLayout c;
+  c.title = profile_title(d);
+  c.x_column = "f_mhz";
+  c.x_label = "Frequency (MHz)";
+  ChartPanel coupling = coupling_panel(nullptr);
+  const auto nominal = static_cast<float>(-d.coupling_db);
+  const auto ripple = static_cast<float>(d.ripple_db);
+  if (ripple > 0.0F) {
+    constexpr float kSpanInRipple = 4.0F;
+    coupling.y_span = AxisSpan{nominal - kSpanInRipple * ripple, nominal + kSpanInRipple * ripple};
+    coupling.y_marks = {nominal - ripple, nominal + ripple};
+  }
+  c.panels = {coupling, isolation_panel()};
+  if (d.f2_mhz > d.f1_mhz) {
+    c.shaded = AxisSpan{static_cast<float>(d.f1_mhz), static_cast<float>(d.f2_mhz)};
+    c.shaded_legend = "Band: coupling within " + significant(ripple, 3) + " dB of " +
+                      significant(nominal, 4) + " dB";
+  }
+  return c;
+}
+
+template <auto read>
+Request read_request(OptionValues& values) {
+  return read(values);
+}
+
+std::span<const Column> tolerance_columns(const ColumnChoice& /*choice*/) {
+  return tolerance_statistics_columns();
+}
+
+std::unique_ptr<RowSource> tolerance_rows(const Request& request) {
+  return tolerance_sample_rows(std::get<ToleranceRequest>(request));
+}
+
+const std::array<CommandSpec, kCommandCount> kCommands = {{
+    {Command::analyse, "analyse", "analyze",
+     "Zo, Zoe, Zoo, coupling and mode losses for each strip width and spacing",
+     read_request<read_analyse>, analyse_columns, analyse_rows, analyse_chart},
+    {Command::synthesise, "synthesise", "synthesize",
+     "strip width and spacing for each coupling level or even-mode impedance",
+     read_request<read_synthesise>, synthesise_columns, synthesise_rows, synthesise_chart},
+    {Command::response, "response", "",
+     "four-port response of the coupler over frequency, and its Touchstone file",
+     read_request<read_response>, response_columns, response_rows, response_chart,
+     "Ports: 1 input, 2 thru, 3 isolated, 4 coupled; ports 1 and 4 are terminated in --rs, "
+     "ports 2 and 3 in --rl.\nAmplitudes stop at -90 dB in the table, CSV and JSON, as the "
+     "interactive reports print them, so the return loss is at most 90 dB and the directivity "
+     "at most 90 dB less the coupling; the Touchstone file carries the matrix as it is.\nThe "
+     "summary before the rows gives the coupling at f0 and the band within --flatness of it."},
+    {Command::sensitivity, "sensitivity", "",
+     "normalised sensitivities of Zoe and Zoo to Er, B, S, T and W", read_request<read_sensitivity>,
+     sensitivity_columns, sensitivity_rows, nullptr},
+    {Command::field, "field", "",
+     "two-dimensional field solution of each cross-section, with its error estimate",
+     read_request<read_field>, field_columns, field_rows, nullptr},
+    {Command::multisection, "multisection", "",
+     "broadband coupler of N quarter-wave sections: its coupling profile, each section's "
+     "dimensions, and its response",
+     read_request<read_multisection>, multisection_columns, multisection_rows, multisection_chart,
+     "The profile is equal ripple over --band, the widest equal-ripple band about --f0 for "
+     "--ripple, or maximally flat about --f0 (--profile maximally-flat).\nThe table is the "
+     "sections' (--table sections, the default) or the whole coupler's response at --f (--table "
+     "response, in the columns of the response command); the profile, its ripple and its band "
+     "head both, in the aligned table's first lines and the JSON's \"profile\" object.\n"
+     "--touchstone and --plot take the frequencies of --f; --plot needs --table response.\n"
+     "Ports: 1 input, 2 thru, 3 isolated, 4 coupled, with section 1 at ports 1 and 4."},
+    {Command::tolerance, "tolerance", "",
+     "Monte Carlo tolerance analysis of one coupler: the spread of its impedances and coupling, "
+     "and its yield against limits",
+     read_request<read_tolerance>, tolerance_columns, tolerance_rows, nullptr,
+     "Each --vary item NAME=X varies one quantity by the half-width X (a length, a number for "
+     "er, or X% of the nominal value); --etch varies the etch bias of every strip edge.\nWith "
+     "--dist normal the half-width is three standard deviations.  Sample i depends only on "
+     "--seed and i, so any --start and --count slice of a run has the same samples.\nThe "
+     "table has a row per outcome (mean, standard deviation, percentiles, the share within its "
+     "--limit) and a last row, all_limits, with the yield and its 95 % confidence interval; "
+     "samples that cannot be computed count against the yield and are named on the error "
+     "stream.\n--plot draws a histogram of each limited outcome with its limits."},
+}};
+
+}  // namespace
+
+std::span<const CommandSpec> all_commands() {
+  return kCommands;
+}
+
+const CommandSpec& command(Command id) {
+  return kCommands.at(static_cast<std::size_t>(id));
+}
+
+const CommandSpec* command_named(std::string_view name) {
+  for (const CommandSpec& c : kCommands) {
+    if (c.name == name || (!c.alias.empty() && c.alias == name)) return &c;
+  }
+  return nullptr;
+}
+
+std::string command_names() {
+  std::string names;
+  for (const CommandSpec& c : kCommands) {
+    if (!names.empty()) names += ", ";
+    names += c.name;
+  }
+  return names;
+}
+
+Solver solver_of(const Request& request) {
+  return std::visit(
+      [](const auto& q) {
+        if constexpr (requires { q.solver; }) {
+          return q.solver;
+        } else {
+          return Solver::field;
+        }
+      },
+      request);
+}
+
+std::string coupler_description(const ResponseRequest& q, LengthUnit unit) {
+  const CoupledSection c = coupler_of(q).section;
+  return "Zoe = " + shortest(c.zoe) + " ohm, Zoo = " + shortest(c.zoo) +
+         " ohm, Er = " + shortest(c.er) +
+         ", length = " + shortest(static_cast<float>(c.length_inch * unit.per_inch)) + " " +
+         std::string(unit.name) + ", Rs = " + shortest(q.terminations.source) +
+         " ohm, Rl = " + shortest(q.terminations.load) + " ohm";
+}
+
+std::string multisection_description(const MultisectionRequest& q, LengthUnit unit) {
+  std::string text;
+  for (const SectionRow& s : q.coupler->sections) {
+    const CoupledSection& c = s.coupler.section;
+    text += "section " + std::to_string(s.index) + ": Zoe = " + shortest(c.zoe) +
+            " ohm, Zoo = " + shortest(c.zoo) + " ohm; ";
+  }
+  const float length = q.coupler->sections.empty() ? 0.0F : q.coupler->sections[0].length_inch;
+  return text + "Er = " + shortest(q.build.er) +
+         ", section length = " + shortest(static_cast<float>(length * unit.per_inch)) + " " +
+         std::string(unit.name) + ", Rs = " + shortest(q.terminations.source) +
+         " ohm, Rl = " + shortest(q.terminations.load) + " ohm";
+}
+
+std::string coupler_title(const ResponseRequest& q, LengthUnit unit) {
+  std::string title;
+  if (q.dimensions) {
+    title = pair_title(*q.dimensions, unit) + ", " + board_title(q.dimensions->x.board, unit);
+  } else {
+    title = "Zo = " + significant(q.zo, 4) + " ohm, Co = " + significant(q.coupling_db, 4) +
+            " dB, Er = " + significant(q.er, 4);
+  }
+  title += ", L = " + length_text(q.length_inch, unit);
+  const Terminations& t = q.terminations;
+  if (t.source == t.load) return title + ", Rs = Rl = " + significant(t.source, 4) + " ohm";
+  return title + ", Rs = " + significant(t.source, 4) + " ohm, Rl = " + significant(t.load, 4) +
+         " ohm";
+}
+
+namespace {
+
+// "W 0.1 in, S 1e-07 in, T 0.0014 in, B 0.25 in, Er 2.2": the lengths as given.
+std::string failure_place(const StripPair& pair, LengthUnit unit) {
+  const CrossSection& x = pair.x;
+  const auto length = [unit](float inches) {
+    return shortest(static_cast<float>(inches * unit.per_inch)) + " " + std::string(unit.name);
+  };
+  std::string where;
+  for (const StripDimension* d : arrangement_spec(pair.placement.arrangement).dimensions) {
+    where += std::string(d->symbol) + " " + length(d->of(pair)) + ", ";
+  }
+  return where + "T " + length(x.board.t) + ", B " + length(x.board.b) + ", Er " +
+         shortest(x.board.er);
+}
+
+struct FailureWords {
+  std::string_view one;   // "row has no field solution"
+  std::string_view many;  // "rows have no field solution"
+};
+
+std::string troubles_note(const FieldTroubles& t, FailureWords words, LengthUnit unit,
+                          bool with_element) {
+  const std::string place =
+      (with_element ? "element " + std::to_string(t.first_index) + ", " : "") + "at " +
+      failure_place(t.first->where(), unit) + ": " + t.first->what();
+  if (t.rows == 1) return "note: 1 " + std::string(words.one) + ", " + place;
+  return "note: " + std::to_string(t.rows) + " " + std::string(words.many) + "; the first, " +
+         place;
+}
+
+}  // namespace
+
+std::string failure_message(const FieldFailure& f) {
+  const std::string_view what = f.status() == RowStatus::no_field_loss ? "no field loss at "
+                                : f.status() == RowStatus::uncoupled   ? "no coupling resolved at "
+                                                                       : "no field solution at ";
+  return std::string(what) + failure_place(f.where(), kInches) + ": " + f.what();
+}
+
+std::vector<std::string> field_failure_notes(const RowTally& tally, LengthUnit unit,
+                                             bool with_element) {
+  const std::array<std::pair<const FieldTroubles*, FailureWords>, 3> kinds{{
+      {&tally.no_field_solution, {"row has no field solution", "rows have no field solution"}},
+      {&tally.no_field_loss, {"row has no field loss", "rows have no field loss"}},
+      {&tally.uncoupled, {"row is uncoupled", "rows are uncoupled"}},
+  }};
+  std::vector<std::string> notes;
+  for (const auto& [troubles, words] : kinds) {
+    if (troubles->first) notes.push_back(troubles_note(*troubles, words, unit, with_element));
+  }
+  return notes;
+}
+
+}  // namespace ketrovane::commands

@@ -1,0 +1,190 @@
+#include "commands/option_values.hpp"
+
+#include "commands/input_error.hpp"
+#include "commands/number_format.hpp"
+#include "commands/quantities.hpp"
+#include "commands/sweep_axis.hpp"
+#include "design/conductor_menus.hpp"
+
+namespace ketrovane::commands {
+
+namespace {
+
+// "table, csv or json"
+std::string listed(std::string_view choices) {
+  std::vector<std::string_view> names;
+  for (;;) {
+    const std::size_t bar = choices.find('|');
+    names.push_back(choices.substr(0, bar));
+    if (bar == std::string_view::npos) break;
+    choices.remove_prefix(bar + 1);
+  }
+  std::string text;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    text += list_separator(i, names.size(), " or ");
+    text += names[i];
+  }
+  return text;
+}
+
+}  // namespace
+
+void reject_missing(const OptionSpec& o) {
+  const std::string_view what = o.quantity != nullptr ? o.quantity->what : o.help;
+  refuse(o, "missing; expected a " + std::string(what));
+}
+
+void reject_missing_value(const OptionSpec& o, Command command) {
+  Phrase expected{"the value is missing; expected " + value_name(o, command) + ", "};
+  const Phrase help = prose(help_text(o, command));
+  for (const Piece& piece : help.pieces()) expected += piece;
+  refuse(o, expected);
+}
+
+std::string_view checked_choice(const OptionSpec& o, std::string_view text) {
+  // A unit's name is read whatever its case, as in the values' texts.
+  const bool case_blind = o.id == Opt::length_unit;
+  std::string_view choices = o.choices;
+  for (;;) {
+    const std::size_t bar = choices.find('|');
+    const std::string_view choice = choices.substr(0, bar);
+    if (choice == text || (case_blind && equal_ignoring_case(choice, text))) return choice;
+    if (bar == std::string_view::npos) break;
+    choices.remove_prefix(bar + 1);
+  }
+  reject(o, text, "expected " + listed(o.choices));
+}
+
+void reject_range(const OptionSpec& o, std::string_view text) {
+  reject(o, text,
+         "expected one " + std::string(o.quantity->what) +
+             ", not a range: this command takes a single value");
+}
+
+std::optional<float> metal_resistivity(std::string_view name) {
+  if (name == "aluminum") name = "aluminium";
+  for (const ConductorChoice& c : kConductorMenu) {
+    if (c.name == name) return c.resistivity_uohm_cm;
+  }
+  return std::nullopt;
+}
+
+float resistivity_number(std::string_view text) {
+  const OptionSpec& rho = option(Opt::rho);
+  const NumberAndUnit n = split_number(text);
+  if (!n.has_number || !n.unit.empty()) {
+    reject(rho, text,
+           "expected a resistivity in micro-ohm-cm or silver, copper, gold, aluminium, brass "
+           "or lossless");
+  }
+  return parse_quantity(dashed(rho), text, *rho.quantity);
+}
+
+std::string_view TextValues::text_or_default(const OptionSpec& o, bool& given) const {
+  const std::optional<std::string>& t = texts_.at(index(o.id));
+  given = t.has_value();
+  if (given) return *t;
+  if (!o.has_default()) reject_missing(o);
+  return o.fallback;
+}
+
+void TextValues::record(const OptionSpec& o, std::string_view given, std::string_view unit,
+                        const Axis& a) {
+  echo_.push_back({std::string(o.name), std::string(given), std::string(unit), a});
+}
+
+float TextValues::number(Opt id) {
+  const OptionSpec& o = option(id);
+  bool given = false;
+  const std::string_view text = text_or_default(o, given);
+  if (text.find(':') != std::string_view::npos) reject_range(o, text);
+  const float v = parse_quantity(dashed(o), text, *o.quantity);
+  record(o, given ? text : "", base_unit(o.quantity->dimension), single_value(v));
+  return v;
+}
+
+Axis TextValues::axis(Opt id, Quotient quotient) {
+  const OptionSpec& o = option(id);
+  bool given = false;
+  const std::string_view text = text_or_default(o, given);
+  const Axis a = parse_axis(dashed(o), text, *o.quantity, quotient);
+  record(o, given ? text : "", base_unit(o.quantity->dimension), a);
+  return a;
+}
+
+float TextValues::resistivity() {
+  const OptionSpec& o = option(Opt::rho);
+  bool given = false;
+  const std::string_view text = text_or_default(o, given);
+  const std::string_view shown_given = given ? text : "";
+  if (const std::optional<float> metal = metal_resistivity(text)) {
+    record(o, shown_given, "uohm_cm", single_value(*metal));
+    return *metal;
+  }
+  const float v = resistivity_number(text);
+  record(o, shown_given, base_unit(o.quantity->dimension), single_value(v));
+  return v;
+}
+
+std::string_view TextValues::choice(Opt id) {
+  const OptionSpec& o = option(id);
+  bool given = false;
+  return checked_choice(o, text_or_default(o, given));
+}
+
+void OptionValues::record_input(InputEcho /*entry*/) {}
+
+std::pair<float, float> OptionValues::pair(Opt id) {
+  const OptionSpec& o = option(id);
+  if (!has(id)) reject_missing(o);
+  const std::string text = shown(id);
+  const std::size_t colon = text.find(':');
+  if (colon == std::string::npos || text.find(':', colon + 1) != std::string::npos) {
+    reject(o, text, "expected F1:F2, the two edges of the band");
+  }
+  const float first =
+      parse_quantity(dashed(o), std::string_view(text).substr(0, colon), *o.quantity);
+  const float second =
+      parse_quantity(dashed(o), std::string_view(text).substr(colon + 1), *o.quantity);
+  if (!(second > first)) reject(o, text, "expected F1:F2 with F2 above F1");
+  return {first, second};
+}
+
+std::pair<float, float> TextValues::pair(Opt id) {
+  const auto [first, second] = OptionValues::pair(id);
+  Axis a = single_value(first);
+  a.swept = true;
+  a.range.max = second;
+  a.range.step = second - first;
+  a.rows = 2;
+  const OptionSpec& o = option(id);
+  record(o, *texts_.at(index(id)), base_unit(o.quantity->dimension), a);
+  return {first, second};
+}
+
+std::string TextValues::shown(Opt id) const {
+  const std::optional<std::string>& t = texts_.at(index(id));
+  return t ? *t : std::string(option(id).fallback);
+}
+
+}  // namespace ketrovane::commands
+
+namespace ketrovane::commands {
+
+std::string echo_value_text(const InputEcho& e) {
+  const Axis& a = e.axis;
+  std::string text =
+      a.swept ? shortest(a.range.min) + ":" + shortest(a.range.max) + ":" + shortest(a.range.step)
+              : shortest(a.range.min);
+  if (!e.unit.empty()) text += " " + e.unit;
+  return text;
+}
+
+const InputEcho* find_echo(const Echo& echo, std::string_view name) {
+  for (const InputEcho& e : echo) {
+    if (e.name == name) return &e;
+  }
+  return nullptr;
+}
+
+}  // namespace ketrovane::commands

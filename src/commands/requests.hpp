@@ -1,0 +1,125 @@
+// The inputs of each batch command, read from its option values and
+// checked: every value in inches, MHz, ohms or dB, single precision, in the
+// shape the rows of the design layer take.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <variant>
+#include <vector>
+
+#include "commands/option_values.hpp"
+#include "design/grid.hpp"
+#include "design/multisection_row.hpp"
+#include "design/row_kernel.hpp"
+#include "design/tolerance.hpp"
+#include "design/tolerance_statistics.hpp"
+
+namespace ketrovane::commands {
+
+struct AnalyseRequest {
+  Grid grid;  // the rows are its cross-sections, widths outer
+  Materials materials;
+  float f_mhz;  // where the loss is evaluated
+  Solver solver;
+};
+
+struct SynthesiseRequest {
+  Board board;
+  float zo;
+  bool by_coupling;                  // targets are coupling levels (dB); else even-mode impedances
+  Axis targets;                      // signed dB as given, or ohms
+  std::optional<float> length_inch;  // a quarter wave at --f0, when given
+  Solver solver;
+  SynthesisSetup setup;  // the arrangement, what is solved for, the fab's limits
+};
+
+struct ResponseRequest {
+  float er;
+  // Given by its dimensions (lossy), or by Zo and coupling (lossless).
+  std::optional<StripPair> dimensions;
+  Materials materials;    // for dimensions only
+  float zo, coupling_db;  // for Zo and coupling only; coupling negative
+  float length_inch;
+  float f0_mhz;  // given, or where the length is a quarter wave
+  Axis f;
+  Terminations terminations;
+  float flatness_db;  // of the band of the summary
+  Solver solver;
+};
+
+struct SensitivityRequest {
+  Grid grid;
+  Solver solver;
+};
+
+// The field solution of each cross-section, to a relative tolerance.
+struct FieldRequest {
+  Grid grid;
+  double tolerance;
+};
+
+// A multi-section coupler: its profile, what its sections are built on,
+// and the frequencies of its response.
+struct MultisectionRequest {
+  MultisectionDesign design;
+  MultisectionBuild build;
+  std::optional<Axis> f;  // with --f
+  Terminations terminations;
+  bool response_table;  // --table response: the rows are the response's
+  // The sections built on build, once for the table, the chart and the
+  // Touchstone file.
+  std::shared_ptr<const MultisectionCoupler> coupler;
+};
+
+// Monte Carlo samples of one coupler given by its dimensions, their
+// statistics against the limits, and the slice of the samples computed.
+struct ToleranceRequest {
+  ToleranceDesign design;
+  std::vector<Limit> limits;
+  std::uint64_t samples = 0;  // the run's number of samples
+  std::uint64_t start = 0;    // the first sample computed
+  std::uint64_t count = 0;    // how many from start
+};
+
+using Request = std::variant<AnalyseRequest, SynthesiseRequest, ResponseRequest, SensitivityRequest,
+                             FieldRequest, MultisectionRequest, ToleranceRequest>;
+
+AnalyseRequest read_analyse(OptionValues& values);
+SynthesiseRequest read_synthesise(OptionValues& values);
+ResponseRequest read_response(OptionValues& values);
+SensitivityRequest read_sensitivity(OptionValues& values);
+FieldRequest read_field(OptionValues& values);
+MultisectionRequest read_multisection(OptionValues& values);
+ToleranceRequest read_tolerance(OptionValues& values);
+
+// Parts of the requests that others build on: the conductor and dielectric
+// of --rho, --roughness and --tand, and a strip pair of single values.
+Materials read_materials(OptionValues& values);
+StripPair read_dimensions(OptionValues& values, float er, Solver solver);
+
+// The section of a response: its impedances, from the dimensions or from Zo
+// and the coupling.
+ResponseCoupler coupler_of(const ResponseRequest& q);
+
+// The solver named by --solver.
+Solver read_solver(OptionValues& values);
+
+// The arrangement named by --geometry.
+Arrangement read_arrangement(OptionValues& values);
+
+// "edge", "edge-offset", "broadside"
+std::string_view geometry_name(Arrangement arrangement);
+
+// What decides a command's columns before any row: the solver, and whether
+// the rows carry the coupler's length.
+struct ColumnChoice {
+  Solver solver = Solver::model;
+  bool with_length = false;
+  Arrangement arrangement = Arrangement::edge;
+  bool from_dimensions = false;  // a response of a coupler given by its dimensions
+};
+ColumnChoice column_choice(Command command, OptionValues& values);
+
+}  // namespace ketrovane::commands

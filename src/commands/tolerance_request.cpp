@@ -1,0 +1,363 @@
+// The tolerance command's request: the nominal coupler, what varies and by
+// how much, the limits, and the slice of the samples.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "commands/input_error.hpp"
+#include "commands/number_format.hpp"
+#include "commands/option_values.hpp"
+#include "commands/requests.hpp"
+
+namespace ketrovane::commands {
+
+namespace {
+
+// A sample below zero (or Er below 1) more often than this is refused
+// beforehand; rarer ones are counted as samples that could not be computed.
+constexpr double kNegligibleShare = 1e-6;
+
+constexpr Quantity kLengthHalfWidth{.what = "half-width of a length",
+                                    .dimension = Dimension::length,
+                                    .least = 0.0,
+                                    .least_allowed = true,
+                                    .most = 1000.0};
+constexpr Quantity kPureHalfWidth{.what = "half-width of Er",
+                                  .dimension = Dimension::pure,
+                                  .least = 0.0,
+                                  .least_allowed = true,
+                                  .most = 1000.0};
+constexpr Quantity kImpedanceLimit{.what = "impedance limit",
+                                   .dimension = Dimension::impedance,
+                                   .least = 0.0,
+                                   .least_allowed = true,
+                                   .most = 1.0e4};
+constexpr Quantity kDecibelLimit{.what = "limit in dB",
+                                 .dimension = Dimension::coupling,
+                                 .least = 0.0,
+                                 .least_allowed = true,
+                                 .most = 1000.0,
+                                 .signless = true};
+
+std::vector<std::string_view> split(std::string_view text, char separator) {
+  std::vector<std::string_view> parts;
+  for (;;) {
+    const std::size_t at = text.find(separator);
+    parts.push_back(text.substr(0, at));
+    if (at == std::string_view::npos) return parts;
+    text.remove_prefix(at + 1);
+  }
+}
+
+// The half-width as engineers write it: a leading +- or the plus-minus sign
+// is the same number.
+std::string_view without_plus_minus(std::string_view text) {
+  for (const std::string_view sign : {std::string_view("\u00b1"), std::string_view("+-")}) {
+    if (text.starts_with(sign)) return text.substr(sign.size());
+  }
+  return text;
+}
+
+bool is_length(Varied q) {
+  return q != Varied::er;
+}
+
+// The quantities each arrangement has, in the order the messages list them:
+// its dimensions of the model's cross-section, the board's, then those of
+// its placement.
+std::vector<Varied> variable_quantities(Arrangement arrangement) {
+  const ArrangementSpec& a = arrangement_spec(arrangement);
+  std::vector<Varied> q;
+  for (const StripDimension* d : a.dimensions) {
+    if (!d->of_placement()) q.push_back(varied_of(*d));
+  }
+  q.insert(q.end(), {Varied::t, Varied::b, Varied::er});
+  for (const StripDimension* d : a.dimensions) {
+    if (d->of_placement()) q.push_back(varied_of(*d));
+  }
+  return q;
+}
+
+std::string names_listed(const std::vector<Varied>& quantities) {
+  std::string text;
+  for (std::size_t i = 0; i < quantities.size(); ++i) {
+    text += list_separator(i, quantities.size(), " or ");
+    text += varied_name(quantities[i]);
+  }
+  return text;
+}
+
+float nominal_of(const StripPair& pair, Varied q) {
+  if (const StripDimension* d = dimension_varied(q)) return d->of(pair);
+  switch (q) {
+    case Varied::t:
+      return pair.x.board.t;
+    case Varied::b:
+      return pair.x.board.b;
+    case Varied::er:
+      return pair.x.board.er;
+    default:  // the dimensions above, and the etch with no nominal value
+      break;
+  }
+  return 0.0F;
+}
+
+// One item NAME=X of --vary.
+Variation read_variation(std::string_view item, const StripPair& nominal) {
+  const OptionSpec& flag = option(Opt::vary);
+  const std::size_t equals = item.find('=');
+  const std::vector<Varied> known = variable_quantities(nominal.placement.arrangement);
+  const std::string_view name = item.substr(0, equals);
+  const auto found = std::ranges::find_if(known, [&](Varied q) { return varied_name(q) == name; });
+  if (equals == std::string_view::npos || found == known.end()) {
+    reject(flag, item,
+           {"expected NAME=X, NAME one of " + names_listed(known) + " for ",
+            {Opt::geometry, geometry_name(nominal.placement.arrangement)}});
+  }
+  const Varied q = *found;
+  std::string_view value = without_plus_minus(item.substr(equals + 1));
+  if (value.ends_with('%')) {
+    value.remove_suffix(1);
+    const NumberAndUnit n = split_number(value);
+    if (!n.has_number || !n.unit.empty() || !(n.number >= 0.0) || !std::isfinite(n.number)) {
+      reject(flag, item, "expected a percentage X% of at least 0");
+    }
+    if (nominal_of(nominal, q) == 0.0F) {
+      reject(flag, item, "a percentage of a nominal 0; give the half-width as a length");
+    }
+    return {q, std::fabs(static_cast<double>(nominal_of(nominal, q))) * n.number / 100.0};
+  }
+  const Quantity& quantity = is_length(q) ? kLengthHalfWidth : kPureHalfWidth;
+  return {q, parse_quantity(dashed(flag), value, quantity)};
+}
+
+std::vector<Variation> read_variations(OptionValues& v, const StripPair& nominal) {
+  std::vector<Variation> variations;
+  if (!v.has(Opt::vary)) return variations;
+  const std::string text = v.shown(Opt::vary);
+  for (const std::string_view item : split(text, ',')) {
+    const Variation read = read_variation(item, nominal);
+    if (std::ranges::any_of(variations,
+                            [&](const Variation& x) { return x.quantity == read.quantity; })) {
+      reject(option(Opt::vary), item, "that quantity is varied twice");
+    }
+    variations.push_back(read);
+    v.record_input({"vary_" + std::string(varied_name(read.quantity)), std::string(item),
+                    is_length(read.quantity) ? "in" : "",
+                    single_value(static_cast<float>(read.half_width))});
+  }
+  return variations;
+}
+
+double half_width_of(const std::vector<Variation>& variations, Varied q) {
+  for (const Variation& v : variations) {
+    if (v.quantity == q) return v.half_width;
+  }
+  return 0.0;
+}
+
+// How far a quantity reaches with the etch's part: the half-widths add as
+// the spread adds independent draws (in quadrature for normal draws).
+double combined_half_width(Spread spread, double own, double etch_part) {
+  if (spread == Spread::uniform) return own + etch_part;
+  return std::hypot(own, etch_part);
+}
+
+// A variation that would make a dimension negative (or Er below 1) in more
+// than a negligible share of the samples is refused.
+void check_reach(const ToleranceDesign& d, Varied q, double floor) {
+  const double own = half_width_of(d.variations, q);
+  const double etch = half_width_of(d.variations, Varied::etch);
+  const bool etched = (q == Varied::w || q == Varied::s) && etch > 0.0;
+  const double reach = combined_half_width(d.spread, own, etched ? 2.0 * etch : 0.0);
+  if (reach == 0.0) return;
+  const double nominal = nominal_of(d.nominal, q);
+  const double share = share_at_or_below(d.spread, nominal, reach, floor);
+  if (share <= kNegligibleShare) return;
+  const bool blamed_on_etch = own == 0.0;
+  const std::string what =
+      std::string(varied_name(q)) + (floor == 1.0 ? " below 1" : " zero or negative");
+  reject(option(blamed_on_etch ? Opt::etch : Opt::vary),
+         blamed_on_etch ? shortest(static_cast<float>(etch)) + " in"
+                        : std::string(varied_name(q)) + "=" + shortest(static_cast<float>(own)),
+         "would make " + what + " in " + significant(static_cast<float>(100.0 * share), 3) +
+             " % of the samples (nominal " + shortest(static_cast<float>(nominal)) +
+             (is_length(q) ? " in" : "") + (etched ? ", with the etch" : "") +
+             "); at most one in a million may be");
+}
+
+void check_reaches(const ToleranceDesign& d) {
+  for (const Varied q : variable_quantities(d.nominal.placement.arrangement)) {
+    // Either side of the other strip is the same coupler.
+    if (const StripDimension* d = dimension_varied(q); d != nullptr && d->sign_mirrors) continue;
+    check_reach(d, q, q == Varied::er ? 1.0 : 0.0);
+  }
+}
+
+double read_etch(OptionValues& v) {
+  if (!v.has(Opt::etch)) return 0.0;
+  const std::string text = v.shown(Opt::etch);
+  const float etch = parse_quantity(dashed(option(Opt::etch)), without_plus_minus(text),
+                                    *option(Opt::etch).quantity);
+  v.record_input({"etch", text, "in", single_value(etch)});
+  return etch;
+}
+
+// A whole number of the option's range, written as digits or as a number
+// that is whole ("1e6").
+std::uint64_t read_whole(OptionValues& v, Opt id) {
+  const OptionSpec& o = option(id);
+  const std::string text = v.has(id) ? v.shown(id) : std::string(o.fallback);
+  if (text.empty()) reject_missing(o);
+  const std::string range =
+      "expected a whole number from " + shortest(static_cast<float>(o.quantity->least)) + " to " +
+      (o.quantity->most > 1e18 ? std::string("2^64 - 1")
+                               : std::to_string(static_cast<std::uint64_t>(o.quantity->most)));
+  std::uint64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) {
+    const NumberAndUnit n = split_number(text);
+    if (!n.has_number || !n.unit.empty() || !(n.number >= 0.0) ||
+        n.number != std::floor(n.number) || n.number > o.quantity->most) {
+      reject(o, text, range);
+    }
+    value = static_cast<std::uint64_t>(n.number);
+  }
+  if (static_cast<double>(value) < o.quantity->least ||
+      static_cast<double>(value) > o.quantity->most) {
+    reject(o, text, range);
+  }
+  v.record_input(
+      {std::string(o.name), v.has(id) ? text : "", "", single_value(static_cast<float>(value))});
+  return value;
+}
+
+// The outcomes a limit may name, with and without the response at f0.
+Outcome read_limited_outcome(std::string_view item, std::string_view name, bool at_f0) {
+  const std::size_t known = at_f0 ? kOutcomeCount : kImpedanceOutcomes;
+  for (std::size_t i = 0; i < kOutcomeCount; ++i) {
+    const auto o = static_cast<Outcome>(i);
+    if (outcome_name(o) != name) continue;
+    if (i < known) return o;
+    reject(option(Opt::limit), item, {"needs the response at f0: add ", Opt::f0, " F"});
+  }
+  Phrase expected{"expected NAME=LO:HI, NAME one of coupling, zo, zoe, zoo"};
+  if (at_f0) {
+    expected += ", coupling_f0, return_loss, isolation or directivity";
+  } else {
+    expected += " (and with ";
+    expected += Opt::f0;
+    expected += " coupling_f0, return_loss, isolation or directivity)";
+  }
+  reject(option(Opt::limit), item, expected);
+}
+
+double read_limit_side(std::string_view text, const Quantity& q, double open) {
+  if (text.empty()) return open;
+  return parse_quantity(dashed(option(Opt::limit)), text, q);
+}
+
+Limit read_limit(std::string_view item, bool at_f0) {
+  const OptionSpec& limit = option(Opt::limit);
+  const std::size_t equals = item.find('=');
+  const Outcome o = read_limited_outcome(item, item.substr(0, equals), at_f0);
+  const std::string_view range = equals == std::string_view::npos ? "" : item.substr(equals + 1);
+  const std::size_t colon = range.find(':');
+  if (colon == std::string_view::npos || range.find(':', colon + 1) != std::string_view::npos ||
+      range.size() == 1) {
+    reject(limit, item, "expected NAME=LO:HI, or LO: or :HI for one side");
+  }
+  const bool impedance = o == Outcome::zoe || o == Outcome::zoo || o == Outcome::zo;
+  const Quantity& q = impedance ? kImpedanceLimit : kDecibelLimit;
+  const double infinity = std::numeric_limits<double>::infinity();
+  double low = read_limit_side(range.substr(0, colon), q, -infinity);
+  double high = read_limit_side(range.substr(colon + 1), q, infinity);
+  // The coupling's limits are on its magnitude, written either way.
+  if ((o == Outcome::coupling || o == Outcome::coupling_f0) && std::isfinite(low) &&
+      std::isfinite(high)) {
+    low = std::fabs(low);
+    high = std::fabs(high);
+    if (low > high) std::swap(low, high);
+  }
+  if (!(low < high)) reject(limit, item, "expected LO below HI");
+  return {o, low, high};
+}
+
+std::vector<Limit> read_limits(OptionValues& v, bool at_f0) {
+  std::vector<Limit> limits;
+  if (!v.has(Opt::limit)) return limits;
+  const std::string text = v.shown(Opt::limit);
+  for (const std::string_view item : split(text, ',')) {
+    const Limit l = read_limit(item, at_f0);
+    if (std::ranges::any_of(limits, [&](const Limit& x) { return x.quantity == l.quantity; })) {
+      reject(option(Opt::limit), item, "that quantity is limited twice");
+    }
+    limits.push_back(l);
+    Axis a = single_value(static_cast<float>(l.low));
+    a.swept = true;
+    a.range.max = static_cast<float>(l.high);
+    a.range.step = static_cast<float>(l.high - l.low);
+    a.rows = 2;
+    v.record_input({"limit_" + std::string(outcome_name(l.quantity)), std::string(item), "", a});
+  }
+  return limits;
+}
+
+// The response at f0, and the options that only it uses.
+std::optional<ResponseAtF0> read_response_at_f0(OptionValues& v) {
+  if (!v.has(Opt::f0)) {
+    for (const Opt id : {Opt::rs, Opt::rl, Opt::rho, Opt::roughness, Opt::tand}) {
+      if (v.has(id))
+        reject(option(id), v.shown(id), {"only with ", Opt::f0, ", the response of each sample"});
+    }
+    return std::nullopt;
+  }
+  ResponseAtF0 r{};
+  r.f0_mhz = v.number(Opt::f0);
+  r.terminations.source = v.number(Opt::rs);
+  r.terminations.load = v.number(Opt::rl);
+  r.materials = read_materials(v);
+  return r;
+}
+
+void read_slice(OptionValues& v, ToleranceRequest& q) {
+  q.samples = read_whole(v, Opt::samples);
+  q.start = read_whole(v, Opt::start);
+  if (q.start >= q.samples) {
+    reject(option(Opt::start), v.shown(Opt::start),
+           {"expected a sample index below ", Opt::samples, ", " + std::to_string(q.samples)});
+  }
+  q.count = v.has(Opt::count) ? read_whole(v, Opt::count) : q.samples - q.start;
+  if (q.count > q.samples - q.start) {
+    reject(option(Opt::count), v.shown(Opt::count),
+           {"runs past the last sample: at most " + std::to_string(q.samples - q.start) + " from ",
+            Opt::start, " " + std::to_string(q.start)});
+  }
+}
+
+}  // namespace
+
+ToleranceRequest read_tolerance(OptionValues& v) {
+  ToleranceRequest q{};
+  ToleranceDesign& d = q.design;
+  d.solver = read_solver(v);
+  if (d.solver == Solver::both) {
+    reject(option(Opt::solver), "both", "expected model or field for a tolerance run");
+  }
+  d.nominal = read_dimensions(v, v.number(Opt::er), d.solver);
+  d.spread = v.choice(Opt::dist) == "uniform" ? Spread::uniform : Spread::normal;
+  d.variations = read_variations(v, d.nominal);
+  if (const double etch = read_etch(v); etch > 0.0) d.variations.push_back({Varied::etch, etch});
+  check_reaches(d);
+  d.at_f0 = read_response_at_f0(v);
+  q.limits = read_limits(v, d.at_f0.has_value());
+  d.seed = read_whole(v, Opt::seed);
+  read_slice(v, q);
+  return q;
+}
+
+}  // namespace ketrovane::commands

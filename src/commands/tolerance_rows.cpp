@@ -1,0 +1,254 @@
+#include "commands/tolerance_rows.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace ketrovane::commands {
+
+namespace {
+
+// The drawn values besides the strip pair's dimensions.
+constexpr std::array kBoardInputColumns = {
+    in_length_unit("t", "T", 5),
+    in_length_unit("b", "B", 5),
+    unitless("er", "Er", 4),
+    in_length_unit("etch", "Etch", 5),
+};
+
+// The column of a drawn value: a dimension's length, or the board's and the
+// etch's.
+Column input_column(Varied v) {
+  if (const StripDimension* d = dimension_varied(v)) return in_length_unit(d->name, d->symbol, 5);
+  for (const Column& c : kBoardInputColumns) {
+    if (c.stem == varied_name(v)) return c;
+  }
+  throw std::logic_error("no column for the drawn " + std::string(varied_name(v)));
+}
+
+constexpr std::array<Column, kOutcomeCount> kOutcomeColumns = {
+    in_ohms("zoe_ohm", "Zoe", 3),
+    in_ohms("zoo_ohm", "Zoo", 3),
+    in_ohms("zo_ohm", "Zo", 3),
+    in_decibels("coupling_db", "Co", 3),
+    in_decibels("coupling_f0_db", "Co at f0", 3),
+    in_decibels("return_loss_db", "Ret loss", 2),
+    in_decibels("isolation_db", "Isolation", 2),
+    in_decibels("directivity_db", "Directivity", 2),
+};
+
+constexpr Column kPassColumn = unitless("pass", "Pass", 0);
+
+// The drawn dimensions a geometry has, in the order of the columns.
+std::vector<Varied> input_quantities(const ToleranceDesign& d) {
+  std::vector<Varied> q;
+  for (const StripDimension* x : arrangement_spec(d.nominal.placement.arrangement).dimensions) {
+    q.push_back(varied_of(*x));
+  }
+  q.insert(q.end(), {Varied::t, Varied::b, Varied::er});
+  const bool etched = std::ranges::any_of(
+      d.variations, [](const Variation& v) { return v.quantity == Varied::etch; });
+  if (etched) q.push_back(Varied::etch);
+  return q;
+}
+
+std::size_t outcome_count(const ToleranceRequest& q) {
+  return q.design.at_f0 ? kOutcomeCount : kImpedanceOutcomes;
+}
+
+class SampleRows final : public RowSource {
+ public:
+  explicit SampleRows(ToleranceRequest q) : q_(std::move(q)), inputs_(input_quantities(q_.design)) {
+    for (const Varied v : inputs_) columns_.push_back(input_column(v));
+    for (std::size_t i = 0; i < outcome_count(q_); ++i) columns_.push_back(kOutcomeColumns.at(i));
+    columns_.push_back(kPassColumn);
+    columns_.push_back(kStatusColumn);
+  }
+
+  [[nodiscard]] std::span<const Column> columns() const override { return columns_; }
+  [[nodiscard]] std::int64_t rows() const override { return static_cast<std::int64_t>(q_.count); }
+  [[nodiscard]] std::int64_t rows_per_block() const override {
+    const bool field = q_.design.solver == Solver::field || !q_.design.nominal.placement.is_edge();
+    return field ? 16 : kModelRowsPerBlock;
+  }
+
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& tally) const override {
+    const ToleranceSample s =
+        tolerance_sample(q_.design, q_.start + static_cast<std::uint64_t>(index));
+    std::size_t k = 0;
+    for (const Varied v : inputs_)
+      cells[k++] = number_cell(s.inputs.at(static_cast<std::size_t>(v)));
+    const bool ok = s.status == SampleStatus::ok;
+    for (std::size_t i = 0; i < outcome_count(q_); ++i) {
+      cells[k++] = ok ? number_cell(s.outcomes.at(i)) : Cell{};
+    }
+    cells[k++] = number_cell(passes(s, q_.limits) ? 1.0F : 0.0F);
+    cells[k] = text_cell(sample_status_name(s.status));
+    if (!ok) ++tally.failed;
+  }
+
+ private:
+  ToleranceRequest q_;
+  std::vector<Varied> inputs_;
+  std::vector<Column> columns_;
+};
+
+// ---- Statistics ----
+
+constexpr std::array<std::string_view, kOutcomeCount + 1> kQuantityNames = {
+    "zoe_ohm",        "zoo_ohm",      "zo_ohm",         "coupling_db", "coupling_f0_db",
+    "return_loss_db", "isolation_db", "directivity_db", "all_limits"};
+
+constexpr std::array kStatisticsColumns = {
+    unitless("quantity", "Quantity", 0),
+    unitless("samples", "Samples", 0),
+    unitless("nominal", "Nominal", 4),
+    unitless("mean", "Mean", 4),
+    unitless("std", "Std dev", 5),
+    unitless("p0_1", "0.1 %", 4),
+    unitless("p1", "1 %", 4),
+    unitless("p5", "5 %", 4),
+    unitless("p50", "50 %", 4),
+    unitless("p95", "95 %", 4),
+    unitless("p99", "99 %", 4),
+    unitless("p99_9", "99.9 %", 4),
+    unitless("limit_low", "Limit low", 3),
+    unitless("limit_high", "Limit high", 3),
+    in_percent("within_pct", "Within", 3),
+    in_percent("within_low_pct", "95 % from", 3),
+    in_percent("within_high_pct", "95 % to", 3),
+};
+
+Cell finite_or_empty(double v) {
+  return std::isfinite(v) ? number_cell(static_cast<float>(v)) : Cell{};
+}
+
+void write_share(std::span<Cell> cells, std::size_t at, const YieldEstimate& y) {
+  cells[at] = number_cell(static_cast<float>(100.0 * y.share));
+  cells[at + 1] = number_cell(static_cast<float>(100.0 * y.low));
+  cells[at + 2] = number_cell(static_cast<float>(100.0 * y.high));
+}
+
+class StatisticsRows final : public RowSource {
+ public:
+  StatisticsRows(const ToleranceRequest& q, ToleranceOutcome outcome)
+      : q_(q), outcome_(std::move(outcome)) {}
+
+  [[nodiscard]] std::span<const Column> columns() const override { return kStatisticsColumns; }
+  [[nodiscard]] std::int64_t rows() const override {
+    return static_cast<std::int64_t>(outcome_.statistics.size()) + 1;
+  }
+
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& /*tally*/) const override {
+    std::ranges::fill(cells, Cell{});
+    const auto i = static_cast<std::size_t>(index);
+    if (i == outcome_.statistics.size()) {
+      cells[0] = text_cell(kQuantityNames.back());
+      cells[1] = number_cell(static_cast<float>(outcome_.samples));
+      write_share(cells, 14, outcome_.yield);
+      return;
+    }
+    const QuantityStatistics& s = outcome_.statistics[i];
+    cells[0] = text_cell(kQuantityNames.at(i));
+    cells[1] = number_cell(static_cast<float>(s.count));
+    const bool nominal_ok = outcome_.nominal.status == SampleStatus::ok;
+    cells[2] = nominal_ok ? number_cell(outcome_.nominal.outcomes.at(i)) : Cell{};
+    cells[3] = finite_or_empty(s.mean);
+    cells[4] = finite_or_empty(s.standard_deviation);
+    for (std::size_t p = 0; p < kPercentiles.size(); ++p) {
+      cells[5 + p] = finite_or_empty(s.percentiles.at(p));
+    }
+    if (const Limit* l = limit_on(q_.limits, static_cast<Outcome>(i))) {
+      cells[12] = finite_or_empty(l->low);
+      cells[13] = finite_or_empty(l->high);
+      write_share(cells, 14, outcome_.within.at(i));
+    }
+  }
+
+ private:
+  const ToleranceRequest& q_;
+  ToleranceOutcome outcome_;
+};
+
+}  // namespace
+
+std::unique_ptr<RowSource> tolerance_sample_rows(const ToleranceRequest& request) {
+  return std::make_unique<SampleRows>(request);
+}
+
+ToleranceOutcome tolerance_outcome(const ToleranceRequest& request,
+                                   std::vector<std::vector<float>>& values, std::int64_t passed,
+                                   const std::array<std::int64_t, 5>& by_status) {
+  ToleranceOutcome r;
+  r.by_status = by_status;
+  for (const std::int64_t n : by_status) r.samples += n;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    std::int64_t within_limit = 0;
+    if (const Limit* l = limit_on(request.limits, static_cast<Outcome>(i))) {
+      within_limit = std::ranges::count_if(values[i], [l](float v) { return within(*l, v); });
+    }
+    r.within.push_back(yield_of(within_limit, r.samples));
+    r.statistics.push_back(statistics_of(values[i]));
+  }
+  r.yield = yield_of(passed, r.samples);
+  r.nominal = nominal_sample(request.design);
+  return r;
+}
+
+ToleranceCollector::ToleranceCollector(const ToleranceRequest& request)
+    : request_(request),
+      outcomes_(outcome_count(request)),
+      first_outcome_column_(input_quantities(request.design).size()),
+      values_(outcomes_) {
+  for (std::vector<float>& v : values_) v.reserve(request.count);
+}
+
+void ToleranceCollector::take(const RowBlock& block) {
+  for (std::int64_t r = 0; r < block.count; ++r) {
+    const std::span<const Cell> cells = block.row(r);
+    const std::string_view status = cells.back().text;
+    std::size_t code = 0;
+    while (code + 1 < by_status_.size() &&
+           sample_status_name(static_cast<SampleStatus>(code)) != status) {
+      ++code;
+    }
+    ++by_status_.at(code);
+    if (cells[cells.size() - 2].number == 1.0F) ++passed_;
+    if (code != 0) continue;
+    for (std::size_t i = 0; i < outcomes_; ++i) {
+      values_[i].push_back(cells[first_outcome_column_ + i].number);
+    }
+  }
+}
+
+ToleranceOutcome ToleranceCollector::finish() {
+  return tolerance_outcome(request_, values_, passed_, by_status_);
+}
+
+std::span<const Column> tolerance_statistics_columns() {
+  return kStatisticsColumns;
+}
+
+std::unique_ptr<RowSource> tolerance_statistics_rows(const ToleranceRequest& request,
+                                                     const ToleranceOutcome& outcome) {
+  return std::make_unique<StatisticsRows>(request, outcome);
+}
+
+std::string failed_samples_line(const ToleranceOutcome& outcome) {
+  if (outcome.failed() == 0) return "";
+  std::string line = std::to_string(outcome.failed()) + " of the " +
+                     std::to_string(outcome.samples) + " samples could not be computed:";
+  const char* separator = " ";
+  for (std::size_t code = 1; code < outcome.by_status.size(); ++code) {
+    if (outcome.by_status.at(code) == 0) continue;
+    line += separator + std::to_string(outcome.by_status.at(code)) + " " +
+            std::string(sample_status_name(static_cast<SampleStatus>(code)));
+    separator = ", ";
+  }
+  return line + " (see their status in --samples-output; they count against the yield)";
+}
+
+}  // namespace ketrovane::commands

@@ -1,0 +1,83 @@
+// The rows of a tolerance run: one per sample (its drawn inputs, its
+// outcomes, whether it meets every limit, its status), and the statistics
+// of the samples taken in order, one row per outcome and one for the yield.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "commands/columns.hpp"
+#include "commands/requests.hpp"
+#include "commands/row_runner.hpp"
+#include "commands/rows.hpp"
+
+namespace ketrovane::commands {
+
+// The samples of the request's slice; row i is sample start + i.
+//
+// Columns: the drawn dimensions the geometry has (w, s, h or sv, wo; then
+// t, b, er, and etch when it varies), zoe_ohm, zoo_ohm, zo_ohm,
+// coupling_db, with --f0 coupling_f0_db, return_loss_db, isolation_db and
+// directivity_db, then pass (1 or 0) and status.
+std::unique_ptr<RowSource> tolerance_sample_rows(const ToleranceRequest& request);
+
+// What the samples came to, and the statistics rows made of it.
+struct ToleranceOutcome {
+  std::int64_t samples = 0;
+  std::array<std::int64_t, 5> by_status{};     // indexed by SampleStatus
+  std::vector<QuantityStatistics> statistics;  // per outcome
+  std::vector<YieldEstimate> within;           // per outcome: the share within its limit
+  YieldEstimate yield;
+  ToleranceSample nominal;
+
+  [[nodiscard]] std::int64_t failed() const { return samples - by_status[0]; }
+};
+
+// The statistics of samples already computed: `values` holds each
+// outcome's values over the samples that have it, in sample order (it is
+// reordered); `passed` counts the samples meeting every limit, `by_status`
+// every sample by its status.
+ToleranceOutcome tolerance_outcome(const ToleranceRequest& request,
+                                   std::vector<std::vector<float>>& values, std::int64_t passed,
+                                   const std::array<std::int64_t, 5>& by_status);
+
+// Takes the sample rows' blocks in order and keeps what the statistics need:
+// 4 bytes per sample per outcome.
+class ToleranceCollector {
+ public:
+  explicit ToleranceCollector(const ToleranceRequest& request);
+  void take(const RowBlock& block);
+  // The statistics of every sample taken.
+  ToleranceOutcome finish();
+  // The values of an outcome over the samples that have it, in an order of
+  // their own once finish has found the percentiles.
+  [[nodiscard]] std::span<const float> values(Outcome o) const {
+    return values_.at(static_cast<std::size_t>(o));
+  }
+
+ private:
+  const ToleranceRequest& request_;
+  std::size_t outcomes_;
+  std::size_t first_outcome_column_;
+  std::vector<std::vector<float>> values_;
+  std::int64_t passed_ = 0;
+  std::array<std::int64_t, 5> by_status_{};
+};
+
+// Columns of the statistics: quantity, samples, nominal, mean, std, the
+// percentiles p0_1 ... p99_9, limit_low, limit_high, within_pct,
+// within_low_pct and within_high_pct.
+std::span<const Column> tolerance_statistics_columns();
+
+// The statistics rows: one per outcome, then all_limits with the yield.
+std::unique_ptr<RowSource> tolerance_statistics_rows(const ToleranceRequest& request,
+                                                     const ToleranceOutcome& outcome);
+
+// "9 of the 10000 samples could not be computed: 7 not_positive, 2
+// field_failed"; empty when every sample was.
+std::string failed_samples_line(const ToleranceOutcome& outcome);
+
+}  // namespace ketrovane::commands
