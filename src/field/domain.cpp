@@ -35,8 +35,38 @@ std::optional<std::string> dimension_error(const Geometry& g) {
   if (!std::isfinite(g.t) || g.t < 0.0)
     return "t = " + format_number(g.t) + " is not a finite length of zero or more";
   if (g.t >= g.b) return "t = " + format_number(g.t) + " is not below b = " + format_number(g.b);
-  if (!std::isfinite(g.er) || g.er < 1.0)
+  if (g.stack.empty() && (!std::isfinite(g.er) || g.er < 1.0))
     return "er = " + format_number(g.er) + " is not a finite permittivity of 1 or more";
+  return std::nullopt;
+}
+
+// Relative difference allowed between b and the sum of the layers.
+constexpr double kStackSumTolerance = 1e-9;
+
+std::optional<std::string> layer_error(const DielectricLayer& layer, int number) {
+  const std::string name = "layer " + std::to_string(number) + ": ";
+  if (!positive_finite(layer.thickness))
+    return name + "thickness " + format_number(layer.thickness) +
+           " is not a positive finite length";
+  if (!std::isfinite(layer.er) || layer.er < 1.0)
+    return name + "er = " + format_number(layer.er) + " is not a finite permittivity of 1 or more";
+  if (!std::isfinite(layer.loss_tangent) || layer.loss_tangent < 0.0)
+    return name + "loss tangent " + format_number(layer.loss_tangent) +
+           " is not finite and 0 or more";
+  return std::nullopt;
+}
+
+std::optional<std::string> layers_error(const Geometry& g) {
+  if (g.stack.count < 0 || g.stack.count > kMostLayers)
+    return "a stack of " + std::to_string(g.stack.count) + " layers is outside 1 to " +
+           std::to_string(kMostLayers);
+  double sum = 0.0;
+  for (int i = 0; i < g.stack.count; ++i) {
+    if (auto error = layer_error(g.stack.layers[static_cast<std::size_t>(i)], i + 1)) return error;
+    sum += g.stack.layers[static_cast<std::size_t>(i)].thickness;
+  }
+  if (g.stack.count > 0 && !(std::abs(sum - g.b) <= kStackSumTolerance * g.b))
+    return "the layers add up to " + format_number(sum) + ", not b = " + format_number(g.b);
   return std::nullopt;
 }
 
@@ -115,6 +145,7 @@ bool positive_finite(double x) {
 
 std::optional<std::string> geometry_error(const Geometry& g) {
   if (auto error = dimension_error(g)) return error;
+  if (auto error = layers_error(g)) return error;
   if (auto error = ratio_error(g)) return error;
   return arrangement_error(g);
 }

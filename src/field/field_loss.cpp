@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <string>
 
 #include "field/domain.hpp"
 #include "field/refinement.hpp"
@@ -142,6 +144,22 @@ ConductorLossFactor factor_of(const Geometry& g, const LogSlopes& slopes) {
   return {per_ohm * slopes.even, per_ohm * slopes.odd};
 }
 
+constexpr const char* kStackNotSolved = "a stack of different dielectrics is not solved yet";
+
+// A stack of layers all of one dielectric is that dielectric; a stack of
+// different ones has none.
+std::optional<Geometry> one_dielectric(const Geometry& g) {
+  if (g.stack.empty()) return g;
+  const DielectricLayer& first = g.stack.layers[0];
+  for (const DielectricLayer& layer : g.stack.view()) {
+    if (layer.er != first.er || layer.loss_tangent != first.loss_tangent) return std::nullopt;
+  }
+  Geometry flat = g;
+  flat.er = first.er;
+  flat.stack = {};
+  return flat;
+}
+
 FieldLossResult failure(FieldStatus status, std::string message, double estimate = 0.0) {
   return {status, std::move(message), estimate, std::nullopt};
 }
@@ -150,25 +168,35 @@ FieldLossResult failure(FieldStatus status, std::string message, double estimate
 
 FieldLoss loss_from_factor(const ConductorLossFactor& factor, double er, const LossInputs& inputs,
                            double error_estimate) {
-  const bool lossless = inputs.frequency_mhz == 0.0 || inputs.resistivity == 0.0;
-  const double rs = lossless ? 0.0 : rough_surface_resistance(inputs);
-  const double dielectric = inputs.frequency_mhz == 0.0
-                                ? 0.0
-                                : dielectric_loss(er, inputs.frequency_mhz, inputs.loss_tangent);
-  const auto mode = [&](double per_ohm) {
-    const double conductor = per_ohm * rs;
-    return ModeLoss{conductor, dielectric, conductor + dielectric, error_estimate};
-  };
-  return {mode(factor.even), mode(factor.odd)};
+  const ModeMedium medium{er, inputs.loss_tangent};
+  return loss_from_factor(factor, medium, medium, inputs, error_estimate);
 }
 
-ConductorLossFactorResult conductor_loss_factor(const Geometry& inches, const Options& options) {
-  if (auto error = geometry_error(inches)) {
+FieldLoss loss_from_factor(const ConductorLossFactor& factor, const ModeMedium& even,
+                           const ModeMedium& odd, const LossInputs& inputs, double error_estimate) {
+  const bool lossless = inputs.frequency_mhz == 0.0 || inputs.resistivity == 0.0;
+  const double rs = lossless ? 0.0 : rough_surface_resistance(inputs);
+  const auto mode = [&](double per_ohm, const ModeMedium& medium) {
+    const double conductor = per_ohm * rs;
+    const double dielectric = inputs.frequency_mhz == 0.0
+                                  ? 0.0
+                                  : dielectric_loss(medium.effective_permittivity,
+                                                    inputs.frequency_mhz, medium.loss_tangent);
+    return ModeLoss{conductor, dielectric, conductor + dielectric, error_estimate};
+  };
+  return {mode(factor.even, even), mode(factor.odd, odd)};
+}
+
+ConductorLossFactorResult conductor_loss_factor(const Geometry& given, const Options& options) {
+  if (auto error = geometry_error(given)) {
     return {FieldStatus::invalid_input, *error, 0.0, std::nullopt};
   }
+  const std::optional<Geometry> flat = one_dielectric(given);
+  if (!flat) return {FieldStatus::invalid_input, kStackNotSolved, 0.0, std::nullopt};
   if (auto error = options_error(options, kLevelCount)) {
     return {FieldStatus::invalid_input, *error, 0.0, std::nullopt};
   }
+  const Geometry& inches = *flat;
   const Shape nominal = normalised_shape(inches);
   const Geometry unit = in_units_of_b(inches);
   const bool centred = inches.arrangement == Arrangement::edge;
@@ -194,9 +222,14 @@ ConductorLossFactorResult conductor_loss_factor(const Geometry& inches, const Op
           estimate, std::nullopt};
 }
 
-FieldLossResult field_loss(const Geometry& inches, const LossInputs& inputs,
+FieldLossResult field_loss(const Geometry& given, const LossInputs& stack_inputs,
                            const Options& options) {
-  if (auto error = geometry_error(inches)) return failure(FieldStatus::invalid_input, *error);
+  if (auto error = geometry_error(given)) return failure(FieldStatus::invalid_input, *error);
+  const std::optional<Geometry> flat = one_dielectric(given);
+  if (!flat) return failure(FieldStatus::invalid_input, kStackNotSolved);
+  const Geometry& inches = *flat;
+  LossInputs inputs = stack_inputs;
+  if (!given.stack.empty()) inputs.loss_tangent = given.stack.layers[0].loss_tangent;
   if (auto error = options_error(options, kLevelCount))
     return failure(FieldStatus::invalid_input, *error);
   if (auto error = input_error(inputs)) return failure(FieldStatus::invalid_input, *error);

@@ -81,6 +81,8 @@ struct ConductorLossFactorResult {
   [[nodiscard]] bool ok() const { return status == FieldStatus::ok; }
 };
 
+// In a stack the factor of each mode is -sqrt(eeff) K/(2 eta0) d(ln C0)/dn,
+// C0 the capacitance with the dielectric taken away (the inductance's).
 ConductorLossFactorResult conductor_loss_factor(const Geometry& inches,
                                                 const Options& options = {});
 
@@ -88,5 +90,18 @@ ConductorLossFactorResult conductor_loss_factor(const Geometry& inches,
 // more (field_loss checks them).
 FieldLoss loss_from_factor(const ConductorLossFactor& factor, double er, const LossInputs& inputs,
                            double error_estimate);
+
+// What a mode sees of a stack of dielectrics (its ModeSolution's effective
+// permittivity and energy-weighted loss tangent).
+struct ModeMedium {
+  double effective_permittivity;
+  double loss_tangent;
+};
+
+// The same in a stack: each mode's dielectric loss from its own medium
+// (inputs.loss_tangent is not looked at).  The conductor-loss factor of a
+// stack already holds each mode's sqrt(eeff).
+FieldLoss loss_from_factor(const ConductorLossFactor& factor, const ModeMedium& even,
+                           const ModeMedium& odd, const LossInputs& inputs, double error_estimate);
 
 }  // namespace ketrovane::field

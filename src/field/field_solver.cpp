@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <span>
 
 #include "field/domain.hpp"
 #include "field/exact_zero_thickness.hpp"
@@ -37,8 +39,9 @@ FieldSolution field_solution(const LevelSolution& finer, const LevelSolution& co
   const ModeCapacitances& before = coarser.capacitance;
   const double estimate =
       std::max(relative_change(c.even, before.even), relative_change(c.odd, before.odd));
-  const ModeSolution even{c.even, impedance(c.even, er), estimate, finer.panels, finer.unknowns};
-  const ModeSolution odd{c.odd, impedance(c.odd, er), estimate, finer.panels, finer.unknowns};
+  const ModeSolution even{c.even,       impedance(c.even, er), estimate,
+                          finer.panels, finer.unknowns,        er};
+  const ModeSolution odd{c.odd, impedance(c.odd, er), estimate, finer.panels, finer.unknowns, er};
   const double zo = std::sqrt(even.impedance * odd.impedance);
   const double coupling = coupling_db(even.impedance, odd.impedance);
   const double coupling_before = coupling_db(impedance(before.even, er), impedance(before.odd, er));
@@ -76,12 +79,18 @@ FieldResult refined(double er, const Options& options, SolveLevel solve_level_of
   return not_converged(options, estimate);
 }
 
-}  // namespace
+// A stack whose layers are all of one dielectric is that dielectric.
+std::optional<DielectricLayer> uniform(const Stack& stack) {
+  const std::span<const DielectricLayer> layers = stack.view();
+  const DielectricLayer& first = layers.front();
+  const bool alike = std::all_of(layers.begin(), layers.end(), [&](const DielectricLayer& l) {
+    return l.er == first.er && l.loss_tangent == first.loss_tangent;
+  });
+  if (!alike) return std::nullopt;
+  return first;
+}
 
-FieldResult solve(const Geometry& geometry, const Options& options) {
-  if (auto error = geometry_error(geometry)) return invalid_input(*error);
-  if (auto error = options_error(options, kLevelCount)) return invalid_input(*error);
-
+FieldResult solve_homogeneous(const Geometry& geometry, const Options& options) {
   if (geometry.arrangement == Arrangement::edge) {
     const ReducedShape reduced = reduced_shape(normalised_shape(geometry));
     return refined(geometry.er, options, [&](int level) { return solve_level(reduced, level); });
@@ -90,6 +99,29 @@ FieldResult solve(const Geometry& geometry, const Options& options) {
   SectionStorage storage = storage_for(reduced, 1);
   return refined(geometry.er, options,
                  [&](int level) { return solve_section_level(reduced, level, storage); });
+}
+
+FieldResult solve_stack(const Geometry& geometry, const Options& options) {
+  const std::optional<DielectricLayer> one = uniform(geometry.stack);
+  if (!one) return invalid_input("a stack of different dielectrics is not solved yet");
+  Geometry filled = geometry;
+  filled.er = one->er;
+  filled.stack = {};
+  FieldResult result = solve_homogeneous(filled, options);
+  if (result.solution) {
+    result.solution->even.loss_tangent = one->loss_tangent;
+    result.solution->odd.loss_tangent = one->loss_tangent;
+  }
+  return result;
+}
+
+}  // namespace
+
+FieldResult solve(const Geometry& geometry, const Options& options) {
+  if (auto error = geometry_error(geometry)) return invalid_input(*error);
+  if (auto error = options_error(options, kLevelCount)) return invalid_input(*error);
+  if (!geometry.stack.empty()) return solve_stack(geometry, options);
+  return solve_homogeneous(geometry, options);
 }
 
 FieldResult exact_zero_thickness(const Geometry& geometry) {
@@ -101,8 +133,8 @@ FieldResult exact_zero_thickness(const Geometry& geometry) {
       zero_thickness_capacitances(geometry.w / geometry.b, geometry.s / geometry.b);
   // A few units of rounding through the hyperbolic functions and the AGM.
   constexpr double kRounding = 1e-14;
-  const ModeSolution even{c.even, impedance(c.even, geometry.er), kRounding, 0, 0};
-  const ModeSolution odd{c.odd, impedance(c.odd, geometry.er), kRounding, 0, 0};
+  const ModeSolution even{c.even, impedance(c.even, geometry.er), kRounding, 0, 0, geometry.er};
+  const ModeSolution odd{c.odd, impedance(c.odd, geometry.er), kRounding, 0, 0, geometry.er};
   const double coupling = coupling_db(even.impedance, odd.impedance);
   // The coupling's rounding error grows as the modes approach each other.
   const double coupling_error = std::isfinite(coupling) ? 20.0 / std::log(10.0) * kRounding *

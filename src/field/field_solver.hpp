@@ -10,8 +10,12 @@
 // may be called from several threads at once.
 #pragma once
 
+#include <algorithm>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace ketrovane::field {
@@ -38,6 +42,35 @@ enum class Arrangement : std::uint8_t {
   broadside,
 };
 
+// One dielectric layer of a stack between the planes.
+struct DielectricLayer {
+  double thickness;           // in the unit of the other lengths
+  double er;                  // relative permittivity, 1 or more
+  double loss_tangent = 0.0;  // 0 or more
+
+  bool operator==(const DielectricLayer&) const = default;
+};
+
+// Most layers a stack may have.
+inline constexpr int kMostLayers = 16;
+
+// The dielectric between the planes, bottom to top; empty when one
+// dielectric (Geometry::er) fills the space.  A fixed array, so that a
+// geometry copies without allocating in the solvers' inner loops.
+struct Stack {
+  std::array<DielectricLayer, kMostLayers> layers{};
+  int count = 0;
+
+  [[nodiscard]] bool empty() const { return count == 0; }
+  [[nodiscard]] std::span<const DielectricLayer> view() const {
+    return {layers.data(), static_cast<std::size_t>(count)};
+  }
+  bool operator==(const Stack& other) const {
+    return count == other.count &&
+           std::equal(layers.begin(), layers.begin() + count, other.layers.begin());
+  }
+};
+
 struct Geometry {
   double b;   // ground-plane spacing
   double t;   // strip thickness; 0 for strips of zero thickness
@@ -48,6 +81,11 @@ struct Geometry {
   double h = 0.0;   // edge_offset: height of the strips' mid-plane above the lower plane
   double sv = 0.0;  // broadside: gap between the strips' facing surfaces
   double wo = 0.0;  // broadside: sideways distance between the strips' centre lines, >= 0
+  // When not empty, the layers of dielectric between the planes, bottom to
+  // top: b is the sum of their thicknesses and er is not looked at.  The
+  // strips stand where the arrangement puts them (edge: the mid-plane at
+  // b/2; edge_offset: at h; broadside: centred, sv apart).
+  Stack stack{};
 };
 
 struct Options {
@@ -56,13 +94,19 @@ struct Options {
 };
 
 struct ModeSolution {
-  double capacitance;     // C/eps of one strip, a pure number
+  double capacitance;     // C/eps0 of one strip with the dielectric taken away (in
+                          // one dielectric: C/eps), a pure number
   double impedance;       // ohms
   double error_estimate;  // relative: the larger of the two modes' changes from the
                           // previous refinement level (one discretisation serves both)
   int panels;             // panels on the solved part of one strip's surface: a
                           // quarter of it side by side and centred, else all of it
   int unknowns;           // charge values solved for
+  // C with the dielectric over C without it: er in one dielectric.
+  double effective_permittivity = 0.0;
+  // The layers' loss tangents weighted by the mode's electric energy in
+  // each; in one dielectric 0, its loss tangent being the loss's input.
+  double loss_tangent = 0.0;
 };
 
 struct FieldSolution {
