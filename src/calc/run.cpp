@@ -196,6 +196,12 @@ class Run {
  private:
   void open_outputs(const commands::Request& request, const commands::RowSource& rows);
   void write(const commands::RowBlock& block);
+  // The note on bare numbers read in a unit the user may not expect, first.
+  void with_bare_numbers_note(RunResult& result) {
+    if (std::string note = commands::bare_numbers_note(values_); !note.empty()) {
+      result.notes.insert(result.notes.begin(), std::move(note));
+    }
+  }
 
   const commands::CommandSpec& command_;
   TextValues& values_;
@@ -275,11 +281,13 @@ void Run::write(const commands::RowBlock& block) {
 
 RunResult Run::operator()() {
   format_ = format_named(values_.choice(Opt::format));
-  unit_ = commands::parse_length_unit("--length-unit", values_.choice(Opt::length_unit));
+  unit_ = commands::output_length_unit(values_);
   const commands::Request request = command_.read(values_);
   echo_ = values_.echo();
   if (const auto* tolerance = std::get_if<commands::ToleranceRequest>(&request)) {
-    return run_tolerance(values_, *tolerance, {format_, unit_, &echo_});
+    RunResult result = run_tolerance(values_, *tolerance, {format_, unit_, &echo_});
+    if (result.error.empty()) with_bare_numbers_note(result);
+    return result;
   }
   const std::unique_ptr<commands::RowSource> rows = command_.rows(request);
   open_outputs(request, *rows);
@@ -295,6 +303,7 @@ RunResult Run::operator()() {
 
   RunResult result{tally.failed > 0 ? commands::kRowsNotBuilt : commands::kSuccess, "",
                    tally.failed};
+  with_bare_numbers_note(result);
   if (tally.failed > 0) {
     result.failed_rows_line = std::to_string(tally.failed) + " of the rows could not be " +
                               (command_.id == commands::Command::synthesise ||

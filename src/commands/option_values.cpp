@@ -1,5 +1,7 @@
 #include "commands/option_values.hpp"
 
+#include <algorithm>
+
 #include "commands/input_error.hpp"
 #include "commands/number_format.hpp"
 #include "commands/quantities.hpp"
@@ -98,7 +100,7 @@ float TextValues::number(Opt id) {
   bool given = false;
   const std::string_view text = text_or_default(o, given);
   if (text.find(':') != std::string_view::npos) reject_range(o, text);
-  const float v = parse_quantity(dashed(o), text, *o.quantity);
+  const float v = parse_quantity(dashed(o), text, read_as(*o.quantity));
   record(o, given ? text : "", base_unit(o.quantity->dimension), single_value(v));
   return v;
 }
@@ -107,7 +109,7 @@ Axis TextValues::axis(Opt id, Quotient quotient) {
   const OptionSpec& o = option(id);
   bool given = false;
   const std::string_view text = text_or_default(o, given);
-  const Axis a = parse_axis(dashed(o), text, *o.quantity, quotient);
+  const Axis a = parse_axis(dashed(o), text, read_as(*o.quantity), quotient);
   record(o, given ? text : "", base_unit(o.quantity->dimension), a);
   return a;
 }
@@ -142,10 +144,9 @@ std::pair<float, float> OptionValues::pair(Opt id) {
   if (colon == std::string::npos || text.find(':', colon + 1) != std::string::npos) {
     reject(o, text, "expected F1:F2, the two edges of the band");
   }
-  const float first =
-      parse_quantity(dashed(o), std::string_view(text).substr(0, colon), *o.quantity);
-  const float second =
-      parse_quantity(dashed(o), std::string_view(text).substr(colon + 1), *o.quantity);
+  const Quantity q = read_as(*o.quantity);
+  const float first = parse_quantity(dashed(o), std::string_view(text).substr(0, colon), q);
+  const float second = parse_quantity(dashed(o), std::string_view(text).substr(colon + 1), q);
   if (!(second > first)) reject(o, text, "expected F1:F2 with F2 above F1");
   return {first, second};
 }
@@ -160,6 +161,18 @@ std::pair<float, float> TextValues::pair(Opt id) {
   const OptionSpec& o = option(id);
   record(o, *texts_.at(index(id)), base_unit(o.quantity->dimension), a);
   return {first, second};
+}
+
+Quantity TextValues::read_as(const Quantity& quantity) {
+  return with_bare_unit(quantity, units());
+}
+
+const Units& TextValues::units() {
+  if (!units_) {
+    const std::optional<std::string>& t = texts_.at(index(Opt::units));
+    units_ = t ? parse_units(dashed(option(Opt::units)), *t) : Units{};
+  }
+  return *units_;
 }
 
 std::string TextValues::shown(Opt id) const {
@@ -185,6 +198,140 @@ const InputEcho* find_echo(const Echo& echo, std::string_view name) {
     if (e.name == name) return &e;
   }
   return nullptr;
+}
+
+}  // namespace ketrovane::commands
+
+namespace ketrovane::commands {
+
+namespace {
+
+std::vector<std::string_view> split_at(std::string_view text, char separator) {
+  std::vector<std::string_view> parts;
+  for (;;) {
+    const std::size_t at = text.find(separator);
+    parts.push_back(text.substr(0, at));
+    if (at == std::string_view::npos) return parts;
+    text.remove_prefix(at + 1);
+  }
+}
+
+// A half-width as engineers write it: a leading +- or plus-minus sign.
+std::string_view unsigned_half_width(std::string_view text) {
+  for (const std::string_view sign : {std::string_view("\u00b1"), std::string_view("+-")}) {
+    if (text.starts_with(sign)) return text.substr(sign.size());
+  }
+  return text;
+}
+
+// The numbers of an option's text that are of `dimension`: the fields of a
+// range or a band, the varied lengths of --vary (not Er, not a percentage).
+std::vector<std::string_view> numbers_of(const OptionSpec& o, std::string_view text,
+                                         Dimension dimension) {
+  if (o.kind == ValueKind::items && o.id == Opt::vary && dimension == Dimension::length) {
+    std::vector<std::string_view> lengths;
+    for (const std::string_view item : split_at(text, ',')) {
+      const std::size_t equals = item.find('=');
+      const std::string_view value =
+          equals == std::string_view::npos ? "" : item.substr(equals + 1);
+      if (item.substr(0, equals) != "er" && !value.ends_with('%')) {
+        lengths.push_back(unsigned_half_width(value));
+      }
+    }
+    return lengths;
+  }
+  if (o.kind != ValueKind::quantity || o.quantity->dimension != dimension) return {};
+  return split_at(unsigned_half_width(text), ':');
+}
+
+void add_once(std::vector<std::string_view>& units, std::string_view unit) {
+  if (std::ranges::find(units, unit) == units.end()) units.push_back(unit);
+}
+
+std::string options_listed(const std::vector<Opt>& ids) {
+  std::string text;
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    text += (i == 0 ? "" : ", ") + dashed(option(ids[i]));
+  }
+  return text;
+}
+
+std::string units_named(const std::vector<std::string_view>& units) {
+  std::string text;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    text += list_separator(i, units.size(), " and ");
+    text += units[i];
+  }
+  return text;
+}
+
+// "bare lengths are read as inches (--t, --s) beside lengths given in mm"
+std::string bare_part(std::string_view what, std::string_view unit, const UnitsGiven& given,
+                      bool first) {
+  std::string text = "bare " + std::string(what) + (first ? " are read as " : " as ") +
+                     std::string(unit) + " (" + options_listed(given.bare) + ")";
+  if (!given.named.empty()) {
+    text += " beside " + std::string(what) + " given in " + units_named(given.named);
+  }
+  return text;
+}
+
+}  // namespace
+
+UnitsGiven units_given(const TextValues& values, Dimension dimension) {
+  UnitsGiven given;
+  for (const OptionSpec& o : options()) {
+    const std::optional<std::string>& text = values.text(o.id);
+    if (!text) continue;
+    bool bare = false;
+    for (const std::string_view number : numbers_of(o, *text, dimension)) {
+      const NumberAndUnit n = split_number(number);
+      if (!n.has_number) continue;
+      if (n.unit.empty()) {
+        bare = true;
+      } else if (const std::string_view unit = bare_unit_spelling(dimension, n.unit);
+                 !unit.empty()) {
+        add_once(given.named, unit);
+      }
+    }
+    if (bare) given.bare.push_back(o.id);
+  }
+  return given;
+}
+
+LengthUnit output_length_unit(TextValues& values) {
+  const OptionSpec& o = option(Opt::length_unit);
+  if (values.has(Opt::length_unit)) return parse_length_unit(dashed(o), values.choice(o.id));
+  const Units& units = values.units();
+  if (units.length_named) return parse_length_unit(dashed(option(Opt::units)), units.length);
+  const UnitsGiven given = units_given(values, Dimension::length);
+  if (!given.bare.empty() || given.named.size() != 1) return kInches;
+  return parse_length_unit(dashed(o), given.named.front());
+}
+
+std::string bare_numbers_note(TextValues& values) {
+  const Units& units = values.units();
+  // Bare numbers beside values in their own unit are no surprise.
+  const auto others = [&values](Dimension d) {
+    UnitsGiven given = units_given(values, d);
+    std::erase(given.named, base_unit(d));
+    return given;
+  };
+  const UnitsGiven lengths = others(Dimension::length);
+  const UnitsGiven frequencies = others(Dimension::frequency);
+  const bool lengths_mixed = !units.length_named && !lengths.bare.empty() && !lengths.named.empty();
+  const bool frequencies_mixed =
+      !units.frequency_named && !frequencies.bare.empty() && !frequencies.named.empty();
+  const bool frequencies_named =
+      frequencies_mixed || (lengths_mixed && !units.frequency_named && !frequencies.bare.empty());
+  if (!lengths_mixed && !frequencies_named) return "";
+  std::string text = "note: ";
+  if (lengths_mixed) text += bare_part("lengths", "inches", lengths, true);
+  if (frequencies_named) {
+    text +=
+        (lengths_mixed ? ", " : "") + bare_part("frequencies", "MHz", frequencies, !lengths_mixed);
+  }
+  return text + "; " + dashed(option(Opt::units)) + " sets the unit of bare numbers";
 }
 
 }  // namespace ketrovane::commands

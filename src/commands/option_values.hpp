@@ -44,6 +44,9 @@ class OptionValues {
   // An input read from a text its reader parses itself (the items of
   // --vary and --limit, a whole number), for the outputs' headers.
   virtual void record_input(InputEcho entry);
+  // The quantity as the values' bare numbers read: in its base unit unless
+  // the values name other units for them.
+  virtual Quantity read_as(const Quantity& quantity) { return quantity; }
 };
 
 // "--s: missing; expected a strip spacing S"
@@ -91,6 +94,10 @@ class TextValues final : public OptionValues {
   [[nodiscard]] std::string shown(Opt id) const override;
   // Recorded in the echo as the range F1:F2:(F2 - F1) of two rows.
   std::pair<float, float> pair(Opt id) override;
+  // Bare numbers in the units of --units.
+  Quantity read_as(const Quantity& quantity) override;
+  // The units of --units, or inches and MHz.
+  const Units& units();
 
   // The text given, if any.
   [[nodiscard]] const std::optional<std::string>& text(Opt id) const {
@@ -105,6 +112,7 @@ class TextValues final : public OptionValues {
   void record(const OptionSpec& o, std::string_view given, std::string_view unit, const Axis& a);
 
   std::array<std::optional<std::string>, kOptionCount> texts_;
+  std::optional<Units> units_;
   Echo echo_;
 };
 
@@ -114,6 +122,28 @@ namespace ketrovane::commands {
 
 // An input's value as the headers show it: "0.25 in", "0.1:0.2:0.02 in".
 std::string echo_value_text(const InputEcho& e);
+
+// How the values given of one dimension, the lengths or the frequencies,
+// name their units: the options given bare numbers, and the units named
+// (as --units spells them: "mil" for "mils"; the copper weight and
+// micro-inches are no such unit).
+struct UnitsGiven {
+  std::vector<Opt> bare;
+  std::vector<std::string_view> named;  // each once, in the order of the options
+};
+UnitsGiven units_given(const TextValues& values, Dimension dimension);
+
+// The unit of the lengths written out: --length-unit's, else the length
+// unit of --units, else the one unit every length given names when none
+// is bare, else inches.
+LengthUnit output_length_unit(TextValues& values);
+
+// "note: bare lengths are read as inches (--t) beside lengths given in mm,
+// bare frequencies as MHz (--f0); --units sets the unit of bare numbers":
+// where bare numbers of a dimension whose unit --units does not name stand
+// beside values given in another unit (the bare frequencies named too when
+// the lengths are), or empty.
+std::string bare_numbers_note(TextValues& values);
 
 // The echo of the input named `name`, or null.
 const InputEcho* find_echo(const Echo& echo, std::string_view name);

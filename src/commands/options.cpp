@@ -674,7 +674,16 @@ std::vector<OptionSpec> other_options() {
        .kind = K::choice,
        .choices = "in|mil|mm|um",
        .fallback = "in",
-       .help = "unit of the lengths written out",
+       .help = "unit of the lengths written out, when not the one unit every length is given in",
+       .optional = kAllCommands,
+       .reach = Reach::output},
+      // Python's calls have their own units argument of the same words.
+      {.id = Opt::units,
+       .name = "units",
+       .kind = K::choice,
+       .choices = "in|mil|mm|um|Hz|kHz|MHz|GHz",
+       .help = "unit of bare numbers: of the lengths (and of the lengths written out), of the "
+               "frequencies, or one of each as mm,GHz; bare numbers are in and MHz without it",
        .optional = kAllCommands,
        .reach = Reach::output},
   };

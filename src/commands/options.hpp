@@ -102,8 +102,9 @@ enum class Opt : std::uint8_t {
   format,
   output,
   length_unit,
+  units,
 };
-inline constexpr std::size_t kOptionCount = static_cast<std::size_t>(Opt::length_unit) + 1;
+inline constexpr std::size_t kOptionCount = static_cast<std::size_t>(Opt::units) + 1;
 static_assert(static_cast<std::size_t>(Opt::geometry) ==
                   static_cast<std::size_t>(Opt::w) + kSectionDimensionCount,
               "--geometry after the options of the cross-section's dimensions");

@@ -57,8 +57,9 @@ const DimensionUnits& units_of(Dimension d) {
   return kDimensions.at(static_cast<std::size_t>(d));
 }
 
-// The unit named by `name` (letter case ignored), or null.
+// The unit named by `name` (letter case ignored; mils is mil), or null.
 const Unit* find_unit(Dimension d, std::string_view name) {
+  if (d == Dimension::length && equal_ignoring_case(name, "mils")) name = "mil";
   for (const Unit& u : units_of(d).units) {
     if (equal_ignoring_case(u.name, name)) return &u;
   }
@@ -95,6 +96,11 @@ std::string with_unit(double v, Dimension d) {
   return text;
 }
 
+// The unit a bare number of the quantity is read in.
+std::string_view bare_unit_of(const Quantity& q) {
+  return q.bare_unit.empty() ? base_unit(q.dimension) : q.bare_unit;
+}
+
 // "expected a strip width W above 0 in and at most 1000 in"
 std::string expected_range(const Quantity& q) {
   return "expected a " + std::string(q.what) + (q.signless ? " magnitude " : " ") + range_text(q);
@@ -104,7 +110,7 @@ std::string expected_range(const Quantity& q) {
   std::string expected = "expected a " + std::string(q.what) + ": a number";
   if (q.dimension != Dimension::pure) {
     expected += " with an optional unit (" + std::string(units_of(q.dimension).listed) +
-                "; bare numbers are " + std::string(base_unit(q.dimension)) + ")";
+                "; bare numbers are " + std::string(bare_unit_of(q)) + ")";
   }
   reject(named(option), text, expected);
 }
@@ -158,7 +164,10 @@ float converted(std::string_view option, const Shown& shown, const NumberAndUnit
   if (!std::isfinite(n.number)) {
     reject(named(option), shown(), "expected a finite " + std::string(q.what));
   }
-  if (n.unit.empty()) return in_base_unit(n, Unit{base_unit(q.dimension), 1.0, 1.0});
+  if (n.unit.empty()) {
+    const Unit* bare = q.bare_unit.empty() ? nullptr : find_unit(q.dimension, q.bare_unit);
+    return in_base_unit(n, bare == nullptr ? Unit{base_unit(q.dimension), 1.0, 1.0} : *bare);
+  }
   if (q.dimension == Dimension::pure) reject_form(option, shown(), q);
   if (q.copper_weight && equal_ignoring_case(n.unit, "oz")) {
     return static_cast<float>(n.number * kInchesPerCopperOunce);
@@ -214,8 +223,8 @@ std::string range_text(const Quantity& q) {
 }
 
 LengthUnit parse_length_unit(std::string_view option, std::string_view text) {
-  for (const Unit& u : kLengthUnits) {
-    if (u.per_base != 0.0 && equal_ignoring_case(u.name, text)) return {u.name, u.per_base};
+  if (const Unit* u = find_unit(Dimension::length, text); u != nullptr && u->per_base != 0.0) {
+    return {u->name, u->per_base};
   }
   reject(named(option), text,
          "expected a length unit: " + std::string(output_length_units_listed()));
@@ -223,6 +232,45 @@ LengthUnit parse_length_unit(std::string_view option, std::string_view text) {
 
 std::string_view output_length_units_listed() {
   return "in, mil, mm or um";
+}
+
+Units parse_units(std::string_view option, std::string_view text) {
+  const std::string expected = "expected a length unit (" +
+                               std::string(output_length_units_listed()) + "), a frequency unit (" +
+                               std::string(units_listed(Dimension::frequency)) +
+                               "), or one of each as mm,GHz";
+  Units units;
+  for (std::string_view rest = text;;) {
+    const std::size_t comma = rest.find(',');
+    const std::string_view name = rest.substr(0, comma);
+    const std::string_view length = bare_unit_spelling(Dimension::length, name);
+    const std::string_view frequency = bare_unit_spelling(Dimension::frequency, name);
+    if (!length.empty() && !units.length_named) {
+      units.length = length;
+      units.length_named = true;
+    } else if (!frequency.empty() && !units.frequency_named) {
+      units.frequency = frequency;
+      units.frequency_named = true;
+    } else {
+      reject(named(option), text, expected);
+    }
+    if (comma == std::string_view::npos) return units;
+    rest.remove_prefix(comma + 1);
+  }
+}
+
+std::string_view bare_unit_spelling(Dimension dimension, std::string_view name) {
+  if (dimension != Dimension::length && dimension != Dimension::frequency) return {};
+  const Unit* unit = find_unit(dimension, name);
+  if (unit == nullptr || (dimension == Dimension::length && unit->per_base == 0.0)) return {};
+  return unit->name;
+}
+
+Quantity with_bare_unit(const Quantity& quantity, const Units& units) {
+  Quantity q = quantity;
+  if (q.dimension == Dimension::length) q.bare_unit = units.length;
+  if (q.dimension == Dimension::frequency) q.bare_unit = units.frequency;
+  return q;
 }
 
 NumberAndUnit split_number(std::string_view text) {

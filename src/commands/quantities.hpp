@@ -1,6 +1,8 @@
 // Numbers with units as the batch commands take them: lengths in inches by
-// default (or in, mil, uin, mm, um), frequencies in MHz by default (or Hz,
-// kHz, MHz, GHz), impedances in ohms, coupling in dB, and pure numbers.
+// default (or in, mil, uin, mm, um; mils is mil), frequencies in MHz by
+// default (or Hz, kHz, MHz, GHz), impedances in ohms, coupling in dB, and
+// pure numbers.  A call may read its bare lengths and frequencies in other
+// units (Units).
 // Each quantity has the range a design can use; anything else is an
 // InputError naming the option and the value.
 #pragma once
@@ -23,6 +25,8 @@ struct Quantity {
   double most;
   bool signless = false;       // the sign is ignored for the range (coupling: 10 or -10 dB)
   bool copper_weight = false;  // a thickness: also in ounces of copper per square foot
+  // The unit of a bare number as the texts name it; empty: the base unit.
+  std::string_view bare_unit = {};
 };
 
 // Copper weight: the thickness of one ounce per square foot as plated
@@ -84,6 +88,28 @@ struct NumberAndUnit {
   std::string_view unit;
 };
 NumberAndUnit split_number(std::string_view text);
+
+// The units a call reads its bare lengths and frequencies in, spelled as
+// the texts spell them ("mm", "GHz"): inches and MHz unless it says.
+struct Units {
+  std::string_view length = "in";
+  std::string_view frequency = "MHz";
+  bool length_named = false;  // the call named the length unit
+  bool frequency_named = false;
+};
+
+// The unit `name` as a call's bare numbers of `dimension` may be read in
+// ("mil" for "MILS"): any frequency unit, a length unit the outputs can be
+// written in; empty for any other name.
+std::string_view bare_unit_spelling(Dimension dimension, std::string_view name);
+
+// The units named by `text`: a length unit the outputs can be written in,
+// a frequency unit, or one of each separated by a comma ("mm,GHz"), letter
+// case ignored; an InputError for `option` otherwise.
+Units parse_units(std::string_view option, std::string_view text);
+
+// The quantity with its bare numbers read in `units`.
+Quantity with_bare_unit(const Quantity& quantity, const Units& units);
 
 // A unit the lengths of the outputs can be written in.
 struct LengthUnit {

@@ -107,7 +107,7 @@ float nominal_of(const StripPair& pair, Varied q) {
 }
 
 // One item NAME=X of --vary.
-Variation read_variation(std::string_view item, const StripPair& nominal) {
+Variation read_variation(OptionValues& v, std::string_view item, const StripPair& nominal) {
   const OptionSpec& flag = option(Opt::vary);
   const std::size_t equals = item.find('=');
   const std::vector<Varied> known = variable_quantities(nominal.placement.arrangement);
@@ -132,7 +132,7 @@ Variation read_variation(std::string_view item, const StripPair& nominal) {
     return {q, std::fabs(static_cast<double>(nominal_of(nominal, q))) * n.number / 100.0};
   }
   const Quantity& quantity = is_length(q) ? kLengthHalfWidth : kPureHalfWidth;
-  return {q, parse_quantity(dashed(flag), value, quantity)};
+  return {q, parse_quantity(dashed(flag), value, v.read_as(quantity))};
 }
 
 std::vector<Variation> read_variations(OptionValues& v, const StripPair& nominal) {
@@ -140,7 +140,7 @@ std::vector<Variation> read_variations(OptionValues& v, const StripPair& nominal
   if (!v.has(Opt::vary)) return variations;
   const std::string text = v.shown(Opt::vary);
   for (const std::string_view item : split(text, ',')) {
-    const Variation read = read_variation(item, nominal);
+    const Variation read = read_variation(v, item, nominal);
     if (std::ranges::any_of(variations,
                             [&](const Variation& x) { return x.quantity == read.quantity; })) {
       reject(option(Opt::vary), item, "that quantity is varied twice");
@@ -202,7 +202,7 @@ double read_etch(OptionValues& v) {
   if (!v.has(Opt::etch)) return 0.0;
   const std::string text = v.shown(Opt::etch);
   const float etch = parse_quantity(dashed(option(Opt::etch)), without_plus_minus(text),
-                                    *option(Opt::etch).quantity);
+                                    v.read_as(*option(Opt::etch).quantity));
   v.record_input({"etch", text, "in", single_value(etch)});
   return etch;
 }

@@ -227,11 +227,12 @@ TEST(Geometries, OffTheCentrePlaneAtMidHeightIsTheCentredPair) {
   const CalcOutcome offset =
       run_calc(tmp.path(), with(centred, {"--geometry", "edge-offset", "--h", "31mil"}));
   ASSERT_EQ(offset.status, 0) << offset.err;
-  EXPECT_EQ(lines_of(offset.out).at(0),
-            "w_in,s_in,h_in,w_over_b,s_over_b,h_over_b,zo_ohm,zoe_ohm,zoo_ohm,coupling_db,c_even,"
-            "c_odd,error_estimate,panels,status");
+  EXPECT_EQ(
+      lines_of(offset.out).at(0),
+      "w_mil,s_mil,h_mil,w_over_b,s_over_b,h_over_b,zo_ohm,zoe_ohm,zoo_ohm,coupling_db,c_even,"
+      "c_odd,error_estimate,panels,status");
   EXPECT_EQ(lines_of(offset.out).size(), 7U);
-  for (const char* name : {"w_in", "s_in", "zoe_ohm", "zoo_ohm", "coupling_db"}) {
+  for (const char* name : {"w_mil", "s_mil", "zoe_ohm", "zoo_ohm", "coupling_db"}) {
     EXPECT_EQ(column(offset.out, name), column(edge.out, name)) << name;
   }
   EXPECT_EQ(column(offset.out, "h_over_b"), std::vector<std::string>(6, "0.5"));
@@ -292,7 +293,7 @@ TEST(Geometries, SensitivitiesOneAboveTheOtherSumToZero) {
                             "3mil", "--solver", "field", "--format", "csv"});
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(lines_of(o.out).at(0),
-            "w_in,sv_in,wo_in,zoe_ohm,zoo_ohm,szoe_er,szoe_b,szoe_t,szoe_w,szoe_sv,szoe_wo,"
+            "w_mil,sv_mil,wo_mil,zoe_ohm,zoo_ohm,szoe_er,szoe_b,szoe_t,szoe_w,szoe_sv,szoe_wo,"
             "szoo_er,szoo_b,szoo_t,szoo_w,szoo_sv,szoo_wo,status");
   ASSERT_EQ(lines_of(o.out).size(), 3U);
   for (const char* mode : {"szoe_", "szoo_"}) {

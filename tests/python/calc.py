@@ -34,7 +34,9 @@ def run(args, status=0):
 def table(command, options, extra=()):
     """The CSV columns: float32 arrays (NaN for empty cells) and, for the
     synthesis status, an array of str."""
-    out = run(arguments(command, options) + ["--format", "csv"] + list(extra),
+    # The package writes lengths in its call's unit, inches unless it says.
+    unit = [] if "--length-unit" in extra or "--units" in extra else ["--length-unit", "in"]
+    out = run(arguments(command, options) + ["--format", "csv"] + unit + list(extra),
               status=None if command == "synthesise" else 0)
     rows = list(csv.reader(io.StringIO(out.stdout)))
     names, cells = rows[0], rows[1:]

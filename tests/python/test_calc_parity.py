@@ -104,6 +104,14 @@ class Analyse(Parity):
                               ["--length-unit", "mil"])
         result = ketrovane.analyse(250, 1.4, 2.2, 168, 11, f=3, units=("mil", "GHz"))
         self.assertColumnsEqual(result, expected)
+        # The command line's --units reads its bare numbers as units= reads
+        # the numbers of a call, in the same words.
+        for units, given in (("mils,GHz", ("mils", "GHz")), ("mm", "MM")):
+            with self.subTest(units=units):
+                expected = calc.table("analyse", dict(b=6.35, t=0.035, er=2.2, w=4.2, s=0.28, f=3),
+                                      ["--units", units])
+                result = ketrovane.analyse(6.35, 0.035, 2.2, 4.2, 0.28, f=3, units=given)
+                self.assertColumnsEqual(result, expected)
 
 
 class Synthesise(Parity):

@@ -19,7 +19,7 @@ DESIGN = dict(b="62mil", t="1oz", er=3.66, w="24.8mil", s="6.4mil", etch="0.5mil
               limits={"coupling": (9.5, 10.5), "zo": (48, 52)}, samples=2000)
 COMMAND_LINE = ["tolerance", "--b", "62mil", "--t", "1oz", "--er", "3.66", "--w", "24.8mil",
                 "--s", "6.4mil", "--etch", "0.5mil", "--vary", "t=10%,b=3%,er=0.04", "--limit",
-                "coupling=9.5:10.5,zo=48:52", "--samples", "2000"]
+                "coupling=9.5:10.5,zo=48:52", "--samples", "2000", "--length-unit", "in"]
 EXAMPLE = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "tolerance_cluster.py")
 
 
