@@ -1,6 +1,7 @@
 // The tolerance command's request and rows: what is refused and how, the
-// samples the same for any number of threads and any slicing, and the
-// yield at its two ends.
+// samples the same for any number of threads and any slicing, the yield at
+// its two ends, the response at f0 of each sample that of the response
+// command, and every share taken over all the samples.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,7 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "commands/command_table.hpp"
 #include "commands/input_error.hpp"
+#include "commands/number_format.hpp"
 #include "commands/option_values.hpp"
 #include "commands/requests.hpp"
 #include "commands/row_runner.hpp"
@@ -181,6 +184,120 @@ TEST(ToleranceRows, StatisticsComeFromTheValuesAlone) {
   }
   EXPECT_EQ(again.yield.passed, r.yield.passed);
   EXPECT_EQ(again.within[2].passed, r.within[2].passed);
+}
+
+// The response command's cells of one row, by column name.
+struct ResponseCells {
+  std::span<const Column> columns;
+  std::vector<Cell> cells;
+
+  [[nodiscard]] float operator[](std::string_view name) const {
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      if (column_name(columns[c], kInches) == name) return cells.at(c).number;
+    }
+    ADD_FAILURE() << "no column " << name;
+    return 0.0F;
+  }
+};
+
+ResponseCells response_at(const std::vector<std::pair<Opt, std::string>>& texts) {
+  TextValues values;
+  for (const auto& [id, text] : texts) values.set(id, text);
+  const Request request = command(Command::response).read(values);
+  const std::unique_ptr<RowSource> rows = command(Command::response).rows(request);
+  ResponseCells r{rows->columns(), std::vector<Cell>(rows->columns().size())};
+  RowTally tally;
+  rows->fill(0, r.cells, tally);
+  return r;
+}
+
+// Faults: the isolation's sign flipped, each sample's length taken from its
+// drawn Er instead of the nominal artwork's, and Er exactly 1 (an air line)
+// refused as below 1.  Each sample's outcomes at f0 are the response
+// command's figures for its drawn dimensions, on the nominal design's
+// quarter wave at f0.
+TEST(ToleranceSamples, OutcomesAtF0AreTheResponseOfTheDrawnCoupler) {
+  const std::vector<Texts> designs = {
+      {{Opt::b, "62mil"},
+       {Opt::t, "1oz"},
+       {Opt::er, "3.66"},
+       {Opt::w, "24.8mil"},
+       {Opt::s, "6.4mil"},
+       {Opt::samples, "6"},
+       {Opt::vary, "w=0.5mil,s=0.5mil,t=10%,b=3%,er=0.1"},
+       {Opt::f0, "2GHz"}},
+      {{Opt::b, "0.25"},
+       {Opt::t, "0"},
+       {Opt::er, "1"},
+       {Opt::w, "0.2"},
+       {Opt::s, "0.02"},
+       {Opt::samples, "6"},
+       {Opt::vary, "w=0.001"},
+       {Opt::dist, "uniform"},
+       {Opt::f0, "1GHz"},
+       {Opt::tand, "0.001"}},
+  };
+  const auto text_of = [](const Texts& texts, Opt id) {
+    for (const auto& [given, text] : texts) {
+      if (given == id) return text;
+    }
+    return std::string(option(id).fallback);
+  };
+  for (const Texts& design : designs) {
+    const ToleranceRequest q = request_of(design);
+    const std::string f0 = text_of(design, Opt::f0);
+    const Texts board = {{Opt::tand, text_of(design, Opt::tand)}, {Opt::f, f0}};
+    // The artwork's length: a quarter wave at f0 in the nominal dielectric.
+    Texts nominal = board;
+    for (const Opt id : {Opt::b, Opt::t, Opt::er, Opt::w, Opt::s, Opt::f0}) {
+      nominal.emplace_back(id, text_of(design, id));
+    }
+    const std::string length = shortest(response_at(nominal)["length_in"]);
+    for (std::uint64_t i = 0; i < q.count; ++i) {
+      const ToleranceSample sample = tolerance_sample(q.design, i);
+      ASSERT_EQ(sample.status, SampleStatus::ok) << text_of(design, Opt::er) << " sample " << i;
+      const auto drawn = [&sample](Varied v) {
+        return shortest(sample.inputs.at(static_cast<std::size_t>(v)));
+      };
+      Texts drawn_coupler = board;
+      drawn_coupler.insert(drawn_coupler.end(), {{Opt::b, drawn(Varied::b)},
+                                                 {Opt::t, drawn(Varied::t)},
+                                                 {Opt::er, drawn(Varied::er)},
+                                                 {Opt::w, drawn(Varied::w)},
+                                                 {Opt::s, drawn(Varied::s)},
+                                                 {Opt::length, length}});
+      const ResponseCells r = response_at(drawn_coupler);
+      const auto outcome = [&sample](Outcome o) {
+        return sample.outcomes.at(static_cast<std::size_t>(o));
+      };
+      EXPECT_EQ(outcome(Outcome::coupling_f0), r["s41_db"]) << i;
+      EXPECT_EQ(outcome(Outcome::isolation), -r["s31_db"]) << i;
+      EXPECT_EQ(outcome(Outcome::return_loss), r["return_loss_db"]) << i;
+      EXPECT_EQ(outcome(Outcome::directivity), r["directivity_db"]) << i;
+    }
+  }
+}
+
+// Fault: a share taken over the samples that could be computed alone (109
+// of 112 is 97.3 %; of all 120 samples, 8 failed, it is 90.8 %).  Each
+// limit's share and the yield count a failed sample against them.
+TEST(ToleranceRows, EveryShareIsOfAllTheSamplesFailedOnesIncluded) {
+  const ToleranceRequest q = request_of(with(kCoupler, Opt::limit, "zo=48:52,coupling=9:11"));
+  std::vector<std::vector<float>> values(kImpedanceOutcomes);
+  for (std::size_t i = 0; i < 112; ++i) {
+    const bool off = i < 3;
+    values[static_cast<std::size_t>(Outcome::zo)].push_back(off ? 53.0F : 50.0F);
+    values[static_cast<std::size_t>(Outcome::coupling)].push_back(-10.0F);
+    values[static_cast<std::size_t>(Outcome::zoe)].push_back(70.0F);
+    values[static_cast<std::size_t>(Outcome::zoo)].push_back(36.0F);
+  }
+  const ToleranceOutcome r = tolerance_outcome(q, values, 109, {112, 5, 3, 0, 0});
+  EXPECT_EQ(r.samples, 120);
+  EXPECT_EQ(r.within[static_cast<std::size_t>(Outcome::zo)].passed, 109);
+  EXPECT_EQ(r.within[static_cast<std::size_t>(Outcome::zo)].share, 109.0 / 120.0);
+  EXPECT_EQ(r.within[static_cast<std::size_t>(Outcome::coupling)].share, 112.0 / 120.0);
+  EXPECT_EQ(r.yield.share, 109.0 / 120.0);
+  EXPECT_EQ(r.statistics[static_cast<std::size_t>(Outcome::zo)].count, 112);
 }
 
 }  // namespace
