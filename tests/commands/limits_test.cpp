@@ -127,11 +127,16 @@ TEST(AtALimit, TheBandHoldsItsEdges) {
 // A board whose parallel-plate cut-off is exactly a float: 9329.421875
 // MHz for B 0.362 in and Er 3.05342603 (found by search), the strip narrow
 // enough for the parallel-plate mode to come first.
-const std::vector<std::pair<Opt, std::string>> kAtCutoff = {
-    {Opt::b, "0.362"}, {Opt::t, "0"}, {Opt::er, "3.05342603"}, {Opt::w, "0.01"}, {Opt::s, "0.01"}};
+std::vector<std::pair<Opt, std::string>> at_cutoff() {
+  return {{Opt::b, "0.362"},
+          {Opt::t, "0"},
+          {Opt::er, "3.05342603"},
+          {Opt::w, "0.01"},
+          {Opt::s, "0.01"}};
+}
 constexpr float kCutoffMhz = 9329.421875F;
 
-Request read(Command command, std::vector<std::pair<Opt, std::string>> texts) {
+Request read(Command command, const std::vector<std::pair<Opt, std::string>>& texts) {
   TextValues values;
   for (const auto& [id, text] : texts) values.set(id, text);
   return command == Command::analyse ? Request(read_analyse(values))
@@ -141,13 +146,13 @@ Request read(Command command, std::vector<std::pair<Opt, std::string>> texts) {
 // Fault: `>` for `>=` against the cut-off, in the note of a command
 // line's analyse or response and in the watch over a scripting call's rows.
 TEST(AtALimit, AFrequencyAtTheCutoffIsNamed) {
-  const Request probe = read(Command::analyse, kAtCutoff);
+  const Request probe = read(Command::analyse, at_cutoff());
   const Board& board = std::get<AnalyseRequest>(probe).grid.board;
   ASSERT_EQ(first_higher_mode(board.b, 0.01F, board.er).f_mhz, static_cast<double>(kCutoffMhz));
   ASSERT_EQ(first_higher_mode(board.b, 0.01F, board.er).mode, HigherMode::parallel_plate);
   for (const float f : {below(kCutoffMhz), kCutoffMhz}) {
     const bool reached = f == kCutoffMhz;
-    std::vector<std::pair<Opt, std::string>> texts = kAtCutoff;
+    std::vector<std::pair<Opt, std::string>> texts = at_cutoff();
     texts.emplace_back(Opt::f, shortest(f));
     const Request analysis = read(Command::analyse, texts);
     EXPECT_EQ(higher_mode_note(analysis, kInches).empty(), !reached) << shortest(f);
