@@ -100,7 +100,7 @@ float TextValues::number(Opt id) {
   bool given = false;
   const std::string_view text = text_or_default(o, given);
   if (text.find(':') != std::string_view::npos) reject_range(o, text);
-  const float v = parse_quantity(dashed(o), text, read_as(*o.quantity));
+  const float v = parse_quantity(dashed(o), text, given_as(o, given));
   record(o, given ? text : "", base_unit(o.quantity->dimension), single_value(v));
   return v;
 }
@@ -109,7 +109,7 @@ Axis TextValues::axis(Opt id, Quotient quotient) {
   const OptionSpec& o = option(id);
   bool given = false;
   const std::string_view text = text_or_default(o, given);
-  const Axis a = parse_axis(dashed(o), text, read_as(*o.quantity), quotient);
+  const Axis a = parse_axis(dashed(o), text, given_as(o, given), quotient);
   record(o, given ? text : "", base_unit(o.quantity->dimension), a);
   return a;
 }
@@ -161,6 +161,10 @@ std::pair<float, float> TextValues::pair(Opt id) {
   const OptionSpec& o = option(id);
   record(o, *texts_.at(index(id)), base_unit(o.quantity->dimension), a);
   return {first, second};
+}
+
+Quantity TextValues::given_as(const OptionSpec& o, bool given) {
+  return given ? read_as(*o.quantity) : *o.quantity;
 }
 
 Quantity TextValues::read_as(const Quantity& quantity) {

@@ -110,6 +110,9 @@ class TextValues final : public OptionValues {
   // The text given, or the default's text; given is false for a default.
   [[nodiscard]] std::string_view text_or_default(const OptionSpec& o, bool& given) const;
   void record(const OptionSpec& o, std::string_view given, std::string_view unit, const Axis& a);
+  // The option's quantity as a value given reads it; a default keeps the
+  // unit of its own text.
+  Quantity given_as(const OptionSpec& o, bool given);
 
   std::array<std::optional<std::string>, kOptionCount> texts_;
   std::optional<Units> units_;

@@ -46,8 +46,8 @@ struct BareCase {
 
 // Fault: a reader that reads its number with the option's own quantity,
 // not the one of --units (a range's fields, a band's edges, a varied
-// half-width, the etch), or --units applied to a dimension it does not
-// name.
+// half-width, the etch), --units applied to a dimension it does not name,
+// or to a default's text (--f 1000 is MHz whatever --units says).
 TEST(BareUnits, ReadAsTheSameNumbersWithTheirUnitsWritten) {
   const Texts board = {{"er", "3.66"}, {"tand", "0.002"}, {"rho", "1.72"}};
   const auto joined = [&board](Texts texts) {
@@ -68,6 +68,11 @@ TEST(BareUnits, ReadAsTheSameNumbersWithTheirUnitsWritten) {
                {"s", "0.2mm"},
                {"roughness", "0.0005mm"},
                {"f", "2.4GHz"}})},
+      {"defaults in their own units",
+       [](OptionValues& v) { read_analyse(v); },
+       "um,GHz",
+       {{"b", "1600"}, {"t", "35"}, {"er", "3.66"}, {"w", "500"}, {"s", "200"}},
+       {{"b", "1600um"}, {"t", "35um"}, {"er", "3.66"}, {"w", "500um"}, {"s", "200um"}}},
       {"response in mils", [](OptionValues& v) { read_response(v); }, "MILS",
        joined({{"b", "62"},
                {"t", "1.4"},
