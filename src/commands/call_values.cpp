@@ -50,8 +50,9 @@ float read_once(const Call::Slot& s) {
 }
 
 // The value of a text of a quantity or a resistivity, as the command line
-// reads it (a single value: a range is the call's arrays' business).
-float text_value(const OptionSpec& o, Command command, std::string_view text) {
+// reads it with --units naming the call's units (a single value: a range is
+// the call's arrays' business).
+float text_value(const OptionSpec& o, Command command, std::string_view text, const Units& units) {
   if (text.empty()) reject_missing_value(o, command);
   if (o.kind == ValueKind::resistivity) {
     const std::optional<float> metal = metal_resistivity(text);
@@ -61,7 +62,7 @@ float text_value(const OptionSpec& o, Command command, std::string_view text) {
     if (!o.ranges.has(command)) reject_range(o, text);
     reject(o, text, "expected a single value; give several values as an array");
   }
-  return parse_quantity(dashed(o), text, *o.quantity);
+  return parse_quantity(dashed(o), text, with_bare_unit(*o.quantity, units));
 }
 
 // Every element's row: its request read from its own values, its row from
@@ -209,7 +210,7 @@ float ElementValues::number(Opt id) {
   const Call::Slot& s = call_.slot(id);
   const OptionSpec& o = option(id);
   if (!s.given) return default_of(o);
-  if (s.texts != nullptr) return text_value(o, call_.command(), s.texts->of(index_));
+  if (s.texts != nullptr) return text_value(o, call_.command(), s.texts->of(index_), call_.units());
   if (s.numbers == nullptr) return read_once(s);
   // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-pointer-arithmetic)
   const double number = s.numbers[index_];
@@ -277,7 +278,7 @@ void Call::read_once(Slot& s, const OptionSpec& o, const Argument& a) const {
     try_read(s, [&] {
       const std::string_view text = *a.text;
       if (o.kind != ValueKind::choice) {
-        s.value = text_value(o, command_, text);
+        s.value = text_value(o, command_, text, units());
         return;
       }
       if (text.empty()) reject_missing_value(o, command_);
@@ -289,6 +290,14 @@ void Call::read_once(Slot& s, const OptionSpec& o, const Argument& a) const {
   const Dimension d = o.quantity->dimension;
   s.number = number;
   try_read(s, [&] { s.value = quantity_value(dashed(o), number, unit_of(d), *o.quantity); });
+}
+
+Units Call::units() const {
+  return {.length = length_unit_, .frequency = frequency_unit_};
+}
+
+Quantity ElementValues::read_as(const Quantity& quantity) {
+  return with_bare_unit(quantity, call_.units());
 }
 
 std::string_view Call::unit_of(Dimension d) const {

@@ -96,6 +96,8 @@ class Call {
   };
   [[nodiscard]] const Slot& slot(Opt id) const { return slots_.at(static_cast<std::size_t>(id)); }
   [[nodiscard]] std::string_view unit_of(Dimension d) const;
+  // The units of its bare numbers and texts, as --units names them.
+  [[nodiscard]] Units units() const;
 
  private:
   void read_once(Slot& slot, const OptionSpec& o, const Argument& a) const;
@@ -118,6 +120,8 @@ class ElementValues final : public OptionValues {
   float resistivity() override;
   std::string_view choice(Opt id) override;
   [[nodiscard]] std::string shown(Opt id) const override;
+  // A bare text in the call's units, as the command line's under --units.
+  Quantity read_as(const Quantity& quantity) override;
 
  private:
   const Call& call_;

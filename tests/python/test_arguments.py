@@ -98,6 +98,15 @@ class Units(unittest.TestCase):
         r = ketrovane.analyse("6.35mm", "35um", ER, "168mil", "0.011in", roughness="5uin",
                               f="1GHz", units="mm")
         self.assertAlmostEqual(float(r.w_mm), 4.2672, places=4)
+        # A text without a unit is in the call's units, as a number is (and
+        # as the command line's --units reads it).
+        numbers = ketrovane.analyse(6.35, 0.035, ER, 4.2672, 0.2794, f=2.5, units=("mm", "GHz"))
+        for units in (("mm", "GHz"), ("MM", "ghz")):
+            texts = ketrovane.analyse("6.35", ["0.035"], ER, "4.2672", "0.2794", f="2.5",
+                                      units=units)
+            self.assertEqual(texts.zoe_ohm, numbers.zoe_ohm)
+            self.assertEqual(texts.loss_odd_db_per_mm, numbers.loss_odd_db_per_mm)
+        self.assertEqual(ketrovane.analyse(250, 1.4, ER, "168", 11, units="mils").w_mil, 168.0)
         self.assertEqual(r.loss_odd_db_per_mm,
                          ketrovane.analyse("6.35mm", "35um", ER, "168mil", "0.011in",
                                            units="mm").loss_odd_db_per_mm)

@@ -19,7 +19,8 @@ otherwise: ``units="mm"``, ``units="GHz"`` or ``units=("mm", "GHz")``
 (lengths: in, mil, mm, um; frequencies: Hz, kHz, MHz, GHz).  Impedances are
 in ohms, coupling in dB.  A single value may also be a text with its own
 unit, read exactly as the command line reads it: ``roughness="5uin"``,
-``f0="1GHz"``, ``rho="copper"``.
+``f0="1GHz"``, ``rho="copper"``; a text without one is in ``units`` as a
+number is, as the command line's ``--units`` reads it (``mils`` is ``mil``).
 
 Arguments broadcast like numpy arrays, arrays of texts with units
 (``w=["25mil", "20mil"]``) as well as of numbers; each element is one row
