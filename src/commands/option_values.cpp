@@ -44,13 +44,15 @@ void reject_missing_value(const OptionSpec& o, Command command) {
 }
 
 std::string_view checked_choice(const OptionSpec& o, std::string_view text) {
-  // A unit's name is read whatever its case, as in the values' texts.
-  const bool case_blind = o.id == Opt::length_unit;
+  // A unit's name is read as in the values' texts: whatever its case, mils
+  // for mil.
+  const bool unit = o.id == Opt::length_unit;
+  const std::string_view spelled = unit ? bare_unit_spelling(Dimension::length, text) : text;
   std::string_view choices = o.choices;
   for (;;) {
     const std::size_t bar = choices.find('|');
     const std::string_view choice = choices.substr(0, bar);
-    if (choice == text || (case_blind && equal_ignoring_case(choice, text))) return choice;
+    if (choice == text || (unit && choice == spelled)) return choice;
     if (bar == std::string_view::npos) break;
     choices.remove_prefix(bar + 1);
   }

@@ -179,6 +179,7 @@ TEST(BareUnits, LengthsWrittenInTheOneUnitTheyAreGivenIn) {
       {{{"b", "62mil"}, {"units", "um,GHz"}}, "um"},
       {{{"b", "62mil"}, {"units", "GHz"}}, "mil"},
       {{{"b", "1.6mm"}, {"length-unit", "UM"}}, "um"},
+      {{{"b", "1.6mm"}, {"length-unit", "Mils"}}, "mil"},
       {{{"b", "1.6"}, {"units", "mm"}, {"length-unit", "in"}}, "in"},
       {{{"b", "1.6mm"}, {"vary", "w=0.01,er=0.1"}}, "in"},
       {{{"b", "1.6mm"}, {"vary", "w=1%,er=0.1"}, {"etch", "+-0.01mm"}}, "mm"},
