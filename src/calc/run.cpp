@@ -208,6 +208,7 @@ class Run {
   std::optional<TouchstoneOutput> touchstone_;
   bool touchstone_by_row_ = true;
   std::optional<BandSummary> summary_;
+  std::optional<ProfileSummary> profile_summary_;
   std::unique_ptr<RowWriter> writer_;
   std::optional<Progress> progress_;
 };
@@ -241,12 +242,15 @@ void Run::open_outputs(const commands::Request& request, const commands::RowSour
     summary_ = band_summary(commands::coupler_of(*response), response->terminations, response->f,
                             response->f0_mhz, response->flatness_db);
   }
+  if (multisection != nullptr) profile_summary_ = commands::multisection_summary(*multisection);
   const BandSummary* summary = summary_ ? &*summary_ : nullptr;
+  const ProfileSummary* profile_summary = profile_summary_ ? &*profile_summary_ : nullptr;
   if (const std::string* path = given_text(values_, Opt::plot)) {
     check_chart_name("--plot", *path);
     check_multisection_plot(request, *path);
     OutputFile& image = outputs_.open("--plot", *path);
-    plot_.emplace("--plot", image, *path, command_.chart(request, {unit_, summary}), rows.columns(),
+    plot_.emplace("--plot", image, *path,
+                  command_.chart(request, {unit_, summary, profile_summary}), rows.columns(),
                   unit_);
   }
   if (given_text(values_, Opt::touchstone) == nullptr) {
@@ -259,8 +263,9 @@ void Run::open_outputs(const commands::Request& request, const commands::RowSour
   const std::string* output_path = given_text(values_, Opt::output);
   OutputFile& output = outputs_.open("--output", output_path == nullptr ? "" : *output_path);
   const MultisectionDesign* profile = multisection == nullptr ? nullptr : &multisection->design;
-  writer_ = make_writer(format_, {command_.name, &echo_, rows.columns(), unit_, summary, profile},
-                        output.sink());
+  TableHeader header{command_.name, &echo_, rows.columns(), unit_, summary, profile};
+  header.profile_summary = profile_summary;
+  writer_ = make_writer(format_, header, output.sink());
 }
 
 void Run::write(const commands::RowBlock& block) {
@@ -313,7 +318,8 @@ RunResult Run::operator()() {
     result.notes.push_back(std::move(note));
   }
   for (std::string note :
-       {commands::gap_limit_note(tally, request), commands::core_note(tally, request)}) {
+       {commands::gap_limit_note(tally, request), commands::core_note(tally, request),
+        commands::weak_sections_note(request)}) {
     if (!note.empty()) result.notes.push_back(std::move(note));
   }
   for (std::string& note : commands::field_failure_notes(tally, unit_, false)) {

@@ -3,6 +3,7 @@
 #include "commands/tolerance_rows.hpp"
 
 #include <array>
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -162,6 +163,7 @@ ChartPanel coupling_panel(const BandSummary* band) {
 
 ChartPanel isolation_panel() {
   ChartPanel p;
+  p.clear_of_frame = true;
   p.y_label = "Isolation, directivity, return loss (dB)";
   p.y2_label = "Quadrature error (deg)";
   p.y2_least_span = 2;
@@ -173,6 +175,16 @@ ChartPanel isolation_panel() {
   return p;
 }
 
+// The band within the flatness of the coupling at f0 shaded, when the
+// summary found one.
+void shade_flatness_band(ChartLayout& c, const BandSummary* band) {
+  if (band == nullptr || !band->low || !band->high) return;
+  c.shaded = AxisSpan{band->low->f_mhz, band->high->f_mhz};
+  c.shaded_legend = "Band: coupling within " + significant(band->flatness_db, 3) + " dB of " +
+                    significant(band->coupling_at_f0_db, 4) + " dB at " +
+                    significant(band->f0_mhz, 6) + " MHz";
+}
+
 ChartLayout response_chart(const Request& request, const ChartContext& context) {
   const auto& q = std::get<ResponseRequest>(request);
   ChartLayout c;
@@ -180,12 +192,7 @@ ChartLayout response_chart(const Request& request, const ChartContext& context) 
   c.x_column = "f_mhz";
   c.x_label = "Frequency (MHz)";
   c.panels = {coupling_panel(context.band), isolation_panel()};
-  if (const BandSummary* band = context.band; band != nullptr && band->low && band->high) {
-    c.shaded = AxisSpan{band->low->f_mhz, band->high->f_mhz};
-    c.shaded_legend = "Band: coupling within " + significant(band->flatness_db, 3) + " dB of " +
-                      significant(band->coupling_at_f0_db, 4) + " dB at " +
-                      significant(band->f0_mhz, 6) + " MHz";
-  }
+  shade_flatness_band(c, context.band);
   return c;
 }
 
@@ -202,28 +209,48 @@ std::string profile_title(const MultisectionDesign& d) {
   return title + ", maximally flat at " + significant(static_cast<float>(d.f0_mhz), 6) + " MHz";
 }
 
-// The coupling with the ripple's limits marked and the band shaded, the
+// The equal-ripple coupling: the ideal ripple's limits dashed, the realised
+// ripple's solid, and the axis over four times the larger each way.
+ChartPanel ripple_panel(const MultisectionDesign& d, const ProfileSummary* summary) {
+  ChartPanel p = coupling_panel(nullptr);
+  const auto nominal = static_cast<float>(-d.coupling_db);
+  const auto ripple = static_cast<float>(d.ripple_db);
+  float widest = ripple;
+  if (summary != nullptr && summary->realised_ripple_db) {
+    const float realised = *summary->realised_ripple_db;
+    p.y_solid_marks = {nominal - realised, nominal + realised};
+    p.solid_marks_legend = "Realised ripple: within " + significant(realised, 3) + " dB";
+    widest = std::fmax(widest, realised);
+  }
+  if (widest > 0.0F) {
+    constexpr float kSpanInRipple = 4.0F;
+    p.y_span = AxisSpan{nominal - kSpanInRipple * widest, nominal + kSpanInRipple * widest};
+    p.y_marks = {nominal - ripple, nominal + ripple};
+  }
+  return p;
+}
+
+// An equal-ripple coupler: the coupling with the ripple's limits marked
+// and the band shaded; a maximally flat one: its band within
+// kFlatProfileFlatnessDb of the coupling at f0 as a response's.  The
 // isolation and return loss below.
-ChartLayout multisection_chart(const Request& request, const ChartContext& /*context*/) {
+ChartLayout multisection_chart(const Request& request, const ChartContext& context) {
   const auto& q = std::get<MultisectionRequest>(request);
   const MultisectionDesign& d = q.design;
+  const ProfileSummary* summary = context.profile;
   ChartLayout c;
   c.title = profile_title(d);
   c.x_column = "f_mhz";
   c.x_label = "Frequency (MHz)";
-  ChartPanel coupling = coupling_panel(nullptr);
-  const auto nominal = static_cast<float>(-d.coupling_db);
-  const auto ripple = static_cast<float>(d.ripple_db);
-  if (ripple > 0.0F) {
-    constexpr float kSpanInRipple = 4.0F;
-    coupling.y_span = AxisSpan{nominal - kSpanInRipple * ripple, nominal + kSpanInRipple * ripple};
-    coupling.y_marks = {nominal - ripple, nominal + ripple};
-  }
-  c.panels = {coupling, isolation_panel()};
-  if (d.f2_mhz > d.f1_mhz) {
+  const bool equal_ripple = d.f2_mhz > d.f1_mhz;
+  const BandSummary* flat = summary != nullptr && !equal_ripple ? &summary->band : nullptr;
+  c.panels = {equal_ripple ? ripple_panel(d, summary) : coupling_panel(flat), isolation_panel()};
+  if (equal_ripple) {
     c.shaded = AxisSpan{static_cast<float>(d.f1_mhz), static_cast<float>(d.f2_mhz)};
-    c.shaded_legend = "Band: coupling within " + significant(ripple, 3) + " dB of " +
-                      significant(nominal, 4) + " dB";
+    c.shaded_legend = "Band: coupling within " + significant(static_cast<float>(d.ripple_db), 3) +
+                      " dB of " + significant(static_cast<float>(-d.coupling_db), 4) + " dB";
+  } else {
+    shade_flatness_band(c, flat);
   }
   return c;
 }
@@ -318,6 +345,8 @@ Solver solver_of(const Request& request) {
       [](const auto& q) {
         if constexpr (requires { q.solver; }) {
           return q.solver;
+        } else if constexpr (requires { q.build.solver; }) {
+          return q.build.solver;
         } else {
           return Solver::field;
         }

@@ -22,7 +22,8 @@ namespace ketrovane::commands {
 // What a chart is drawn with besides the request.
 struct ChartContext {
   LengthUnit unit;
-  const BandSummary* band = nullptr;  // a response's
+  const BandSummary* band = nullptr;        // a response's
+  const ProfileSummary* profile = nullptr;  // a multi-section coupler's response's
 };
 
 struct CommandSpec {

@@ -10,6 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "commands/dimension_words.hpp"
+#include "commands/number_format.hpp"
+
 namespace ketrovane::commands {
 
 namespace {
@@ -567,6 +570,15 @@ void tally_section(const SectionRow& s, std::int64_t index, RowTally& t) {
   if (s.status == RowStatus::needs_thinner_core) ++t.core_too_thick;
 }
 
+// A section built on the model's cross-section, noted against the map of
+// the model's error (with its conductor loss where the rows have one).
+void note_model_section(const MultisectionRequest& q, const SectionRow& s, bool with_loss,
+                        AccuracyWatch& watch) {
+  if (q.build.solver == Solver::field || !s.synthesis || !s.synthesis->built) return;
+  if (!s.synthesis->placement.is_edge()) return;
+  watch.note({*q.build.board, s.synthesis->w, s.synthesis->s}, with_loss);
+}
+
 class SectionRows final : public RowSource {
  public:
   explicit SectionRows(MultisectionRequest q) : q_(std::move(q)) {}
@@ -586,10 +598,7 @@ class SectionRows final : public RowSource {
     out.numbers({s.length_inch});
     out.status(s.status);
     tally_section(s, index, t);
-    if (s.synthesis && s.synthesis->built && q_.build.solver == Solver::model &&
-        s.synthesis->placement.is_edge()) {
-      t.accuracy.note({*q_.build.board, s.synthesis->w, s.synthesis->s}, false);
-    }
+    note_model_section(q_, s, false, t.accuracy);
   }
 
  private:
@@ -623,6 +632,13 @@ class MultisectionResponseRows final : public RowSource {
 
   void fill(std::int64_t index, std::span<Cell> cells, RowTally& t) const override {
     const float f = q_.f->value(index);
+    // Every row is the whole cascade: its sections are noted once.
+    if (index == 0) {
+      const bool with_loss = q_.build.materials.conductor.resistivity_ohm_inch > 0.0F;
+      for (const SectionRow& s : q_.coupler->sections) {
+        note_model_section(q_, s, with_loss, t.accuracy);
+      }
+    }
     CellWriter out(cells);
     out.numbers({f});
     if (!q_.coupler->built()) {
@@ -697,6 +713,14 @@ std::unique_ptr<RowSource> multisection_rows(const Request& request) {
   return std::make_unique<SectionRows>(q);
 }
 
+std::optional<ProfileSummary> multisection_summary(const MultisectionRequest& q) {
+  if (!q.response_table || !q.f || !q.coupler->built()) return std::nullopt;
+  const ResponseAt response = [&q](float f) {
+    return multisection_response_row(*q.coupler, f, q.terminations).response;
+  };
+  return profile_summary(response, *q.f, q.design);
+}
+
 std::span<const Column> sensitivity_columns(const ColumnChoice& c) {
   static const PerArrangement plain(sensitivity_columns_of);
   static const PerArrangement with_field(
@@ -764,6 +788,22 @@ std::string core_note(const RowTally& tally, const Request& request) {
          " of the designs need a thinner core: even directly above each other (WO = 0) the "
          "strips couple less than asked across this --sv; give a smaller --sv, or --solve w,sv "
          "to find the gap that couples as asked";
+}
+
+std::string weak_sections_note(const Request& request) {
+  const auto* q = std::get_if<MultisectionRequest>(&request);
+  if (q == nullptr) return "";
+  const std::vector<const SectionRow*> weak = weakly_coupled_sections(*q->coupler);
+  if (weak.empty()) return "";
+  std::vector<std::string> names;
+  for (const SectionRow* s : weak) {
+    names.push_back(std::to_string(s->index) + " (" + significant(s->coupling_db, 4) + " dB)");
+  }
+  const bool one = weak.size() == 1;
+  return std::string("note: ") + (one ? "section " : "sections ") + listed(names) +
+         (one ? " couples" : " couple") + " more weakly than " +
+         significant(kWeakestCoupledSectionDb, 3) + " dB: in effect uncoupled lines, " +
+         (one ? "it adds" : "they add") + " length and loss but next to no coupling";
 }
 
 std::unique_ptr<RowSource> response_rows(const Request& request) {

@@ -78,6 +78,14 @@ bool MultisectionCoupler::built() const {
   return !sections.empty();
 }
 
+std::vector<const SectionRow*> weakly_coupled_sections(const MultisectionCoupler& coupler) {
+  std::vector<const SectionRow*> weak;
+  for (const SectionRow& s : coupler.sections) {
+    if (s.coupling_db < kWeakestCoupledSectionDb) weak.push_back(&s);
+  }
+  return weak;
+}
+
 MultisectionCoupler multisection_coupler(const MultisectionDesign& design,
                                          const MultisectionBuild& build) {
   MultisectionCoupler coupler;
