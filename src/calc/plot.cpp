@@ -327,8 +327,16 @@ std::string panel_settings(ChartPanel p, std::optional<AxisSpan> shaded) {
   return s;
 }
 
+// The lines of a series among families, by its dash type (1 up).
+constexpr std::array<const char*, 4> kDashWords = {"solid", "dashed", "dotted", "dash-dotted"};
+
+// The key of a series drawn in every family's colour: its own grey, which
+// no family has, its dashes, and what they are.
+constexpr std::string_view kSeriesKeyColour = "#555555";
+
 // A series drawn for each family: colour by family, dashes by series; a
-// legend entry per family on the first series, and one per series in black.
+// legend entry per family on the first series, and one per series in grey
+// naming its lines ("Zo: solid lines").
 void family_curves(const CurveFamilies& f, const ChartSeries& series, std::size_t index,
                    const std::string& data, const std::string& using_,
                    std::vector<std::string>& curves) {
@@ -347,8 +355,10 @@ void family_curves(const CurveFamilies& f, const ChartSeries& series, std::size_
     curve += index == 0 ? " title " + gnuplot_string(f.shown[k].legend) : " notitle";
     curves.push_back(std::move(curve));
   }
-  curves.push_back("NaN with lines linewidth 2" + dashes + " linecolor rgb 'black' title " +
-                   gnuplot_string(series.title));
+  const std::string lines = std::string(kDashWords.at(index % kDashWords.size())) + " lines";
+  curves.push_back("NaN with lines linewidth 2" + dashes + " linecolor rgb '" +
+                   std::string(kSeriesKeyColour) + "' title " +
+                   gnuplot_string(series.title + ": " + lines));
 }
 
 }  // namespace

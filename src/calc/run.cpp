@@ -47,7 +47,7 @@ std::vector<std::string> port_comments(const TouchstoneLayout& layout) {
 // What a Touchstone file describes: the coupler in a line, its
 // frequencies and terminations, and its matrix at each frequency.
 struct TouchstoneSource {
-  std::string kind;     // "single-section edge-coupled stripline directional coupler"
+  std::string kind;     // "single-section broadside-coupled stripline directional coupler"
   std::string coupler;  // "Zoe = ... ohm, ..."
   Axis f;
   Terminations terminations;
@@ -67,7 +67,7 @@ std::string row_cause(const ResponseCoupler& coupler, float f_mhz, Terminations 
 TouchstoneSource response_source(const commands::ResponseRequest& q, LengthUnit unit) {
   const ResponseCoupler coupler = commands::coupler_of(q);
   return {
-      "single-section edge-coupled stripline directional coupler",
+      commands::coupler_kind(q),
       commands::coupler_description(q, unit),
       q.f,
       q.terminations,
@@ -83,7 +83,7 @@ TouchstoneSource multisection_source(const commands::MultisectionRequest& q, Len
     commands::refuse(Opt::touchstone,
                      "a section could not be built (see the section table); no file written");
   }
-  return {std::to_string(q.design.sections) + "-section stripline directional coupler",
+  return {commands::coupler_kind(q),
           commands::multisection_description(q, unit),
           *q.f,
           q.terminations,

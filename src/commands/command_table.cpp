@@ -70,6 +70,13 @@ CurveFamilies families_of(const GridDimension& inner, LengthUnit unit) {
   return f;
 }
 
+// What a chart's curves are computed on: "closed-form model" (with both,
+// the model's columns are drawn) or "field solution".
+std::string solution_words(Solver solver, Arrangement a) {
+  return solver == Solver::field || !arrangement_spec(a).on_model ? "field solution"
+                                                                  : "closed-form model";
+}
+
 // Along the outermost swept dimension (W when none is swept); with two swept,
 // a family per value of the inner one.
 ChartLayout analyse_chart(const Request& request, const ChartContext& context) {
@@ -77,7 +84,8 @@ ChartLayout analyse_chart(const Request& request, const ChartContext& context) {
   const LengthUnit unit = context.unit;
   std::vector<GridDimension> swept;
   ChartLayout c;
-  c.title = "Impedance analysis: " + board_title(q.grid.board, unit);
+  c.title = "Impedance analysis (" + solution_words(q.solver, q.grid.arrangement) +
+            "): " + board_title(q.grid.board, unit);
   for (const GridDimension& d : grid_dimensions(q.grid)) {
     if (d.axis->swept) {
       swept.push_back(d);
@@ -129,8 +137,10 @@ ChartLayout synthesise_chart(const Request& request, const ChartContext& context
   const LengthUnit unit = context.unit;
   const StripDimension& solved = solved_dimension(q.setup);
   ChartLayout c;
-  c.title = "Width and spacing synthesis: Zo = " + significant(q.zo, 4) + " ohm, " +
-            board_title(q.board, unit) + given_dimensions(q.setup, unit);
+  c.title = "Width and spacing synthesis (" +
+            solution_words(q.solver, q.setup.placement.arrangement) +
+            "): Zo = " + significant(q.zo, 4) + " ohm, " + board_title(q.board, unit) +
+            given_dimensions(q.setup, unit);
   if (q.length_inch) c.title += ", length " + length_text(*q.length_inch, unit);
   c.x_column = q.by_coupling ? "coupling_db" : "zoe_ohm";
   c.x_label = q.by_coupling ? "Midband coupling Co (dB)" : "Even-mode impedance Zoe (ohm)";
@@ -352,6 +362,44 @@ Solver solver_of(const Request& request) {
         }
       },
       request);
+}
+
+namespace {
+
+// How the strips of an arrangement couple, as a coupler is named by it.
+std::string_view coupled_words(Arrangement a) {
+  switch (a) {
+    case Arrangement::edge:
+      return "edge-coupled";
+    case Arrangement::edge_offset:
+      return "offset edge-coupled";
+    case Arrangement::broadside:
+      return "broadside-coupled";
+  }
+  return "coupled";
+}
+
+constexpr std::string_view kCoupler = " stripline directional coupler";
+
+}  // namespace
+
+std::string coupler_kind(const ResponseRequest& q) {
+  if (!q.dimensions) {
+    return "single-section" + std::string(kCoupler) +
+           " (ideal: lossless, of the given Zo and coupling)";
+  }
+  return "single-section " + std::string(coupled_words(q.dimensions->placement.arrangement)) +
+         std::string(kCoupler);
+}
+
+std::string coupler_kind(const MultisectionRequest& q) {
+  const std::string sections = std::to_string(q.design.sections) + "-section";
+  if (!q.build.board) {
+    return sections + std::string(kCoupler) +
+           " (ideal: lossless sections of the profile's impedances)";
+  }
+  return sections + " " + std::string(coupled_words(q.build.setup.placement.arrangement)) +
+         std::string(kCoupler);
 }
 
 std::string coupler_description(const ResponseRequest& q, LengthUnit unit) {

@@ -377,7 +377,8 @@ class Plots(unittest.TestCase):
         for spacing in range(4, 21, 3):
             self.assertIn(">S = %d mil<" % spacing, svg)
         self.assertNotIn(">S = 5 mil<", svg)
-        self.assertIn("Impedance analysis: B = 62 mil, T = 1.37 mil, Er = 3.66<", svg)
+        self.assertIn("Impedance analysis (closed-form model): B = 62 mil, T = 1.37 mil, Er = 3.66<",
+                      svg)
 
     def test_titles_name_the_fixed_inputs_in_the_output_unit(self):
         widths = self.svg_text(ANALYSE[:10] + ["0.011", "--length-unit", "mm"])
