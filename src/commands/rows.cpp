@@ -340,7 +340,7 @@ constexpr auto kResponseColumns = joined(joined(kFrequencyColumn, kResponseFigur
 constexpr auto kResponseOfDimensions =
     joined(joined(joined(kFrequencyColumn, kResponseFigures), kModeLossColumns), kResponseTail);
 
-constexpr std::array kFieldResponseColumns = {
+constexpr std::array kFieldResponseFigures = {
     in_decibels("s11_field_db", "S11 field", 2),
     in_degrees("s11_field_deg", "S11 field", 2),
     in_decibels("s21_field_db", "S21 field", 3),
@@ -357,14 +357,23 @@ constexpr std::array kFieldResponseColumns = {
     in_decibels("thru_and_coupled_field_db", "Thru+coupled field", 4),
     in_decibels("return_loss_field_db", "Ret loss field", 2),
     in_decibels("directivity_field_db", "Directivity field", 2),
+};
+
+constexpr std::array kFieldModeLossColumns = {
     per_length_unit("loss_even_conductor_field_db_per", "Cond even field", 4),
     per_length_unit("loss_even_dielectric_field_db_per", "Diel even field", 4),
     per_length_unit("loss_odd_conductor_field_db_per", "Cond odd field", 4),
     per_length_unit("loss_odd_dielectric_field_db_per", "Diel odd field", 4),
 };
 
+constexpr auto kFieldResponseColumns = joined(kFieldResponseFigures, kFieldModeLossColumns);
+
 constexpr auto kResponseWithField =
     joined(joined(kResponseOfDimensions, kComparisonColumns), kFieldResponseColumns);
+
+// A multi-section coupler's response beside the field's cascade of the
+// same sections.
+constexpr auto kCascadeWithField = joined(kResponseColumns, kFieldResponseFigures);
 
 // Every figure of a response: the amplitudes as the reports print them,
 // down to -90 dB, and the return loss, the directivity (isolation less
@@ -597,11 +606,20 @@ class SectionRows final : public RowSource {
     if (s.synthesis) write_section_dimensions(out, *s.synthesis);
     out.numbers({s.length_inch});
     out.status(s.status);
+    if (columns().size() > section_columns_without_field()) {
+      write_comparison(out, s.synthesis ? s.synthesis->field : std::nullopt);
+    }
     tally_section(s, index, t);
     note_model_section(q_, s, false, t.accuracy);
   }
 
  private:
+  [[nodiscard]] std::size_t section_columns_without_field() const {
+    const MultisectionBuild& b = q_.build;
+    return multisection_columns({Solver::model, b.board.has_value(), b.setup.placement.arrangement})
+        .size();
+  }
+
   void write_section_dimensions(CellWriter& out, const SynthesisRow& r) const {
     const PairLengths lengths = synthesised_lengths(r, q_.build.setup);
     std::array<float, kDimensionCount> ratios{};
@@ -627,8 +645,14 @@ class MultisectionResponseRows final : public RowSource {
  public:
   explicit MultisectionResponseRows(MultisectionRequest q) : q_(std::move(q)) {}
 
-  [[nodiscard]] std::span<const Column> columns() const override { return kResponseColumns; }
+  [[nodiscard]] std::span<const Column> columns() const override {
+    if (with_field()) return kCascadeWithField;
+    return kResponseColumns;
+  }
   [[nodiscard]] std::int64_t rows() const override { return q_.f->rows; }
+  [[nodiscard]] std::int64_t rows_per_block() const override {
+    return commands::rows_per_block(q_.build.solver);
+  }
 
   void fill(std::int64_t index, std::span<Cell> cells, RowTally& t) const override {
     const float f = q_.f->value(index);
@@ -644,6 +668,7 @@ class MultisectionResponseRows final : public RowSource {
     if (!q_.coupler->built()) {
       out.empty(kResponseColumns.size() - 2);
       out.status(unbuilt_status(*q_.coupler));
+      if (with_field()) out.empty(kFieldResponseFigures.size());
       ++t.failed;
       return;
     }
@@ -651,10 +676,23 @@ class MultisectionResponseRows final : public RowSource {
     write_response(out, r.response);
     out.numbers({total_length()});
     out.status(r.status);
+    if (with_field()) {
+      if (r.field_response) {
+        write_response(out, *r.field_response);
+      } else {
+        out.empty(kFieldResponseFigures.size());
+      }
+    }
     t.count(index, r.status, r.failure);
   }
 
  private:
+  // Strips side by side on a board, with both: the field's cascade beside.
+  [[nodiscard]] bool with_field() const {
+    const MultisectionBuild& b = q_.build;
+    return b.solver == Solver::both && b.board && on_model(b.setup.placement.arrangement);
+  }
+
   [[nodiscard]] float total_length() const {
     float length = 0.0F;
     for (const SectionRow& s : q_.coupler->sections) length += s.length_inch;
@@ -703,7 +741,12 @@ std::span<const Column> multisection_columns(const ColumnChoice& c) {
     return Columns(kSectionHeadColumns.begin(), kSectionHeadColumns.end()) + dimension_columns(a) +
            kSectionTailColumns;
   });
+  static const PerArrangement with_field([](const ArrangementSpec& a) {
+    return Columns(kSectionHeadColumns.begin(), kSectionHeadColumns.end()) + dimension_columns(a) +
+           kSectionTailColumns + kComparisonColumns;
+  });
   if (!c.with_length) return kIdealSectionColumns;
+  if (c.solver == Solver::both && on_model(c.arrangement)) return with_field[c.arrangement];
   return on_board[c.arrangement];
 }
 

@@ -566,7 +566,14 @@ py::tuple multisection(const py::tuple& names, const py::tuple& values,
       *rows, [&arrays](const commands::RowBlock& block) { arrays.take(block); },
       py::make_tuple(rows->rows()), py::none());
   const auto& q = std::get<commands::MultisectionRequest>(request);
-  return arrays.result(py::none(), py::none(), failure_note_of(tally, unit), profile_of(q.design));
+  // The model's error over every section, and the sections too weak to couple.
+  std::string note;
+  if (commands::solver_of(request) == Solver::model)
+    note = commands::accuracy_note(tally.accuracy, unit);
+  const std::string weak = commands::weak_sections_note(request);
+  return arrays.result(note.empty() ? py::none() : py::object(py::str(note)),
+                       weak.empty() ? py::none() : py::object(py::str(weak)),
+                       failure_note_of(tally, unit), profile_of(q.design));
 }
 
 // ---- Tolerance runs ----

@@ -60,7 +60,7 @@ import numpy as _np
 from . import _core
 
 __all__ = ["Result", "ModelAccuracyWarning", "HigherOrderModeWarning", "FieldFailureWarning",
-           "analyse", "analyze",
+           "WeakSectionWarning", "analyse", "analyze",
            "synthesise", "synthesize", "response", "sensitivity", "field", "s_matrix", "network",
            "multisection", "Multisection", "tolerance", "tolerance_combine", "Tolerance"]
 __version__ = _core.__version__
@@ -89,6 +89,12 @@ class HigherOrderModeWarning(UserWarning):
     The text is the note ``ketrovane-calc`` writes: the frequency, the
     cut-off, the mode and the cross-section.
     """
+
+
+class WeakSectionWarning(UserWarning):
+    """Sections of a multi-section coupler couple more weakly than -40 dB:
+    in effect uncoupled lines, which add length and loss but next to no
+    coupling.  The text names each with its coupling."""
 
 
 class FieldFailureWarning(UserWarning):
@@ -861,8 +867,12 @@ def _multisection(names, values, units):
     prepared, shape, length_unit, frequency_unit = _prepared(names, values, units)
     if shape:
         raise ValueError("multisection designs one coupler: every argument is a single value")
-    *table, _, _, failure_note, profile = _core.multisection(names, prepared, length_unit,
-                                                             frequency_unit)
+    *table, note, weak_note, failure_note, profile = _core.multisection(
+        names, prepared, length_unit, frequency_unit)
+    if note is not None:
+        _warnings.warn(_accuracy_warning(note), stacklevel=2)
+    if weak_note is not None:
+        _warnings.warn(weak_note, WeakSectionWarning, stacklevel=2)
     if failure_note is not None:
         _warnings.warn(failure_note, FieldFailureWarning, stacklevel=2)
     result = Multisection("multisection", (_np.shape(table[2])[-1],), *table)
