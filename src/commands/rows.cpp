@@ -756,12 +756,24 @@ std::unique_ptr<RowSource> multisection_rows(const Request& request) {
   return std::make_unique<SectionRows>(q);
 }
 
+namespace {
+
+ResponseAt cascade_response_of(const MultisectionRequest& q) {
+  return
+      [&q](float f) { return multisection_response_row(*q.coupler, f, q.terminations).response; };
+}
+
+}  // namespace
+
 std::optional<ProfileSummary> multisection_summary(const MultisectionRequest& q) {
   if (!q.response_table || !q.f || !q.coupler->built()) return std::nullopt;
-  const ResponseAt response = [&q](float f) {
-    return multisection_response_row(*q.coupler, f, q.terminations).response;
-  };
-  return profile_summary(response, *q.f, q.design);
+  return profile_summary(cascade_response_of(q), *q.f, q.design);
+}
+
+std::optional<ProfileSummary> multisection_summary(const MultisectionRequest& q,
+                                                   std::span<const float> f_mhz) {
+  if (!q.coupler->built()) return std::nullopt;
+  return profile_summary(cascade_response_of(q), f_mhz, q.design);
 }
 
 std::span<const Column> sensitivity_columns(const ColumnChoice& c) {

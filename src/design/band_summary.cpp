@@ -166,19 +166,35 @@ BandSummary band_summary(const ResponseAt& response, const Axis& f, float f0_mhz
   return scan.run(f0_mhz);
 }
 
-ProfileSummary profile_summary(const ResponseAt& response, const Axis& f,
-                               const MultisectionDesign& design) {
+namespace {
+
+template <typename Frequencies>
+ProfileSummary profile_summary_over(const ResponseAt& response, const Frequencies& f,
+                                    const MultisectionDesign& design) {
   const auto f0 = static_cast<float>(design.f0_mhz);
   const auto nominal = static_cast<float>(-design.coupling_db);
   const auto ripple = static_cast<float>(design.ripple_db);
   if (!(design.f2_mhz > design.f1_mhz)) {
-    return {band_summary(response, f, f0, kFlatProfileFlatnessDb), nominal, ripple, std::nullopt,
-            0};
+    BandScan<Frequencies> scan(response, f, f0, kFlatProfileFlatnessDb);
+    return {scan.run(f0), nominal, ripple, std::nullopt, 0};
   }
-  BandScan<Axis> scan(response, f, f0, ripple);
+  BandScan<Frequencies> scan(response, f, f0, ripple);
   const float realised =
       scan.over_band(static_cast<float>(design.f1_mhz), static_cast<float>(design.f2_mhz), nominal);
   return {scan.summary(), nominal, ripple, realised, scan.swept()};
+}
+
+}  // namespace
+
+ProfileSummary profile_summary(const ResponseAt& response, const Axis& f,
+                               const MultisectionDesign& design) {
+  return profile_summary_over(response, f, design);
+}
+
+ProfileSummary profile_summary(const ResponseAt& response, std::span<const float> f_mhz,
+                               const MultisectionDesign& design) {
+  const ListedFrequencies f{f_mhz, static_cast<std::int64_t>(f_mhz.size())};
+  return profile_summary_over(response, f, design);
 }
 
 }  // namespace ketrovane

@@ -74,5 +74,8 @@ struct ProfileSummary {
 
 ProfileSummary profile_summary(const ResponseAt& response, const Axis& f,
                                const MultisectionDesign& design);
+// The same over frequencies listed in increasing order.
+ProfileSummary profile_summary(const ResponseAt& response, std::span<const float> f_mhz,
+                               const MultisectionDesign& design);
 
 }  // namespace ketrovane

@@ -796,7 +796,31 @@ class Multisection(Result):
     flat profile).  ``network(f)`` is the whole coupler as a 4-port
     scikit-rf Network at the frequencies f (in the call's frequency unit),
     its ports 1 input, 2 thru, 3 isolated, 4 coupled, referenced to their
-    terminations rs and rl."""
+    terminations rs and rl; ``band_summary(f)`` what its response at f
+    comes to over the profile's band."""
+
+    def band_summary(self, f):
+        """What the whole coupler's response at the frequencies f comes to
+        over its profile's band, as the command line's ``--table response``
+        sums it up: a dict of the coupling at f0, the band (for an
+        equal-ripple profile its design band, over its ends, f0 and each of
+        f within it; for a maximally flat one where the coupling stays
+        within 0.5 dB of its value at f0), and over that band the least
+        directivity, return loss and isolation, the largest quadrature
+        error, the range of the amplitude balance |S41| - |S21|, the
+        nominal coupling, the ideal ripple and the realised one
+        (``realised_ripple_db``, None for a maximally flat profile).
+
+        f: as for network: in the call's frequency unit, each above 0 and
+            each above the one before.
+        """
+        names, values, units = self._call
+        _, _, length_unit, frequency_unit = _prepared(names, values, units)
+        f_mhz = _network_frequencies(f, float(_IN_MHZ[frequency_unit.lower()]))
+        summary = _core.multisection_summary(names, values, length_unit, frequency_unit, f_mhz)
+        if summary is None:
+            raise ValueError("a section could not be built: see the status of the section table")
+        return summary
 
     def network(self, f, ref=None, name="ketrovane multisection coupler"):
         """The whole coupler as a 4-port scikit-rf Network (needs Debian's
