@@ -61,7 +61,7 @@ std::vector<std::string> profile_lines(const MultisectionDesign& design,
 
 // What a multi-section coupler's response rows come to, as the aligned
 // table shows it above them, a line each.
-std::vector<std::string> profile_summary_lines(const ProfileSummary& summary);
+std::vector<std::string> profile_summary_lines(const ProfileSummary& p);
 
 class RowWriter {
  public:

@@ -206,14 +206,17 @@ ChartLayout response_chart(const Request& request, const ChartContext& context) 
   return c;
 }
 
-// "Multi-section coupler: 5 sections, equal ripple 0.26 dB over 2000 to
-// 18000 MHz"
-std::string profile_title(const MultisectionDesign& d) {
+// "Multi-section coupler: 5 sections, 10 dB, ripple 0.0875 dB (realised
+// 0.325 dB) over 2000 to 8000 MHz"
+std::string profile_title(const MultisectionDesign& d, const ProfileSummary* summary) {
   std::string title = "Multi-section coupler: " + std::to_string(d.sections) + " sections, " +
                       significant(static_cast<float>(d.coupling_db), 4) + " dB";
   if (d.f2_mhz > d.f1_mhz) {
-    return title + ", ripple " + significant(static_cast<float>(d.ripple_db), 3) + " dB over " +
-           significant(static_cast<float>(d.f1_mhz), 6) + " to " +
+    title += ", ripple " + significant(static_cast<float>(d.ripple_db), 3) + " dB";
+    if (summary != nullptr && summary->realised_ripple_db) {
+      title += " (realised " + significant(*summary->realised_ripple_db, 3) + " dB)";
+    }
+    return title + " over " + significant(static_cast<float>(d.f1_mhz), 6) + " to " +
            significant(static_cast<float>(d.f2_mhz), 6) + " MHz";
   }
   return title + ", maximally flat at " + significant(static_cast<float>(d.f0_mhz), 6) + " MHz";
@@ -249,7 +252,7 @@ ChartLayout multisection_chart(const Request& request, const ChartContext& conte
   const MultisectionDesign& d = q.design;
   const ProfileSummary* summary = context.profile;
   ChartLayout c;
-  c.title = profile_title(d);
+  c.title = profile_title(d, summary);
   c.x_column = "f_mhz";
   c.x_label = "Frequency (MHz)";
   const bool equal_ripple = d.f2_mhz > d.f1_mhz;

@@ -851,6 +851,7 @@ std::string weak_sections_note(const Request& request) {
   const std::vector<const SectionRow*> weak = weakly_coupled_sections(*q->coupler);
   if (weak.empty()) return "";
   std::vector<std::string> names;
+  names.reserve(weak.size());
   for (const SectionRow* s : weak) {
     names.push_back(std::to_string(s->index) + " (" + significant(s->coupling_db, 4) + " dB)");
   }

@@ -185,10 +185,10 @@ std::unique_ptr<RowSource> multisection_rows(const Request& request);
 // What the response rows of a built multi-section coupler come to over its
 // profile's band (design/band_summary.hpp); none without --table response
 // or for a coupler that could not be built.
-std::optional<ProfileSummary> multisection_summary(const MultisectionRequest& request);
+std::optional<ProfileSummary> multisection_summary(const MultisectionRequest& q);
 // The same of the response at frequencies listed in increasing order (a
 // scripting call's); none for a coupler that could not be built.
-std::optional<ProfileSummary> multisection_summary(const MultisectionRequest& request,
+std::optional<ProfileSummary> multisection_summary(const MultisectionRequest& q,
                                                    std::span<const float> f_mhz);
 
 // sensitivity: w, s, zoe_ohm, zoo_ohm, then szoe_er, szoe_b, szoe_s,

@@ -467,6 +467,8 @@ class Plots(unittest.TestCase):
         self.assertIn(">Realised ripple: within %.3g dB<"
                       % realised["summary"]["realised_ripple_db"], ripple)
         self.assertIn(">Band: coupling within 0.0875 dB of -10 dB<", ripple)
+        self.assertIn(">ripple 0.0875 dB (realised %.3g dB) over 2000 to 8000 MHz<"
+                      % realised["summary"]["realised_ripple_db"], ripple)
         flat = self.svg_text(["multisection", "--zo", "50", "--coupling", "10", "--sections", "5",
                               "--f0", "5GHz", "--profile", "maximally-flat"] + board)
         self.assertRegex(flat, r">Band: coupling within 0.5 dB of -10\.\d+ dB at 5000 MHz<")
