@@ -893,12 +893,13 @@ def _multisection(names, values, units):
         raise ValueError("multisection designs one coupler: every argument is a single value")
     *table, note, weak_note, failure_note, profile = _core.multisection(
         names, prepared, length_unit, frequency_unit)
+    # At the caller of ketrovane.multisection.
     if note is not None:
-        _warnings.warn(_accuracy_warning(note), stacklevel=2)
+        _warnings.warn(_accuracy_warning(note), stacklevel=3)
     if weak_note is not None:
-        _warnings.warn(weak_note, WeakSectionWarning, stacklevel=2)
+        _warnings.warn(weak_note, WeakSectionWarning, stacklevel=3)
     if failure_note is not None:
-        _warnings.warn(failure_note, FieldFailureWarning, stacklevel=2)
+        _warnings.warn(failure_note, FieldFailureWarning, stacklevel=3)
     result = Multisection("multisection", (_np.shape(table[2])[-1],), *table)
     result.profile = profile
     result.ripple_db = profile["ripple_db"]
