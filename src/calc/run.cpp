@@ -310,7 +310,12 @@ RunResult Run::operator()() {
   }
   // With both, the model's error is in the table itself.
   if (commands::solver_of(request) == Solver::model) {
-    if (std::string note = commands::accuracy_note(tally.accuracy, unit_); !note.empty()) {
+    const auto* multisection = std::get_if<commands::MultisectionRequest>(&request);
+    if (std::string note =
+            multisection == nullptr
+                ? commands::accuracy_note(tally.accuracy, unit_)
+                : commands::accuracy_note(tally.accuracy, *multisection->coupler, unit_);
+        !note.empty()) {
       result.notes.push_back(std::move(note));
     }
   }

@@ -574,7 +574,7 @@ py::tuple multisection(const py::tuple& names, const py::tuple& values,
   // The model's error over every section, and the sections too weak to couple.
   std::string note;
   if (commands::solver_of(request) == Solver::model)
-    note = commands::accuracy_note(tally.accuracy, unit);
+    note = commands::accuracy_note(tally.accuracy, *q.coupler, unit);
   const std::string weak = commands::weak_sections_note(request);
   return arrays.result(note.empty() ? py::none() : py::object(py::str(note)),
                        weak.empty() ? py::none() : py::object(py::str(weak)),

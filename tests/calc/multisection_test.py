@@ -281,7 +281,9 @@ class Notes(unittest.TestCase):
                 said = [n for n in notes(run(BROADBAND + table)) if "closed-form model" in n]
                 self.assertEqual(len(said), 1, said)
                 # The worst section is the tightest, with the narrowest gap.
-                self.assertIn("S %.5g in" % float(tightest["s_in"]), said[0])
+                self.assertIn("note: at section %s, W %.5g in, S %.5g in (" % (
+                    tightest["section"], float(tightest["w_in"]), float(tightest["s_in"])),
+                    said[0])
         self.assertEqual(
             [n for n in notes(run(BROADBAND + ["--solver", "field"])) if "closed-form" in n], [])
 

@@ -141,8 +141,11 @@ class BandSummary(unittest.TestCase):
         self.assertEqual(s["swept_in_band"], np.count_nonzero(inside))
 
     def test_the_model_warns_of_its_error_and_of_sections_too_weak(self):
-        with self.assertWarns(ketrovane.ModelAccuracyWarning):
+        with self.assertWarns(ketrovane.ModelAccuracyWarning) as caught:
             ketrovane.multisection(**self.ARGS)
+        self.assertTrue(caught.warning.where.startswith("section 3, W 0.019567 in"),
+                        caught.warning.where)
+        self.assertTrue(str(caught.warning).startswith("The closed-form model may be off"))
         with self.assertWarnsRegex(ketrovane.WeakSectionWarning,
                                    r"sections 1 \(-61.15 dB\), 2 \(-46.1 dB\), 8 .* and 9 "):
             ketrovane.multisection(zo=50, coupling=20, sections=9, band="1GHz:4GHz", er=3.66)

@@ -350,7 +350,8 @@ def _close(reporter):
 # ---- Results ----
 
 # "at W 0.12 in, S 0.011 in (W/B 0.48, S/B 0.044, T/B 0.0056)": a row of the note.
-_NOTE_ROW = _re.compile(r"at (W [^(]*\([^)]*\))")
+# "at W ... (W/B ...)", or of a multi-section coupler "at sections 2 and 4, W ...".
+_NOTE_ROW = _re.compile(r"at ((?:sections? [0-9][0-9, and]*?, )?W [^(]*\([^)]*\))")
 _COMMAND_ADVICE = "--solver field gives the field solution, --solver both compares the two"
 _PYTHON_ADVICE = 'solver="field" gives the field solution, solver="both" compares the two'
 
