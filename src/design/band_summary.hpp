@@ -1,8 +1,9 @@
 // What a coupler's response over frequency comes to, as a coupler is
 // specified: the coupling at its centre frequency, the band over which the
 // coupling stays within a flatness of that value, and over that band the
-// worst directivity, return loss and quadrature error, and the range of the
-// amplitude balance.
+// worst directivity, return loss, isolation and quadrature error, and the
+// range of the amplitude balance; of a multi-section coupler, over the band
+// of its profile, with the ripple it realises.
 #pragma once
 
 #include <functional>
