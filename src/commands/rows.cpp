@@ -573,6 +573,12 @@ std::span<const Column> section_columns(const MultisectionBuild& b) {
   return multisection_columns({b.solver, b.board.has_value(), b.setup.placement.arrangement});
 }
 
+// Strips side by side on a board, with both: the field's figures of the
+// model's dimensions beside the model's.
+bool field_beside(const MultisectionBuild& b) {
+  return b.solver == Solver::both && b.board && on_model(b.setup.placement.arrangement);
+}
+
 void tally_section(const SectionRow& s, std::int64_t index, RowTally& t) {
   t.count(index, s.status, s.synthesis ? s.synthesis->failure : std::nullopt);
   if (s.status == RowStatus::gap_below_limit) t.note_below_gap_limit(s.synthesis->targets);
@@ -606,7 +612,7 @@ class SectionRows final : public RowSource {
     if (s.synthesis) write_section_dimensions(out, *s.synthesis);
     out.numbers({s.length_inch});
     out.status(s.status);
-    if (columns().size() > section_columns_without_field()) {
+    if (field_beside(q_.build)) {
       write_comparison(out, s.synthesis ? s.synthesis->field : std::nullopt);
     }
     tally_section(s, index, t);
@@ -614,12 +620,6 @@ class SectionRows final : public RowSource {
   }
 
  private:
-  [[nodiscard]] std::size_t section_columns_without_field() const {
-    const MultisectionBuild& b = q_.build;
-    return multisection_columns({Solver::model, b.board.has_value(), b.setup.placement.arrangement})
-        .size();
-  }
-
   void write_section_dimensions(CellWriter& out, const SynthesisRow& r) const {
     const PairLengths lengths = synthesised_lengths(r, q_.build.setup);
     std::array<float, kDimensionCount> ratios{};
@@ -687,11 +687,7 @@ class MultisectionResponseRows final : public RowSource {
   }
 
  private:
-  // Strips side by side on a board, with both: the field's cascade beside.
-  [[nodiscard]] bool with_field() const {
-    const MultisectionBuild& b = q_.build;
-    return b.solver == Solver::both && b.board && on_model(b.setup.placement.arrangement);
-  }
+  [[nodiscard]] bool with_field() const { return field_beside(q_.build); }
 
   [[nodiscard]] float total_length() const {
     float length = 0.0F;
