@@ -177,6 +177,18 @@ void refuse_touchstone_options(const TextValues& values) {
   }
 }
 
+// The note on the model's accuracy over the rows of a model run (with both,
+// the model's error is in the table itself); a multi-section coupler's names
+// its sections.
+std::string model_accuracy_note(const commands::Request& request, const commands::RowTally& tally,
+                                LengthUnit unit) {
+  if (commands::solver_of(request) != Solver::model) return "";
+  if (const auto* q = std::get_if<commands::MultisectionRequest>(&request)) {
+    return commands::accuracy_note(tally.accuracy, *q->coupler, unit);
+  }
+  return commands::accuracy_note(tally.accuracy, unit);
+}
+
 // The error of the row that threw, as a one-line message.
 std::string row_error(const commands::FailedRow& failed) {
   try {
@@ -308,16 +320,8 @@ RunResult Run::operator()() {
                                    : "computed") +
                               " (see their status)";
   }
-  // With both, the model's error is in the table itself.
-  if (commands::solver_of(request) == Solver::model) {
-    const auto* multisection = std::get_if<commands::MultisectionRequest>(&request);
-    if (std::string note =
-            multisection == nullptr
-                ? commands::accuracy_note(tally.accuracy, unit_)
-                : commands::accuracy_note(tally.accuracy, *multisection->coupler, unit_);
-        !note.empty()) {
-      result.notes.push_back(std::move(note));
-    }
+  if (std::string note = model_accuracy_note(request, tally, unit_); !note.empty()) {
+    result.notes.push_back(std::move(note));
   }
   if (std::string note = commands::higher_mode_note(request, unit_); !note.empty()) {
     result.notes.push_back(std::move(note));
