@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
@@ -46,6 +47,10 @@ constexpr std::size_t kMostMarkedRows = 200;
 // As many as a chart has curve families.
 constexpr std::array<const char*, 8> kColours = {"#1f4e9c", "#2a9d3a", "#c62828", "#ef8a17",
                                                  "#6a3d9a", "#00838f", "#8d6e63", "#d81b60"};
+
+// The solid marks of a panel (a realised ripple beside the ideal one's
+// dashed marks).
+constexpr std::string_view kSolidMarkColour = "#c62828";
 
 std::string temporary_directory() {
   const char* dir = std::getenv("TMPDIR");  // NOLINT(concurrency-mt-unsafe)
@@ -276,14 +281,18 @@ std::string panel_settings(ChartPanel p, std::optional<AxisSpan> shaded) {
   if (!finite(p.y_span)) p.y_span.reset();
   std::string s = "set ylabel " + gnuplot_string(p.y_label) + " noenhanced\n";
   s += p.log_y ? "set logscale y\nset format y '%g'\n" : "unset logscale y\nset format y '% h'\n";
+  std::erase_if(p.y_solid_marks, [](float mark) { return !std::isfinite(mark); });
+  std::vector<float> marks = p.y_marks;
+  marks.insert(marks.end(), p.y_solid_marks.begin(), p.y_solid_marks.end());
+  std::ranges::sort(marks);
   if (p.y_span) {
     // Autoscaled within the span, but never narrower than the marks.
     const float low = p.y_span->low;
     const float high = p.y_span->high;
     // A little room beyond the marks, so that a mark is not the frame.
     const float room = 0.1F * (high - low) / 2.0F;
-    const float mark_low = p.y_marks.empty() ? high : p.y_marks.front() - room;
-    const float mark_high = p.y_marks.empty() ? low : p.y_marks.back() + room;
+    const float mark_low = marks.empty() ? high : marks.front() - room;
+    const float mark_high = marks.empty() ? low : marks.back() + room;
     s += "set yrange [" + number_text(low) + "<*<" + number_text(mark_low) + ":" +
          number_text(mark_high) + "<*<" + number_text(high) + "]\n";
   } else {
@@ -297,10 +306,18 @@ std::string panel_settings(ChartPanel p, std::optional<AxisSpan> shaded) {
     s += p.y2_least_span > 0 ? "set y2range [*<-" + half + ":" + half + "<*]\n"
                              : "set y2range [*:*]\n";
   }
+  // A twentieth of the data's span beyond each end, before the ends are
+  // taken to the next tic.
+  s += p.clear_of_frame ? "set offsets 0, 0, graph 0.05, graph 0.05\n" : "set offsets 0, 0, 0, 0\n";
   s += "unset arrow\nunset object\n";
   for (const float mark : p.y_marks) {
     s += "set arrow from graph 0, first " + number_text(mark) + " to graph 1, first " +
          number_text(mark) + " nohead dashtype 3 linecolor rgb '#333333'\n";
+  }
+  for (const float mark : p.y_solid_marks) {
+    s += "set arrow from graph 0, first " + number_text(mark) + " to graph 1, first " +
+         number_text(mark) + " nohead linewidth 1.5 linecolor rgb '" +
+         std::string(kSolidMarkColour) + "'\n";
   }
   if (shaded) {
     s += "set object rectangle from first " + number_text(shaded->low) + ", graph 0 to first " +
@@ -310,8 +327,16 @@ std::string panel_settings(ChartPanel p, std::optional<AxisSpan> shaded) {
   return s;
 }
 
+// The lines of a series among families, by its dash type (1 up).
+constexpr std::array<const char*, 4> kDashWords = {"solid", "dashed", "dotted", "dash-dotted"};
+
+// The key of a series drawn in every family's colour: its own grey, which
+// no family has, its dashes, and what they are.
+constexpr std::string_view kSeriesKeyColour = "#555555";
+
 // A series drawn for each family: colour by family, dashes by series; a
-// legend entry per family on the first series, and one per series in black.
+// legend entry per family on the first series, and one per series in grey
+// naming its lines ("Zo: solid lines").
 void family_curves(const CurveFamilies& f, const ChartSeries& series, std::size_t index,
                    const std::string& data, const std::string& using_,
                    std::vector<std::string>& curves) {
@@ -330,8 +355,10 @@ void family_curves(const CurveFamilies& f, const ChartSeries& series, std::size_
     curve += index == 0 ? " title " + gnuplot_string(f.shown[k].legend) : " notitle";
     curves.push_back(std::move(curve));
   }
-  curves.push_back("NaN with lines linewidth 2" + dashes + " linecolor rgb 'black' title " +
-                   gnuplot_string(series.title));
+  const std::string lines = std::string(kDashWords.at(index % kDashWords.size())) + " lines";
+  curves.push_back("NaN with lines linewidth 2" + dashes + " linecolor rgb '" +
+                   std::string(kSeriesKeyColour) + "' title " +
+                   gnuplot_string(series.title + ": " + lines));
 }
 
 }  // namespace
@@ -345,6 +372,11 @@ std::string Plot::panel_plot(const ChartPanel& p, std::size_t first, bool with_b
   if (with_band && layout_.shaded) {
     curves.push_back("NaN with boxes fillcolor rgb '#dfe8f5' fillstyle solid 1.0 noborder title " +
                      gnuplot_string(layout_.shaded_legend));
+  }
+  if (!p.y_solid_marks.empty() && !p.solid_marks_legend.empty()) {
+    curves.push_back("NaN with lines linewidth 1.5 linecolor rgb '" +
+                     std::string(kSolidMarkColour) + "' title " +
+                     gnuplot_string(p.solid_marks_legend));
   }
   std::size_t colour = 0;
   for (std::size_t i = 0; i < p.series.size(); ++i) {
@@ -408,16 +440,11 @@ std::string Plot::script(const std::string& image) const {
     s += "set title " + gnuplot_title(layout_.title) + " noenhanced\n";
   }
   // Stacked panels share their x axis: the same margins line them up, and
-  // only the lowest is labelled.
+  // each is labelled, so that a panel read alone says what its x is.
   if (stacked) s += "set lmargin 12\nset rmargin 12\n";
   std::size_t first = 2;
   for (std::size_t i = 0; i < layout_.panels.size(); ++i) {
     const ChartPanel& panel = layout_.panels[i];
-    if (stacked) {
-      s += i + 1 < layout_.panels.size()
-               ? "unset xlabel\n"
-               : "set xlabel " + gnuplot_string(layout_.x_label) + " noenhanced\n";
-    }
     s += panel_settings(panel, layout_.shaded);
     if (!panel_has_points(panel, first)) {
       // gnuplot cannot scale an axis without a point: fixed ones, x over the rows.

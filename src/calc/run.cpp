@@ -47,7 +47,7 @@ std::vector<std::string> port_comments(const TouchstoneLayout& layout) {
 // What a Touchstone file describes: the coupler in a line, its
 // frequencies and terminations, and its matrix at each frequency.
 struct TouchstoneSource {
-  std::string kind;     // "single-section edge-coupled stripline directional coupler"
+  std::string kind;     // "single-section broadside-coupled stripline directional coupler"
   std::string coupler;  // "Zoe = ... ohm, ..."
   Axis f;
   Terminations terminations;
@@ -67,7 +67,7 @@ std::string row_cause(const ResponseCoupler& coupler, float f_mhz, Terminations 
 TouchstoneSource response_source(const commands::ResponseRequest& q, LengthUnit unit) {
   const ResponseCoupler coupler = commands::coupler_of(q);
   return {
-      "single-section edge-coupled stripline directional coupler",
+      commands::coupler_kind(q),
       commands::coupler_description(q, unit),
       q.f,
       q.terminations,
@@ -83,7 +83,7 @@ TouchstoneSource multisection_source(const commands::MultisectionRequest& q, Len
     commands::refuse(Opt::touchstone,
                      "a section could not be built (see the section table); no file written");
   }
-  return {std::to_string(q.design.sections) + "-section stripline directional coupler",
+  return {commands::coupler_kind(q),
           commands::multisection_description(q, unit),
           *q.f,
           q.terminations,
@@ -177,6 +177,18 @@ void refuse_touchstone_options(const TextValues& values) {
   }
 }
 
+// The note on the model's accuracy over the rows of a model run (with both,
+// the model's error is in the table itself); a multi-section coupler's names
+// its sections.
+std::string model_accuracy_note(const commands::Request& request, const commands::RowTally& tally,
+                                LengthUnit unit) {
+  if (commands::solver_of(request) != Solver::model) return "";
+  if (const auto* q = std::get_if<commands::MultisectionRequest>(&request)) {
+    return commands::accuracy_note(tally.accuracy, *q->coupler, unit);
+  }
+  return commands::accuracy_note(tally.accuracy, unit);
+}
+
 // The error of the row that threw, as a one-line message.
 std::string row_error(const commands::FailedRow& failed) {
   try {
@@ -214,6 +226,7 @@ class Run {
   std::optional<TouchstoneOutput> touchstone_;
   bool touchstone_by_row_ = true;
   std::optional<BandSummary> summary_;
+  std::optional<ProfileSummary> profile_summary_;
   std::unique_ptr<RowWriter> writer_;
   std::optional<Progress> progress_;
 };
@@ -247,12 +260,15 @@ void Run::open_outputs(const commands::Request& request, const commands::RowSour
     summary_ = band_summary(commands::coupler_of(*response), response->terminations, response->f,
                             response->f0_mhz, response->flatness_db);
   }
+  if (multisection != nullptr) profile_summary_ = commands::multisection_summary(*multisection);
   const BandSummary* summary = summary_ ? &*summary_ : nullptr;
+  const ProfileSummary* profile_summary = profile_summary_ ? &*profile_summary_ : nullptr;
   if (const std::string* path = given_text(values_, Opt::plot)) {
     check_chart_name("--plot", *path);
     check_multisection_plot(request, *path);
     OutputFile& image = outputs_.open("--plot", *path);
-    plot_.emplace("--plot", image, *path, command_.chart(request, {unit_, summary}), rows.columns(),
+    plot_.emplace("--plot", image, *path,
+                  command_.chart(request, {unit_, summary, profile_summary}), rows.columns(),
                   unit_);
   }
   if (given_text(values_, Opt::touchstone) == nullptr) {
@@ -265,8 +281,9 @@ void Run::open_outputs(const commands::Request& request, const commands::RowSour
   const std::string* output_path = given_text(values_, Opt::output);
   OutputFile& output = outputs_.open("--output", output_path == nullptr ? "" : *output_path);
   const MultisectionDesign* profile = multisection == nullptr ? nullptr : &multisection->design;
-  writer_ = make_writer(format_, {command_.name, &echo_, rows.columns(), unit_, summary, profile},
-                        output.sink());
+  TableHeader header{command_.name, &echo_, rows.columns(), unit_, summary, profile};
+  header.profile_summary = profile_summary;
+  writer_ = make_writer(format_, header, output.sink());
 }
 
 void Run::write(const commands::RowBlock& block) {
@@ -312,17 +329,15 @@ RunResult Run::operator()() {
                                    : "computed") +
                               " (see their status)";
   }
-  // With both, the model's error is in the table itself.
-  if (commands::solver_of(request) == Solver::model) {
-    if (std::string note = commands::accuracy_note(tally.accuracy, unit_); !note.empty()) {
-      result.notes.push_back(std::move(note));
-    }
+  if (std::string note = model_accuracy_note(request, tally, unit_); !note.empty()) {
+    result.notes.push_back(std::move(note));
   }
   if (std::string note = commands::higher_mode_note(request, unit_); !note.empty()) {
     result.notes.push_back(std::move(note));
   }
   for (std::string note :
-       {commands::gap_limit_note(tally, request), commands::core_note(tally, request)}) {
+       {commands::gap_limit_note(tally, request), commands::core_note(tally, request),
+        commands::weak_sections_note(request)}) {
     if (!note.empty()) result.notes.push_back(std::move(note));
   }
   for (std::string& note : commands::field_failure_notes(tally, unit_, false)) {

@@ -121,6 +121,18 @@ nlohmann::ordered_json summary_object(const BandSummary& s) {
   return o;
 }
 
+// A multi-section coupler's summary: the band summary's figures, with the
+// least isolation, and for an equal-ripple profile the realised ripple.
+nlohmann::ordered_json profile_summary_object(const ProfileSummary& p) {
+  nlohmann::ordered_json o = summary_object(p.band);
+  o["worst_isolation_db"] = json_number(p.band.worst_isolation_db);
+  o["nominal_coupling_db"] = json_number(p.nominal_coupling_db);
+  o["ideal_ripple_db"] = json_number(p.ideal_ripple_db);
+  o["realised_ripple_db"] = p.realised_ripple_db ? json_number(*p.realised_ripple_db) : nullptr;
+  o["swept_in_band"] = p.swept_in_band;
+  return o;
+}
+
 nlohmann::ordered_json profile_object(const MultisectionDesign& d) {
   nlohmann::ordered_json o;
   o["sections"] = d.sections;
@@ -190,6 +202,14 @@ class JsonWriter final : public RowWriter {
     head["inputs"] = inputs;
     head["length_unit"] = std::string(h.unit.name);
     if (h.profile != nullptr) head["profile"] = profile_object(*h.profile);
+    if (h.profile_summary != nullptr) {
+      head["profile"]["realised_ripple_db"] =
+          h.profile_summary->realised_ripple_db
+              ? json_number(*h.profile_summary->realised_ripple_db)
+              : nullptr;
+      head["summary"] = profile_summary_object(*h.profile_summary);
+      head["amplitude_floor_db"] = kAmplitudeFloorDb;
+    }
     if (h.tolerance != nullptr && h.outcome != nullptr) {
       head["tolerance"] = tolerance_object(*h.tolerance, *h.outcome);
     }
@@ -264,12 +284,9 @@ class AlignedWriter final : public RowWriter {
  public:
   AlignedWriter(const TableHeader& h, Sink& sink) : scaled_(h.columns, h.unit), sink_(sink) {
     if (h.profile != nullptr) {
-      for (const std::string& line : profile_lines(*h.profile)) {
-        sink_.write(line);
-        sink_.put('\n');
-      }
-      sink_.put('\n');
+      write_lines(profile_lines(*h.profile, h.profile_summary));
     }
+    if (h.profile_summary != nullptr) write_lines(profile_summary_lines(*h.profile_summary));
     if (h.tolerance != nullptr && h.outcome != nullptr) {
       for (const std::string& line : tolerance_lines(*h.tolerance, *h.outcome)) {
         sink_.write(line);
@@ -321,6 +338,15 @@ class AlignedWriter final : public RowWriter {
   void finish() override {}
 
  private:
+  // Lines above the table, and a blank one after them.
+  void write_lines(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+      sink_.write(line);
+      sink_.put('\n');
+    }
+    sink_.put('\n');
+  }
+
   void write_heading(const std::vector<std::string>& texts) {
     for (std::size_t i = 0; i < texts.size(); ++i) write_cell(i, texts[i], false);
     sink_.put('\n');
@@ -346,53 +372,113 @@ class AlignedWriter final : public RowWriter {
 
 }  // namespace
 
-std::vector<std::string> summary_lines(const BandSummary& s) {
-  const auto number = [](float v, int decimals) {
-    std::array<char, kNumberChars> buffer{};
-    return std::string(buffer.data(), write_fixed(buffer.data(), v, decimals));
+namespace {
+
+std::string fixed_text(float v, int decimals) {
+  std::array<char, kNumberChars> buffer{};
+  return {buffer.data(), write_fixed(buffer.data(), v, decimals)};
+}
+
+std::string frequency_text(float f) {
+  return commands::significant(f, 6) + " MHz";
+}
+
+std::string coupling_at_f0_line(const BandSummary& s) {
+  return "Coupling at f0 = " + frequency_text(s.f0_mhz) + ": " +
+         fixed_text(s.coupling_at_f0_db, 3) + " dB";
+}
+
+// "Coupling within 0.50 dB of it from 912.5 MHz to 1087.5 MHz"
+std::string flatness_band_line(const BandSummary& s) {
+  const auto edge = [&](const BandEdge& e, std::string_view beyond) {
+    return e.beyond_sweep
+               ? std::string(beyond) + " " + frequency_text(e.f_mhz) + " (beyond the swept range)"
+               : frequency_text(e.f_mhz);
   };
-  const auto frequency = [&](float f) { return commands::significant(f, 6) + " MHz"; };
-  std::vector<std::string> lines = {"Coupling at f0 = " + frequency(s.f0_mhz) + ": " +
-                                    number(s.coupling_at_f0_db, 3) + " dB"};
+  return "Coupling within " + fixed_text(s.flatness_db, 2) + " dB of it from " +
+         edge(*s.low, "below") + " to " + edge(*s.high, "above");
+}
+
+// The worst figures over the band; the isolation's among them where asked.
+std::string worst_figures_line(const BandSummary& s, bool with_isolation) {
+  return "Over that band: directivity at least " + fixed_text(s.worst_directivity_db, 2) +
+         " dB, return loss at least " + fixed_text(s.worst_return_loss_db, 2) + " dB, " +
+         (with_isolation ? "isolation at least " + fixed_text(s.worst_isolation_db, 2) + " dB, "
+                         : "") +
+         "quadrature error at most " + fixed_text(std::fabs(s.worst_quadrature_error_deg), 2) +
+         " deg";
+}
+
+std::string balance_line(const BandSummary& s) {
+  return "Amplitude balance S41 - S21 over that band: from " +
+         fixed_text(s.least_amplitude_balance_db, 3) + " to " +
+         fixed_text(s.greatest_amplitude_balance_db, 3) + " dB";
+}
+
+constexpr std::string_view kFloorLine =
+    "Amplitudes stop at -90 dB, as the interactive reports print them (return loss at most "
+    "90 dB, directivity at most 90 dB less the coupling); the Touchstone file is not floored";
+
+// "Realised over the band 2000 MHz to 8000 MHz (its ends, f0 and 61 swept
+// frequencies): coupling within 0.2761 dB of -10 dB"
+std::string realised_band_line(const ProfileSummary& p) {
+  const int swept = p.swept_in_band;
+  return "Realised over the band " + frequency_text(p.band.low->f_mhz) + " to " +
+         frequency_text(p.band.high->f_mhz) + " (its ends, f0 and " + std::to_string(swept) +
+         (swept == 1 ? " swept frequency" : " swept frequencies") + "): coupling within " +
+         commands::significant(*p.realised_ripple_db, 4) + " dB of " +
+         commands::significant(p.nominal_coupling_db, 6) + " dB";
+}
+
+}  // namespace
+
+std::vector<std::string> summary_lines(const BandSummary& s) {
+  std::vector<std::string> lines = {coupling_at_f0_line(s)};
   if (!s.low || !s.high) {
-    lines.push_back("f0 lies outside the swept range: no band within " + number(s.flatness_db, 2) +
-                    " dB of the coupling at f0");
+    lines.push_back("f0 lies outside the swept range: no band within " +
+                    fixed_text(s.flatness_db, 2) + " dB of the coupling at f0");
   } else {
-    const auto edge = [&](const BandEdge& e, std::string_view beyond) {
-      return e.beyond_sweep
-                 ? std::string(beyond) + " " + frequency(e.f_mhz) + " (beyond the swept range)"
-                 : frequency(e.f_mhz);
-    };
-    lines.push_back("Coupling within " + number(s.flatness_db, 2) + " dB of it from " +
-                    edge(*s.low, "below") + " to " + edge(*s.high, "above"));
-    lines.push_back("Over that band: directivity at least " + number(s.worst_directivity_db, 2) +
-                    " dB, return loss at least " + number(s.worst_return_loss_db, 2) +
-                    " dB, quadrature error at most " +
-                    number(std::fabs(s.worst_quadrature_error_deg), 2) + " deg");
-    lines.push_back("Amplitude balance S41 - S21 over that band: from " +
-                    number(s.least_amplitude_balance_db, 3) + " to " +
-                    number(s.greatest_amplitude_balance_db, 3) + " dB");
+    lines.push_back(flatness_band_line(s));
+    lines.push_back(worst_figures_line(s, false));
+    lines.push_back(balance_line(s));
   }
-  lines.emplace_back(
-      "Amplitudes stop at -90 dB, as the interactive reports print them (return loss at most "
-      "90 dB, directivity at most 90 dB less the coupling); the Touchstone file is not floored");
+  lines.emplace_back(kFloorLine);
   return lines;
 }
 
-std::vector<std::string> profile_lines(const MultisectionDesign& d) {
-  const auto frequency = [](double f) {
-    return commands::significant(static_cast<float>(f), 6) + " MHz";
-  };
+std::vector<std::string> profile_summary_lines(const ProfileSummary& p) {
+  const BandSummary& s = p.band;
+  std::vector<std::string> lines = {coupling_at_f0_line(s)};
+  if (!s.low || !s.high) {
+    lines.push_back("f0 lies outside the swept range: no band within " +
+                    fixed_text(s.flatness_db, 2) + " dB of the coupling at f0");
+  } else {
+    lines.push_back(p.realised_ripple_db ? realised_band_line(p) : flatness_band_line(s));
+    lines.push_back(worst_figures_line(s, true));
+    lines.push_back(balance_line(s));
+  }
+  lines.emplace_back(kFloorLine);
+  return lines;
+}
+
+std::vector<std::string> profile_lines(const MultisectionDesign& d, const ProfileSummary* summary) {
+  const auto frequency = [](double f) { return frequency_text(static_cast<float>(f)); };
   const std::string head = std::to_string(d.sections) + " sections, coupling " +
                            commands::significant(static_cast<float>(d.coupling_db), 6) + " dB";
   if (!(d.f2_mhz > d.f1_mhz)) {
     return {"Maximally flat profile: " + head + ", f0 = " + frequency(d.f0_mhz)};
   }
+  std::string ripple =
+      "Ripple over the band: " + commands::significant(static_cast<float>(d.ripple_db), 4) + " dB" +
+      (d.equal_ripple ? "" : " (maximally flat stands in: too small to level)");
+  if (summary != nullptr && summary->realised_ripple_db) {
+    ripple += " ideal, " + commands::significant(*summary->realised_ripple_db, 4) +
+              " dB realised by the response";
+  }
   return {"Equal-ripple profile: " + head,
           "Band " + frequency(d.f1_mhz) + " to " + frequency(d.f2_mhz) +
               ", f0 = " + frequency(d.f0_mhz),
-          "Ripple over the band: " + commands::significant(static_cast<float>(d.ripple_db), 4) +
-              " dB" + (d.equal_ripple ? "" : " (maximally flat stands in: too small to level)")};
+          ripple};
 }
 
 std::vector<std::string> tolerance_lines(const commands::ToleranceRequest& q,

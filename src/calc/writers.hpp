@@ -21,6 +21,7 @@ using commands::Cell;
 using commands::Column;
 using commands::Echo;
 using commands::LengthUnit;
+using commands::ProfileSummary;
 
 enum class Format : std::uint8_t { table, csv, json };
 
@@ -40,6 +41,9 @@ struct TableHeader {
   // A first column of whole numbers that rows_at writes ("sample"); CSV and
   // JSON only.
   std::string_view index_column = {};
+  // Of a multi-section coupler's response rows: the realised ripple in the
+  // profile, and the summary above the table, in the JSON.
+  const ProfileSummary* profile_summary = nullptr;
 };
 
 // The yield of a tolerance run as the aligned table shows it above its rows.
@@ -50,8 +54,14 @@ std::vector<std::string> tolerance_lines(const commands::ToleranceRequest& q,
 std::vector<std::string> summary_lines(const BandSummary& summary);
 
 // The profile of a multi-section coupler as the aligned table shows it:
-// the sections and coupling, the band and the ripple.
-std::vector<std::string> profile_lines(const MultisectionDesign& design);
+// the sections and coupling, the band and the ripple, with the realised
+// ripple beside the ideal one when the rows are the response.
+std::vector<std::string> profile_lines(const MultisectionDesign& design,
+                                       const ProfileSummary* summary = nullptr);
+
+// What a multi-section coupler's response rows come to, as the aligned
+// table shows it above them, a line each.
+std::vector<std::string> profile_summary_lines(const ProfileSummary& p);
 
 class RowWriter {
  public:

@@ -38,6 +38,13 @@ struct ChartPanel {
   std::optional<AxisSpan> y_span;
   // Values of the left-hand axis marked by dashed lines.
   std::vector<float> y_marks;
+  // Values marked by solid lines (what a response realises beside the
+  // dashed marks of the ideal), with their legend.
+  std::vector<float> y_solid_marks;
+  std::string solid_marks_legend;
+  // The left-hand axis reaches a little beyond its data, so that a flat
+  // curve at its end (an amplitude stopped at -90 dB) is not the frame.
+  bool clear_of_frame = false;
   // The right-hand axis spans at least this much about 0, so that rounding
   // noise is not drawn as a feature (quadrature error in degrees).
   int y2_least_span = 0;

@@ -3,6 +3,7 @@
 #include "commands/tolerance_rows.hpp"
 
 #include <array>
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -69,6 +70,13 @@ CurveFamilies families_of(const GridDimension& inner, LengthUnit unit) {
   return f;
 }
 
+// What a chart's curves are computed on: "closed-form model" (with both,
+// the model's columns are drawn) or "field solution".
+std::string solution_words(Solver solver, Arrangement a) {
+  return solver == Solver::field || !arrangement_spec(a).on_model ? "field solution"
+                                                                  : "closed-form model";
+}
+
 // Along the outermost swept dimension (W when none is swept); with two swept,
 // a family per value of the inner one.
 ChartLayout analyse_chart(const Request& request, const ChartContext& context) {
@@ -76,7 +84,8 @@ ChartLayout analyse_chart(const Request& request, const ChartContext& context) {
   const LengthUnit unit = context.unit;
   std::vector<GridDimension> swept;
   ChartLayout c;
-  c.title = "Impedance analysis: " + board_title(q.grid.board, unit);
+  c.title = "Impedance analysis (" + solution_words(q.solver, q.grid.arrangement) +
+            "): " + board_title(q.grid.board, unit);
   for (const GridDimension& d : grid_dimensions(q.grid)) {
     if (d.axis->swept) {
       swept.push_back(d);
@@ -128,8 +137,10 @@ ChartLayout synthesise_chart(const Request& request, const ChartContext& context
   const LengthUnit unit = context.unit;
   const StripDimension& solved = solved_dimension(q.setup);
   ChartLayout c;
-  c.title = "Width and spacing synthesis: Zo = " + significant(q.zo, 4) + " ohm, " +
-            board_title(q.board, unit) + given_dimensions(q.setup, unit);
+  c.title = "Width and spacing synthesis (" +
+            solution_words(q.solver, q.setup.placement.arrangement) +
+            "): Zo = " + significant(q.zo, 4) + " ohm, " + board_title(q.board, unit) +
+            given_dimensions(q.setup, unit);
   if (q.length_inch) c.title += ", length " + length_text(*q.length_inch, unit);
   c.x_column = q.by_coupling ? "coupling_db" : "zoe_ohm";
   c.x_label = q.by_coupling ? "Midband coupling Co (dB)" : "Even-mode impedance Zoe (ohm)";
@@ -162,6 +173,7 @@ ChartPanel coupling_panel(const BandSummary* band) {
 
 ChartPanel isolation_panel() {
   ChartPanel p;
+  p.clear_of_frame = true;
   p.y_label = "Isolation, directivity, return loss (dB)";
   p.y2_label = "Quadrature error (deg)";
   p.y2_least_span = 2;
@@ -173,6 +185,16 @@ ChartPanel isolation_panel() {
   return p;
 }
 
+// The band within the flatness of the coupling at f0 shaded, when the
+// summary found one.
+void shade_flatness_band(ChartLayout& c, const BandSummary* band) {
+  if (band == nullptr || !band->low || !band->high) return;
+  c.shaded = AxisSpan{band->low->f_mhz, band->high->f_mhz};
+  c.shaded_legend = "Band: coupling within " + significant(band->flatness_db, 3) + " dB of " +
+                    significant(band->coupling_at_f0_db, 4) + " dB at " +
+                    significant(band->f0_mhz, 6) + " MHz";
+}
+
 ChartLayout response_chart(const Request& request, const ChartContext& context) {
   const auto& q = std::get<ResponseRequest>(request);
   ChartLayout c;
@@ -180,50 +202,68 @@ ChartLayout response_chart(const Request& request, const ChartContext& context) 
   c.x_column = "f_mhz";
   c.x_label = "Frequency (MHz)";
   c.panels = {coupling_panel(context.band), isolation_panel()};
-  if (const BandSummary* band = context.band; band != nullptr && band->low && band->high) {
-    c.shaded = AxisSpan{band->low->f_mhz, band->high->f_mhz};
-    c.shaded_legend = "Band: coupling within " + significant(band->flatness_db, 3) + " dB of " +
-                      significant(band->coupling_at_f0_db, 4) + " dB at " +
-                      significant(band->f0_mhz, 6) + " MHz";
-  }
+  shade_flatness_band(c, context.band);
   return c;
 }
 
-// "Multi-section coupler: 5 sections, equal ripple 0.26 dB over 2000 to
-// 18000 MHz"
-std::string profile_title(const MultisectionDesign& d) {
+// "Multi-section coupler: 5 sections, 10 dB, ripple 0.0875 dB (realised
+// 0.325 dB) over 2000 to 8000 MHz"
+std::string profile_title(const MultisectionDesign& d, const ProfileSummary* summary) {
   std::string title = "Multi-section coupler: " + std::to_string(d.sections) + " sections, " +
                       significant(static_cast<float>(d.coupling_db), 4) + " dB";
   if (d.f2_mhz > d.f1_mhz) {
-    return title + ", ripple " + significant(static_cast<float>(d.ripple_db), 3) + " dB over " +
-           significant(static_cast<float>(d.f1_mhz), 6) + " to " +
+    title += ", ripple " + significant(static_cast<float>(d.ripple_db), 3) + " dB";
+    if (summary != nullptr && summary->realised_ripple_db) {
+      title += " (realised " + significant(*summary->realised_ripple_db, 3) + " dB)";
+    }
+    return title + " over " + significant(static_cast<float>(d.f1_mhz), 6) + " to " +
            significant(static_cast<float>(d.f2_mhz), 6) + " MHz";
   }
   return title + ", maximally flat at " + significant(static_cast<float>(d.f0_mhz), 6) + " MHz";
 }
 
-// The coupling with the ripple's limits marked and the band shaded, the
-// isolation and return loss below.
-ChartLayout multisection_chart(const Request& request, const ChartContext& /*context*/) {
-  const auto& q = std::get<MultisectionRequest>(request);
-  const MultisectionDesign& d = q.design;
-  ChartLayout c;
-  c.title = profile_title(d);
-  c.x_column = "f_mhz";
-  c.x_label = "Frequency (MHz)";
-  ChartPanel coupling = coupling_panel(nullptr);
+// The equal-ripple coupling: the ideal ripple's limits dashed, the realised
+// ripple's solid, and the axis over four times the larger each way.
+ChartPanel ripple_panel(const MultisectionDesign& d, const ProfileSummary* summary) {
+  ChartPanel p = coupling_panel(nullptr);
   const auto nominal = static_cast<float>(-d.coupling_db);
   const auto ripple = static_cast<float>(d.ripple_db);
-  if (ripple > 0.0F) {
-    constexpr float kSpanInRipple = 4.0F;
-    coupling.y_span = AxisSpan{nominal - kSpanInRipple * ripple, nominal + kSpanInRipple * ripple};
-    coupling.y_marks = {nominal - ripple, nominal + ripple};
+  float widest = ripple;
+  if (summary != nullptr && summary->realised_ripple_db) {
+    const float realised = *summary->realised_ripple_db;
+    p.y_solid_marks = {nominal - realised, nominal + realised};
+    p.solid_marks_legend = "Realised ripple: within " + significant(realised, 3) + " dB";
+    widest = std::fmax(widest, realised);
   }
-  c.panels = {coupling, isolation_panel()};
-  if (d.f2_mhz > d.f1_mhz) {
+  if (widest > 0.0F) {
+    constexpr float kSpanInRipple = 4.0F;
+    p.y_span = AxisSpan{nominal - kSpanInRipple * widest, nominal + kSpanInRipple * widest};
+    p.y_marks = {nominal - ripple, nominal + ripple};
+  }
+  return p;
+}
+
+// An equal-ripple coupler: the coupling with the ripple's limits marked
+// and the band shaded; a maximally flat one: its band within
+// kFlatProfileFlatnessDb of the coupling at f0 as a response's.  The
+// isolation and return loss below.
+ChartLayout multisection_chart(const Request& request, const ChartContext& context) {
+  const auto& q = std::get<MultisectionRequest>(request);
+  const MultisectionDesign& d = q.design;
+  const ProfileSummary* summary = context.profile;
+  ChartLayout c;
+  c.title = profile_title(d, summary);
+  c.x_column = "f_mhz";
+  c.x_label = "Frequency (MHz)";
+  const bool equal_ripple = d.f2_mhz > d.f1_mhz;
+  const BandSummary* flat = summary != nullptr && !equal_ripple ? &summary->band : nullptr;
+  c.panels = {equal_ripple ? ripple_panel(d, summary) : coupling_panel(flat), isolation_panel()};
+  if (equal_ripple) {
     c.shaded = AxisSpan{static_cast<float>(d.f1_mhz), static_cast<float>(d.f2_mhz)};
-    c.shaded_legend = "Band: coupling within " + significant(ripple, 3) + " dB of " +
-                      significant(nominal, 4) + " dB";
+    c.shaded_legend = "Band: coupling within " + significant(static_cast<float>(d.ripple_db), 3) +
+                      " dB of " + significant(static_cast<float>(-d.coupling_db), 4) + " dB";
+  } else {
+    shade_flatness_band(c, flat);
   }
   return c;
 }
@@ -318,11 +358,51 @@ Solver solver_of(const Request& request) {
       [](const auto& q) {
         if constexpr (requires { q.solver; }) {
           return q.solver;
+        } else if constexpr (requires { q.build.solver; }) {
+          return q.build.solver;
         } else {
           return Solver::field;
         }
       },
       request);
+}
+
+namespace {
+
+// How the strips of an arrangement couple, as a coupler is named by it.
+std::string_view coupled_words(Arrangement a) {
+  switch (a) {
+    case Arrangement::edge:
+      return "edge-coupled";
+    case Arrangement::edge_offset:
+      return "offset edge-coupled";
+    case Arrangement::broadside:
+      return "broadside-coupled";
+  }
+  return "coupled";
+}
+
+constexpr std::string_view kCoupler = " stripline directional coupler";
+
+}  // namespace
+
+std::string coupler_kind(const ResponseRequest& q) {
+  if (!q.dimensions) {
+    return "single-section" + std::string(kCoupler) +
+           " (ideal: lossless, of the given Zo and coupling)";
+  }
+  return "single-section " + std::string(coupled_words(q.dimensions->placement.arrangement)) +
+         std::string(kCoupler);
+}
+
+std::string coupler_kind(const MultisectionRequest& q) {
+  const std::string sections = std::to_string(q.design.sections) + "-section";
+  if (!q.build.board) {
+    return sections + std::string(kCoupler) +
+           " (ideal: lossless sections of the profile's impedances)";
+  }
+  return sections + " " + std::string(coupled_words(q.build.setup.placement.arrangement)) +
+         std::string(kCoupler);
 }
 
 std::string coupler_description(const ResponseRequest& q, LengthUnit unit) {

@@ -22,7 +22,8 @@ namespace ketrovane::commands {
 // What a chart is drawn with besides the request.
 struct ChartContext {
   LengthUnit unit;
-  const BandSummary* band = nullptr;  // a response's
+  const BandSummary* band = nullptr;        // a response's
+  const ProfileSummary* profile = nullptr;  // a multi-section coupler's response's
 };
 
 struct CommandSpec {
@@ -49,6 +50,13 @@ std::string command_names();
 
 // The solver a request's rows are computed with.
 Solver solver_of(const Request& request);
+
+// What the coupler of a response or of a multi-section coupler is, as its
+// Touchstone file's first line says: "single-section broadside-coupled
+// stripline directional coupler", "5-section edge-coupled ...", or for a
+// coupler without dimensions "... (ideal: lossless, ...)".
+std::string coupler_kind(const ResponseRequest& q);
+std::string coupler_kind(const MultisectionRequest& q);
 
 // The coupler of a response as its Touchstone file describes it: "Zoe =
 // ... ohm, Zoo = ... ohm, Er = ..., length = ... mm, Rs = ... ohm, Rl = ...

@@ -21,6 +21,7 @@ using ketrovane::multisection_scattering_matrices;
 using ketrovane::multisection_scattering_matrix;
 using ketrovane::MultisectionCoupler;
 using ketrovane::MultisectionDesign;
+using ketrovane::ProfileSummary;
 using ketrovane::response_scattering_matrix;
 using ketrovane::ScatteringMatrix;
 

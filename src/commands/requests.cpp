@@ -289,14 +289,11 @@ void refuse_board_options(const OptionValues& v) {
 MultisectionBuild read_build(OptionValues& v) {
   MultisectionBuild b{};
   b.solver = read_solver(v);
-  if (b.solver == Solver::both) {
-    reject(dashed(Opt::solver), "both", "expected model or field for a multi-section coupler");
-  }
   b.zo = v.number(Opt::zo);
   if (!v.has(Opt::b)) {
     refuse_board_options(v);
     if (b.solver != Solver::model) {
-      reject(dashed(Opt::solver), "field",
+      reject(dashed(Opt::solver), std::string(v.choice(Opt::solver)),
              {"the field solution needs a board: ", Opt::b, " and ", Opt::t});
     }
     b.er = v.number(Opt::er);

@@ -10,6 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "commands/dimension_words.hpp"
+#include "commands/number_format.hpp"
+
 namespace ketrovane::commands {
 
 namespace {
@@ -337,7 +340,7 @@ constexpr auto kResponseColumns = joined(joined(kFrequencyColumn, kResponseFigur
 constexpr auto kResponseOfDimensions =
     joined(joined(joined(kFrequencyColumn, kResponseFigures), kModeLossColumns), kResponseTail);
 
-constexpr std::array kFieldResponseColumns = {
+constexpr std::array kFieldResponseFigures = {
     in_decibels("s11_field_db", "S11 field", 2),
     in_degrees("s11_field_deg", "S11 field", 2),
     in_decibels("s21_field_db", "S21 field", 3),
@@ -354,14 +357,23 @@ constexpr std::array kFieldResponseColumns = {
     in_decibels("thru_and_coupled_field_db", "Thru+coupled field", 4),
     in_decibels("return_loss_field_db", "Ret loss field", 2),
     in_decibels("directivity_field_db", "Directivity field", 2),
+};
+
+constexpr std::array kFieldModeLossColumns = {
     per_length_unit("loss_even_conductor_field_db_per", "Cond even field", 4),
     per_length_unit("loss_even_dielectric_field_db_per", "Diel even field", 4),
     per_length_unit("loss_odd_conductor_field_db_per", "Cond odd field", 4),
     per_length_unit("loss_odd_dielectric_field_db_per", "Diel odd field", 4),
 };
 
+constexpr auto kFieldResponseColumns = joined(kFieldResponseFigures, kFieldModeLossColumns);
+
 constexpr auto kResponseWithField =
     joined(joined(kResponseOfDimensions, kComparisonColumns), kFieldResponseColumns);
+
+// A multi-section coupler's response beside the field's cascade of the
+// same sections.
+constexpr auto kCascadeWithField = joined(kResponseColumns, kFieldResponseFigures);
 
 // Every figure of a response: the amplitudes as the reports print them,
 // down to -90 dB, and the return loss, the directivity (isolation less
@@ -561,10 +573,25 @@ std::span<const Column> section_columns(const MultisectionBuild& b) {
   return multisection_columns({b.solver, b.board.has_value(), b.setup.placement.arrangement});
 }
 
+// Strips side by side on a board, with both: the field's figures of the
+// model's dimensions beside the model's.
+bool field_beside(const MultisectionBuild& b) {
+  return b.solver == Solver::both && b.board && on_model(b.setup.placement.arrangement);
+}
+
 void tally_section(const SectionRow& s, std::int64_t index, RowTally& t) {
   t.count(index, s.status, s.synthesis ? s.synthesis->failure : std::nullopt);
   if (s.status == RowStatus::gap_below_limit) t.note_below_gap_limit(s.synthesis->targets);
   if (s.status == RowStatus::needs_thinner_core) ++t.core_too_thick;
+}
+
+// A section built on the model's cross-section, noted against the map of
+// the model's error (with its conductor loss where the rows have one).
+void note_model_section(const MultisectionRequest& q, const SectionRow& s, bool with_loss,
+                        AccuracyWatch& watch) {
+  if (q.build.solver == Solver::field || !s.synthesis || !s.synthesis->built) return;
+  if (!s.synthesis->placement.is_edge()) return;
+  watch.note({*q.build.board, s.synthesis->w, s.synthesis->s}, with_loss);
 }
 
 class SectionRows final : public RowSource {
@@ -585,11 +612,11 @@ class SectionRows final : public RowSource {
     if (s.synthesis) write_section_dimensions(out, *s.synthesis);
     out.numbers({s.length_inch});
     out.status(s.status);
-    tally_section(s, index, t);
-    if (s.synthesis && s.synthesis->built && q_.build.solver == Solver::model &&
-        s.synthesis->placement.is_edge()) {
-      t.accuracy.note({*q_.build.board, s.synthesis->w, s.synthesis->s}, false);
+    if (field_beside(q_.build)) {
+      write_comparison(out, s.synthesis ? s.synthesis->field : std::nullopt);
     }
+    tally_section(s, index, t);
+    note_model_section(q_, s, false, t.accuracy);
   }
 
  private:
@@ -618,16 +645,30 @@ class MultisectionResponseRows final : public RowSource {
  public:
   explicit MultisectionResponseRows(MultisectionRequest q) : q_(std::move(q)) {}
 
-  [[nodiscard]] std::span<const Column> columns() const override { return kResponseColumns; }
+  [[nodiscard]] std::span<const Column> columns() const override {
+    if (with_field()) return kCascadeWithField;
+    return kResponseColumns;
+  }
   [[nodiscard]] std::int64_t rows() const override { return q_.f->rows; }
+  [[nodiscard]] std::int64_t rows_per_block() const override {
+    return commands::rows_per_block(q_.build.solver);
+  }
 
   void fill(std::int64_t index, std::span<Cell> cells, RowTally& t) const override {
     const float f = q_.f->value(index);
+    // Every row is the whole cascade: its sections are noted once.
+    if (index == 0) {
+      const bool with_loss = q_.build.materials.conductor.resistivity_ohm_inch > 0.0F;
+      for (const SectionRow& s : q_.coupler->sections) {
+        note_model_section(q_, s, with_loss, t.accuracy);
+      }
+    }
     CellWriter out(cells);
     out.numbers({f});
     if (!q_.coupler->built()) {
       out.empty(kResponseColumns.size() - 2);
       out.status(unbuilt_status(*q_.coupler));
+      if (with_field()) out.empty(kFieldResponseFigures.size());
       ++t.failed;
       return;
     }
@@ -635,10 +676,19 @@ class MultisectionResponseRows final : public RowSource {
     write_response(out, r.response);
     out.numbers({total_length()});
     out.status(r.status);
+    if (with_field()) {
+      if (r.field_response) {
+        write_response(out, *r.field_response);
+      } else {
+        out.empty(kFieldResponseFigures.size());
+      }
+    }
     t.count(index, r.status, r.failure);
   }
 
  private:
+  [[nodiscard]] bool with_field() const { return field_beside(q_.build); }
+
   [[nodiscard]] float total_length() const {
     float length = 0.0F;
     for (const SectionRow& s : q_.coupler->sections) length += s.length_inch;
@@ -687,7 +737,12 @@ std::span<const Column> multisection_columns(const ColumnChoice& c) {
     return Columns(kSectionHeadColumns.begin(), kSectionHeadColumns.end()) + dimension_columns(a) +
            kSectionTailColumns;
   });
+  static const PerArrangement with_field([](const ArrangementSpec& a) {
+    return Columns(kSectionHeadColumns.begin(), kSectionHeadColumns.end()) + dimension_columns(a) +
+           kSectionTailColumns + kComparisonColumns;
+  });
   if (!c.with_length) return kIdealSectionColumns;
+  if (c.solver == Solver::both && on_model(c.arrangement)) return with_field[c.arrangement];
   return on_board[c.arrangement];
 }
 
@@ -695,6 +750,26 @@ std::unique_ptr<RowSource> multisection_rows(const Request& request) {
   const auto& q = std::get<MultisectionRequest>(request);
   if (q.response_table) return std::make_unique<MultisectionResponseRows>(q);
   return std::make_unique<SectionRows>(q);
+}
+
+namespace {
+
+ResponseAt cascade_response_of(const MultisectionRequest& q) {
+  return
+      [&q](float f) { return multisection_response_row(*q.coupler, f, q.terminations).response; };
+}
+
+}  // namespace
+
+std::optional<ProfileSummary> multisection_summary(const MultisectionRequest& q) {
+  if (!q.response_table || !q.f || !q.coupler->built()) return std::nullopt;
+  return profile_summary(cascade_response_of(q), *q.f, q.design);
+}
+
+std::optional<ProfileSummary> multisection_summary(const MultisectionRequest& q,
+                                                   std::span<const float> f_mhz) {
+  if (!q.coupler->built()) return std::nullopt;
+  return profile_summary(cascade_response_of(q), f_mhz, q.design);
 }
 
 std::span<const Column> sensitivity_columns(const ColumnChoice& c) {
@@ -764,6 +839,23 @@ std::string core_note(const RowTally& tally, const Request& request) {
          " of the designs need a thinner core: even directly above each other (WO = 0) the "
          "strips couple less than asked across this --sv; give a smaller --sv, or --solve w,sv "
          "to find the gap that couples as asked";
+}
+
+std::string weak_sections_note(const Request& request) {
+  const auto* q = std::get_if<MultisectionRequest>(&request);
+  if (q == nullptr) return "";
+  const std::vector<const SectionRow*> weak = weakly_coupled_sections(*q->coupler);
+  if (weak.empty()) return "";
+  std::vector<std::string> names;
+  names.reserve(weak.size());
+  for (const SectionRow* s : weak) {
+    names.push_back(std::to_string(s->index) + " (" + significant(s->coupling_db, 4) + " dB)");
+  }
+  const bool one = weak.size() == 1;
+  return std::string("note: ") + (one ? "section " : "sections ") + listed(names) +
+         (one ? " couples" : " couple") + " more weakly than " +
+         significant(kWeakestCoupledSectionDb, 3) + " dB: in effect uncoupled lines, " +
+         (one ? "it adds" : "they add") + " length and loss but next to no coupling";
 }
 
 std::unique_ptr<RowSource> response_rows(const Request& request) {

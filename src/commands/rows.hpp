@@ -14,6 +14,7 @@
 #include "commands/columns.hpp"
 #include "commands/requests.hpp"
 #include "design/accuracy_watch.hpp"
+#include "design/band_summary.hpp"
 #include "design/higher_mode.hpp"
 
 namespace ketrovane::commands {
@@ -153,6 +154,12 @@ std::string gap_limit_note(const RowTally& tally, const Request& request);
 // the given core: the note that says what to change, or empty.
 std::string core_note(const RowTally& tally, const Request& request);
 
+// A multi-section coupler's sections that couple more weakly than
+// kWeakestCoupledSectionDb: the note that names them ("note: sections 1
+// (-45.2 dB) and 7 (-45.2 dB) couple more weakly than -40 dB: ..."), or
+// empty.
+std::string weak_sections_note(const Request& request);
+
 // response: f_mhz, the amplitude and phase of S11, S21, S31, S41 (ports 1
 // input, 2 thru, 3 isolated, 4 coupled), vswr, phase_difference_deg
 // (arg(S41/S21)), phase_error_deg (from 90), amplitude_balance_db
@@ -174,6 +181,15 @@ std::unique_ptr<RowSource> response_rows(const Request& request);
 // in its status, and every response row then carries that status.
 std::span<const Column> multisection_columns(const ColumnChoice& choice);
 std::unique_ptr<RowSource> multisection_rows(const Request& request);
+
+// What the response rows of a built multi-section coupler come to over its
+// profile's band (design/band_summary.hpp); none without --table response
+// or for a coupler that could not be built.
+std::optional<ProfileSummary> multisection_summary(const MultisectionRequest& q);
+// The same of the response at frequencies listed in increasing order (a
+// scripting call's); none for a coupler that could not be built.
+std::optional<ProfileSummary> multisection_summary(const MultisectionRequest& q,
+                                                   std::span<const float> f_mhz);
 
 // sensitivity: w, s, zoe_ohm, zoo_ohm, then szoe_er, szoe_b, szoe_s,
 // szoe_t, szoe_w and the same for szoo, status; the comparison for both.

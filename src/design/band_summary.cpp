@@ -16,6 +16,7 @@ struct Point {
   float return_loss_db;
   float quadrature_error_deg;
   float amplitude_balance_db;
+  float isolation_db;
 };
 
 // Frequencies listed rather than swept, read as an axis is.
@@ -28,9 +29,8 @@ struct ListedFrequencies {
 template <typename Frequencies>
 class BandScan {
  public:
-  BandScan(const ResponseCoupler& coupler, Terminations terminations, const Frequencies& f,
-           float f0, float flatness)
-      : coupler_(coupler), terminations_(terminations), f_(f), flatness_(flatness) {
+  BandScan(const ResponseAt& response, const Frequencies& f, float f0, float flatness)
+      : response_(response), f_(f), flatness_(flatness) {
     const Point centre = at(f0, 0.0F);
     summary_ = {f0,
                 coupling_at_f0_,
@@ -41,7 +41,8 @@ class BandScan {
                 centre.return_loss_db,
                 centre.quadrature_error_deg,
                 centre.amplitude_balance_db,
-                centre.amplitude_balance_db};
+                centre.amplitude_balance_db,
+                centre.isolation_db};
   }
 
   BandSummary run(float f0) {
@@ -55,10 +56,34 @@ class BandScan {
     return summary_;
   }
 
+  // Over a band given by its ends: the ends, f0 and every row within it.
+  // The largest distance of the coupling from `nominal` there.
+  float over_band(float f1, float f2, float nominal) {
+    summary_.low = BandEdge{f1, false};
+    summary_.high = BandEdge{f2, false};
+    float ripple = std::fabs(coupling_at_f0_ - nominal);
+    const auto take = [&](float f) {
+      const Point p = at(f, nominal);
+      take_worst(p);
+      ripple = std::fmax(ripple, p.deviation_db);
+    };
+    take(f1);
+    take(f2);
+    for (std::int64_t i = 0; i < f_.rows; ++i) {
+      const float f = f_.value(i);
+      if (f < f1 || f > f2) continue;
+      take(f);
+      ++swept_;
+    }
+    return ripple;
+  }
+  [[nodiscard]] const BandSummary& summary() const { return summary_; }
+  [[nodiscard]] int swept() const { return swept_; }
+
  private:
   Point at(float f, float reference) {
-    const ResponseRow r = response_row(coupler_, f, terminations_);
-    const float coupling = r.response.amplitude_db[Port::coupled];
+    const FourPortResponse r = response_(f);
+    const float coupling = r.amplitude_db[Port::coupled];
     if (!measured_) {
       coupling_at_f0_ = coupling;
       measured_ = true;
@@ -66,10 +91,11 @@ class BandScan {
     }
     return {f,
             std::fabs(coupling - reference),
-            directivity_db(r.response),
-            return_loss_db(r.response),
-            r.response.quadrature_error_deg,
-            amplitude_balance_db(r.response)};
+            directivity_db(r),
+            return_loss_db(r),
+            r.quadrature_error_deg,
+            amplitude_balance_db(r),
+            -r.amplitude_db[Port::isolated]};
   }
 
   void take_worst(const Point& p) {
@@ -82,12 +108,13 @@ class BandScan {
         std::fmin(summary_.least_amplitude_balance_db, p.amplitude_balance_db);
     summary_.greatest_amplitude_balance_db =
         std::fmax(summary_.greatest_amplitude_balance_db, p.amplitude_balance_db);
+    summary_.worst_isolation_db = std::fmin(summary_.worst_isolation_db, p.isolation_db);
   }
 
   // From f0 through the rows from `first` in `direction` until the coupling
   // leaves the flatness, or the sweep ends.
   BandEdge edge(float f0, std::int64_t first, int direction) {
-    Point inside{f0, 0.0F, 0.0F, 0.0F, 0.0F, 0.0F};
+    Point inside{f0, 0.0F, 0.0F, 0.0F, 0.0F, 0.0F, 0.0F};
     for (std::int64_t i = first; i >= 0 && i < f_.rows; i += direction) {
       const Point p = at(f_.value(i), coupling_at_f0_);
       if (!(p.deviation_db <= flatness_)) return {crossing(inside, p), false};
@@ -106,12 +133,12 @@ class BandScan {
     return inside.f_mhz + t * (outside.f_mhz - inside.f_mhz);
   }
 
-  const ResponseCoupler& coupler_;
-  Terminations terminations_;
+  const ResponseAt& response_;
   const Frequencies& f_;
   float flatness_;
   float coupling_at_f0_ = 0.0F;
   bool measured_ = false;
+  int swept_ = 0;
   BandSummary summary_{};
 };
 
@@ -119,15 +146,55 @@ class BandScan {
 
 BandSummary band_summary(const ResponseCoupler& coupler, Terminations terminations, const Axis& f,
                          float f0_mhz, float flatness_db) {
-  BandScan<Axis> scan(coupler, terminations, f, f0_mhz, flatness_db);
-  return scan.run(f0_mhz);
+  return band_summary([&](float at) { return response_row(coupler, at, terminations).response; }, f,
+                      f0_mhz, flatness_db);
 }
 
 BandSummary band_summary(const ResponseCoupler& coupler, Terminations terminations,
                          std::span<const float> f_mhz, float f0_mhz, float flatness_db) {
+  const ResponseAt response = [&](float at) {
+    return response_row(coupler, at, terminations).response;
+  };
   const ListedFrequencies f{f_mhz, static_cast<std::int64_t>(f_mhz.size())};
-  BandScan<ListedFrequencies> scan(coupler, terminations, f, f0_mhz, flatness_db);
+  BandScan<ListedFrequencies> scan(response, f, f0_mhz, flatness_db);
   return scan.run(f0_mhz);
+}
+
+BandSummary band_summary(const ResponseAt& response, const Axis& f, float f0_mhz,
+                         float flatness_db) {
+  BandScan<Axis> scan(response, f, f0_mhz, flatness_db);
+  return scan.run(f0_mhz);
+}
+
+namespace {
+
+template <typename Frequencies>
+ProfileSummary profile_summary_over(const ResponseAt& response, const Frequencies& f,
+                                    const MultisectionDesign& design) {
+  const auto f0 = static_cast<float>(design.f0_mhz);
+  const auto nominal = static_cast<float>(-design.coupling_db);
+  const auto ripple = static_cast<float>(design.ripple_db);
+  if (!(design.f2_mhz > design.f1_mhz)) {
+    BandScan<Frequencies> scan(response, f, f0, kFlatProfileFlatnessDb);
+    return {scan.run(f0), nominal, ripple, std::nullopt, 0};
+  }
+  BandScan<Frequencies> scan(response, f, f0, ripple);
+  const float realised =
+      scan.over_band(static_cast<float>(design.f1_mhz), static_cast<float>(design.f2_mhz), nominal);
+  return {scan.summary(), nominal, ripple, realised, scan.swept()};
+}
+
+}  // namespace
+
+ProfileSummary profile_summary(const ResponseAt& response, const Axis& f,
+                               const MultisectionDesign& design) {
+  return profile_summary_over(response, f, design);
+}
+
+ProfileSummary profile_summary(const ResponseAt& response, std::span<const float> f_mhz,
+                               const MultisectionDesign& design) {
+  const ListedFrequencies f{f_mhz, static_cast<std::int64_t>(f_mhz.size())};
+  return profile_summary_over(response, f, design);
 }
 
 }  // namespace ketrovane

@@ -78,6 +78,14 @@ bool MultisectionCoupler::built() const {
   return !sections.empty();
 }
 
+std::vector<const SectionRow*> weakly_coupled_sections(const MultisectionCoupler& coupler) {
+  std::vector<const SectionRow*> weak;
+  for (const SectionRow& s : coupler.sections) {
+    if (s.coupling_db < kWeakestCoupledSectionDb) weak.push_back(&s);
+  }
+  return weak;
+}
+
 MultisectionCoupler multisection_coupler(const MultisectionDesign& design,
                                          const MultisectionBuild& build) {
   MultisectionCoupler coupler;
@@ -97,6 +105,24 @@ std::vector<CoupledSection> sections_at(const MultisectionCoupler& coupler, floa
   return sections;
 }
 
+namespace {
+
+// With Solver::both, the field's sections of the same dimensions at f_mhz;
+// none when a section has no field solution.
+std::optional<std::vector<CoupledSection>> field_sections_at(const MultisectionCoupler& coupler,
+                                                             float f_mhz) {
+  std::vector<CoupledSection> sections;
+  sections.reserve(coupler.sections.size());
+  for (const SectionRow& s : coupler.sections) {
+    std::optional<CoupledSection> on_the_field = field_section_at(s.coupler, f_mhz);
+    if (!on_the_field) return std::nullopt;
+    sections.push_back(*on_the_field);
+  }
+  return sections;
+}
+
+}  // namespace
+
 ResponseRow multisection_response_row(const MultisectionCoupler& coupler, float f_mhz,
                                       Terminations terminations) {
   ResponseRow row{f_mhz, {}, {}, RowStatus::ok, std::nullopt, std::nullopt};
@@ -107,6 +133,15 @@ ResponseRow multisection_response_row(const MultisectionCoupler& coupler, float 
     row.status = failure_status(failure);
     row.failure = failure;
     sections = sections_without_loss(coupler);
+  }
+  // Beside the model's cascade, the field's of the same dimensions.
+  try {
+    if (const auto on_the_field = field_sections_at(coupler, f_mhz)) {
+      row.field_response = cascade_response(*on_the_field, f_mhz, terminations);
+    }
+  } catch (const FieldFailure& failure) {
+    row.status = failure_status(failure);
+    row.failure = failure;
   }
   row.section = sections.front();
   row.response = cascade_response(sections, f_mhz, terminations);

@@ -50,6 +50,15 @@ struct MultisectionCoupler {
   [[nodiscard]] bool built() const;
 };
 
+// A section coupling more weakly than this (dB) is in effect a pair of
+// uncoupled lines: it adds length and loss, and next to nothing of the
+// coupling.
+inline constexpr float kWeakestCoupledSectionDb = -40.0F;
+
+// The sections of `coupler` coupling more weakly than
+// kWeakestCoupledSectionDb, from the source end.
+std::vector<const SectionRow*> weakly_coupled_sections(const MultisectionCoupler& coupler);
+
 // The sections of `design` on `build`, from the source end.
 MultisectionCoupler multisection_coupler(const MultisectionDesign& design,
                                          const MultisectionBuild& build);

@@ -132,14 +132,19 @@ std::optional<LossParts> loss_parts(const ResponseCoupler& c, float f_mhz, bool 
   return LossParts{conductor, {dielectric, dielectric}};
 }
 
+std::optional<CoupledSection> field_section_at(const ResponseCoupler& c, float f_mhz) {
+  if (!c.field_section) return std::nullopt;
+  CoupledSection on_the_field = *c.field_section;
+  set_attenuation(on_the_field, attenuation_at(c, *c.dimensions, f_mhz, true));
+  return on_the_field;
+}
+
 ResponseRow response_row(const ResponseCoupler& c, float f_mhz, Terminations terminations) {
   ResponseRow row{f_mhz, c.section, {}, c.status, std::nullopt, c.failure};
   try {
     row.section = section_at(c, f_mhz);
-    if (c.field_section) {
-      CoupledSection on_the_field = *c.field_section;
-      set_attenuation(on_the_field, attenuation_at(c, *c.dimensions, f_mhz, true));
-      row.field_response = four_port_response(on_the_field, f_mhz, terminations);
+    if (const std::optional<CoupledSection> on_the_field = field_section_at(c, f_mhz)) {
+      row.field_response = four_port_response(*on_the_field, f_mhz, terminations);
     }
   } catch (const FieldFailure& failure) {
     row.status = failure_status(failure);

@@ -238,6 +238,11 @@ bool all_finite(const FourPortResponse& response);
 // The coupler's section with its attenuation at f_mhz (none when lossless).
 CoupledSection section_at(const ResponseCoupler& coupler, float f_mhz);
 
+// With Solver::both, the field's section of the same dimensions with the
+// field's attenuation at f_mhz; none without one.  FieldFailure when the
+// field solver cannot find its loss.
+std::optional<CoupledSection> field_section_at(const ResponseCoupler& coupler, float f_mhz);
+
 // The figures a coupler is specified by, from a response's amplitudes (down
 // to -90 dB as they are printed): the return loss at the input, and the
 // directivity, isolation less coupling; both positive dB.

@@ -453,27 +453,32 @@ py::object failure_note_of(const commands::RowTally& tally, const commands::Leng
   return py::str(text);
 }
 
-// The band summary of a call sweeping one coupler, as a dict, or None.
-py::object summary_of(const Call& call) {
-  const std::optional<BandSummary> s = commands::call_band_summary(call);
-  if (!s) return py::none();
+// A band summary as a dict.
+py::dict band_summary_dict(const BandSummary& s) {
   py::dict d;
-  d["f0_mhz"] = s->f0_mhz;
-  d["coupling_at_f0_db"] = s->coupling_at_f0_db;
-  d["flatness_db"] = s->flatness_db;
+  d["f0_mhz"] = s.f0_mhz;
+  d["coupling_at_f0_db"] = s.coupling_at_f0_db;
+  d["flatness_db"] = s.flatness_db;
   const auto edge = [&d](const char* name, const std::optional<BandEdge>& e) {
     d[(std::string(name) + "_mhz").c_str()] = e ? py::object(py::float_(e->f_mhz)) : py::none();
     d[(std::string(name) + "_beyond_swept_range").c_str()] = e && e->beyond_sweep;
   };
-  edge("band_low", s->low);
-  edge("band_high", s->high);
-  d["worst_directivity_db"] = s->worst_directivity_db;
-  d["worst_return_loss_db"] = s->worst_return_loss_db;
-  d["worst_quadrature_error_deg"] = s->worst_quadrature_error_deg;
-  d["least_amplitude_balance_db"] = s->least_amplitude_balance_db;
-  d["greatest_amplitude_balance_db"] = s->greatest_amplitude_balance_db;
+  edge("band_low", s.low);
+  edge("band_high", s.high);
+  d["worst_directivity_db"] = s.worst_directivity_db;
+  d["worst_return_loss_db"] = s.worst_return_loss_db;
+  d["worst_quadrature_error_deg"] = s.worst_quadrature_error_deg;
+  d["least_amplitude_balance_db"] = s.least_amplitude_balance_db;
+  d["greatest_amplitude_balance_db"] = s.greatest_amplitude_balance_db;
   d["amplitude_floor_db"] = -90.0;
   return d;
+}
+
+// The band summary of a call sweeping one coupler, as a dict, or None.
+py::object summary_of(const Call& call) {
+  const std::optional<BandSummary> s = commands::call_band_summary(call);
+  if (!s) return py::none();
+  return band_summary_dict(*s);
 }
 
 // (columns, units, numbers[column, element], codes or None, texts, text
@@ -566,7 +571,14 @@ py::tuple multisection(const py::tuple& names, const py::tuple& values,
       *rows, [&arrays](const commands::RowBlock& block) { arrays.take(block); },
       py::make_tuple(rows->rows()), py::none());
   const auto& q = std::get<commands::MultisectionRequest>(request);
-  return arrays.result(py::none(), py::none(), failure_note_of(tally, unit), profile_of(q.design));
+  // The model's error over every section, and the sections too weak to couple.
+  std::string note;
+  if (commands::solver_of(request) == Solver::model)
+    note = commands::accuracy_note(tally.accuracy, *q.coupler, unit);
+  const std::string weak = commands::weak_sections_note(request);
+  return arrays.result(note.empty() ? py::none() : py::object(py::str(note)),
+                       weak.empty() ? py::none() : py::object(py::str(weak)),
+                       failure_note_of(tally, unit), profile_of(q.design));
 }
 
 // ---- Tolerance runs ----
@@ -700,6 +712,30 @@ py::tuple multisection_scattering(const py::tuple& names, const py::tuple& value
   return py::make_tuple(s, py::make_tuple(t.source, t.load, t.load, t.source));
 }
 
+// The band summary of the whole coupler's response at f_mhz (increasing),
+// as the command line's JSON gives it, or None for a coupler that could
+// not be built.
+py::object multisection_summary(const py::tuple& names, const py::tuple& values,
+                                const std::string& length_unit, const std::string& frequency_unit,
+                                const py::array_t<double>& f_mhz) {
+  const commands::MultisectionRequest q =
+      multisection_request(names, values, length_unit, frequency_unit);
+  const auto f = f_mhz.unchecked<1>();
+  std::vector<float> at(static_cast<std::size_t>(f.shape(0)));
+  for (std::size_t i = 0; i < at.size(); ++i)
+    at[i] = static_cast<float>(f(static_cast<py::ssize_t>(i)));
+  const std::optional<ProfileSummary> p = commands::multisection_summary(q, at);
+  if (!p) return py::none();
+  py::dict d = band_summary_dict(p->band);
+  d["worst_isolation_db"] = p->band.worst_isolation_db;
+  d["nominal_coupling_db"] = p->nominal_coupling_db;
+  d["ideal_ripple_db"] = p->ideal_ripple_db;
+  d["realised_ripple_db"] =
+      p->realised_ripple_db ? py::object(py::float_(*p->realised_ripple_db)) : py::none();
+  d["swept_in_band"] = p->swept_in_band;
+  return d;
+}
+
 // The length unit named, in any letter case, if the tables can be written
 // in it: its own spelling.
 std::optional<std::string_view> output_length_unit(std::string_view name) {
@@ -821,6 +857,8 @@ PYBIND11_MODULE(_core, m) {
   m.def("scattering", &kp::scattering,
         "(names, values, length_unit, frequency_unit, shape, progress)");
   m.def("multisection", &kp::multisection, "(names, values, length_unit, frequency_unit)");
+  m.def("multisection_summary", &kp::multisection_summary,
+        "(names, values, length_unit, frequency_unit, f_mhz) -> dict or None");
   m.def("multisection_scattering", &kp::multisection_scattering,
         "(names, values, length_unit, frequency_unit, f_mhz)");
   m.def("tolerance", &kp::tolerance, "(names, values, length_unit, frequency_unit, progress)");

@@ -1,7 +1,8 @@
 """ketrovane-calc multisection end to end: one section is the single
 coupler, the refusals, the section table of a broadband design, the response
-rows read back from the Touchstone file by scikit-rf, and the sections a fab
-cannot make.
+rows read back from the Touchstone file by scikit-rf, the sections a fab
+cannot make, the notes on the model's error and on sections too weak to
+couple, the band summary of the response, and the field beside the model.
 
 Usage: multisection_test.py PATH/TO/ketrovane-calc
 """
@@ -132,7 +133,7 @@ class Refusals(unittest.TestCase):
     def test_what_the_outputs_and_the_solver_need(self):
         base = ["multisection", "--zo", "50", "--coupling", "10", "--sections", "3",
                 "--band", "1GHz:3GHz", "--er", "3"]
-        self.refused(base + ["--solver", "both"], "model or field")
+        self.refused(base + ["--solver", "both"], "needs a board")
         self.refused(base + ["--solver", "field"], "needs a board")
         self.refused(base + ["--table", "response"], "--f: missing")
         self.refused(base + ["--touchstone", "c.s4p"], "frequencies of --f")
@@ -264,6 +265,136 @@ class Broadside(unittest.TestCase):
                                     "--rho", "lossless", "--tand", "0"])
         # The field meets its impedances within 0.02 %.
         np.testing.assert_array_less(np.abs(numbers(response, "s41_db") + 3.0), ripple + 0.01)
+
+
+def notes(done):
+    return [line for line in done.stderr.splitlines() if "note:" in line]
+
+
+class Notes(unittest.TestCase):
+    """What a run says of its sections on the error stream."""
+
+    def test_the_model_note_covers_every_section_of_either_table(self):
+        # Fault: a multi-section run taken for a field run (no note), or the
+        # response rows noting no section.
+        rows = csv_rows(BROADBAND)
+        tightest = max(rows, key=lambda r: float(r["coupling_db"]))
+        for table in ([], ["--f", "2GHz:18GHz:4GHz", "--table", "response"]):
+            with self.subTest(table=table):
+                said = [n for n in notes(run(BROADBAND + table)) if "closed-form model" in n]
+                self.assertEqual(len(said), 1, said)
+                # The worst section is the tightest, with the narrowest gap.
+                self.assertIn("note: at section %s, W %.5g in, S %.5g in (" % (
+                    tightest["section"], float(tightest["w_in"]), float(tightest["s_in"])),
+                    said[0])
+        self.assertEqual(
+            [n for n in notes(run(BROADBAND + ["--solver", "field"])) if "closed-form" in n], [])
+
+    def test_sections_weaker_than_40_db_are_flagged(self):
+        # 9 sections of 20 dB over 1-4 GHz: -61.2, -46.1, -35.2, ... dB.
+        # Fault: the bound taken as 40 dB tighter or looser, or the
+        # comparison the wrong way round.
+        args = ["multisection", "--zo", "50", "--coupling", "20", "--sections", "9",
+                "--band", "1GHz:4GHz", "--er", "3.66", "--format", "csv"]
+        rows = list(csv.DictReader(io.StringIO(run(args).stdout)))
+        weak = [r["section"] for r in rows if float(r["coupling_db"]) < -40]
+        self.assertEqual(weak, ["1", "2", "8", "9"])
+        said = [n for n in notes(run(args)) if "more weakly than -40 dB" in n]
+        self.assertEqual(len(said), 1)
+        for r in rows:
+            named = " %s (%.4g dB)" % (r["section"], float(r["coupling_db"]))
+            self.assertEqual(named in said[0], r["section"] in weak, (named, said[0]))
+        self.assertEqual([n for n in notes(run(BROADBAND)) if "weakly" in n], [])
+
+
+class BandSummaryOfTheResponse(unittest.TestCase):
+    """--table response sums the rows up over the profile's band."""
+
+    ARGS = ["multisection", "--zo", "50", "--coupling", "10", "--sections", "5",
+            "--band", "2GHz:8GHz"] + BOARD + ["--table", "response"]
+
+    def test_the_realised_ripple_is_that_of_the_rows(self):
+        # The sweep holds the band's ends and f0: the summary is of its rows.
+        # Fault: the ripple measured from the coupling at f0 instead of the
+        # nominal one, rows of the band left out, or the least isolation or
+        # directivity of another band.
+        f = ["--f", "1GHz:9GHz:50MHz"]
+        done = json.loads(run(self.ARGS + f + ["--format", "json"]).stdout)
+        rows = [r for r in done["rows"] if 2000 <= r["f_mhz"] <= 8000]
+        coupling = np.array([r["s41_db"] for r in rows], dtype=np.float32)
+        realised = np.max(np.abs(coupling - np.float32(-10)))
+        s = done["summary"]
+        self.assertEqual(np.float32(s["realised_ripple_db"]), realised)
+        self.assertEqual(done["profile"]["realised_ripple_db"], s["realised_ripple_db"])
+        self.assertGreater(realised, 2 * done["profile"]["ripple_db"])  # the losses' share
+        self.assertEqual(s["swept_in_band"], len(rows))
+        for key, column, pick in (("worst_directivity_db", "directivity_db", min),
+                                  ("worst_return_loss_db", "return_loss_db", min),
+                                  ("least_amplitude_balance_db", "amplitude_balance_db", min),
+                                  ("greatest_amplitude_balance_db", "amplitude_balance_db", max)):
+            self.assertEqual(s[key], pick(r[column] for r in rows), key)
+        self.assertEqual(s["worst_isolation_db"], min(-r["s31_db"] for r in rows))
+        self.assertEqual((s["band_low_mhz"], s["band_high_mhz"]), (2000, 8000))
+        head = run(self.ARGS + f).stdout.splitlines()
+        self.assertEqual(head[2], "Ripple over the band: 0.08746 dB ideal, %.4g dB realised by "
+                         "the response" % realised)
+        self.assertIn("(its ends, f0 and %d swept frequencies): coupling within %.4g dB of -10 dB"
+                      % (len(rows), realised), head[5])
+        self.assertIn("isolation at least %.2f dB" % s["worst_isolation_db"], head[6])
+
+    def test_a_maximally_flat_profile_is_summed_up_as_a_response(self):
+        # Its band is where the coupling stays within 0.5 dB of that at f0.
+        args = ["multisection", "--zo", "50", "--coupling", "10", "--sections", "5",
+                "--f0", "5GHz", "--profile", "maximally-flat"] + BOARD + [
+                    "--table", "response", "--f", "1GHz:9GHz:50MHz", "--format", "json"]
+        done = json.loads(run(args).stdout)
+        s = done["summary"]
+        self.assertIsNone(s["realised_ripple_db"])
+        self.assertEqual(s["flatness_db"], 0.5)
+        inside = [r for r in done["rows"] if s["band_low_mhz"] <= r["f_mhz"] <= s["band_high_mhz"]]
+        deviation = [abs(r["s41_db"] - s["coupling_at_f0_db"]) for r in inside]
+        self.assertLessEqual(max(deviation), 0.5)
+        self.assertEqual(s["worst_isolation_db"], min(-r["s31_db"] for r in inside))
+
+    def test_no_summary_above_the_section_table(self):
+        head = run(BROADBAND + ["--f", "4GHz"]).stdout.splitlines()
+        self.assertEqual(head[2], "Ripple over the band: 0.7977 dB")
+        self.assertEqual(head[3], "")
+        self.assertNotIn("summary", json.loads(run(BROADBAND + ["--format", "json"]).stdout))
+
+
+class BothSolvers(unittest.TestCase):
+    """--solver both: the model's run, and the field's figures of the same
+    dimensions beside it."""
+
+    def test_the_section_table(self):
+        # Fault: the model's columns moved by the comparison, or the field's
+        # of other dimensions than the model's.
+        model = csv_rows(BROADBAND)
+        both = csv_rows(BROADBAND + ["--solver", "both"])
+        for m, b in zip(model, both):
+            self.assertEqual({k: b[k] for k in m}, m)
+            field = csv_rows(["analyse", "--w", b["w_in"], "--s", b["s_in"], "--solver", "field"]
+                             + BOARD)[0]
+            for column in ("zoe", "zoo", "zo"):
+                self.assertAlmostEqual(float(b[column + "_field_ohm"]), float(field[column + "_ohm"]),
+                                       delta=1e-6 * float(field[column + "_ohm"]))
+
+    def test_one_section_is_the_single_coupler_on_both(self):
+        # The cascade of the field's sections is the field's response.
+        design = ["multisection", "--zo", "50", "--coupling", "10", "--sections", "1",
+                  "--f0", "3GHz", "--profile", "maximally-flat"] + BOARD
+        section = csv_rows(design)[0]
+        f = ["--f", "1GHz:6GHz:500MHz"]
+        cascade = csv_rows(design + f + ["--table", "response", "--solver", "both"])
+        single = csv_rows(["response", "--w", section["w_in"], "--s", section["s_in"], "--f0",
+                           "3GHz", "--solver", "both"] + f + BOARD)
+        model = csv_rows(design + f + ["--table", "response"])
+        self.assertGreater(len(cascade[0]), len(model[0]))
+        for c, s, m in zip(cascade, single, model):
+            self.assertEqual({k: c[k] for k in m}, m)
+            self.assertEqual({k: c[k] for k in c if "_field" in k},
+                             {k: s[k] for k in c if "_field" in k})
 
 
 if __name__ == "__main__":

@@ -10,6 +10,7 @@ import io
 import json
 import math
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -377,11 +378,15 @@ class Plots(unittest.TestCase):
         for spacing in range(4, 21, 3):
             self.assertIn(">S = %d mil<" % spacing, svg)
         self.assertNotIn(">S = 5 mil<", svg)
-        self.assertIn("Impedance analysis: B = 62 mil, T = 1.37 mil, Er = 3.66<", svg)
+        self.assertIn("Impedance analysis (closed-form model): B = 62 mil, T = 1.37 mil, Er = 3.66<",
+                      svg)
 
     def test_titles_name_the_fixed_inputs_in_the_output_unit(self):
         widths = self.svg_text(ANALYSE[:10] + ["0.011", "--length-unit", "mm"])
-        self.assertIn("B = 6.35 mm, T = 0.03556 mm, Er = 2.2, S = 0.2794 mm<", widths)
+        # The solver leads the title, which breaks after a comma at 90 characters.
+        self.assertIn(">Impedance analysis (closed-form model): B = 6.35 mm, T = 0.03556 mm, Er = 2.2, "
+                      "</text>", widths)
+        self.assertIn("<text>S = 0.2794 mm</text>", widths)
         response = self.svg_text(RESPONSE + ["--length-unit", "mil"])
         # A long title is broken after a comma into lines of at most 90 characters.
         self.assertIn(">Four-port response: W = 168 mil, S = 11 mil, B = 250 mil, T = 1.4 mil, "
@@ -402,6 +407,71 @@ class Plots(unittest.TestCase):
         for label in ("Coupling S41 (dB)", "Thru S21 (dB)", "Directivity", "Return loss",
                       "Isolation (-S31)", "Quadrature error (deg)"):
             self.assertIn(">%s<" % label, svg)
+
+    def test_each_label_says_what_it_shows(self):
+        # Faults: a title without its solver, the top panel without its
+        # frequency axis, a family chart's series keyed in black as if
+        # they were a curve of their own, floored amplitudes on the frame.
+        field = self.svg_text(SYNTHESISE[:-1] + ["6:10:2", "--solver", "field"])
+        self.assertIn(">Width and spacing synthesis (field solution): Zo = 50 ohm", field)
+        model = self.svg_text(SYNTHESISE)
+        self.assertIn(">Width and spacing synthesis (closed-form model): Zo = 50 ohm", model)
+        response = self.svg_text(RESPONSE)
+        self.assertEqual(response.count(">Frequency (MHz)<"), 2)
+        family = self.svg_text(ANALYSE)
+        self.assertIn("<title>Zo: solid lines</title>", family)
+        self.assertIn("<title>Coupling Co (right axis): dashed lines</title>", family)
+        self.assertNotIn("stroke='black'  d='M", family.split("<title>Zo: solid lines</title>")[1]
+                         .split("</g>\n\t</g>")[0])
+        # A lossless coupler's isolation and return loss stop at 90 dB: the
+        # axis reaches the next tic above them.
+        ideal = self.svg_text(["response", "--zo", "50", "--coupling", "10", "--er", "2.2",
+                               "--f0", "1GHz", "--f", "100:1900:10"])
+        tics = [float(t) for t in re.findall(r'<tspan font-family="Sans" >([^<]*)</tspan>', ideal)]
+        # (The frequency tics are multiples of 200 MHz.)
+        self.assertTrue(any(90 < t < 200 for t in tics), tics)
+
+    def test_the_touchstone_file_names_the_coupler(self):
+        # Fault: every coupler called single-section and edge-coupled.
+        kinds = (
+            (RESPONSE, "single-section edge-coupled stripline directional coupler"),
+            (["response", "--b", "65.4mil", "--t", "0.7mil", "--er", "3.66", "--geometry",
+              "broadside", "--w", "14.6mil", "--sv", "4mil", "--wo", "5.4mil", "--solver", "field",
+              "--f0", "2GHz", "--f", "2GHz"],
+             "single-section broadside-coupled stripline directional coupler"),
+            (["response", "--zo", "50", "--coupling", "10", "--er", "2.2", "--f0", "1GHz", "--f",
+              "1GHz"], "single-section stripline directional coupler (ideal: lossless, of the "
+             "given Zo and coupling)"),
+            (["multisection", "--zo", "50", "--coupling", "10", "--sections", "3", "--band",
+              "2GHz:6GHz", "--b", "62mil", "--t", "1oz", "--er", "3.66", "--geometry",
+              "edge-offset", "--h", "25mil", "--solver", "field", "--f", "4GHz"],
+             "3-section offset edge-coupled stripline directional coupler"),
+            (["multisection", "--zo", "50", "--coupling", "10", "--sections", "5", "--band",
+              "2GHz:6GHz", "--er", "3.66", "--f", "4GHz"],
+             "5-section stripline directional coupler (ideal: lossless sections of the profile's "
+             "impedances)"),
+        )
+        for args, kind in kinds:
+            with self.subTest(kind=kind):
+                run = Run(args + ["--touchstone", "c.s4p", "--output", "table.txt"])
+                with open(run.path("c.s4p")) as text:
+                    self.assertEqual(text.readline().split(": ", 1)[1], kind + "\n")
+
+    def test_a_multisection_chart_marks_its_band_and_its_realised_ripple(self):
+        board = ["--b", "62mil", "--t", "1oz", "--er", "3.66", "--table", "response",
+                 "--f", "1GHz:9GHz:100MHz"]
+        ripple = self.svg_text(["multisection", "--zo", "50", "--coupling", "10", "--sections",
+                                "5", "--band", "2GHz:8GHz"] + board)
+        realised = json.loads(Run(["multisection", "--zo", "50", "--coupling", "10", "--sections",
+                                   "5", "--band", "2GHz:8GHz", "--format", "json"] + board).out)
+        self.assertIn(">Realised ripple: within %.3g dB<"
+                      % realised["summary"]["realised_ripple_db"], ripple)
+        self.assertIn(">Band: coupling within 0.0875 dB of -10 dB<", ripple)
+        self.assertIn(">ripple 0.0875 dB (realised %.3g dB) over 2000 to 8000 MHz<"
+                      % realised["summary"]["realised_ripple_db"], ripple)
+        flat = self.svg_text(["multisection", "--zo", "50", "--coupling", "10", "--sections", "5",
+                              "--f0", "5GHz", "--profile", "maximally-flat"] + board)
+        self.assertRegex(flat, r">Band: coupling within 0.5 dB of -10\.\d+ dB at 5000 MHz<")
 
     def test_rows_that_cannot_be_built_are_left_out_of_the_chart(self):
         run = Run(["synthesise", "--b", "0.25", "--t", "0", "--er", "2.2", "--zo", "50",

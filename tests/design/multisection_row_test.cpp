@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "design/band_summary.hpp"
 #include "design/quarter_wave.hpp"
 
 namespace ketrovane {
@@ -96,6 +97,30 @@ TEST(MultisectionRow, ASectionBelowTheFabsLeastGapLeavesTheCouplerUnbuilt) {
   EXPECT_FALSE(c.built());
   EXPECT_EQ(c.sections[1].status, RowStatus::gap_below_limit);
   EXPECT_EQ(c.sections[0].status, RowStatus::converged);
+}
+
+// Ideal lossless sections realise the profile's ripple: over the band the
+// coupling reaches the ripple's size about the nominal coupling at the
+// band's ends and f0 and nowhere passes it.  Catches a realised ripple
+// measured from another reference than the nominal coupling, or over
+// another band.
+TEST(MultisectionRow, IdealSectionsRealiseTheIdealRipple) {
+  const MultisectionDesign d = design_equal_ripple(5, 10.0, 2000.0, 18000.0);
+  ASSERT_TRUE(d.ok) << d.message;
+  const MultisectionCoupler c = multisection_coupler(d, ideal_build());
+  const ResponseAt response = [&c](float f) {
+    return multisection_response_row(c, f, kFifty).response;
+  };
+  const Axis f = swept_range({1000.0F, 19000.0F, 100.0F}, 180);
+  const ProfileSummary p = profile_summary(response, f, d);
+  ASSERT_TRUE(p.realised_ripple_db.has_value());
+  EXPECT_NEAR(*p.realised_ripple_db, d.ripple_db, 1e-4);
+  EXPECT_EQ(p.nominal_coupling_db, -10.0F);
+  EXPECT_EQ(p.band.low->f_mhz, 2000.0F);
+  EXPECT_EQ(p.band.high->f_mhz, 18000.0F);
+  EXPECT_EQ(p.swept_in_band, 161);
+  // Matched and isolated sections: the floors of the amplitudes.
+  EXPECT_GE(p.band.worst_isolation_db, 90.0F);
 }
 
 TEST(MultisectionRow, ARefusedDesignHasNoSections) {

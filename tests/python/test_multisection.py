@@ -2,6 +2,7 @@
 command line gives them, the refusals as its messages, and the network of
 the whole coupler against the command's response rows."""
 
+import json
 import unittest
 
 import numpy as np
@@ -110,6 +111,44 @@ class Network(unittest.TestCase):
         np.testing.assert_array_equal(referenced.s, between.s)
         np.testing.assert_array_equal(referenced.z0, np.full((2, 4), 25))
         self.assertIn("ref:", r.network.__doc__)
+
+
+class BandSummary(unittest.TestCase):
+    """What the response comes to over the profile's band, as the command
+    line's --table response sums it up."""
+
+    ARGS = dict(zo=50, coupling=10, sections=5, band="2GHz:8GHz", er=3.66, b="62mil", t="1oz")
+
+    # The fault: a summary of other frequencies than f, or one that does
+    # not follow the command line's.
+    def test_the_summary_is_the_command_lines_and_the_networks(self):
+        f = np.arange(1000.0, 9001.0, 50.0)
+        r = ketrovane.multisection(**self.ARGS)
+        s = r.band_summary(f)
+        done = calc.run(calc.arguments("multisection", {**self.ARGS, "f": "1000:9000:50"})
+                        + ["--table", "response", "--format", "json"])
+        expected = json.loads(done.stdout)["summary"]
+        for key, value in expected.items():
+            if isinstance(value, float):
+                self.assertEqual(np.float32(s[key]), np.float32(value), key)
+            else:
+                self.assertEqual(s[key], value, key)
+        # Independently, from the network's coupled wave over the band.
+        n = r.network(f)
+        inside = (f >= 2000) & (f <= 8000)
+        coupled = 20 * np.log10(np.abs(n.s[inside, 3, 0]))
+        self.assertAlmostEqual(s["realised_ripple_db"], np.max(np.abs(coupled + 10)), delta=2e-4)
+        self.assertEqual(s["swept_in_band"], np.count_nonzero(inside))
+
+    def test_the_model_warns_of_its_error_and_of_sections_too_weak(self):
+        with self.assertWarns(ketrovane.ModelAccuracyWarning) as caught:
+            ketrovane.multisection(**self.ARGS)
+        self.assertTrue(caught.warning.where.startswith("section 3, W 0.019567 in"),
+                        caught.warning.where)
+        self.assertTrue(str(caught.warning).startswith("The closed-form model may be off"))
+        with self.assertWarnsRegex(ketrovane.WeakSectionWarning,
+                                   r"sections 1 \(-61.15 dB\), 2 \(-46.1 dB\), 8 .* and 9 "):
+            ketrovane.multisection(zo=50, coupling=20, sections=9, band="1GHz:4GHz", er=3.66)
 
 
 if __name__ == "__main__":

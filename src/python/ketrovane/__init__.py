@@ -61,7 +61,7 @@ import numpy as _np
 from . import _core
 
 __all__ = ["Result", "ModelAccuracyWarning", "HigherOrderModeWarning", "FieldFailureWarning",
-           "analyse", "analyze",
+           "WeakSectionWarning", "analyse", "analyze",
            "synthesise", "synthesize", "response", "sensitivity", "field", "s_matrix", "network",
            "multisection", "Multisection", "tolerance", "tolerance_combine", "Tolerance"]
 __version__ = _core.__version__
@@ -90,6 +90,12 @@ class HigherOrderModeWarning(UserWarning):
     The text is the note ``ketrovane-calc`` writes: the frequency, the
     cut-off, the mode and the cross-section.
     """
+
+
+class WeakSectionWarning(UserWarning):
+    """Sections of a multi-section coupler couple more weakly than -40 dB:
+    in effect uncoupled lines, which add length and loss but next to no
+    coupling.  The text names each with its coupling."""
 
 
 class FieldFailureWarning(UserWarning):
@@ -345,7 +351,8 @@ def _close(reporter):
 # ---- Results ----
 
 # "at W 0.12 in, S 0.011 in (W/B 0.48, S/B 0.044, T/B 0.0056)": a row of the note.
-_NOTE_ROW = _re.compile(r"at (W [^(]*\([^)]*\))")
+# "at W ... (W/B ...)", or of a multi-section coupler "at sections 2 and 4, W ...".
+_NOTE_ROW = _re.compile(r"at ((?:sections? [0-9][0-9, and]*?, )?W [^(]*\([^)]*\))")
 _COMMAND_ADVICE = "--solver field gives the field solution, --solver both compares the two"
 _PYTHON_ADVICE = 'solver="field" gives the field solution, solver="both" compares the two'
 
@@ -791,7 +798,31 @@ class Multisection(Result):
     flat profile).  ``network(f)`` is the whole coupler as a 4-port
     scikit-rf Network at the frequencies f (in the call's frequency unit),
     its ports 1 input, 2 thru, 3 isolated, 4 coupled, referenced to their
-    terminations rs and rl."""
+    terminations rs and rl; ``band_summary(f)`` what its response at f
+    comes to over the profile's band."""
+
+    def band_summary(self, f):
+        """What the whole coupler's response at the frequencies f comes to
+        over its profile's band, as the command line's ``--table response``
+        sums it up: a dict of the coupling at f0, the band (for an
+        equal-ripple profile its design band, over its ends, f0 and each of
+        f within it; for a maximally flat one where the coupling stays
+        within 0.5 dB of its value at f0), and over that band the least
+        directivity, return loss and isolation, the largest quadrature
+        error, the range of the amplitude balance |S41| - |S21|, the
+        nominal coupling, the ideal ripple and the realised one
+        (``realised_ripple_db``, None for a maximally flat profile).
+
+        f: as for network: in the call's frequency unit, each above 0 and
+            each above the one before.
+        """
+        names, values, units = self._call
+        _, _, length_unit, frequency_unit = _prepared(names, values, units)
+        f_mhz = _network_frequencies(f, float(_IN_MHZ[frequency_unit.lower()]))
+        summary = _core.multisection_summary(names, values, length_unit, frequency_unit, f_mhz)
+        if summary is None:
+            raise ValueError("a section could not be built: see the status of the section table")
+        return summary
 
     def network(self, f, ref=None, name="ketrovane multisection coupler"):
         """The whole coupler as a 4-port scikit-rf Network (needs Debian's
@@ -862,10 +893,15 @@ def _multisection(names, values, units):
     prepared, shape, length_unit, frequency_unit = _prepared(names, values, units)
     if shape:
         raise ValueError("multisection designs one coupler: every argument is a single value")
-    *table, _, _, failure_note, profile = _core.multisection(names, prepared, length_unit,
-                                                             frequency_unit)
+    *table, note, weak_note, failure_note, profile = _core.multisection(
+        names, prepared, length_unit, frequency_unit)
+    # At the caller of ketrovane.multisection.
+    if note is not None:
+        _warnings.warn(_accuracy_warning(note), stacklevel=3)
+    if weak_note is not None:
+        _warnings.warn(weak_note, WeakSectionWarning, stacklevel=3)
     if failure_note is not None:
-        _warnings.warn(failure_note, FieldFailureWarning, stacklevel=2)
+        _warnings.warn(failure_note, FieldFailureWarning, stacklevel=3)
     result = Multisection("multisection", (_np.shape(table[2])[-1],), *table)
     result.profile = profile
     result.ripple_db = profile["ripple_db"]
