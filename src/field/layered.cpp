@@ -27,6 +27,9 @@ constexpr double kSameHeight = 1e-9;
 // again, a part in 1e8 of the capacitance.
 constexpr double kDecayLengths = 10.0;
 
+// Longest panel on an interface, in units of b.
+constexpr double kLongestLinePanel = 4.0;
+
 // ---------------------------------------------------------------------------
 // The stack.
 
@@ -155,7 +158,7 @@ double corner_scale(const Section& s, const std::vector<Line>& lines, double y) 
 
 double focus_panel(const Focus& f, double corner, const Section& s, const MeshParameters& mesh) {
   if (f.scale == 0.0) return corner_panel_length(corner, s.t, mesh);
-  return f.scale / 2;  // a foot: the charge is smooth, varying over the height above it
+  return f.scale;  // a foot: the charge is smooth, varying over the height above it
 }
 
 // The foci on a line, left to right, one per place (the finer grading kept);
@@ -261,7 +264,10 @@ NodeRole strip_role(const Section& s, const std::vector<UnitLayer>& layers, cons
 
 Unknowns unknowns_of(const Section& s, const std::vector<UnitLayer>& layers,
                      const std::vector<Line>& lines, const PanelLayout& layout, int level) {
-  const MeshParameters mesh = mesh_at_level(level);
+  // The interfaces' charge far out is a smooth exponential tail: their
+  // panels may grow geometrically all the way out.
+  MeshParameters mesh = mesh_at_level(level);
+  mesh.max_panel_length = kLongestLinePanel;
   Unknowns u;
   u.panels = section_panels(s, layout);
   u.strip_panels = static_cast<int>(u.panels.size());
@@ -409,17 +415,17 @@ void add_near(const Assembly& a, KernelParts& parts) {
 // One mode: the system, its capacitance and the energy shares.
 
 struct ModeSystem {
-  Eigen::MatrixXd matrix;
   Eigen::VectorXd right;
   Eigen::VectorXd free_charge;  // C = free_charge . x
 };
 
-ModeSystem system_of(const Unknowns& u, const std::vector<UnitLayer>& layers,
-                     const ModeKernels& k) {
+// The mode's system into `matrix` (n x n, every row written).
+ModeSystem system_of(const Unknowns& u, const std::vector<UnitLayer>& layers, const ModeKernels& k,
+                     Eigen::MatrixXd& matrix) {
   const auto n = static_cast<Eigen::Index>(u.points.size());
   const Eigen::Index strip = k.potential.rows();
-  ModeSystem s{Eigen::MatrixXd(n, n), Eigen::VectorXd::Zero(n), Eigen::VectorXd::Zero(n)};
-  s.matrix.topRows(strip) = k.potential;
+  ModeSystem s{Eigen::VectorXd::Zero(n), Eigen::VectorXd::Zero(n)};
+  matrix.topRows(strip) = k.potential;
   s.right.head(strip).setOnes();
   for (Eigen::Index i = 0; i < strip; ++i) {
     const NodeRole& r = u.roles[i];
@@ -434,8 +440,8 @@ ModeSystem system_of(const Unknowns& u, const std::vector<UnitLayer>& layers,
     const auto rr = static_cast<Eigen::Index>(row);
     if (r.line >= 0) {
       const double kappa = 2.0 * (above - below) / (above + below);
-      s.matrix.row(i) = -kappa * u.weights[static_cast<std::size_t>(i)] * k.normal.row(rr);
-      s.matrix(i, i) += 1.0;
+      matrix.row(i) = -kappa * u.weights[static_cast<std::size_t>(i)] * k.normal.row(rr);
+      matrix(i, i) += 1.0;
     } else {
       s.free_charge -=
           (above - below) * u.weights[static_cast<std::size_t>(i)] * k.normal.row(rr).transpose();
@@ -445,9 +451,9 @@ ModeSystem system_of(const Unknowns& u, const std::vector<UnitLayer>& layers,
 }
 
 LayeredMode solve_mode(const Unknowns& u, const std::vector<UnitLayer>& layers,
-                       const ModeKernels& k) {
-  ModeSystem s = system_of(u, layers, k);
-  const Eigen::PartialPivLU<Eigen::MatrixXd> lu(s.matrix);
+                       const ModeKernels& k, Eigen::MatrixXd& matrix) {
+  const ModeSystem s = system_of(u, layers, k, matrix);
+  const Eigen::PartialPivLU<Eigen::Ref<Eigen::MatrixXd>> lu(matrix);  // in place
   const Eigen::VectorXd x = lu.solve(s.right);
   const Eigen::VectorXd adjoint = lu.transpose().solve(s.free_charge);
   const Eigen::VectorXd field = k.normal * x;  // dG/dy sums at the normal-field nodes
@@ -551,12 +557,16 @@ LayeredLevel layered_level(const ReducedSection& strips, const Section& whole,
   fill_far(a, parts);
   add_near(a, parts);
   LayeredLevel result{{0.0, {}}, {0.0, {}}, static_cast<int>(u.points.size())};
-  ModeKernels mode{parts.direct.potential + parts.twin.potential,
-                   parts.direct.normal + parts.twin.normal, parts.direct.normal_nodes};
-  result.even = solve_mode(u, layers, mode);
-  mode.potential = parts.direct.potential - parts.twin.potential;
-  mode.normal = parts.direct.normal - parts.twin.normal;
-  result.odd = solve_mode(u, layers, mode);
+  // The even mode's kernels in place of the direct ones, then the odd's.
+  ModeKernels& mode = parts.direct;
+  mode.potential += parts.twin.potential;
+  mode.normal += parts.twin.normal;
+  const auto n = static_cast<Eigen::Index>(u.points.size());
+  Eigen::MatrixXd matrix(n, n);
+  result.even = solve_mode(u, layers, mode, matrix);
+  mode.potential -= 2.0 * parts.twin.potential;
+  mode.normal -= 2.0 * parts.twin.normal;
+  result.odd = solve_mode(u, layers, mode, matrix);
   add_cut(whole, s, layers, result);
   normalise(s, result.even);
   normalise(s, result.odd);
