@@ -178,12 +178,14 @@ FieldResult solve_layered(const Geometry& geometry, const Options& options) {
   const Section whole = section_of(placed);
   const ReducedSection reduced = reduced_section(whole);
   const std::vector<UnitLayer> layers = unit_layers(geometry);
-  SectionStorage storage = storage_for(reduced, 1);
   const auto solve_level_of = [&](int level) {
     const PanelLayout layout = section_layout(reduced.section, mesh_at_level(level));
-    const LevelSolution air = solve_section_on_layout(reduced, layout, level, storage);
-    return StackLevel{air.capacitance, layered_level(reduced, whole, layers, layout, level),
-                      air.panels};
+    int panels = 0;
+    for (const auto& fractions : layout.breakpoints)
+      panels += static_cast<int>(fractions.size()) - 1;
+    LayeredLevel filled = layered_level(reduced, whole, layers, layout, level);
+    const ModeCapacitances air{filled.even.air_capacitance, filled.odd.air_capacitance};
+    return StackLevel{air, std::move(filled), panels};
   };
   StackLevel coarser = solve_level_of(0);
   double estimate = kInfinity;

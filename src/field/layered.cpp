@@ -6,6 +6,7 @@
 #include <numbers>
 #include <vector>
 
+#include "field/block_system.hpp"
 #include "field/log_integrals.hpp"
 #include "field/near_panel.hpp"
 #include "field/normal_field.hpp"
@@ -453,11 +454,12 @@ ModeSystem system_of(const Unknowns& u, const std::vector<UnitLayer>& layers, co
 LayeredMode solve_mode(const Unknowns& u, const std::vector<UnitLayer>& layers,
                        const ModeKernels& k, Eigen::MatrixXd& matrix) {
   const ModeSystem s = system_of(u, layers, k, matrix);
-  const Eigen::PartialPivLU<Eigen::Ref<Eigen::MatrixXd>> lu(matrix);  // in place
-  const Eigen::VectorXd x = lu.solve(s.right);
-  const Eigen::VectorXd adjoint = lu.transpose().solve(s.free_charge);
+  const BlockSystem system(matrix, k.potential.rows());
+  const Eigen::VectorXd x = system.solve(s.right);
+  const Eigen::VectorXd adjoint = system.solve_transposed(s.free_charge);
   const Eigen::VectorXd field = k.normal * x;  // dG/dy sums at the normal-field nodes
-  LayeredMode mode{s.free_charge.dot(x), std::vector<double>(layers.size(), 0.0)};
+  LayeredMode mode{s.free_charge.dot(x), system.air_charge(),
+                   std::vector<double>(layers.size(), 0.0)};
   // d(free_charge . x)/d er_j less adjoint . (d matrix/d er_j) x, per node:
   // the charge's own permittivity, and the interface rows' dependence.
   const Eigen::Index strip = k.potential.rows();
@@ -556,7 +558,7 @@ LayeredLevel layered_level(const ReducedSection& strips, const Section& whole,
   const Assembly a{u, reference, self, green, normal};
   fill_far(a, parts);
   add_near(a, parts);
-  LayeredLevel result{{0.0, {}}, {0.0, {}}, static_cast<int>(u.points.size())};
+  LayeredLevel result{{}, {}, static_cast<int>(u.points.size())};
   // The even mode's kernels in place of the direct ones, then the odd's.
   ModeKernels& mode = parts.direct;
   mode.potential += parts.twin.potential;
@@ -568,6 +570,8 @@ LayeredLevel layered_level(const ReducedSection& strips, const Section& whole,
   mode.normal -= 2.0 * parts.twin.normal;
   result.odd = solve_mode(u, layers, mode, matrix);
   add_cut(whole, s, layers, result);
+  result.even.air_capacitance += strips.cut.even;
+  result.odd.air_capacitance += strips.cut.odd;
   normalise(s, result.even);
   normalise(s, result.odd);
   return result;

@@ -48,10 +48,12 @@ struct UnitLayer {
 // The stack of a geometry in units of b.
 std::vector<UnitLayer> unit_layers(const Geometry& g);
 
-// A mode's free charge (C/eps0 of one strip at unit potential) and each
-// layer's share of its energy (summing to one).
+// A mode's free charge (C/eps0 of one strip at unit potential), the same
+// with the dielectrics taken away, and each layer's share of its energy
+// (summing to one).
 struct LayeredMode {
-  double capacitance;
+  double capacitance = 0.0;
+  double air_capacitance = 0.0;
   std::vector<double> energy_share;
 };
 
