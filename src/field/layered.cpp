@@ -341,11 +341,20 @@ void fill_far(const Assembly& a, KernelParts& k) {
   }
   for (Eigen::Index j = 0; j < n; ++j) {
     const PlanePoint& source = a.u.points[j];
-    for (Eigen::Index i = 0; i < strip; ++i) {
+    // Among the strip's own nodes both kernels are symmetric: the lower
+    // triangle is copied from the upper.
+    for (Eigen::Index i = 0; i < std::min(j, strip); ++i) {
       const PlanePoint& field = a.u.points[i];
-      k.direct.potential(i, j) =
-          i == j ? PlaneGreen::direct_regular_part(source) : PlaneGreen::direct(field, source);
+      k.direct.potential(i, j) = PlaneGreen::direct(field, source);
       k.twin.potential(i, j) = a.green.twin(field, source);
+      if (j < strip) {
+        k.direct.potential(j, i) = k.direct.potential(i, j);
+        k.twin.potential(j, i) = k.twin.potential(i, j);
+      }
+    }
+    if (j < strip) {
+      k.direct.potential(j, j) = PlaneGreen::direct_regular_part(source);
+      k.twin.potential(j, j) = a.green.twin(source, source);
     }
     for (Eigen::Index r = 0; r < rows; ++r) {
       const PlanePoint& field = a.u.points[k.direct.normal_nodes[r]];

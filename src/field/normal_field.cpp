@@ -33,13 +33,27 @@ double derivative(double q, double separation, HalfAngles field, HalfAngles sour
   return q * (images - own);
 }
 
+// Plain complex arithmetic: the library's operators check every product
+// for infinities, which the points used here never produce.
+struct Cplx {
+  double re;
+  double im;
+};
+
 // Legendre functions of the second kind Q_0 .. Q_{n-1} at z off [-1, 1].
-void legendre_q(Complex z, int n, Complex* q) {
-  q[0] = 0.5 * (std::log(z + 1.0) - std::log(z - 1.0));
+void legendre_q(Complex z, int n, Cplx* q) {
+  const Complex q0 = 0.5 * (std::log(z + 1.0) - std::log(z - 1.0));
+  const double x = z.real();
+  const double y = z.imag();
+  q[0] = {q0.real(), q0.imag()};
   if (n == 1) return;
-  q[1] = z * q[0] - 1.0;
-  for (int k = 1; k + 1 < n; ++k)
-    q[k + 1] = ((2.0 * k + 1.0) * z * q[k] - static_cast<double>(k) * q[k - 1]) / (k + 1.0);
+  q[1] = {x * q[0].re - y * q[0].im - 1.0, x * q[0].im + y * q[0].re};
+  for (int k = 1; k + 1 < n; ++k) {
+    const double a = (2.0 * k + 1.0) / (k + 1.0);
+    const double b = k / (k + 1.0);
+    q[k + 1] = {a * (x * q[k].re - y * q[k].im) - b * q[k - 1].re,
+                a * (x * q[k].im + y * q[k].re) - b * q[k - 1].im};
+  }
 }
 
 }  // namespace
@@ -73,16 +87,24 @@ bool near_normal_corrections(const NearSource& source, Complex target, double* c
   // A horizontal copy on the target's own line: no normal field.
   if (source.copy.to_reference.imag() == 0.0 && z.imag() == 0.0) return false;
   const int order = source.reference.size();
-  std::array<Complex, kMaxPanelOrder> q{};
+  std::array<Cplx, kMaxPanelOrder> q{};
   legendre_q(z, order, q.data());
-  const Complex i_to_reference = Complex{0.0, 1.0} * source.copy.to_reference;
+  // Re(i t c) = -(t.re c.im + t.im c.re), t = to_reference.
+  const double t_re = source.copy.to_reference.real();
+  const double t_im = source.copy.to_reference.imag();
   for (int m = 0; m < order; ++m) {
     const double* row = &source.reference.lagrange_to_legendre[static_cast<std::size_t>(m) * order];
-    Complex cauchy{0.0, 0.0};
-    for (int k = 0; k < order; ++k) cauchy += row[k] * 2.0 * q[k];
-    const double exact = source.half_length * (i_to_reference * cauchy).real();
+    double c_re = 0.0;
+    double c_im = 0.0;
+    for (int k = 0; k < order; ++k) {
+      c_re += row[k] * q[k].re;
+      c_im += row[k] * q[k].im;
+    }
+    const double exact = -2.0 * source.half_length * (t_re * c_im + t_im * c_re);
     const double weight = source.weights[m];
-    const double gauss = weight * (Complex{0.0, 1.0} / (target - source.nodes[m])).real();
+    // Re(i / d) = d.im / |d|^2.
+    const Complex d = target - source.nodes[m];
+    const double gauss = weight * d.imag() / std::norm(d);
     corrections[m] = source.scale * (exact - gauss) / weight;
   }
   return true;
