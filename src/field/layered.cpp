@@ -242,9 +242,29 @@ struct NodeRole {
   int above = 0;
 };
 
+// The Gauss rules of the strips' panels and of the interfaces'.  The
+// interfaces' charge is smooth but at the corners of a strip on them, and
+// their panels take about half the nodes of the strips'; their order still
+// rises with each level, so the change between levels covers them.
+struct Rules {
+  ReferencePanel strip;
+  ReferencePanel line;
+  std::vector<double> strip_self;  // self_integrals of each
+  std::vector<double> line_self;
+};
+
+Rules rules_at_level(int level) {
+  const int order = panel_order_at_level(level);
+  Rules r{reference_panel(order), reference_panel(order / 2 + 1), {}, {}};
+  r.strip_self = self_integrals(r.strip);
+  r.line_self = self_integrals(r.line);
+  return r;
+}
+
 struct Unknowns {
   std::vector<Panel> panels;
   std::vector<NodeRole> panel_roles;
+  std::vector<int> first_node;  // per panel, and one past the last node
   int strip_panels = 0;
   std::vector<PlanePoint> points;
   std::vector<double> weights;
@@ -264,7 +284,8 @@ NodeRole strip_role(const Section& s, const std::vector<UnitLayer>& layers, cons
 }
 
 Unknowns unknowns_of(const Section& s, const std::vector<UnitLayer>& layers,
-                     const std::vector<Line>& lines, const PanelLayout& layout, int level) {
+                     const std::vector<Line>& lines, const PanelLayout& layout, int level,
+                     const Rules& rules) {
   // The interfaces' charge far out is a smooth exponential tail: their
   // panels may grow geometrically all the way out.
   MeshParameters mesh = mesh_at_level(level);
@@ -280,9 +301,11 @@ Unknowns unknowns_of(const Section& s, const std::vector<UnitLayer>& layers,
       u.panel_roles.push_back({static_cast<int>(k), lines[k].below, lines[k].above});
     }
   }
-  const ReferencePanel reference = reference_panel(panel_order_at_level(level));
   for (std::size_t j = 0; j < u.panels.size(); ++j) {
     const Panel& panel = u.panels[j];
+    const ReferencePanel& reference =
+        static_cast<int>(j) < u.strip_panels ? rules.strip : rules.line;
+    u.first_node.push_back(static_cast<int>(u.points.size()));
     for (int m = 0; m < reference.size(); ++m) {
       const double f = (1.0 + reference.rule.nodes[m]) / 2.0;
       u.points.push_back(plane_point(panel.start.xi + f * (panel.end.xi - panel.start.xi), s.centre,
@@ -291,6 +314,7 @@ Unknowns unknowns_of(const Section& s, const std::vector<UnitLayer>& layers,
       u.roles.push_back(u.panel_roles[j]);
     }
   }
+  u.first_node.push_back(static_cast<int>(u.points.size()));
   return u;
 }
 
@@ -325,15 +349,21 @@ MappedPanel mapped_panel(const Panel& panel, const PlaneSingularity& c) {
 
 struct Assembly {
   const Unknowns& u;
-  const ReferencePanel& reference;
-  const std::vector<double>& self;
+  const Rules& rules;
   const PlaneGreen& green;
   const NormalField& normal;
+
+  [[nodiscard]] bool on_strip(int panel) const { return panel < u.strip_panels; }
+  [[nodiscard]] const ReferencePanel& rule_of(int panel) const {
+    return on_strip(panel) ? rules.strip : rules.line;
+  }
+  [[nodiscard]] int first(int panel) const { return u.first_node[static_cast<std::size_t>(panel)]; }
+  [[nodiscard]] int order(int panel) const { return first(panel + 1) - first(panel); }
 };
 
 void fill_far(const Assembly& a, KernelParts& k) {
   const auto n = static_cast<Eigen::Index>(a.u.points.size());
-  const Eigen::Index strip = static_cast<Eigen::Index>(a.u.strip_panels) * a.reference.size();
+  const Eigen::Index strip = a.first(a.u.strip_panels);
   const auto rows = static_cast<Eigen::Index>(k.direct.normal_nodes.size());
   for (ModeKernels* part : {&k.direct, &k.twin}) {
     part->potential.resize(strip, n);
@@ -366,15 +396,15 @@ void fill_far(const Assembly& a, KernelParts& k) {
 
 NearSource near_source(const Assembly& a, int panel, const PlaneSingularity& c,
                        const MappedPanel& copy, std::array<Complex, kMaxPanelOrder>& nodes) {
-  const int order = a.reference.size();
-  const int first = panel * order;
+  const int order = a.order(panel);
+  const int first = a.first(panel);
   for (int m = 0; m < order; ++m) {
     const PlanePoint& p = a.u.points[first + m];
     nodes[m] = mapped(p.x, p.y, c);
   }
   const double half_length = a.u.panels[panel].length / 2;
-  return {a.reference,
-          a.self,
+  return {a.rule_of(panel),
+          a.on_strip(panel) ? a.rules.strip_self : a.rules.line_self,
           copy,
           {nodes.data(), static_cast<std::size_t>(order)},
           {&a.u.weights[first], static_cast<std::size_t>(order)},
@@ -389,7 +419,6 @@ bool is_source_itself(const PlaneSingularity& c) {
 
 // The closed-form near field of every panel's copies at the rows that need it.
 void add_near(const Assembly& a, KernelParts& parts) {
-  const int order = a.reference.size();
   const auto count = static_cast<int>(a.u.panels.size());
   std::vector<int> normal_row(a.u.points.size(), -1);
   for (std::size_t r = 0; r < parts.direct.normal_nodes.size(); ++r)
@@ -401,20 +430,22 @@ void add_near(const Assembly& a, KernelParts& parts) {
       const MappedPanel copy = mapped_panel(a.u.panels[j], c);
       const NearSource source = near_source(a, j, c, copy, nodes);
       ModeKernels& k = c.twin ? parts.twin : parts.direct;
+      const int order = a.order(j);
+      const int column = a.first(j);
       for (int i = 0; i < count; ++i) {
         const double reach = copy.reach + a.u.panels[i].length / 2;
         if (std::norm(centre_of(a.u.panels[i]) - copy.centre) > reach * reach) continue;
-        for (int n = 0; n < order; ++n) {
-          const int row = i * order + n;
+        for (int n = 0; n < a.order(i); ++n) {
+          const int row = a.first(i) + n;
           const Complex target{a.u.points[row].x, a.u.points[row].y};
           if (i < a.u.strip_panels) {
             const int self = (i == j && is_source_itself(c)) ? n : -1;
             if (near_corrections(source, target, self, corrections.data()))
-              for (int m = 0; m < order; ++m) k.potential(row, j * order + m) += corrections[m];
+              for (int m = 0; m < order; ++m) k.potential(row, column + m) += corrections[m];
           }
           const int r = normal_row[static_cast<std::size_t>(row)];
           if (r >= 0 && near_normal_corrections(source, target, corrections.data()))
-            for (int m = 0; m < order; ++m) k.normal(r, j * order + m) += corrections[m];
+            for (int m = 0; m < order; ++m) k.normal(r, column + m) += corrections[m];
         }
       }
     }
@@ -555,16 +586,15 @@ LayeredLevel layered_level(const ReducedSection& strips, const Section& whole,
                            int level) {
   const Section& s = strips.section;
   const std::vector<Line> lines = lines_of(layers, s);
-  const Unknowns u = unknowns_of(s, layers, lines, layout, level);
-  const ReferencePanel reference = reference_panel(panel_order_at_level(level));
-  const std::vector<double> self = self_integrals(reference);
+  const Rules rules = rules_at_level(level);
+  const Unknowns u = unknowns_of(s, layers, lines, layout, level, rules);
   const PlaneGreen green(s.centre, s.symmetry);
   const NormalField normal(s.centre, s.symmetry);
   KernelParts parts;
   for (std::size_t i = 0; i < u.roles.size(); ++i)
     if (needs_normal_field(u.roles[i])) parts.direct.normal_nodes.push_back(static_cast<int>(i));
   parts.twin.normal_nodes = parts.direct.normal_nodes;
-  const Assembly a{u, reference, self, green, normal};
+  const Assembly a{u, rules, green, normal};
   fill_far(a, parts);
   add_near(a, parts);
   LayeredLevel result{{}, {}, static_cast<int>(u.points.size())};
