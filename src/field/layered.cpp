@@ -158,7 +158,11 @@ double corner_scale(const Section& s, const std::vector<Line>& lines, double y) 
 }
 
 double focus_panel(const Focus& f, double corner, const Section& s, const MeshParameters& mesh) {
-  if (f.scale == 0.0) return corner_panel_length(corner, s.t, mesh);
+  // A corner of a strip on the line: one grading step finer than the
+  // strip's own panels there, where the bound charge meets the corner's
+  // singularity from both layers (with the strip's depth the first two
+  // levels of a strip on an interface differ by 1e-4, with this by 2e-5).
+  if (f.scale == 0.0) return corner_panel_length(corner, s.t, mesh) * mesh.grading;
   return f.scale;  // a foot: the charge is smooth, varying over the height above it
 }
 
