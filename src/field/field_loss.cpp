@@ -178,7 +178,7 @@ namespace {
 // factor (the inductance does not see the dielectric), times each mode's
 // sqrt(eeff).
 ConductorLossFactorResult stack_factor(const Geometry& given, const Options& options) {
-  const ConductorLossFactorResult air = conductor_loss_factor(in_air(given), options);
+  ConductorLossFactorResult air = conductor_loss_factor(in_air(given), options);
   if (!air.ok()) return air;
   const FieldResult field = solve(given, options);
   if (!field.ok()) return {field.status, field.message, field.error_estimate, std::nullopt};

@@ -114,7 +114,7 @@ double plate_potential_smooth(double dx, double y0) {
 
 // Galerkin entries of the one-dielectric plates (er = 1), in space.
 Eigen::MatrixXd plate_matrix(const SpectralPair& p, int modes, double sign) {
-  constexpr int kNodes = 240;
+  constexpr int kNodes = 96;
   const double a = p.w / 2;
   Eigen::MatrixXd m = Eigen::MatrixXd::Zero(modes, modes);
   // The logarithm: int int T_m T_n ln|a(u - u')| / sqrt sqrt.
@@ -158,12 +158,14 @@ SpectralCapacitances spectral_capacitances(const std::vector<SpectralLayer>& lay
   if (p.one_above_other) d = std::min(d, (2.0 * p.height - 1.0) / 2);
   const double top = std::min(18.0 / d, 600.0);  // exp(-36) of the difference left
   const GaussRule rule = gauss_legendre(16);
-  constexpr double kPanel = 0.5;
+  constexpr double kPanel = 1.0;
   SpectralCapacitances result{};
   for (const double sign : {1.0, -1.0}) {
     Eigen::MatrixXd m = plate_matrix(p, modes, sign) / er_ref;
     std::vector<double> j(static_cast<std::size_t>(modes));
-    for (double k0 = 0.0; k0 < top; k0 += kPanel) {
+    const int panels = static_cast<int>(std::ceil(top / kPanel));
+    for (int panel = 0; panel < panels; ++panel) {
+      const double k0 = panel * kPanel;
       for (std::size_t q = 0; q < rule.nodes.size(); ++q) {
         const double k = k0 + kPanel * (1.0 + rule.nodes[q]) / 2;
         const double wk = kPanel / 2 * rule.weights[q];
