@@ -69,9 +69,11 @@ BlockSystem::BlockSystem(const Eigen::MatrixXd& matrix, Eigen::Index strip)
     : matrix_(matrix), strip_(strip), strips_(matrix.topLeftCorner(strip, strip)) {}
 
 Eigen::VectorXd BlockSystem::solve(const Eigen::VectorXd& right) const {
+  const Eigen::Index lines = matrix_.rows() - strip_;
   const auto precondition = [&](const Eigen::VectorXd& v) {
     Eigen::VectorXd z = v;
-    z.head(strip_) = strips_.solve(v.head(strip_));
+    z.head(strip_) =
+        strips_.solve(v.head(strip_) - matrix_.topRightCorner(strip_, lines) * v.tail(lines));
     return z;
   };
   const auto apply = [&](const Eigen::VectorXd& v) -> Eigen::VectorXd { return matrix_ * v; };
@@ -80,9 +82,11 @@ Eigen::VectorXd BlockSystem::solve(const Eigen::VectorXd& right) const {
 }
 
 Eigen::VectorXd BlockSystem::solve_transposed(const Eigen::VectorXd& right) const {
+  const Eigen::Index lines = matrix_.rows() - strip_;
   const auto precondition = [&](const Eigen::VectorXd& v) {
     Eigen::VectorXd z = v;
-    z.head(strip_) = strips_.transpose().solve(v.head(strip_));
+    z.head(strip_) = strips_.transpose().solve(
+        v.head(strip_) - matrix_.bottomLeftCorner(lines, strip_).transpose() * v.tail(lines));
     return z;
   };
   const auto apply = [&](const Eigen::VectorXd& v) -> Eigen::VectorXd {
