@@ -495,11 +495,15 @@ ModeSystem system_of(const Unknowns& u, const std::vector<UnitLayer>& layers, co
   return s;
 }
 
+// The shares cost a second solution (the adjoint's): `shares` false leaves
+// them at zero.
 LayeredMode solve_mode(const Unknowns& u, const std::vector<UnitLayer>& layers,
-                       const ModeKernels& k, Eigen::MatrixXd& matrix) {
+                       const ModeKernels& k, Eigen::MatrixXd& matrix, bool shares) {
   const ModeSystem s = system_of(u, layers, k, matrix);
   const BlockSystem system(matrix, k.potential.rows());
   const Eigen::VectorXd x = system.solve(s.right);
+  if (!shares)
+    return {s.free_charge.dot(x), system.air_charge(), std::vector<double>(layers.size(), 0.0)};
   const Eigen::VectorXd adjoint = system.solve_transposed(s.free_charge);
   const Eigen::VectorXd field = k.normal * x;  // dG/dy sums at the normal-field nodes
   LayeredMode mode{s.free_charge.dot(x), system.air_charge(),
@@ -608,15 +612,21 @@ LayeredLevel layered_level(const ReducedSection& strips, const Section& whole,
   mode.normal += parts.twin.normal;
   const auto n = static_cast<Eigen::Index>(u.points.size());
   Eigen::MatrixXd matrix(n, n);
-  result.even = solve_mode(u, layers, mode, matrix);
+  // The first level is never the one reported: no energy shares there.
+  const bool shares = level > 0;
+  result.even = solve_mode(u, layers, mode, matrix, shares);
   mode.potential -= 2.0 * parts.twin.potential;
   mode.normal -= 2.0 * parts.twin.normal;
-  result.odd = solve_mode(u, layers, mode, matrix);
+  result.odd = solve_mode(u, layers, mode, matrix, shares);
   add_cut(whole, s, layers, result);
   result.even.air_capacitance += strips.cut.even;
   result.odd.air_capacitance += strips.cut.odd;
   normalise(s, result.even);
   normalise(s, result.odd);
+  if (!shares) {
+    std::fill(result.even.energy_share.begin(), result.even.energy_share.end(), 0.0);
+    std::fill(result.odd.energy_share.begin(), result.odd.energy_share.end(), 0.0);
+  }
   return result;
 }
 

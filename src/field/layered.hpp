@@ -63,7 +63,9 @@ struct LayeredLevel {
   int unknowns;
 };
 
-// On the given cut of the strips (the air solution's, at this level).
+// On the given cut of the strips (the air solution's, at this level).  The
+// first level (0), never the one a solution reports, carries no energy
+// shares (all zero).
 LayeredLevel layered_level(const ReducedSection& strips, const Section& whole,
                            const std::vector<UnitLayer>& layers, const PanelLayout& layout,
                            int level);
