@@ -163,7 +163,8 @@ double focus_panel(const Focus& f, double corner, const Section& s, const MeshPa
   // singularity from both layers (with the strip's depth the first two
   // levels of a strip on an interface differ by 1e-4, with this by 2e-5).
   if (f.scale == 0.0) return corner_panel_length(corner, s.t, mesh) * mesh.grading;
-  return f.scale;  // a foot: the charge is smooth, varying over the height above it
+  // A foot: the charge is smooth, varying over the height above it.
+  return 2.0 * f.scale;
 }
 
 // The foci on a line, left to right, one per place (the finer grading kept);
