@@ -151,6 +151,23 @@ TEST(Stack, AgreesWithTheSpectralDomainMoments) {
   }
 }
 
+// Fault: wide strips lose the layers in their parallel-plate middle (the
+// part cut away from very wide strips charged as one dielectric, or with
+// its layers in parallel).  Widening a strip from 5 b (solved whole) to
+// 30 b (its middle cut away) adds the layered plates' C/eps0 per unit width,
+// 1/sum(d/er) to each plane.
+TEST(Stack, WideStripsAddTheLayeredPlates) {
+  const Stack stack = stack_of({{0.4, 3.66, 0.0}, {0.6, 3.0, 0.0}});
+  Geometry narrow = on_stack({1.0, 0.02, 5.0, 0.2, 1.0, Arrangement::edge_offset, 0.41}, stack);
+  Geometry wide = narrow;
+  wide.w = 30.0;
+  const FieldSolution a = solved(narrow);
+  const FieldSolution b = solved(wide);
+  const double plates = 1.0 / (0.4 / 3.66) + 1.0 / (0.58 / 3.0);
+  EXPECT_NEAR((filled(b.even) - filled(a.even)) / (25.0 * plates), 1.0, 1e-6);
+  EXPECT_NEAR((filled(b.odd) - filled(a.odd)) / (25.0 * plates), 1.0, 1e-6);
+}
+
 // Fault: the energy shares do not sum to one, or are not each layer's.
 // Every layer of one loss tangent gives the modes that loss tangent; in two
 // layers it lies between theirs and moves toward the layer that gains
