@@ -478,21 +478,24 @@ ModeSystem system_of(const Unknowns& u, const std::vector<UnitLayer>& layers, co
     s.free_charge(i) = 0.5 * (layers[static_cast<std::size_t>(r.below)].er +
                               layers[static_cast<std::size_t>(r.above)].er);
   }
-  for (std::size_t row = 0; row < k.normal_nodes.size(); ++row) {
-    const int i = k.normal_nodes[row];
+  // The interfaces' nodes are the last of the unknowns and of the
+  // normal-field rows; a sheet's, when it lies on an interface, come first.
+  const Eigen::Index lines = n - strip;
+  Eigen::VectorXd scale(lines);
+  for (Eigen::Index row = 0; row < k.normal.rows(); ++row) {
+    const int i = k.normal_nodes[static_cast<std::size_t>(row)];
     const NodeRole& r = u.roles[static_cast<std::size_t>(i)];
     const double above = layers[static_cast<std::size_t>(r.above)].er;
     const double below = layers[static_cast<std::size_t>(r.below)].er;
-    const auto rr = static_cast<Eigen::Index>(row);
+    const double weight = u.weights[static_cast<std::size_t>(i)];
     if (r.line >= 0) {
-      const double kappa = 2.0 * (above - below) / (above + below);
-      matrix.row(i) = -kappa * u.weights[static_cast<std::size_t>(i)] * k.normal.row(rr);
-      matrix(i, i) += 1.0;
+      scale(i - strip) = -2.0 * (above - below) / (above + below) * weight;
     } else {
-      s.free_charge -=
-          (above - below) * u.weights[static_cast<std::size_t>(i)] * k.normal.row(rr).transpose();
+      s.free_charge -= (above - below) * weight * k.normal.row(row).transpose();
     }
   }
+  matrix.bottomRows(lines) = scale.asDiagonal() * k.normal.bottomRows(lines);
+  matrix.bottomRightCorner(lines, lines).diagonal().array() += 1.0;
   return s;
 }
 
