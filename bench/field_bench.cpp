@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstddef>
+#include <initializer_list>
 #include <vector>
 
 #include "field/field_loss.hpp"
@@ -70,6 +71,60 @@ std::vector<Geometry> stacked_grid() {
   return grid;
 }
 
+// Strips in stacks of dielectrics, b = 1, t 0 and 0.02, w 0.3 to 1 and s or
+// wo over the usual range: side by side on a core of 3.66 under a prepreg of
+// 3.0 (two layers), the same inside five layers, and one above the other on
+// both faces of a core of 3.66 between prepregs of 3.52 and outer layers of
+// 3.0 (five layers, mirror-symmetric).
+Stack stack_of(std::initializer_list<DielectricLayer> layers) {
+  Stack stack;
+  for (const DielectricLayer& layer : layers)
+    stack.layers[static_cast<std::size_t>(stack.count++)] = layer;
+  return stack;
+}
+
+std::vector<Geometry> stack_grid(const Stack& stack, double core_top) {
+  std::vector<Geometry> grid;
+  for (const double t : {0.0, 0.02})
+    for (const double w : log_spaced(0.3, 1.0, 4))
+      for (const double s : log_spaced(0.05, 0.2, 4)) {
+        Geometry g{1.0, t, w, s, 1.0, Arrangement::edge_offset, core_top + t / 2};
+        g.stack = stack;
+        grid.push_back(g);
+      }
+  return grid;
+}
+
+std::vector<Geometry> two_layer_grid() {
+  return stack_grid(stack_of({{0.45, 3.66, 0.0037}, {0.55, 3.0, 0.002}}), 0.45);
+}
+
+std::vector<Geometry> five_layer_grid() {
+  return stack_grid(stack_of({{0.2, 3.0, 0.002},
+                              {0.25, 3.66, 0.0037},
+                              {0.15, 3.3, 0.002},
+                              {0.2, 3.52, 0.003},
+                              {0.2, 4.2, 0.02}}),
+                    0.45);
+}
+
+std::vector<Geometry> five_layer_broadside_grid() {
+  const Stack stack = stack_of({{0.3, 3.0, 0.002},
+                                {0.1, 3.52, 0.003},
+                                {0.2, 3.66, 0.0037},
+                                {0.1, 3.52, 0.003},
+                                {0.3, 3.0, 0.002}});
+  std::vector<Geometry> grid;
+  for (const double t : {0.0, 0.02})
+    for (const double w : log_spaced(0.3, 1.0, 4))
+      for (const double wo : {0.0, 0.2, 0.5, 1.0}) {
+        Geometry g{1.0, t, w, 0.0, 1.0, Arrangement::broadside, 0.0, 0.2, wo};
+        g.stack = stack;
+        grid.push_back(g);
+      }
+  return grid;
+}
+
 void time_grid(benchmark::State& state, const std::vector<Geometry>& grid) {
   std::vector<double> fastest(grid.size(), INFINITY);
   std::vector<double> estimates(grid.size(), 0.0);
@@ -125,6 +180,18 @@ void BM_SolveOneAboveTheOther(benchmark::State& state) {
   time_grid(state, stacked_grid());
 }
 
+void BM_SolveTwoLayers(benchmark::State& state) {
+  time_grid(state, two_layer_grid());
+}
+
+void BM_SolveFiveLayers(benchmark::State& state) {
+  time_grid(state, five_layer_grid());
+}
+
+void BM_SolveFiveLayersOneAboveTheOther(benchmark::State& state) {
+  time_grid(state, five_layer_broadside_grid());
+}
+
 // A 10 dB coupler of thin copper, b = 0.25".
 constexpr Geometry kCoupler{0.25, 0.002, 0.168, 0.012, 2.2};
 
@@ -141,6 +208,9 @@ BENCHMARK(BM_SolveMapGrid)->Iterations(3)->Unit(benchmark::kSecond);
 BENCHMARK(BM_SolveMapGridOnTheGeneralPath)->Iterations(3)->Unit(benchmark::kSecond);
 BENCHMARK(BM_SolveSideBySideOffCentre)->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SolveOneAboveTheOther)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SolveTwoLayers)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SolveFiveLayers)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SolveFiveLayersOneAboveTheOther)->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SolveCoupler)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LossCoupler)->Unit(benchmark::kMillisecond);
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <initializer_list>
 #include <vector>
 
 #include "field/field_synthesis.hpp"
@@ -125,10 +126,52 @@ void BM_FieldSynthesisStackedWidthAndOffset(benchmark::State& state) {
              goals(field::Arrangement::broadside, field::SynthesisUnknowns::width_and_offset));
 }
 
+// On a stack, b = 0.25": side by side on a 0.1125" core of 3.66 under a
+// prepreg of 3.0 (w, s), and one above the other on both faces of a 0.01"
+// core of 3.66 between prepregs of 3.52 (w, wo); the targets as above at
+// T/B 0 and 0.0056 that the arrangement reaches.
+field::Stack stack_of(std::initializer_list<field::DielectricLayer> layers) {
+  field::Stack stack;
+  for (const field::DielectricLayer& layer : layers)
+    stack.layers[static_cast<std::size_t>(stack.count++)] = layer;
+  return stack;
+}
+
+std::vector<field::SynthesisGoal> stack_goals(field::Arrangement arrangement) {
+  const bool side_by_side = arrangement == field::Arrangement::edge_offset;
+  std::vector<field::SynthesisGoal> all;
+  for (const SynthesisTarget& target : targets()) {
+    const Board& board = target.board;
+    if (board.t > 0.006F * board.b) continue;
+    field::SynthesisGoal goal{board.b, board.t, 1.0, target.zoe, target.zoo, 0.0, 0.0};
+    goal.arrangement = arrangement;
+    if (side_by_side) {
+      goal.stack = stack_of({{0.1125, 3.66, 0.0}, {0.1375, 3.0, 0.0}});
+      goal.h = 0.1125 + board.t / 2;
+    } else {
+      goal.stack = stack_of({{0.12, 3.52, 0.0}, {0.01, 3.66, 0.0}, {0.12, 3.52, 0.0}});
+      goal.unknowns = field::SynthesisUnknowns::width_and_offset;
+      goal.sv = 0.01;
+    }
+    all.push_back(goal);
+  }
+  return all;
+}
+
+void BM_FieldSynthesisOnAStackSideBySide(benchmark::State& state) {
+  time_goals(state, stack_goals(field::Arrangement::edge_offset));
+}
+
+void BM_FieldSynthesisOnAStackOneAboveTheOther(benchmark::State& state) {
+  time_goals(state, stack_goals(field::Arrangement::broadside));
+}
+
 BENCHMARK(BM_FieldSynthesis)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FieldSynthesisSideBySideOffCentre)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FieldSynthesisStackedWidthAndGap)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FieldSynthesisStackedWidthAndOffset)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FieldSynthesisOnAStackSideBySide)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FieldSynthesisOnAStackOneAboveTheOther)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace ketrovane

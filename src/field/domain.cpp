@@ -125,6 +125,68 @@ std::optional<std::string> ratio_error(const Geometry& g) {
   return std::nullopt;
 }
 
+// Heights (from the lower plane) of the copper of the strip the solution
+// is written for and, one above the other, of its twin.
+struct Copper {
+  double bottom;
+  double top;
+};
+
+std::array<Copper, 2> copper_of(const Geometry& g) {
+  if (g.arrangement == Arrangement::broadside) {
+    const double lower_face = (g.b + g.sv) / 2;
+    return {{{lower_face, lower_face + g.t}, {g.b - lower_face - g.t, g.b - lower_face}}};
+  }
+  const double mid = g.arrangement == Arrangement::edge ? g.b / 2 : g.h;
+  return {{{mid - g.t / 2, mid + g.t / 2}, {mid - g.t / 2, mid + g.t / 2}}};
+}
+
+// Relative distance (of b) within which a face is on a layer boundary.
+constexpr double kOnBoundary = 1e-9;
+
+// The copper lies within one layer, its faces on the layers' boundaries at
+// most: a boundary through a strip is not solved.
+std::optional<std::string> boundary_through_copper(const Geometry& g) {
+  const std::array<Copper, 2> copper = copper_of(g);
+  double y = 0.0;
+  for (int i = 0; i + 1 < g.stack.count; ++i) {
+    y += g.stack.layers[static_cast<std::size_t>(i)].thickness;
+    for (const Copper& c : copper) {
+      if (y > c.bottom + kOnBoundary * g.b && y < c.top - kOnBoundary * g.b)
+        return "the boundary between layers " + std::to_string(i + 1) + " and " +
+               std::to_string(i + 2) + " at " + format_number(y) +
+               " runs through the strips' copper (from " + format_number(c.bottom) + " to " +
+               format_number(c.top) + "): copper must lie within one layer";
+    }
+  }
+  return std::nullopt;
+}
+
+// One above the other, the strips are alike only in a stack that is its own
+// mirror image about the centre plane.
+std::optional<std::string> asymmetric_stack(const Geometry& g) {
+  const int n = g.stack.count;
+  for (int i = 0; i < n / 2; ++i) {
+    const DielectricLayer& low = g.stack.layers[static_cast<std::size_t>(i)];
+    const DielectricLayer& high = g.stack.layers[static_cast<std::size_t>(n - 1 - i)];
+    const bool alike =
+        std::abs(low.thickness - high.thickness) <= kOnBoundary * g.b && low.er == high.er;
+    if (!alike)
+      return "strips one above the other need a stack that is its own mirror image about the "
+             "centre plane; layers " +
+             std::to_string(i + 1) + " and " + std::to_string(n - i) + " differ";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> stack_placement_error(const Geometry& g) {
+  if (g.stack.empty()) return std::nullopt;
+  if (g.arrangement == Arrangement::broadside) {
+    if (auto error = asymmetric_stack(g)) return error;
+  }
+  return boundary_through_copper(g);
+}
+
 std::optional<std::string> arrangement_error(const Geometry& g) {
   if (g.arrangement == Arrangement::edge_offset) return height_error(g);
   if (g.arrangement == Arrangement::broadside) return stack_error(g);
@@ -147,7 +209,8 @@ std::optional<std::string> geometry_error(const Geometry& g) {
   if (auto error = dimension_error(g)) return error;
   if (auto error = layers_error(g)) return error;
   if (auto error = ratio_error(g)) return error;
-  return arrangement_error(g);
+  if (auto error = arrangement_error(g)) return error;
+  return stack_placement_error(g);
 }
 
 std::optional<std::string> options_error(const Options& o, int levels) {

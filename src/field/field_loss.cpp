@@ -144,8 +144,6 @@ ConductorLossFactor factor_of(const Geometry& g, const LogSlopes& slopes) {
   return {per_ohm * slopes.even, per_ohm * slopes.odd};
 }
 
-constexpr const char* kStackNotSolved = "a stack of different dielectrics is not solved yet";
-
 // A stack of layers all of one dielectric is that dielectric; a stack of
 // different ones has none.
 std::optional<Geometry> one_dielectric(const Geometry& g) {
@@ -160,8 +158,34 @@ std::optional<Geometry> one_dielectric(const Geometry& g) {
   return flat;
 }
 
+// The same cross-section with the dielectrics taken away.
+Geometry in_air(const Geometry& g) {
+  Geometry air = g;
+  air.er = 1.0;
+  air.stack = {};
+  return air;
+}
+
 FieldLossResult failure(FieldStatus status, std::string message, double estimate = 0.0) {
   return {status, std::move(message), estimate, std::nullopt};
+}
+
+}  // namespace
+
+namespace {
+
+// In a stack of different dielectrics: the air-filled cross-section's
+// factor (the inductance does not see the dielectric), times each mode's
+// sqrt(eeff).
+ConductorLossFactorResult stack_factor(const Geometry& given, const Options& options) {
+  ConductorLossFactorResult air = conductor_loss_factor(in_air(given), options);
+  if (!air.ok()) return air;
+  const FieldResult field = solve(given, options);
+  if (!field.ok()) return {field.status, field.message, field.error_estimate, std::nullopt};
+  const FieldSolution& modes = *field.solution;
+  const ConductorLossFactor factor{air.factor->even * std::sqrt(modes.even.effective_permittivity),
+                                   air.factor->odd * std::sqrt(modes.odd.effective_permittivity)};
+  return {FieldStatus::ok, "", std::max(air.error_estimate, field.error_estimate), factor};
 }
 
 }  // namespace
@@ -191,11 +215,11 @@ ConductorLossFactorResult conductor_loss_factor(const Geometry& given, const Opt
   if (auto error = geometry_error(given)) {
     return {FieldStatus::invalid_input, *error, 0.0, std::nullopt};
   }
-  const std::optional<Geometry> flat = one_dielectric(given);
-  if (!flat) return {FieldStatus::invalid_input, kStackNotSolved, 0.0, std::nullopt};
   if (auto error = options_error(options, kLevelCount)) {
     return {FieldStatus::invalid_input, *error, 0.0, std::nullopt};
   }
+  const std::optional<Geometry> flat = one_dielectric(given);
+  if (!flat) return stack_factor(given, options);
   const Geometry& inches = *flat;
   const Shape nominal = normalised_shape(inches);
   const Geometry unit = in_units_of_b(inches);
@@ -222,11 +246,37 @@ ConductorLossFactorResult conductor_loss_factor(const Geometry& given, const Opt
           estimate, std::nullopt};
 }
 
+namespace {
+
+// Each mode's dielectric loss from its own effective permittivity and
+// energy-weighted loss tangent.
+FieldLossResult stack_loss(const Geometry& given, const LossInputs& inputs,
+                           const Options& options) {
+  if (auto error = options_error(options, kLevelCount))
+    return failure(FieldStatus::invalid_input, *error);
+  LossInputs checked = inputs;
+  checked.loss_tangent = 0.0;
+  if (auto error = input_error(checked)) return failure(FieldStatus::invalid_input, *error);
+  const FieldResult field = solve(given, options);
+  if (!field.ok()) return failure(field.status, field.message, field.error_estimate);
+  const FieldSolution& modes = *field.solution;
+  const ModeMedium even{modes.even.effective_permittivity, modes.even.loss_tangent};
+  const ModeMedium odd{modes.odd.effective_permittivity, modes.odd.loss_tangent};
+  if (inputs.frequency_mhz == 0.0 || inputs.resistivity == 0.0)
+    return {FieldStatus::ok, "", 0.0, loss_from_factor({0.0, 0.0}, even, odd, inputs, 0.0)};
+  const ConductorLossFactorResult factor = conductor_loss_factor(given, options);
+  if (!factor.ok()) return failure(factor.status, factor.message, factor.error_estimate);
+  return {FieldStatus::ok, "", factor.error_estimate,
+          loss_from_factor(*factor.factor, even, odd, inputs, factor.error_estimate)};
+}
+
+}  // namespace
+
 FieldLossResult field_loss(const Geometry& given, const LossInputs& stack_inputs,
                            const Options& options) {
   if (auto error = geometry_error(given)) return failure(FieldStatus::invalid_input, *error);
   const std::optional<Geometry> flat = one_dielectric(given);
-  if (!flat) return failure(FieldStatus::invalid_input, kStackNotSolved);
+  if (!flat) return stack_loss(given, stack_inputs, options);
   const Geometry& inches = *flat;
   LossInputs inputs = stack_inputs;
   if (!given.stack.empty()) inputs.loss_tangent = given.stack.layers[0].loss_tangent;

@@ -1,7 +1,8 @@
 // Quasi-static field solver for two equal strips of width w and thickness t
-// between two grounded planes b apart in a homogeneous dielectric er, side by
-// side or one above the other (Arrangement): the even- and odd-mode
-// capacitances and impedances from a boundary-element solution for the
+// between two grounded planes b apart in a homogeneous dielectric er or in a
+// stack of dielectric layers, side by side or one above the other
+// (Arrangement): the even- and odd-mode capacitances, effective
+// permittivities and impedances from a boundary-element solution for the
 // surface charge, each with the estimate of its error that the refinement
 // justifies.
 //
@@ -143,14 +144,22 @@ struct FieldResult {
 // Off the centre plane, the gaps h - t/2 and b - h - t/2 at least 1e-6 b.
 // One above the other (s not looked at): sv positive, sv/b at least 1e-6,
 // the outer gaps (b - sv - 2t)/2 at least 1e-6 b, wo finite and 0 or more,
-// w at most 100 b.  Anything else gives FieldStatus::invalid_input with a
-// message that names the quantity and its value.
+// w at most 100 b.  On a stack of layers (up to kMostLayers, each of
+// positive thickness, er >= 1, loss tangent >= 0, adding up to b) the copper
+// lies within one layer, its faces on the boundaries between layers at most,
+// and strips one above the other need a stack that is its own mirror image
+// about the centre plane.  Anything else gives FieldStatus::invalid_input
+// with a message that names the quantity and its value.
 //
 // The centred pair is solved on a quarter of one strip's surface with the
 // kernel of green_function.hpp; the others on the whole surface of one strip
 // with the kernel of plane_green.hpp, the twin entering through the kernel.
 // At h = b/2 the two cuts coincide, so the solutions agree, mostly to
-// rounding and to 1e-7 at worst.
+// rounding and to 1e-7 at worst.  A stack of layers all of one er and loss
+// tangent is solved as that dielectric; any other stack on the whole
+// surface of one strip with the interfaces' bound charge (layered.hpp),
+// whatever the arrangement, its estimate covering the capacitances with and
+// without the dielectrics and their ratio.
 FieldResult solve(const Geometry& geometry, const Options& options = {});
 
 // Cohn's exact conformal-mapping solution for strips of zero thickness, with

@@ -61,12 +61,28 @@ constexpr double kFirstOffset = 0.25;
 constexpr double kOffsetGrowth = 1.5;
 constexpr int kOffsetTrials = 12;
 
+// The permittivity the starts assume: on a stack, the layers' mean by
+// thickness.
+double start_er(const SynthesisGoal& goal) {
+  if (goal.stack.empty()) return goal.er;
+  double sum = 0.0;
+  double thickness = 0.0;
+  for (const DielectricLayer& layer : goal.stack.view()) {
+    sum += layer.er * layer.thickness;
+    thickness += layer.thickness;
+  }
+  return sum / thickness;
+}
+
 std::optional<std::string> unknowns_error(const SynthesisGoal& goal) {
   const bool side_by_side = goal.arrangement != Arrangement::broadside;
   const bool gap = goal.unknowns == SynthesisUnknowns::width_and_gap;
   if (side_by_side && !gap) return "strips side by side are synthesised for w and s";
   if (!side_by_side && gap)
     return "strips one above the other are synthesised for w and wo or w and sv";
+  if (!goal.stack.empty() && goal.unknowns == SynthesisUnknowns::width_and_vertical_gap)
+    return "on a stack the gap between strips one above the other is the core layer's "
+           "thickness: synthesise w and wo";
   return std::nullopt;
 }
 
@@ -93,6 +109,7 @@ std::optional<std::string> given_dimensions_error(const SynthesisGoal& goal) {
            " apart: 2t must be below b";
   Geometry g{goal.b,           goal.t, goal.b / 2, goal.b / 2, goal.er,
              goal.arrangement, goal.h, goal.sv,    goal.wo};
+  g.stack = goal.stack;
   if (goal.unknowns == SynthesisUnknowns::width_and_offset) g.wo = 0.0;
   if (goal.unknowns == SynthesisUnknowns::width_and_vertical_gap)
     g.sv = (goal.b - 2.0 * goal.t) / 2;
@@ -116,7 +133,7 @@ Point side_by_side_start(const SynthesisGoal& goal) {
   const double t = goal.t / goal.b;
   const double h = goal.h / goal.b;
   const double faces = 1.0 / (h - t / 2) + 1.0 / (1.0 - h - t / 2);
-  const double w = std::max(0.05, (capacitance_for(x.zo, goal.er) - kEdgeFringing) / faces);
+  const double w = std::max(0.05, (capacitance_for(x.zo, start_er(goal)) - kEdgeFringing) / faces);
   const double coupling = (1.0 - x.ratio) / (1.0 + x.ratio);
   const double s = std::clamp(-std::log(2.0 * coupling) / std::numbers::pi, 0.01, 1.0);
   return {std::log(w * goal.b), std::log(s * goal.b)};
@@ -129,7 +146,7 @@ Point side_by_side_start(const SynthesisGoal& goal) {
 double stacked_width(const SynthesisGoal& goal, double sv, double overlap) {
   const double t = goal.t / goal.b;
   const double g = (1.0 - sv - 2.0 * t) / 2;
-  const double c = capacitance_for(targets_of(goal).zo, goal.er);
+  const double c = capacitance_for(targets_of(goal).zo, start_er(goal));
   const double a = (1.0 / g) * (1.0 / g + 2.0 * overlap / sv);
   const double b = 2.0 / g + 2.0 * overlap / sv;
   const double w = (-b + std::sqrt(b * b - 4.0 * a * (1.0 - c * c))) / (2.0 * a);

@@ -43,6 +43,11 @@ struct SynthesisGoal {
   Arrangement arrangement = Arrangement::edge;
   double h = 0.0, sv = 0.0, wo = 0.0;  // as Geometry: the given ones
   SynthesisUnknowns unknowns = SynthesisUnknowns::width_and_gap;
+  // When not empty, the layers between the planes (as Geometry::stack; b is
+  // their sum, er not looked at).  On a stack, strips one above the other
+  // are synthesised for w and wo only: the gap between them is the core's
+  // thickness, which the stack fixes.
+  Stack stack{};
 };
 
 // Why a synthesis has no design.

@@ -34,9 +34,11 @@ std::string design_of(const SynthesisResult& r, Arrangement arrangement) {
 
 }  // namespace
 
-Geometry DesignSpace::geometry(Point p) const {
+namespace {
+
+Geometry unstacked_geometry(const SynthesisGoal& g, Point p, bool solves_offset,
+                            double offset_unit) {
   const double w = std::exp(p.ln_w);
-  const SynthesisGoal& g = goal;
   switch (g.arrangement) {
     case Arrangement::edge:
       return {g.b, g.t, w, std::exp(p.v), g.er};
@@ -45,10 +47,18 @@ Geometry DesignSpace::geometry(Point p) const {
     case Arrangement::broadside:
       break;
   }
-  if (solves_offset()) {
+  if (solves_offset) {
     return {g.b, g.t, w, 0.0, g.er, Arrangement::broadside, 0.0, g.sv, p.v * offset_unit};
   }
   return {g.b, g.t, w, 0.0, g.er, Arrangement::broadside, 0.0, std::exp(p.v), g.wo};
+}
+
+}  // namespace
+
+Geometry DesignSpace::geometry(Point p) const {
+  Geometry g = unstacked_geometry(goal, p, solves_offset(), offset_unit);
+  g.stack = goal.stack;
+  return g;
 }
 
 bool DesignSpace::at_boundary(Point p) const {

@@ -1,0 +1,105 @@
+#include "field/block_system.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace ketrovane::field {
+namespace {
+
+// Residual, relative to the right-hand side, at which GMRES stops: a part
+// in 1e12 of the capacitance, far below the discretisation's error.
+constexpr double kResidual = 1e-12;
+// Steps before giving up for the factorisation: ten are usual, contrasts of
+// 10 to 1 under twenty.
+constexpr Eigen::Index kMostSteps = 60;
+
+// GMRES on A M^-1 u = b, x = M^-1 u, from x = 0; nothing when the residual
+// is not met within the steps allowed.
+template <typename Apply, typename Precondition>
+std::optional<Eigen::VectorXd> gmres(const Apply& apply, const Precondition& precondition,
+                                     const Eigen::VectorXd& b) {
+  const Eigen::Index n = b.size();
+  const double beta = b.norm();
+  if (beta == 0.0) return Eigen::VectorXd::Zero(n);
+  const Eigen::Index most = std::min(kMostSteps, n);
+  Eigen::MatrixXd basis(n, most + 1);
+  Eigen::MatrixXd hessenberg = Eigen::MatrixXd::Zero(most + 1, most);
+  Eigen::VectorXd cosines(most);
+  Eigen::VectorXd sines(most);
+  Eigen::VectorXd g = Eigen::VectorXd::Zero(most + 1);
+  g(0) = beta;
+  basis.col(0) = b / beta;
+  for (Eigen::Index j = 0; j < most; ++j) {
+    Eigen::VectorXd w = apply(precondition(basis.col(j)));
+    for (int pass = 0; pass < 2; ++pass) {  // Gram-Schmidt twice keeps the basis orthogonal
+      for (Eigen::Index i = 0; i <= j; ++i) {
+        const double h = basis.col(i).dot(w);
+        hessenberg(i, j) += h;
+        w -= h * basis.col(i);
+      }
+    }
+    const double norm = w.norm();
+    hessenberg(j + 1, j) = norm;
+    if (norm > 0.0) basis.col(j + 1) = w / norm;
+    for (Eigen::Index i = 0; i < j; ++i) {
+      const double a = hessenberg(i, j);
+      const double c = hessenberg(i + 1, j);
+      hessenberg(i, j) = cosines(i) * a + sines(i) * c;
+      hessenberg(i + 1, j) = -sines(i) * a + cosines(i) * c;
+    }
+    const double r = std::hypot(hessenberg(j, j), hessenberg(j + 1, j));
+    cosines(j) = hessenberg(j, j) / r;
+    sines(j) = hessenberg(j + 1, j) / r;
+    hessenberg(j, j) = r;
+    hessenberg(j + 1, j) = 0.0;
+    g(j + 1) = -sines(j) * g(j);
+    g(j) *= cosines(j);
+    if (std::abs(g(j + 1)) <= kResidual * beta || norm == 0.0) {
+      const Eigen::VectorXd y = hessenberg.topLeftCorner(j + 1, j + 1)
+                                    .triangularView<Eigen::Upper>()
+                                    .solve(g.head(j + 1));
+      return precondition(basis.leftCols(j + 1) * y);
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+BlockSystem::BlockSystem(const Eigen::MatrixXd& matrix, Eigen::Index strip)
+    : matrix_(matrix), strip_(strip), strips_(matrix.topLeftCorner(strip, strip)) {}
+
+Eigen::VectorXd BlockSystem::solve(const Eigen::VectorXd& right) const {
+  const Eigen::Index lines = matrix_.rows() - strip_;
+  const auto precondition = [&](const Eigen::VectorXd& v) {
+    Eigen::VectorXd z = v;
+    z.head(strip_) =
+        strips_.solve(v.head(strip_) - matrix_.topRightCorner(strip_, lines) * v.tail(lines));
+    return z;
+  };
+  const auto apply = [&](const Eigen::VectorXd& v) -> Eigen::VectorXd { return matrix_ * v; };
+  if (auto x = gmres(apply, precondition, right)) return *x;
+  return matrix_.partialPivLu().solve(right);
+}
+
+Eigen::VectorXd BlockSystem::solve_transposed(const Eigen::VectorXd& right) const {
+  const Eigen::Index lines = matrix_.rows() - strip_;
+  const auto precondition = [&](const Eigen::VectorXd& v) {
+    Eigen::VectorXd z = v;
+    z.head(strip_) = strips_.transpose().solve(
+        v.head(strip_) - matrix_.bottomLeftCorner(lines, strip_).transpose() * v.tail(lines));
+    return z;
+  };
+  const auto apply = [&](const Eigen::VectorXd& v) -> Eigen::VectorXd {
+    return matrix_.transpose() * v;
+  };
+  if (auto x = gmres(apply, precondition, right)) return *x;
+  return matrix_.partialPivLu().transpose().solve(right);
+}
+
+double BlockSystem::air_charge() const {
+  return strips_.solve(Eigen::VectorXd::Ones(strip_)).sum();
+}
+
+}  // namespace ketrovane::field
