@@ -328,7 +328,7 @@ Solver solver_of(const Request& request) {
 std::string coupler_description(const ResponseRequest& q, LengthUnit unit) {
   const CoupledSection c = coupler_of(q).section;
   return "Zoe = " + shortest(c.zoe) + " ohm, Zoo = " + shortest(c.zoo) +
-         " ohm, Er = " + shortest(c.er) +
+         " ohm, Er = " + shortest(c.eeff_even) +
          ", length = " + shortest(static_cast<float>(c.length_inch * unit.per_inch)) + " " +
          std::string(unit.name) + ", Rs = " + shortest(q.terminations.source) +
          " ohm, Rl = " + shortest(q.terminations.load) + " ohm";

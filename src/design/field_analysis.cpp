@@ -95,7 +95,9 @@ field::Geometry field_geometry(const StripPair& pair) {
 FieldCoupler field_coupler(const StripPair& pair) {
   const field::FieldSolution f = solved(pair, field::Options{}.tolerance);
   return {{static_cast<float>(f.even.impedance), static_cast<float>(f.odd.impedance),
-           static_cast<float>(f.zo), static_cast<float>(f.coupling_db), Capacitances{}, false},
+           static_cast<float>(f.zo), static_cast<float>(f.coupling_db), Capacitances{}, false,
+           static_cast<float>(f.even.effective_permittivity),
+           static_cast<float>(f.odd.effective_permittivity)},
           uncoupled(pair, f.even.impedance, f.odd.impedance,
                     std::max(f.even.error_estimate, f.odd.error_estimate))};
 }

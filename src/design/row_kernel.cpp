@@ -75,7 +75,8 @@ CouplerImpedances model_impedances(const CrossSection& x) {
   const ModeImpedances modes = mode_impedances(x);
   const CouplerImpedance coupler = coupler_from_modes({modes.zoe, modes.zoo});
   return {modes.zoe,           modes.zoo,          coupler.zo,
-          coupler.coupling_db, modes.capacitances, modes.zero_thickness_abandoned};
+          coupler.coupling_db, modes.capacitances, modes.zero_thickness_abandoned,
+          x.board.er,          x.board.er};
 }
 
 RowStatus failure_status(const FieldFailure& failure) {
@@ -160,7 +161,7 @@ AnalysisRow analysis_row(const StripPair& pair, const Materials& materials, floa
     row.field.reset();
     row.field_loss.reset();
     if (on_the_field) {
-      row.impedances = {kNaN, kNaN, kNaN, kNaN, Capacitances{}, false};
+      row.impedances = {kNaN, kNaN, kNaN, kNaN, Capacitances{}, false, kNaN, kNaN};
       row.attenuation = {kNaN, kNaN};
     }
   }

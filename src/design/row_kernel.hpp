@@ -90,6 +90,10 @@ struct CouplerImpedances {
   float coupling_db;          // negative; kNoCoupling without positive coupling
   Capacitances capacitances;  // the model's; zero from the field solution
   bool zero_thickness_abandoned;
+  // Each mode's effective permittivity: both the board's Er in one
+  // dielectric, the field's apart in a stack of layers.
+  float eeff_even;
+  float eeff_odd;
 };
 
 // The closed-form model's impedances.
@@ -212,7 +216,7 @@ struct ResponseCoupler {
 
 ResponseCoupler coupler_of_dimensions(const StripPair& pair, const Materials& materials,
                                       float length_inch, Solver solver);
-// A lossless section of the given mode impedances.
+// A lossless section of the given mode impedances in one dielectric er.
 ResponseCoupler coupler_of_impedances(float zoe, float zoo, float er, float length_inch);
 
 struct ResponseRow {
