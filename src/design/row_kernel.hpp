@@ -282,6 +282,8 @@ struct PlacementSensitivities {
 struct FieldSensitivities {
   ImpedanceSensitivities impedances;  // S's are 0 for strips one above the other
   PlacementSensitivities placement;
+  float eeff_even;  // the modes' effective permittivities
+  float eeff_odd;
 };
 
 struct SensitivityRow {
@@ -291,6 +293,8 @@ struct SensitivityRow {
   RowStatus status;
   std::optional<FieldComparison> field;  // with Solver::both
   std::optional<FieldFailure> failure;   // why the field failed the row
+  float eeff_even;                       // the modes' effective permittivities
+  float eeff_odd;
 };
 
 SensitivityRow sensitivity_row(const StripPair& pair, Solver solver);
@@ -309,6 +313,8 @@ struct FieldRow {
   int panels;
   RowStatus status;
   std::optional<FieldFailure> failure;  // why, when the status is not ok
+  double eeff_even;                     // C with the dielectrics over C without them
+  double eeff_odd;
 };
 
 // To a relative tolerance of each mode impedance; the numbers NaN and the

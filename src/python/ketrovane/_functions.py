@@ -59,8 +59,8 @@ def analyse(b, t, er, w, s=None, *, geometry="edge", h=None, sv=None, wo="0in", 
         rows_total) after each block of rows, False shows nothing; None (default) draws the bar
         once the call has run 2 s, if the error stream is a terminal or the call runs in IPython
 
-    Columns: w_in, s_in, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db,
-    loss_even_db_per_in, loss_odd_db_per_in, status (the length columns follow units).
+    Columns: w_in, s_in, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db, eeff_even,
+    eeff_odd, loss_even_db_per_in, loss_odd_db_per_in, status (the length columns follow units).
 
     Losses are negative dB per length unit, as the impedance report prints them.
     """
@@ -127,8 +127,8 @@ def synthesise(b, t, er, zo, coupling=None, zoe=None, *, geometry="edge", h=None
         rows_total) after each block of rows, False shows nothing; None (default) draws the bar
         once the call has run 2 s, if the error stream is a terminal or the call runs in IPython
 
-    Columns: w_in, s_in, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db, status (the
-    length columns follow units).
+    Columns: w_in, s_in, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db, eeff_even,
+    eeff_odd, status (the length columns follow units).
 
     Give coupling or zoe, not both.  A row that cannot be built keeps its targets, has NaN width
     and spacing and names the reason in its status.
@@ -267,8 +267,8 @@ def sensitivity(b, t, er, w, s=None, *, geometry="edge", h=None, sv=None, wo="0i
         rows_total) after each block of rows, False shows nothing; None (default) draws the bar
         once the call has run 2 s, if the error stream is a terminal or the call runs in IPython
 
-    Columns: w_in, s_in, zoe_ohm, zoo_ohm, szoe_er, szoe_b, szoe_s, szoe_t, szoe_w, szoo_er,
-    szoo_b, szoo_s, szoo_t, szoo_w, status (the length columns follow units).
+    Columns: w_in, s_in, zoe_ohm, zoo_ohm, eeff_even, eeff_odd, szoe_er, szoe_b, szoe_s, szoe_t,
+    szoe_w, szoo_er, szoo_b, szoo_s, szoo_t, szoo_w, status (the length columns follow units).
     """
     arguments = (b, t, er, w, s, geometry, h, sv, wo, solver)
     values = _given(sensitivity, _SENSITIVITY, arguments)
@@ -316,8 +316,8 @@ def field(b, t, er, w, s=None, *, geometry="edge", h=None, sv=None, wo="0in", to
         rows_total) after each block of rows, False shows nothing; None (default) draws the bar
         once the call has run 2 s, if the error stream is a terminal or the call runs in IPython
 
-    Columns: w_in, s_in, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db, c_even, c_odd,
-    error_estimate, panels, status (the length columns follow units).
+    Columns: w_in, s_in, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db, eeff_even,
+    eeff_odd, c_even, c_odd, error_estimate, panels, status (the length columns follow units).
 
     A cross-section the solver cannot verify to tol has NaN numbers and the status
     no_field_solution, and a FieldFailureWarning gives the solver's last estimate; strips it cannot
