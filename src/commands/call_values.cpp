@@ -271,7 +271,8 @@ void Call::read_once(Slot& s, const OptionSpec& o, const Argument& a) const {
   if (a.text) {
     s.text = a.text;
     // Items and whole numbers are read from the text by the request's reader.
-    if (o.kind == ValueKind::items || o.kind == ValueKind::whole || o.kind == ValueKind::file) {
+    if (o.kind == ValueKind::items || o.kind == ValueKind::whole || o.kind == ValueKind::file ||
+        o.kind == ValueKind::layers) {
       return;
     }
     try_read(s, [&] {

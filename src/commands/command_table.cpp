@@ -325,12 +325,21 @@ Solver solver_of(const Request& request) {
       request);
 }
 
+// One dielectric's Er, or each mode's effective permittivity in a stack,
+// where the length is a quarter wave at the mean of their phase velocities.
+std::string section_medium(const CoupledSection& c, LengthUnit unit) {
+  const std::string length =
+      ", length = " + shortest(static_cast<float>(c.length_inch * unit.per_inch)) + " " +
+      std::string(unit.name);
+  if (c.eeff_even == c.eeff_odd) return ", Er = " + shortest(c.eeff_even) + length;
+  return ", Eeff even = " + shortest(c.eeff_even) + ", Eeff odd = " + shortest(c.eeff_odd) +
+         length + " (a quarter wave at f0 at the mean of the modes' phase velocities)";
+}
+
 std::string coupler_description(const ResponseRequest& q, LengthUnit unit) {
   const CoupledSection c = coupler_of(q).section;
-  return "Zoe = " + shortest(c.zoe) + " ohm, Zoo = " + shortest(c.zoo) +
-         " ohm, Er = " + shortest(c.eeff_even) +
-         ", length = " + shortest(static_cast<float>(c.length_inch * unit.per_inch)) + " " +
-         std::string(unit.name) + ", Rs = " + shortest(q.terminations.source) +
+  return "Zoe = " + shortest(c.zoe) + " ohm, Zoo = " + shortest(c.zoo) + " ohm" +
+         section_medium(c, unit) + ", Rs = " + shortest(q.terminations.source) +
          " ohm, Rl = " + shortest(q.terminations.load) + " ohm";
 }
 

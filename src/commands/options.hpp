@@ -59,6 +59,9 @@ enum class Opt : std::uint8_t {
   b,
   t,
   er,
+  layers,
+  strips_on,
+  core,
   w,
   s,
   geometry,
@@ -115,6 +118,7 @@ enum class ValueKind : std::uint8_t {
   file,         // a file name
   items,        // NAME=VALUE items, the option repeated or the items separated by commas
   whole,        // a whole number
+  layers,       // a stack of dielectric layers, D:ER[:TAND],... or @FILE
 };
 
 // Where an option is seen.

@@ -769,6 +769,8 @@ std::string kind_name(commands::ValueKind kind) {
       return "items";
     case commands::ValueKind::whole:
       return "whole";
+    case commands::ValueKind::layers:
+      return "layers";
   }
   return "quantity";
 }
