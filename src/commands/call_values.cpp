@@ -153,11 +153,30 @@ bool varied_length(std::string_view name) {
   return false;
 }
 
+// The layers of a stack as --layers reads them, D:ER[:TAND] separated by
+// commas, a thickness given as a number followed by the call's length unit.
+std::string layers_text(const std::vector<Item>& layers, std::string_view length_unit) {
+  std::string text;
+  for (const Item& layer : layers) {
+    if (!text.empty()) text += ',';
+    for (std::size_t k = 0; k < layer.sides.size(); ++k) {
+      const ItemSide& side = layer.sides[k];
+      if (k > 0) text += ':';
+      if (side.text) text += *side.text;
+      if (side.number) {
+        text += script_float_text(*side.number) + (k == 0 ? std::string(length_unit) : "");
+      }
+    }
+  }
+  return text;
+}
+
 // The items as the option's text reads them, each NAME=VALUE or
 // NAME=LO:HI: "w=0.0005in,er=2%", "coupling=9.5:10.5,zo=:52.0".  A
 // number is written as a script writes it, a varied length's followed by
 // the call's length unit.
 std::string items_text(Opt id, const std::vector<Item>& items, std::string_view length_unit) {
+  if (id == Opt::layers) return layers_text(items, length_unit);
   std::string text;
   for (const Item& item : items) {
     if (!text.empty()) text += ',';
