@@ -144,8 +144,16 @@ class ScatteringRows final : public RowSource {
   const Call& call_;
 };
 
-// Whether an item names a varied length (anything varied but Er).
+// A layer's thickness of a stack, "d2".
+bool layer_thickness(std::string_view name) {
+  return name.size() > 1 && name.front() == 'd' &&
+         std::ranges::all_of(name.substr(1), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Whether an item names a varied length (anything varied but Er, and a
+// layer's thickness).
 bool varied_length(std::string_view name) {
+  if (layer_thickness(name)) return true;
   for (std::size_t q = 0; q < kVariedCount; ++q) {
     const auto varied = static_cast<Varied>(q);
     if (varied != Varied::er && varied_name(varied) == name) return true;

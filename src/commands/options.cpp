@@ -158,7 +158,7 @@ constexpr Commands kCouplerCommands = Commands(C::response) | C::multisection;
 // What a synthesis is given and limited by.
 constexpr Commands kSynthesisCommands = Commands(C::synthesise) | C::multisection;
 // What may stand on a stack of layers.
-constexpr Commands kStackCommands = kGridCommands | C::response | kSynthesisCommands;
+constexpr Commands kStackCommands = kGridCommands | C::response | kSynthesisCommands | C::tolerance;
 
 bool in_every_arrangement(const StripDimension& d) {
   return std::ranges::all_of(arrangements(), [&](const ArrangementSpec& a) { return a.has(d); });

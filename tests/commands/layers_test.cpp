@@ -132,6 +132,13 @@ TEST(Layers, RefusalsNameTheOptionAndWhatIsExpected) {
         {Opt::solver, "field"}},
        "--core '2': the stack of --layers is not mirror-symmetric about this layer's mid-plane: "
        "strips one above the other in it are unequal lines"},
+      {Command::tolerance, side_by_side({{Opt::samples, "10"}, {Opt::vary, "d2=0.001,b=0.001"}}),
+       "--vary 'b=0.001': the stack of --layers gives it; vary its layers: erN and dN"},
+      {Command::tolerance, side_by_side({{Opt::samples, "10"}, {Opt::vary, "er3=0.1"}}),
+       "--vary 'er3': expected a layer from 1 to 2 of the stack"},
+      {Command::tolerance, side_by_side({{Opt::samples, "10"}, {Opt::vary, "d1=0.1"}}),
+       "--vary 'd1=0.1': would make layer 1 zero or negative in 0.00884 % of the samples; at most "
+       "one in a million may be"},
       {Command::synthesise, side_by_side({{Opt::zo, "50"}, {Opt::coupling, "10"}}),
        "--layers '0.125:2.2,0.125:2.2': not for a synthesis yet: the field synthesis solves one "
        "dielectric"},

@@ -8,6 +8,7 @@
 
 #include "design/field_analysis.hpp"
 #include "design/quarter_wave.hpp"
+#include "design/tolerance.hpp"
 
 namespace ketrovane {
 namespace {
@@ -80,6 +81,39 @@ TEST(StripPairOnAStack, FieldGeometryPlacesTheStripsInTheStack) {
       EXPECT_NEAR(g.h, c.h, 1e-12);
     }
   }
+}
+
+// Fault: a layer's drawn thickness not reaching the cross-section (B not
+// the drawn sum, the strips not riding on the layers below), or drawn from
+// another quantity's stream: each sample of a stack of one dielectric with
+// its upper layer varied is that dielectric's cross-section of the drawn
+// thickness, and the draws follow the seed alone.
+TEST(ToleranceOnAStack, AVariedLayerIsTheCrossSectionOfItsDrawnThickness) {
+  const float t = 0.0014F;
+  const field::Stack two = stack_of({{0.1, 2.2, 0.0}, {0.15, 2.2, 0.0}});
+  ToleranceDesign d;
+  d.nominal = StripPair(CrossSection{{0.25F, t, 2.2F}, 0.168F, 0.011F},
+                        Placement{.arrangement = Arrangement::edge, .stack = {two, 1}});
+  d.solver = Solver::field;
+  d.layer_variations = {{2, true, 0.03}, {1, false, 0.0}};
+  d.seed = 7;
+  float first_drawn = 0.0F;
+  for (std::uint64_t i = 0; i < 3; ++i) {
+    const ToleranceSample s = tolerance_sample(d, i);
+    ASSERT_EQ(s.status, SampleStatus::ok);
+    const float drawn = s.layer_inputs.at(layer_input_index(2, true));
+    EXPECT_NE(drawn, 0.15F);
+    EXPECT_EQ(s.layer_inputs.at(layer_input_index(1, true)), 0.1F);
+    if (i == 0) first_drawn = drawn;
+    const StripPair one(
+        CrossSection{{static_cast<float>(0.1 + double{drawn}), t, 2.2F}, 0.168F, 0.011F},
+        Placement{.arrangement = Arrangement::edge_offset, .h = static_cast<float>(0.1 + t / 2.0)});
+    const CouplerImpedances z = field_impedances(one);
+    EXPECT_NEAR(s.outcomes[0], z.zoe, 2e-5 * z.zoe) << i;
+    EXPECT_NEAR(s.outcomes[1], z.zoo, 2e-5 * z.zoo) << i;
+  }
+  d.variations = {{Varied::w, 0.001}};  // another quantity varies too
+  EXPECT_EQ(tolerance_sample(d, 0).layer_inputs.at(layer_input_index(2, true)), first_drawn);
 }
 
 }  // namespace

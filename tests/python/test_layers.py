@@ -4,6 +4,7 @@ length unit or texts with their own; the command line's numbers and its
 refusals, worded with keywords; and a Touchstone file of a coupler whose two
 modes travel at their own speeds, read by scikit-rf."""
 
+import csv
 import os
 import tempfile
 import unittest
@@ -68,6 +69,30 @@ class OnTheCommandLine(unittest.TestCase):
                 got_column = got_column * 1000.0  # per mil to per inch
             np.testing.assert_allclose(got_column.astype(np.float32), expected[column],
                                        rtol=2e-6, err_msg=column)
+
+
+class Tolerance(unittest.TestCase):
+    # Fault: a layer's varied thickness read in inches whatever the call's
+    # units, or drawn from another stream than the command line's: the
+    # package's samples are the command's.
+    def test_a_varied_layer_is_the_command_lines(self):
+        got = ketrovane.tolerance(b=None, t=1.4, er=None, w=168, s=11, layers=[(125, 2.2),
+                                                                             (125, 2.2)],
+                                  strips_on=1, solver="field", vary={"d2": 2, "w": 1},
+                                  samples=3, units="mil", progress=False)
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "samples.csv")
+            calc.run(["tolerance", "--layers", "125mil:2.2,125mil:2.2", "--strips-on", "1",
+                      "--t", "1.4mil", "--w", "168mil", "--s", "11mil", "--solver", "field",
+                      "--vary", "d2=2mil,w=1mil", "--samples", "3", "--length-unit", "mil",
+                      "--samples-output", path])
+            with open(path, encoding="utf-8") as f:
+                rows = list(csv.DictReader(f))
+        self.assertEqual(len(rows), 3)
+        np.testing.assert_allclose(got.d2_mil, [float(r["d2_mil"]) for r in rows], rtol=1e-6)
+        np.testing.assert_allclose(got.zoe_ohm, [float(r["zoe_ohm"]) for r in rows], rtol=1e-6)
+        self.assertTrue(all(abs(x - 125) < 2.0 for x in got.d2_mil))
+        self.assertEqual(len(set(got.d2_mil)), 3)
 
 
 class TwoModeSpeeds(unittest.TestCase):

@@ -931,6 +931,8 @@ def _single_value(name, value):
             return int(value)
         if kind == "items":
             return _items(option["keyword"], value)
+        if kind == "layers" and isinstance(value, (list, tuple)):
+            return value  # the stack, its layers read by _core
         if not _is_number(value):
             raise TypeError
         return float(value)

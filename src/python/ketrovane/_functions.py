@@ -473,15 +473,16 @@ def multisection(*, er, zo, coupling, sections, b=None, t=None, layers=None, str
     return _multisection(_MULTISECTION, values, units)
 
 
-_TOLERANCE = ("b", "t", "er", "w", "s", "geometry", "h", "sv", "wo", "rho", "roughness", "tand",
-              "f0", "rs", "rl", "vary", "etch", "dist", "limit", "samples", "seed", "start",
-              "count", "solver")
+_TOLERANCE = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
+              "rho", "roughness", "tand", "f0", "rs", "rl", "vary", "etch", "dist", "limit",
+              "samples", "seed", "start", "count", "solver")
 
 
-def tolerance(*, b, t, er, w, samples, s=None, geometry="edge", h=None, sv=None, wo="0in",
-              rho="copper", roughness="5uin", tand=0.0009, f0=None, rs=50.0, rl=50.0, vary=None,
-              etch=None, dist="normal", limits=None, seed=1, start=0, count=None, solver="model",
-              units=None, progress=None):
+def tolerance(*, b, t, er, w, samples, layers=None, strips_on=None, core=None, s=None,
+              geometry="edge", h=None, sv=None, wo="0in", rho="copper", roughness="5uin",
+              tand=0.0009, f0=None, rs=50.0, rl=50.0, vary=None, etch=None, dist="normal",
+              limits=None, seed=1, start=0, count=None, solver="model", units=None,
+              progress=None):
     """Monte Carlo tolerance analysis of one coupler: the spread of its impedances and coupling,
     and its yield against limits.
 
@@ -493,6 +494,15 @@ def tolerance(*, b, t, er, w, samples, s=None, geometry="edge", h=None, sv=None,
     t: strip thickness T, at most 0.8 B: a number in the call's length unit or a text with its own
         (in, mil, uin, mm or um, or oz of copper, 1 oz = 1.37 mil); from 0 to 1000 in; required
     er: relative permittivity Er of the dielectric: a number; from 1 to 1000; required
+    layers: the dielectric layers between the planes, bottom to top, instead of b and er: each
+        one's thickness, Er and loss tangent (else tand), or a file of them, one a line
+        (solver="field"): a list of (thickness, er) or (thickness, er, loss tangent), each
+        thickness a number in the call's length unit or a text with its own, or a file's name after
+        @
+    strips_on: with layers, strips side by side: on the upper face of layer N, the copper growing
+        into layer N+1: a whole number; from 1 to 16
+    core: with layers, strips one above the other: on both faces of layer N, whose thickness is SV:
+        a whole number; from 1 to 16
     w: strip width W: a number in the call's length unit or a text with its own (in, mil, uin, mm
         or um); above 0, up to 1000 in; required
     s: edge-to-edge strip spacing S (edge, edge-offset): a number in the call's length unit or a
@@ -556,8 +566,8 @@ def tolerance(*, b, t, er, w, samples, s=None, geometry="edge", h=None, sv=None,
     samples; start and count compute any slice of them, and tolerance_combine(parts) puts slices
     together.
     """
-    arguments = (b, t, er, w, s, geometry, h, sv, wo, rho, roughness, tand, f0, rs, rl, vary, etch,
-                 dist, limits, samples, seed, start, count, solver)
+    arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, rho, roughness,
+                 tand, f0, rs, rl, vary, etch, dist, limits, samples, seed, start, count, solver)
     values = _given(tolerance, _TOLERANCE, arguments)
     return _tolerance(_TOLERANCE, values, units, progress)
 
