@@ -374,7 +374,8 @@ std::string coupler_title(const ResponseRequest& q, LengthUnit unit) {
 
 namespace {
 
-// "W 0.1 in, S 1e-07 in, T 0.0014 in, B 0.25 in, Er 2.2": the lengths as given.
+// "W 0.1 in, S 1e-07 in, T 0.0014 in, B 0.25 in, Er 2.2": the lengths as
+// given; on a stack its layers, "layers 0.1 in:3.66 0.15 in:3".
 std::string failure_place(const StripPair& pair, LengthUnit unit) {
   const CrossSection& x = pair.x;
   const auto length = [unit](float inches) {
@@ -384,8 +385,15 @@ std::string failure_place(const StripPair& pair, LengthUnit unit) {
   for (const StripDimension* d : arrangement_spec(pair.placement.arrangement).dimensions) {
     where += std::string(d->symbol) + " " + length(d->of(pair)) + ", ";
   }
-  return where + "T " + length(x.board.t) + ", B " + length(x.board.b) + ", Er " +
-         shortest(x.board.er);
+  where += "T " + length(x.board.t) + ", B " + length(x.board.b);
+  const field::Stack& stack = pair.placement.stack.layers;
+  if (stack.empty()) return where + ", Er " + shortest(x.board.er);
+  where += ", layers";
+  for (const field::DielectricLayer& layer : stack.view()) {
+    where += " " + length(static_cast<float>(layer.thickness)) + ":" +
+             shortest(static_cast<float>(layer.er));
+  }
+  return where;
 }
 
 struct FailureWords {

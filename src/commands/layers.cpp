@@ -1,5 +1,6 @@
 #include "commands/layers.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <fstream>
@@ -227,9 +228,13 @@ std::optional<StackedBoard> read_stacked_board(OptionValues& v, const Arrangemen
     check_room(v, stack, n + 1, s.board.t, Opt::strips_on);
   }
   double b = 0.0;
-  for (const field::DielectricLayer& layer : stack.view()) b += layer.thickness;
+  double highest_er = 1.0;
+  for (const field::DielectricLayer& layer : stack.view()) {
+    b += layer.thickness;
+    highest_er = std::max(highest_er, layer.er);
+  }
   s.board.b = static_cast<float>(b);
-  s.board.er = static_cast<float>(stack.layers.at(static_cast<std::size_t>(n - 1)).er);
+  s.board.er = static_cast<float>(highest_er);
   return s;
 }
 

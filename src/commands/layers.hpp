@@ -12,9 +12,10 @@
 namespace ketrovane::commands {
 
 // A strip pair's board and placement on a stack: B the layers' sum, T the
-// copper's, Er that of the layer the strips stand on (for titles only; the
-// field solver reads the layers); side by side the strips on layer N's
-// upper face, one above the other SV layer N's thickness.
+// copper's, Er the stack's highest (for titles and the cut-off of the first
+// higher-order mode, which it brings lowest; the field solver reads the
+// layers); side by side the strips on layer N's upper face, one above the
+// other SV layer N's thickness.
 struct StackedBoard {
   Board board;
   Placement placement;

@@ -60,7 +60,7 @@ void draw_layers(StripPair& pair, const LayerInputs& inputs) {
     layer.thickness = inputs.at(layer_input_index(n, true));
     b += layer.thickness;
   }
-  pair.x.board.b = static_cast<float>(b);
+  pair.x.board.b = static_cast<float>(b);  // what a sample's b shows
   if (pair.placement.arrangement == Arrangement::broadside) {
     pair.placement.sv = inputs.at(layer_input_index(stack.layer, true));
   }
@@ -268,6 +268,10 @@ ToleranceSample tolerance_sample(const ToleranceDesign& design, std::uint64_t in
         drawn_offset(design.spread, v.half_width, uniform_pair(design.seed, index, slot));
     float& value = sample.layer_inputs.at(at);
     value = static_cast<float>(static_cast<double>(value) + offset);
+  }
+  if (!design.layer_variations.empty()) {
+    input(sample.inputs, Varied::b) =
+        drawn_pair(design.nominal, sample.inputs, sample.layer_inputs).x.board.b;
   }
   evaluate(design, sample);
   return sample;
