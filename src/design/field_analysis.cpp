@@ -14,9 +14,20 @@ namespace ketrovane {
 
 namespace {
 
+// A row on a stack asks for its cross-section's solution twice, for the
+// impedances and for what each mode sees of the layers: each thread keeps
+// the last one it solved.
 field::FieldSolution solved(const StripPair& pair, double tolerance) {
+  struct Last {
+    StripPair pair;
+    double tolerance;
+    field::FieldSolution solution;
+  };
+  thread_local std::optional<Last> last;
+  if (last && last->tolerance == tolerance && last->pair == pair) return last->solution;
   const field::FieldResult f = field::solve(field_geometry(pair), {.tolerance = tolerance});
   if (!f.ok()) throw FieldFailure(pair, f.message, RowStatus::no_field_solution);
+  last = Last{pair, tolerance, *f.solution};
   return *f.solution;
 }
 
