@@ -184,7 +184,8 @@ Grid read_grid(OptionValues& v, Quotient quotient, Solver solver) {
 // A coupler given by Zo and coupling has no dimensions or losses.
 void refuse_dimensions(const OptionValues& v) {
   const std::vector<Opt> refused =
-      with_dimension_options({Opt::b, Opt::t, Opt::geometry, Opt::rho, Opt::roughness, Opt::tand},
+      with_dimension_options({Opt::b, Opt::t, Opt::layers, Opt::strips_on, Opt::core, Opt::geometry,
+                              Opt::rho, Opt::roughness, Opt::tand},
                              [](const StripDimension& /*d*/) { return true; });
   for (const Opt id : refused) {
     if (v.has(id)) {

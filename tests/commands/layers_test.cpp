@@ -139,6 +139,15 @@ TEST(Layers, RefusalsNameTheOptionAndWhatIsExpected) {
       {Command::tolerance, side_by_side({{Opt::samples, "10"}, {Opt::vary, "d1=0.1"}}),
        "--vary 'd1=0.1': would make layer 1 zero or negative in 0.00884 % of the samples; at most "
        "one in a million may be"},
+      {Command::response,
+       {{Opt::layers, "0.1:2.2,0.1:2.2"},
+        {Opt::zo, "50"},
+        {Opt::coupling, "10"},
+        {Opt::er, "2.2"},
+        {Opt::f0, "1000"},
+        {Opt::f, "1000"}},
+       "--layers '0.1:2.2,0.1:2.2': a coupler given by --zo and --coupling has no dimensions or "
+       "losses"},
       {Command::synthesise, side_by_side({{Opt::zo, "50"}, {Opt::coupling, "10"}}),
        "--layers '0.125:2.2,0.125:2.2': not for a synthesis yet: the field synthesis solves one "
        "dielectric"},
