@@ -338,7 +338,8 @@ std::vector<OptionSpec> board_options() {
        .kind = K::quantity,
        .quantity = &kB,
        .required = kBoardCommands,
-       .alternative = kCouplerCommands},
+       .alternative = kCouplerCommands,
+       .from_layers = true},
       {.id = Opt::t,
        .name = "t",
        .kind = K::quantity,
@@ -351,7 +352,8 @@ std::vector<OptionSpec> board_options() {
        .kind = K::quantity,
        .quantity = &kEr,
        .help = "relative permittivity Er of the dielectric",
-       .required = kAllCommands},
+       .required = kAllCommands,
+       .from_layers = true},
       {.id = Opt::layers,
        .name = "layers",
        .kind = K::layers,
@@ -760,6 +762,9 @@ std::string range_help(const Quantity& q) {
 }
 
 std::string need_text(const OptionSpec& o, Command c) {
+  if (o.required.has(c) && o.from_layers && option(Opt::layers).taken_by(c)) {
+    return "required, or --layers";
+  }
   if (o.required.has(c)) return "required";
   // Frequencies that make a form of a command (multisection --f) have no
   // default: without them the form is not taken.

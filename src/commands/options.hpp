@@ -145,6 +145,8 @@ struct OptionSpec {
   // The Python keyword when it is not the name with underscores for dashes
   // (a repeated option takes a dict there: "limits").
   std::string_view python_keyword = {};
+  // Given by --layers instead, where the command takes it (B, Er).
+  bool from_layers = false;
 
   [[nodiscard]] bool taken_by(Command c) const {
     return required.has(c) || optional.has(c) || alternative.has(c);
