@@ -184,6 +184,22 @@ Opt layer_option(const OptionValues& v, const ArrangementSpec& a) {
   return taken;
 }
 
+// The stack and where the strips stand in it, for the outputs' headers:
+// each layer's thickness (d1), Er (er1) and loss tangent (tand1).
+void record_stack(OptionValues& v, const field::Stack& stack, Opt where, int n) {
+  const std::string given = v.shown(Opt::layers);
+  for (int i = 1; i <= stack.count; ++i) {
+    const field::DielectricLayer& layer = stack.layers.at(static_cast<std::size_t>(i - 1));
+    const std::string number = std::to_string(i);
+    v.record_input({"d" + number, given, "in", single_value(static_cast<float>(layer.thickness))});
+    v.record_input({"er" + number, given, "", single_value(static_cast<float>(layer.er))});
+    v.record_input(
+        {"tand" + number, given, "", single_value(static_cast<float>(layer.loss_tangent))});
+  }
+  v.record_input(
+      {std::string(option(where).name), v.shown(where), "", single_value(static_cast<float>(n))});
+}
+
 }  // namespace
 
 field::Stack parse_layers(std::string_view text, float loss_tangent) {
@@ -210,6 +226,7 @@ std::optional<StackedBoard> read_stacked_board(OptionValues& v, const Arrangemen
   const Opt where = layer_option(v, a);
   const field::Stack stack = parse_layers(v.shown(Opt::layers), v.number(Opt::tand));
   const int n = read_layer_number(v, where, stack.count);
+  record_stack(v, stack, where, n);
   StackedBoard s{};
   s.board.t = v.number(Opt::t);
   s.placement.arrangement = a.id;

@@ -184,6 +184,27 @@ TEST(Layers, AStackFileIsItsText) {
   EXPECT_FLOAT_EQ(static_cast<float>(from_file.layers[2].er), 3.66F);
 }
 
+// Fault: the stack missing from the outputs' headers, so that a table
+// does not say which board it is of: each layer and where the strips
+// stand are echoed.
+TEST(Layers, TheHeadersEchoEachLayer) {
+  TextValues values;
+  for (const auto& [id, text] : side_by_side({{Opt::layers, "0.1:3.66:0.0037,4mil:3.0"}})) {
+    values.set(id, text);
+  }
+  command(Command::analyse).read(values);
+  const struct {
+    const char* name;
+    float value;
+  } expected[] = {{"d1", 0.1F},  {"er1", 3.66F},     {"tand1", 0.0037F}, {"d2", 0.004F},
+                  {"er2", 3.0F}, {"tand2", 0.0009F}, {"strips-on", 1.0F}};
+  for (const auto& e : expected) {
+    const InputEcho* echo = find_echo(values.echo(), e.name);
+    ASSERT_NE(echo, nullptr) << e.name;
+    EXPECT_FLOAT_EQ(echo->axis.value(0), e.value) << e.name;
+  }
+}
+
 struct SameBoard {
   const char* what;
   Command command;
