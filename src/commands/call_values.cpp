@@ -145,8 +145,16 @@ class ScatteringRows final : public RowSource {
   const Call& call_;
 };
 
-// Whether an item names a varied length (anything varied but Er).
+// A layer's thickness of a stack, "d2".
+bool layer_thickness(std::string_view name) {
+  return name.size() > 1 && name.front() == 'd' &&
+         std::ranges::all_of(name.substr(1), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Whether an item names a varied length (anything varied but Er, and a
+// layer's thickness).
 bool varied_length(std::string_view name) {
+  if (layer_thickness(name)) return true;
   for (std::size_t q = 0; q < kVariedCount; ++q) {
     const auto varied = static_cast<Varied>(q);
     if (varied != Varied::er && varied_name(varied) == name) return true;
@@ -154,11 +162,30 @@ bool varied_length(std::string_view name) {
   return false;
 }
 
+// The layers of a stack as --layers reads them, D:ER[:TAND] separated by
+// commas, a thickness given as a number followed by the call's length unit.
+std::string layers_text(const std::vector<Item>& layers, std::string_view length_unit) {
+  std::string text;
+  for (const Item& layer : layers) {
+    if (!text.empty()) text += ',';
+    for (std::size_t k = 0; k < layer.sides.size(); ++k) {
+      const ItemSide& side = layer.sides[k];
+      if (k > 0) text += ':';
+      if (side.text) text += *side.text;
+      if (side.number) {
+        text += script_float_text(*side.number) + (k == 0 ? std::string(length_unit) : "");
+      }
+    }
+  }
+  return text;
+}
+
 // The items as the option's text reads them, each NAME=VALUE or
 // NAME=LO:HI: "w=0.0005in,er=2%", "coupling=9.5:10.5,zo=:52.0".  A
 // number is written as a script writes it, a varied length's followed by
 // the call's length unit.
 std::string items_text(Opt id, const std::vector<Item>& items, std::string_view length_unit) {
+  if (id == Opt::layers) return layers_text(items, length_unit);
   std::string text;
   for (const Item& item : items) {
     if (!text.empty()) text += ',';
@@ -272,7 +299,8 @@ void Call::read_once(Slot& s, const OptionSpec& o, const Argument& a) const {
   if (a.text) {
     s.text = a.text;
     // Items and whole numbers are read from the text by the request's reader.
-    if (o.kind == ValueKind::items || o.kind == ValueKind::whole || o.kind == ValueKind::file) {
+    if (o.kind == ValueKind::items || o.kind == ValueKind::whole || o.kind == ValueKind::file ||
+        o.kind == ValueKind::layers) {
       return;
     }
     try_read(s, [&] {

@@ -405,12 +405,21 @@ std::string coupler_kind(const MultisectionRequest& q) {
          std::string(kCoupler);
 }
 
+// One dielectric's Er, or each mode's effective permittivity in a stack,
+// where the length is a quarter wave at the mean of their phase velocities.
+std::string section_medium(const CoupledSection& c, LengthUnit unit) {
+  const std::string length =
+      ", length = " + shortest(static_cast<float>(c.length_inch * unit.per_inch)) + " " +
+      std::string(unit.name);
+  if (c.eeff_even == c.eeff_odd) return ", Er = " + shortest(c.eeff_even) + length;
+  return ", Eeff even = " + shortest(c.eeff_even) + ", Eeff odd = " + shortest(c.eeff_odd) +
+         length + " (a quarter wave at f0 at the mean of the modes' phase velocities)";
+}
+
 std::string coupler_description(const ResponseRequest& q, LengthUnit unit) {
   const CoupledSection c = coupler_of(q).section;
-  return "Zoe = " + shortest(c.zoe) + " ohm, Zoo = " + shortest(c.zoo) +
-         " ohm, Er = " + shortest(c.er) +
-         ", length = " + shortest(static_cast<float>(c.length_inch * unit.per_inch)) + " " +
-         std::string(unit.name) + ", Rs = " + shortest(q.terminations.source) +
+  return "Zoe = " + shortest(c.zoe) + " ohm, Zoo = " + shortest(c.zoo) + " ohm" +
+         section_medium(c, unit) + ", Rs = " + shortest(q.terminations.source) +
          " ohm, Rl = " + shortest(q.terminations.load) + " ohm";
 }
 
@@ -445,7 +454,8 @@ std::string coupler_title(const ResponseRequest& q, LengthUnit unit) {
 
 namespace {
 
-// "W 0.1 in, S 1e-07 in, T 0.0014 in, B 0.25 in, Er 2.2": the lengths as given.
+// "W 0.1 in, S 1e-07 in, T 0.0014 in, B 0.25 in, Er 2.2": the lengths as
+// given; on a stack its layers, "layers 0.1 in:3.66 0.15 in:3".
 std::string failure_place(const StripPair& pair, LengthUnit unit) {
   const CrossSection& x = pair.x;
   const auto length = [unit](float inches) {
@@ -455,8 +465,15 @@ std::string failure_place(const StripPair& pair, LengthUnit unit) {
   for (const StripDimension* d : arrangement_spec(pair.placement.arrangement).dimensions) {
     where += std::string(d->symbol) + " " + length(d->of(pair)) + ", ";
   }
-  return where + "T " + length(x.board.t) + ", B " + length(x.board.b) + ", Er " +
-         shortest(x.board.er);
+  where += "T " + length(x.board.t) + ", B " + length(x.board.b);
+  const field::Stack& stack = pair.placement.stack.layers;
+  if (stack.empty()) return where + ", Er " + shortest(x.board.er);
+  where += ", layers";
+  for (const field::DielectricLayer& layer : stack.view()) {
+    where += " " + length(static_cast<float>(layer.thickness)) + ":" +
+             shortest(static_cast<float>(layer.er));
+  }
+  return where;
 }
 
 struct FailureWords {

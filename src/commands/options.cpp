@@ -136,6 +136,11 @@ constexpr Quantity kSampleIndex{.what = "sample index",
                                 .least = 0.0,
                                 .least_allowed = true,
                                 .most = 1.0e9};
+constexpr Quantity kLayerNumber{.what = "layer number",
+                                .dimension = D::pure,
+                                .least = 1.0,
+                                .least_allowed = true,
+                                .most = field::kMostLayers};
 constexpr Quantity kTolerance{.what = "relative tolerance of the field solution",
                               .dimension = D::pure,
                               .least = 1e-10,
@@ -152,6 +157,8 @@ constexpr Commands kChartCommands =
 constexpr Commands kCouplerCommands = Commands(C::response) | C::multisection;
 // What a synthesis is given and limited by.
 constexpr Commands kSynthesisCommands = Commands(C::synthesise) | C::multisection;
+// What may stand on a stack of layers.
+constexpr Commands kStackCommands = kGridCommands | C::response | kSynthesisCommands | C::tolerance;
 
 bool in_every_arrangement(const StripDimension& d) {
   return std::ranges::all_of(arrangements(), [&](const ArrangementSpec& a) { return a.has(d); });
@@ -331,7 +338,8 @@ std::vector<OptionSpec> board_options() {
        .kind = K::quantity,
        .quantity = &kB,
        .required = kBoardCommands,
-       .alternative = kCouplerCommands},
+       .alternative = kCouplerCommands,
+       .from_layers = true},
       {.id = Opt::t,
        .name = "t",
        .kind = K::quantity,
@@ -344,7 +352,32 @@ std::vector<OptionSpec> board_options() {
        .kind = K::quantity,
        .quantity = &kEr,
        .help = "relative permittivity Er of the dielectric",
-       .required = kAllCommands},
+       .required = kAllCommands,
+       .from_layers = true},
+      {.id = Opt::layers,
+       .name = "layers",
+       .kind = K::layers,
+       .choices = "D:ER[:TAND],...|@FILE",
+       .help = "the dielectric layers between the planes, bottom to top, instead of --b and --er: "
+               "each one's thickness, Er and loss tangent (else --tand), or a file of them, one "
+               "a line (--solver field)",
+       .optional = kStackCommands},
+      {.id = Opt::strips_on,
+       .name = "strips-on",
+       .kind = K::whole,
+       .quantity = &kLayerNumber,
+       .choices = "N",
+       .help = "with --layers, strips side by side: on the upper face of layer N, the copper "
+               "growing into layer N+1",
+       .optional = kStackCommands},
+      {.id = Opt::core,
+       .name = "core",
+       .kind = K::whole,
+       .quantity = &kLayerNumber,
+       .choices = "N",
+       .help = "with --layers, strips one above the other: on both faces of layer N, whose "
+               "thickness is SV",
+       .optional = kStackCommands},
   };
 }
 
@@ -738,6 +771,9 @@ std::string range_help(const Quantity& q) {
 }
 
 std::string need_text(const OptionSpec& o, Command c) {
+  if (o.required.has(c) && o.from_layers && option(Opt::layers).taken_by(c)) {
+    return "required, or --layers";
+  }
   if (o.required.has(c)) return "required";
   // Frequencies that make a form of a command (multisection --f) have no
   // default: without them the form is not taken.

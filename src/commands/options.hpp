@@ -59,6 +59,9 @@ enum class Opt : std::uint8_t {
   b,
   t,
   er,
+  layers,
+  strips_on,
+  core,
   w,
   s,
   geometry,
@@ -116,6 +119,7 @@ enum class ValueKind : std::uint8_t {
   file,         // a file name
   items,        // NAME=VALUE items, the option repeated or the items separated by commas
   whole,        // a whole number
+  layers,       // a stack of dielectric layers, D:ER[:TAND],... or @FILE
 };
 
 // Where an option is seen.
@@ -142,6 +146,8 @@ struct OptionSpec {
   // The Python keyword when it is not the name with underscores for dashes
   // (a repeated option takes a dict there: "limits").
   std::string_view python_keyword = {};
+  // Given by --layers instead, where the command takes it (B, Er).
+  bool from_layers = false;
 
   [[nodiscard]] bool taken_by(Command c) const {
     return required.has(c) || optional.has(c) || alternative.has(c);

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "commands/dimension_words.hpp"
 #include "commands/input_error.hpp"
+#include "commands/layers.hpp"
 #include "commands/number_format.hpp"
 #include "commands/sweep_axis.hpp"
 #include "common/constants.hpp"
@@ -133,8 +135,16 @@ std::vector<Opt> with_dimension_options(std::vector<Opt> ids, Pred pred) {
   return ids;
 }
 
+// The field synthesis solves one dielectric.
+void refuse_synthesis_on_layers(const OptionValues& v) {
+  if (!v.has(Opt::layers)) return;
+  reject(Opt::layers, v.shown(Opt::layers),
+         "not for a synthesis yet: the field synthesis solves one dielectric");
+}
+
 // B, T (checked against B) and Er.
 Board read_board(OptionValues& v) {
+  refuse_synthesis_on_layers(v);
   Board board{};
   board.b = v.number(Opt::b);
   board.t = v.number(Opt::t);
@@ -143,15 +153,26 @@ Board read_board(OptionValues& v) {
   return board;
 }
 
+// A dimension the stack of layers gives (SV, the core's thickness).
+bool given_by_stack(const StripDimension& d, const std::optional<StackedBoard>& stacked) {
+  return stacked.has_value() && d.in_placement == &Placement::sv;
+}
+
 // The board and the dimensions whose product gives the rows.
 Grid read_grid(OptionValues& v, Quotient quotient, Solver solver) {
   Grid g{};
   const ArrangementSpec& a = read_checked_arrangement(v, solver);
   g.arrangement = a.id;
-  g.board = read_board(v);
+  const std::optional<StackedBoard> stacked = read_stacked_board(v, a, solver);
+  g.board = stacked ? stacked->board : read_board(v);
+  if (stacked) g.stack = stacked->placement.stack;
   std::vector<Opt> options;
   std::vector<const Axis*> axes;
   for (const StripDimension* d : a.dimensions) {
+    if (given_by_stack(*d, stacked)) {
+      g.*(d->axis) = single_value(d->of(StripPair(CrossSection{}, stacked->placement)));
+      continue;
+    }
     g.*(d->axis) = v.axis(option_of(*d), quotient);
     options.push_back(option_of(*d));
     axes.push_back(&(g.*(d->axis)));
@@ -163,7 +184,8 @@ Grid read_grid(OptionValues& v, Quotient quotient, Solver solver) {
 // A coupler given by Zo and coupling has no dimensions or losses.
 void refuse_dimensions(const OptionValues& v) {
   const std::vector<Opt> refused =
-      with_dimension_options({Opt::b, Opt::t, Opt::geometry, Opt::rho, Opt::roughness, Opt::tand},
+      with_dimension_options({Opt::b, Opt::t, Opt::layers, Opt::strips_on, Opt::core, Opt::geometry,
+                              Opt::rho, Opt::roughness, Opt::tand},
                              [](const StripDimension& /*d*/) { return true; });
   for (const Opt id : refused) {
     if (v.has(id)) {
@@ -290,6 +312,7 @@ MultisectionBuild read_build(OptionValues& v) {
   MultisectionBuild b{};
   b.solver = read_solver(v);
   b.zo = v.number(Opt::zo);
+  refuse_synthesis_on_layers(v);
   if (!v.has(Opt::b)) {
     refuse_board_options(v);
     if (b.solver != Solver::model) {
@@ -318,6 +341,13 @@ Materials read_materials(OptionValues& v) {
 
 StripPair read_dimensions(OptionValues& v, float er, Solver solver) {
   const ArrangementSpec& a = read_checked_arrangement(v, solver);
+  if (std::optional<StackedBoard> stacked = read_stacked_board(v, a, solver)) {
+    StripPair pair(CrossSection{stacked->board, 0.0F, 0.0F}, stacked->placement);
+    for (const StripDimension* d : a.dimensions) {
+      if (!given_by_stack(*d, stacked)) d->in(pair) = v.number(option_of(*d));
+    }
+    return pair;
+  }
   StripPair pair(CrossSection{}, Placement{.arrangement = a.id});
   pair.x.board.b = v.number(Opt::b);
   pair.x.board.t = v.number(Opt::t);
@@ -386,6 +416,21 @@ SynthesiseRequest read_synthesise(OptionValues& v) {
   return q;
 }
 
+// On a stack the two modes travel at their own speeds: the section is a
+// quarter wave at f0 at the mean of their phase velocities, which the
+// field solution of its cross-section gives (NaN where it has none).
+void set_length_on_stack(ResponseRequest& q, OptionValues& v) {
+  const CouplerImpedances z =
+      coupler_of_dimensions(*q.dimensions, q.materials, 1.0F, q.solver).impedances;
+  if (v.has(Opt::length)) {
+    q.length_inch = v.number(Opt::length);
+    q.f0_mhz = quarter_wave_frequency(q.length_inch, z.eeff_even, z.eeff_odd);
+  } else {
+    q.f0_mhz = v.number(Opt::f0);
+    q.length_inch = quarter_wave_length(q.f0_mhz, z.eeff_even, z.eeff_odd);
+  }
+}
+
 ResponseRequest read_response(OptionValues& v) {
   ResponseRequest q{};
   const bool by_impedance = v.has(Opt::zo) || v.has(Opt::coupling);
@@ -394,14 +439,18 @@ ResponseRequest read_response(OptionValues& v) {
     q.zo = v.number(Opt::zo);
     q.coupling_db = -std::fabs(v.number(Opt::coupling));
   }
-  q.er = v.number(Opt::er);
+  const bool stacked = !by_impedance && v.has(Opt::layers);
+  q.er = stacked ? 0.0F : v.number(Opt::er);
   q.solver = read_solver(v);
   if (!by_impedance) {
     q.dimensions = read_dimensions(v, q.er, q.solver);
     q.materials = read_materials(v);
   }
   require_one_of(v, Opt::length, Opt::f0);
-  if (v.has(Opt::length)) {
+  if (stacked) {
+    q.er = q.dimensions->x.board.er;
+    set_length_on_stack(q, v);
+  } else if (v.has(Opt::length)) {
     q.length_inch = v.number(Opt::length);
     q.f0_mhz = quarter_wave_frequency(q.length_inch, q.er);
   } else {

@@ -124,6 +124,13 @@ std::array<float, kDimensionCount> grid_ratios(const Grid& g, const PairLengths&
   return ratios;
 }
 
+// ---- The modes' effective permittivities ----
+
+// Both the board's Er in one dielectric; the field's of each mode in a
+// stack of layers.
+constexpr Column kEeffEven = unitless("eeff_even", "Eeff even", 4);
+constexpr Column kEeffOdd = unitless("eeff_odd", "Eeff odd", 4);
+
 // ---- The comparison with the field, for both ----
 
 constexpr std::array kComparisonColumns = {
@@ -190,6 +197,8 @@ constexpr std::array kAnalyseFigures = {
     in_ohms("zoe_ohm", "Zoe", 3),
     in_ohms("zoo_ohm", "Zoo", 3),
     in_decibels("coupling_db", "Co", 3),
+    kEeffEven,
+    kEeffOdd,
     per_length_unit("loss_even_db_per", "Loss even", 3),
     per_length_unit("loss_odd_db_per", "Loss odd", 3),
     kStatusColumn,
@@ -216,8 +225,8 @@ class AnalyseRows final : public GridRows {
     CellWriter out(cells);
     const PairLengths lengths = lengths_of(r.pair);
     write_dimensions(out, lengths, grid_ratios(grid(), lengths));
-    out.numbers({z.zo, z.zoe, z.zoo, z.coupling_db, -r.attenuation.even_db_per_inch,
-                 -r.attenuation.odd_db_per_inch});
+    out.numbers({z.zo, z.zoe, z.zoo, z.coupling_db, z.eeff_even, z.eeff_odd,
+                 -r.attenuation.even_db_per_inch, -r.attenuation.odd_db_per_inch});
     out.status(r.status);
     if (solver() == Solver::both) {
       write_comparison(out, r.field);
@@ -243,6 +252,8 @@ constexpr std::array kSynthesisTargetColumns = {
     in_ohms("zoe_ohm", "Zoe", 3),
     in_ohms("zoo_ohm", "Zoo", 3),
     in_decibels("coupling_db", "Co", 3),
+    kEeffEven,
+    kEeffOdd,
 };
 constexpr Column kLengthColumn = in_length_unit("length", "Length", 4);
 
@@ -286,7 +297,7 @@ class SynthesiseRows final : public RowSource {
     write_dimensions(out, lengths, ratios);
     // A design of the model gives what the model makes of its own W and S.
     const SynthesisTargets& shown = r.achieved.value_or(targets);
-    out.numbers({shown.zo, shown.zoe, shown.zoo, shown.coupling_db});
+    out.numbers({shown.zo, shown.zoe, shown.zoo, shown.coupling_db, q_.board.er, q_.board.er});
     if (q_.length_inch) out.numbers({*q_.length_inch});
     out.status(r.status);
     if (q_.solver == Solver::both) write_comparison(out, r.field);
@@ -438,7 +449,7 @@ class ResponseRows final : public RowSource {
 // ---- sensitivity ----
 
 constexpr std::array kNominalImpedances = {in_ohms("zoe_ohm", "Zoe", 2),
-                                           in_ohms("zoo_ohm", "Zoo", 2)};
+                                           in_ohms("zoo_ohm", "Zoo", 2), kEeffEven, kEeffOdd};
 
 // What the sensitivities are to, in the order of their columns: Er, B, S
 // where the arrangement has it, T and W as the model's, then the
@@ -503,7 +514,7 @@ class SensitivityRows final : public GridRows {
     CellWriter out(cells);
     const PairLengths lengths = lengths_of(r.pair);
     for (std::size_t i = 0; i < lengths.count; ++i) out.maybe(lengths.length.at(i));
-    out.numbers({z.zoe, z.zoo});
+    out.numbers({z.zoe, z.zoo, r.eeff_even, r.eeff_odd});
     write_mode_sensitivities(out, a, z.even, p, &StripDimension::even_slope);
     write_mode_sensitivities(out, a, z.odd, p, &StripDimension::odd_slope);
     out.status(r.status);
@@ -519,6 +530,8 @@ constexpr std::array kFieldFigures = {
     in_ohms("zoe_ohm", "Zoe", 4),
     in_ohms("zoo_ohm", "Zoo", 4),
     in_decibels("coupling_db", "Co", 4),
+    kEeffEven,
+    kEeffOdd,
     unitless("c_even", "C/eps even", 5),
     unitless("c_odd", "C/eps odd", 5),
     unitless("error_estimate", "Estimate", 7),
@@ -542,8 +555,8 @@ class FieldRows final : public RowSource {
     CellWriter out(cells);
     const PairLengths lengths = lengths_of(r.pair);
     write_dimensions(out, lengths, grid_ratios(q_.grid, lengths));
-    out.numbers({f(r.zo), f(r.zoe), f(r.zoo), f(r.coupling_db), f(r.c_even), f(r.c_odd),
-                 f(r.error_estimate)});
+    out.numbers({f(r.zo), f(r.zoe), f(r.zoo), f(r.coupling_db), f(r.eeff_even), f(r.eeff_odd),
+                 f(r.c_even), f(r.c_odd), f(r.error_estimate)});
     // A cross-section without a solution has no panels either.
     out.maybe(r.status == RowStatus::no_field_solution
                   ? std::nullopt

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "commands/number_format.hpp"
 #include "commands/option_values.hpp"
 #include "commands/requests.hpp"
+#include "design/quarter_wave.hpp"
 
 namespace ketrovane::commands {
 
@@ -135,12 +137,97 @@ Variation read_variation(OptionValues& v, std::string_view item, const StripPair
   return {q, parse_quantity(dashed(flag), value, v.read_as(quantity))};
 }
 
-std::vector<Variation> read_variations(OptionValues& v, const StripPair& nominal) {
+// ---- The layers of a stack: erN and dN ----
+
+// "er2" is layer 2's permittivity, "d2" its thickness; none for other names.
+std::optional<LayerVariation> layer_named(std::string_view name, const LayerStack& stack) {
+  const bool thickness = name.starts_with("d");
+  const std::string_view prefix = thickness ? "d" : "er";
+  if (!name.starts_with(prefix) || name.size() == prefix.size()) return std::nullopt;
+  int n = 0;
+  const std::string_view digits = name.substr(prefix.size());
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+  if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+  if (n < 1 || n > stack.layers.count) {
+    reject(option(Opt::vary), name,
+           "expected a layer from 1 to " + std::to_string(stack.layers.count) + " of the stack");
+  }
+  return LayerVariation{n, thickness, 0.0};
+}
+
+double nominal_of_layer(const LayerStack& stack, const LayerVariation& l) {
+  const field::DielectricLayer& layer =
+      stack.layers.layers.at(static_cast<std::size_t>(l.layer - 1));
+  return l.thickness ? layer.thickness : layer.er;
+}
+
+std::string layer_variation_name(const LayerVariation& l) {
+  return (l.thickness ? "d" : "er") + std::to_string(l.layer);
+}
+
+// A quantity the stack gives refused: B is the layers' sum, Er theirs, SV
+// the core's thickness.
+void refuse_on_stack(std::string_view item, Varied q) {
+  const StripDimension* d = dimension_varied(q);
+  const bool core = d != nullptr && d->name == "sv";
+  if (q != Varied::b && q != Varied::er && !core) return;
+  reject(option(Opt::vary), item,
+         {"the stack of ", Opt::layers, " gives it; vary its layers: erN and dN"});
+}
+
+// One item erN=X or dN=X of --vary on a stack, X a half-width or X% of the
+// nominal value.
+LayerVariation read_layer_variation(std::string_view item, LayerVariation l,
+                                    const LayerStack& stack, Spread spread) {
+  const OptionSpec& flag = option(Opt::vary);
+  std::string_view value = without_plus_minus(item.substr(item.find('=') + 1));
+  const double nominal = nominal_of_layer(stack, l);
+  if (value.ends_with('%')) {
+    value.remove_suffix(1);
+    const NumberAndUnit n = split_number(value);
+    if (!n.has_number || !n.unit.empty() || !(n.number >= 0.0) || !std::isfinite(n.number)) {
+      reject(flag, item, "expected a percentage X% of at least 0");
+    }
+    l.half_width = nominal * n.number / 100.0;
+  } else {
+    l.half_width =
+        parse_quantity(dashed(flag), value, l.thickness ? kLengthHalfWidth : kPureHalfWidth);
+  }
+  const double floor = l.thickness ? 0.0 : 1.0;
+  const double share = share_at_or_below(spread, nominal, l.half_width, floor);
+  if (share > kNegligibleShare && l.half_width > 0.0) {
+    reject(flag, item,
+           "would make layer " + std::to_string(l.layer) +
+               (l.thickness ? " zero or negative" : " below 1") + " in " +
+               significant(static_cast<float>(100.0 * share), 3) +
+               " % of the samples; at most one in a million may be");
+  }
+  return l;
+}
+
+std::vector<Variation> read_variations(OptionValues& v, const StripPair& nominal,
+                                       std::vector<LayerVariation>& layers, Spread spread) {
   std::vector<Variation> variations;
   if (!v.has(Opt::vary)) return variations;
   const std::string text = v.shown(Opt::vary);
+  const LayerStack& stack = nominal.placement.stack;
   for (const std::string_view item : split(text, ',')) {
+    const std::string_view name = item.substr(0, item.find('='));
+    if (const std::optional<LayerVariation> l =
+            stack.empty() ? std::nullopt : layer_named(name, stack)) {
+      if (std::ranges::any_of(layers, [&](const LayerVariation& x) {
+            return x.layer == l->layer && x.thickness == l->thickness;
+          })) {
+        reject(option(Opt::vary), item, "that quantity is varied twice");
+      }
+      layers.push_back(read_layer_variation(item, *l, stack, spread));
+      v.record_input({"vary_" + layer_variation_name(*l), std::string(item),
+                      l->thickness ? "in" : "",
+                      single_value(static_cast<float>(layers.back().half_width))});
+      continue;
+    }
     const Variation read = read_variation(v, item, nominal);
+    if (!stack.empty()) refuse_on_stack(item, read.quantity);
     if (std::ranges::any_of(variations,
                             [&](const Variation& x) { return x.quantity == read.quantity; })) {
       reject(option(Opt::vary), item, "that quantity is varied twice");
@@ -348,12 +435,18 @@ ToleranceRequest read_tolerance(OptionValues& v) {
   if (d.solver == Solver::both) {
     reject(option(Opt::solver), "both", "expected model or field for a tolerance run");
   }
-  d.nominal = read_dimensions(v, v.number(Opt::er), d.solver);
+  d.nominal = read_dimensions(v, v.has(Opt::layers) ? 0.0F : v.number(Opt::er), d.solver);
   d.spread = v.choice(Opt::dist) == "uniform" ? Spread::uniform : Spread::normal;
-  d.variations = read_variations(v, d.nominal);
+  d.variations = read_variations(v, d.nominal, d.layer_variations, d.spread);
   if (const double etch = read_etch(v); etch > 0.0) d.variations.push_back({Varied::etch, etch});
   check_reaches(d);
   d.at_f0 = read_response_at_f0(v);
+  if (d.at_f0 && !d.nominal.placement.stack.empty()) {
+    // The artwork's length: a quarter wave at the mean of the nominal modes' velocities.
+    const CouplerImpedances z =
+        coupler_of_dimensions(d.nominal, d.at_f0->materials, 1.0F, d.solver).impedances;
+    d.at_f0->length_inch = quarter_wave_length(d.at_f0->f0_mhz, z.eeff_even, z.eeff_odd);
+  }
   q.limits = read_limits(v, d.at_f0.has_value());
   d.seed = read_whole(v, Opt::seed);
   read_slice(v, q);

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -55,6 +58,19 @@ std::vector<Varied> input_quantities(const ToleranceDesign& d) {
   return q;
 }
 
+// The drawn layers of a stack: "er2" (Er2), "d1" (d1, a length); the
+// names kept for the program's life, as the columns' views need.
+Column layer_column(const LayerVariation& l) {
+  static std::mutex guard;
+  static std::set<std::string, std::less<>> names;
+  const std::scoped_lock lock(guard);
+  const std::string_view stem =
+      *names.insert((l.thickness ? "d" : "er") + std::to_string(l.layer)).first;
+  const std::string_view label =
+      *names.insert((l.thickness ? "d" : "Er") + std::to_string(l.layer)).first;
+  return l.thickness ? in_length_unit(stem, label, 5) : unitless(stem, label, 4);
+}
+
 std::size_t outcome_count(const ToleranceRequest& q) {
   return q.design.at_f0 ? kOutcomeCount : kImpedanceOutcomes;
 }
@@ -63,6 +79,7 @@ class SampleRows final : public RowSource {
  public:
   explicit SampleRows(ToleranceRequest q) : q_(std::move(q)), inputs_(input_quantities(q_.design)) {
     for (const Varied v : inputs_) columns_.push_back(input_column(v));
+    for (const LayerVariation& l : q_.design.layer_variations) columns_.push_back(layer_column(l));
     for (std::size_t i = 0; i < outcome_count(q_); ++i) columns_.push_back(kOutcomeColumns.at(i));
     columns_.push_back(kPassColumn);
     columns_.push_back(kStatusColumn);
@@ -81,6 +98,9 @@ class SampleRows final : public RowSource {
     std::size_t k = 0;
     for (const Varied v : inputs_)
       cells[k++] = number_cell(s.inputs.at(static_cast<std::size_t>(v)));
+    for (const LayerVariation& l : q_.design.layer_variations) {
+      cells[k++] = number_cell(s.layer_inputs.at(layer_input_index(l.layer, l.thickness)));
+    }
     const bool ok = s.status == SampleStatus::ok;
     for (std::size_t i = 0; i < outcome_count(q_); ++i) {
       cells[k++] = ok ? number_cell(s.outcomes.at(i)) : Cell{};

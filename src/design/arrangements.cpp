@@ -105,7 +105,7 @@ constexpr std::array<ArrangementSpec, 3> kArrangements{{
 }  // namespace
 
 bool Placement::is_edge() const {
-  return arrangement_spec(arrangement).on_model;
+  return arrangement_spec(arrangement).on_model && stack.empty();
 }
 
 bool ArrangementSpec::has(const StripDimension& d) const {

@@ -14,9 +14,20 @@ namespace ketrovane {
 
 namespace {
 
+// A row on a stack asks for its cross-section's solution twice, for the
+// impedances and for what each mode sees of the layers: each thread keeps
+// the last one it solved.
 field::FieldSolution solved(const StripPair& pair, double tolerance) {
+  struct Last {
+    StripPair pair;
+    double tolerance;
+    field::FieldSolution solution;
+  };
+  thread_local std::optional<Last> last;
+  if (last && last->tolerance == tolerance && last->pair == pair) return last->solution;
   const field::FieldResult f = field::solve(field_geometry(pair), {.tolerance = tolerance});
   if (!f.ok()) throw FieldFailure(pair, f.message, RowStatus::no_field_solution);
+  last = Last{pair, tolerance, *f.solution};
   return *f.solution;
 }
 
@@ -47,28 +58,47 @@ BothModes log_slopes(const StripPair& pair, Dimension dimension) {
           static_cast<float>(std::log(u.odd.impedance / d.odd.impedance) / step)};
 }
 
+// What the loss of a cross-section needs of its field: the conductor-loss
+// factor and, in a stack, what each mode sees of the dielectrics.
+struct LossGeometry {
+  field::ConductorLossFactor factor;
+  std::optional<field::ModeMedium> even;  // in a stack only
+  std::optional<field::ModeMedium> odd;
+};
+
+LossGeometry loss_geometry_of(const StripPair& pair) {
+  const field::ConductorLossFactorResult r = field::conductor_loss_factor(field_geometry(pair));
+  if (!r.ok()) throw FieldFailure(pair, r.message, RowStatus::no_field_loss);
+  LossGeometry g{*r.factor, std::nullopt, std::nullopt};
+  if (!pair.placement.stack.empty()) {
+    const field::FieldSolution f = solved(pair, field::Options{}.tolerance);
+    g.even = field::ModeMedium{f.even.effective_permittivity, f.even.loss_tangent};
+    g.odd = field::ModeMedium{f.odd.effective_permittivity, f.odd.loss_tangent};
+  }
+  return g;
+}
+
 // The loss factor is the cross-section's alone, while a sweep asks for it
 // at every frequency, and a cascade for each of its sections in turn: each
 // thread keeps the last few it solved.
 constexpr std::size_t kRememberedLossFactors = 16;
 
-const field::ConductorLossFactor& loss_factor(const StripPair& pair) {
-  using Entry = std::pair<StripPair, field::ConductorLossFactor>;
+const LossGeometry& loss_geometry(const StripPair& pair) {
+  using Entry = std::pair<StripPair, LossGeometry>;
   thread_local std::vector<Entry> remembered;
   thread_local std::size_t next_to_replace = 0;
   remembered.reserve(kRememberedLossFactors);  // references handed out stay valid
   for (const Entry& e : remembered) {
     if (e.first == pair) return e.second;
   }
-  const field::ConductorLossFactorResult r = field::conductor_loss_factor(field_geometry(pair));
-  if (!r.ok()) throw FieldFailure(pair, r.message, RowStatus::no_field_loss);
+  LossGeometry solved_now = loss_geometry_of(pair);
   if (remembered.size() < kRememberedLossFactors) {
-    remembered.emplace_back(pair, *r.factor);
+    remembered.emplace_back(pair, solved_now);
     return remembered.back().second;
   }
   Entry& replaced = remembered[next_to_replace];
   next_to_replace = (next_to_replace + 1) % kRememberedLossFactors;
-  replaced = Entry{pair, *r.factor};
+  replaced = Entry{pair, solved_now};
   return replaced.second;
 }
 
@@ -78,24 +108,52 @@ float percent_error(float model, float field) {
 
 }  // namespace
 
+namespace {
+
+// The strips in a stack: B the sum of the layers; side by side, the strips'
+// mid-plane t/2 above layer N's upper face; one above the other, layer N
+// SV thick (centred, the stack being mirror-symmetric about its mid-plane).
+void place_in_stack(field::Geometry& g, const LayerStack& stack) {
+  g.stack = stack.layers;
+  const auto n = static_cast<std::size_t>(stack.layer);
+  if (g.arrangement == Arrangement::broadside) g.stack.layers[n - 1].thickness = g.sv;
+  double b = 0.0;
+  double below = 0.0;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(g.stack.count); ++i) {
+    b += g.stack.layers[i].thickness;
+    if (i < n) below += g.stack.layers[i].thickness;
+  }
+  g.b = b;
+  if (g.arrangement != Arrangement::broadside) {
+    g.arrangement = Arrangement::edge_offset;
+    g.h = below + 0.5 * g.t;
+  }
+}
+
+}  // namespace
+
 field::Geometry field_geometry(const StripPair& pair) {
   const CrossSection& x = pair.x;
   const Placement& p = pair.placement;
-  return {.b = x.board.b,
-          .t = x.board.t,
-          .w = x.w,
-          .s = x.s,
-          .er = x.board.er,
-          .arrangement = p.arrangement,
-          .h = p.h,
-          .sv = p.sv,
-          .wo = p.wo};
+  field::Geometry g{.b = x.board.b,
+                    .t = x.board.t,
+                    .w = x.w,
+                    .s = x.s,
+                    .er = x.board.er,
+                    .arrangement = p.arrangement,
+                    .h = p.h,
+                    .sv = p.sv,
+                    .wo = p.wo};
+  if (!p.stack.empty()) place_in_stack(g, p.stack);
+  return g;
 }
 
 FieldCoupler field_coupler(const StripPair& pair) {
   const field::FieldSolution f = solved(pair, field::Options{}.tolerance);
   return {{static_cast<float>(f.even.impedance), static_cast<float>(f.odd.impedance),
-           static_cast<float>(f.zo), static_cast<float>(f.coupling_db), Capacitances{}, false},
+           static_cast<float>(f.zo), static_cast<float>(f.coupling_db), Capacitances{}, false,
+           static_cast<float>(f.even.effective_permittivity),
+           static_cast<float>(f.odd.effective_permittivity)},
           uncoupled(pair, f.even.impedance, f.odd.impedance,
                     std::max(f.even.error_estimate, f.odd.error_estimate))};
 }
@@ -106,15 +164,17 @@ CouplerImpedances field_impedances(const StripPair& pair) {
 
 namespace {
 
+// In a stack each mode's dielectric loss is its own medium's.
 field::FieldLoss field_loss(const StripPair& pair, const Materials& materials, float f_mhz) {
   const Conductor& c = materials.conductor;
-  return field::loss_from_factor(
-      loss_factor(pair), pair.x.board.er,
-      {.frequency_mhz = std::max(0.0, static_cast<double>(f_mhz)),
-       .resistivity = std::max(0.0, static_cast<double>(c.resistivity_ohm_inch)),
-       .roughness = std::max(0.0, static_cast<double>(c.roughness_inch)),
-       .loss_tangent = std::max(0.0, static_cast<double>(materials.loss_tangent))},
-      0.0);
+  const LossGeometry& g = loss_geometry(pair);
+  const field::LossInputs inputs{
+      .frequency_mhz = std::max(0.0, static_cast<double>(f_mhz)),
+      .resistivity = std::max(0.0, static_cast<double>(c.resistivity_ohm_inch)),
+      .roughness = std::max(0.0, static_cast<double>(c.roughness_inch)),
+      .loss_tangent = std::max(0.0, static_cast<double>(materials.loss_tangent))};
+  if (g.even && g.odd) return field::loss_from_factor(g.factor, *g.even, *g.odd, inputs, 0.0);
+  return field::loss_from_factor(g.factor, pair.x.board.er, inputs, 0.0);
 }
 
 }  // namespace
@@ -158,7 +218,8 @@ FieldSensitivities field_sensitivities(const StripPair& pair) {
   const ImpedanceSensitivities impedances{
       static_cast<float>(nominal.even.impedance), static_cast<float>(nominal.odd.impedance),
       mode(s.even, t.even, w.even, others.even), mode(s.odd, t.odd, w.odd, others.odd)};
-  return {impedances, placement};
+  return {impedances, placement, static_cast<float>(nominal.even.effective_permittivity),
+          static_cast<float>(nominal.odd.effective_permittivity)};
 }
 
 FieldComparison compare_with_field(const CrossSection& x, float model_zoe, float model_zoo) {

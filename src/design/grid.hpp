@@ -27,6 +27,7 @@ struct Grid {
   Axis h = single_value(0.0F);
   Axis sv = single_value(0.0F);
   Axis wo = single_value(0.0F);
+  LayerStack stack{};  // empty: one dielectric, the board's Er
 
   [[nodiscard]] std::int64_t rows() const { return w.rows * s.rows * placements(); }
   // Of the model's cross-section: every row of a table of strips side by
@@ -37,7 +38,7 @@ struct Grid {
   }
   [[nodiscard]] StripPair pair_at(std::int64_t index) const {
     std::int64_t inner = index % placements();
-    StripPair pair(at(index), Placement{.arrangement = arrangement});
+    StripPair pair(at(index), Placement{.arrangement = arrangement, .stack = stack});
     // The dimensions of the placement, the last innermost.
     const auto& dimensions = arrangement_spec(arrangement).dimensions;
     for (auto it = dimensions.rbegin(); it != dimensions.rend(); ++it) {

@@ -9,8 +9,8 @@ namespace ketrovane {
 
 namespace {
 
-CoupledSection lossless_section(float zoe, float zoo, float er, float length_inch) {
-  return {zoe, zoo, er, length_inch, 0.0F, 0.0F};
+CoupledSection lossless_section(const CouplerImpedances& z, float length_inch) {
+  return {z.zoe, z.zoo, z.eeff_even, z.eeff_odd, length_inch, 0.0F, 0.0F};
 }
 
 ModeAttenuation attenuation_at(const ResponseCoupler& c, const StripPair& pair, float f_mhz,
@@ -33,7 +33,7 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 void build_coupler(ResponseCoupler& c, float length_inch) {
   const CrossSection& x = c.dimensions->x;
   c.impedances = c.solver == Solver::field ? field_impedances(*c.dimensions) : model_impedances(x);
-  c.section = lossless_section(c.impedances.zoe, c.impedances.zoo, x.board.er, length_inch);
+  c.section = lossless_section(c.impedances, length_inch);
   if (c.solver == Solver::field) {
     if (!std::isfinite(c.impedances.zoe) || !std::isfinite(c.impedances.zoo)) {
       c.status = RowStatus::not_finite;
@@ -49,7 +49,7 @@ void build_coupler(ResponseCoupler& c, float length_inch) {
   }
   if (c.solver == Solver::both) {
     c.field = compare_with_field(x, z.zoe, z.zoo);
-    c.field_section = lossless_section(c.field->zoe, c.field->zoo, x.board.er, length_inch);
+    c.field_section = {c.field->zoe, c.field->zoo, x.board.er, x.board.er, length_inch, 0.0F, 0.0F};
     if (c.field->uncoupled && !is_failure(c.status)) {
       c.status = RowStatus::uncoupled;
       c.field->coupling_db = kNaN;
@@ -86,8 +86,8 @@ ResponseCoupler coupler_of_dimensions(const StripPair& pair, const Materials& ma
     c.field.reset();
     c.field_section.reset();
     if (solver == Solver::field) {
-      c.impedances = {kNaN, kNaN, kNaN, kNaN, Capacitances{}, false};
-      c.section = lossless_section(kNaN, kNaN, pair.x.board.er, length_inch);
+      c.impedances = {kNaN, kNaN, kNaN, kNaN, Capacitances{}, false, kNaN, kNaN};
+      c.section = {kNaN, kNaN, pair.x.board.er, pair.x.board.er, length_inch, 0.0F, 0.0F};
     }
   }
   return c;
@@ -95,8 +95,8 @@ ResponseCoupler coupler_of_dimensions(const StripPair& pair, const Materials& ma
 
 ResponseCoupler coupler_of_impedances(float zoe, float zoo, float er, float length_inch) {
   ResponseCoupler c{};
-  c.section = lossless_section(zoe, zoo, er, length_inch);
-  c.impedances = {zoe, zoo, 0.0F, 0.0F, Capacitances{}, false};
+  c.impedances = {zoe, zoo, 0.0F, 0.0F, Capacitances{}, false, er, er};
+  c.section = lossless_section(c.impedances, length_inch);
   c.solver = Solver::model;
   c.status = std::isfinite(zoe) && std::isfinite(zoo) ? RowStatus::ok : RowStatus::not_finite;
   return c;

@@ -75,7 +75,8 @@ CouplerImpedances model_impedances(const CrossSection& x) {
   const ModeImpedances modes = mode_impedances(x);
   const CouplerImpedance coupler = coupler_from_modes({modes.zoe, modes.zoo});
   return {modes.zoe,           modes.zoo,          coupler.zo,
-          coupler.coupling_db, modes.capacitances, modes.zero_thickness_abandoned};
+          coupler.coupling_db, modes.capacitances, modes.zero_thickness_abandoned,
+          x.board.er,          x.board.er};
 }
 
 RowStatus failure_status(const FieldFailure& failure) {
@@ -160,7 +161,7 @@ AnalysisRow analysis_row(const StripPair& pair, const Materials& materials, floa
     row.field.reset();
     row.field_loss.reset();
     if (on_the_field) {
-      row.impedances = {kNaN, kNaN, kNaN, kNaN, Capacitances{}, false};
+      row.impedances = {kNaN, kNaN, kNaN, kNaN, Capacitances{}, false, kNaN, kNaN};
       row.attenuation = {kNaN, kNaN};
     }
   }
@@ -171,8 +172,10 @@ namespace {
 
 SensitivityRow sensitivities_on_model(const StripPair& pair, Solver solver) {
   const CrossSection& x = pair.x;
-  SensitivityRow row{pair,        impedance_sensitivities(x), {}, RowStatus::ok, std::nullopt,
-                     std::nullopt};
+  SensitivityRow row{pair,         impedance_sensitivities(x),
+                     {},           RowStatus::ok,
+                     std::nullopt, std::nullopt,
+                     x.board.er,   x.board.er};
   const ImpedanceSensitivities& z = row.sensitivities;
   bool finite = all_finite({z.zoe, z.zoo});
   for (const ModeSensitivities& m : {z.even, z.odd}) {
@@ -203,11 +206,15 @@ SensitivityRow sensitivity_row(const StripPair& pair, Solver solver) {
     const bool finite = all_finite({z.zoe, z.zoo}) &&
                         all_finite({z.even.b, z.even.s, z.even.t, z.even.w}) &&
                         all_finite({z.odd.b, z.odd.s, z.odd.t, z.odd.w});
-    return {pair,         z,           f.placement, finite ? RowStatus::ok : RowStatus::not_finite,
-            std::nullopt, std::nullopt};
+    return {pair,         z,
+            f.placement,  finite ? RowStatus::ok : RowStatus::not_finite,
+            std::nullopt, std::nullopt,
+            f.eeff_even,  f.eeff_odd};
   } catch (const FieldFailure& failure) {
     const ModeSensitivities none{kNaN, kNaN, kNaN, kNaN, kNaN};
-    return {pair, {kNaN, kNaN, none, none}, {}, failure_status(failure), std::nullopt, failure};
+    return {
+        pair, {kNaN, kNaN, none, none}, {}, failure_status(failure), std::nullopt, failure, kNaN,
+        kNaN};
   }
 }
 
@@ -225,12 +232,24 @@ FieldRow field_row(const StripPair& pair, double tolerance) {
             kNone,
             0,
             RowStatus::no_field_solution,
-            FieldFailure(pair, f.message, RowStatus::no_field_solution)};
+            FieldFailure(pair, f.message, RowStatus::no_field_solution),
+            kNone,
+            kNone};
   }
   const field::FieldSolution& z = *f.solution;
-  FieldRow row{pair,          z.even.impedance,   z.odd.impedance,   z.zo,
-               z.coupling_db, z.even.capacitance, z.odd.capacitance, f.error_estimate,
-               z.even.panels, RowStatus::ok,      std::nullopt};
+  FieldRow row{pair,
+               z.even.impedance,
+               z.odd.impedance,
+               z.zo,
+               z.coupling_db,
+               z.even.capacitance,
+               z.odd.capacitance,
+               f.error_estimate,
+               z.even.panels,
+               RowStatus::ok,
+               std::nullopt,
+               z.even.effective_permittivity,
+               z.odd.effective_permittivity};
   row.failure = uncoupled(pair, z.even.impedance, z.odd.impedance, f.error_estimate);
   if (row.failure) {
     row.status = RowStatus::uncoupled;

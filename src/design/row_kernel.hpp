@@ -90,6 +90,10 @@ struct CouplerImpedances {
   float coupling_db;          // negative; kNoCoupling without positive coupling
   Capacitances capacitances;  // the model's; zero from the field solution
   bool zero_thickness_abandoned;
+  // Each mode's effective permittivity: both the board's Er in one
+  // dielectric, the field's apart in a stack of layers.
+  float eeff_even;
+  float eeff_odd;
 };
 
 // The closed-form model's impedances.
@@ -212,7 +216,7 @@ struct ResponseCoupler {
 
 ResponseCoupler coupler_of_dimensions(const StripPair& pair, const Materials& materials,
                                       float length_inch, Solver solver);
-// A lossless section of the given mode impedances.
+// A lossless section of the given mode impedances in one dielectric er.
 ResponseCoupler coupler_of_impedances(float zoe, float zoo, float er, float length_inch);
 
 struct ResponseRow {
@@ -283,6 +287,8 @@ struct PlacementSensitivities {
 struct FieldSensitivities {
   ImpedanceSensitivities impedances;  // S's are 0 for strips one above the other
   PlacementSensitivities placement;
+  float eeff_even;  // the modes' effective permittivities
+  float eeff_odd;
 };
 
 struct SensitivityRow {
@@ -292,6 +298,8 @@ struct SensitivityRow {
   RowStatus status;
   std::optional<FieldComparison> field;  // with Solver::both
   std::optional<FieldFailure> failure;   // why the field failed the row
+  float eeff_even;                       // the modes' effective permittivities
+  float eeff_odd;
 };
 
 SensitivityRow sensitivity_row(const StripPair& pair, Solver solver);
@@ -310,6 +318,8 @@ struct FieldRow {
   int panels;
   RowStatus status;
   std::optional<FieldFailure> failure;  // why, when the status is not ok
+  double eeff_even;                     // C with the dielectrics over C without them
+  double eeff_odd;
 };
 
 // To a relative tolerance of each mode impedance; the numbers NaN and the

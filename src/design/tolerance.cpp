@@ -38,6 +38,42 @@ float& input(std::array<float, kVariedCount>& inputs, Varied v) {
   return inputs.at(static_cast<std::size_t>(v));
 }
 
+LayerInputs nominal_layer_inputs(const StripPair& pair) {
+  LayerInputs inputs{};
+  const field::Stack& stack = pair.placement.stack.layers;
+  for (int n = 1; n <= stack.count; ++n) {
+    const field::DielectricLayer& layer = stack.layers.at(static_cast<std::size_t>(n - 1));
+    inputs.at(layer_input_index(n, false)) = static_cast<float>(layer.er);
+    inputs.at(layer_input_index(n, true)) = static_cast<float>(layer.thickness);
+  }
+  return inputs;
+}
+
+// The drawn layers of a stack: B their sum, and one above the other SV the
+// core's thickness.
+void draw_layers(StripPair& pair, const LayerInputs& inputs) {
+  LayerStack& stack = pair.placement.stack;
+  double b = 0.0;
+  for (int n = 1; n <= stack.layers.count; ++n) {
+    field::DielectricLayer& layer = stack.layers.layers.at(static_cast<std::size_t>(n - 1));
+    layer.er = inputs.at(layer_input_index(n, false));
+    layer.thickness = inputs.at(layer_input_index(n, true));
+    b += layer.thickness;
+  }
+  pair.x.board.b = static_cast<float>(b);  // what a sample's b shows
+  if (pair.placement.arrangement == Arrangement::broadside) {
+    pair.placement.sv = inputs.at(layer_input_index(stack.layer, true));
+  }
+}
+
+bool physical_layers(const LayerStack& stack) {
+  bool ok = true;
+  for (const field::DielectricLayer& layer : stack.layers.view()) {
+    ok = ok && layer.thickness > 0.0 && layer.er >= 1.0;
+  }
+  return ok;
+}
+
 std::array<float, kVariedCount> nominal_inputs(const StripPair& pair) {
   std::array<float, kVariedCount> inputs{};
   for (const StripDimension* d : dimensions()) input(inputs, varied_of(*d)) = d->of(pair);
@@ -54,7 +90,8 @@ bool side_by_side(const StripPair& pair) {
 
 // The strip pair the drawn values make: the etch bias widens each strip by
 // twice the bias and narrows the gap by as much.
-StripPair drawn_pair(const StripPair& nominal, const std::array<float, kVariedCount>& v) {
+StripPair drawn_pair(const StripPair& nominal, const std::array<float, kVariedCount>& v,
+                     const LayerInputs& layers) {
   const auto at = [&v](Varied q) { return v.at(static_cast<std::size_t>(q)); };
   const float etch = at(Varied::etch);
   StripPair pair = nominal;
@@ -66,6 +103,7 @@ StripPair drawn_pair(const StripPair& nominal, const std::array<float, kVariedCo
     const float drawn = at(varied_of(*d));
     d->in(pair) = d->sign_mirrors ? std::fabs(drawn) : drawn;  // a mirror image is the same coupler
   }
+  if (!nominal.placement.stack.empty()) draw_layers(pair, layers);
   return pair;
 }
 
@@ -75,7 +113,7 @@ bool physical(const StripPair& pair) {
   for (const StripDimension* d : arrangement_spec(pair.placement.arrangement).dimensions) {
     if (!d->sign_mirrors) ok = ok && d->of(pair) > 0.0F;
   }
-  return ok;
+  return ok && physical_layers(pair.placement.stack);
 }
 
 bool finite(const CouplerImpedances& z) {
@@ -87,7 +125,7 @@ bool finite(const CouplerImpedances& z) {
 // at a quarter wave in the nominal dielectric.
 void respond_at_f0(const ToleranceDesign& d, const StripPair& pair, ToleranceSample& sample) {
   const ResponseAtF0& r = *d.at_f0;
-  const float length = quarter_wave_length(r.f0_mhz, d.nominal.x.board.er);
+  const float length = r.length_inch.value_or(quarter_wave_length(r.f0_mhz, d.nominal.x.board.er));
   const ResponseCoupler coupler = coupler_of_dimensions(pair, r.materials, length, d.solver);
   const ResponseRow row = response_row(coupler, r.f0_mhz, r.terminations);
   if (is_failure(row.status)) {
@@ -105,7 +143,7 @@ void respond_at_f0(const ToleranceDesign& d, const StripPair& pair, ToleranceSam
 
 // The outcomes of the strip pair the drawn values make.
 void evaluate(const ToleranceDesign& d, ToleranceSample& sample) {
-  const StripPair pair = drawn_pair(d.nominal, sample.inputs);
+  const StripPair pair = drawn_pair(d.nominal, sample.inputs, sample.layer_inputs);
   if (!physical(pair)) {
     sample.status = SampleStatus::not_positive;
     return;
@@ -164,6 +202,10 @@ const StripDimension* dimension_varied(Varied v) {
   return nullptr;
 }
 
+std::size_t layer_input_index(int layer, bool thickness) {
+  return 2 * static_cast<std::size_t>(layer - 1) + (thickness ? 1U : 0U);
+}
+
 std::string_view outcome_name(Outcome o) {
   return kOutcomeNames.at(static_cast<std::size_t>(o));
 }
@@ -218,6 +260,19 @@ ToleranceSample tolerance_sample(const ToleranceDesign& design, std::uint64_t in
     float& value = input(sample.inputs, v.quantity);
     value = static_cast<float>(static_cast<double>(value) + offset);
   }
+  sample.layer_inputs = nominal_layer_inputs(design.nominal);
+  for (const LayerVariation& v : design.layer_variations) {
+    const std::size_t at = layer_input_index(v.layer, v.thickness);
+    const auto slot = static_cast<std::uint32_t>(kVariedCount + at);
+    const double offset =
+        drawn_offset(design.spread, v.half_width, uniform_pair(design.seed, index, slot));
+    float& value = sample.layer_inputs.at(at);
+    value = static_cast<float>(static_cast<double>(value) + offset);
+  }
+  if (!design.layer_variations.empty()) {
+    input(sample.inputs, Varied::b) =
+        drawn_pair(design.nominal, sample.inputs, sample.layer_inputs).x.board.b;
+  }
   evaluate(design, sample);
   return sample;
 }
@@ -225,6 +280,7 @@ ToleranceSample tolerance_sample(const ToleranceDesign& design, std::uint64_t in
 ToleranceSample nominal_sample(const ToleranceDesign& design) {
   ToleranceSample sample;
   sample.inputs = nominal_inputs(design.nominal);
+  sample.layer_inputs = nominal_layer_inputs(design.nominal);
   evaluate(design, sample);
   return sample;
 }

@@ -62,12 +62,28 @@ struct Variation {
   double half_width;
 };
 
+// A layer of a stack varied: its permittivity (erN) or its thickness (dN),
+// the half-width in its own unit (none, or inches).  Each has a stream of
+// its own after those of the Varied quantities.
+struct LayerVariation {
+  int layer;  // 1 for the bottom layer
+  bool thickness;
+  double half_width;
+};
+
+// The drawn values of a stack's layers: Er and thickness of layer N at
+// 2 (N - 1) and 2 (N - 1) + 1.
+using LayerInputs = std::array<float, 2 * static_cast<std::size_t>(field::kMostLayers)>;
+std::size_t layer_input_index(int layer, bool thickness);
+
 // The response of each sample at f0, on a coupler a quarter wave long at f0
-// in the nominal dielectric.
+// in the nominal dielectric (on a stack: at the mean of the nominal modes'
+// phase velocities, length_inch).
 struct ResponseAtF0 {
   float f0_mhz;
   Terminations terminations;
   Materials materials;
+  std::optional<float> length_inch;  // on a stack of layers
 };
 
 // What a sample computes, in the order of its columns.  The coupling is
@@ -95,6 +111,7 @@ struct ToleranceDesign {
   StripPair nominal{CrossSection{}};
   Solver solver = Solver::model;  // model (side by side and centred only) or field
   std::vector<Variation> variations;
+  std::vector<LayerVariation> layer_variations;  // on a stack of layers
   Spread spread = Spread::normal;
   std::uint64_t seed = 0;
   std::optional<ResponseAtF0> at_f0;
@@ -116,6 +133,7 @@ struct ToleranceSample {
   // The drawn values, indexed by Varied; the etch bias is 0 when it does
   // not vary.  The values of the quantities that do not vary are nominal.
   std::array<float, kVariedCount> inputs{};
+  LayerInputs layer_inputs{};                   // on a stack: each layer's, drawn or nominal
   std::array<float, kOutcomeCount> outcomes{};  // meaningful when ok
   SampleStatus status = SampleStatus::ok;
 };

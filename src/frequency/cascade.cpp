@@ -50,11 +50,17 @@ ChainD line_chain(double z, Phase phase, double sigma) {
   return {cosh_gl, z * sinh_gl, sinh_gl / z, cosh_gl};
 }
 
-// Electrical length in radians of a section at f MHz (homogeneous dielectric).
-double electrical_length(const CoupledSection& s, double f_mhz) {
+// Electrical length in radians at f MHz of a mode of effective permittivity
+// eeff along a section.
+double electrical_length(const CoupledSection& s, float eeff, double f_mhz) {
+  if (f_mhz == 0.0) return 0.0;
   const double wavelength_inch = static_cast<double>(kSpeedOfLightInchMHz) / f_mhz;
   return 2.0 * std::acos(-1.0) * static_cast<double>(s.length_inch) *
-         std::sqrt(static_cast<double>(s.er)) / wavelength_inch;
+         std::sqrt(static_cast<double>(eeff)) / wavelength_inch;
+}
+
+Phase phase_of(double theta) {
+  return {std::cos(theta), std::sin(theta)};
 }
 
 struct ModeWaves {
@@ -78,13 +84,13 @@ struct ModeChains {
 ModeChains mode_chains(std::span<const CoupledSection> sections, double f_mhz) {
   ModeChains chains;
   for (const CoupledSection& s : sections) {
-    const double theta = f_mhz == 0.0 ? 0.0 : electrical_length(s, f_mhz);
-    const Phase phase{std::cos(theta), std::sin(theta)};
+    const Phase even = phase_of(electrical_length(s, s.eeff_even, f_mhz));
+    const Phase odd = phase_of(electrical_length(s, s.eeff_odd, f_mhz));
     const double per_neper = static_cast<double>(s.length_inch) / kDbPerNeper;
     const double sigma_even = static_cast<double>(s.even_attenuation_db_inch) * per_neper;
     const double sigma_odd = static_cast<double>(s.odd_attenuation_db_inch) * per_neper;
-    chains.even = chains.even * line_chain(s.zoe, phase, sigma_even);
-    chains.odd = chains.odd * line_chain(s.zoo, phase, sigma_odd);
+    chains.even = chains.even * line_chain(s.zoe, even, sigma_even);
+    chains.odd = chains.odd * line_chain(s.zoo, odd, sigma_odd);
   }
   return chains;
 }

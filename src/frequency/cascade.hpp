@@ -4,7 +4,8 @@
 // The sections are listed from the source end (the driven and coupled ports)
 // to the load end (the isolated and through ports); strip 1 of each section
 // joins strip 1 of the next.  Each section keeps its own mode impedances,
-// permittivity, length and mode attenuations.  In each mode the cascade is
+// modes' effective permittivities (each mode travels its own electrical
+// length), length and mode attenuations.  In each mode the cascade is
 // the product of the sections' chain matrices, and the ports are the half
 // sums and differences of the two modes' reflections and transmissions, as
 // for one section:

@@ -16,12 +16,13 @@ namespace {
 constexpr float kFloorMagnitude = 1.0E-10F;  // stands in for an exactly-zero response
 constexpr float kFloorDb = -90.0F;
 
-// Electrical length in radians of the section at f MHz, the same for both
-// modes in a homogeneous dielectric; c/f is the free-space wavelength in inches.
-float electrical_length(const CoupledSection& s, float f) {
+// Electrical length in radians at f MHz of a mode of effective permittivity
+// eeff along the section, the same for both modes in a homogeneous
+// dielectric; c/f is the free-space wavelength in inches.
+float electrical_length(const CoupledSection& s, float eeff, float f) {
   if (f == 0.0F) return 0.0F;
   const float wl = kSpeedOfLightInchMHz / f;
-  return (kPi + kPi) * s.length_inch * std::sqrt(s.er) / wl;
+  return (kPi + kPi) * s.length_inch * std::sqrt(eeff) / wl;
 }
 
 // Both sums are formed part by part, as the coefficients are.
@@ -63,13 +64,14 @@ float principal_angle(float deg) {
 PortValues<Complex> port_waves(const CoupledSection& section, float f_mhz,
                                Terminations terminations) {
   const CoupledSection& s = section;
-  const float theta = electrical_length(s, f_mhz);
+  const float theta_even = electrical_length(s, s.eeff_even, f_mhz);
+  const float theta_odd = electrical_length(s, s.eeff_odd, f_mhz);
   const float sigmae = s.even_attenuation_db_inch * (s.length_inch / kDbPerNeper);
   const float sigmao = s.odd_attenuation_db_inch * (s.length_inch / kDbPerNeper);
 
-  const TransmissionReflection even = between_terminations(lossy_line(s.zoe, theta, sigmae),
+  const TransmissionReflection even = between_terminations(lossy_line(s.zoe, theta_even, sigmae),
                                                            terminations.load, terminations.source);
-  const TransmissionReflection odd = between_terminations(lossy_line(s.zoo, theta, sigmao),
+  const TransmissionReflection odd = between_terminations(lossy_line(s.zoo, theta_odd, sigmao),
                                                           terminations.load, terminations.source);
 
   PortValues<Complex> port;

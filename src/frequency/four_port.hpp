@@ -31,9 +31,13 @@ inline constexpr std::array kPorts = {Port::reflected, Port::coupled, Port::isol
                                       Port::through};
 
 struct CoupledSection {
-  float zoe;                       // even-mode impedance, ohms
-  float zoo;                       // odd-mode impedance, ohms
-  float er;                        // relative permittivity
+  float zoe;  // even-mode impedance, ohms
+  float zoo;  // odd-mode impedance, ohms
+  // Each mode's effective permittivity: both the dielectric's Er in one
+  // dielectric, apart in a stack of layers, where each mode travels its own
+  // electrical length.
+  float eeff_even;
+  float eeff_odd;
   float length_inch;               // physical length
   float even_attenuation_db_inch;  // dB per inch, positive
   float odd_attenuation_db_inch;

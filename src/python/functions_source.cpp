@@ -351,6 +351,9 @@ std::string value_form(const OptionSpec& o, bool broadcasts) {
       return choices_listed(o.choices);
     case ValueKind::whole:
       return "a whole number; " + whole_range(*o.quantity);
+    case ValueKind::layers:
+      return "a list of (thickness, er) or (thickness, er, loss tangent), each thickness a number "
+             "in the call's length unit or a text with its own, or a file's name after @";
     case ValueKind::items:
     case ValueKind::file:
       break;

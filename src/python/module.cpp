@@ -174,6 +174,27 @@ void read_items(const commands::OptionSpec& o, const py::dict& dict, HeldValues&
   a.items = &items;
 }
 
+// The layers of a stack, [(thickness, er), (thickness, er, loss tangent),
+// ...]: each an item of two or three sides, numbers or texts.
+void read_layers(const commands::OptionSpec& o, const py::sequence& layers, HeldValues& held,
+                 Argument& a) {
+  std::vector<commands::Item>& items = held.items.emplace_back();
+  for (const py::handle layer : layers) {
+    if (PyUnicode_Check(layer.ptr()) != 0 || !py::isinstance<py::sequence>(layer) ||
+        py::len(layer) < 2 || py::len(layer) > 3) {
+      throw py::type_error(keyword_of(o.name) +
+                           ": expected (thickness, er) or (thickness, er, loss tangent) for each "
+                           "layer, not " +
+                           type_name(layer));
+    }
+    commands::Item& item = items.emplace_back();
+    for (const py::handle side : py::reinterpret_borrow<py::sequence>(layer)) {
+      item.sides.push_back(item_side(o, side));
+    }
+  }
+  a.items = &items;
+}
+
 // One argument: a str is a text, a float or int one number, a
 // one-dimensional float64 array one number or one per element, a pair of
 // texts and positions one text per element.
@@ -187,6 +208,9 @@ Argument argument_of(const py::handle name, const py::handle value, std::int64_t
     a.text = utf8_of(value);
   } else if (declared->kind == commands::ValueKind::items && PyDict_Check(value.ptr()) != 0) {
     read_items(*declared, py::reinterpret_borrow<py::dict>(value), held, a);
+  } else if (declared->kind == commands::ValueKind::layers &&
+             (PyList_Check(value.ptr()) != 0 || PyTuple_Check(value.ptr()) != 0)) {
+    read_layers(*declared, py::reinterpret_borrow<py::sequence>(value), held, a);
   } else if (declared->kind == commands::ValueKind::whole && PyLong_Check(value.ptr()) != 0) {
     a.text = std::string_view(held.digits.emplace_back(py::str(value)));  // its digits
   } else if (declared->kind == commands::ValueKind::choice) {
@@ -805,6 +829,8 @@ std::string kind_name(commands::ValueKind kind) {
       return "items";
     case commands::ValueKind::whole:
       return "whole";
+    case commands::ValueKind::layers:
+      return "layers";
   }
   return "quantity";
 }

@@ -229,8 +229,8 @@ TEST(Geometries, OffTheCentrePlaneAtMidHeightIsTheCentredPair) {
   ASSERT_EQ(offset.status, 0) << offset.err;
   EXPECT_EQ(
       lines_of(offset.out).at(0),
-      "w_mil,s_mil,h_mil,w_over_b,s_over_b,h_over_b,zo_ohm,zoe_ohm,zoo_ohm,coupling_db,c_even,"
-      "c_odd,error_estimate,panels,status");
+      "w_mil,s_mil,h_mil,w_over_b,s_over_b,h_over_b,zo_ohm,zoe_ohm,zoo_ohm,coupling_db,eeff_even,"
+      "eeff_odd,c_even,c_odd,error_estimate,panels,status");
   EXPECT_EQ(lines_of(offset.out).size(), 7U);
   for (const char* name : {"w_mil", "s_mil", "zoe_ohm", "zoo_ohm", "coupling_db"}) {
     EXPECT_EQ(column(offset.out, name), column(edge.out, name)) << name;
@@ -253,7 +253,7 @@ TEST(Geometries, OneAboveTheOtherSynthesisedAndAnalysedAgain) {
   ASSERT_EQ(design.status, 0) << design.err;
   EXPECT_EQ(lines_of(design.out).at(0),
             "w_mil,sv_mil,wo_mil,w_over_b,sv_over_b,wo_over_b,zo_ohm,zoe_ohm,zoo_ohm,coupling_db,"
-            "status");
+            "eeff_even,eeff_odd,status");
   const std::string w = column(design.out, "w_mil").at(0);
   const std::string wo = column(design.out, "wo_mil").at(0);
   EXPECT_EQ(column(design.out, "sv_mil").at(0), "4");
@@ -274,7 +274,7 @@ TEST(Geometries, OneAboveTheOtherSynthesisedAndAnalysedAgain) {
       with(with({"synthesise"}, board), {"--zo", "50", "--coupling", "3", "--sv", "8mil"}));
   EXPECT_EQ(thick.status, 1);
   EXPECT_EQ(lines_of(thick.out).at(1),
-            ",8,,,0.12232417,,50,120.913635,20.675915,-3,needs_thinner_core");
+            ",8,,,0.12232417,,50,120.913635,20.675915,-3,3.66,3.66,needs_thinner_core");
   EXPECT_EQ(thick.err,
             "ketrovane-calc: note: 1 of the designs need a thinner core: even directly above each "
             "other (WO = 0) the strips couple less than asked across this --sv; give a smaller "
@@ -293,8 +293,8 @@ TEST(Geometries, SensitivitiesOneAboveTheOtherSumToZero) {
                             "3mil", "--solver", "field", "--format", "csv"});
   ASSERT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(lines_of(o.out).at(0),
-            "w_mil,sv_mil,wo_mil,zoe_ohm,zoo_ohm,szoe_er,szoe_b,szoe_t,szoe_w,szoe_sv,szoe_wo,"
-            "szoo_er,szoo_b,szoo_t,szoo_w,szoo_sv,szoo_wo,status");
+            "w_mil,sv_mil,wo_mil,zoe_ohm,zoo_ohm,eeff_even,eeff_odd,szoe_er,szoe_b,szoe_t,szoe_w,"
+            "szoe_sv,szoe_wo,szoo_er,szoo_b,szoo_t,szoo_w,szoo_sv,szoo_wo,status");
   ASSERT_EQ(lines_of(o.out).size(), 3U);
   for (const char* mode : {"szoe_", "szoo_"}) {
     const std::string m(mode);

@@ -64,9 +64,10 @@ class CsvAndJson(unittest.TestCase):
     def test_every_command_gives_named_columns_and_plain_numbers(self):
         expected = {
             "analyse": ["w_in", "s_in", "w_over_b", "s_over_b", "zo_ohm", "zoe_ohm", "zoo_ohm",
-                        "coupling_db", "loss_even_db_per_in", "loss_odd_db_per_in", "status"],
+                        "coupling_db", "eeff_even", "eeff_odd", "loss_even_db_per_in",
+                        "loss_odd_db_per_in", "status"],
             "synthesise": ["w_in", "s_in", "w_over_b", "s_over_b", "zo_ohm", "zoe_ohm",
-                           "zoo_ohm", "coupling_db", "status"],
+                           "zoo_ohm", "coupling_db", "eeff_even", "eeff_odd", "status"],
             "response": ["f_mhz", "s11_db", "s11_deg", "s21_db", "s21_deg", "s31_db", "s31_deg",
                          "s41_db", "s41_deg", "vswr", "phase_difference_deg",
                          "phase_error_deg", "amplitude_balance_db", "loss_dissipated_db",
@@ -74,7 +75,8 @@ class CsvAndJson(unittest.TestCase):
                          "loss_even_conductor_db_per_in", "loss_even_dielectric_db_per_in",
                          "loss_odd_conductor_db_per_in", "loss_odd_dielectric_db_per_in",
                          "length_in", "status"],
-            "sensitivity": ["w_in", "s_in", "zoe_ohm", "zoo_ohm", "szoe_er", "szoe_b",
+            "sensitivity": ["w_in", "s_in", "zoe_ohm", "zoo_ohm", "eeff_even", "eeff_odd",
+                            "szoe_er", "szoe_b",
                             "szoe_s", "szoe_t", "szoe_w", "szoo_er", "szoo_b", "szoo_s",
                             "szoo_t", "szoo_w", "status"],
         }

@@ -117,7 +117,7 @@ TEST(Arrangements, RefusalsAndColumnsFollowTheDimensionsEachHas) {
     EXPECT_EQ(stems(analyse_columns(choice), n), c.dimension_columns);
     EXPECT_EQ(stems(field_columns(choice), n), c.dimension_columns);
     const std::span<const Column> sensitivity = sensitivity_columns(choice);
-    const std::size_t lengths = n / 2 + 2;  // the lengths, Zoe and Zoo
+    const std::size_t lengths = n / 2 + 4;  // the lengths, Zoe, Zoo and the modes' Eeff
     ASSERT_GT(sensitivity.size(), lengths);
     EXPECT_EQ(stems(sensitivity.subspan(lengths), c.sensitivity_to.size()), c.sensitivity_to);
   }

@@ -67,9 +67,12 @@ field::FieldSolution field_at(float w, float s, float t = 0.002F, double toleran
 
 TEST(FieldRows, TheFieldSolutionFillsTheUsualColumns) {
   const Table t = table_of(Command::analyse, analyse("field"));
-  ASSERT_EQ(t.columns.size(), 11U);
+  ASSERT_EQ(t.columns.size(), 13U);
   const std::vector<Cell>& cells = t.rows.at(0);
   const field::FieldSolution f = field_at(0.168F, 0.012F);
+  // One dielectric: both modes' effective permittivity is its Er.
+  EXPECT_EQ(cells[t.column("eeff_even")].number, 2.2F);
+  EXPECT_EQ(cells[t.column("eeff_odd")].number, 2.2F);
   EXPECT_EQ(cells[5].number, static_cast<float>(f.even.impedance));
   EXPECT_EQ(cells[6].number, static_cast<float>(f.odd.impedance));
   EXPECT_EQ(cells[4].number, static_cast<float>(f.zo));
@@ -77,9 +80,9 @@ TEST(FieldRows, TheFieldSolutionFillsTheUsualColumns) {
   const field::FieldLossResult loss = field::field_loss(
       {0.25, 0.002, 0.168F, 0.012F, 2.2}, {3000.0, 1.7F * 3.9370079e-7F, 5.0e-6F, 0.0009F});
   ASSERT_TRUE(loss.ok());
-  EXPECT_NEAR(-cells[8].number, loss.loss->even.total, 1e-6 * loss.loss->even.total);
-  EXPECT_NEAR(-cells[9].number, loss.loss->odd.total, 1e-6 * loss.loss->odd.total);
-  EXPECT_EQ(cells[10].text, "ok");
+  EXPECT_NEAR(-cells[10].number, loss.loss->even.total, 1e-6 * loss.loss->even.total);
+  EXPECT_NEAR(-cells[11].number, loss.loss->odd.total, 1e-6 * loss.loss->odd.total);
+  EXPECT_EQ(cells[12].text, "ok");
   EXPECT_FALSE(t.tally.accuracy.seen);  // the field solution needs no note
 }
 
@@ -153,7 +156,7 @@ TEST(FieldRows, BothGivesTheModelsColumnsAndItsErrorAgainstTheField) {
   const float field_odd = c[both.column("loss_odd_field_db_per")].number;
   EXPECT_NEAR(-field_odd, loss.loss->odd.total, 1e-6 * loss.loss->odd.total);
   EXPECT_NEAR(c[both.column("loss_odd_model_error_pct")].number,
-              100.0 * (m[9].number / field_odd - 1.0), 1e-3);
+              100.0 * (m[11].number / field_odd - 1.0), 1e-3);
 }
 
 // Every row the field synthesis calls converged meets both targets on a
@@ -168,7 +171,7 @@ TEST(FieldRows, TheFieldSynthesisMeetsBothTargetsOrSaysItDidNot) {
                                                  {Opt::solver, "field"}});
   ASSERT_EQ(t.rows.size(), 3U);
   for (const std::vector<Cell>& cells : t.rows) {
-    ASSERT_EQ(cells[8].text, "converged");
+    ASSERT_EQ(cells[10].text, "converged");
     const ModesOfCoupler target = modes_from_coupler({50.0F, cells[7].number});
     const field::FieldSolution f = field_at(cells[0].number, cells[1].number, 0.0014F, 1e-7);
     EXPECT_NEAR(f.even.impedance / target.zoe, 1.0, 2e-4);
@@ -187,13 +190,13 @@ TEST(FieldRows, TheFieldSynthesisMeetsBothTargetsOrSaysItDidNot) {
   int failed = 0;
   int field_failed = 0;
   for (const std::vector<Cell>& cells : hard.rows) {
-    if (cells[8].text != "converged") {
+    if (cells[10].text != "converged") {
       ++failed;
-      if (cells[8].text == "field_not_converged") ++field_failed;
+      if (cells[10].text == "field_not_converged") ++field_failed;
       EXPECT_EQ(cells[0].kind, CellKind::empty);
       continue;
     }
-    ASSERT_EQ(cells[8].text, "converged");
+    ASSERT_EQ(cells[10].text, "converged");
     const ModesOfCoupler target = modes_from_coupler({50.0F, cells[7].number});
     const field::FieldResult f =
         field::solve({100.0, 0.0, cells[0].number, cells[1].number, 2.2}, {.tolerance = 1e-7});
@@ -265,8 +268,8 @@ TEST(FieldRows, TheFieldCommandGivesTheSolutionWithItsEstimate) {
                                                {Opt::tol, "1e-6"}});
   const field::FieldSolution f = field_at(0.168F, 0.012F, 0.002F, 1e-6);
   EXPECT_EQ(fine.rows.at(0)[5].number, static_cast<float>(f.even.impedance));
-  EXPECT_LE(fine.rows.at(0)[10].number, 1e-6F);
-  EXPECT_EQ(fine.rows.at(0)[12].text, "ok");
+  EXPECT_LE(fine.rows.at(0)[12].number, 1e-6F);
+  EXPECT_EQ(fine.rows.at(0)[14].text, "ok");
   // Beyond what the refinement can verify: a row that says so, its numbers
   // not numbers, and why, naming the cross-section.
   const FieldRow r = field_row(CrossSection{{0.25F, 0.002F, 2.2F}, 0.168F, 0.012F}, 1e-14);

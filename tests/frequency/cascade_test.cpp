@@ -24,6 +24,7 @@ CoupledSection matched_section(double k, double zo, float even_loss = 0.0F, floa
   return {static_cast<float>(zoe),
           static_cast<float>(zo * zo / zoe),
           kEr,
+          kEr,
           kQuarterWaveInch,
           even_loss,
           odd_loss};
@@ -65,9 +66,10 @@ void ExpectSameRows(const FourPortResponse& a, const FourPortResponse& b) {
 
 TEST(CascadeOfOne, IsTheSingleSectionBitForBit) {
   const std::array sections = {
-      CoupledSection{69.3713F, 36.0380F, 2.2F, 1.98937F, 0.05F, 0.04F},
-      CoupledSection{120.0F, 21.0F, 3.5F, 0.7F, 0.0F, 0.0F},
-      CoupledSection{52.6F, 47.5F, 1.0F, 2.95F, 0.3F, 0.01F},
+      CoupledSection{69.3713F, 36.0380F, 2.2F, 2.2F, 1.98937F, 0.05F, 0.04F},
+      CoupledSection{120.0F, 21.0F, 3.5F, 3.5F, 0.7F, 0.0F, 0.0F},
+      CoupledSection{120.0F, 21.0F, 3.31F, 3.27F, 0.7F, 0.0F, 0.0F},
+      CoupledSection{52.6F, 47.5F, 1.0F, 1.0F, 2.95F, 0.3F, 0.01F},
   };
   const std::array terminations = {Terminations{50.0F, 50.0F}, Terminations{35.0F, 75.0F},
                                    Terminations{75.0F, 35.0F}, Terminations{50.0F, 25.0F}};
@@ -84,7 +86,7 @@ TEST(CascadeOfOne, IsTheSingleSectionBitForBit) {
 }
 
 TEST(CascadeOfOne, ScatteringMatrixIsTheSingleSections) {
-  const CoupledSection s{69.3713F, 36.0380F, 2.2F, 1.98937F, 0.05F, 0.04F};
+  const CoupledSection s{69.3713F, 36.0380F, 2.2F, 2.2F, 1.98937F, 0.05F, 0.04F};
   for (const float f : {10.0F, 1000.0F, 2750.0F}) {
     const ScatteringMatrix one = scattering_matrix(s, f, Terminations{35.0F, 75.0F});
     const ScatteringMatrix chain = cascade_scattering_matrix(std::span(&s, 1), f, {35.0F, 75.0F});
@@ -94,7 +96,7 @@ TEST(CascadeOfOne, ScatteringMatrixIsTheSingleSections) {
 
 // Two equal sections in a row are one section twice as long.
 TEST(Cascade, TwoHalvesMakeTheWholeLine) {
-  CoupledSection whole{80.0F, 30.0F, kEr, 2.0F * kQuarterWaveInch, 0.04F, 0.03F};
+  CoupledSection whole{80.0F, 30.0F, kEr, kEr, 2.0F * kQuarterWaveInch, 0.04F, 0.03F};
   CoupledSection half = whole;
   half.length_inch = kQuarterWaveInch;
   const std::array halves = {half, half};
@@ -109,8 +111,8 @@ TEST(Cascade, TwoHalvesMakeTheWholeLine) {
 // lines (Zoe = Zoo = the terminations) after a mismatched section leaves its
 // reflection alone, and before it delays the reflection both ways.
 TEST(Cascade, FirstSectionIsAtTheSourceEnd) {
-  const CoupledSection mismatched{90.0F, 40.0F, kEr, 1.3F, 0.0F, 0.0F};
-  const CoupledSection plain{50.0F, 50.0F, kEr, kQuarterWaveInch, 0.0F, 0.0F};
+  const CoupledSection mismatched{90.0F, 40.0F, kEr, kEr, 1.3F, 0.0F, 0.0F};
+  const CoupledSection plain{50.0F, 50.0F, kEr, kEr, kQuarterWaveInch, 0.0F, 0.0F};
   const std::array plain_last = {mismatched, plain};
   const std::array plain_first = {plain, mismatched};
   for (const float f : sweep(100.0F, 2500.0F, 25)) {
@@ -140,9 +142,9 @@ std::vector<Case> invariant_cases() {
     s.odd_attenuation_db_inch = 0.04F;
   }
   // Unequal, unmatched sections of unequal lengths.
-  std::vector<CoupledSection> uneven = {{90.0F, 40.0F, 2.2F, 1.1F, 0.0F, 0.0F},
-                                        {60.0F, 20.0F, 2.2F, 2.5F, 0.0F, 0.0F},
-                                        {75.0F, 44.0F, 2.2F, 0.4F, 0.0F, 0.0F}};
+  std::vector<CoupledSection> uneven = {{90.0F, 40.0F, 2.2F, 2.2F, 1.1F, 0.0F, 0.0F},
+                                        {60.0F, 20.0F, 2.2F, 2.2F, 2.5F, 0.0F, 0.0F},
+                                        {75.0F, 44.0F, 2.2F, 2.2F, 0.4F, 0.0F, 0.0F}};
   return {{matched_cascade({0.1, 0.4, 0.1}, 50.0), {50.0F, 50.0F}, true},
           {uneven, {35.0F, 75.0F}, true},
           {lossy, {50.0F, 50.0F}, false},

@@ -21,7 +21,7 @@ void ExpectPrints(float got, double shown, int decimals) {
 
 // Zoe = 69.3713, Zoo = 36.0380 (10 dB at 50 ohms), Er 2.2, a quarter wave at
 // 1000 MHz, with conductor and dielectric loss.
-constexpr CoupledSection kWorked{69.3713F, 36.0380F, 2.2F, 1.98937F, 0.05F, 0.04F};
+constexpr CoupledSection kWorked{69.3713F, 36.0380F, 2.2F, 2.2F, 1.98937F, 0.05F, 0.04F};
 
 TEST(FourPort, WorkedValuesAt1000And1200MHz) {
   const FourPortResponse a = four_port_response(kWorked, 1000.0F, {.source = 50.0F, .load = 50.0F});
@@ -49,7 +49,7 @@ TEST(FourPort, WorkedValuesAt1000And1200MHz) {
 }
 
 TEST(FourPort, ZeroFrequencyLosslessPassesStraightThrough) {
-  const CoupledSection lossless{69.3713F, 36.0380F, 2.2F, 1.98937F, 0.0F, 0.0F};
+  const CoupledSection lossless{69.3713F, 36.0380F, 2.2F, 2.2F, 1.98937F, 0.0F, 0.0F};
   const FourPortResponse r = four_port_response(lossless, 0.0F, {.source = 50.0F, .load = 50.0F});
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(r.amplitude_db.values[i], -90.0F) << "port " << i + 1;
@@ -75,7 +75,7 @@ TEST(FourPort, LosslessDesignCase) {
     const float zoe = zo * std::sqrt((1.0F + k) / (1.0F - k));
     const float zoo = zo * std::sqrt((1.0F - k) / (1.0F + k));
     const FourPortResponse r =
-        four_port_response({zoe, zoo, er, l, 0.0F, 0.0F}, f, {.source = zo, .load = zo});
+        four_port_response({zoe, zoo, er, er, l, 0.0F, 0.0F}, f, {.source = zo, .load = zo});
     SCOPED_TRACE(coupling_db);
     const float c = (zoe - zoo) / (zoe + zoo);
     EXPECT_NEAR(r.amplitude_db[Port::coupled], 20.0F * std::log10(c), 1e-3F);
@@ -94,7 +94,7 @@ TEST(FourPort, LosslessDesignCase) {
 // odd mode, so ports 1 to 3 are negative reals and port 4 a positive one.
 // Coupled and through are a half turn apart, which the report folds to 0.
 TEST(FourPort, HalfTurnIsOneEightyAndFoldsToZero) {
-  const FourPortResponse r = four_port_response({40.0F, 36.0F, 2.2F, 2.0F, 1.0F, 0.0F}, 0.0F,
+  const FourPortResponse r = four_port_response({40.0F, 36.0F, 2.2F, 2.2F, 2.0F, 1.0F, 0.0F}, 0.0F,
                                                 {.source = 50.0F, .load = 50.0F});
   EXPECT_EQ(r.phase_deg.values, (std::array{180.0F, 180.0F, 180.0F, 0.0F}));
   EXPECT_EQ(r.phase_difference_deg, 180.0F);
@@ -111,8 +111,8 @@ TEST(FourPort, ConservesPowerWithoutLossAndLosesItWithLoss) {
   };
   for (int i = 0; i < 5000; ++i) {
     const float zoo = uniform(10.0F, 100.0F);
-    CoupledSection s{zoo * uniform(1.02F, 8.0F), zoo,  uniform(1.0F, 12.0F),
-                     uniform(0.05F, 10.0F),      0.0F, 0.0F};
+    const float er = uniform(1.0F, 12.0F);
+    CoupledSection s{zoo * uniform(1.02F, 8.0F), zoo, er, er, uniform(0.05F, 10.0F), 0.0F, 0.0F};
     const float f = uniform(0.0F, 20000.0F);
     const float rl = uniform(10.0F, 200.0F);
     const float rs = uniform(10.0F, 200.0F);
@@ -143,8 +143,8 @@ TEST(FourPort, NonFiniteInputsGiveValuesNotCrashes) {
       std::array<float, 9> v{69.3713F, 36.0380F, 2.2F,  1.98937F, 0.05F,
                              0.04F,    1000.0F,  50.0F, 50.0F};
       v[field] = bad;
-      const FourPortResponse r = four_port_response({v[0], v[1], v[2], v[3], v[4], v[5]}, v[6],
-                                                    {.source = v[8], .load = v[7]});
+      const FourPortResponse r = four_port_response({v[0], v[1], v[2], v[2], v[3], v[4], v[5]},
+                                                    v[6], {.source = v[8], .load = v[7]});
       // Phases stay within a half turn or are NaN; amplitudes keep their floor.
       EXPECT_FALSE(r.folded_phase_difference_deg < 0.0F || r.folded_phase_difference_deg >= 180.0F)
           << bad << " in field " << field;
@@ -183,9 +183,10 @@ TEST(FourPort, PhaseDifferenceIsTheSignedAngleOfCoupledOverThrough) {
   int below_zero = 0;
   for (int i = 0; i < 5000; ++i) {
     const float zoo = uniform(10.0F, 100.0F);
-    const CoupledSection s{zoo * uniform(1.02F, 8.0F), zoo,
-                           uniform(1.0F, 12.0F),       uniform(0.05F, 10.0F),
-                           uniform(0.0F, 1.0F),        uniform(0.0F, 1.0F)};
+    const float er = uniform(1.0F, 12.0F);
+    const CoupledSection s{
+        zoo * uniform(1.02F, 8.0F), zoo, er, er, uniform(0.05F, 10.0F), uniform(0.0F, 1.0F),
+        uniform(0.0F, 1.0F)};
     const float f = uniform(1.0F, 20000.0F);
     const Terminations t{.source = uniform(10.0F, 200.0F), .load = uniform(10.0F, 200.0F)};
     SCOPED_TRACE(testing::Message() << "case " << i << " f " << f);

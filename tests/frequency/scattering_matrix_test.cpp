@@ -13,8 +13,8 @@ namespace {
 using ComplexD = std::complex<double>;
 
 // 10 dB at 50 ohms, a quarter wave at 1000 MHz in Er 2.2, with and without loss.
-constexpr CoupledSection kLossy{69.3713F, 36.0380F, 2.2F, 1.98937F, 0.05F, 0.04F};
-constexpr CoupledSection kLossless{69.3713F, 36.0380F, 2.2F, 1.98937F, 0.0F, 0.0F};
+constexpr CoupledSection kLossy{69.3713F, 36.0380F, 2.2F, 2.2F, 1.98937F, 0.05F, 0.04F};
+constexpr CoupledSection kLossless{69.3713F, 36.0380F, 2.2F, 2.2F, 1.98937F, 0.0F, 0.0F};
 constexpr std::array kFrequencies = {1.0F, 350.0F, 1000.0F, 1234.5F, 2600.0F};
 
 ComplexD widened(Complex z) {

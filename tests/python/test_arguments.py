@@ -211,8 +211,8 @@ class Results(unittest.TestCase):
     def test_columns_by_attribute_item_and_dict(self):
         r = ketrovane.analyse(B, T, ER, [0.1, 0.2], S)
         self.assertEqual(r.columns, ("w_in", "s_in", "w_over_b", "s_over_b", "zo_ohm", "zoe_ohm",
-                                     "zoo_ohm", "coupling_db", "loss_even_db_per_in",
-                                     "loss_odd_db_per_in", "status"))
+                                     "zoo_ohm", "coupling_db", "eeff_even", "eeff_odd",
+                                     "loss_even_db_per_in", "loss_odd_db_per_in", "status"))
         self.assertEqual(list(r.keys()), list(r.columns))
         self.assertEqual(list(dict(r)), list(r.columns))
         d = r.to_dict()

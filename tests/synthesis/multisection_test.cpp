@@ -466,7 +466,7 @@ TEST(DesignInTheCascade, CoupledPortHoldsTheRippleOverTheBand) {
   for (const ModeImpedancePair z : matched_mode_impedances(d.section_coupling, 50.0)) {
     EXPECT_NEAR(z.zoe * z.zoo, 2500.0, 1e-9);
     sections.push_back(
-        {static_cast<float>(z.zoe), static_cast<float>(z.zoo), er, quarter_wave, 0.0F, 0.0F});
+        {static_cast<float>(z.zoe), static_cast<float>(z.zoo), er, er, quarter_wave, 0.0F, 0.0F});
   }
   double largest = 0.0;
   for (int i = 0; i <= 400; ++i) {

@@ -233,6 +233,8 @@ def _broadcast(names, values):
         if isinstance(value, str):  # padding as a spreadsheet's cell has it
             values[k] = str(value).strip(_PADDING)
             continue
+        if names[k] == "layers" and isinstance(value, (list, tuple)):
+            continue  # one stack for every row, its layers read by _core
         arrays[k] = _as_values(names[k], value)
     shape = _broadcast_shape(names, arrays)
     rows = _math.prod(shape)
@@ -966,6 +968,8 @@ def _single_value(name, value):
             return int(value)
         if kind == "items":
             return _items(option["keyword"], value)
+        if kind == "layers" and isinstance(value, (list, tuple)):
+            return value  # the stack, its layers read by _core
         if not _is_number(value):
             raise TypeError
         return float(value)

@@ -7,13 +7,13 @@
 from . import _given, _multisection, _network, _scattering, _table, _tolerance
 
 
-_ANALYSE = ("b", "t", "er", "w", "s", "geometry", "h", "sv", "wo", "rho", "roughness", "tand", "f",
-            "solver")
+_ANALYSE = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
+            "rho", "roughness", "tand", "f", "solver")
 
 
-def analyse(b, t, er, w, s=None, *, geometry="edge", h=None, sv=None, wo="0in", rho="copper",
-            roughness="5uin", tand=0.0009, f="1000MHz", solver="model", units=None,
-            progress=None):
+def analyse(b, t, er, w, s=None, *, layers=None, strips_on=None, core=None, geometry="edge",
+            h=None, sv=None, wo="0in", rho="copper", roughness="5uin", tand=0.0009, f="1000MHz",
+            solver="model", units=None, progress=None):
     """Zo, Zoe, Zoo, coupling and mode losses for each strip width and spacing.
 
     Lengths are in the length unit of units (inches by default) and frequencies in its frequency
@@ -26,6 +26,15 @@ def analyse(b, t, er, w, s=None, *, geometry="edge", h=None, sv=None, wo="0in", 
         1000 in; required
     er: relative permittivity Er of the dielectric: a number, or an array of them; from 1 to 1000;
         required
+    layers: the dielectric layers between the planes, bottom to top, instead of b and er: each
+        one's thickness, Er and loss tangent (else tand), or a file of them, one a line
+        (solver="field"): a list of (thickness, er) or (thickness, er, loss tangent), each
+        thickness a number in the call's length unit or a text with its own, or a file's name after
+        @
+    strips_on: with layers, strips side by side: on the upper face of layer N, the copper growing
+        into layer N+1: a whole number; from 1 to 16
+    core: with layers, strips one above the other: on both faces of layer N, whose thickness is SV:
+        a whole number; from 1 to 16
     w: strip width W: a number in the call's length unit or a text with its own (in, mil, uin, mm
         or um), or an array of them; above 0, up to 1000 in; required
     s: edge-to-edge strip spacing S (edge, edge-offset): a number in the call's length unit or a
@@ -59,23 +68,24 @@ def analyse(b, t, er, w, s=None, *, geometry="edge", h=None, sv=None, wo="0in", 
         rows_total) after each block of rows, False shows nothing; None (default) draws the bar
         once the call has run 2 s, if the error stream is a terminal or the call runs in IPython
 
-    Columns: w_in, s_in, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db,
-    loss_even_db_per_in, loss_odd_db_per_in, status (the length columns follow units).
+    Columns: w_in, s_in, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db, eeff_even,
+    eeff_odd, loss_even_db_per_in, loss_odd_db_per_in, status (the length columns follow units).
 
     Losses are negative dB per length unit, as the impedance report prints them.
     """
-    arguments = (b, t, er, w, s, geometry, h, sv, wo, rho, roughness, tand, f, solver)
+    arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, rho, roughness,
+                 tand, f, solver)
     values = _given(analyse, _ANALYSE, arguments)
     return _table("analyse", _ANALYSE, values, units, progress)
 
 
-_SYNTHESISE = ("b", "t", "er", "geometry", "h", "sv", "wo", "solve", "min-gap", "min-width", "zo",
-               "coupling", "zoe", "f0", "solver")
+_SYNTHESISE = ("b", "t", "er", "layers", "strips-on", "core", "geometry", "h", "sv", "wo", "solve",
+               "min-gap", "min-width", "zo", "coupling", "zoe", "f0", "solver")
 
 
-def synthesise(b, t, er, zo, coupling=None, zoe=None, *, geometry="edge", h=None, sv=None,
-               wo="0in", solve="w,wo", min_gap=None, min_width=None, f0=None, solver="model",
-               units=None, progress=None):
+def synthesise(b, t, er, zo, coupling=None, zoe=None, *, layers=None, strips_on=None, core=None,
+               geometry="edge", h=None, sv=None, wo="0in", solve="w,wo", min_gap=None,
+               min_width=None, f0=None, solver="model", units=None, progress=None):
     """Strip width and spacing for each coupling level or even-mode impedance.
 
     Lengths are in the length unit of units (inches by default) and frequencies in its frequency
@@ -88,6 +98,15 @@ def synthesise(b, t, er, zo, coupling=None, zoe=None, *, geometry="edge", h=None
         1000 in; required
     er: relative permittivity Er of the dielectric: a number, or an array of them; from 1 to 1000;
         required
+    layers: the dielectric layers between the planes, bottom to top, instead of b and er: each
+        one's thickness, Er and loss tangent (else tand), or a file of them, one a line
+        (solver="field"): a list of (thickness, er) or (thickness, er, loss tangent), each
+        thickness a number in the call's length unit or a text with its own, or a file's name after
+        @
+    strips_on: with layers, strips side by side: on the upper face of layer N, the copper growing
+        into layer N+1: a whole number; from 1 to 16
+    core: with layers, strips one above the other: on both faces of layer N, whose thickness is SV:
+        a whole number; from 1 to 16
     geometry: where the strips stand: side by side and centred, side by side at height h, or one
         above the other across sv, offset sideways by wo (not edge: solver="field"): one of "edge",
         "edge-offset", "broadside"; default "edge"
@@ -127,25 +146,27 @@ def synthesise(b, t, er, zo, coupling=None, zoe=None, *, geometry="edge", h=None
         rows_total) after each block of rows, False shows nothing; None (default) draws the bar
         once the call has run 2 s, if the error stream is a terminal or the call runs in IPython
 
-    Columns: w_in, s_in, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db, status (the
-    length columns follow units).
+    Columns: w_in, s_in, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db, eeff_even,
+    eeff_odd, status (the length columns follow units).
 
     Give coupling or zoe, not both.  A row that cannot be built keeps its targets, has NaN width
     and spacing and names the reason in its status.
     """
-    arguments = (b, t, er, geometry, h, sv, wo, solve, min_gap, min_width, zo, coupling, zoe, f0,
-                 solver)
+    arguments = (b, t, er, layers, strips_on, core, geometry, h, sv, wo, solve, min_gap, min_width,
+                 zo, coupling, zoe, f0, solver)
     values = _given(synthesise, _SYNTHESISE, arguments)
     return _table("synthesise", _SYNTHESISE, values, units, progress)
 
 
-_RESPONSE = ("b", "t", "er", "w", "s", "geometry", "h", "sv", "wo", "zo", "coupling", "rho",
-             "roughness", "tand", "f", "length", "f0", "rs", "rl", "flatness", "solver")
+_RESPONSE = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
+             "zo", "coupling", "rho", "roughness", "tand", "f", "length", "f0", "rs", "rl",
+             "flatness", "solver")
 
 
-def response(*, er, f, b=None, t=None, w=None, s=None, geometry="edge", h=None, sv=None, wo="0in",
-             zo=None, coupling=None, rho=None, roughness=None, tand=None, length=None, f0=None,
-             rs=50.0, rl=50.0, flatness=0.5, solver="model", units=None, progress=None):
+def response(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w=None, s=None,
+             geometry="edge", h=None, sv=None, wo="0in", zo=None, coupling=None, rho=None,
+             roughness=None, tand=None, length=None, f0=None, rs=50.0, rl=50.0, flatness=0.5,
+             solver="model", units=None, progress=None):
     """Four-port response of the coupler over frequency, and its Touchstone file.
 
     Lengths are in the length unit of units (inches by default) and frequencies in its frequency
@@ -158,6 +179,15 @@ def response(*, er, f, b=None, t=None, w=None, s=None, geometry="edge", h=None, 
         1000 in
     er: relative permittivity Er of the dielectric: a number, or an array of them; from 1 to 1000;
         required
+    layers: the dielectric layers between the planes, bottom to top, instead of b and er: each
+        one's thickness, Er and loss tangent (else tand), or a file of them, one a line
+        (solver="field"): a list of (thickness, er) or (thickness, er, loss tangent), each
+        thickness a number in the call's length unit or a text with its own, or a file's name after
+        @
+    strips_on: with layers, strips side by side: on the upper face of layer N, the copper growing
+        into layer N+1: a whole number; from 1 to 16
+    core: with layers, strips one above the other: on both faces of layer N, whose thickness is SV:
+        a whole number; from 1 to 16
     w: strip width W: a number in the call's length unit or a text with its own (in, mil, uin, mm
         or um), or an array of them; above 0, up to 1000 in
     s: edge-to-edge strip spacing S (edge, edge-offset): a number in the call's length unit or a
@@ -220,17 +250,18 @@ def response(*, er, f, b=None, t=None, w=None, s=None, geometry="edge", h=None, 
     Its length is given by length, or by f0, where it is a quarter wave long.  Ports: 1 input, 2
     thru, 3 isolated, 4 coupled.  Frequencies are written in MHz.
     """
-    arguments = (b, t, er, w, s, geometry, h, sv, wo, zo, coupling, rho, roughness, tand, f,
-                 length, f0, rs, rl, flatness, solver)
+    arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, zo, coupling, rho,
+                 roughness, tand, f, length, f0, rs, rl, flatness, solver)
     values = _given(response, _RESPONSE, arguments)
     return _table("response", _RESPONSE, values, units, progress)
 
 
-_SENSITIVITY = ("b", "t", "er", "w", "s", "geometry", "h", "sv", "wo", "solver")
+_SENSITIVITY = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv",
+                "wo", "solver")
 
 
-def sensitivity(b, t, er, w, s=None, *, geometry="edge", h=None, sv=None, wo="0in", solver="model",
-                units=None, progress=None):
+def sensitivity(b, t, er, w, s=None, *, layers=None, strips_on=None, core=None, geometry="edge",
+                h=None, sv=None, wo="0in", solver="model", units=None, progress=None):
     """Normalised sensitivities of Zoe and Zoo to Er, B, S, T and W.
 
     Lengths are in the length unit of units (inches by default) and frequencies in its frequency
@@ -243,6 +274,15 @@ def sensitivity(b, t, er, w, s=None, *, geometry="edge", h=None, sv=None, wo="0i
         1000 in; required
     er: relative permittivity Er of the dielectric: a number, or an array of them; from 1 to 1000;
         required
+    layers: the dielectric layers between the planes, bottom to top, instead of b and er: each
+        one's thickness, Er and loss tangent (else tand), or a file of them, one a line
+        (solver="field"): a list of (thickness, er) or (thickness, er, loss tangent), each
+        thickness a number in the call's length unit or a text with its own, or a file's name after
+        @
+    strips_on: with layers, strips side by side: on the upper face of layer N, the copper growing
+        into layer N+1: a whole number; from 1 to 16
+    core: with layers, strips one above the other: on both faces of layer N, whose thickness is SV:
+        a whole number; from 1 to 16
     w: strip width W: a number in the call's length unit or a text with its own (in, mil, uin, mm
         or um), or an array of them; above 0, up to 1000 in; required
     s: edge-to-edge strip spacing S (edge, edge-offset): a number in the call's length unit or a
@@ -267,19 +307,20 @@ def sensitivity(b, t, er, w, s=None, *, geometry="edge", h=None, sv=None, wo="0i
         rows_total) after each block of rows, False shows nothing; None (default) draws the bar
         once the call has run 2 s, if the error stream is a terminal or the call runs in IPython
 
-    Columns: w_in, s_in, zoe_ohm, zoo_ohm, szoe_er, szoe_b, szoe_s, szoe_t, szoe_w, szoo_er,
-    szoo_b, szoo_s, szoo_t, szoo_w, status (the length columns follow units).
+    Columns: w_in, s_in, zoe_ohm, zoo_ohm, eeff_even, eeff_odd, szoe_er, szoe_b, szoe_s, szoe_t,
+    szoe_w, szoo_er, szoo_b, szoo_s, szoo_t, szoo_w, status (the length columns follow units).
     """
-    arguments = (b, t, er, w, s, geometry, h, sv, wo, solver)
+    arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, solver)
     values = _given(sensitivity, _SENSITIVITY, arguments)
     return _table("sensitivity", _SENSITIVITY, values, units, progress)
 
 
-_FIELD = ("b", "t", "er", "w", "s", "geometry", "h", "sv", "wo", "tol")
+_FIELD = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
+          "tol")
 
 
-def field(b, t, er, w, s=None, *, geometry="edge", h=None, sv=None, wo="0in", tol=0.0001,
-          units=None, progress=None):
+def field(b, t, er, w, s=None, *, layers=None, strips_on=None, core=None, geometry="edge", h=None,
+          sv=None, wo="0in", tol=0.0001, units=None, progress=None):
     """Two-dimensional field solution of each cross-section, with its error estimate.
 
     Lengths are in the length unit of units (inches by default) and frequencies in its frequency
@@ -292,6 +333,15 @@ def field(b, t, er, w, s=None, *, geometry="edge", h=None, sv=None, wo="0in", to
         1000 in; required
     er: relative permittivity Er of the dielectric: a number, or an array of them; from 1 to 1000;
         required
+    layers: the dielectric layers between the planes, bottom to top, instead of b and er: each
+        one's thickness, Er and loss tangent (else tand), or a file of them, one a line
+        (solver="field"): a list of (thickness, er) or (thickness, er, loss tangent), each
+        thickness a number in the call's length unit or a text with its own, or a file's name after
+        @
+    strips_on: with layers, strips side by side: on the upper face of layer N, the copper growing
+        into layer N+1: a whole number; from 1 to 16
+    core: with layers, strips one above the other: on both faces of layer N, whose thickness is SV:
+        a whole number; from 1 to 16
     w: strip width W: a number in the call's length unit or a text with its own (in, mil, uin, mm
         or um), or an array of them; above 0, up to 1000 in; required
     s: edge-to-edge strip spacing S (edge, edge-offset): a number in the call's length unit or a
@@ -316,27 +366,28 @@ def field(b, t, er, w, s=None, *, geometry="edge", h=None, sv=None, wo="0in", to
         rows_total) after each block of rows, False shows nothing; None (default) draws the bar
         once the call has run 2 s, if the error stream is a terminal or the call runs in IPython
 
-    Columns: w_in, s_in, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db, c_even, c_odd,
-    error_estimate, panels, status (the length columns follow units).
+    Columns: w_in, s_in, w_over_b, s_over_b, zo_ohm, zoe_ohm, zoo_ohm, coupling_db, eeff_even,
+    eeff_odd, c_even, c_odd, error_estimate, panels, status (the length columns follow units).
 
     A cross-section the solver cannot verify to tol has NaN numbers and the status
     no_field_solution, and a FieldFailureWarning gives the solver's last estimate; strips it cannot
     resolve the coupling of say uncoupled.
     """
-    arguments = (b, t, er, w, s, geometry, h, sv, wo, tol)
+    arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, tol)
     values = _given(field, _FIELD, arguments)
     return _table("field", _FIELD, values, units, progress)
 
 
-_MULTISECTION = ("b", "t", "er", "geometry", "h", "sv", "wo", "solve", "min-gap", "min-width",
-                 "zo", "coupling", "sections", "band", "ripple", "profile", "rho", "roughness",
-                 "tand", "f0", "rs", "rl", "solver")
+_MULTISECTION = ("b", "t", "er", "layers", "strips-on", "core", "geometry", "h", "sv", "wo",
+                 "solve", "min-gap", "min-width", "zo", "coupling", "sections", "band", "ripple",
+                 "profile", "rho", "roughness", "tand", "f0", "rs", "rl", "solver")
 
 
-def multisection(*, er, zo, coupling, sections, b=None, t=None, geometry="edge", h=None, sv=None,
-                 wo="0in", solve="w,wo", min_gap=None, min_width=None, band=None, ripple=None,
-                 profile="equal-ripple", rho=None, roughness=None, tand=None, f0=None, rs=50.0,
-                 rl=50.0, solver="model", units=None, progress=None):
+def multisection(*, er, zo, coupling, sections, b=None, t=None, layers=None, strips_on=None,
+                 core=None, geometry="edge", h=None, sv=None, wo="0in", solve="w,wo", min_gap=None,
+                 min_width=None, band=None, ripple=None, profile="equal-ripple", rho=None,
+                 roughness=None, tand=None, f0=None, rs=50.0, rl=50.0, solver="model", units=None,
+                 progress=None):
     """Broadband coupler of N quarter-wave sections: its coupling profile, each section's
     dimensions, and its response.
 
@@ -348,6 +399,15 @@ def multisection(*, er, zo, coupling, sections, b=None, t=None, geometry="edge",
     t: strip thickness T, at most 0.8 B: a number in the call's length unit or a text with its own
         (in, mil, uin, mm or um, or oz of copper, 1 oz = 1.37 mil); from 0 to 1000 in
     er: relative permittivity Er of the dielectric: a number; from 1 to 1000; required
+    layers: the dielectric layers between the planes, bottom to top, instead of b and er: each
+        one's thickness, Er and loss tangent (else tand), or a file of them, one a line
+        (solver="field"): a list of (thickness, er) or (thickness, er, loss tangent), each
+        thickness a number in the call's length unit or a text with its own, or a file's name after
+        @
+    strips_on: with layers, strips side by side: on the upper face of layer N, the copper growing
+        into layer N+1: a whole number; from 1 to 16
+    core: with layers, strips one above the other: on both faces of layer N, whose thickness is SV:
+        a whole number; from 1 to 16
     geometry: where the strips stand: side by side and centred, side by side at height h, or one
         above the other across sv, offset sideways by wo (not edge: solver="field"): one of "edge",
         "edge-offset", "broadside"; default "edge"
@@ -406,21 +466,23 @@ def multisection(*, er, zo, coupling, sections, b=None, t=None, geometry="edge",
     rows are its sections; the profile, ripple_db and band are attributes, and network(f) its
     response.
     """
-    arguments = (b, t, er, geometry, h, sv, wo, solve, min_gap, min_width, zo, coupling, sections,
-                 band, ripple, profile, rho, roughness, tand, f0, rs, rl, solver)
+    arguments = (b, t, er, layers, strips_on, core, geometry, h, sv, wo, solve, min_gap, min_width,
+                 zo, coupling, sections, band, ripple, profile, rho, roughness, tand, f0, rs, rl,
+                 solver)
     values = _given(multisection, _MULTISECTION, arguments)
     return _multisection(_MULTISECTION, values, units)
 
 
-_TOLERANCE = ("b", "t", "er", "w", "s", "geometry", "h", "sv", "wo", "rho", "roughness", "tand",
-              "f0", "rs", "rl", "vary", "etch", "dist", "limit", "samples", "seed", "start",
-              "count", "solver")
+_TOLERANCE = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
+              "rho", "roughness", "tand", "f0", "rs", "rl", "vary", "etch", "dist", "limit",
+              "samples", "seed", "start", "count", "solver")
 
 
-def tolerance(*, b, t, er, w, samples, s=None, geometry="edge", h=None, sv=None, wo="0in",
-              rho="copper", roughness="5uin", tand=0.0009, f0=None, rs=50.0, rl=50.0, vary=None,
-              etch=None, dist="normal", limits=None, seed=1, start=0, count=None, solver="model",
-              units=None, progress=None):
+def tolerance(*, b, t, er, w, samples, layers=None, strips_on=None, core=None, s=None,
+              geometry="edge", h=None, sv=None, wo="0in", rho="copper", roughness="5uin",
+              tand=0.0009, f0=None, rs=50.0, rl=50.0, vary=None, etch=None, dist="normal",
+              limits=None, seed=1, start=0, count=None, solver="model", units=None,
+              progress=None):
     """Monte Carlo tolerance analysis of one coupler: the spread of its impedances and coupling,
     and its yield against limits.
 
@@ -432,6 +494,15 @@ def tolerance(*, b, t, er, w, samples, s=None, geometry="edge", h=None, sv=None,
     t: strip thickness T, at most 0.8 B: a number in the call's length unit or a text with its own
         (in, mil, uin, mm or um, or oz of copper, 1 oz = 1.37 mil); from 0 to 1000 in; required
     er: relative permittivity Er of the dielectric: a number; from 1 to 1000; required
+    layers: the dielectric layers between the planes, bottom to top, instead of b and er: each
+        one's thickness, Er and loss tangent (else tand), or a file of them, one a line
+        (solver="field"): a list of (thickness, er) or (thickness, er, loss tangent), each
+        thickness a number in the call's length unit or a text with its own, or a file's name after
+        @
+    strips_on: with layers, strips side by side: on the upper face of layer N, the copper growing
+        into layer N+1: a whole number; from 1 to 16
+    core: with layers, strips one above the other: on both faces of layer N, whose thickness is SV:
+        a whole number; from 1 to 16
     w: strip width W: a number in the call's length unit or a text with its own (in, mil, uin, mm
         or um); above 0, up to 1000 in; required
     s: edge-to-edge strip spacing S (edge, edge-offset): a number in the call's length unit or a
@@ -495,19 +566,20 @@ def tolerance(*, b, t, er, w, samples, s=None, geometry="edge", h=None, sv=None,
     samples; start and count compute any slice of them, and tolerance_combine(parts) puts slices
     together.
     """
-    arguments = (b, t, er, w, s, geometry, h, sv, wo, rho, roughness, tand, f0, rs, rl, vary, etch,
-                 dist, limits, samples, seed, start, count, solver)
+    arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, rho, roughness,
+                 tand, f0, rs, rl, vary, etch, dist, limits, samples, seed, start, count, solver)
     values = _given(tolerance, _TOLERANCE, arguments)
     return _tolerance(_TOLERANCE, values, units, progress)
 
 
-_S_MATRIX = ("b", "t", "er", "w", "s", "geometry", "h", "sv", "wo", "zo", "coupling", "rho",
-             "roughness", "tand", "f", "length", "f0", "solver", "ref")
+_S_MATRIX = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
+             "zo", "coupling", "rho", "roughness", "tand", "f", "length", "f0", "solver", "ref")
 
 
-def s_matrix(*, er, f, b=None, t=None, w=None, s=None, geometry="edge", h=None, sv=None, wo="0in",
-             zo=None, coupling=None, rho=None, roughness=None, tand=None, length=None, f0=None,
-             solver="model", ref=50.0, units=None, progress=None):
+def s_matrix(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w=None, s=None,
+             geometry="edge", h=None, sv=None, wo="0in", zo=None, coupling=None, rho=None,
+             roughness=None, tand=None, length=None, f0=None, solver="model", ref=50.0, units=None,
+             progress=None):
     """The 4x4 scattering matrix of the coupler at each frequency.
 
     Lengths are in the length unit of units (inches by default) and frequencies in its frequency
@@ -520,6 +592,15 @@ def s_matrix(*, er, f, b=None, t=None, w=None, s=None, geometry="edge", h=None, 
         1000 in
     er: relative permittivity Er of the dielectric: a number, or an array of them; from 1 to 1000;
         required
+    layers: the dielectric layers between the planes, bottom to top, instead of b and er: each
+        one's thickness, Er and loss tangent (else tand), or a file of them, one a line
+        (solver="field"): a list of (thickness, er) or (thickness, er, loss tangent), each
+        thickness a number in the call's length unit or a text with its own, or a file's name after
+        @
+    strips_on: with layers, strips side by side: on the upper face of layer N, the copper growing
+        into layer N+1: a whole number; from 1 to 16
+    core: with layers, strips one above the other: on both faces of layer N, whose thickness is SV:
+        a whole number; from 1 to 16
     w: strip width W: a number in the call's length unit or a text with its own (in, mil, uin, mm
         or um), or an array of them; above 0, up to 1000 in
     s: edge-to-edge strip spacing S (edge, edge-offset): a number in the call's length unit or a
@@ -570,19 +651,20 @@ def s_matrix(*, er, f, b=None, t=None, w=None, s=None, geometry="edge", h=None, 
     - 1] is Sij with ports 1 input, 2 thru, 3 isolated, 4 coupled, as in the command's Touchstone
     file.
     """
-    arguments = (b, t, er, w, s, geometry, h, sv, wo, zo, coupling, rho, roughness, tand, f,
-                 length, f0, solver, ref)
+    arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, zo, coupling, rho,
+                 roughness, tand, f, length, f0, solver, ref)
     values = _given(s_matrix, _S_MATRIX, arguments)
     return _scattering("s_matrix", _S_MATRIX, values, units, progress)[0]
 
 
-_NETWORK = ("b", "t", "er", "w", "s", "geometry", "h", "sv", "wo", "zo", "coupling", "rho",
-            "roughness", "tand", "f", "length", "f0", "solver", "ref")
+_NETWORK = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
+            "zo", "coupling", "rho", "roughness", "tand", "f", "length", "f0", "solver", "ref")
 
 
-def network(*, er, f, b=None, t=None, w=None, s=None, geometry="edge", h=None, sv=None, wo="0in",
-            zo=None, coupling=None, rho=None, roughness=None, tand=None, length=None, f0=None,
-            solver="model", ref=50.0, units=None, progress=None, name="ketrovane coupler"):
+def network(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w=None, s=None,
+            geometry="edge", h=None, sv=None, wo="0in", zo=None, coupling=None, rho=None,
+            roughness=None, tand=None, length=None, f0=None, solver="model", ref=50.0, units=None,
+            progress=None, name="ketrovane coupler"):
     """The coupler as a 4-port scikit-rf Network over its frequencies.
 
     Lengths are in the length unit of units (inches by default) and frequencies in its frequency
@@ -595,6 +677,15 @@ def network(*, er, f, b=None, t=None, w=None, s=None, geometry="edge", h=None, s
         1000 in
     er: relative permittivity Er of the dielectric: a number, or an array of them; from 1 to 1000;
         required
+    layers: the dielectric layers between the planes, bottom to top, instead of b and er: each
+        one's thickness, Er and loss tangent (else tand), or a file of them, one a line
+        (solver="field"): a list of (thickness, er) or (thickness, er, loss tangent), each
+        thickness a number in the call's length unit or a text with its own, or a file's name after
+        @
+    strips_on: with layers, strips side by side: on the upper face of layer N, the copper growing
+        into layer N+1: a whole number; from 1 to 16
+    core: with layers, strips one above the other: on both faces of layer N, whose thickness is SV:
+        a whole number; from 1 to 16
     w: strip width W: a number in the call's length unit or a text with its own (in, mil, uin, mm
         or um), or an array of them; above 0, up to 1000 in
     s: edge-to-edge strip spacing S (edge, edge-offset): a number in the call's length unit or a
@@ -648,7 +739,7 @@ def network(*, er, f, b=None, t=None, w=None, s=None, geometry="edge", h=None, s
     returns a 4-port scikit-rf Network whose frequencies are in the call's frequency unit (Debian:
     python3-scikit-rf).
     """
-    arguments = (b, t, er, w, s, geometry, h, sv, wo, zo, coupling, rho, roughness, tand, f,
-                 length, f0, solver, ref)
+    arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, zo, coupling, rho,
+                 roughness, tand, f, length, f0, solver, ref)
     values = _given(network, _NETWORK, arguments)
     return _network(_NETWORK, values, units, name, progress)
