@@ -292,7 +292,8 @@ UnitsGiven units_given(const TextValues& values, Dimension dimension) {
     bool bare = false;
     for (const std::string_view number : numbers_of(o, *text, dimension)) {
       const NumberAndUnit n = split_number(number);
-      if (!n.has_number) continue;
+      // Zero is zero in every unit: a bare 0 (--t 0) is no reading to note.
+      if (!n.has_number || n.number == 0.0) continue;
       if (n.unit.empty()) {
         bare = true;
       } else if (const std::string_view unit = bare_unit_spelling(dimension, n.unit);

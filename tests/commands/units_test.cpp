@@ -207,6 +207,8 @@ TEST(BareUnits, TheNoteNamesBareNumbersBesideOtherUnits) {
       {{{"b", "0.062in"}, {"t", "0.0014"}, {"f", "1GHz:2GHz:0.5GHz"}, {"f0", "1500MHz"}}, ""},
       {{{"b", "0.062"}, {"t", "1oz"}, {"roughness", "5uin"}}, ""},
       {{{"b", "1.6mm"}, {"t", "0.035"}, {"units", "mm"}}, ""},
+      // Zero is zero in every unit (counting it would note every sheet of --t 0).
+      {{{"b", "62mil"}, {"t", "0"}, {"w", "20mil"}}, ""},
       {{{"b", "1.6mm"}, {"t", "0.035"}, {"w", "0.5mm"}, {"s", "0.2"}},
        "note: bare lengths are read as inches (--t, --s) beside lengths given in mm" + hint},
       {{{"b", "62mil"}, {"t", "1oz"}, {"w", "0.5mm"}, {"s", "0.01:0.02:0.01"}},
