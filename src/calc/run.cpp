@@ -227,6 +227,7 @@ class Run {
   bool touchstone_by_row_ = true;
   std::optional<BandSummary> summary_;
   std::optional<ProfileSummary> profile_summary_;
+  std::string section_line_;  // a section whose modes travel at different speeds
   std::unique_ptr<RowWriter> writer_;
   std::optional<Progress> progress_;
 };
@@ -257,8 +258,12 @@ void Run::open_outputs(const commands::Request& request, const commands::RowSour
   const auto* response = std::get_if<commands::ResponseRequest>(&request);
   const auto* multisection = std::get_if<commands::MultisectionRequest>(&request);
   if (response != nullptr) {
-    summary_ = band_summary(commands::coupler_of(*response), response->terminations, response->f,
-                            response->f0_mhz, response->flatness_db);
+    const ResponseCoupler coupler = commands::coupler_of(*response);
+    summary_ = band_summary(coupler, response->terminations, response->f, response->f0_mhz,
+                            response->flatness_db);
+    if (coupler.section.eeff_even != coupler.section.eeff_odd) {
+      section_line_ = "Coupled section: " + commands::coupler_description(*response, unit_);
+    }
   }
   if (multisection != nullptr) profile_summary_ = commands::multisection_summary(*multisection);
   const BandSummary* summary = summary_ ? &*summary_ : nullptr;
@@ -283,6 +288,7 @@ void Run::open_outputs(const commands::Request& request, const commands::RowSour
   const MultisectionDesign* profile = multisection == nullptr ? nullptr : &multisection->design;
   TableHeader header{command_.name, &echo_, rows.columns(), unit_, summary, profile};
   header.profile_summary = profile_summary;
+  header.section_line = section_line_;
   writer_ = make_writer(format_, header, output.sink());
 }
 

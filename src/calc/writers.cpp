@@ -294,6 +294,10 @@ class AlignedWriter final : public RowWriter {
       }
       sink_.put('\n');
     }
+    if (!h.section_line.empty()) {
+      sink_.write(h.section_line);
+      sink_.put('\n');
+    }
     if (h.summary != nullptr) {
       for (const std::string& line : summary_lines(*h.summary)) {
         sink_.write(line);

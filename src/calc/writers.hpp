@@ -44,6 +44,9 @@ struct TableHeader {
   // Of a multi-section coupler's response rows: the realised ripple in the
   // profile, and the summary above the table, in the JSON.
   const ProfileSummary* profile_summary = nullptr;
+  // Of a response whose modes travel at different speeds: the section's
+  // impedances, each mode's effective permittivity and the length they set.
+  std::string_view section_line = {};
 };
 
 // The yield of a tolerance run as the aligned table shows it above its rows.

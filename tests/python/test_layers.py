@@ -118,6 +118,23 @@ class TwoModeSpeeds(unittest.TestCase):
         # Lossless: the scattering matrix is unitary.
         np.testing.assert_allclose(s.conj().T @ s, np.eye(4), atol=1e-5)
 
+    # Fault: the table's header silent on the two speeds, or the length at one
+    # mode's speed (or at the mean permittivity) rather than the mean velocity.
+    def test_the_header_gives_each_speed_and_the_length_they_set(self):
+        done = calc.run(["response", "--layers", "0.125:3.66:0,0.125:3.0:0", "--strips-on", "1",
+                         "--t", "0.0014", "--w", "0.14", "--s", "0.011", "--solver", "field",
+                         "--f0", "1GHz", "--f", "1GHz:1GHz:1MHz", "--length-unit", "mil"])
+        header = done.stdout.splitlines()[0]
+        self.assertTrue(header.startswith("Coupled section: Zoe = "), header)
+        fields = dict(part.split(" = ") for part in header.split(": ", 1)[1].split(", "))
+        even, odd = float(fields["Eeff even"]), float(fields["Eeff odd"])
+        self.assertGreater(abs(even - odd), 1e-3)
+        length = float(fields["length"].split()[0])
+        quarter_wave_mil = 299792458.0 / (4 * 1e9) / 25.4e-6 * 2 / (np.sqrt(even) + np.sqrt(odd))
+        self.assertAlmostEqual(length, quarter_wave_mil, delta=1e-4 * quarter_wave_mil)
+        self.assertIn("(a quarter wave at f0 at the mean of the modes' phase velocities)",
+                      fields["length"])
+
 
 if __name__ == "__main__":
     unittest.main()
