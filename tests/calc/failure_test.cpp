@@ -406,7 +406,7 @@ TEST(Numbers, AreWrittenAsTheGuideSays) {
       {{"analyse", "--geometry", "broadside", "--solver", "field", "--b", "62mil", "--t", "1oz",
         "--er", "3.66", "--w", "20mil", "--sv", "10mil", "--wo", "-0", "--format", "csv"},
        0,
-       "0.02,0.01,0,0.32258064,0.16129032,0,"},
+       "20,10,0,0.32258064,0.16129032,0,"},
       {replaced(with(kAnalyse, {"--format", "csv"}), "--w", "1e-45"), 1,
        "0.000000000000000000000000000000000000000000001,0.011,"},
       {with(kAnalyse, {"--format", "csv", "--length-unit", "MIL"}), 0, "168,11,"},
