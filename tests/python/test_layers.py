@@ -71,6 +71,37 @@ class OnTheCommandLine(unittest.TestCase):
                                        rtol=2e-6, err_msg=column)
 
 
+class Synthesis(unittest.TestCase):
+    # Fault: the package's synthesis or multi-section coupler on a stack
+    # not the command line's (the stack dropped on the way to the rows, a
+    # layer read in inches whatever the call's units, the lengths of one
+    # velocity): the designs, their eeff columns and lengths are the
+    # command line's.
+    STACK = {"layers": "100mil:3.66,150mil:3.0", "strips-on": "1", "t": "1.4mil", "zo": "50",
+             "solver": "field", "f0": "1000"}
+
+    def test_the_designs_are_the_command_lines(self):
+        calls = [
+            ("synthesise",
+             ketrovane.synthesise(None, 1.4, None, 50, [10, 20], layers=[(100, 3.66), (150, 3.0)],
+                                  strips_on=1, solver="field", f0=1000, units="mil",
+                                  progress=False),
+             dict(self.STACK, coupling="10:20:10"), ("eeff_even", "eeff_odd", "length_mil")),
+            ("multisection",
+             ketrovane.multisection(er=None, zo=50, coupling=10, sections=3, f0=1000, ripple=0.2,
+                                    t=1.4, layers=[(100, 3.66), (150, 3.0)], strips_on=1,
+                                    solver="field", units="mil", progress=False),
+             dict(self.STACK, coupling="10", sections="3", ripple="0.2"), ("length_mil",)),
+        ]
+        for command, got, options, more in calls:
+            with self.subTest(command):
+                expected = calc.table(command, options, ["--length-unit", "mil"])
+                self.assertTrue(all(got.status == "converged"))
+                for name in ("w_mil", "s_mil") + more:
+                    np.testing.assert_allclose(getattr(got, name).astype(np.float32),
+                                               expected[name], rtol=2e-6, err_msg=name)
+
+
 class Tolerance(unittest.TestCase):
     # Fault: a layer's varied thickness read in inches whatever the call's
     # units, or drawn from another stream than the command line's: the
