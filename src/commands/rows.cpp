@@ -857,14 +857,32 @@ std::string gap_limit_note(const RowTally& tally, const Request& request) {
          "gap: try --geometry broadside --sv L --solver field";
 }
 
+namespace {
+
+// A synthesis whose strips stand in a stack of layers.
+bool synthesised_on_stack(const Request& request) {
+  if (const auto* q = std::get_if<SynthesiseRequest>(&request)) {
+    return !q->setup.placement.stack.empty();
+  }
+  const auto& q = std::get<MultisectionRequest>(request);
+  return !q.build.setup.placement.stack.empty();
+}
+
+}  // namespace
+
 std::string core_note(const RowTally& tally, const Request& request) {
   const bool synthesised = std::holds_alternative<SynthesiseRequest>(request) ||
                            std::holds_alternative<MultisectionRequest>(request);
   if (!synthesised || tally.core_too_thick == 0) return "";
-  return "note: " + std::to_string(tally.core_too_thick) +
-         " of the designs need a thinner core: even directly above each other (WO = 0) the "
-         "strips couple less than asked across this --sv; give a smaller --sv, or --solve w,sv "
-         "to find the gap that couples as asked";
+  const std::string need = "note: " + std::to_string(tally.core_too_thick) +
+                           " of the designs need a thinner core: even directly above each other "
+                           "(WO = 0) the strips couple less than asked across ";
+  // On a stack SV is the core layer's thickness, not solved for.
+  if (synthesised_on_stack(request)) {
+    return need + "the core layer of --layers; give a thinner core layer";
+  }
+  return need +
+         "this --sv; give a smaller --sv, or --solve w,sv to find the gap that couples as asked";
 }
 
 std::string weak_sections_note(const Request& request) {
