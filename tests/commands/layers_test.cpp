@@ -391,15 +391,19 @@ double quarter_wave_at_mean_velocity(double f0_mhz, double eeff_even, double eef
 
 // Strips side by side on a laminate under prepreg of a lower Er, and one
 // above the other on both faces of a thin prepreg core between laminates.
-const Texts kCoreUnderPrepreg = {{Opt::layers, "0.1:3.66,0.15:3.0"},
-                                 {Opt::strips_on, "1"},
-                                 {Opt::t, "0.0014"},
-                                 {Opt::solver, "field"}};
-const Texts kPrepregCore = {{Opt::layers, "30mil:3.66,4mil:3.0,30mil:3.66"},
-                            {Opt::core, "2"},
-                            {Opt::geometry, "broadside"},
-                            {Opt::t, "0.7mil"},
-                            {Opt::solver, "field"}};
+Texts core_under_prepreg() {
+  return {{Opt::layers, "0.1:3.66,0.15:3.0"},
+          {Opt::strips_on, "1"},
+          {Opt::t, "0.0014"},
+          {Opt::solver, "field"}};
+}
+Texts prepreg_core() {
+  return {{Opt::layers, "30mil:3.66,4mil:3.0,30mil:3.66"},
+          {Opt::core, "2"},
+          {Opt::geometry, "broadside"},
+          {Opt::t, "0.7mil"},
+          {Opt::solver, "field"}};
+}
 
 // Each mode impedance of a design is within 2e-4 of its target, and the
 // analysis's within 1e-4 of the truth.
@@ -425,9 +429,9 @@ TEST(LayersOfTwoDielectrics, ASynthesisOnAStackMeetsItsTargetsThere) {
     std::vector<const char*> solved;
   };
   const std::vector<Case> cases = {
-      {"side by side, 10 dB", kCoreUnderPrepreg, "10", {"w", "s"}},
-      {"side by side, 20 dB", kCoreUnderPrepreg, "20", {"w", "s"}},
-      {"one above the other, 3 dB", kPrepregCore, "3", {"w", "wo"}},
+      {"side by side, 10 dB", core_under_prepreg(), "10", {"w", "s"}},
+      {"side by side, 20 dB", core_under_prepreg(), "20", {"w", "s"}},
+      {"one above the other, 3 dB", prepreg_core(), "3", {"w", "wo"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -458,18 +462,18 @@ TEST(LayersOfTwoDielectrics, ASynthesisOnAStackMeetsItsTargetsThere) {
 // c/(4 f0) * 2/(sqrt(eeff_even) + sqrt(eeff_odd)) of its own analysis,
 // and the cascade is their sum.
 TEST(LayersOfTwoDielectrics, EachSectionIsAQuarterWaveAtItsOwnModesMeanVelocity) {
-  const Texts coupler = joined(kCoreUnderPrepreg, {{Opt::zo, "50"},
-                                                   {Opt::coupling, "10"},
-                                                   {Opt::sections, "3"},
-                                                   {Opt::f0, "1000"},
-                                                   {Opt::ripple, "0.2"}});
+  const Texts coupler = joined(core_under_prepreg(), {{Opt::zo, "50"},
+                                                      {Opt::coupling, "10"},
+                                                      {Opt::sections, "3"},
+                                                      {Opt::f0, "1000"},
+                                                      {Opt::ripple, "0.2"}});
   const Table sections = table_of(Command::multisection, coupler);
   ASSERT_EQ(sections.rows.size(), 3U);
   float total = 0.0F;
   for (std::size_t i = 0; i < sections.rows.size(); ++i) {
     SCOPED_TRACE(i + 1);
     ASSERT_EQ(sections.rows.at(i).back().text, "converged");
-    const Table a = analysed(kCoreUnderPrepreg, sections, i, {"w", "s"});
+    const Table a = analysed(core_under_prepreg(), sections, i, {"w", "s"});
     const double length =
         quarter_wave_at_mean_velocity(1000.0, a.at(0, "eeff_even"), a.at(0, "eeff_odd"));
     EXPECT_NEAR(sections.at(i, "length"), length, 1e-6 * length);
