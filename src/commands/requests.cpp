@@ -217,7 +217,8 @@ void refuse_solved_gap_on_stack(const OptionValues& v, const field::SynthesisUnk
   if (unknowns != field::SynthesisUnknowns::width_and_vertical_gap) return;
   reject(Opt::solve, v.shown(Opt::solve),
          {"not on a stack of ", Opt::layers,
-          ": SV is the thickness of the core layer, which the stack fixes; solve w,wo"});
+          ": SV is the thickness of the core layer, which the stack fixes; give ",
+          Piece(Opt::solve, "w,wo")});
 }
 
 // What a synthesis solves for: W and S side by side; W and WO (SV given) or

@@ -172,7 +172,7 @@ TEST(Layers, RefusalsNameTheOptionAndWhatIsExpected) {
         {Opt::solve, "w,sv"},
         {Opt::solver, "field"}},
        "--solve 'w,sv': not on a stack of --layers: SV is the thickness of the core layer, which "
-       "the stack fixes; solve w,wo"},
+       "the stack fixes; give --solve w,wo"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.refusal);

@@ -34,24 +34,34 @@ class Refused(unittest.TestCase):
     # with the command line's options rather than the keywords.
     def test_each_refusal_names_its_keyword(self):
         stacked = dict(ON_LAYERS)
+        # Strips one above the other, across the core the stack fixes.
+        broadside = dict(b=None, t=0.7, er=None, layers=[(30, 3.66), (4, 3.0), (30, 3.66)],
+                         core=2, geometry="broadside", solver="field", units="mil",
+                         progress=False)
+        analyse = ketrovane.analyse
         cases = [
-            (dict(stacked, b=250), "b='250mil': not with layers=: the layers give the board"),
-            (dict(stacked, er=2.2), "er='2.2': not with layers=: the layers give the board"),
-            (dict(stacked, solver="model"),
+            (analyse, dict(stacked, b=250),
+             "b='250mil': not with layers=: the layers give the board"),
+            (analyse, dict(stacked, er=2.2),
+             "er='2.2': not with layers=: the layers give the board"),
+            (analyse, dict(stacked, solver="model"),
              "layers='125.0mil:2.2:0.002,0.125in:2.2': layers need solver='field'; the model has "
              "one dielectric"),
-            (dict(stacked, strips_on=2),
+            (analyse, dict(stacked, strips_on=2),
              "strips_on='2': the copper grows into a layer beyond the stack of layers="),
-            (dict(stacked, layers=[(125, 2.2), (1, 2.2)]),
+            (analyse, dict(stacked, layers=[(125, 2.2), (1, 2.2)]),
              "t='1.4mil': layer 2, which the copper grows into, is not thicker than it"),
-            (dict(stacked, strips_on=None), "strips_on=: missing; layers= needs it"),
-            (dict(stacked, layers=[(125,)]),
+            (analyse, dict(stacked, strips_on=None), "strips_on=: missing; layers= needs it"),
+            (analyse, dict(stacked, layers=[(125,)]),
              "layers=: expected (thickness, er) or (thickness, er, loss tangent) for each layer, "
              "not tuple"),
+            (ketrovane.synthesise, dict(broadside, zo=50, coupling=3, solve="w,sv"),
+             "solve='w,sv': not on a stack of layers=: SV is the thickness of the core layer, "
+             "which the stack fixes; give solve='w,wo'"),
         ]
-        for keywords, expected in cases:
+        for function, keywords, expected in cases:
             with self.subTest(expected):
-                self.assertEqual(refusal(lambda k=keywords: ketrovane.analyse(**k)), expected)
+                self.assertEqual(refusal(lambda f=function, k=keywords: f(**k)), expected)
 
 
 class OnTheCommandLine(unittest.TestCase):
