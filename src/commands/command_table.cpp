@@ -141,7 +141,11 @@ ChartLayout synthesise_chart(const Request& request, const ChartContext& context
             solution_words(q.solver, q.setup.placement.arrangement) +
             "): Zo = " + significant(q.zo, 4) + " ohm, " + board_title(q.board, unit) +
             given_dimensions(q.setup, unit);
-  if (q.length_inch) c.title += ", length " + length_text(*q.length_inch, unit);
+  if (q.length_inch) {
+    c.title += ", length " + length_text(*q.length_inch, unit);
+  } else if (q.f0_mhz) {
+    c.title += ", each a quarter wave at " + significant(*q.f0_mhz, 6) + " MHz";
+  }
   c.x_column = q.by_coupling ? "coupling_db" : "zoe_ohm";
   c.x_label = q.by_coupling ? "Midband coupling Co (dB)" : "Even-mode impedance Zoe (ohm)";
   ChartPanel p;
@@ -423,7 +427,29 @@ std::string coupler_description(const ResponseRequest& q, LengthUnit unit) {
          " ohm, Rl = " + shortest(q.terminations.load) + " ohm";
 }
 
+namespace {
+
+// On a stack each section with its modes' permittivities and its own
+// length, a quarter wave at f0 at the mean of its modes' velocities.
+std::string sections_on_stack(const MultisectionRequest& q, LengthUnit unit) {
+  std::string text;
+  for (const SectionRow& s : q.coupler->sections) {
+    const CoupledSection& c = s.coupler.section;
+    text += "section " + std::to_string(s.index) + ": Zoe = " + shortest(c.zoe) +
+            " ohm, Zoo = " + shortest(c.zoo) + " ohm, Eeff even = " + shortest(c.eeff_even) +
+            ", Eeff odd = " + shortest(c.eeff_odd) +
+            ", length = " + shortest(static_cast<float>(s.length_inch * unit.per_inch)) + " " +
+            std::string(unit.name) + "; ";
+  }
+  return text +
+         "each section a quarter wave at f0 at the mean of its own modes' phase velocities, Rs = " +
+         shortest(q.terminations.source) + " ohm, Rl = " + shortest(q.terminations.load) + " ohm";
+}
+
+}  // namespace
+
 std::string multisection_description(const MultisectionRequest& q, LengthUnit unit) {
+  if (q.build.board && !q.build.setup.placement.stack.empty()) return sections_on_stack(q, unit);
   std::string text;
   for (const SectionRow& s : q.coupler->sections) {
     const CoupledSection& c = s.coupler.section;

@@ -65,7 +65,8 @@ std::string coupler_description(const ResponseRequest& q, LengthUnit unit);
 
 // The sections of a multi-section coupler as its Touchstone file describes
 // them: "section 1: Zoe = ... ohm, Zoo = ... ohm; section 2: ...; Er = ...,
-// section length = ... mm, Rs = ... ohm, Rl = ... ohm".
+// section length = ... mm, Rs = ... ohm, Rl = ... ohm"; on a stack of layers
+// each section with its modes' Eeff and its own length.
 std::string multisection_description(const MultisectionRequest& q, LengthUnit unit);
 
 // Every fixed input of a response, as its chart's title names them: "W =

@@ -135,16 +135,8 @@ std::vector<Opt> with_dimension_options(std::vector<Opt> ids, Pred pred) {
   return ids;
 }
 
-// The field synthesis solves one dielectric.
-void refuse_synthesis_on_layers(const OptionValues& v) {
-  if (!v.has(Opt::layers)) return;
-  reject(Opt::layers, v.shown(Opt::layers),
-         "not for a synthesis yet: the field synthesis solves one dielectric");
-}
-
 // B, T (checked against B) and Er.
 Board read_board(OptionValues& v) {
-  refuse_synthesis_on_layers(v);
   Board board{};
   board.b = v.number(Opt::b);
   board.t = v.number(Opt::t);
@@ -220,22 +212,48 @@ field::SynthesisUnknowns read_unknowns(OptionValues& v, const ArrangementSpec& a
   return *solved->solved_with_width;
 }
 
+// On a stack SV is the core layer's thickness: a synthesis cannot choose it.
+void refuse_solved_gap_on_stack(const OptionValues& v, const field::SynthesisUnknowns unknowns) {
+  if (unknowns != field::SynthesisUnknowns::width_and_vertical_gap) return;
+  reject(Opt::solve, v.shown(Opt::solve),
+         {"not on a stack of ", Opt::layers,
+          ": SV is the thickness of the core layer, which the stack fixes; give ",
+          Piece(Opt::solve, "w,wo")});
+}
+
 // What a synthesis solves for: W and S side by side; W and WO (SV given) or
 // W and SV (WO given) one above the other.  The other dimensions of the
-// placement are given.
-SynthesisSetup read_synthesis_setup(OptionValues& v, Solver solver) {
+// placement are given, on a stack of layers by the stack.
+SynthesisSetup read_synthesis_setup(OptionValues& v, Solver solver,
+                                    const std::optional<StackedBoard>& stacked) {
   SynthesisSetup setup;
   const ArrangementSpec& a = read_checked_arrangement(v, solver);
   if (a.chooses_unknowns()) setup.unknowns = read_unknowns(v, a);
+  if (stacked) refuse_solved_gap_on_stack(v, setup.unknowns);
   const StripDimension& solved = a.solved(setup.unknowns);
-  StripPair given(CrossSection{}, Placement{.arrangement = a.id});
+  StripPair given(CrossSection{}, stacked ? stacked->placement : Placement{.arrangement = a.id});
   for (const StripDimension* d : a.dimensions) {
-    if (d->of_placement() && d != &solved) d->in(given) = v.number(option_of(*d));
+    if (d->of_placement() && d != &solved && !given_by_stack(*d, stacked)) {
+      d->in(given) = v.number(option_of(*d));
+    }
   }
   setup.placement = given.placement;
   if (v.has(Opt::min_gap)) setup.limits.min_gap = v.number(Opt::min_gap);
   if (v.has(Opt::min_width)) setup.limits.min_width = v.number(Opt::min_width);
   return setup;
+}
+
+// The board of a synthesis and what it is given: on a stack of layers
+// (the field's alone) the stack's board and placement.
+struct SynthesisBoard {
+  Board board;
+  SynthesisSetup setup;
+};
+
+SynthesisBoard read_synthesis_board(OptionValues& v, Solver solver) {
+  const ArrangementSpec& a = read_checked_arrangement(v, solver);
+  const std::optional<StackedBoard> stacked = read_stacked_board(v, a, solver);
+  return {stacked->board, read_synthesis_setup(v, solver, stacked)};
 }
 
 void check_response_solver(const ResponseRequest& q) {
@@ -312,7 +330,14 @@ MultisectionBuild read_build(OptionValues& v) {
   MultisectionBuild b{};
   b.solver = read_solver(v);
   b.zo = v.number(Opt::zo);
-  refuse_synthesis_on_layers(v);
+  if (v.has(Opt::layers)) {
+    const SynthesisBoard on_stack = read_synthesis_board(v, b.solver);
+    b.board = on_stack.board;
+    b.er = on_stack.board.er;
+    b.setup = on_stack.setup;
+    b.materials = read_materials(v);
+    return b;
+  }
   if (!v.has(Opt::b)) {
     refuse_board_options(v);
     if (b.solver != Solver::model) {
@@ -324,7 +349,7 @@ MultisectionBuild read_build(OptionValues& v) {
   }
   b.board = read_board(v);
   b.er = b.board->er;
-  b.setup = read_synthesis_setup(v, b.solver);
+  b.setup = read_synthesis_setup(v, b.solver, std::nullopt);
   b.materials = read_materials(v);
   return b;
 }
@@ -378,7 +403,7 @@ ColumnChoice column_choice(Command command, OptionValues& v) {
   if (option(Opt::solver).taken_by(command)) c.solver = read_solver(v);
   c.with_length = command == Command::synthesise && v.has(Opt::f0);
   // The sections of a multi-section coupler have dimensions on a board.
-  if (command == Command::multisection) c.with_length = v.has(Opt::b);
+  if (command == Command::multisection) c.with_length = v.has(Opt::b) || v.has(Opt::layers);
   c.arrangement = read_arrangement(v);
   // A response given by Zo and coupling has no cross-section.
   if (command == Command::response && (v.has(Opt::zo) || v.has(Opt::coupling))) {
@@ -401,7 +426,13 @@ AnalyseRequest read_analyse(OptionValues& v) {
 SynthesiseRequest read_synthesise(OptionValues& v) {
   SynthesiseRequest q{};
   q.solver = read_solver(v);
-  q.board = read_board(v);
+  std::optional<SynthesisBoard> on_stack;
+  if (v.has(Opt::layers)) {
+    on_stack = read_synthesis_board(v, q.solver);
+    q.board = on_stack->board;
+  } else {
+    q.board = read_board(v);
+  }
   q.zo = v.number(Opt::zo);
   require_one_of(v, Opt::coupling, Opt::zoe);
   q.by_coupling = v.has(Opt::coupling);
@@ -411,8 +442,10 @@ SynthesiseRequest read_synthesise(OptionValues& v) {
     q.targets = v.axis(Opt::zoe, Quotient::single_precision);
     check_even_mode_above_zo(q.targets, q.zo, v);
   }
-  if (v.has(Opt::f0)) q.length_inch = quarter_wave_length(v.number(Opt::f0), q.board.er);
-  q.setup = read_synthesis_setup(v, q.solver);
+  if (v.has(Opt::f0)) q.f0_mhz = v.number(Opt::f0);
+  // On a stack each design's modes give its own length.
+  if (q.f0_mhz && !on_stack) q.length_inch = quarter_wave_length(*q.f0_mhz, q.board.er);
+  q.setup = on_stack ? on_stack->setup : read_synthesis_setup(v, q.solver, std::nullopt);
   return q;
 }
 

@@ -28,9 +28,12 @@ struct AnalyseRequest {
 struct SynthesiseRequest {
   Board board;
   float zo;
-  bool by_coupling;                  // targets are coupling levels (dB); else even-mode impedances
-  Axis targets;                      // signed dB as given, or ohms
-  std::optional<float> length_inch;  // a quarter wave at --f0, when given
+  bool by_coupling;             // targets are coupling levels (dB); else even-mode impedances
+  Axis targets;                 // signed dB as given, or ohms
+  std::optional<float> f0_mhz;  // --f0, when given
+  // A quarter wave at --f0 in the board's dielectric; none on a stack of
+  // layers, where each design's modes give its own.
+  std::optional<float> length_inch;
   Solver solver;
   SynthesisSetup setup;  // the arrangement, what is solved for, the fab's limits
 };

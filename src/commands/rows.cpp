@@ -12,6 +12,7 @@
 
 #include "commands/dimension_words.hpp"
 #include "commands/number_format.hpp"
+#include "design/quarter_wave.hpp"
 
 namespace ketrovane::commands {
 
@@ -45,6 +46,10 @@ class CellWriter {
   std::span<Cell> cells_;
   std::size_t next_ = 0;
 };
+
+std::optional<float> finite(float value) {
+  return std::isfinite(value) ? std::optional(value) : std::nullopt;
+}
 
 // ---- Where the strips stand: the dimensions of each arrangement ----
 
@@ -275,8 +280,7 @@ class SynthesiseRows final : public RowSource {
   explicit SynthesiseRows(const SynthesiseRequest& q) : q_(q) {}
 
   [[nodiscard]] std::span<const Column> columns() const override {
-    return synthesise_columns(
-        {q_.solver, q_.length_inch.has_value(), q_.setup.placement.arrangement});
+    return synthesise_columns({q_.solver, q_.f0_mhz.has_value(), q_.setup.placement.arrangement});
   }
   [[nodiscard]] std::int64_t rows() const override { return q_.targets.rows; }
   [[nodiscard]] std::int64_t rows_per_block() const override {
@@ -297,8 +301,10 @@ class SynthesiseRows final : public RowSource {
     write_dimensions(out, lengths, ratios);
     // A design of the model gives what the model makes of its own W and S.
     const SynthesisTargets& shown = r.achieved.value_or(targets);
-    out.numbers({shown.zo, shown.zoe, shown.zoo, shown.coupling_db, q_.board.er, q_.board.er});
-    if (q_.length_inch) out.numbers({*q_.length_inch});
+    out.numbers({shown.zo, shown.zoe, shown.zoo, shown.coupling_db});
+    out.maybe(finite(r.eeff_even));
+    out.maybe(finite(r.eeff_odd));
+    if (q_.f0_mhz) out.maybe(length_of(r));
     out.status(r.status);
     if (q_.solver == Solver::both) write_comparison(out, r.field);
     t.count(index, r.status, r.failure);
@@ -310,6 +316,13 @@ class SynthesiseRows final : public RowSource {
   }
 
  private:
+  // A quarter wave at f0: in one dielectric every row's, on a stack at the
+  // mean of the design's own modes' velocities (none without a design).
+  [[nodiscard]] std::optional<float> length_of(const SynthesisRow& r) const {
+    if (q_.length_inch) return q_.length_inch;
+    return finite(quarter_wave_length(*q_.f0_mhz, r.eeff_even, r.eeff_odd));
+  }
+
   SynthesiseRequest q_;
 };
 
@@ -844,14 +857,32 @@ std::string gap_limit_note(const RowTally& tally, const Request& request) {
          "gap: try --geometry broadside --sv L --solver field";
 }
 
+namespace {
+
+// A synthesis whose strips stand in a stack of layers.
+bool synthesised_on_stack(const Request& request) {
+  if (const auto* q = std::get_if<SynthesiseRequest>(&request)) {
+    return !q->setup.placement.stack.empty();
+  }
+  const auto& q = std::get<MultisectionRequest>(request);
+  return !q.build.setup.placement.stack.empty();
+}
+
+}  // namespace
+
 std::string core_note(const RowTally& tally, const Request& request) {
   const bool synthesised = std::holds_alternative<SynthesiseRequest>(request) ||
                            std::holds_alternative<MultisectionRequest>(request);
   if (!synthesised || tally.core_too_thick == 0) return "";
-  return "note: " + std::to_string(tally.core_too_thick) +
-         " of the designs need a thinner core: even directly above each other (WO = 0) the "
-         "strips couple less than asked across this --sv; give a smaller --sv, or --solve w,sv "
-         "to find the gap that couples as asked";
+  const std::string need = "note: " + std::to_string(tally.core_too_thick) +
+                           " of the designs need a thinner core: even directly above each other "
+                           "(WO = 0) the strips couple less than asked across ";
+  // On a stack SV is the core layer's thickness, not solved for.
+  if (synthesised_on_stack(request)) {
+    return need + "the core layer of --layers; give a thinner core layer";
+  }
+  return need +
+         "this --sv; give a smaller --sv, or --solve w,sv to find the gap that couples as asked";
 }
 
 std::string weak_sections_note(const Request& request) {

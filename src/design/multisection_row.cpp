@@ -20,13 +20,21 @@ StripPair pair_of(const SynthesisRow& row, const Board& board) {
   return {CrossSection{board, row.w, row.s}, row.placement};
 }
 
+// On a stack of layers each section's two modes travel at speeds of its
+// own: it is a quarter wave at f0 at the mean of its modes' velocities
+// (NaN without a design).
+float length_on_stack(const SynthesisRow& row, float f0_mhz) {
+  return quarter_wave_length(f0_mhz, row.eeff_even, row.eeff_odd);
+}
+
 // A section on the board: its dimensions from the synthesis, its numbers
 // from those dimensions.
 void build_on_board(SectionRow& section, const SynthesisTargets& targets, const Board& board,
-                    const MultisectionBuild& build) {
+                    const MultisectionBuild& build, float f0_mhz) {
   const SynthesisRow row = synthesis_row(board, targets, build.solver, build.setup);
   section.synthesis = row;
   section.status = row.status;
+  if (!build.setup.placement.stack.empty()) section.length_inch = length_on_stack(row, f0_mhz);
   if (!row.built) return;
   section.coupler = coupler_of_dimensions(pair_of(row, board), build.materials, section.length_inch,
                                           build.solver);
@@ -36,7 +44,8 @@ void build_on_board(SectionRow& section, const SynthesisTargets& targets, const 
 // The section's mode impedances are those of a single coupler of its
 // coupling, matched to Zo in single precision: one section is the single
 // coupler to the bit.
-SectionRow section_row(int index, double k, const MultisectionBuild& build, float length_inch) {
+SectionRow section_row(int index, double k, const MultisectionBuild& build, float f0_mhz,
+                       float length_inch) {
   SectionRow section{};
   section.index = index;
   section.coupling_db = coupling_db_of(k);
@@ -45,7 +54,7 @@ SectionRow section_row(int index, double k, const MultisectionBuild& build, floa
   section.zoo = targets.zoo;
   section.length_inch = length_inch;
   if (build.board) {
-    build_on_board(section, targets, *build.board, build);
+    build_on_board(section, targets, *build.board, build, f0_mhz);
   } else {
     section.coupler = coupler_of_impedances(section.zoe, section.zoo, build.er, length_inch);
     section.status = section.coupler.status;
@@ -90,10 +99,11 @@ MultisectionCoupler multisection_coupler(const MultisectionDesign& design,
                                          const MultisectionBuild& build) {
   MultisectionCoupler coupler;
   if (!design.ok) return coupler;
-  const float length = quarter_wave_length(static_cast<float>(design.f0_mhz), build.er);
+  const auto f0_mhz = static_cast<float>(design.f0_mhz);
+  const float length = quarter_wave_length(f0_mhz, build.er);
   int index = 0;
   for (const double k : design.section_coupling) {
-    coupler.sections.push_back(section_row(++index, k, build, length));
+    coupler.sections.push_back(section_row(++index, k, build, f0_mhz, length));
   }
   return coupler;
 }

@@ -3,9 +3,10 @@
 // the whole cascade at any frequency.
 //
 // Every section is a quarter wave long at the profile's f0 in the board's
-// dielectric and is matched to Zo (Zoe Zoo = Zo^2) as a single coupler of
-// its coupling is, in single precision, so that one section is the single
-// coupler to the bit.  On a board, its
+// dielectric (on a stack of layers at the mean of its own two modes'
+// velocities, each section's its own) and is matched to Zo (Zoe Zoo = Zo^2)
+// as a single coupler of its coupling is, in single precision, so that one
+// section is the single coupler to the bit.  On a board, its
 // dimensions come from synthesis_row, so that every arrangement, solver
 // and fab limit works as for one coupler, and its loss from its own
 // cross-section as a response takes it from dimensions; without a board the
@@ -26,7 +27,8 @@ namespace ketrovane {
 // What the sections are built on besides their profile.
 struct MultisectionBuild {
   float zo;
-  float er;                    // the dielectric of the lengths (the board's, with a board)
+  float er;                    // the dielectric of the lengths (the board's, with a board;
+                               // on a stack each section's modes give its own)
   std::optional<Board> board;  // none: ideal lossless sections
   Materials materials;         // on a board: the loss of each section
   Solver solver = Solver::model;

@@ -182,9 +182,15 @@ struct SynthesisRow {
   // design of the model finished to its resolution.
   std::optional<SynthesisTargets> achieved;
   std::optional<FieldFailure> failure;  // why the field failed the row
+  // Each mode's effective permittivity: the board's Er in one dielectric;
+  // on a stack of layers the field's of the design (NaN without one).
+  float eeff_even;
+  float eeff_odd;
 };
 
-// Strips not side by side and centred only on the field solution.
+// Strips not side by side and centred only on the field solution; on a
+// stack of layers (setup.placement.stack) the field alone, the board's B
+// and Er not looked at.
 SynthesisRow synthesis_row(const Board& board, const SynthesisTargets& targets, Solver solver,
                            const SynthesisSetup& setup = {});
 

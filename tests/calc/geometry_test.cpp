@@ -280,6 +280,18 @@ TEST(Geometries, OneAboveTheOtherSynthesisedAndAnalysedAgain) {
             "other (WO = 0) the strips couple less than asked across this --sv; give a smaller "
             "--sv, or --solve w,sv to find the gap that couples as asked\n"
             "ketrovane-calc: 1 of the rows could not be built (see their status)\n");
+
+  // On a stack SV is the core layer's thickness: the note asks for a
+  // thinner layer, not for the --sv and --solve w,sv a stack refuses.
+  const CalcOutcome stacked =
+      run_calc(tmp.path(), {"synthesise", "--layers", "30mil:3.66,20mil:3.0,30mil:3.66", "--core",
+                            "2", "--geometry", "broadside", "--t", "0.7mil", "--zo", "50",
+                            "--coupling", "3", "--solver", "field"});
+  EXPECT_EQ(stacked.status, 1);
+  EXPECT_EQ(lines_of(stacked.err).at(0),
+            "ketrovane-calc: note: 1 of the designs need a thinner core: even directly above each "
+            "other (WO = 0) the strips couple less than asked across the core layer of --layers; "
+            "give a thinner core layer");
 }
 
 // Sensitivities one above the other: to SV and WO instead of S, and the

@@ -3,6 +3,7 @@
 // giving the rows of that dielectric.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -148,9 +149,30 @@ TEST(Layers, RefusalsNameTheOptionAndWhatIsExpected) {
         {Opt::f, "1000"}},
        "--layers '0.1:2.2,0.1:2.2': a coupler given by --zo and --coupling has no dimensions or "
        "losses"},
-      {Command::synthesise, side_by_side({{Opt::zo, "50"}, {Opt::coupling, "10"}}),
-       "--layers '0.125:2.2,0.125:2.2': not for a synthesis yet: the field synthesis solves one "
+      {Command::synthesise,
+       side_by_side({{Opt::zo, "50"}, {Opt::coupling, "10"}, {Opt::solver, "model"}}),
+       "--layers '0.125:2.2,0.125:2.2': layers need --solver field; the model has one "
        "dielectric"},
+      {Command::multisection,
+       side_by_side({{Opt::zo, "50"},
+                     {Opt::coupling, "10"},
+                     {Opt::sections, "3"},
+                     {Opt::f0, "1000"},
+                     {Opt::ripple, "0.2"},
+                     {Opt::solver, "both"}}),
+       "--layers '0.125:2.2,0.125:2.2': layers need --solver field; the model has one "
+       "dielectric"},
+      {Command::synthesise,
+       {{Opt::layers, "30mil:3.66,4mil:3.52,30mil:3.66"},
+        {Opt::core, "2"},
+        {Opt::geometry, "broadside"},
+        {Opt::t, "0.7mil"},
+        {Opt::zo, "50"},
+        {Opt::coupling, "3"},
+        {Opt::solve, "w,sv"},
+        {Opt::solver, "field"}},
+       "--solve 'w,sv': not on a stack of --layers: SV is the thickness of the core layer, which "
+       "the stack fixes; give --solve w,wo"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.refusal);
@@ -338,6 +360,132 @@ TEST(LayersOfTwoDielectrics, ResponseHasTheDirectivityTheModeSpeedsLeave) {
       11802.8545 / 4000.0 * 2.0 / (std::sqrt(double{even}) + std::sqrt(double{odd}));
   EXPECT_NEAR(r.at(0, "length"), expected_length, 1e-5 * expected_length);
   EXPECT_LT(r.at(0, "directivity_db"), 70.0F);
+}
+
+// ---- Synthesis on a stack ----
+
+Texts joined(Texts a, const Texts& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// A length as a text that reads back to the same float.
+std::string exact(float inches) {
+  std::array<char, 32> text{};
+  std::snprintf(text.data(), text.size(), "%.9g", static_cast<double>(inches));
+  return text.data();
+}
+
+// The analysis on `board` of the dimensions `solved` of row `row` of `t`.
+Table analysed(const Texts& board, const Table& t, std::size_t row,
+               const std::vector<const char*>& solved) {
+  Texts texts = board;
+  for (const char* name : solved) texts.emplace_back(named_option(name), exact(t.at(row, name)));
+  return table_of(Command::analyse, texts);
+}
+
+// L = c/(4 f0) * 2/(sqrt(eeff_even) + sqrt(eeff_odd)), inches at f0 in MHz.
+double quarter_wave_at_mean_velocity(double f0_mhz, double eeff_even, double eeff_odd) {
+  return 11802.8545 / (4.0 * f0_mhz) * 2.0 / (std::sqrt(eeff_even) + std::sqrt(eeff_odd));
+}
+
+// Strips side by side on a laminate under prepreg of a lower Er, and one
+// above the other on both faces of a thin prepreg core between laminates.
+Texts core_under_prepreg() {
+  return {{Opt::layers, "0.1:3.66,0.15:3.0"},
+          {Opt::strips_on, "1"},
+          {Opt::t, "0.0014"},
+          {Opt::solver, "field"}};
+}
+Texts prepreg_core() {
+  return {{Opt::layers, "30mil:3.66,4mil:3.0,30mil:3.66"},
+          {Opt::core, "2"},
+          {Opt::geometry, "broadside"},
+          {Opt::t, "0.7mil"},
+          {Opt::solver, "field"}};
+}
+
+// Each mode impedance of a design is within 2e-4 of its target, and the
+// analysis's within 1e-4 of the truth.
+constexpr double kImpedanceTolerance = 3e-4;
+
+// The coupling in dB that a relative error e of each mode impedance can
+// move: C = (Zoe - Zoo)/(Zoe + Zoo) moves by e ((Zoe + Zoo)/(Zoe - Zoo) + 1).
+double coupling_tolerance_db(double zoe, double zoo, double e) {
+  return 20.0 / std::log(10.0) * e * ((zoe + zoo) / (zoe - zoo) + 1.0);
+}
+
+// Fault: the stack lost on the way to the synthesis (the design made on
+// one dielectric of the board's Er, the strips placed elsewhere than on
+// their layer, SV not the core's thickness), or the eeff columns and the
+// length not the design's own: a design on a stack of two dielectrics,
+// analysed on that stack, meets its Zo and coupling within the field's
+// tolerance, with the synthesis's eeff and length.
+TEST(LayersOfTwoDielectrics, ASynthesisOnAStackMeetsItsTargetsThere) {
+  struct Case {
+    const char* what;
+    Texts board;
+    const char* coupling;
+    std::vector<const char*> solved;
+  };
+  const std::vector<Case> cases = {
+      {"side by side, 10 dB", core_under_prepreg(), "10", {"w", "s"}},
+      {"side by side, 20 dB", core_under_prepreg(), "20", {"w", "s"}},
+      {"one above the other, 3 dB", prepreg_core(), "3", {"w", "wo"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Table design = table_of(
+        Command::synthesise,
+        joined(c.board, {{Opt::zo, "50"}, {Opt::coupling, c.coupling}, {Opt::f0, "1000"}}));
+    ASSERT_EQ(design.rows.at(0).back().text, "converged");
+    const Table a = analysed(c.board, design, 0, c.solved);
+    const double zoe = design.at(0, "zoe_ohm");
+    const double zoo = design.at(0, "zoo_ohm");
+    EXPECT_NEAR(a.at(0, "zo_ohm"), 50.0, 50.0 * kImpedanceTolerance);
+    EXPECT_NEAR(a.at(0, "coupling_db"), design.at(0, "coupling_db"),
+                coupling_tolerance_db(zoe, zoo, kImpedanceTolerance));
+    const float even = a.at(0, "eeff_even");
+    const float odd = a.at(0, "eeff_odd");
+    EXPECT_LT(even, 3.66F);
+    EXPECT_NE(even, odd);
+    EXPECT_NEAR(design.at(0, "eeff_even"), even, 1e-6F * even);
+    EXPECT_NEAR(design.at(0, "eeff_odd"), odd, 1e-6F * odd);
+    const double length = quarter_wave_at_mean_velocity(1000.0, even, odd);
+    EXPECT_NEAR(design.at(0, "length"), length, 1e-6 * length);
+  }
+}
+
+// Fault: one velocity for every section of a multi-section coupler on a
+// stack (the first section's, or the board's Er), or a section not a
+// quarter wave at its own modes' mean velocity: each section's length is
+// c/(4 f0) * 2/(sqrt(eeff_even) + sqrt(eeff_odd)) of its own analysis,
+// and the cascade is their sum.
+TEST(LayersOfTwoDielectrics, EachSectionIsAQuarterWaveAtItsOwnModesMeanVelocity) {
+  const Texts coupler = joined(core_under_prepreg(), {{Opt::zo, "50"},
+                                                      {Opt::coupling, "10"},
+                                                      {Opt::sections, "3"},
+                                                      {Opt::f0, "1000"},
+                                                      {Opt::ripple, "0.2"}});
+  const Table sections = table_of(Command::multisection, coupler);
+  ASSERT_EQ(sections.rows.size(), 3U);
+  float total = 0.0F;
+  for (std::size_t i = 0; i < sections.rows.size(); ++i) {
+    SCOPED_TRACE(i + 1);
+    ASSERT_EQ(sections.rows.at(i).back().text, "converged");
+    const Table a = analysed(core_under_prepreg(), sections, i, {"w", "s"});
+    const double length =
+        quarter_wave_at_mean_velocity(1000.0, a.at(0, "eeff_even"), a.at(0, "eeff_odd"));
+    EXPECT_NEAR(sections.at(i, "length"), length, 1e-6 * length);
+    total += sections.at(i, "length");
+  }
+  // The middle section couples tighter: its modes part further, enough
+  // that one velocity for all would show.
+  const float outer = sections.at(0, "length");
+  EXPECT_GT(std::fabs(sections.at(1, "length") - outer), 1e-4F * outer);
+  const Table response = table_of(Command::multisection,
+                                  joined(coupler, {{Opt::table, "response"}, {Opt::f, "1000"}}));
+  EXPECT_NEAR(response.at(0, "length"), total, 1e-6F * total);
 }
 
 }  // namespace

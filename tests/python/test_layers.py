@@ -34,24 +34,34 @@ class Refused(unittest.TestCase):
     # with the command line's options rather than the keywords.
     def test_each_refusal_names_its_keyword(self):
         stacked = dict(ON_LAYERS)
+        # Strips one above the other, across the core the stack fixes.
+        broadside = dict(b=None, t=0.7, er=None, layers=[(30, 3.66), (4, 3.0), (30, 3.66)],
+                         core=2, geometry="broadside", solver="field", units="mil",
+                         progress=False)
+        analyse = ketrovane.analyse
         cases = [
-            (dict(stacked, b=250), "b='250mil': not with layers=: the layers give the board"),
-            (dict(stacked, er=2.2), "er='2.2': not with layers=: the layers give the board"),
-            (dict(stacked, solver="model"),
+            (analyse, dict(stacked, b=250),
+             "b='250mil': not with layers=: the layers give the board"),
+            (analyse, dict(stacked, er=2.2),
+             "er='2.2': not with layers=: the layers give the board"),
+            (analyse, dict(stacked, solver="model"),
              "layers='125.0mil:2.2:0.002,0.125in:2.2': layers need solver='field'; the model has "
              "one dielectric"),
-            (dict(stacked, strips_on=2),
+            (analyse, dict(stacked, strips_on=2),
              "strips_on='2': the copper grows into a layer beyond the stack of layers="),
-            (dict(stacked, layers=[(125, 2.2), (1, 2.2)]),
+            (analyse, dict(stacked, layers=[(125, 2.2), (1, 2.2)]),
              "t='1.4mil': layer 2, which the copper grows into, is not thicker than it"),
-            (dict(stacked, strips_on=None), "strips_on=: missing; layers= needs it"),
-            (dict(stacked, layers=[(125,)]),
+            (analyse, dict(stacked, strips_on=None), "strips_on=: missing; layers= needs it"),
+            (analyse, dict(stacked, layers=[(125,)]),
              "layers=: expected (thickness, er) or (thickness, er, loss tangent) for each layer, "
              "not tuple"),
+            (ketrovane.synthesise, dict(broadside, zo=50, coupling=3, solve="w,sv"),
+             "solve='w,sv': not on a stack of layers=: SV is the thickness of the core layer, "
+             "which the stack fixes; give solve='w,wo'"),
         ]
-        for keywords, expected in cases:
+        for function, keywords, expected in cases:
             with self.subTest(expected):
-                self.assertEqual(refusal(lambda k=keywords: ketrovane.analyse(**k)), expected)
+                self.assertEqual(refusal(lambda f=function, k=keywords: f(**k)), expected)
 
 
 class OnTheCommandLine(unittest.TestCase):
@@ -69,6 +79,37 @@ class OnTheCommandLine(unittest.TestCase):
                 got_column = got_column * 1000.0  # per mil to per inch
             np.testing.assert_allclose(got_column.astype(np.float32), expected[column],
                                        rtol=2e-6, err_msg=column)
+
+
+class Synthesis(unittest.TestCase):
+    # Fault: the package's synthesis or multi-section coupler on a stack
+    # not the command line's (the stack dropped on the way to the rows, a
+    # layer read in inches whatever the call's units, the lengths of one
+    # velocity): the designs, their eeff columns and lengths are the
+    # command line's.
+    STACK = {"layers": "100mil:3.66,150mil:3.0", "strips-on": "1", "t": "1.4mil", "zo": "50",
+             "solver": "field", "f0": "1000"}
+
+    def test_the_designs_are_the_command_lines(self):
+        calls = [
+            ("synthesise",
+             ketrovane.synthesise(None, 1.4, None, 50, [10, 20], layers=[(100, 3.66), (150, 3.0)],
+                                  strips_on=1, solver="field", f0=1000, units="mil",
+                                  progress=False),
+             dict(self.STACK, coupling="10:20:10"), ("eeff_even", "eeff_odd", "length_mil")),
+            ("multisection",
+             ketrovane.multisection(er=None, zo=50, coupling=10, sections=3, f0=1000, ripple=0.2,
+                                    t=1.4, layers=[(100, 3.66), (150, 3.0)], strips_on=1,
+                                    solver="field", units="mil", progress=False),
+             dict(self.STACK, coupling="10", sections="3", ripple="0.2"), ("length_mil",)),
+        ]
+        for command, got, options, more in calls:
+            with self.subTest(command):
+                expected = calc.table(command, options, ["--length-unit", "mil"])
+                self.assertTrue(all(got.status == "converged"))
+                for name in ("w_mil", "s_mil") + more:
+                    np.testing.assert_allclose(getattr(got, name).astype(np.float32),
+                                               expected[name], rtol=2e-6, err_msg=name)
 
 
 class Tolerance(unittest.TestCase):
