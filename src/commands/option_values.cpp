@@ -246,6 +246,14 @@ std::vector<std::string_view> numbers_of(const OptionSpec& o, std::string_view t
     }
     return lengths;
   }
+  if (o.kind == ValueKind::layers && dimension == Dimension::length && !text.starts_with('@')) {
+    // Each layer's thickness, the first field of D:ER[:TAND].
+    std::vector<std::string_view> thicknesses;
+    for (const std::string_view layer : split_at(text, ',')) {
+      thicknesses.push_back(layer.substr(0, layer.find(':')));
+    }
+    return thicknesses;
+  }
   if (o.kind != ValueKind::quantity || o.quantity->dimension != dimension) return {};
   return split_at(unsigned_half_width(text), ':');
 }

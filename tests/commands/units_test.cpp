@@ -183,6 +183,9 @@ TEST(BareUnits, LengthsWrittenInTheOneUnitTheyAreGivenIn) {
       {{{"b", "1.6"}, {"units", "mm"}, {"length-unit", "in"}}, "in"},
       {{{"b", "1.6mm"}, {"vary", "w=0.01,er=0.1"}}, "in"},
       {{{"b", "1.6mm"}, {"vary", "w=1%,er=0.1"}, {"etch", "+-0.01mm"}}, "mm"},
+      // A stack's thicknesses are lengths like any other.
+      {{{"layers", "31mil:3.66:0.0037,31mil:3.0"}, {"t", "1oz"}, {"w", "25mil"}}, "mil"},
+      {{{"layers", "31:3.66,31mil:3.0"}, {"w", "25mil"}}, "in"},
   };
   for (const Case& c : cases) {
     TextValues values;
@@ -221,6 +224,8 @@ TEST(BareUnits, TheNoteNamesBareNumbersBesideOtherUnits) {
        "note: bare frequencies are read as MHz (--f0) beside frequencies given in GHz" + hint},
       {{{"b", "1.6mm"}, {"t", "0.035"}, {"f0", "2.4"}, {"f", "1GHz:3GHz:1GHz"}, {"units", "GHz"}},
        "note: bare lengths are read as inches (--t) beside lengths given in mm" + hint},
+      {{{"layers", "0.8:4.4,0.8mm:4.2"}, {"w", "0.3mm"}},
+       "note: bare lengths are read as inches (--layers) beside lengths given in mm" + hint},
       {{{"w", "0.5mm"}, {"vary", "w=0.001,er=0.1"}},
        "note: bare lengths are read as inches (--vary) beside lengths given in mm" + hint},
   };
