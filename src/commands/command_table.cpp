@@ -18,10 +18,19 @@ std::string length_text(float inches, LengthUnit unit) {
   return significant(static_cast<float>(inches * unit.per_inch), 4) + " " + std::string(unit.name);
 }
 
-// "B = 62 mil, T = 1.37 mil, Er = 3.66"
-std::string board_title(const Board& board, LengthUnit unit) {
-  return "B = " + length_text(board.b, unit) + ", T = " + length_text(board.t, unit) +
-         ", Er = " + significant(board.er, 4);
+// "B = 62 mil, T = 1.37 mil, Er = 3.66"; on a stack its layers instead of
+// an Er, "layers 31 mil/3.66, 31 mil/3 (strips on layer 1)".
+std::string board_title(const Board& board, const LayerStack& stack, LengthUnit unit) {
+  const std::string lengths =
+      "B = " + length_text(board.b, unit) + ", T = " + length_text(board.t, unit);
+  if (stack.empty()) return lengths + ", Er = " + significant(board.er, 4);
+  std::string layers;
+  for (const field::DielectricLayer& layer : stack.layers.view()) {
+    layers += (layers.empty() ? ", layers " : ", ") +
+              length_text(static_cast<float>(layer.thickness), unit) + "/" +
+              significant(static_cast<float>(layer.er), 4);
+  }
+  return lengths + layers + " (strips on layer " + std::to_string(stack.layer) + ")";
 }
 
 // "W = 24.8 mil, S = 6.4 mil", with H; SV and WO where the arrangement has them.
@@ -85,7 +94,7 @@ ChartLayout analyse_chart(const Request& request, const ChartContext& context) {
   std::vector<GridDimension> swept;
   ChartLayout c;
   c.title = "Impedance analysis (" + solution_words(q.solver, q.grid.arrangement) +
-            "): " + board_title(q.grid.board, unit);
+            "): " + board_title(q.grid.board, q.grid.stack, unit);
   for (const GridDimension& d : grid_dimensions(q.grid)) {
     if (d.axis->swept) {
       swept.push_back(d);
@@ -139,8 +148,8 @@ ChartLayout synthesise_chart(const Request& request, const ChartContext& context
   ChartLayout c;
   c.title = "Width and spacing synthesis (" +
             solution_words(q.solver, q.setup.placement.arrangement) +
-            "): Zo = " + significant(q.zo, 4) + " ohm, " + board_title(q.board, unit) +
-            given_dimensions(q.setup, unit);
+            "): Zo = " + significant(q.zo, 4) + " ohm, " +
+            board_title(q.board, q.setup.placement.stack, unit) + given_dimensions(q.setup, unit);
   if (q.length_inch) {
     c.title += ", length " + length_text(*q.length_inch, unit);
   } else if (q.f0_mhz) {
@@ -466,7 +475,8 @@ std::string multisection_description(const MultisectionRequest& q, LengthUnit un
 std::string coupler_title(const ResponseRequest& q, LengthUnit unit) {
   std::string title;
   if (q.dimensions) {
-    title = pair_title(*q.dimensions, unit) + ", " + board_title(q.dimensions->x.board, unit);
+    title = pair_title(*q.dimensions, unit) + ", " +
+            board_title(q.dimensions->x.board, q.dimensions->placement.stack, unit);
   } else {
     title = "Zo = " + significant(q.zo, 4) + " ohm, Co = " + significant(q.coupling_db, 4) +
             " dB, Er = " + significant(q.er, 4);

@@ -400,6 +400,14 @@ class Plots(unittest.TestCase):
                                    "1GHz:3GHz:1GHz", "--length-unit", "mil"])
         self.assertIn(">Four-port response: W = 14.6 mil, SV = 4 mil, WO = 5.4 mil, B = 65.4 mil, "
                       "T = 0.7 mil, </text>", broadside)
+        # Fault: a stack's chart titled with one Er that is not the board's.
+        stacked = self.svg_text(["response", "--layers", "30.7mil:3.66,4mil:3.52,30.7mil:3.66",
+                                 "--core", "2", "--t", "0.7mil", "--geometry", "broadside",
+                                 "--w", "14.6mil", "--wo", "5.4mil", "--solver", "field",
+                                 "--f0", "2GHz", "--f", "1GHz:3GHz:1GHz"])
+        self.assertNotIn("Er = ", stacked)
+        self.assertIn("<text>layers 30.7 mil/3.66, 4 mil/3.52, 30.7 mil/3.66 (strips on layer 2), ",
+                      stacked)
 
     def test_response_shows_the_band_and_the_coupling_on_its_own_axis(self):
         svg = self.svg_text(RESPONSE)
