@@ -18,12 +18,12 @@ constexpr Eigen::Index kMostSteps = 60;
 // is not met within the steps allowed.
 template <typename Apply, typename Precondition>
 std::optional<Eigen::VectorXd> gmres(const Apply& apply, const Precondition& precondition,
-                                     const Eigen::VectorXd& b) {
+                                     const Eigen::VectorXd& b, Scratch& scratch) {
   const Eigen::Index n = b.size();
   const double beta = b.norm();
   if (beta == 0.0) return Eigen::VectorXd::Zero(n);
   const Eigen::Index most = std::min(kMostSteps, n);
-  Eigen::MatrixXd basis(n, most + 1);
+  Eigen::Map<Eigen::MatrixXd> basis = scratch.matrix(ScratchSlot::krylov_basis, n, most + 1);
   Eigen::MatrixXd hessenberg = Eigen::MatrixXd::Zero(most + 1, most);
   Eigen::VectorXd cosines(most);
   Eigen::VectorXd sines(most);
@@ -65,10 +65,22 @@ std::optional<Eigen::VectorXd> gmres(const Apply& apply, const Precondition& pre
   return std::nullopt;
 }
 
+Eigen::Map<Eigen::MatrixXd> copy_of_strips(const Eigen::Ref<const Eigen::MatrixXd>& matrix,
+                                           Eigen::Index strip, Scratch& scratch) {
+  Eigen::Map<Eigen::MatrixXd> copy = scratch.matrix(ScratchSlot::strips_factor, strip, strip);
+  copy = matrix.topLeftCorner(strip, strip);
+  return copy;
+}
+
 }  // namespace
 
-BlockSystem::BlockSystem(const Eigen::MatrixXd& matrix, Eigen::Index strip)
-    : matrix_(matrix), strip_(strip), strips_(matrix.topLeftCorner(strip, strip)) {}
+BlockSystem::BlockSystem(const Eigen::Ref<const Eigen::MatrixXd>& matrix, Eigen::Index strip,
+                         Scratch& scratch)
+    : matrix_(matrix),
+      strip_(strip),
+      scratch_(scratch),
+      factor_(copy_of_strips(matrix, strip, scratch)),
+      strips_(factor_) {}
 
 Eigen::VectorXd BlockSystem::solve(const Eigen::VectorXd& right) const {
   const Eigen::Index lines = matrix_.rows() - strip_;
@@ -79,7 +91,7 @@ Eigen::VectorXd BlockSystem::solve(const Eigen::VectorXd& right) const {
     return z;
   };
   const auto apply = [&](const Eigen::VectorXd& v) -> Eigen::VectorXd { return matrix_ * v; };
-  if (auto x = gmres(apply, precondition, right)) return *x;
+  if (auto x = gmres(apply, precondition, right, scratch_)) return *x;
   return matrix_.partialPivLu().solve(right);
 }
 
@@ -94,7 +106,7 @@ Eigen::VectorXd BlockSystem::solve_transposed(const Eigen::VectorXd& right) cons
   const auto apply = [&](const Eigen::VectorXd& v) -> Eigen::VectorXd {
     return matrix_.transpose() * v;
   };
-  if (auto x = gmres(apply, precondition, right)) return *x;
+  if (auto x = gmres(apply, precondition, right, scratch_)) return *x;
   return matrix_.partialPivLu().transpose().solve(right);
 }
 
