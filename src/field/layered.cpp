@@ -385,10 +385,42 @@ struct Assembly {
   [[nodiscard]] int order(int panel) const { return first(panel + 1) - first(panel); }
 };
 
+// The normal-field rows.  Where the source is itself a normal-field node the
+// pair of nodes is evaluated once for both ways: the rows before the
+// source's own take both, the rows after it were written with theirs.
+void fill_far_normal(const Assembly& a, KernelParts& k) {
+  const std::vector<int>& nodes = k.direct.normal_nodes;
+  const auto rows = static_cast<Eigen::Index>(nodes.size());
+  std::vector<Eigen::Index> row_of(a.u.points.size(), -1);
+  for (Eigen::Index r = 0; r < rows; ++r) row_of[static_cast<std::size_t>(nodes[r])] = r;
+  for (std::size_t j = 0; j < a.u.points.size(); ++j) {
+    const PlanePoint& source = a.u.points[j];
+    const auto column = static_cast<Eigen::Index>(j);
+    const Eigen::Index own = row_of[j];
+    for (Eigen::Index r = 0; r < (own < 0 ? rows : own); ++r) {
+      const PlanePoint& field = a.u.points[static_cast<std::size_t>(nodes[r])];
+      if (own < 0) {
+        k.direct.normal(r, column) = NormalField::direct(field, source);
+        k.twin.normal(r, column) = a.normal.twin(field, source);
+        continue;
+      }
+      const NormalPair direct = NormalField::direct_pair(field, source);
+      const NormalPair twin = a.normal.twin_pair(field, source);
+      k.direct.normal(r, column) = direct.at_field;
+      k.twin.normal(r, column) = twin.at_field;
+      k.direct.normal(own, nodes[r]) = direct.at_source;
+      k.twin.normal(own, nodes[r]) = twin.at_source;
+    }
+    if (own >= 0) {
+      k.direct.normal(own, column) = NormalField::direct(source, source);
+      k.twin.normal(own, column) = a.normal.twin(source, source);
+    }
+  }
+}
+
 void fill_far(const Assembly& a, KernelParts& k) {
   const auto n = static_cast<Eigen::Index>(a.u.points.size());
   const Eigen::Index strip = a.first(a.u.strip_panels);
-  const auto rows = static_cast<Eigen::Index>(k.direct.normal_nodes.size());
   for (Eigen::Index j = 0; j < n; ++j) {
     const PlanePoint& source = a.u.points[j];
     // Among the strip's own nodes both kernels are symmetric: the lower
@@ -406,12 +438,8 @@ void fill_far(const Assembly& a, KernelParts& k) {
       k.direct.potential(j, j) = PlaneGreen::direct_regular_part(source);
       k.twin.potential(j, j) = a.green.twin(source, source);
     }
-    for (Eigen::Index r = 0; r < rows; ++r) {
-      const PlanePoint& field = a.u.points[k.direct.normal_nodes[r]];
-      k.direct.normal(r, j) = NormalField::direct(field, source);
-      k.twin.normal(r, j) = a.normal.twin(field, source);
-    }
   }
+  fill_far_normal(a, k);
 }
 
 NearSource near_source(const Assembly& a, int panel, const PlaneSingularity& c,
