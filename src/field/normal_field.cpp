@@ -58,12 +58,23 @@ struct Cplx {
   double im;
 };
 
+// Q_0(z) = (ln(z + 1) - ln(z - 1))/2 as one logarithm of the ratio
+// (z + 1)/(z - 1) = ((x^2 + y^2 - 1) - 2iy)/|z - 1|^2, whose argument off
+// [-1, 1] is the difference of the two principal arguments: the library's
+// complex logarithm sums |z -+ 1|^2 exactly (sorting its terms), which here
+// cost more than the rest of the near field.
+Cplx legendre_q0(double x, double y) {
+  const double above = (x + 1.0) * (x + 1.0) + y * y;
+  const double below = (x - 1.0) * (x - 1.0) + y * y;
+  return {0.25 * std::log(above / below),
+          0.5 * std::atan2(-2.0 * y, (x - 1.0) * (x + 1.0) + y * y)};
+}
+
 // Legendre functions of the second kind Q_0 .. Q_{n-1} at z off [-1, 1].
 void legendre_q(Complex z, int n, Cplx* q) {
-  const Complex q0 = 0.5 * (std::log(z + 1.0) - std::log(z - 1.0));
   const double x = z.real();
   const double y = z.imag();
-  q[0] = {q0.real(), q0.imag()};
+  q[0] = legendre_q0(x, y);
   if (n == 1) return;
   q[1] = {x * q[0].re - y * q[0].im - 1.0, x * q[0].im + y * q[0].re};
   for (int k = 1; k + 1 < n; ++k) {
