@@ -510,7 +510,7 @@ struct ModeSystem {
 
 // The mode's system into `matrix` (n x n, every row written).
 ModeSystem system_of(const Unknowns& u, const std::vector<UnitLayer>& layers, const ModeKernels& k,
-                     Eigen::Ref<Eigen::MatrixXd> matrix) {
+                     Eigen::Map<Eigen::MatrixXd>& matrix) {
   const auto n = static_cast<Eigen::Index>(u.points.size());
   const Eigen::Index strip = k.potential.rows();
   ModeSystem s{Eigen::VectorXd::Zero(n), Eigen::VectorXd::Zero(n)};
@@ -545,7 +545,7 @@ ModeSystem system_of(const Unknowns& u, const std::vector<UnitLayer>& layers, co
 // The shares cost a second solution (the adjoint's): `shares` false leaves
 // them at zero.
 LayeredMode solve_mode(const Unknowns& u, const std::vector<UnitLayer>& layers,
-                       const ModeKernels& k, Eigen::Ref<Eigen::MatrixXd> matrix, bool shares,
+                       const ModeKernels& k, Eigen::Map<Eigen::MatrixXd>& matrix, bool shares,
                        Scratch& scratch) {
   const ModeSystem s = system_of(u, layers, k, matrix);
   const BlockSystem system(matrix, k.potential.rows(), scratch);
