@@ -15,15 +15,15 @@ constexpr double kResidual = 1e-12;
 constexpr Eigen::Index kMostSteps = 60;
 
 // GMRES on A M^-1 u = b, x = M^-1 u, from x = 0; nothing when the residual
-// is not met within the steps allowed.
-template <typename Apply, typename Precondition>
-std::optional<Eigen::VectorXd> gmres(const Apply& apply, const Precondition& precondition,
-                                     const Eigen::VectorXd& b) {
+// is not met within the steps allowed.  `step` gives A M^-1 v.
+template <typename Step, typename Precondition>
+std::optional<Eigen::VectorXd> gmres(const Step& step, const Precondition& precondition,
+                                     const Eigen::VectorXd& b, Scratch& scratch) {
   const Eigen::Index n = b.size();
   const double beta = b.norm();
   if (beta == 0.0) return Eigen::VectorXd::Zero(n);
   const Eigen::Index most = std::min(kMostSteps, n);
-  Eigen::MatrixXd basis(n, most + 1);
+  Eigen::Map<Eigen::MatrixXd> basis = scratch.matrix(ScratchSlot::krylov_basis, n, most + 1);
   Eigen::MatrixXd hessenberg = Eigen::MatrixXd::Zero(most + 1, most);
   Eigen::VectorXd cosines(most);
   Eigen::VectorXd sines(most);
@@ -31,7 +31,7 @@ std::optional<Eigen::VectorXd> gmres(const Apply& apply, const Precondition& pre
   g(0) = beta;
   basis.col(0) = b / beta;
   for (Eigen::Index j = 0; j < most; ++j) {
-    Eigen::VectorXd w = apply(precondition(basis.col(j)));
+    Eigen::VectorXd w = step(basis.col(j));
     for (int pass = 0; pass < 2; ++pass) {  // Gram-Schmidt twice keeps the basis orthogonal
       for (Eigen::Index i = 0; i <= j; ++i) {
         const double h = basis.col(i).dot(w);
@@ -65,10 +65,22 @@ std::optional<Eigen::VectorXd> gmres(const Apply& apply, const Precondition& pre
   return std::nullopt;
 }
 
+Eigen::Map<Eigen::MatrixXd> copy_of_strips(const Eigen::Ref<const Eigen::MatrixXd>& matrix,
+                                           Eigen::Index strip, Scratch& scratch) {
+  Eigen::Map<Eigen::MatrixXd> copy = scratch.matrix(ScratchSlot::strips_factor, strip, strip);
+  copy = matrix.topLeftCorner(strip, strip);
+  return copy;
+}
+
 }  // namespace
 
-BlockSystem::BlockSystem(const Eigen::MatrixXd& matrix, Eigen::Index strip)
-    : matrix_(matrix), strip_(strip), strips_(matrix.topLeftCorner(strip, strip)) {}
+BlockSystem::BlockSystem(const Eigen::Ref<const Eigen::MatrixXd>& matrix, Eigen::Index strip,
+                         Scratch& scratch)
+    : matrix_(matrix),
+      strip_(strip),
+      scratch_(scratch),
+      factor_(copy_of_strips(matrix, strip, scratch)),
+      strips_(factor_) {}
 
 Eigen::VectorXd BlockSystem::solve(const Eigen::VectorXd& right) const {
   const Eigen::Index lines = matrix_.rows() - strip_;
@@ -78,8 +90,15 @@ Eigen::VectorXd BlockSystem::solve(const Eigen::VectorXd& right) const {
         strips_.solve(v.head(strip_) - matrix_.topRightCorner(strip_, lines) * v.tail(lines));
     return z;
   };
-  const auto apply = [&](const Eigen::VectorXd& v) -> Eigen::VectorXd { return matrix_ * v; };
-  if (auto x = gmres(apply, precondition, right)) return *x;
+  // A M^-1 v: the strips' rows give v's own back, P P^-1 (v1 - Q v2) + Q v2,
+  // and need no product; the interfaces' are R z1 + T v2.
+  const auto step = [&](const Eigen::VectorXd& v) {
+    Eigen::VectorXd w(v.size());
+    w.head(strip_) = v.head(strip_);
+    w.tail(lines) = matrix_.bottomRows(lines) * precondition(v);
+    return w;
+  };
+  if (auto x = gmres(step, precondition, right, scratch_)) return *x;
   return matrix_.partialPivLu().solve(right);
 }
 
@@ -91,10 +110,13 @@ Eigen::VectorXd BlockSystem::solve_transposed(const Eigen::VectorXd& right) cons
         v.head(strip_) - matrix_.bottomLeftCorner(lines, strip_).transpose() * v.tail(lines));
     return z;
   };
-  const auto apply = [&](const Eigen::VectorXd& v) -> Eigen::VectorXd {
-    return matrix_.transpose() * v;
+  const auto step = [&](const Eigen::VectorXd& v) {
+    Eigen::VectorXd w(v.size());
+    w.head(strip_) = v.head(strip_);
+    w.tail(lines) = matrix_.rightCols(lines).transpose() * precondition(v);
+    return w;
   };
-  if (auto x = gmres(apply, precondition, right)) return *x;
+  if (auto x = gmres(step, precondition, right, scratch_)) return *x;
   return matrix_.partialPivLu().transpose().solve(right);
 }
 

@@ -11,6 +11,7 @@
 #include "field/near_panel.hpp"
 #include "field/normal_field.hpp"
 #include "field/plane_green.hpp"
+#include "field/scratch.hpp"
 #include "field/section.hpp"
 
 namespace ketrovane::field {
@@ -328,9 +329,9 @@ Unknowns unknowns_of(const Section& s, const std::vector<UnitLayer>& layers,
 // on the interfaces and on a sheet that lies on one.
 
 struct ModeKernels {
-  Eigen::MatrixXd potential;  // strip nodes x all
-  Eigen::MatrixXd normal;     // normal-field nodes x all
-  std::vector<int> normal_nodes;
+  Eigen::Map<Eigen::MatrixXd> potential;  // strip nodes x all
+  Eigen::Map<Eigen::MatrixXd> normal;     // normal-field nodes x all
+  const std::vector<int>& normal_nodes;
 };
 
 // The strip's own charge and the twin's, each the same for both modes.
@@ -341,6 +342,24 @@ struct KernelParts {
 
 bool needs_normal_field(const NodeRole& r) {
   return r.line >= 0 || r.below != r.above;
+}
+
+std::vector<int> normal_nodes_of(const Unknowns& u) {
+  std::vector<int> nodes;
+  for (std::size_t i = 0; i < u.roles.size(); ++i)
+    if (needs_normal_field(u.roles[i])) nodes.push_back(static_cast<int>(i));
+  return nodes;
+}
+
+// The kernels' matrices in the scratch memory, not yet written.
+KernelParts kernels_in(Scratch& scratch, const Unknowns& u, const std::vector<int>& normal_nodes) {
+  const auto n = static_cast<Eigen::Index>(u.points.size());
+  const Eigen::Index strip = u.first_node[static_cast<std::size_t>(u.strip_panels)];
+  const auto rows = static_cast<Eigen::Index>(normal_nodes.size());
+  return {{scratch.matrix(ScratchSlot::direct_potential, strip, n),
+           scratch.matrix(ScratchSlot::direct_normal, rows, n), normal_nodes},
+          {scratch.matrix(ScratchSlot::twin_potential, strip, n),
+           scratch.matrix(ScratchSlot::twin_normal, rows, n), normal_nodes}};
 }
 
 Complex mapped(double x, double y, const PlaneSingularity& c) {
@@ -366,14 +385,42 @@ struct Assembly {
   [[nodiscard]] int order(int panel) const { return first(panel + 1) - first(panel); }
 };
 
+// The normal-field rows.  Where the source is itself a normal-field node the
+// pair of nodes is evaluated once for both ways: the rows before the
+// source's own take both, the rows after it were written with theirs.
+void fill_far_normal(const Assembly& a, KernelParts& k) {
+  const std::vector<int>& nodes = k.direct.normal_nodes;
+  const auto rows = static_cast<Eigen::Index>(nodes.size());
+  std::vector<Eigen::Index> row_of(a.u.points.size(), -1);
+  for (Eigen::Index r = 0; r < rows; ++r) row_of[static_cast<std::size_t>(nodes[r])] = r;
+  for (std::size_t j = 0; j < a.u.points.size(); ++j) {
+    const PlanePoint& source = a.u.points[j];
+    const auto column = static_cast<Eigen::Index>(j);
+    const Eigen::Index own = row_of[j];
+    for (Eigen::Index r = 0; r < (own < 0 ? rows : own); ++r) {
+      const PlanePoint& field = a.u.points[static_cast<std::size_t>(nodes[r])];
+      if (own < 0) {
+        k.direct.normal(r, column) = NormalField::direct(field, source);
+        k.twin.normal(r, column) = a.normal.twin(field, source);
+        continue;
+      }
+      const NormalPair direct = NormalField::direct_pair(field, source);
+      const NormalPair twin = a.normal.twin_pair(field, source);
+      k.direct.normal(r, column) = direct.at_field;
+      k.twin.normal(r, column) = twin.at_field;
+      k.direct.normal(own, nodes[r]) = direct.at_source;
+      k.twin.normal(own, nodes[r]) = twin.at_source;
+    }
+    if (own >= 0) {
+      k.direct.normal(own, column) = NormalField::direct(source, source);
+      k.twin.normal(own, column) = a.normal.twin(source, source);
+    }
+  }
+}
+
 void fill_far(const Assembly& a, KernelParts& k) {
   const auto n = static_cast<Eigen::Index>(a.u.points.size());
   const Eigen::Index strip = a.first(a.u.strip_panels);
-  const auto rows = static_cast<Eigen::Index>(k.direct.normal_nodes.size());
-  for (ModeKernels* part : {&k.direct, &k.twin}) {
-    part->potential.resize(strip, n);
-    part->normal.resize(rows, n);
-  }
   for (Eigen::Index j = 0; j < n; ++j) {
     const PlanePoint& source = a.u.points[j];
     // Among the strip's own nodes both kernels are symmetric: the lower
@@ -391,12 +438,8 @@ void fill_far(const Assembly& a, KernelParts& k) {
       k.direct.potential(j, j) = PlaneGreen::direct_regular_part(source);
       k.twin.potential(j, j) = a.green.twin(source, source);
     }
-    for (Eigen::Index r = 0; r < rows; ++r) {
-      const PlanePoint& field = a.u.points[k.direct.normal_nodes[r]];
-      k.direct.normal(r, j) = NormalField::direct(field, source);
-      k.twin.normal(r, j) = a.normal.twin(field, source);
-    }
   }
+  fill_far_normal(a, k);
 }
 
 NearSource near_source(const Assembly& a, int panel, const PlaneSingularity& c,
@@ -467,7 +510,7 @@ struct ModeSystem {
 
 // The mode's system into `matrix` (n x n, every row written).
 ModeSystem system_of(const Unknowns& u, const std::vector<UnitLayer>& layers, const ModeKernels& k,
-                     Eigen::MatrixXd& matrix) {
+                     Eigen::Map<Eigen::MatrixXd>& matrix) {
   const auto n = static_cast<Eigen::Index>(u.points.size());
   const Eigen::Index strip = k.potential.rows();
   ModeSystem s{Eigen::VectorXd::Zero(n), Eigen::VectorXd::Zero(n)};
@@ -502,9 +545,10 @@ ModeSystem system_of(const Unknowns& u, const std::vector<UnitLayer>& layers, co
 // The shares cost a second solution (the adjoint's): `shares` false leaves
 // them at zero.
 LayeredMode solve_mode(const Unknowns& u, const std::vector<UnitLayer>& layers,
-                       const ModeKernels& k, Eigen::MatrixXd& matrix, bool shares) {
+                       const ModeKernels& k, Eigen::Map<Eigen::MatrixXd>& matrix, bool shares,
+                       Scratch& scratch) {
   const ModeSystem s = system_of(u, layers, k, matrix);
-  const BlockSystem system(matrix, k.potential.rows());
+  const BlockSystem system(matrix, k.potential.rows(), scratch);
   const Eigen::VectorXd x = system.solve(s.right);
   if (!shares)
     return {s.free_charge.dot(x), system.air_charge(), std::vector<double>(layers.size(), 0.0)};
@@ -602,10 +646,9 @@ LayeredLevel layered_level(const ReducedSection& strips, const Section& whole,
   const Unknowns u = unknowns_of(s, layers, lines, layout, level, rules);
   const PlaneGreen green(s.centre, s.symmetry);
   const NormalField normal(s.centre, s.symmetry);
-  KernelParts parts;
-  for (std::size_t i = 0; i < u.roles.size(); ++i)
-    if (needs_normal_field(u.roles[i])) parts.direct.normal_nodes.push_back(static_cast<int>(i));
-  parts.twin.normal_nodes = parts.direct.normal_nodes;
+  const std::vector<int> normal_nodes = normal_nodes_of(u);
+  Scratch& scratch = thread_scratch();
+  KernelParts parts = kernels_in(scratch, u, normal_nodes);
   const Assembly a{u, rules, green, normal};
   fill_far(a, parts);
   add_near(a, parts);
@@ -615,13 +658,14 @@ LayeredLevel layered_level(const ReducedSection& strips, const Section& whole,
   mode.potential += parts.twin.potential;
   mode.normal += parts.twin.normal;
   const auto n = static_cast<Eigen::Index>(u.points.size());
-  Eigen::MatrixXd matrix(n, n);
+  Eigen::Map<Eigen::MatrixXd> matrix = scratch.matrix(ScratchSlot::system, n, n);
   // The first level is never the one reported: no energy shares there.
   const bool shares = level > 0;
-  result.even = solve_mode(u, layers, mode, matrix, shares);
+  result.even = solve_mode(u, layers, mode, matrix, shares, scratch);
   mode.potential -= 2.0 * parts.twin.potential;
   mode.normal -= 2.0 * parts.twin.normal;
-  result.odd = solve_mode(u, layers, mode, matrix, shares);
+  result.odd = solve_mode(u, layers, mode, matrix, shares, scratch);
+  scratch.trim();
   add_cut(whole, s, layers, result);
   result.even.air_capacitance += strips.cut.even;
   result.odd.air_capacitance += strips.cut.odd;

@@ -33,6 +33,24 @@ double derivative(double q, double separation, HalfAngles field, HalfAngles sour
   return q * (images - own);
 }
 
+// Both points' derivatives of one pair: swapping field and source keeps
+// every product (sp, cm and the denominators the same, sm changing sign), so
+// `own` changes sign, and under the point reflection, whose image swaps the
+// source's sine and cosine, cp and with it `images` too.  Each value is the
+// same bits as derivative() gives for it.
+NormalPair derivative_pair(double q, double separation, HalfAngles field, HalfAngles source,
+                           bool image_turns) {
+  const double d = one_minus(q, separation);
+  const double sp = field.sin * source.cos + field.cos * source.sin;
+  const double cp = field.cos * source.cos - field.sin * source.sin;
+  const double sm = field.sin * source.cos - field.cos * source.sin;
+  const double cm = field.cos * source.cos + field.sin * source.sin;
+  const double images = sp * cp / (d * d + 4.0 * q * sp * sp);
+  const double own = sm == 0.0 ? 0.0 : sm * cm / (d * d + 4.0 * q * sm * sm);
+  const double back = q * (images + own);
+  return {q * (images - own), image_turns ? -back : back};
+}
+
 // Plain complex arithmetic: the library's operators check every product
 // for infinities, which the points used here never produce.
 struct Cplx {
@@ -40,12 +58,23 @@ struct Cplx {
   double im;
 };
 
+// Q_0(z) = (ln(z + 1) - ln(z - 1))/2 as one logarithm of the ratio
+// (z + 1)/(z - 1) = ((x^2 + y^2 - 1) - 2iy)/|z - 1|^2, whose argument off
+// [-1, 1] is the difference of the two principal arguments: the library's
+// complex logarithm sums |z -+ 1|^2 exactly (sorting its terms), which here
+// cost more than the rest of the near field.
+Cplx legendre_q0(double x, double y) {
+  const double above = (x + 1.0) * (x + 1.0) + y * y;
+  const double below = (x - 1.0) * (x - 1.0) + y * y;
+  return {0.25 * std::log(above / below),
+          0.5 * std::atan2(-2.0 * y, (x - 1.0) * (x + 1.0) + y * y)};
+}
+
 // Legendre functions of the second kind Q_0 .. Q_{n-1} at z off [-1, 1].
 void legendre_q(Complex z, int n, Cplx* q) {
-  const Complex q0 = 0.5 * (std::log(z + 1.0) - std::log(z - 1.0));
   const double x = z.real();
   const double y = z.imag();
-  q[0] = {q0.real(), q0.imag()};
+  q[0] = legendre_q0(x, y);
   if (n == 1) return;
   q[1] = {x * q[0].re - y * q[0].im - 1.0, x * q[0].im + y * q[0].re};
   for (int k = 1; k + 1 < n; ++k) {
@@ -79,6 +108,23 @@ double NormalField::twin(const PlanePoint& field, const PlanePoint& source) cons
   const HalfAngles image = mirror ? HalfAngles{source.half_sin, source.half_cos}
                                   : HalfAngles{source.half_cos, source.half_sin};
   return derivative(q, std::abs(dx), {field.half_sin, field.half_cos}, image);
+}
+
+NormalPair NormalField::direct_pair(const PlanePoint& field, const PlanePoint& source) {
+  const double separation = std::abs(field.u - source.u);
+  const double q = field.u < source.u ? field.growth * source.decay : source.growth * field.decay;
+  return derivative_pair(q, separation, {field.half_sin, field.half_cos},
+                         {source.half_sin, source.half_cos}, false);
+}
+
+NormalPair NormalField::twin_pair(const PlanePoint& field, const PlanePoint& source) const {
+  const double dx = field.u + source.u + 2.0 * centre_;
+  const double q = dx >= 0.0 ? field.decay * source.decay * twin_decay_
+                             : field.growth * source.growth * twin_growth_;
+  const bool mirror = symmetry_ == TwinSymmetry::mirror;
+  const HalfAngles image = mirror ? HalfAngles{source.half_sin, source.half_cos}
+                                  : HalfAngles{source.half_cos, source.half_sin};
+  return derivative_pair(q, std::abs(dx), {field.half_sin, field.half_cos}, image, !mirror);
 }
 
 bool near_normal_corrections(const NearSource& source, Complex target, double* corrections) {

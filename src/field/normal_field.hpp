@@ -23,6 +23,13 @@
 
 namespace ketrovane::field {
 
+// dG/dy at the field point of a source at the source point, and at the
+// source point of one at the field point.
+struct NormalPair {
+  double at_field;
+  double at_source;
+};
+
 class NormalField {
  public:
   NormalField(double centre, TwinSymmetry symmetry);
@@ -32,6 +39,9 @@ class NormalField {
   [[nodiscard]] static double direct(const PlanePoint& field, const PlanePoint& source);
   // The same for the twin strip's image of the source.
   [[nodiscard]] double twin(const PlanePoint& field, const PlanePoint& source) const;
+  // Both ways at once, each the same as the calls above give.
+  [[nodiscard]] static NormalPair direct_pair(const PlanePoint& field, const PlanePoint& source);
+  [[nodiscard]] NormalPair twin_pair(const PlanePoint& field, const PlanePoint& source) const;
 
  private:
   double centre_;
