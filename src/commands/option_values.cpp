@@ -212,24 +212,6 @@ namespace ketrovane::commands {
 
 namespace {
 
-std::vector<std::string_view> split_at(std::string_view text, char separator) {
-  std::vector<std::string_view> parts;
-  for (;;) {
-    const std::size_t at = text.find(separator);
-    parts.push_back(text.substr(0, at));
-    if (at == std::string_view::npos) return parts;
-    text.remove_prefix(at + 1);
-  }
-}
-
-// A half-width as engineers write it: a leading +- or plus-minus sign.
-std::string_view unsigned_half_width(std::string_view text) {
-  for (const std::string_view sign : {std::string_view("\u00b1"), std::string_view("+-")}) {
-    if (text.starts_with(sign)) return text.substr(sign.size());
-  }
-  return text;
-}
-
 // The numbers of an option's text that are of `dimension`: the fields of a
 // range or a band, the varied lengths of --vary (not Er, not a percentage).
 std::vector<std::string_view> numbers_of(const OptionSpec& o, std::string_view text,
@@ -241,7 +223,7 @@ std::vector<std::string_view> numbers_of(const OptionSpec& o, std::string_view t
       const std::string_view value =
           equals == std::string_view::npos ? "" : item.substr(equals + 1);
       if (item.substr(0, equals) != "er" && !value.ends_with('%')) {
-        lengths.push_back(unsigned_half_width(value));
+        lengths.push_back(without_plus_minus(value));
       }
     }
     return lengths;
@@ -255,7 +237,7 @@ std::vector<std::string_view> numbers_of(const OptionSpec& o, std::string_view t
     return thicknesses;
   }
   if (o.kind != ValueKind::quantity || o.quantity->dimension != dimension) return {};
-  return split_at(unsigned_half_width(text), ':');
+  return split_at(without_plus_minus(text), ':');
 }
 
 void add_once(std::vector<std::string_view>& units, std::string_view unit) {

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "commands/input_error.hpp"
 #include "common/constants.hpp"
@@ -271,6 +272,23 @@ Quantity with_bare_unit(const Quantity& quantity, const Units& units) {
   if (q.dimension == Dimension::length) q.bare_unit = units.length;
   if (q.dimension == Dimension::frequency) q.bare_unit = units.frequency;
   return q;
+}
+
+std::vector<std::string_view> split_at(std::string_view text, char separator) {
+  std::vector<std::string_view> parts;
+  for (;;) {
+    const std::size_t at = text.find(separator);
+    parts.push_back(text.substr(0, at));
+    if (at == std::string_view::npos) return parts;
+    text.remove_prefix(at + 1);
+  }
+}
+
+std::string_view without_plus_minus(std::string_view text) {
+  for (const std::string_view sign : {std::string_view("\u00b1"), std::string_view("+-")}) {
+    if (text.starts_with(sign)) return text.substr(sign.size());
+  }
+  return text;
 }
 
 NumberAndUnit split_number(std::string_view text) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ketrovane::commands {
 
@@ -88,6 +89,13 @@ struct NumberAndUnit {
   std::string_view unit;
 };
 NumberAndUnit split_number(std::string_view text);
+
+// The parts of a text between separators ("a,b" -> "a", "b"; "" -> "").
+std::vector<std::string_view> split_at(std::string_view text, char separator);
+
+// A half-width as engineers write it: a leading +- or the plus-minus sign
+// is the same number.
+std::string_view without_plus_minus(std::string_view text);
 
 // The units a call reads its bare lengths and frequencies in, spelled as
 // the texts spell them ("mm", "GHz"): inches and MHz unless it says.

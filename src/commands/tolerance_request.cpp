@@ -12,6 +12,7 @@
 #include "commands/input_error.hpp"
 #include "commands/number_format.hpp"
 #include "commands/option_values.hpp"
+#include "commands/quantities.hpp"
 #include "commands/requests.hpp"
 #include "design/quarter_wave.hpp"
 
@@ -44,25 +45,6 @@ constexpr Quantity kDecibelLimit{.what = "limit in dB",
                                  .least_allowed = true,
                                  .most = 1000.0,
                                  .signless = true};
-
-std::vector<std::string_view> split(std::string_view text, char separator) {
-  std::vector<std::string_view> parts;
-  for (;;) {
-    const std::size_t at = text.find(separator);
-    parts.push_back(text.substr(0, at));
-    if (at == std::string_view::npos) return parts;
-    text.remove_prefix(at + 1);
-  }
-}
-
-// The half-width as engineers write it: a leading +- or the plus-minus sign
-// is the same number.
-std::string_view without_plus_minus(std::string_view text) {
-  for (const std::string_view sign : {std::string_view("\u00b1"), std::string_view("+-")}) {
-    if (text.starts_with(sign)) return text.substr(sign.size());
-  }
-  return text;
-}
 
 bool is_length(Varied q) {
   return q != Varied::er;
@@ -211,7 +193,7 @@ std::vector<Variation> read_variations(OptionValues& v, const StripPair& nominal
   if (!v.has(Opt::vary)) return variations;
   const std::string text = v.shown(Opt::vary);
   const LayerStack& stack = nominal.placement.stack;
-  for (const std::string_view item : split(text, ',')) {
+  for (const std::string_view item : split_at(text, ',')) {
     const std::string_view name = item.substr(0, item.find('='));
     if (const std::optional<LayerVariation> l =
             stack.empty() ? std::nullopt : layer_named(name, stack)) {
@@ -378,7 +360,7 @@ std::vector<Limit> read_limits(OptionValues& v, bool at_f0) {
   std::vector<Limit> limits;
   if (!v.has(Opt::limit)) return limits;
   const std::string text = v.shown(Opt::limit);
-  for (const std::string_view item : split(text, ',')) {
+  for (const std::string_view item : split_at(text, ',')) {
     const Limit l = read_limit(item, at_f0);
     if (std::ranges::any_of(limits, [&](const Limit& x) { return x.quantity == l.quantity; })) {
       reject(option(Opt::limit), item, "that quantity is limited twice");

@@ -222,6 +222,18 @@ std::optional<std::string> options_error(const Options& o, int levels) {
   return std::nullopt;
 }
 
+std::optional<Geometry> one_dielectric(const Geometry& g) {
+  if (g.stack.empty()) return g;
+  const DielectricLayer& first = g.stack.layers[0];
+  for (const DielectricLayer& layer : g.stack.view()) {
+    if (layer.er != first.er || layer.loss_tangent != first.loss_tangent) return std::nullopt;
+  }
+  Geometry flat = g;
+  flat.er = first.er;
+  flat.stack = {};
+  return flat;
+}
+
 FieldResult invalid_input(std::string message) {
   return {FieldStatus::invalid_input, std::move(message), 0.0, std::nullopt};
 }

@@ -23,4 +23,9 @@ std::optional<std::string> options_error(const Options& o, int levels);
 
 FieldResult invalid_input(std::string message);
 
+// A stack of layers all of one dielectric (one Er, one loss tangent) is that
+// dielectric: the geometry without the stack, er the layers'.  No stack
+// gives the geometry as it is; a stack of different dielectrics, none.
+std::optional<Geometry> one_dielectric(const Geometry& g);
+
 }  // namespace ketrovane::field

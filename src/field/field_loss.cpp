@@ -144,20 +144,6 @@ ConductorLossFactor factor_of(const Geometry& g, const LogSlopes& slopes) {
   return {per_ohm * slopes.even, per_ohm * slopes.odd};
 }
 
-// A stack of layers all of one dielectric is that dielectric; a stack of
-// different ones has none.
-std::optional<Geometry> one_dielectric(const Geometry& g) {
-  if (g.stack.empty()) return g;
-  const DielectricLayer& first = g.stack.layers[0];
-  for (const DielectricLayer& layer : g.stack.view()) {
-    if (layer.er != first.er || layer.loss_tangent != first.loss_tangent) return std::nullopt;
-  }
-  Geometry flat = g;
-  flat.er = first.er;
-  flat.stack = {};
-  return flat;
-}
-
 // The same cross-section with the dielectrics taken away.
 Geometry in_air(const Geometry& g) {
   Geometry air = g;
@@ -211,19 +197,19 @@ FieldLoss loss_from_factor(const ConductorLossFactor& factor, const ModeMedium& 
   return {mode(factor.even, even), mode(factor.odd, odd)};
 }
 
-ConductorLossFactorResult conductor_loss_factor(const Geometry& given, const Options& options) {
-  if (auto error = geometry_error(given)) {
+ConductorLossFactorResult conductor_loss_factor(const Geometry& inches, const Options& options) {
+  if (auto error = geometry_error(inches)) {
     return {FieldStatus::invalid_input, *error, 0.0, std::nullopt};
   }
   if (auto error = options_error(options, kLevelCount)) {
     return {FieldStatus::invalid_input, *error, 0.0, std::nullopt};
   }
-  const std::optional<Geometry> flat = one_dielectric(given);
-  if (!flat) return stack_factor(given, options);
-  const Geometry& inches = *flat;
-  const Shape nominal = normalised_shape(inches);
-  const Geometry unit = in_units_of_b(inches);
-  const bool centred = inches.arrangement == Arrangement::edge;
+  const std::optional<Geometry> flat = one_dielectric(inches);
+  if (!flat) return stack_factor(inches, options);
+  const Geometry& one = *flat;
+  const Shape nominal = normalised_shape(one);
+  const Geometry unit = in_units_of_b(one);
+  const bool centred = one.arrangement == Arrangement::edge;
   const auto slopes_at = [&](int level) {
     return centred ? log_slopes(nominal, level) : section_log_slopes(unit, level);
   };
@@ -234,7 +220,7 @@ ConductorLossFactorResult conductor_loss_factor(const Geometry& given, const Opt
     estimate = std::max(relative_change(slopes.even, before.even),
                         relative_change(slopes.odd, before.odd));
     if (estimate <= options.tolerance) {
-      return {FieldStatus::ok, "", estimate, factor_of(inches, slopes)};
+      return {FieldStatus::ok, "", estimate, factor_of(one, slopes)};
     }
     before = slopes;
   }
@@ -272,25 +258,25 @@ FieldLossResult stack_loss(const Geometry& given, const LossInputs& inputs,
 
 }  // namespace
 
-FieldLossResult field_loss(const Geometry& given, const LossInputs& stack_inputs,
+FieldLossResult field_loss(const Geometry& inches, const LossInputs& inputs,
                            const Options& options) {
-  if (auto error = geometry_error(given)) return failure(FieldStatus::invalid_input, *error);
-  const std::optional<Geometry> flat = one_dielectric(given);
-  if (!flat) return stack_loss(given, stack_inputs, options);
-  const Geometry& inches = *flat;
-  LossInputs inputs = stack_inputs;
-  if (!given.stack.empty()) inputs.loss_tangent = given.stack.layers[0].loss_tangent;
+  if (auto error = geometry_error(inches)) return failure(FieldStatus::invalid_input, *error);
+  const std::optional<Geometry> flat = one_dielectric(inches);
+  if (!flat) return stack_loss(inches, inputs, options);
+  const Geometry& one = *flat;
+  LossInputs one_inputs = inputs;
+  if (!inches.stack.empty()) one_inputs.loss_tangent = inches.stack.layers[0].loss_tangent;
   if (auto error = options_error(options, kLevelCount))
     return failure(FieldStatus::invalid_input, *error);
-  if (auto error = input_error(inputs)) return failure(FieldStatus::invalid_input, *error);
+  if (auto error = input_error(one_inputs)) return failure(FieldStatus::invalid_input, *error);
   // No frequency, or a perfect conductor: no conductor loss to solve for.
-  if (inputs.frequency_mhz == 0.0 || inputs.resistivity == 0.0) {
-    return {FieldStatus::ok, "", 0.0, loss_from_factor({0.0, 0.0}, inches.er, inputs, 0.0)};
+  if (one_inputs.frequency_mhz == 0.0 || one_inputs.resistivity == 0.0) {
+    return {FieldStatus::ok, "", 0.0, loss_from_factor({0.0, 0.0}, one.er, one_inputs, 0.0)};
   }
-  const ConductorLossFactorResult factor = conductor_loss_factor(inches, options);
+  const ConductorLossFactorResult factor = conductor_loss_factor(one, options);
   if (!factor.ok()) return failure(factor.status, factor.message, factor.error_estimate);
   return {FieldStatus::ok, "", factor.error_estimate,
-          loss_from_factor(*factor.factor, inches.er, inputs, factor.error_estimate)};
+          loss_from_factor(*factor.factor, one.er, one_inputs, factor.error_estimate)};
 }
 
 }  // namespace ketrovane::field

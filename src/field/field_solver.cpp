@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 #include <optional>
-#include <span>
 #include <utility>
 #include <vector>
 
@@ -80,17 +79,6 @@ FieldResult refined(double er, const Options& options, SolveLevel solve_level_of
     coarser = finer;
   }
   return not_converged(options, estimate);
-}
-
-// A stack whose layers are all of one dielectric is that dielectric.
-std::optional<DielectricLayer> uniform(const Stack& stack) {
-  const std::span<const DielectricLayer> layers = stack.view();
-  const DielectricLayer& first = layers.front();
-  const bool alike = std::all_of(layers.begin(), layers.end(), [&](const DielectricLayer& l) {
-    return l.er == first.er && l.loss_tangent == first.loss_tangent;
-  });
-  if (!alike) return std::nullopt;
-  return first;
 }
 
 FieldResult solve_homogeneous(const Geometry& geometry, const Options& options) {
@@ -214,15 +202,13 @@ FieldResult solve_layered(const Geometry& geometry, const Options& options) {
 }
 
 FieldResult solve_stack(const Geometry& geometry, const Options& options) {
-  const std::optional<DielectricLayer> one = uniform(geometry.stack);
-  if (!one) return solve_layered(geometry, options);
-  Geometry filled = geometry;
-  filled.er = one->er;
-  filled.stack = {};
-  FieldResult result = solve_homogeneous(filled, options);
+  const std::optional<Geometry> flat = one_dielectric(geometry);
+  if (!flat) return solve_layered(geometry, options);
+  FieldResult result = solve_homogeneous(*flat, options);
   if (result.solution) {
-    result.solution->even.loss_tangent = one->loss_tangent;
-    result.solution->odd.loss_tangent = one->loss_tangent;
+    const double loss_tangent = geometry.stack.layers[0].loss_tangent;
+    result.solution->even.loss_tangent = loss_tangent;
+    result.solution->odd.loss_tangent = loss_tangent;
   }
   return result;
 }

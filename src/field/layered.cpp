@@ -78,23 +78,6 @@ struct Line {
   int above;
 };
 
-struct Box {
-  double left;
-  double right;
-  double bottom;
-  double top;
-};
-
-Box box_of(const Section& s) {
-  return {s.centre - s.w / 2, s.centre + s.w / 2, s.mid - s.t / 2, s.mid + s.t / 2};
-}
-
-Box twin_box(const Section& s) {
-  const Box b = box_of(s);
-  if (s.symmetry == TwinSymmetry::mirror) return {-b.right, -b.left, b.bottom, b.top};
-  return {-b.right, -b.left, 1.0 - b.top, 1.0 - b.bottom};
-}
-
 // The interfaces between layers of different permittivity; one above the
 // other, those above the centre plane only (the twin carries the others).
 // Heights within kSameHeight of a face of the strip are put on it.

@@ -22,15 +22,26 @@ struct HalfAngles {
   double cos;
 };
 
-double derivative(double q, double separation, HalfAngles field, HalfAngles source) {
+// The two terms of the derivative: of the images in the planes, and of the
+// source's own row of images.
+struct Terms {
+  double images;
+  double own;
+};
+
+Terms terms(double q, double separation, HalfAngles field, HalfAngles source) {
   const double d = one_minus(q, separation);
   const double sp = field.sin * source.cos + field.cos * source.sin;
   const double cp = field.cos * source.cos - field.sin * source.sin;
   const double sm = field.sin * source.cos - field.cos * source.sin;
   const double cm = field.cos * source.cos + field.sin * source.sin;
-  const double images = sp * cp / (d * d + 4.0 * q * sp * sp);
-  const double own = sm == 0.0 ? 0.0 : sm * cm / (d * d + 4.0 * q * sm * sm);
-  return q * (images - own);
+  return {sp * cp / (d * d + 4.0 * q * sp * sp),
+          sm == 0.0 ? 0.0 : sm * cm / (d * d + 4.0 * q * sm * sm)};
+}
+
+double derivative(double q, double separation, HalfAngles field, HalfAngles source) {
+  const Terms t = terms(q, separation, field, source);
+  return q * (t.images - t.own);
 }
 
 // Both points' derivatives of one pair: swapping field and source keeps
@@ -40,15 +51,9 @@ double derivative(double q, double separation, HalfAngles field, HalfAngles sour
 // same bits as derivative() gives for it.
 NormalPair derivative_pair(double q, double separation, HalfAngles field, HalfAngles source,
                            bool image_turns) {
-  const double d = one_minus(q, separation);
-  const double sp = field.sin * source.cos + field.cos * source.sin;
-  const double cp = field.cos * source.cos - field.sin * source.sin;
-  const double sm = field.sin * source.cos - field.cos * source.sin;
-  const double cm = field.cos * source.cos + field.sin * source.sin;
-  const double images = sp * cp / (d * d + 4.0 * q * sp * sp);
-  const double own = sm == 0.0 ? 0.0 : sm * cm / (d * d + 4.0 * q * sm * sm);
-  const double back = q * (images + own);
-  return {q * (images - own), image_turns ? -back : back};
+  const Terms t = terms(q, separation, field, source);
+  const double back = q * (t.images + t.own);
+  return {q * (t.images - t.own), image_turns ? -back : back};
 }
 
 // Plain complex arithmetic: the library's operators check every product

@@ -4,14 +4,6 @@
 #include <cmath>
 
 namespace ketrovane::field {
-namespace {
-
-struct Box {
-  double left;
-  double right;
-  double bottom;
-  double top;
-};
 
 Box box_of(const Section& s) {
   return {s.centre - s.w / 2, s.centre + s.w / 2, s.mid - s.t / 2, s.mid + s.t / 2};
@@ -22,6 +14,8 @@ Box twin_box(const Section& s) {
   if (s.symmetry == TwinSymmetry::mirror) return {-b.right, -b.left, b.bottom, b.top};
   return {-b.right, -b.left, 1.0 - b.top, 1.0 - b.bottom};
 }
+
+namespace {
 
 double distance_to(const Box& b, SurfacePoint p) {
   const double dx = std::max({b.left - p.xi, 0.0, p.xi - b.right});

@@ -40,6 +40,19 @@ struct Section {
   std::optional<std::array<bool, 2>> feet = std::nullopt;
 };
 
+// The rectangle a strip fills (a sheet's has no height), in units of b.
+struct Box {
+  double left;
+  double right;
+  double bottom;
+  double top;
+};
+
+Box box_of(const Section& s);
+// The twin's rectangle: the strip's mirror image, or its point reflection
+// through the centre of the cross-section.
+Box twin_box(const Section& s);
+
 // The section's own decision on the feet of the twin's corners.
 std::array<bool, 2> twin_feet(const Section& section);
 

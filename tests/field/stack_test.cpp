@@ -1,6 +1,6 @@
 // Strips in a stack of dielectric layers: the cases whose answer is known
-// exactly, a second method (the spectral-domain moments of
-// support/layered_spectral.hpp), each mode's energy-weighted loss tangent and
+// exactly, a second method (the Fourier-domain moments of
+// support/layered_fourier.hpp), each mode's energy-weighted loss tangent and
 // dielectric loss, synthesis on a stack, and what the solver refuses.
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include "field/field_loss.hpp"
 #include "field/field_solver.hpp"
 #include "field/field_synthesis.hpp"
-#include "field/support/layered_spectral.hpp"
+#include "field/support/layered_fourier.hpp"
 
 namespace ketrovane::field {
 namespace {
@@ -112,13 +112,13 @@ TEST(Stack, SheetsOnTheMiddleInterfaceSeeTheMeanPermittivity) {
 
 // Fault: anything in the layered solution -- the normal-field kernel and
 // its near corrections, the panels on the interfaces, their reach, the
-// twin's image of the interfaces.  Spectral-domain moments, a method
+// twin's image of the interfaces.  Fourier-domain moments, a method
 // sharing nothing with the solver but the physics, agree within 1e-4, and
 // the solver's estimate covers the difference.
-TEST(Stack, AgreesWithTheSpectralDomainMoments) {
+TEST(Stack, AgreesWithTheFourierDomainMoments) {
   struct Case {
     Geometry shape;
-    std::vector<testing::SpectralLayer> layers;
+    std::vector<testing::FourierLayer> layers;
   };
   const std::vector<Case> cases{
       {kOffset, {{0.4, 3.66}, {0.6, 3.0}}},
@@ -130,7 +130,7 @@ TEST(Stack, AgreesWithTheSpectralDomainMoments) {
   };
   for (const Case& c : cases) {
     Stack stack;
-    for (const testing::SpectralLayer& l : c.layers)
+    for (const testing::FourierLayer& l : c.layers)
       stack.layers[static_cast<std::size_t>(stack.count++)] = {l.thickness, l.er, 0.0};
     const Geometry g = on_stack(c.shape, stack);
     const FieldResult r = solve(g);
@@ -138,8 +138,8 @@ TEST(Stack, AgreesWithTheSpectralDomainMoments) {
     const bool stacked = g.arrangement == Arrangement::broadside;
     const double height =
         stacked ? 0.5 + g.sv / 2 : (g.arrangement == Arrangement::edge ? 0.5 : g.h);
-    const testing::SpectralPair pair{g.w, height, stacked ? g.wo / 2 : (g.s + g.w) / 2, stacked};
-    const testing::SpectralCapacitances reference = testing::spectral_capacitances(c.layers, pair);
+    const testing::FourierPair pair{g.w, height, stacked ? g.wo / 2 : (g.s + g.w) / 2, stacked};
+    const testing::FourierCapacitances reference = testing::fourier_capacitances(c.layers, pair);
     const FieldSolution& s = *r.solution;
     for (const auto& [mode, exact] :
          {std::pair{s.even, reference.even}, std::pair{s.odd, reference.odd}}) {

@@ -1,6 +1,6 @@
 // A second way to the mode capacitances of two equal strips of zero
 // thickness in a stack of dielectric layers: Galerkin's method with the
-// layered medium's Green's function in the spectral domain.
+// layered medium's Green's function in the Fourier domain.
 //
 // A sheet of charge cos(kx) at height y0 between the grounded planes has the
 // potential G(k; y, y0) cos(kx), G found by carrying (phi, er dphi/dy) through
@@ -27,24 +27,24 @@
 
 namespace ketrovane::field::testing {
 
-struct SpectralLayer {
+struct FourierLayer {
   double thickness;
   double er;
 };
 
-struct SpectralPair {
+struct FourierPair {
   double w;
   double height;         // of the strips (side by side) or of the upper one (one above the other)
   double centre;         // of the strip at x > 0: (s + w)/2 side by side, wo/2 one above the other
   bool one_above_other;  // the twin is the point image (else the mirror image)
 };
 
-struct SpectralCapacitances {
+struct FourierCapacitances {
   double even;  // free charge C/eps0 of one strip at unit potential
   double odd;
 };
 
-SpectralCapacitances spectral_capacitances(const std::vector<SpectralLayer>& layers,
-                                           const SpectralPair& pair, int modes = 12);
+FourierCapacitances fourier_capacitances(const std::vector<FourierLayer>& layers,
+                                         const FourierPair& pair, int modes = 12);
 
 }  // namespace ketrovane::field::testing

@@ -1,4 +1,4 @@
-#include "layered_spectral.hpp"
+#include "layered_fourier.hpp"
 
 #include <Eigen/Dense>
 #include <algorithm>
@@ -20,10 +20,10 @@ struct Band {
   double er;
 };
 
-std::vector<Band> bands_of(const std::vector<SpectralLayer>& layers) {
+std::vector<Band> bands_of(const std::vector<FourierLayer>& layers) {
   std::vector<Band> bands;
   double y = 0.0;
-  for (const SpectralLayer& l : layers) {
+  for (const FourierLayer& l : layers) {
     bands.push_back({y, y + l.thickness, l.er});
     y += l.thickness;
   }
@@ -57,7 +57,7 @@ State carried(const std::vector<Band>& bands, double k, double to, bool from_top
 }
 
 // G(k; y, y0) for y >= y0.
-double spectral_green(const std::vector<Band>& bands, double k, double y, double y0) {
+double fourier_green(const std::vector<Band>& bands, double k, double y, double y0) {
   const State low = carried(bands, k, y0, false);
   const State high_at_source = carried(bands, k, 1.0 - y0, true);
   const State high = carried(bands, k, 1.0 - y, true);
@@ -113,7 +113,7 @@ double plate_potential_smooth(double dx, double y0) {
 }
 
 // Galerkin entries of the one-dielectric plates (er = 1), in space.
-Eigen::MatrixXd plate_matrix(const SpectralPair& p, int modes, double sign) {
+Eigen::MatrixXd plate_matrix(const FourierPair& p, int modes, double sign) {
   constexpr int kNodes = 96;
   const double a = p.w / 2;
   Eigen::MatrixXd m = Eigen::MatrixXd::Zero(modes, modes);
@@ -148,8 +148,8 @@ int power_sign(int half) {
 
 }  // namespace
 
-SpectralCapacitances spectral_capacitances(const std::vector<SpectralLayer>& layers,
-                                           const SpectralPair& p, int modes) {
+FourierCapacitances fourier_capacitances(const std::vector<FourierLayer>& layers,
+                                         const FourierPair& p, int modes) {
   const std::vector<Band> bands = bands_of(layers);
   const double a = p.w / 2;
   const double er_ref = er_around(bands, p.height);
@@ -159,7 +159,7 @@ SpectralCapacitances spectral_capacitances(const std::vector<SpectralLayer>& lay
   const double top = std::min(18.0 / d, 600.0);  // exp(-36) of the difference left
   const GaussRule rule = gauss_legendre(16);
   constexpr double kPanel = 1.0;
-  SpectralCapacitances result{};
+  FourierCapacitances result{};
   for (const double sign : {1.0, -1.0}) {
     Eigen::MatrixXd m = plate_matrix(p, modes, sign) / er_ref;
     std::vector<double> j(static_cast<std::size_t>(modes));
@@ -172,9 +172,9 @@ SpectralCapacitances spectral_capacitances(const std::vector<SpectralLayer>& lay
         for (int n = 0; n < modes; ++n)
           j[static_cast<std::size_t>(n)] = std::cyl_bessel_j(n, k * a);
         const double own =
-            spectral_green(bands, k, p.height, p.height) - plate_green(k, p.height, er_ref);
+            fourier_green(bands, k, p.height, p.height) - plate_green(k, p.height, er_ref);
         const double twin =
-            p.one_above_other ? spectral_green(bands, k, p.height, twin_height) : own;
+            p.one_above_other ? fourier_green(bands, k, p.height, twin_height) : own;
         for (int mm = 0; mm < modes; ++mm) {
           for (int n = 0; n < modes; ++n) {
             double phase = 0.0;
