@@ -16,11 +16,6 @@ namespace ketrovane::commands {
 
 namespace {
 
-constexpr Quantity kLayerThickness{.what = "layer thickness",
-                                   .dimension = Dimension::length,
-                                   .least = 0.0,
-                                   .least_allowed = false,
-                                   .most = 1000.0};
 constexpr Quantity kLayerEr{.what = "relative permittivity Er",
                             .dimension = Dimension::pure,
                             .least = 1.0,
@@ -69,13 +64,13 @@ bool is_number(std::string_view text) {
 // One layer of its thickness, Er and perhaps loss tangent; each a
 // quantity of the option, refused with the layer's own text.
 field::DielectricLayer layer_of(const std::vector<std::string_view>& parts, std::string_view given,
-                                float loss_tangent) {
+                                float loss_tangent, const Quantity& thickness) {
   if (parts.size() < 2 || parts.size() > 3 || parts[0].empty() || parts[1].empty()) {
     reject_layers(given, kLayerForm);
   }
   const std::string option = "--layers";
   field::DielectricLayer layer{};
-  layer.thickness = parse_quantity(option, parts[0], kLayerThickness);
+  layer.thickness = parse_quantity(option, parts[0], thickness);
   layer.er = parse_quantity(option, parts[1], kLayerEr);
   layer.loss_tangent =
       parts.size() == 3 ? parse_quantity(option, parts[2], kLayerTand) : loss_tangent;
@@ -91,7 +86,8 @@ void add_layer(field::Stack& stack, const field::DielectricLayer& layer, std::st
 
 // A line of a stack file: thickness, Er, an optional loss tangent, an
 // optional name (the first field after Er that is not a number).
-void add_file_line(field::Stack& stack, std::string_view line, float loss_tangent) {
+void add_file_line(field::Stack& stack, std::string_view line, float loss_tangent,
+                   const Quantity& thickness) {
   line = trimmed(line.substr(0, line.find('#')));
   if (line.empty()) return;
   std::vector<std::string_view> parts;
@@ -100,16 +96,16 @@ void add_file_line(field::Stack& stack, std::string_view line, float loss_tangen
   }
   if (parts.size() > 2 && !is_number(parts[2])) parts.resize(2);  // a name, no loss tangent
   if (parts.size() > 3) parts.resize(3);                          // the name after it
-  add_layer(stack, layer_of(parts, line, loss_tangent), line);
+  add_layer(stack, layer_of(parts, line, loss_tangent, thickness), line);
 }
 
-field::Stack layers_of_file(std::string_view text, float loss_tangent) {
+field::Stack layers_of_file(std::string_view text, float loss_tangent, const Quantity& thickness) {
   const std::string name(text.substr(1));
   std::ifstream file(name);
   if (!file) reject_layers(text, "expected a file of layers that can be read");
   field::Stack stack;
   std::string line;
-  while (std::getline(file, line)) add_file_line(stack, line, loss_tangent);
+  while (std::getline(file, line)) add_file_line(stack, line, loss_tangent, thickness);
   if (stack.empty()) reject_layers(text, "expected a file with at least one layer");
   return stack;
 }
@@ -202,12 +198,12 @@ void record_stack(OptionValues& v, const field::Stack& stack, Opt where, int n) 
 
 }  // namespace
 
-field::Stack parse_layers(std::string_view text, float loss_tangent) {
+field::Stack parse_layers(std::string_view text, float loss_tangent, const Quantity& thickness) {
   if (trimmed(text).empty()) reject_layers(text, kLayerForm);
-  if (text.front() == '@') return layers_of_file(text, loss_tangent);
+  if (text.front() == '@') return layers_of_file(text, loss_tangent, thickness);
   field::Stack stack;
   for (const std::string_view item : fields_of(text, ",")) {
-    add_layer(stack, layer_of(fields_of(item, ":"), item, loss_tangent), text);
+    add_layer(stack, layer_of(fields_of(item, ":"), item, loss_tangent, thickness), text);
   }
   return stack;
 }
@@ -224,7 +220,8 @@ std::optional<StackedBoard> read_stacked_board(OptionValues& v, const Arrangemen
            {"layers need ", Piece(Opt::solver, "field"), "; the model has one dielectric"});
   }
   const Opt where = layer_option(v, a);
-  const field::Stack stack = parse_layers(v.shown(Opt::layers), v.number(Opt::tand));
+  const field::Stack stack =
+      parse_layers(v.shown(Opt::layers), v.number(Opt::tand), v.read_as(kLayerThickness));
   const int n = read_layer_number(v, where, stack.count);
   record_stack(v, stack, where, n);
   StackedBoard s{};

@@ -30,10 +30,19 @@ struct StackedBoard {
 std::optional<StackedBoard> read_stacked_board(OptionValues& v, const ArrangementSpec& arrangement,
                                                Solver solver);
 
-// The layers of a --layers text, thicknesses in inches; a layer without
-// its own loss tangent takes `loss_tangent`.  `@FILE` reads them from a
-// file, one a line: thickness, Er, an optional loss tangent and an
+// A layer's thickness, bare numbers in inches.
+inline constexpr Quantity kLayerThickness{.what = "layer thickness",
+                                          .dimension = Dimension::length,
+                                          .least = 0.0,
+                                          .least_allowed = false,
+                                          .most = 1000.0};
+
+// The layers of a --layers text, thicknesses in inches, read as `thickness`
+// reads them (its bare numbers in the unit of --units, say); a layer
+// without its own loss tangent takes `loss_tangent`.  `@FILE` reads them
+// from a file, one a line: thickness, Er, an optional loss tangent and an
 // optional name, separated by blanks or commas, `#` starting a comment.
-field::Stack parse_layers(std::string_view text, float loss_tangent);
+field::Stack parse_layers(std::string_view text, float loss_tangent,
+                          const Quantity& thickness = kLayerThickness);
 
 }  // namespace ketrovane::commands

@@ -159,7 +159,7 @@ void refuse_on_stack(std::string_view item, Varied q) {
 
 // One item erN=X or dN=X of --vary on a stack, X a half-width or X% of the
 // nominal value.
-LayerVariation read_layer_variation(std::string_view item, LayerVariation l,
+LayerVariation read_layer_variation(OptionValues& v, std::string_view item, LayerVariation l,
                                     const LayerStack& stack, Spread spread) {
   const OptionSpec& flag = option(Opt::vary);
   std::string_view value = without_plus_minus(item.substr(item.find('=') + 1));
@@ -172,8 +172,8 @@ LayerVariation read_layer_variation(std::string_view item, LayerVariation l,
     }
     l.half_width = nominal * n.number / 100.0;
   } else {
-    l.half_width =
-        parse_quantity(dashed(flag), value, l.thickness ? kLengthHalfWidth : kPureHalfWidth);
+    l.half_width = parse_quantity(dashed(flag), value,
+                                  v.read_as(l.thickness ? kLengthHalfWidth : kPureHalfWidth));
   }
   const double floor = l.thickness ? 0.0 : 1.0;
   const double share = share_at_or_below(spread, nominal, l.half_width, floor);
@@ -202,7 +202,7 @@ std::vector<Variation> read_variations(OptionValues& v, const StripPair& nominal
           })) {
         reject(option(Opt::vary), item, "that quantity is varied twice");
       }
-      layers.push_back(read_layer_variation(item, *l, stack, spread));
+      layers.push_back(read_layer_variation(v, item, *l, stack, spread));
       v.record_input({"vary_" + layer_variation_name(*l), std::string(item),
                       l->thickness ? "in" : "",
                       single_value(static_cast<float>(layers.back().half_width))});

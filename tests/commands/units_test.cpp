@@ -46,7 +46,8 @@ struct BareCase {
 
 // Fault: a reader that reads its number with the option's own quantity,
 // not the one of --units (a range's fields, a band's edges, a varied
-// half-width, the etch), --units applied to a dimension it does not name,
+// half-width, the etch, a stack's layers and a varied layer's thickness),
+// --units applied to a dimension it does not name,
 // or to a default's text (--f 1000 is MHz whatever --units says).
 TEST(BareUnits, ReadAsTheSameNumbersWithTheirUnitsWritten) {
   const Texts board = {{"er", "3.66"}, {"tand", "0.002"}, {"rho", "1.72"}};
@@ -108,6 +109,23 @@ TEST(BareUnits, ReadAsTheSameNumbersWithTheirUnitsWritten) {
                {"etch", "+-3um"},
                {"f0", "2000000kHz"},
                {"samples", "10"}})},
+      {"a stack's layers and a varied layer", [](OptionValues& v) { read_tolerance(v); }, "um",
+       {{"layers", "800:3.66,800:3.0"},
+        {"strips-on", "1"},
+        {"t", "35"},
+        {"w", "700"},
+        {"s", "200"},
+        {"solver", "field"},
+        {"vary", "d1=+-50,er2=0.05"},
+        {"samples", "10"}},
+       {{"layers", "800um:3.66,800um:3.0"},
+        {"strips-on", "1"},
+        {"t", "35um"},
+        {"w", "700um"},
+        {"s", "200um"},
+        {"solver", "field"},
+        {"vary", "d1=+-50um,er2=0.05"},
+        {"samples", "10"}}},
   };
   for (const BareCase& c : cases) {
     Texts bare = c.bare;
