@@ -116,11 +116,14 @@ Point left_normal(Point from, Point to) {
   return {-(to.y - from.y) / length, (to.x - from.x) / length};
 }
 
-// The offset of a polyline's vertex by `distance` to its left, with mitre
-// joins: on the offset line of each segment meeting there.
+// The offset of a lead's centre line's vertex by `distance` to its left,
+// with mitre joins: on the offset line of each segment meeting there.  The
+// line leaves the face and enters the pad along u, so its ends are offset
+// square to u, whatever the chord next to them.
 Point offset_vertex(const std::vector<Point>& path, std::size_t i, double distance) {
-  const Point before = i == 0 ? left_normal(path[0], path[1]) : left_normal(path[i - 1], path[i]);
-  const Point after = i + 1 == path.size() ? before : left_normal(path[i], path[i + 1]);
+  constexpr Point kAlongU{0.0, 1.0};
+  const Point before = i == 0 ? kAlongU : left_normal(path[i - 1], path[i]);
+  const Point after = i + 1 == path.size() ? kAlongU : left_normal(path[i], path[i + 1]);
   const double scale = distance / (1 + before.x * after.x + before.y * after.y);
   return {path[i].x + scale * (before.x + after.x), path[i].y + scale * (before.y + after.y)};
 }
@@ -136,14 +139,21 @@ double signed_area(const Outline& outline) {
 }
 
 // The copper of a lead on the board: the centre line offset to both sides.
+// Its ends are square across u: the face, the pad's centre line.
 Outline lead_outline(const std::vector<Point>& path, double width, const LeadFrame& frame) {
-  Outline outline;
+  const double half = width / 2;
+  const Point start = path.front();
+  const Point end = path.back();
+  Outline outline{to_board(frame, {start.x, start.y - half})};
   for (std::size_t i = 0; i < path.size(); ++i) {
-    outline.push_back(to_board(frame, offset_vertex(path, i, -width / 2)));
+    outline.push_back(to_board(frame, offset_vertex(path, i, -half)));
   }
+  outline.push_back(to_board(frame, {end.x, end.y - half}));
+  outline.push_back(to_board(frame, {end.x, end.y + half}));
   for (std::size_t i = path.size(); i-- > 0;) {
-    outline.push_back(to_board(frame, offset_vertex(path, i, width / 2)));
+    outline.push_back(to_board(frame, offset_vertex(path, i, half)));
   }
+  outline.push_back(to_board(frame, {start.x, start.y + half}));
   if (signed_area(outline) < 0) std::reverse(outline.begin(), outline.end());
   return without_repeats(outline);
 }
