@@ -153,14 +153,14 @@ Bounds bounds_of(const Artwork& artwork) {
 
 // The upper layer copper-coloured and opaque, the lower blue and translucent.
 std::string picture_fill(int layer) {
-  return layer == 0
-             ? "fc rgb \"#c87533\" fillstyle solid 1.0 border lc rgb \"#7a4a1f\""
-             : "fc rgb \"#3060c0\" fillstyle transparent solid 0.5 border lc rgb \"#203080\"";
+  return layer == 0 ? R"(fc rgb "#c87533" fillstyle solid 1.0 border lc rgb "#7a4a1f")"
+                    : R"(fc rgb "#3060c0" fillstyle transparent solid 0.5 border lc rgb "#203080")";
 }
 
 // The comments one to a line of a gnuplot double-quoted string.
 std::string title(const std::vector<std::string>& comments) {
   std::vector<std::string> lines;
+  lines.reserve(comments.size());
   for (const std::string& comment : comments) lines.push_back(escaped(comment));
   return joined(lines, "\\n");
 }

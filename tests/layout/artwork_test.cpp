@@ -158,7 +158,7 @@ std::pair<std::vector<Point>, std::vector<Point>> edges_of(const Outline& outlin
 
 class ArtworkTest : public ::testing::TestWithParam<ArtworkCase> {
  protected:
-  const ArtworkInputs& in() const { return GetParam().inputs; }
+  [[nodiscard]] static const ArtworkInputs& in() { return GetParam().inputs; }
   Artwork artwork = make_artwork(GetParam().inputs);
 };
 

@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
                                                 : std::vector<std::string>{"F.Cu"};
     const std::vector<std::string> comments = {"Coupler " + name,
                                                "Bends and steps are not in the response"};
-    const std::string base = folder + "/" + name;
+    std::string base = folder + "/";
+    base += name;
     write(base + ".json", geometry_json(artwork, layers));
     write(base + ".kicad_mod", ketrovane::layout::kicad_footprint(artwork, name, layers, comments));
     write(base + ".dxf", ketrovane::layout::dxf_drawing(artwork, layers, comments));
