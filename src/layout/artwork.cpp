@@ -185,7 +185,9 @@ void add_sections(const ArtworkInputs& inputs, Artwork& artwork) {
     const double high = low + section.w;
     artwork.layers[0].outlines.push_back(rectangle(x, low, end, high));
     artwork.layers[stacked ? 1 : 0].outlines.push_back(rectangle(x, -high, end, -low));
-    artwork.dimensions.push_back({numbered("W", i), {mid, low}, {mid, high}, 0});
+    // The width a quarter along, the gap or offset halfway, apart on the picture.
+    const double quarter = x + section.length / 4;
+    artwork.dimensions.push_back({numbered("W", i), {quarter, low}, {quarter, high}, 0});
     if (stacked) {
       artwork.dimensions.push_back(
           {numbered("WO", i), {mid, -section.wo / 2}, {mid, section.wo / 2}, 0});

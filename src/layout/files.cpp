@@ -310,8 +310,10 @@ std::string picture_script(const Artwork& artwork, const std::map<std::string, s
   }
   for (const Pad& pad : artwork.pads) {
     picture_polygon(out, object, pad_outline(pad), pad.layer);
+    // The number beyond the pad, at the end of the line.
     out << "set label \"" << pad.number << "\" at " << mm(pad.centre.x) << "," << mm(pad.centre.y)
-        << " center front font \",12\" tc rgb \"white\"\n";
+        << (pad.centre.x < 0 ? " right offset -1.2,0" : " left offset 1.2,0")
+        << " front font \",12\"\n";
   }
   for (const Dimension& dimension : artwork.dimensions) picture_dimension(out, dimension, labels);
   out << "plot NaN notitle\nunset output\n";
