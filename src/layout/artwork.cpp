@@ -53,9 +53,13 @@ Lead mitred_lead(double width, double v0, double rise, double lead_length) {
 
 // The chord angle of an arc of centre-line radius `radius` whose outer edge
 // (radius + half_width) stands off its chords by at most kArcSagitta.
+// (A line of no width, which the caller never asks for, gets one chord.)
 int chords_for(double radius, double half_width, double angle) {
-  const double step = 2 * std::acos(1 - kArcSagitta / (radius + half_width));
-  return std::max(1, static_cast<int>(std::ceil(angle / step)));
+  constexpr double kMostChords = 1e6;
+  const double outer = radius + half_width;
+  if (!(outer > kArcSagitta)) return 1;
+  const double step = 2 * std::acos(1 - kArcSagitta / outer);
+  return static_cast<int>(std::clamp(std::ceil(angle / step), 1.0, kMostChords));
 }
 
 // Arcs tangent at the face: a left turn through `angle`, the diagonal, a
@@ -241,24 +245,27 @@ void add_lead(const ArtworkInputs& inputs, PortRole role, Artwork& artwork) {
   }
 }
 
-// The spacing of the leads once they run parallel, where they bend.
-void add_lead_spacing(const ArtworkInputs& inputs, const Artwork& leads, Artwork& artwork) {
+// The spacing of the leads once they run parallel, where they bend: "G"
+// (or "D") at the first end that bends, "G2" at the other if it differs.
+void add_lead_spacing(const ArtworkInputs& inputs, Artwork& artwork) {
   const std::string name = inputs.one_above_the_other ? "D" : "G";
-  for (int side = 0; side < 2; ++side) {
+  bool drawn = false;
+  for (std::size_t side = 0; side < 2; ++side) {
     const SectionShape& end = side == 0 ? inputs.sections.front() : inputs.sections.back();
-    const double spacing = inputs.lead_spacing[static_cast<std::size_t>(side)];
+    const double spacing = inputs.lead_spacing[side];
     if (lead_rise(inputs, end, spacing) <= kSamePoint) continue;
-    if (side == 1 && spacing == inputs.lead_spacing[0]) continue;
-    const PortRole a = side == 0 ? PortRole::input : PortRole::through;
-    const PortRole b = side == 0 ? PortRole::coupled : PortRole::isolated;
-    const double x = leads.pads[static_cast<std::size_t>(a)].centre.x;
-    const double half_a =
-        inputs.one_above_the_other ? 0.0 : inputs.feed_width[static_cast<std::size_t>(a)] / 2;
-    const double half_b =
-        inputs.one_above_the_other ? 0.0 : inputs.feed_width[static_cast<std::size_t>(b)] / 2;
-    const double ya = leads.pads[static_cast<std::size_t>(a)].centre.y - half_a;
-    const double yb = leads.pads[static_cast<std::size_t>(b)].centre.y + half_b;
-    artwork.dimensions.push_back({side == 0 ? name : name + "2", {x, yb}, {x, ya}, 0});
+    if (drawn && spacing == inputs.lead_spacing[0]) continue;
+    const auto a = static_cast<std::size_t>(side == 0 ? PortRole::input : PortRole::through);
+    const auto b = static_cast<std::size_t>(side == 0 ? PortRole::coupled : PortRole::isolated);
+    // Side by side the edge gap, one above the other the centre lines'.
+    const double edges = inputs.one_above_the_other ? 0.0 : 0.5;
+    const Point pad_a = artwork.pads[a].centre;
+    const Point pad_b = artwork.pads[b].centre;
+    artwork.dimensions.push_back({drawn ? name + "2" : name,
+                                  {pad_a.x, pad_b.y + edges * inputs.feed_width[b]},
+                                  {pad_a.x, pad_a.y - edges * inputs.feed_width[a]},
+                                  0});
+    drawn = true;
   }
 }
 
@@ -277,7 +284,7 @@ Artwork make_artwork(const ArtworkInputs& inputs) {
     assert(inputs.feed_width[static_cast<std::size_t>(role)] > 0);
     add_lead(inputs, static_cast<PortRole>(role), artwork);
   }
-  add_lead_spacing(inputs, artwork, artwork);
+  add_lead_spacing(inputs, artwork);
   return artwork;
 }
 

@@ -332,7 +332,12 @@ TEST_P(ArtworkTest, DimensionsMeasureWhatTheyName) {
   }
   expected["LL"] = in().lead_length;
   const double already = one ? in().sections.front().wo : in().sections.front().s;
-  if (in().lead_spacing[0] > already) expected[one ? "D" : "G"] = in().lead_spacing[0];
+  const double already_at_end = one ? in().sections.back().wo : in().sections.back().s;
+  const std::string spacing = one ? "D" : "G";
+  if (in().lead_spacing[0] > already) expected[spacing] = in().lead_spacing[0];
+  if (in().lead_spacing[1] > already_at_end && in().lead_spacing[1] != in().lead_spacing[0]) {
+    expected[spacing + (expected.count(spacing) ? "2" : "")] = in().lead_spacing[1];
+  }
   std::map<std::string, double> measured;
   for (const Dimension& dimension : artwork.dimensions) {
     measured[dimension.label] =
