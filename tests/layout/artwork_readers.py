@@ -9,7 +9,7 @@ The expected geometry is a dict in inches, as write_samples writes it:
 
 Each check_* function takes a file's path and that dict and raises
 AssertionError naming what differs.  Needs KiCad's pcbnew, gerbv, ezdxf,
-shapely, Pillow, numpy and gnuplot (scripts/install-deps installs them).
+shapely, matplotlib and gnuplot (scripts/install-deps installs them).
 """
 
 import os
@@ -17,9 +17,8 @@ import subprocess
 import tempfile
 
 import ezdxf
-import numpy
+import matplotlib.image
 import pcbnew
-from PIL import Image
 from shapely.geometry import Polygon, box
 from shapely.ops import unary_union
 
@@ -98,9 +97,9 @@ def gerber_dark_area_mm2(path):
         subprocess.run(["gerbv", "-x", "png", "-D", str(GERBV_DPI), "-B", "0", "-b", "#FFFFFF",
                         "-f", "#000000FF", "-o", picture, path],
                        check=True, capture_output=True)
-        grey = numpy.asarray(Image.open(picture).convert("L"), dtype=float)
+        rgb = matplotlib.image.imread(picture)[:, :, :3]
     pixel = MM_PER_INCH / GERBV_DPI
-    return float((1.0 - grey / 255.0).sum()) * pixel * pixel
+    return float((1.0 - rgb.mean(axis=2)).sum()) * pixel * pixel
 
 
 def check_gerber(path, geometry, layer):
