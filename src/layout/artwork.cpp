@@ -10,8 +10,9 @@
 namespace ketrovane::layout {
 namespace {
 
-// Points closer than this (in inches, 25 pm) are one point.
-constexpr double kSamePoint = 1e-9;
+// Points closer than this (2 nm, in inches) are one point: the files round
+// to whole nanometres, and two points kept stay two there.
+constexpr double kSamePoint = 2e-6 / 25.4;
 
 // A feed line is drawn in its own frame: u along the line away from the
 // section's end face (u = 0), v across it, the line turning toward +v.

@@ -349,6 +349,53 @@ TEST_P(ArtworkTest, DimensionsMeasureWhatTheyName) {
   }
 }
 
+// Catches NaN, crossing outlines or edges that vanish at the files'
+// nanometre grid where the geometry changes form: no rise, rises about
+// the file grid, arcs that just do or just do not reach 45 degrees, feed
+// lines far narrower or wider than their strips, the shortest lead.
+TEST(ArtworkThresholds, OutlinesStaySimpleAndFiniteOnTheFileGrid) {
+  constexpr double kNanometre = 1e-6 / 25.4;
+  const double w = 0.02;
+  const double full_arc_rise = 2 * 2 * w * (1 - std::cos(std::numbers::pi / 4));
+  for (const bool stacked : {false, true}) {
+    for (const Bend bend : {Bend::mitre, Bend::arc}) {
+      for (const double feed : {0.3 * w, w, 3 * w}) {
+        const double full = full_arc_rise * feed / w;
+        for (const double rise : {0.0, 0.3 * kNanometre, 1.3 * kNanometre, 2.5 * kNanometre,
+                                  full * (1 - 1e-12), full, full * (1 + 1e-12), 0.5}) {
+          for (const double lead : {3 * w / 2, 1.0}) {
+            ArtworkInputs in;
+            in.one_above_the_other = stacked;
+            in.sections = {{0.4, w, 0.004, 0.006}};
+            in.feed_width = {feed, feed, feed, feed};
+            const double apart = stacked ? 0.006 : 0.004;
+            in.lead_spacing = {apart + 2 * rise, apart + 2 * rise};
+            in.lead_length = lead;
+            in.bend = bend;
+            const Artwork artwork = make_artwork(in);
+            for (const CopperLayer& layer : artwork.layers) {
+              for (const Outline& outline : layer.outlines) {
+                SCOPED_TRACE(::testing::Message()
+                             << "stacked " << stacked << " bend " << static_cast<int>(bend)
+                             << " feed " << feed << " rise " << rise << " lead " << lead);
+                expect_simple_and_counter_clockwise(outline);
+                for (std::size_t i = 0; i < outline.size(); ++i) {
+                  const Point a = outline[i];
+                  const Point b = outline[(i + 1) % outline.size()];
+                  ASSERT_TRUE(std::isfinite(a.x) && std::isfinite(a.y));
+                  ASSERT_FALSE(std::llround(a.x / kNanometre) == std::llround(b.x / kNanometre) &&
+                               std::llround(a.y / kNanometre) == std::llround(b.y / kNanometre))
+                      << "edge " << i << " vanishes on the grid";
+                }
+              }
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Cases, ArtworkTest, ::testing::ValuesIn(testing::artwork_cases()),
                          [](const auto& info) { return info.param.name; });
 
