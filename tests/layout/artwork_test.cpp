@@ -336,7 +336,7 @@ TEST_P(ArtworkTest, DimensionsMeasureWhatTheyName) {
   const std::string spacing = one ? "D" : "G";
   if (in().lead_spacing[0] > already) expected[spacing] = in().lead_spacing[0];
   if (in().lead_spacing[1] > already_at_end && in().lead_spacing[1] != in().lead_spacing[0]) {
-    expected[spacing + (expected.count(spacing) ? "2" : "")] = in().lead_spacing[1];
+    expected[spacing + (expected.contains(spacing) ? "2" : "")] = in().lead_spacing[1];
   }
   std::map<std::string, double> measured;
   for (const Dimension& dimension : artwork.dimensions) {
@@ -344,7 +344,7 @@ TEST_P(ArtworkTest, DimensionsMeasureWhatTheyName) {
         std::hypot(dimension.to.x - dimension.from.x, dimension.to.y - dimension.from.y);
   }
   for (const auto& [label, length] : expected) {
-    ASSERT_TRUE(measured.count(label)) << label;
+    ASSERT_TRUE(measured.contains(label)) << label;
     EXPECT_NEAR(measured[label], length, kExact) << label;
   }
 }

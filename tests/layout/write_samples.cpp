@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     // Quotes, a backslash, Gerber's delimiters and a line break: none may
     // break a file.
     const std::vector<std::string> comments = {
-        "Coupler " + name + ": 20 dB, \"edge\" 100% * C:\\designs",
+        "Coupler " + name + R"(: 20 dB, "edge" 100% * C:\designs)",
         "Bends and steps are not in the response\nLead-out lengths as drawn"};
     std::string base = folder + "/";
     base += name;
