@@ -262,9 +262,11 @@ void add_lead_spacing(const ArtworkInputs& inputs, Artwork& artwork) {
     const double edges = inputs.one_above_the_other ? 0.0 : 0.5;
     const Point pad_a = artwork.pads[a].centre;
     const Point pad_b = artwork.pads[b].centre;
+    // Halfway along the straight runs, clear of the pads' numbers.
+    const double x = pad_a.x + (side == 0 ? 0.5 : -0.5) * inputs.lead_length;
     artwork.dimensions.push_back({drawn ? name + "2" : name,
-                                  {pad_a.x, pad_b.y + edges * inputs.feed_width[b]},
-                                  {pad_a.x, pad_a.y - edges * inputs.feed_width[a]},
+                                  {x, pad_b.y + edges * inputs.feed_width[b]},
+                                  {x, pad_a.y - edges * inputs.feed_width[a]},
                                   0});
     drawn = true;
   }

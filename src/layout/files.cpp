@@ -204,11 +204,15 @@ void picture_dimension(std::ostringstream& out, const Dimension& dimension,
   out << "set arrow from " << mm(dimension.from.x) << "," << mm(dimension.from.y) << " to "
       << mm(dimension.to.x) << "," << mm(dimension.to.y)
       << " heads size screen 0.006,25 lc rgb \"black\" front\n";
+  // Lengths labelled above, widths and gaps beside on the side toward x = 0,
+  // clear of the pads' numbers at the ends.
   const bool across_x =
       std::abs(dimension.to.x - dimension.from.x) > std::abs(dimension.to.y - dimension.from.y);
   out << "set label \"" << escaped(text) << "\" at " << mm((dimension.from.x + dimension.to.x) / 2)
       << "," << mm((dimension.from.y + dimension.to.y) / 2)
-      << (across_x ? " center offset 0,0.8" : " left offset 0.6,0")
+      << (across_x               ? " center offset 0,0.8"
+          : dimension.from.x > 0 ? " right offset -0.6,0"
+                                 : " left offset 0.6,0")
       << " front noenhanced font \",9\"\n";
 }
 
