@@ -43,6 +43,7 @@
 
 #include "common/constants.hpp"
 #include "model/mode_impedances.hpp"
+#include "model/single_strip.hpp"
 
 namespace ketrovane {
 namespace {
@@ -327,6 +328,31 @@ ModeImpedances mode_impedances(const CrossSection& x) {
   const float zoe = eta_over_sqrt_er / (2.0F * cp + 2.0F * cf + 2.0F * inner.even);
   const float zoo = eta_over_sqrt_er / (2.0F * cp + 2.0F * cf + 2.0F * inner.odd);
   return {zoe, zoo, {cp, cf, inner.even, inner.odd}, abandoned};
+}
+
+// The single strip (single_strip.hpp): the coupled model with both edges
+// outer edges.  Its sheet is the coupled sheet's even mode as s grows,
+// ke = tanh(a) tanh(c) tending to tanh(a).
+StripImpedance strip_impedance(const Board& board, float w) {
+  const float tb = board.t / board.b;
+  const float cp = 2.0F * w / (board.b - board.t);  // Cp/eps
+  const float cf = outer_fringing(tb);              // C'f/eps
+  const float sqrt_er = std::sqrt(board.er);
+  const float eta_over_sqrt_er = kEta / sqrt_er;
+  const float thick = eta_over_sqrt_er / (2.0F * cp + 4.0F * cf);
+  if (tb >= kThinStrip) return {thick, false};
+  const float a = kPi * w / (2.0F * board.b);
+  float k = std::tanh(a);
+  if (k >= kHilbergSwitch) k = tanh_of_quadruple(a / 4.0F);
+  if (k >= 1.0F) return {thick, true};
+  const float ratio = k >= kHilbergSwitch ? elliptic_ratio_upper(k) : elliptic_ratio_lower(k);
+  const float sheet = (kEta / (4.0F * sqrt_er)) / ratio;
+  if (tb == 0.0F) return {sheet, false};
+  // The sheet's edge fringing implied by its impedance, blended to C'f.
+  const float cf0 = (eta_over_sqrt_er / sheet - 2.0F * cp - 2.0F * cf) / 2.0F;
+  const float q = tb / kThinStrip;
+  const float edges = (1.0F - q) * cf0 + q * cf;
+  return {eta_over_sqrt_er / (2.0F * cp + 2.0F * cf + 2.0F * edges), false};
 }
 
 }  // namespace ketrovane
