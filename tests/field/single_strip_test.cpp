@@ -109,7 +109,8 @@ TEST(SingleStrip, StackOfTwoDielectricsLiesBetweenThem) {
   EXPECT_GT(s.effective_permittivity, 1.0);
   EXPECT_LT(s.effective_permittivity, 4.0);
   const StripSolution air = solved({1.0, 0.0, 0.6, 1.0, std::nullopt});
-  EXPECT_NEAR(s.impedance, air.impedance / std::sqrt(s.effective_permittivity), 1e-9 * air.impedance);
+  EXPECT_NEAR(s.impedance, air.impedance / std::sqrt(s.effective_permittivity),
+              1e-9 * air.impedance);
 }
 
 // Fault: the conductor loss's recession wrong (the planes left in place,
