@@ -149,6 +149,18 @@ float elliptic_ratio_lower(float k) {
   return kPi / std::log(2.0F * (1.0F + rkp) / (1.0F - rkp));
 }
 
+// K(k)/K(k') of the single sheet, k = tanh(a) < 1/sqrt(2), by Hilberg's
+// lower form [3] with k' = sech(a) and 1 - sqrt(k') from
+// 1 - sech(a) = 2 sinh^2(a/2)/cosh(a): narrow sheets keep their digits,
+// where sqrt(1 - k^2) would round to 1.
+float sheet_ratio_lower(float a) {
+  const float kp = 1.0F / std::cosh(a);
+  const float rkp = std::sqrt(kp);
+  const float half = std::sinh(a / 2.0F);
+  const float one_minus_rkp = (2.0F * half * half / std::cosh(a)) / (1.0F + rkp);
+  return kPi / std::log(2.0F * (1.0F + rkp) / one_minus_rkp);
+}
+
 // tanh(4y) from r = tanh(y): 4r(1 + r^2)/(1 + 6r^2 + r^4).  Close to 1 this
 // keeps digits that tanh(4y) itself rounds away.
 float tanh_of_quadruple(float y) {
@@ -345,7 +357,7 @@ StripImpedance strip_impedance(const Board& board, float w) {
   float k = std::tanh(a);
   if (k >= kHilbergSwitch) k = tanh_of_quadruple(a / 4.0F);
   if (k >= 1.0F) return {thick, true};
-  const float ratio = k >= kHilbergSwitch ? elliptic_ratio_upper(k) : elliptic_ratio_lower(k);
+  const float ratio = k >= kHilbergSwitch ? elliptic_ratio_upper(k) : sheet_ratio_lower(a);
   const float sheet = (kEta / (4.0F * sqrt_er)) / ratio;
   if (tb == 0.0F) return {sheet, false};
   // The sheet's edge fringing implied by its impedance, blended to C'f.

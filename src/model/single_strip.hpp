@@ -10,7 +10,8 @@
 // Trans. MTT-2, 1954), which holds while the fringing fields of the two
 // edges do not interact: w/(b - t) of 0.35 and more.  A sheet (t = 0) is
 // exact by conformal mapping, Zo = (eta/(4 sqrt(er))) K(k')/K(k),
-// k = tanh(pi w / 2b), with Hilberg's K/K' as the coupled model's; below
+// k = tanh(pi w / 2b), with Hilberg's K/K' as the coupled model's (k' =
+// sech(pi w / 2b) kept to its digits for narrow sheets); below
 // t/b = 0.025 the edges' fringing blends linearly from the sheet's to the
 // thick edge's, as the coupled model's inner fringing does.
 //

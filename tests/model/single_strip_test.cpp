@@ -36,10 +36,10 @@ TEST(SingleStripModel, WithinItsStatedErrorOfTheField) {
     float w;
     double bound;
   };
-  const Case cases[] = {{0.0F, 0.05F, 1e-5},    {0.0F, 0.5F, 1e-5},   {0.0F, 3.0F, 1e-4},
-                        {0.005F, 0.35F, 0.015}, {0.01F, 0.5F, 0.015}, {0.02F, 1.0F, 0.015},
-                        {0.05F, 0.34F, 0.01},   {0.05F, 1.0F, 0.01},  {0.2F, 0.3F, 0.01},
-                        {0.2F, 2.0F, 0.01},     {0.4F, 0.5F, 0.01}};
+  const Case cases[] = {{0.0F, 0.002F, 1e-5}, {0.0F, 0.05F, 1e-5},    {0.0F, 0.5F, 1e-5},
+                        {0.0F, 3.0F, 1e-4},   {0.005F, 0.35F, 0.015}, {0.01F, 0.5F, 0.015},
+                        {0.02F, 1.0F, 0.015}, {0.05F, 0.34F, 0.01},   {0.05F, 1.0F, 0.01},
+                        {0.2F, 0.3F, 0.01},   {0.2F, 2.0F, 0.01},     {0.4F, 0.5F, 0.01}};
   for (const Case& c : cases) {
     const Board board{1.0F, c.t, 2.2F};
     const double model = strip_impedance(board, c.w).zo;
