@@ -59,7 +59,7 @@ TEST(LineWidth, RefusesWhatNoWidthGives) {
 }
 
 // Fault: the length per degree from the free-space wavelength or the wrong
-// permittivity.  Worked by hand: 11802.8545 / (1000 sqrt 2.2) / 360 =
+// permittivity; a narrow strip not flagged outside the closed form's range.  Worked by hand: 11802.8545 / (1000 sqrt 2.2) / 360 =
 // 0.0221040 inch per degree at 1 GHz in Er 2.2.
 TEST(LineRow, LengthPerDegreeIsTheGuidedWavelengthOver360) {
   const LineRow row = line_row(centred(0.1F), kCopper, 1000.0F, Solver::model);
@@ -67,6 +67,8 @@ TEST(LineRow, LengthPerDegreeIsTheGuidedWavelengthOver360) {
   EXPECT_GT(row.loss.conductor_db_per_inch, 0.0F);
   EXPECT_NEAR(row.loss.total_db_per_inch,
               row.loss.conductor_db_per_inch + row.loss.dielectric_db_per_inch, 1e-7F);
+  EXPECT_TRUE(row.model_in_range);  // W/(B - T) = 0.81
+  EXPECT_FALSE(line_row(centred(0.04F), kCopper, 1000.0F, Solver::model).model_in_range);
   const LineRow both = line_row(centred(0.1F), kCopper, 1000.0F, Solver::both);
   ASSERT_TRUE(both.field.has_value());
   EXPECT_LT(std::abs(both.field->zo_error_pct), 1.5F);  // the thin-strip blend's bound
