@@ -16,10 +16,11 @@
 // thick edge's, as the coupled model's inner fringing does.
 //
 // Against the field solution (measured over t/b 0 to 0.4, w/b 0.1 to 3):
-// a sheet within 1e-4 (the modulus near 1 rounded in float for w/b of
-// 3 and more, as in the coupled model; 3e-6 below); t/b of 0.025 and more within 1 % for w/(b - t)
-// of 0.35 and more (0.01 % from w/(b - t) = 1); the thin-strip blend within 1.5 % there; narrower
-// strips low, by up to 8 % at w/b = 0.1.
+// a sheet within 1e-4 (the modulus near 1 rounded in float for w/b of 3
+// and more, as in the coupled model; 3e-6 below); t/b of 0.025 and more
+// within 1 % for w/(b - t) of 0.35 and more (0.01 % from w/(b - t) = 1);
+// the thin-strip blend within 1.5 % there; narrower strips low, by up to
+// 8 % at w/b = 0.1.
 //
 // Single precision, as the coupled model; lengths in inches for the loss.
 #pragma once

@@ -59,8 +59,9 @@ TEST(LineWidth, RefusesWhatNoWidthGives) {
 }
 
 // Fault: the length per degree from the free-space wavelength or the wrong
-// permittivity; a narrow strip not flagged outside the closed form's range.  Worked by hand: 11802.8545 / (1000 sqrt 2.2) / 360 =
-// 0.0221040 inch per degree at 1 GHz in Er 2.2.
+// permittivity; a narrow strip not flagged outside the closed form's
+// range.  Worked by hand: 11802.8545 / (1000 sqrt 2.2) / 360 = 0.0221040
+// inch per degree at 1 GHz in Er 2.2.
 TEST(LineRow, LengthPerDegreeIsTheGuidedWavelengthOver360) {
   const LineRow row = line_row(centred(0.1F), kCopper, 1000.0F, Solver::model);
   EXPECT_NEAR(row.inch_per_degree, 0.0221040F, 2e-7F);
