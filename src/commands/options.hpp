@@ -25,9 +25,10 @@ enum class Command : std::uint8_t {
   sensitivity,
   field,
   multisection,
-  tolerance
+  tolerance,
+  line
 };
-inline constexpr std::size_t kCommandCount = 7;
+inline constexpr std::size_t kCommandCount = 8;
 
 // A set of commands.
 class Commands {
@@ -148,6 +149,10 @@ struct OptionSpec {
   std::string_view python_keyword = {};
   // Given by --layers instead, where the command takes it (B, Er).
   bool from_layers = false;
+  // The phrase for the commands of other_help_for, where the option means
+  // something of its own (a line's impedance, not a coupler's).
+  Commands other_help_for = {};
+  std::string_view other_help = {};
 
   [[nodiscard]] bool taken_by(Command c) const {
     return required.has(c) || optional.has(c) || alternative.has(c);

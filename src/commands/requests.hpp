@@ -86,8 +86,20 @@ struct ToleranceRequest {
   std::uint64_t count = 0;    // how many from start
 };
 
+// One strip between the planes: a row per width, or per impedance whose
+// width is found.
+struct LineRequest {
+  StripPair where{CrossSection{}};  // the board or stack and the strip's height; its W and S
+                                    // not looked at
+  bool by_impedance;                // the rows are impedances (--zo), else widths (--w)
+  Axis values;                      // inches or ohms
+  Materials materials;
+  float f_mhz;  // of the loss and the length per degree
+  Solver solver;
+};
+
 using Request = std::variant<AnalyseRequest, SynthesiseRequest, ResponseRequest, SensitivityRequest,
-                             FieldRequest, MultisectionRequest, ToleranceRequest>;
+                             FieldRequest, MultisectionRequest, ToleranceRequest, LineRequest>;
 
 AnalyseRequest read_analyse(OptionValues& values);
 SynthesiseRequest read_synthesise(OptionValues& values);
@@ -96,6 +108,7 @@ SensitivityRequest read_sensitivity(OptionValues& values);
 FieldRequest read_field(OptionValues& values);
 MultisectionRequest read_multisection(OptionValues& values);
 ToleranceRequest read_tolerance(OptionValues& values);
+LineRequest read_line(OptionValues& values);
 
 // Parts of the requests that others build on: the conductor and dielectric
 // of --rho, --roughness and --tand, and a strip pair of single values.

@@ -63,7 +63,7 @@ from . import _core
 __all__ = ["Result", "ModelAccuracyWarning", "HigherOrderModeWarning", "FieldFailureWarning",
            "WeakSectionWarning", "analyse", "analyze",
            "synthesise", "synthesize", "response", "sensitivity", "field", "s_matrix", "network",
-           "multisection", "Multisection", "tolerance", "tolerance_combine", "Tolerance"]
+           "multisection", "Multisection", "tolerance", "tolerance_combine", "Tolerance", "line"]
 __version__ = _core.__version__
 
 
@@ -1130,7 +1130,7 @@ def _given(function, names, arguments):
 
 
 # pylint: disable=wrong-import-position
-from ._functions import (analyse, field, multisection, network, response,  # noqa: E402
+from ._functions import (analyse, field, line, multisection, network, response,  # noqa: E402
                          s_matrix, sensitivity, synthesise, tolerance)
 
 # The American spellings, as the command line takes them.
