@@ -197,23 +197,63 @@ void picture_polygon(std::ostringstream& out, int& object, const Outline& outlin
   out << " " << picture_fill(layer) << " back\n";
 }
 
-void picture_dimension(std::ostringstream& out, const Dimension& dimension,
-                       const std::map<std::string, std::string>& labels) {
-  const auto found = labels.find(dimension.label);
-  const std::string text = found == labels.end() ? dimension.label : found->second;
+// On the drawing a dimension carries its short name ("W1"), which stays
+// clear of its neighbours however narrow the section; the values go in the
+// key under the drawing.
+void picture_dimension(std::ostringstream& out, const Dimension& dimension) {
   out << "set arrow from " << mm(dimension.from.x) << "," << mm(dimension.from.y) << " to "
       << mm(dimension.to.x) << "," << mm(dimension.to.y)
       << " heads size screen 0.006,25 lc rgb \"black\" front\n";
-  // Lengths labelled above, widths and gaps beside on the side toward x = 0,
+  // Lengths named above, widths and gaps beside on the side toward x = 0,
   // clear of the pads' numbers at the ends.
   const bool across_x =
       std::abs(dimension.to.x - dimension.from.x) > std::abs(dimension.to.y - dimension.from.y);
-  out << "set label \"" << escaped(text) << "\" at " << mm((dimension.from.x + dimension.to.x) / 2)
-      << "," << mm((dimension.from.y + dimension.to.y) / 2)
-      << (across_x               ? " center offset 0,0.8"
-          : dimension.from.x > 0 ? " right offset -0.6,0"
-                                 : " left offset 0.6,0")
+  out << "set label \"" << escaped(dimension.label) << "\" at "
+      << mm((dimension.from.x + dimension.to.x) / 2) << ","
+      << mm((dimension.from.y + dimension.to.y) / 2)
+      << (across_x               ? " center offset 0,0.7"
+          : dimension.from.x > 0 ? " right offset -0.4,0"
+                                 : " left offset 0.4,0")
       << " front noenhanced font \",9\"\n";
+}
+
+// The number of the section a dimension belongs to ("W3", "S3", "WO3",
+// "L3"), or 0 for those of the feed lines ("WF1", "G", "LL").
+int section_of(const std::string& label) {
+  if (label.rfind("WF", 0) == 0) return 0;
+  const std::size_t digits = label.find_first_of("0123456789");
+  if (digits == std::string::npos || digits == 0) return 0;
+  return std::stoi(label.substr(digits));
+}
+
+// The key under the drawing: a line per section with its dimensions' values,
+// then the feed lines' three to a line.
+std::vector<std::string> picture_key(const Artwork& artwork,
+                                     const std::map<std::string, std::string>& labels) {
+  constexpr std::size_t kFeedValuesPerLine = 3;
+  std::map<int, std::vector<std::string>> by_section;
+  std::vector<std::string> feeds;
+  for (const Dimension& dimension : artwork.dimensions) {
+    const auto found = labels.find(dimension.label);
+    const std::string text = found == labels.end() ? dimension.label : found->second;
+    const int section = section_of(dimension.label);
+    (section == 0 ? feeds : by_section[section]).push_back(text);
+  }
+  // The feed lines' widths by port number first, then the spacing and the run.
+  const auto is_width = [](const std::string& text) { return text.rfind("WF", 0) == 0; };
+  std::stable_sort(feeds.begin(), feeds.end(), [&](const std::string& a, const std::string& b) {
+    if (is_width(a) && is_width(b)) return a < b;
+    return is_width(a) && !is_width(b);
+  });
+  std::vector<std::string> lines;
+  for (const auto& [section, values] : by_section) lines.push_back(joined(values, ", "));
+  for (std::size_t i = 0; i < feeds.size(); i += kFeedValuesPerLine) {
+    const auto first = feeds.begin() + static_cast<std::ptrdiff_t>(i);
+    const auto last =
+        feeds.begin() + static_cast<std::ptrdiff_t>(std::min(feeds.size(), i + kFeedValuesPerLine));
+    lines.push_back(joined(std::vector<std::string>(first, last), ", "));
+  }
+  return lines;
 }
 
 }  // namespace
@@ -323,13 +363,15 @@ std::string picture_script(const Artwork& artwork, const std::map<std::string, s
   std::ostringstream out;
   for (const std::string& line : comment_lines(comments)) out << "# " << line << "\n";
   const Bounds bounds = bounds_of(artwork);
-  const double margin = 0.15 * std::max(bounds.x1 - bounds.x0, bounds.y1 - bounds.y0);
+  // Room about the copper for the dimensions' names and the pads' numbers.
+  const double x_margin = 0.08 * (bounds.x1 - bounds.x0);
+  const double y_margin = std::max(0.25 * (bounds.y1 - bounds.y0), 0.04 * (bounds.x1 - bounds.x0));
   out << terminal_line << "\n"
       << "set output \"" << escaped(image_path) << "\"\n"
       << "set title \"" << title(comments) << "\" noenhanced\n"
       << "set size ratio -1\nunset key\nset xlabel \"x (mm)\"\nset ylabel \"y (mm)\"\n"
-      << "set xrange [" << mm(bounds.x0 - margin) << ":" << mm(bounds.x1 + margin) << "]\n"
-      << "set yrange [" << mm(bounds.y0 - margin) << ":" << mm(bounds.y1 + margin) << "]\n";
+      << "set xrange [" << mm(bounds.x0 - x_margin) << ":" << mm(bounds.x1 + x_margin) << "]\n"
+      << "set yrange [" << mm(bounds.y0 - y_margin) << ":" << mm(bounds.y1 + y_margin) << "]\n";
   int object = 0;
   for (std::size_t layer = 0; layer < artwork.layers.size(); ++layer) {
     for (const Outline& outline : artwork.layers[layer].outlines) {
@@ -343,8 +385,12 @@ std::string picture_script(const Artwork& artwork, const std::map<std::string, s
         << (pad.centre.x < 0 ? " right offset -1.2,0" : " left offset 1.2,0")
         << " front font \",12\"\n";
   }
-  for (const Dimension& dimension : artwork.dimensions) picture_dimension(out, dimension, labels);
-  out << "plot NaN notitle\nunset output\n";
+  for (const Dimension& dimension : artwork.dimensions) picture_dimension(out, dimension);
+  const std::vector<std::string> key = picture_key(artwork, labels);
+  out << "set bmargin " << key.size() + 5 << "\n"
+      << "set label \"" << title(key) << "\" at graph 0.5, graph 0 center offset 0,-3.8"
+      << " front noenhanced\n"
+      << "plot NaN notitle\nunset output\n";
   return out.str();
 }
 
