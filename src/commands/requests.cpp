@@ -464,7 +464,7 @@ void set_length_on_stack(ResponseRequest& q, OptionValues& v) {
   }
 }
 
-ResponseRequest read_response(OptionValues& v) {
+ResponseRequest read_response_coupler(OptionValues& v) {
   ResponseRequest q{};
   const bool by_impedance = v.has(Opt::zo) || v.has(Opt::coupling);
   if (by_impedance) {
@@ -490,6 +490,11 @@ ResponseRequest read_response(OptionValues& v) {
     q.f0_mhz = v.number(Opt::f0);
     q.length_inch = quarter_wave_length(q.f0_mhz, q.er);
   }
+  return q;
+}
+
+ResponseRequest read_response(OptionValues& v) {
+  ResponseRequest q = read_response_coupler(v);
   q.f = v.axis(Opt::f, Quotient::single_precision);
   q.terminations.source = v.number(Opt::rs);
   q.terminations.load = v.number(Opt::rl);
