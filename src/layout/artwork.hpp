@@ -35,6 +35,12 @@ enum class Bend : std::uint8_t {
   arc,    // straight runs joined by circular arcs
 };
 
+// An arc bend's centre-line radius, in widths of its line.
+inline constexpr double kArcRadiusPerWidth = 2.0;
+// The most an arc's chords stand off the true curve: 0.01 um, in inches,
+// so that a width measured on the outlines holds to 0.1 um.
+inline constexpr double kArcSagitta = 0.01e-3 / 25.4;
+
 // One coupled section: two strips of width w and length `length`, side by
 // side with edge gap s, or one above the other with their centre lines wo
 // apart sideways (s not looked at).
@@ -46,7 +52,7 @@ struct SectionShape {
 };
 
 struct ArtworkInputs {
-  bool one_above_the_other = false;  // two copper layers
+  bool one_above_the_other = false;    // two copper layers
   std::vector<SectionShape> sections;  // from the -x end
   // Width of the feed line at each port, by PortRole.
   std::array<double, kPortCount> feed_width{};
@@ -93,6 +99,15 @@ struct Artwork {
   double coupled_length = 0.0;  // of all the sections together
 };
 
+// The artwork of `inputs`.  Expects positive section lengths and widths,
+// positive feed widths and lead length, and (side by side) positive gaps;
+// refuses nothing, and draws no outline that crosses itself.  Each feed
+// line turns away from its neighbour through 45 degrees (less where the
+// lines need to move apart by less than two full arcs take) and back; where
+// the lines stand lead_spacing apart already, it runs straight.
+// Dimensions: "W1", "S1" (or "WO1"), "L1" per section, "WF<n>" per port
+// number, "G" (or "D") for the spacing of the leads at the -x end and, where
+// it differs, "G2" (or "D2") at the +x end, "LL" for the lead length.
 Artwork make_artwork(const ArtworkInputs& inputs);
 
 }  // namespace ketrovane::layout

@@ -40,8 +40,7 @@ std::string dxf_drawing(const Artwork& artwork, const std::vector<std::string>& 
 // double arrow labelled with labels[dimension.label] (the label itself if
 // absent), at equal scale, titled with the comments.  `terminal_line` is
 // the `set terminal ...` line, `image_path` the output file.
-std::string picture_script(const Artwork& artwork,
-                           const std::map<std::string, std::string>& labels,
+std::string picture_script(const Artwork& artwork, const std::map<std::string, std::string>& labels,
                            const std::vector<std::string>& comments,
                            const std::string& terminal_line, const std::string& image_path);
 

@@ -1,0 +1,271 @@
+// The artwork measured on its own outlines, case by case: what an engineer
+// would check with a ruler on the etched copper.
+#include "artwork_cases.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace ketrovane::layout {
+namespace {
+
+using testing::ArtworkCase;
+
+// Lengths that are sums and differences of the inputs hold to this (inches).
+constexpr double kExact = 1e-10;
+
+struct Box {
+  double x0, y0, x1, y1;
+};
+
+Box box_of(const Outline& outline) {
+  Box box{1e300, 1e300, -1e300, -1e300};
+  for (const Point& p : outline) {
+    box = {std::min(box.x0, p.x), std::min(box.y0, p.y), std::max(box.x1, p.x),
+           std::max(box.y1, p.y)};
+  }
+  return box;
+}
+
+double area_of(const Outline& outline) {
+  double twice = 0.0;
+  for (std::size_t i = 0; i < outline.size(); ++i) {
+    const Point& a = outline[i];
+    const Point& b = outline[(i + 1) % outline.size()];
+    twice += a.x * b.y - b.x * a.y;
+  }
+  return twice / 2;
+}
+
+double cross(Point o, Point a, Point b) {
+  return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+}
+
+bool edges_cross(Point a, Point b, Point c, Point d) {
+  const double d1 = cross(c, d, a);
+  const double d2 = cross(c, d, b);
+  const double d3 = cross(a, b, c);
+  const double d4 = cross(a, b, d);
+  return ((d1 > 0) != (d2 > 0)) && ((d3 > 0) != (d4 > 0)) && d1 != 0 && d2 != 0 && d3 != 0 &&
+         d4 != 0;
+}
+
+// Counter-clockwise, no edge shorter than a nanometre, no two edges that
+// are not neighbours crossing or touching.
+void expect_simple_and_counter_clockwise(const Outline& outline) {
+  ASSERT_GE(outline.size(), 4u);
+  EXPECT_GT(area_of(outline), 0.0);
+  const std::size_t n = outline.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const Point a = outline[i];
+    const Point b = outline[(i + 1) % n];
+    ASSERT_GT(std::hypot(b.x - a.x, b.y - a.y), 1e-9 / 25.4) << "edge " << i;
+    for (std::size_t j = i + 2; j < n; ++j) {
+      if (i == 0 && j == n - 1) continue;
+      ASSERT_FALSE(edges_cross(a, b, outline[j], outline[(j + 1) % n]))
+          << "edges " << i << " and " << j;
+    }
+  }
+}
+
+bool strip_a(PortRole role) {
+  return role == PortRole::input || role == PortRole::through;
+}
+bool at_minus_x(PortRole role) {
+  return role == PortRole::input || role == PortRole::coupled;
+}
+
+// Where each strip and each lead lies among the layers' outlines.
+const Outline& strip_outline(const Artwork& artwork, const ArtworkInputs& in, std::size_t section,
+                             bool a) {
+  if (in.one_above_the_other) return artwork.layers[a ? 0 : 1].outlines[section];
+  return artwork.layers[0].outlines[2 * section + (a ? 0 : 1)];
+}
+
+const Outline& lead_outline(const Artwork& artwork, const ArtworkInputs& in, PortRole role) {
+  const std::size_t n = in.sections.size();
+  const auto r = static_cast<std::size_t>(role);
+  if (!in.one_above_the_other) return artwork.layers[0].outlines[2 * n + r];
+  return strip_a(role) ? artwork.layers[0].outlines[n + r] : artwork.layers[1].outlines[n + r - 2];
+}
+
+// The points of an outline on the vertical line x (its end faces).
+std::vector<Point> on_line(const Outline& outline, double x) {
+  std::vector<Point> points;
+  for (const Point& p : outline) {
+    if (std::abs(p.x - x) < kExact) points.push_back(p);
+  }
+  return points;
+}
+
+// The two edges that end on the face at x, their lengths averaged: the
+// centre line's straight there (a mitre's edges differ from it equally).
+double straight_into(const Outline& outline, double x) {
+  const std::size_t n = outline.size();
+  double total = 0.0;
+  int edges = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const Point a = outline[i];
+    const Point b = outline[(i + 1) % n];
+    const bool a_on = std::abs(a.x - x) < kExact;
+    const bool b_on = std::abs(b.x - x) < kExact;
+    if (a_on != b_on) {
+      total += std::hypot(b.x - a.x, b.y - a.y);
+      ++edges;
+    }
+  }
+  EXPECT_EQ(edges, 2);
+  return total / 2;
+}
+
+class ArtworkTest : public ::testing::TestWithParam<ArtworkCase> {
+ protected:
+  const ArtworkInputs& in() const { return GetParam().inputs; }
+  Artwork artwork = make_artwork(GetParam().inputs);
+};
+
+// Catches strips of the wrong width, gap or offset, sections that overlap
+// or leave a slit between them, a whole not centred on x = 0, a strip on
+// the wrong layer.
+TEST_P(ArtworkTest, SectionsHaveTheirWidthsGapsAndLengthsAndAbut) {
+  ASSERT_EQ(artwork.layers.size(), in().one_above_the_other ? 2u : 1u);
+  double total = 0.0;
+  for (const SectionShape& section : in().sections) total += section.length;
+  EXPECT_NEAR(artwork.coupled_length, total, kExact);
+  double x = -total / 2;
+  for (std::size_t i = 0; i < in().sections.size(); ++i) {
+    const SectionShape& section = in().sections[i];
+    const Box a = box_of(strip_outline(artwork, in(), i, true));
+    const Box b = box_of(strip_outline(artwork, in(), i, false));
+    for (const Box& strip : {a, b}) {
+      EXPECT_NEAR(strip.x0, x, kExact);
+      EXPECT_NEAR(strip.x1 - strip.x0, section.length, kExact);
+      EXPECT_NEAR(strip.y1 - strip.y0, section.w, kExact);
+    }
+    if (in().one_above_the_other) {
+      EXPECT_NEAR((a.y0 + a.y1) / 2 - (b.y0 + b.y1) / 2, section.wo, kExact);
+      EXPECT_NEAR((a.y0 + a.y1) / 2, section.wo / 2, kExact);
+    } else {
+      EXPECT_NEAR(a.y0 - b.y1, section.s, kExact);
+      EXPECT_NEAR(a.y0, section.s / 2, kExact);
+    }
+    expect_simple_and_counter_clockwise(strip_outline(artwork, in(), i, true));
+    x += section.length;
+  }
+}
+
+// Catches a lead that starts off the strip's edge or centre line, reaches
+// into the coupled section, turns toward its neighbour, stops short of or
+// beyond the lead spacing, or whose last straight is not the lead length.
+TEST_P(ArtworkTest, LeadsLeaveTheFaceAndRunParallelAtTheLeadSpacing) {
+  const double half = artwork.coupled_length / 2;
+  std::map<PortRole, Box> at_pad;
+  for (int r = 0; r < kPortCount; ++r) {
+    const auto role = static_cast<PortRole>(r);
+    const double width = in().feed_width[static_cast<std::size_t>(r)];
+    const Outline& lead = lead_outline(artwork, in(), role);
+    expect_simple_and_counter_clockwise(lead);
+    const double face = at_minus_x(role) ? -half : half;
+    const SectionShape& end = at_minus_x(role) ? in().sections.front() : in().sections.back();
+    const Box junction = box_of(on_line(lead, face));
+    EXPECT_NEAR(junction.y1 - junction.y0, width, kExact) << "width at the face";
+    const double sign = strip_a(role) ? 1.0 : -1.0;
+    if (in().one_above_the_other) {
+      EXPECT_NEAR(sign * (junction.y0 + junction.y1) / 2, end.wo / 2, kExact);
+    } else {
+      EXPECT_NEAR(strip_a(role) ? junction.y0 : -junction.y1, end.s / 2, kExact);
+    }
+    for (const Point& p : lead) EXPECT_GE(std::abs(p.x), half - 1e-15) << "inside the section";
+    const Pad& pad = artwork.pads[static_cast<std::size_t>(r)];
+    const Box end_face = box_of(on_line(lead, pad.centre.x));
+    EXPECT_NEAR(end_face.y1 - end_face.y0, width, kExact) << "width at the pad";
+    EXPECT_NEAR((end_face.y0 + end_face.y1) / 2, pad.centre.y, kExact);
+    EXPECT_GE(sign * ((end_face.y0 + end_face.y1) / 2 - (junction.y0 + junction.y1) / 2), -kExact)
+        << "turned toward its neighbour";
+    EXPECT_NEAR(straight_into(lead, pad.centre.x), in().lead_length, kExact);
+    at_pad[role] = end_face;
+  }
+  for (int side = 0; side < 2; ++side) {
+    const Box a = at_pad[side == 0 ? PortRole::input : PortRole::through];
+    const Box b = at_pad[side == 0 ? PortRole::coupled : PortRole::isolated];
+    const SectionShape& end = side == 0 ? in().sections.front() : in().sections.back();
+    const double spacing = in().lead_spacing[static_cast<std::size_t>(side)];
+    const double apart =
+        in().one_above_the_other ? (a.y0 + a.y1) / 2 - (b.y0 + b.y1) / 2 : a.y0 - b.y1;
+    const double already = in().one_above_the_other ? end.wo : end.s;
+    EXPECT_NEAR(apart, std::max(spacing, already), kExact) << "end " << side;
+  }
+}
+
+// Catches a lead-out length that is not the drawn centre line's (a bend's
+// or the diagonal's length miscounted) and mitre joins that are not true
+// offsets: a mitred lead's area is its width times its centre line exactly,
+// an arc's falls short by no more than its chords cut off.
+TEST_P(ArtworkTest, LeadAreaIsWidthTimesLeadOutLength) {
+  for (int r = 0; r < kPortCount; ++r) {
+    const auto role = static_cast<PortRole>(r);
+    const double width = in().feed_width[static_cast<std::size_t>(r)];
+    const double length = artwork.lead_out_length[static_cast<std::size_t>(r)];
+    const double area = area_of(lead_outline(artwork, in(), role));
+    EXPECT_GE(length, in().lead_length - kExact);
+    if (in().bend == Bend::mitre) {
+      EXPECT_NEAR(area, width * length, 1e-12 * width * length) << "port role " << r;
+    } else {
+      EXPECT_LE(area, width * length + 1e-15) << "port role " << r;
+      EXPECT_GE(area, width * length - width * kArcSagitta) << "port role " << r;
+    }
+  }
+}
+
+// Catches pads numbered by role instead of by the port they stand for, on
+// the wrong layer, or not the feed line's width.
+TEST_P(ArtworkTest, PadsCarryThePortNumbersOnTheirLinesLayers) {
+  ASSERT_EQ(artwork.pads.size(), static_cast<std::size_t>(kPortCount));
+  for (int r = 0; r < kPortCount; ++r) {
+    const Pad& pad = artwork.pads[static_cast<std::size_t>(r)];
+    const auto role = static_cast<PortRole>(r);
+    EXPECT_EQ(pad.role, role);
+    EXPECT_EQ(pad.number, in().port_number[static_cast<std::size_t>(r)]);
+    EXPECT_EQ(pad.layer, in().one_above_the_other && !strip_a(role) ? 1 : 0);
+    EXPECT_EQ(pad.size_x, in().feed_width[static_cast<std::size_t>(r)]);
+    EXPECT_EQ(pad.size_y, pad.size_x);
+    EXPECT_EQ(pad.centre.x < 0, at_minus_x(role));
+  }
+}
+
+// Catches a dimension missing, misnamed or drawn between the wrong points.
+TEST_P(ArtworkTest, DimensionsMeasureWhatTheyName) {
+  std::map<std::string, double> expected;
+  const bool one = in().one_above_the_other;
+  for (std::size_t i = 0; i < in().sections.size(); ++i) {
+    const std::string n = std::to_string(i + 1);
+    const SectionShape& section = in().sections[i];
+    expected["W" + n] = section.w;
+    expected[(one ? "WO" : "S") + n] = one ? section.wo : section.s;
+    expected["L" + n] = section.length;
+  }
+  for (int r = 0; r < kPortCount; ++r) {
+    expected["WF" + std::to_string(in().port_number[static_cast<std::size_t>(r)])] =
+        in().feed_width[static_cast<std::size_t>(r)];
+  }
+  expected["LL"] = in().lead_length;
+  const double already = one ? in().sections.front().wo : in().sections.front().s;
+  if (in().lead_spacing[0] > already) expected[one ? "D" : "G"] = in().lead_spacing[0];
+  std::map<std::string, double> measured;
+  for (const Dimension& dimension : artwork.dimensions) {
+    measured[dimension.label] =
+        std::hypot(dimension.to.x - dimension.from.x, dimension.to.y - dimension.from.y);
+  }
+  for (const auto& [label, length] : expected) {
+    ASSERT_TRUE(measured.count(label)) << label;
+    EXPECT_NEAR(measured[label], length, kExact) << label;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ArtworkTest, ::testing::ValuesIn(testing::artwork_cases()),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace ketrovane::layout
