@@ -226,8 +226,8 @@ void add_lead(const ArtworkInputs& inputs, PortRole role, Artwork& artwork) {
   artwork.lead_out_length[index] = lead.length;
   const Point pad = to_board(frame, lead.centre_line.back());
   artwork.pads.push_back({inputs.port_number[index], role, layer, pad, width, width});
-  // The feed width across the straight before the pad.
-  const Point across = to_board(frame, {lead.centre_line.back().x - inputs.lead_length / 2, v0});
+  // The feed width across the straight before the pad, nearer the pad.
+  const Point across = to_board(frame, {lead.centre_line.back().x - inputs.lead_length / 4, v0});
   const double edge = frame.y_sign * (rise > kSamePoint ? rise : 0.0);
   artwork.dimensions.push_back({"WF" + std::to_string(inputs.port_number[index]),
                                 {across.x, across.y + edge - width / 2},

@@ -158,6 +158,13 @@ std::string picture_fill(int layer) {
              : "fc rgb \"#3060c0\" fillstyle transparent solid 0.5 border lc rgb \"#203080\"";
 }
 
+// The comments one to a line of a gnuplot double-quoted string.
+std::string title(const std::vector<std::string>& comments) {
+  std::vector<std::string> lines;
+  for (const std::string& comment : comments) lines.push_back(escaped(comment));
+  return joined(lines, "\\n");
+}
+
 void picture_polygon(std::ostringstream& out, int& object, const Outline& outline, int layer) {
   out << "set object " << ++object << " polygon from " << mm(outline[0].x) << ","
       << mm(outline[0].y);
@@ -291,7 +298,7 @@ std::string picture_script(const Artwork& artwork, const std::map<std::string, s
   const double margin = 0.15 * std::max(bounds.x1 - bounds.x0, bounds.y1 - bounds.y0);
   out << terminal_line << "\n"
       << "set output \"" << escaped(image_path) << "\"\n"
-      << "set title \"" << escaped(joined(comments, "\\n")) << "\" noenhanced\n"
+      << "set title \"" << title(comments) << "\" noenhanced\n"
       << "set size ratio -1\nunset key\nset xlabel \"x (mm)\"\nset ylabel \"y (mm)\"\n"
       << "set xrange [" << mm(bounds.x0 - margin) << ":" << mm(bounds.x1 + margin) << "]\n"
       << "set yrange [" << mm(bounds.y0 - margin) << ":" << mm(bounds.y1 + margin) << "]\n";
