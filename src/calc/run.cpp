@@ -13,6 +13,7 @@
 #include "calc/touchstone.hpp"
 #include "calc/writers.hpp"
 #include "commands/accuracy_note.hpp"
+#include "commands/artwork_output.hpp"
 #include "commands/coupler_types.hpp"
 #include "commands/input_error.hpp"
 #include "commands/mode_note.hpp"
@@ -167,13 +168,50 @@ class TouchstoneOutput {
   std::optional<TouchstoneWriter> writer_;
 };
 
-// Options of the Touchstone file given without it.
+// Options of the Touchstone file given without it (--port-order numbers
+// the artwork's pads too).
 void refuse_touchstone_options(const TextValues& values) {
   for (const Opt id :
        {Opt::touchstone_format, Opt::touchstone_version, Opt::port_order, Opt::ref}) {
+    if (id == Opt::port_order && given_text(values, Opt::layout) != nullptr) continue;
     if (const std::string* t = given_text(values, id)) {
       commands::reject(id, *t, {"only with ", Opt::touchstone, " FILE.s4p"});
     }
+  }
+}
+
+// Options of the artwork given without it.
+void refuse_artwork_options(const TextValues& values) {
+  for (const Opt id : {Opt::bend, Opt::lead_isolation, Opt::lead_length, Opt::copper_layers}) {
+    if (const std::string* t = given_text(values, id)) {
+      commands::reject(id, *t, {"only with ", Opt::layout, " FILE"});
+    }
+  }
+}
+
+// The artwork's files, each put in place with the other outputs; a
+// picture drawn by gnuplot.
+void write_artwork(const commands::CouplerArtwork& artwork, const std::string& path,
+                   OutputSet& outputs) {
+  for (const commands::ArtworkFile& file : commands::artwork_files(artwork, path)) {
+    OutputFile& out = outputs.open("--layout", file.path);
+    if (!file.picture) {
+      out.sink().write(file.text);
+      continue;
+    }
+    const std::string gnuplot = find_gnuplot();
+    if (gnuplot.empty()) {
+      throw OutputError("--layout " + commands::quoted(file.path) +
+                        ": gnuplot not found on PATH; install gnuplot (Debian: gnuplot-nox) to "
+                        "draw the picture");
+    }
+    draw_with_gnuplot(
+        gnuplot,
+        [&](const std::string& image) {
+          return commands::artwork_picture(artwork, "set terminal " + chart_terminal(file.path, 1),
+                                           image);
+        },
+        out, file.path);
   }
 }
 
@@ -208,6 +246,9 @@ class Run {
  private:
   void open_outputs(const commands::Request& request, const commands::RowSource& rows);
   void write(const commands::RowBlock& block);
+  // The artwork of --layout (the layout command's own), checked and
+  // computed before any row.
+  void read_artwork(commands::Request& request);
   // The note on bare numbers read in a unit the user may not expect, first.
   void with_bare_numbers_note(RunResult& result) {
     if (std::string note = commands::bare_numbers_note(values_); !note.empty()) {
@@ -230,6 +271,7 @@ class Run {
   std::string section_line_;  // a section whose modes travel at different speeds
   std::unique_ptr<RowWriter> writer_;
   std::optional<Progress> progress_;
+  std::shared_ptr<const commands::CouplerArtwork> artwork_;  // --layout, or the layout command's
 };
 
 // The Touchstone file's source for the commands that write one.
@@ -276,6 +318,9 @@ void Run::open_outputs(const commands::Request& request, const commands::RowSour
                   command_.chart(request, {unit_, summary, profile_summary}), rows.columns(),
                   unit_);
   }
+  if (const std::string* path = given_text(values_, Opt::layout)) {
+    write_artwork(*artwork_, *path, outputs_);
+  }
   if (given_text(values_, Opt::touchstone) == nullptr) {
     refuse_touchstone_options(values_);
   } else if (std::optional<TouchstoneSource> source = touchstone_source(request, unit_)) {
@@ -292,6 +337,17 @@ void Run::open_outputs(const commands::Request& request, const commands::RowSour
   writer_ = make_writer(format_, header, output.sink());
 }
 
+void Run::read_artwork(commands::Request& request) {
+  const std::string* path = given_text(values_, Opt::layout);
+  if (path == nullptr) {
+    refuse_artwork_options(values_);
+    return;
+  }
+  commands::check_artwork_name(*path);
+  artwork_ = commands::coupler_artwork(request, values_, unit_);
+  if (auto* q = std::get_if<commands::LayoutRequest>(&request)) q->artwork = artwork_;
+}
+
 void Run::write(const commands::RowBlock& block) {
   for (std::int64_t i = 0; i < block.count; ++i) {
     const std::span<const Cell> cells = block.row(i);
@@ -305,8 +361,9 @@ void Run::write(const commands::RowBlock& block) {
 RunResult Run::operator()() {
   format_ = format_named(values_.choice(Opt::format));
   unit_ = commands::output_length_unit(values_);
-  const commands::Request request = command_.read(values_);
+  commands::Request request = command_.read(values_);
   echo_ = values_.echo();
+  read_artwork(request);
   if (const auto* tolerance = std::get_if<commands::ToleranceRequest>(&request)) {
     RunResult result = run_tolerance(values_, *tolerance, {format_, unit_, &echo_});
     if (result.error.empty()) with_bare_numbers_note(result);
@@ -327,6 +384,7 @@ RunResult Run::operator()() {
   RunResult result{tally.failed > 0 ? commands::kRowsNotBuilt : commands::kSuccess, "",
                    tally.failed};
   with_bare_numbers_note(result);
+  if (artwork_) result.notes.push_back(commands::lead_out_note(*artwork_));
   if (tally.failed > 0) {
     result.failed_rows_line = std::to_string(tally.failed) + " of the rows could not be " +
                               (command_.id == commands::Command::synthesise ||
@@ -372,6 +430,8 @@ RunResult run_command(const commands::CommandSpec& command, TextValues& values,
     return {commands::kFailure, e.what()};
   } catch (const OutputError& e) {
     return {commands::kFailure, e.what()};
+  } catch (const commands::ArtworkRefusal& e) {
+    return {commands::kRowsNotBuilt, e.what()};
   } catch (const commands::FailedRow& f) {
     return {commands::kFailure, row_error(f)};
   } catch (const std::bad_alloc&) {

@@ -18,7 +18,7 @@ namespace {
 using layout::PortRole;
 
 constexpr std::array<PortRole, layout::kPortCount> kRoles = {PortRole::input, PortRole::through,
-                                                            PortRole::isolated, PortRole::coupled};
+                                                             PortRole::isolated, PortRole::coupled};
 
 std::size_t at(PortRole role) {
   return static_cast<std::size_t>(role);
@@ -107,13 +107,9 @@ CouplerToDraw response_coupler(const ResponseRequest& q, FabLimits limits, Lengt
                          " has no dimensions to draw; give its ", Opt::w, " and ", Opt::s,
                          " (or its arrangement's dimensions) and its board"});
   }
-  return {{{*q.dimensions, q.length_inch}},
-          q.terminations,
-          q.solver,
-          q.f0_mhz,
-          limits,
-          coupler_kind(q),
-          coupler_description(q, unit)};
+  return {
+      {{*q.dimensions, q.length_inch}}, q.terminations, q.solver, q.f0_mhz, limits, coupler_kind(q),
+      coupler_description(q, unit)};
 }
 
 CouplerToDraw synthesis_coupler(const SynthesiseRequest& q, LengthUnit unit) {
@@ -135,8 +131,8 @@ CouplerToDraw synthesis_coupler(const SynthesiseRequest& q, LengthUnit unit) {
   as_response.dimensions = StripPair(CrossSection{q.board, r.w, r.s}, r.placement);
   as_response.zo = q.zo;
   as_response.f0_mhz = *q.f0_mhz;
-  as_response.length_inch = q.length_inch.value_or(
-      quarter_wave_length(*q.f0_mhz, r.eeff_even, r.eeff_odd));
+  as_response.length_inch =
+      q.length_inch.value_or(quarter_wave_length(*q.f0_mhz, r.eeff_even, r.eeff_odd));
   // A synthesis is terminated in its Zo at every port.
   as_response.terminations = {q.zo, q.zo};
   as_response.solver = q.solver;
@@ -145,8 +141,8 @@ CouplerToDraw synthesis_coupler(const SynthesiseRequest& q, LengthUnit unit) {
 
 CouplerToDraw multisection_to_draw(const MultisectionRequest& q, LengthUnit unit) {
   if (!q.build.board) {
-    refuse(Opt::layout, {"ideal sections have no dimensions to draw; give the board (", Opt::b,
-                         " ", Opt::t, " or ", Opt::layers, ")"});
+    refuse(Opt::layout, {"ideal sections have no dimensions to draw; give the board (", Opt::b, " ",
+                         Opt::t, " or ", Opt::layers, ")"});
   }
   if (!q.coupler->built()) {
     throw ArtworkRefusal(
@@ -232,7 +228,8 @@ PlannedFeed feed_of(float zo, const StripPair& pair, Solver solver, const Option
 ArtworkPlan plan_of(const CouplerToDraw& c, const LayoutChoices& choices) {
   ArtworkDesign d;
   d.sections = c.sections;
-  d.source_feed = feed_of(c.terminations.source, c.sections.front().pair, c.solver, option(Opt::rs));
+  d.source_feed =
+      feed_of(c.terminations.source, c.sections.front().pair, c.solver, option(Opt::rs));
   d.load_feed = feed_of(c.terminations.load, c.sections.back().pair, c.solver, option(Opt::rl));
   d.lead_length = choices.lead_length;
   d.bend = choices.bend;
@@ -240,8 +237,7 @@ ArtworkPlan plan_of(const CouplerToDraw& c, const LayoutChoices& choices) {
   d.numbering = choices.numbering;
   PlannedArtwork planned = plan_artwork(d);
   if (!planned.plan) {
-    refuse(Opt::lead_isolation,
-           "no field solution for the feed lines' spacing " + planned.message);
+    refuse(Opt::lead_isolation, "no field solution for the feed lines' spacing " + planned.message);
   }
   return std::move(*planned.plan);
 }
@@ -291,6 +287,22 @@ std::vector<std::string> comments_of(const CouplerToDraw& c, const CouplerArtwor
   };
 }
 
+// The picture's title, short enough to read: what the coupler is, what
+// its response leaves out, and the lead-outs of each end on a line.
+std::vector<std::string> picture_comments(const CouplerArtwork& a) {
+  std::array<std::string, 2> ends;
+  for (const ArtworkPort& p : a.ports) {
+    const bool source_end = p.role == PortRole::input || p.role == PortRole::coupled;
+    std::string& line = ends.at(source_end ? 0 : 1);
+    line += (line.empty() ? "" : "; ") + lead_out_words(p, a.unit);
+  }
+  return {a.comments.front(),
+          "not in the coupled-line response: the bends, the steps between sections, and the "
+          "lead-outs to the pads' centres at f0 = " +
+              shortest(a.f0_mhz) + " MHz:",
+          ends[0], ends[1]};
+}
+
 // "W1 = 24.8 mil": each dimension's length between its points.
 std::map<std::string, std::string> labels_of(const layout::Artwork& art, LengthUnit unit) {
   std::map<std::string, std::string> labels;
@@ -318,7 +330,7 @@ bool ends_with(const std::string& path, std::string_view extension) {
 }
 
 constexpr std::array<std::string_view, 5> kExtensions = {".kicad_mod", ".gbr", ".dxf", ".svg",
-                                                          ".png"};
+                                                         ".png"};
 
 // "FILE-In1_Cu.gbr" of "FILE.gbr"
 std::string gerber_path(const std::string& path, const std::string& layer) {
@@ -406,16 +418,14 @@ void check_artwork_name(const std::string& path) {
   for (const std::string_view e : kExtensions) {
     if (ends_with(path, e)) return;
   }
-  reject(Opt::layout, path,
-         "expected a file name ending in .kicad_mod, .gbr, .dxf, .svg or .png");
+  reject(Opt::layout, path, "expected a file name ending in .kicad_mod, .gbr, .dxf, .svg or .png");
 }
 
 std::vector<ArtworkFile> artwork_files(const CouplerArtwork& a, const std::string& path) {
   check_artwork_name(path);
   if (ends_with(path, ".kicad_mod")) {
-    return {{path,
-             layout::kicad_footprint(a.artwork, stem_of(path, ".kicad_mod"), a.layer_names,
-                                     a.comments)}};
+    return {{path, layout::kicad_footprint(a.artwork, stem_of(path, ".kicad_mod"), a.layer_names,
+                                           a.comments)}};
   }
   if (ends_with(path, ".dxf")) {
     return {{path, layout::dxf_drawing(a.artwork, a.layer_names, a.comments)}};
@@ -426,9 +436,9 @@ std::vector<ArtworkFile> artwork_files(const CouplerArtwork& a, const std::strin
     }
     std::vector<ArtworkFile> files;
     for (std::size_t i = 0; i < a.layer_names.size(); ++i) {
-      files.push_back({gerber_path(path, a.layer_names[i]),
-                       layout::gerber_layer(a.artwork, static_cast<int>(i), a.layer_names[i],
-                                            a.comments)});
+      files.push_back(
+          {gerber_path(path, a.layer_names[i]),
+           layout::gerber_layer(a.artwork, static_cast<int>(i), a.layer_names[i], a.comments)});
     }
     return files;
   }
@@ -437,7 +447,8 @@ std::vector<ArtworkFile> artwork_files(const CouplerArtwork& a, const std::strin
 
 std::string artwork_picture(const CouplerArtwork& a, const std::string& terminal_line,
                             const std::string& image_path) {
-  return layout::picture_script(a.artwork, a.labels, a.comments, terminal_line, image_path);
+  return layout::picture_script(a.artwork, a.labels, picture_comments(a), terminal_line,
+                                image_path);
 }
 
 std::string lead_out_note(const CouplerArtwork& a) {

@@ -34,18 +34,18 @@ class ArtworkRefusal : public std::runtime_error {
 struct ArtworkPort {
   int number;
   layout::PortRole role;
-  double feed_width;     // inches
-  double feed_zo;        // ohms
-  double lead_out;       // inches, from the section's end to the pad's centre
-  double lead_out_deg;   // its electrical length at f0
+  double feed_width;    // inches
+  double feed_zo;       // ohms
+  double lead_out;      // inches, from the section's end to the pad's centre
+  double lead_out_deg;  // its electrical length at f0
 };
 
 struct CouplerArtwork {
   layout::Artwork artwork;
   ArtworkPlan plan;
-  std::vector<std::string> layer_names;  // KiCad's, the upper first
-  std::vector<std::string> comments;     // each file's
-  std::vector<ArtworkPort> ports;        // by port number
+  std::vector<std::string> layer_names;       // KiCad's, the upper first
+  std::vector<std::string> comments;          // each file's
+  std::vector<ArtworkPort> ports;             // by port number
   std::map<std::string, std::string> labels;  // the picture's dimensions: "W1" -> "W1 = 24.8 mil"
   float f0_mhz;
   LengthUnit unit;

@@ -1,7 +1,7 @@
 #include "commands/command_table.hpp"
 
-#include "commands/tolerance_rows.hpp"
 #include "commands/artwork_output.hpp"
+#include "commands/tolerance_rows.hpp"
 
 #include <array>
 #include <cmath>
