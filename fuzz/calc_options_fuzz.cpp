@@ -115,6 +115,13 @@ void check_request(const commands::Request& request) {
             KETROVANE_FUZZ_CHECK(std::isfinite(v.half_width) && v.half_width >= 0.0);
           }
           for (const Limit& l : q.limits) KETROVANE_FUZZ_CHECK(l.low < l.high);
+        } else if constexpr (std::is_same_v<Q, commands::LayoutRequest>) {
+          // A coupler drawn by its dimensions, terminated.
+          KETROVANE_FUZZ_CHECK(q.coupler.dimensions.has_value());
+          KETROVANE_FUZZ_CHECK(q.coupler.length_inch > 0.0F &&
+                               q.coupler.terminations.source > 0.0F &&
+                               q.coupler.terminations.load > 0.0F);
+          check_board(q.coupler.dimensions->x.board);
         } else {
           check_grid(q.grid);
         }

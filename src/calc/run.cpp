@@ -208,8 +208,7 @@ void write_artwork(const commands::CouplerArtwork& artwork, const std::string& p
     draw_with_gnuplot(
         gnuplot,
         [&](const std::string& image) {
-          return commands::artwork_picture(artwork, "set terminal " + chart_terminal(file.path, 1),
-                                           image);
+          return commands::artwork_picture(artwork, commands::artwork_terminal(file.path), image);
         },
         out, file.path);
   }

@@ -341,14 +341,14 @@ std::string gerber_path(const std::string& path, const std::string& layer) {
 
 // ---- the layout command's rows ----
 
-constexpr std::array<Column, 7> kLayoutColumns = {
+// No status: a port that cannot be drawn refuses the whole artwork.
+constexpr std::array<Column, 6> kLayoutColumns = {
     unitless("port", "Port", 0),
     unitless("role", "Role", 0),
     in_length_unit("feed_width", "Feed width", 5),
     in_ohms("feed_zo_ohm", "Feed Zo", 3),
     in_length_unit("lead_out", "Lead-out", 5),
     in_degrees("lead_out_deg", "Lead-out at f0", 2),
-    kStatusColumn,
 };
 
 class LayoutRows final : public RowSource {
@@ -368,7 +368,6 @@ class LayoutRows final : public RowSource {
     cells[3] = number_cell(static_cast<float>(p.feed_zo));
     cells[4] = number_cell(static_cast<float>(p.lead_out));
     cells[5] = number_cell(static_cast<float>(p.lead_out_deg));
-    cells[6] = text_cell(status_name(RowStatus::ok));
   }
 
  private:
@@ -443,6 +442,11 @@ std::vector<ArtworkFile> artwork_files(const CouplerArtwork& a, const std::strin
     return files;
   }
   return {{path, "", true}};
+}
+
+std::string artwork_terminal(const std::string& path) {
+  if (ends_with(path, ".png")) return "set terminal pngcairo size 1200,800 enhanced font 'Sans,10'";
+  return "set terminal svg size 1200,800 dynamic enhanced font 'Sans,11' background rgb 'white'";
 }
 
 std::string artwork_picture(const CouplerArtwork& a, const std::string& terminal_line,

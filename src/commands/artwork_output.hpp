@@ -75,6 +75,9 @@ std::vector<ArtworkFile> artwork_files(const CouplerArtwork& artwork, const std:
 // Refuses a name whose extension is not one the artwork is written as.
 void check_artwork_name(const std::string& path);
 
+// The gnuplot `set terminal` line of a picture, by its extension.
+std::string artwork_terminal(const std::string& path);
+
 // The gnuplot script drawing the picture into image_path.
 std::string artwork_picture(const CouplerArtwork& artwork, const std::string& terminal_line,
                             const std::string& image_path);

@@ -678,7 +678,7 @@ std::vector<OptionSpec> other_options() {
            "numbering of the Touchstone file's ports: 1 input, 2 thru, 3 isolated, 4 coupled; or 1 "
            "input, 2 thru, 3 coupled, 4 isolated",
        .optional = kArtworkCommands,
-       .reach = Reach::output},
+       .reach = Reach::artwork},
       {.id = Opt::layout,
        .name = "layout",
        .kind = K::file,

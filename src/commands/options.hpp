@@ -134,7 +134,8 @@ enum class Reach : std::uint8_t {
   everywhere,  // the command line and the Python functions
   output,      // an output of the command line: not a Python keyword
   touchstone,  // the Touchstone file and the Python scattering matrix
-  artwork,     // the artwork's files, and Python's layout function
+  artwork,     // the artwork's files (and the Touchstone file's port numbers), and
+               // Python's layout function
 };
 
 struct OptionSpec {
