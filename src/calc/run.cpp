@@ -361,8 +361,8 @@ RunResult Run::operator()() {
   format_ = format_named(values_.choice(Opt::format));
   unit_ = commands::output_length_unit(values_);
   commands::Request request = command_.read(values_);
-  echo_ = values_.echo();
   read_artwork(request);
+  echo_ = values_.echo();
   if (const auto* tolerance = std::get_if<commands::ToleranceRequest>(&request)) {
     RunResult result = run_tolerance(values_, *tolerance, {format_, unit_, &echo_});
     if (result.error.empty()) with_bare_numbers_note(result);

@@ -464,7 +464,7 @@ std::string lead_out_note(const CouplerArtwork& a) {
 
 LayoutRequest read_layout(OptionValues& values) {
   LayoutRequest q{};
-  q.coupler = read_response_coupler(values);
+  q.coupler = read_response_coupler(values, false);
   q.coupler.terminations.source = values.number(Opt::rs);
   q.coupler.terminations.load = values.number(Opt::rl);
   return q;

@@ -464,7 +464,7 @@ void set_length_on_stack(ResponseRequest& q, OptionValues& v) {
   }
 }
 
-ResponseRequest read_response_coupler(OptionValues& v) {
+ResponseRequest read_response_coupler(OptionValues& v, bool with_loss) {
   ResponseRequest q{};
   const bool by_impedance = v.has(Opt::zo) || v.has(Opt::coupling);
   if (by_impedance) {
@@ -477,7 +477,7 @@ ResponseRequest read_response_coupler(OptionValues& v) {
   q.solver = read_solver(v);
   if (!by_impedance) {
     q.dimensions = read_dimensions(v, q.er, q.solver);
-    q.materials = read_materials(v);
+    if (with_loss) q.materials = read_materials(v);
   }
   require_one_of(v, Opt::length, Opt::f0);
   if (stacked) {
@@ -494,7 +494,7 @@ ResponseRequest read_response_coupler(OptionValues& v) {
 }
 
 ResponseRequest read_response(OptionValues& v) {
-  ResponseRequest q = read_response_coupler(v);
+  ResponseRequest q = read_response_coupler(v, true);
   q.f = v.axis(Opt::f, Quotient::single_precision);
   q.terminations.source = v.number(Opt::rs);
   q.terminations.load = v.number(Opt::rl);

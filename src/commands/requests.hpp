@@ -102,8 +102,9 @@ AnalyseRequest read_analyse(OptionValues& values);
 SynthesiseRequest read_synthesise(OptionValues& values);
 ResponseRequest read_response(OptionValues& values);
 // The coupler of a response without its frequencies, terminations and
-// summary: its dimensions (or Zo and coupling), length and f0.
-ResponseRequest read_response_coupler(OptionValues& values);
+// summary: its dimensions (or Zo and coupling), length and f0, and with
+// `with_loss` the materials of its loss.
+ResponseRequest read_response_coupler(OptionValues& values, bool with_loss);
 SensitivityRequest read_sensitivity(OptionValues& values);
 FieldRequest read_field(OptionValues& values);
 MultisectionRequest read_multisection(OptionValues& values);
