@@ -170,10 +170,10 @@ class TouchstoneOutput {
 
 // Options of the Touchstone file given without it (--port-order numbers
 // the artwork's pads too).
-void refuse_touchstone_options(const TextValues& values) {
+void refuse_touchstone_options(const TextValues& values, bool with_artwork) {
   for (const Opt id :
        {Opt::touchstone_format, Opt::touchstone_version, Opt::port_order, Opt::ref}) {
-    if (id == Opt::port_order && given_text(values, Opt::layout) != nullptr) continue;
+    if (id == Opt::port_order && with_artwork) continue;
     if (const std::string* t = given_text(values, id)) {
       commands::reject(id, *t, {"only with ", Opt::touchstone, " FILE.s4p"});
     }
@@ -321,7 +321,7 @@ void Run::open_outputs(const commands::Request& request, const commands::RowSour
     write_artwork(*artwork_, *path, outputs_);
   }
   if (given_text(values_, Opt::touchstone) == nullptr) {
-    refuse_touchstone_options(values_);
+    refuse_touchstone_options(values_, artwork_ != nullptr);
   } else if (std::optional<TouchstoneSource> source = touchstone_source(request, unit_)) {
     touchstone_.emplace(values_, std::move(*source), echo_, command_line_, outputs_);
     // The file follows the table's rows only when they are its frequencies.
@@ -338,13 +338,14 @@ void Run::open_outputs(const commands::Request& request, const commands::RowSour
 
 void Run::read_artwork(commands::Request& request) {
   const std::string* path = given_text(values_, Opt::layout);
-  if (path == nullptr) {
+  auto* layout = std::get_if<commands::LayoutRequest>(&request);
+  if (path == nullptr && layout == nullptr) {
     refuse_artwork_options(values_);
     return;
   }
-  commands::check_artwork_name(*path);
+  if (path != nullptr) commands::check_artwork_name(*path);
   artwork_ = commands::coupler_artwork(request, values_, unit_);
-  if (auto* q = std::get_if<commands::LayoutRequest>(&request)) q->artwork = artwork_;
+  if (layout != nullptr) layout->artwork = artwork_;
 }
 
 void Run::write(const commands::RowBlock& block) {

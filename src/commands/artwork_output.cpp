@@ -144,9 +144,11 @@ CouplerToDraw multisection_to_draw(const MultisectionRequest& q, LengthUnit unit
     refuse(Opt::layout, {"ideal sections have no dimensions to draw; give the board (", Opt::b, " ",
                          Opt::t, " or ", Opt::layers, ")"});
   }
-  if (!q.coupler->built()) {
-    throw ArtworkRefusal(
-        "--layout: a section could not be built (see the section table); no artwork written");
+  for (const SectionRow& s : q.coupler->sections) {
+    if (s.synthesis && s.synthesis->built) continue;
+    throw ArtworkRefusal("--layout: section " + std::to_string(s.index) + " could not be built (" +
+                         std::string(status_name(s.status)) +
+                         ", see the section table); no artwork written");
   }
   CouplerToDraw c{{},
                   q.terminations,

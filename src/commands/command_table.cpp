@@ -350,8 +350,9 @@ const std::array<CommandSpec, kCommandCount> kCommands = {{
      "the coupler's board.\nThe table has a row per port: its feed line's width and Zo, and "
      "the lead-out from the coupled section to the pad's centre, in length and in degrees at "
      "f0.  The bends and the lead-outs are not in the coupled-line response: de-embed "
-     "them.\n--layout FILE: FILE.kicad_mod, FILE.gbr (one per copper layer: with two, "
-     "FILE-<layer>.gbr, the layer's '.' as '_'), FILE.dxf, FILE.svg or FILE.png."},
+     "them.\n--layout FILE writes the artwork (without it, only the table): FILE.kicad_mod, "
+     "FILE.gbr (one per copper layer: with two, FILE-<layer>.gbr, the layer's '.' as '_'), "
+     "FILE.dxf, FILE.svg or FILE.png."},
 }};
 
 }  // namespace

@@ -173,7 +173,6 @@ constexpr Commands kStackCommands =
     kGridCommands | C::response | kSynthesisCommands | C::tolerance | C::layout;
 // What writes a coupler's artwork (--layout), and what draws it.
 constexpr Commands kArtworkCommands = kCouplerCommands | C::synthesise | C::layout;
-constexpr Commands kLayoutCommand = C::layout;
 
 bool in_every_arrangement(const StripDimension& d) {
   return std::ranges::all_of(arrangements(), [&](const ArrangementSpec& a) { return a.has(d); });
@@ -687,8 +686,7 @@ std::vector<OptionSpec> other_options() {
                "to FILE.kicad_mod (a KiCad footprint), FILE.gbr (Gerber X2, one file per copper "
                "layer: with two, FILE-In1_Cu.gbr and FILE-In2_Cu.gbr, the layer's '.' as '_'), "
                "FILE.dxf, or a dimensioned picture FILE.svg or FILE.png (gnuplot)",
-       .required = kLayoutCommand,
-       .optional = kCouplerCommands | C::synthesise,
+       .optional = kArtworkCommands,
        .reach = Reach::output},
       {.id = Opt::bend,
        .name = "bend",
