@@ -115,6 +115,11 @@ void check_request(const commands::Request& request) {
             KETROVANE_FUZZ_CHECK(std::isfinite(v.half_width) && v.half_width >= 0.0);
           }
           for (const Limit& l : q.limits) KETROVANE_FUZZ_CHECK(l.low < l.high);
+        } else if constexpr (std::is_same_v<Q, commands::LineRequest>) {
+          // One strip: a board, and widths or impedances above zero.
+          check_board(q.where.x.board);
+          check_axis(q.values);
+          KETROVANE_FUZZ_CHECK(q.values.value(0) > 0.0F && q.f_mhz > 0.0F);
         } else if constexpr (std::is_same_v<Q, commands::LayoutRequest>) {
           // A coupler drawn by its dimensions, terminated.
           KETROVANE_FUZZ_CHECK(q.coupler.dimensions.has_value());

@@ -295,6 +295,33 @@ std::unique_ptr<RowSource> tolerance_rows(const Request& request) {
   return tolerance_sample_rows(std::get<ToleranceRequest>(request));
 }
 
+// Zo against W, with the loss on the right-hand axis; the rows of --zo
+// give the widths found.
+ChartLayout line_chart(const Request& request, const ChartContext& context) {
+  const auto& q = std::get<LineRequest>(request);
+  const bool centred = q.where.placement.is_edge();
+  ChartLayout c;
+  c.title = "Line (" + solution_words(q.solver, q.where.placement.arrangement) +
+            "): " + board_title(q.where.x.board, q.where.placement.stack, context.unit);
+  if (q.where.placement.arrangement == Arrangement::edge_offset) {
+    c.title += ", H = " + length_text(q.where.placement.h, context.unit);
+  } else if (centred) {
+    c.title += ", centred";
+  }
+  c.x_column = strip_width().name;
+  c.x_label = named(strip_width()) + " (" + std::string(context.unit.name) + ")";
+  ChartPanel p;
+  p.y_label = "Impedance (ohm)";
+  p.y2_label = "Loss (dB/" + std::string(context.unit.name) + ")";
+  p.series = {{.column = "zo_ohm", .title = "Zo"},
+              {.column = "loss_db_per",
+               .title = "Loss (right axis)",
+               .second_axis = true,
+               .negated = true}};
+  c.panels = {p};
+  return c;
+}
+
 const std::array<CommandSpec, kCommandCount> kCommands = {{
     {Command::analyse, "analyse", "analyze",
      "Zo, Zoe, Zoo, coupling and mode losses for each strip width and spacing",
@@ -339,6 +366,15 @@ const std::array<CommandSpec, kCommandCount> kCommands = {{
      "--limit) and a last row, all_limits, with the yield and its 95 % confidence interval; "
      "samples that cannot be computed count against the yield and are named on the error "
      "stream.\n--plot draws a histogram of each limited outcome with its limits."},
+    {Command::line, "line", "",
+     "impedance, effective permittivity, loss and length per degree of one strip, or its width "
+     "for an impedance",
+     read_request<read_line>, line_columns, line_rows, line_chart,
+     "The strip is centred between the planes, or its mid-plane at --h (--solver field), or on "
+     "the upper face of layer --strips-on of --layers (--solver field).  With --zo each row is "
+     "the strip of that impedance, its width found.\nThe closed-form model is Cohn's strip: "
+     "within 1 % of the field for W/(B - T) of 0.35 and more (1.5 % for T/B below 0.025), "
+     "narrower strips lower in impedance."},
     {Command::layout, "layout", "",
      "copper artwork of one coupler given by its dimensions: its sections, a feed line at "
      "each port and a pad numbered as the Touchstone file's port",

@@ -69,11 +69,23 @@ std::string response_note(const ResponseRequest& q, const LengthUnit& unit) {
   return note("the frequencies from " + mhz(q.f.value(first)) + " are", cutoff, x.board, x.w, unit);
 }
 
+// A line of given widths, as analyse's strips; the widths of impedances are
+// not known before the rows.
+std::string line_note(const LineRequest& q, const LengthUnit& unit) {
+  if (q.by_impedance || q.values.rows == 0) return "";
+  const float widest = q.values.value(q.values.rows - 1);
+  const Board& board = q.where.x.board;
+  const HigherModeCutoff cutoff = cutoff_of(board, widest);
+  if (q.f_mhz < cutoff.f_mhz) return "";
+  return note(mhz(q.f_mhz) + " is", cutoff, board, widest, unit);
+}
+
 }  // namespace
 
 std::string higher_mode_note(const Request& request, const LengthUnit& unit) {
   if (const auto* q = std::get_if<AnalyseRequest>(&request)) return analyse_note(*q, unit);
   if (const auto* q = std::get_if<ResponseRequest>(&request)) return response_note(*q, unit);
+  if (const auto* q = std::get_if<LineRequest>(&request)) return line_note(*q, unit);
   return "";
 }
 
@@ -84,6 +96,9 @@ void watch_higher_mode(const Request& element, HigherModeReach& reach) {
   } else if (const auto* r = std::get_if<ResponseRequest>(&element); r && r->dimensions) {
     const CrossSection& x = r->dimensions->x;
     reach.take(r->f.value(0), x.board.b, x.w, x.board.er);
+  } else if (const auto* l = std::get_if<LineRequest>(&element); l && !l->by_impedance) {
+    const Board& board = l->where.x.board;
+    reach.take(l->f_mhz, board.b, l->values.value(0), board.er);
   }
 }
 

@@ -778,12 +778,61 @@ std::vector<OptionSpec> other_options() {
   };
 }
 
+// The options of `line`, one strip between the planes: its width or
+// impedance (a range of either), the board or a stack with the layer it
+// stands on, its height, the metal and the dielectric's loss, the
+// frequency, the solver and the outputs.
+void add_line_command(std::vector<OptionSpec>& made) {
+  const auto with = [&](Opt id, auto change) {
+    for (OptionSpec& o : made) {
+      if (o.id == id) change(o);
+    }
+  };
+  const Commands line(C::line);
+  for (const Opt id : {Opt::b, Opt::t})
+    with(id, [&](OptionSpec& o) { o.required = o.required | line; });
+  with(Opt::er, [&](OptionSpec& o) { o.required = o.required | line; });
+  for (const Opt id :
+       {Opt::layers, Opt::strips_on, Opt::rho, Opt::roughness, Opt::tand, Opt::f, Opt::solver,
+        Opt::plot, Opt::format, Opt::output, Opt::length_unit, Opt::units}) {
+    with(id, [&](OptionSpec& o) { o.optional = o.optional | line; });
+  }
+  for (const Opt id : {Opt::w, Opt::zo}) {
+    with(id, [&](OptionSpec& o) {
+      o.alternative = o.alternative | line;
+      o.ranges = o.ranges | line;
+    });
+  }
+  with(Opt::zo, [&](OptionSpec& o) {
+    o.other_help_for = line;
+    o.other_help =
+        "impedance Zo: of a coupler (synthesise, multisection; response: with --coupling, a "
+        "lossless coupler instead of --b --t --w --s), or of a line, whose width is found (line: "
+        "instead of --w)";
+  });
+  with(Opt::f, [&](OptionSpec& o) {
+    o.other_help_for = line;
+    o.other_help = "frequency of the loss and of the length per degree";
+  });
+  for (const StripDimension* d : dimensions()) {
+    if (d->in_placement != &Placement::h) continue;
+    with(option_of(*d), [&](OptionSpec& o) {
+      o.optional = o.optional | line;
+      o.other_help_for = line;
+      o.other_help =
+          "height of the strip's mid-plane above the lower plane, centred when not "
+          "given (--solver field)";
+    });
+  }
+}
+
 Table make_table() {
   std::vector<OptionSpec> made = board_options();
   add_dimension_options(made, false);
   made.push_back(geometry_option());
   add_dimension_options(made, true);
   std::ranges::move(other_options(), std::back_inserter(made));
+  add_line_command(made);
   if (made.size() != kOptionCount) std::abort();  // the Opt of an option out of step
   Table table{};
   std::ranges::move(made, table.begin());
@@ -885,7 +934,9 @@ std::string units_help(const Quantity& q) {
 }
 
 std::string described(const OptionSpec& o, Command command) {
-  std::string text(o.help.empty() ? o.quantity->what : o.help);
+  std::string text(o.other_help_for.has(command) ? o.other_help
+                   : o.help.empty()              ? o.quantity->what
+                                                 : o.help);
   if (o.kind == K::quantity) {
     text += ": " + range_help(*o.quantity);
     const std::string units = units_help(*o.quantity);

@@ -26,9 +26,10 @@ enum class Command : std::uint8_t {
   field,
   multisection,
   tolerance,
+  line,
   layout,
 };
-inline constexpr std::size_t kCommandCount = 8;
+inline constexpr std::size_t kCommandCount = 9;
 
 // A set of commands.
 class Commands {
@@ -157,6 +158,10 @@ struct OptionSpec {
   std::string_view python_keyword = {};
   // Given by --layers instead, where the command takes it (B, Er).
   bool from_layers = false;
+  // The phrase for the commands of other_help_for, where the option means
+  // something of its own (a line's impedance, not a coupler's).
+  Commands other_help_for = {};
+  std::string_view other_help = {};
 
   [[nodiscard]] bool taken_by(Command c) const {
     return required.has(c) || optional.has(c) || alternative.has(c);

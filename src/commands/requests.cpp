@@ -541,4 +541,53 @@ ResponseCoupler coupler_of(const ResponseRequest& q) {
   return coupler_of_impedances(modes.zoe, modes.zoo, q.er, q.length_inch);
 }
 
+namespace {
+
+// The option of the strip's height, H.
+Opt height_option() {
+  for (const StripDimension* d : dimensions()) {
+    if (d->in_placement == &Placement::h) return option_of(*d);
+  }
+  return Opt::geometry;  // not reached: every table has H
+}
+
+// Where the line stands: centred on the board, at --h on it (the field's
+// alone), or on layer --strips-on of a stack.
+StripPair read_line_place(OptionValues& v, Solver solver) {
+  const Opt h = height_option();
+  const ArrangementSpec& centred = arrangement_spec(Arrangement::edge);
+  if (std::optional<StackedBoard> stacked = read_stacked_board(v, centred, solver)) {
+    return {CrossSection{stacked->board, 0.0F, 0.0F}, stacked->placement};
+  }
+  const Board board = read_board(v);
+  if (!v.has(h)) return StripPair(CrossSection{board, 0.0F, 0.0F});
+  if (solver != Solver::field) {
+    reject(
+        dashed(h), v.shown(h),
+        {"the closed-form model covers a centred strip only; add ", Piece(Opt::solver, "field")});
+  }
+  const float height = v.number(h);
+  if (!(height - board.t / 2 > 0.0F) || !(height + board.t / 2 < board.b)) {
+    reject(dashed(h), v.shown(h),
+           "expected the strip between the planes: above T/2 (" + shortest(board.t / 2) +
+               " in) and below B - T/2 (" + shortest(board.b - board.t / 2) + " in)");
+  }
+  return {CrossSection{board, 0.0F, 0.0F},
+          Placement{.arrangement = Arrangement::edge_offset, .h = height}};
+}
+
+}  // namespace
+
+LineRequest read_line(OptionValues& v) {
+  LineRequest q{};
+  q.solver = read_solver(v);
+  require_one_of(v, Opt::w, Opt::zo);
+  q.where = read_line_place(v, q.solver);
+  q.by_impedance = v.has(Opt::zo);
+  q.values = v.axis(q.by_impedance ? Opt::zo : Opt::w, Quotient::double_precision);
+  q.materials = read_materials(v);
+  q.f_mhz = v.number(Opt::f);
+  return q;
+}
+
 }  // namespace ketrovane::commands

@@ -86,6 +86,18 @@ struct ToleranceRequest {
   std::uint64_t count = 0;    // how many from start
 };
 
+// One strip between the planes: a row per width, or per impedance whose
+// width is found.
+struct LineRequest {
+  StripPair where{CrossSection{}};  // the board or stack and the strip's height; its W and S
+                                    // not looked at
+  bool by_impedance;                // the rows are impedances (--zo), else widths (--w)
+  Axis values;                      // inches or ohms
+  Materials materials;
+  float f_mhz;  // of the loss and the length per degree
+  Solver solver;
+};
+
 struct CouplerArtwork;
 
 // A coupler's artwork: the coupler given by its dimensions, as a response
@@ -96,7 +108,8 @@ struct LayoutRequest {
 };
 
 using Request = std::variant<AnalyseRequest, SynthesiseRequest, ResponseRequest, SensitivityRequest,
-                             FieldRequest, MultisectionRequest, ToleranceRequest, LayoutRequest>;
+                             FieldRequest, MultisectionRequest, ToleranceRequest, LineRequest,
+                             LayoutRequest>;
 
 AnalyseRequest read_analyse(OptionValues& values);
 SynthesiseRequest read_synthesise(OptionValues& values);
@@ -109,6 +122,7 @@ SensitivityRequest read_sensitivity(OptionValues& values);
 FieldRequest read_field(OptionValues& values);
 MultisectionRequest read_multisection(OptionValues& values);
 ToleranceRequest read_tolerance(OptionValues& values);
+LineRequest read_line(OptionValues& values);
 
 // Parts of the requests that others build on: the conductor and dielectric
 // of --rho, --roughness and --tand, and a strip pair of single values.

@@ -12,6 +12,7 @@
 
 #include "commands/dimension_words.hpp"
 #include "commands/number_format.hpp"
+#include "design/line.hpp"
 #include "design/quarter_wave.hpp"
 
 namespace ketrovane::commands {
@@ -912,6 +913,88 @@ std::unique_ptr<RowSource> sensitivity_rows(const Request& request) {
 
 std::unique_ptr<RowSource> field_rows(const Request& request) {
   return std::make_unique<FieldRows>(std::get<FieldRequest>(request));
+}
+
+// ---- line ----
+
+namespace {
+
+// Its losses negative dB per length, as analyse prints the modes'.
+constexpr std::array kLineColumns = {
+    in_length_unit("w", "W", 4),
+    unitless("w_over_b", "W/B", 3),
+    in_ohms("zo_ohm", "Zo", 3),
+    unitless("eeff", "Eeff", 4),
+    per_length_unit("loss_conductor_db_per", "Cond loss", 4),
+    per_length_unit("loss_dielectric_db_per", "Diel loss", 4),
+    per_length_unit("loss_db_per", "Loss", 4),
+    in_length_unit("length_per_deg", "L/deg", 5),
+    kStatusColumn,
+};
+
+constexpr std::array kLineComparisonColumns = {
+    in_ohms("zo_field_ohm", "Zo field", 3),
+    in_percent("zo_model_error_pct", "Zo error", 2),
+};
+
+constexpr auto kLineColumnsWithField = joined(kLineColumns, kLineComparisonColumns);
+
+class LineRows final : public RowSource {
+ public:
+  explicit LineRows(const LineRequest& q) : q_(q) {}
+
+  [[nodiscard]] std::span<const Column> columns() const override {
+    return line_columns({q_.solver, false, Arrangement::edge});
+  }
+  [[nodiscard]] std::int64_t rows() const override { return q_.values.rows; }
+  [[nodiscard]] std::int64_t rows_per_block() const override {
+    return line_on_model(q_.where) && q_.solver != Solver::field
+               ? commands::rows_per_block(Solver::model)
+               : kFieldRowsPerBlock;
+  }
+
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& t) const override {
+    const LineRow r = row_at(index);
+    const float w = r.strip.x.w;
+    CellWriter out(cells);
+    out.maybe(finite(w));
+    out.maybe(finite(ratio_to_b(w, r.strip.x.board.b)));
+    out.numbers({r.zo, r.eeff, -r.loss.conductor_db_per_inch, -r.loss.dielectric_db_per_inch,
+                 -r.loss.total_db_per_inch, r.inch_per_degree});
+    out.status(r.status);
+    if (q_.solver == Solver::both) {
+      if (r.field) {
+        out.numbers({r.field->zo, r.field->zo_error_pct});
+      } else {
+        out.empty(kLineComparisonColumns.size());
+      }
+    }
+    t.count(index, r.status, r.failure);
+  }
+
+ private:
+  [[nodiscard]] LineRow row_at(std::int64_t index) const {
+    const float value = q_.values.value(index);
+    if (q_.by_impedance) {
+      return line_width_for(value, q_.where, q_.materials, q_.f_mhz, q_.solver).row;
+    }
+    StripPair strip = q_.where;
+    strip.x.w = value;
+    return line_row(strip, q_.materials, q_.f_mhz, q_.solver);
+  }
+
+  LineRequest q_;
+};
+
+}  // namespace
+
+std::span<const Column> line_columns(const ColumnChoice& choice) {
+  if (choice.solver == Solver::both) return kLineColumnsWithField;
+  return kLineColumns;
+}
+
+std::unique_ptr<RowSource> line_rows(const Request& request) {
+  return std::make_unique<LineRows>(std::get<LineRequest>(request));
 }
 
 }  // namespace ketrovane::commands

@@ -202,4 +202,13 @@ std::unique_ptr<RowSource> sensitivity_rows(const Request& request);
 std::span<const Column> field_columns(const ColumnChoice& choice);
 std::unique_ptr<RowSource> field_rows(const Request& request);
 
+// line: w, w_over_b, zo_ohm, eeff, loss_conductor_db_per,
+// loss_dielectric_db_per, loss_db_per (negative dB, as analyse prints
+// them), length_per_deg (the guided wavelength over 360 at --f), status;
+// with both, the field's zo_field_ohm and the model's zo_model_error_pct.
+// A row of --zo is the line of the width found; one no width gives has an
+// empty width and says why in its status.
+std::span<const Column> line_columns(const ColumnChoice& choice);
+std::unique_ptr<RowSource> line_rows(const Request& request);
+
 }  // namespace ketrovane::commands

@@ -24,7 +24,9 @@ constexpr double kDbPerNeper = ModelFigure<double>::db_per_neper;
 // 1e-9 of the slope.
 constexpr double kRecessionStep = 1e-4;
 
-std::optional<std::string> input_error(const LossInputs& in) {
+}  // namespace
+
+std::optional<std::string> loss_input_error(const LossInputs& in) {
   const auto non_negative = [](double x) { return std::isfinite(x) && x >= 0.0; };
   if (!non_negative(in.frequency_mhz))
     return "frequency = " + format_number(in.frequency_mhz) + " MHz is not finite and 0 or more";
@@ -37,6 +39,8 @@ std::optional<std::string> input_error(const LossInputs& in) {
     return "loss tangent = " + format_number(in.loss_tangent) + " is not finite and 0 or more";
   return std::nullopt;
 }
+
+namespace {
 
 // The surface resistance with Hammerstad's roughness factor, ohms.
 double rough_surface_resistance(const LossInputs& in) {
@@ -242,7 +246,7 @@ FieldLossResult stack_loss(const Geometry& given, const LossInputs& inputs,
     return failure(FieldStatus::invalid_input, *error);
   LossInputs checked = inputs;
   checked.loss_tangent = 0.0;
-  if (auto error = input_error(checked)) return failure(FieldStatus::invalid_input, *error);
+  if (auto error = loss_input_error(checked)) return failure(FieldStatus::invalid_input, *error);
   const FieldResult field = solve(given, options);
   if (!field.ok()) return failure(field.status, field.message, field.error_estimate);
   const FieldSolution& modes = *field.solution;
@@ -268,7 +272,7 @@ FieldLossResult field_loss(const Geometry& inches, const LossInputs& inputs,
   if (!inches.stack.empty()) one_inputs.loss_tangent = inches.stack.layers[0].loss_tangent;
   if (auto error = options_error(options, kLevelCount))
     return failure(FieldStatus::invalid_input, *error);
-  if (auto error = input_error(one_inputs)) return failure(FieldStatus::invalid_input, *error);
+  if (auto error = loss_input_error(one_inputs)) return failure(FieldStatus::invalid_input, *error);
   // No frequency, or a perfect conductor: no conductor loss to solve for.
   if (one_inputs.frequency_mhz == 0.0 || one_inputs.resistivity == 0.0) {
     return {FieldStatus::ok, "", 0.0, loss_from_factor({0.0, 0.0}, one.er, one_inputs, 0.0)};

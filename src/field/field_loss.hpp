@@ -25,6 +25,9 @@ struct LossInputs {
   double loss_tangent;   // of the dielectric
 };
 
+// Why the loss inputs are unusable (not finite, or below 0), if they are.
+std::optional<std::string> loss_input_error(const LossInputs& inputs);
+
 struct ModeLoss {
   double conductor;       // dB per inch
   double dielectric;      // dB per inch

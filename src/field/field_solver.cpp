@@ -158,19 +158,6 @@ bool finite_and_positive(const StackLevel& l) {
          positive_finite(l.filled.odd.capacitance);
 }
 
-// Contrast of permittivities up to which the middle of very wide strips is
-// cut away as in one dielectric: the fringing fields decay across the gaps
-// at least as exp(-pi sqrt(er_min/er_max) x/g), e^-16 over the 16 g kept.
-constexpr double kMostContrastCut = 10.0;
-
-ReducedSection layered_reduction(const Section& whole, const std::vector<UnitLayer>& layers) {
-  const auto [lo, hi] =
-      std::minmax_element(layers.begin(), layers.end(),
-                          [](const UnitLayer& a, const UnitLayer& b) { return a.er < b.er; });
-  if (hi->er > kMostContrastCut * lo->er) return {whole, {0.0, 0.0}};
-  return reduced_section(whole);
-}
-
 // Strips in a stack of different dielectrics (layered.hpp), on the section
 // path whatever the arrangement.
 FieldResult solve_layered(const Geometry& geometry, const Options& options) {

@@ -134,7 +134,7 @@ double corner_scale(const Section& s, const std::vector<Line>& lines, double y) 
   double scale = std::min({s.w / 2, b.bottom, 1.0 - b.top});
   if (s.symmetry == TwinSymmetry::mirror)
     scale = std::min(scale, 2.0 * b.left);
-  else
+  else if (s.symmetry == TwinSymmetry::point)
     scale = std::min(scale, b.bottom - twin.top);
   for (const Line& other : lines)
     if (other.y != y) scale = std::min(scale, std::abs(other.y - y));
@@ -186,9 +186,11 @@ std::vector<LinePiece> line_pieces(const Section& s, const std::vector<Line>& li
   const Box b = box_of(s);
   const Box twin = twin_box(s);
   const bool mirror = s.symmetry == TwinSymmetry::mirror;
-  const double from =
-      mirror ? std::max(0.0, b.left - extent) : std::min(b.left, twin.left) - extent;
-  const double to = std::max(b.right, twin.right) + extent;
+  const bool single = s.symmetry == TwinSymmetry::none;
+  const double from = mirror   ? std::max(0.0, b.left - extent)
+                      : single ? b.left - extent
+                               : std::min(b.left, twin.left) - extent;
+  const double to = (single ? b.right : std::max(b.right, twin.right)) + extent;
   const bool touching = line.y == b.bottom || line.y == b.top;
   const double corner = corner_scale(s, lines, line.y);
   std::vector<LinePiece> pieces;
@@ -578,7 +580,7 @@ void add_cut(const Section& whole, const Section& solved, const std::vector<Unit
              LayeredLevel& level) {
   const double width = whole.w - solved.w;
   const Box b = box_of(solved);
-  if (solved.symmetry == TwinSymmetry::mirror) {
+  if (solved.symmetry != TwinSymmetry::point) {
     for (LayeredMode* mode : {&level.even, &level.odd}) {
       add_gap(layers, width, 0.0, b.bottom, *mode);
       add_gap(layers, width, b.top, 1.0, *mode);
@@ -606,7 +608,20 @@ void normalise(const Section& s, LayeredMode& mode) {
   for (double& share : mode.energy_share) share /= mode.capacitance;
 }
 
+// Contrast of permittivities up to which the middle of very wide strips is
+// cut away as in one dielectric: the fringing fields decay across the gaps
+// at least as exp(-pi sqrt(er_min/er_max) x/g), e^-16 over the 16 g kept.
+constexpr double kMostContrastCut = 10.0;
+
 }  // namespace
+
+ReducedSection layered_reduction(const Section& whole, const std::vector<UnitLayer>& layers) {
+  const auto [lo, hi] =
+      std::minmax_element(layers.begin(), layers.end(),
+                          [](const UnitLayer& a, const UnitLayer& b) { return a.er < b.er; });
+  if (hi->er > kMostContrastCut * lo->er) return {whole, {0.0, 0.0}};
+  return reduced_section(whole);
+}
 
 std::vector<UnitLayer> unit_layers(const Geometry& g) {
   std::vector<UnitLayer> layers;

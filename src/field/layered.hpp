@@ -63,6 +63,10 @@ struct LayeredLevel {
   int unknowns;
 };
 
+// The strips cut down as in one dielectric (refinement.hpp), unless the
+// permittivities differ so much that the fringing reaches beyond the cut.
+ReducedSection layered_reduction(const Section& whole, const std::vector<UnitLayer>& layers);
+
 // On the given cut of the strips (the air solution's, at this level).  The
 // first level (0), never the one a solution reports, carries no energy
 // shares (all zero).

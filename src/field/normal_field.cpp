@@ -106,6 +106,7 @@ double NormalField::direct(const PlanePoint& field, const PlanePoint& source) {
 }
 
 double NormalField::twin(const PlanePoint& field, const PlanePoint& source) const {
+  if (symmetry_ == TwinSymmetry::none) return 0.0;
   const double dx = field.u + source.u + 2.0 * centre_;
   const double q = dx >= 0.0 ? field.decay * source.decay * twin_decay_
                              : field.growth * source.growth * twin_growth_;
@@ -123,6 +124,7 @@ NormalPair NormalField::direct_pair(const PlanePoint& field, const PlanePoint& s
 }
 
 NormalPair NormalField::twin_pair(const PlanePoint& field, const PlanePoint& source) const {
+  if (symmetry_ == TwinSymmetry::none) return {0.0, 0.0};
   const double dx = field.u + source.u + 2.0 * centre_;
   const double q = dx >= 0.0 ? field.decay * source.decay * twin_decay_
                              : field.growth * source.growth * twin_growth_;

@@ -18,6 +18,7 @@ std::vector<PlaneSingularity> singularities_of(TwinSymmetry symmetry) {
   // The reflections in the planes y = 0 and y = 1 are y -> -y and y -> 2 - y.
   std::vector<PlaneSingularity> list{
       {false, 1.0, 1.0, 0.0, 1.0}, {false, 1.0, -1.0, 0.0, -1.0}, {false, 1.0, -1.0, 2.0, -1.0}};
+  if (symmetry == TwinSymmetry::none) return list;
   if (symmetry == TwinSymmetry::mirror) {
     list.push_back({true, -1.0, 1.0, 0.0, 1.0});
     list.push_back({true, -1.0, -1.0, 0.0, -1.0});
@@ -77,6 +78,7 @@ double PlaneGreen::direct(const PlanePoint& field, const PlanePoint& source) {
 // under the point reflection its height is 1 - y0, whose half-angle sine and
 // cosine are the source's cosine and sine, and sin(pi (1 - y0)) = sin(pi y0).
 double PlaneGreen::twin(const PlanePoint& field, const PlanePoint& source) const {
+  if (symmetry_ == TwinSymmetry::none) return 0.0;
   const double dx = field.u + source.u + 2.0 * centre_;
   const double q = dx >= 0.0 ? field.decay * source.decay * twin_decay_
                              : field.growth * source.growth * twin_growth_;

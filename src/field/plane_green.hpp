@@ -21,7 +21,8 @@
 //
 // The twin strip is the image of the solved one under the symmetry of the
 // cross-section: the mirror x -> -x (strips side by side) or the point
-// reflection (x, y) -> (-x, 1 - y) (one above the other).
+// reflection (x, y) -> (-x, 1 - y) (one above the other).  A single strip
+// has none: the twin's kernel and its singularities are left out.
 #pragma once
 
 #include <vector>
@@ -31,6 +32,7 @@ namespace ketrovane::field {
 enum class TwinSymmetry {
   mirror,  // (x, y) -> (-x, y)
   point,   // (x, y) -> (-x, 1 - y)
+  none,    // a single strip: no twin, its kernel zero
 };
 
 // What the kernel needs of a point, computed once per node.

@@ -121,8 +121,8 @@ Section section_of(const Geometry& g) {
 }
 
 ReducedSection reduced_section(const Section& section) {
-  return section.symmetry == TwinSymmetry::mirror ? reduced_side_by_side(section)
-                                                  : reduced_one_above_other(section);
+  return section.symmetry == TwinSymmetry::point ? reduced_one_above_other(section)
+                                                 : reduced_side_by_side(section);
 }
 
 SectionStorage storage_for(const ReducedSection& reduced, int level) {

@@ -26,6 +26,7 @@ double distance_to(const Box& b, SurfacePoint p) {
 EndGrading corner_at(const Section& s, SurfacePoint p) {
   const Box b = box_of(s);
   const double gap = std::min(b.bottom, 1.0 - b.top);
+  if (s.symmetry == TwinSymmetry::none) return {std::min(gap, s.w / 2), true};
   return {std::min({gap, s.w / 2, distance_to(twin_box(s), p)}), true};
 }
 

@@ -191,7 +191,10 @@ ModeCapacitances section_capacitances(const Section& section, const PanelLayout&
   ModeSystems k = kernel_at_nodes(green, nodes, storage);
   const std::vector<double> self = self_integrals(reference);
   add_near_field({reference, self, panels, nodes}, green.singularities(), k);
-  return {strip_charge(k.even, k.size), strip_charge(k.odd, k.size)};
+  const double even = strip_charge(k.even, k.size);
+  // Without a twin the two systems are one.
+  if (section.symmetry == TwinSymmetry::none) return {even, even};
+  return {even, strip_charge(k.odd, k.size)};
 }
 
 }  // namespace ketrovane::field

@@ -43,6 +43,7 @@
 
 #include "common/constants.hpp"
 #include "model/mode_impedances.hpp"
+#include "model/single_strip.hpp"
 
 namespace ketrovane {
 namespace {
@@ -146,6 +147,18 @@ float elliptic_ratio_lower(float k) {
   const float kp = std::sqrt(1.0F - k * k);
   const float rkp = std::sqrt(kp);
   return kPi / std::log(2.0F * (1.0F + rkp) / (1.0F - rkp));
+}
+
+// K(k)/K(k') of the single sheet, k = tanh(a) < 1/sqrt(2), by Hilberg's
+// lower form [3] with k' = sech(a) and 1 - sqrt(k') from
+// 1 - sech(a) = 2 sinh^2(a/2)/cosh(a): narrow sheets keep their digits,
+// where sqrt(1 - k^2) would round to 1.
+float sheet_ratio_lower(float a) {
+  const float kp = 1.0F / std::cosh(a);
+  const float rkp = std::sqrt(kp);
+  const float half = std::sinh(a / 2.0F);
+  const float one_minus_rkp = (2.0F * half * half / std::cosh(a)) / (1.0F + rkp);
+  return kPi / std::log(2.0F * (1.0F + rkp) / one_minus_rkp);
 }
 
 // tanh(4y) from r = tanh(y): 4r(1 + r^2)/(1 + 6r^2 + r^4).  Close to 1 this
@@ -327,6 +340,31 @@ ModeImpedances mode_impedances(const CrossSection& x) {
   const float zoe = eta_over_sqrt_er / (2.0F * cp + 2.0F * cf + 2.0F * inner.even);
   const float zoo = eta_over_sqrt_er / (2.0F * cp + 2.0F * cf + 2.0F * inner.odd);
   return {zoe, zoo, {cp, cf, inner.even, inner.odd}, abandoned};
+}
+
+// The single strip (single_strip.hpp): the coupled model with both edges
+// outer edges.  Its sheet is the coupled sheet's even mode as s grows,
+// ke = tanh(a) tanh(c) tending to tanh(a).
+StripImpedance strip_impedance(const Board& board, float w) {
+  const float tb = board.t / board.b;
+  const float cp = 2.0F * w / (board.b - board.t);  // Cp/eps
+  const float cf = outer_fringing(tb);              // C'f/eps
+  const float sqrt_er = std::sqrt(board.er);
+  const float eta_over_sqrt_er = kEta / sqrt_er;
+  const float thick = eta_over_sqrt_er / (2.0F * cp + 4.0F * cf);
+  if (tb >= kThinStrip) return {thick, false};
+  const float a = kPi * w / (2.0F * board.b);
+  float k = std::tanh(a);
+  if (k >= kHilbergSwitch) k = tanh_of_quadruple(a / 4.0F);
+  if (k >= 1.0F) return {thick, true};
+  const float ratio = k >= kHilbergSwitch ? elliptic_ratio_upper(k) : sheet_ratio_lower(a);
+  const float sheet = (kEta / (4.0F * sqrt_er)) / ratio;
+  if (tb == 0.0F) return {sheet, false};
+  // The sheet's edge fringing implied by its impedance, blended to C'f.
+  const float cf0 = (eta_over_sqrt_er / sheet - 2.0F * cp - 2.0F * cf) / 2.0F;
+  const float q = tb / kThinStrip;
+  const float edges = (1.0F - q) * cf0 + q * cf;
+  return {eta_over_sqrt_er / (2.0F * cp + 2.0F * cf + 2.0F * edges), false};
 }
 
 }  // namespace ketrovane

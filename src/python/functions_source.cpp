@@ -100,6 +100,12 @@ const std::vector<FunctionSpec>& functions() {
                "tolerance_combine(parts) puts slices together.",
        .broadcasts = false,
        .columns_of = "Columns of its statistics"},
+      {.name = "line",
+       .command = Command::line,
+       .call = "_table(\"line\", {names}, {values}, units, progress)",
+       .note = "Give w or zo, not both.  Losses are negative dB per length unit, as analyse "
+               "prints them.  A row of zo that no width gives has NaN width and names the "
+               "reason in its status."},
       {.name = "layout",
        .command = Command::layout,
        .call = "_layout({names}, {values}, units, file)",

@@ -67,7 +67,7 @@ from . import _core
 __all__ = ["Result", "ModelAccuracyWarning", "HigherOrderModeWarning", "FieldFailureWarning",
            "WeakSectionWarning", "analyse", "analyze",
            "synthesise", "synthesize", "response", "sensitivity", "field", "s_matrix", "network",
-           "multisection", "Multisection", "tolerance", "tolerance_combine", "Tolerance",
+           "multisection", "Multisection", "tolerance", "tolerance_combine", "Tolerance", "line",
            "layout", "Layout"]
 __version__ = _core.__version__
 
@@ -1206,7 +1206,7 @@ def _layout(names, values, units, file):
 
 
 # pylint: disable=wrong-import-position
-from ._functions import (analyse, field, layout, multisection, network,  # noqa: E402
+from ._functions import (analyse, field, layout, line, multisection, network,  # noqa: E402
                          response, s_matrix, sensitivity, synthesise, tolerance)
 
 # The American spellings, as the command line takes them.

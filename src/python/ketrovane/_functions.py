@@ -572,6 +572,67 @@ def tolerance(*, b, t, er, w, samples, layers=None, strips_on=None, core=None, s
     return _tolerance(_TOLERANCE, values, units, progress)
 
 
+_LINE = ("b", "t", "er", "layers", "strips-on", "w", "h", "zo", "rho", "roughness", "tand", "f",
+         "solver")
+
+
+def line(b, t, er, w=None, zo=None, *, layers=None, strips_on=None, h=None, rho="copper",
+         roughness="5uin", tand=0.0009, f="1000MHz", solver="model", units=None, progress=None):
+    """Impedance, effective permittivity, loss and length per degree of one strip, or its width for
+    an impedance.
+
+    Lengths are in the length unit of units (inches by default) and frequencies in its frequency
+    unit (MHz), unless given as a text with its own unit.
+
+    b: ground-plane spacing B: a number in the call's length unit or a text with its own (in, mil,
+        uin, mm or um), or an array of them; above 0, up to 1000 in; required
+    t: strip thickness T, at most 0.8 B: a number in the call's length unit or a text with its own
+        (in, mil, uin, mm or um, or oz of copper, 1 oz = 1.37 mil), or an array of them; from 0 to
+        1000 in; required
+    er: relative permittivity Er of the dielectric: a number, or an array of them; from 1 to 1000;
+        required
+    layers: the dielectric layers between the planes, bottom to top, instead of b and er: each
+        one's thickness, Er and loss tangent (else tand), or a file of them, one a line
+        (solver="field"): a list of (thickness, er) or (thickness, er, loss tangent), each
+        thickness a number in the call's length unit or a text with its own, or a file's name after
+        @
+    strips_on: with layers, strips side by side: on the upper face of layer N, the copper growing
+        into layer N+1: a whole number; from 1 to 16
+    w: strip width W: a number in the call's length unit or a text with its own (in, mil, uin, mm
+        or um), or an array of them; above 0, up to 1000 in
+    h: height H of the strips' mid-plane above the lower plane (edge-offset): a number in the
+        call's length unit or a text with its own (in, mil, uin, mm or um), or an array of them;
+        above 0, up to 1000 in
+    zo: coupler impedance Zo (response: with coupling, a lossless coupler instead of b, t, w, s): a
+        number, or an array of them; above 0, up to 10000 ohm
+    rho: conductor resistivity in micro-ohm-cm, or silver, copper, gold, aluminium, brass or
+        lossless: a number, a metal's name, or an array of either; default "copper"
+    roughness: RMS surface roughness of the conductor: a number in the call's length unit or a text
+        with its own (in, mil, uin, mm or um), or an array of them; from 0 to 0.001 in; default
+        "5uin"
+    tand: dielectric loss tangent: a number, or an array of them; from 0 to 1; default 0.0009
+    f: frequency of the loss (analyse), or the analysis frequencies (response, multisection): a
+        number in the call's frequency unit or a text with its own (Hz, kHz, MHz or GHz), or an
+        array of them; above 0, up to 1000000 MHz; default "1000MHz"
+    solver: the closed-form model, the two-dimensional field solution, or both with the model's
+        error: one of "model", "field", "both"; default "model"
+    units: the call's units: a length unit (in, mil, mm, um), a frequency unit (Hz, kHz, MHz, GHz)
+        or one of each, in any letter case; default inches and MHz
+    progress: True draws a bar on the error stream (tqdm), a callable is called with (rows_done,
+        rows_total) after each block of rows, False shows nothing; None (default) draws the bar
+        once the call has run 2 s, if the error stream is a terminal or the call runs in IPython
+
+    Columns: w_in, w_over_b, zo_ohm, eeff, loss_conductor_db_per_in, loss_dielectric_db_per_in,
+    loss_db_per_in, length_per_deg_in, status (the length columns follow units).
+
+    Give w or zo, not both.  Losses are negative dB per length unit, as analyse prints them.  A row
+    of zo that no width gives has NaN width and names the reason in its status.
+    """
+    arguments = (b, t, er, layers, strips_on, w, h, zo, rho, roughness, tand, f, solver)
+    values = _given(line, _LINE, arguments)
+    return _table("line", _LINE, values, units, progress)
+
+
 _LAYOUT = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
            "min-gap", "min-width", "length", "f0", "rs", "rl", "solver", "port-order", "bend",
            "lead-isolation", "lead-length", "copper-layers")
