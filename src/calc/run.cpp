@@ -426,12 +426,12 @@ RunResult run_command(const commands::CommandSpec& command, TextValues& values,
                       std::string_view command_line) {
   try {
     return Run(command, values, command_line)();
+  } catch (const commands::ArtworkRefusal& e) {
+    return {commands::kRowsNotBuilt, e.what()};
   } catch (const commands::InputError& e) {
     return {commands::kFailure, e.what()};
   } catch (const OutputError& e) {
     return {commands::kFailure, e.what()};
-  } catch (const commands::ArtworkRefusal& e) {
-    return {commands::kRowsNotBuilt, e.what()};
   } catch (const commands::FailedRow& f) {
     return {commands::kFailure, row_error(f)};
   } catch (const std::bad_alloc&) {

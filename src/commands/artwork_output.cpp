@@ -29,6 +29,12 @@ std::string length_words(double inches, LengthUnit unit) {
   return significant(static_cast<float>(inches * unit.per_inch), 4) + " " + std::string(unit.name);
 }
 
+// A refusal of a coupler the fab cannot make as drawn.
+[[noreturn]] void refuse_artwork(Phrase subject, Phrase expected) {
+  throw ArtworkRefusal(
+      Refusal{std::move(subject), std::nullopt, std::move(expected), std::nullopt});
+}
+
 // ---- what is drawn: the choices of the options ----
 
 struct LayoutChoices {
@@ -123,8 +129,8 @@ CouplerToDraw synthesis_coupler(const SynthesiseRequest& q, LengthUnit unit) {
                                                  : targets_of_even_mode(q.zo, target);
   const SynthesisRow r = synthesis_row(q.board, targets, q.solver, q.setup);
   if (!r.built) {
-    throw ArtworkRefusal("--layout: the design could not be built (" +
-                         std::string(status_name(r.status)) + "); no artwork written");
+    refuse_artwork(Opt::layout, "the design could not be built (" +
+                                    std::string(status_name(r.status)) + "); no artwork written");
   }
   ResponseRequest as_response{};
   as_response.er = q.board.er;
@@ -146,9 +152,9 @@ CouplerToDraw multisection_to_draw(const MultisectionRequest& q, LengthUnit unit
   }
   for (const SectionRow& s : q.coupler->sections) {
     if (s.synthesis && s.synthesis->built) continue;
-    throw ArtworkRefusal("--layout: section " + std::to_string(s.index) + " could not be built (" +
-                         std::string(status_name(s.status)) +
-                         ", see the section table); no artwork written");
+    refuse_artwork(Opt::layout, "section " + std::to_string(s.index) + " could not be built (" +
+                                    std::string(status_name(s.status)) +
+                                    ", see the section table); no artwork written");
   }
   CouplerToDraw c{{},
                   q.terminations,
@@ -186,15 +192,15 @@ void check_sections(const CouplerToDraw& c, LengthUnit unit) {
   for (std::size_t i = 0; i < c.sections.size(); ++i) {
     const StripPair& p = c.sections[i].pair;
     if (c.limits.min_width > 0.0F && p.x.w < c.limits.min_width) {
-      throw ArtworkRefusal(section_name(c, i) + ": W = " + length_words(p.x.w, unit) +
-                           " is below --min-width " + length_words(c.limits.min_width, unit) +
-                           "; no artwork written");
+      refuse_artwork(section_name(c, i),
+                     {"W = " + length_words(p.x.w, unit) + " is below ", Opt::min_width,
+                      " " + length_words(c.limits.min_width, unit) + "; no artwork written"});
     }
     const bool side_by_side = p.placement.arrangement != Arrangement::broadside;
     if (side_by_side && c.limits.min_gap > 0.0F && p.x.s < c.limits.min_gap) {
-      throw ArtworkRefusal(section_name(c, i) + ": S = " + length_words(p.x.s, unit) +
-                           " is below --min-gap " + length_words(c.limits.min_gap, unit) +
-                           "; no artwork written");
+      refuse_artwork(section_name(c, i),
+                     {"S = " + length_words(p.x.s, unit) + " is below ", Opt::min_gap,
+                      " " + length_words(c.limits.min_gap, unit) + "; no artwork written"});
     }
   }
 }
@@ -208,10 +214,9 @@ void check_feeds(const ArtworkPlan& plan, FabLimits limits, LengthUnit unit) {
   for (const PortRole role : kRoles) {
     const double w = plan.feeds.at(at(role)).width;
     if (w < limits.min_width) {
-      throw ArtworkRefusal("the feed line at " +
-                           port_words(plan.inputs.port_number.at(at(role)), role) + ": " +
-                           length_words(w, unit) + " wide is below --min-width " +
-                           length_words(limits.min_width, unit) + "; no artwork written");
+      refuse_artwork("the feed line at " + port_words(plan.inputs.port_number.at(at(role)), role),
+                     {length_words(w, unit) + " wide is below ", Opt::min_width,
+                      " " + length_words(limits.min_width, unit) + "; no artwork written"});
     }
   }
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "commands/columns.hpp"
+#include "commands/input_error.hpp"
 #include "commands/requests.hpp"
 #include "commands/rows.hpp"
 #include "design/artwork_plan.hpp"
@@ -25,9 +26,9 @@ namespace ketrovane::commands {
 // A coupler the fab cannot make as drawn (a width or a gap below its
 // least), or that cannot be drawn (a row not built): the front ends exit
 // as when rows could not be built.
-class ArtworkRefusal : public std::runtime_error {
+class ArtworkRefusal : public InputError {
  public:
-  using std::runtime_error::runtime_error;
+  using InputError::InputError;
 };
 
 // One port of the artwork: the layout command's row.

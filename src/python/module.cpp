@@ -930,12 +930,8 @@ py::tuple layout(const py::tuple& names, const py::tuple& values, const std::str
       file.is_none() ? std::nullopt : std::optional<std::string>(py::cast<std::string>(file));
   if (path) commands::check_artwork_name(*path);
   const commands::LengthUnit unit = commands::parse_length_unit("units", length_unit);
-  std::shared_ptr<const commands::CouplerArtwork> artwork;
-  try {
-    artwork = commands::coupler_artwork(request, element, unit);
-  } catch (const commands::ArtworkRefusal& e) {
-    throw py::value_error(e.what());
-  }
+  const std::shared_ptr<const commands::CouplerArtwork> artwork =
+      commands::coupler_artwork(request, element, unit);
   std::get<commands::LayoutRequest>(request).artwork = artwork;
   const std::unique_ptr<commands::RowSource> rows = commands::layout_rows(request);
   TableArrays arrays(rows->columns(), unit, rows->rows());
