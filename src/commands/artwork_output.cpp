@@ -277,6 +277,9 @@ std::string lead_outs(const CouplerArtwork& a) {
   return text;
 }
 
+constexpr std::string_view kLeftOut =
+    "the feed lines' bends and the steps between sections are not in the coupled-line response";
+
 std::vector<std::string> comments_of(const CouplerToDraw& c, const CouplerArtwork& a) {
   std::string pads;
   for (const ArtworkPort& p : a.ports) {
@@ -287,8 +290,7 @@ std::vector<std::string> comments_of(const CouplerToDraw& c, const CouplerArtwor
       "ketrovane-calc: " + c.kind,
       "coupler: " + c.description,
       "pads numbered as the Touchstone file's ports: " + pads,
-      "the feed lines' bends and the steps between sections are not in the coupled-line "
-      "response",
+      std::string(kLeftOut),
       "lead-out from the coupled section to each pad's centre at f0 = " + shortest(a.f0_mhz) +
           " MHz (de-embed it): " + lead_outs(a),
   };
@@ -329,11 +331,8 @@ std::string stem_of(const std::string& path, std::string_view extension) {
 
 bool ends_with(const std::string& path, std::string_view extension) {
   return path.size() > extension.size() &&
-         std::equal(extension.begin(), extension.end(), path.end() - extension.size(),
-                    [](char a, char b) {
-                      return std::tolower(static_cast<unsigned char>(a)) ==
-                             std::tolower(static_cast<unsigned char>(b));
-                    });
+         equal_ignoring_case(std::string_view(path).substr(path.size() - extension.size()),
+                             extension);
 }
 
 constexpr std::array<std::string_view, 5> kExtensions = {".kicad_mod", ".gbr", ".dxf", ".svg",
