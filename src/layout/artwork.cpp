@@ -10,8 +10,9 @@
 namespace ketrovane::layout {
 namespace {
 
-// Points closer than this (in inches, 25 pm) are one point.
-constexpr double kSamePoint = 1e-9;
+// Points closer than this (2 nm, in inches) are one point: the files round
+// to whole nanometres, and two points kept stay two there.
+constexpr double kSamePoint = 2e-6 / 25.4;
 
 // A feed line is drawn in its own frame: u along the line away from the
 // section's end face (u = 0), v across it, the line turning toward +v.
@@ -53,9 +54,13 @@ Lead mitred_lead(double width, double v0, double rise, double lead_length) {
 
 // The chord angle of an arc of centre-line radius `radius` whose outer edge
 // (radius + half_width) stands off its chords by at most kArcSagitta.
+// (A line of no width, which the caller never asks for, gets one chord.)
 int chords_for(double radius, double half_width, double angle) {
-  const double step = 2 * std::acos(1 - kArcSagitta / (radius + half_width));
-  return std::max(1, static_cast<int>(std::ceil(angle / step)));
+  constexpr double kMostChords = 1e6;
+  const double outer = radius + half_width;
+  if (!(outer > kArcSagitta)) return 1;
+  const double step = 2 * std::acos(1 - kArcSagitta / outer);
+  return static_cast<int>(std::clamp(std::ceil(angle / step), 1.0, kMostChords));
 }
 
 // Arcs tangent at the face: a left turn through `angle`, the diagonal, a
@@ -185,7 +190,9 @@ void add_sections(const ArtworkInputs& inputs, Artwork& artwork) {
     const double high = low + section.w;
     artwork.layers[0].outlines.push_back(rectangle(x, low, end, high));
     artwork.layers[stacked ? 1 : 0].outlines.push_back(rectangle(x, -high, end, -low));
-    artwork.dimensions.push_back({numbered("W", i), {mid, low}, {mid, high}, 0});
+    // The width a quarter along, the gap or offset halfway, apart on the picture.
+    const double quarter = x + section.length / 4;
+    artwork.dimensions.push_back({numbered("W", i), {quarter, low}, {quarter, high}, 0});
     if (stacked) {
       artwork.dimensions.push_back(
           {numbered("WO", i), {mid, -section.wo / 2}, {mid, section.wo / 2}, 0});
@@ -239,24 +246,29 @@ void add_lead(const ArtworkInputs& inputs, PortRole role, Artwork& artwork) {
   }
 }
 
-// The spacing of the leads once they run parallel, where they bend.
-void add_lead_spacing(const ArtworkInputs& inputs, const Artwork& leads, Artwork& artwork) {
+// The spacing of the leads once they run parallel, where they bend: "G"
+// (or "D") at the first end that bends, "G2" at the other if it differs.
+void add_lead_spacing(const ArtworkInputs& inputs, Artwork& artwork) {
   const std::string name = inputs.one_above_the_other ? "D" : "G";
-  for (int side = 0; side < 2; ++side) {
+  bool drawn = false;
+  for (std::size_t side = 0; side < 2; ++side) {
     const SectionShape& end = side == 0 ? inputs.sections.front() : inputs.sections.back();
-    const double spacing = inputs.lead_spacing[static_cast<std::size_t>(side)];
+    const double spacing = inputs.lead_spacing[side];
     if (lead_rise(inputs, end, spacing) <= kSamePoint) continue;
-    if (side == 1 && spacing == inputs.lead_spacing[0]) continue;
-    const PortRole a = side == 0 ? PortRole::input : PortRole::through;
-    const PortRole b = side == 0 ? PortRole::coupled : PortRole::isolated;
-    const double x = leads.pads[static_cast<std::size_t>(a)].centre.x;
-    const double half_a =
-        inputs.one_above_the_other ? 0.0 : inputs.feed_width[static_cast<std::size_t>(a)] / 2;
-    const double half_b =
-        inputs.one_above_the_other ? 0.0 : inputs.feed_width[static_cast<std::size_t>(b)] / 2;
-    const double ya = leads.pads[static_cast<std::size_t>(a)].centre.y - half_a;
-    const double yb = leads.pads[static_cast<std::size_t>(b)].centre.y + half_b;
-    artwork.dimensions.push_back({side == 0 ? name : name + "2", {x, yb}, {x, ya}, 0});
+    if (drawn && spacing == inputs.lead_spacing[0]) continue;
+    const auto a = static_cast<std::size_t>(side == 0 ? PortRole::input : PortRole::through);
+    const auto b = static_cast<std::size_t>(side == 0 ? PortRole::coupled : PortRole::isolated);
+    // Side by side the edge gap, one above the other the centre lines'.
+    const double edges = inputs.one_above_the_other ? 0.0 : 0.5;
+    const Point pad_a = artwork.pads[a].centre;
+    const Point pad_b = artwork.pads[b].centre;
+    // Halfway along the straight runs, clear of the pads' numbers.
+    const double x = pad_a.x + (side == 0 ? 0.5 : -0.5) * inputs.lead_length;
+    artwork.dimensions.push_back({drawn ? name + "2" : name,
+                                  {x, pad_b.y + edges * inputs.feed_width[b]},
+                                  {x, pad_a.y - edges * inputs.feed_width[a]},
+                                  0});
+    drawn = true;
   }
 }
 
@@ -275,7 +287,7 @@ Artwork make_artwork(const ArtworkInputs& inputs) {
     assert(inputs.feed_width[static_cast<std::size_t>(role)] > 0);
     add_lead(inputs, static_cast<PortRole>(role), artwork);
   }
-  add_lead_spacing(inputs, artwork, artwork);
+  add_lead_spacing(inputs, artwork);
   return artwork;
 }
 

@@ -100,7 +100,8 @@ struct Artwork {
 };
 
 // The artwork of `inputs`.  Expects positive section lengths and widths,
-// positive feed widths and lead length, and (side by side) positive gaps;
+// positive feed widths, (side by side) positive gaps, and a lead length of
+// at least half the widest feed line (a mitre's inner corner needs it);
 // refuses nothing, and draws no outline that crosses itself.  Each feed
 // line turns away from its neighbour through 45 degrees (less where the
 // lines need to move apart by less than two full arcs take) and back; where

@@ -25,13 +25,35 @@ std::string mm(double inches) {
   return (nm < 0 ? "-" : "") + std::to_string(whole / 1000000) + "." + digits;
 }
 
+// A string between double quotes (KiCad's, gnuplot's): quotes and
+// backslashes escaped, a line break as \n.
 std::string escaped(const std::string& text) {
   std::string out;
   for (char c : text) {
+    if (c == '\n') {
+      out += "\\n";
+      continue;
+    }
     if (c == '"' || c == '\\') out += '\\';
     out += c;
   }
   return out;
+}
+
+// The comments a line each, for the formats whose comments end at a line
+// break (Gerber's G04, DXF's 999, gnuplot's #).
+std::vector<std::string> comment_lines(const std::vector<std::string>& comments) {
+  std::vector<std::string> lines;
+  for (const std::string& comment : comments) {
+    std::size_t start = 0;
+    for (std::size_t end = comment.find('\n'); end != std::string::npos;
+         end = comment.find('\n', start)) {
+      lines.push_back(comment.substr(start, end - start));
+      start = end + 1;
+    }
+    lines.push_back(comment.substr(start));
+  }
+  return lines;
 }
 
 std::string joined(const std::vector<std::string>& lines, const std::string& separator) {
@@ -153,14 +175,14 @@ Bounds bounds_of(const Artwork& artwork) {
 
 // The upper layer copper-coloured and opaque, the lower blue and translucent.
 std::string picture_fill(int layer) {
-  return layer == 0
-             ? "fc rgb \"#c87533\" fillstyle solid 1.0 border lc rgb \"#7a4a1f\""
-             : "fc rgb \"#3060c0\" fillstyle transparent solid 0.5 border lc rgb \"#203080\"";
+  return layer == 0 ? R"(fc rgb "#c87533" fillstyle solid 1.0 border lc rgb "#7a4a1f")"
+                    : R"(fc rgb "#3060c0" fillstyle transparent solid 0.5 border lc rgb "#203080")";
 }
 
 // The comments one to a line of a gnuplot double-quoted string.
 std::string title(const std::vector<std::string>& comments) {
   std::vector<std::string> lines;
+  lines.reserve(comments.size());
   for (const std::string& comment : comments) lines.push_back(escaped(comment));
   return joined(lines, "\\n");
 }
@@ -182,11 +204,15 @@ void picture_dimension(std::ostringstream& out, const Dimension& dimension,
   out << "set arrow from " << mm(dimension.from.x) << "," << mm(dimension.from.y) << " to "
       << mm(dimension.to.x) << "," << mm(dimension.to.y)
       << " heads size screen 0.006,25 lc rgb \"black\" front\n";
+  // Lengths labelled above, widths and gaps beside on the side toward x = 0,
+  // clear of the pads' numbers at the ends.
   const bool across_x =
       std::abs(dimension.to.x - dimension.from.x) > std::abs(dimension.to.y - dimension.from.y);
   out << "set label \"" << escaped(text) << "\" at " << mm((dimension.from.x + dimension.to.x) / 2)
       << "," << mm((dimension.from.y + dimension.to.y) / 2)
-      << (across_x ? " center offset 0,0.8" : " left offset 0.6,0")
+      << (across_x               ? " center offset 0,0.8"
+          : dimension.from.x > 0 ? " right offset -0.6,0"
+                                 : " left offset 0.6,0")
       << " front noenhanced font \",9\"\n";
 }
 
@@ -219,7 +245,8 @@ std::string kicad_footprint(const Artwork& artwork, const std::string& name,
 std::string gerber_layer(const Artwork& artwork, int layer, const std::string& layer_name,
                          const std::vector<std::string>& comments) {
   std::ostringstream out;
-  for (const std::string& comment : comments) out << "G04 " << gerber_text(comment) << "*\n";
+  for (const std::string& line : comment_lines(comments))
+    out << "G04 " << gerber_text(line) << "*\n";
   out << "%TF.GenerationSoftware,Ketrovane,ketrovane-calc," KETROVANE_VERSION "*%\n"
       << "%TF.FileFunction," << file_function(layer, layer_name) << "*%\n"
       << "%TF.FilePolarity,Positive*%\n"
@@ -235,8 +262,9 @@ std::string gerber_layer(const Artwork& artwork, int layer, const std::string& l
     out << "%ADD" << 10 + i << "R," << mm(pads[i]->size_x) << "X" << mm(pads[i]->size_y) << "*%\n";
   }
   out << "%TD*%\nG01*\n%TA.AperFunction,Conductor*%\n";
-  for (const Outline& outline : artwork.layers[static_cast<std::size_t>(layer)].outlines) {
-    gerber_region(out, outline);
+  const auto index = static_cast<std::size_t>(layer);
+  if (layer >= 0 && index < artwork.layers.size()) {
+    for (const Outline& outline : artwork.layers[index].outlines) gerber_region(out, outline);
   }
   out << "%TD*%\n";
   for (std::size_t i = 0; i < pads.size(); ++i) {
@@ -251,7 +279,7 @@ std::string dxf_drawing(const Artwork& artwork, const std::vector<std::string>& 
                         const std::vector<std::string>& comments) {
   std::ostringstream out;
   dxf_group(out, 999, "Units: millimetres.");
-  for (const std::string& comment : comments) dxf_group(out, 999, comment);
+  for (const std::string& line : comment_lines(comments)) dxf_group(out, 999, line);
   dxf_group(out, 0, "SECTION");
   dxf_group(out, 2, "HEADER");
   dxf_group(out, 9, "$ACADVER");
@@ -293,7 +321,7 @@ std::string picture_script(const Artwork& artwork, const std::map<std::string, s
                            const std::vector<std::string>& comments,
                            const std::string& terminal_line, const std::string& image_path) {
   std::ostringstream out;
-  for (const std::string& comment : comments) out << "# " << comment << "\n";
+  for (const std::string& line : comment_lines(comments)) out << "# " << line << "\n";
   const Bounds bounds = bounds_of(artwork);
   const double margin = 0.15 * std::max(bounds.x1 - bounds.x0, bounds.y1 - bounds.y0);
   out << terminal_line << "\n"
@@ -310,8 +338,10 @@ std::string picture_script(const Artwork& artwork, const std::map<std::string, s
   }
   for (const Pad& pad : artwork.pads) {
     picture_polygon(out, object, pad_outline(pad), pad.layer);
+    // The number beyond the pad, at the end of the line.
     out << "set label \"" << pad.number << "\" at " << mm(pad.centre.x) << "," << mm(pad.centre.y)
-        << " center front font \",12\" tc rgb \"white\"\n";
+        << (pad.centre.x < 0 ? " right offset -1.2,0" : " left offset 1.2,0")
+        << " front font \",12\"\n";
   }
   for (const Dimension& dimension : artwork.dimensions) picture_dimension(out, dimension, labels);
   out << "plot NaN notitle\nunset output\n";

@@ -9,7 +9,7 @@ The expected geometry is a dict in inches, as write_samples writes it:
 
 Each check_* function takes a file's path and that dict and raises
 AssertionError naming what differs.  Needs KiCad's pcbnew, gerbv, ezdxf,
-shapely, Pillow, numpy and gnuplot (scripts/install-deps installs them).
+shapely, matplotlib and gnuplot (scripts/install-deps installs them).
 """
 
 import os
@@ -17,9 +17,8 @@ import subprocess
 import tempfile
 
 import ezdxf
-import numpy
+import matplotlib.image
 import pcbnew
-from PIL import Image
 from shapely.geometry import Polygon, box
 from shapely.ops import unary_union
 
@@ -53,12 +52,15 @@ def _near(a, b, tolerance=VERTEX_TOLERANCE_MM):
     return abs(a - b) <= tolerance
 
 
-def check_kicad_footprint(path, geometry):
+def check_kicad_footprint(path, geometry, comments=None):
     """Loads the footprint with pcbnew: its pads (numbers, positions, sizes,
-    layers) and, per layer, the copper of its polygons and pads together."""
+    layers) and, per layer, the copper of its polygons and pads together;
+    given the comments, its description is them joined by "; "."""
     folder, name = os.path.split(os.path.abspath(path))
     footprint = pcbnew.FootprintLoad(folder, os.path.splitext(name)[0])
     assert footprint is not None, f"pcbnew did not load {path}"
+    if comments is not None:
+        assert footprint.GetDescription() == "; ".join(comments), f"{path}: descr"
     names = geometry["layer_names"]
     read_pads = {}
     for pad in footprint.Pads():
@@ -98,14 +100,20 @@ def gerber_dark_area_mm2(path):
         subprocess.run(["gerbv", "-x", "png", "-D", str(GERBV_DPI), "-B", "0", "-b", "#FFFFFF",
                         "-f", "#000000FF", "-o", picture, path],
                        check=True, capture_output=True)
-        grey = numpy.asarray(Image.open(picture).convert("L"), dtype=float)
+        rgb = matplotlib.image.imread(picture)[:, :, :3]
     pixel = MM_PER_INCH / GERBV_DPI
-    return float((1.0 - grey / 255.0).sum()) * pixel * pixel
+    return float((1.0 - rgb.mean(axis=2)).sum()) * pixel * pixel
 
 
-def check_gerber(path, geometry, layer):
+def _comment_lines(comments):
+    return [line for comment in comments for line in comment.split("\n")]
+
+
+def check_gerber(path, geometry, layer, comments=None, file_function=None):
     """gerbv draws the layer's copper to within 1 % and exports it again as
-    RS-274X; the file names its function and each of the layer's pads."""
+    RS-274X; the file names its function (given it, as "Copper,L1,Top") and
+    each of the layer's pads; given the comments, its G04 lines are them
+    ('*' and '%' blanked)."""
     area = gerber_dark_area_mm2(path)
     want = copper_area_mm2(geometry, layer)
     assert abs(area - want) <= AREA_TOLERANCE * want, f"{path}: gerbv draws {area} mm2, not {want}"
@@ -116,16 +124,27 @@ def check_gerber(path, geometry, layer):
     with open(path, encoding="ascii") as text:
         lines = text.read().splitlines()
     assert any(l.startswith("%TF.FileFunction,Copper,L") for l in lines), path
+    if file_function is not None:
+        assert f"%TF.FileFunction,{file_function}*%" in lines, f"{path}: not {file_function}"
+    if comments is not None:
+        want = [f"G04 {l.replace('*', ' ').replace('%', ' ')}*" for l in _comment_lines(comments)]
+        assert [l for l in lines if l.startswith("G04 ")] == want, f"{path}: comments"
     assert lines[-1] == "M02*", path
     for pad in geometry["pads"]:
         named = any(l.startswith("%TO.P,") and l.endswith(f",{pad['number']}*%") for l in lines)
         assert named == (pad["layer"] == layer), f"{path}: pad {pad['number']}"
 
 
-def check_dxf(path, geometry):
+def check_dxf(path, geometry, comments=None):
     """ezdxf reads the drawing: a layer per copper layer, and the closed
-    polylines of each layer's outlines then pads, vertex by vertex."""
+    polylines of each layer's outlines then pads, vertex by vertex; given the
+    comments, its 999 groups are the units' note and them, a line each."""
     drawing = ezdxf.readfile(path)
+    if comments is not None:
+        with open(path, encoding="ascii") as text:
+            lines = text.read().splitlines()
+        read = [lines[i + 1] for i in range(0, len(lines) - 1, 2) if lines[i].strip() == "999"]
+        assert read == ["Units: millimetres."] + _comment_lines(comments), f"{path}: comments"
     names = geometry["layer_names"]
     for name in names:
         assert name in drawing.layers, f"{path}: no layer {name}"

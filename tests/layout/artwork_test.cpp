@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <numbers>
+#include <utility>
 
 namespace ketrovane::layout {
 namespace {
@@ -120,9 +122,43 @@ double straight_into(const Outline& outline, double x) {
   return total / 2;
 }
 
+double distance_to_segment(Point p, Point a, Point b) {
+  const double dx = b.x - a.x;
+  const double dy = b.y - a.y;
+  const double along =
+      std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+  return std::hypot(p.x - a.x - along * dx, p.y - a.y - along * dy);
+}
+
+double distance_to_chain(Point p, const std::vector<Point>& chain) {
+  double nearest = 1e300;
+  for (std::size_t i = 1; i < chain.size(); ++i) {
+    nearest = std::min(nearest, distance_to_segment(p, chain[i - 1], chain[i]));
+  }
+  return nearest;
+}
+
+// A lead's two edges: the outline's runs from one end face to the other.
+std::pair<std::vector<Point>, std::vector<Point>> edges_of(const Outline& outline, double face,
+                                                           double pad) {
+  const std::size_t n = outline.size();
+  auto on = [&](std::size_t i, double x) { return std::abs(outline[i % n].x - x) < kExact; };
+  std::size_t start = 0;  // the last face vertex before the run to the pad
+  while (!(on(start, face) && !on(start + 1, face))) ++start;
+  std::vector<Point> first;
+  std::size_t i = start;
+  for (; !on(i, pad); ++i) first.push_back(outline[i % n]);
+  first.push_back(outline[i % n]);
+  while (on(i + 1, pad)) ++i;
+  std::vector<Point> second;
+  for (; !on(i, face); ++i) second.push_back(outline[i % n]);
+  second.push_back(outline[i % n]);
+  return {first, second};
+}
+
 class ArtworkTest : public ::testing::TestWithParam<ArtworkCase> {
  protected:
-  const ArtworkInputs& in() const { return GetParam().inputs; }
+  [[nodiscard]] static const ArtworkInputs& in() { return GetParam().inputs; }
   Artwork artwork = make_artwork(GetParam().inputs);
 };
 
@@ -199,22 +235,66 @@ TEST_P(ArtworkTest, LeadsLeaveTheFaceAndRunParallelAtTheLeadSpacing) {
   }
 }
 
+// The centre line's length worked from the inputs: a mitre's first straight
+// (w/2 tan 22.5 degrees), diagonal and lead length; arcs of radius 2 w
+// through 45 degrees (less where they need not rise that far) and the
+// diagonal between them.
+double worked_lead_out(const ArtworkInputs& in, PortRole role) {
+  const double width = in.feed_width[static_cast<std::size_t>(role)];
+  const SectionShape& end = at_minus_x(role) ? in.sections.front() : in.sections.back();
+  const double apart = in.one_above_the_other ? end.wo : end.s;
+  const double rise = (in.lead_spacing[at_minus_x(role) ? 0 : 1] - apart) / 2;
+  if (rise <= 0) return in.lead_length;
+  if (in.bend == Bend::mitre) {
+    return width / 2 * std::tan(std::numbers::pi / 8) + rise * std::sqrt(2.0) + in.lead_length;
+  }
+  const double radius = 2 * width;
+  const double full_rise = 2 * radius * (1 - std::cos(std::numbers::pi / 4));
+  if (rise < full_rise) return 2 * radius * std::acos(1 - rise / (2 * radius)) + in.lead_length;
+  return 2 * radius * std::numbers::pi / 4 + (rise - full_rise) * std::sqrt(2.0) + in.lead_length;
+}
+
 // Catches a lead-out length that is not the drawn centre line's (a bend's
 // or the diagonal's length miscounted) and mitre joins that are not true
 // offsets: a mitred lead's area is its width times its centre line exactly,
-// an arc's falls short by no more than its chords cut off.
+// an arc's falls short by no more than its chords cut off.  And catches a
+// bend of the wrong radius, or a diagonal of the wrong length.
 TEST_P(ArtworkTest, LeadAreaIsWidthTimesLeadOutLength) {
   for (int r = 0; r < kPortCount; ++r) {
     const auto role = static_cast<PortRole>(r);
     const double width = in().feed_width[static_cast<std::size_t>(r)];
     const double length = artwork.lead_out_length[static_cast<std::size_t>(r)];
     const double area = area_of(lead_outline(artwork, in(), role));
-    EXPECT_GE(length, in().lead_length - kExact);
+    EXPECT_NEAR(length, worked_lead_out(in(), role), kExact) << "port role " << r;
     if (in().bend == Bend::mitre) {
       EXPECT_NEAR(area, width * length, 1e-12 * width * length) << "port role " << r;
     } else {
       EXPECT_LE(area, width * length + 1e-15) << "port role " << r;
       EXPECT_GE(area, width * length - width * kArcSagitta) << "port role " << r;
+    }
+  }
+}
+
+// Catches a bend that narrows or widens its line: a corner offset along the
+// wrong direction, an arc's inner edge not concentric, chords too coarse.
+// Every vertex of each edge stands the feed width off the other edge (to
+// 0.1 um), or at a mitre's outer corner no more than the corner's diagonal.
+TEST_P(ArtworkTest, FeedLinesKeepTheirWidthThroughTheBends) {
+  constexpr double kTenthMicron = 1e-4 / 25.4;
+  const double half = artwork.coupled_length / 2;
+  for (int r = 0; r < kPortCount; ++r) {
+    const auto role = static_cast<PortRole>(r);
+    const double width = in().feed_width[static_cast<std::size_t>(r)];
+    const double widest = in().bend == Bend::mitre ? width / std::cos(std::numbers::pi / 8) : width;
+    const auto [one, other] =
+        edges_of(lead_outline(artwork, in(), role), at_minus_x(role) ? -half : half,
+                 artwork.pads[static_cast<std::size_t>(r)].centre.x);
+    for (const auto& [edge, opposite] : {std::pair{one, other}, std::pair{other, one}}) {
+      for (const Point& p : edge) {
+        const double across = distance_to_chain(p, opposite);
+        EXPECT_GE(across, width - kTenthMicron) << "port role " << r;
+        EXPECT_LE(across, widest + kTenthMicron) << "port role " << r;
+      }
     }
   }
 }
@@ -252,15 +332,67 @@ TEST_P(ArtworkTest, DimensionsMeasureWhatTheyName) {
   }
   expected["LL"] = in().lead_length;
   const double already = one ? in().sections.front().wo : in().sections.front().s;
-  if (in().lead_spacing[0] > already) expected[one ? "D" : "G"] = in().lead_spacing[0];
+  const double already_at_end = one ? in().sections.back().wo : in().sections.back().s;
+  const std::string spacing = one ? "D" : "G";
+  if (in().lead_spacing[0] > already) expected[spacing] = in().lead_spacing[0];
+  if (in().lead_spacing[1] > already_at_end && in().lead_spacing[1] != in().lead_spacing[0]) {
+    expected[spacing + (expected.contains(spacing) ? "2" : "")] = in().lead_spacing[1];
+  }
   std::map<std::string, double> measured;
   for (const Dimension& dimension : artwork.dimensions) {
     measured[dimension.label] =
         std::hypot(dimension.to.x - dimension.from.x, dimension.to.y - dimension.from.y);
   }
   for (const auto& [label, length] : expected) {
-    ASSERT_TRUE(measured.count(label)) << label;
+    ASSERT_TRUE(measured.contains(label)) << label;
     EXPECT_NEAR(measured[label], length, kExact) << label;
+  }
+}
+
+// Catches NaN, crossing outlines or edges that vanish at the files'
+// nanometre grid where the geometry changes form: no rise, rises about
+// the file grid, arcs that just do or just do not reach 45 degrees, feed
+// lines far narrower or wider than their strips, the shortest lead.
+TEST(ArtworkThresholds, OutlinesStaySimpleAndFiniteOnTheFileGrid) {
+  constexpr double kNanometre = 1e-6 / 25.4;
+  const double w = 0.02;
+  const double full_arc_rise = 2 * 2 * w * (1 - std::cos(std::numbers::pi / 4));
+  for (const bool stacked : {false, true}) {
+    for (const Bend bend : {Bend::mitre, Bend::arc}) {
+      for (const double feed : {0.3 * w, w, 3 * w}) {
+        const double full = full_arc_rise * feed / w;
+        for (const double rise : {0.0, 0.3 * kNanometre, 1.3 * kNanometre, 2.5 * kNanometre,
+                                  full * (1 - 1e-12), full, full * (1 + 1e-12), 0.5}) {
+          for (const double lead : {3 * w / 2, 1.0}) {
+            ArtworkInputs in;
+            in.one_above_the_other = stacked;
+            in.sections = {{0.4, w, 0.004, 0.006}};
+            in.feed_width = {feed, feed, feed, feed};
+            const double apart = stacked ? 0.006 : 0.004;
+            in.lead_spacing = {apart + 2 * rise, apart + 2 * rise};
+            in.lead_length = lead;
+            in.bend = bend;
+            const Artwork artwork = make_artwork(in);
+            for (const CopperLayer& layer : artwork.layers) {
+              for (const Outline& outline : layer.outlines) {
+                SCOPED_TRACE(::testing::Message()
+                             << "stacked " << stacked << " bend " << static_cast<int>(bend)
+                             << " feed " << feed << " rise " << rise << " lead " << lead);
+                expect_simple_and_counter_clockwise(outline);
+                for (std::size_t i = 0; i < outline.size(); ++i) {
+                  const Point a = outline[i];
+                  const Point b = outline[(i + 1) % outline.size()];
+                  ASSERT_TRUE(std::isfinite(a.x) && std::isfinite(a.y));
+                  ASSERT_FALSE(std::llround(a.x / kNanometre) == std::llround(b.x / kNanometre) &&
+                               std::llround(a.y / kNanometre) == std::llround(b.y / kNanometre))
+                      << "edge " << i << " vanishes on the grid";
+                }
+              }
+            }
+          }
+        }
+      }
+    }
   }
 }
 

@@ -16,6 +16,9 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import artwork_readers  # noqa: E402
 
+# The Gerber file function of each layer the samples use.
+FILE_FUNCTIONS = {"F.Cu": "Copper,L1,Top", "In1.Cu": "Copper,L2,Inr", "In2.Cu": "Copper,L3,Inr"}
+
 
 def main():
     write_samples = sys.argv[1]
@@ -27,10 +30,12 @@ def main():
             base = case[: -len(".json")]
             with open(case, encoding="utf-8") as text:
                 geometry = json.load(text)
-            artwork_readers.check_kicad_footprint(base + ".kicad_mod", geometry)
-            for layer in range(len(geometry["layers"])):
-                artwork_readers.check_gerber(f"{base}-{layer + 1}.gbr", geometry, layer)
-            artwork_readers.check_dxf(base + ".dxf", geometry)
+            comments = geometry["comments"]
+            artwork_readers.check_kicad_footprint(base + ".kicad_mod", geometry, comments)
+            for layer, name in enumerate(geometry["layer_names"]):
+                artwork_readers.check_gerber(f"{base}-{layer + 1}.gbr", geometry, layer, comments,
+                                             FILE_FUNCTIONS[name])
+            artwork_readers.check_dxf(base + ".dxf", geometry, comments)
             for kind in ("svg", "png"):
                 artwork_readers.check_picture(f"{base}-{kind}.gp", f"{base}.{kind}")
             print(f"{os.path.basename(base)}: read back by pcbnew, gerbv, ezdxf and gnuplot")

@@ -24,10 +24,28 @@ std::string point_json(Point p) {
   return out.str();
 }
 
-// The geometry in inches: outlines by layer, pads, lead-out lengths.
-std::string geometry_json(const Artwork& artwork, const std::vector<std::string>& layer_names) {
+std::string json_string(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '\n') {
+      out += "\\n";
+      continue;
+    }
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+// The geometry in inches (outlines by layer, pads) and the comments.
+std::string geometry_json(const Artwork& artwork, const std::vector<std::string>& layer_names,
+                          const std::vector<std::string>& comments) {
   std::ostringstream out;
-  out << std::setprecision(17) << "{\"layer_names\": [";
+  out << "{\"comments\": [";
+  for (std::size_t i = 0; i < comments.size(); ++i) {
+    out << (i ? ", " : "") << json_string(comments[i]);
+  }
+  out << std::setprecision(17) << "],\n \"layer_names\": [";
   for (std::size_t i = 0; i < layer_names.size(); ++i) {
     out << (i ? ", " : "") << "\"" << layer_names[i] << "\"";
   }
@@ -68,10 +86,14 @@ int main(int argc, char** argv) {
     const std::vector<std::string> layers = inputs.one_above_the_other
                                                 ? std::vector<std::string>{"In1.Cu", "In2.Cu"}
                                                 : std::vector<std::string>{"F.Cu"};
-    const std::vector<std::string> comments = {"Coupler " + name,
-                                               "Bends and steps are not in the response"};
-    const std::string base = folder + "/" + name;
-    write(base + ".json", geometry_json(artwork, layers));
+    // Quotes, a backslash, Gerber's delimiters and a line break: none may
+    // break a file.
+    const std::vector<std::string> comments = {
+        "Coupler " + name + R"(: 20 dB, "edge" 100% * C:\designs)",
+        "Bends and steps are not in the response\nLead-out lengths as drawn"};
+    std::string base = folder + "/";
+    base += name;
+    write(base + ".json", geometry_json(artwork, layers, comments));
     write(base + ".kicad_mod", ketrovane::layout::kicad_footprint(artwork, name, layers, comments));
     write(base + ".dxf", ketrovane::layout::dxf_drawing(artwork, layers, comments));
     for (std::size_t l = 0; l < layers.size(); ++l) {
