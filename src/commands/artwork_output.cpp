@@ -1,7 +1,9 @@
 #include "commands/artwork_output.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <string_view>
 #include <utility>
 
 #include "commands/command_table.hpp"
@@ -57,13 +59,7 @@ std::vector<std::string> read_layer_names(OptionValues& v, bool one_above_the_ot
   }
   const std::string given = v.shown(Opt::copper_layers);
   std::vector<std::string> names;
-  std::size_t from = 0;
-  while (true) {
-    const std::size_t comma = given.find(',', from);
-    names.push_back(given.substr(from, comma == std::string::npos ? comma : comma - from));
-    if (comma == std::string::npos) break;
-    from = comma + 1;
-  }
+  for (const std::string_view name : split_at(given, ',')) names.emplace_back(name);
   for (const std::string& name : names) {
     if (name.empty() || !std::ranges::all_of(name, layer_name_character)) {
       reject(Opt::copper_layers, given,
