@@ -674,8 +674,8 @@ std::vector<OptionSpec> other_options() {
        .choices = "isolated-third|coupled-third",
        .fallback = "isolated-third",
        .help =
-           "numbering of the Touchstone file's ports: 1 input, 2 thru, 3 isolated, 4 coupled; or 1 "
-           "input, 2 thru, 3 coupled, 4 isolated",
+           "numbering of the ports, of the Touchstone file and of the artwork's pads: 1 input, 2 "
+           "thru, 3 isolated, 4 coupled; or 1 input, 2 thru, 3 coupled, 4 isolated",
        .optional = kArtworkCommands,
        .reach = Reach::artwork},
       {.id = Opt::layout,

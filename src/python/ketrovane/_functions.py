@@ -694,9 +694,9 @@ def layout(b, t, er, w, s=None, length=None, f0=None, *, layers=None, strips_on=
         ohm; default 50.0
     solver: the closed-form model, the two-dimensional field solution, or both with the model's
         error: one of "model", "field", "both"; default "model"
-    port_order: numbering of the Touchstone file's ports: 1 input, 2 thru, 3 isolated, 4 coupled;
-        or 1 input, 2 thru, 3 coupled, 4 isolated: one of "isolated-third", "coupled-third";
-        default "isolated-third"
+    port_order: numbering of the ports, of the Touchstone file and of the artwork's pads: 1 input,
+        2 thru, 3 isolated, 4 coupled; or 1 input, 2 thru, 3 coupled, 4 isolated: one of
+        "isolated-third", "coupled-third"; default "isolated-third"
     bend: the feed lines' bends: mitred 45-degree corners, or arcs of twice the line's width: one
         of "mitre", "arc"; default "mitre"
     lead_isolation: how weakly the two feed lines at each end couple once turned away (field
