@@ -11,6 +11,7 @@ single-precision model, the same checks and the same messages:
     sensitivity(b, t, er, w, s)        sensitivities of Zoe and Zoo
     field(b, t, er, w, s)              the field solution, with its error estimate
     s_matrix(...), network(...)        the 4x4 scattering matrix, skrf.Network
+    layout(b, t, er, w, s, f0=)        the copper artwork, its files with file=
 
 Arguments carry the names of the command's options, and their defaults and
 help are the command's (each function's docstring lists them).  Numbers of
