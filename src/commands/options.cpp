@@ -708,7 +708,7 @@ std::vector<OptionSpec> other_options() {
        .name = "lead-length",
        .kind = K::quantity,
        .quantity = &kLeadLength,
-       .fallback = "0.1",
+       .fallback = "0.1in",
        .help = "the straight run of each feed line after its bends, to the centre of its pad",
        .optional = kArtworkCommands,
        .reach = Reach::artwork},
