@@ -219,11 +219,11 @@ void check_feeds(const ArtworkPlan& plan, FabLimits limits, LengthUnit unit) {
 
 // ---- the feed lines ----
 
-PlannedFeed feed_of(float zo, const StripPair& pair, Solver solver, const OptionSpec& termination) {
+PlannedFeed feed_of(float zo, const StripPair& pair, Solver solver, Opt termination) {
   const std::optional<FeedLine> f = feed_line_for(zo, pair, solver);
   if (!f) {
-    refuse(Opt::layout, {"no feed line of " + shortest(zo) + " ohm (", termination,
-                         ") on the coupler's board: no strip width gives it"});
+    refuse(termination, "no feed line of " + shortest(zo) +
+                            " ohm on the coupler's board: no strip width gives it");
   }
   return {f->width_inch, f->zo, f->eeff};
 }
@@ -231,9 +231,8 @@ PlannedFeed feed_of(float zo, const StripPair& pair, Solver solver, const Option
 ArtworkPlan plan_of(const CouplerToDraw& c, const LayoutChoices& choices) {
   ArtworkDesign d;
   d.sections = c.sections;
-  d.source_feed =
-      feed_of(c.terminations.source, c.sections.front().pair, c.solver, option(Opt::rs));
-  d.load_feed = feed_of(c.terminations.load, c.sections.back().pair, c.solver, option(Opt::rl));
+  d.source_feed = feed_of(c.terminations.source, c.sections.front().pair, c.solver, Opt::rs);
+  d.load_feed = feed_of(c.terminations.load, c.sections.back().pair, c.solver, Opt::rl);
   d.lead_length = choices.lead_length;
   d.bend = choices.bend;
   d.isolation_db = choices.isolation_db;

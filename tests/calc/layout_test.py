@@ -288,6 +288,8 @@ REFUSALS = [
       "--rl", "100"] + BOARD, 1, "the feed line at port 2 (through)"),
     (["layout", "--w", "24.8mil", "--s", "6.4mil", "--f0", "2GHz", "--copper-layers",
       "In1.Cu,In2.Cu"] + BOARD, 2, "expected one copper layer for strips side by side"),
+    (["layout", "--w", "24.8mil", "--s", "6.4mil", "--f0", "2GHz", "--rs", "0.5"] + BOARD,
+     2, "--rs: no feed line of 0.5 ohm"),
     (README_COUPLER[:4] + ["10:12:1"] + README_COUPLER[5:], 2, "draws one coupler"),
     (["response", "--zo", "50", "--coupling", "10", "--er", "3.66", "--f0", "2GHz", "--f",
       "2GHz"], 2, "no dimensions to draw"),
