@@ -294,6 +294,7 @@ REFUSALS = [
     (["response", "--zo", "50", "--coupling", "10", "--er", "3.66", "--f0", "2GHz", "--f",
       "2GHz"], 2, "no dimensions to draw"),
     (["synthesise", "--zo", "50", "--coupling", "10"] + BOARD, 2, "--f0"),
+    (THREE_SECTIONS[:-6] + ["--er", "3.66"], 2, "ideal sections have no dimensions to draw"),
     (["response", "--w", "24.8mil", "--s", "6.4mil", "--f0", "2GHz", "--f", "2GHz", "--bend",
       "arc"] + BOARD, 2, "only with --layout"),
 ]
