@@ -120,6 +120,13 @@ void check_request(const commands::Request& request) {
           check_board(q.where.x.board);
           check_axis(q.values);
           KETROVANE_FUZZ_CHECK(q.values.value(0) > 0.0F && q.f_mhz > 0.0F);
+        } else if constexpr (std::is_same_v<Q, commands::LayoutRequest>) {
+          // A coupler drawn by its dimensions, terminated.
+          KETROVANE_FUZZ_CHECK(q.coupler.dimensions.has_value());
+          KETROVANE_FUZZ_CHECK(q.coupler.length_inch > 0.0F &&
+                               q.coupler.terminations.source > 0.0F &&
+                               q.coupler.terminations.load > 0.0F);
+          check_board(q.coupler.dimensions->x.board);
         } else {
           check_grid(q.grid);
         }

@@ -145,7 +145,10 @@ int run_parsed(const Subcommand& sub, int argc, char** argv) {
   commands::TextValues texts;
   read_texts(sub, texts);
   const RunResult result = run_command(*sub.command, texts, command_line_of(argc, argv));
-  if (!result.error.empty()) return fail(result.error);
+  if (!result.error.empty()) {
+    fail(result.error);
+    return result.status;  // 1 for an artwork the fab cannot make, else 2
+  }
   for (const std::string& note : result.notes)
     std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());
   if (!result.failed_rows_line.empty()) fail(result.failed_rows_line);

@@ -13,6 +13,7 @@
 #include "calc/touchstone.hpp"
 #include "calc/writers.hpp"
 #include "commands/accuracy_note.hpp"
+#include "commands/artwork_output.hpp"
 #include "commands/coupler_types.hpp"
 #include "commands/input_error.hpp"
 #include "commands/mode_note.hpp"
@@ -167,13 +168,49 @@ class TouchstoneOutput {
   std::optional<TouchstoneWriter> writer_;
 };
 
-// Options of the Touchstone file given without it.
-void refuse_touchstone_options(const TextValues& values) {
+// Options of the Touchstone file given without it (--port-order numbers
+// the artwork's pads too).
+void refuse_touchstone_options(const TextValues& values, bool with_artwork) {
   for (const Opt id :
        {Opt::touchstone_format, Opt::touchstone_version, Opt::port_order, Opt::ref}) {
+    if (id == Opt::port_order && with_artwork) continue;
     if (const std::string* t = given_text(values, id)) {
       commands::reject(id, *t, {"only with ", Opt::touchstone, " FILE.s4p"});
     }
+  }
+}
+
+// Options of the artwork given without it.
+void refuse_artwork_options(const TextValues& values) {
+  for (const Opt id : {Opt::bend, Opt::lead_isolation, Opt::lead_length, Opt::copper_layers}) {
+    if (const std::string* t = given_text(values, id)) {
+      commands::reject(id, *t, {"only with ", Opt::layout, " FILE"});
+    }
+  }
+}
+
+// The artwork's files, each put in place with the other outputs; a
+// picture drawn by gnuplot.
+void write_artwork(const commands::CouplerArtwork& artwork, const std::string& path,
+                   OutputSet& outputs) {
+  for (const commands::ArtworkFile& file : commands::artwork_files(artwork, path)) {
+    OutputFile& out = outputs.open("--layout", file.path);
+    if (!file.picture) {
+      out.sink().write(file.text);
+      continue;
+    }
+    const std::string gnuplot = find_gnuplot();
+    if (gnuplot.empty()) {
+      throw OutputError("--layout " + commands::quoted(file.path) +
+                        ": gnuplot not found on PATH; install gnuplot (Debian: gnuplot-nox) to "
+                        "draw the picture");
+    }
+    draw_with_gnuplot(
+        gnuplot,
+        [&](const std::string& image) {
+          return commands::artwork_picture(artwork, commands::artwork_terminal(file.path), image);
+        },
+        out, file.path);
   }
 }
 
@@ -208,6 +245,9 @@ class Run {
  private:
   void open_outputs(const commands::Request& request, const commands::RowSource& rows);
   void write(const commands::RowBlock& block);
+  // The artwork of --layout (the layout command's own), checked and
+  // computed before any row.
+  void read_artwork(commands::Request& request);
   // The note on bare numbers read in a unit the user may not expect, first.
   void with_bare_numbers_note(RunResult& result) {
     if (std::string note = commands::bare_numbers_note(values_); !note.empty()) {
@@ -230,6 +270,7 @@ class Run {
   std::string section_line_;  // a section whose modes travel at different speeds
   std::unique_ptr<RowWriter> writer_;
   std::optional<Progress> progress_;
+  std::shared_ptr<const commands::CouplerArtwork> artwork_;  // --layout, or the layout command's
 };
 
 // The Touchstone file's source for the commands that write one.
@@ -276,8 +317,11 @@ void Run::open_outputs(const commands::Request& request, const commands::RowSour
                   command_.chart(request, {unit_, summary, profile_summary}), rows.columns(),
                   unit_);
   }
+  if (const std::string* path = given_text(values_, Opt::layout)) {
+    write_artwork(*artwork_, *path, outputs_);
+  }
   if (given_text(values_, Opt::touchstone) == nullptr) {
-    refuse_touchstone_options(values_);
+    refuse_touchstone_options(values_, artwork_ != nullptr);
   } else if (std::optional<TouchstoneSource> source = touchstone_source(request, unit_)) {
     touchstone_.emplace(values_, std::move(*source), echo_, command_line_, outputs_);
     // The file follows the table's rows only when they are its frequencies.
@@ -290,6 +334,18 @@ void Run::open_outputs(const commands::Request& request, const commands::RowSour
   header.profile_summary = profile_summary;
   header.section_line = section_line_;
   writer_ = make_writer(format_, header, output.sink());
+}
+
+void Run::read_artwork(commands::Request& request) {
+  const std::string* path = given_text(values_, Opt::layout);
+  auto* layout = std::get_if<commands::LayoutRequest>(&request);
+  if (path == nullptr && layout == nullptr) {
+    refuse_artwork_options(values_);
+    return;
+  }
+  if (path != nullptr) commands::check_artwork_name(*path);
+  artwork_ = commands::coupler_artwork(request, values_, unit_);
+  if (layout != nullptr) layout->artwork = artwork_;
 }
 
 void Run::write(const commands::RowBlock& block) {
@@ -305,7 +361,8 @@ void Run::write(const commands::RowBlock& block) {
 RunResult Run::operator()() {
   format_ = format_named(values_.choice(Opt::format));
   unit_ = commands::output_length_unit(values_);
-  const commands::Request request = command_.read(values_);
+  commands::Request request = command_.read(values_);
+  read_artwork(request);
   echo_ = values_.echo();
   if (const auto* tolerance = std::get_if<commands::ToleranceRequest>(&request)) {
     RunResult result = run_tolerance(values_, *tolerance, {format_, unit_, &echo_});
@@ -327,6 +384,7 @@ RunResult Run::operator()() {
   RunResult result{tally.failed > 0 ? commands::kRowsNotBuilt : commands::kSuccess, "",
                    tally.failed};
   with_bare_numbers_note(result);
+  if (artwork_) result.notes.push_back(commands::lead_out_note(*artwork_));
   if (tally.failed > 0) {
     result.failed_rows_line = std::to_string(tally.failed) + " of the rows could not be " +
                               (command_.id == commands::Command::synthesise ||
@@ -368,6 +426,8 @@ RunResult run_command(const commands::CommandSpec& command, TextValues& values,
                       std::string_view command_line) {
   try {
     return Run(command, values, command_line)();
+  } catch (const commands::ArtworkRefusal& e) {
+    return {commands::kRowsNotBuilt, e.what()};
   } catch (const commands::InputError& e) {
     return {commands::kFailure, e.what()};
   } catch (const OutputError& e) {

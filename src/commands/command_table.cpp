@@ -1,5 +1,6 @@
 #include "commands/command_table.hpp"
 
+#include "commands/artwork_output.hpp"
 #include "commands/tolerance_rows.hpp"
 
 #include <array>
@@ -374,6 +375,20 @@ const std::array<CommandSpec, kCommandCount> kCommands = {{
      "the strip of that impedance, its width found.\nThe closed-form model is Cohn's strip: "
      "within 1 % of the field for W/(B - T) of 0.35 and more (1.5 % for T/B below 0.025), "
      "narrower strips lower in impedance."},
+    {Command::layout, "layout", "",
+     "copper artwork of one coupler given by its dimensions: its sections, a feed line at "
+     "each port and a pad numbered as the Touchstone file's port",
+     read_request<read_layout>, layout_columns, layout_rows, nullptr,
+     "Each feed line leaves its end of the coupled section, turns away from its neighbour "
+     "(--bend) until the two lines at that end couple less than --lead-isolation on the field "
+     "solution, runs --lead-length straight and ends in a pad; the lines at ports 1 and 4 are "
+     "of --rs, those at ports 2 and 3 of --rl, each the single strip of that impedance on "
+     "the coupler's board.\nThe table has a row per port: its feed line's width and Zo, and "
+     "the lead-out from the coupled section to the pad's centre, in length and in degrees at "
+     "f0.  The bends and the lead-outs are not in the coupled-line response: de-embed "
+     "them.\n--layout FILE writes the artwork (without it, only the table): FILE.kicad_mod, "
+     "FILE.gbr (one per copper layer: with two, FILE-<layer>.gbr, the layer's '.' as '_'), "
+     "FILE.dxf, FILE.svg or FILE.png."},
 }};
 
 }  // namespace

@@ -141,6 +141,17 @@ constexpr Quantity kLayerNumber{.what = "layer number",
                                 .least = 1.0,
                                 .least_allowed = true,
                                 .most = field::kMostLayers};
+constexpr Quantity kLeadIsolation{.what = "isolation of the feed lines",
+                                  .dimension = D::coupling,
+                                  .least = 0.0,
+                                  .least_allowed = false,
+                                  .most = 100.0,
+                                  .signless = true};
+constexpr Quantity kLeadLength{.what = "feed line length after the bends",
+                               .dimension = D::length,
+                               .least = 0.0,
+                               .least_allowed = false,
+                               .most = kMostInches};
 constexpr Quantity kTolerance{.what = "relative tolerance of the field solution",
                               .dimension = D::pure,
                               .least = 1e-10,
@@ -148,9 +159,9 @@ constexpr Quantity kTolerance{.what = "relative tolerance of the field solution"
                               .most = 0.01};
 
 constexpr Commands kBoardCommands =
-    Commands(C::analyse) | C::synthesise | C::sensitivity | C::field | C::tolerance;
+    Commands(C::analyse) | C::synthesise | C::sensitivity | C::field | C::tolerance | C::layout;
 constexpr Commands kSolverCommands = Commands(C::analyse) | C::synthesise | C::response |
-                                     C::sensitivity | C::multisection | C::tolerance;
+                                     C::sensitivity | C::multisection | C::tolerance | C::layout;
 constexpr Commands kChartCommands =
     Commands(C::analyse) | C::synthesise | C::response | C::multisection | C::tolerance;
 // A coupler with or without a board, and its loss with one.
@@ -158,7 +169,10 @@ constexpr Commands kCouplerCommands = Commands(C::response) | C::multisection;
 // What a synthesis is given and limited by.
 constexpr Commands kSynthesisCommands = Commands(C::synthesise) | C::multisection;
 // What may stand on a stack of layers.
-constexpr Commands kStackCommands = kGridCommands | C::response | kSynthesisCommands | C::tolerance;
+constexpr Commands kStackCommands =
+    kGridCommands | C::response | kSynthesisCommands | C::tolerance | C::layout;
+// What writes a coupler's artwork (--layout), and what draws it.
+constexpr Commands kArtworkCommands = kCouplerCommands | C::synthesise | C::layout;
 
 bool in_every_arrangement(const StripDimension& d) {
   return std::ranges::all_of(arrangements(), [&](const ArrangementSpec& a) { return a.has(d); });
@@ -312,12 +326,12 @@ OptionSpec dimension_option(const StripDimension& dimension, Opt id) {
                .help = d.dimension_help.at(i),
                .ranges = kGridCommands};
   if (in_every_arrangement(dimension)) {
-    o.required = kGridCommands | C::tolerance;
+    o.required = kGridCommands | C::tolerance | C::layout;
     o.alternative = C::response;
   } else if (dimension.of_placement()) {
     o.optional = kAllCommands;
   } else {
-    o.alternative = kGridCommands | C::response | C::tolerance;
+    o.alternative = kGridCommands | C::response | C::tolerance | C::layout;
   }
   return o;
 }
@@ -409,13 +423,13 @@ std::vector<OptionSpec> other_options() {
        .quantity = &kMinGap,
        .help =
            "least gap the fab makes (S side by side, SV with --solve w,sv), none when not given",
-       .optional = kSynthesisCommands},
+       .optional = kSynthesisCommands | C::layout},
       {.id = Opt::min_width,
        .name = "min-width",
        .kind = K::quantity,
        .quantity = &kMinWidth,
        .help = "least strip width W the fab makes, none when not given",
-       .optional = kSynthesisCommands},
+       .optional = kSynthesisCommands | C::layout},
       {.id = Opt::zo,
        .name = "zo",
        .kind = K::quantity,
@@ -509,7 +523,7 @@ std::vector<OptionSpec> other_options() {
        .kind = K::quantity,
        .quantity = &kLength,
        .help = "coupler length (or --f0)",
-       .alternative = C::response},
+       .alternative = Commands(C::response) | C::layout},
       {.id = Opt::f0,
        .name = "f0",
        .kind = K::quantity,
@@ -520,21 +534,21 @@ std::vector<OptionSpec> other_options() {
                "--ripple or "
                "--profile maximally-flat; tolerance: adds each sample's response there)",
        .optional = Commands(C::synthesise) | C::tolerance,
-       .alternative = kCouplerCommands},
+       .alternative = kCouplerCommands | C::layout},
       {.id = Opt::rs,
        .name = "rs",
        .kind = K::quantity,
        .quantity = &kTermination,
        .fallback = "50",
        .help = "source termination Rs, at ports 1 (input) and 4 (coupled)",
-       .optional = kCouplerCommands | C::tolerance},
+       .optional = kCouplerCommands | C::tolerance | C::layout},
       {.id = Opt::rl,
        .name = "rl",
        .kind = K::quantity,
        .quantity = &kTermination,
        .fallback = "50",
        .help = "load termination Rl, at ports 2 (thru) and 3 (isolated)",
-       .optional = kCouplerCommands | C::tolerance},
+       .optional = kCouplerCommands | C::tolerance | C::layout},
       {.id = Opt::flatness,
        .name = "flatness",
        .kind = K::quantity,
@@ -660,10 +674,52 @@ std::vector<OptionSpec> other_options() {
        .choices = "isolated-third|coupled-third",
        .fallback = "isolated-third",
        .help =
-           "numbering of the Touchstone file's ports: 1 input, 2 thru, 3 isolated, 4 coupled; or 1 "
-           "input, 2 thru, 3 coupled, 4 isolated",
-       .optional = kCouplerCommands,
+           "numbering of the ports, of the Touchstone file and of the artwork's pads: 1 input, 2 "
+           "thru, 3 isolated, 4 coupled; or 1 input, 2 thru, 3 coupled, 4 isolated",
+       .optional = kArtworkCommands,
+       .reach = Reach::artwork},
+      {.id = Opt::layout,
+       .name = "layout",
+       .kind = K::file,
+       .choices = "FILE",
+       .help = "write the coupler's copper artwork, its feed lines and pads numbered as the ports, "
+               "to FILE.kicad_mod (a KiCad footprint), FILE.gbr (Gerber X2, one file per copper "
+               "layer: with two, FILE-In1_Cu.gbr and FILE-In2_Cu.gbr, the layer's '.' as '_'), "
+               "FILE.dxf, or a dimensioned picture FILE.svg or FILE.png (gnuplot)",
+       .optional = kArtworkCommands,
        .reach = Reach::output},
+      {.id = Opt::bend,
+       .name = "bend",
+       .kind = K::choice,
+       .choices = "mitre|arc",
+       .fallback = "mitre",
+       .help = "the feed lines' bends: mitred 45-degree corners, or arcs of twice the line's width",
+       .optional = kArtworkCommands,
+       .reach = Reach::artwork},
+      {.id = Opt::lead_isolation,
+       .name = "lead-isolation",
+       .kind = K::quantity,
+       .quantity = &kLeadIsolation,
+       .fallback = "40",
+       .help = "how weakly the two feed lines at each end couple once turned away (field solution)",
+       .optional = kArtworkCommands,
+       .reach = Reach::artwork},
+      {.id = Opt::lead_length,
+       .name = "lead-length",
+       .kind = K::quantity,
+       .quantity = &kLeadLength,
+       .fallback = "0.1in",
+       .help = "the straight run of each feed line after its bends, to the centre of its pad",
+       .optional = kArtworkCommands,
+       .reach = Reach::artwork},
+      {.id = Opt::copper_layers,
+       .name = "copper-layers",
+       .kind = K::file,
+       .choices = "A[,B]",
+       .help = "the artwork's copper layers as KiCad names them: one side by side; two one above "
+               "the other, the upper first (F.Cu,B.Cu when not given)",
+       .optional = kArtworkCommands,
+       .reach = Reach::artwork},
       {.id = Opt::ref,
        .name = "ref",
        .kind = K::quantity,

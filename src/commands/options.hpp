@@ -26,9 +26,10 @@ enum class Command : std::uint8_t {
   field,
   multisection,
   tolerance,
-  line
+  line,
+  layout,
 };
-inline constexpr std::size_t kCommandCount = 8;
+inline constexpr std::size_t kCommandCount = 9;
 
 // A set of commands.
 class Commands {
@@ -49,7 +50,8 @@ class Commands {
 inline constexpr Commands kGridCommands =
     Commands(Command::analyse) | Command::sensitivity | Command::field;
 inline constexpr Commands kAllCommands = kGridCommands | Command::synthesise | Command::response |
-                                         Command::multisection | Command::tolerance;
+                                         Command::multisection | Command::tolerance |
+                                         Command::layout;
 
 // Every option, in the order the help and the signatures list them.  The
 // options of the dimensions of the model's cross-section (--w, --s) come
@@ -100,6 +102,11 @@ enum class Opt : std::uint8_t {
   touchstone_format,
   touchstone_version,
   port_order,
+  layout,
+  bend,
+  lead_isolation,
+  lead_length,
+  copper_layers,
   ref,
   plot,
   table,
@@ -128,6 +135,8 @@ enum class Reach : std::uint8_t {
   everywhere,  // the command line and the Python functions
   output,      // an output of the command line: not a Python keyword
   touchstone,  // the Touchstone file and the Python scattering matrix
+  artwork,     // the artwork's files (and the Touchstone file's port numbers), and
+               // Python's layout function
 };
 
 struct OptionSpec {

@@ -464,7 +464,7 @@ void set_length_on_stack(ResponseRequest& q, OptionValues& v) {
   }
 }
 
-ResponseRequest read_response(OptionValues& v) {
+ResponseRequest read_response_coupler(OptionValues& v, bool with_loss) {
   ResponseRequest q{};
   const bool by_impedance = v.has(Opt::zo) || v.has(Opt::coupling);
   if (by_impedance) {
@@ -477,7 +477,7 @@ ResponseRequest read_response(OptionValues& v) {
   q.solver = read_solver(v);
   if (!by_impedance) {
     q.dimensions = read_dimensions(v, q.er, q.solver);
-    q.materials = read_materials(v);
+    if (with_loss) q.materials = read_materials(v);
   }
   require_one_of(v, Opt::length, Opt::f0);
   if (stacked) {
@@ -490,6 +490,11 @@ ResponseRequest read_response(OptionValues& v) {
     q.f0_mhz = v.number(Opt::f0);
     q.length_inch = quarter_wave_length(q.f0_mhz, q.er);
   }
+  return q;
+}
+
+ResponseRequest read_response(OptionValues& v) {
+  ResponseRequest q = read_response_coupler(v, true);
   q.f = v.axis(Opt::f, Quotient::single_precision);
   q.terminations.source = v.number(Opt::rs);
   q.terminations.load = v.number(Opt::rl);

@@ -98,12 +98,26 @@ struct LineRequest {
   Solver solver;
 };
 
+struct CouplerArtwork;
+
+// A coupler's artwork: the coupler given by its dimensions, as a response
+// takes it (without frequencies), and what is drawn of it.
+struct LayoutRequest {
+  ResponseRequest coupler;
+  std::shared_ptr<const CouplerArtwork> artwork;
+};
+
 using Request = std::variant<AnalyseRequest, SynthesiseRequest, ResponseRequest, SensitivityRequest,
-                             FieldRequest, MultisectionRequest, ToleranceRequest, LineRequest>;
+                             FieldRequest, MultisectionRequest, ToleranceRequest, LineRequest,
+                             LayoutRequest>;
 
 AnalyseRequest read_analyse(OptionValues& values);
 SynthesiseRequest read_synthesise(OptionValues& values);
 ResponseRequest read_response(OptionValues& values);
+// The coupler of a response without its frequencies, terminations and
+// summary: its dimensions (or Zo and coupling), length and f0, and with
+// `with_loss` the materials of its loss.
+ResponseRequest read_response_coupler(OptionValues& values, bool with_loss);
 SensitivityRequest read_sensitivity(OptionValues& values);
 FieldRequest read_field(OptionValues& values);
 MultisectionRequest read_multisection(OptionValues& values);

@@ -35,12 +35,14 @@ struct FunctionSpec {
   std::string_view call;
   std::vector<Opt> left_out = {};
   std::vector<Opt> added = {};
-  std::string_view extra = {};  // a parameter after progress
+  std::string_view extra = {};       // a parameter after progress
+  std::string_view extra_help = {};  // its line of the docstring
   std::string_view note = {};
   bool lists_columns = true;
   bool broadcasts = true;                   // arrays give one row per element
   std::string_view summary = {};            // empty: the command's
   std::string_view columns_of = "Columns";  // what the columns listed are of
+  bool after_scattering_note = false;       // the note follows the scattering matrix's
 };
 
 constexpr std::string_view kScatteringNote =
@@ -104,6 +106,18 @@ const std::vector<FunctionSpec>& functions() {
        .note = "Give w or zo, not both.  Losses are negative dB per length unit, as analyse "
                "prints them.  A row of zo that no width gives has NaN width and names the "
                "reason in its status."},
+      {.name = "layout",
+       .command = Command::layout,
+       .call = "_layout({names}, {values}, units, file)",
+       .extra = "file=None",
+       .extra_help = "file: the name of the files to write, None (default) for none",
+       .note = "One coupler given by its dimensions: every argument a single value.  The rows "
+               "are its ports; outlines maps each copper layer's name to its outlines (N x 2 "
+               "arrays in the call's length unit), pads lists each pad (number, role, layer, "
+               "centre, size) and ports the rows as dicts.  file names the files written, by "
+               "its extension: .kicad_mod, .gbr (with two copper "
+               "layers one file per layer, NAME-<layer>.gbr), .dxf, .svg or .png (gnuplot).",
+       .broadcasts = false},
       {.name = "s_matrix",
        .command = Command::response,
        .call = "_scattering(\"s_matrix\", {names}, {values}, units, progress)[0]",
@@ -118,11 +132,13 @@ const std::vector<FunctionSpec>& functions() {
        .left_out = not_scattering,
        .added = {Opt::ref},
        .extra = "name=\"ketrovane coupler\"",
+       .extra_help = "name: the network's name",
        .note = "  f is one value or a one-dimensional array and the other arguments describe "
                "one coupler; returns a 4-port scikit-rf Network whose frequencies are in the "
                "call's frequency unit (Debian: python3-scikit-rf).",
        .lists_columns = false,
-       .summary = "the coupler as a 4-port scikit-rf Network over its frequencies"},
+       .summary = "the coupler as a 4-port scikit-rf Network over its frequencies",
+       .after_scattering_note = true},
   };
   return made;
 }
@@ -166,8 +182,11 @@ struct Parameter {
   bool added = false;         // not the command's own
 };
 
+// The layout function takes the artwork's options too.
 bool takes(const OptionSpec& o, Command c) {
-  return o.taken_by(c) && o.reach == commands::Reach::everywhere;
+  if (!o.taken_by(c)) return false;
+  if (c == Command::layout && o.reach == commands::Reach::artwork) return true;
+  return o.reach == commands::Reach::everywhere;
 }
 
 // A command with several forms (an alternative before a required option)
@@ -360,8 +379,9 @@ std::string value_form(const OptionSpec& o, bool broadcasts) {
     case ValueKind::layers:
       return "a list of (thickness, er) or (thickness, er, loss tangent), each thickness a number "
              "in the call's length unit or a text with its own, or a file's name after @";
-    case ValueKind::items:
     case ValueKind::file:
+      return "a text";
+    case ValueKind::items:
       break;
   }
   return "";
@@ -408,15 +428,16 @@ std::vector<std::vector<std::string>> docstring_of(const FunctionSpec& f,
       "(rows_done, rows_total) after each block of rows, False shows nothing; None (default) "
       "draws the bar once the call has run 2 s, if the error stream is a terminal or the call "
       "runs in IPython");
-  if (!f.extra.empty()) keywords.emplace_back("name: the network's name");
+  if (!f.extra_help.empty()) keywords.emplace_back(f.extra_help);
   std::vector<std::vector<std::string>> made{
       {summary + "."},
       {"Lengths are in the length unit of units (inches by default) and frequencies in its "
        "frequency unit (MHz), unless given as a text with its own unit."},
       keywords};
   if (f.lists_columns) made.push_back({columns_line(f)});
-  const std::string note =
-      f.extra.empty() ? std::string(f.note) : std::string(kScatteringNote) + std::string(f.note);
+  const std::string note = f.after_scattering_note
+                               ? std::string(kScatteringNote) + std::string(f.note)
+                               : std::string(f.note);
   if (!note.empty()) made.push_back({note});
   return made;
 }
@@ -536,7 +557,7 @@ std::string functions_source() {
       "# file has drifted from the table.  Edit the table, not this file.\n"
       "\"\"\"The functions of the ketrovane package, one per batch command.\"\"\"\n"
       "\n"
-      "from . import _given, _multisection, _network, _scattering, _table, _tolerance\n";
+      "from . import _given, _layout, _multisection, _network, _scattering, _table, _tolerance\n";
   for (const FunctionSpec& f : functions()) out += function_source(f);
   return out;
 }

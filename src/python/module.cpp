@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "commands/accuracy_note.hpp"
+#include "commands/artwork_output.hpp"
 #include "commands/call_values.hpp"
 #include "commands/command_table.hpp"
 #include "commands/coupler_types.hpp"
@@ -849,6 +850,7 @@ py::list option_table() {
     d["default"] = std::string(o.fallback);
     d["choices"] = std::string(o.choices);
     d["touchstone"] = o.reach == commands::Reach::touchstone;
+    d["artwork"] = o.reach == commands::Reach::artwork;
     d["required"] = command_names(o.required);
     d["optional"] = command_names(o.optional);
     d["alternative"] = command_names(o.alternative);
@@ -860,6 +862,86 @@ py::list option_table() {
     table.append(d);
   }
   return table;
+}
+
+// ---- Artwork: one coupler per call ----
+
+// Each copper layer's outlines by its name: N x 2 arrays in the call's
+// length unit, counter-clockwise.
+py::dict outlines_of(const commands::CouplerArtwork& a, commands::LengthUnit unit) {
+  py::dict layers;
+  for (std::size_t l = 0; l < a.artwork.layers.size(); ++l) {
+    py::list outlines;
+    for (const ketrovane::layout::Outline& o : a.artwork.layers[l].outlines) {
+      py::array_t<double> points({static_cast<py::ssize_t>(o.size()), py::ssize_t{2}});
+      auto view = points.mutable_unchecked<2>();
+      for (std::size_t i = 0; i < o.size(); ++i) {
+        const auto r = static_cast<py::ssize_t>(i);
+        view(r, 0) = o[i].x * unit.per_inch;
+        view(r, 1) = o[i].y * unit.per_inch;
+      }
+      outlines.append(points);
+    }
+    layers[py::str(a.layer_names.at(l))] = outlines;
+  }
+  return layers;
+}
+
+py::list pads_of(const commands::CouplerArtwork& a, commands::LengthUnit unit) {
+  py::list pads;
+  for (const ketrovane::layout::Pad& p : a.artwork.pads) {
+    py::dict d;
+    d["number"] = p.number;
+    d["role"] = std::string(commands::role_name(p.role));
+    d["layer"] = a.layer_names.at(static_cast<std::size_t>(p.layer));
+    d["centre"] = py::make_tuple(p.centre.x * unit.per_inch, p.centre.y * unit.per_inch);
+    d["size"] = py::make_tuple(p.size_x * unit.per_inch, p.size_y * unit.per_inch);
+    pads.append(d);
+  }
+  return pads;
+}
+
+// The files of `file` by its extension: (path, text, None), or for a
+// picture (path, None, the gnuplot script that draws it).
+py::list files_of(const commands::CouplerArtwork& a, const std::string& file) {
+  py::list files;
+  for (const commands::ArtworkFile& f : commands::artwork_files(a, file)) {
+    if (f.picture) {
+      files.append(
+          py::make_tuple(f.path, py::none(),
+                         commands::artwork_picture(a, commands::artwork_terminal(f.path), f.path)));
+    } else {
+      files.append(py::make_tuple(f.path, f.text, py::none()));
+    }
+  }
+  return files;
+}
+
+// The ports' table as table() gives its rows, the outlines, the pads, the
+// files of `file` (None: none) and the note on the lead-outs.
+py::tuple layout(const py::tuple& names, const py::tuple& values, const std::string& length_unit,
+                 const std::string& frequency_unit, const py::object& file) {
+  HeldValues held;
+  const Call call(commands::Command::layout, arguments_of(names, values, 1, held), length_unit,
+                  frequency_unit, 1);
+  commands::ElementValues element(call, 0);
+  commands::Request request = commands::read_layout(element);
+  const std::optional<std::string> path =
+      file.is_none() ? std::nullopt : std::optional<std::string>(py::cast<std::string>(file));
+  if (path) commands::check_artwork_name(*path);
+  const commands::LengthUnit unit = commands::parse_length_unit("units", length_unit);
+  const std::shared_ptr<const commands::CouplerArtwork> artwork =
+      commands::coupler_artwork(request, element, unit);
+  std::get<commands::LayoutRequest>(request).artwork = artwork;
+  const std::unique_ptr<commands::RowSource> rows = commands::layout_rows(request);
+  TableArrays arrays(rows->columns(), unit, rows->rows());
+  run(
+      *rows, [&arrays](const commands::RowBlock& block) { arrays.take(block); },
+      py::make_tuple(rows->rows()), py::none());
+  return py::make_tuple(arrays.result(py::none(), py::none(), py::none(), py::none()),
+                        outlines_of(*artwork, unit), pads_of(*artwork, unit),
+                        path ? py::object(files_of(*artwork, *path)) : py::none(),
+                        commands::lead_out_note(*artwork));
 }
 
 }  // namespace
@@ -890,6 +972,7 @@ PYBIND11_MODULE(_core, m) {
   m.def("tolerance", &kp::tolerance, "(names, values, length_unit, frequency_unit, progress)");
   m.def("tolerance_statistics", &kp::tolerance_statistics,
         "(names, values, length_unit, frequency_unit, outcomes, passed, by_status)");
+  m.def("layout", &kp::layout, "(names, values, length_unit, frequency_unit, file)");
   m.def("call_units", &kp::call_units, "(units) -> (length_unit, frequency_unit)");
   m.def("option_table", &kp::option_table, "the options of the package's functions");
   m.attr("MOST_ROWS") = ketrovane::commands::kMostRows;

@@ -27,13 +27,21 @@ EVERY_FUNCTION = [(ketrovane.analyse, "analyse", (), ()),
                   (ketrovane.multisection, "multisection", ("f",), ()),
                   (ketrovane.tolerance, "tolerance", (), ()),
                   (ketrovane.s_matrix, "response", ("rs", "rl", "flatness"), ("ref",)),
-                  (ketrovane.network, "response", ("rs", "rl", "flatness"), ("ref", "name"))]
+                  (ketrovane.network, "response", ("rs", "rl", "flatness"), ("ref", "name")),
+                  (ketrovane.layout, "layout", (), ("file",))]
+
+
+def keyword_of(o, command):
+    """Whether an option of the command is one of its function's keywords:
+    the artwork's options are the layout function's alone."""
+    return not o["touchstone"] and (not o["artwork"] or command == "layout")
 
 
 def taken_by(command):
     """The options of a command that are Python keywords, by name."""
     return [name for name, o in OPTIONS.items()
-            if command in o["required"] + o["optional"] + o["alternative"] and not o["touchstone"]]
+            if command in o["required"] + o["optional"] + o["alternative"]
+            and keyword_of(o, command)]
 
 
 def command_help(command):
@@ -48,7 +56,7 @@ class FromTheTable(unittest.TestCase):
             parameters = inspect.signature(function).parameters
             taken = [name for name, o in OPTIONS.items()
                      if command in o["required"] + o["optional"] + o["alternative"]
-                     and not o["touchstone"]]
+                     and keyword_of(o, command)]
             # "--min-gap" is the keyword min_gap.
             self.assertEqual(sorted(p for p in parameters if p not in ("units", "progress")),
                              sorted(name.replace("-", "_") for name in taken), command)

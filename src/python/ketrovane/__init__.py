@@ -11,6 +11,7 @@ single-precision model, the same checks and the same messages:
     sensitivity(b, t, er, w, s)        sensitivities of Zoe and Zoo
     field(b, t, er, w, s)              the field solution, with its error estimate
     s_matrix(...), network(...)        the 4x4 scattering matrix, skrf.Network
+    layout(b, t, er, w, s, f0=)        the copper artwork, its files with file=
 
 Arguments carry the names of the command's options, and their defaults and
 help are the command's (each function's docstring lists them).  Numbers of
@@ -51,7 +52,11 @@ import itertools as _itertools
 import keyword as _keyword
 import math as _math
 import numbers as _numbers
+import os as _os
 import re as _re
+import shutil as _shutil
+import subprocess as _subprocess
+import tempfile as _tempfile
 import sys as _sys
 import time as _time
 import warnings as _warnings
@@ -63,7 +68,8 @@ from . import _core
 __all__ = ["Result", "ModelAccuracyWarning", "HigherOrderModeWarning", "FieldFailureWarning",
            "WeakSectionWarning", "analyse", "analyze",
            "synthesise", "synthesize", "response", "sensitivity", "field", "s_matrix", "network",
-           "multisection", "Multisection", "tolerance", "tolerance_combine", "Tolerance", "line"]
+           "multisection", "Multisection", "tolerance", "tolerance_combine", "Tolerance", "line",
+           "layout", "Layout"]
 __version__ = _core.__version__
 
 
@@ -531,7 +537,7 @@ def _shown(value):
 
 # Columns of whole numbers: they come back as int64 (as float64 where a row
 # has none, NaN).
-_WHOLE_COLUMNS = frozenset(("pass", "section", "panels"))
+_WHOLE_COLUMNS = frozenset(("pass", "section", "panels", "port"))
 # Rows a lazy iteration takes from the columns at a time.
 _ROWS_AT_A_TIME = 4096
 # Rows a notebook's table shows, half from each end.
@@ -1129,9 +1135,80 @@ def _given(function, names, arguments):
     return tuple(values)
 
 
+# ---- Artwork ----
+
+class Layout(Result):
+    """The copper artwork of one coupler (a `Result` of one row per port,
+    in the order of the port numbers): ``outlines`` maps each copper
+    layer's name ("F.Cu", or the two of strips one above the other, the
+    upper first) to its outlines, each an N x 2 numpy array of x, y in the
+    call's length unit, counter-clockwise, the coupled section along x and
+    centred on the origin, the input port at -x, +y; ``pads`` lists each
+    pad as a dict (number, role, layer, centre, size); ``ports`` the rows
+    as dicts; ``note`` the lead-outs of the feed lines, which the coupled-
+    line response leaves out; ``files`` the files written (with file=)."""
+
+
+def _write_whole(path, text):
+    """Writes a file whole or not at all: a temporary file beside it,
+    renamed over it."""
+    folder = _os.path.dirname(_os.path.abspath(path))
+    handle, temporary = _tempfile.mkstemp(prefix="." + _os.path.basename(path) + ".",
+                                          dir=folder)
+    try:
+        with _os.fdopen(handle, "w", encoding="utf-8", newline="") as out:
+            out.write(text)
+        mask = _os.umask(0)
+        _os.umask(mask)
+        _os.chmod(temporary, 0o666 & ~mask)
+        _os.replace(temporary, path)
+    except BaseException:
+        if _os.path.exists(temporary):
+            _os.unlink(temporary)
+        raise
+
+
+def _draw_picture(path, script):
+    """Runs gnuplot on the picture's script, which draws into path."""
+    gnuplot = _shutil.which("gnuplot")
+    if gnuplot is None:
+        raise RuntimeError(f"cannot draw {path!r}: gnuplot not found on PATH; install gnuplot "
+                           "(Debian: gnuplot-nox)")
+    done = _subprocess.run([gnuplot], input=script, text=True, capture_output=True,
+                           check=False)
+    if done.returncode != 0:
+        said = done.stderr.strip().splitlines()
+        raise RuntimeError(f"cannot draw {path!r}: gnuplot failed" +
+                           (": " + said[-1] if said else ""))
+
+
+def _layout(names, values, units, file):
+    prepared, shape, length_unit, frequency_unit = _prepared(names, values, units)
+    if shape:
+        raise ValueError("layout draws one coupler: every argument is a single value")
+    if file is not None and not isinstance(file, (str, _os.PathLike)):
+        raise TypeError(f"file=: expected a file name, got {file!r}")
+    table, outlines, pads, files, note = _core.layout(
+        names, prepared, length_unit, frequency_unit,
+        None if file is None else _os.fspath(file))
+    result = Layout("layout", (_np.shape(table[2])[-1],), *table[:6])
+    result.outlines = outlines
+    result.pads = pads
+    result.ports = [row._asdict() for row in result]
+    result.note = note
+    result.files = []
+    for path, text, script in files or ():
+        if script is None:
+            _write_whole(path, text)
+        else:
+            _draw_picture(path, script)
+        result.files.append(path)
+    return result
+
+
 # pylint: disable=wrong-import-position
-from ._functions import (analyse, field, line, multisection, network, response,  # noqa: E402
-                         s_matrix, sensitivity, synthesise, tolerance)
+from ._functions import (analyse, field, layout, line, multisection, network,  # noqa: E402
+                         response, s_matrix, sensitivity, synthesise, tolerance)
 
 # The American spellings, as the command line takes them.
 analyze = analyse

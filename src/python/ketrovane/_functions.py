@@ -4,7 +4,7 @@
 # file has drifted from the table.  Edit the table, not this file.
 """The functions of the ketrovane package, one per batch command."""
 
-from . import _given, _multisection, _network, _scattering, _table, _tolerance
+from . import _given, _layout, _multisection, _network, _scattering, _table, _tolerance
 
 
 _ANALYSE = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
@@ -631,6 +631,102 @@ def line(b, t, er, w=None, zo=None, *, layers=None, strips_on=None, h=None, rho=
     arguments = (b, t, er, layers, strips_on, w, h, zo, rho, roughness, tand, f, solver)
     values = _given(line, _LINE, arguments)
     return _table("line", _LINE, values, units, progress)
+
+
+_LAYOUT = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
+           "min-gap", "min-width", "length", "f0", "rs", "rl", "solver", "port-order", "bend",
+           "lead-isolation", "lead-length", "copper-layers")
+
+
+def layout(b, t, er, w, s=None, length=None, f0=None, *, layers=None, strips_on=None, core=None,
+           geometry="edge", h=None, sv=None, wo="0in", min_gap=None, min_width=None, rs=50.0,
+           rl=50.0, solver="model", port_order="isolated-third", bend="mitre", lead_isolation=40.0,
+           lead_length="0.1in", copper_layers=None, units=None, progress=None, file=None):
+    """Copper artwork of one coupler given by its dimensions: its sections, a feed line at each
+    port and a pad numbered as the Touchstone file's port.
+
+    Lengths are in the length unit of units (inches by default) and frequencies in its frequency
+    unit (MHz), unless given as a text with its own unit.
+
+    b: ground-plane spacing B: a number in the call's length unit or a text with its own (in, mil,
+        uin, mm or um); above 0, up to 1000 in; required
+    t: strip thickness T, at most 0.8 B: a number in the call's length unit or a text with its own
+        (in, mil, uin, mm or um, or oz of copper, 1 oz = 1.37 mil); from 0 to 1000 in; required
+    er: relative permittivity Er of the dielectric: a number; from 1 to 1000; required
+    layers: the dielectric layers between the planes, bottom to top, instead of b and er: each
+        one's thickness, Er and loss tangent (else tand), or a file of them, one a line
+        (solver="field"): a list of (thickness, er) or (thickness, er, loss tangent), each
+        thickness a number in the call's length unit or a text with its own, or a file's name after
+        @
+    strips_on: with layers, strips side by side: on the upper face of layer N, the copper growing
+        into layer N+1: a whole number; from 1 to 16
+    core: with layers, strips one above the other: on both faces of layer N, whose thickness is SV:
+        a whole number; from 1 to 16
+    w: strip width W: a number in the call's length unit or a text with its own (in, mil, uin, mm
+        or um); above 0, up to 1000 in; required
+    s: edge-to-edge strip spacing S (edge, edge-offset): a number in the call's length unit or a
+        text with its own (in, mil, uin, mm or um); above 0, up to 1000 in
+    geometry: where the strips stand: side by side and centred, side by side at height h, or one
+        above the other across sv, offset sideways by wo (not edge: solver="field"): one of "edge",
+        "edge-offset", "broadside"; default "edge"
+    h: height H of the strips' mid-plane above the lower plane (edge-offset): a number in the
+        call's length unit or a text with its own (in, mil, uin, mm or um); above 0, up to 1000 in
+    sv: vertical gap SV between the facing surfaces of the strips (broadside): a number in the
+        call's length unit or a text with its own (in, mil, uin, mm or um); above 0, up to 1000 in
+    wo: sideways offset WO between the strips' centre lines (broadside): a number in the call's
+        length unit or a text with its own (in, mil, uin, mm or um); from 0 to 1000 in; default
+        "0in"
+    min_gap: least gap the fab makes (S side by side, SV with solve="w,sv"), none when not given: a
+        number in the call's length unit or a text with its own (in, mil, uin, mm or um); from 0 to
+        1000 in
+    min_width: least strip width W the fab makes, none when not given: a number in the call's
+        length unit or a text with its own (in, mil, uin, mm or um); from 0 to 1000 in
+    length: coupler length (or f0): a number in the call's length unit or a text with its own (in,
+        mil, uin, mm or um); above 0, up to 1000 in
+    f0: centre frequency, where the coupler is a quarter wave long in the dielectric (response: or
+        length; synthesise: adds the length of each design; multisection: with ripple or
+        profile="maximally-flat"; tolerance: adds each sample's response there): a number in the
+        call's frequency unit or a text with its own (Hz, kHz, MHz or GHz); above 0, up to 1000000
+        MHz
+    rs: source termination Rs, at ports 1 (input) and 4 (coupled): a number; above 0, up to 10000
+        ohm; default 50.0
+    rl: load termination Rl, at ports 2 (thru) and 3 (isolated): a number; above 0, up to 10000
+        ohm; default 50.0
+    solver: the closed-form model, the two-dimensional field solution, or both with the model's
+        error: one of "model", "field", "both"; default "model"
+    port_order: numbering of the ports, of the Touchstone file and of the artwork's pads: 1 input,
+        2 thru, 3 isolated, 4 coupled; or 1 input, 2 thru, 3 coupled, 4 isolated: one of
+        "isolated-third", "coupled-third"; default "isolated-third"
+    bend: the feed lines' bends: mitred 45-degree corners, or arcs of twice the line's width: one
+        of "mitre", "arc"; default "mitre"
+    lead_isolation: how weakly the two feed lines at each end couple once turned away (field
+        solution): a number; magnitude above 0, up to 100 dB; default 40.0
+    lead_length: the straight run of each feed line after its bends, to the centre of its pad: a
+        number in the call's length unit or a text with its own (in, mil, uin, mm or um); above 0,
+        up to 1000 in; default "0.1in"
+    copper_layers: the artwork's copper layers as KiCad names them: one side by side; two one above
+        the other, the upper first (F.Cu,B.Cu when not given): a text
+    units: the call's units: a length unit (in, mil, mm, um), a frequency unit (Hz, kHz, MHz, GHz)
+        or one of each, in any letter case; default inches and MHz
+    progress: True draws a bar on the error stream (tqdm), a callable is called with (rows_done,
+        rows_total) after each block of rows, False shows nothing; None (default) draws the bar
+        once the call has run 2 s, if the error stream is a terminal or the call runs in IPython
+    file: the name of the files to write, None (default) for none
+
+    Columns: port, role, feed_width_in, feed_zo_ohm, lead_out_in, lead_out_deg (the length columns
+    follow units).
+
+    One coupler given by its dimensions: every argument a single value.  The rows are its ports;
+    outlines maps each copper layer's name to its outlines (N x 2 arrays in the call's length
+    unit), pads lists each pad (number, role, layer, centre, size) and ports the rows as dicts.
+    file names the files written, by its extension: .kicad_mod, .gbr (with two copper layers one
+    file per layer, NAME-<layer>.gbr), .dxf, .svg or .png (gnuplot).
+    """
+    arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, min_gap, min_width,
+                 length, f0, rs, rl, solver, port_order, bend, lead_isolation, lead_length,
+                 copper_layers)
+    values = _given(layout, _LAYOUT, arguments)
+    return _layout(_LAYOUT, values, units, file)
 
 
 _S_MATRIX = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",

@@ -1,0 +1,95 @@
+// The copper artwork of a coupler as the batch commands write it: the
+// `layout` command's request and its table of ports, and --layout FILE of
+// synthesise, response and multisection.  The feed lines' widths come from
+// the single strip's solution on the coupler's board, their spacing from
+// the field solution; the files' texts are made here, and each front end
+// writes them (a picture by running gnuplot on the script made here).
+#pragma once
+
+#include <array>
+#include <map>
+#include <memory>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "commands/columns.hpp"
+#include "commands/input_error.hpp"
+#include "commands/requests.hpp"
+#include "commands/rows.hpp"
+#include "design/artwork_plan.hpp"
+#include "layout/artwork.hpp"
+
+namespace ketrovane::commands {
+
+// A coupler the fab cannot make as drawn (a width or a gap below its
+// least), or that cannot be drawn (a row not built): the front ends exit
+// as when rows could not be built.
+class ArtworkRefusal : public InputError {
+ public:
+  using InputError::InputError;
+};
+
+// One port of the artwork: the layout command's row.
+struct ArtworkPort {
+  int number;
+  layout::PortRole role;
+  double feed_width;    // inches
+  double feed_zo;       // ohms
+  double lead_out;      // inches, from the section's end to the pad's centre
+  double lead_out_deg;  // its electrical length at f0
+};
+
+struct CouplerArtwork {
+  layout::Artwork artwork;
+  ArtworkPlan plan;
+  std::vector<std::string> layer_names;       // KiCad's, the upper first
+  std::vector<std::string> comments;          // each file's
+  std::vector<ArtworkPort> ports;             // by port number
+  std::map<std::string, std::string> labels;  // the picture's dimensions: "W1" -> "W1 = 24.8 mil"
+  float f0_mhz;
+  LengthUnit unit;
+};
+
+// "input", "through", "isolated", "coupled"
+std::string_view role_name(layout::PortRole role);
+
+// The artwork of the coupler of a request (a response given by its
+// dimensions, a synthesis of one row, a multi-section coupler on a board),
+// drawn as --bend, --lead-isolation, --lead-length, --copper-layers and
+// --port-order say.  An InputError for options that do not fit or a field
+// without a solution for the leads' spacing; an ArtworkRefusal for a width
+// or gap below the fab's least, naming the section or port.
+std::shared_ptr<const CouplerArtwork> coupler_artwork(const Request& request, OptionValues& values,
+                                                      LengthUnit unit);
+
+// The files of --layout FILE by its extension: a path and its text, or a
+// picture to draw (its text empty).  An InputError for an extension not
+// taken.
+struct ArtworkFile {
+  std::string path;
+  std::string text;
+  bool picture = false;
+};
+std::vector<ArtworkFile> artwork_files(const CouplerArtwork& artwork, const std::string& path);
+// Refuses a name whose extension is not one the artwork is written as.
+void check_artwork_name(const std::string& path);
+
+// The gnuplot `set terminal` line of a picture, by its extension.
+std::string artwork_terminal(const std::string& path);
+
+// The gnuplot script drawing the picture into image_path.
+std::string artwork_picture(const CouplerArtwork& artwork, const std::string& terminal_line,
+                            const std::string& image_path);
+
+// The note after the files are written: each pad's lead-out, in length and
+// in degrees at f0.
+std::string lead_out_note(const CouplerArtwork& artwork);
+
+// The layout command: its request and its ports' rows.
+LayoutRequest read_layout(OptionValues& values);
+std::span<const Column> layout_columns(const ColumnChoice& choice);
+std::unique_ptr<RowSource> layout_rows(const Request& request);
+
+}  // namespace ketrovane::commands
