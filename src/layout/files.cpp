@@ -218,11 +218,12 @@ void picture_dimension(std::ostringstream& out, const Dimension& dimension) {
 }
 
 // The number of the section a dimension belongs to ("W3", "S3", "WO3",
-// "L3"), or 0 for those of the feed lines ("WF1", "G", "LL").
+// "L3"), or 0 for those of the feed lines ("WF1", "G", "G2", "D", "LL").
 int section_of(const std::string& label) {
-  if (label.rfind("WF", 0) == 0) return 0;
   const std::size_t digits = label.find_first_of("0123456789");
-  if (digits == std::string::npos || digits == 0) return 0;
+  if (digits == std::string::npos) return 0;
+  const std::string name = label.substr(0, digits);
+  if (name != "W" && name != "S" && name != "WO" && name != "L") return 0;
   return std::stoi(label.substr(digits));
 }
 
