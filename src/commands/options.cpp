@@ -564,6 +564,15 @@ std::vector<OptionSpec> other_options() {
        .help = "how each quantity spreads within its half-width: normally, the half-width three "
                "standard deviations, or uniformly",
        .optional = C::tolerance},
+      {.id = Opt::attribution,
+       .name = "attribution",
+       .kind = K::choice,
+       .choices = "off|on",
+       .fallback = "off",
+       .help = "on: evaluate each sample again with each varied quantity at its nominal value "
+               "and report each one's yield held nominal and share of each limited outcome's "
+               "variance (one more evaluation per quantity per sample)",
+       .optional = C::tolerance},
       {.id = Opt::limit,
        .name = "limit",
        .kind = K::items,

@@ -88,6 +88,7 @@ enum class Opt : std::uint8_t {
   vary,
   etch,
   dist,
+  attribution,
   limit,
   samples,
   seed,

@@ -432,6 +432,7 @@ ToleranceRequest read_tolerance(OptionValues& v) {
   q.limits = read_limits(v, d.at_f0.has_value());
   d.seed = read_whole(v, Opt::seed);
   read_slice(v, q);
+  q.attribution = v.choice(Opt::attribution) == "on";
   return q;
 }
 

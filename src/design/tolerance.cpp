@@ -277,6 +277,38 @@ ToleranceSample tolerance_sample(const ToleranceDesign& design, std::uint64_t in
   return sample;
 }
 
+std::size_t varied_input_count(const ToleranceDesign& design) {
+  return design.variations.size() + design.layer_variations.size();
+}
+
+std::string varied_input_name(const ToleranceDesign& design, std::size_t k) {
+  if (k < design.variations.size()) return std::string(varied_name(design.variations[k].quantity));
+  const LayerVariation& l = design.layer_variations.at(k - design.variations.size());
+  return (l.thickness ? "d" : "er") + std::to_string(l.layer);
+}
+
+ToleranceSample held_sample(const ToleranceDesign& design, const ToleranceSample& drawn,
+                            std::size_t k) {
+  ToleranceSample sample;
+  sample.inputs = drawn.inputs;
+  sample.layer_inputs = drawn.layer_inputs;
+  if (k < design.variations.size()) {
+    const Varied q = design.variations[k].quantity;
+    const auto at = static_cast<std::size_t>(q);
+    sample.inputs.at(at) = nominal_inputs(design.nominal).at(at);
+  } else {
+    const LayerVariation& l = design.layer_variations.at(k - design.variations.size());
+    const std::size_t at = layer_input_index(l.layer, l.thickness);
+    sample.layer_inputs.at(at) = nominal_layer_inputs(design.nominal).at(at);
+  }
+  if (!design.layer_variations.empty()) {
+    input(sample.inputs, Varied::b) =
+        drawn_pair(design.nominal, sample.inputs, sample.layer_inputs).x.board.b;
+  }
+  evaluate(design, sample);
+  return sample;
+}
+
 ToleranceSample nominal_sample(const ToleranceDesign& design) {
   ToleranceSample sample;
   sample.inputs = nominal_inputs(design.nominal);

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -143,6 +144,22 @@ ToleranceSample tolerance_sample(const ToleranceDesign& design, std::uint64_t in
 
 // The nominal design's outcomes (status ok unless the nominal itself fails).
 ToleranceSample nominal_sample(const ToleranceDesign& design);
+
+// ---- Attribution: a sample again with one input held at its nominal value ----
+
+// The varied inputs of a design, numbered 0 ..: its variations in their
+// order, then its layers'.
+std::size_t varied_input_count(const ToleranceDesign& design);
+
+// "w", "etch", "er2", "d1": the name of varied input `k`.
+std::string varied_input_name(const ToleranceDesign& design, std::size_t k);
+
+// `drawn`, the sample `tolerance_sample` gave, again with varied input `k`
+// at its nominal value and every other input as drawn: one evaluation.  Its
+// outcomes are those of the same sample of the design without that
+// variation, bit for bit, since each input has its own stream.
+ToleranceSample held_sample(const ToleranceDesign& design, const ToleranceSample& drawn,
+                            std::size_t k);
 
 // ---- The draws, on their own for tests ----
 

@@ -131,16 +131,21 @@ TEST(ToleranceRequests, TheShareBelowZeroDependsOnTheLaw) {
       << refusal(close);
 }
 
+// With attribution too: the held samples' cells (each input nominal in
+// turn) depend on the sample's index alone.
 TEST(ToleranceRows, AreTheSameForAnyThreadsAndSlices) {
-  const ToleranceRequest whole = request_of(kCoupler);
-  const std::vector<Cell> one = sample_cells(whole, 1);
-  EXPECT_TRUE(same_cells(one, sample_cells(whole, 2)));
-  // Two slices at an odd boundary, in the other order, make the whole.
-  const std::vector<Cell> head = sample_cells(request_of(with(kCoupler, Opt::count, "1234")), 2);
-  const std::vector<Cell> tail = sample_cells(request_of(with(kCoupler, Opt::start, "1234")), 1);
-  std::vector<Cell> joined = head;
-  joined.insert(joined.end(), tail.begin(), tail.end());
-  EXPECT_TRUE(same_cells(one, joined));
+  const Texts limited = with(kCoupler, Opt::limit, "coupling=9.8:10.2,zo=49:51");
+  for (const Texts& texts : {kCoupler, with(limited, Opt::attribution, "on")}) {
+    const ToleranceRequest whole = request_of(texts);
+    const std::vector<Cell> one = sample_cells(whole, 1);
+    EXPECT_TRUE(same_cells(one, sample_cells(whole, 2)));
+    // Two slices at an odd boundary, in the other order, make the whole.
+    const std::vector<Cell> head = sample_cells(request_of(with(texts, Opt::count, "1234")), 2);
+    const std::vector<Cell> tail = sample_cells(request_of(with(texts, Opt::start, "1234")), 1);
+    std::vector<Cell> joined = head;
+    joined.insert(joined.end(), tail.begin(), tail.end());
+    EXPECT_TRUE(same_cells(one, joined));
+  }
 }
 
 ToleranceOutcome outcome_of(const ToleranceRequest& q) {
@@ -184,6 +189,41 @@ TEST(ToleranceRows, StatisticsComeFromTheValuesAlone) {
   }
   EXPECT_EQ(again.yield.passed, r.yield.passed);
   EXPECT_EQ(again.within[2].passed, r.within[2].passed);
+}
+
+// Faults: the collector reading the status or the pass from the hidden
+// columns, a hidden cell read against the wrong input or limit, and the
+// yield with an input held not the run's without it varied.  With
+// attribution on, the statistics are those of the run without it, and each
+// held yield is the yield of the run that does not vary that quantity.
+TEST(ToleranceRows, AttributionLeavesTheStatisticsAndHoldsEachQuantityInTurn) {
+  const Texts limited = with(kCoupler, Opt::limit, "coupling=9.8:10.2,zo=49.5:50.5");
+  const ToleranceOutcome plain = outcome_of(request_of(limited));
+  const ToleranceOutcome attributed = outcome_of(request_of(with(limited, Opt::attribution, "on")));
+  EXPECT_TRUE(plain.attribution.empty());
+  EXPECT_EQ(attributed.yield.passed, plain.yield.passed);
+  for (std::size_t k = 0; k < kImpedanceOutcomes; ++k) {
+    EXPECT_EQ(attributed.statistics[k].mean, plain.statistics[k].mean);
+    EXPECT_EQ(attributed.statistics[k].percentiles, plain.statistics[k].percentiles);
+  }
+  // t, b, er from --vary, then the etch; each run again without it.
+  const std::vector<Texts> without = {
+      with(limited, Opt::vary, "b=3%,er=0.04"),
+      with(limited, Opt::vary, "t=10%,er=0.04"),
+      with(limited, Opt::vary, "t=10%,b=3%"),
+      [&] {
+        Texts t = limited;
+        std::erase_if(t, [](const auto& x) { return x.first == Opt::etch; });
+        return t;
+      }(),
+  };
+  ASSERT_EQ(attributed.attribution.size(), without.size());
+  for (std::size_t k = 0; k < without.size(); ++k) {
+    EXPECT_EQ(attributed.attribution[k].held_yield.passed,
+              outcome_of(request_of(without[k])).yield.passed)
+        << attributed.attribution[k].name;
+  }
+  EXPECT_GT(attributed.attribution[3].held_yield.passed, plain.yield.passed);  // the etch costs
 }
 
 // The response command's cells of one row, by column name.

@@ -69,6 +69,22 @@ class Samples(unittest.TestCase):
             ketrovane.tolerance(**{**DESIGN, "samples": 10.0})
 
 
+class Attribution(unittest.TestCase):
+    def test_attribution_is_the_command_lines(self):
+        # Faults: the Python result without the attribution, its rows other
+        # than the command line's, or the samples' table taking the hidden
+        # held columns.
+        r = ketrovane.tolerance(**DESIGN, attribution="on")
+        self.assertIsNone(ketrovane.tolerance(**DESIGN).attribution)
+        out = calc.run(COMMAND_LINE + ["--attribution", "on", "--format", "csv"]).stdout
+        held = calc.rows_of(out.split("\n\n")[1])
+        self.assertEqual(list(r.attribution.quantity), ["t", "b", "er", "etch", "sum"])
+        for name in ("held_yield_pct", "yield_gain_pct", "zo_ohm_share_pct"):
+            np.testing.assert_array_equal(np.float32(r.attribution[name]), held[name],
+                                          err_msg=name)
+        self.assertEqual(r.columns, ketrovane.tolerance(**DESIGN).columns)
+
+
 class FieldFailures(unittest.TestCase):
     def test_strips_too_far_apart_fail_on_the_field_not_the_model(self):
         # Broadside strips an inch apart sideways: the field cannot resolve

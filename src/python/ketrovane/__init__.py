@@ -987,10 +987,14 @@ class Tolerance(Result):
     low and high, its 95 % confidence interval).  ``not_computed`` counts
     the samples that could not be computed by their status; ``start``,
     ``count``, ``samples`` and ``seed`` say which slice of which run this
-    is.  ``ketrovane.tolerance_combine(parts)`` puts slices back together."""
+    is.  ``ketrovane.tolerance_combine(parts)`` puts slices back together.
+    With ``attribution="on"``, ``attribution`` is a `Result` of one row per
+    varied quantity (the yield with it held nominal, the yield gained, its
+    share of each limited outcome's variance) and a last row, sum; else
+    None."""
 
     __slots__ = ("sample", "statistics", "yield_", "not_computed", "start", "count", "samples",
-                 "seed", "_call")
+                 "seed", "attribution", "_call")
 
     def __contains__(self, name):
         return name == "sample" or super().__contains__(name)
@@ -1006,6 +1010,9 @@ def _tolerance_result(samples_table, statistics_result, call):
     r.yield_ = info["yield"]
     r.not_computed = info["not_computed"]
     r.start, r.count, r.samples, r.seed = info["start"], info["count"], info["samples"], info["seed"]
+    held = info.get("attribution")
+    r.attribution = None if held is None else Result("tolerance", (_np.shape(held[2])[-1],),
+                                                      *held[:6])
     r.sample = _np.arange(r.start, r.start + r.count, dtype=_np.int64)
     r._call = call
     return r
