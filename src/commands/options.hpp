@@ -88,6 +88,8 @@ enum class Opt : std::uint8_t {
   vary,
   etch,
   dist,
+  correlate,
+  lot_size,
   attribution,
   limit,
   samples,
