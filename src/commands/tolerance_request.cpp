@@ -99,6 +99,9 @@ std::size_t plus_minus_at(std::string_view text) {
 double amount(OptionValues& v, std::string_view item, std::string_view text,
               const StripPair& nominal, Varied q) {
   const OptionSpec& flag = option(Opt::vary);
+  if (text.empty()) {
+    reject(flag, item, "expected X, BIAS\u00b1X or +X/-Y, each a length, a number or X%");
+  }
   if (text.ends_with('%')) {
     text.remove_suffix(1);
     const NumberAndUnit n = split_number(text);

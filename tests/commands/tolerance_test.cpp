@@ -121,6 +121,61 @@ TEST(ToleranceRequests, RefusalsNameTheOptionAndValue) {
   }
 }
 
+// Faults: a form of --vary read as another (a bias taken as the
+// half-width, +X/-Y's sides swapped, the law's K lost, a lot share left on
+// the next quantity), the pairs of --correlate split wrongly.
+TEST(ToleranceRequests, ReadEachQuantitysLawBiasBoundsLotAndCorrelation) {
+  Texts texts = with(kCoupler, Opt::vary,
+                     "t=+10%/-5%:uniform,b=3%:normal2,er=\u00b10.02,lot:\u00b10.04,"
+                     "etch=-0.3mil\u00b10.5mil,w=1mil");
+  std::erase_if(texts, [](const auto& t) { return t.first == Opt::etch; });
+  texts = with(with(texts, Opt::lot_size, "500"), Opt::correlate, "b,er=0.6,w,etch=-0.2");
+  const ToleranceDesign d = request_of(texts).design;
+  ASSERT_EQ(d.variations.size(), 5U);
+  const Variation& t = d.variations[0];
+  EXPECT_NEAR(t.half_width, 0.1 * 0.00137, 1e-9);
+  EXPECT_NEAR(t.below.value_or(0.0), 0.05 * 0.00137, 1e-9);
+  EXPECT_EQ(t.law->spread, Spread::uniform);
+  EXPECT_EQ(d.variations[1].law->truncation, 2.0);
+  EXPECT_NEAR(d.variations[2].half_width, 0.02, 1e-7);
+  EXPECT_NEAR(d.variations[2].lot_half_width, 0.04, 1e-7);
+  const Variation& etch = d.variations[3];
+  EXPECT_EQ(etch.quantity, Varied::etch);
+  EXPECT_NEAR(etch.bias, -0.0003, 1e-9);
+  EXPECT_NEAR(etch.half_width, 0.0005, 1e-9);
+  EXPECT_FALSE(d.variations[4].law.has_value());
+  EXPECT_EQ(d.lot_size, 500U);
+  ASSERT_EQ(d.correlations.size(), 2U);
+  EXPECT_EQ(d.correlations[1].second, Varied::etch);
+  EXPECT_EQ(d.correlations[1].coefficient, -0.2);
+  EXPECT_EQ(d.correlated.size(), 4U);
+}
+
+// Each refusal of the forms above is one line naming the option and value.
+TEST(ToleranceRequests, RefusalsOfLawsLotsAndCorrelations) {
+  const Texts varied = with(kCoupler, Opt::vary, "b=3%,er=0.04,w=1mil");
+  const std::vector<std::pair<Texts, std::string>> cases = {
+      {with(varied, Opt::correlate, "b,er=0.9,b,w=0.9,er,w=-0.9"),
+       "the correlations of b,er and b,w and er,w make a matrix that is not positive definite"},
+      {with(varied, Opt::correlate, "b,er=1"), "expected a correlation R above -1 and below 1"},
+      {with(varied, Opt::correlate, "b,s=0.5"), "A and B two quantities varied by --vary"},
+      {with(varied, Opt::correlate, "b,er=0.5,er,b=0.1"), "that pair is correlated twice"},
+      {with(varied, Opt::correlate, "b=0.5"), "--correlate 'b=0.5': expected A,B=R"},
+      {with(varied, Opt::correlate, "b,er"), "--correlate 'b,er': expected A,B=R"},
+      {with(kCoupler, Opt::vary, "w=1mil:normal11"), "expected the law :uniform, :normal or"},
+      {with(kCoupler, Opt::vary, "w=1mil:gauss"), "expected the law"},
+      {with(kCoupler, Opt::vary, "er=0.02,lot:0.04"), "a lot share needs --lot-size N"},
+      {with(kCoupler, Opt::vary, "lot:0.04"), "expected after a quantity's item: NAME=X,lot:Y"},
+      {with(kCoupler, Opt::vary, "w=+1mil/-"), "--vary 'w=+1mil/-': expected X, BIAS"},
+      {with(kCoupler, Opt::vary, "etch=1mil"), "the etch is varied by --vary already"},
+  };
+  for (const auto& [texts, expected] : cases) {
+    const std::string said = refusal(texts);
+    EXPECT_NE(said.find(expected), std::string::npos) << said << "\nexpected: " << expected;
+    EXPECT_EQ(said.find('\n'), std::string::npos) << said;
+  }
+}
+
 // Half-widths a little inside the nominal value pass for a uniform law
 // (never below zero) but not for a normal one (its tail reaches below).
 TEST(ToleranceRequests, TheShareBelowZeroDependsOnTheLaw) {
@@ -132,10 +187,14 @@ TEST(ToleranceRequests, TheShareBelowZeroDependsOnTheLaw) {
 }
 
 // With attribution too: the held samples' cells (each input nominal in
-// turn) depend on the sample's index alone.
+// turn) depend on the sample's index alone; and with lots (a lot straddling
+// the slices' boundary), correlation and a truncated law.
 TEST(ToleranceRows, AreTheSameForAnyThreadsAndSlices) {
   const Texts limited = with(kCoupler, Opt::limit, "coupling=9.8:10.2,zo=49:51");
-  for (const Texts& texts : {kCoupler, with(limited, Opt::attribution, "on")}) {
+  Texts boards = with(with(limited, Opt::vary, "t=+10%/-5%,b=3%:normal3,er=0.02,lot:0.04"),
+                      Opt::lot_size, "100");
+  boards = with(boards, Opt::correlate, "b,er=0.6");
+  for (const Texts& texts : {kCoupler, with(limited, Opt::attribution, "on"), boards}) {
     const ToleranceRequest whole = request_of(texts);
     const std::vector<Cell> one = sample_cells(whole, 1);
     EXPECT_TRUE(same_cells(one, sample_cells(whole, 2)));
