@@ -200,38 +200,58 @@ void write_rows(const commands::RowSource& rows, RowWriter& writer) {
   }
 }
 
-// The attribution in a table or CSV: a second table after a blank line.
-void write_attribution(const commands::ToleranceRequest& q, const commands::ToleranceOutcome& r,
-                       const ToleranceOutputs& o, Sink& sink) {
-  sink.put('\n');
-  if (o.format == Format::table) {
-    sink.write(
-        "Attribution: the yield with each quantity at its nominal value and the same draws of "
-        "the others, and its share of each limited outcome's variance\n\n");
+// A table after the statistics: its title above it in the aligned table,
+// its key in the JSON.
+struct ExtraTable {
+  std::string title;
+  std::string key;
+  std::unique_ptr<commands::RowSource> rows;
+};
+
+// The attribution and the lots' yields, when the run has them.
+std::vector<ExtraTable> extra_tables(const commands::ToleranceRequest& q,
+                                     const commands::ToleranceOutcome& r) {
+  std::vector<ExtraTable> tables;
+  if (q.attribution) {
+    tables.push_back(
+        {"Attribution: the yield with each quantity at its nominal value and the "
+         "same draws of the others, and its share of each limited outcome's variance",
+         "attribution", commands::tolerance_attribution_rows(q, r)});
   }
-  const std::unique_ptr<commands::RowSource> rows = commands::tolerance_attribution_rows(q, r);
-  const std::unique_ptr<RowWriter> writer =
-      make_writer(o.format, {"tolerance", o.echo, rows->columns(), o.unit}, sink);
-  write_rows(*rows, *writer);
-  writer->finish();
+  if (q.design.lot_size > 0 && !r.lot_yields.empty()) {
+    tables.push_back(
+        {"Lots of " + std::to_string(q.design.lot_size) + " samples: the yield of each", "lots",
+         commands::tolerance_lot_rows(q, r)});
+    tables.push_back(
+        {"The spread of the lots' yields", "lot_spread", commands::tolerance_lot_spread_rows(r)});
+  }
+  return tables;
 }
 
-// The attribution in JSON: the statistics' object, whose rows were written
-// but not closed, gets an "attribution" array of its rows.
-void write_json_attribution(const commands::ToleranceRequest& q,
-                            const commands::ToleranceOutcome& r, Sink& sink) {
-  const std::unique_ptr<commands::RowSource> rows = commands::tolerance_attribution_rows(q, r);
-  std::vector<Cell> cells(rows->columns().size());
+// In a table or CSV: each table after a blank line.
+void write_extra_tables(std::vector<ExtraTable>& tables, const ToleranceOutputs& o, Sink& sink) {
+  for (const ExtraTable& t : tables) {
+    sink.put('\n');
+    if (o.format == Format::table) sink.write(t.title + "\n\n");
+    const std::unique_ptr<RowWriter> writer =
+        make_writer(o.format, {"tolerance", o.echo, t.rows->columns(), o.unit}, sink);
+    write_rows(*t.rows, *writer);
+    writer->finish();
+  }
+}
+
+nlohmann::ordered_json json_rows(const commands::RowSource& rows) {
+  std::vector<Cell> cells(rows.columns().size());
   commands::RowTally unused;
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
-  for (std::int64_t i = 0; i < rows->rows(); ++i) {
-    rows->fill(i, cells, unused);
+  for (std::int64_t i = 0; i < rows.rows(); ++i) {
+    rows.fill(i, cells, unused);
     nlohmann::ordered_json row;
     for (std::size_t c = 0; c < cells.size(); ++c) {
-      const std::string key(rows->columns()[c].stem);
+      const std::string key(rows.columns()[c].stem);
       if (cells[c].kind == commands::CellKind::text) {
         row[key] = std::string(cells[c].text);
-      } else if (cells[c].kind == commands::CellKind::number) {
+      } else if (cells[c].kind == commands::CellKind::number && std::isfinite(cells[c].number)) {
         row[key] = std::stod(commands::shortest(cells[c].number));
       } else {
         row[key] = nullptr;
@@ -239,8 +259,17 @@ void write_json_attribution(const commands::ToleranceRequest& q,
     }
     list.push_back(row);
   }
-  sink.write("\n],\"attribution\":");
-  sink.write(list.dump());
+  return list;
+}
+
+// In JSON: the statistics' object, whose rows were written but not closed,
+// gets an array of each table's rows.
+void write_json_tables(std::vector<ExtraTable>& tables, Sink& sink) {
+  sink.write("\n]");
+  for (const ExtraTable& t : tables) {
+    sink.write(",\"" + t.key + "\":");
+    sink.write(json_rows(*t.rows).dump());
+  }
   sink.write("}\n");
 }
 
@@ -314,13 +343,12 @@ RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceR
       {"tolerance", o.echo, statistics->columns(), o.unit, nullptr, nullptr, &request, &outcome},
       output.sink());
   write_rows(*statistics, *writer);
-  if (request.attribution && o.format == Format::json) {
-    write_json_attribution(request, outcome, output.sink());  // inside the statistics' object
+  std::vector<ExtraTable> extra = extra_tables(request, outcome);
+  if (!extra.empty() && o.format == Format::json) {
+    write_json_tables(extra, output.sink());  // inside the statistics' object
   } else {
     writer->finish();
-  }
-  if (request.attribution && o.format != Format::json) {
-    write_attribution(request, outcome, o, output.sink());
+    write_extra_tables(extra, o, output.sink());
   }
   if (image != nullptr) draw_histograms(*plot_path, *image, request, collector, outcome);
   outputs.commit();

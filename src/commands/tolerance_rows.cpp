@@ -284,6 +284,66 @@ class AttributionRows final : public RowSource {
   const ToleranceOutcome& outcome_;
 };
 
+// ---- Lots ----
+
+constexpr std::array kLotColumns = {
+    unitless("lot", "Lot", 0),           unitless("first_sample", "First sample", 0),
+    unitless("samples", "Samples", 0),   unitless("passed", "Passed", 0),
+    in_percent("yield_pct", "Yield", 3),
+};
+
+constexpr std::array kLotSpreadColumns = {
+    unitless("lots", "Lots", 0),         in_percent("mean_pct", "Mean yield", 3),
+    in_percent("std_pct", "Std dev", 3), in_percent("min_pct", "Least", 3),
+    in_percent("max_pct", "Most", 3),
+};
+
+class LotRows final : public RowSource {
+ public:
+  LotRows(const ToleranceRequest& q, const ToleranceOutcome& outcome) : q_(q), outcome_(outcome) {}
+  [[nodiscard]] std::span<const Column> columns() const override { return kLotColumns; }
+  [[nodiscard]] std::int64_t rows() const override {
+    return static_cast<std::int64_t>(outcome_.lot_yields.size());
+  }
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& /*tally*/) const override {
+    const std::uint64_t size = q_.design.lot_size;
+    const std::uint64_t lot = q_.start / size + static_cast<std::uint64_t>(index);
+    const YieldEstimate& y = outcome_.lot_yields.at(static_cast<std::size_t>(index));
+    cells[0] = number_cell(static_cast<float>(lot));
+    cells[1] = number_cell(static_cast<float>(std::max(lot * size, q_.start)));
+    cells[2] = number_cell(static_cast<float>(y.samples));
+    cells[3] = number_cell(static_cast<float>(y.passed));
+    cells[4] = number_cell(static_cast<float>(100.0 * y.share));
+  }
+
+ private:
+  const ToleranceRequest& q_;
+  const ToleranceOutcome& outcome_;
+};
+
+class LotSpreadRows final : public RowSource {
+ public:
+  explicit LotSpreadRows(const ToleranceOutcome& outcome) : outcome_(outcome) {}
+  [[nodiscard]] std::span<const Column> columns() const override { return kLotSpreadColumns; }
+  [[nodiscard]] std::int64_t rows() const override { return 1; }
+  void fill(std::int64_t /*index*/, std::span<Cell> cells, RowTally& /*tally*/) const override {
+    std::vector<float> shares;
+    for (const YieldEstimate& y : outcome_.lot_yields) {
+      shares.push_back(static_cast<float>(100.0 * y.share));
+    }
+    const auto [least, most] = std::ranges::minmax(shares);
+    const QuantityStatistics s = statistics_of(shares);
+    cells[0] = number_cell(static_cast<float>(shares.size()));
+    cells[1] = finite_or_empty(s.mean);
+    cells[2] = finite_or_empty(s.standard_deviation);
+    cells[3] = number_cell(least);
+    cells[4] = number_cell(most);
+  }
+
+ private:
+  const ToleranceOutcome& outcome_;
+};
+
 }  // namespace
 
 std::unique_ptr<RowSource> tolerance_sample_rows(const ToleranceRequest& request) {
@@ -344,10 +404,25 @@ void ToleranceCollector::take_attribution(std::span<const Cell> cells, std::size
   attribution_->add(drawn, held);
 }
 
+void ToleranceCollector::take_lot(std::uint64_t sample, bool passed) {
+  const std::uint64_t size = request_.design.lot_size;
+  const auto at = static_cast<std::size_t>(sample / size - request_.start / size);
+  if (at >= lot_samples_.size()) {
+    lot_samples_.resize(at + 1, 0);
+    lot_passed_.resize(at + 1, 0);
+  }
+  ++lot_samples_[at];
+  if (passed) ++lot_passed_[at];
+}
+
 void ToleranceCollector::take(const RowBlock& block) {
   const std::size_t shown = shown_width(request_);
   for (std::int64_t r = 0; r < block.count; ++r) {
     const std::span<const Cell> cells = block.row(r);
+    if (request_.design.lot_size > 0) {
+      take_lot(request_.start + static_cast<std::uint64_t>(block.first + r),
+               cells[shown - 2].number == 1.0F);
+    }
     const std::string_view status = cells[shown - 1].text;
     std::size_t code = 0;
     while (code + 1 < by_status_.size() &&
@@ -367,6 +442,9 @@ void ToleranceCollector::take(const RowBlock& block) {
 ToleranceOutcome ToleranceCollector::finish() {
   ToleranceOutcome r = tolerance_outcome(request_, values_, passed_, by_status_);
   if (attribution_) r.attribution = attribution_->result();
+  for (std::size_t i = 0; i < lot_samples_.size(); ++i) {
+    r.lot_yields.push_back(yield_of(lot_passed_[i], lot_samples_[i]));
+  }
   return r;
 }
 
@@ -389,6 +467,15 @@ std::vector<Column> tolerance_attribution_columns(const ToleranceRequest& reques
 std::unique_ptr<RowSource> tolerance_attribution_rows(const ToleranceRequest& request,
                                                       const ToleranceOutcome& outcome) {
   return std::make_unique<AttributionRows>(request, outcome);
+}
+
+std::unique_ptr<RowSource> tolerance_lot_rows(const ToleranceRequest& request,
+                                              const ToleranceOutcome& outcome) {
+  return std::make_unique<LotRows>(request, outcome);
+}
+
+std::unique_ptr<RowSource> tolerance_lot_spread_rows(const ToleranceOutcome& outcome) {
+  return std::make_unique<LotSpreadRows>(outcome);
 }
 
 std::string failed_samples_line(const ToleranceOutcome& outcome) {

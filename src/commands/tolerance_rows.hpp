@@ -42,6 +42,9 @@ struct ToleranceOutcome {
   YieldEstimate yield;
   ToleranceSample nominal;
   std::vector<InputAttribution> attribution;  // with --attribution: per varied input
+  // With --lot-size: each lot's yield over its samples in the slice, from
+  // lot start / lot_size on.
+  std::vector<YieldEstimate> lot_yields;
 
   [[nodiscard]] std::int64_t failed() const { return samples - by_status[0]; }
 };
@@ -76,6 +79,9 @@ class ToleranceCollector {
   std::int64_t passed_ = 0;
   std::array<std::int64_t, 5> by_status_{};
   std::optional<AttributionTally> attribution_;
+  std::vector<std::int64_t> lot_passed_;
+  std::vector<std::int64_t> lot_samples_;
+  void take_lot(std::uint64_t sample, bool passed);
   void take_attribution(std::span<const Cell> cells, std::size_t shown, bool ok);
 };
 
@@ -96,6 +102,13 @@ std::unique_ptr<RowSource> tolerance_statistics_rows(const ToleranceRequest& req
 std::vector<Column> tolerance_attribution_columns(const ToleranceRequest& request);
 std::unique_ptr<RowSource> tolerance_attribution_rows(const ToleranceRequest& request,
                                                       const ToleranceOutcome& outcome);
+
+// With --lot-size: a row per lot (lot, first_sample, samples, passed,
+// yield_pct), and the spread of the lots' yields in one row (lots,
+// mean_pct, std_pct with n - 1, min_pct, max_pct).
+std::unique_ptr<RowSource> tolerance_lot_rows(const ToleranceRequest& request,
+                                              const ToleranceOutcome& outcome);
+std::unique_ptr<RowSource> tolerance_lot_spread_rows(const ToleranceOutcome& outcome);
 
 // "9 of the 10000 samples could not be computed: 7 not_positive, 2
 // field_failed"; empty when every sample was.

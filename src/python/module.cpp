@@ -677,6 +677,10 @@ py::tuple statistics_result(const commands::ToleranceRequest& q,
   info["count"] = q.count;
   info["seed"] = q.design.seed;
   if (!r.attribution.empty()) info["attribution"] = attribution_result(q, r, unit);
+  if (!r.lot_yields.empty()) {
+    info["lots"] = rows_result(*commands::tolerance_lot_rows(q, r), unit);
+    info["lot_spread"] = rows_result(*commands::tolerance_lot_spread_rows(r), unit);
+  }
   return py::make_tuple(arrays.result(py::none(), py::none(), py::none(), py::none()), info);
 }
 

@@ -153,6 +153,25 @@ class Attribution(unittest.TestCase):
                 self.assertIn("Yield gained with each quantity at its nominal value", f.read())
 
 
+class Lots(unittest.TestCase):
+    def test_lots_and_their_spread_in_every_format(self):
+        # Faults: a format without the lots' tables, a spread that is not
+        # the lots' yields' (n - 1 standard deviation, least, most).
+        args = COUPLER[:11] + ["--vary", "t=10%,b=3%,er=0.01,lot:0.06", "--lot-size", "250",
+                               "--samples", "2000", "--limit", "coupling=9.8:10.2,zo=49:51"]
+        lots_csv, spread_csv = run(args + ["--format", "csv"]).stdout.split("\n\n")[1:]
+        lots, spread = csv_table(lots_csv), csv_table(spread_csv)
+        yields = np.array(lots["yield_pct"], dtype=np.float64)
+        self.assertEqual(len(yields), 8)
+        self.assertEqual(spread["lots"], ["8"])
+        self.assertAlmostEqual(float(spread["std_pct"][0]), yields.std(ddof=1), places=3)
+        self.assertEqual(float(spread["min_pct"][0]), yields.min())
+        as_json = json.loads(run(args + ["--format", "json"]).stdout)
+        self.assertEqual([r["yield_pct"] for r in as_json["lots"]], list(yields))
+        self.assertEqual(as_json["lot_spread"][0]["max_pct"], yields.max())
+        self.assertIn("Lots of 250 samples: the yield of each", run(args).stdout)
+
+
 class Failures(unittest.TestCase):
     # Strips one above the other across 16 mil, 1.37 mil thick, between
     # planes 20 mil apart, +-1.5 mil: where B falls below 18.74 mil the

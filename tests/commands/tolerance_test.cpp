@@ -285,6 +285,30 @@ TEST(ToleranceRows, AttributionLeavesTheStatisticsAndHoldsEachQuantityInTurn) {
   EXPECT_GT(attributed.attribution[3].held_yield.passed, plain.yield.passed);  // the etch costs
 }
 
+// Faults: a sample counted in the wrong lot (its index within the slice
+// taken for its index in the run, or the lot not i / N), a slice's partial
+// first lot dropped.  Each lot's yield counts the samples of that lot that
+// pass, for a slice starting inside a lot too.
+TEST(ToleranceRows, EachLotsYieldCountsItsOwnSamples) {
+  Texts texts =
+      with(with(kCoupler, Opt::vary, "t=10%,b=3%,er=0.01,lot:0.06"), Opt::lot_size, "300");
+  texts = with(with(texts, Opt::limit, "coupling=9.8:10.2,zo=49.5:50.5"), Opt::start, "450");
+  const ToleranceRequest q = request_of(texts);
+  const ToleranceOutcome r = outcome_of(q);
+  ASSERT_EQ(r.lot_yields.size(), 9U);  // samples 450 to 2999: lots 1 to 9, the first in part
+  for (std::size_t k = 0; k < r.lot_yields.size(); ++k) {
+    const std::uint64_t lot = 1 + k;
+    std::int64_t passed = 0;
+    std::int64_t samples = 0;
+    for (std::uint64_t i = std::max<std::uint64_t>(lot * 300, 450); i < (lot + 1) * 300; ++i) {
+      ++samples;
+      passed += passes(tolerance_sample(q.design, i), q.limits) ? 1 : 0;
+    }
+    EXPECT_EQ(r.lot_yields[k].samples, samples) << lot;
+    EXPECT_EQ(r.lot_yields[k].passed, passed) << lot;
+  }
+}
+
 // The response command's cells of one row, by column name.
 struct ResponseCells {
   std::span<const Column> columns;

@@ -991,10 +991,12 @@ class Tolerance(Result):
     With ``attribution="on"``, ``attribution`` is a `Result` of one row per
     varied quantity (the yield with it held nominal, the yield gained, its
     share of each limited outcome's variance) and a last row, sum; else
-    None."""
+    None.  With ``lot_size``, ``lots`` is a `Result` of one row per lot
+    (lot, first_sample, samples, passed, yield_pct) and ``lot_spread`` one
+    of a row (lots, mean_pct, std_pct, min_pct, max_pct); else None."""
 
     __slots__ = ("sample", "statistics", "yield_", "not_computed", "start", "count", "samples",
-                 "seed", "attribution", "_call")
+                 "seed", "attribution", "lots", "lot_spread", "_call")
 
     def __contains__(self, name):
         return name == "sample" or super().__contains__(name)
@@ -1010,9 +1012,10 @@ def _tolerance_result(samples_table, statistics_result, call):
     r.yield_ = info["yield"]
     r.not_computed = info["not_computed"]
     r.start, r.count, r.samples, r.seed = info["start"], info["count"], info["samples"], info["seed"]
-    held = info.get("attribution")
-    r.attribution = None if held is None else Result("tolerance", (_np.shape(held[2])[-1],),
-                                                      *held[:6])
+    r.attribution, r.lots, r.lot_spread = (
+        None if info.get(key) is None else
+        Result("tolerance", (_np.shape(info[key][2])[-1],), *info[key][:6])
+        for key in ("attribution", "lots", "lot_spread"))
     r.sample = _np.arange(r.start, r.start + r.count, dtype=_np.int64)
     r._call = call
     return r
