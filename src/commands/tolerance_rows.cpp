@@ -376,7 +376,8 @@ ToleranceOutcome tolerance_outcome(const ToleranceRequest& request,
 ToleranceCollector::ToleranceCollector(const ToleranceRequest& request)
     : request_(request),
       outcomes_(outcome_count(request)),
-      first_outcome_column_(input_quantities(request.design).size()),
+      first_outcome_column_(input_quantities(request.design).size() +
+                            request.design.layer_variations.size()),
       values_(outcomes_) {
   for (std::vector<float>& v : values_) v.reserve(request.count);
   if (request.attribution) {

@@ -309,6 +309,38 @@ TEST(ToleranceRows, EachLotsYieldCountsItsOwnSamples) {
   }
 }
 
+// Fault: the collector reading a stack's drawn layers (the columns between
+// the board's and the outcomes) as the outcomes.  On a stack with varied
+// layers, the statistics and the held samples are of Zo and the coupling,
+// and each held yield is that of the run without that layer varied.
+TEST(ToleranceRows, AStacksVariedLayersAreNotTakenForOutcomes) {
+  const Texts stack = {{Opt::layers, "31mil:3.66,31mil:3.66"},
+                       {Opt::strips_on, "1"},
+                       {Opt::t, "1oz"},
+                       {Opt::w, "24.8mil"},
+                       {Opt::s, "6.4mil"},
+                       {Opt::solver, "field"},
+                       {Opt::samples, "6"},
+                       {Opt::limit, "zo=49.8:50.4"},
+                       {Opt::vary, "er1=0.05,d2=1mil"},
+                       {Opt::attribution, "on"}};
+  const ToleranceRequest q = request_of(stack);
+  const ToleranceOutcome r = outcome_of(q);
+  std::int64_t passed = 0;
+  double zo = 0.0;
+  for (std::uint64_t i = 0; i < q.count; ++i) {
+    const ToleranceSample s = tolerance_sample(q.design, i);
+    passed += passes(s, q.limits) ? 1 : 0;
+    zo += s.outcomes[2];
+  }
+  EXPECT_NEAR(r.statistics[2].mean, zo / 6.0, 1e-4);
+  EXPECT_EQ(r.within[2].passed, passed);
+  ASSERT_EQ(r.attribution.size(), 2U);
+  EXPECT_EQ(r.attribution[1].name, "d2");
+  EXPECT_EQ(r.attribution[1].held_yield.passed,
+            outcome_of(request_of(with(stack, Opt::vary, "er1=0.05"))).yield.passed);
+}
+
 // The response command's cells of one row, by column name.
 struct ResponseCells {
   std::span<const Column> columns;
