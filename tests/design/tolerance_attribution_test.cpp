@@ -4,6 +4,7 @@
 // that is nearly a sum of the inputs' effects add up to the whole.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -32,7 +33,8 @@ ToleranceDesign varied_coupler() {
   return d;
 }
 
-const std::vector<Limit> kLimits = {{Outcome::coupling, 9.5, 10.5}, {Outcome::zo, 48.0, 52.0}};
+constexpr std::array<Limit, 2> kLimits = {
+    {{Outcome::coupling, 9.5, 10.5}, {Outcome::zo, 48.0, 52.0}}};
 
 ToleranceDesign without(ToleranceDesign d, std::size_t k) {
   d.variations.erase(d.variations.begin() + static_cast<std::ptrdiff_t>(k));

@@ -131,7 +131,7 @@ TEST(ToleranceLots, ALotShareIsConstantWithinALot) {
   ToleranceDesign d = design_of({{Varied::er, 0.0, 0.0, std::nullopt, std::nullopt, 0.04}});
   d.lot_size = 37;
   float previous_lot = 0.0F;
-  for (std::uint64_t i = 0; i < 37 * 20; ++i) {
+  for (std::uint64_t i = 0; i < 37U * 20U; ++i) {
     const float er = tolerance_sample(d, i).inputs.at(static_cast<std::size_t>(Varied::er));
     if (i % 37 == 0) {
       EXPECT_NE(er, previous_lot) << "lot " << i / 37;
