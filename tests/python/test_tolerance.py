@@ -74,7 +74,7 @@ class Attribution(unittest.TestCase):
         # Faults: the Python result without the attribution, its rows other
         # than the command line's, or the samples' table taking the hidden
         # held columns.
-        r = ketrovane.tolerance(**DESIGN, attribution="on")
+        r = ketrovane.tolerance(**DESIGN, attribution=True)
         self.assertIsNone(ketrovane.tolerance(**DESIGN).attribution)
         out = calc.run(COMMAND_LINE + ["--attribution", "on", "--format", "csv"]).stdout
         held = calc.rows_of(out.split("\n\n")[1])

@@ -961,6 +961,8 @@ def _single_value(name, value):
         return value if value is None else str(value).strip(_PADDING)
     option = _OPTION_NAMED[name]
     kind = option["kind"]
+    if isinstance(value, bool) and option.get("choices") == "off|on":
+        return "on" if value else "off"  # attribution=True
     try:
         if kind == "whole":
             if isinstance(value, bool) or not isinstance(value, (int, _np.integer)):
@@ -988,7 +990,7 @@ class Tolerance(Result):
     the samples that could not be computed by their status; ``start``,
     ``count``, ``samples`` and ``seed`` say which slice of which run this
     is.  ``ketrovane.tolerance_combine(parts)`` puts slices back together.
-    With ``attribution="on"``, ``attribution`` is a `Result` of one row per
+    With ``attribution=True`` (or "on"), ``attribution`` is a `Result` of one row per
     varied quantity (the yield with it held nominal, the yield gained, its
     share of each limited outcome's variance) and a last row, sum; else
     None.  With ``lot_size``, ``lots`` is a `Result` of one row per lot
