@@ -300,16 +300,26 @@ double combined_half_width(Spread spread, double own, double etch_part) {
   return std::hypot(own, etch_part);
 }
 
+// The law of a quantity's draws: its own, or the run's (a truncated normal
+// taken as the untruncated one, which reaches further).
+Spread own_spread(const ToleranceDesign& d, Varied q) {
+  for (const Variation& v : d.variations) {
+    if (v.quantity == q && v.law) return v.law->spread;
+  }
+  return d.spread;
+}
+
 // A variation that would make a dimension negative (or Er below 1) in more
 // than a negligible share of the samples is refused.
 void check_reach(const ToleranceDesign& d, Varied q, double floor) {
   const double own = half_width_of(d.variations, q);
   const double etch = half_width_of(d.variations, Varied::etch);
   const bool etched = (q == Varied::w || q == Varied::s) && etch > 0.0;
-  const double reach = combined_half_width(d.spread, own, etched ? 2.0 * etch : 0.0);
+  const Spread spread = own_spread(d, q);
+  const double reach = combined_half_width(spread, own, etched ? 2.0 * etch : 0.0);
   if (reach == 0.0) return;
   const double nominal = nominal_of(d.nominal, q);
-  const double share = share_at_or_below(d.spread, nominal, reach, floor);
+  const double share = share_at_or_below(spread, nominal, reach, floor);
   if (share <= kNegligibleShare) return;
   const bool blamed_on_etch = own == 0.0;
   const std::string what =

@@ -182,6 +182,8 @@ TEST(ToleranceRequests, TheShareBelowZeroDependsOnTheLaw) {
   Texts close = with(kCoupler, Opt::vary, "s=6mil");
   std::erase_if(close, [](const auto& t) { return t.first == Opt::etch; });
   EXPECT_EQ(refusal(with(close, Opt::dist, "uniform")), "");
+  EXPECT_EQ(refusal(with(close, Opt::vary, "s=6mil:uniform")), "");  // its own law
+  EXPECT_NE(refusal(with(with(close, Opt::dist, "uniform"), Opt::vary, "s=6mil:normal")), "");
   EXPECT_NE(refusal(close).find("% of the samples (nominal 0.0064 in)"), std::string::npos)
       << refusal(close);
 }
