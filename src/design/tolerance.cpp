@@ -45,6 +45,8 @@ bool plain(const Variation& v) {
 
 // The lot's share of a quantity comes from streams after every sample's.
 constexpr std::uint32_t kFirstLotSlot = 0x100;
+static_assert(kFirstLotSlot >= kVariedCount + 2 * static_cast<std::size_t>(field::kMostLayers),
+              "the lots' streams after every sample's, the layers' included");
 
 // The offset of a variation with a law, bias or lot of its own.
 double own_offset(const ToleranceDesign& d, const Variation& v, std::uint64_t index,
