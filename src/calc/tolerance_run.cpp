@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "calc/output_file.hpp"
 #include "calc/plot.hpp"
 #include "calc/progress.hpp"
@@ -119,6 +121,30 @@ std::string histogram_panel(std::span<const float> v, const Limit* limit, const 
   return s;
 }
 
+// The attribution's panel: a bar per varied quantity, the yield gained
+// with it held nominal, the largest first.
+std::string attribution_panel(const commands::ToleranceOutcome& r, TemporaryFile& data,
+                              std::size_t block) {
+  std::vector<const InputAttribution*> order;
+  for (const InputAttribution& a : r.attribution) order.push_back(&a);
+  std::ranges::stable_sort(order, [](const InputAttribution* a, const InputAttribution* b) {
+    return a->held_yield.share > b->held_yield.share;
+  });
+  for (const InputAttribution* a : order) {
+    data.sink().write(a->name + " " +
+                      std::to_string(100.0 * (a->held_yield.share - r.yield.share)) + "\n");
+  }
+  data.sink().write("\n\n");
+  const std::string title = "Yield gained with each quantity at its nominal value (yield " +
+                            commands::significant(static_cast<float>(100.0 * r.yield.share), 4) +
+                            " %)";
+  return "unset arrow\nset xlabel 'Quantity held nominal'\nset title " + chart_title(title) +
+         "\nset ylabel 'Yield gained (percentage points)'\nplot " + chart_string(data.path()) +
+         " index " + std::to_string(block) +
+         " using 0:2:xtic(1) with boxes fill solid 0.6 lc rgb '#2e7d32' notitle\n"
+         "set ylabel 'Share of samples (%)'\n";
+}
+
 void draw_histograms(const std::string& path, OutputFile& image,
                      const commands::ToleranceRequest& q,
                      const commands::ToleranceCollector& samples,
@@ -148,9 +174,10 @@ void draw_histograms(const std::string& path, OutputFile& image,
         q.design.solver == Solver::field || !q.design.nominal.placement.is_edge();
     panels += histogram_panel(v, limit, data.path(), block++, o, r, on_the_field);
   }
-  data.sink().flush();
   if (block == 0)
     throw OutputError("cannot draw " + commands::quoted(path) + ": no sample was computed");
+  if (!r.attribution.empty()) panels += attribution_panel(r, data, block++);
+  data.sink().flush();
   const std::string layout = "set multiplot layout " + std::to_string(block) + ",1\n";
   draw_with_gnuplot(
       gnuplot,
@@ -162,6 +189,88 @@ void draw_histograms(const std::string& path, OutputFile& image,
                layout + panels + "unset multiplot\n";
       },
       image, path);
+}
+
+void write_rows(const commands::RowSource& rows, RowWriter& writer) {
+  std::vector<Cell> cells(rows.columns().size());
+  commands::RowTally unused;
+  for (std::int64_t i = 0; i < rows.rows(); ++i) {
+    rows.fill(i, cells, unused);
+    writer.row(cells);
+  }
+}
+
+// A table after the statistics: its title above it in the aligned table,
+// its key in the JSON.
+struct ExtraTable {
+  std::string title;
+  std::string key;
+  std::unique_ptr<commands::RowSource> rows;
+};
+
+// The attribution and the lots' yields, when the run has them.
+std::vector<ExtraTable> extra_tables(const commands::ToleranceRequest& q,
+                                     const commands::ToleranceOutcome& r) {
+  std::vector<ExtraTable> tables;
+  if (q.attribution) {
+    tables.push_back(
+        {"Attribution: the yield with each quantity at its nominal value and the "
+         "same draws of the others, and its share of each limited outcome's variance",
+         "attribution", commands::tolerance_attribution_rows(q, r)});
+  }
+  if (q.design.lot_size > 0 && !r.lot_yields.empty()) {
+    tables.push_back(
+        {"Lots of " + std::to_string(q.design.lot_size) + " samples: the yield of each", "lots",
+         commands::tolerance_lot_rows(q, r)});
+    tables.push_back(
+        {"The spread of the lots' yields", "lot_spread", commands::tolerance_lot_spread_rows(r)});
+  }
+  return tables;
+}
+
+// In a table or CSV: each table after a blank line.
+void write_extra_tables(std::vector<ExtraTable>& tables, const ToleranceOutputs& o, Sink& sink) {
+  for (const ExtraTable& t : tables) {
+    sink.put('\n');
+    if (o.format == Format::table) sink.write(t.title + "\n\n");
+    const std::unique_ptr<RowWriter> writer =
+        make_writer(o.format, {"tolerance", o.echo, t.rows->columns(), o.unit}, sink);
+    write_rows(*t.rows, *writer);
+    writer->finish();
+  }
+}
+
+nlohmann::ordered_json json_rows(const commands::RowSource& rows) {
+  std::vector<Cell> cells(rows.columns().size());
+  commands::RowTally unused;
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  for (std::int64_t i = 0; i < rows.rows(); ++i) {
+    rows.fill(i, cells, unused);
+    nlohmann::ordered_json row;
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+      const std::string key(rows.columns()[c].stem);
+      if (cells[c].kind == commands::CellKind::text) {
+        row[key] = std::string(cells[c].text);
+      } else if (cells[c].kind == commands::CellKind::number && std::isfinite(cells[c].number)) {
+        row[key] = std::stod(commands::shortest(cells[c].number));
+      } else {
+        row[key] = nullptr;
+      }
+    }
+    list.push_back(row);
+  }
+  return list;
+}
+
+// In JSON: the statistics' object, whose rows were written but not closed,
+// gets an array of each table's rows.
+void write_json_tables(std::vector<ExtraTable>& tables, Sink& sink) {
+  sink.write("\n]");
+  for (const ExtraTable& t : tables) {
+    sink.write(",\"" + t.key + "\":");
+    sink.write(json_rows(*t.rows).dump());
+  }
+  sink.write("}\n");
 }
 
 // The model's accuracy where the nominal coupler lies, as the other
@@ -196,13 +305,14 @@ RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceR
                         const ToleranceOutputs& o) {
   OutputSet outputs;
   const std::unique_ptr<commands::RowSource> rows = commands::tolerance_sample_rows(request);
+  const std::size_t shown = commands::tolerance_sample_width(request);
   std::unique_ptr<RowWriter> samples_writer;
   if (const std::string* path = given_text(values, Opt::samples_output)) {
     const Format f = samples_format(*path);
     OutputFile& file = outputs.open("--samples-output", *path);
     samples_writer = make_writer(f,
-                                 {"tolerance", o.echo, rows->columns(), o.unit, nullptr, nullptr,
-                                  nullptr, nullptr, "sample"},
+                                 {"tolerance", o.echo, rows->columns().first(shown), o.unit,
+                                  nullptr, nullptr, nullptr, nullptr, "sample"},
                                  file.sink());
   }
   const std::string* plot_path = given_text(values, Opt::plot);
@@ -218,7 +328,7 @@ RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceR
     if (samples_writer) {
       for (std::int64_t i = 0; i < block.count; ++i) {
         samples_writer->indexed_row(static_cast<std::int64_t>(request.start) + block.first + i,
-                                    block.row(i));
+                                    block.row(i).first(shown));
       }
     }
     progress.rows_done(block.count);
@@ -232,13 +342,14 @@ RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceR
       o.format,
       {"tolerance", o.echo, statistics->columns(), o.unit, nullptr, nullptr, &request, &outcome},
       output.sink());
-  std::vector<Cell> cells(statistics->columns().size());
-  commands::RowTally unused;
-  for (std::int64_t i = 0; i < statistics->rows(); ++i) {
-    statistics->fill(i, cells, unused);
-    writer->row(cells);
+  write_rows(*statistics, *writer);
+  std::vector<ExtraTable> extra = extra_tables(request, outcome);
+  if (!extra.empty() && o.format == Format::json) {
+    write_json_tables(extra, output.sink());  // inside the statistics' object
+  } else {
+    writer->finish();
+    write_extra_tables(extra, o, output.sink());
   }
-  writer->finish();
   if (image != nullptr) draw_histograms(*plot_path, *image, request, collector, outcome);
   outputs.commit();
 

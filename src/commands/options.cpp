@@ -251,8 +251,11 @@ struct DerivedDefaults {
   static std::string what_may_vary() {
     return "a varied quantity and its half-width X, a length or X% of the nominal value (" +
            varied_quantities_listed() +
-           " where the geometry has them; a leading +- or \u00b1 is taken); repeat the option or "
-           "separate the items by commas";
+           " where the geometry has them, and etch; a leading +- or \u00b1 is taken); BIAS\u00b1X "
+           "moves the nominal value by BIAS, +X/-Y reaches X above and Y below it; :uniform, "
+           ":normal or :normalK (X is K standard deviations, no draw past it) its own law; an "
+           "item lot:Y after it adds a share drawn once per --lot-size samples; repeat the "
+           "option or separate the items by commas";
   }
   // What synthesis may solve for beside the width where it is told which,
   // in the order of field::SynthesisUnknowns.
@@ -577,6 +580,31 @@ std::vector<OptionSpec> other_options() {
        .fallback = "normal",
        .help = "how each quantity spreads within its half-width: normally, the half-width three "
                "standard deviations, or uniformly",
+       .optional = C::tolerance},
+      {.id = Opt::correlate,
+       .name = "correlate",
+       .kind = K::items,
+       .choices = "A,B=R",
+       .help = "correlate the draws of two varied quantities by R (-1 < R < 1) through the "
+               "Cholesky factor of the correlation matrix, which must be positive definite; "
+               "repeat the option or separate the items by commas",
+       .optional = C::tolerance},
+      {.id = Opt::lot_size,
+       .name = "lot-size",
+       .kind = K::whole,
+       .quantity = &kSamples,
+       .choices = "N",
+       .help = "samples per lot: a quantity's lot share (--vary NAME=X,lot:Y) is drawn once per N "
+               "consecutive samples, and the yield of each lot is reported",
+       .optional = C::tolerance},
+      {.id = Opt::attribution,
+       .name = "attribution",
+       .kind = K::choice,
+       .choices = "off|on",
+       .fallback = "off",
+       .help = "on: evaluate each sample again with each varied quantity at its nominal value "
+               "and report each one's yield held nominal and share of each limited outcome's "
+               "variance (one more evaluation per quantity per sample)",
        .optional = C::tolerance},
       {.id = Opt::limit,
        .name = "limit",

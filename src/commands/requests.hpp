@@ -84,6 +84,8 @@ struct ToleranceRequest {
   std::uint64_t samples = 0;  // the run's number of samples
   std::uint64_t start = 0;    // the first sample computed
   std::uint64_t count = 0;    // how many from start
+  // Each sample again with each varied input held nominal (--attribution).
+  bool attribution = false;
 };
 
 // One strip between the planes: a row per width, or per impedance whose

@@ -90,33 +90,85 @@ float nominal_of(const StripPair& pair, Varied q) {
   return 0.0F;
 }
 
-// One item NAME=X of --vary.
-Variation read_variation(OptionValues& v, std::string_view item, const StripPair& nominal) {
+// Where a +- or a plus-minus sign stands in `text`, or npos.
+std::size_t plus_minus_at(std::string_view text) {
+  return std::min(text.find("\u00b1"), text.find("+-"));
+}
+
+// An amount of a quantity: a length or number, or X% of its nominal value.
+double amount(OptionValues& v, std::string_view item, std::string_view text,
+              const StripPair& nominal, Varied q) {
   const OptionSpec& flag = option(Opt::vary);
-  const std::size_t equals = item.find('=');
-  const std::vector<Varied> known = variable_quantities(nominal.placement.arrangement);
-  const std::string_view name = item.substr(0, equals);
-  const auto found = std::ranges::find_if(known, [&](Varied q) { return varied_name(q) == name; });
-  if (equals == std::string_view::npos || found == known.end()) {
-    reject(flag, item,
-           {"expected NAME=X, NAME one of " + names_listed(known) + " for ",
-            {Opt::geometry, geometry_name(nominal.placement.arrangement)}});
+  if (text.empty()) {
+    reject(flag, item, "expected X, BIAS\u00b1X or +X/-Y, each a length, a number or X%");
   }
-  const Varied q = *found;
-  std::string_view value = without_plus_minus(item.substr(equals + 1));
-  if (value.ends_with('%')) {
-    value.remove_suffix(1);
-    const NumberAndUnit n = split_number(value);
+  if (text.ends_with('%')) {
+    text.remove_suffix(1);
+    const NumberAndUnit n = split_number(text);
     if (!n.has_number || !n.unit.empty() || !(n.number >= 0.0) || !std::isfinite(n.number)) {
       reject(flag, item, "expected a percentage X% of at least 0");
     }
     if (nominal_of(nominal, q) == 0.0F) {
       reject(flag, item, "a percentage of a nominal 0; give the half-width as a length");
     }
-    return {q, std::fabs(static_cast<double>(nominal_of(nominal, q))) * n.number / 100.0};
+    return std::fabs(static_cast<double>(nominal_of(nominal, q))) * n.number / 100.0;
   }
   const Quantity& quantity = is_length(q) ? kLengthHalfWidth : kPureHalfWidth;
-  return {q, parse_quantity(dashed(flag), value, v.read_as(quantity))};
+  return parse_quantity(dashed(flag), text, v.read_as(quantity));
+}
+
+// The law after a colon, :uniform, :normal or :normalK, taken off `value`.
+std::optional<Law> read_law(std::string_view item, std::string_view& value) {
+  const std::size_t colon = value.find(':');
+  if (colon == std::string_view::npos) return std::nullopt;
+  const std::string_view name = value.substr(colon + 1);
+  value = value.substr(0, colon);
+  if (name == "uniform") return Law{Spread::uniform, 0.0};
+  if (name == "normal") return Law{Spread::normal, 0.0};
+  if (name.starts_with("normal")) {
+    const NumberAndUnit k = split_number(name.substr(6));
+    if (k.has_number && k.unit.empty() && k.number >= 0.5 && k.number <= 10.0) {
+      return Law{Spread::normal, k.number};
+    }
+  }
+  reject(option(Opt::vary), item,
+         "expected the law :uniform, :normal or :normalK, K standard deviations from 0.5 to 10");
+}
+
+// One item NAME=X of --vary.
+Variation read_variation(OptionValues& v, std::string_view item, const StripPair& nominal) {
+  const OptionSpec& flag = option(Opt::vary);
+  const std::size_t equals = item.find('=');
+  const std::vector<Varied> known = variable_quantities(nominal.placement.arrangement);
+  const std::string_view name = item.substr(0, equals);
+  std::vector<Varied> named = known;
+  named.push_back(Varied::etch);
+  const auto found = std::ranges::find_if(named, [&](Varied q) { return varied_name(q) == name; });
+  if (equals == std::string_view::npos || found == named.end()) {
+    reject(flag, item,
+           {"expected NAME=X, NAME one of " + names_listed(known) + " for ",
+            {Opt::geometry, geometry_name(nominal.placement.arrangement)}});
+  }
+  const Varied q = *found;
+  std::string_view value = item.substr(equals + 1);
+  const std::optional<Law> law = read_law(item, value);
+  Variation r{q, 0.0, 0.0, std::nullopt, law};
+  const std::size_t sign = plus_minus_at(value);
+  if (sign != std::string_view::npos && sign > 0) {  // BIAS+-X
+    const bool negative = value.starts_with('-');
+    const double bias =
+        amount(v, item, value.substr(negative ? 1 : 0, sign - (negative ? 1 : 0)), nominal, q);
+    r.bias = negative ? -bias : bias;
+    value.remove_prefix(sign);
+  }
+  const std::size_t slash = value.find("/-");
+  if (value.starts_with('+') && !value.starts_with("+-") && slash != std::string_view::npos) {
+    r.half_width = amount(v, item, value.substr(1, slash - 1), nominal, q);  // +X/-Y
+    r.below = amount(v, item, value.substr(slash + 2), nominal, q);
+    return r;
+  }
+  r.half_width = amount(v, item, without_plus_minus(value), nominal, q);
+  return r;
 }
 
 // ---- The layers of a stack: erN and dN ----
@@ -193,8 +245,19 @@ std::vector<Variation> read_variations(OptionValues& v, const StripPair& nominal
   if (!v.has(Opt::vary)) return variations;
   const std::string text = v.shown(Opt::vary);
   const LayerStack& stack = nominal.placement.stack;
+  bool after_layer = false;
   for (const std::string_view item : split_at(text, ',')) {
+    if (item.starts_with("lot:")) {
+      if (variations.empty() || after_layer) {
+        reject(option(Opt::vary), item, "expected after a quantity's item: NAME=X,lot:Y");
+      }
+      Variation& last = variations.back();
+      last.lot_half_width =
+          amount(v, item, without_plus_minus(item.substr(4)), nominal, last.quantity);
+      continue;
+    }
     const std::string_view name = item.substr(0, item.find('='));
+    after_layer = false;
     if (const std::optional<LayerVariation> l =
             stack.empty() ? std::nullopt : layer_named(name, stack)) {
       if (std::ranges::any_of(layers, [&](const LayerVariation& x) {
@@ -206,6 +269,7 @@ std::vector<Variation> read_variations(OptionValues& v, const StripPair& nominal
       v.record_input({"vary_" + layer_variation_name(*l), std::string(item),
                       l->thickness ? "in" : "",
                       single_value(static_cast<float>(layers.back().half_width))});
+      after_layer = true;
       continue;
     }
     const Variation read = read_variation(v, item, nominal);
@@ -236,16 +300,26 @@ double combined_half_width(Spread spread, double own, double etch_part) {
   return std::hypot(own, etch_part);
 }
 
+// The law of a quantity's draws: its own, or the run's (a truncated normal
+// taken as the untruncated one, which reaches further).
+Spread own_spread(const ToleranceDesign& d, Varied q) {
+  for (const Variation& v : d.variations) {
+    if (v.quantity == q && v.law) return v.law->spread;
+  }
+  return d.spread;
+}
+
 // A variation that would make a dimension negative (or Er below 1) in more
 // than a negligible share of the samples is refused.
 void check_reach(const ToleranceDesign& d, Varied q, double floor) {
   const double own = half_width_of(d.variations, q);
   const double etch = half_width_of(d.variations, Varied::etch);
   const bool etched = (q == Varied::w || q == Varied::s) && etch > 0.0;
-  const double reach = combined_half_width(d.spread, own, etched ? 2.0 * etch : 0.0);
+  const Spread spread = own_spread(d, q);
+  const double reach = combined_half_width(spread, own, etched ? 2.0 * etch : 0.0);
   if (reach == 0.0) return;
   const double nominal = nominal_of(d.nominal, q);
-  const double share = share_at_or_below(d.spread, nominal, reach, floor);
+  const double share = share_at_or_below(spread, nominal, reach, floor);
   if (share <= kNegligibleShare) return;
   const bool blamed_on_etch = own == 0.0;
   const std::string what =
@@ -408,6 +482,69 @@ void read_slice(OptionValues& v, ToleranceRequest& q) {
   }
 }
 
+// --lot-size N, which the lot shares of --vary need.
+void read_lots(OptionValues& v, ToleranceDesign& d) {
+  const bool lots =
+      std::ranges::any_of(d.variations, [](const Variation& x) { return x.lot_half_width > 0.0; });
+  if (v.has(Opt::lot_size)) d.lot_size = read_whole(v, Opt::lot_size);
+  if (lots && d.lot_size == 0) {
+    reject(option(Opt::vary), v.shown(Opt::vary), {"a lot share needs ", Opt::lot_size, " N"});
+  }
+}
+
+// One pair A,B=R of --correlate.
+Correlation read_correlation(std::string_view pair, const ToleranceDesign& d) {
+  const OptionSpec& flag = option(Opt::correlate);
+  const std::size_t comma = pair.find(',');
+  const std::size_t equals = pair.find('=');
+  const auto varied = [&d](std::string_view name) -> std::optional<Varied> {
+    for (const Variation& x : d.variations) {
+      if (varied_name(x.quantity) == name) return x.quantity;
+    }
+    return std::nullopt;
+  };
+  if (comma == std::string_view::npos || equals == std::string_view::npos || equals < comma) {
+    reject(flag, pair, "expected A,B=R, A and B two varied quantities");
+  }
+  const std::optional<Varied> a = varied(pair.substr(0, comma));
+  const std::optional<Varied> b = varied(pair.substr(comma + 1, equals - comma - 1));
+  if (!a || !b || *a == *b) {
+    reject(flag, pair, {"expected A,B=R, A and B two quantities varied by ", Opt::vary});
+  }
+  const NumberAndUnit r = split_number(pair.substr(equals + 1));
+  if (!r.has_number || !r.unit.empty() || !(std::fabs(r.number) < 1.0)) {
+    reject(flag, pair, "expected a correlation R above -1 and below 1");
+  }
+  return {*a, *b, r.number};
+}
+
+// --correlate A,B=R,...: the pairs, each once, and the Cholesky factor of
+// their matrix.
+void read_correlations(OptionValues& v, ToleranceDesign& d) {
+  if (!v.has(Opt::correlate)) return;
+  const std::string text = v.shown(Opt::correlate);
+  std::string pair;
+  for (const std::string_view token : split_at(text, ',')) {
+    pair += (pair.empty() ? "" : ",") + std::string(token);
+    if (token.find('=') == std::string_view::npos) continue;
+    const Correlation c = read_correlation(pair, d);
+    if (std::ranges::any_of(d.correlations, [&c](const Correlation& x) {
+          return (x.first == c.first && x.second == c.second) ||
+                 (x.first == c.second && x.second == c.first);
+        })) {
+      reject(option(Opt::correlate), pair, "that pair is correlated twice");
+    }
+    d.correlations.push_back(c);
+    pair.clear();
+  }
+  if (!pair.empty()) reject(option(Opt::correlate), pair, "expected A,B=R");
+  if (const std::string pairs = correlation_factor(d); !pairs.empty()) {
+    reject(option(Opt::correlate), text,
+           "the correlations of " + pairs +
+               " make a matrix that is not positive definite: no draws can have them");
+  }
+}
+
 }  // namespace
 
 ToleranceRequest read_tolerance(OptionValues& v) {
@@ -420,7 +557,16 @@ ToleranceRequest read_tolerance(OptionValues& v) {
   d.nominal = read_dimensions(v, v.has(Opt::layers) ? 0.0F : v.number(Opt::er), d.solver);
   d.spread = v.choice(Opt::dist) == "uniform" ? Spread::uniform : Spread::normal;
   d.variations = read_variations(v, d.nominal, d.layer_variations, d.spread);
-  if (const double etch = read_etch(v); etch > 0.0) d.variations.push_back({Varied::etch, etch});
+  if (const double etch = read_etch(v); etch > 0.0) {
+    if (std::ranges::any_of(d.variations,
+                            [](const Variation& x) { return x.quantity == Varied::etch; })) {
+      reject(option(Opt::etch), v.shown(Opt::etch),
+             {"the etch is varied by ", Opt::vary, " already"});
+    }
+    d.variations.push_back({Varied::etch, etch});
+  }
+  read_lots(v, d);
+  read_correlations(v, d);
   check_reaches(d);
   d.at_f0 = read_response_at_f0(v);
   if (d.at_f0 && !d.nominal.placement.stack.empty()) {
@@ -432,6 +578,7 @@ ToleranceRequest read_tolerance(OptionValues& v) {
   q.limits = read_limits(v, d.at_f0.has_value());
   d.seed = read_whole(v, Opt::seed);
   read_slice(v, q);
+  q.attribution = v.choice(Opt::attribution) == "on";
   return q;
 }
 

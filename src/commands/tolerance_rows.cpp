@@ -45,6 +45,10 @@ constexpr std::array<Column, kOutcomeCount> kOutcomeColumns = {
 
 constexpr Column kPassColumn = unitless("pass", "Pass", 0);
 
+// The hidden columns of attribution, which no output shows.
+constexpr Column kHeldPassColumn = unitless("held_pass", "Held pass", 0);
+constexpr Column kHeldValueColumn = unitless("held", "Held", 3);
+
 // The drawn dimensions a geometry has, in the order of the columns.
 std::vector<Varied> input_quantities(const ToleranceDesign& d) {
   std::vector<Varied> q;
@@ -75,6 +79,17 @@ std::size_t outcome_count(const ToleranceRequest& q) {
   return q.design.at_f0 ? kOutcomeCount : kImpedanceOutcomes;
 }
 
+std::size_t shown_width(const ToleranceRequest& q) {
+  return input_quantities(q.design).size() + q.design.layer_variations.size() + outcome_count(q) +
+         2;
+}
+
+std::vector<std::string> input_names(const ToleranceDesign& d) {
+  std::vector<std::string> names;
+  for (std::size_t k = 0; k < varied_input_count(d); ++k) names.push_back(varied_input_name(d, k));
+  return names;
+}
+
 class SampleRows final : public RowSource {
  public:
   explicit SampleRows(ToleranceRequest q) : q_(std::move(q)), inputs_(input_quantities(q_.design)) {
@@ -83,6 +98,11 @@ class SampleRows final : public RowSource {
     for (std::size_t i = 0; i < outcome_count(q_); ++i) columns_.push_back(kOutcomeColumns.at(i));
     columns_.push_back(kPassColumn);
     columns_.push_back(kStatusColumn);
+    if (!q_.attribution) return;
+    for (std::size_t k = 0; k < varied_input_count(q_.design); ++k) {
+      columns_.push_back(kHeldPassColumn);
+      for (std::size_t l = 0; l < q_.limits.size(); ++l) columns_.push_back(kHeldValueColumn);
+    }
   }
 
   [[nodiscard]] std::span<const Column> columns() const override { return columns_; }
@@ -106,11 +126,26 @@ class SampleRows final : public RowSource {
       cells[k++] = ok ? number_cell(s.outcomes.at(i)) : Cell{};
     }
     cells[k++] = number_cell(passes(s, q_.limits) ? 1.0F : 0.0F);
-    cells[k] = text_cell(sample_status_name(s.status));
+    cells[k++] = text_cell(sample_status_name(s.status));
     if (!ok) ++tally.failed;
+    if (q_.attribution) fill_held(s, cells.subspan(k));
   }
 
  private:
+  // Each varied input held nominal in turn: pass, and the limited outcomes.
+  void fill_held(const ToleranceSample& drawn, std::span<Cell> cells) const {
+    std::size_t k = 0;
+    for (std::size_t input = 0; input < varied_input_count(q_.design); ++input) {
+      const ToleranceSample h = held_sample(q_.design, drawn, input);
+      cells[k++] = number_cell(passes(h, q_.limits) ? 1.0F : 0.0F);
+      for (const Limit& l : q_.limits) {
+        cells[k++] = h.status == SampleStatus::ok
+                         ? number_cell(h.outcomes.at(static_cast<std::size_t>(l.quantity)))
+                         : Cell{};
+      }
+    }
+  }
+
   ToleranceRequest q_;
   std::vector<Varied> inputs_;
   std::vector<Column> columns_;
@@ -193,10 +228,130 @@ class StatisticsRows final : public RowSource {
   ToleranceOutcome outcome_;
 };
 
+// ---- Attribution ----
+
+constexpr std::array kAttributionColumns = {
+    unitless("quantity", "Quantity", 0),        in_percent("held_yield_pct", "Yield held", 3),
+    in_percent("held_low_pct", "95 % from", 3), in_percent("held_high_pct", "95 % to", 3),
+    in_percent("yield_gain_pct", "Gain", 3),
+};
+
+constexpr std::array<Column, kOutcomeCount> kShareColumns = {
+    in_percent("zoe_ohm_share_pct", "Zoe share", 2),
+    in_percent("zoo_ohm_share_pct", "Zoo share", 2),
+    in_percent("zo_ohm_share_pct", "Zo share", 2),
+    in_percent("coupling_db_share_pct", "Co share", 2),
+    in_percent("coupling_f0_db_share_pct", "Co at f0 share", 2),
+    in_percent("return_loss_db_share_pct", "Ret loss share", 2),
+    in_percent("isolation_db_share_pct", "Isolation share", 2),
+    in_percent("directivity_db_share_pct", "Directivity share", 2),
+};
+
+class AttributionRows final : public RowSource {
+ public:
+  AttributionRows(const ToleranceRequest& q, const ToleranceOutcome& outcome)
+      : columns_(tolerance_attribution_columns(q)), outcome_(outcome) {}
+
+  [[nodiscard]] std::span<const Column> columns() const override { return columns_; }
+  [[nodiscard]] std::int64_t rows() const override {
+    return static_cast<std::int64_t>(outcome_.attribution.size()) + 1;
+  }
+
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& /*tally*/) const override {
+    std::ranges::fill(cells, Cell{});
+    const auto i = static_cast<std::size_t>(index);
+    const std::size_t first_share = kAttributionColumns.size();
+    if (i == outcome_.attribution.size()) {
+      cells[0] = text_cell("sum");
+      for (std::size_t l = 0; l + first_share < cells.size(); ++l) {
+        double sum = 0.0;
+        for (const InputAttribution& a : outcome_.attribution) sum += a.share.at(l);
+        cells[first_share + l] = finite_or_empty(100.0 * sum);
+      }
+      return;
+    }
+    const InputAttribution& a = outcome_.attribution[i];
+    cells[0] = text_cell(a.name);
+    write_share(cells, 1, a.held_yield);
+    cells[4] = number_cell(static_cast<float>(100.0 * (a.held_yield.share - outcome_.yield.share)));
+    for (std::size_t l = 0; l < a.share.size(); ++l) {
+      cells[first_share + l] = finite_or_empty(100.0 * a.share[l]);
+    }
+  }
+
+ private:
+  std::vector<Column> columns_;
+  const ToleranceOutcome& outcome_;
+};
+
+// ---- Lots ----
+
+constexpr std::array kLotColumns = {
+    unitless("lot", "Lot", 0),           unitless("first_sample", "First sample", 0),
+    unitless("samples", "Samples", 0),   unitless("passed", "Passed", 0),
+    in_percent("yield_pct", "Yield", 3),
+};
+
+constexpr std::array kLotSpreadColumns = {
+    unitless("lots", "Lots", 0),         in_percent("mean_pct", "Mean yield", 3),
+    in_percent("std_pct", "Std dev", 3), in_percent("min_pct", "Least", 3),
+    in_percent("max_pct", "Most", 3),
+};
+
+class LotRows final : public RowSource {
+ public:
+  LotRows(const ToleranceRequest& q, const ToleranceOutcome& outcome) : q_(q), outcome_(outcome) {}
+  [[nodiscard]] std::span<const Column> columns() const override { return kLotColumns; }
+  [[nodiscard]] std::int64_t rows() const override {
+    return static_cast<std::int64_t>(outcome_.lot_yields.size());
+  }
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& /*tally*/) const override {
+    const std::uint64_t size = q_.design.lot_size;
+    const std::uint64_t lot = q_.start / size + static_cast<std::uint64_t>(index);
+    const YieldEstimate& y = outcome_.lot_yields.at(static_cast<std::size_t>(index));
+    cells[0] = number_cell(static_cast<float>(lot));
+    cells[1] = number_cell(static_cast<float>(std::max(lot * size, q_.start)));
+    cells[2] = number_cell(static_cast<float>(y.samples));
+    cells[3] = number_cell(static_cast<float>(y.passed));
+    cells[4] = number_cell(static_cast<float>(100.0 * y.share));
+  }
+
+ private:
+  const ToleranceRequest& q_;
+  const ToleranceOutcome& outcome_;
+};
+
+class LotSpreadRows final : public RowSource {
+ public:
+  explicit LotSpreadRows(const ToleranceOutcome& outcome) : outcome_(outcome) {}
+  [[nodiscard]] std::span<const Column> columns() const override { return kLotSpreadColumns; }
+  [[nodiscard]] std::int64_t rows() const override { return 1; }
+  void fill(std::int64_t /*index*/, std::span<Cell> cells, RowTally& /*tally*/) const override {
+    std::vector<float> shares;
+    for (const YieldEstimate& y : outcome_.lot_yields) {
+      shares.push_back(static_cast<float>(100.0 * y.share));
+    }
+    const auto [least, most] = std::ranges::minmax(shares);
+    const QuantityStatistics s = statistics_of(shares);
+    cells[0] = number_cell(static_cast<float>(shares.size()));
+    cells[1] = finite_or_empty(s.mean);
+    cells[2] = finite_or_empty(s.standard_deviation);
+    cells[3] = number_cell(least);
+    cells[4] = number_cell(most);
+  }
+
+ private:
+  const ToleranceOutcome& outcome_;
+};
+
 }  // namespace
 
 std::unique_ptr<RowSource> tolerance_sample_rows(const ToleranceRequest& request) {
   return std::make_unique<SampleRows>(request);
+}
+
+std::size_t tolerance_sample_width(const ToleranceRequest& request) {
+  return shown_width(request);
 }
 
 ToleranceOutcome tolerance_outcome(const ToleranceRequest& request,
@@ -221,22 +376,63 @@ ToleranceOutcome tolerance_outcome(const ToleranceRequest& request,
 ToleranceCollector::ToleranceCollector(const ToleranceRequest& request)
     : request_(request),
       outcomes_(outcome_count(request)),
-      first_outcome_column_(input_quantities(request.design).size()),
+      first_outcome_column_(input_quantities(request.design).size() +
+                            request.design.layer_variations.size()),
       values_(outcomes_) {
   for (std::vector<float>& v : values_) v.reserve(request.count);
+  if (request.attribution) {
+    const std::vector<std::string> names = input_names(request.design);
+    attribution_.emplace(names, request.limits);
+  }
+}
+
+void ToleranceCollector::take_attribution(std::span<const Cell> cells, std::size_t shown, bool ok) {
+  const std::size_t limits = request_.limits.size();
+  PairedOutcome drawn{ok, cells[shown - 2].number == 1.0F, {}};
+  for (const Limit& l : request_.limits) {
+    const auto o = static_cast<std::size_t>(l.quantity);
+    drawn.outcomes.at(o) = cells[first_outcome_column_ + o].number;
+  }
+  std::vector<PairedOutcome> held(varied_input_count(request_.design));
+  std::size_t at = shown;
+  for (PairedOutcome& h : held) {
+    h.passed = cells[at++].number == 1.0F;
+    h.ok = limits == 0 || cells[at].kind == CellKind::number;
+    for (const Limit& l : request_.limits) {
+      h.outcomes.at(static_cast<std::size_t>(l.quantity)) = cells[at++].number;
+    }
+  }
+  attribution_->add(drawn, held);
+}
+
+void ToleranceCollector::take_lot(std::uint64_t sample, bool passed) {
+  const std::uint64_t size = request_.design.lot_size;
+  const auto at = static_cast<std::size_t>(sample / size - request_.start / size);
+  if (at >= lot_samples_.size()) {
+    lot_samples_.resize(at + 1, 0);
+    lot_passed_.resize(at + 1, 0);
+  }
+  ++lot_samples_[at];
+  if (passed) ++lot_passed_[at];
 }
 
 void ToleranceCollector::take(const RowBlock& block) {
+  const std::size_t shown = shown_width(request_);
   for (std::int64_t r = 0; r < block.count; ++r) {
     const std::span<const Cell> cells = block.row(r);
-    const std::string_view status = cells.back().text;
+    if (request_.design.lot_size > 0) {
+      take_lot(request_.start + static_cast<std::uint64_t>(block.first + r),
+               cells[shown - 2].number == 1.0F);
+    }
+    const std::string_view status = cells[shown - 1].text;
     std::size_t code = 0;
     while (code + 1 < by_status_.size() &&
            sample_status_name(static_cast<SampleStatus>(code)) != status) {
       ++code;
     }
     ++by_status_.at(code);
-    if (cells[cells.size() - 2].number == 1.0F) ++passed_;
+    if (cells[shown - 2].number == 1.0F) ++passed_;
+    if (attribution_) take_attribution(cells, shown, code == 0);
     if (code != 0) continue;
     for (std::size_t i = 0; i < outcomes_; ++i) {
       values_[i].push_back(cells[first_outcome_column_ + i].number);
@@ -245,7 +441,12 @@ void ToleranceCollector::take(const RowBlock& block) {
 }
 
 ToleranceOutcome ToleranceCollector::finish() {
-  return tolerance_outcome(request_, values_, passed_, by_status_);
+  ToleranceOutcome r = tolerance_outcome(request_, values_, passed_, by_status_);
+  if (attribution_) r.attribution = attribution_->result();
+  for (std::size_t i = 0; i < lot_samples_.size(); ++i) {
+    r.lot_yields.push_back(yield_of(lot_passed_[i], lot_samples_[i]));
+  }
+  return r;
 }
 
 std::span<const Column> tolerance_statistics_columns() {
@@ -255,6 +456,27 @@ std::span<const Column> tolerance_statistics_columns() {
 std::unique_ptr<RowSource> tolerance_statistics_rows(const ToleranceRequest& request,
                                                      const ToleranceOutcome& outcome) {
   return std::make_unique<StatisticsRows>(request, outcome);
+}
+
+std::vector<Column> tolerance_attribution_columns(const ToleranceRequest& request) {
+  std::vector<Column> c(kAttributionColumns.begin(), kAttributionColumns.end());
+  for (const Limit& l : request.limits)
+    c.push_back(kShareColumns.at(static_cast<std::size_t>(l.quantity)));
+  return c;
+}
+
+std::unique_ptr<RowSource> tolerance_attribution_rows(const ToleranceRequest& request,
+                                                      const ToleranceOutcome& outcome) {
+  return std::make_unique<AttributionRows>(request, outcome);
+}
+
+std::unique_ptr<RowSource> tolerance_lot_rows(const ToleranceRequest& request,
+                                              const ToleranceOutcome& outcome) {
+  return std::make_unique<LotRows>(request, outcome);
+}
+
+std::unique_ptr<RowSource> tolerance_lot_spread_rows(const ToleranceOutcome& outcome) {
+  return std::make_unique<LotSpreadRows>(outcome);
 }
 
 std::string failed_samples_line(const ToleranceOutcome& outcome) {

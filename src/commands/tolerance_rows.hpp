@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "commands/requests.hpp"
 #include "commands/row_runner.hpp"
 #include "commands/rows.hpp"
+#include "design/tolerance_attribution.hpp"
 
 namespace ketrovane::commands {
 
@@ -22,7 +24,14 @@ namespace ketrovane::commands {
 // t, b, er, and etch when it varies), zoe_ohm, zoo_ohm, zo_ohm,
 // coupling_db, with --f0 coupling_f0_db, return_loss_db, isolation_db and
 // directivity_db, then pass (1 or 0) and status.
+//
+// With attribution, hidden columns follow, which no output shows: for each
+// varied input, the sample with that input nominal: pass, then its value of
+// each limited outcome (empty when it was not computed).
 std::unique_ptr<RowSource> tolerance_sample_rows(const ToleranceRequest& request);
+
+// How many of the sample rows' columns are shown (all but the hidden ones).
+std::size_t tolerance_sample_width(const ToleranceRequest& request);
 
 // What the samples came to, and the statistics rows made of it.
 struct ToleranceOutcome {
@@ -32,6 +41,10 @@ struct ToleranceOutcome {
   std::vector<YieldEstimate> within;           // per outcome: the share within its limit
   YieldEstimate yield;
   ToleranceSample nominal;
+  std::vector<InputAttribution> attribution;  // with --attribution: per varied input
+  // With --lot-size: each lot's yield over its samples in the slice, from
+  // lot start / lot_size on.
+  std::vector<YieldEstimate> lot_yields;
 
   [[nodiscard]] std::int64_t failed() const { return samples - by_status[0]; }
 };
@@ -65,6 +78,11 @@ class ToleranceCollector {
   std::vector<std::vector<float>> values_;
   std::int64_t passed_ = 0;
   std::array<std::int64_t, 5> by_status_{};
+  std::optional<AttributionTally> attribution_;
+  std::vector<std::int64_t> lot_passed_;
+  std::vector<std::int64_t> lot_samples_;
+  void take_lot(std::uint64_t sample, bool passed);
+  void take_attribution(std::span<const Cell> cells, std::size_t shown, bool ok);
 };
 
 // Columns of the statistics: quantity, samples, nominal, mean, std, the
@@ -75,6 +93,22 @@ std::span<const Column> tolerance_statistics_columns();
 // The statistics rows: one per outcome, then all_limits with the yield.
 std::unique_ptr<RowSource> tolerance_statistics_rows(const ToleranceRequest& request,
                                                      const ToleranceOutcome& outcome);
+
+// Columns of the attribution: quantity, held_yield_pct, held_low_pct,
+// held_high_pct, yield_gain_pct (the held yield less the run's), then the
+// share of each limited outcome's variance, <outcome>_share_pct, in the
+// order of the limits.  A row per varied input, then "sum" with the shares'
+// sums.
+std::vector<Column> tolerance_attribution_columns(const ToleranceRequest& request);
+std::unique_ptr<RowSource> tolerance_attribution_rows(const ToleranceRequest& request,
+                                                      const ToleranceOutcome& outcome);
+
+// With --lot-size: a row per lot (lot, first_sample, samples, passed,
+// yield_pct), and the spread of the lots' yields in one row (lots,
+// mean_pct, std_pct with n - 1, min_pct, max_pct).
+std::unique_ptr<RowSource> tolerance_lot_rows(const ToleranceRequest& request,
+                                              const ToleranceOutcome& outcome);
+std::unique_ptr<RowSource> tolerance_lot_spread_rows(const ToleranceOutcome& outcome);
 
 // "9 of the 10000 samples could not be computed: 7 not_positive, 2
 // field_failed"; empty when every sample was.

@@ -1,7 +1,10 @@
 #include "design/tolerance.hpp"
 
 #include <Random123/philox.h>
+#include <Eigen/Cholesky>
+#include <Eigen/Core>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <stdexcept>
@@ -32,6 +35,56 @@ double unit_interval(std::uint32_t high, std::uint32_t low) {
 double drawn_offset(Spread spread, double half_width, const std::array<double, 2>& u) {
   if (spread == Spread::uniform) return half_width * (2.0 * u[0] - 1.0);
   return half_width / 3.0 * standard_normal(u[0], u[1]);
+}
+
+// A variation drawn as before quantities had laws, biases and lots of
+// their own: the same numbers as then.
+bool plain(const Variation& v) {
+  return v.bias == 0.0 && !v.below && !v.law && v.lot_half_width == 0.0;
+}
+
+// The lot's share of a quantity comes from streams after every sample's.
+constexpr std::uint32_t kFirstLotSlot = 0x100;
+static_assert(kFirstLotSlot >= kVariedCount + 2 * static_cast<std::size_t>(field::kMostLayers),
+              "the lots' streams after every sample's, the layers' included");
+
+// The offset of a variation with a law, bias or lot of its own.
+double own_offset(const ToleranceDesign& d, const Variation& v, std::uint64_t index,
+                  std::optional<double> z) {
+  const auto slot = static_cast<std::uint32_t>(v.quantity);
+  const Law law = v.law.value_or(Law{d.spread, 0.0});
+  double offset = v.bias + law_offset(law, v.half_width, v.below.value_or(v.half_width),
+                                      uniform_pair(d.seed, index, slot), z);
+  if (d.lot_size > 0 && v.lot_half_width > 0.0) {
+    const std::array<double, 2> lot =
+        uniform_pair(d.seed, index / d.lot_size, kFirstLotSlot + slot);
+    offset += law_offset(law, v.lot_half_width, v.lot_half_width, lot, std::nullopt);
+  }
+  return offset;
+}
+
+// The correlated quantities' standard normal numbers of sample `index`,
+// mixed by the Cholesky factor, in the order of design.correlated.
+std::vector<double> correlated_normals(const ToleranceDesign& d, std::uint64_t index) {
+  const std::size_t n = d.correlated.size();
+  std::vector<double> own(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::array<double, 2> u =
+        uniform_pair(d.seed, index, static_cast<std::uint32_t>(d.correlated[i]));
+    own[i] = standard_normal(u[0], u[1]);
+  }
+  std::vector<double> mixed(n, 0.0);
+  for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t j = 0; j <= i; ++j) mixed[i] += d.cholesky.at(i * n + j) * own[j];
+  }
+  return mixed;
+}
+
+std::optional<double> correlated_normal(const ToleranceDesign& d, const std::vector<double>& mixed,
+                                        Varied q) {
+  const auto it = std::ranges::find(d.correlated, q);
+  if (it == d.correlated.end()) return std::nullopt;
+  return mixed.at(static_cast<std::size_t>(it - d.correlated.begin()));
 }
 
 float& input(std::array<float, kVariedCount>& inputs, Varied v) {
@@ -240,6 +293,87 @@ double standard_normal(double u1, double u2) {
   return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
 }
 
+double normal_cdf(double z) {
+  return 0.5 * std::erfc(-z / std::numbers::sqrt2);
+}
+
+// Acklam's rational approximation, refined by one step of Halley's method
+// on the complementary error function: close to the double's precision.
+double normal_quantile(double p) {
+  constexpr std::array<double, 6> a = {-3.969683028665376e+01, 2.209460984245205e+02,
+                                       -2.759285104469687e+02, 1.383577518672690e+02,
+                                       -3.066479806614716e+01, 2.506628277459239e+00};
+  constexpr std::array<double, 5> b = {-5.447609879822406e+01, 1.615858368580409e+02,
+                                       -1.556989798598866e+02, 6.680131188771972e+01,
+                                       -1.328068155288572e+01};
+  constexpr std::array<double, 6> c = {-7.784894002430293e-03, -3.223964580411365e-01,
+                                       -2.400758277161838e+00, -2.549732539343734e+00,
+                                       4.374664141464968e+00,  2.938163982698783e+00};
+  constexpr std::array<double, 4> d = {7.784695709041462e-03, 3.224671290700398e-01,
+                                       2.445134137142996e+00, 3.754408661907416e+00};
+  constexpr double kLow = 0.02425;
+  double x = 0.0;
+  if (p < kLow || p > 1.0 - kLow) {
+    const double q = std::sqrt(-2.0 * std::log(p < kLow ? p : 1.0 - p));
+    x = (((((c[0] * q + c[1]) * q + c[2]) * q + c[3]) * q + c[4]) * q + c[5]) /
+        ((((d[0] * q + d[1]) * q + d[2]) * q + d[3]) * q + 1.0);
+    if (p > 1.0 - kLow) x = -x;
+  } else {
+    const double q = p - 0.5;
+    const double r = q * q;
+    x = (((((a[0] * r + a[1]) * r + a[2]) * r + a[3]) * r + a[4]) * r + a[5]) * q /
+        (((((b[0] * r + b[1]) * r + b[2]) * r + b[3]) * r + b[4]) * r + 1.0);
+  }
+  const double e = normal_cdf(x) - p;
+  const double u = e * std::sqrt(2.0 * std::numbers::pi) * std::exp(x * x / 2.0);
+  return x - u / (1.0 + x * u / 2.0);
+}
+
+double law_offset(const Law& law, double above, double below, const std::array<double, 2>& u,
+                  std::optional<double> z) {
+  if (law.spread == Spread::uniform || law.truncation > 0.0) {
+    const double u0 = z ? normal_cdf(*z) : u[0];
+    if (law.spread == Spread::uniform) {
+      return above == below ? above * (2.0 * u0 - 1.0) : -below + (above + below) * u0;
+    }
+    const double k = law.truncation;
+    const double low = normal_cdf(-k);
+    const double t = std::clamp(normal_quantile(low + u0 * (normal_cdf(k) - low)), -k, k);
+    return t * (t >= 0.0 ? above : below) / k;
+  }
+  const double n = z ? *z : standard_normal(u[0], u[1]);
+  return n * (n >= 0.0 ? above : below) / 3.0;
+}
+
+std::string correlation_factor(ToleranceDesign& design) {
+  std::vector<Varied> q;
+  for (const Correlation& c : design.correlations) {
+    for (const Varied v : {c.first, c.second}) {
+      if (std::ranges::find(q, v) == q.end()) q.push_back(v);
+    }
+  }
+  const auto n = static_cast<Eigen::Index>(q.size());
+  Eigen::MatrixXd m = Eigen::MatrixXd::Identity(n, n);
+  const auto at = [&q](Varied v) { return std::ranges::find(q, v) - q.begin(); };
+  std::string pairs;
+  for (const Correlation& c : design.correlations) {
+    m(at(c.first), at(c.second)) = c.coefficient;
+    m(at(c.second), at(c.first)) = c.coefficient;
+    pairs += (pairs.empty() ? "" : " and ") + std::string(varied_name(c.first)) + "," +
+             std::string(varied_name(c.second));
+  }
+  const Eigen::LLT<Eigen::MatrixXd> llt(m);
+  const Eigen::MatrixXd l = llt.matrixL();
+  // A pivot at or below zero, or one so small that rounding decides it.
+  if (llt.info() != Eigen::Success || (n > 0 && l.diagonal().minCoeff() < 1e-6)) return pairs;
+  design.correlated = q;
+  design.cholesky.clear();
+  for (Eigen::Index i = 0; i < n; ++i) {
+    for (Eigen::Index j = 0; j < n; ++j) design.cholesky.push_back(l(i, j));
+  }
+  return "";
+}
+
 double share_at_or_below(Spread spread, double nominal, double half_width, double floor) {
   const double distance = nominal - floor;
   if (half_width <= 0.0) return distance <= 0.0 ? 1.0 : 0.0;
@@ -253,12 +387,18 @@ double share_at_or_below(Spread spread, double nominal, double half_width, doubl
 ToleranceSample tolerance_sample(const ToleranceDesign& design, std::uint64_t index) {
   ToleranceSample sample;
   sample.inputs = nominal_inputs(design.nominal);
+  const std::vector<double> mixed = correlated_normals(design, index);
   for (const Variation& v : design.variations) {
     const auto slot = static_cast<std::uint32_t>(v.quantity);
-    const double offset =
-        drawn_offset(design.spread, v.half_width, uniform_pair(design.seed, index, slot));
+    const auto z = correlated_normal(design, mixed, v.quantity);
     float& value = input(sample.inputs, v.quantity);
-    value = static_cast<float>(static_cast<double>(value) + offset);
+    if (plain(v) && !z) {  // the draws of runs without a quantity's own law, bias or lot
+      const double offset =
+          drawn_offset(design.spread, v.half_width, uniform_pair(design.seed, index, slot));
+      value = static_cast<float>(static_cast<double>(value) + offset);
+      continue;
+    }
+    value = static_cast<float>(static_cast<double>(value) + own_offset(design, v, index, z));
   }
   sample.layer_inputs = nominal_layer_inputs(design.nominal);
   for (const LayerVariation& v : design.layer_variations) {
@@ -268,6 +408,38 @@ ToleranceSample tolerance_sample(const ToleranceDesign& design, std::uint64_t in
         drawn_offset(design.spread, v.half_width, uniform_pair(design.seed, index, slot));
     float& value = sample.layer_inputs.at(at);
     value = static_cast<float>(static_cast<double>(value) + offset);
+  }
+  if (!design.layer_variations.empty()) {
+    input(sample.inputs, Varied::b) =
+        drawn_pair(design.nominal, sample.inputs, sample.layer_inputs).x.board.b;
+  }
+  evaluate(design, sample);
+  return sample;
+}
+
+std::size_t varied_input_count(const ToleranceDesign& design) {
+  return design.variations.size() + design.layer_variations.size();
+}
+
+std::string varied_input_name(const ToleranceDesign& design, std::size_t k) {
+  if (k < design.variations.size()) return std::string(varied_name(design.variations[k].quantity));
+  const LayerVariation& l = design.layer_variations.at(k - design.variations.size());
+  return (l.thickness ? "d" : "er") + std::to_string(l.layer);
+}
+
+ToleranceSample held_sample(const ToleranceDesign& design, const ToleranceSample& drawn,
+                            std::size_t k) {
+  ToleranceSample sample;
+  sample.inputs = drawn.inputs;
+  sample.layer_inputs = drawn.layer_inputs;
+  if (k < design.variations.size()) {
+    const Varied q = design.variations[k].quantity;
+    const auto at = static_cast<std::size_t>(q);
+    sample.inputs.at(at) = nominal_inputs(design.nominal).at(at);
+  } else {
+    const LayerVariation& l = design.layer_variations.at(k - design.variations.size());
+    const std::size_t at = layer_input_index(l.layer, l.thickness);
+    sample.layer_inputs.at(at) = nominal_layer_inputs(design.nominal).at(at);
   }
   if (!design.layer_variations.empty()) {
     input(sample.inputs, Varied::b) =

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -55,11 +56,44 @@ const StripDimension* dimension_varied(Varied v);
 // uniformly over [-X, X], or normally with X three standard deviations.
 enum class Spread : std::uint8_t { normal, uniform };
 
+// A quantity's own law: uniform, or normal with the half-width X three
+// standard deviations and no bound (0.27 % of the draws lie past X), or
+// with `truncation` k > 0 normal with X k standard deviations and no draw
+// past X.  A truncated draw is the inverse normal distribution of a
+// uniform number restricted to (-k, k): one draw whatever k, so sample i
+// stays a function of the seed and i.
+struct Law {
+  Spread spread = Spread::normal;
+  double truncation = 0.0;
+};
+
 // A varied quantity and its half-width, in its own unit (inches, or none
-// for Er), already converted from a percentage.
+// for Er), already converted from a percentage.  Beyond the plain form
+// (the design's law, symmetric about the nominal value):
+//  - bias: the nominal value moved by it before the draw;
+//  - below: the reach below the nominal value, when it differs from the
+//    half-width above it (a normal draw takes X/3 as its standard
+//    deviation on each side, a uniform one draws within [-below, X]);
+//  - law: its own law instead of the design's;
+//  - lot_half_width: a share drawn once per lot of consecutive samples
+//    (ToleranceDesign::lot_size), with the same law, added to the draw.
 struct Variation {
   Varied quantity;
   double half_width;
+  double bias = 0.0;
+  std::optional<double> below = std::nullopt;
+  std::optional<Law> law = std::nullopt;
+  double lot_half_width = 0.0;
+};
+
+// Two varied quantities whose draws are correlated by `coefficient`: their
+// standard normal numbers are mixed by the Cholesky factor of the
+// correlation matrix (a uniform or truncated law takes the mixed number
+// through the normal distribution).
+struct Correlation {
+  Varied first;
+  Varied second;
+  double coefficient;
 };
 
 // A layer of a stack varied: its permittivity (erN) or its thickness (dN),
@@ -115,7 +149,19 @@ struct ToleranceDesign {
   Spread spread = Spread::normal;
   std::uint64_t seed = 0;
   std::optional<ResponseAtF0> at_f0;
+  std::vector<Correlation> correlations;
+  // The lower Cholesky factor of the correlated quantities' correlation
+  // matrix, row by row, and those quantities in its order; made by
+  // correlation_factor.
+  std::vector<Varied> correlated;
+  std::vector<double> cholesky;
+  std::uint64_t lot_size = 0;  // samples per lot; 0 without lots
 };
+
+// The pairs of quantities whose correlations make the matrix not positive
+// definite ("b,er and b,w"), or empty when it is and design.correlated and
+// design.cholesky hold its factor.
+std::string correlation_factor(ToleranceDesign& design);
 
 // Why a sample has no outcomes.
 enum class SampleStatus : std::uint8_t {
@@ -144,6 +190,22 @@ ToleranceSample tolerance_sample(const ToleranceDesign& design, std::uint64_t in
 // The nominal design's outcomes (status ok unless the nominal itself fails).
 ToleranceSample nominal_sample(const ToleranceDesign& design);
 
+// ---- Attribution: a sample again with one input held at its nominal value ----
+
+// The varied inputs of a design, numbered 0 ..: its variations in their
+// order, then its layers'.
+std::size_t varied_input_count(const ToleranceDesign& design);
+
+// "w", "etch", "er2", "d1": the name of varied input `k`.
+std::string varied_input_name(const ToleranceDesign& design, std::size_t k);
+
+// `drawn`, the sample `tolerance_sample` gave, again with varied input `k`
+// at its nominal value and every other input as drawn: one evaluation.  Its
+// outcomes are those of the same sample of the design without that
+// variation, bit for bit, since each input has its own stream.
+ToleranceSample held_sample(const ToleranceDesign& design, const ToleranceSample& drawn,
+                            std::size_t k);
+
 // ---- The draws, on their own for tests ----
 
 // A uniform number in (0, 1), 53 bits, of stream `slot` of sample `index`.
@@ -153,6 +215,16 @@ std::array<double, 2> uniform_pair(std::uint64_t seed, std::uint64_t index, std:
 // Box and Muller's standard normal number from two uniform ones in (0, 1):
 // sqrt(-2 ln u1) cos(2 pi u2).
 double standard_normal(double u1, double u2);
+
+// The standard normal distribution and its inverse (p in (0, 1)).
+double normal_cdf(double z);
+double normal_quantile(double p);
+
+// The offset from the nominal value of a draw of `v` under `law` from the
+// uniform pair `u`; `z`, when given, is the (correlated) standard normal
+// number to use instead of the pair's own.
+double law_offset(const Law& law, double above, double below, const std::array<double, 2>& u,
+                  std::optional<double> z);
 
 // The share of samples, under `spread`, with a value at or below `floor`
 // for a quantity of nominal value `nominal` varied by the half-width

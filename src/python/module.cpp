@@ -393,7 +393,7 @@ class TableArrays {
     for (std::int64_t r = 0; r < block.count; ++r) {
       const std::span<const commands::Cell> cells = block.row(r);
       const auto i = static_cast<std::size_t>(block.first + r);
-      for (std::size_t c = 0; c < cells.size(); ++c) {
+      for (std::size_t c = 0; c < columns_.size(); ++c) {  // not the hidden ones after them
         const commands::Cell& cell = cells[c];
         double value = std::numeric_limits<double>::quiet_NaN();
         if (cell.kind == commands::CellKind::number) {
@@ -629,6 +629,28 @@ py::dict share_of(const YieldEstimate& y) {
   return d;
 }
 
+// The rows of a row source as table() gives rows.
+py::tuple rows_result(const commands::RowSource& rows, commands::LengthUnit unit) {
+  TableArrays arrays(rows.columns(), unit, rows.rows());
+  commands::RowBlock block;
+  block.width = rows.columns().size();
+  block.count = 1;
+  block.cells.resize(block.width);
+  for (std::int64_t i = 0; i < rows.rows(); ++i) {
+    block.first = i;
+    rows.fill(i, block.cells, block.tally);
+    arrays.take(block);
+  }
+  return arrays.result(py::none(), py::none(), py::none(), py::none());
+}
+
+// The attribution's rows, as table() gives rows.
+py::tuple attribution_result(const commands::ToleranceRequest& q,
+                             const commands::ToleranceOutcome& r, commands::LengthUnit unit) {
+  const std::unique_ptr<commands::RowSource> rows = commands::tolerance_attribution_rows(q, r);
+  return rows_result(*rows, unit);
+}
+
 // The statistics rows as table() gives rows, and the run's figures.
 py::tuple statistics_result(const commands::ToleranceRequest& q,
                             const commands::ToleranceOutcome& r, commands::LengthUnit unit) {
@@ -655,6 +677,11 @@ py::tuple statistics_result(const commands::ToleranceRequest& q,
   info["start"] = q.start;
   info["count"] = q.count;
   info["seed"] = q.design.seed;
+  if (!r.attribution.empty()) info["attribution"] = attribution_result(q, r, unit);
+  if (!r.lot_yields.empty()) {
+    info["lots"] = rows_result(*commands::tolerance_lot_rows(q, r), unit);
+    info["lot_spread"] = rows_result(*commands::tolerance_lot_spread_rows(r), unit);
+  }
   return py::make_tuple(arrays.result(py::none(), py::none(), py::none(), py::none()), info);
 }
 
@@ -666,7 +693,8 @@ py::tuple tolerance(const py::tuple& names, const py::tuple& values, const std::
       tolerance_request(names, values, length_unit, frequency_unit);
   const std::unique_ptr<commands::RowSource> rows = commands::tolerance_sample_rows(q);
   const commands::LengthUnit unit = commands::parse_length_unit("units", length_unit);
-  TableArrays samples(rows->columns(), unit, rows->rows());
+  TableArrays samples(rows->columns().first(commands::tolerance_sample_width(q)), unit,
+                      rows->rows());
   commands::ToleranceCollector collector(q);
   run(
       *rows,

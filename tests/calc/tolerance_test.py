@@ -107,6 +107,71 @@ class Statistics(unittest.TestCase):
                 self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n")
 
 
+class Attribution(unittest.TestCase):
+    ATTRIBUTED = COUPLER + ["--samples", "2000", "--attribution", "on"]
+
+    def test_every_format_carries_the_same_attribution_and_the_same_statistics(self):
+        # Faults: the hidden held columns leaking into the samples output, the
+        # statistics changed by attribution, a format without the attribution
+        # or with other numbers than the others, JSON left unparseable.
+        with tempfile.TemporaryDirectory() as d:
+            plain_path, held_path = os.path.join(d, "plain.csv"), os.path.join(d, "held.csv")
+            plain = run(COUPLER + ["--samples", "2000", "--format", "csv", "--samples-output",
+                                   plain_path]).stdout
+            held = run(self.ATTRIBUTED + ["--format", "csv", "--samples-output",
+                                          held_path]).stdout
+            with open(plain_path, encoding="utf-8") as a, open(held_path, encoding="utf-8") as b:
+                self.assertEqual(a.read(), b.read())
+        statistics, attribution = held.split("\n\n")
+        self.assertEqual(statistics + "\n", plain)
+        by_csv = csv_table(attribution)
+        self.assertEqual(by_csv["quantity"], ["t", "b", "er", "etch", "sum"])
+        self.assertEqual(list(by_csv)[5:], ["coupling_db_share_pct", "zo_ohm_share_pct"])
+        as_json = json.loads(run(self.ATTRIBUTED + ["--format", "json"]).stdout)
+        self.assertEqual([r["quantity"] for r in as_json["attribution"]], by_csv["quantity"])
+        for column in ("held_yield_pct", "yield_gain_pct", "coupling_db_share_pct"):
+            self.assertEqual([r[column] for r in as_json["attribution"]],
+                             [float(x) if x else None for x in by_csv[column]], column)
+        table = run(self.ATTRIBUTED).stdout
+        self.assertIn("Attribution: the yield with each quantity at its nominal value", table)
+        etch_row = next(line for line in table.splitlines() if line.strip().startswith("etch"))
+        self.assertEqual(float(etch_row.split()[1]), float(by_csv["held_yield_pct"][3]))
+
+    def test_the_held_yield_is_the_run_without_the_quantity(self):
+        # Fault: a held yield that is not the yield of the run that does not
+        # vary the quantity, with the same seed.
+        held = csv_table(run(self.ATTRIBUTED + ["--format", "csv"]).stdout.split("\n\n")[1])
+        no_etch = [a for a in COUPLER if a not in ("--etch", "+-0.5mil")]
+        without = csv_table(run(no_etch + ["--samples", "2000", "--format", "csv"]).stdout)
+        self.assertEqual(held["held_yield_pct"][3], without["within_pct"][-1])
+
+    def test_the_chart_has_the_attribution_panel(self):
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "h.svg")
+            run(self.ATTRIBUTED + ["--plot", path, "--output", os.devnull])
+            with open(path, encoding="utf-8") as f:
+                self.assertIn("Yield gained with each quantity at its nominal value", f.read())
+
+
+class Lots(unittest.TestCase):
+    def test_lots_and_their_spread_in_every_format(self):
+        # Faults: a format without the lots' tables, a spread that is not
+        # the lots' yields' (n - 1 standard deviation, least, most).
+        args = COUPLER[:11] + ["--vary", "t=10%,b=3%,er=0.01,lot:0.06", "--lot-size", "250",
+                               "--samples", "2000", "--limit", "coupling=9.8:10.2,zo=49:51"]
+        lots_csv, spread_csv = run(args + ["--format", "csv"]).stdout.split("\n\n")[1:]
+        lots, spread = csv_table(lots_csv), csv_table(spread_csv)
+        yields = np.array(lots["yield_pct"], dtype=np.float64)
+        self.assertEqual(len(yields), 8)
+        self.assertEqual(spread["lots"], ["8"])
+        self.assertAlmostEqual(float(spread["std_pct"][0]), yields.std(ddof=1), places=3)
+        self.assertEqual(float(spread["min_pct"][0]), yields.min())
+        as_json = json.loads(run(args + ["--format", "json"]).stdout)
+        self.assertEqual([r["yield_pct"] for r in as_json["lots"]], list(yields))
+        self.assertEqual(as_json["lot_spread"][0]["max_pct"], yields.max())
+        self.assertIn("Lots of 250 samples: the yield of each", run(args).stdout)
+
+
 class Failures(unittest.TestCase):
     # Strips one above the other across 16 mil, 1.37 mil thick, between
     # planes 20 mil apart, +-1.5 mil: where B falls below 18.74 mil the

@@ -121,26 +121,92 @@ TEST(ToleranceRequests, RefusalsNameTheOptionAndValue) {
   }
 }
 
+// Faults: a form of --vary read as another (a bias taken as the
+// half-width, +X/-Y's sides swapped, the law's K lost, a lot share left on
+// the next quantity), the pairs of --correlate split wrongly.
+TEST(ToleranceRequests, ReadEachQuantitysLawBiasBoundsLotAndCorrelation) {
+  Texts texts = with(kCoupler, Opt::vary,
+                     "t=+10%/-5%:uniform,b=3%:normal2,er=\u00b10.02,lot:\u00b10.04,"
+                     "etch=-0.3mil\u00b10.5mil,w=1mil");
+  std::erase_if(texts, [](const auto& t) { return t.first == Opt::etch; });
+  texts = with(with(texts, Opt::lot_size, "500"), Opt::correlate, "b,er=0.6,w,etch=-0.2");
+  const ToleranceDesign d = request_of(texts).design;
+  ASSERT_EQ(d.variations.size(), 5U);
+  const Variation& t = d.variations[0];
+  EXPECT_NEAR(t.half_width, 0.1 * 0.00137, 1e-9);
+  EXPECT_NEAR(t.below.value_or(0.0), 0.05 * 0.00137, 1e-9);
+  EXPECT_EQ(t.law->spread, Spread::uniform);
+  EXPECT_EQ(d.variations[1].law->truncation, 2.0);
+  EXPECT_NEAR(d.variations[2].half_width, 0.02, 1e-7);
+  EXPECT_NEAR(d.variations[2].lot_half_width, 0.04, 1e-7);
+  const Variation& etch = d.variations[3];
+  EXPECT_EQ(etch.quantity, Varied::etch);
+  EXPECT_NEAR(etch.bias, -0.0003, 1e-9);
+  EXPECT_NEAR(etch.half_width, 0.0005, 1e-9);
+  EXPECT_FALSE(d.variations[4].law.has_value());
+  EXPECT_EQ(d.lot_size, 500U);
+  ASSERT_EQ(d.correlations.size(), 2U);
+  EXPECT_EQ(d.correlations[1].second, Varied::etch);
+  EXPECT_EQ(d.correlations[1].coefficient, -0.2);
+  EXPECT_EQ(d.correlated.size(), 4U);
+}
+
+// Each refusal of the forms above is one line naming the option and value.
+TEST(ToleranceRequests, RefusalsOfLawsLotsAndCorrelations) {
+  const Texts varied = with(kCoupler, Opt::vary, "b=3%,er=0.04,w=1mil");
+  const std::vector<std::pair<Texts, std::string>> cases = {
+      {with(varied, Opt::correlate, "b,er=0.9,b,w=0.9,er,w=-0.9"),
+       "the correlations of b,er and b,w and er,w make a matrix that is not positive definite"},
+      {with(varied, Opt::correlate, "b,er=1"), "expected a correlation R above -1 and below 1"},
+      {with(varied, Opt::correlate, "b,s=0.5"), "A and B two quantities varied by --vary"},
+      {with(varied, Opt::correlate, "b,er=0.5,er,b=0.1"), "that pair is correlated twice"},
+      {with(varied, Opt::correlate, "b=0.5"), "--correlate 'b=0.5': expected A,B=R"},
+      {with(varied, Opt::correlate, "b,er"), "--correlate 'b,er': expected A,B=R"},
+      {with(kCoupler, Opt::vary, "w=1mil:normal11"), "expected the law :uniform, :normal or"},
+      {with(kCoupler, Opt::vary, "w=1mil:gauss"), "expected the law"},
+      {with(kCoupler, Opt::vary, "er=0.02,lot:0.04"), "a lot share needs --lot-size N"},
+      {with(kCoupler, Opt::vary, "lot:0.04"), "expected after a quantity's item: NAME=X,lot:Y"},
+      {with(kCoupler, Opt::vary, "w=+1mil/-"), "--vary 'w=+1mil/-': expected X, BIAS"},
+      {with(kCoupler, Opt::vary, "etch=1mil"), "the etch is varied by --vary already"},
+  };
+  for (const auto& [texts, expected] : cases) {
+    const std::string said = refusal(texts);
+    EXPECT_NE(said.find(expected), std::string::npos) << said << "\nexpected: " << expected;
+    EXPECT_EQ(said.find('\n'), std::string::npos) << said;
+  }
+}
+
 // Half-widths a little inside the nominal value pass for a uniform law
 // (never below zero) but not for a normal one (its tail reaches below).
 TEST(ToleranceRequests, TheShareBelowZeroDependsOnTheLaw) {
   Texts close = with(kCoupler, Opt::vary, "s=6mil");
   std::erase_if(close, [](const auto& t) { return t.first == Opt::etch; });
   EXPECT_EQ(refusal(with(close, Opt::dist, "uniform")), "");
+  EXPECT_EQ(refusal(with(close, Opt::vary, "s=6mil:uniform")), "");  // its own law
+  EXPECT_NE(refusal(with(with(close, Opt::dist, "uniform"), Opt::vary, "s=6mil:normal")), "");
   EXPECT_NE(refusal(close).find("% of the samples (nominal 0.0064 in)"), std::string::npos)
       << refusal(close);
 }
 
+// With attribution too: the held samples' cells (each input nominal in
+// turn) depend on the sample's index alone; and with lots (a lot straddling
+// the slices' boundary), correlation and a truncated law.
 TEST(ToleranceRows, AreTheSameForAnyThreadsAndSlices) {
-  const ToleranceRequest whole = request_of(kCoupler);
-  const std::vector<Cell> one = sample_cells(whole, 1);
-  EXPECT_TRUE(same_cells(one, sample_cells(whole, 2)));
-  // Two slices at an odd boundary, in the other order, make the whole.
-  const std::vector<Cell> head = sample_cells(request_of(with(kCoupler, Opt::count, "1234")), 2);
-  const std::vector<Cell> tail = sample_cells(request_of(with(kCoupler, Opt::start, "1234")), 1);
-  std::vector<Cell> joined = head;
-  joined.insert(joined.end(), tail.begin(), tail.end());
-  EXPECT_TRUE(same_cells(one, joined));
+  const Texts limited = with(kCoupler, Opt::limit, "coupling=9.8:10.2,zo=49:51");
+  Texts boards = with(with(limited, Opt::vary, "t=+10%/-5%,b=3%:normal3,er=0.02,lot:0.04"),
+                      Opt::lot_size, "100");
+  boards = with(boards, Opt::correlate, "b,er=0.6");
+  for (const Texts& texts : {kCoupler, with(limited, Opt::attribution, "on"), boards}) {
+    const ToleranceRequest whole = request_of(texts);
+    const std::vector<Cell> one = sample_cells(whole, 1);
+    EXPECT_TRUE(same_cells(one, sample_cells(whole, 2)));
+    // Two slices at an odd boundary, in the other order, make the whole.
+    const std::vector<Cell> head = sample_cells(request_of(with(texts, Opt::count, "1234")), 2);
+    const std::vector<Cell> tail = sample_cells(request_of(with(texts, Opt::start, "1234")), 1);
+    std::vector<Cell> joined = head;
+    joined.insert(joined.end(), tail.begin(), tail.end());
+    EXPECT_TRUE(same_cells(one, joined));
+  }
 }
 
 ToleranceOutcome outcome_of(const ToleranceRequest& q) {
@@ -184,6 +250,97 @@ TEST(ToleranceRows, StatisticsComeFromTheValuesAlone) {
   }
   EXPECT_EQ(again.yield.passed, r.yield.passed);
   EXPECT_EQ(again.within[2].passed, r.within[2].passed);
+}
+
+// Faults: the collector reading the status or the pass from the hidden
+// columns, a hidden cell read against the wrong input or limit, and the
+// yield with an input held not the run's without it varied.  With
+// attribution on, the statistics are those of the run without it, and each
+// held yield is the yield of the run that does not vary that quantity.
+TEST(ToleranceRows, AttributionLeavesTheStatisticsAndHoldsEachQuantityInTurn) {
+  const Texts limited = with(kCoupler, Opt::limit, "coupling=9.8:10.2,zo=49.5:50.5");
+  const ToleranceOutcome plain = outcome_of(request_of(limited));
+  const ToleranceOutcome attributed = outcome_of(request_of(with(limited, Opt::attribution, "on")));
+  EXPECT_TRUE(plain.attribution.empty());
+  EXPECT_EQ(attributed.yield.passed, plain.yield.passed);
+  for (std::size_t k = 0; k < kImpedanceOutcomes; ++k) {
+    EXPECT_EQ(attributed.statistics[k].mean, plain.statistics[k].mean);
+    EXPECT_EQ(attributed.statistics[k].percentiles, plain.statistics[k].percentiles);
+  }
+  // t, b, er from --vary, then the etch; each run again without it.
+  const std::vector<Texts> without = {
+      with(limited, Opt::vary, "b=3%,er=0.04"),
+      with(limited, Opt::vary, "t=10%,er=0.04"),
+      with(limited, Opt::vary, "t=10%,b=3%"),
+      [&] {
+        Texts t = limited;
+        std::erase_if(t, [](const auto& x) { return x.first == Opt::etch; });
+        return t;
+      }(),
+  };
+  ASSERT_EQ(attributed.attribution.size(), without.size());
+  for (std::size_t k = 0; k < without.size(); ++k) {
+    EXPECT_EQ(attributed.attribution[k].held_yield.passed,
+              outcome_of(request_of(without[k])).yield.passed)
+        << attributed.attribution[k].name;
+  }
+  EXPECT_GT(attributed.attribution[3].held_yield.passed, plain.yield.passed);  // the etch costs
+}
+
+// Faults: a sample counted in the wrong lot (its index within the slice
+// taken for its index in the run, or the lot not i / N), a slice's partial
+// first lot dropped.  Each lot's yield counts the samples of that lot that
+// pass, for a slice starting inside a lot too.
+TEST(ToleranceRows, EachLotsYieldCountsItsOwnSamples) {
+  Texts texts =
+      with(with(kCoupler, Opt::vary, "t=10%,b=3%,er=0.01,lot:0.06"), Opt::lot_size, "300");
+  texts = with(with(texts, Opt::limit, "coupling=9.8:10.2,zo=49.5:50.5"), Opt::start, "450");
+  const ToleranceRequest q = request_of(texts);
+  const ToleranceOutcome r = outcome_of(q);
+  ASSERT_EQ(r.lot_yields.size(), 9U);  // samples 450 to 2999: lots 1 to 9, the first in part
+  for (std::size_t k = 0; k < r.lot_yields.size(); ++k) {
+    const std::uint64_t lot = 1 + k;
+    std::int64_t passed = 0;
+    std::int64_t samples = 0;
+    for (std::uint64_t i = std::max<std::uint64_t>(lot * 300, 450); i < (lot + 1) * 300; ++i) {
+      ++samples;
+      passed += passes(tolerance_sample(q.design, i), q.limits) ? 1 : 0;
+    }
+    EXPECT_EQ(r.lot_yields[k].samples, samples) << lot;
+    EXPECT_EQ(r.lot_yields[k].passed, passed) << lot;
+  }
+}
+
+// Fault: the collector reading a stack's drawn layers (the columns between
+// the board's and the outcomes) as the outcomes.  On a stack with varied
+// layers, the statistics and the held samples are of Zo and the coupling,
+// and each held yield is that of the run without that layer varied.
+TEST(ToleranceRows, AStacksVariedLayersAreNotTakenForOutcomes) {
+  const Texts stack = {{Opt::layers, "31mil:3.66,31mil:3.66"},
+                       {Opt::strips_on, "1"},
+                       {Opt::t, "1oz"},
+                       {Opt::w, "24.8mil"},
+                       {Opt::s, "6.4mil"},
+                       {Opt::solver, "field"},
+                       {Opt::samples, "6"},
+                       {Opt::limit, "zo=49.8:50.4"},
+                       {Opt::vary, "er1=0.05,d2=1mil"},
+                       {Opt::attribution, "on"}};
+  const ToleranceRequest q = request_of(stack);
+  const ToleranceOutcome r = outcome_of(q);
+  std::int64_t passed = 0;
+  double zo = 0.0;
+  for (std::uint64_t i = 0; i < q.count; ++i) {
+    const ToleranceSample s = tolerance_sample(q.design, i);
+    passed += passes(s, q.limits) ? 1 : 0;
+    zo += s.outcomes[2];
+  }
+  EXPECT_NEAR(r.statistics[2].mean, zo / 6.0, 1e-4);
+  EXPECT_EQ(r.within[2].passed, passed);
+  ASSERT_EQ(r.attribution.size(), 2U);
+  EXPECT_EQ(r.attribution[1].name, "d2");
+  EXPECT_EQ(r.attribution[1].held_yield.passed,
+            outcome_of(request_of(with(stack, Opt::vary, "er1=0.05"))).yield.passed);
 }
 
 // The response command's cells of one row, by column name.

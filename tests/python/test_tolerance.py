@@ -69,6 +69,38 @@ class Samples(unittest.TestCase):
             ketrovane.tolerance(**{**DESIGN, "samples": 10.0})
 
 
+class Attribution(unittest.TestCase):
+    def test_attribution_is_the_command_lines(self):
+        # Faults: the Python result without the attribution, its rows other
+        # than the command line's, or the samples' table taking the hidden
+        # held columns.
+        r = ketrovane.tolerance(**DESIGN, attribution=True)
+        self.assertIsNone(ketrovane.tolerance(**DESIGN).attribution)
+        out = calc.run(COMMAND_LINE + ["--attribution", "on", "--format", "csv"]).stdout
+        held = calc.rows_of(out.split("\n\n")[1])
+        self.assertEqual(list(r.attribution.quantity), ["t", "b", "er", "etch", "sum"])
+        for name in ("held_yield_pct", "yield_gain_pct", "zo_ohm_share_pct"):
+            np.testing.assert_array_equal(np.float32(r.attribution[name]), held[name],
+                                          err_msg=name)
+        self.assertEqual(r.columns, ketrovane.tolerance(**DESIGN).columns)
+
+    def test_boards_variations_take_the_command_lines_texts(self):
+        # Fault: a keyword of the boards' variations not passed on as the
+        # command line's option, or the lots' results missing.
+        vary = "t=+10%/-5%:uniform,b=3%:normal3,er=0.02,lot:0.04,etch=-0.3mil\u00b10.5mil"
+        design = {**DESIGN, "etch": None, "vary": vary, "correlate": "b,er=0.6", "lot_size": 500}
+        r = ketrovane.tolerance(**design)
+        line = [a for a in COMMAND_LINE if a not in ("--etch", "0.5mil")]
+        line[line.index("--vary") + 1] = vary
+        out = calc.run(line + ["--correlate", "b,er=0.6", "--lot-size", "500", "--format",
+                               "csv"]).stdout.split("\n\n")
+        statistics, lots = calc.rows_of(out[0]), calc.rows_of(out[1])
+        np.testing.assert_array_equal(np.float32(r.statistics.mean), statistics["mean"])
+        np.testing.assert_array_equal(np.float32(r.lots.yield_pct), lots["yield_pct"])
+        self.assertEqual(len(r.lots), 4)
+        self.assertEqual(len(r.lot_spread), 1)
+
+
 class FieldFailures(unittest.TestCase):
     def test_strips_too_far_apart_fail_on_the_field_not_the_model(self):
         # Broadside strips an inch apart sideways: the field cannot resolve

@@ -967,6 +967,8 @@ def _single_value(name, value):
         return value if value is None else str(value).strip(_PADDING)
     option = _OPTION_NAMED[name]
     kind = option["kind"]
+    if isinstance(value, bool) and option.get("choices") == "off|on":
+        return "on" if value else "off"  # attribution=True
     try:
         if kind == "whole":
             if isinstance(value, bool) or not isinstance(value, (int, _np.integer)):
@@ -993,10 +995,16 @@ class Tolerance(Result):
     low and high, its 95 % confidence interval).  ``not_computed`` counts
     the samples that could not be computed by their status; ``start``,
     ``count``, ``samples`` and ``seed`` say which slice of which run this
-    is.  ``ketrovane.tolerance_combine(parts)`` puts slices back together."""
+    is.  ``ketrovane.tolerance_combine(parts)`` puts slices back together.
+    With ``attribution=True`` (or "on"), ``attribution`` is a `Result` of one row per
+    varied quantity (the yield with it held nominal, the yield gained, its
+    share of each limited outcome's variance) and a last row, sum; else
+    None.  With ``lot_size``, ``lots`` is a `Result` of one row per lot
+    (lot, first_sample, samples, passed, yield_pct) and ``lot_spread`` one
+    of a row (lots, mean_pct, std_pct, min_pct, max_pct); else None."""
 
     __slots__ = ("sample", "statistics", "yield_", "not_computed", "start", "count", "samples",
-                 "seed", "_call")
+                 "seed", "attribution", "lots", "lot_spread", "_call")
 
     def __contains__(self, name):
         return name == "sample" or super().__contains__(name)
@@ -1012,6 +1020,10 @@ def _tolerance_result(samples_table, statistics_result, call):
     r.yield_ = info["yield"]
     r.not_computed = info["not_computed"]
     r.start, r.count, r.samples, r.seed = info["start"], info["count"], info["samples"], info["seed"]
+    r.attribution, r.lots, r.lot_spread = (
+        None if info.get(key) is None else
+        Result("tolerance", (_np.shape(info[key][2])[-1],), *info[key][:6])
+        for key in ("attribution", "lots", "lot_spread"))
     r.sample = _np.arange(r.start, r.start + r.count, dtype=_np.int64)
     r._call = call
     return r

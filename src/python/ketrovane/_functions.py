@@ -474,15 +474,15 @@ def multisection(*, er, zo, coupling, sections, b=None, t=None, layers=None, str
 
 
 _TOLERANCE = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
-              "rho", "roughness", "tand", "f0", "rs", "rl", "vary", "etch", "dist", "limit",
-              "samples", "seed", "start", "count", "solver")
+              "rho", "roughness", "tand", "f0", "rs", "rl", "vary", "etch", "dist", "correlate",
+              "lot-size", "attribution", "limit", "samples", "seed", "start", "count", "solver")
 
 
 def tolerance(*, b, t, er, w, samples, layers=None, strips_on=None, core=None, s=None,
               geometry="edge", h=None, sv=None, wo="0in", rho="copper", roughness="5uin",
               tand=0.0009, f0=None, rs=50.0, rl=50.0, vary=None, etch=None, dist="normal",
-              limits=None, seed=1, start=0, count=None, solver="model", units=None,
-              progress=None):
+              correlate=None, lot_size=None, attribution="off", limits=None, seed=1, start=0,
+              count=None, solver="model", units=None, progress=None):
     """Monte Carlo tolerance analysis of one coupler: the spread of its impedances and coupling,
     and its yield against limits.
 
@@ -540,6 +540,13 @@ def tolerance(*, b, t, er, w, samples, layers=None, strips_on=None, core=None, s
         um); from 0 to 1000 in
     dist: how each quantity spreads within its half-width: normally, the half-width three standard
         deviations, or uniformly: one of "normal", "uniform"; default "normal"
+    correlate: 
+    lot_size: samples per lot: a quantity's lot share (vary NAME=X,lot:Y) is drawn once per N
+        consecutive samples, and the yield of each lot is reported: a whole number; from 1 to
+        1000000000
+    attribution: on: evaluate each sample again with each varied quantity at its nominal value and
+        report each one's yield held nominal and share of each limited outcome's variance (one more
+        evaluation per quantity per sample): one of "off", "on"; default "off"
     limits: the limits every sample must meet, a dict such as {"coupling": (9.5, 10.5)}: coupling
         (magnitude, dB), zo, zoe, zoo (ohm), and with f0 coupling_f0, return_loss, isolation,
         directivity (dB), each (low, high), None for an open side, or a text "LO:HI"
@@ -567,7 +574,8 @@ def tolerance(*, b, t, er, w, samples, layers=None, strips_on=None, core=None, s
     together.
     """
     arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, rho, roughness,
-                 tand, f0, rs, rl, vary, etch, dist, limits, samples, seed, start, count, solver)
+                 tand, f0, rs, rl, vary, etch, dist, correlate, lot_size, attribution, limits,
+                 samples, seed, start, count, solver)
     values = _given(tolerance, _TOLERANCE, arguments)
     return _tolerance(_TOLERANCE, values, units, progress)
 
