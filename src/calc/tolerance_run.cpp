@@ -45,14 +45,11 @@ std::pair<double, double> histogram_span(std::span<const float> v, const Limit* 
   auto [low, high] = std::ranges::minmax(v);
   double from = low;
   double to = high;
-  const bool magnitude = limit != nullptr && (limit->quantity == Outcome::coupling ||
-                                              limit->quantity == Outcome::coupling_f0);
   if (limit != nullptr) {
     for (const double edge : {limit->low, limit->high}) {
       if (!std::isfinite(edge)) continue;
-      const double at = magnitude && from < 0.0 ? -edge : edge;
-      from = std::min(from, at);
-      to = std::max(to, at);
+      from = std::min(from, edge);
+      to = std::max(to, edge);
     }
   }
   const double margin = to > from ? 0.05 * (to - from) : std::max(1e-6, 1e-3 * std::fabs(from));
@@ -101,11 +98,9 @@ std::string histogram_panel(std::span<const float> v, const Limit* limit, const 
   const std::string solver = on_the_field ? " on the field solution" : " on the model";
   std::string title = outcome_label(o) + solver + ": " + std::to_string(v.size()) + " samples";
   if (limit != nullptr) {
-    const bool negative =
-        (o == Outcome::coupling || o == Outcome::coupling_f0) && !v.empty() && v.front() < 0.0F;
     for (const double edge : {limit->low, limit->high}) {
       if (!std::isfinite(edge)) continue;
-      const std::string at = commands::shortest(static_cast<float>(negative ? -edge : edge));
+      const std::string at = commands::shortest(static_cast<float>(edge));
       s.append("set arrow from ").append(at).append(", graph 0 to ").append(at);
       s += ", graph 1 nohead lw 2 lc rgb '#c62828' dt 2\n";
     }

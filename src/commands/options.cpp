@@ -567,11 +567,13 @@ std::vector<OptionSpec> other_options() {
       {.id = Opt::limit,
        .name = "limit",
        .kind = K::items,
-       .choices = "NAME=LO:HI",
+       .choices = "NAME=LOW:HIGH",
        .help =
-           "a limit every sample must meet: coupling (magnitude, dB), zo, zoe, zoo (ohm), and with "
-           "--f0 coupling_f0, return_loss, isolation, directivity (dB); LO: or :HI for one side; "
-           "repeat the option or separate the items by commas",
+           "a limit every sample must meet, LOW <= value <= HIGH in the sign the table prints: "
+           "coupling (dB, negative: -10.5:-9.5; positive ends are magnitudes, 9.5:10.5 the same), "
+           "zo, zoe, zoo (ohm), and with --f0 coupling_f0, return_loss, isolation, directivity "
+           "(dB); LOW: (at least) or :HIGH (at most) for one side, LOW above HIGH refused; repeat "
+           "the option or separate the items by commas",
        .optional = C::tolerance,
        .python_keyword = "limits"},
       {.id = Opt::samples,

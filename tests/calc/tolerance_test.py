@@ -99,6 +99,24 @@ class Statistics(unittest.TestCase):
         self.assertEqual(samples["columns"][0], "sample")
         self.assertEqual(head["inputs"]["vary_t"]["given"], "t=10%")
 
+    # Faults: the seed echoed through a float (9007199254740993 as
+    # ...992.0), a limit echoed as a range of two rows with a step, and a
+    # coupling limit not in the table's sign.
+    def test_inputs_echo_the_seed_exactly_and_a_limit_as_its_ends(self):
+        head = json.loads(run(COUPLER + ["--samples", "10", "--seed", "9007199254740993",
+                                         "--limit", "return_loss=20:", "--f0", "1GHz",
+                                         "--format", "json"]).stdout)
+        inputs = head["inputs"]
+        self.assertEqual(inputs["seed"]["value"], 9007199254740993)
+        self.assertIsInstance(inputs["seed"]["value"], int)
+        self.assertEqual(head["tolerance"]["seed"], 9007199254740993)
+        for name, low, high in (("limit_coupling", -10.5, -9.5), ("limit_zo", 48, 52),
+                                ("limit_return_loss", 20, None)):
+            self.assertEqual((inputs[name]["low"], inputs[name]["high"]), (low, high), name)
+            self.assertFalse({"start", "step", "rows"} & set(inputs[name]), name)
+        coupling = next(r for r in head["rows"] if r["quantity"] == "coupling_db")
+        self.assertEqual((coupling["limit_low"], coupling["limit_high"]), (-10.5, -9.5))
+
     def test_the_chart_is_drawn(self):
         with tempfile.TemporaryDirectory() as d:
             path = os.path.join(d, "h.png")
