@@ -305,6 +305,11 @@ void Run::write(const commands::RowBlock& block) {
 RunResult Run::operator()() {
   format_ = format_named(values_.choice(Opt::format));
   unit_ = commands::output_length_unit(values_);
+  if (command_.id == commands::Command::tolerance && values_.has(Opt::combine)) {
+    RunResult result = run_tolerance_combine(values_, {format_, unit_, nullptr});
+    if (result.error.empty()) with_bare_numbers_note(result);
+    return result;
+  }
   const commands::Request request = command_.read(values_);
   echo_ = values_.echo();
   if (const auto* tolerance = std::get_if<commands::ToleranceRequest>(&request)) {

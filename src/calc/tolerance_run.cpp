@@ -114,9 +114,10 @@ std::string histogram_panel(std::span<const float> v, const Limit* limit, const 
   return s;
 }
 
+}  // namespace
+
 void draw_histograms(const std::string& path, OutputFile& image,
-                     const commands::ToleranceRequest& q,
-                     const commands::ToleranceCollector& samples,
+                     const commands::ToleranceRequest& q, const OutcomeValues& samples,
                      const commands::ToleranceOutcome& r) {
   const std::string gnuplot = find_gnuplot();
   if (gnuplot.empty()) {
@@ -128,7 +129,7 @@ void draw_histograms(const std::string& path, OutputFile& image,
   std::string panels;
   std::size_t block = 0;
   for (const Outcome o : charted) {
-    const std::span<const float> v = samples.values(o);
+    const std::span<const float> v = samples(o);
     if (v.empty()) continue;
     const Limit* limit = limit_on(q.limits, o);
     const auto [from, to] = histogram_span(v, limit);
@@ -158,6 +159,8 @@ void draw_histograms(const std::string& path, OutputFile& image,
       },
       image, path);
 }
+
+namespace {
 
 // The model's accuracy where the nominal coupler lies, as the other
 // commands note it.
@@ -221,12 +224,25 @@ RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceR
   if (samples_writer) samples_writer->finish();
   const commands::ToleranceOutcome outcome = collector.finish();
 
+  write_statistics(request, outcome, o, output.sink());
+  if (image != nullptr) {
+    draw_histograms(
+        *plot_path, *image, request, [&collector](Outcome x) { return collector.values(x); },
+        outcome);
+  }
+  outputs.commit();
+  return tolerance_result(request, outcome, o.unit);
+}
+
+void write_statistics(const commands::ToleranceRequest& request,
+                      const commands::ToleranceOutcome& outcome, const ToleranceOutputs& o,
+                      Sink& sink) {
   const std::unique_ptr<commands::RowSource> statistics =
       commands::tolerance_statistics_rows(request, outcome);
   const std::unique_ptr<RowWriter> writer = make_writer(
       o.format,
       {"tolerance", o.echo, statistics->columns(), o.unit, nullptr, nullptr, &request, &outcome},
-      output.sink());
+      sink);
   std::vector<Cell> cells(statistics->columns().size());
   commands::RowTally unused;
   for (std::int64_t i = 0; i < statistics->rows(); ++i) {
@@ -234,13 +250,14 @@ RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceR
     writer->row(cells);
   }
   writer->finish();
-  if (image != nullptr) draw_histograms(*plot_path, *image, request, collector, outcome);
-  outputs.commit();
+}
 
+RunResult tolerance_result(const commands::ToleranceRequest& request,
+                           const commands::ToleranceOutcome& outcome, commands::LengthUnit unit) {
   RunResult result{outcome.failed() > 0 ? commands::kRowsNotBuilt : commands::kSuccess, "",
                    outcome.failed()};
   result.failed_rows_line = commands::failed_samples_line(outcome);
-  if (std::string note = accuracy_note_of(request, o.unit); !note.empty()) {
+  if (std::string note = accuracy_note_of(request, unit); !note.empty()) {
     result.notes.push_back(std::move(note));
   }
   return result;

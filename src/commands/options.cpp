@@ -613,6 +613,15 @@ std::vector<OptionSpec> other_options() {
        .help = "write every sample, its inputs and outputs, to FILE.csv or FILE.json",
        .optional = C::tolerance,
        .reach = Reach::output},
+      {.id = Opt::combine,
+       .name = "combine",
+       .kind = K::file,
+       .choices = "FILE...",
+       .help = "the statistics of the whole run from the --samples-output FILE.json of its "
+               "slices (--start, --count), in any order, without a gap or an overlap; the run's "
+               "options come from the files",
+       .optional = C::tolerance,
+       .reach = Reach::output},
       {.id = Opt::tol,
        .name = "tol",
        .kind = K::quantity,

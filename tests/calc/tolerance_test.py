@@ -125,6 +125,56 @@ class Statistics(unittest.TestCase):
                 self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n")
 
 
+class Combine(unittest.TestCase):
+    """--combine: the whole run's statistics from its slices' samples files."""
+
+    RUN = COUPLER + ["--samples", "1200", "--seed", "9", "--f0", "1GHz", "--limit",
+                     "isolation=20:"]
+
+    def slices(self, d, bounds, extra=()):
+        paths = []
+        for start, count in bounds:
+            path = os.path.join(d, f"{start}-{count}.json")
+            run(self.RUN + list(extra) + ["--start", str(start), "--count", str(count),
+                                          "--samples-output", path, "--output", os.devnull])
+            paths.append(path)
+        return paths
+
+    # Faults: a slice's samples dropped or taken twice, statistics of the
+    # slices' order rather than the samples', an output format not given.
+    def test_slices_in_any_order_give_the_whole_runs_outputs(self):
+        with tempfile.TemporaryDirectory() as d:
+            paths = self.slices(d, ((700, 500), (0, 300), (300, 400)))
+            for form in ("table", "csv", "json"):
+                whole = run(self.RUN + ["--format", form])
+                combined = run(["tolerance", "--combine"] + paths + ["--format", form])
+                if form == "json":
+                    whole, combined = json.loads(whole.stdout), json.loads(combined.stdout)
+                    self.assertEqual(combined["rows"], whole["rows"])
+                    self.assertEqual(combined["tolerance"], whole["tolerance"])
+                else:
+                    self.assertEqual(combined.stdout, whole.stdout, form)
+
+    # Faults: a gap, an overlap or another run's slice taken as part of the run.
+    def test_gaps_overlaps_and_other_runs_are_refused(self):
+        with tempfile.TemporaryDirectory() as d:
+            head, tail, middle = self.slices(d, ((0, 300), (600, 600), (200, 400)))
+            (other,) = self.slices(d, ((300, 300),), ["--limit", "directivity=10:"])
+            statistics = os.path.join(d, "statistics.json")
+            run(self.RUN + ["--count", "300", "--format", "json", "--output", statistics])
+            cases = (
+                ([head, tail], "samples 300 to 599 are missing between"),
+                ([head, middle, tail], "overlaps '" + head + "' at sample 200"),
+                ([head, other, tail], "is a slice of another run than"),
+                ([statistics], "(this is its statistics)"),
+                ([head, "--b", "62mil"], "--b '62mil': not with --combine"),
+            )
+            for args, expected in cases:
+                done = run(["tolerance", "--combine"] + args, status=2)
+                self.assertIn(expected, done.stderr)
+                self.assertEqual(len(done.stderr.splitlines()), 1, done.stderr)
+
+
 class Failures(unittest.TestCase):
     # Strips one above the other across 16 mil, 1.37 mil thick, between
     # planes 20 mil apart, +-1.5 mil: where B falls below 18.74 mil the
