@@ -90,6 +90,75 @@ std::string outcome_label(Outcome o) {
   return "";
 }
 
+// A vertical line across the panel at `at`.
+std::string vertical_line(double at, std::string_view style) {
+  const std::string x = commands::shortest(static_cast<float>(at));
+  return "set arrow from " + x + ", graph 0 to " + x + ", graph 1 nohead front lw 2 " +
+         std::string(style) + "\n";
+}
+
+// The nominal design's value (a solid green line) and the samples' mean
+// (a dotted orange one), and the words of the title that name them.
+std::string mark_nominal_and_mean(std::string& script, Outcome o,
+                                  const commands::ToleranceOutcome& r) {
+  const auto i = static_cast<std::size_t>(o);
+  std::string words;
+  if (r.nominal.status == SampleStatus::ok) {
+    const float nominal = r.nominal.outcomes.at(i);
+    script += vertical_line(nominal, "lc rgb '#2e7d32'");
+    words += ", nominal " + commands::significant(nominal, 5) + " (solid)";
+  }
+  if (const double mean = r.statistics.at(i).mean; std::isfinite(mean)) {
+    script += vertical_line(mean, "lc rgb '#ef6c00' dt 3");
+    words += ", mean " + commands::significant(static_cast<float>(mean), 5) + " (dotted)";
+  }
+  return words;
+}
+
+// Above the panels, a line each: the design and its tolerances as given,
+// and the yield of every limit with its interval.
+std::string caption(const commands::ToleranceRequest& q, const commands::ToleranceOutcome& r,
+                    const commands::Echo* echo) {
+  std::string design;
+  std::string tolerances;
+  const auto add = [](std::string& list, const std::string& item) {
+    list += (list.empty() ? "" : ", ") + item;
+  };
+  for (const commands::InputEcho& e : echo == nullptr ? commands::Echo{} : *echo) {
+    const bool run = e.name == "samples" || e.name == "seed" || e.name == "start" ||
+                     e.name == "count" || e.name.starts_with("limit_");
+    if (e.given.empty() || run) continue;
+    if (e.name.starts_with("vary_")) {
+      add(tolerances, e.given);
+    } else if (e.name == "etch") {
+      add(tolerances, "etch " + e.given);
+    } else {
+      add(design, e.name + " " + e.given);
+    }
+  }
+  std::vector<std::string> lines = {"Design: " + design};
+  if (!tolerances.empty()) {
+    lines.push_back(
+        "Tolerances: " + tolerances +
+        (q.design.spread == Spread::uniform ? " (uniform)" : " (normal, 3 standard deviations)"));
+  }
+  std::string run = std::to_string(r.samples) + " samples, seed " + std::to_string(q.design.seed);
+  if (!q.limits.empty()) {
+    run = "Yield " + commands::significant(static_cast<float>(100.0 * r.yield.share), 4) +
+          " % (95 % confidence " +
+          commands::significant(static_cast<float>(100.0 * r.yield.low), 4) + " % to " +
+          commands::significant(static_cast<float>(100.0 * r.yield.high), 4) + " %) of " + run;
+  }
+  lines.push_back(run);
+  // Each line a title of its own, joined by gnuplot's line break.
+  std::string text;
+  for (const std::string& line : lines) {
+    const std::string quoted = chart_title(line);
+    text += (text.empty() ? "" : "\\n") + quoted.substr(1, quoted.size() - 2);
+  }
+  return "\"" + text + "\"";
+}
+
 // One panel: its bins as boxes, its limits as red lines.
 std::string histogram_panel(std::span<const float> v, const Limit* limit, const std::string& data,
                             std::size_t block, Outcome o, const commands::ToleranceOutcome& r,
@@ -108,6 +177,7 @@ std::string histogram_panel(std::span<const float> v, const Limit* limit, const 
     title += ", " + commands::significant(static_cast<float>(100.0 * y.share), 4) +
              " % within the limits (dashed)";
   }
+  title += mark_nominal_and_mean(s, o, r);
   s += "set title " + chart_title(title) + "\n";
   s += "plot " + chart_string(data) + " index " + std::to_string(block) +
        " using 1:2 with boxes fill solid 0.6 lc rgb '#1f4e9c' notitle\n";
@@ -118,7 +188,7 @@ std::string histogram_panel(std::span<const float> v, const Limit* limit, const 
 
 void draw_histograms(const std::string& path, OutputFile& image,
                      const commands::ToleranceRequest& q, const OutcomeValues& samples,
-                     const commands::ToleranceOutcome& r) {
+                     const commands::ToleranceOutcome& r, const commands::Echo* echo) {
   const std::string gnuplot = find_gnuplot();
   if (gnuplot.empty()) {
     throw OutputError("cannot draw " + commands::quoted(path) +
@@ -147,7 +217,8 @@ void draw_histograms(const std::string& path, OutputFile& image,
   data.sink().flush();
   if (block == 0)
     throw OutputError("cannot draw " + commands::quoted(path) + ": no sample was computed");
-  const std::string layout = "set multiplot layout " + std::to_string(block) + ",1\n";
+  const std::string layout =
+      "set multiplot layout " + std::to_string(block) + ",1 title " + caption(q, r, echo) + "\n";
   draw_with_gnuplot(
       gnuplot,
       [&](const std::string& target) {
@@ -228,7 +299,7 @@ RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceR
   if (image != nullptr) {
     draw_histograms(
         *plot_path, *image, request, [&collector](Outcome x) { return collector.values(x); },
-        outcome);
+        outcome, o.echo);
   }
   outputs.commit();
   return tolerance_result(request, outcome, o.unit);

@@ -37,7 +37,7 @@ void write_statistics(const commands::ToleranceRequest& request,
 using OutcomeValues = std::function<std::span<const float>(Outcome)>;
 void draw_histograms(const std::string& path, OutputFile& image,
                      const commands::ToleranceRequest& q, const OutcomeValues& samples,
-                     const commands::ToleranceOutcome& r);
+                     const commands::ToleranceOutcome& r, const commands::Echo* echo);
 RunResult tolerance_result(const commands::ToleranceRequest& request,
                            const commands::ToleranceOutcome& outcome, commands::LengthUnit unit);
 

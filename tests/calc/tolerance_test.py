@@ -124,6 +124,29 @@ class Statistics(unittest.TestCase):
             with open(path, "rb") as f:
                 self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n")
 
+    # Fault: histograms that show the limits alone, without the yield, the
+    # nominal, the mean, or the design and tolerances they are of.
+    def test_the_chart_marks_the_yield_nominal_and_mean_under_its_design(self):
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "h.svg")
+            done = run(COUPLER + ["--samples", "500", "--plot", path, "--format", "json"])
+            with open(path, encoding="utf-8") as f:
+                svg = f.read()
+        head = json.loads(done.stdout)
+        y = head["tolerance"]["yield"]
+        rows = {r["quantity"]: r for r in head["rows"]}
+        for text in ("Design: er 3.66, b 62mil, t 1oz, w 24.8mil, s 6.4mil",
+                     "Tolerances: t=10%, b=\u00b13%, er=0.04, etch +-0.5mil (normal, 3 standard "
+                     "deviations)",
+                     f"Yield {y['share_pct']:.4g} % (95 % confidence", "of 500 samples, seed 1",
+                     f"nominal {rows['coupling_db']['nominal']:.5g} (solid), mean "
+                     f"{rows['coupling_db']['mean']:.5g} (dotted)",
+                     f"nominal {rows['zo_ohm']['nominal']:.5g} (solid)"):
+            self.assertIn(text, svg)
+        # A line per panel for the nominal (green) and the mean (orange).
+        self.assertEqual(svg.count("rgb( 46, 125,  50)"), 2)
+        self.assertGreaterEqual(svg.count("rgb(239, 108,   0)"), 2)
+
 
 class Combine(unittest.TestCase):
     """--combine: the whole run's statistics from its slices' samples files."""
