@@ -340,11 +340,12 @@ double read_limit_side(std::string_view text, const Quantity& q, double open) {
   return parse_quantity(dashed(option(Opt::limit)), text, q);
 }
 
-std::string limit_text(double low, double high) {
+// "LEFT:RIGHT", an infinite side left empty.
+std::string limit_text(double left, double right) {
   const auto side = [](double x) {
     return std::isfinite(x) ? shortest(static_cast<float>(x)) : std::string();
   };
-  return side(low) + ":" + side(high);
+  return side(left) + ":" + side(right);
 }
 
 // The coupling is negative as the table prints it, and its limit is read
@@ -369,7 +370,7 @@ std::pair<double, double> signed_coupling(std::string_view item, double low, dou
   if (low > high) {
     reject(option(Opt::limit), item,
            "expected LOW below HIGH; as the table prints the coupling, " + limit_text(-low, -high) +
-               " (magnitudes " + limit_text(high, low) + ")");
+               " (magnitudes " + limit_text(std::min(low, high), std::max(low, high)) + ")");
   }
   return {-high, -low};
 }
