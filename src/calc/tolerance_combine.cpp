@@ -5,6 +5,7 @@
 // are taken in sample order and given to the same statistics as a run's.
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -134,10 +135,11 @@ std::string number_text(const Json& v) {
   return v.dump();
 }
 
-// The run's options as texts once more.  Numbers are given in the base
-// units (the files' values), so that bare numbers read under --units read
-// the same; a varied quantity by its half-width, a limit by its ends.
-void give_options(const Json& inputs, commands::TextValues& values) {
+// The run's options as texts once more: as the file gives them, or else
+// with numbers in the base units (the files' values), so that bare numbers
+// the run read under --units read the same; then a varied quantity is given
+// by its half-width, a limit by its ends.
+void give_options(const Json& inputs, commands::TextValues& values, bool as_given) {
   std::string vary;
   std::string limit;
   const auto add = [](std::string& list, const std::string& item) {
@@ -145,29 +147,69 @@ void give_options(const Json& inputs, commands::TextValues& values) {
   };
   for (const auto& [name, e] : inputs.items()) {
     if (e["given"].is_null()) continue;
+    const std::string given = e["given"].get<std::string>();
     if (name.starts_with("vary_")) {
-      add(vary, name.substr(5) + "=" + number_text(e["value"]));
+      add(vary, as_given ? given : name.substr(5) + "=" + number_text(e["value"]));
     } else if (name.starts_with("limit_")) {
       const auto side = [](const Json& x) { return x.is_null() ? std::string() : number_text(x); };
-      add(limit, name.substr(6) + "=" + side(e["low"]) + ":" + side(e["high"]));
+      add(limit, as_given ? given : name.substr(6) + "=" + side(e["low"]) + ":" + side(e["high"]));
     } else if (const commands::OptionSpec* o = commands::option_named(name)) {
       const bool number = o->kind == commands::ValueKind::quantity && e.contains("value");
-      values.set(o->id, number ? number_text(e["value"]) : e["given"].get<std::string>());
+      values.set(o->id, number && !as_given ? number_text(e["value"]) : given);
     }
   }
   if (!vary.empty()) values.set(Opt::vary, vary);
   if (!limit.empty()) values.set(Opt::limit, limit);
 }
 
-commands::ToleranceRequest request_of(const Slice& first, std::uint64_t count,
-                                      commands::TextValues& values) {
-  give_options(first.inputs, values);
+// Whether a value read once more is the one the file echoes.
+bool same_value(const commands::InputEcho& e, const Json& file) {
+  if (e.bounds) {
+    const auto side = [](double x, const Json& f) {
+      return std::isfinite(x) ? f.is_number() && static_cast<float>(x) == f.get<float>()
+                              : f.is_null();
+    };
+    return side((*e.bounds)[0], file.value("low", Json())) &&
+           side((*e.bounds)[1], file.value("high", Json()));
+  }
+  if (e.whole) return file.value("value", Json()) == *e.whole;
+  if (e.axis.swept || !file.contains("value") || !file["value"].is_number()) return false;
+  return e.axis.range.min == file["value"].get<float>();
+}
+
+// The options as given read to the values the file echoes: without
+// --units, which the file does not echo, they may not.
+bool reads_the_same(const commands::Echo& echo, const Json& inputs) {
+  return std::ranges::all_of(echo, [&inputs](const commands::InputEcho& e) {
+    return e.name == "start" || e.name == "count" ||
+           (inputs.contains(e.name) && same_value(e, inputs[e.name]));
+  });
+}
+
+commands::ToleranceRequest read_run(const Slice& first, std::uint64_t count,
+                                    commands::TextValues& values, bool as_given) {
+  give_options(first.inputs, values, as_given);
   const std::uint64_t samples = first.inputs["samples"]["value"].get<std::uint64_t>();
   // A whole run reads as one: its slice's options only where they are not the whole.
   if (first.first != 0) values.set(Opt::start, std::to_string(first.first));
   if (first.first + count != samples) values.set(Opt::count, std::to_string(count));
+  return commands::read_tolerance(values);
+}
+
+// The run's request, read into `given` when the options as given read the
+// same, into `numbers` otherwise; the values read.
+commands::TextValues& request_of(const Slice& first, std::uint64_t count,
+                                 commands::ToleranceRequest& request, commands::TextValues& given,
+                                 commands::TextValues& numbers) {
   try {
-    return commands::read_tolerance(values);
+    request = read_run(first, count, given, true);
+    if (reads_the_same(given.echo(), first.inputs)) return given;
+  } catch (const commands::InputError&) {
+    // Read again in the base units below.
+  }
+  try {
+    request = read_run(first, count, numbers, false);
+    return numbers;
   } catch (const commands::InputError& e) {
     refuse_file(first.path, std::string("its run is refused: ") + e.what());
   }
@@ -228,8 +270,10 @@ RunResult run_tolerance_combine(commands::TextValues& values, const ToleranceOut
   check_joined(slices);
   std::uint64_t count = 0;
   for (const Slice& s : slices) count += s.count;
-  commands::TextValues run;
-  const commands::ToleranceRequest q = request_of(slices.front(), count, run);
+  commands::TextValues given;
+  commands::TextValues numbers;
+  commands::ToleranceRequest q;
+  const commands::TextValues& run = request_of(slices.front(), count, q, given, numbers);
   Taken taken = take_samples(q, slices);
   const commands::ToleranceOutcome outcome =
       commands::tolerance_outcome(q, taken.values, taken.passed, taken.by_status);

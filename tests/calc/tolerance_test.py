@@ -171,12 +171,24 @@ class Combine(unittest.TestCase):
             for form in ("table", "csv", "json"):
                 whole = run(self.RUN + ["--format", form])
                 combined = run(["tolerance", "--combine"] + paths + ["--format", form])
-                if form == "json":
-                    whole, combined = json.loads(whole.stdout), json.loads(combined.stdout)
-                    self.assertEqual(combined["rows"], whole["rows"])
-                    self.assertEqual(combined["tolerance"], whole["tolerance"])
-                else:
-                    self.assertEqual(combined.stdout, whole.stdout, form)
+                # The JSON's inputs too: the options read back as given.
+                self.assertEqual(combined.stdout, whole.stdout, form)
+
+    # Fault: bare numbers of a run under --units read back in inches.
+    def test_bare_numbers_under_units_read_back_as_the_run_read_them(self):
+        bare = ["tolerance", "--units", "mil", "--b", "62", "--t", "1.37", "--er", "3.66", "--w",
+                "24.8", "--s", "6.4", "--etch", "0.5", "--vary", "t=0.137", "--limit",
+                "coupling=9.5:10.5", "--samples", "500"]
+        with tempfile.TemporaryDirectory() as d:
+            paths = [os.path.join(d, f"{start}.json") for start in (0, 200)]
+            for path, slice_args in zip(paths, (["--count", "200"], ["--start", "200"])):
+                run(bare + slice_args + ["--samples-output", path, "--output", os.devnull])
+            whole = json.loads(run(bare + ["--format", "json"]).stdout)
+            combined = json.loads(run(["tolerance", "--combine"] + paths +
+                                      ["--format", "json"]).stdout)
+        self.assertEqual(combined["rows"], whole["rows"])
+        self.assertEqual(combined["tolerance"], whole["tolerance"])
+        self.assertEqual(combined["inputs"]["b"]["value"], 0.062)
 
     # Faults: a gap, an overlap or another run's slice taken as part of the run.
     def test_gaps_overlaps_and_other_runs_are_refused(self):
