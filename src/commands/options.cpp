@@ -616,7 +616,7 @@ std::vector<OptionSpec> other_options() {
       {.id = Opt::combine,
        .name = "combine",
        .kind = K::file,
-       .choices = "FILE...",
+       .choices = "FILE",
        .help = "the statistics of the whole run from the --samples-output FILE.json of its "
                "slices (--start, --count), in any order, without a gap or an overlap; the run's "
                "options come from the files",
