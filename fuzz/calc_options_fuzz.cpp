@@ -37,14 +37,23 @@ struct Named {
   std::string text;
 };
 
-// A message is one line of printable text that starts with the option.
+// A message is one line of printable text that starts with the option:
+// ASCII, and characters beyond it as whole UTF-8 sequences.
 void check_message(const InputError& e) {
   const std::string_view m = e.what();
   KETROVANE_FUZZ_CHECK(m.starts_with("--"));
+  std::size_t continuations = 0;
   for (const char c : m) {
     const auto u = static_cast<unsigned char>(c);
-    KETROVANE_FUZZ_CHECK(u >= 0x20 && u < 0x7f);
+    if (continuations > 0) {
+      KETROVANE_FUZZ_CHECK((u & 0xc0U) == 0x80U);
+      --continuations;
+      continue;
+    }
+    continuations = u >= 0xf0U ? 3 : u >= 0xe0U ? 2 : u >= 0xc2U ? 1 : 0;
+    KETROVANE_FUZZ_CHECK(continuations > 0 || (u >= 0x20 && u < 0x7f));
   }
+  KETROVANE_FUZZ_CHECK(continuations == 0);
   KETROVANE_FUZZ_CHECK(m.size() < 600);
 }
 

@@ -41,11 +41,13 @@ void register_options(Subcommand& sub) {
   for (const OptionSpec& o : commands::options()) {
     if (!o.taken_by(sub.command->id)) continue;
     Registered& r = sub.options.emplace_back(Registered{&o, {}, nullptr});
+    // --combine takes the files that follow it, up to the next option.
+    const bool files = o.id == commands::Opt::combine;
     r.option =
         sub.app->add_option(commands::dashed(o), r.values, commands::help_text(o, sub.command->id))
             ->type_name(commands::value_name(o, sub.command->id))
-            ->expected(0, 1)
-            ->allow_extra_args(false)
+            ->expected(0, files ? CLI::detail::expected_max_vector_size : 1)
+            ->allow_extra_args(files)
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   }
   // What the parser does not know is ours to name, in one line.
@@ -104,7 +106,8 @@ std::string option_mistake(const Subcommand& sub) {
   for (const Registered& r : sub.options) {
     const std::string name = commands::dashed(*r.declared);
     const std::size_t given = r.option->count();
-    const bool repeatable = r.declared->kind == commands::ValueKind::items;
+    const bool repeatable =
+        r.declared->kind == commands::ValueKind::items || r.declared->id == commands::Opt::combine;
     if (repeatable &&
         std::ranges::any_of(r.values, [](const std::string& v) { return v.empty(); })) {
       return commands::missing_value_message(*r.declared, sub.command->id);
@@ -125,9 +128,11 @@ std::string option_mistake(const Subcommand& sub) {
 void read_texts(const Subcommand& sub, commands::TextValues& texts) {
   for (const Registered& r : sub.options) {
     if (r.option->count() == 0) continue;
-    // The items of a repeated --vary or --limit are one list.
+    // The items of a repeated --vary or --limit are one list; the files of
+    // --combine one a line.
+    const char* separator = r.declared->id == commands::Opt::combine ? "\n" : ",";
     std::string text = r.values.front();
-    for (std::size_t i = 1; i < r.values.size(); ++i) text += "," + r.values[i];
+    for (std::size_t i = 1; i < r.values.size(); ++i) text += separator + r.values[i];
     texts.set(r.declared->id, std::move(text));
   }
 }

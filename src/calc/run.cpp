@@ -361,6 +361,11 @@ void Run::write(const commands::RowBlock& block) {
 RunResult Run::operator()() {
   format_ = format_named(values_.choice(Opt::format));
   unit_ = commands::output_length_unit(values_);
+  if (command_.id == commands::Command::tolerance && values_.has(Opt::combine)) {
+    RunResult result = run_tolerance_combine(values_, {format_, unit_, nullptr});
+    if (result.error.empty()) with_bare_numbers_note(result);
+    return result;
+  }
   commands::Request request = command_.read(values_);
   read_artwork(request);
   echo_ = values_.echo();

@@ -47,14 +47,11 @@ std::pair<double, double> histogram_span(std::span<const float> v, const Limit* 
   auto [low, high] = std::ranges::minmax(v);
   double from = low;
   double to = high;
-  const bool magnitude = limit != nullptr && (limit->quantity == Outcome::coupling ||
-                                              limit->quantity == Outcome::coupling_f0);
   if (limit != nullptr) {
     for (const double edge : {limit->low, limit->high}) {
       if (!std::isfinite(edge)) continue;
-      const double at = magnitude && from < 0.0 ? -edge : edge;
-      from = std::min(from, at);
-      to = std::max(to, at);
+      from = std::min(from, edge);
+      to = std::max(to, edge);
     }
   }
   const double margin = to > from ? 0.05 * (to - from) : std::max(1e-6, 1e-3 * std::fabs(from));
@@ -95,6 +92,75 @@ std::string outcome_label(Outcome o) {
   return "";
 }
 
+// A vertical line across the panel at `at`.
+std::string vertical_line(double at, std::string_view style) {
+  const std::string x = commands::shortest(static_cast<float>(at));
+  return "set arrow from " + x + ", graph 0 to " + x + ", graph 1 nohead front lw 2 " +
+         std::string(style) + "\n";
+}
+
+// The nominal design's value (a solid green line) and the samples' mean
+// (a dotted orange one), and the words of the title that name them.
+std::string mark_nominal_and_mean(std::string& script, Outcome o,
+                                  const commands::ToleranceOutcome& r) {
+  const auto i = static_cast<std::size_t>(o);
+  std::string words;
+  if (r.nominal.status == SampleStatus::ok) {
+    const float nominal = r.nominal.outcomes.at(i);
+    script += vertical_line(nominal, "lc rgb '#2e7d32'");
+    words += ", nominal " + commands::significant(nominal, 5) + " (solid)";
+  }
+  if (const double mean = r.statistics.at(i).mean; std::isfinite(mean)) {
+    script += vertical_line(mean, "lc rgb '#ef6c00' dt 3");
+    words += ", mean " + commands::significant(static_cast<float>(mean), 5) + " (dotted)";
+  }
+  return words;
+}
+
+// Above the panels, a line each: the design and its tolerances as given,
+// and the yield of every limit with its interval.
+std::string caption(const commands::ToleranceRequest& q, const commands::ToleranceOutcome& r,
+                    const commands::Echo* echo) {
+  std::string design;
+  std::string tolerances;
+  const auto add = [](std::string& list, const std::string& item) {
+    list += (list.empty() ? "" : ", ") + item;
+  };
+  for (const commands::InputEcho& e : echo == nullptr ? commands::Echo{} : *echo) {
+    const bool run = e.name == "samples" || e.name == "seed" || e.name == "start" ||
+                     e.name == "count" || e.name.starts_with("limit_");
+    if (e.given.empty() || run) continue;
+    if (e.name.starts_with("vary_")) {
+      add(tolerances, e.given);
+    } else if (e.name == "etch") {
+      add(tolerances, "etch " + e.given);
+    } else {
+      add(design, e.name + " " + e.given);
+    }
+  }
+  std::vector<std::string> lines = {"Design: " + design};
+  if (!tolerances.empty()) {
+    lines.push_back(
+        "Tolerances: " + tolerances +
+        (q.design.spread == Spread::uniform ? " (uniform)" : " (normal, 3 standard deviations)"));
+  }
+  std::string run = std::to_string(r.samples) + " samples, seed " + std::to_string(q.design.seed);
+  if (!q.limits.empty()) {
+    run = "Yield " + commands::significant(static_cast<float>(100.0 * r.yield.share), 4) +
+          " % (95 % confidence " +
+          commands::significant(static_cast<float>(100.0 * r.yield.low), 4) + " % to " +
+          commands::significant(static_cast<float>(100.0 * r.yield.high), 4) + " %) of " + run;
+  }
+  lines.push_back(run);
+  // Each line a title of its own, joined by gnuplot's line break.
+  std::string text;
+  for (const std::string& line : lines) {
+    const std::string quoted = chart_title(line);
+    text += (text.empty() ? "" : "\\n") + quoted.substr(1, quoted.size() - 2);
+  }
+  return "\"" + text + "\"";
+}
+
 // One panel: its bins as boxes, its limits as red lines.
 std::string histogram_panel(std::span<const float> v, const Limit* limit, const std::string& data,
                             std::size_t block, Outcome o, const commands::ToleranceOutcome& r,
@@ -103,11 +169,9 @@ std::string histogram_panel(std::span<const float> v, const Limit* limit, const 
   const std::string solver = on_the_field ? " on the field solution" : " on the model";
   std::string title = outcome_label(o) + solver + ": " + std::to_string(v.size()) + " samples";
   if (limit != nullptr) {
-    const bool negative =
-        (o == Outcome::coupling || o == Outcome::coupling_f0) && !v.empty() && v.front() < 0.0F;
     for (const double edge : {limit->low, limit->high}) {
       if (!std::isfinite(edge)) continue;
-      const std::string at = commands::shortest(static_cast<float>(negative ? -edge : edge));
+      const std::string at = commands::shortest(static_cast<float>(edge));
       s.append("set arrow from ").append(at).append(", graph 0 to ").append(at);
       s += ", graph 1 nohead lw 2 lc rgb '#c62828' dt 2\n";
     }
@@ -115,6 +179,7 @@ std::string histogram_panel(std::span<const float> v, const Limit* limit, const 
     title += ", " + commands::significant(static_cast<float>(100.0 * y.share), 4) +
              " % within the limits (dashed)";
   }
+  title += mark_nominal_and_mean(s, o, r);
   s += "set title " + chart_title(title) + "\n";
   s += "plot " + chart_string(data) + " index " + std::to_string(block) +
        " using 1:2 with boxes fill solid 0.6 lc rgb '#1f4e9c' notitle\n";
@@ -145,10 +210,11 @@ std::string attribution_panel(const commands::ToleranceOutcome& r, TemporaryFile
          "set ylabel 'Share of samples (%)'\n";
 }
 
+}  // namespace
+
 void draw_histograms(const std::string& path, OutputFile& image,
-                     const commands::ToleranceRequest& q,
-                     const commands::ToleranceCollector& samples,
-                     const commands::ToleranceOutcome& r) {
+                     const commands::ToleranceRequest& q, const OutcomeValues& samples,
+                     const commands::ToleranceOutcome& r, const commands::Echo* echo) {
   const std::string gnuplot = find_gnuplot();
   if (gnuplot.empty()) {
     throw OutputError("cannot draw " + commands::quoted(path) +
@@ -159,7 +225,7 @@ void draw_histograms(const std::string& path, OutputFile& image,
   std::string panels;
   std::size_t block = 0;
   for (const Outcome o : charted) {
-    const std::span<const float> v = samples.values(o);
+    const std::span<const float> v = samples(o);
     if (v.empty()) continue;
     const Limit* limit = limit_on(q.limits, o);
     const auto [from, to] = histogram_span(v, limit);
@@ -178,7 +244,8 @@ void draw_histograms(const std::string& path, OutputFile& image,
     throw OutputError("cannot draw " + commands::quoted(path) + ": no sample was computed");
   if (!r.attribution.empty()) panels += attribution_panel(r, data, block++);
   data.sink().flush();
-  const std::string layout = "set multiplot layout " + std::to_string(block) + ",1\n";
+  const std::string layout =
+      "set multiplot layout " + std::to_string(block) + ",1 title " + caption(q, r, echo) + "\n";
   draw_with_gnuplot(
       gnuplot,
       [&](const std::string& target) {
@@ -190,6 +257,8 @@ void draw_histograms(const std::string& path, OutputFile& image,
       },
       image, path);
 }
+
+namespace {
 
 void write_rows(const commands::RowSource& rows, RowWriter& writer) {
   std::vector<Cell> cells(rows.columns().size());
@@ -336,27 +405,41 @@ RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceR
   if (samples_writer) samples_writer->finish();
   const commands::ToleranceOutcome outcome = collector.finish();
 
+  write_statistics(request, outcome, o, output.sink());
+  if (image != nullptr) {
+    draw_histograms(
+        *plot_path, *image, request, [&collector](Outcome x) { return collector.values(x); },
+        outcome, o.echo);
+  }
+  outputs.commit();
+  return tolerance_result(request, outcome, o.unit);
+}
+
+void write_statistics(const commands::ToleranceRequest& request,
+                      const commands::ToleranceOutcome& outcome, const ToleranceOutputs& o,
+                      Sink& sink) {
   const std::unique_ptr<commands::RowSource> statistics =
       commands::tolerance_statistics_rows(request, outcome);
   const std::unique_ptr<RowWriter> writer = make_writer(
       o.format,
       {"tolerance", o.echo, statistics->columns(), o.unit, nullptr, nullptr, &request, &outcome},
-      output.sink());
+      sink);
   write_rows(*statistics, *writer);
   std::vector<ExtraTable> extra = extra_tables(request, outcome);
   if (!extra.empty() && o.format == Format::json) {
-    write_json_tables(extra, output.sink());  // inside the statistics' object
+    write_json_tables(extra, sink);  // inside the statistics' object
   } else {
     writer->finish();
-    write_extra_tables(extra, o, output.sink());
+    write_extra_tables(extra, o, sink);
   }
-  if (image != nullptr) draw_histograms(*plot_path, *image, request, collector, outcome);
-  outputs.commit();
+}
 
+RunResult tolerance_result(const commands::ToleranceRequest& request,
+                           const commands::ToleranceOutcome& outcome, commands::LengthUnit unit) {
   RunResult result{outcome.failed() > 0 ? commands::kRowsNotBuilt : commands::kSuccess, "",
                    outcome.failed()};
   result.failed_rows_line = commands::failed_samples_line(outcome);
-  if (std::string note = accuracy_note_of(request, o.unit); !note.empty()) {
+  if (std::string note = accuracy_note_of(request, unit); !note.empty()) {
     result.notes.push_back(std::move(note));
   }
   return result;

@@ -3,12 +3,18 @@
 // the statistics table, and the histograms of --plot.
 #pragma once
 
+#include <functional>
+#include <span>
+#include <string>
 #include <string_view>
+
+#include "calc/output_file.hpp"
 
 #include "calc/run.hpp"
 #include "calc/writers.hpp"
 #include "commands/option_values.hpp"
 #include "commands/requests.hpp"
+#include "commands/tolerance_rows.hpp"
 
 namespace ketrovane::calc {
 
@@ -20,5 +26,22 @@ struct ToleranceOutputs {
 
 RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceRequest& request,
                         const ToleranceOutputs& outputs);
+
+// The statistics of a run, or of slices put together, and what they end in:
+// the table in the format asked, the histograms of --plot, the result with
+// its line on the samples that could not be computed and the model's note.
+void write_statistics(const commands::ToleranceRequest& request,
+                      const commands::ToleranceOutcome& outcome, const ToleranceOutputs& o,
+                      Sink& sink);
+// An outcome's values over the samples that have it.
+using OutcomeValues = std::function<std::span<const float>(Outcome)>;
+void draw_histograms(const std::string& path, OutputFile& image,
+                     const commands::ToleranceRequest& q, const OutcomeValues& samples,
+                     const commands::ToleranceOutcome& r, const commands::Echo* echo);
+RunResult tolerance_result(const commands::ToleranceRequest& request,
+                           const commands::ToleranceOutcome& outcome, commands::LengthUnit unit);
+
+// --combine: the statistics of the whole run from its slices' samples files.
+RunResult run_tolerance_combine(commands::TextValues& values, const ToleranceOutputs& outputs);
 
 }  // namespace ketrovane::calc

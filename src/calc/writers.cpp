@@ -180,7 +180,16 @@ nlohmann::ordered_json input_object(const InputEcho& e) {
   nlohmann::ordered_json o;
   o["given"] = e.given.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(e.given);
   o["unit"] = e.unit;
-  if (e.axis.swept) {
+  if (e.bounds) {
+    // A limit: its low and high, null for an open side.
+    for (const auto& [key, side] : {std::pair{"low", (*e.bounds)[0]}, {"high", (*e.bounds)[1]}}) {
+      o[key] = std::isfinite(side) ? json_number(static_cast<float>(side)) : nullptr;
+    }
+    return o;
+  }
+  if (e.whole) {
+    o["value"] = *e.whole;
+  } else if (e.axis.swept) {
     o["start"] = json_number(e.axis.range.min);
     o["stop"] = json_number(e.axis.range.max);
     o["step"] = json_number(e.axis.range.step);

@@ -365,7 +365,9 @@ const std::array<CommandSpec, kCommandCount> kCommands = {{
      "table has a row per outcome (mean, standard deviation, percentiles, the share within its "
      "--limit) and a last row, all_limits, with the yield and its 95 % confidence interval; "
      "samples that cannot be computed count against the yield and are named on the error "
-     "stream.\n--plot draws a histogram of each limited outcome with its limits."},
+     "stream.\n--plot draws a histogram of each limited outcome with its limits, the nominal "
+     "value and the mean, under the design, its tolerances and the yield.\n--combine FILE... "
+     "gives the whole run's statistics from its slices' --samples-output FILE.json."},
     {Command::line, "line", "",
      "impedance, effective permittivity, loss and length per degree of one strip, or its width "
      "for an impedance",

@@ -29,6 +29,24 @@ void append_escaped(std::string& out, char c) {
   out += kHex.at(u & 0x0fU);
 }
 
+// The length of the UTF-8 sequence of two to four bytes at `at` (its lead
+// and continuation bytes), or 0: a character shown as itself rather than as
+// its bytes.
+std::size_t utf8_length(std::string_view text, std::size_t at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  const std::size_t length = lead >= 0xf0U && lead <= 0xf4U   ? 4
+                             : lead >= 0xe0U && lead <= 0xefU ? 3
+                             : lead >= 0xc2U && lead <= 0xdfU ? 2
+                                                              : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  // U+0080 to U+009F are control characters: shown as their bytes.
+  if (lead == 0xc2U && static_cast<unsigned char>(text[at + 1]) < 0xa0U) return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((static_cast<unsigned char>(text[at + i]) & 0xc0U) != 0x80U) return 0;
+  }
+  return length;
+}
+
 std::string command_line_text(const Refusal& refusal) {
   return refusal_text(refusal, dashed_spelling);
 }
@@ -126,6 +144,11 @@ InputError::InputError(Refusal refusal)
 std::string quoted(std::string_view value) {
   std::string out = "'";
   for (std::size_t i = 0; i < value.size() && i < kShownCharacters; ++i) {
+    if (const std::size_t n = utf8_length(value, i); n > 0) {
+      out += value.substr(i, n);
+      i += n - 1;
+      continue;
+    }
     append_escaped(out, value[i]);
   }
   if (value.size() > kShownCharacters) out += "...";

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -72,10 +73,17 @@ float resistivity_number(std::string_view text);
 // One input as given and as used, for the headers of the command line's
 // outputs.
 struct InputEcho {
+  InputEcho(std::string name_, std::string given_, std::string unit_, Axis axis_)
+      : name(std::move(name_)), given(std::move(given_)), unit(std::move(unit_)), axis(axis_) {}
+
   std::string name;   // option name, "w"
   std::string given;  // the text given; empty for a default
   std::string unit;   // unit of the values: "in", "MHz", "ohm", "dB", "uohm_cm", ""
   Axis axis;          // the value, or the range, in that unit
+  // A whole number echoed exactly (a seed past 2^53), and a limit's low and
+  // high (an open side infinite), echoed as such rather than as the axis.
+  std::optional<std::uint64_t> whole;
+  std::optional<std::array<double, 2>> bounds;
 };
 using Echo = std::vector<InputEcho>;
 

@@ -609,11 +609,13 @@ std::vector<OptionSpec> other_options() {
       {.id = Opt::limit,
        .name = "limit",
        .kind = K::items,
-       .choices = "NAME=LO:HI",
+       .choices = "NAME=LOW:HIGH",
        .help =
-           "a limit every sample must meet: coupling (magnitude, dB), zo, zoe, zoo (ohm), and with "
-           "--f0 coupling_f0, return_loss, isolation, directivity (dB); LO: or :HI for one side; "
-           "repeat the option or separate the items by commas",
+           "a limit every sample must meet, LOW <= value <= HIGH in the sign the table prints: "
+           "coupling (dB, negative: -10.5:-9.5; positive ends are magnitudes, 9.5:10.5 the same), "
+           "zo, zoe, zoo (ohm), and with --f0 coupling_f0, return_loss, isolation, directivity "
+           "(dB); LOW: (at least) or :HIGH (at most) for one side, LOW above HIGH refused; repeat "
+           "the option or separate the items by commas",
        .optional = C::tolerance,
        .python_keyword = "limits"},
       {.id = Opt::samples,
@@ -651,6 +653,15 @@ std::vector<OptionSpec> other_options() {
        .kind = K::file,
        .choices = "FILE",
        .help = "write every sample, its inputs and outputs, to FILE.csv or FILE.json",
+       .optional = C::tolerance,
+       .reach = Reach::output},
+      {.id = Opt::combine,
+       .name = "combine",
+       .kind = K::file,
+       .choices = "FILE",
+       .help = "the statistics of the whole run from the --samples-output FILE.json of its "
+               "slices (--start, --count), in any order, without a gap or an overlap; the run's "
+               "options come from the files",
        .optional = C::tolerance,
        .reach = Reach::output},
       {.id = Opt::tol,

@@ -99,6 +99,7 @@ enum class Opt : std::uint8_t {
   start,
   count,
   samples_output,
+  combine,
   tol,
   solver,
   touchstone,

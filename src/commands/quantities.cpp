@@ -102,13 +102,20 @@ std::string_view bare_unit_of(const Quantity& q) {
   return q.bare_unit.empty() ? base_unit(q.dimension) : q.bare_unit;
 }
 
+// "a strip width W", "an etch bias half-width": the quantity with its article.
+std::string with_article(std::string_view what) {
+  const bool vowel =
+      !what.empty() && std::string_view("aeiou").find(what.front()) != std::string_view::npos;
+  return (vowel ? "an " : "a ") + std::string(what);
+}
+
 // "expected a strip width W above 0 in and at most 1000 in"
 std::string expected_range(const Quantity& q) {
-  return "expected a " + std::string(q.what) + (q.signless ? " magnitude " : " ") + range_text(q);
+  return "expected " + with_article(q.what) + (q.signless ? " magnitude " : " ") + range_text(q);
 }
 
 [[noreturn]] void reject_form(std::string_view option, std::string_view text, const Quantity& q) {
-  std::string expected = "expected a " + std::string(q.what) + ": a number";
+  std::string expected = "expected " + with_article(q.what) + ": a number";
   if (q.dimension != Dimension::pure) {
     expected += " with an optional unit (" + std::string(units_of(q.dimension).listed) +
                 "; bare numbers are " + std::string(bare_unit_of(q)) + ")";

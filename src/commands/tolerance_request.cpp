@@ -1,12 +1,15 @@
 // The tolerance command's request: the nominal coupler, what varies and by
 // how much, the limits, and the slice of the samples.
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "commands/input_error.hpp"
@@ -239,8 +242,12 @@ LayerVariation read_layer_variation(OptionValues& v, std::string_view item, Laye
   return l;
 }
 
+// The items of --vary and --etch as given, by quantity, for the messages.
+using GivenTexts = std::array<std::string, kVariedCount>;
+
 std::vector<Variation> read_variations(OptionValues& v, const StripPair& nominal,
-                                       std::vector<LayerVariation>& layers, Spread spread) {
+                                       std::vector<LayerVariation>& layers, Spread spread,
+                                       GivenTexts& given) {
   std::vector<Variation> variations;
   if (!v.has(Opt::vary)) return variations;
   const std::string text = v.shown(Opt::vary);
@@ -279,6 +286,7 @@ std::vector<Variation> read_variations(OptionValues& v, const StripPair& nominal
       reject(option(Opt::vary), item, "that quantity is varied twice");
     }
     variations.push_back(read);
+    given.at(static_cast<std::size_t>(read.quantity)) = item;
     v.record_input({"vary_" + std::string(varied_name(read.quantity)), std::string(item),
                     is_length(read.quantity) ? "in" : "",
                     single_value(static_cast<float>(read.half_width))});
@@ -293,13 +301,6 @@ double half_width_of(const std::vector<Variation>& variations, Varied q) {
   return 0.0;
 }
 
-// How far a quantity reaches with the etch's part: the half-widths add as
-// the spread adds independent draws (in quadrature for normal draws).
-double combined_half_width(Spread spread, double own, double etch_part) {
-  if (spread == Spread::uniform) return own + etch_part;
-  return std::hypot(own, etch_part);
-}
-
 // The law of a quantity's draws: its own, or the run's (a truncated normal
 // taken as the untruncated one, which reaches further).
 Spread own_spread(const ToleranceDesign& d, Varied q) {
@@ -311,39 +312,43 @@ Spread own_spread(const ToleranceDesign& d, Varied q) {
 
 // A variation that would make a dimension negative (or Er below 1) in more
 // than a negligible share of the samples is refused.
-void check_reach(const ToleranceDesign& d, Varied q, double floor) {
+// W and S carry the etch's draw besides their own (twice the bias): the
+// share is of the sum of the two draws.
+void check_reach(const ToleranceDesign& d, Varied q, double floor, const GivenTexts& given) {
   const double own = half_width_of(d.variations, q);
   const double etch = half_width_of(d.variations, Varied::etch);
   const bool etched = (q == Varied::w || q == Varied::s) && etch > 0.0;
-  const Spread spread = own_spread(d, q);
-  const double reach = combined_half_width(spread, own, etched ? 2.0 * etch : 0.0);
-  if (reach == 0.0) return;
+  if (own == 0.0 && !etched) return;
   const double nominal = nominal_of(d.nominal, q);
-  const double share = share_at_or_below(spread, nominal, reach, floor);
+  const double share = share_of_sum_at_or_below(
+      nominal,
+      {{{own_spread(d, q), own}, {own_spread(d, Varied::etch), etched ? 2.0 * etch : 0.0}}},
+      floor);
   if (share <= kNegligibleShare) return;
   const bool blamed_on_etch = own == 0.0;
   const std::string what =
       std::string(varied_name(q)) + (floor == 1.0 ? " below 1" : " zero or negative");
+  const auto text_of = [&given](Varied x) { return given.at(static_cast<std::size_t>(x)); };
   reject(option(blamed_on_etch ? Opt::etch : Opt::vary),
-         blamed_on_etch ? shortest(static_cast<float>(etch)) + " in"
-                        : std::string(varied_name(q)) + "=" + shortest(static_cast<float>(own)),
+         blamed_on_etch ? text_of(Varied::etch) : text_of(q),
          "would make " + what + " in " + significant(static_cast<float>(100.0 * share), 3) +
              " % of the samples (nominal " + shortest(static_cast<float>(nominal)) +
              (is_length(q) ? " in" : "") + (etched ? ", with the etch" : "") +
              "); at most one in a million may be");
 }
 
-void check_reaches(const ToleranceDesign& d) {
+void check_reaches(const ToleranceDesign& d, const GivenTexts& given) {
   for (const Varied q : variable_quantities(d.nominal.placement.arrangement)) {
     // Either side of the other strip is the same coupler.
     if (const StripDimension* d = dimension_varied(q); d != nullptr && d->sign_mirrors) continue;
-    check_reach(d, q, q == Varied::er ? 1.0 : 0.0);
+    check_reach(d, q, q == Varied::er ? 1.0 : 0.0, given);
   }
 }
 
-double read_etch(OptionValues& v) {
+double read_etch(OptionValues& v, GivenTexts& given) {
   if (!v.has(Opt::etch)) return 0.0;
   const std::string text = v.shown(Opt::etch);
+  given.at(static_cast<std::size_t>(Varied::etch)) = text;
   const float etch = parse_quantity(dashed(option(Opt::etch)), without_plus_minus(text),
                                     v.read_as(*option(Opt::etch).quantity));
   v.record_input({"etch", text, "in", single_value(etch)});
@@ -362,10 +367,14 @@ std::uint64_t read_whole(OptionValues& v, Opt id) {
                                : std::to_string(static_cast<std::uint64_t>(o.quantity->most)));
   std::uint64_t value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  // Digits past 2^64 - 1 are refused, not wrapped.
+  if (error == std::errc::result_out_of_range) reject(o, text, range);
   if (error != std::errc() || end != text.data() + text.size()) {
+    // 2^64 itself is the first double a 64-bit whole number cannot hold.
+    constexpr double kPastWhole = 0x1p64;
     const NumberAndUnit n = split_number(text);
     if (!n.has_number || !n.unit.empty() || !(n.number >= 0.0) ||
-        n.number != std::floor(n.number) || n.number > o.quantity->most) {
+        n.number != std::floor(n.number) || n.number > o.quantity->most || n.number >= kPastWhole) {
       reject(o, text, range);
     }
     value = static_cast<std::uint64_t>(n.number);
@@ -374,8 +383,10 @@ std::uint64_t read_whole(OptionValues& v, Opt id) {
       static_cast<double>(value) > o.quantity->most) {
     reject(o, text, range);
   }
-  v.record_input(
-      {std::string(o.name), v.has(id) ? text : "", "", single_value(static_cast<float>(value))});
+  InputEcho echo{std::string(o.name), v.has(id) ? text : "", "",
+                 single_value(static_cast<float>(value))};
+  echo.whole = value;
+  v.record_input(std::move(echo));
   return value;
 }
 
@@ -404,6 +415,43 @@ double read_limit_side(std::string_view text, const Quantity& q, double open) {
   return parse_quantity(dashed(option(Opt::limit)), text, q);
 }
 
+// "LEFT:RIGHT", an infinite side left empty.
+std::string limit_text(double left, double right) {
+  const auto side = [](double x) {
+    return std::isfinite(x) ? shortest(static_cast<float>(x)) : std::string();
+  };
+  return side(left) + ":" + side(right);
+}
+
+// The coupling is negative as the table prints it, and its limit is read
+// so: -10.5:-9.5.  A limit of positive ends is read as magnitudes, as a
+// coupling is spoken of, on both ends alike: 9.5:10.5 is -10.5:-9.5, and one
+// side of it, 10: ("at least 10 dB"), is :-10.  Ends of both signs are
+// refused.
+std::pair<double, double> signed_coupling(std::string_view item, double low, double high) {
+  const auto given = [](double side, bool below_zero) {
+    return std::isfinite(side) && (below_zero ? side < 0.0 : side > 0.0);
+  };
+  const bool negative = given(low, true) || given(high, true);
+  const bool positive = given(low, false) || given(high, false);
+  if (negative && positive) {
+    const double larger = std::max(std::fabs(low), std::fabs(high));
+    const double smaller = std::min(std::fabs(low), std::fabs(high));
+    reject(option(Opt::limit), item,
+           "expected both ends negative, as the table prints the coupling (" +
+               limit_text(-larger, -smaller) + "), or both magnitudes in dB");
+  }
+  if (negative) return {low, high};
+  if (low > high) {
+    reject(option(Opt::limit), item,
+           "expected LOW below HIGH; as the table prints the coupling, " + limit_text(-low, -high) +
+               " (magnitudes " + limit_text(std::min(low, high), std::max(low, high)) + ")");
+  }
+  return {-high, -low};
+}
+
+// Every limit is LOW:HIGH in its outcome's own sign, as the table prints
+// it, and holds LOW <= value <= HIGH; an open side is no bound.
 Limit read_limit(std::string_view item, bool at_f0) {
   const OptionSpec& limit = option(Opt::limit);
   const std::size_t equals = item.find('=');
@@ -412,21 +460,17 @@ Limit read_limit(std::string_view item, bool at_f0) {
   const std::size_t colon = range.find(':');
   if (colon == std::string_view::npos || range.find(':', colon + 1) != std::string_view::npos ||
       range.size() == 1) {
-    reject(limit, item, "expected NAME=LO:HI, or LO: or :HI for one side");
+    reject(limit, item, "expected NAME=LOW:HIGH, or LOW: or :HIGH for one side");
   }
   const bool impedance = o == Outcome::zoe || o == Outcome::zoo || o == Outcome::zo;
   const Quantity& q = impedance ? kImpedanceLimit : kDecibelLimit;
   const double infinity = std::numeric_limits<double>::infinity();
   double low = read_limit_side(range.substr(0, colon), q, -infinity);
   double high = read_limit_side(range.substr(colon + 1), q, infinity);
-  // The coupling's limits are on its magnitude, written either way.
-  if ((o == Outcome::coupling || o == Outcome::coupling_f0) && std::isfinite(low) &&
-      std::isfinite(high)) {
-    low = std::fabs(low);
-    high = std::fabs(high);
-    if (low > high) std::swap(low, high);
+  if (o == Outcome::coupling || o == Outcome::coupling_f0) {
+    std::tie(low, high) = signed_coupling(item, low, high);
   }
-  if (!(low < high)) reject(limit, item, "expected LO below HI");
+  if (!(low < high)) reject(limit, item, "expected LOW below HIGH");
   return {o, low, high};
 }
 
@@ -440,12 +484,14 @@ std::vector<Limit> read_limits(OptionValues& v, bool at_f0) {
       reject(option(Opt::limit), item, "that quantity is limited twice");
     }
     limits.push_back(l);
-    Axis a = single_value(static_cast<float>(l.low));
-    a.swept = true;
-    a.range.max = static_cast<float>(l.high);
-    a.range.step = static_cast<float>(l.high - l.low);
-    a.rows = 2;
-    v.record_input({"limit_" + std::string(outcome_name(l.quantity)), std::string(item), "", a});
+    InputEcho echo{
+        "limit_" + std::string(outcome_name(l.quantity)), std::string(item),
+        l.quantity == Outcome::zoe || l.quantity == Outcome::zoo || l.quantity == Outcome::zo
+            ? "ohm"
+            : "dB",
+        single_value(static_cast<float>(l.low))};
+    echo.bounds = {l.low, l.high};
+    v.record_input(std::move(echo));
   }
   return limits;
 }
@@ -556,8 +602,9 @@ ToleranceRequest read_tolerance(OptionValues& v) {
   }
   d.nominal = read_dimensions(v, v.has(Opt::layers) ? 0.0F : v.number(Opt::er), d.solver);
   d.spread = v.choice(Opt::dist) == "uniform" ? Spread::uniform : Spread::normal;
-  d.variations = read_variations(v, d.nominal, d.layer_variations, d.spread);
-  if (const double etch = read_etch(v); etch > 0.0) {
+  GivenTexts given;
+  d.variations = read_variations(v, d.nominal, d.layer_variations, d.spread, given);
+  if (const double etch = read_etch(v, given); etch > 0.0) {
     if (std::ranges::any_of(d.variations,
                             [](const Variation& x) { return x.quantity == Varied::etch; })) {
       reject(option(Opt::etch), v.shown(Opt::etch),
@@ -567,7 +614,7 @@ ToleranceRequest read_tolerance(OptionValues& v) {
   }
   read_lots(v, d);
   read_correlations(v, d);
-  check_reaches(d);
+  check_reaches(d, given);
   d.at_f0 = read_response_at_f0(v);
   if (d.at_f0 && !d.nominal.placement.stack.empty()) {
     // The artwork's length: a quarter wave at the mean of the nominal modes' velocities.

@@ -9,6 +9,7 @@
 #include <numbers>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "design/field_analysis.hpp"
 #include "design/quarter_wave.hpp"
@@ -382,6 +383,54 @@ double share_at_or_below(Spread spread, double nominal, double half_width, doubl
   }
   const double sigma = half_width / 3.0;
   return 0.5 * std::erfc(distance / (sigma * std::numbers::sqrt2));
+}
+
+namespace {
+
+// The share of a sum of uniform draws over [-a, a] and [-c, c] at or above
+// `distance`: a trapezoidal density, flat over |z| <= |a - c|, falling
+// linearly to 0 at a + c.
+double uniform_sum_tail(double a, double c, double distance) {
+  if (a < c) std::swap(a, c);
+  if (distance < 0.0) return 1.0 - uniform_sum_tail(a, c, -distance);
+  if (distance >= a + c) return 0.0;
+  if (c == 0.0) return (a - distance) / (2.0 * a);
+  if (distance <= a - c) return (a - distance) / (2.0 * a);
+  const double beyond = a + c - distance;
+  return beyond * beyond / (8.0 * a * c);
+}
+
+// The share of a uniform draw over [-a, a] plus a normal one of standard
+// deviation sigma at or below -distance: the mean over the uniform's width
+// of the normal law, whose integral is x Phi(x / sigma) + sigma phi(x / sigma).
+double uniform_normal_share(double a, double sigma, double distance) {
+  const auto integral = [sigma](double x) {
+    const double z = x / sigma;
+    return x * 0.5 * std::erfc(-z / std::numbers::sqrt2) +
+           sigma * std::exp(-0.5 * z * z) / std::sqrt(2.0 * std::numbers::pi);
+  };
+  return (integral(a - distance) - integral(-a - distance)) / (2.0 * a);
+}
+
+}  // namespace
+
+double share_of_sum_at_or_below(double nominal, std::array<SpreadTerm, 2> terms, double floor) {
+  auto [first, second] = terms;
+  if (second.half_width <= 0.0)
+    return share_at_or_below(first.spread, nominal, first.half_width, floor);
+  if (first.half_width <= 0.0)
+    return share_at_or_below(second.spread, nominal, second.half_width, floor);
+  const double distance = nominal - floor;
+  if (first.spread == second.spread) {
+    if (first.spread == Spread::normal) {
+      return share_at_or_below(Spread::normal, nominal,
+                               std::hypot(first.half_width, second.half_width), floor);
+    }
+    return uniform_sum_tail(first.half_width, second.half_width, distance);
+  }
+  if (first.spread == Spread::normal) std::swap(first, second);
+  return std::clamp(uniform_normal_share(first.half_width, second.half_width / 3.0, distance), 0.0,
+                    1.0);
 }
 
 ToleranceSample tolerance_sample(const ToleranceDesign& design, std::uint64_t index) {

@@ -231,4 +231,18 @@ double law_offset(const Law& law, double above, double below, const std::array<d
 // `half_width`.
 double share_at_or_below(Spread spread, double nominal, double half_width, double floor);
 
+// A draw of its own spread and half-width, one of the terms of a sum.
+struct SpreadTerm {
+  Spread spread;
+  double half_width;
+};
+
+// The share of samples at or below `floor` of a value whose offset from
+// `nominal` is the sum of two independent draws (a dimension's own and its
+// etch's): two uniform ones sum to a trapezoidal law, two normal ones to a
+// normal one of the standard deviations in quadrature, and a uniform and a
+// normal one to their convolution, the normal law averaged over the
+// uniform's width (closed form).
+double share_of_sum_at_or_below(double nominal, std::array<SpreadTerm, 2> terms, double floor);
+
 }  // namespace ketrovane

@@ -78,9 +78,7 @@ QuantityStatistics statistics_of(std::span<float> values) {
 }
 
 bool within(const Limit& limit, float value) {
-  const double v = limit.quantity == Outcome::coupling || limit.quantity == Outcome::coupling_f0
-                       ? std::fabs(static_cast<double>(value))
-                       : static_cast<double>(value);
+  const auto v = static_cast<double>(value);
   return v >= limit.low && v <= limit.high;
 }
 

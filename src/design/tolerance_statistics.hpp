@@ -30,8 +30,9 @@ struct QuantityStatistics {
 // number is NaN and the count 0.
 QuantityStatistics statistics_of(std::span<float> values);
 
-// A limit on an outcome: low <= value <= high.  For the coupling the limits
-// are on its magnitude, so that "9.5 to 10.5 dB" holds -10 dB.
+// A limit on an outcome: low <= value <= high, in the outcome's own sign
+// (the coupling negative: -10.5 to -9.5 holds -10 dB); an open side is
+// infinite.
 struct Limit {
   Outcome quantity;
   double low;

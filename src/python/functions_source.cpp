@@ -313,10 +313,11 @@ std::string python_phrase(Opt id) {
            "+- taken";
   }
   if (id != Opt::limit) return {};
-  return "the limits every sample must meet, a dict such as {\"coupling\": (9.5, 10.5)}: "
-         "coupling (magnitude, dB), zo, zoe, zoo (ohm), and with f0 coupling_f0, return_loss, "
-         "isolation, directivity (dB), each (low, high), None for an open side, or a text "
-         "\"LO:HI\"";
+  return "the limits every sample must meet, a dict such as {\"coupling\": (-10.5, -9.5)}: "
+         "coupling (dB, negative as in the table; positive ends are magnitudes, (9.5, 10.5) the "
+         "same), zo, zoe, zoo (ohm), and with f0 coupling_f0, return_loss, isolation, "
+         "directivity (dB), each a pair (low, high) with low <= value <= high, None for an open "
+         "side, or a text \"LOW:HIGH\"";
 }
 
 // "above 0, up to 1000 in", "from 1 to 1000"

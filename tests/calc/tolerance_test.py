@@ -99,12 +99,115 @@ class Statistics(unittest.TestCase):
         self.assertEqual(samples["columns"][0], "sample")
         self.assertEqual(head["inputs"]["vary_t"]["given"], "t=10%")
 
+    # Faults: the seed echoed through a float (9007199254740993 as
+    # ...992.0), a limit echoed as a range of two rows with a step, and a
+    # coupling limit not in the table's sign.
+    def test_inputs_echo_the_seed_exactly_and_a_limit_as_its_ends(self):
+        head = json.loads(run(COUPLER + ["--samples", "10", "--seed", "9007199254740993",
+                                         "--limit", "return_loss=20:", "--f0", "1GHz",
+                                         "--format", "json"]).stdout)
+        inputs = head["inputs"]
+        self.assertEqual(inputs["seed"]["value"], 9007199254740993)
+        self.assertIsInstance(inputs["seed"]["value"], int)
+        self.assertEqual(head["tolerance"]["seed"], 9007199254740993)
+        for name, low, high in (("limit_coupling", -10.5, -9.5), ("limit_zo", 48, 52),
+                                ("limit_return_loss", 20, None)):
+            self.assertEqual((inputs[name]["low"], inputs[name]["high"]), (low, high), name)
+            self.assertFalse({"start", "step", "rows"} & set(inputs[name]), name)
+        coupling = next(r for r in head["rows"] if r["quantity"] == "coupling_db")
+        self.assertEqual((coupling["limit_low"], coupling["limit_high"]), (-10.5, -9.5))
+
     def test_the_chart_is_drawn(self):
         with tempfile.TemporaryDirectory() as d:
             path = os.path.join(d, "h.png")
             run(COUPLER + ["--samples", "500", "--plot", path, "--output", os.devnull])
             with open(path, "rb") as f:
                 self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n")
+
+    # Fault: histograms that show the limits alone, without the yield, the
+    # nominal, the mean, or the design and tolerances they are of.
+    def test_the_chart_marks_the_yield_nominal_and_mean_under_its_design(self):
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "h.svg")
+            done = run(COUPLER + ["--samples", "500", "--plot", path, "--format", "json"])
+            with open(path, encoding="utf-8") as f:
+                svg = f.read()
+        head = json.loads(done.stdout)
+        y = head["tolerance"]["yield"]
+        rows = {r["quantity"]: r for r in head["rows"]}
+        for text in ("Design: er 3.66, b 62mil, t 1oz, w 24.8mil, s 6.4mil",
+                     "Tolerances: t=10%, b=\u00b13%, er=0.04, etch +-0.5mil (normal, 3 standard "
+                     "deviations)",
+                     f"Yield {y['share_pct']:.4g} % (95 % confidence", "of 500 samples, seed 1",
+                     f"nominal {rows['coupling_db']['nominal']:.5g} (solid), mean "
+                     f"{rows['coupling_db']['mean']:.5g} (dotted)",
+                     f"nominal {rows['zo_ohm']['nominal']:.5g} (solid)"):
+            self.assertIn(text, svg)
+        # A line per panel for the nominal (green) and the mean (orange).
+        self.assertEqual(svg.count("rgb( 46, 125,  50)"), 2)
+        self.assertGreaterEqual(svg.count("rgb(239, 108,   0)"), 2)
+
+
+class Combine(unittest.TestCase):
+    """--combine: the whole run's statistics from its slices' samples files."""
+
+    RUN = COUPLER + ["--samples", "1200", "--seed", "9", "--f0", "1GHz", "--limit",
+                     "isolation=20:"]
+
+    def slices(self, d, bounds, extra=()):
+        paths = []
+        for start, count in bounds:
+            path = os.path.join(d, f"{start}-{count}.json")
+            run(self.RUN + list(extra) + ["--start", str(start), "--count", str(count),
+                                          "--samples-output", path, "--output", os.devnull])
+            paths.append(path)
+        return paths
+
+    # Faults: a slice's samples dropped or taken twice, statistics of the
+    # slices' order rather than the samples', an output format not given.
+    def test_slices_in_any_order_give_the_whole_runs_outputs(self):
+        with tempfile.TemporaryDirectory() as d:
+            paths = self.slices(d, ((700, 500), (0, 300), (300, 400)))
+            for form in ("table", "csv", "json"):
+                whole = run(self.RUN + ["--format", form])
+                combined = run(["tolerance", "--combine"] + paths + ["--format", form])
+                # The JSON's inputs too: the options read back as given.
+                self.assertEqual(combined.stdout, whole.stdout, form)
+
+    # Fault: bare numbers of a run under --units read back in inches.
+    def test_bare_numbers_under_units_read_back_as_the_run_read_them(self):
+        bare = ["tolerance", "--units", "mil", "--b", "62", "--t", "1.37", "--er", "3.66", "--w",
+                "24.8", "--s", "6.4", "--etch", "0.5", "--vary", "t=0.137", "--limit",
+                "coupling=9.5:10.5", "--samples", "500"]
+        with tempfile.TemporaryDirectory() as d:
+            paths = [os.path.join(d, f"{start}.json") for start in (0, 200)]
+            for path, slice_args in zip(paths, (["--count", "200"], ["--start", "200"])):
+                run(bare + slice_args + ["--samples-output", path, "--output", os.devnull])
+            whole = json.loads(run(bare + ["--format", "json"]).stdout)
+            combined = json.loads(run(["tolerance", "--combine"] + paths +
+                                      ["--format", "json"]).stdout)
+        self.assertEqual(combined["rows"], whole["rows"])
+        self.assertEqual(combined["tolerance"], whole["tolerance"])
+        self.assertEqual(combined["inputs"]["b"]["value"], 0.062)
+
+    # Faults: a gap, an overlap or another run's slice taken as part of the run.
+    def test_gaps_overlaps_and_other_runs_are_refused(self):
+        with tempfile.TemporaryDirectory() as d:
+            head, tail, middle = self.slices(d, ((0, 300), (600, 600), (200, 400)))
+            (other,) = self.slices(d, ((300, 300),), ["--limit", "directivity=10:"])
+            statistics = os.path.join(d, "statistics.json")
+            run(self.RUN + ["--count", "300", "--format", "json", "--output", statistics])
+            cases = (
+                ([head, tail], "samples 300 to 599 are missing between"),
+                ([head, middle, tail], "overlaps '" + head + "' at sample 200"),
+                ([head, other, tail], "is a slice of another run than"),
+                ([statistics], "(this is its statistics)"),
+                ([head, "--b", "62mil"], "--b '62mil': not with --combine"),
+            )
+            for args, expected in cases:
+                done = run(["tolerance", "--combine"] + args, status=2)
+                self.assertIn(expected, done.stderr)
+                self.assertEqual(len(done.stderr.splitlines()), 1, done.stderr)
 
 
 class Attribution(unittest.TestCase):

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -86,12 +88,30 @@ TEST(ToleranceRequests, ReadWhatEngineersWrite) {
       request_of(with(with(kCoupler, Opt::samples, "1e9"), Opt::seed, "18446744073709551615"));
   EXPECT_EQ(big.samples, 1000000000U);
   EXPECT_EQ(big.design.seed, 18446744073709551615ULL);
-  const ToleranceRequest limited =
-      request_of(with(kCoupler, Opt::limit, "coupling=-10.5:-9.5,zo=48:"));
-  ASSERT_EQ(limited.limits.size(), 2U);
-  EXPECT_EQ(limited.limits[0].low, 9.5);  // magnitudes, in order
-  EXPECT_EQ(limited.limits[0].high, 10.5);
-  EXPECT_TRUE(std::isinf(limited.limits[1].high));
+}
+
+// One rule for every limit: LOW:HIGH in the outcome's sign as the table
+// prints it, an open side no bound, positive coupling ends magnitudes on
+// both ends alike.  Catches a coupling limit read as magnitudes on one end
+// and signed on the other (an open side), and limits sorted silently.
+TEST(ToleranceRequests, LimitsAreInTheTablesSign) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::vector<std::tuple<std::string, double, double>> cases = {
+      {"coupling=-10.5:-9.5", -10.5, -9.5},
+      {"coupling=9.5:10.5", -10.5, -9.5},
+      {"coupling=-10.0:", -10.0, inf},
+      {"coupling=:-10.0", -inf, -10.0},
+      {"coupling=10:", -inf, -10.0},
+      {"coupling=:10", -10.0, inf},
+      {"zo=48:", 48.0, inf},
+      {"zo=:52", -inf, 52.0},
+  };
+  for (const auto& [text, low, high] : cases) {
+    const ToleranceRequest q = request_of(with(kCoupler, Opt::limit, text));
+    ASSERT_EQ(q.limits.size(), 1U) << text;
+    EXPECT_EQ(q.limits[0].low, low) << text;
+    EXPECT_EQ(q.limits[0].high, high) << text;
+  }
 }
 
 // Each refusal is one line naming the option and the value.
@@ -100,7 +120,16 @@ TEST(ToleranceRequests, RefusalsNameTheOptionAndValue) {
       {with(kCoupler, Opt::vary, "q=1mil"), "--vary 'q=1mil': expected NAME=X, NAME one of w, s"},
       {with(kCoupler, Opt::vary, "w=1mil,w=2mil"), "that quantity is varied twice"},
       {with(kCoupler, Opt::vary, "s=5mil"), "would make s zero or negative in"},
-      {with(kCoupler, Opt::etch, "3mil"), "--etch '0.003 in': would make s zero or negative"},
+      // Values quoted as given, not converted.
+      {with(kCoupler, Opt::etch, "3mil"), "--etch '3mil': would make s zero or negative"},
+      {with(kCoupler, Opt::vary, "w=30mil"), "--vary 'w=30mil': would make w zero"},
+      // A character outside ASCII shown as itself, not as its bytes.
+      {with(kCoupler, Opt::etch, "-0.3mil\u00b10.5mil"), "'-0.3mil\u00b10.5mil'"},
+      {with(kCoupler, Opt::etch, "-1mil"), "expected an etch bias half-width"},
+      // Seeds past 2^64 - 1 refused, not wrapped to 0.
+      {with(kCoupler, Opt::seed, "18446744073709551616"), "from 0 to 2^64 - 1"},
+      {with(kCoupler, Opt::seed, "18446744073709553664"), "from 0 to 2^64 - 1"},
+      {with(kCoupler, Opt::seed, "1.8446744073709552e19"), "from 0 to 2^64 - 1"},
       {with(kCoupler, Opt::vary, "er=3"), "would make er below 1"},
       {with(kCoupler, Opt::samples, "0"), "--samples '0': expected a whole number from 1"},
       {with(kCoupler, Opt::samples, "1000000001"), "to 1000000000"},
@@ -108,8 +137,13 @@ TEST(ToleranceRequests, RefusalsNameTheOptionAndValue) {
       {with(kCoupler, Opt::start, "3000"), "--start '3000': expected a sample index below"},
       {with(with(kCoupler, Opt::start, "1000"), Opt::count, "2001"), "runs past the last sample"},
       {with(kCoupler, Opt::limit, "return_loss=20:"), "needs the response at f0: add --f0 F"},
-      {with(kCoupler, Opt::limit, "zo=52:48"), "expected LO below HI"},
-      {with(kCoupler, Opt::limit, "zo=50"), "expected NAME=LO:HI"},
+      // A reversed limit refused for every outcome alike.
+      {with(kCoupler, Opt::limit, "zo=52:48"), "expected LOW below HIGH"},
+      {with(kCoupler, Opt::limit, "coupling=-10.0:-10.1"), "expected LOW below HIGH"},
+      {with(kCoupler, Opt::limit, "coupling=10.1:10.0"),
+       "expected LOW below HIGH; as the table prints the coupling, -10.1:-10 (magnitudes 10:10.1)"},
+      {with(kCoupler, Opt::limit, "coupling=-10.5:9.5"), "both ends negative"},
+      {with(kCoupler, Opt::limit, "zo=50"), "expected NAME=LOW:HIGH"},
       {with(kCoupler, Opt::rs, "75"), "only with --f0"},
       {with(kCoupler, Opt::solver, "both"), "expected model or field"},
       {with(kCoupler, Opt::vary, "wo=5%"), "expected NAME=X, NAME one of w, s, t, b or er"},
@@ -188,6 +222,17 @@ TEST(ToleranceRequests, TheShareBelowZeroDependsOnTheLaw) {
       << refusal(close);
 }
 
+// S drawn uniformly plus a uniform etch is trapezoidal: its share at or
+// below zero is the sum's, not that of one uniform as wide as both.
+// Catches the two half-widths added into one uniform (0.256 % here).
+TEST(ToleranceRequests, TheShareBelowZeroIsOfTheSum) {
+  const Texts uniform = with(with(kCoupler, Opt::dist, "uniform"), Opt::etch, "0.0165mil");
+  EXPECT_EQ(refusal(with(uniform, Opt::vary, "s=6.368mil")), "");
+  EXPECT_NE(refusal(with(uniform, Opt::vary, "s=6.4mil")).find("in 0.0645 % of the samples"),
+            std::string::npos)
+      << refusal(with(uniform, Opt::vary, "s=6.4mil"));
+}
+
 // With attribution too: the held samples' cells (each input nominal in
 // turn) depend on the sample's index alone; and with lots (a lot straddling
 // the slices' boundary), correlation and a truncated law.
@@ -214,6 +259,22 @@ ToleranceOutcome outcome_of(const ToleranceRequest& q) {
   ToleranceCollector collector(q);
   run_rows(*rows, [&](const RowBlock& b) { collector.take(b); });
   return collector.finish();
+}
+
+// The two sides of one value share the samples between them: "at least"
+// and "at most" in the printed sign.  Catches a one-sided coupling limit
+// compared with the coupling's magnitude (100 % and 0 %).
+TEST(ToleranceRows, OneSidedLimitsSplitTheSamples) {
+  for (const char* name : {"coupling", "zo"}) {
+    const std::string at = name == std::string("zo") ? "50" : "-10";
+    const ToleranceOutcome above =
+        outcome_of(request_of(with(kCoupler, Opt::limit, std::string(name) + "=" + at + ":")));
+    const ToleranceOutcome below =
+        outcome_of(request_of(with(kCoupler, Opt::limit, std::string(name) + "=:" + at)));
+    EXPECT_EQ(above.yield.passed + below.yield.passed, 3000) << name;
+    EXPECT_GT(above.yield.passed, 300) << name;
+    EXPECT_GT(below.yield.passed, 300) << name;
+  }
 }
 
 TEST(ToleranceRows, YieldIsAllWithWideLimitsAndNoneWithoutTheNominal) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <string_view>
 #include <vector>
@@ -196,6 +197,47 @@ TEST(ToleranceSamples, ShareBelowAFloorFollowsTheLaw) {
   EXPECT_DOUBLE_EQ(share_at_or_below(Spread::normal, 1.0, 0.0, 0.0), 0.0);
 }
 
+// The share at or below a floor of a value drawn as the sum of two draws
+// (a dimension's own and its etch's), against the share of a million
+// sums of the draws themselves, within four standard errors.  Catches two
+// uniform half-widths added into one uniform, and normal ones not added in
+// quadrature.
+TEST(ToleranceSamples, ShareOfASumIsOfTheSumsLaw) {
+  struct Case {
+    double nominal;
+    SpreadTerm own;
+    SpreadTerm etch;
+  };
+  const std::vector<Case> cases = {
+      {6.4, {Spread::uniform, 6.4}, {Spread::uniform, 0.033}},  // 0.0645 %, not 0.256 %
+      {1.0, {Spread::uniform, 0.9}, {Spread::uniform, 0.5}},    // across the flat top
+      {1.0, {Spread::uniform, 0.5}, {Spread::uniform, 1.5}},    // the etch the wider
+      {1.0, {Spread::normal, 2.0}, {Spread::normal, 1.5}},
+      {1.0, {Spread::uniform, 1.0}, {Spread::normal, 0.9}},  // mixed, either order
+      {1.0, {Spread::normal, 0.9}, {Spread::uniform, 1.2}},
+      {-0.2, {Spread::uniform, 1.0}, {Spread::uniform, 0.4}},  // nominal below the floor
+  };
+  constexpr int kDraws = 1000000;
+  for (const Case& c : cases) {
+    int below = 0;
+    for (int i = 0; i < kDraws; ++i) {
+      const auto draw = [i](const SpreadTerm& t, std::uint32_t slot) {
+        const std::array<double, 2> u = uniform_pair(7, static_cast<std::uint64_t>(i), slot);
+        return t.spread == Spread::uniform ? t.half_width * (2.0 * u[0] - 1.0)
+                                           : t.half_width / 3.0 * standard_normal(u[0], u[1]);
+      };
+      if (c.nominal + draw(c.own, 0) + draw(c.etch, 1) <= 0.0) ++below;
+    }
+    const double drawn = static_cast<double>(below) / kDraws;
+    const double share = share_of_sum_at_or_below(c.nominal, {c.own, c.etch}, 0.0);
+    const double error = std::sqrt(std::max(share * (1.0 - share), 1e-6) / kDraws);
+    EXPECT_NEAR(share, drawn, 4.0 * error) << c.nominal << " " << c.own.half_width;
+  }
+  EXPECT_NEAR(
+      share_of_sum_at_or_below(6.4, {{{Spread::uniform, 6.4}, {Spread::uniform, 0.033}}}, 0.0),
+      0.033 / (8.0 * 6.4), 1e-15);
+}
+
 // ---- Statistics and yield ----
 
 TEST(ToleranceStatistics, OfOneToHundredAndOne) {
@@ -237,11 +279,16 @@ TEST(ToleranceStatistics, YieldIntervalIsWilsons) {
   EXPECT_NEAR(all.low, 1000.0 / 1003.8415, 1e-6);
 }
 
-TEST(ToleranceStatistics, CouplingLimitsHoldTheMagnitude) {
+// Limits hold the value in its own sign; an open side is infinite.
+TEST(ToleranceStatistics, LimitsHoldTheValueInItsSign) {
   ToleranceSample s;
   s.outcomes.at(static_cast<std::size_t>(Outcome::coupling)) = -10.2F;
   s.outcomes.at(static_cast<std::size_t>(Outcome::zo)) = 50.5F;
-  const std::vector<Limit> limits = {{Outcome::coupling, 9.5, 10.5}, {Outcome::zo, 48.0, 52.0}};
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_TRUE(within({Outcome::coupling, -10.5, -9.5}, -10.2F));
+  EXPECT_FALSE(within({Outcome::coupling, -10.0, inf}, -10.2F));  // at least -10 dB
+  EXPECT_TRUE(within({Outcome::coupling, -inf, -10.0}, -10.2F));  // at most -10 dB
+  const std::vector<Limit> limits = {{Outcome::coupling, -10.5, -9.5}, {Outcome::zo, 48.0, 52.0}};
   EXPECT_TRUE(passes(s, limits));
   s.outcomes.at(static_cast<std::size_t>(Outcome::zo)) = 52.5F;
   EXPECT_FALSE(passes(s, limits));

@@ -472,10 +472,20 @@ class ArgumentFaults(unittest.TestCase):
     def test_each_fault_names_its_keyword(self):
         design = dict(b="62mil", t="1oz", er=3.66, w="24.8mil", s="6.4mil", vary={"t": "10%"},
                       samples=20)
-        limits = "limits=: 'coupling' {}; expected (low, high), None for an open side, or a text"
+        limits = ("limits=: 'coupling' {}; expected a pair (low, high), None for an open side, or "
+                  "a text LOW:HIGH")
         cases = [
             (lambda: ketrovane.tolerance(**design, limits={"coupling": (9.5,)}), ValueError,
-             limits.format("has 1 values")),
+             limits.format("has 1 value")),
+            (lambda: ketrovane.tolerance(**design, limits={"zo": 50}), ValueError,
+             limits.replace("'coupling'", "'zo'").format("is 50")),
+            # An item of a dict of the wrong type names the item, not "a dict, got dict".
+            (lambda: ketrovane.tolerance(**design, limits={"zo": (48, [1])}), TypeError,
+             "limits=: [1] is a list; expected a number, a text or None"),
+            (lambda: ketrovane.tolerance(**design | {"vary": {"w": [1, 2]}}), TypeError,
+             "vary=: [1, 2] is a list; expected a number or a text"),
+            (lambda: ketrovane.tolerance(**design, seed=2**64), ValueError,
+             "seed='18446744073709551616': expected a whole number from 0 to 2^64 - 1"),
             (lambda: ketrovane.tolerance(**design, limits={"coupling": (9, 10, 11)}), ValueError,
              limits.format("has 3 values")),
             (lambda: ketrovane.tolerance(**design, limits={"coupling": 9.5}), ValueError,

@@ -3,6 +3,7 @@ the keywords' forms (numbers in the call's units, dicts for vary and
 limits), the refusals as the command line's messages, and slices put back
 together, on one process and on a Dask cluster."""
 
+import json
 import os
 import subprocess
 import sys
@@ -132,11 +133,21 @@ class Slices(unittest.TestCase):
     @unittest.skipIf("asan" in os.environ.get("LD_PRELOAD", ""),
                      "worker processes of the sanitizer build's interpreter")
     def test_a_dask_cluster_gives_the_same_run(self):
-        done = subprocess.run([sys.executable, EXAMPLE, "--samples", "120", "--chunk", "25",
-                               "--workers", "2", "--check"], capture_output=True, text=True,
-                              check=False, timeout=300)
-        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
-        self.assertIn("identical: every sample, the statistics and the yield", done.stdout)
+        # The run as the command takes it, and as a JSON request: a design
+        # of the options, not the example's own.
+        with tempfile.TemporaryDirectory() as d:
+            request = os.path.join(d, "run.json")
+            with open(request, "w", encoding="utf-8") as f:
+                json.dump({**DESIGN, "samples": 90, "seed": 3, "limits": {"zo": [49.5, 50.5]}}, f)
+            for run in (["--", *COMMAND_LINE[1:-4], "--samples", "120", "--units", "in"],
+                        ["--request", request]):
+                done = subprocess.run([sys.executable, EXAMPLE, "--chunk", "25", "--workers",
+                                       "2", "--check", *run], capture_output=True, text=True,
+                                      check=False, timeout=300)
+                self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+                self.assertIn("identical: every sample, the statistics and the yield",
+                              done.stdout)
+                self.assertIn("120 samples" if run[0] == "--" else "90 samples", done.stdout)
 
 
 if __name__ == "__main__":

@@ -935,7 +935,8 @@ def _item_value(keyword, value):
         return value
     if _is_number(value):
         return float(value)
-    raise TypeError
+    expected = "a number, a text or None" if keyword == "limits" else "a number or a text"
+    raise TypeError(f"{keyword}=: {value!r} is a {type(value).__name__}; expected {expected}")
 
 
 def _items(keyword, items):
@@ -955,9 +956,11 @@ def _pair(name, value):
     unless it is two values."""
     if isinstance(value, (list, tuple)) and len(value) == 2:
         return value
-    given = f"has {len(value)} values" if isinstance(value, (list, tuple)) else f"is {value!r}"
-    raise ValueError(f"limits=: {name!r} {given}; expected (low, high), None for an open side, "
-                     "or a text")
+    count = len(value) if isinstance(value, (list, tuple)) else 0
+    given = (f"has {count} value{'' if count == 1 else 's'}" if isinstance(value, (list, tuple))
+             else f"is {value!r}")
+    raise ValueError(f"limits=: {name!r} {given}; expected a pair (low, high), None for an open "
+                     "side, or a text LOW:HIGH")
 
 
 def _single_value(name, value):
@@ -981,7 +984,9 @@ def _single_value(name, value):
         if not _is_number(value):
             raise TypeError
         return float(value)
-    except TypeError:
+    except TypeError as fault:
+        if fault.args:
+            raise  # an item of a dict, named in its message
         raise TypeError(f"{option['keyword']}=: expected "
                         f"{_EXPECTED_TOLERANCE.get(kind, 'a number or a text')}, got "
                         f"{type(value).__name__}") from None

@@ -547,9 +547,10 @@ def tolerance(*, b, t, er, w, samples, layers=None, strips_on=None, core=None, s
     attribution: on: evaluate each sample again with each varied quantity at its nominal value and
         report each one's yield held nominal and share of each limited outcome's variance (one more
         evaluation per quantity per sample): one of "off", "on"; default "off"
-    limits: the limits every sample must meet, a dict such as {"coupling": (9.5, 10.5)}: coupling
-        (magnitude, dB), zo, zoe, zoo (ohm), and with f0 coupling_f0, return_loss, isolation,
-        directivity (dB), each (low, high), None for an open side, or a text "LO:HI"
+    limits: the limits every sample must meet, a dict such as {"coupling": (-10.5, -9.5)}: coupling
+        (dB, negative as in the table; positive ends are magnitudes, (9.5, 10.5) the same), zo,
+        zoe, zoo (ohm), and with f0 coupling_f0, return_loss, isolation, directivity (dB), each a
+        pair (low, high) with low <= value <= high, None for an open side, or a text "LOW:HIGH"
     samples: number of samples: a whole number; from 1 to 1000000000; required
     seed: seed of the samples: sample i depends only on the seed and i: a whole number; from 0 to
         2^64 - 1; default 1
