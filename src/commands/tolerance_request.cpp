@@ -322,8 +322,7 @@ void check_reach(const ToleranceDesign& d, Varied q, double floor, const GivenTe
   const double nominal = nominal_of(d.nominal, q);
   const double share = share_of_sum_at_or_below(
       nominal,
-      {{{own_spread(d, q), own}, {own_spread(d, Varied::etch), etched ? 2.0 * etch : 0.0}}},
-      floor);
+      {{{own_spread(d, q), own}, {own_spread(d, Varied::etch), etched ? 2.0 * etch : 0.0}}}, floor);
   if (share <= kNegligibleShare) return;
   const bool blamed_on_etch = own == 0.0;
   const std::string what =
