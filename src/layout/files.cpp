@@ -247,6 +247,7 @@ std::vector<std::string> picture_key(const Artwork& artwork,
     return is_width(a) && !is_width(b);
   });
   std::vector<std::string> lines;
+  lines.reserve(by_section.size() + feeds.size());
   for (const auto& [section, values] : by_section) lines.push_back(joined(values, ", "));
   for (std::size_t i = 0; i < feeds.size(); i += kFeedValuesPerLine) {
     const auto first = feeds.begin() + static_cast<std::ptrdiff_t>(i);
