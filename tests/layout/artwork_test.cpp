@@ -1,6 +1,7 @@
 // The artwork measured on its own outlines, case by case: what an engineer
 // would check with a ruler on the etched copper.
 #include "artwork_cases.hpp"
+#include "layout/files.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <map>
 #include <numbers>
+#include <set>
 #include <utility>
 
 namespace ketrovane::layout {
@@ -346,6 +348,61 @@ TEST_P(ArtworkTest, DimensionsMeasureWhatTheyName) {
   for (const auto& [label, length] : expected) {
     ASSERT_TRUE(measured.contains(label)) << label;
     EXPECT_NEAR(measured[label], length, kExact) << label;
+  }
+}
+
+// The picture's key: a line per section with its W, S or WO and L, then
+// the feed lines' values, each dimension's value once.  Catches a feed
+// line's dimension taken for a section's (the second end's spacing G2 or D2
+// read as section 2) and a value left out of the key or given twice.
+TEST_P(ArtworkTest, PictureKeyHasALinePerSectionThenTheFeeds) {
+  std::map<std::string, std::string> labels;
+  for (const Dimension& d : artwork.dimensions) labels[d.label] = d.label + " = v";
+  const std::string script = picture_script(artwork, labels, {"title"}, "set terminal svg", "p");
+  const std::size_t at = script.find("\" at graph 0.5, graph 0");
+  ASSERT_NE(at, std::string::npos);
+  const std::size_t start = script.rfind("set label \"", at) + 11;
+  std::vector<std::string> lines;
+  for (std::size_t from = start;;) {
+    const std::size_t end = std::min(script.find("\\n", from), at);
+    lines.push_back(script.substr(from, end - from));
+    if (end == at) break;
+    from = end + 2;
+  }
+  // Line i (from 0) holds section i + 1's dimensions and nothing else; the
+  // feed lines' lines hold none of a section's.
+  const std::size_t sections = in().sections.size();
+  ASSERT_GT(lines.size(), sections);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string n = std::to_string(i + 1);
+    const std::set<std::string> own =
+        i < sections ? std::set<std::string>{"W" + n, "S" + n, "WO" + n, "L" + n}
+                     : std::set<std::string>{};
+    std::size_t from = 0;
+    for (std::size_t comma = 0; comma != std::string::npos; from = comma + 2) {
+      comma = lines[i].find(", ", from);
+      const std::string item = lines[i].substr(from, comma - from);
+      const std::string label = item.substr(0, item.find(" = "));
+      const bool of_a_section = label.find_first_of("0123456789") != std::string::npos &&
+                                label.rfind("WF", 0) != 0 && label.rfind("G", 0) != 0 &&
+                                label.rfind("D", 0) != 0;
+      EXPECT_EQ(own.contains(label), i < sections) << lines[i];
+      if (i >= sections) {
+        EXPECT_FALSE(of_a_section) << lines[i];
+      }
+    }
+  }
+  for (const Dimension& d : artwork.dimensions) {
+    const std::string value = d.label + " = v";
+    std::size_t count = 0;
+    for (const std::string& line : lines) {
+      for (std::size_t p = line.find(value); p != std::string::npos; p = line.find(value, p + 1)) {
+        const bool whole = (p == 0 || line[p - 1] == ' ') &&
+                           (p + value.size() == line.size() || line[p + value.size()] == ',');
+        count += whole ? 1 : 0;
+      }
+    }
+    EXPECT_EQ(count, 1U) << d.label;
   }
 }
 
