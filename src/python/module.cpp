@@ -366,12 +366,14 @@ std::pair<py::tuple, py::tuple> column_names(std::span<const commands::Column> c
   return made->emplace(std::move(key), std::make_pair(names, units)).first->second;
 }
 
-// The str of a status text, made once: the texts are the row kernel's own.
+// The str of a text cell, made once per distinct text.  The cache keeps its
+// own copy of each text: a cell's text may live no longer than its table (a
+// varied quantity's name in the attribution's rows).
 py::object text_object(std::string_view text) {
   // Never destroyed: the objects outlive the interpreter's own teardown.
-  static auto* made = new std::map<std::string_view, py::object>;
+  static auto* made = new std::map<std::string, py::object, std::less<>>;
   if (const auto it = made->find(text); it != made->end()) return it->second;
-  return made->emplace(text, py::str(std::string(text))).first->second;
+  return made->emplace(std::string(text), py::str(std::string(text))).first->second;
 }
 
 // Where the rows go: column c of element i at numbers[c * elements + i], in
