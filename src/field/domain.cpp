@@ -238,4 +238,10 @@ FieldResult invalid_input(std::string message) {
   return {FieldStatus::invalid_input, std::move(message), 0.0, std::nullopt};
 }
 
+std::string not_converged_message(const Options& options, double estimate) {
+  return "no convergence to a relative tolerance of " + format_number(options.tolerance) +
+         " within " + std::to_string(options.max_refinements) + " refinements; last estimate " +
+         format_number(estimate);
+}
+
 }  // namespace ketrovane::field

@@ -23,6 +23,10 @@ std::optional<std::string> options_error(const Options& o, int levels);
 
 FieldResult invalid_input(std::string message);
 
+// Why a refinement stopped short: "no convergence to a relative tolerance
+// of ... within ... refinements; last estimate ...".
+std::string not_converged_message(const Options& options, double estimate);
+
 // A stack of layers all of one dielectric (one Er, one loss tangent) is that
 // dielectric: the geometry without the stack, er the layers'.  No stack
 // gives the geometry as it is; a stack of different dielectrics, none.

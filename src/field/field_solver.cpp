@@ -58,11 +58,8 @@ bool finite_and_positive(const ModeCapacitances& c) {
 }
 
 FieldResult not_converged(const Options& options, double estimate) {
-  return {FieldStatus::not_converged,
-          "no convergence to a relative tolerance of " + format_number(options.tolerance) +
-              " within " + std::to_string(options.max_refinements) +
-              " refinements; last estimate " + format_number(estimate),
-          estimate, std::nullopt};
+  return {FieldStatus::not_converged, not_converged_message(options, estimate), estimate,
+          std::nullopt};
 }
 
 // Climbs the levels until both modes change by less than the tolerance.

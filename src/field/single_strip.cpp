@@ -50,11 +50,8 @@ double relative_change(double now, double before) {
 }
 
 StripResult not_converged(const Options& options, double estimate) {
-  return {FieldStatus::not_converged,
-          "no convergence to a relative tolerance of " + format_number(options.tolerance) +
-              " within " + std::to_string(options.max_refinements) +
-              " refinements; last estimate " + format_number(estimate),
-          estimate, std::nullopt};
+  return {FieldStatus::not_converged, not_converged_message(options, estimate), estimate,
+          std::nullopt};
 }
 
 // One level's capacitances in air and in the dielectric (C/eps0), and the
