@@ -16,6 +16,7 @@
 #include "commands/input_error.hpp"
 #include "commands/number_format.hpp"
 #include "commands/row_runner.hpp"
+#include "commands/tolerance_centre.hpp"
 #include "commands/tolerance_rows.hpp"
 
 namespace ketrovane::calc {
@@ -281,6 +282,12 @@ struct ExtraTable {
 std::vector<ExtraTable> extra_tables(const commands::ToleranceRequest& q,
                                      const commands::ToleranceOutcome& r) {
   std::vector<ExtraTable> tables;
+  if (r.centring) {
+    tables.push_back({"Centred: the nominal of the largest yield on the first " +
+                          std::to_string(r.centring->start_yield.samples) +
+                          " samples, and the one it started from",
+                      "centre", commands::tolerance_centre_rows(*r.centring)});
+  }
   if (q.attribution) {
     tables.push_back(
         {"Attribution: the yield with each quantity at its nominal value and the "
@@ -370,8 +377,11 @@ commands::ToleranceCollector collector_for(const commands::ToleranceRequest& q) 
 
 }  // namespace
 
-RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceRequest& request,
+RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceRequest& asked,
                         const ToleranceOutputs& o) {
+  commands::ToleranceRequest request = asked;
+  std::optional<CentreResult> centring;
+  if (request.centre) centring = commands::centre_request(request);
   OutputSet outputs;
   const std::unique_ptr<commands::RowSource> rows = commands::tolerance_sample_rows(request);
   const std::size_t shown = commands::tolerance_sample_width(request);
@@ -403,7 +413,8 @@ RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceR
     progress.rows_done(block.count);
   });
   if (samples_writer) samples_writer->finish();
-  const commands::ToleranceOutcome outcome = collector.finish();
+  commands::ToleranceOutcome outcome = collector.finish();
+  outcome.centring = centring;
 
   write_statistics(request, outcome, o, output.sink());
   if (image != nullptr) {
