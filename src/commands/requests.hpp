@@ -114,9 +114,9 @@ struct LayoutRequest {
   std::shared_ptr<const CouplerArtwork> artwork;
 };
 
-using Request =
-    std::variant<AnalyseRequest, SynthesiseRequest, ResponseRequest, SensitivityRequest,
-                 FieldRequest, MultisectionRequest, ToleranceRequest, LineRequest, LayoutRequest>;
+using Request = std::variant<AnalyseRequest, SynthesiseRequest, ResponseRequest, SensitivityRequest,
+                             FieldRequest, MultisectionRequest, ToleranceRequest, LineRequest,
+                             LayoutRequest>;
 
 AnalyseRequest read_analyse(OptionValues& values);
 SynthesiseRequest read_synthesise(OptionValues& values);
