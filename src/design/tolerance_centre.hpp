@@ -45,7 +45,7 @@ struct CentreSetup {
   double smoothing = 0.2;
   // The search stops when a step changes no dimension by more than this
   // share of its first step.
-  double step_tolerance = 1e-3;
+  double step_tolerance = 1e-2;
   int most_evaluations = 120;
   // A searched dimension kept at its start value (the width, the second).
   std::array<bool, 2> held{};
