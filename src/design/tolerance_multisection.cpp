@@ -142,8 +142,7 @@ std::vector<float> band_frequencies(float low_mhz, float high_mhz, float f0_mhz)
     f.push_back(static_cast<float>(low_mhz + t * (static_cast<double>(high_mhz) - low_mhz)));
   }
   std::ranges::sort(f);
-  const auto [from, to] = std::ranges::unique(f);
-  f.erase(from, to);
+  f.erase(std::unique(f.begin(), f.end()), f.end());
   return f;
 }
 
@@ -159,6 +158,14 @@ MultisectionToleranceSample multisection_tolerance_sample(const MultisectionTole
   draw(design, index, held, s);
   evaluate(design, s);
   return s;
+}
+
+bool passes(const MultisectionToleranceSample& sample, std::span<const BandLimit> limits) {
+  if (sample.status != SampleStatus::ok) return false;
+  return std::ranges::all_of(limits, [&sample](const BandLimit& l) {
+    const double v = sample.outcomes.at(static_cast<std::size_t>(l.outcome));
+    return v >= l.low && v <= l.high;
+  });
 }
 
 MultisectionToleranceSample multisection_nominal_sample(const MultisectionToleranceDesign& design) {

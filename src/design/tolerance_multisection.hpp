@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "design/multisection_row.hpp"
@@ -71,6 +72,18 @@ std::uint32_t section_slot(int section, Varied v);
 MultisectionToleranceSample multisection_tolerance_sample(const MultisectionToleranceDesign& design,
                                                           std::uint64_t index,
                                                           std::optional<Varied> held = {});
+
+// A limit on an outcome over the band: low <= value <= high, an open side
+// infinite (the deviation at most X: -inf to X; the least directivity or
+// return loss at least D: D to inf).
+struct BandLimit {
+  BandOutcome outcome;
+  double low;
+  double high;
+};
+
+// A sample that could be computed and meets every limit.
+bool passes(const MultisectionToleranceSample& sample, std::span<const BandLimit> limits);
 
 // The nominal coupler's outcomes.
 MultisectionToleranceSample multisection_nominal_sample(const MultisectionToleranceDesign& design);

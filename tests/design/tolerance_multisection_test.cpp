@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -155,6 +156,37 @@ TEST(MultisectionTolerance, TheBandsOutcomesOfTheCascade) {
   }
   EXPECT_GT(loose_sum, tight_sum + 200 * 0.05);
   EXPECT_GT(tight_sum, 200 * 0.5 * deviation);
+}
+
+// Faults: a limit's side taken the wrong way round (at most for at least),
+// an open side not open, or a sample that could not be computed passing.
+TEST(MultisectionTolerance, BandLimits) {
+  const MultisectionToleranceDesign d = three_sections();
+  const MultisectionToleranceSample nominal = multisection_nominal_sample(d);
+  const auto at = [&nominal](BandOutcome o) {
+    return static_cast<double>(nominal.outcomes.at(static_cast<std::size_t>(o)));
+  };
+  constexpr double kOpen = std::numeric_limits<double>::infinity();
+  struct Case {
+    BandLimit limit;
+    bool passes;
+  };
+  const std::array<Case, 6> cases = {{
+      {{BandOutcome::coupling_deviation, -kOpen, at(BandOutcome::coupling_deviation) + 0.01}, true},
+      {{BandOutcome::coupling_deviation, -kOpen, at(BandOutcome::coupling_deviation) - 0.01},
+       false},
+      {{BandOutcome::least_directivity, at(BandOutcome::least_directivity) - 0.1, kOpen}, true},
+      {{BandOutcome::least_directivity, at(BandOutcome::least_directivity) + 0.1, kOpen}, false},
+      {{BandOutcome::least_return_loss, at(BandOutcome::least_return_loss) - 0.1, kOpen}, true},
+      {{BandOutcome::least_return_loss, at(BandOutcome::least_return_loss) + 0.1, kOpen}, false},
+  }};
+  for (const Case& c : cases) {
+    const std::array<BandLimit, 1> one = {c.limit};
+    EXPECT_EQ(passes(nominal, one), c.passes) << band_outcome_name(c.limit.outcome);
+    MultisectionToleranceSample failed = nominal;
+    failed.status = SampleStatus::model_failed;
+    EXPECT_FALSE(passes(failed, one));
+  }
 }
 
 }  // namespace
