@@ -304,7 +304,7 @@ RunResult run_tolerance_combine(commands::TextValues& values, const ToleranceOut
         [&taken](Outcome x) {
           return std::span<const float>(taken.values.at(static_cast<std::size_t>(x)));
         },
-        outcome, &echo);
+        outcome, &echo, unit);
   }
   outputs.commit();
   return tolerance_result(q, outcome, unit);

@@ -292,6 +292,17 @@ class Centring(unittest.TestCase):
         row = next(line for line in table.splitlines() if line.strip().startswith("centred"))
         self.assertEqual(float(row.split()[3]), centred["yield_pct"])
 
+    def test_the_chart_names_the_centred_design(self):
+        # Fault: histograms of the centred design captioned with the start's
+        # dimensions alone.
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "h.svg")
+            run(self.CENTRED[:-4] + self.CENTRED[-2:] + ["--plot", path, "--output", os.devnull,
+                                                           "--length-unit", "mil"])
+            with open(path, encoding="utf-8") as f:
+                self.assertRegex(f.read(), r"Centred: W 2[0-9.]+ mil, S [0-9.]+ mil \(yield "
+                                           r"[0-9.]+ % on the first 2000 samples, from [0-9.]+ %\)")
+
     def test_the_fabs_least_width_bounds_the_search(self):
         # Fault: --min-width read but not passed to the search.
         free = json.loads(run(self.CENTRED + ["--format", "json"]).stdout)["centre"][1]
