@@ -19,6 +19,7 @@
 #include "calc/tolerance_run.hpp"
 #include "commands/input_error.hpp"
 #include "commands/row_runner.hpp"
+#include "commands/tolerance_centre.hpp"
 
 namespace ketrovane::calc {
 
@@ -274,9 +275,14 @@ RunResult run_tolerance_combine(commands::TextValues& values, const ToleranceOut
   commands::TextValues numbers;
   commands::ToleranceRequest q;
   const commands::TextValues& run = request_of(slices.front(), count, q, given, numbers);
+  // A centred run's samples were drawn about the centred design: the
+  // search again (the same samples, the same result) gives it.
+  std::optional<CentreResult> centring;
+  if (q.centre) centring = commands::centre_request(q);
   Taken taken = take_samples(q, slices);
-  const commands::ToleranceOutcome outcome =
+  commands::ToleranceOutcome outcome =
       commands::tolerance_outcome(q, taken.values, taken.passed, taken.by_status);
+  outcome.centring = centring;
 
   OutputSet outputs;
   const std::string* plot_path = given_text(values, Opt::plot);
@@ -298,7 +304,7 @@ RunResult run_tolerance_combine(commands::TextValues& values, const ToleranceOut
         [&taken](Outcome x) {
           return std::span<const float>(taken.values.at(static_cast<std::size_t>(x)));
         },
-        outcome, &echo);
+        outcome, &echo, unit);
   }
   outputs.commit();
   return tolerance_result(q, outcome, unit);

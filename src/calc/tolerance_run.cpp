@@ -16,6 +16,7 @@
 #include "commands/input_error.hpp"
 #include "commands/number_format.hpp"
 #include "commands/row_runner.hpp"
+#include "commands/tolerance_centre.hpp"
 #include "commands/tolerance_rows.hpp"
 
 namespace ketrovane::calc {
@@ -117,10 +118,25 @@ std::string mark_nominal_and_mean(std::string& script, Outcome o,
   return words;
 }
 
+// "Centred: W 24.65 mil, S 6.444 mil (yield 99.3 % on the first 2000
+// samples, from 84.85 %)".
+std::string centred_line(const CentreResult& c, commands::LengthUnit unit) {
+  std::string line = "Centred:";
+  for (std::size_t i = 0; i < c.searched.size(); ++i) {
+    line += std::string(i == 0 ? " " : ", ") + std::string(c.searched.at(i)->symbol) + " " +
+            commands::significant(static_cast<float>(c.centred.at(i) * unit.per_inch), 4) + " " +
+            std::string(unit.name);
+  }
+  return line + " (yield " +
+         commands::significant(static_cast<float>(100.0 * c.centred_yield.share), 4) +
+         " % on the first " + std::to_string(c.centred_yield.samples) + " samples, from " +
+         commands::significant(static_cast<float>(100.0 * c.start_yield.share), 4) + " %)";
+}
+
 // Above the panels, a line each: the design and its tolerances as given,
-// and the yield of every limit with its interval.
+// the centred design, and the yield of every limit with its interval.
 std::string caption(const commands::ToleranceRequest& q, const commands::ToleranceOutcome& r,
-                    const commands::Echo* echo) {
+                    const commands::Echo* echo, commands::LengthUnit unit) {
   std::string design;
   std::string tolerances;
   const auto add = [](std::string& list, const std::string& item) {
@@ -139,6 +155,7 @@ std::string caption(const commands::ToleranceRequest& q, const commands::Toleran
     }
   }
   std::vector<std::string> lines = {"Design: " + design};
+  if (r.centring) lines.push_back(centred_line(*r.centring, unit));
   if (!tolerances.empty()) {
     lines.push_back(
         "Tolerances: " + tolerances +
@@ -214,7 +231,8 @@ std::string attribution_panel(const commands::ToleranceOutcome& r, TemporaryFile
 
 void draw_histograms(const std::string& path, OutputFile& image,
                      const commands::ToleranceRequest& q, const OutcomeValues& samples,
-                     const commands::ToleranceOutcome& r, const commands::Echo* echo) {
+                     const commands::ToleranceOutcome& r, const commands::Echo* echo,
+                     commands::LengthUnit unit) {
   const std::string gnuplot = find_gnuplot();
   if (gnuplot.empty()) {
     throw OutputError("cannot draw " + commands::quoted(path) +
@@ -244,8 +262,8 @@ void draw_histograms(const std::string& path, OutputFile& image,
     throw OutputError("cannot draw " + commands::quoted(path) + ": no sample was computed");
   if (!r.attribution.empty()) panels += attribution_panel(r, data, block++);
   data.sink().flush();
-  const std::string layout =
-      "set multiplot layout " + std::to_string(block) + ",1 title " + caption(q, r, echo) + "\n";
+  const std::string layout = "set multiplot layout " + std::to_string(block) + ",1 title " +
+                             caption(q, r, echo, unit) + "\n";
   draw_with_gnuplot(
       gnuplot,
       [&](const std::string& target) {
@@ -281,6 +299,12 @@ struct ExtraTable {
 std::vector<ExtraTable> extra_tables(const commands::ToleranceRequest& q,
                                      const commands::ToleranceOutcome& r) {
   std::vector<ExtraTable> tables;
+  if (r.centring) {
+    tables.push_back({"Centred: the nominal of the largest yield on the first " +
+                          std::to_string(r.centring->start_yield.samples) +
+                          " samples, and the one it started from",
+                      "centre", commands::tolerance_centre_rows(*r.centring)});
+  }
   if (q.attribution) {
     tables.push_back(
         {"Attribution: the yield with each quantity at its nominal value and the "
@@ -370,8 +394,11 @@ commands::ToleranceCollector collector_for(const commands::ToleranceRequest& q) 
 
 }  // namespace
 
-RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceRequest& request,
+RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceRequest& asked,
                         const ToleranceOutputs& o) {
+  commands::ToleranceRequest request = asked;
+  std::optional<CentreResult> centring;
+  if (request.centre) centring = commands::centre_request(request);
   OutputSet outputs;
   const std::unique_ptr<commands::RowSource> rows = commands::tolerance_sample_rows(request);
   const std::size_t shown = commands::tolerance_sample_width(request);
@@ -403,13 +430,14 @@ RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceR
     progress.rows_done(block.count);
   });
   if (samples_writer) samples_writer->finish();
-  const commands::ToleranceOutcome outcome = collector.finish();
+  commands::ToleranceOutcome outcome = collector.finish();
+  outcome.centring = centring;
 
   write_statistics(request, outcome, o, output.sink());
   if (image != nullptr) {
     draw_histograms(
         *plot_path, *image, request, [&collector](Outcome x) { return collector.values(x); },
-        outcome, o.echo);
+        outcome, o.echo, o.unit);
   }
   outputs.commit();
   return tolerance_result(request, outcome, o.unit);

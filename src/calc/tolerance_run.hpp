@@ -37,7 +37,8 @@ void write_statistics(const commands::ToleranceRequest& request,
 using OutcomeValues = std::function<std::span<const float>(Outcome)>;
 void draw_histograms(const std::string& path, OutputFile& image,
                      const commands::ToleranceRequest& q, const OutcomeValues& samples,
-                     const commands::ToleranceOutcome& r, const commands::Echo* echo);
+                     const commands::ToleranceOutcome& r, const commands::Echo* echo,
+                     commands::LengthUnit unit = commands::kInches);
 RunResult tolerance_result(const commands::ToleranceRequest& request,
                            const commands::ToleranceOutcome& outcome, commands::LengthUnit unit);
 

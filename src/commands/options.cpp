@@ -426,13 +426,13 @@ std::vector<OptionSpec> other_options() {
        .quantity = &kMinGap,
        .help =
            "least gap the fab makes (S side by side, SV with --solve w,sv), none when not given",
-       .optional = kSynthesisCommands | C::layout},
+       .optional = kSynthesisCommands | C::layout | C::tolerance},
       {.id = Opt::min_width,
        .name = "min-width",
        .kind = K::quantity,
        .quantity = &kMinWidth,
        .help = "least strip width W the fab makes, none when not given",
-       .optional = kSynthesisCommands | C::layout},
+       .optional = kSynthesisCommands | C::layout | C::tolerance},
       {.id = Opt::zo,
        .name = "zo",
        .kind = K::quantity,
@@ -814,6 +814,16 @@ std::vector<OptionSpec> other_options() {
                "frequencies, or one of each as mm,GHz; bare numbers are in and MHz without it",
        .optional = kAllCommands,
        .reach = Reach::output},
+      {.id = Opt::centre,
+       .name = "centre",
+       .kind = K::choice,
+       .choices = "off|on",
+       .fallback = "off",
+       .help = "on: first search the nominal W and the gap beside it (S, or SV one above the "
+               "other) for the largest yield against the limits on the run's samples, within "
+               "--min-width and --min-gap, then run at the centred design and report it with "
+               "the yield it started from",
+       .optional = C::tolerance},
   };
 }
 

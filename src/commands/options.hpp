@@ -118,8 +118,9 @@ enum class Opt : std::uint8_t {
   output,
   length_unit,
   units,
+  centre,
 };
-inline constexpr std::size_t kOptionCount = static_cast<std::size_t>(Opt::units) + 1;
+inline constexpr std::size_t kOptionCount = static_cast<std::size_t>(Opt::centre) + 1;
 static_assert(static_cast<std::size_t>(Opt::geometry) ==
                   static_cast<std::size_t>(Opt::w) + kSectionDimensionCount,
               "--geometry after the options of the cross-section's dimensions");

@@ -86,6 +86,11 @@ struct ToleranceRequest {
   std::uint64_t count = 0;    // how many from start
   // Each sample again with each varied input held nominal (--attribution).
   bool attribution = false;
+  // The nominal centred first (--centre), within the fab's least width and
+  // gap (inches, 0 for none).
+  bool centre = false;
+  double min_width = 0.0;
+  double min_gap = 0.0;
 };
 
 // One strip between the planes: a row per width, or per impedance whose

@@ -528,6 +528,29 @@ void read_slice(OptionValues& v, ToleranceRequest& q) {
 }
 
 // --lot-size N, which the lot shares of --vary need.
+// --centre and the fab's least width and gap that bound its search.
+void read_centring(OptionValues& v, ToleranceRequest& q) {
+  q.centre = v.choice(Opt::centre) == "on";
+  if (q.centre) {
+    // Echoed, so that --combine reads a centred run's slices as centred.
+    InputEcho echo{"centre", "on", "", single_value(1.0F)};
+    echo.whole = 1;
+    v.record_input(std::move(echo));
+  }
+  for (const Opt id : {Opt::min_width, Opt::min_gap}) {
+    if (!v.has(id)) continue;
+    if (!q.centre)
+      reject(option(id), v.shown(id), {"it bounds the search of ", Opt::centre, " on"});
+    (id == Opt::min_width ? q.min_width : q.min_gap) = v.number(id);
+  }
+  if (q.centre && q.limits.empty()) {
+    reject(option(Opt::centre), "on",
+           {"centring searches for the largest yield; give the limits "
+            "with ",
+            Opt::limit});
+  }
+}
+
 void read_lots(OptionValues& v, ToleranceDesign& d) {
   const bool lots =
       std::ranges::any_of(d.variations, [](const Variation& x) { return x.lot_half_width > 0.0; });
@@ -625,6 +648,7 @@ ToleranceRequest read_tolerance(OptionValues& v) {
   d.seed = read_whole(v, Opt::seed);
   read_slice(v, q);
   q.attribution = v.choice(Opt::attribution) == "on";
+  read_centring(v, q);
   return q;
 }
 

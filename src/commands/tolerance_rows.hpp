@@ -15,6 +15,7 @@
 #include "commands/row_runner.hpp"
 #include "commands/rows.hpp"
 #include "design/tolerance_attribution.hpp"
+#include "design/tolerance_centre.hpp"
 
 namespace ketrovane::commands {
 
@@ -45,6 +46,9 @@ struct ToleranceOutcome {
   // With --lot-size: each lot's yield over its samples in the slice, from
   // lot start / lot_size on.
   std::vector<YieldEstimate> lot_yields;
+  // With --centre: where the search started and the centred design the
+  // samples were drawn about.
+  std::optional<CentreResult> centring;
 
   [[nodiscard]] std::int64_t failed() const { return samples - by_status[0]; }
 };

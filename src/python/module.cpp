@@ -31,6 +31,7 @@
 #include "commands/quantities.hpp"
 #include "commands/row_runner.hpp"
 #include "commands/sweep_axis.hpp"
+#include "commands/tolerance_centre.hpp"
 #include "commands/tolerance_rows.hpp"
 
 namespace py = pybind11;
@@ -680,6 +681,7 @@ py::tuple statistics_result(const commands::ToleranceRequest& q,
   info["count"] = q.count;
   info["seed"] = q.design.seed;
   if (!r.attribution.empty()) info["attribution"] = attribution_result(q, r, unit);
+  if (r.centring) info["centre"] = rows_result(*commands::tolerance_centre_rows(*r.centring), unit);
   if (!r.lot_yields.empty()) {
     info["lots"] = rows_result(*commands::tolerance_lot_rows(q, r), unit);
     info["lot_spread"] = rows_result(*commands::tolerance_lot_spread_rows(r), unit);
@@ -687,12 +689,20 @@ py::tuple statistics_result(const commands::ToleranceRequest& q,
   return py::make_tuple(arrays.result(py::none(), py::none(), py::none(), py::none()), info);
 }
 
+// With centre="on": the request's nominal centred (the search's samples
+// computed without the interpreter's lock) and where it started.
+std::optional<CentreResult> centred(commands::ToleranceRequest& q) {
+  if (!q.centre) return std::nullopt;
+  const py::gil_scoped_release unlocked;
+  return commands::centre_request(q);
+}
+
 // (samples as table() gives rows, statistics, figures) of the samples
 // start .. start + count - 1.
 py::tuple tolerance(const py::tuple& names, const py::tuple& values, const std::string& length_unit,
                     const std::string& frequency_unit, const py::object& progress) {
-  const commands::ToleranceRequest q =
-      tolerance_request(names, values, length_unit, frequency_unit);
+  commands::ToleranceRequest q = tolerance_request(names, values, length_unit, frequency_unit);
+  const std::optional<CentreResult> centring = centred(q);
   const std::unique_ptr<commands::RowSource> rows = commands::tolerance_sample_rows(q);
   const commands::LengthUnit unit = commands::parse_length_unit("units", length_unit);
   TableArrays samples(rows->columns().first(commands::tolerance_sample_width(q)), unit,
@@ -705,7 +715,8 @@ py::tuple tolerance(const py::tuple& names, const py::tuple& values, const std::
         collector.take(block);
       },
       py::make_tuple(rows->rows()), progress);
-  const commands::ToleranceOutcome r = collector.finish();
+  commands::ToleranceOutcome r = collector.finish();
+  r.centring = centring;
   return py::make_tuple(samples.result(py::none(), py::none(), py::none(), py::none()),
                         statistics_result(q, r, unit));
 }
@@ -718,8 +729,9 @@ py::tuple tolerance_statistics(const py::tuple& names, const py::tuple& values,
                                const std::string& length_unit, const std::string& frequency_unit,
                                const py::array_t<double, py::array::c_style>& outcomes,
                                std::int64_t passed, const py::dict& by_status) {
-  const commands::ToleranceRequest q =
-      tolerance_request(names, values, length_unit, frequency_unit);
+  commands::ToleranceRequest q = tolerance_request(names, values, length_unit, frequency_unit);
+  // A centred run's samples were drawn about the centred design.
+  const std::optional<CentreResult> centring = centred(q);
   const auto view = outcomes.unchecked<2>();
   std::vector<std::vector<float>> outcome_values(static_cast<std::size_t>(view.shape(0)));
   for (py::ssize_t i = 0; i < view.shape(0); ++i) {
@@ -733,8 +745,8 @@ py::tuple tolerance_statistics(const py::tuple& names, const py::tuple& values,
     const py::str name(std::string(sample_status_name(static_cast<SampleStatus>(code))));
     if (by_status.contains(name)) counts.at(code) = by_status[name].cast<std::int64_t>();
   }
-  const commands::ToleranceOutcome r =
-      commands::tolerance_outcome(q, outcome_values, passed, counts);
+  commands::ToleranceOutcome r = commands::tolerance_outcome(q, outcome_values, passed, counts);
+  r.centring = centring;
   return statistics_result(q, r, commands::parse_length_unit("units", length_unit));
 }
 

@@ -256,6 +256,82 @@ class Attribution(unittest.TestCase):
                 self.assertIn("Yield gained with each quantity at its nominal value", f.read())
 
 
+class Centring(unittest.TestCase):
+    # The coupler off its centre: W 1 mil wide, S 0.4 mil close.
+    OFF = ["tolerance", "--b", "62mil", "--t", "1oz", "--er", "3.66", "--w", "25.8mil", "--s",
+           "6.0mil", "--vary", "w=1mil,s=1mil,er=0.05", "--limit", "coupling=9.5:10.5,zo=48:52",
+           "--samples", "2000", "--length-unit", "in"]
+    CENTRED = OFF + ["--centre", "on"]
+
+    def test_the_run_is_an_ordinary_run_at_the_centred_design(self):
+        # Faults: the samples drawn about the start instead of the centred
+        # design, centred values reported other than those used, a format
+        # without the centring or with other numbers, the start's yield not
+        # that of a run at the start, a centred yield below the start's.
+        as_json = json.loads(run(self.CENTRED + ["--format", "json"]).stdout)
+        start, centred = as_json["centre"]
+        self.assertEqual((start["design"], centred["design"]), ("start", "centred"))
+        self.assertEqual((start["w"], start["s"]), (0.0258, 0.006))
+        self.assertGreater(centred["yield_pct"], start["yield_pct"] + 1)
+        with_centred = self.OFF[:]
+        with_centred[8], with_centred[10] = repr(centred["w"]), repr(centred["s"])
+        csv_run = run(self.CENTRED + ["--format", "csv"]).stdout
+        statistics, centring = csv_run.split("\n\n")
+        self.assertEqual(statistics + "\n", run(with_centred + ["--format", "csv"]).stdout)
+        plain = csv_table(run(self.OFF + ["--format", "csv"]).stdout)
+        self.assertEqual(float(plain["within_pct"][-1]), start["yield_pct"])
+        self.assertEqual(float(csv_table(statistics)["within_pct"][-1]), centred["yield_pct"])
+        by_csv = csv_table(centring)
+        self.assertEqual(list(by_csv), ["design", "w_in", "s_in", "yield_pct", "yield_low_pct",
+                                        "yield_high_pct", "smoothed_yield_pct"])
+        for column in ("yield_pct", "yield_low_pct", "smoothed_yield_pct"):
+            self.assertEqual([float(x) for x in by_csv[column]],
+                             [start[column], centred[column]], column)
+        table = run(self.CENTRED).stdout
+        self.assertIn("Centred: the nominal of the largest yield on the first 2000 samples", table)
+        row = next(line for line in table.splitlines() if line.strip().startswith("centred"))
+        self.assertEqual(float(row.split()[3]), centred["yield_pct"])
+
+    def test_the_chart_names_the_centred_design(self):
+        # Fault: histograms of the centred design captioned with the start's
+        # dimensions alone.
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "h.svg")
+            run(self.CENTRED[:-4] + self.CENTRED[-2:] + ["--plot", path, "--output", os.devnull,
+                                                           "--length-unit", "mil"])
+            with open(path, encoding="utf-8") as f:
+                self.assertRegex(f.read(), r"Centred: W 2[0-9.]+ mil, S [0-9.]+ mil \(yield "
+                                           r"[0-9.]+ % on the first 2000 samples, from [0-9.]+ %\)")
+
+    def test_the_fabs_least_width_bounds_the_search(self):
+        # Fault: --min-width read but not passed to the search.
+        free = json.loads(run(self.CENTRED + ["--format", "json"]).stdout)["centre"][1]
+        self.assertLess(free["w"], 0.0258)
+        bounded = json.loads(run(self.CENTRED + ["--min-width", "25.5mil", "--format",
+                                                 "json"]).stdout)["centre"][1]
+        self.assertGreaterEqual(bounded["w"], np.float32(0.0255))
+
+    def test_slices_of_a_centred_run_make_the_whole_run(self):
+        # Fault: --combine reading a centred run's slices about the start
+        # (their nominal column and the centring lost).
+        with tempfile.TemporaryDirectory() as d:
+            head, tail = os.path.join(d, "head.json"), os.path.join(d, "tail.json")
+            run(self.CENTRED + ["--count", "900", "--samples-output", head, "--output",
+                                os.devnull])
+            run(self.CENTRED + ["--start", "900", "--samples-output", tail, "--output",
+                                os.devnull])
+            combined = run(["tolerance", "--combine", tail, head, "--format", "json"]).stdout
+        self.assertEqual(combined, run(self.CENTRED + ["--format", "json"]).stdout)
+
+    def test_refusals(self):
+        for args, expected in (
+                (["--centre", "on"], "--centre 'on': centring searches for the largest yield; "
+                                     "give the limits with --limit"),
+                (["--min-gap", "5mil"], "--min-gap '5mil': it bounds the search of --centre on")):
+            done = run(self.OFF[:13] + ["--samples", "10"] + args, status=2)
+            self.assertEqual(done.stderr.strip(), "ketrovane-calc: " + expected)
+
+
 class Lots(unittest.TestCase):
     def test_lots_and_their_spread_in_every_format(self):
         # Faults: a format without the lots' tables, a spread that is not

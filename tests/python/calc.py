@@ -60,13 +60,13 @@ def message(command, options, extra=()):
 
 def rows_of(text):
     """CSV text as columns: float32 arrays (NaN for empty cells), str arrays
-    for the text columns (status, quantity)."""
+    for the text columns (status, quantity, design)."""
     rows = list(csv.reader(io.StringIO(text)))
     names, cells = rows[0], rows[1:]
     columns = {}
     for k, name in enumerate(names):
         values = [row[k] for row in cells]
-        if name in ("status", "quantity"):
+        if name in ("status", "quantity", "design"):
             columns[name] = np.array(values)
         else:
             columns[name] = np.array([np.float32(v) if v else np.float32("nan") for v in values],

@@ -102,6 +102,35 @@ class Attribution(unittest.TestCase):
         self.assertEqual(len(r.lot_spread), 1)
 
 
+class Centring(unittest.TestCase):
+    OFF = {**DESIGN, "w": "25.8mil", "s": "6.0mil", "etch": None,
+           "vary": {"w": "1mil", "s": "1mil", "er": 0.05}, "samples": 1000}
+
+    def test_centring_is_the_command_lines_and_its_slices_combine(self):
+        # Faults: the Python result without the centring or with other
+        # numbers than the command line's, its samples drawn about the
+        # start, or slices put together about the start.
+        r = ketrovane.tolerance(**self.OFF, centre=True)
+        self.assertIsNone(ketrovane.tolerance(**self.OFF).centre)
+        out = calc.run(["tolerance", "--b", "62mil", "--t", "1oz", "--er", "3.66", "--w",
+                        "25.8mil", "--s", "6.0mil", "--vary", "w=1mil,s=1mil,er=0.05", "--limit",
+                        "coupling=9.5:10.5,zo=48:52", "--samples", "1000", "--length-unit", "in",
+                        "--centre", "on", "--format", "csv"]).stdout
+        centring = calc.rows_of(out.split("\n\n")[1])
+        self.assertEqual(list(r.centre.design), ["start", "centred"])
+        for name in ("w_in", "s_in", "yield_pct", "yield_high_pct", "smoothed_yield_pct"):
+            np.testing.assert_array_equal(np.float32(r.centre[name]), centring[name],
+                                          err_msg=name)
+        at_centred = ketrovane.tolerance(**{**self.OFF, "w": float(r.centre.w_in[1]),
+                                            "s": float(r.centre.s_in[1])})
+        np.testing.assert_array_equal(at_centred.statistics._numbers, r.statistics._numbers)
+        parts = [ketrovane.tolerance(**self.OFF, centre=True, start=a, count=500)
+                 for a in (0, 500)]
+        combined = ketrovane.tolerance_combine(parts)
+        np.testing.assert_array_equal(combined.statistics._numbers, r.statistics._numbers)
+        np.testing.assert_array_equal(combined.centre._numbers, r.centre._numbers)
+
+
 class FieldFailures(unittest.TestCase):
     def test_strips_too_far_apart_fail_on_the_field_not_the_model(self):
         # Broadside strips an inch apart sideways: the field cannot resolve

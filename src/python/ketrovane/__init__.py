@@ -1006,10 +1006,15 @@ class Tolerance(Result):
     share of each limited outcome's variance) and a last row, sum; else
     None.  With ``lot_size``, ``lots`` is a `Result` of one row per lot
     (lot, first_sample, samples, passed, yield_pct) and ``lot_spread`` one
-    of a row (lots, mean_pct, std_pct, min_pct, max_pct); else None."""
+    of a row (lots, mean_pct, std_pct, min_pct, max_pct); else None.  With
+    ``centre=True`` (or "on"), the samples are drawn about the centred design and
+    ``centre`` is a `Result` of two rows, design "start" and "centred": the searched
+    dimensions (w, then s, sv or wo), the yield on the search's samples with its 95 %
+    interval (yield_pct, yield_low_pct, yield_high_pct) and the smoothed yield the search
+    compared (smoothed_yield_pct); else None."""
 
     __slots__ = ("sample", "statistics", "yield_", "not_computed", "start", "count", "samples",
-                 "seed", "attribution", "lots", "lot_spread", "_call")
+                 "seed", "attribution", "lots", "lot_spread", "centre", "_call")
 
     def __contains__(self, name):
         return name == "sample" or super().__contains__(name)
@@ -1025,10 +1030,10 @@ def _tolerance_result(samples_table, statistics_result, call):
     r.yield_ = info["yield"]
     r.not_computed = info["not_computed"]
     r.start, r.count, r.samples, r.seed = info["start"], info["count"], info["samples"], info["seed"]
-    r.attribution, r.lots, r.lot_spread = (
+    r.attribution, r.lots, r.lot_spread, r.centre = (
         None if info.get(key) is None else
         Result("tolerance", (_np.shape(info[key][2])[-1],), *info[key][:6])
-        for key in ("attribution", "lots", "lot_spread"))
+        for key in ("attribution", "lots", "lot_spread", "centre"))
     r.sample = _np.arange(r.start, r.start + r.count, dtype=_np.int64)
     r._call = call
     return r

@@ -474,15 +474,17 @@ def multisection(*, er, zo, coupling, sections, b=None, t=None, layers=None, str
 
 
 _TOLERANCE = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
-              "rho", "roughness", "tand", "f0", "rs", "rl", "vary", "etch", "dist", "correlate",
-              "lot-size", "attribution", "limit", "samples", "seed", "start", "count", "solver")
+              "min-gap", "min-width", "rho", "roughness", "tand", "f0", "rs", "rl", "vary", "etch",
+              "dist", "correlate", "lot-size", "attribution", "limit", "samples", "seed", "start",
+              "count", "solver", "centre")
 
 
 def tolerance(*, b, t, er, w, samples, layers=None, strips_on=None, core=None, s=None,
-              geometry="edge", h=None, sv=None, wo="0in", rho="copper", roughness="5uin",
-              tand=0.0009, f0=None, rs=50.0, rl=50.0, vary=None, etch=None, dist="normal",
-              correlate=None, lot_size=None, attribution="off", limits=None, seed=1, start=0,
-              count=None, solver="model", units=None, progress=None):
+              geometry="edge", h=None, sv=None, wo="0in", min_gap=None, min_width=None,
+              rho="copper", roughness="5uin", tand=0.0009, f0=None, rs=50.0, rl=50.0, vary=None,
+              etch=None, dist="normal", correlate=None, lot_size=None, attribution="off",
+              limits=None, seed=1, start=0, count=None, solver="model", centre="off", units=None,
+              progress=None):
     """Monte Carlo tolerance analysis of one coupler: the spread of its impedances and coupling,
     and its yield against limits.
 
@@ -517,6 +519,11 @@ def tolerance(*, b, t, er, w, samples, layers=None, strips_on=None, core=None, s
     wo: sideways offset WO between the strips' centre lines (broadside): a number in the call's
         length unit or a text with its own (in, mil, uin, mm or um); from 0 to 1000 in; default
         "0in"
+    min_gap: least gap the fab makes (S side by side, SV with solve="w,sv"), none when not given: a
+        number in the call's length unit or a text with its own (in, mil, uin, mm or um); from 0 to
+        1000 in
+    min_width: least strip width W the fab makes, none when not given: a number in the call's
+        length unit or a text with its own (in, mil, uin, mm or um); from 0 to 1000 in
     rho: conductor resistivity in micro-ohm-cm, or silver, copper, gold, aluminium, brass or
         lossless: a number or a metal's name; default "copper"
     roughness: RMS surface roughness of the conductor: a number in the call's length unit or a text
@@ -560,6 +567,10 @@ def tolerance(*, b, t, er, w, samples, layers=None, strips_on=None, core=None, s
         1000000000
     solver: the closed-form model, the two-dimensional field solution, or both with the model's
         error: one of "model", "field", "both"; default "model"
+    centre: on: first search the nominal W and the gap beside it (S, or SV one above the other) for
+        the largest yield against the limits on the run's samples, within min_width and min_gap,
+        then run at the centred design and report it with the yield it started from: one of "off",
+        "on"; default "off"
     units: the call's units: a length unit (in, mil, mm, um), a frequency unit (Hz, kHz, MHz, GHz)
         or one of each, in any letter case; default inches and MHz
     progress: True draws a bar on the error stream (tqdm), a callable is called with (rows_done,
@@ -574,9 +585,9 @@ def tolerance(*, b, t, er, w, samples, layers=None, strips_on=None, core=None, s
     samples; start and count compute any slice of them, and tolerance_combine(parts) puts slices
     together.
     """
-    arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, rho, roughness,
-                 tand, f0, rs, rl, vary, etch, dist, correlate, lot_size, attribution, limits,
-                 samples, seed, start, count, solver)
+    arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, min_gap, min_width,
+                 rho, roughness, tand, f0, rs, rl, vary, etch, dist, correlate, lot_size,
+                 attribution, limits, samples, seed, start, count, solver, centre)
     values = _given(tolerance, _TOLERANCE, arguments)
     return _tolerance(_TOLERANCE, values, units, progress)
 
