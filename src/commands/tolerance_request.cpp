@@ -741,6 +741,17 @@ void check_section_reaches(const MultisectionToleranceDesign& m, const GivenText
   }
 }
 
+// The choices that shape a multi-section run, echoed when given, so that
+// --combine reads its slices as the run they are.
+void echo_choices(OptionValues& v) {
+  for (const Opt id : {Opt::profile, Opt::solver, Opt::dist}) {
+    if (!v.has(id)) continue;
+    InputEcho echo{std::string(option(id).name), std::string(v.choice(id)), "", single_value(1.0F)};
+    echo.whole = 1;
+    v.record_input(std::move(echo));
+  }
+}
+
 ToleranceRequest read_multisection_tolerance(OptionValues& v) {
   refuse_for_sections(v);
   ToleranceRequest q{};
@@ -775,6 +786,7 @@ ToleranceRequest read_multisection_tolerance(OptionValues& v) {
   d.seed = read_whole(v, Opt::seed);
   read_slice(v, q);
   q.attribution = v.choice(Opt::attribution) == "on";
+  echo_choices(v);
   // The run's own figures, which every output names, where a single
   // coupler's run keeps them.
   q.design.solver = d.solver;

@@ -492,6 +492,22 @@ class MultiSection(unittest.TestCase):
             self.assertEqual(held[name]["held_low_pct"],
                              run_without["rows"][-1]["within_low_pct"], name)
 
+    # Faults: a choice that shapes the run (the profile, the law) not read
+    # back from the slices' files, so that --combine refuses them or puts
+    # them together as another run.
+    def test_slices_combine_on_the_command_line(self):
+        flat = ["tolerance", "--sections", "3", "--coupling", "10", "--zo", "50", "--f0", "3GHz",
+                "--profile", "maximally-flat", "--b", "62mil", "--t", "1oz", "--er", "3.66",
+                "--vary", "w=1mil,s=0.3mil", "--dist", "uniform", "--limit", "deviation=:0.3",
+                "--samples", "300"]
+        with tempfile.TemporaryDirectory() as d:
+            paths = [os.path.join(d, name) for name in ("a.json", "b.json")]
+            run(flat + ["--count", "120", "--samples-output", paths[0], "--output", os.devnull])
+            run(flat + ["--start", "120", "--samples-output", paths[1], "--output", os.devnull])
+            combined = run(["tolerance", "--combine", paths[1], paths[0]]).stdout
+        self.assertEqual(combined, run(flat).stdout)
+        self.assertIn("uniform within the half-width", combined)
+
     # Faults: a multi-section run taking what it cannot honour (one
     # coupler's dimensions, centring, lots, a percentage of a W that
     # differs per section, a single coupler's limits) instead of refusing.
