@@ -415,6 +415,19 @@ double read_limit_side(std::string_view text, const Quantity& q, double open) {
   return parse_quantity(dashed(option(Opt::limit)), text, q);
 }
 
+// The ends of LOW:HIGH (`range` of `item`), an open side infinite.
+std::pair<double, double> limit_ends(std::string_view item, std::string_view range,
+                                     const Quantity& q) {
+  const std::size_t colon = range.find(':');
+  if (colon == std::string_view::npos || range.find(':', colon + 1) != std::string_view::npos ||
+      range.size() == 1) {
+    reject(option(Opt::limit), item, "expected NAME=LOW:HIGH, or LOW: or :HIGH for one side");
+  }
+  const double infinity = std::numeric_limits<double>::infinity();
+  return {read_limit_side(range.substr(0, colon), q, -infinity),
+          read_limit_side(range.substr(colon + 1), q, infinity)};
+}
+
 // "LEFT:RIGHT", an infinite side left empty.
 std::string limit_text(double left, double right) {
   const auto side = [](double x) {
@@ -457,16 +470,8 @@ Limit read_limit(std::string_view item, bool at_f0) {
   const std::size_t equals = item.find('=');
   const Outcome o = read_limited_outcome(item, item.substr(0, equals), at_f0);
   const std::string_view range = equals == std::string_view::npos ? "" : item.substr(equals + 1);
-  const std::size_t colon = range.find(':');
-  if (colon == std::string_view::npos || range.find(':', colon + 1) != std::string_view::npos ||
-      range.size() == 1) {
-    reject(limit, item, "expected NAME=LOW:HIGH, or LOW: or :HIGH for one side");
-  }
   const bool impedance = o == Outcome::zoe || o == Outcome::zoo || o == Outcome::zo;
-  const Quantity& q = impedance ? kImpedanceLimit : kDecibelLimit;
-  const double infinity = std::numeric_limits<double>::infinity();
-  double low = read_limit_side(range.substr(0, colon), q, -infinity);
-  double high = read_limit_side(range.substr(colon + 1), q, infinity);
+  auto [low, high] = limit_ends(item, range, impedance ? kImpedanceLimit : kDecibelLimit);
   if (o == Outcome::coupling || o == Outcome::coupling_f0) {
     std::tie(low, high) = signed_coupling(item, low, high);
   }
@@ -639,15 +644,7 @@ BandLimit read_band_limit(std::string_view item) {
            "band), directivity or return_loss (the least over the band) for a multi-section "
            "coupler");
   }
-  const std::string_view range = item.substr(equals + 1);
-  const std::size_t colon = range.find(':');
-  if (colon == std::string_view::npos || range.find(':', colon + 1) != std::string_view::npos ||
-      range.size() == 1) {
-    reject(limit, item, "expected NAME=LOW:HIGH, or LOW: or :HIGH for one side");
-  }
-  const double infinity = std::numeric_limits<double>::infinity();
-  const double low = read_limit_side(range.substr(0, colon), kBandLimit, -infinity);
-  const double high = read_limit_side(range.substr(colon + 1), kBandLimit, infinity);
+  const auto [low, high] = limit_ends(item, item.substr(equals + 1), kBandLimit);
   if (!(low < high)) reject(limit, item, "expected LOW below HIGH");
   return {static_cast<BandOutcome>(named - kBandLimitNames.begin()), low, high};
 }
