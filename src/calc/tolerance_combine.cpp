@@ -226,8 +226,8 @@ struct Taken {
 Taken take_samples(const commands::ToleranceRequest& q, const std::vector<Slice>& slices) {
   const std::unique_ptr<commands::RowSource> rows = commands::tolerance_sample_rows(q);
   const std::span<const commands::Column> columns = rows->columns();
-  const std::size_t outcomes = q.design.at_f0 ? kOutcomeCount : kImpedanceOutcomes;
-  const std::size_t first_outcome = columns.size() - 2 - outcomes;
+  const std::size_t outcomes = commands::tolerance_outcome_count(q);
+  const std::size_t first_outcome = commands::tolerance_sample_width(q) - 2 - outcomes;
   Taken t;
   t.values.resize(outcomes);
   for (const Slice& s : slices) {
@@ -301,10 +301,8 @@ RunResult run_tolerance_combine(commands::TextValues& values, const ToleranceOut
   if (image != nullptr) {
     draw_histograms(
         *plot_path, *image, q,
-        [&taken](Outcome x) {
-          return std::span<const float>(taken.values.at(static_cast<std::size_t>(x)));
-        },
-        outcome, &echo, unit);
+        [&taken](std::size_t x) { return std::span<const float>(taken.values.at(x)); }, outcome,
+        &echo, unit);
   }
   outputs.commit();
   return tolerance_result(q, outcome, unit);

@@ -1,6 +1,7 @@
 #include "calc/tolerance_run.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <new>
 #include <optional>
@@ -33,18 +34,31 @@ Format samples_format(const std::string& path) {
   commands::reject(Opt::samples_output, path, "expected a file name ending in .csv or .json");
 }
 
-// The outcomes the histograms show: the limited ones, or Zo and the
-// coupling without limits.
-std::vector<Outcome> charted_outcomes(const commands::ToleranceRequest& q) {
-  std::vector<Outcome> charted;
-  for (const Limit& l : q.limits) charted.push_back(l.quantity);
-  if (charted.empty()) charted = {Outcome::zo, Outcome::coupling};
-  return charted;
+// The outcomes the histograms show: the limited ones, or without limits
+// Zo and the coupling (a multi-section coupler's: every band outcome).
+std::vector<std::size_t> charted_outcomes(const commands::ToleranceRequest& q) {
+  std::vector<std::size_t> charted;
+  for (const commands::OutcomeLimit& l : commands::tolerance_limits(q)) {
+    charted.push_back(l.outcome);
+  }
+  if (!charted.empty()) return charted;
+  if (q.multisection) {
+    for (std::size_t o = 0; o < commands::tolerance_outcome_count(q); ++o) charted.push_back(o);
+    return charted;
+  }
+  return {static_cast<std::size_t>(Outcome::zo), static_cast<std::size_t>(Outcome::coupling)};
+}
+
+const commands::OutcomeLimit* limit_of(std::span<const commands::OutcomeLimit> limits,
+                                       std::size_t outcome) {
+  const auto it = std::ranges::find(limits, outcome, &commands::OutcomeLimit::outcome);
+  return it == limits.end() ? nullptr : &*it;
 }
 
 // The span the histogram covers: the samples and the finite limits, and a
 // little more.
-std::pair<double, double> histogram_span(std::span<const float> v, const Limit* limit) {
+std::pair<double, double> histogram_span(std::span<const float> v,
+                                         const commands::OutcomeLimit* limit) {
   auto [low, high] = std::ranges::minmax(v);
   double from = low;
   double to = high;
@@ -71,6 +85,10 @@ std::vector<double> histogram(std::span<const float> v, double from, double to) 
   return share;
 }
 
+constexpr std::array<std::string_view, 3> kBandOutcomeLabels = {
+    "Worst coupling deviation over the band (dB)", "Least directivity over the band (dB)",
+    "Least return loss over the band (dB)"};
+
 std::string outcome_label(Outcome o) {
   switch (o) {
     case Outcome::zoe:
@@ -93,6 +111,11 @@ std::string outcome_label(Outcome o) {
   return "";
 }
 
+std::string outcome_label(const commands::ToleranceRequest& q, std::size_t outcome) {
+  if (q.multisection) return std::string(kBandOutcomeLabels.at(outcome));
+  return outcome_label(static_cast<Outcome>(outcome));
+}
+
 // A vertical line across the panel at `at`.
 std::string vertical_line(double at, std::string_view style) {
   const std::string x = commands::shortest(static_cast<float>(at));
@@ -102,9 +125,8 @@ std::string vertical_line(double at, std::string_view style) {
 
 // The nominal design's value (a solid green line) and the samples' mean
 // (a dotted orange one), and the words of the title that name them.
-std::string mark_nominal_and_mean(std::string& script, Outcome o,
+std::string mark_nominal_and_mean(std::string& script, std::size_t i,
                                   const commands::ToleranceOutcome& r) {
-  const auto i = static_cast<std::size_t>(o);
   std::string words;
   if (r.nominal.status == SampleStatus::ok) {
     const float nominal = r.nominal.outcomes.at(i);
@@ -179,12 +201,18 @@ std::string caption(const commands::ToleranceRequest& q, const commands::Toleran
 }
 
 // One panel: its bins as boxes, its limits as red lines.
-std::string histogram_panel(std::span<const float> v, const Limit* limit, const std::string& data,
-                            std::size_t block, Outcome o, const commands::ToleranceOutcome& r,
-                            bool on_the_field) {
-  std::string s = "unset arrow\nset xlabel " + chart_string(outcome_label(o)) + "\n";
+// The panel's outcome: its place among the run's and its label.
+struct Charted {
+  std::size_t outcome;
+  std::string label;
+};
+
+std::string histogram_panel(std::span<const float> v, const commands::OutcomeLimit* limit,
+                            const std::string& data, std::size_t block, const Charted& o,
+                            const commands::ToleranceOutcome& r, bool on_the_field) {
+  std::string s = "unset arrow\nset xlabel " + chart_string(o.label) + "\n";
   const std::string solver = on_the_field ? " on the field solution" : " on the model";
-  std::string title = outcome_label(o) + solver + ": " + std::to_string(v.size()) + " samples";
+  std::string title = o.label + solver + ": " + std::to_string(v.size()) + " samples";
   if (limit != nullptr) {
     for (const double edge : {limit->low, limit->high}) {
       if (!std::isfinite(edge)) continue;
@@ -192,11 +220,11 @@ std::string histogram_panel(std::span<const float> v, const Limit* limit, const 
       s.append("set arrow from ").append(at).append(", graph 0 to ").append(at);
       s += ", graph 1 nohead lw 2 lc rgb '#c62828' dt 2\n";
     }
-    const YieldEstimate& y = r.within.at(static_cast<std::size_t>(o));
+    const YieldEstimate& y = r.within.at(o.outcome);
     title += ", " + commands::significant(static_cast<float>(100.0 * y.share), 4) +
              " % within the limits (dashed)";
   }
-  title += mark_nominal_and_mean(s, o, r);
+  title += mark_nominal_and_mean(s, o.outcome, r);
   s += "set title " + chart_title(title) + "\n";
   s += "plot " + chart_string(data) + " index " + std::to_string(block) +
        " using 1:2 with boxes fill solid 0.6 lc rgb '#1f4e9c' notitle\n";
@@ -238,14 +266,15 @@ void draw_histograms(const std::string& path, OutputFile& image,
     throw OutputError("cannot draw " + commands::quoted(path) +
                       ": gnuplot is not installed (Debian: apt install gnuplot-nox)");
   }
-  const std::vector<Outcome> charted = charted_outcomes(q);
+  const std::vector<std::size_t> charted = charted_outcomes(q);
+  const std::vector<commands::OutcomeLimit> limits = commands::tolerance_limits(q);
   TemporaryFile data("histogram-data");
   std::string panels;
   std::size_t block = 0;
-  for (const Outcome o : charted) {
+  for (const std::size_t o : charted) {
     const std::span<const float> v = samples(o);
     if (v.empty()) continue;
-    const Limit* limit = limit_on(q.limits, o);
+    const commands::OutcomeLimit* limit = limit_of(limits, o);
     const auto [from, to] = histogram_span(v, limit);
     const std::vector<double> share = histogram(v, from, to);
     const double width = (to - from) / kHistogramBins;
@@ -256,7 +285,8 @@ void draw_histograms(const std::string& path, OutputFile& image,
     data.sink().write("\n\n");
     const bool on_the_field =
         q.design.solver == Solver::field || !q.design.nominal.placement.is_edge();
-    panels += histogram_panel(v, limit, data.path(), block++, o, r, on_the_field);
+    panels +=
+        histogram_panel(v, limit, data.path(), block++, {o, outcome_label(q, o)}, r, on_the_field);
   }
   if (block == 0)
     throw OutputError("cannot draw " + commands::quoted(path) + ": no sample was computed");
@@ -371,6 +401,15 @@ void write_json_tables(std::vector<ExtraTable>& tables, Sink& sink) {
 std::string accuracy_note_of(const commands::ToleranceRequest& q, commands::LengthUnit unit) {
   if (q.design.solver != Solver::model) return "";
   commands::RowTally tally;
+  if (q.multisection) {
+    const MultisectionCoupler& c = q.multisection->nominal;
+    // The sections' response carries their conductor loss.
+    for (const SectionRow& s : c.sections) {
+      tally.accuracy.note(s.coupler.dimensions->x,
+                          s.coupler.materials.conductor.resistivity_ohm_inch > 0.0F);
+    }
+    return commands::accuracy_note(tally.accuracy, c, unit);
+  }
   tally.accuracy.note(q.design.nominal.x, false);
   return commands::accuracy_note(tally.accuracy, unit);
 }
@@ -381,9 +420,8 @@ commands::ToleranceCollector collector_for(const commands::ToleranceRequest& q) 
   try {
     return commands::ToleranceCollector(q);
   } catch (const std::bad_alloc&) {
-    const double gigabytes =
-        4.0 * static_cast<double>(q.count) *
-        static_cast<double>(q.design.at_f0 ? kOutcomeCount : kImpedanceOutcomes) / 1e9;
+    const double gigabytes = 4.0 * static_cast<double>(q.count) *
+                             static_cast<double>(commands::tolerance_outcome_count(q)) / 1e9;
     commands::refuse({Opt::samples, " " + std::to_string(q.samples)},
                      {"the percentiles of " + std::to_string(q.count) + " samples need " +
                           commands::significant(static_cast<float>(gigabytes), 3) +
@@ -436,7 +474,7 @@ RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceR
   write_statistics(request, outcome, o, output.sink());
   if (image != nullptr) {
     draw_histograms(
-        *plot_path, *image, request, [&collector](Outcome x) { return collector.values(x); },
+        *plot_path, *image, request, [&collector](std::size_t x) { return collector.values(x); },
         outcome, o.echo, o.unit);
   }
   outputs.commit();

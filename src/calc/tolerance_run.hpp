@@ -34,7 +34,7 @@ void write_statistics(const commands::ToleranceRequest& request,
                       const commands::ToleranceOutcome& outcome, const ToleranceOutputs& o,
                       Sink& sink);
 // An outcome's values over the samples that have it.
-using OutcomeValues = std::function<std::span<const float>(Outcome)>;
+using OutcomeValues = std::function<std::span<const float>(std::size_t)>;
 void draw_histograms(const std::string& path, OutputFile& image,
                      const commands::ToleranceRequest& q, const OutcomeValues& samples,
                      const commands::ToleranceOutcome& r, const commands::Echo* echo,

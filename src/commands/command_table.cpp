@@ -367,7 +367,10 @@ const std::array<CommandSpec, kCommandCount> kCommands = {{
      "samples that cannot be computed count against the yield and are named on the error "
      "stream.\n--plot draws a histogram of each limited outcome with its limits, the nominal "
      "value and the mean, under the design, its tolerances and the yield.\n--combine FILE... "
-     "gives the whole run's statistics from its slices' --samples-output FILE.json."},
+     "gives the whole run's statistics from its slices' --samples-output FILE.json.\n"
+     "--sections N, with multisection's options instead of --w and --s, takes a multi-section "
+     "coupler: each section's W and S drawn on its own, the board's shared, and --limit on the "
+     "band's deviation, directivity and return_loss."},
     {Command::line, "line", "",
      "impedance, effective permittivity, loss and length per degree of one strip, or its width "
      "for an impedance",

@@ -329,8 +329,8 @@ OptionSpec dimension_option(const StripDimension& dimension, Opt id) {
                .help = d.dimension_help.at(i),
                .ranges = kGridCommands};
   if (in_every_arrangement(dimension)) {
-    o.required = kGridCommands | C::tolerance | C::layout;
-    o.alternative = C::response;
+    o.required = kGridCommands | C::layout;
+    o.alternative = Commands(C::response) | C::tolerance;
   } else if (dimension.of_placement()) {
     o.optional = kAllCommands;
   } else {
@@ -441,14 +441,14 @@ std::vector<OptionSpec> other_options() {
            "coupler impedance Zo (response: with --coupling, a lossless coupler instead of --b --t "
            "--w --s)",
        .required = kSynthesisCommands,
-       .alternative = C::response},
+       .alternative = Commands(C::response) | C::tolerance},
       {.id = Opt::coupling,
        .name = "coupling",
        .kind = K::quantity,
        .quantity = &kCoupling,
        .help = "midband coupling, 10 and -10 alike (synthesise: or --zoe)",
        .required = C::multisection,
-       .alternative = Commands(C::synthesise) | C::response,
+       .alternative = Commands(C::synthesise) | C::response | C::tolerance,
        .ranges = C::synthesise},
       {.id = Opt::zoe,
        .name = "zoe",
@@ -462,20 +462,21 @@ std::vector<OptionSpec> other_options() {
        .kind = K::quantity,
        .quantity = &kSections,
        .help = "number N of quarter-wave sections, odd",
-       .required = C::multisection},
+       .required = C::multisection,
+       .alternative = C::tolerance},
       {.id = Opt::band,
        .name = "band",
        .kind = K::quantity,
        .quantity = &kFrequency,
        .help = "band F1:F2 of an equal-ripple profile, f0 its centre (or --f0 with --ripple or "
                "--profile)",
-       .alternative = C::multisection},
+       .alternative = Commands(C::multisection) | C::tolerance},
       {.id = Opt::ripple,
        .name = "ripple",
        .kind = K::quantity,
        .quantity = &kRipple,
        .help = "ripple of an equal-ripple profile about --f0: the widest band that holds it",
-       .alternative = C::multisection},
+       .alternative = Commands(C::multisection) | C::tolerance},
       {.id = Opt::profile,
        .name = "profile",
        .kind = K::choice,
@@ -483,7 +484,7 @@ std::vector<OptionSpec> other_options() {
        .fallback = "equal-ripple",
        .help = "coupling profile of the sections: equal ripple over --band or within --ripple, or "
                "maximally flat about --f0",
-       .optional = C::multisection},
+       .optional = Commands(C::multisection) | C::tolerance},
       {.id = Opt::rho,
        .name = "rho",
        .kind = K::resistivity,
@@ -614,8 +615,9 @@ std::vector<OptionSpec> other_options() {
            "a limit every sample must meet, LOW <= value <= HIGH in the sign the table prints: "
            "coupling (dB, negative: -10.5:-9.5; positive ends are magnitudes, 9.5:10.5 the same), "
            "zo, zoe, zoo (ohm), and with --f0 coupling_f0, return_loss, isolation, directivity "
-           "(dB); LOW: (at least) or :HIGH (at most) for one side, LOW above HIGH refused; repeat "
-           "the option or separate the items by commas",
+           "(dB); with --sections the band's deviation, directivity, return_loss (dB, the worst "
+           "over the band); LOW: (at least) or :HIGH (at most) for one side, LOW above HIGH "
+           "refused; repeat the option or separate the items by commas",
        .optional = C::tolerance,
        .python_keyword = "limits"},
       {.id = Opt::samples,

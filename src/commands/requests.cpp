@@ -517,10 +517,15 @@ FieldRequest read_field(OptionValues& v) {
   return q;
 }
 
-MultisectionRequest read_multisection(OptionValues& v) {
+MultisectionRequest read_multisection_coupler(OptionValues& v) {
   MultisectionRequest q{};
   q.build = read_build(v);
   q.design = read_profile(v);
+  return q;
+}
+
+MultisectionRequest read_multisection(OptionValues& v) {
+  MultisectionRequest q = read_multisection_coupler(v);
   if (v.has(Opt::f)) q.f = v.axis(Opt::f, Quotient::single_precision);
   q.terminations.source = v.number(Opt::rs);
   q.terminations.load = v.number(Opt::rl);

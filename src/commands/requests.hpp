@@ -14,6 +14,7 @@
 #include "design/multisection_row.hpp"
 #include "design/row_kernel.hpp"
 #include "design/tolerance.hpp"
+#include "design/tolerance_multisection.hpp"
 #include "design/tolerance_statistics.hpp"
 
 namespace ketrovane::commands {
@@ -91,6 +92,11 @@ struct ToleranceRequest {
   bool centre = false;
   double min_width = 0.0;
   double min_gap = 0.0;
+  // A multi-section coupler (--sections) instead of one coupler: its
+  // sections varied and the limits on the band's outcomes.  design then
+  // holds the run's seed, law and solver alone, and limits is empty.
+  std::optional<MultisectionToleranceDesign> multisection;
+  std::vector<BandLimit> band_limits;
 };
 
 // One strip between the planes: a row per width, or per impedance whose
@@ -128,6 +134,9 @@ ResponseRequest read_response_coupler(OptionValues& values, bool with_loss);
 SensitivityRequest read_sensitivity(OptionValues& values);
 FieldRequest read_field(OptionValues& values);
 MultisectionRequest read_multisection(OptionValues& values);
+// A multi-section coupler's profile and what its sections are built on,
+// without its frequencies, terminations and table; its sections not built.
+MultisectionRequest read_multisection_coupler(OptionValues& values);
 ToleranceRequest read_tolerance(OptionValues& values);
 LineRequest read_line(OptionValues& values);
 

@@ -18,6 +18,7 @@
 #include "commands/quantities.hpp"
 #include "commands/requests.hpp"
 #include "design/quarter_wave.hpp"
+#include "design/tolerance_multisection.hpp"
 
 namespace ketrovane::commands {
 
@@ -414,6 +415,19 @@ double read_limit_side(std::string_view text, const Quantity& q, double open) {
   return parse_quantity(dashed(option(Opt::limit)), text, q);
 }
 
+// The ends of LOW:HIGH (`range` of `item`), an open side infinite.
+std::pair<double, double> limit_ends(std::string_view item, std::string_view range,
+                                     const Quantity& q) {
+  const std::size_t colon = range.find(':');
+  if (colon == std::string_view::npos || range.find(':', colon + 1) != std::string_view::npos ||
+      range.size() == 1) {
+    reject(option(Opt::limit), item, "expected NAME=LOW:HIGH, or LOW: or :HIGH for one side");
+  }
+  const double infinity = std::numeric_limits<double>::infinity();
+  return {read_limit_side(range.substr(0, colon), q, -infinity),
+          read_limit_side(range.substr(colon + 1), q, infinity)};
+}
+
 // "LEFT:RIGHT", an infinite side left empty.
 std::string limit_text(double left, double right) {
   const auto side = [](double x) {
@@ -456,16 +470,8 @@ Limit read_limit(std::string_view item, bool at_f0) {
   const std::size_t equals = item.find('=');
   const Outcome o = read_limited_outcome(item, item.substr(0, equals), at_f0);
   const std::string_view range = equals == std::string_view::npos ? "" : item.substr(equals + 1);
-  const std::size_t colon = range.find(':');
-  if (colon == std::string_view::npos || range.find(':', colon + 1) != std::string_view::npos ||
-      range.size() == 1) {
-    reject(limit, item, "expected NAME=LOW:HIGH, or LOW: or :HIGH for one side");
-  }
   const bool impedance = o == Outcome::zoe || o == Outcome::zoo || o == Outcome::zo;
-  const Quantity& q = impedance ? kImpedanceLimit : kDecibelLimit;
-  const double infinity = std::numeric_limits<double>::infinity();
-  double low = read_limit_side(range.substr(0, colon), q, -infinity);
-  double high = read_limit_side(range.substr(colon + 1), q, infinity);
+  auto [low, high] = limit_ends(item, range, impedance ? kImpedanceLimit : kDecibelLimit);
   if (o == Outcome::coupling || o == Outcome::coupling_f0) {
     std::tie(low, high) = signed_coupling(item, low, high);
   }
@@ -613,9 +619,183 @@ void read_correlations(OptionValues& v, ToleranceDesign& d) {
   }
 }
 
+// ---- A multi-section coupler ----
+
+constexpr Quantity kBandLimit{.what = "limit in dB",
+                              .dimension = Dimension::coupling,
+                              .least = 0.0,
+                              .least_allowed = true,
+                              .most = 1000.0};
+
+// The names of the band's outcomes in --limit, in the order of BandOutcome.
+constexpr std::array<std::string_view, kBandOutcomeCount> kBandLimitNames = {
+    "deviation", "directivity", "return_loss"};
+
+// One item NAME=LOW:HIGH of --limit on a multi-section coupler: the worst
+// coupling deviation, the least directivity or the least return loss over
+// the band, each in dB and positive.
+BandLimit read_band_limit(std::string_view item) {
+  const OptionSpec& limit = option(Opt::limit);
+  const std::size_t equals = item.find('=');
+  const auto* named = std::ranges::find(kBandLimitNames, item.substr(0, equals));
+  if (equals == std::string_view::npos || named == kBandLimitNames.end()) {
+    reject(limit, item,
+           "expected NAME=LOW:HIGH, NAME one of deviation (the worst coupling deviation over the "
+           "band), directivity or return_loss (the least over the band) for a multi-section "
+           "coupler");
+  }
+  const auto [low, high] = limit_ends(item, item.substr(equals + 1), kBandLimit);
+  if (!(low < high)) reject(limit, item, "expected LOW below HIGH");
+  return {static_cast<BandOutcome>(named - kBandLimitNames.begin()), low, high};
+}
+
+std::vector<BandLimit> read_band_limits(OptionValues& v) {
+  std::vector<BandLimit> limits;
+  if (!v.has(Opt::limit)) return limits;
+  const std::string text = v.shown(Opt::limit);
+  for (const std::string_view item : split_at(text, ',')) {
+    const BandLimit l = read_band_limit(item);
+    if (std::ranges::any_of(limits, [&](const BandLimit& x) { return x.outcome == l.outcome; })) {
+      reject(option(Opt::limit), item, "that quantity is limited twice");
+    }
+    limits.push_back(l);
+    InputEcho echo{"limit_" + std::string(kBandLimitNames.at(static_cast<std::size_t>(l.outcome))),
+                   std::string(item), "dB", single_value(static_cast<float>(l.low))};
+    echo.bounds = {l.low, l.high};
+    v.record_input(std::move(echo));
+  }
+  return limits;
+}
+
+// What a multi-section run does not take: one coupler's dimensions, a
+// stack, lots, correlations and centring.
+void refuse_for_sections(OptionValues& v) {
+  const Phrase why{"not with ", Opt::sections, ", whose sections' dimensions are synthesised"};
+  for (const Opt id : {Opt::w, Opt::s}) {
+    if (v.has(id)) reject(option(id), v.shown(id), why);
+  }
+  for (const Opt id : {Opt::layers, Opt::correlate, Opt::lot_size}) {
+    if (v.has(id)) {
+      reject(option(id), v.shown(id),
+             {"not with ", Opt::sections,
+              ": a multi-section coupler's sections vary on a board, "
+              "each quantity on its own, without lots"});
+    }
+  }
+  if (v.choice(Opt::centre) == "on") {
+    reject(option(Opt::centre), "on",
+           {"not with ", Opt::sections,
+            ": centring searches one coupler's W and gap, not a multi-section coupler's sections"});
+  }
+}
+
+// The built nominal coupler on a board, side by side.
+MultisectionCoupler nominal_sections(OptionValues& v, const MultisectionRequest& m) {
+  if (!m.build.board) {
+    refuse(Opt::b, {"missing; a multi-section coupler's tolerance varies its board: give ", Opt::b,
+                    " and ", Opt::t});
+  }
+  if (m.build.setup.placement.arrangement != Arrangement::edge) {
+    reject(option(Opt::geometry), std::string(v.choice(Opt::geometry)),
+           {"expected edge with ", Opt::sections, ": the sections' W and S are varied"});
+  }
+  MultisectionCoupler c = multisection_coupler(m.design, m.build);
+  for (const SectionRow& s : c.sections) {
+    if (!is_failure(s.status)) continue;
+    refuse(Opt::sections, "the nominal section " + std::to_string(s.index) +
+                              " cannot be built on this board, so the coupler has no nominal "
+                              "response to vary");
+  }
+  return c;
+}
+
+// A percentage of W or S would be of each section's own; a lot's share
+// needs --lot-size, which a multi-section run does not take.
+void check_section_variations(const std::vector<Variation>& variations, const GivenTexts& given) {
+  for (const Variation& x : variations) {
+    const std::string& item = given.at(static_cast<std::size_t>(x.quantity));
+    if ((x.quantity == Varied::w || x.quantity == Varied::s) &&
+        item.find('%') != std::string::npos) {
+      reject(option(Opt::vary), item,
+             "a percentage of each section's own nominal value; give the half-width as a length");
+    }
+    if (x.lot_half_width > 0.0) {
+      reject(
+          option(Opt::vary), item,
+          {"a lot share needs ", Opt::lot_size, ", which a multi-section coupler does not take"});
+    }
+  }
+}
+
+// The reach of the draws checked on each section's own W and S.
+void check_section_reaches(const MultisectionToleranceDesign& m, const GivenTexts& given) {
+  for (const SectionRow& s : m.nominal.sections) {
+    ToleranceDesign one;
+    one.nominal = *s.coupler.dimensions;
+    one.variations = m.variations;
+    one.spread = m.spread;
+    check_reaches(one, given);
+  }
+}
+
+// The choices that shape a multi-section run, echoed when given, so that
+// --combine reads its slices as the run they are.
+void echo_choices(OptionValues& v) {
+  for (const Opt id : {Opt::profile, Opt::solver, Opt::dist}) {
+    if (!v.has(id)) continue;
+    InputEcho echo{std::string(option(id).name), std::string(v.choice(id)), "", single_value(1.0F)};
+    echo.whole = 1;
+    v.record_input(std::move(echo));
+  }
+}
+
+ToleranceRequest read_multisection_tolerance(OptionValues& v) {
+  refuse_for_sections(v);
+  ToleranceRequest q{};
+  const MultisectionRequest m = read_multisection_coupler(v);
+  if (m.build.solver == Solver::both) {
+    reject(option(Opt::solver), "both", "expected model or field for a tolerance run");
+  }
+  MultisectionToleranceDesign& d = q.multisection.emplace();
+  d.nominal = nominal_sections(v, m);
+  d.coupling_db = -static_cast<float>(m.design.coupling_db);
+  d.band_mhz =
+      band_frequencies(static_cast<float>(m.design.f1_mhz), static_cast<float>(m.design.f2_mhz),
+                       static_cast<float>(m.design.f0_mhz));
+  d.solver = m.build.solver;
+  d.spread = v.choice(Opt::dist) == "uniform" ? Spread::uniform : Spread::normal;
+  GivenTexts given;
+  std::vector<LayerVariation> no_layers;
+  d.variations = read_variations(v, *d.nominal.sections.front().coupler.dimensions, no_layers,
+                                 d.spread, given);
+  check_section_variations(d.variations, given);
+  if (const double etch = read_etch(v, given); etch > 0.0) {
+    if (std::ranges::any_of(d.variations,
+                            [](const Variation& x) { return x.quantity == Varied::etch; })) {
+      reject(option(Opt::etch), v.shown(Opt::etch),
+             {"the etch is varied by ", Opt::vary, " already"});
+    }
+    d.variations.push_back({Varied::etch, etch});
+  }
+  check_section_reaches(d, given);
+  d.terminations = {v.number(Opt::rs), v.number(Opt::rl)};
+  q.band_limits = read_band_limits(v);
+  d.seed = read_whole(v, Opt::seed);
+  read_slice(v, q);
+  q.attribution = v.choice(Opt::attribution) == "on";
+  echo_choices(v);
+  // The run's own figures, which every output names, where a single
+  // coupler's run keeps them.
+  q.design.solver = d.solver;
+  q.design.spread = d.spread;
+  q.design.seed = d.seed;
+  return q;
+}
+
 }  // namespace
 
 ToleranceRequest read_tolerance(OptionValues& v) {
+  if (v.has(Opt::sections)) return read_multisection_tolerance(v);
   ToleranceRequest q{};
   ToleranceDesign& d = q.design;
   d.solver = read_solver(v);

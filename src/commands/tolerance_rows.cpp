@@ -62,32 +62,79 @@ std::vector<Varied> input_quantities(const ToleranceDesign& d) {
   return q;
 }
 
-// The drawn layers of a stack: "er2" (Er2), "d1" (d1, a length); the
-// names kept for the program's life, as the columns' views need.
-Column layer_column(const LayerVariation& l) {
+// A column's name kept for the program's life, as the columns' views need.
+std::string_view kept_name(const std::string& name) {
   static std::mutex guard;
   static std::set<std::string, std::less<>> names;
   const std::scoped_lock lock(guard);
-  const std::string_view stem =
-      *names.insert((l.thickness ? "d" : "er") + std::to_string(l.layer)).first;
-  const std::string_view label =
-      *names.insert((l.thickness ? "d" : "Er") + std::to_string(l.layer)).first;
+  return *names.insert(name).first;
+}
+
+// The drawn layers of a stack: "er2" (Er2), "d1" (d1, a length).
+Column layer_column(const LayerVariation& l) {
+  const std::string_view stem = kept_name((l.thickness ? "d" : "er") + std::to_string(l.layer));
+  const std::string_view label = kept_name((l.thickness ? "d" : "Er") + std::to_string(l.layer));
   return l.thickness ? in_length_unit(stem, label, 5) : unitless(stem, label, 4);
 }
 
+// Section k's drawn W or S: "w2" (W2), "s2" (S2).
+Column section_column(std::size_t k, Varied v) {
+  const std::string n = std::to_string(k);
+  const bool width = v == Varied::w;
+  return in_length_unit(kept_name((width ? "w" : "s") + n), kept_name((width ? "W" : "S") + n), 5);
+}
+
+constexpr std::array<Column, kBandOutcomeCount> kBandOutcomeColumns = {
+    in_decibels("coupling_deviation_db", "Co deviation", 3),
+    in_decibels("least_directivity_db", "Least dir", 2),
+    in_decibels("least_return_loss_db", "Least ret loss", 2),
+};
+
+// The board's drawn values of a multi-section coupler: t, b, er, and the
+// etch when it varies.
+std::vector<Varied> board_quantities(const MultisectionToleranceDesign& d) {
+  std::vector<Varied> q = {Varied::t, Varied::b, Varied::er};
+  if (std::ranges::any_of(d.variations,
+                          [](const Variation& v) { return v.quantity == Varied::etch; })) {
+    q.push_back(Varied::etch);
+  }
+  return q;
+}
+
 std::size_t outcome_count(const ToleranceRequest& q) {
+  if (q.multisection) return kBandOutcomeCount;
   return q.design.at_f0 ? kOutcomeCount : kImpedanceOutcomes;
 }
 
-std::size_t shown_width(const ToleranceRequest& q) {
-  return input_quantities(q.design).size() + q.design.layer_variations.size() + outcome_count(q) +
-         2;
+// The drawn values' columns before the outcomes'.
+std::size_t input_width(const ToleranceRequest& q) {
+  if (q.multisection) {
+    return 2 * q.multisection->nominal.sections.size() + board_quantities(*q.multisection).size();
+  }
+  return input_quantities(q.design).size() + q.design.layer_variations.size();
 }
 
-std::vector<std::string> input_names(const ToleranceDesign& d) {
+std::size_t shown_width(const ToleranceRequest& q) {
+  return input_width(q) + outcome_count(q) + 2;
+}
+
+std::size_t varied_count(const ToleranceRequest& q) {
+  return q.multisection ? q.multisection->variations.size() : varied_input_count(q.design);
+}
+
+std::vector<std::string> input_names(const ToleranceRequest& q) {
   std::vector<std::string> names;
-  for (std::size_t k = 0; k < varied_input_count(d); ++k) names.push_back(varied_input_name(d, k));
+  for (std::size_t k = 0; k < varied_count(q); ++k) {
+    names.push_back(q.multisection
+                        ? std::string(varied_name(q.multisection->variations[k].quantity))
+                        : varied_input_name(q.design, k));
+  }
   return names;
+}
+
+const OutcomeLimit* limit_of(std::span<const OutcomeLimit> limits, std::size_t outcome) {
+  const auto it = std::ranges::find(limits, outcome, &OutcomeLimit::outcome);
+  return it == limits.end() ? nullptr : &*it;
 }
 
 class SampleRows final : public RowSource {
@@ -151,6 +198,72 @@ class SampleRows final : public RowSource {
   std::vector<Column> columns_;
 };
 
+// The samples of a multi-section coupler.
+class SectionSampleRows final : public RowSource {
+ public:
+  explicit SectionSampleRows(ToleranceRequest q)
+      : q_(std::move(q)), d_(*q_.multisection), board_(board_quantities(d_)) {
+    for (std::size_t k = 1; k <= d_.nominal.sections.size(); ++k) {
+      columns_.push_back(section_column(k, Varied::w));
+      columns_.push_back(section_column(k, Varied::s));
+    }
+    for (const Varied v : board_) columns_.push_back(input_column(v));
+    columns_.insert(columns_.end(), kBandOutcomeColumns.begin(), kBandOutcomeColumns.end());
+    columns_.push_back(kPassColumn);
+    columns_.push_back(kStatusColumn);
+    if (!q_.attribution) return;
+    for (std::size_t k = 0; k < d_.variations.size(); ++k) {
+      columns_.push_back(kHeldPassColumn);
+      for (std::size_t l = 0; l < q_.band_limits.size(); ++l) columns_.push_back(kHeldValueColumn);
+    }
+  }
+
+  [[nodiscard]] std::span<const Column> columns() const override { return columns_; }
+  [[nodiscard]] std::int64_t rows() const override { return static_cast<std::int64_t>(q_.count); }
+  // A sample is a cascade's response at every frequency of the band.
+  [[nodiscard]] std::int64_t rows_per_block() const override {
+    return d_.solver == Solver::field ? 4 : kModelRowsPerBlock / 32;
+  }
+
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& tally) const override {
+    const std::uint64_t i = q_.start + static_cast<std::uint64_t>(index);
+    const MultisectionToleranceSample s = multisection_tolerance_sample(d_, i);
+    std::size_t k = 0;
+    for (const std::array<float, 2>& section : s.sections) {
+      cells[k++] = number_cell(section[0]);
+      cells[k++] = number_cell(section[1]);
+    }
+    for (const Varied v : board_) cells[k++] = number_cell(s.board.at(static_cast<std::size_t>(v)));
+    const bool ok = s.status == SampleStatus::ok;
+    for (const float x : s.outcomes) cells[k++] = ok ? number_cell(x) : Cell{};
+    cells[k++] = number_cell(passes(s, q_.band_limits) ? 1.0F : 0.0F);
+    cells[k++] = text_cell(sample_status_name(s.status));
+    if (!ok) ++tally.failed;
+    if (q_.attribution) fill_held(i, cells.subspan(k));
+  }
+
+ private:
+  // Each varied quantity held nominal in every section in turn: pass, and
+  // the limited outcomes.
+  void fill_held(std::uint64_t i, std::span<Cell> cells) const {
+    std::size_t k = 0;
+    for (const Variation& v : d_.variations) {
+      const MultisectionToleranceSample h = multisection_tolerance_sample(d_, i, v.quantity);
+      cells[k++] = number_cell(passes(h, q_.band_limits) ? 1.0F : 0.0F);
+      for (const BandLimit& l : q_.band_limits) {
+        cells[k++] = h.status == SampleStatus::ok
+                         ? number_cell(h.outcomes.at(static_cast<std::size_t>(l.outcome)))
+                         : Cell{};
+      }
+    }
+  }
+
+  ToleranceRequest q_;
+  const MultisectionToleranceDesign& d_;
+  std::vector<Varied> board_;
+  std::vector<Column> columns_;
+};
+
 // ---- Statistics ----
 
 constexpr std::array<std::string_view, kOutcomeCount + 1> kQuantityNames = {
@@ -190,7 +303,7 @@ void write_share(std::span<Cell> cells, std::size_t at, const YieldEstimate& y) 
 class StatisticsRows final : public RowSource {
  public:
   StatisticsRows(const ToleranceRequest& q, ToleranceOutcome outcome)
-      : q_(q), outcome_(std::move(outcome)) {}
+      : q_(q), limits_(tolerance_limits(q)), outcome_(std::move(outcome)) {}
 
   [[nodiscard]] std::span<const Column> columns() const override { return kStatisticsColumns; }
   [[nodiscard]] std::int64_t rows() const override {
@@ -207,7 +320,7 @@ class StatisticsRows final : public RowSource {
       return;
     }
     const QuantityStatistics& s = outcome_.statistics[i];
-    cells[0] = text_cell(kQuantityNames.at(i));
+    cells[0] = text_cell(tolerance_outcome_stem(q_, i));
     cells[1] = number_cell(static_cast<float>(s.count));
     const bool nominal_ok = outcome_.nominal.status == SampleStatus::ok;
     cells[2] = nominal_ok ? number_cell(outcome_.nominal.outcomes.at(i)) : Cell{};
@@ -216,7 +329,7 @@ class StatisticsRows final : public RowSource {
     for (std::size_t p = 0; p < kPercentiles.size(); ++p) {
       cells[5 + p] = finite_or_empty(s.percentiles.at(p));
     }
-    if (const Limit* l = limit_on(q_.limits, static_cast<Outcome>(i))) {
+    if (const OutcomeLimit* l = limit_of(limits_, i)) {
       cells[12] = finite_or_empty(l->low);
       cells[13] = finite_or_empty(l->high);
       write_share(cells, 14, outcome_.within.at(i));
@@ -225,6 +338,7 @@ class StatisticsRows final : public RowSource {
 
  private:
   const ToleranceRequest& q_;
+  std::vector<OutcomeLimit> limits_;
   ToleranceOutcome outcome_;
 };
 
@@ -245,6 +359,12 @@ constexpr std::array<Column, kOutcomeCount> kShareColumns = {
     in_percent("return_loss_db_share_pct", "Ret loss share", 2),
     in_percent("isolation_db_share_pct", "Isolation share", 2),
     in_percent("directivity_db_share_pct", "Directivity share", 2),
+};
+
+constexpr std::array<Column, kBandOutcomeCount> kBandShareColumns = {
+    in_percent("coupling_deviation_db_share_pct", "Co dev share", 2),
+    in_percent("least_directivity_db_share_pct", "Least dir share", 2),
+    in_percent("least_return_loss_db_share_pct", "Least RL share", 2),
 };
 
 class AttributionRows final : public RowSource {
@@ -346,7 +466,28 @@ class LotSpreadRows final : public RowSource {
 
 }  // namespace
 
+std::vector<OutcomeLimit> tolerance_limits(const ToleranceRequest& request) {
+  std::vector<OutcomeLimit> limits;
+  for (const Limit& l : request.limits) {
+    limits.push_back({static_cast<std::size_t>(l.quantity), l.low, l.high});
+  }
+  for (const BandLimit& l : request.band_limits) {
+    limits.push_back({static_cast<std::size_t>(l.outcome), l.low, l.high});
+  }
+  return limits;
+}
+
+std::size_t tolerance_outcome_count(const ToleranceRequest& request) {
+  return outcome_count(request);
+}
+
+std::string_view tolerance_outcome_stem(const ToleranceRequest& request, std::size_t outcome) {
+  if (request.multisection) return kBandOutcomeColumns.at(outcome).stem;
+  return kQuantityNames.at(outcome);
+}
+
 std::unique_ptr<RowSource> tolerance_sample_rows(const ToleranceRequest& request) {
+  if (request.multisection) return std::make_unique<SectionSampleRows>(request);
   return std::make_unique<SampleRows>(request);
 }
 
@@ -354,53 +495,71 @@ std::size_t tolerance_sample_width(const ToleranceRequest& request) {
   return shown_width(request);
 }
 
+namespace {
+
+// The nominal coupler's outcomes; a multi-section coupler's band outcomes
+// in the first places.
+ToleranceSample nominal_of(const ToleranceRequest& q) {
+  if (!q.multisection) return nominal_sample(q.design);
+  const MultisectionToleranceSample m = multisection_nominal_sample(*q.multisection);
+  ToleranceSample s;
+  s.status = m.status;
+  std::ranges::copy(m.outcomes, s.outcomes.begin());
+  return s;
+}
+
+}  // namespace
+
 ToleranceOutcome tolerance_outcome(const ToleranceRequest& request,
                                    std::vector<std::vector<float>>& values, std::int64_t passed,
                                    const std::array<std::int64_t, 5>& by_status) {
   ToleranceOutcome r;
   r.by_status = by_status;
   for (const std::int64_t n : by_status) r.samples += n;
+  const std::vector<OutcomeLimit> limits = tolerance_limits(request);
   for (std::size_t i = 0; i < values.size(); ++i) {
     std::int64_t within_limit = 0;
-    if (const Limit* l = limit_on(request.limits, static_cast<Outcome>(i))) {
-      within_limit = std::ranges::count_if(values[i], [l](float v) { return within(*l, v); });
+    if (const OutcomeLimit* l = limit_of(limits, i)) {
+      within_limit = std::ranges::count_if(values[i], [l](float v) {
+        const auto x = static_cast<double>(v);
+        return x >= l->low && x <= l->high;
+      });
     }
     r.within.push_back(yield_of(within_limit, r.samples));
     r.statistics.push_back(statistics_of(values[i]));
   }
   r.yield = yield_of(passed, r.samples);
-  r.nominal = nominal_sample(request.design);
+  r.nominal = nominal_of(request);
   return r;
 }
 
 ToleranceCollector::ToleranceCollector(const ToleranceRequest& request)
     : request_(request),
       outcomes_(outcome_count(request)),
-      first_outcome_column_(input_quantities(request.design).size() +
-                            request.design.layer_variations.size()),
+      first_outcome_column_(input_width(request)),
+      limits_(tolerance_limits(request)),
       values_(outcomes_) {
   for (std::vector<float>& v : values_) v.reserve(request.count);
   if (request.attribution) {
-    const std::vector<std::string> names = input_names(request.design);
-    attribution_.emplace(names, request.limits);
+    const std::vector<std::string> names = input_names(request);
+    std::vector<std::size_t> limited;
+    for (const OutcomeLimit& l : limits_) limited.push_back(l.outcome);
+    attribution_.emplace(names, std::move(limited));
   }
 }
 
 void ToleranceCollector::take_attribution(std::span<const Cell> cells, std::size_t shown, bool ok) {
-  const std::size_t limits = request_.limits.size();
+  const std::size_t limits = limits_.size();
   PairedOutcome drawn{ok, cells[shown - 2].number == 1.0F, {}};
-  for (const Limit& l : request_.limits) {
-    const auto o = static_cast<std::size_t>(l.quantity);
-    drawn.outcomes.at(o) = cells[first_outcome_column_ + o].number;
+  for (const OutcomeLimit& l : limits_) {
+    drawn.outcomes.at(l.outcome) = cells[first_outcome_column_ + l.outcome].number;
   }
-  std::vector<PairedOutcome> held(varied_input_count(request_.design));
+  std::vector<PairedOutcome> held(varied_count(request_));
   std::size_t at = shown;
   for (PairedOutcome& h : held) {
     h.passed = cells[at++].number == 1.0F;
     h.ok = limits == 0 || cells[at].kind == CellKind::number;
-    for (const Limit& l : request_.limits) {
-      h.outcomes.at(static_cast<std::size_t>(l.quantity)) = cells[at++].number;
-    }
+    for (const OutcomeLimit& l : limits_) h.outcomes.at(l.outcome) = cells[at++].number;
   }
   attribution_->add(drawn, held);
 }
@@ -460,8 +619,10 @@ std::unique_ptr<RowSource> tolerance_statistics_rows(const ToleranceRequest& req
 
 std::vector<Column> tolerance_attribution_columns(const ToleranceRequest& request) {
   std::vector<Column> c(kAttributionColumns.begin(), kAttributionColumns.end());
-  for (const Limit& l : request.limits)
-    c.push_back(kShareColumns.at(static_cast<std::size_t>(l.quantity)));
+  for (const OutcomeLimit& l : tolerance_limits(request)) {
+    c.push_back(request.multisection ? kBandShareColumns.at(l.outcome)
+                                     : kShareColumns.at(l.outcome));
+  }
   return c;
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "commands/columns.hpp"
@@ -19,12 +20,35 @@
 
 namespace ketrovane::commands {
 
+// A limit on the run's outcome number `outcome` (in the order of the
+// sample rows' outcome columns): low <= value <= high, an open side
+// infinite.
+struct OutcomeLimit {
+  std::size_t outcome;
+  double low;
+  double high;
+};
+
+// The run's limits in the order given: on one coupler's outcomes, or on a
+// multi-section coupler's band outcomes.
+std::vector<OutcomeLimit> tolerance_limits(const ToleranceRequest& request);
+
+// How many outcomes each sample has, and the stem of outcome i's column
+// ("zo_ohm", "least_directivity_db").
+std::size_t tolerance_outcome_count(const ToleranceRequest& request);
+std::string_view tolerance_outcome_stem(const ToleranceRequest& request, std::size_t outcome);
+
 // The samples of the request's slice; row i is sample start + i.
 //
 // Columns: the drawn dimensions the geometry has (w, s, h or sv, wo; then
 // t, b, er, and etch when it varies), zoe_ohm, zoo_ohm, zo_ohm,
 // coupling_db, with --f0 coupling_f0_db, return_loss_db, isolation_db and
 // directivity_db, then pass (1 or 0) and status.
+//
+// A multi-section coupler's samples: each section's drawn W and S (w1,
+// s1, w2, ...), then t, b, er, and etch when it varies,
+// coupling_deviation_db, least_directivity_db, least_return_loss_db, pass
+// and status.
 //
 // With attribution, hidden columns follow, which no output shows: for each
 // varied input, the sample with that input nominal: pass, then its value of
@@ -74,11 +98,15 @@ class ToleranceCollector {
   [[nodiscard]] std::span<const float> values(Outcome o) const {
     return values_.at(static_cast<std::size_t>(o));
   }
+  [[nodiscard]] std::span<const float> values(std::size_t outcome) const {
+    return values_.at(outcome);
+  }
 
  private:
   const ToleranceRequest& request_;
   std::size_t outcomes_;
   std::size_t first_outcome_column_;
+  std::vector<OutcomeLimit> limits_;
   std::vector<std::vector<float>> values_;
   std::int64_t passed_ = 0;
   std::array<std::int64_t, 5> by_status_{};

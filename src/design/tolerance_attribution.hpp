@@ -52,13 +52,16 @@ struct InputAttribution {
 class AttributionTally {
  public:
   AttributionTally(std::span<const std::string> inputs, std::span<const Limit> limits);
+  // The limited outcomes given by their places in PairedOutcome::outcomes,
+  // in the order of the limits (a multi-section coupler's band outcomes).
+  AttributionTally(std::span<const std::string> inputs, std::vector<std::size_t> limited);
   // One sample: as drawn, and with each input held nominal in turn.
   void add(const PairedOutcome& drawn, std::span<const PairedOutcome> held);
   [[nodiscard]] std::vector<InputAttribution> result() const;
 
  private:
   std::vector<std::string> names_;
-  std::vector<Limit> limits_;
+  std::vector<std::size_t> limited_;  // per limit, the outcome it limits
   std::int64_t samples_ = 0;
   std::vector<std::int64_t> held_passed_;     // per input
   std::vector<RunningVariance> total_;        // per limit

@@ -413,6 +413,120 @@ class Refusals(unittest.TestCase):
             self.assertEqual(os.listdir(d), [])
 
 
+# A three-section 10 dB equal-ripple coupler over 2 to 6 GHz on the board
+# above, each section's W and S and the board varied.
+SECTIONS = ["tolerance", "--sections", "3", "--coupling", "10", "--zo", "50", "--band",
+            "2000:6000", "--b", "62mil", "--t", "1oz", "--er", "3.66", "--vary",
+            "w=1mil,s=0.5mil,b=3%,er=0.04", "--etch", "0.3mil", "--limit",
+            "deviation=:0.45,directivity=30:,return_loss=35:"]
+BAND_OUTCOMES = ("coupling_deviation_db", "least_directivity_db", "least_return_loss_db")
+
+
+class MultiSection(unittest.TestCase):
+    # Faults: the band's outcomes taken off the band (at f0 alone, or not
+    # at its ends) or of another coupler than the multisection command's;
+    # the statistics or the pass not of the samples' outcomes against the
+    # limits; a section's draws shared with another section's; a sample
+    # depending on the slice it is computed in.
+    def test_the_band_outcomes_and_their_statistics(self):
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "samples.csv")
+            table = csv_table(run(SECTIONS + ["--samples", "600", "--format", "csv",
+                                              "--samples-output", path]).stdout)
+            with open(path, encoding="utf-8") as f:
+                samples = csv_table(f.read())
+            tail_path = os.path.join(d, "tail.csv")
+            run(SECTIONS + ["--samples", "600", "--start", "350", "--samples-output", tail_path,
+                            "--output", os.devnull])
+            with open(tail_path, encoding="utf-8") as f:
+                tail = csv_table(f.read())
+        # The nominal outcomes: the multisection command's response at the
+        # band's ends, f0 and seven points inside (every 500 MHz here).
+        response = csv_table(run(["multisection"] + SECTIONS[1:15] +
+                                 ["--f", "2000:6000:500", "--table", "response", "--format",
+                                  "csv"]).stdout)
+        coupled = np.array(response["s41_db"], dtype=float)
+        nominal = [np.abs(coupled + 10).max(),
+                   np.array(response["directivity_db"], dtype=float).min(),
+                   np.array(response["return_loss_db"], dtype=float).min()]
+        self.assertEqual(table["quantity"], list(BAND_OUTCOMES) + ["all_limits"])
+        np.testing.assert_allclose([float(x) for x in table["nominal"][:3]], nominal, rtol=2e-6)
+        for row, quantity in enumerate(BAND_OUTCOMES):
+            values = np.array(samples[quantity], dtype=np.float32).astype(np.float64)
+            expected = [values.mean(), values.std(ddof=1), np.percentile(values, 50)]
+            got = [float(table[c][row]) for c in ("mean", "std", "p50")]
+            np.testing.assert_allclose(got, expected, rtol=2e-6, err_msg=quantity)
+        deviation, directivity, return_loss = (np.array(samples[q], dtype=float)
+                                               for q in BAND_OUTCOMES)
+        within = (deviation <= 0.45) & (directivity >= 30) & (return_loss >= 35)
+        self.assertEqual([int(p) for p in samples["pass"]], within.astype(int).tolist())
+        passed = int(within.sum())
+        self.assertTrue(0 < passed < 600, passed)
+        self.assertAlmostEqual(float(table["within_pct"][-1]), 100 * passed / 600, places=4)
+        # Sections 1 and 3 have the same nominal W but draws of their own.
+        w1, w3 = (np.array(samples[k], dtype=float) for k in ("w1_mil", "w3_mil"))
+        self.assertAlmostEqual(np.median(w1), np.median(w3), delta=0.1)
+        self.assertLess(abs(np.corrcoef(w1, w3)[0, 1]), 0.15)
+        self.assertEqual(tail["sample"], samples["sample"][350:])
+        self.assertEqual(tail["w2_mil"], samples["w2_mil"][350:])
+        self.assertEqual(tail["coupling_deviation_db"], samples["coupling_deviation_db"][350:])
+
+    # Fault: a quantity held nominal in some sections only, or the other
+    # quantities drawn again when one is held: the held yield would not be
+    # the yield of the run without that variation, to the bit.
+    def test_attribution_is_the_run_without_each_quantity(self):
+        args = ["--samples", "400", "--format", "json"]
+        with_attribution = json.loads(run(SECTIONS + args + ["--attribution", "on"]).stdout)
+        held = {r["quantity"]: r for r in with_attribution["attribution"]}
+        self.assertEqual(list(held), ["w", "s", "b", "er", "etch", "sum"])
+        varied = {"w": "w=1mil", "s": "s=0.5mil", "b": "b=3%", "er": "er=0.04"}
+        for name in ("w", "s", "b", "er", "etch"):
+            others = ",".join(v for k, v in varied.items() if k != name)
+            without = list(SECTIONS)
+            without[without.index("--vary") + 1] = others
+            if name == "etch":
+                del without[without.index("--etch"):without.index("--etch") + 2]
+            run_without = json.loads(run(without + args).stdout)
+            self.assertEqual(held[name]["held_yield_pct"],
+                             run_without["rows"][-1]["within_pct"], name)
+            self.assertEqual(held[name]["held_low_pct"],
+                             run_without["rows"][-1]["within_low_pct"], name)
+
+    # Faults: a choice that shapes the run (the profile, the law) not read
+    # back from the slices' files, so that --combine refuses them or puts
+    # them together as another run.
+    def test_slices_combine_on_the_command_line(self):
+        flat = ["tolerance", "--sections", "3", "--coupling", "10", "--zo", "50", "--f0", "3GHz",
+                "--profile", "maximally-flat", "--b", "62mil", "--t", "1oz", "--er", "3.66",
+                "--vary", "w=1mil,s=0.3mil", "--dist", "uniform", "--limit", "deviation=:0.3",
+                "--samples", "300"]
+        with tempfile.TemporaryDirectory() as d:
+            paths = [os.path.join(d, name) for name in ("a.json", "b.json")]
+            run(flat + ["--count", "120", "--samples-output", paths[0], "--output", os.devnull])
+            run(flat + ["--start", "120", "--samples-output", paths[1], "--output", os.devnull])
+            combined = run(["tolerance", "--combine", paths[1], paths[0]]).stdout
+        self.assertEqual(combined, run(flat).stdout)
+        self.assertIn("uniform within the half-width", combined)
+
+    # Faults: a multi-section run taking what it cannot honour (one
+    # coupler's dimensions, centring, lots, a percentage of a W that
+    # differs per section, a single coupler's limits) instead of refusing.
+    def test_refusals(self):
+        for extra, expected in (
+                (["--centre", "on"], "--centre 'on': not with --sections"),
+                (["--w", "20mil"], "--w '20mil': not with --sections"),
+                (["--lot-size", "10"], "--lot-size '10': not with --sections"),
+                (["--limit", "zo=48:52"], "--limit 'zo=48:52': expected NAME=LOW:HIGH, NAME one "
+                                          "of deviation")):
+            done = run(SECTIONS + ["--samples", "10"] + extra, status=2)
+            self.assertIn(expected, done.stderr)
+            self.assertEqual(done.stdout, "")
+        percentage = list(SECTIONS)
+        percentage[percentage.index("--vary") + 1] = "w=5%"
+        done = run(percentage + ["--samples", "10"], status=2)
+        self.assertIn("--vary 'w=5%': a percentage of each section's own", done.stderr)
+
+
 if __name__ == "__main__":
     CALC = sys.argv.pop(1)
     unittest.main()

@@ -235,13 +235,27 @@ TEST(ToleranceRequests, TheShareBelowZeroIsOfTheSum) {
 
 // With attribution too: the held samples' cells (each input nominal in
 // turn) depend on the sample's index alone; and with lots (a lot straddling
-// the slices' boundary), correlation and a truncated law.
+// the slices' boundary), correlation and a truncated law; and a
+// multi-section coupler's samples and held samples (catches a section's
+// draw taken from the row's place in its slice or block).
 TEST(ToleranceRows, AreTheSameForAnyThreadsAndSlices) {
   const Texts limited = with(kCoupler, Opt::limit, "coupling=9.8:10.2,zo=49:51");
   Texts boards = with(with(limited, Opt::vary, "t=+10%/-5%,b=3%:normal3,er=0.02,lot:0.04"),
                       Opt::lot_size, "100");
   boards = with(boards, Opt::correlate, "b,er=0.6");
-  for (const Texts& texts : {kCoupler, with(limited, Opt::attribution, "on"), boards}) {
+  const Texts sections = {{Opt::b, "62mil"},
+                          {Opt::t, "1oz"},
+                          {Opt::er, "3.66"},
+                          {Opt::sections, "3"},
+                          {Opt::coupling, "10"},
+                          {Opt::zo, "50"},
+                          {Opt::band, "2000:6000"},
+                          {Opt::samples, "3000"},
+                          {Opt::vary, "w=1mil,s=0.5mil,b=3%"},
+                          {Opt::etch, "0.3mil"},
+                          {Opt::limit, "deviation=:0.45,return_loss=35:"},
+                          {Opt::attribution, "on"}};
+  for (const Texts& texts : {kCoupler, with(limited, Opt::attribution, "on"), boards, sections}) {
     const ToleranceRequest whole = request_of(texts);
     const std::vector<Cell> one = sample_cells(whole, 1);
     EXPECT_TRUE(same_cells(one, sample_cells(whole, 2)));

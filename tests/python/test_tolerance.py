@@ -131,6 +131,50 @@ class Centring(unittest.TestCase):
         np.testing.assert_array_equal(combined.centre._numbers, r.centre._numbers)
 
 
+class MultiSection(unittest.TestCase):
+    # A three-section 10 dB coupler over 2 to 6 GHz, its sections' W and S
+    # and the board varied, limits on the band's outcomes.
+    CALL = dict(sections=3, coupling=10, zo=50, band="2GHz:6GHz", b="62mil", t="1oz", er=3.66,
+                vary={"w": "1mil", "s": "0.5mil", "b": "3%", "er": 0.04}, etch="0.3mil",
+                limits={"deviation": (None, 0.45), "directivity": (30, None),
+                        "return_loss": (35, None)}, samples=500, attribution=True)
+    LINE = ["tolerance", "--sections", "3", "--coupling", "10", "--zo", "50", "--band",
+            "2GHz:6GHz", "--b", "62mil", "--t", "1oz", "--er", "3.66", "--vary",
+            "w=1mil,s=0.5mil,b=3%,er=0.04", "--etch", "0.3mil", "--limit",
+            "deviation=:0.45,directivity=30:,return_loss=35:", "--samples", "500",
+            "--attribution", "on", "--length-unit", "in"]
+
+    def test_the_call_is_the_command_lines(self):
+        # Faults: a keyword of the multi-section coupler or a band limit not
+        # passed on as the command line's option, the samples, statistics
+        # or attribution other than the command line's, or slices of a
+        # multi-section run not put back together.
+        r = ketrovane.tolerance(**self.CALL)
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "samples.csv")
+            out = calc.run(self.LINE + ["--format", "csv", "--samples-output", path]).stdout
+            with open(path, encoding="utf-8") as f:
+                samples = calc.rows_of(f.read())
+        statistics, held = (calc.rows_of(part) for part in out.split("\n\n"))
+        for name in ("w1_in", "s3_in", "b_in", "etch_in", "coupling_deviation_db",
+                     "least_directivity_db", "least_return_loss_db", "pass"):
+            np.testing.assert_array_equal(np.float32(r[name]), samples[name], err_msg=name)
+        for name in ("nominal", "mean", "std", "p99_9", "within_pct"):
+            np.testing.assert_array_equal(np.float32(r.statistics[name]), statistics[name],
+                                          err_msg=name)
+        for name in ("held_yield_pct", "coupling_deviation_db_share_pct"):
+            np.testing.assert_array_equal(np.float32(r.attribution[name]), held[name],
+                                          err_msg=name)
+        self.assertEqual(list(r.attribution.quantity), ["w", "s", "b", "er", "etch", "sum"])
+        parts = [ketrovane.tolerance(**self.CALL, start=a, count=250) for a in (250, 0)]
+        combined = ketrovane.tolerance_combine(parts)
+        np.testing.assert_array_equal(combined.statistics._numbers, r.statistics._numbers)
+
+    def test_centring_is_refused(self):
+        with self.assertRaisesRegex(ValueError, "centre='on': not with sections"):
+            ketrovane.tolerance(**self.CALL, centre=True)
+
+
 class FieldFailures(unittest.TestCase):
     def test_strips_too_far_apart_fail_on_the_field_not_the_model(self):
         # Broadside strips an inch apart sideways: the field cannot resolve

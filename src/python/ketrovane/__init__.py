@@ -1120,7 +1120,8 @@ def tolerance_combine(parts):
 
 
 _OUTCOME_COLUMNS = ("zoe_ohm", "zoo_ohm", "zo_ohm", "coupling_db", "coupling_f0_db",
-                    "return_loss_db", "isolation_db", "directivity_db")
+                    "return_loss_db", "isolation_db", "directivity_db", "coupling_deviation_db",
+                    "least_directivity_db", "least_return_loss_db")
 
 
 # ---- The functions, written from the option table ----

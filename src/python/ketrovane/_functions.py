@@ -474,13 +474,15 @@ def multisection(*, er, zo, coupling, sections, b=None, t=None, layers=None, str
 
 
 _TOLERANCE = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
-              "min-gap", "min-width", "rho", "roughness", "tand", "f0", "rs", "rl", "vary", "etch",
-              "dist", "correlate", "lot-size", "attribution", "limit", "samples", "seed", "start",
-              "count", "solver", "centre")
+              "min-gap", "min-width", "zo", "coupling", "sections", "band", "ripple", "profile",
+              "rho", "roughness", "tand", "f0", "rs", "rl", "vary", "etch", "dist", "correlate",
+              "lot-size", "attribution", "limit", "samples", "seed", "start", "count", "solver",
+              "centre")
 
 
-def tolerance(*, b, t, er, w, samples, layers=None, strips_on=None, core=None, s=None,
-              geometry="edge", h=None, sv=None, wo="0in", min_gap=None, min_width=None,
+def tolerance(*, b, t, er, samples, layers=None, strips_on=None, core=None, w=None, s=None,
+              geometry="edge", h=None, sv=None, wo="0in", min_gap=None, min_width=None, zo=None,
+              coupling=None, sections=None, band=None, ripple=None, profile="equal-ripple",
               rho="copper", roughness="5uin", tand=0.0009, f0=None, rs=50.0, rl=50.0, vary=None,
               etch=None, dist="normal", correlate=None, lot_size=None, attribution="off",
               limits=None, seed=1, start=0, count=None, solver="model", centre="off", units=None,
@@ -506,7 +508,7 @@ def tolerance(*, b, t, er, w, samples, layers=None, strips_on=None, core=None, s
     core: with layers, strips one above the other: on both faces of layer N, whose thickness is SV:
         a whole number; from 1 to 16
     w: strip width W: a number in the call's length unit or a text with its own (in, mil, uin, mm
-        or um); above 0, up to 1000 in; required
+        or um); above 0, up to 1000 in
     s: edge-to-edge strip spacing S (edge, edge-offset): a number in the call's length unit or a
         text with its own (in, mil, uin, mm or um); above 0, up to 1000 in
     geometry: where the strips stand: side by side and centred, side by side at height h, or one
@@ -524,6 +526,18 @@ def tolerance(*, b, t, er, w, samples, layers=None, strips_on=None, core=None, s
         1000 in
     min_width: least strip width W the fab makes, none when not given: a number in the call's
         length unit or a text with its own (in, mil, uin, mm or um); from 0 to 1000 in
+    zo: coupler impedance Zo (response: with coupling, a lossless coupler instead of b, t, w, s): a
+        number; above 0, up to 10000 ohm
+    coupling: midband coupling, 10 and -10 alike (synthesise: or zoe): a number; magnitude above 0,
+        up to 60 dB
+    sections: number N of quarter-wave sections, odd: a number; from 1 to 15
+    band: band F1:F2 of an equal-ripple profile, f0 its centre (or f0 with ripple or profile): (f1,
+        f2), each a number in the call's frequency unit or a text with its own (Hz, kHz, MHz or
+        GHz), or a text "F1:F2"; above 0, up to 1000000 MHz
+    ripple: ripple of an equal-ripple profile about f0: the widest band that holds it: a number;
+        above 0, up to 20 dB
+    profile: coupling profile of the sections: equal ripple over band or within ripple, or
+        maximally flat about f0: one of "equal-ripple", "maximally-flat"; default "equal-ripple"
     rho: conductor resistivity in micro-ohm-cm, or silver, copper, gold, aluminium, brass or
         lossless: a number or a metal's name; default "copper"
     roughness: RMS surface roughness of the conductor: a number in the call's length unit or a text
@@ -586,8 +600,9 @@ def tolerance(*, b, t, er, w, samples, layers=None, strips_on=None, core=None, s
     together.
     """
     arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, min_gap, min_width,
-                 rho, roughness, tand, f0, rs, rl, vary, etch, dist, correlate, lot_size,
-                 attribution, limits, samples, seed, start, count, solver, centre)
+                 zo, coupling, sections, band, ripple, profile, rho, roughness, tand, f0, rs, rl,
+                 vary, etch, dist, correlate, lot_size, attribution, limits, samples, seed, start,
+                 count, solver, centre)
     values = _given(tolerance, _TOLERANCE, arguments)
     return _tolerance(_TOLERANCE, values, units, progress)
 
