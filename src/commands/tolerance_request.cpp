@@ -738,10 +738,11 @@ void check_section_reaches(const MultisectionToleranceDesign& m, const GivenText
   }
 }
 
-// The choices that shape a multi-section run, echoed when given, so that
-// --combine reads its slices as the run they are.
+// The choices that shape a run, echoed when given, so that --combine reads
+// its slices as the run they are (a field run's slices were otherwise put
+// together about the model's nominal design, under the default law).
 void echo_choices(OptionValues& v) {
-  for (const Opt id : {Opt::profile, Opt::solver, Opt::dist}) {
+  for (const Opt id : {Opt::profile, Opt::solver, Opt::dist, Opt::geometry}) {
     if (!v.has(id)) continue;
     InputEcho echo{std::string(option(id).name), std::string(v.choice(id)), "", single_value(1.0F)};
     echo.whole = 1;
@@ -829,6 +830,7 @@ ToleranceRequest read_tolerance(OptionValues& v) {
   read_slice(v, q);
   q.attribution = v.choice(Opt::attribution) == "on";
   read_centring(v, q);
+  echo_choices(v);
   return q;
 }
 

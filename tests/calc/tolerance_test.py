@@ -174,6 +174,22 @@ class Combine(unittest.TestCase):
                 # The JSON's inputs too: the options read back as given.
                 self.assertEqual(combined.stdout, whole.stdout, form)
 
+    # Fault: the run's solver, law and geometry not echoed, so a field run's
+    # slices were put together about the model's nominal design under the
+    # default law, and an off-centre pair's slices could not be read back.
+    def test_the_runs_choices_come_back_with_its_slices(self):
+        shaped = ["tolerance", "--w", "24.8mil", "--s", "6.4mil", "--h", "20mil", "--b", "62mil",
+                  "--t", "1.4mil", "--er", "3.66", "--geometry", "edge-offset", "--solver",
+                  "field", "--dist", "uniform", "--vary", "w=1mil,s=1mil", "--samples", "40",
+                  "--limit", "coupling=9.5:10.5"]
+        with tempfile.TemporaryDirectory() as d:
+            paths = [os.path.join(d, f"{start}.json") for start in (0, 20)]
+            for path, slice_args in zip(paths, (["--count", "20"], ["--start", "20"])):
+                run(shaped + slice_args + ["--samples-output", path, "--output", os.devnull])
+            combined = run(["tolerance", "--combine"] + paths)
+        whole = run(shaped)
+        self.assertEqual((combined.stdout, combined.stderr), (whole.stdout, whole.stderr))
+
     # Fault: bare numbers of a run under --units read back in inches.
     def test_bare_numbers_under_units_read_back_as_the_run_read_them(self):
         bare = ["tolerance", "--units", "mil", "--b", "62", "--t", "1.37", "--er", "3.66", "--w",
