@@ -433,7 +433,7 @@ commands::ToleranceCollector collector_for(const commands::ToleranceRequest& q) 
 }  // namespace
 
 RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceRequest& asked,
-                        const ToleranceOutputs& o) {
+                        const ToleranceOutputs& style) {
   commands::ToleranceRequest request = asked;
   std::optional<CentreResult> centring;
   if (request.centre) centring = commands::centre_request(request);
@@ -445,7 +445,7 @@ RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceR
     const Format f = samples_format(*path);
     OutputFile& file = outputs.open("--samples-output", *path);
     samples_writer = make_writer(f,
-                                 {"tolerance", o.echo, rows->columns().first(shown), o.unit,
+                                 {"tolerance", style.echo, rows->columns().first(shown), style.unit,
                                   nullptr, nullptr, nullptr, nullptr, "sample"},
                                  file.sink());
   }
@@ -471,14 +471,14 @@ RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceR
   commands::ToleranceOutcome outcome = collector.finish();
   outcome.centring = centring;
 
-  write_statistics(request, outcome, o, output.sink());
+  write_statistics(request, outcome, style, output.sink());
   if (image != nullptr) {
     draw_histograms(
         *plot_path, *image, request, [&collector](std::size_t x) { return collector.values(x); },
-        outcome, o.echo, o.unit);
+        outcome, style.echo, style.unit);
   }
   outputs.commit();
-  return tolerance_result(request, outcome, o.unit);
+  return tolerance_result(request, outcome, style.unit);
 }
 
 void write_statistics(const commands::ToleranceRequest& request,

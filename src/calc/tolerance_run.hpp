@@ -24,8 +24,8 @@ struct ToleranceOutputs {
   const commands::Echo* echo;
 };
 
-RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceRequest& request,
-                        const ToleranceOutputs& outputs);
+RunResult run_tolerance(commands::TextValues& values, const commands::ToleranceRequest& asked,
+                        const ToleranceOutputs& style);
 
 // The statistics of a run, or of slices put together, and what they end in:
 // the table in the format asked, the histograms of --plot, the result with
