@@ -527,6 +527,13 @@ LayoutRequest read_layout(OptionValues& values) {
   return q;
 }
 
+LayoutRequest read_fullwave(OptionValues& values) {
+  if (!values.has(Opt::fullwave)) {
+    refuse(Opt::fullwave, "missing; expected the directory to write the full-wave model into");
+  }
+  return read_layout(values);
+}
+
 std::span<const Column> layout_columns(const ColumnChoice& /*choice*/) {
   return kLayoutColumns;
 }

@@ -99,6 +99,8 @@ std::string lead_out_note(const CouplerArtwork& artwork);
 
 // The layout command: its request and its ports' rows.
 LayoutRequest read_layout(OptionValues& values);
+// The fullwave command's: layout's, with --fullwave DIR.
+LayoutRequest read_fullwave(OptionValues& values);
 std::span<const Column> layout_columns(const ColumnChoice& choice);
 std::unique_ptr<RowSource> layout_rows(const Request& request);
 

@@ -394,7 +394,7 @@ const std::array<CommandSpec, kCommandCount> kCommands = {{
     {Command::fullwave, "fullwave", "",
      "full-wave model of one coupler as laid out: an openEMS script of its stack, its copper "
      "and a port at each pad",
-     read_request<read_layout>, layout_columns, layout_rows, nullptr,
+     read_request<read_fullwave>, layout_columns, layout_rows, nullptr,
      "The coupler is given as to layout, and drawn as layout draws it; --fullwave DIR writes "
      "DIR/coupler.py and DIR/README.txt (DIR is made if it is not there) and the table is "
      "layout's.\nThe script builds the dielectric layers between the ground planes, the copper "
