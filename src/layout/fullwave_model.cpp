@@ -56,12 +56,14 @@ double total_height(const FullwaveModel& model) {
   return b;
 }
 
-// The narrowest strip, gap (side by side) or feed line.
+// The narrowest strip, gap (side by side), sideways offset (one above the
+// other, when not 0) or feed line.
 double narrowest_strip_or_gap(const ArtworkInputs& inputs) {
   double narrowest = std::numeric_limits<double>::infinity();
   for (const SectionShape& s : inputs.sections) {
     narrowest = std::min(narrowest, s.w);
     if (!inputs.one_above_the_other) narrowest = std::min(narrowest, s.s);
+    if (inputs.one_above_the_other && s.wo > 0.0) narrowest = std::min(narrowest, s.wo);
   }
   for (const double w : inputs.feed_width) narrowest = std::min(narrowest, w);
   return narrowest;
@@ -165,7 +167,8 @@ void mesh_constants(std::ostringstream& out, const ArtworkInputs& inputs,
       << "  # each port's line beyond its pad, its probes at its middle: 4 B\n";
   out << "END_GAP = " << mm(b) << "  # from a port line's terminated end to the box's end: B\n";
   out << "EDGE_CELL = " << mm(kEdgeCellOfNarrowest * narrowest_strip_or_gap(inputs))
-      << "  # the cell across a strip edge, coarse: 3/7 of the narrowest strip, gap or feed\n";
+      << "  # the cell across a strip edge, coarse: 3/7 of the narrowest strip, gap, offset or "
+         "feed\n";
   out << "SLANT_CELL = " << mm(kSlantCellOfFeed * narrowest_feed(inputs))
       << "  # the cells over the bends and diagonal runs: a third of the narrowest feed\n";
   out << "MERGE_DISTANCE = 0.001  # mesh lines closer than this are one\n";
@@ -266,47 +269,71 @@ def slanted_spans(axis):
     return joined
 
 
-def graded(fixed, largest, spans=()):
-    """Mesh lines through the fixed ones (those closer than MERGE_DISTANCE taken as one),
-    the cells between two of them growing by GROWTH from the cells beside them, up to
-    `largest`, or to SLANT_CELL between two that a span overlaps."""
-    lines = []
+def graded(fixed, largest, spans=(), merge=MERGE_DISTANCE):
+    """Mesh lines through the fixed ones (those closer than `merge` taken as one, at their
+    mean), the cells between two of them growing by GROWTH from the cells beside them, up
+    to `largest`, or to SLANT_CELL between two that a span overlaps."""
+    clusters = []
     for v in sorted(fixed):
-        if not lines or v - lines[-1] > MERGE_DISTANCE:
-            lines.append(v)
+        if clusters and v - clusters[-1][-1] <= merge:
+            clusters[-1].append(v)
+        else:
+            clusters.append([v])
+    lines = [sum(c) / len(c) for c in clusters]
     gaps = np.diff(lines)
 
     def limit(lo, hi):
         over = any(lo < b and a < hi for a, b in spans)
         return min(SLANT_CELL, largest) if over else largest
 
+    # Each interval filled from the cells at the ends of its neighbours, those
+    # taken from the previous pass (at first the neighbours' whole gaps).
+    ends = [(gap, gap) for gap in gaps]
+    for _ in range(3):
+        fills = []
+        for i, gap in enumerate(gaps):
+            most = limit(lines[i], lines[i + 1])
+            left = min(ends[i - 1][1], most) if i > 0 else None
+            right = min(ends[i + 1][0], most) if i + 1 < len(gaps) else None
+            inner = filled(lines[i], lines[i + 1], left, right, most)
+            fills.append(inner)
+        ends = [((inner[0] if inner else lines[i + 1]) - lines[i],
+                 lines[i + 1] - (inner[-1] if inner else lines[i]))
+                for i, inner in enumerate(fills)]
     result = [lines[0]]
-    for i, gap in enumerate(gaps):
-        most = limit(lines[i], lines[i + 1])
-        left = min(gaps[i - 1], limit(lines[i - 1], lines[i])) if i > 0 else most
-        right = min(gaps[i + 1], limit(lines[i + 1], lines[i + 2])) if i + 1 < len(gaps) else most
-        result += filled(lines[i], lines[i + 1], min(left, most), min(right, most), most)
+    for i, inner in enumerate(fills):
+        result += inner
         result.append(lines[i + 1])
     return np.array(result)
 
 
 def filled(a, b, left, right, largest):
-    """Lines strictly between a and b, the cells growing by GROWTH from the neighbours'
-    sizes at each end (`left` below a, `right` above b) up to `largest`."""
-    size_a, size_b = min(left * GROWTH, largest), min(right * GROWTH, largest)
+    """Lines strictly between a and b, the cells growing by GROWTH from the cells beside
+    them (`left` below a, `right` above b; None at the box's walls) up to `largest`."""
+    last_a, last_b = left, right
+    size_a = min((left or largest) * GROWTH, largest)
+    size_b = min((right or largest) * GROWTH, largest)
     lo, hi = a, b
     low, high = [], []
     while hi - lo > 2.0 * min(size_a, size_b) * GROWTH:
         if size_a <= size_b:
             lo += size_a
             low.append(lo)
-            size_a = min(size_a * GROWTH, largest)
+            last_a, size_a = size_a, min(size_a * GROWTH, largest)
         else:
             hi -= size_b
             high.append(hi)
-            size_b = min(size_b * GROWTH, largest)
-    n = max(1, math.ceil((hi - lo) / min(size_a, size_b) - 1e-9))
-    middle = [lo + (hi - lo) * k / n for k in range(1, n)]
+            last_b, size_b = size_b, min(size_b * GROWTH, largest)
+    # The rest in equal cells, as many as keep them nearest the cells beside them.
+    gap = hi - lo
+    beside = [cell for cell in (last_a, last_b) if cell]
+    fewest = max(1, math.ceil(gap / largest - 1e-9))
+
+    def worst(n):
+        return max([max(gap / n / cell, cell * n / gap) for cell in beside] or [1.0])
+
+    n = min(range(fewest, fewest + 3 + int(gap / min(beside + [largest]))), key=worst)
+    middle = [lo + gap * k / n for k in range(1, n)]
     return low + middle + high[::-1]
 
 
@@ -333,7 +360,9 @@ def mesh_lines(mesh):
         zs.add(z)
     for bottom, thickness in COPPER:
         zs.update((bottom, bottom + thickness))
-    return (graded(xs, largest, slanted_spans(0)), graded(ys, largest, slanted_spans(1)),
+    # Thirds-rule lines of two edges that nearly meet are one line between them.
+    return (graded(xs, largest, slanted_spans(0)),
+            graded(ys, largest, slanted_spans(1), max(MERGE_DISTANCE, edge / 4.0)),
             graded(zs, largest))
 
 
