@@ -86,9 +86,10 @@ the terminations' own mismatch drops out.  The strips are perfect conductors;
 each layer's loss tangent is a conductivity that gives it at F0_HZ.
 
 Run:    /usr/bin/python3 coupler.py [--mesh coarse|fine] [--threads N]
-Writes, in ./<mesh>/ (emptied first): sparameters.csv (ports 1 input, 2 through,
-3 isolated, 4 coupled), coupler.s4p (ports numbered as the pads) and, last,
-status.json.  Change any constant below and run it again.
+Writes, in coarse/ or fine/ beside this script (emptied first): sparameters.csv
+(ports 1 input, 2 through, 3 isolated, 4 coupled), coupler.s4p (ports numbered
+as the pads) and, last, status.json.  Change any constant below and run it
+again.
 """
 import argparse
 import ctypes
@@ -605,7 +606,7 @@ def waves(runs, freqs):
 def scattering(runs, freqs):
     """S = B A^-1: the terminations' own mismatch taken out."""
     a, b = waves(runs, freqs)
-    return np.array([bk @ np.linalg.inv(ak) for ak, bk in zip(a, b)])
+    return np.array([bk @ np.linalg.pinv(ak) for ak, bk in zip(a, b)])
 
 
 def by_role(s):
@@ -634,13 +635,22 @@ def write_csv(path, freqs, s):
 
 
 def write_touchstone(path, freqs, s):
+    """The matrix by pad number: Touchstone 1.1 when every port has one resistance, else
+    2.0 with each port's own ([Reference])."""
     n = s.shape[1]
     ohms = [p[7] for p in sorted(PORTS)]
+    one = all(r == ohms[0] for r in ohms)
     with open(path, "w") as f:
         f.write("! %s\n" % TITLE)
-        f.write("! ports numbered as the pads; port impedances %s ohm (the file's reference: %g)\n"
-                % (", ".join("%g" % r for r in ohms), ohms[0]))
+        f.write("! full-wave model, ports numbered as the pads, each referred to its pad's centre\n")
+        if not one:
+            f.write("[Version] 2.0\n")
         f.write("# Hz S RI R %g\n" % ohms[0])
+        if not one:
+            f.write("[Number of Ports] %d\n" % n)
+            f.write("[Reference] %s\n" % " ".join("%g" % r for r in ohms))
+            f.write("[Number of Frequencies] %d\n" % len(freqs))
+            f.write("[Network Data]\n")
         for k, freq in enumerate(freqs):
             values = []
             for i in range(n):
@@ -649,6 +659,8 @@ def write_touchstone(path, freqs, s):
             for row in range(n):
                 prefix = "%.12g" % freq if row == 0 else ""
                 f.write(prefix + " " + " ".join(values[row * 2 * n:(row + 1) * 2 * n]) + "\n")
+        if not one:
+            f.write("[End]\n")
 
 
 def stage(text):
