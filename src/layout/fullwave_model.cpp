@@ -483,21 +483,23 @@ class Progress:
 
     TIMESTEP = re.compile(r"Timestep:\s*(\d+)")
     ENERGY = re.compile(r"Energy:\s*~?\s*([-+0-9.eEnaif]+)\s*\(\s*-?\s*([0-9.eEnaif+-]+)\s*dB\)")
-    TOTAL = re.compile(r"Time for\s+(\d+)\s+iterations with\s+(\d+)\s+cells")
+    TOTAL = re.compile(r"Time for\s+(\d+)\s+iterations")
+    PULSE = re.compile(r"Excitation Length \(TS\)\s*:\s*(\d+)")
 
-    def __init__(self, path):
-        self.path = path
+    def __init__(self):
         self.timesteps = 0
-        self.cells = 0
-        self.decay_db = 0.0
-        self.peak = 0.0
-        self.last = 0.0
+        self.pulse = 0  # the excitation's length in timesteps
+        self.decay_db = 0.0  # from openEMS's last energy line; 0 before the first
+        self.peak_in_pulse = 0.0
         self.grew = False
 
     def read(self, line):
+        m = self.PULSE.search(line)
+        if m:
+            self.pulse = int(m.group(1))
         m = self.TOTAL.search(line)
         if m:
-            self.timesteps, self.cells = int(m.group(1)), int(m.group(2))
+            self.timesteps = int(m.group(1))
             return
         m = self.TIMESTEP.search(line)
         if m:
@@ -505,15 +507,15 @@ class Progress:
         m = self.ENERGY.search(line)
         if m:
             energy = float(m.group(1))
-            if not math.isfinite(energy):
-                # openEMS stops at the next check when it finds this file.
+            # Energy not finite, or ten times the pulse's once the pulse is over: the run
+            # diverges (and runs on to the end of the time allowed).
+            if self.timesteps <= self.pulse:
+                self.peak_in_pulse = max(self.peak_in_pulse, energy)
+            if not math.isfinite(energy) or (self.timesteps > self.pulse
+                                             and energy > 10.0 * self.peak_in_pulse > 0.0):
                 self.grew = True
-                open(os.path.join(self.path, "ABORT"), "w").close()
                 return
             self.decay_db = -abs(float(m.group(2)))
-            if energy > self.peak:
-                self.peak = energy
-            self.last = energy
 
     def __enter__(self):
         sys.stdout.flush()
@@ -544,13 +546,8 @@ def run_excitation(mesh, index, work, threads):
     fdtd, probes = build(mesh, index)
     path = os.path.join(work, "excitation%d" % (index + 1))
     os.makedirs(path)
-    here = os.getcwd()
-    os.chdir(path)
-    try:
-        with Progress(path) as progress:
-            fdtd.Run(path, verbose=1, numThreads=max(threads, 0))
-    finally:
-        os.chdir(here)
+    with Progress() as progress:
+        fdtd.Run(path, verbose=1, numThreads=max(threads, 0))
     return path, probes, progress
 
 
@@ -692,8 +689,7 @@ def main():
         progress = run[2]
         steps += progress.timesteps
         decay = max(decay, progress.decay_db)
-        # Energy that grew, or stayed near its peak to the end of the time allowed.
-        if progress.grew or (progress.timesteps >= limit and progress.decay_db > -3.0):
+        if progress.grew:
             status = "diverged"
         elif progress.timesteps >= limit:
             status = "not settled"
