@@ -296,6 +296,30 @@ class TheScriptRunsUnchanged(unittest.TestCase):
                             (coupling, row["s41_db"]))
 
 
+    def test_a_run_out_of_time_is_a_status_not_a_result(self):
+        # The fault: a run that did not settle written as settled, or its
+        # matrix left as though it were a result; a constant changed by hand
+        # not taken.
+        with tempfile.TemporaryDirectory() as directory:
+            done = run_calc(["fullwave"] + README_BOARD + README_STRIPS +
+                            ["--lead-length", "0.05in", "--fullwave", directory])
+            self.assertEqual(done.returncode, 0, done.stderr)
+            script = os.path.join(directory, "coupler.py")
+            with open(script, encoding="utf-8") as f:
+                text = f.read()
+            with open(script, "w", encoding="utf-8") as f:
+                f.write(re.sub(r"(?m)^TIME_ALLOWED_S = .*$", "TIME_ALLOWED_S = 5e-10", text))
+            ran = subprocess.run([PYTHON, script, "--threads", "2"], capture_output=True,
+                                 text=True, check=False)
+            self.assertEqual(ran.returncode, 0, ran.stderr[-2000:])
+            work = os.path.join(directory, "coarse")
+            with open(os.path.join(work, "status.json"), encoding="utf-8") as f:
+                status = json.load(f)
+            self.assertEqual(status["status"], "not settled", status)
+            self.assertEqual(status["excitations"], 1)
+            self.assertFalse(os.path.exists(os.path.join(work, "sparameters.csv")))
+
+
 def read_matrix(path):
     """The frequencies and S[i][j] (i receiving, ports in the tool's order)."""
     with open(path, encoding="utf-8") as f:
