@@ -254,7 +254,7 @@ class TheScriptRunsUnchanged(unittest.TestCase):
     referred to the wrong plane or resistance, a sign of a current), or a
     coupling that is not the ideal section's within the coarse mesh's error
     (copper on the wrong layer, a strip edge on a mesh line, the ports
-    mixed up)."""
+    mixed up), or a matrix referred to the wrong planes."""
 
     # The README's coupler, its leads short: coupling at 2 GHz on the coarse
     # mesh -10.18 dB, on the fine -10.02, the ideal section's on the field
@@ -287,6 +287,16 @@ class TheScriptRunsUnchanged(unittest.TestCase):
                         self.assertLess(abs(s[k][i][j] - s[k][j][i]), 0.01, (freqs[k], i, j))
                     power = sum(abs(s[k][r][i]) ** 2 for r in range(4))
                     self.assertLessEqual(power, 1.01, (freqs[k], i))
+            # Referred to the pads' centres: the through path's delay is the
+            # lead-outs' and the quarter-wave section's (the mitres cut a few
+            # per cent off it); carried to the wrong plane, or with a current
+            # the wrong way round, it is not.
+            ports = run_calc(["layout"] + args + ["--format", "csv"]).stdout.splitlines()
+            degrees = {int(r[0]): float(r[-1]) for r in (line.split(",") for line in ports[1:])}
+            expected = (degrees[1] + degrees[2] + 90.0) / 360.0 / f0
+            phases = unwrapped([math.atan2(s[k][1][0].imag, s[k][1][0].real) for k in band])
+            delay = -slope([freqs[k] for k in band], phases) / (2 * math.pi)
+            self.assertLess(abs(delay / expected - 1.0), 0.1, (delay, expected))
             at_f0 = min(range(len(freqs)), key=lambda k: abs(freqs[k] - f0))
             coupling = 20 * math.log10(abs(s[at_f0][3][0]))
             ideal = run_calc(["response"] + args[:-2] + ["--f", "2GHz", "--solver", "field",
@@ -318,6 +328,20 @@ class TheScriptRunsUnchanged(unittest.TestCase):
             self.assertEqual(status["status"], "not settled", status)
             self.assertEqual(status["excitations"], 1)
             self.assertFalse(os.path.exists(os.path.join(work, "sparameters.csv")))
+
+
+def unwrapped(phases):
+    out = [phases[0]]
+    for p in phases[1:]:
+        out.append(p + 2 * math.pi * round((out[-1] - p) / (2 * math.pi)))
+    return out
+
+
+def slope(xs, ys):
+    """The least-squares slope of ys against xs."""
+    mx, my = sum(xs) / len(xs), sum(ys) / len(ys)
+    return (sum((x - mx) * (y - my) for x, y in zip(xs, ys)) /
+            sum((x - mx) ** 2 for x in xs))
 
 
 def read_matrix(path):
