@@ -1,9 +1,11 @@
 #include "calc/run.hpp"
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <new>
 #include <optional>
+#include <system_error>
 #include <vector>
 
 #include "calc/output_file.hpp"
@@ -214,6 +216,25 @@ void write_artwork(const commands::CouplerArtwork& artwork, const std::string& p
   }
 }
 
+// The full-wave model's directory, made if it is not there (a file of its
+// name refused), and its files put in place with the other outputs.
+void write_fullwave(const commands::CouplerArtwork& artwork, const std::string& directory,
+                    OutputSet& outputs) {
+  std::error_code error;
+  const std::filesystem::path dir(directory);
+  if (std::filesystem::exists(dir, error) && !std::filesystem::is_directory(dir, error)) {
+    throw OutputError("--fullwave " + commands::quoted(directory) +
+                      ": a file of that name is there; give a directory");
+  }
+  std::filesystem::create_directories(dir, error);
+  if (error) {
+    throw OutputError("--fullwave " + commands::quoted(directory) + ": " + error.message());
+  }
+  for (const commands::ArtworkFile& file : commands::fullwave_files(artwork, directory)) {
+    outputs.open("--fullwave", file.path).sink().write(file.text);
+  }
+}
+
 // The note on the model's accuracy over the rows of a model run (with both,
 // the model's error is in the table itself); a multi-section coupler's names
 // its sections.
@@ -320,6 +341,9 @@ void Run::open_outputs(const commands::Request& request, const commands::RowSour
   if (const std::string* path = given_text(values_, Opt::layout)) {
     write_artwork(*artwork_, *path, outputs_);
   }
+  if (const std::string* directory = given_text(values_, Opt::fullwave)) {
+    write_fullwave(*artwork_, *directory, outputs_);
+  }
   if (given_text(values_, Opt::touchstone) == nullptr) {
     refuse_touchstone_options(values_, artwork_ != nullptr);
   } else if (std::optional<TouchstoneSource> source = touchstone_source(request, unit_)) {
@@ -339,7 +363,7 @@ void Run::open_outputs(const commands::Request& request, const commands::RowSour
 void Run::read_artwork(commands::Request& request) {
   const std::string* path = given_text(values_, Opt::layout);
   auto* layout = std::get_if<commands::LayoutRequest>(&request);
-  if (path == nullptr && layout == nullptr) {
+  if (path == nullptr && layout == nullptr && given_text(values_, Opt::fullwave) == nullptr) {
     refuse_artwork_options(values_);
     return;
   }
@@ -390,6 +414,9 @@ RunResult Run::operator()() {
                    tally.failed};
   with_bare_numbers_note(result);
   if (artwork_) result.notes.push_back(commands::lead_out_note(*artwork_));
+  if (const std::string* directory = given_text(values_, Opt::fullwave)) {
+    result.notes.push_back(commands::fullwave_note(*directory));
+  }
   if (tally.failed > 0) {
     result.failed_rows_line = std::to_string(tally.failed) + " of the rows could not be " +
                               (command_.id == commands::Command::synthesise ||

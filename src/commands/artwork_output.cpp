@@ -9,6 +9,7 @@
 #include "commands/command_table.hpp"
 #include "commands/input_error.hpp"
 #include "commands/number_format.hpp"
+#include "design/field_analysis.hpp"
 #include "design/line.hpp"
 #include "design/quarter_wave.hpp"
 #include "layout/files.hpp"
@@ -99,8 +100,9 @@ struct CouplerToDraw {
   Solver solver;
   float f0_mhz;
   FabLimits limits;
-  std::string kind;         // "single-section edge-coupled stripline directional coupler"
-  std::string description;  // "Zoe = ... ohm, ..."
+  std::string kind;           // "single-section edge-coupled stripline directional coupler"
+  std::string description;    // "Zoe = ... ohm, ..."
+  float loss_tangent = 0.0F;  // of a single dielectric, where the command reads it
 };
 
 CouplerToDraw response_coupler(const ResponseRequest& q, FabLimits limits, LengthUnit unit) {
@@ -109,9 +111,14 @@ CouplerToDraw response_coupler(const ResponseRequest& q, FabLimits limits, Lengt
                          " has no dimensions to draw; give its ", Opt::w, " and ", Opt::s,
                          " (or its arrangement's dimensions) and its board"});
   }
-  return {
-      {{*q.dimensions, q.length_inch}}, q.terminations, q.solver, q.f0_mhz, limits, coupler_kind(q),
-      coupler_description(q, unit)};
+  return {{{*q.dimensions, q.length_inch}},
+          q.terminations,
+          q.solver,
+          q.f0_mhz,
+          limits,
+          coupler_kind(q),
+          coupler_description(q, unit),
+          q.materials.loss_tangent};
 }
 
 CouplerToDraw synthesis_coupler(const SynthesiseRequest& q, LengthUnit unit) {
@@ -340,6 +347,41 @@ std::string gerber_path(const std::string& path, const std::string& layer) {
   return path.substr(0, path.size() - 4) + "-" + name + ".gbr";
 }
 
+// ---- the full-wave model ----
+
+// The stack between the planes and where each copper layer stands (the
+// field solver's placing of the strips), the ports' resistances and the
+// band of the excitation, 0 to 2 f0.
+layout::FullwaveModel fullwave_model(const CouplerToDraw& c, const CouplerArtwork& a) {
+  const field::Geometry g = field_geometry(c.sections.front().pair);
+  layout::FullwaveModel m{};
+  if (g.stack.empty()) {
+    m.layers.push_back({g.b, g.er, std::max(0.0F, c.loss_tangent)});
+  } else {
+    for (const field::DielectricLayer& l : g.stack.view()) {
+      m.layers.push_back({l.thickness, l.er, l.loss_tangent});
+    }
+  }
+  if (g.arrangement == Arrangement::broadside) {
+    m.copper = {{0.5 * (g.b + g.sv), g.t}, {0.5 * (g.b - g.sv) - g.t, g.t}};
+  } else {
+    const double mid = g.arrangement == Arrangement::edge ? 0.5 * g.b : g.h;
+    m.copper = {{mid - 0.5 * g.t, g.t}};
+  }
+  m.ohms.at(at(PortRole::input)) = c.terminations.source;
+  m.ohms.at(at(PortRole::coupled)) = c.terminations.source;
+  m.ohms.at(at(PortRole::through)) = c.terminations.load;
+  m.ohms.at(at(PortRole::isolated)) = c.terminations.load;
+  m.f0_hz = static_cast<double>(c.f0_mhz) * 1e6;
+  m.f_high_hz = 2.0 * m.f0_hz;
+  m.comments = a.comments;
+  return m;
+}
+
+std::string in_directory(const std::string& directory, std::string_view name) {
+  return directory + (directory.ends_with('/') ? "" : "/") + std::string(name);
+}
+
 // ---- the layout command's rows ----
 
 // No status: a port that cannot be drawn refuses the whole artwork.
@@ -411,7 +453,21 @@ std::shared_ptr<const CouplerArtwork> coupler_artwork(const Request& request, Op
   a->ports = ports_of(*a);
   a->comments = comments_of(c, *a);
   a->labels = labels_of(a->artwork, unit);
+  a->fullwave = fullwave_model(c, *a);
   return a;
+}
+
+std::vector<ArtworkFile> fullwave_files(const CouplerArtwork& a, const std::string& directory) {
+  return {{in_directory(directory, "coupler.py"),
+           layout::fullwave_script(a.plan.inputs, a.artwork, a.fullwave)},
+          {in_directory(directory, "README.txt"), layout::fullwave_readme()}};
+}
+
+std::string fullwave_note(const std::string& directory) {
+  return "note: the full-wave model of the coupler as laid out is in " +
+         in_directory(directory, "coupler.py") + "; run it with /usr/bin/python3 " +
+         in_directory(directory, "coupler.py") +
+         " [--mesh coarse|fine] [--threads N] (openEMS: Debian's python3-openems)";
 }
 
 void check_artwork_name(const std::string& path) {
@@ -469,6 +525,13 @@ LayoutRequest read_layout(OptionValues& values) {
   q.coupler.terminations.source = values.number(Opt::rs);
   q.coupler.terminations.load = values.number(Opt::rl);
   return q;
+}
+
+LayoutRequest read_fullwave(OptionValues& values) {
+  if (!values.has(Opt::fullwave)) {
+    refuse(Opt::fullwave, "missing; expected the directory to write the full-wave model into");
+  }
+  return read_layout(values);
 }
 
 std::span<const Column> layout_columns(const ColumnChoice& /*choice*/) {

@@ -20,6 +20,7 @@
 #include "commands/rows.hpp"
 #include "design/artwork_plan.hpp"
 #include "layout/artwork.hpp"
+#include "layout/fullwave_model.hpp"
 
 namespace ketrovane::commands {
 
@@ -50,6 +51,7 @@ struct CouplerArtwork {
   std::map<std::string, std::string> labels;  // the picture's dimensions: "W1" -> "W1 = 24.8 mil"
   float f0_mhz;
   LengthUnit unit;
+  layout::FullwaveModel fullwave;  // the stack, the ports' resistances, the band
 };
 
 // "input", "through", "isolated", "coupled"
@@ -76,6 +78,14 @@ std::vector<ArtworkFile> artwork_files(const CouplerArtwork& artwork, const std:
 // Refuses a name whose extension is not one the artwork is written as.
 void check_artwork_name(const std::string& path);
 
+// The files of --fullwave DIR: DIR/coupler.py (the openEMS model of the
+// coupler as laid out) and DIR/README.txt.
+std::vector<ArtworkFile> fullwave_files(const CouplerArtwork& artwork,
+                                        const std::string& directory);
+
+// The note after they are written: where, and how to run the model.
+std::string fullwave_note(const std::string& directory);
+
 // The gnuplot `set terminal` line of a picture, by its extension.
 std::string artwork_terminal(const std::string& path);
 
@@ -89,6 +99,8 @@ std::string lead_out_note(const CouplerArtwork& artwork);
 
 // The layout command: its request and its ports' rows.
 LayoutRequest read_layout(OptionValues& values);
+// The fullwave command's: layout's, with --fullwave DIR.
+LayoutRequest read_fullwave(OptionValues& values);
 std::span<const Column> layout_columns(const ColumnChoice& choice);
 std::unique_ptr<RowSource> layout_rows(const Request& request);
 

@@ -394,6 +394,19 @@ const std::array<CommandSpec, kCommandCount> kCommands = {{
      "them.\n--layout FILE writes the artwork (without it, only the table): FILE.kicad_mod, "
      "FILE.gbr (one per copper layer: with two, FILE-<layer>.gbr, the layer's '.' as '_'), "
      "FILE.dxf, FILE.svg or FILE.png."},
+    {Command::fullwave, "fullwave", "",
+     "full-wave model of one coupler as laid out: an openEMS script of its stack, its copper "
+     "and a port at each pad",
+     read_request<read_fullwave>, layout_columns, layout_rows, nullptr,
+     "The coupler is given as to layout, and drawn as layout draws it; --fullwave DIR writes "
+     "DIR/coupler.py and DIR/README.txt (DIR is made if it is not there) and the table is "
+     "layout's.\nThe script builds the dielectric layers between the ground planes, the copper "
+     "outlines at the copper's thickness, side walls 3 B from the copper and a port at each "
+     "pad, meshes them (the thirds rule at each strip edge, the largest cell a twentieth, or a "
+     "thirtieth, of the shortest wavelength) and runs openEMS once per port: /usr/bin/python3 "
+     "DIR/coupler.py [--mesh coarse|fine] [--threads N] writes DIR/<mesh>/sparameters.csv, "
+     "coupler.s4p and status.json.  --fullwave DIR on synthesise, response and multisection "
+     "writes the same."},
 }};
 
 }  // namespace

@@ -158,10 +158,11 @@ constexpr Quantity kTolerance{.what = "relative tolerance of the field solution"
                               .least_allowed = true,
                               .most = 0.01};
 
-constexpr Commands kBoardCommands =
-    Commands(C::analyse) | C::synthesise | C::sensitivity | C::field | C::tolerance | C::layout;
+constexpr Commands kBoardCommands = Commands(C::analyse) | C::synthesise | C::sensitivity |
+                                    C::field | C::tolerance | kLayoutCommands;
 constexpr Commands kSolverCommands = Commands(C::analyse) | C::synthesise | C::response |
-                                     C::sensitivity | C::multisection | C::tolerance | C::layout;
+                                     C::sensitivity | C::multisection | C::tolerance |
+                                     kLayoutCommands;
 constexpr Commands kChartCommands =
     Commands(C::analyse) | C::synthesise | C::response | C::multisection | C::tolerance;
 // A coupler with or without a board, and its loss with one.
@@ -170,9 +171,9 @@ constexpr Commands kCouplerCommands = Commands(C::response) | C::multisection;
 constexpr Commands kSynthesisCommands = Commands(C::synthesise) | C::multisection;
 // What may stand on a stack of layers.
 constexpr Commands kStackCommands =
-    kGridCommands | C::response | kSynthesisCommands | C::tolerance | C::layout;
+    kGridCommands | C::response | kSynthesisCommands | C::tolerance | kLayoutCommands;
 // What writes a coupler's artwork (--layout), and what draws it.
-constexpr Commands kArtworkCommands = kCouplerCommands | C::synthesise | C::layout;
+constexpr Commands kArtworkCommands = kCouplerCommands | C::synthesise | kLayoutCommands;
 
 bool in_every_arrangement(const StripDimension& d) {
   return std::ranges::all_of(arrangements(), [&](const ArrangementSpec& a) { return a.has(d); });
@@ -329,12 +330,12 @@ OptionSpec dimension_option(const StripDimension& dimension, Opt id) {
                .help = d.dimension_help.at(i),
                .ranges = kGridCommands};
   if (in_every_arrangement(dimension)) {
-    o.required = kGridCommands | C::layout;
+    o.required = kGridCommands | kLayoutCommands;
     o.alternative = Commands(C::response) | C::tolerance;
   } else if (dimension.of_placement()) {
     o.optional = kAllCommands;
   } else {
-    o.alternative = kGridCommands | C::response | C::tolerance | C::layout;
+    o.alternative = kGridCommands | C::response | C::tolerance | kLayoutCommands;
   }
   return o;
 }
@@ -426,13 +427,13 @@ std::vector<OptionSpec> other_options() {
        .quantity = &kMinGap,
        .help =
            "least gap the fab makes (S side by side, SV with --solve w,sv), none when not given",
-       .optional = kSynthesisCommands | C::layout | C::tolerance},
+       .optional = kSynthesisCommands | kLayoutCommands | C::tolerance},
       {.id = Opt::min_width,
        .name = "min-width",
        .kind = K::quantity,
        .quantity = &kMinWidth,
        .help = "least strip width W the fab makes, none when not given",
-       .optional = kSynthesisCommands | C::layout | C::tolerance},
+       .optional = kSynthesisCommands | kLayoutCommands | C::tolerance},
       {.id = Opt::zo,
        .name = "zo",
        .kind = K::quantity,
@@ -527,7 +528,7 @@ std::vector<OptionSpec> other_options() {
        .kind = K::quantity,
        .quantity = &kLength,
        .help = "coupler length (or --f0)",
-       .alternative = Commands(C::response) | C::layout},
+       .alternative = Commands(C::response) | kLayoutCommands},
       {.id = Opt::f0,
        .name = "f0",
        .kind = K::quantity,
@@ -538,21 +539,21 @@ std::vector<OptionSpec> other_options() {
                "--ripple or "
                "--profile maximally-flat; tolerance: adds each sample's response there)",
        .optional = Commands(C::synthesise) | C::tolerance,
-       .alternative = kCouplerCommands | C::layout},
+       .alternative = kCouplerCommands | kLayoutCommands},
       {.id = Opt::rs,
        .name = "rs",
        .kind = K::quantity,
        .quantity = &kTermination,
        .fallback = "50",
        .help = "source termination Rs, at ports 1 (input) and 4 (coupled)",
-       .optional = kCouplerCommands | C::tolerance | C::layout},
+       .optional = kCouplerCommands | C::tolerance | kLayoutCommands},
       {.id = Opt::rl,
        .name = "rl",
        .kind = K::quantity,
        .quantity = &kTermination,
        .fallback = "50",
        .help = "load termination Rl, at ports 2 (thru) and 3 (isolated)",
-       .optional = kCouplerCommands | C::tolerance | C::layout},
+       .optional = kCouplerCommands | C::tolerance | kLayoutCommands},
       {.id = Opt::flatness,
        .name = "flatness",
        .kind = K::quantity,
@@ -761,6 +762,16 @@ std::vector<OptionSpec> other_options() {
                "the other, the upper first (F.Cu,B.Cu when not given)",
        .optional = kArtworkCommands,
        .reach = Reach::artwork},
+      {.id = Opt::fullwave,
+       .name = "fullwave",
+       .kind = K::file,
+       .choices = "DIR",
+       .help = "write the coupler as laid out as a full-wave model into DIR: DIR/coupler.py, an "
+               "openEMS script (Debian: python3-openems) run as /usr/bin/python3 DIR/coupler.py "
+               "[--mesh coarse|fine] [--threads N], and DIR/README.txt",
+       .required = C::fullwave,
+       .optional = kCouplerCommands | C::synthesise | C::layout,
+       .reach = Reach::output},
       {.id = Opt::ref,
        .name = "ref",
        .kind = K::quantity,

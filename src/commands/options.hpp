@@ -28,8 +28,9 @@ enum class Command : std::uint8_t {
   tolerance,
   line,
   layout,
+  fullwave,
 };
-inline constexpr std::size_t kCommandCount = 9;
+inline constexpr std::size_t kCommandCount = 10;
 
 // A set of commands.
 class Commands {
@@ -49,9 +50,11 @@ class Commands {
 
 inline constexpr Commands kGridCommands =
     Commands(Command::analyse) | Command::sensitivity | Command::field;
+// The commands of one coupler's artwork given by its dimensions.
+inline constexpr Commands kLayoutCommands = Commands(Command::layout) | Command::fullwave;
 inline constexpr Commands kAllCommands = kGridCommands | Command::synthesise | Command::response |
                                          Command::multisection | Command::tolerance |
-                                         Command::layout;
+                                         kLayoutCommands;
 
 // Every option, in the order the help and the signatures list them.  The
 // options of the dimensions of the model's cross-section (--w, --s) come
@@ -111,6 +114,7 @@ enum class Opt : std::uint8_t {
   lead_isolation,
   lead_length,
   copper_layers,
+  fullwave,
   ref,
   plot,
   table,

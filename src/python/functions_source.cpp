@@ -108,9 +108,11 @@ const std::vector<FunctionSpec>& functions() {
                "reason in its status."},
       {.name = "layout",
        .command = Command::layout,
-       .call = "_layout({names}, {values}, units, file)",
-       .extra = "file=None",
-       .extra_help = "file: the name of the files to write, None (default) for none",
+       .call = "_layout({names}, {values}, units, file, fullwave)",
+       .extra = "file=None, fullwave=None",
+       .extra_help = "file: the name of the files to write, None (default) for none; fullwave: "
+                     "a directory to write the full-wave model into (coupler.py, an openEMS "
+                     "script, and README.txt), made if it is not there, None (default) for none",
        .note = "One coupler given by its dimensions: every argument a single value.  The rows "
                "are its ports; outlines maps each copper layer's name to its outlines (N x 2 "
                "arrays in the call's length unit), pads lists each pad (number, role, layer, "

@@ -959,10 +959,21 @@ py::list files_of(const commands::CouplerArtwork& a, const std::string& file) {
   return files;
 }
 
+// The files of the full-wave model in `directory`: (path, text, None).
+py::list fullwave_files_of(const commands::CouplerArtwork& a, const std::string& directory) {
+  py::list files;
+  for (const commands::ArtworkFile& f : commands::fullwave_files(a, directory)) {
+    files.append(py::make_tuple(f.path, f.text, py::none()));
+  }
+  return files;
+}
+
 // The ports' table as table() gives its rows, the outlines, the pads, the
-// files of `file` (None: none) and the note on the lead-outs.
+// files of `file` (None: none), those of the full-wave model in
+// `fullwave` (None: none) and the notes on the lead-outs and the model.
 py::tuple layout(const py::tuple& names, const py::tuple& values, const std::string& length_unit,
-                 const std::string& frequency_unit, const py::object& file) {
+                 const std::string& frequency_unit, const py::object& file,
+                 const py::object& fullwave) {
   HeldValues held;
   const Call call(commands::Command::layout, arguments_of(names, values, 1, held), length_unit,
                   frequency_unit, 1);
@@ -980,10 +991,16 @@ py::tuple layout(const py::tuple& names, const py::tuple& values, const std::str
   run(
       *rows, [&arrays](const commands::RowBlock& block) { arrays.take(block); },
       py::make_tuple(rows->rows()), py::none());
+  py::object model = py::none();
+  std::string note = commands::lead_out_note(*artwork);
+  if (!fullwave.is_none()) {
+    const auto directory = py::cast<std::string>(fullwave);
+    model = fullwave_files_of(*artwork, directory);
+    note += "\n" + commands::fullwave_note(directory);
+  }
   return py::make_tuple(arrays.result(py::none(), py::none(), py::none(), py::none()),
                         outlines_of(*artwork, unit), pads_of(*artwork, unit),
-                        path ? py::object(files_of(*artwork, *path)) : py::none(),
-                        commands::lead_out_note(*artwork));
+                        path ? py::object(files_of(*artwork, *path)) : py::none(), model, note);
 }
 
 }  // namespace
@@ -1014,7 +1031,7 @@ PYBIND11_MODULE(_core, m) {
   m.def("tolerance", &kp::tolerance, "(names, values, length_unit, frequency_unit, progress)");
   m.def("tolerance_statistics", &kp::tolerance_statistics,
         "(names, values, length_unit, frequency_unit, outcomes, passed, by_status)");
-  m.def("layout", &kp::layout, "(names, values, length_unit, frequency_unit, file)");
+  m.def("layout", &kp::layout, "(names, values, length_unit, frequency_unit, file, fullwave)");
   m.def("call_units", &kp::call_units, "(units) -> (length_unit, frequency_unit)");
   m.def("option_table", &kp::option_table, "the options of the package's functions");
   m.attr("MOST_ROWS") = ketrovane::commands::kMostRows;

@@ -28,7 +28,7 @@ EVERY_FUNCTION = [(ketrovane.analyse, "analyse", (), ()),
                   (ketrovane.tolerance, "tolerance", (), ()),
                   (ketrovane.s_matrix, "response", ("rs", "rl", "flatness"), ("ref",)),
                   (ketrovane.network, "response", ("rs", "rl", "flatness"), ("ref", "name")),
-                  (ketrovane.layout, "layout", (), ("file",))]
+                  (ketrovane.layout, "layout", (), ("file", "fullwave"))]
 
 
 def keyword_of(o, command):

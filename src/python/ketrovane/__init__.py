@@ -1205,15 +1205,23 @@ def _draw_picture(path, script):
                            (": " + said[-1] if said else ""))
 
 
-def _layout(names, values, units, file):
+def _layout(names, values, units, file, fullwave=None):
     prepared, shape, length_unit, frequency_unit = _prepared(names, values, units)
     if shape:
         raise ValueError("layout draws one coupler: every argument is a single value")
     if file is not None and not isinstance(file, (str, _os.PathLike)):
         raise TypeError(f"file=: expected a file name, got {file!r}")
-    table, outlines, pads, files, note = _core.layout(
+    if fullwave is not None and not isinstance(fullwave, (str, _os.PathLike)):
+        raise TypeError(f"fullwave=: expected a directory's name, got {fullwave!r}")
+    if fullwave is not None and _os.path.exists(fullwave) and not _os.path.isdir(fullwave):
+        raise ValueError(f"fullwave=: {_os.fspath(fullwave)!r} is a file; give a directory")
+    table, outlines, pads, files, model, note = _core.layout(
         names, prepared, length_unit, frequency_unit,
-        None if file is None else _os.fspath(file))
+        None if file is None else _os.fspath(file),
+        None if fullwave is None else _os.fspath(fullwave))
+    if model:
+        _os.makedirs(fullwave, exist_ok=True)
+        files = list(files or ()) + list(model)
     result = Layout("layout", (_np.shape(table[2])[-1],), *table[:6])
     result.outlines = outlines
     result.pads = pads

@@ -676,7 +676,8 @@ _LAYOUT = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", 
 def layout(b, t, er, w, s=None, length=None, f0=None, *, layers=None, strips_on=None, core=None,
            geometry="edge", h=None, sv=None, wo="0in", min_gap=None, min_width=None, rs=50.0,
            rl=50.0, solver="model", port_order="isolated-third", bend="mitre", lead_isolation=40.0,
-           lead_length="0.1in", copper_layers=None, units=None, progress=None, file=None):
+           lead_length="0.1in", copper_layers=None, units=None, progress=None,
+           file=None, fullwave=None):
     """Copper artwork of one coupler given by its dimensions: its sections, a feed line at each
     port and a pad numbered as the Touchstone file's port.
 
@@ -746,7 +747,9 @@ def layout(b, t, er, w, s=None, length=None, f0=None, *, layers=None, strips_on=
     progress: True draws a bar on the error stream (tqdm), a callable is called with (rows_done,
         rows_total) after each block of rows, False shows nothing; None (default) draws the bar
         once the call has run 2 s, if the error stream is a terminal or the call runs in IPython
-    file: the name of the files to write, None (default) for none
+    file: the name of the files to write, None (default) for none; fullwave: a directory to write
+        the full-wave model into (coupler.py, an openEMS script, and README.txt), made if it is not
+        there, None (default) for none
 
     Columns: port, role, feed_width_in, feed_zo_ohm, lead_out_in, lead_out_deg (the length columns
     follow units).
@@ -761,7 +764,7 @@ def layout(b, t, er, w, s=None, length=None, f0=None, *, layers=None, strips_on=
                  length, f0, rs, rl, solver, port_order, bend, lead_isolation, lead_length,
                  copper_layers)
     values = _given(layout, _LAYOUT, arguments)
-    return _layout(_LAYOUT, values, units, file)
+    return _layout(_LAYOUT, values, units, file, fullwave)
 
 
 _S_MATRIX = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
