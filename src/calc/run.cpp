@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "calc/fullwave_output.hpp"
 #include "calc/output_file.hpp"
 #include "calc/plot.hpp"
 #include "calc/progress.hpp"
@@ -248,6 +249,9 @@ class Run {
   // The artwork of --layout (the layout command's own), checked and
   // computed before any row.
   void read_artwork(commands::Request& request);
+  // The run of the --fullwave model (--run on) in place of the rows; its
+  // options refused without it.
+  std::optional<RunResult> run_model_asked(const commands::Request& request);
   // The note on bare numbers read in a unit the user may not expect, first.
   void with_bare_numbers_note(RunResult& result) {
     if (std::string note = commands::bare_numbers_note(values_); !note.empty()) {
@@ -336,6 +340,21 @@ void Run::open_outputs(const commands::Request& request, const commands::RowSour
   writer_ = make_writer(format_, header, output.sink());
 }
 
+std::optional<RunResult> Run::run_model_asked(const commands::Request& request) {
+  const auto* response = std::get_if<commands::ResponseRequest>(&request);
+  if (response == nullptr || values_.choice(Opt::run) != "on") {
+    for (const Opt id : {Opt::mesh, Opt::threads}) {
+      if (const std::string* t = given_text(values_, id)) {
+        commands::reject(id, *t, {"only with ", {Opt::run, "on"}});
+      }
+    }
+    return std::nullopt;
+  }
+  RunResult result = run_fullwave(values_, *response, {format_, unit_, &echo_, command_line_});
+  if (result.error.empty()) with_bare_numbers_note(result);
+  return result;
+}
+
 void Run::read_artwork(commands::Request& request) {
   const std::string* path = given_text(values_, Opt::layout);
   auto* layout = std::get_if<commands::LayoutRequest>(&request);
@@ -374,6 +393,7 @@ RunResult Run::operator()() {
     if (result.error.empty()) with_bare_numbers_note(result);
     return result;
   }
+  if (std::optional<RunResult> ran = run_model_asked(request)) return *ran;
   const std::unique_ptr<commands::RowSource> rows = command_.rows(request);
   open_outputs(request, *rows);
   progress_.emplace(rows->rows());

@@ -1,0 +1,307 @@
+#include "calc/fullwave_output.hpp"
+
+#include <unistd.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "calc/output_file.hpp"
+#include "calc/plot.hpp"
+#include "calc/signals.hpp"
+#include "calc/touchstone.hpp"
+#include "commands/coupler_types.hpp"
+#include "commands/input_error.hpp"
+#include "commands/number_format.hpp"
+
+namespace ketrovane::calc {
+
+namespace {
+
+using commands::ChartPanel;
+using commands::Mesh;
+using commands::ModelOutcome;
+using commands::ModelResult;
+using commands::Opt;
+
+// The model's output condensed: on a terminal one line per stage, updated
+// with openEMS's latest progress line; elsewhere the stage lines alone.
+class ModelProgress {
+ public:
+  ModelProgress() : shown_(isatty(STDERR_FILENO) == 1) {}
+  ModelProgress(const ModelProgress&) = delete;
+  ModelProgress& operator=(const ModelProgress&) = delete;
+  ModelProgress(ModelProgress&&) = delete;
+  ModelProgress& operator=(ModelProgress&&) = delete;
+  ~ModelProgress() { end_line(); }
+
+  void line(std::string_view text) {
+    constexpr std::string_view kStage = "stage: ";
+    if (text.starts_with(kStage)) {
+      end_line();
+      stage_ = text.substr(kStage.size());
+      if (!shown_) {
+        std::fprintf(stderr, "ketrovane-calc: %s\n", stage_.c_str());
+        return;
+      }
+      draw("");
+      return;
+    }
+    if (shown_) draw(text);
+  }
+
+ private:
+  void draw(std::string_view detail) {
+    constexpr std::size_t kDetail = 90;
+    std::string shown = "ketrovane-calc: " + stage_;
+    if (!detail.empty()) shown += ": " + std::string(detail.substr(0, kDetail));
+    std::fprintf(stderr, "\r\033[K%s", shown.c_str());
+    std::fflush(stderr);
+    drawn_ = true;
+    set_progress_line_drawn(true);
+  }
+  void end_line() {
+    if (!drawn_) return;
+    std::fputs("\n", stderr);
+    drawn_ = false;
+    set_progress_line_drawn(false);
+  }
+
+  bool shown_;
+  bool drawn_ = false;
+  std::string stage_;
+};
+
+// The figures the summary table gives, one a row, of either coupler.
+struct Figures {
+  std::array<float, 13> values{};
+};
+
+constexpr std::array<std::string_view, 13> kFigureNames = {"coupling_at_f0",
+                                                           "coupling_peak_f",
+                                                           "coupling_peak",
+                                                           "band_low",
+                                                           "band_high",
+                                                           "worst_directivity",
+                                                           "worst_return_loss",
+                                                           "worst_isolation",
+                                                           "least_amplitude_balance",
+                                                           "greatest_amplitude_balance",
+                                                           "worst_quadrature_error",
+                                                           "reciprocity",
+                                                           "column_power"};
+constexpr std::array<std::string_view, 13> kFigureUnits = {
+    "dB", "MHz", "dB", "MHz", "MHz", "dB", "dB", "dB", "dB", "dB", "deg", "", ""};
+
+float edge_of(const std::optional<BandEdge>& e) {
+  return e ? e->f_mhz : std::nanf("");
+}
+
+Figures figures_of(const BandSummary& b, const std::optional<CouplingPeak>& peak,
+                   const MatrixChecks& checks) {
+  return {{b.coupling_at_f0_db, peak ? peak->f_mhz : std::nanf(""),
+           peak ? peak->coupling_db : std::nanf(""), edge_of(b.low), edge_of(b.high),
+           b.worst_directivity_db, b.worst_return_loss_db, b.worst_isolation_db,
+           b.least_amplitude_balance_db, b.greatest_amplitude_balance_db,
+           b.worst_quadrature_error_deg, static_cast<float>(checks.reciprocity),
+           static_cast<float>(checks.column_power)}};
+}
+
+// The ideal section sampled as the model was.
+MeasuredSweep ideal_sweep(const ResponseCoupler& coupler, Terminations t,
+                          const std::vector<float>& f_mhz) {
+  MeasuredSweep s{f_mhz, {}};
+  for (const float f : f_mhz) s.s.push_back(response_scattering_matrix(coupler, f, t));
+  return s;
+}
+
+Figures summarised(const MeasuredSweep& sweep, const commands::ResponseRequest& q,
+                   const Axis& within) {
+  const ResponseAt response = measured_response(sweep);
+  return figures_of(band_summary(response, within, q.f0_mhz, q.flatness_db),
+                    coupling_peak(response, sweep.f_mhz), matrix_checks(sweep));
+}
+
+std::string status_note(Mesh mesh, const commands::ModelStatus& s) {
+  return "full-wave run, " + std::string(commands::mesh_name(mesh)) + " mesh: " + s.status +
+         ", energy " + commands::shortest(static_cast<float>(s.energy_decay_db)) + " dB, " +
+         std::to_string(s.cells) + " cells, " + std::to_string(s.timesteps) + " timesteps, " +
+         std::to_string(s.excitations) + " excitations, " +
+         commands::shortest(static_cast<float>(s.seconds)) + " s";
+}
+
+constexpr std::array<Column, 5> kSummaryColumns = {
+    commands::unitless("figure", "Figure", 0), commands::unitless("unit", "Unit", 0),
+    commands::unitless("ideal", "Ideal", 3), commands::unitless("laid_out", "Laid out", 3),
+    commands::unitless("mesh_change", "Mesh change", 3)};
+
+void write_summary(const Figures& ideal, const Figures& laid, const std::optional<Figures>& coarse,
+                   const FullwaveOutputs& o, Sink& sink) {
+  const TableHeader header{"response", o.echo, kSummaryColumns, o.unit};
+  const std::unique_ptr<RowWriter> writer = make_writer(o.format, header, sink);
+  for (std::size_t i = 0; i < kFigureNames.size(); ++i) {
+    const commands::Cell change =
+        coarse ? commands::number_cell(std::fabs(laid.values.at(i) - coarse->values.at(i)))
+               : commands::Cell{};
+    const std::array<commands::Cell, 5> row = {commands::text_cell(kFigureNames.at(i)),
+                                               commands::text_cell(kFigureUnits.at(i)),
+                                               commands::number_cell(ideal.values.at(i)),
+                                               commands::number_cell(laid.values.at(i)), change};
+    writer->row(row);
+  }
+  writer->finish();
+}
+
+// The laid-out four-port, its ports as --port-order numbers them; referenced
+// to --rs at the input and coupled ports and --rl at the others, which a
+// version 1.1 file can hold only when they are equal.
+void write_touchstone(commands::TextValues& values, const commands::ResponseRequest& q,
+                      const MeasuredSweep& sweep, const FullwaveOutputs& o, OutputSet& outputs) {
+  const std::string* path = given_text(values, Opt::touchstone);
+  if (path == nullptr) return;
+  if (!has_extension(*path, ".s4p")) {
+    commands::reject(Opt::touchstone, *path, "expected a file name ending in .s4p");
+  }
+  TouchstoneLayout layout;
+  layout.format = pair_format_named(values.choice(Opt::touchstone_format));
+  layout.version_2 = values.choice(Opt::touchstone_version) == "2";
+  layout.order = port_order_named(values.choice(Opt::port_order));
+  layout.frequencies = static_cast<std::int64_t>(sweep.f_mhz.size());
+  const Terminations t = q.terminations;
+  layout.references = {t.source, t.load, t.load, t.source};
+  if (!layout.version_2 && (t.source != t.load || values.number(Opt::ref) != t.source)) {
+    commands::reject(Opt::touchstone, *path,
+                     {"the model's ports are referenced to ",
+                      Opt::rs,
+                      " and ",
+                      Opt::rl,
+                      ": write them with ",
+                      {Opt::touchstone_version, "2"},
+                      ", or give the same resistance to both and to ",
+                      Opt::ref});
+  }
+  OutputFile& file = outputs.open("--touchstone", *path);
+  const std::vector<std::string> comments = {
+      "ketrovane-calc " KETROVANE_VERSION ": the coupler as laid out, from its full-wave model",
+      "command: " + std::string(o.command_line),
+      layout.order == PortOrder::isolated_third ? "ports: 1 input, 2 thru, 3 isolated, 4 coupled"
+                                                : "ports: 1 input, 2 thru, 3 coupled, 4 isolated"};
+  TouchstoneWriter writer(file.sink(), comments, layout);
+  for (std::size_t i = 0; i < sweep.f_mhz.size(); ++i) {
+    writer.frequency(sweep.f_mhz[i], sweep.s[i], "the full-wave model");
+  }
+  writer.finish();
+}
+
+constexpr std::array<Column, 9> kChartColumns = {
+    commands::in_megahertz("f_mhz", "f", 3),
+    commands::in_decibels("coupling_ideal_db", "C ideal", 3),
+    commands::in_decibels("coupling_laid_db", "C laid out", 3),
+    commands::in_decibels("directivity_ideal_db", "D ideal", 3),
+    commands::in_decibels("directivity_laid_db", "D laid out", 3),
+    commands::in_decibels("return_loss_ideal_db", "RL ideal", 3),
+    commands::in_decibels("return_loss_laid_db", "RL laid out", 3),
+    commands::in_decibels("isolation_ideal_db", "I ideal", 3),
+    commands::in_decibels("isolation_laid_db", "I laid out", 3)};
+
+ChartLayout chart_layout(Mesh mesh) {
+  ChartLayout c;
+  c.title = "The coupler as laid out (full-wave, " + std::string(commands::mesh_name(mesh)) +
+            " mesh) beside the ideal section";
+  c.x_column = "f_mhz";
+  c.x_label = "Frequency (MHz)";
+  ChartPanel coupling;
+  coupling.y_label = "Coupling (dB)";
+  coupling.series = {{"coupling_ideal_db", "ideal section"}, {"coupling_laid_db", "laid out"}};
+  ChartPanel others;
+  others.y_label = "dB";
+  others.series = {{"directivity_ideal_db", "directivity, ideal"},
+                   {"directivity_laid_db", "directivity, laid out"},
+                   {"return_loss_ideal_db", "return loss, ideal"},
+                   {"return_loss_laid_db", "return loss, laid out"},
+                   {"isolation_ideal_db", "isolation, ideal"},
+                   {"isolation_laid_db", "isolation, laid out"}};
+  c.panels = {coupling, others};
+  return c;
+}
+
+void draw_chart(const std::string& path, OutputSet& outputs, const MeasuredSweep& laid,
+                const MeasuredSweep& ideal, Mesh mesh, commands::LengthUnit unit) {
+  check_chart_name("--plot", path);
+  OutputFile& image = outputs.open("--plot", path);
+  Plot plot("--plot", image, path, chart_layout(mesh), kChartColumns, unit);
+  for (std::size_t i = 0; i < laid.f_mhz.size(); ++i) {
+    const FourPortResponse a = response_of_matrix(ideal.s[i]);
+    const FourPortResponse b = response_of_matrix(laid.s[i]);
+    const std::array<commands::Cell, 9> row = {
+        commands::number_cell(laid.f_mhz[i]),
+        commands::number_cell(a.amplitude_db[Port::coupled]),
+        commands::number_cell(b.amplitude_db[Port::coupled]),
+        commands::number_cell(directivity_db(a)),
+        commands::number_cell(directivity_db(b)),
+        commands::number_cell(return_loss_db(a)),
+        commands::number_cell(return_loss_db(b)),
+        commands::number_cell(-a.amplitude_db[Port::isolated]),
+        commands::number_cell(-b.amplitude_db[Port::isolated])};
+    plot.row(row);
+  }
+  plot.draw();
+}
+
+// One mesh's run, its progress shown; a signal held while it runs stops
+// it, and acts once the partial results are gone.
+ModelResult run_mesh(const commands::ModelRequest& m, Mesh mesh,
+                     const commands::Interpreter& interpreter) {
+  ModelProgress progress;
+  const HeldSignals held;
+  return commands::run_model({m.directory, mesh, m.threads}, interpreter,
+                             {.line = [&](std::string_view l) { progress.line(l); },
+                              .should_stop = [] { return HeldSignals::arrived(); }});
+}
+
+int status_of(ModelOutcome outcome) {
+  return outcome == ModelOutcome::no_result ? commands::kRowsNotBuilt : commands::kFailure;
+}
+
+}  // namespace
+
+RunResult run_fullwave(commands::TextValues& values, const commands::ResponseRequest& request,
+                       const FullwaveOutputs& outputs, const commands::Interpreter& interpreter) {
+  const commands::ModelRequest m = commands::model_request(values);
+  std::vector<std::string> notes;
+  std::optional<MeasuredSweep> coarse;
+  ModelResult last;
+  for (const Mesh mesh : m.meshes) {
+    last = run_mesh(m, mesh, interpreter);
+    if (last.outcome != ModelOutcome::result) {
+      return {status_of(last.outcome), last.message, 0, {}, notes};
+    }
+    notes.push_back(status_note(mesh, last.status));
+    if (mesh == Mesh::coarse && m.meshes.size() > 1) coarse = last.sweep;
+  }
+  const ResponseCoupler coupler = commands::coupler_of(request);
+  const Axis within = axis_within(request.f, last.sweep);
+  const MeasuredSweep ideal = ideal_sweep(coupler, request.terminations, last.sweep.f_mhz);
+  const Figures ideal_figures = figures_of(
+      band_summary(coupler, request.terminations, within, request.f0_mhz, request.flatness_db),
+      coupling_peak(measured_response(ideal), ideal.f_mhz), matrix_checks(ideal));
+  const Figures laid = summarised(last.sweep, request, within);
+  std::optional<Figures> coarse_figures;
+  if (coarse) coarse_figures = summarised(*coarse, request, axis_within(request.f, *coarse));
+
+  OutputSet set;
+  write_touchstone(values, request, last.sweep, outputs, set);
+  if (const std::string* path = given_text(values, Opt::plot)) {
+    draw_chart(*path, set, last.sweep, ideal, m.meshes.back(), outputs.unit);
+  }
+  const std::string* output_path = given_text(values, Opt::output);
+  OutputFile& output = set.open("--output", output_path == nullptr ? "" : *output_path);
+  write_summary(ideal_figures, laid, coarse_figures, outputs, output.sink());
+  set.commit();
+  return {commands::kSuccess, "", 0, {}, notes};
+}
+
+}  // namespace ketrovane::calc
