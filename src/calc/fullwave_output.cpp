@@ -134,9 +134,10 @@ std::string status_note(Mesh mesh, const commands::ModelStatus& s) {
 }
 
 constexpr std::array<Column, 5> kSummaryColumns = {
-    commands::unitless("figure", "Figure", 0), commands::unitless("unit", "Unit", 0),
-    commands::unitless("ideal", "Ideal", 3), commands::unitless("laid_out", "Laid out", 3),
-    commands::unitless("mesh_change", "Mesh change", 3)};
+    commands::unitless("figure", "Figure of the band summary", 0),
+    commands::unitless("unit", "Unit", 0), commands::unitless("ideal", "Ideal", 3),
+    commands::unitless("laid_out", "Laid out", 3),
+    commands::unitless("mesh_change", "Coarse to fine", 3)};
 
 void write_summary(const Figures& ideal, const Figures& laid, const std::optional<Figures>& coarse,
                    const FullwaveOutputs& o, Sink& sink) {
