@@ -75,56 +75,6 @@ class ModelProgress {
   std::string stage_;
 };
 
-// The figures the summary table gives, one a row, of either coupler.
-struct Figures {
-  std::array<float, 13> values{};
-};
-
-constexpr std::array<std::string_view, 13> kFigureNames = {"coupling_at_f0",
-                                                           "coupling_peak_f",
-                                                           "coupling_peak",
-                                                           "band_low",
-                                                           "band_high",
-                                                           "worst_directivity",
-                                                           "worst_return_loss",
-                                                           "worst_isolation",
-                                                           "least_amplitude_balance",
-                                                           "greatest_amplitude_balance",
-                                                           "worst_quadrature_error",
-                                                           "reciprocity",
-                                                           "column_power"};
-constexpr std::array<std::string_view, 13> kFigureUnits = {
-    "dB", "MHz", "dB", "MHz", "MHz", "dB", "dB", "dB", "dB", "dB", "deg", "", ""};
-
-float edge_of(const std::optional<BandEdge>& e) {
-  return e ? e->f_mhz : std::nanf("");
-}
-
-Figures figures_of(const BandSummary& b, const std::optional<CouplingPeak>& peak,
-                   const MatrixChecks& checks) {
-  return {{b.coupling_at_f0_db, peak ? peak->f_mhz : std::nanf(""),
-           peak ? peak->coupling_db : std::nanf(""), edge_of(b.low), edge_of(b.high),
-           b.worst_directivity_db, b.worst_return_loss_db, b.worst_isolation_db,
-           b.least_amplitude_balance_db, b.greatest_amplitude_balance_db,
-           b.worst_quadrature_error_deg, static_cast<float>(checks.reciprocity),
-           static_cast<float>(checks.column_power)}};
-}
-
-// The ideal section sampled as the model was.
-MeasuredSweep ideal_sweep(const ResponseCoupler& coupler, Terminations t,
-                          const std::vector<float>& f_mhz) {
-  MeasuredSweep s{f_mhz, {}};
-  for (const float f : f_mhz) s.s.push_back(response_scattering_matrix(coupler, f, t));
-  return s;
-}
-
-Figures summarised(const MeasuredSweep& sweep, const commands::ResponseRequest& q,
-                   const Axis& within) {
-  const ResponseAt response = measured_response(sweep);
-  return figures_of(band_summary(response, within, q.f0_mhz, q.flatness_db),
-                    coupling_peak(response, sweep.f_mhz), matrix_checks(sweep));
-}
-
 std::string status_note(Mesh mesh, const commands::ModelStatus& s) {
   return "full-wave run, " + std::string(commands::mesh_name(mesh)) + " mesh: " + s.status +
          ", energy " + commands::shortest(static_cast<float>(s.energy_decay_db)) + " dB, " +
@@ -139,18 +89,15 @@ constexpr std::array<Column, 5> kSummaryColumns = {
     commands::unitless("laid_out", "Laid out", 3),
     commands::unitless("mesh_change", "Coarse to fine", 3)};
 
-void write_summary(const Figures& ideal, const Figures& laid, const std::optional<Figures>& coarse,
-                   const FullwaveOutputs& o, Sink& sink) {
+void write_summary(const commands::LaidOutComparison& c, const FullwaveOutputs& o, Sink& sink) {
   const TableHeader header{"response", o.echo, kSummaryColumns, o.unit};
   const std::unique_ptr<RowWriter> writer = make_writer(o.format, header, sink);
-  for (std::size_t i = 0; i < kFigureNames.size(); ++i) {
-    const commands::Cell change =
-        coarse ? commands::number_cell(std::fabs(laid.values.at(i) - coarse->values.at(i)))
-               : commands::Cell{};
-    const std::array<commands::Cell, 5> row = {commands::text_cell(kFigureNames.at(i)),
-                                               commands::text_cell(kFigureUnits.at(i)),
-                                               commands::number_cell(ideal.values.at(i)),
-                                               commands::number_cell(laid.values.at(i)), change};
+  for (std::size_t i = 0; i < commands::kLaidOutFigures.size(); ++i) {
+    const std::array<commands::Cell, 5> row = {
+        commands::text_cell(commands::kLaidOutFigures.at(i).name),
+        commands::text_cell(commands::kLaidOutFigures.at(i).unit),
+        commands::number_cell(c.ideal.at(i)), commands::number_cell(c.laid_out.at(i)),
+        c.mesh_change ? commands::number_cell(c.mesh_change->at(i)) : commands::Cell{}};
     writer->row(row);
   }
   writer->finish();
@@ -283,24 +230,17 @@ RunResult run_fullwave(commands::TextValues& values, const commands::ResponseReq
     notes.push_back(status_note(mesh, last.status));
     if (mesh == Mesh::coarse && m.meshes.size() > 1) coarse = last.sweep;
   }
-  const ResponseCoupler coupler = commands::coupler_of(request);
-  const Axis within = axis_within(request.f, last.sweep);
-  const MeasuredSweep ideal = ideal_sweep(coupler, request.terminations, last.sweep.f_mhz);
-  const Figures ideal_figures = figures_of(
-      band_summary(coupler, request.terminations, within, request.f0_mhz, request.flatness_db),
-      coupling_peak(measured_response(ideal), ideal.f_mhz), matrix_checks(ideal));
-  const Figures laid = summarised(last.sweep, request, within);
-  std::optional<Figures> coarse_figures;
-  if (coarse) coarse_figures = summarised(*coarse, request, axis_within(request.f, *coarse));
+  const commands::LaidOutComparison c =
+      commands::compare_laid_out(request, last.sweep, coarse ? &*coarse : nullptr);
 
   OutputSet set;
   write_touchstone(values, request, last.sweep, outputs, set);
   if (const std::string* path = given_text(values, Opt::plot)) {
-    draw_chart(*path, set, last.sweep, ideal, m.meshes.back(), outputs.unit);
+    draw_chart(*path, set, last.sweep, c.ideal_sweep, m.meshes.back(), outputs.unit);
   }
   const std::string* output_path = given_text(values, Opt::output);
   OutputFile& output = set.open("--output", output_path == nullptr ? "" : *output_path);
-  write_summary(ideal_figures, laid, coarse_figures, outputs, output.sink());
+  write_summary(c, outputs, output.sink());
   set.commit();
   return {commands::kSuccess, "", 0, {}, notes};
 }

@@ -20,6 +20,7 @@
 
 #include "commands/input_error.hpp"
 #include "commands/number_format.hpp"
+#include "commands/requests.hpp"
 
 extern char** environ;  // NOLINT(readability-redundant-declaration): posix_spawn's environment
 
@@ -327,6 +328,62 @@ ModelResult run_model(const ModelRun& run, const Interpreter& interpreter,
     return r;
   }
   return read_model_outcome(run);
+}
+
+namespace {
+
+float edge_of(const std::optional<BandEdge>& e) {
+  return e ? e->f_mhz : std::nanf("");
+}
+
+FigureValues figures_of(const BandSummary& b, const std::optional<CouplingPeak>& peak,
+                        const MatrixChecks& checks) {
+  return {b.coupling_at_f0_db,
+          peak ? peak->f_mhz : std::nanf(""),
+          peak ? peak->coupling_db : std::nanf(""),
+          edge_of(b.low),
+          edge_of(b.high),
+          b.worst_directivity_db,
+          b.worst_return_loss_db,
+          b.worst_isolation_db,
+          b.least_amplitude_balance_db,
+          b.greatest_amplitude_balance_db,
+          b.worst_quadrature_error_deg,
+          static_cast<float>(checks.reciprocity),
+          static_cast<float>(checks.column_power)};
+}
+
+FigureValues summarised(const MeasuredSweep& sweep, const ResponseRequest& q) {
+  const ResponseAt response = measured_response(sweep);
+  return figures_of(band_summary(response, axis_within(q.f, sweep), q.f0_mhz, q.flatness_db),
+                    coupling_peak(response, sweep.f_mhz), matrix_checks(sweep));
+}
+
+}  // namespace
+
+LaidOutComparison compare_laid_out(const ResponseRequest& q, const MeasuredSweep& laid_out,
+                                   const MeasuredSweep* coarse) {
+  const ResponseCoupler coupler = coupler_of(q);
+  LaidOutComparison c;
+  c.ideal_sweep.f_mhz = laid_out.f_mhz;
+  for (const float f : laid_out.f_mhz) {
+    c.ideal_sweep.s.push_back(response_scattering_matrix(coupler, f, q.terminations));
+  }
+  // The ideal section's summary from its own rows, as the response gives it.
+  c.ideal = figures_of(
+      band_summary(coupler, q.terminations, axis_within(q.f, laid_out), q.f0_mhz, q.flatness_db),
+      coupling_peak(measured_response(c.ideal_sweep), c.ideal_sweep.f_mhz),
+      matrix_checks(c.ideal_sweep));
+  c.laid_out = summarised(laid_out, q);
+  if (coarse != nullptr) {
+    const FigureValues before = summarised(*coarse, q);
+    FigureValues change{};
+    for (std::size_t i = 0; i < change.size(); ++i) {
+      change.at(i) = std::fabs(c.laid_out.at(i) - before.at(i));
+    }
+    c.mesh_change = change;
+  }
+  return c;
 }
 
 ModelRequest model_request(OptionValues& values) {

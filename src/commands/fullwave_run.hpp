@@ -8,14 +8,17 @@
 
 #include <sys/types.h>
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "commands/option_values.hpp"
+#include "commands/requests.hpp"
 #include "design/measured_response.hpp"
 
 namespace ketrovane::commands {
@@ -95,5 +98,44 @@ struct ModelRequest {
   unsigned threads = 0;
 };
 ModelRequest model_request(OptionValues& values);
+
+// The figures of the coupler as laid out set beside the ideal section's:
+// the band summary over the --f frequencies the model swept, the
+// coupling's peak among the model's frequencies, how reciprocal and how
+// passive the four-port is.
+struct FigureName {
+  std::string_view name;  // "coupling_at_f0"
+  std::string_view unit;  // "dB"; empty for a ratio
+};
+inline constexpr std::array<FigureName, 13> kLaidOutFigures = {{
+    {"coupling_at_f0", "dB"},
+    {"coupling_peak_f", "MHz"},
+    {"coupling_peak", "dB"},
+    {"band_low", "MHz"},
+    {"band_high", "MHz"},
+    {"worst_directivity", "dB"},
+    {"worst_return_loss", "dB"},
+    {"worst_isolation", "dB"},
+    {"least_amplitude_balance", "dB"},
+    {"greatest_amplitude_balance", "dB"},
+    {"worst_quadrature_error", "deg"},
+    {"reciprocity", ""},   // the largest |Sij - Sji|
+    {"column_power", ""},  // the largest sum of |Sij|^2 down a column
+}};
+using FigureValues = std::array<float, kLaidOutFigures.size()>;
+
+struct LaidOutComparison {
+  FigureValues ideal;
+  FigureValues laid_out;
+  // With both meshes: how far the fine mesh's figures moved from the
+  // coarse one's, each figure's uncertainty.
+  std::optional<FigureValues> mesh_change;
+  MeasuredSweep ideal_sweep;  // the ideal section at the model's frequencies
+};
+
+// `laid_out` of the last mesh run; `coarse` the coarse mesh's beside a fine
+// one.
+LaidOutComparison compare_laid_out(const ResponseRequest& q, const MeasuredSweep& laid_out,
+                                   const MeasuredSweep* coarse = nullptr);
 
 }  // namespace ketrovane::commands
