@@ -230,8 +230,8 @@ RunResult run_fullwave(commands::TextValues& values, const commands::ResponseReq
     notes.push_back(status_note(mesh, last.status));
     if (mesh == Mesh::coarse && m.meshes.size() > 1) coarse = last.sweep;
   }
-  const commands::LaidOutComparison c =
-      commands::compare_laid_out(request, last.sweep, coarse ? &*coarse : nullptr);
+  const commands::LaidOutComparison c = commands::compare_laid_out(
+      request, commands::listed(request.f), last.sweep, coarse ? &*coarse : nullptr);
 
   OutputSet set;
   write_touchstone(values, request, last.sweep, outputs, set);

@@ -353,16 +353,24 @@ FigureValues figures_of(const BandSummary& b, const std::optional<CouplingPeak>&
           static_cast<float>(checks.column_power)};
 }
 
-FigureValues summarised(const MeasuredSweep& sweep, const ResponseRequest& q) {
+FigureValues summarised(const MeasuredSweep& sweep, const ResponseRequest& q,
+                        std::span<const float> f_mhz) {
   const ResponseAt response = measured_response(sweep);
-  return figures_of(band_summary(response, axis_within(q.f, sweep), q.f0_mhz, q.flatness_db),
+  const std::vector<float> within = frequencies_within(f_mhz, sweep);
+  return figures_of(band_summary(response, within, q.f0_mhz, q.flatness_db),
                     coupling_peak(response, sweep.f_mhz), matrix_checks(sweep));
 }
 
 }  // namespace
 
-LaidOutComparison compare_laid_out(const ResponseRequest& q, const MeasuredSweep& laid_out,
-                                   const MeasuredSweep* coarse) {
+std::vector<float> listed(const Axis& f) {
+  std::vector<float> values(static_cast<std::size_t>(f.rows));
+  for (std::int64_t i = 0; i < f.rows; ++i) values[static_cast<std::size_t>(i)] = f.value(i);
+  return values;
+}
+
+LaidOutComparison compare_laid_out(const ResponseRequest& q, std::span<const float> f_mhz,
+                                   const MeasuredSweep& laid_out, const MeasuredSweep* coarse) {
   const ResponseCoupler coupler = coupler_of(q);
   LaidOutComparison c;
   c.ideal_sweep.f_mhz = laid_out.f_mhz;
@@ -370,13 +378,13 @@ LaidOutComparison compare_laid_out(const ResponseRequest& q, const MeasuredSweep
     c.ideal_sweep.s.push_back(response_scattering_matrix(coupler, f, q.terminations));
   }
   // The ideal section's summary from its own rows, as the response gives it.
-  c.ideal = figures_of(
-      band_summary(coupler, q.terminations, axis_within(q.f, laid_out), q.f0_mhz, q.flatness_db),
-      coupling_peak(measured_response(c.ideal_sweep), c.ideal_sweep.f_mhz),
-      matrix_checks(c.ideal_sweep));
-  c.laid_out = summarised(laid_out, q);
+  c.ideal = figures_of(band_summary(coupler, q.terminations, frequencies_within(f_mhz, laid_out),
+                                    q.f0_mhz, q.flatness_db),
+                       coupling_peak(measured_response(c.ideal_sweep), c.ideal_sweep.f_mhz),
+                       matrix_checks(c.ideal_sweep));
+  c.laid_out = summarised(laid_out, q, f_mhz);
   if (coarse != nullptr) {
-    const FigureValues before = summarised(*coarse, q);
+    const FigureValues before = summarised(*coarse, q, f_mhz);
     FigureValues change{};
     for (std::size_t i = 0; i < change.size(); ++i) {
       change.at(i) = std::fabs(c.laid_out.at(i) - before.at(i));

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -133,9 +134,14 @@ struct LaidOutComparison {
   MeasuredSweep ideal_sweep;  // the ideal section at the model's frequencies
 };
 
-// `laid_out` of the last mesh run; `coarse` the coarse mesh's beside a fine
-// one.
-LaidOutComparison compare_laid_out(const ResponseRequest& q, const MeasuredSweep& laid_out,
+// Over the frequencies `f_mhz` (increasing; those of the model's sweep
+// taken): `laid_out` of the last mesh run; `coarse` the coarse mesh's
+// beside a fine one.
+LaidOutComparison compare_laid_out(const ResponseRequest& q, std::span<const float> f_mhz,
+                                   const MeasuredSweep& laid_out,
                                    const MeasuredSweep* coarse = nullptr);
+
+// The frequencies of an axis, listed.
+std::vector<float> listed(const Axis& f);
 
 }  // namespace ketrovane::commands

@@ -89,15 +89,13 @@ MatrixChecks matrix_checks(const MeasuredSweep& sweep) {
   return checks;
 }
 
-Axis axis_within(const Axis& f, const MeasuredSweep& sweep) {
-  if (sweep.f_mhz.empty()) return {f.range, 0, f.swept};
-  std::int64_t first = 0;
-  while (first < f.rows && f.value(first) < sweep.f_mhz.front()) ++first;
-  std::int64_t last = f.rows - 1;
-  while (last >= first && f.value(last) > sweep.f_mhz.back()) --last;
-  if (last < first) return {f.range, 0, f.swept};
-  if (!f.swept) return f;
-  return {{f.value(first), f.value(last), f.range.step}, last - first + 1, true};
+std::vector<float> frequencies_within(std::span<const float> f_mhz, const MeasuredSweep& sweep) {
+  std::vector<float> within;
+  if (sweep.f_mhz.empty()) return within;
+  for (const float f : f_mhz) {
+    if (f >= sweep.f_mhz.front() && f <= sweep.f_mhz.back()) within.push_back(f);
+  }
+  return within;
 }
 
 }  // namespace ketrovane

@@ -53,8 +53,7 @@ struct MatrixChecks {
 };
 MatrixChecks matrix_checks(const MeasuredSweep& sweep);
 
-// The frequencies of `f` that lie within the sweep, as an axis of the same
-// step (no rows when none does).
-Axis axis_within(const Axis& f, const MeasuredSweep& sweep);
+// The frequencies of `f_mhz` (increasing) that lie within the sweep.
+std::vector<float> frequencies_within(std::span<const float> f_mhz, const MeasuredSweep& sweep);
 
 }  // namespace ketrovane
