@@ -1,0 +1,81 @@
+"""ketrovane.response(run=True): a stand-in full-wave model that hands back
+the ideal section's own four-port reads as the ideal section, with each
+mesh's status; one that does not settle raises, writing no result."""
+
+import json
+import os
+import subprocess
+import tempfile
+import unittest
+
+import numpy as np
+
+import ketrovane
+
+COUPLER = dict(zo=50, coupling=10, er=2.2, f0=2000)
+F = np.arange(1500.0, 2501.0, 10.0)
+
+# The model's part: the ideal section's matrix (written beside it as
+# ideal.npy) as its sparameters.csv, then `ENDING`.
+STAND_IN = '''import json, os, sys
+import numpy as np
+here = os.path.dirname(os.path.abspath(__file__))
+mesh = sys.argv[sys.argv.index("--mesh") + 1]
+out = os.path.join(here, mesh)
+os.makedirs(out, exist_ok=True)
+print("stage: excitation 1 of 4", flush=True)
+f, s = np.load(os.path.join(here, "f.npy")), np.load(os.path.join(here, "ideal.npy"))
+names = [f"s{i}{j}_{p}" for i in range(1, 5) for j in range(1, 5) for p in ("re", "im")]
+with open(os.path.join(out, "sparameters.csv"), "w") as file:
+    file.write("f_hz," + ",".join(names) + "\\n")
+    for fk, sk in zip(f, s):
+        v = [x for e in sk.ravel() for x in (float(e.real), float(e.imag))]
+        file.write(",".join(repr(x) for x in [float(fk) * 1e6] + v) + "\\n")
+json.dump({"status": STATUS, "mesh": mesh, "energy_decay_db": DECAY, "cells": 10,
+           "timesteps": 10, "excitations": 4, "seconds": 0.1},
+          open(os.path.join(out, "status.json"), "w"))
+'''
+
+
+def has_openems():
+    return subprocess.run(["/usr/bin/python3", "-c", "import openEMS, CSXCAD"],
+                          capture_output=True).returncode == 0
+
+
+@unittest.skipUnless(has_openems(), "python3-openems not installed")
+class FullwaveRun(unittest.TestCase):
+    def model(self, status, decay):
+        folder = tempfile.TemporaryDirectory()
+        self.addCleanup(folder.cleanup)
+        ideal = ketrovane.network(**COUPLER, f=F)
+        np.save(os.path.join(folder.name, "f.npy"), F)
+        np.save(os.path.join(folder.name, "ideal.npy"), np.asarray(ideal.s))
+        with open(os.path.join(folder.name, "coupler.py"), "w") as script:
+            script.write(STAND_IN.replace("STATUS", repr(status)).replace("DECAY", repr(decay)))
+        return folder.name
+
+    def test_ideal_as_measured_reads_as_ideal(self):
+        """Fails with the matrix transposed or in the other port order, the
+        summary not over f, or both meshes not run."""
+        folder = self.model("settled", -55.0)
+        r = ketrovane.response(**COUPLER, f=F, fullwave=folder, run=True, mesh="both")
+        laid = r.laid_out
+        self.assertEqual([run["mesh"] for run in laid["runs"]], ["coarse", "fine"])
+        self.assertEqual(laid["runs"][0]["energy_decay_db"], -55.0)
+        for name, ideal in laid["ideal"].items():
+            self.assertAlmostEqual(laid["laid_out"][name], ideal, delta=1e-4 * (1 + abs(ideal)),
+                                   msg=name)
+            self.assertEqual(laid["mesh_change"][name], 0.0, msg=name)
+        self.assertAlmostEqual(laid["ideal"]["coupling_at_f0"], r.summary["coupling_at_f0_db"],
+                               places=5)
+        self.assertAlmostEqual(laid["laid_out"]["coupling_peak_f"], 2000.0, delta=0.1)
+        np.testing.assert_allclose(laid["s"], laid["s_ideal"], atol=1e-6)
+
+    def test_not_settled_raises(self):
+        folder = self.model("not settled", -20.5)
+        with self.assertRaisesRegex(RuntimeError, "did not settle: its energy decayed by -20.5 dB"):
+            ketrovane.response(**COUPLER, f=F, fullwave=folder, run="on")
+
+
+if __name__ == "__main__":
+    unittest.main()
