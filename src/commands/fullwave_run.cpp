@@ -51,6 +51,7 @@ pid_t spawn(const std::vector<std::string>& args, int output, const fs::path& di
   if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
   std::vector<std::string> kept = args;
   std::vector<char*> argv;
+  argv.reserve(kept.size() + 1);
   for (std::string& a : kept) argv.push_back(a.data());
   argv.push_back(nullptr);
   pid_t pid = 0;
@@ -187,7 +188,7 @@ std::string header_line() {
   for (int i = 1; i <= kScatteringPorts; ++i) {
     for (int j = 1; j <= kScatteringPorts; ++j) {
       const std::string s = "s" + std::to_string(i) + std::to_string(j);
-      h += "," + s + "_re," + s + "_im";
+      h.append(",").append(s).append("_re,").append(s).append("_im");
     }
   }
   return h;
@@ -247,9 +248,10 @@ MeasuredSweep read_sparameters(const fs::path& csv) {
       refuse_line(number, "expected the frequencies increasing");
     }
     ScatteringMatrix m;
-    for (std::size_t k = 0; k < kScatteringPorts * kScatteringPorts; ++k) {
-      m.s.at(k / kScatteringPorts).at(k % kScatteringPorts) = {
-          static_cast<float>(fields[1 + 2 * k]), static_cast<float>(fields[2 + 2 * k])};
+    constexpr std::size_t kPorts = kScatteringPorts;
+    for (std::size_t k = 0; k < kPorts * kPorts; ++k) {
+      m.s.at(k / kPorts).at(k % kPorts) = {static_cast<float>(fields[1 + 2 * k]),
+                                           static_cast<float>(fields[2 + 2 * k])};
     }
     sweep.f_mhz.push_back(f_mhz);
     sweep.s.push_back(m);
