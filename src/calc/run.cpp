@@ -350,6 +350,11 @@ std::optional<RunResult> Run::run_model_asked(const commands::Request& request) 
     }
     return std::nullopt;
   }
+  if (const std::string* path = given_text(values_, Opt::layout)) {
+    commands::reject(Opt::layout, *path,
+                     {"the artwork is written in a run of its own, not with ", {Opt::run, "on"}});
+  }
+  if (given_text(values_, Opt::touchstone) == nullptr) refuse_touchstone_options(values_, false);
   RunResult result = run_fullwave(values_, *response, {format_, unit_, &echo_, command_line_});
   if (result.error.empty()) with_bare_numbers_note(result);
   return result;

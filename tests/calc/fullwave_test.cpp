@@ -167,7 +167,8 @@ TEST(Fullwave, InterruptedRunLeavesTheModelAndRemovesItsPartialResults) {
 }
 
 // The run's options without what they need.  Fails with a run attempted
-// without a model, or --mesh and --threads silently ignored.
+// without a model, or --mesh, --threads or a Touchstone option silently
+// ignored.
 TEST(Fullwave, OptionsOfTheRunRefusedWithoutIt) {
   const e2e::TemporaryDirectory tmp;
   const CalcOutcome no_dir = run_calc(tmp.path(), with(kCoupler, {"--run", "on"}));
@@ -177,6 +178,11 @@ TEST(Fullwave, OptionsOfTheRunRefusedWithoutIt) {
       run_calc(tmp.path(), with(kCoupler, {"--fullwave", ".", "--run", "on"}));
   EXPECT_EQ(no_model.status, 2);
   EXPECT_NE(no_model.err.find("it has no coupler.py"), std::string::npos) << no_model.err;
+  const CalcOutcome ref_alone =
+      run_calc(tmp.path(), with(kCoupler, {"--fullwave", ".", "--run", "on", "--ref", "75"}));
+  EXPECT_EQ(ref_alone.status, 2);
+  EXPECT_NE(ref_alone.err.find("--ref '75': only with --touchstone FILE.s4p"), std::string::npos)
+      << ref_alone.err;
   const CalcOutcome no_run = run_calc(tmp.path(), with(kCoupler, {"--mesh", "fine"}));
   EXPECT_EQ(no_run.status, 2);
   EXPECT_NE(no_run.err.find("--mesh 'fine': only with --run on"), std::string::npos) << no_run.err;
