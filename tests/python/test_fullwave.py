@@ -2,9 +2,10 @@
 the ideal section's own four-port reads as the ideal section, with each
 mesh's status; one that does not settle raises, writing no result."""
 
-import json
 import os
+import signal
 import subprocess
+import sys
 import tempfile
 import unittest
 
@@ -75,6 +76,34 @@ class FullwaveRun(unittest.TestCase):
         folder = self.model("not settled", -20.5)
         with self.assertRaisesRegex(RuntimeError, "did not settle: its energy decayed by -20.5 dB"):
             ketrovane.response(**COUPLER, f=F, fullwave=folder, run="on")
+
+    def test_interrupt_stops_the_model(self):
+        """Fails with the model left running (the call would last its 60 s),
+        its partial results kept, the model removed, or the interrupt lost."""
+        folder = tempfile.TemporaryDirectory()
+        self.addCleanup(folder.cleanup)
+        with open(os.path.join(folder.name, "coupler.py"), "w") as script:
+            script.write("import os, sys, time\n"
+                         "out = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'coarse')\n"
+                         "os.makedirs(out, exist_ok=True)\n"
+                         "open(os.path.join(out, 'partial.h5'), 'w').close()\n"
+                         "print('stage: excitation 1 of 4', flush=True)\n"
+                         "time.sleep(60)\n")
+        call = ("import signal, ketrovane\n"
+                "signal.signal(signal.SIGINT, signal.default_int_handler)\n"
+                "try:\n"
+                f"    ketrovane.response(**{COUPLER!r}, f=[1900.0, 2000.0], fullwave={folder.name!r},"
+                " run=True)\n"
+                "except KeyboardInterrupt:\n"
+                "    print('interrupted', flush=True)\n")
+        caller = subprocess.Popen([sys.executable, "-c", call], stderr=subprocess.PIPE,
+                                  stdout=subprocess.PIPE, text=True)
+        self.assertIn("stage: excitation 1 of 4", caller.stderr.readline())
+        caller.send_signal(signal.SIGINT)
+        out, _ = caller.communicate(timeout=15)
+        self.assertEqual(out, "interrupted\n")
+        self.assertTrue(os.path.exists(os.path.join(folder.name, "coupler.py")))
+        self.assertFalse(os.path.exists(os.path.join(folder.name, "coarse")))
 
 
 if __name__ == "__main__":
