@@ -177,8 +177,8 @@ std::string unsettled_message(const ModelRun& run, const ModelStatus& s) {
            " from its peak): no result; a finer mesh or a smaller time step may help";
   }
   if (s.status == "not settled") {
-    return which + "did not settle: its energy decayed by " + decay +
-           " of the -40 dB a result needs before its time ran out: no result";
+    return which + "did not settle: its energy fell only to " + decay +
+           " of its peak before its time ran out, not the -40 dB a result needs: no result";
   }
   return which + "ended with the status " + commands::quoted(s.status) + ": no result";
 }

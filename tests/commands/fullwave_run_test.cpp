@@ -61,7 +61,7 @@ void PrintTo(const Ending& e, std::ostream* os) {
 const Ending kEndings[] = {
     {"settled", "matrix()\nstatus('settled', -52.5)\n", true, false, ModelOutcome::result, ""},
     {"not_settled", "matrix()\nstatus('not settled', -23.5)\n", true, false,
-     ModelOutcome::no_result, "did not settle: its energy decayed by -23.5 dB"},
+     ModelOutcome::no_result, "did not settle: its energy fell only to -23.5 dB of its peak"},
     {"diverged", "status('diverged', 12.5)\n", true, false, ModelOutcome::no_result,
      "diverged (its energy at the end 12.5 dB"},
     {"script_fails", "print('no such port')\nsys.exit(3)\n", true, false, ModelOutcome::failed,
