@@ -1,13 +1,16 @@
 #include "calc/run.hpp"
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <new>
 #include <optional>
+#include <sstream>
 #include <system_error>
 #include <vector>
 
+#include "calc/fullwave_output.hpp"
 #include "calc/output_file.hpp"
 #include "calc/plot.hpp"
 #include "calc/progress.hpp"
@@ -216,9 +219,19 @@ void write_artwork(const commands::CouplerArtwork& artwork, const std::string& p
   }
 }
 
+// A script in place that was changed by hand.
+bool hand_changed_script_at(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream text;
+  text << in.rdbuf();
+  return commands::script_changed_by_hand(text.str());
+}
+
 // The full-wave model's directory, made if it is not there (a file of its
-// name refused), and its files put in place with the other outputs.
-void write_fullwave(const commands::CouplerArtwork& artwork, const std::string& directory,
+// name refused), and its files put in place with the other outputs; a
+// script there changed by hand is kept (true when it is).
+bool write_fullwave(const commands::CouplerArtwork& artwork, const std::string& directory,
                     OutputSet& outputs) {
   std::error_code error;
   const std::filesystem::path dir(directory);
@@ -230,9 +243,15 @@ void write_fullwave(const commands::CouplerArtwork& artwork, const std::string& 
   if (error) {
     throw OutputError("--fullwave " + commands::quoted(directory) + ": " + error.message());
   }
+  bool kept = false;
   for (const commands::ArtworkFile& file : commands::fullwave_files(artwork, directory)) {
+    if (file.path.ends_with(".py") && hand_changed_script_at(file.path)) {
+      kept = true;
+      continue;
+    }
     outputs.open("--fullwave", file.path).sink().write(file.text);
   }
+  return kept;
 }
 
 // The note on the model's accuracy over the rows of a model run (with both,
@@ -269,6 +288,9 @@ class Run {
   // The artwork of --layout (the layout command's own), checked and
   // computed before any row.
   void read_artwork(commands::Request& request);
+  // The run of the --fullwave model (--run on) in place of the rows; its
+  // options refused without it.
+  std::optional<RunResult> run_model_asked(const commands::Request& request);
   // The note on bare numbers read in a unit the user may not expect, first.
   void with_bare_numbers_note(RunResult& result) {
     if (std::string note = commands::bare_numbers_note(values_); !note.empty()) {
@@ -292,6 +314,7 @@ class Run {
   std::unique_ptr<RowWriter> writer_;
   std::optional<Progress> progress_;
   std::shared_ptr<const commands::CouplerArtwork> artwork_;  // --layout, or the layout command's
+  bool kept_script_ = false;  // --fullwave's coupler.py, changed by hand, kept
 };
 
 // The Touchstone file's source for the commands that write one.
@@ -342,7 +365,7 @@ void Run::open_outputs(const commands::Request& request, const commands::RowSour
     write_artwork(*artwork_, *path, outputs_);
   }
   if (const std::string* directory = given_text(values_, Opt::fullwave)) {
-    write_fullwave(*artwork_, *directory, outputs_);
+    kept_script_ = write_fullwave(*artwork_, *directory, outputs_);
   }
   if (given_text(values_, Opt::touchstone) == nullptr) {
     refuse_touchstone_options(values_, artwork_ != nullptr);
@@ -358,6 +381,37 @@ void Run::open_outputs(const commands::Request& request, const commands::RowSour
   header.profile_summary = profile_summary;
   header.section_line = section_line_;
   writer_ = make_writer(format_, header, output.sink());
+}
+
+std::optional<RunResult> Run::run_model_asked(const commands::Request& request) {
+  const auto* response = std::get_if<commands::ResponseRequest>(&request);
+  if (response == nullptr || values_.choice(Opt::run) != "on") {
+    for (const Opt id : {Opt::mesh, Opt::threads}) {
+      if (const std::string* t = given_text(values_, id)) {
+        commands::reject(id, *t, {"only with ", {Opt::run, "on"}});
+      }
+    }
+    return std::nullopt;
+  }
+  if (const std::string* path = given_text(values_, Opt::layout)) {
+    commands::reject(Opt::layout, *path,
+                     {"the artwork is written in a run of its own, not with ", {Opt::run, "on"}});
+  }
+  if (given_text(values_, Opt::touchstone) == nullptr) refuse_touchstone_options(values_, false);
+  // The model of this coupler first, so that the run is of it and not of
+  // one an earlier command left in the directory.
+  if (const std::string* directory = given_text(values_, Opt::fullwave); directory && artwork_) {
+    OutputSet model;
+    kept_script_ = write_fullwave(*artwork_, *directory, model);
+    model.commit();
+  }
+  RunResult result = run_fullwave(values_, *response, {format_, unit_, &echo_, command_line_});
+  if (result.error.empty()) with_bare_numbers_note(result);
+  if (kept_script_) {
+    result.notes.insert(result.notes.begin(),
+                        commands::kept_script_note(*given_text(values_, Opt::fullwave)));
+  }
+  return result;
 }
 
 void Run::read_artwork(commands::Request& request) {
@@ -398,6 +452,7 @@ RunResult Run::operator()() {
     if (result.error.empty()) with_bare_numbers_note(result);
     return result;
   }
+  if (std::optional<RunResult> ran = run_model_asked(request)) return *ran;
   const std::unique_ptr<commands::RowSource> rows = command_.rows(request);
   open_outputs(request, *rows);
   progress_.emplace(rows->rows());
@@ -415,7 +470,8 @@ RunResult Run::operator()() {
   with_bare_numbers_note(result);
   if (artwork_) result.notes.push_back(commands::lead_out_note(*artwork_));
   if (const std::string* directory = given_text(values_, Opt::fullwave)) {
-    result.notes.push_back(commands::fullwave_note(*directory));
+    result.notes.push_back(kept_script_ ? commands::kept_script_note(*directory)
+                                        : commands::fullwave_note(*directory));
   }
   if (tally.failed > 0) {
     result.failed_rows_line = std::to_string(tally.failed) + " of the rows could not be " +

@@ -457,9 +457,52 @@ std::shared_ptr<const CouplerArtwork> coupler_artwork(const Request& request, Op
   return a;
 }
 
+namespace {
+
+constexpr std::string_view kChecksumLead = "# checksum ";
+constexpr std::string_view kChecksumTail =
+    " of the lines above: this script as written; one changed by hand is kept, not written "
+    "over\n";
+
+// FNV-1a, 64 bits, as 16 hexadecimal digits.
+std::string checksum_of(std::string_view text) {
+  std::uint64_t hash = 0xcbf29ce484222325U;
+  for (const char c : text) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 0x100000001b3U;
+  }
+  std::string digits(16, '0');
+  for (std::size_t i = digits.size(); i-- > 0; hash >>= 4U)
+    digits[i] = "0123456789abcdef"[hash & 0xFU];
+  return digits;
+}
+
+std::string sealed(std::string script) {
+  const std::string sum = checksum_of(script);
+  script.append(kChecksumLead).append(sum).append(kChecksumTail);
+  return script;
+}
+
+}  // namespace
+
+bool script_changed_by_hand(std::string_view script) {
+  if (script.empty() || script.back() != '\n') return true;
+  const std::size_t last = script.rfind('\n', script.size() - 2);
+  const std::size_t start = last == std::string_view::npos ? 0 : last + 1;
+  const std::string_view line = script.substr(start);
+  const std::string_view body = script.substr(0, start);
+  return line != std::string(kChecksumLead) + checksum_of(body) + std::string(kChecksumTail);
+}
+
+std::string kept_script_note(const std::string& directory) {
+  return "note: " + in_directory(directory, "coupler.py") +
+         " was changed by hand and is kept as it is; remove it to have this coupler's model "
+         "written there";
+}
+
 std::vector<ArtworkFile> fullwave_files(const CouplerArtwork& a, const std::string& directory) {
   return {{in_directory(directory, "coupler.py"),
-           layout::fullwave_script(a.plan.inputs, a.artwork, a.fullwave)},
+           sealed(layout::fullwave_script(a.plan.inputs, a.artwork, a.fullwave))},
           {in_directory(directory, "README.txt"), layout::fullwave_readme()}};
 }
 

@@ -86,6 +86,13 @@ std::vector<ArtworkFile> fullwave_files(const CouplerArtwork& artwork,
 // The note after they are written: where, and how to run the model.
 std::string fullwave_note(const std::string& directory);
 
+// coupler.py ends in a line holding a checksum of the lines above it, so
+// that a script changed by hand is told from one as written: a changed one
+// is kept, never written over (and a run runs it as it is).
+bool script_changed_by_hand(std::string_view script);
+// The note when it is kept.
+std::string kept_script_note(const std::string& directory);
+
 // The gnuplot `set terminal` line of a picture, by its extension.
 std::string artwork_terminal(const std::string& path);
 

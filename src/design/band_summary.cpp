@@ -166,6 +166,13 @@ BandSummary band_summary(const ResponseAt& response, const Axis& f, float f0_mhz
   return scan.run(f0_mhz);
 }
 
+BandSummary band_summary(const ResponseAt& response, std::span<const float> f_mhz, float f0_mhz,
+                         float flatness_db) {
+  const ListedFrequencies f{f_mhz, static_cast<std::int64_t>(f_mhz.size())};
+  BandScan<ListedFrequencies> scan(response, f, f0_mhz, flatness_db);
+  return scan.run(f0_mhz);
+}
+
 namespace {
 
 template <typename Frequencies>

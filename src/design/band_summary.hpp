@@ -53,6 +53,9 @@ BandSummary band_summary(const ResponseCoupler& coupler, Terminations terminatio
 // The same of any coupler's response.
 BandSummary band_summary(const ResponseAt& response, const Axis& f, float f0_mhz,
                          float flatness_db);
+// The same over frequencies listed in increasing order.
+BandSummary band_summary(const ResponseAt& response, std::span<const float> f_mhz, float f0_mhz,
+                         float flatness_db);
 
 // The flatness about the coupling at f0 whose band a maximally flat
 // profile is summarised over: the response's default.

@@ -12,10 +12,13 @@
 #include <complex>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <list>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,6 +28,7 @@
 #include "commands/call_values.hpp"
 #include "commands/command_table.hpp"
 #include "commands/coupler_types.hpp"
+#include "commands/fullwave_run.hpp"
 #include "commands/input_error.hpp"
 #include "commands/mode_note.hpp"
 #include "commands/options.hpp"
@@ -42,6 +46,7 @@ namespace {
 
 using commands::Argument;
 using commands::Call;
+using commands::MeasuredSweep;
 
 const commands::CommandSpec& command_called(const std::string& name) {
   const commands::CommandSpec* c = commands::command_named(name);
@@ -1005,6 +1010,145 @@ py::tuple layout(const py::tuple& names, const py::tuple& values, const std::str
 
 }  // namespace
 
+namespace {
+
+// The figures of one coupler, by name.
+py::dict figures_dict(const commands::FigureValues& values) {
+  py::dict d;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    d[py::str(std::string(commands::kLaidOutFigures.at(i).name))] = values.at(i);
+  }
+  return d;
+}
+
+py::dict status_dict(commands::Mesh mesh, const commands::ModelStatus& s) {
+  py::dict d;
+  d["mesh"] = std::string(commands::mesh_name(mesh));
+  d["status"] = s.status;
+  d["energy_decay_db"] = s.energy_decay_db;
+  d["cells"] = s.cells;
+  d["timesteps"] = s.timesteps;
+  d["excitations"] = s.excitations;
+  d["seconds"] = s.seconds;
+  return d;
+}
+
+// The matrices of a sweep as a complex array [frequency, row, column].
+py::array_t<std::complex<double>> matrices(const MeasuredSweep& sweep) {
+  const auto n = static_cast<py::ssize_t>(sweep.f_mhz.size());
+  py::array_t<std::complex<double>> a({n, py::ssize_t{4}, py::ssize_t{4}});
+  auto m = a.mutable_unchecked<3>();
+  for (py::ssize_t k = 0; k < n; ++k) {
+    for (int i = 1; i <= kScatteringPorts; ++i) {
+      for (int j = 1; j <= kScatteringPorts; ++j) {
+        m(k, i - 1, j - 1) = std::complex<double>(sweep.s.at(static_cast<std::size_t>(k))(i, j));
+      }
+    }
+  }
+  return a;
+}
+
+// One mesh's run, the GIL released; a signal's exception (KeyboardInterrupt)
+// stops it, and goes on once its partial results are gone.
+commands::ModelResult run_mesh(const commands::ModelRequest& m, commands::Mesh mesh) {
+  const py::gil_scoped_release release;
+  return commands::run_model({m.directory, mesh, m.threads},
+                             {.path = "/usr/bin/python3", .has_openems = commands::imports_openems},
+                             {.line =
+                                  [](std::string_view line) {
+                                    if (line.starts_with("stage: ")) {
+                                      std::fprintf(stderr, "ketrovane: %.*s\n",
+                                                   static_cast<int>(line.size()), line.data());
+                                    }
+                                  },
+                              .should_stop =
+                                  [] {
+                                    const py::gil_scoped_acquire acquire;
+                                    return PyErr_CheckSignals() != 0;
+                                  }});
+}
+
+}  // namespace
+
+// run="on": the --fullwave model run for a response call over increasing
+// frequencies, and the coupler as laid out beside the ideal section.
+// The model of the coupler written into `directory` before it runs, as
+// the command line writes it; a coupler.py there changed by hand is kept
+// (true when it is).
+bool write_model_of(const commands::Request& request, commands::OptionValues& values,
+                    const std::string& length_unit, const std::filesystem::path& directory) {
+  const commands::LengthUnit unit = commands::parse_length_unit("units", length_unit);
+  const std::shared_ptr<const commands::CouplerArtwork> artwork =
+      commands::coupler_artwork(request, values, unit);
+  std::filesystem::create_directories(directory);
+  bool kept = false;
+  for (const commands::ArtworkFile& f : commands::fullwave_files(*artwork, directory.string())) {
+    if (std::ifstream in(f.path, std::ios::binary); in && f.path.ends_with(".py")) {
+      std::ostringstream text;
+      text << in.rdbuf();
+      if (commands::script_changed_by_hand(text.str())) {
+        kept = true;
+        continue;
+      }
+    }
+    std::ofstream out(f.path, std::ios::binary | std::ios::trunc);
+    out << f.text;
+    if (!out.flush()) throw std::runtime_error("cannot write " + f.path);
+  }
+  return kept;
+}
+
+py::dict fullwave(const py::tuple& names, const py::tuple& values, const std::string& length_unit,
+                  const std::string& frequency_unit, const py::tuple& shape) {
+  const std::int64_t elements = elements_of(shape);
+  HeldValues held;
+  const Call call(commands::Command::response, arguments_of(names, values, elements, held),
+                  length_unit, frequency_unit, elements);
+  commands::ElementValues first(call, 0);
+  const commands::ResponseRequest q = commands::read_response(first);
+  std::vector<float> f(static_cast<std::size_t>(elements));
+  for (std::int64_t i = 0; i < elements; ++i) {
+    commands::ElementValues element(call, i);
+    f[static_cast<std::size_t>(i)] = element.number(commands::Opt::f);
+    if (i > 0 && !(f[static_cast<std::size_t>(i)] > f[static_cast<std::size_t>(i - 1)])) {
+      throw py::value_error("f=: run=\"on\" compares over frequencies in increasing order");
+    }
+  }
+  const commands::ModelRequest m = commands::model_request(first);
+  const bool kept = write_model_of(commands::Request(q), first, length_unit, m.directory);
+  py::list runs;
+  std::optional<MeasuredSweep> coarse;
+  commands::ModelResult last;
+  for (const commands::Mesh mesh : m.meshes) {
+    last = run_mesh(m, mesh);
+    if (last.outcome == commands::ModelOutcome::interrupted) throw py::error_already_set();
+    if (last.outcome == commands::ModelOutcome::openems_missing) {
+      throw py::import_error(last.message);
+    }
+    if (last.outcome != commands::ModelOutcome::result) throw std::runtime_error(last.message);
+    runs.append(status_dict(mesh, last.status));
+    if (mesh == commands::Mesh::coarse && m.meshes.size() > 1) coarse = last.sweep;
+  }
+  const commands::LaidOutComparison c =
+      commands::compare_laid_out(q, f, last.sweep, coarse ? &*coarse : nullptr);
+  py::dict units;
+  for (const commands::FigureName& n : commands::kLaidOutFigures) {
+    units[py::str(std::string(n.name))] = std::string(n.unit);
+  }
+  py::dict d;
+  d["script_kept"] = kept;
+  d["runs"] = runs;
+  d["units"] = units;
+  d["ideal"] = figures_dict(c.ideal);
+  d["laid_out"] = figures_dict(c.laid_out);
+  d["mesh_change"] = c.mesh_change ? py::object(figures_dict(*c.mesh_change)) : py::none();
+  d["f_mhz"] = py::array_t<float>(static_cast<py::ssize_t>(last.sweep.f_mhz.size()),
+                                  last.sweep.f_mhz.data());
+  d["s"] = matrices(last.sweep);
+  d["s_ideal"] = matrices(c.ideal_sweep);
+  return d;
+}
+
 }  // namespace ketrovane::python
 
 PYBIND11_MODULE(_core, m) {
@@ -1032,6 +1176,9 @@ PYBIND11_MODULE(_core, m) {
   m.def("tolerance_statistics", &kp::tolerance_statistics,
         "(names, values, length_unit, frequency_unit, outcomes, passed, by_status)");
   m.def("layout", &kp::layout, "(names, values, length_unit, frequency_unit, file, fullwave)");
+  m.def("script_changed_by_hand", &ketrovane::commands::script_changed_by_hand,
+        "(text) -> whether a full-wave model's coupler.py was changed by hand");
+  m.def("fullwave", &kp::fullwave, "(names, values, length_unit, frequency_unit, shape) -> dict");
   m.def("call_units", &kp::call_units, "(units) -> (length_unit, frequency_unit)");
   m.def("option_table", &kp::option_table, "the options of the package's functions");
   m.attr("MOST_ROWS") = ketrovane::commands::kMostRows;

@@ -236,15 +236,23 @@ class Refusals(unittest.TestCase):
             self.assertIn("give a directory", done.stderr)
             with open(taken, encoding="utf-8") as f:
                 self.assertEqual(f.read(), "kept\n")
-            # An existing directory's model is written over.
+            # A model as written is written over by another coupler's; one
+            # changed by hand is kept, with a note (fault: a user's edits lost).
             model = os.path.join(directory, "model")
-            os.makedirs(model)
-            with open(os.path.join(model, "coupler.py"), "w", encoding="utf-8") as f:
-                f.write("old\n")
-            done = run_calc(["fullwave"] + README_BOARD + README_STRIPS + ["--fullwave", model])
-            self.assertEqual(done.returncode, 0, done.stderr)
-            with open(os.path.join(model, "coupler.py"), encoding="utf-8") as f:
-                self.assertTrue(f.read().startswith("#!/usr/bin/python3\n"))
+            script = os.path.join(model, "coupler.py")
+            texts = []
+            for strips, edit in ((README_STRIPS, ""), (["--w", "20mil", "--s", "5mil", "--f0", "2GHz"], "# mine\n"),
+                                 (README_STRIPS, "")):
+                done = run_calc(["fullwave"] + README_BOARD + strips + ["--fullwave", model])
+                self.assertEqual(done.returncode, 0, done.stderr)
+                with open(script, encoding="utf-8") as f:
+                    texts.append(f.read())
+                with open(script, "a", encoding="utf-8") as f:
+                    f.write(edit)
+            self.assertTrue(texts[0].startswith("#!/usr/bin/python3\n"))
+            self.assertNotEqual(texts[1], texts[0])
+            self.assertEqual(texts[2], texts[1] + "# mine\n")
+            self.assertIn("changed by hand and is kept", done.stderr)
 
 
 @unittest.skipUnless(RUN, "runs openEMS: with --run (KETROVANE_FULLWAVE_TESTS=ON)")

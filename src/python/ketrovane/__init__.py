@@ -487,7 +487,21 @@ def _echo_inputs(result, names, given, length_unit, frequency_unit):
         numbers[index] = _np.where(_np.abs(echo - rows) <= 1e-6 * _np.abs(rows), echo, rows)
 
 
+def _model_run_asked(names, values):
+    """The values with run=True read as "on" (as attribution=True is), and
+    whether the call runs its full-wave model."""
+    if "run" not in names:
+        return values, False
+    k = names.index("run")
+    run = values[k]
+    if isinstance(run, (bool, _np.bool_)):
+        run = "on" if run else "off"
+        values = values[:k] + (run,) + values[k + 1:]
+    return values, isinstance(run, str) and run.strip(_PADDING) == "on"
+
+
 def _table(command, names, values, units, progress):
+    values, runs_model = _model_run_asked(names, values)
     given = values
     values, shape, length_unit, frequency_unit = _prepared(names, values, units)
     # A call with scalars and progress left alone reports to nothing (its
@@ -507,6 +521,8 @@ def _table(command, names, values, units, progress):
         _warnings.warn(failure_note, FieldFailureWarning, stacklevel=3)
     result = Result(command, shape, *table)
     result.summary = summary
+    if runs_model:
+        result.laid_out = _core.fullwave(names, values, length_unit, frequency_unit, shape)
     _echo_inputs(result, names, given, length_unit, frequency_unit)
     return result
 
@@ -597,20 +613,39 @@ class Result:
     loss and directivity, stop there as the reports print them).  It is
     None for any other call.
 
+    With ``fullwave=DIR`` and ``run=True`` (or "on"), a response over
+    increasing frequencies also runs the coupler's full-wave model
+    (DIR/coupler.py, openEMS; ``mesh``, ``threads``) and gives the coupler
+    as laid out in ``laid_out``, a dict: ``ideal`` and ``laid_out`` (each
+    figure of the band summary by name: coupling_at_f0, coupling_peak_f,
+    coupling_peak, band_low, band_high, worst_directivity,
+    worst_return_loss, worst_isolation, least_amplitude_balance,
+    greatest_amplitude_balance, worst_quadrature_error, reciprocity,
+    column_power), ``units`` of each, ``mesh_change`` (with mesh="both":
+    how far each moved from the coarse mesh to the fine one, else None),
+    ``runs`` (each mesh's status), ``f_mhz`` and ``s`` (the model's
+    four-port, [frequency, row, column], ports 1 input, 2 thru, 3
+    isolated, 4 coupled) and ``s_ideal`` (the ideal section's at the same
+    frequencies).  A run that does not settle raises RuntimeError naming
+    its energy decay; openEMS missing raises ImportError naming
+    python3-openems; an interrupt stops the model and removes its partial
+    results.  It is None for any other call.
+
     ``columns`` lists the names in the command's order (``keys()`` too, and
     ``name in r`` asks for a column, as in pandas), ``units`` maps each name
     to its unit ("mm", "ohm", "dB/mm", "" for a ratio), ``shape`` is the
     broadcast shape and ``to_dict()`` gives every column at once.
     """
 
-    __slots__ = ("command", "shape", "columns", "summary", "_units", "_numbers", "_codes",
-                 "_texts", "_text_column")
+    __slots__ = ("command", "shape", "columns", "summary", "laid_out", "_units", "_numbers",
+                 "_codes", "_texts", "_text_column")
 
     def __init__(self, command, shape, columns, units, numbers, codes, texts, text_column):
         self.command = command
         self.shape = shape
         self.columns = columns
         self.summary = None
+        self.laid_out = None
         self._units = units
         self._numbers = numbers
         self._codes = codes
@@ -1205,6 +1240,16 @@ def _draw_picture(path, script):
                            (": " + said[-1] if said else ""))
 
 
+def _changed_by_hand(path):
+    """Whether the full-wave model's script at path was changed since it was
+    written (a changed one is kept, never written over)."""
+    try:
+        with open(path, "rb") as f:
+            return _core.script_changed_by_hand(f.read())
+    except FileNotFoundError:
+        return False
+
+
 def _layout(names, values, units, file, fullwave=None):
     prepared, shape, length_unit, frequency_unit = _prepared(names, values, units)
     if shape:
@@ -1229,6 +1274,11 @@ def _layout(names, values, units, file, fullwave=None):
     result.note = note
     result.files = []
     for path, text, script in files or ():
+        if script is None and path.endswith(".py") and _changed_by_hand(path):
+            result.note += "\nnote: " + path + (" was changed by hand and is kept as it is; "
+                                                "remove it to have this coupler's model written "
+                                                "there")
+            continue
         if script is None:
             _write_whole(path, text)
         else:

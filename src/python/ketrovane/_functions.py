@@ -160,13 +160,13 @@ def synthesise(b, t, er, zo, coupling=None, zoe=None, *, layers=None, strips_on=
 
 _RESPONSE = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
              "zo", "coupling", "rho", "roughness", "tand", "f", "length", "f0", "rs", "rl",
-             "flatness", "solver")
+             "flatness", "solver", "run", "mesh", "threads")
 
 
 def response(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w=None, s=None,
              geometry="edge", h=None, sv=None, wo="0in", zo=None, coupling=None, rho=None,
              roughness=None, tand=None, length=None, f0=None, rs=50.0, rl=50.0, flatness=0.5,
-             solver="model", units=None, progress=None):
+             solver="model", run="off", mesh="coarse", threads=0, units=None, progress=None):
     """Four-port response of the coupler over frequency, and its Touchstone file.
 
     Lengths are in the length unit of units (inches by default) and frequencies in its frequency
@@ -232,6 +232,13 @@ def response(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w
         number, or an array of them; above 0, up to 20 dB; default 0.5
     solver: the closed-form model, the two-dimensional field solution, or both with the model's
         error: one of "model", "field", "both"; default "model"
+    run: on: run the fullwave model (Debian: python3-openems) and report the coupler as laid out
+        beside the ideal section: its band summary, its Touchstone file and chart: one of "off",
+        "on"; default "off"
+    mesh: the full-wave run's mesh; both: coarse then fine, the change between them as the figures'
+        uncertainty: one of "coarse", "fine", "both"; default "coarse"
+    threads: threads of the full-wave run; 0 for openEMS's own choice: a whole number; from 0 to
+        1024; default 0
     units: the call's units: a length unit (in, mil, mm, um), a frequency unit (Hz, kHz, MHz, GHz)
         or one of each, in any letter case; default inches and MHz
     progress: True draws a bar on the error stream (tqdm), a callable is called with (rows_done,
@@ -251,7 +258,7 @@ def response(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w
     thru, 3 isolated, 4 coupled.  Frequencies are written in MHz.
     """
     arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, zo, coupling, rho,
-                 roughness, tand, f, length, f0, rs, rl, flatness, solver)
+                 roughness, tand, f, length, f0, rs, rl, flatness, solver, run, mesh, threads)
     values = _given(response, _RESPONSE, arguments)
     return _table("response", _RESPONSE, values, units, progress)
 
@@ -768,13 +775,14 @@ def layout(b, t, er, w, s=None, length=None, f0=None, *, layers=None, strips_on=
 
 
 _S_MATRIX = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
-             "zo", "coupling", "rho", "roughness", "tand", "f", "length", "f0", "solver", "ref")
+             "zo", "coupling", "rho", "roughness", "tand", "f", "length", "f0", "solver", "run",
+             "mesh", "threads", "ref")
 
 
 def s_matrix(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w=None, s=None,
              geometry="edge", h=None, sv=None, wo="0in", zo=None, coupling=None, rho=None,
-             roughness=None, tand=None, length=None, f0=None, solver="model", ref=50.0, units=None,
-             progress=None):
+             roughness=None, tand=None, length=None, f0=None, solver="model", run="off",
+             mesh="coarse", threads=0, ref=50.0, units=None, progress=None):
     """The 4x4 scattering matrix of the coupler at each frequency.
 
     Lengths are in the length unit of units (inches by default) and frequencies in its frequency
@@ -834,6 +842,13 @@ def s_matrix(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w
         above 0, up to 1000000 MHz
     solver: the closed-form model, the two-dimensional field solution, or both with the model's
         error: one of "model", "field", "both"; default "model"
+    run: on: run the fullwave model (Debian: python3-openems) and report the coupler as laid out
+        beside the ideal section: its band summary, its Touchstone file and chart: one of "off",
+        "on"; default "off"
+    mesh: the full-wave run's mesh; both: coarse then fine, the change between them as the figures'
+        uncertainty: one of "coarse", "fine", "both"; default "coarse"
+    threads: threads of the full-wave run; 0 for openEMS's own choice: a whole number; from 0 to
+        1024; default 0
     ref: reference resistance of every port of the scattering matrix: a number, or an array of
         them; above 0, up to 10000 ohm; default 50.0
     units: the call's units: a length unit (in, mil, mm, um), a frequency unit (Hz, kHz, MHz, GHz)
@@ -847,19 +862,21 @@ def s_matrix(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w
     file.
     """
     arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, zo, coupling, rho,
-                 roughness, tand, f, length, f0, solver, ref)
+                 roughness, tand, f, length, f0, solver, run, mesh, threads, ref)
     values = _given(s_matrix, _S_MATRIX, arguments)
     return _scattering("s_matrix", _S_MATRIX, values, units, progress)[0]
 
 
 _NETWORK = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
-            "zo", "coupling", "rho", "roughness", "tand", "f", "length", "f0", "solver", "ref")
+            "zo", "coupling", "rho", "roughness", "tand", "f", "length", "f0", "solver", "run",
+            "mesh", "threads", "ref")
 
 
 def network(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w=None, s=None,
             geometry="edge", h=None, sv=None, wo="0in", zo=None, coupling=None, rho=None,
-            roughness=None, tand=None, length=None, f0=None, solver="model", ref=50.0, units=None,
-            progress=None, name="ketrovane coupler"):
+            roughness=None, tand=None, length=None, f0=None, solver="model", run="off",
+            mesh="coarse", threads=0, ref=50.0, units=None, progress=None,
+            name="ketrovane coupler"):
     """The coupler as a 4-port scikit-rf Network over its frequencies.
 
     Lengths are in the length unit of units (inches by default) and frequencies in its frequency
@@ -919,6 +936,13 @@ def network(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w=
         above 0, up to 1000000 MHz
     solver: the closed-form model, the two-dimensional field solution, or both with the model's
         error: one of "model", "field", "both"; default "model"
+    run: on: run the fullwave model (Debian: python3-openems) and report the coupler as laid out
+        beside the ideal section: its band summary, its Touchstone file and chart: one of "off",
+        "on"; default "off"
+    mesh: the full-wave run's mesh; both: coarse then fine, the change between them as the figures'
+        uncertainty: one of "coarse", "fine", "both"; default "coarse"
+    threads: threads of the full-wave run; 0 for openEMS's own choice: a whole number; from 0 to
+        1024; default 0
     ref: reference resistance of every port of the scattering matrix: a number, or an array of
         them; above 0, up to 10000 ohm; default 50.0
     units: the call's units: a length unit (in, mil, mm, um), a frequency unit (Hz, kHz, MHz, GHz)
@@ -935,6 +959,6 @@ def network(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w=
     python3-scikit-rf).
     """
     arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, zo, coupling, rho,
-                 roughness, tand, f, length, f0, solver, ref)
+                 roughness, tand, f, length, f0, solver, run, mesh, threads, ref)
     values = _given(network, _NETWORK, arguments)
     return _network(_NETWORK, values, units, name, progress)

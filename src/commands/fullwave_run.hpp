@@ -1,0 +1,147 @@
+// The run of a coupler's full-wave model (DIR/coupler.py on openEMS's
+// Python bindings) as a child process, and what it leaves in DIR/<mesh>/
+// read back: its status (status.json) and, when it settled, its four-port
+// (sparameters.csv, ports in our numbering).  Shared by the command line
+// and the Python package; the caller shows the progress and says when to
+// stop.
+#pragma once
+
+#include <sys/types.h>
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "commands/option_values.hpp"
+#include "commands/requests.hpp"
+#include "design/measured_response.hpp"
+
+namespace ketrovane::commands {
+
+using ketrovane::MeasuredSweep;
+
+enum class Mesh : std::uint8_t { coarse, fine };
+std::string_view mesh_name(Mesh mesh);
+
+// What status.json says of a run.
+struct ModelStatus {
+  std::string status;  // "settled", "not settled" or "diverged"
+  double energy_decay_db = 0.0;
+  std::int64_t cells = 0;
+  std::int64_t timesteps = 0;
+  std::int64_t excitations = 0;
+  double seconds = 0.0;
+};
+
+// The run asked for: the model's directory, its mesh, openEMS's threads.
+struct ModelRun {
+  std::filesystem::path directory;
+  Mesh mesh = Mesh::coarse;
+  unsigned threads = 0;  // 0: openEMS's own choice
+};
+
+// The interpreter the model runs on and the check that it has openEMS
+// (`python3 -c "import openEMS, CSXCAD"`), given apart so that a test can
+// stand in for either.
+struct Interpreter {
+  std::string path = "/usr/bin/python3";
+  std::function<bool(const std::string& interpreter)> has_openems;
+};
+bool imports_openems(const std::string& interpreter);
+
+// What the caller is told and asked while the model runs.
+struct ModelWatch {
+  // Each line the model writes (its `stage:` lines, openEMS's own).
+  std::function<void(std::string_view line)> line;
+  // Asked a few times a second; yes stops the model.
+  std::function<bool()> should_stop;
+};
+
+enum class ModelOutcome : std::uint8_t {
+  result,           // settled: the sweep is the coupler's
+  no_result,        // ran to its end without settling, or diverged
+  failed,           // the script could not run, or left no status
+  openems_missing,  // nothing run
+  interrupted,      // stopped: DIR/<mesh>/ removed, the model kept
+};
+
+struct ModelResult {
+  ModelOutcome outcome = ModelOutcome::failed;
+  ModelStatus status;
+  MeasuredSweep sweep;
+  std::string message;  // what went wrong, in one line (empty for a result)
+};
+
+// Runs `interpreter.path -u DIR/coupler.py --mesh M --threads N` in DIR
+// (no shell) and reads its outcome.  An InputError naming --fullwave when
+// DIR/coupler.py is not there.
+ModelResult run_model(const ModelRun& run, const Interpreter& interpreter, const ModelWatch& watch);
+
+// The outcome of a run already made, read from DIR/<mesh>/.
+ModelResult read_model_outcome(const ModelRun& run);
+
+// The four-port of sparameters.csv (the header line, then f_hz and the real
+// and imaginary parts of S11, S12, ... S44 on each line); an InputError
+// naming the file where a line does not read.
+MeasuredSweep read_sparameters(const std::filesystem::path& csv);
+
+// The options of a run: --fullwave DIR, --mesh, --threads.  The meshes in
+// the order they run (both: coarse, then fine).
+struct ModelRequest {
+  std::filesystem::path directory;
+  std::vector<Mesh> meshes;
+  unsigned threads = 0;
+};
+ModelRequest model_request(OptionValues& values);
+
+// The figures of the coupler as laid out set beside the ideal section's:
+// the band summary over the --f frequencies the model swept, the
+// coupling's peak among the model's frequencies, how reciprocal and how
+// passive the four-port is.
+struct FigureName {
+  std::string_view name;  // "coupling_at_f0"
+  std::string_view unit;  // "dB"; empty for a ratio
+};
+inline constexpr std::array<FigureName, 13> kLaidOutFigures = {{
+    {"coupling_at_f0", "dB"},
+    {"coupling_peak_f", "MHz"},
+    {"coupling_peak", "dB"},
+    {"band_low", "MHz"},
+    {"band_high", "MHz"},
+    {"worst_directivity", "dB"},
+    {"worst_return_loss", "dB"},
+    {"worst_isolation", "dB"},
+    {"least_amplitude_balance", "dB"},
+    {"greatest_amplitude_balance", "dB"},
+    {"worst_quadrature_error", "deg"},
+    {"reciprocity", ""},   // the largest |Sij - Sji|
+    {"column_power", ""},  // the largest sum of |Sij|^2 down a column
+}};
+using FigureValues = std::array<float, kLaidOutFigures.size()>;
+
+struct LaidOutComparison {
+  FigureValues ideal;
+  FigureValues laid_out;
+  // With both meshes: how far the fine mesh's figures moved from the
+  // coarse one's, each figure's uncertainty.
+  std::optional<FigureValues> mesh_change;
+  MeasuredSweep ideal_sweep;  // the ideal section at the model's frequencies
+};
+
+// Over the frequencies `f_mhz` (increasing; those of the model's sweep
+// taken): `laid_out` of the last mesh run; `coarse` the coarse mesh's
+// beside a fine one.
+LaidOutComparison compare_laid_out(const ResponseRequest& q, std::span<const float> f_mhz,
+                                   const MeasuredSweep& laid_out,
+                                   const MeasuredSweep* coarse = nullptr);
+
+// The frequencies of an axis, listed.
+std::vector<float> listed(const Axis& f);
+
+}  // namespace ketrovane::commands
