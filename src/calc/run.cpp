@@ -182,7 +182,8 @@ void refuse_touchstone_options(const TextValues& values, bool with_artwork) {
 
 // Options of the artwork given without it.
 void refuse_artwork_options(const TextValues& values) {
-  for (const Opt id : {Opt::bend, Opt::lead_isolation, Opt::lead_length, Opt::copper_layers}) {
+  for (const Opt id :
+       {Opt::bend, Opt::lead_isolation, Opt::lead_length, Opt::copper_layers, Opt::compensate}) {
     if (const std::string* t = given_text(values, id)) {
       commands::reject(id, *t, {"only with ", Opt::layout, " FILE"});
     }
@@ -390,6 +391,11 @@ RunResult Run::operator()() {
                    tally.failed};
   with_bare_numbers_note(result);
   if (artwork_) result.notes.push_back(commands::lead_out_note(*artwork_));
+  if (artwork_) {
+    if (std::optional<std::string> note = commands::compensation_note(*artwork_)) {
+      result.notes.push_back(std::move(*note));
+    }
+  }
   if (tally.failed > 0) {
     result.failed_rows_line = std::to_string(tally.failed) + " of the rows could not be " +
                               (command_.id == commands::Command::synthesise ||

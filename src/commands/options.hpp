@@ -111,6 +111,7 @@ enum class Opt : std::uint8_t {
   lead_isolation,
   lead_length,
   copper_layers,
+  compensate,
   ref,
   plot,
   table,

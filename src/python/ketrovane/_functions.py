@@ -655,13 +655,14 @@ def line(b, t, er, w=None, zo=None, *, layers=None, strips_on=None, h=None, rho=
 
 _LAYOUT = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
            "min-gap", "min-width", "length", "f0", "rs", "rl", "solver", "port-order", "bend",
-           "lead-isolation", "lead-length", "copper-layers")
+           "lead-isolation", "lead-length", "copper-layers", "compensate")
 
 
 def layout(b, t, er, w, s=None, length=None, f0=None, *, layers=None, strips_on=None, core=None,
            geometry="edge", h=None, sv=None, wo="0in", min_gap=None, min_width=None, rs=50.0,
            rl=50.0, solver="model", port_order="isolated-third", bend="mitre", lead_isolation=40.0,
-           lead_length="0.1in", copper_layers=None, units=None, progress=None, file=None):
+           lead_length="0.1in", copper_layers=None, compensate="off", units=None, progress=None,
+           file=None):
     """Copper artwork of one coupler given by its dimensions: its sections, a feed line at each
     port and a pad numbered as the Touchstone file's port.
 
@@ -726,6 +727,9 @@ def layout(b, t, er, w, s=None, length=None, f0=None, *, layers=None, strips_on=
         up to 1000 in; default "0.1in"
     copper_layers: the artwork's copper layers as KiCad names them: one side by side; two one above
         the other, the upper first (F.Cu,B.Cu when not given): a text
+    compensate: on: shorten the end sections by the coupled length the diverging feed lines add
+        (field solution along the legs), so that the coupler as laid out couples most at f0: one of
+        "off", "on"; default "off"
     units: the call's units: a length unit (in, mil, mm, um), a frequency unit (Hz, kHz, MHz, GHz)
         or one of each, in any letter case; default inches and MHz
     progress: True draws a bar on the error stream (tqdm), a callable is called with (rows_done,
@@ -744,7 +748,7 @@ def layout(b, t, er, w, s=None, length=None, f0=None, *, layers=None, strips_on=
     """
     arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, min_gap, min_width,
                  length, f0, rs, rl, solver, port_order, bend, lead_isolation, lead_length,
-                 copper_layers)
+                 copper_layers, compensate)
     values = _given(layout, _LAYOUT, arguments)
     return _layout(_LAYOUT, values, units, file)
 
