@@ -375,7 +375,8 @@ RunResult Run::operator()() {
     if (result.error.empty()) with_bare_numbers_note(result);
     return result;
   }
-  const std::unique_ptr<commands::RowSource> rows = command_.rows(request);
+  std::unique_ptr<commands::RowSource> rows = command_.rows(request);
+  if (artwork_) rows = commands::with_compensation(std::move(rows), *artwork_, request);
   open_outputs(request, *rows);
   progress_.emplace(rows->rows());
   const commands::RowTally tally =

@@ -444,7 +444,65 @@ class LayoutRows final : public RowSource {
   std::shared_ptr<const CouplerArtwork> artwork_;
 };
 
+// ---- the rows that print a length, with --compensate ----
+
+constexpr Column kCompensationColumn = in_length_unit("compensation", "Compensation", 5);
+
+// Another command's rows with what the compensation took off beside their
+// length column: per row, or one value for every row.
+class CompensatedRows final : public RowSource {
+ public:
+  CompensatedRows(std::unique_ptr<RowSource> rows, std::size_t after, std::vector<double> taken_off)
+      : rows_(std::move(rows)), at_(after + 1), taken_off_(std::move(taken_off)) {
+    const std::span<const Column> inner = rows_->columns();
+    columns_.assign(inner.begin(), inner.end());
+    columns_.insert(columns_.begin() + static_cast<std::ptrdiff_t>(at_), kCompensationColumn);
+  }
+
+  [[nodiscard]] std::span<const Column> columns() const override { return columns_; }
+  [[nodiscard]] std::int64_t rows() const override { return rows_->rows(); }
+  [[nodiscard]] std::int64_t rows_per_block() const override { return rows_->rows_per_block(); }
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& tally) const override {
+    std::vector<Cell> inner(columns_.size() - 1);
+    rows_->fill(index, inner, tally);
+    std::ranges::copy(std::span(inner).first(at_), cells.begin());
+    const std::size_t row = taken_off_.size() == 1 ? 0 : static_cast<std::size_t>(index);
+    cells[at_] = number_cell(static_cast<float>(taken_off_.at(row)));
+    std::ranges::copy(std::span(inner).subspan(at_),
+                      cells.begin() + static_cast<std::ptrdiff_t>(at_ + 1));
+  }
+
+ private:
+  std::unique_ptr<RowSource> rows_;
+  std::size_t at_;
+  std::vector<double> taken_off_;
+  std::vector<Column> columns_;
+};
+
+// Per section for a table of the sections, else all of it on every row.
+std::vector<double> taken_off(const Compensation& c, const Request& request) {
+  std::vector<double> each;
+  for (std::size_t i = 0; i < c.drawn.size(); ++i) each.push_back(correction_of(c, i));
+  const auto* multisection = std::get_if<MultisectionRequest>(&request);
+  if (multisection != nullptr && !multisection->response_table) return each;
+  double total = 0.0;
+  for (const double t : each) total += t;
+  return {total};
+}
+
 }  // namespace
+
+std::unique_ptr<RowSource> with_compensation(std::unique_ptr<RowSource> rows,
+                                             const CouplerArtwork& artwork,
+                                             const Request& request) {
+  if (!artwork.plan.compensation) return rows;
+  const std::span<const Column> columns = rows->columns();
+  const auto length = std::ranges::find(columns, std::string_view("length"), &Column::stem);
+  if (length == columns.end()) return rows;
+  const auto after = static_cast<std::size_t>(length - columns.begin());
+  std::vector<double> values = taken_off(*artwork.plan.compensation, request);
+  return std::make_unique<CompensatedRows>(std::move(rows), after, std::move(values));
+}
 
 std::string_view role_name(PortRole role) {
   switch (role) {

@@ -92,6 +92,14 @@ std::string lead_out_note(const CouplerArtwork& artwork);
 // designed and what it lost, and the legs' coupled length at each end.
 std::optional<std::string> compensation_note(const CouplerArtwork& artwork);
 
+// The rows of synthesise, response or multisection with --compensate: a
+// "compensation" column after their length, what the compensation took off
+// the section of the row (a table of the sections) or the whole coupler
+// (a row of it); the rows as they were without compensation or a length.
+std::unique_ptr<RowSource> with_compensation(std::unique_ptr<RowSource> rows,
+                                             const CouplerArtwork& artwork,
+                                             const Request& request);
+
 // The layout command: its request and its ports' rows.
 LayoutRequest read_layout(OptionValues& values);
 std::span<const Column> layout_columns(const ColumnChoice& choice);

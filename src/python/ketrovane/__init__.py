@@ -1168,7 +1168,12 @@ class Layout(Result):
     centred on the origin, the input port at -x, +y; ``pads`` lists each
     pad as a dict (number, role, layer, centre, size); ``ports`` the rows
     as dicts; ``note`` the lead-outs of the feed lines, which the coupled-
-    line response leaves out; ``files`` the files written (with file=)."""
+    line response leaves out; ``files`` the files written (with file=);
+    ``compensation`` (with compensate=True, else None) a dict of the
+    coupled length the diverging feed lines add at each end,
+    ``junction_length`` (-x, +x) and its quadrature ``error``, and each
+    section's length ``designed``, ``drawn`` and the ``compensation`` taken
+    off it, in the call's length unit."""
 
 
 def _write_whole(path, text):
@@ -1204,13 +1209,22 @@ def _draw_picture(path, script):
                            (": " + said[-1] if said else ""))
 
 
+def _switches(names, values):
+    """True and False of an off|on option as "on" and "off" (compensate=True)."""
+    return tuple(("on" if value else "off")
+                 if isinstance(value, (bool, _np.bool_)) and
+                 _OPTION_NAMED.get(name, {}).get("choices") == "off|on" else value
+                 for name, value in zip(names, values))
+
+
 def _layout(names, values, units, file):
-    prepared, shape, length_unit, frequency_unit = _prepared(names, values, units)
+    prepared, shape, length_unit, frequency_unit = _prepared(names, _switches(names, values),
+                                                             units)
     if shape:
         raise ValueError("layout draws one coupler: every argument is a single value")
     if file is not None and not isinstance(file, (str, _os.PathLike)):
         raise TypeError(f"file=: expected a file name, got {file!r}")
-    table, outlines, pads, files, note = _core.layout(
+    table, outlines, pads, files, note, compensation = _core.layout(
         names, prepared, length_unit, frequency_unit,
         None if file is None else _os.fspath(file))
     result = Layout("layout", (_np.shape(table[2])[-1],), *table[:6])
@@ -1218,6 +1232,7 @@ def _layout(names, values, units, file):
     result.pads = pads
     result.ports = [row._asdict() for row in result]
     result.note = note
+    result.compensation = compensation
     result.files = []
     for path, text, script in files or ():
         if script is None:
