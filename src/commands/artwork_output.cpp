@@ -293,16 +293,21 @@ std::string compensated_length_words(const Compensation& c, std::size_t i, Lengt
          significant(static_cast<float>(correction_of(c, i) * unit.per_inch), 4) + " compensation)";
 }
 
-// The shortened sections and the legs' coupled length at each end.
+// The legs' coupled length at each end.
+std::string compensation_ends_words(const Compensation& c, LengthUnit unit) {
+  return "compensated for the coupled length of the diverging feed lines (" +
+         length_words(*c.ends[0].length, unit) + " at the input end, " +
+         length_words(*c.ends[1].length, unit) + " at the through end)";
+}
+
+// The same and the shortened sections.
 std::string compensation_words(const Compensation& c, LengthUnit unit) {
   std::string sections;
   for (std::size_t i = 0; i < c.drawn.size(); ++i) {
     if (correction_of(c, i) == 0.0) continue;
     sections += (sections.empty() ? "" : ", ") + compensated_length_words(c, i, unit);
   }
-  return "compensated for the coupled length of the diverging feed lines (" +
-         length_words(*c.ends[0].length, unit) + " at the input end, " +
-         length_words(*c.ends[1].length, unit) + " at the through end): " + sections;
+  return compensation_ends_words(c, unit) + ": " + sections;
 }
 
 constexpr std::string_view kLeftOut =
@@ -341,7 +346,8 @@ std::vector<std::string> picture_comments(const CouplerArtwork& a) {
       "lead-outs to the pads' centres at f0 = " +
           shortest(a.f0_mhz) + " MHz:",
       ends[0], ends[1]};
-  if (a.plan.compensation) lines.push_back(compensation_words(*a.plan.compensation, a.unit));
+  // The sections' lengths are in the key.
+  if (a.plan.compensation) lines.push_back(compensation_ends_words(*a.plan.compensation, a.unit));
   return lines;
 }
 
