@@ -17,8 +17,6 @@
 namespace ketrovane {
 namespace {
 
-using layout::PortRole;
-
 constexpr Board kBoard{.b = 0.062F, .t = 0.00137F, .er = 3.66F};
 
 StripPair side_by_side(float w, float s) {
