@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,33 @@ TEST(JunctionLength, AgreesWithAWalkOverTheCopperDrawn) {
     EXPECT_NEAR(*j.length, walked, 2e-3 * walked);
     EXPECT_LT(j.error, 1e-4 * kBoard.b);
   }
+}
+
+// Catches, one above the other, the mitre's corner put at the facing edge
+// (the strips do not face each other sideways: the centre line turns) and
+// the centre lines' distance growing by one leg's move: against the corner
+// at W/2 tan 22.5 degrees and half the integral over the distance D of
+// k(D) dD / k(WO), by trapezoids.
+TEST(JunctionLength, OneAboveTheOtherIsTheCentreLinesCornerAndHalfTheIntegralOverTheOffset) {
+  const StripPair pair = one_above_the_other(0.03F, 0.008F, 0.01F);
+  const double wo = pair.placement.wo;
+  const double feed = pair.x.w;
+  const double spacing = *lead_spacing({pair, feed, 40.0F}).spacing;
+  const JunctionLength j = junction_length({pair, feed, spacing, layout::Bend::mitre});
+  ASSERT_TRUE(j.length) << j.message;
+  const LeadPair leads{pair, feed, 0.0F};
+  const auto k = [&](double d) { return std::pow(10.0, *lead_coupling_db(leads, d) / 20.0); };
+  constexpr int kSteps = 100;
+  const double step = (spacing - wo) / kSteps;
+  double sum = 0.0;
+  double before = k(wo);
+  for (int i = 1; i <= kSteps; ++i) {
+    const double now = k(wo + i * step);
+    sum += step * (before + now) / 2;
+    before = now;
+  }
+  const double expected = feed / 2 * std::tan(std::numbers::pi / 8) + sum / 2 / k(wo);
+  EXPECT_NEAR(*j.length, expected, 1e-3 * expected);
 }
 
 // Catches a walk whose length does not settle as the legs run further
