@@ -97,8 +97,7 @@ std::optional<std::string> compensation_note(const CouplerArtwork& artwork);
 // the section of the row (a table of the sections) or the whole coupler
 // (a row of it); the rows as they were without compensation or a length.
 std::unique_ptr<RowSource> with_compensation(std::unique_ptr<RowSource> rows,
-                                             const CouplerArtwork& artwork,
-                                             const Request& request);
+                                             const CouplerArtwork& artwork, const Request& request);
 
 // The layout command: its request and its ports' rows.
 LayoutRequest read_layout(OptionValues& values);
