@@ -109,8 +109,8 @@ class Compensated(unittest.TestCase):
         ports = csv_rows(["layout", "--w", "24.8mil", "--s", "6.4mil", "--f0", "2GHz",
                           "--compensate", "on"] + BOARD)
         c = r.compensation
-        self.assertAlmostEqual(c["junction_length"][0], float(ports[0]["junction_length_in"]) * 1000,
-                               delta=1e-3)
+        self.assertAlmostEqual(c["junction_length"][0],
+                               float(ports[0]["junction_length_in"]) * 1000, delta=1e-3)
         self.assertAlmostEqual(c["designed"][0] - c["drawn"][0],
                                c["junction_length"][0] + c["junction_length"][1], delta=1e-9)
         self.assertAlmostEqual(c["compensation"][0], c["designed"][0] - c["drawn"][0], delta=1e-9)
