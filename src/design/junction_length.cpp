@@ -28,55 +28,65 @@ double face_gap(const StripPair& pair) {
                                    : static_cast<double>(pair.x.s);
 }
 
-LegStretch constant(double reach, double gap) {
-  return {reach, [gap](double) { return gap; }};
+LegStretch constant(double reach, double gap, double angle) {
+  return {reach, [gap](double) { return gap; }, [angle](double) { return angle; }};
 }
 
-// The line whose distance from its twin is the gap, off the centre line of
-// the feed toward the twin: side by side the facing edge, half a width
-// off; one above the other the centre line itself.
-double edge_offset(const DivergingLegs& legs) {
-  return one_above_the_other(legs.section) ? 0.0 : legs.feed_width / 2;
+// The angle off x of an arc's centre line where it has come `along` x from
+// the arc's tangent point, at radius `radius`.
+double arc_angle(double along, double radius) {
+  return std::asin(std::clamp(along / radius, -1.0, 1.0));
 }
 
-// Mitred: the centre line turns where its inner corner stays on the face;
-// the facing line's corner lies further out by its offset.
+// Mitred: the centre line runs straight up to where its inner corner stays
+// on the face, W/2 tan 22.5 degrees, and turns there onto the diagonal.
 std::vector<LegStretch> mitred(const DivergingLegs& legs, double base, double rise) {
-  const double tan_eighth = std::tan(std::numbers::pi / 8);
-  const double corner = (legs.feed_width / 2 + edge_offset(legs)) * tan_eighth;
-  return {constant(corner, base), {rise, [base](double u) { return base + 2 * u; }}};
+  const double corner = legs.feed_width / 2 * std::tan(std::numbers::pi / 8);
+  const double diagonal = std::numbers::pi / 4;
+  return {
+      constant(corner, base, 0.0),
+      {rise, [base](double u) { return base + 2 * u; }, [diagonal](double) { return diagonal; }}};
 }
 
-// Arcs of centre-line radius kArcRadiusPerWidth widths: the facing line
-// turns on the outside of the first (radius R + offset) and the inside of
-// the second (R - offset), through 45 degrees or less, a diagonal between.
+// Arcs of centre-line radius kArcRadiusPerWidth widths, through 45 degrees
+// or less, a diagonal between them where the rise needs one.
 std::vector<LegStretch> arced(const DivergingLegs& legs, double base, double rise) {
   const double radius = layout::kArcRadiusPerWidth * legs.feed_width;
   const double full = std::numbers::pi / 4;
   const double full_rise = 2 * radius * (1 - std::cos(full));
   const double angle = rise >= full_rise ? full : std::acos(1 - rise / (2 * radius));
   const double diagonal = rise >= full_rise ? (rise - full_rise) / std::sin(full) : 0.0;
-  const double r1 = radius + edge_offset(legs);
-  const double r2 = radius - edge_offset(legs);
-  const double after_first = base + 2 * r1 * (1 - std::cos(angle));
+  const double after_first = base + 2 * radius * (1 - std::cos(angle));
   const double after_diagonal = after_first + 2 * diagonal * std::sin(angle);
+  const double turn = radius * std::sin(angle);
   std::vector<LegStretch> s;
-  s.push_back({r1 * std::sin(angle), [base, r1](double u) {
-                 const double q = u / r1;
-                 return base + 2 * r1 * (1 - std::sqrt(std::max(0.0, 1 - q * q)));
-               }});
+  s.push_back({turn,
+               [base, radius](double u) {
+                 const double q = u / radius;
+                 return base + 2 * radius * (1 - std::sqrt(std::max(0.0, 1 - q * q)));
+               },
+               [radius](double u) { return arc_angle(u, radius); }});
   if (diagonal > 0) {
     s.push_back({diagonal * std::cos(angle),
-                 [after_first, angle](double u) { return after_first + 2 * u * std::tan(angle); }});
+                 [after_first, angle](double u) { return after_first + 2 * u * std::tan(angle); },
+                 [angle](double) { return angle; }});
   }
-  if (r2 > 0) {
-    s.push_back({r2 * std::sin(angle), [after_diagonal, r2, angle](double u) {
-                   const double q = std::sin(angle) - u / r2;
-                   return after_diagonal +
-                          2 * r2 * (std::sqrt(std::max(0.0, 1 - q * q)) - std::cos(angle));
-                 }});
-  }
+  s.push_back({turn,
+               [after_diagonal, radius, angle](double u) {
+                 const double q = std::sin(angle) - u / radius;
+                 return after_diagonal +
+                        2 * radius * (std::sqrt(std::max(0.0, 1 - q * q)) - std::cos(angle));
+               },
+               [turn, radius](double u) { return arc_angle(turn - u, radius); }});
   return s;
+}
+
+// What is left of a coupling per unit x where each leg runs `angle` off x:
+// the capacitive half whole and the inductive half by the cosine of the
+// legs' angle to each other, (1 + cos 2 angle)/2, over the leg's path,
+// 1/cos(angle) per unit x.
+double along_x(double angle) {
+  return (1 + std::cos(2 * angle)) / 2 / std::cos(angle);
 }
 
 // The coupling k of the two feed lines at a gap, counted as the walk goes;
@@ -140,7 +150,7 @@ class Simpson {
     [[nodiscard]] double rule() const { return (b - a) / 6 * (fa + 4 * fm + fb); }
   };
 
-  double at(double u) { return probe_(stretch_.gap(u)); }
+  double at(double u) { return probe_(stretch_.gap(u)) * along_x(stretch_.angle(u)); }
 
   double refine(const Panel& p, double tolerance, int depth) {
     const double m = (p.a + p.b) / 2;

@@ -1,11 +1,22 @@
 // The coupled length the diverging feed lines add at each end of a
 // coupler: the legs go on coupling after the section's end face until they
 // run straight apart, and that coupling counts as a length of the section.
-// Walked along the legs on the field solution: at each distance x from the
-// end face the local cross-section is the two feed lines at the local gap,
-// its coupling k = (Zoe - Zoo)/(Zoe + Zoo), and the extra length is the
-// integral of k over x divided by the end section's own k.  Lengths in
-// inches, double precision; no input or output, no state.
+// Walked along the legs on the field solution, each leg taken as its centre
+// line, the path its current follows (a mitre's current cuts the inside of
+// the bend and leaves the outer corner nearly bare): at a distance x from
+// the end face the local cross-section is two feed lines of their own width
+// whose centre lines are the legs' at x, so the gap is the centre lines'
+// distance across x less one width side by side (one above the other the
+// centre lines' sideways distance), and k(gap) = (Zoe - Zoo)/(Zoe + Zoo) is
+// the coupling per unit of each leg's own length.  Where each leg runs at
+// theta off x the two run at alpha = 2 theta to each other: their mutual
+// capacitance is as at that gap, their mutual inductance goes as cos alpha,
+// so of k = (kC + kL)/2 the part (1 + cos alpha)/2 is left, over the leg's
+// path ds = dx / cos theta.  Per unit x that is k cos theta: at 45 degrees
+// the legs at right angles couple half as much per unit of path, 0.707 per
+// unit x.  The extra length is the integral over x divided by the end
+// section's own k.  Lengths in inches, double precision; no input or
+// output, no state.
 #pragma once
 
 #include <functional>
@@ -29,17 +40,22 @@ struct DivergingLegs {
   layout::Bend bend = layout::Bend::mitre;
 };
 
-// One stretch of the walk: `reach` along x, and the gap (edge gap, or the
-// centre lines' sideways distance) at a distance into the stretch.
+// One stretch of the walk: `reach` along x, and at a distance into the
+// stretch the gap (the centre-line strips' edge gap, or the centre lines'
+// sideways distance) and each leg's angle off x (radians, the twin's the
+// mirror of it).
 struct LegStretch {
   double reach;
   std::function<double(double)> gap;
+  std::function<double(double)> angle;
 };
 
-// The stretches of the legs from the end face to where they run straight:
-// a mitre's corner (the gap still the section's up to the edge's corner,
-// then growing by twice the distance), or an arc's two turns and the
-// diagonal between them.  None when the lines run straight from the face.
+// The stretches of the legs' centre lines from the end face to where they
+// run straight: a mitre's straight up to the centre line's corner, W/2 tan
+// 22.5 degrees of the feed's width W (the gap the section's), then its
+// 45-degree diagonal (the gap growing by twice the distance); or an arc's
+// two turns of centre-line radius and the diagonal between them.  None
+// when the lines run straight from the face.
 std::vector<LegStretch> leg_stretches(const DivergingLegs& legs);
 
 struct JunctionLength {
@@ -49,8 +65,8 @@ struct JunctionLength {
   std::string message;           // why there is no length
 };
 
-// The integral of k(gap(x)) over the stretches, against the section's own
-// k on the field solution (a coupling the field cannot resolve counts as
+// The integral of k(gap(x)) cos(angle(x)) over the stretches, against the
+// section's own k on the field solution (a coupling the field cannot resolve counts as
 // none), by adaptive Simpson on each stretch to kJunctionTolerance of the
 // board's B, the error estimated from the halvings.
 JunctionLength coupled_length_along(const StripPair& section, double feed_width,
