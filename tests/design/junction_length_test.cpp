@@ -154,7 +154,9 @@ double walked_on_the_copper(const StripPair& pair, double feed, double spacing, 
   constexpr double kStep = 0.1e-3;
   double sum = 0.0;
   std::size_t i = 1;
-  for (double u = kStep / 2; u < centre.back().u; u += kStep) {
+  for (int step = 0;; ++step) {
+    const double u = (step + 0.5) * kStep;
+    if (u >= centre.back().u) break;
     while (centre[i].u < u) ++i;
     const Local a = centre[i - 1];
     const Local b = centre[i];
