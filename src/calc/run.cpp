@@ -187,7 +187,8 @@ void refuse_touchstone_options(const TextValues& values, bool with_artwork) {
 
 // Options of the artwork given without it.
 void refuse_artwork_options(const TextValues& values) {
-  for (const Opt id : {Opt::bend, Opt::lead_isolation, Opt::lead_length, Opt::copper_layers}) {
+  for (const Opt id :
+       {Opt::bend, Opt::lead_isolation, Opt::lead_length, Opt::copper_layers, Opt::compensate}) {
     if (const std::string* t = given_text(values, id)) {
       commands::reject(id, *t, {"only with ", Opt::layout, " FILE"});
     }
@@ -453,7 +454,8 @@ RunResult Run::operator()() {
     return result;
   }
   if (std::optional<RunResult> ran = run_model_asked(request)) return *ran;
-  const std::unique_ptr<commands::RowSource> rows = command_.rows(request);
+  std::unique_ptr<commands::RowSource> rows = command_.rows(request);
+  if (artwork_) rows = commands::with_compensation(std::move(rows), *artwork_, request);
   open_outputs(request, *rows);
   progress_.emplace(rows->rows());
   const commands::RowTally tally =
@@ -469,6 +471,11 @@ RunResult Run::operator()() {
                    tally.failed};
   with_bare_numbers_note(result);
   if (artwork_) result.notes.push_back(commands::lead_out_note(*artwork_));
+  if (artwork_) {
+    if (std::optional<std::string> note = commands::compensation_note(*artwork_)) {
+      result.notes.push_back(std::move(*note));
+    }
+  }
   if (const std::string* directory = given_text(values_, Opt::fullwave)) {
     result.notes.push_back(kept_script_ ? commands::kept_script_note(*directory)
                                         : commands::fullwave_note(*directory));

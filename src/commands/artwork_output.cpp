@@ -46,6 +46,7 @@ struct LayoutChoices {
   double lead_length = 0.0;
   std::vector<std::string> layer_names;
   PortNumbering numbering = PortNumbering::isolated_third;
+  bool compensate = false;
 };
 
 bool layer_name_character(char c) {
@@ -89,6 +90,7 @@ LayoutChoices read_choices(OptionValues& v, bool one_above_the_other) {
   c.layer_names = read_layer_names(v, one_above_the_other);
   c.numbering = v.choice(Opt::port_order) == "coupled-third" ? PortNumbering::coupled_third
                                                              : PortNumbering::isolated_third;
+  c.compensate = v.choice(Opt::compensate) == "on";
   return c;
 }
 
@@ -244,7 +246,12 @@ ArtworkPlan plan_of(const CouplerToDraw& c, const LayoutChoices& choices) {
   d.bend = choices.bend;
   d.isolation_db = choices.isolation_db;
   d.numbering = choices.numbering;
+  d.compensate = choices.compensate;
   PlannedArtwork planned = plan_artwork(d);
+  if (!planned.plan && planned.by_compensation) {
+    refuse(Opt::compensate,
+           "cannot shorten the coupler by its legs' coupled length: " + planned.message);
+  }
   if (!planned.plan) {
     refuse(Opt::lead_isolation, "no field solution for the feed lines' spacing " + planned.message);
   }
@@ -279,6 +286,37 @@ std::string lead_outs(const CouplerArtwork& a) {
   return text;
 }
 
+// ---- the compensation's words ----
+
+// What compensation took off section i: its ends' legs' coupled lengths.
+double correction_of(const Compensation& c, std::size_t i) {
+  return c.designed.at(i) - c.drawn.at(i);
+}
+
+// "L1 = 703.2 mil (746.1 - 42.9 compensation)"
+std::string compensated_length_words(const Compensation& c, std::size_t i, LengthUnit unit) {
+  return "L" + std::to_string(i + 1) + " = " + length_words(c.drawn.at(i), unit) + " (" +
+         significant(static_cast<float>(c.designed.at(i) * unit.per_inch), 4) + " - " +
+         significant(static_cast<float>(correction_of(c, i) * unit.per_inch), 4) + " compensation)";
+}
+
+// The legs' coupled length at each end.
+std::string compensation_ends_words(const Compensation& c, LengthUnit unit) {
+  return "compensated for the coupled length of the diverging feed lines (" +
+         length_words(*c.ends[0].length, unit) + " at the input end, " +
+         length_words(*c.ends[1].length, unit) + " at the through end)";
+}
+
+// The same and the shortened sections.
+std::string compensation_words(const Compensation& c, LengthUnit unit) {
+  std::string sections;
+  for (std::size_t i = 0; i < c.drawn.size(); ++i) {
+    if (correction_of(c, i) == 0.0) continue;
+    sections += (sections.empty() ? "" : ", ") + compensated_length_words(c, i, unit);
+  }
+  return compensation_ends_words(c, unit) + ": " + sections;
+}
+
 constexpr std::string_view kLeftOut =
     "the feed lines' bends and the steps between sections are not in the coupled-line response";
 
@@ -288,7 +326,7 @@ std::vector<std::string> comments_of(const CouplerToDraw& c, const CouplerArtwor
     pads += (pads.empty() ? "" : ", ") + std::to_string(p.number) + " " +
             std::string(role_name(p.role));
   }
-  return {
+  std::vector<std::string> comments{
       "ketrovane-calc: " + c.kind,
       "coupler: " + c.description,
       "pads numbered as the Touchstone file's ports: " + pads,
@@ -296,6 +334,8 @@ std::vector<std::string> comments_of(const CouplerToDraw& c, const CouplerArtwor
       "lead-out from the coupled section to each pad's centre at f0 = " + shortest(a.f0_mhz) +
           " MHz (de-embed it): " + lead_outs(a),
   };
+  if (a.plan.compensation) comments.push_back(compensation_words(*a.plan.compensation, a.unit));
+  return comments;
 }
 
 // The picture's title, short enough to read: what the coupler is, what
@@ -307,19 +347,31 @@ std::vector<std::string> picture_comments(const CouplerArtwork& a) {
     std::string& line = ends.at(source_end ? 0 : 1);
     line += (line.empty() ? "" : "; ") + lead_out_words(p, a.unit);
   }
-  return {a.comments.front(),
-          "not in the coupled-line response: the bends, the steps between sections, and the "
-          "lead-outs to the pads' centres at f0 = " +
-              shortest(a.f0_mhz) + " MHz:",
-          ends[0], ends[1]};
+  std::vector<std::string> lines{
+      a.comments.front(),
+      "not in the coupled-line response: the bends, the steps between sections, and the "
+      "lead-outs to the pads' centres at f0 = " +
+          shortest(a.f0_mhz) + " MHz:",
+      ends[0], ends[1]};
+  // The sections' lengths are in the key.
+  if (a.plan.compensation) lines.push_back(compensation_ends_words(*a.plan.compensation, a.unit));
+  return lines;
 }
 
-// "W1 = 24.8 mil": each dimension's length between its points.
-std::map<std::string, std::string> labels_of(const layout::Artwork& art, LengthUnit unit) {
+// "W1 = 24.8 mil": each dimension's length between its points; a section
+// the compensation shortened with its length as designed and what it lost.
+std::map<std::string, std::string> labels_of(const layout::Artwork& art,
+                                             const std::optional<Compensation>& compensation,
+                                             LengthUnit unit) {
   std::map<std::string, std::string> labels;
   for (const layout::Dimension& d : art.dimensions) {
     const double length = std::hypot(d.to.x - d.from.x, d.to.y - d.from.y);
     labels[d.label] = d.label + " = " + length_words(length, unit);
+  }
+  if (!compensation) return labels;
+  for (std::size_t i = 0; i < compensation->drawn.size(); ++i) {
+    if (correction_of(*compensation, i) == 0.0) continue;
+    labels["L" + std::to_string(i + 1)] = compensated_length_words(*compensation, i, unit);
   }
   return labels;
 }
@@ -394,12 +446,31 @@ constexpr std::array<Column, 6> kLayoutColumns = {
     in_degrees("lead_out_deg", "Lead-out at f0", 2),
 };
 
+// With --compensate: the coupled length the legs at the port's end add,
+// which the end section there lost.
+constexpr std::array<Column, 7> kCompensatedLayoutColumns = {
+    kLayoutColumns[0],
+    kLayoutColumns[1],
+    kLayoutColumns[2],
+    kLayoutColumns[3],
+    kLayoutColumns[4],
+    kLayoutColumns[5],
+    in_length_unit("junction_length", "Junction length", 5),
+};
+
+std::span<const Column> columns_of_layout(bool compensated) {
+  if (compensated) return kCompensatedLayoutColumns;
+  return kLayoutColumns;
+}
+
 class LayoutRows final : public RowSource {
  public:
   explicit LayoutRows(std::shared_ptr<const CouplerArtwork> artwork)
       : artwork_(std::move(artwork)) {}
 
-  [[nodiscard]] std::span<const Column> columns() const override { return kLayoutColumns; }
+  [[nodiscard]] std::span<const Column> columns() const override {
+    return columns_of_layout(artwork_->plan.compensation.has_value());
+  }
   [[nodiscard]] std::int64_t rows() const override {
     return static_cast<std::int64_t>(artwork_->ports.size());
   }
@@ -411,13 +482,75 @@ class LayoutRows final : public RowSource {
     cells[3] = number_cell(static_cast<float>(p.feed_zo));
     cells[4] = number_cell(static_cast<float>(p.lead_out));
     cells[5] = number_cell(static_cast<float>(p.lead_out_deg));
+    if (const std::optional<Compensation>& c = artwork_->plan.compensation) {
+      const bool source_end = p.role == PortRole::input || p.role == PortRole::coupled;
+      cells[6] = number_cell(static_cast<float>(*c->ends.at(source_end ? 0 : 1).length));
+    }
   }
 
  private:
   std::shared_ptr<const CouplerArtwork> artwork_;
 };
 
+// ---- the rows that print a length, with --compensate ----
+
+constexpr Column kCompensationColumn = in_length_unit("compensation", "Compensation", 5);
+
+// Another command's rows with what the compensation took off beside their
+// length column: per row, or one value for every row.
+class CompensatedRows final : public RowSource {
+ public:
+  CompensatedRows(std::unique_ptr<RowSource> rows, std::size_t after, std::vector<double> taken_off)
+      : rows_(std::move(rows)), at_(after + 1), taken_off_(std::move(taken_off)) {
+    const std::span<const Column> inner = rows_->columns();
+    columns_.assign(inner.begin(), inner.end());
+    columns_.insert(columns_.begin() + static_cast<std::ptrdiff_t>(at_), kCompensationColumn);
+  }
+
+  [[nodiscard]] std::span<const Column> columns() const override { return columns_; }
+  [[nodiscard]] std::int64_t rows() const override { return rows_->rows(); }
+  [[nodiscard]] std::int64_t rows_per_block() const override { return rows_->rows_per_block(); }
+  void fill(std::int64_t index, std::span<Cell> cells, RowTally& tally) const override {
+    std::vector<Cell> inner(columns_.size() - 1);
+    rows_->fill(index, inner, tally);
+    std::ranges::copy(std::span(inner).first(at_), cells.begin());
+    const std::size_t row = taken_off_.size() == 1 ? 0 : static_cast<std::size_t>(index);
+    cells[at_] = number_cell(static_cast<float>(taken_off_.at(row)));
+    std::ranges::copy(std::span(inner).subspan(at_),
+                      cells.begin() + static_cast<std::ptrdiff_t>(at_ + 1));
+  }
+
+ private:
+  std::unique_ptr<RowSource> rows_;
+  std::size_t at_;
+  std::vector<double> taken_off_;
+  std::vector<Column> columns_;
+};
+
+// Per section for a table of the sections, else all of it on every row.
+std::vector<double> taken_off(const Compensation& c, const Request& request) {
+  std::vector<double> each;
+  for (std::size_t i = 0; i < c.drawn.size(); ++i) each.push_back(correction_of(c, i));
+  const auto* multisection = std::get_if<MultisectionRequest>(&request);
+  if (multisection != nullptr && !multisection->response_table) return each;
+  double total = 0.0;
+  for (const double t : each) total += t;
+  return {total};
+}
+
 }  // namespace
+
+std::unique_ptr<RowSource> with_compensation(std::unique_ptr<RowSource> rows,
+                                             const CouplerArtwork& artwork,
+                                             const Request& request) {
+  if (!artwork.plan.compensation) return rows;
+  const std::span<const Column> columns = rows->columns();
+  const auto length = std::ranges::find(columns, std::string_view("length"), &Column::stem);
+  if (length == columns.end()) return rows;
+  const auto after = static_cast<std::size_t>(length - columns.begin());
+  std::vector<double> values = taken_off(*artwork.plan.compensation, request);
+  return std::make_unique<CompensatedRows>(std::move(rows), after, std::move(values));
+}
 
 std::string_view role_name(PortRole role) {
   switch (role) {
@@ -452,7 +585,7 @@ std::shared_ptr<const CouplerArtwork> coupler_artwork(const Request& request, Op
   a->unit = unit;
   a->ports = ports_of(*a);
   a->comments = comments_of(c, *a);
-  a->labels = labels_of(a->artwork, unit);
+  a->labels = labels_of(a->artwork, a->plan.compensation, unit);
   a->fullwave = fullwave_model(c, *a);
   return a;
 }
@@ -555,6 +688,11 @@ std::string artwork_picture(const CouplerArtwork& a, const std::string& terminal
                                 image_path);
 }
 
+std::optional<std::string> compensation_note(const CouplerArtwork& a) {
+  if (!a.plan.compensation) return std::nullopt;
+  return "note: " + compensation_words(*a.plan.compensation, a.unit);
+}
+
 std::string lead_out_note(const CouplerArtwork& a) {
   return "note: the artwork's feed lines run from the coupled section to each pad's centre, "
          "at f0 = " +
@@ -577,8 +715,8 @@ LayoutRequest read_fullwave(OptionValues& values) {
   return read_layout(values);
 }
 
-std::span<const Column> layout_columns(const ColumnChoice& /*choice*/) {
-  return kLayoutColumns;
+std::span<const Column> layout_columns(const ColumnChoice& choice) {
+  return columns_of_layout(choice.compensated);
 }
 
 std::unique_ptr<RowSource> layout_rows(const Request& request) {

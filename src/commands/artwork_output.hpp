@@ -9,6 +9,7 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -103,6 +104,17 @@ std::string artwork_picture(const CouplerArtwork& artwork, const std::string& te
 // The note after the files are written: each pad's lead-out, in length and
 // in degrees at f0.
 std::string lead_out_note(const CouplerArtwork& artwork);
+
+// With --compensate, the note naming each shortened section's length as
+// designed and what it lost, and the legs' coupled length at each end.
+std::optional<std::string> compensation_note(const CouplerArtwork& artwork);
+
+// The rows of synthesise, response or multisection with --compensate: a
+// "compensation" column after their length, what the compensation took off
+// the section of the row (a table of the sections) or the whole coupler
+// (a row of it); the rows as they were without compensation or a length.
+std::unique_ptr<RowSource> with_compensation(std::unique_ptr<RowSource> rows,
+                                             const CouplerArtwork& artwork, const Request& request);
 
 // The layout command: its request and its ports' rows.
 LayoutRequest read_layout(OptionValues& values);

@@ -803,6 +803,16 @@ std::vector<OptionSpec> other_options() {
        .fallback = "0",
        .help = "threads of the full-wave run; 0 for openEMS's own choice",
        .optional = C::response},
+      {.id = Opt::compensate,
+       .name = "compensate",
+       .kind = K::choice,
+       .choices = "off|on",
+       .fallback = "off",
+       .help = "on: shorten the end sections by the coupled length the diverging feed lines add "
+               "(field solution along the legs), so that the coupler as laid out couples most at "
+               "f0",
+       .optional = kArtworkCommands,
+       .reach = Reach::artwork},
       {.id = Opt::ref,
        .name = "ref",
        .kind = K::quantity,

@@ -118,6 +118,7 @@ enum class Opt : std::uint8_t {
   run,
   mesh,
   threads,
+  compensate,
   ref,
   plot,
   table,

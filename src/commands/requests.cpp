@@ -411,6 +411,7 @@ ColumnChoice column_choice(Command command, OptionValues& v) {
   } else if (command == Command::response) {
     c.from_dimensions = true;
   }
+  if (option(Opt::compensate).taken_by(command)) c.compensated = v.choice(Opt::compensate) == "on";
   return c;
 }
 

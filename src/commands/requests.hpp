@@ -165,6 +165,7 @@ struct ColumnChoice {
   bool with_length = false;
   Arrangement arrangement = Arrangement::edge;
   bool from_dimensions = false;  // a response of a coupler given by its dimensions
+  bool compensated = false;      // the artwork's sections shortened (--compensate)
 };
 ColumnChoice column_choice(Command command, OptionValues& values);
 

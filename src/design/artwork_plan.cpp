@@ -147,6 +147,37 @@ std::array<PlannedFeed, layout::kPortCount> feeds_by_role(const ArtworkDesign& d
   return f;
 }
 
+const char* end_name(std::size_t end) {
+  return end == 0 ? "at the input end" : "at the through end";
+}
+
+// The end sections shortened by their legs' coupled length; none, and
+// why, when a length has no field solution or an end section none left.
+std::optional<Compensation> compensate(const ArtworkDesign& design, const layout::ArtworkInputs& in,
+                                       std::string* why) {
+  Compensation c;
+  for (std::size_t end = 0; end < 2; ++end) {
+    const PlannedSection& s = end == 0 ? design.sections.front() : design.sections.back();
+    const double feed = end == 0 ? design.source_feed.width : design.load_feed.width;
+    c.ends.at(end) = junction_length({s.pair, feed, in.lead_spacing.at(end), design.bend});
+    if (!c.ends.at(end).length) {
+      *why = std::string(end_name(end)) + ": " + c.ends.at(end).message;
+      return std::nullopt;
+    }
+  }
+  for (const PlannedSection& s : design.sections) c.designed.push_back(s.length);
+  c.drawn = c.designed;
+  c.drawn.front() -= *c.ends[0].length;
+  c.drawn.back() -= *c.ends[1].length;
+  for (std::size_t i = 0; i < c.drawn.size(); ++i) {
+    if (!(c.drawn[i] > 0)) {
+      *why = "section " + std::to_string(i + 1) + " is shorter than the coupled length of its legs";
+      return std::nullopt;
+    }
+  }
+  return c;
+}
+
 }  // namespace
 
 PlannedArtwork plan_artwork(const ArtworkDesign& design) {
@@ -164,10 +195,17 @@ PlannedArtwork plan_artwork(const ArtworkDesign& design) {
     const LeadSpacing s =
         lead_spacing({ends.at(end).first->pair, ends.at(end).second, design.isolation_db});
     if (!s.spacing) {
-      return {std::nullopt,
-              std::string(end == 0 ? "at the input end" : "at the through end") + ": " + s.message};
+      return {std::nullopt, std::string(end_name(end)) + ": " + s.message};
     }
     in.lead_spacing.at(end) = *s.spacing;
+  }
+  if (design.compensate) {
+    std::string why;
+    plan.compensation = compensate(design, in, &why);
+    if (!plan.compensation) return {std::nullopt, why, true};
+    for (std::size_t i = 0; i < in.sections.size(); ++i) {
+      in.sections[i].length = plan.compensation->drawn[i];
+    }
   }
   in.lead_length = design.lead_length;
   in.bend = design.bend;

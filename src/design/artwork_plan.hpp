@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "design/junction_length.hpp"
 #include "design/strip_pair.hpp"
 #include "layout/artwork.hpp"
 
@@ -67,22 +68,37 @@ struct ArtworkDesign {
   layout::Bend bend = layout::Bend::mitre;
   float isolation_db = 40.0F;
   PortNumbering numbering = PortNumbering::isolated_third;
+  // Shorten the end sections by the coupled length their legs add.
+  bool compensate = false;
+};
+
+// What the compensation took off: the coupled length the legs add at each
+// end (-x, +x), and each section's length as designed and as drawn.
+struct Compensation {
+  std::array<JunctionLength, 2> ends;
+  std::vector<double> designed;  // from the source end
+  std::vector<double> drawn;
 };
 
 struct ArtworkPlan {
   layout::ArtworkInputs inputs;
   std::array<PlannedFeed, layout::kPortCount> feeds{};  // by PortRole
+  std::optional<Compensation> compensation;             // with ArtworkDesign::compensate
 };
 
 struct PlannedArtwork {
   std::optional<ArtworkPlan> plan;  // none when a lead spacing has no field solution
   std::string message;              // why not
+  bool by_compensation = false;     // the compensation failed, not the spacing
 };
 
 // The artwork's inputs: the sections, each port's feed line (Rs at the
 // input and coupled ports, Rl at the through and isolated ones), the lead
 // spacing at each end from the lines' width there, the pads numbered as
-// the Touchstone file's ports.
+// the Touchstone file's ports.  With compensate, the first section is
+// shortened by the coupled length of the legs at the -x end and the last by
+// that at the +x end (a single section by both); an end section that
+// would be left no length fails the plan.
 PlannedArtwork plan_artwork(const ArtworkDesign& design);
 
 // The pad number of each PortRole.

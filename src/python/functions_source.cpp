@@ -66,7 +66,11 @@ const std::vector<FunctionSpec>& functions() {
                "has NaN width and spacing and names the reason in its status."},
       {.name = "response",
        .command = Command::response,
-       .call = "_table(\"response\", {names}, {values}, units, progress)",
+       .call = "_table(\"response\", {names}, {values}, units, progress, fullwave)",
+       .extra = "fullwave=None",
+       .extra_help = "fullwave: with run=True, a directory to write the coupler's full-wave "
+                     "model into and run it there (a coupler given by its dimensions), None "
+                     "(default) for none",
        .note = "The coupler is given by zo and coupling (lossless), or by its dimensions b, t, "
                "w, s with rho, roughness and tand; er in both forms; given by its dimensions, "
                "its rows add each mode's conductor and dielectric loss per length "

@@ -948,6 +948,29 @@ py::list pads_of(const commands::CouplerArtwork& a, commands::LengthUnit unit) {
   return pads;
 }
 
+// With compensate="on": the coupled length of the legs at each end (-x,
+// +x) and its quadrature error, each section's length as designed, as
+// drawn and what was taken off, in the call's length unit; else None.
+py::object compensation_of(const commands::CouplerArtwork& a, commands::LengthUnit unit) {
+  if (!a.plan.compensation) return py::none();
+  const auto& c = *a.plan.compensation;
+  const auto in_unit = [&](const std::vector<double>& lengths) {
+    py::list out;
+    for (const double l : lengths) out.append(l * unit.per_inch);
+    return out;
+  };
+  std::vector<double> taken_off;
+  for (std::size_t i = 0; i < c.drawn.size(); ++i) taken_off.push_back(c.designed[i] - c.drawn[i]);
+  py::dict d;
+  d["junction_length"] =
+      py::make_tuple(*c.ends[0].length * unit.per_inch, *c.ends[1].length * unit.per_inch);
+  d["error"] = py::make_tuple(c.ends[0].error * unit.per_inch, c.ends[1].error * unit.per_inch);
+  d["designed"] = in_unit(c.designed);
+  d["drawn"] = in_unit(c.drawn);
+  d["compensation"] = in_unit(taken_off);
+  return d;
+}
+
 // The files of `file` by its extension: (path, text, None), or for a
 // picture (path, None, the gnuplot script that draws it).
 py::list files_of(const commands::CouplerArtwork& a, const std::string& file) {
@@ -975,7 +998,8 @@ py::list fullwave_files_of(const commands::CouplerArtwork& a, const std::string&
 
 // The ports' table as table() gives its rows, the outlines, the pads, the
 // files of `file` (None: none), those of the full-wave model in
-// `fullwave` (None: none) and the notes on the lead-outs and the model.
+// `fullwave` (None: none), the notes on the lead-outs and the model, and
+// what the compensation took off (None without it).
 py::tuple layout(const py::tuple& names, const py::tuple& values, const std::string& length_unit,
                  const std::string& frequency_unit, const py::object& file,
                  const py::object& fullwave) {
@@ -1005,7 +1029,8 @@ py::tuple layout(const py::tuple& names, const py::tuple& values, const std::str
   }
   return py::make_tuple(arrays.result(py::none(), py::none(), py::none(), py::none()),
                         outlines_of(*artwork, unit), pads_of(*artwork, unit),
-                        path ? py::object(files_of(*artwork, *path)) : py::none(), model, note);
+                        path ? py::object(files_of(*artwork, *path)) : py::none(), model, note,
+                        compensation_of(*artwork, unit));
 }
 
 }  // namespace

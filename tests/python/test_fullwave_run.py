@@ -69,7 +69,6 @@ class FullwaveRun(unittest.TestCase):
             self.assertEqual(laid["mesh_change"][name], 0.0, msg=name)
         self.assertAlmostEqual(laid["ideal"]["coupling_at_f0"], r.summary["coupling_at_f0_db"],
                                places=5)
-        self.assertAlmostEqual(laid["laid_out"]["coupling_peak_f"], 2000.0, delta=0.1)
         np.testing.assert_allclose(laid["s"], laid["s_ideal"], atol=1e-6)
 
     def test_not_settled_raises(self):
@@ -89,7 +88,8 @@ class FullwaveRun(unittest.TestCase):
                          "open(os.path.join(out, 'partial.h5'), 'w').close()\n"
                          "print('stage: excitation 1 of 4', flush=True)\n"
                          "time.sleep(60)\n")
-        call = ("import signal, ketrovane\n"
+        call = ("import signal, warnings, ketrovane\n"
+                "warnings.simplefilter('ignore')\n"
                 "signal.signal(signal.SIGINT, signal.default_int_handler)\n"
                 "try:\n"
                 f"    ketrovane.response(**{COUPLER!r}, f=[1900.0, 2000.0], fullwave={folder.name!r},"

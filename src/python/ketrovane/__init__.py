@@ -500,8 +500,12 @@ def _model_run_asked(names, values):
     return values, isinstance(run, str) and run.strip(_PADDING) == "on"
 
 
-def _table(command, names, values, units, progress):
+def _table(command, names, values, units, progress, fullwave=None):
     values, runs_model = _model_run_asked(names, values)
+    if runs_model and fullwave is None:
+        raise ValueError("run=: expected fullwave=DIR, the directory of the model to run")
+    if fullwave is not None and not isinstance(fullwave, (str, _os.PathLike)):
+        raise TypeError(f"fullwave=: expected a directory's name, got {fullwave!r}")
     given = values
     values, shape, length_unit, frequency_unit = _prepared(names, values, units)
     # A call with scalars and progress left alone reports to nothing (its
@@ -522,7 +526,9 @@ def _table(command, names, values, units, progress):
     result = Result(command, shape, *table)
     result.summary = summary
     if runs_model:
-        result.laid_out = _core.fullwave(names, values, length_unit, frequency_unit, shape)
+        result.laid_out = _core.fullwave(names + ("fullwave",),
+                                         values + (_os.fspath(fullwave),),
+                                         length_unit, frequency_unit, shape)
     _echo_inputs(result, names, given, length_unit, frequency_unit)
     return result
 
@@ -1204,7 +1210,12 @@ class Layout(Result):
     centred on the origin, the input port at -x, +y; ``pads`` lists each
     pad as a dict (number, role, layer, centre, size); ``ports`` the rows
     as dicts; ``note`` the lead-outs of the feed lines, which the coupled-
-    line response leaves out; ``files`` the files written (with file=)."""
+    line response leaves out; ``files`` the files written (with file=);
+    ``compensation`` (with compensate=True, else None) a dict of the
+    coupled length the diverging feed lines add at each end,
+    ``junction_length`` (-x, +x) and its quadrature ``error``, and each
+    section's length ``designed``, ``drawn`` and the ``compensation`` taken
+    off it, in the call's length unit."""
 
 
 def _write_whole(path, text):
@@ -1250,8 +1261,17 @@ def _changed_by_hand(path):
         return False
 
 
+def _switches(names, values):
+    """True and False of an off|on option as "on" and "off" (compensate=True)."""
+    return tuple(("on" if value else "off")
+                 if isinstance(value, (bool, _np.bool_)) and
+                 _OPTION_NAMED.get(name, {}).get("choices") == "off|on" else value
+                 for name, value in zip(names, values))
+
+
 def _layout(names, values, units, file, fullwave=None):
-    prepared, shape, length_unit, frequency_unit = _prepared(names, values, units)
+    prepared, shape, length_unit, frequency_unit = _prepared(names, _switches(names, values),
+                                                             units)
     if shape:
         raise ValueError("layout draws one coupler: every argument is a single value")
     if file is not None and not isinstance(file, (str, _os.PathLike)):
@@ -1260,7 +1280,7 @@ def _layout(names, values, units, file, fullwave=None):
         raise TypeError(f"fullwave=: expected a directory's name, got {fullwave!r}")
     if fullwave is not None and _os.path.exists(fullwave) and not _os.path.isdir(fullwave):
         raise ValueError(f"fullwave=: {_os.fspath(fullwave)!r} is a file; give a directory")
-    table, outlines, pads, files, model, note = _core.layout(
+    table, outlines, pads, files, model, note, compensation = _core.layout(
         names, prepared, length_unit, frequency_unit,
         None if file is None else _os.fspath(file),
         None if fullwave is None else _os.fspath(fullwave))
@@ -1272,6 +1292,7 @@ def _layout(names, values, units, file, fullwave=None):
     result.pads = pads
     result.ports = [row._asdict() for row in result]
     result.note = note
+    result.compensation = compensation
     result.files = []
     for path, text, script in files or ():
         if script is None and path.endswith(".py") and _changed_by_hand(path):

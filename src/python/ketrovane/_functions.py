@@ -166,7 +166,8 @@ _RESPONSE = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry"
 def response(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w=None, s=None,
              geometry="edge", h=None, sv=None, wo="0in", zo=None, coupling=None, rho=None,
              roughness=None, tand=None, length=None, f0=None, rs=50.0, rl=50.0, flatness=0.5,
-             solver="model", run="off", mesh="coarse", threads=0, units=None, progress=None):
+             solver="model", run="off", mesh="coarse", threads=0, units=None, progress=None,
+             fullwave=None):
     """Four-port response of the coupler over frequency, and its Touchstone file.
 
     Lengths are in the length unit of units (inches by default) and frequencies in its frequency
@@ -244,6 +245,8 @@ def response(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w
     progress: True draws a bar on the error stream (tqdm), a callable is called with (rows_done,
         rows_total) after each block of rows, False shows nothing; None (default) draws the bar
         once the call has run 2 s, if the error stream is a terminal or the call runs in IPython
+    fullwave: with run=True, a directory to write the coupler's full-wave model into and run it
+        there (a coupler given by its dimensions), None (default) for none
 
     Columns: f_mhz, s11_db, s11_deg, s21_db, s21_deg, s31_db, s31_deg, s41_db, s41_deg, vswr,
     phase_difference_deg, phase_error_deg, amplitude_balance_db, loss_dissipated_db,
@@ -260,7 +263,7 @@ def response(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w
     arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, zo, coupling, rho,
                  roughness, tand, f, length, f0, rs, rl, flatness, solver, run, mesh, threads)
     values = _given(response, _RESPONSE, arguments)
-    return _table("response", _RESPONSE, values, units, progress)
+    return _table("response", _RESPONSE, values, units, progress, fullwave)
 
 
 _SENSITIVITY = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv",
@@ -677,13 +680,13 @@ def line(b, t, er, w=None, zo=None, *, layers=None, strips_on=None, h=None, rho=
 
 _LAYOUT = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
            "min-gap", "min-width", "length", "f0", "rs", "rl", "solver", "port-order", "bend",
-           "lead-isolation", "lead-length", "copper-layers")
+           "lead-isolation", "lead-length", "copper-layers", "compensate")
 
 
 def layout(b, t, er, w, s=None, length=None, f0=None, *, layers=None, strips_on=None, core=None,
            geometry="edge", h=None, sv=None, wo="0in", min_gap=None, min_width=None, rs=50.0,
            rl=50.0, solver="model", port_order="isolated-third", bend="mitre", lead_isolation=40.0,
-           lead_length="0.1in", copper_layers=None, units=None, progress=None,
+           lead_length="0.1in", copper_layers=None, compensate="off", units=None, progress=None,
            file=None, fullwave=None):
     """Copper artwork of one coupler given by its dimensions: its sections, a feed line at each
     port and a pad numbered as the Touchstone file's port.
@@ -749,6 +752,9 @@ def layout(b, t, er, w, s=None, length=None, f0=None, *, layers=None, strips_on=
         up to 1000 in; default "0.1in"
     copper_layers: the artwork's copper layers as KiCad names them: one side by side; two one above
         the other, the upper first (F.Cu,B.Cu when not given): a text
+    compensate: on: shorten the end sections by the coupled length the diverging feed lines add
+        (field solution along the legs), so that the coupler as laid out couples most at f0: one of
+        "off", "on"; default "off"
     units: the call's units: a length unit (in, mil, mm, um), a frequency unit (Hz, kHz, MHz, GHz)
         or one of each, in any letter case; default inches and MHz
     progress: True draws a bar on the error stream (tqdm), a callable is called with (rows_done,
@@ -769,7 +775,7 @@ def layout(b, t, er, w, s=None, length=None, f0=None, *, layers=None, strips_on=
     """
     arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, min_gap, min_width,
                  length, f0, rs, rl, solver, port_order, bend, lead_isolation, lead_length,
-                 copper_layers)
+                 copper_layers, compensate)
     values = _given(layout, _LAYOUT, arguments)
     return _layout(_LAYOUT, values, units, file, fullwave)
 
