@@ -173,7 +173,7 @@ void mesh_constants(std::ostringstream& out, const ArtworkInputs& inputs,
   out << "SLANT_CELL = " << mm(kSlantCellOfFeed * narrowest_feed(inputs))
       << "  # the cells over the bends and diagonal runs: a third of the narrowest feed\n";
   out << "MERGE_DISTANCE = 0.001  # mesh lines closer than this are one\n";
-  out << "CELLS_PER_WAVELENGTH = {\"coarse\": 20, \"fine\": 30}  # the largest cell: the "
+  out << "CELLS_PER_WAVELENGTH = {\"coarse\": 20, \"fine\": 40}  # the largest cell: the "
          "wavelength in the highest Er at F_HIGH_HZ over this\n";
   out << "GROWTH = 1.3  # the most a cell grows over its neighbour between fixed lines\n";
   out << "END_CRITERIA = 1e-4  # a run ends when its energy is 40 dB below its peak\n";
@@ -270,10 +270,10 @@ def slanted_spans(axis):
     return joined
 
 
-def graded(fixed, largest, spans=(), merge=MERGE_DISTANCE):
+def graded(fixed, largest, spans=(), merge=MERGE_DISTANCE, slant=SLANT_CELL):
     """Mesh lines through the fixed ones (those closer than `merge` taken as one, at their
     mean), the cells between two of them growing by GROWTH from the cells beside them, up
-    to `largest`, or to SLANT_CELL between two that a span overlaps."""
+    to `largest`, or to `slant` between two that a span overlaps."""
     clusters = []
     for v in sorted(fixed):
         if clusters and v - clusters[-1][-1] <= merge:
@@ -285,7 +285,7 @@ def graded(fixed, largest, spans=(), merge=MERGE_DISTANCE):
 
     def limit(lo, hi):
         over = any(lo < b and a < hi for a, b in spans)
-        return min(SLANT_CELL, largest) if over else largest
+        return min(slant, largest) if over else largest
 
     # Each interval filled from the cells at the ends of its neighbours, those
     # taken from the previous pass (at first the neighbours' whole gaps).
@@ -341,7 +341,10 @@ def filled(a, b, left, right, largest):
 def mesh_lines(mesh):
     """The mesh: x, y, z lines in mm."""
     largest = largest_cell(mesh)
-    edge = min(EDGE_CELL * CELLS_PER_WAVELENGTH["coarse"] / CELLS_PER_WAVELENGTH[mesh], largest)
+    # The fine mesh's cells at the edges and over the bends shrink as its largest does.
+    finer = CELLS_PER_WAVELENGTH["coarse"] / CELLS_PER_WAVELENGTH[mesh]
+    edge = min(EDGE_CELL * finer, largest)
+    slant = SLANT_CELL * finer
     x0, x1, y0, y1 = domain()
     # Along y the thirds rule at each strip edge: a line a third of a cell inside the
     # copper, one two thirds outside.
@@ -362,8 +365,8 @@ def mesh_lines(mesh):
     for bottom, thickness in COPPER:
         zs.update((bottom, bottom + thickness))
     # Thirds-rule lines of two edges that nearly meet are one line between them.
-    return (graded(xs, largest, slanted_spans(0)),
-            graded(ys, largest, slanted_spans(1), max(MERGE_DISTANCE, edge / 4.0)),
+    return (graded(xs, largest, slanted_spans(0), slant=slant),
+            graded(ys, largest, slanted_spans(1), max(MERGE_DISTANCE, edge / 4.0), slant),
             graded(zs, largest))
 
 

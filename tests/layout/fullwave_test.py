@@ -171,7 +171,7 @@ class TheModelHoldsTheArtwork(unittest.TestCase):
                 largest = model.largest_cell(mesh)
                 wavelength = 299792458e3 / model.F_HIGH_HZ / math.sqrt(
                     max(layer[1] for layer in model.LAYERS))
-                self.assertTrue(near(largest, wavelength / {"coarse": 20, "fine": 30}[mesh],
+                self.assertTrue(near(largest, wavelength / {"coarse": 20, "fine": 40}[mesh],
                                      1e-9), case["name"])
                 for lines in (xs, ys, zs):
                     cells = [b - a for a, b in zip(lines, lines[1:])]
@@ -179,7 +179,7 @@ class TheModelHoldsTheArtwork(unittest.TestCase):
                     self.assertGreater(min(cells), 0.0, (case["name"], mesh))
                     growth = max(max(a / b, b / a) for a, b in zip(cells, cells[1:]))
                     self.assertLessEqual(growth, 2.0 + 1e-6, (case["name"], mesh))
-                edge = min(model.EDGE_CELL * 20 / {"coarse": 20, "fine": 30}[mesh], largest)
+                edge = min(model.EDGE_CELL * 20 / {"coarse": 20, "fine": 40}[mesh], largest)
                 # The thirds rule: a line a third of a cell inside the copper, one two
                 # thirds outside (two edges' lines that nearly meet are one, between them).
                 for y, side in model.strip_edges():
