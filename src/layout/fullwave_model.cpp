@@ -438,7 +438,9 @@ def add_port(csx, index, port, xs, ys, zs, excite, mesh):
     bottom, thickness = COPPER[layer]
     top = bottom + thickness
     height = total_height()
-    end = port_line_end(port)
+    # On the mesh line itself: a plane a rounding error off it holds no cell, and openEMS
+    # would leave the port without its source and its load.
+    end = nearest(np.asarray(xs), port_line_end(port))
     y0, y1 = y - 0.5 * width, y + 0.5 * width
     name = "port%d" % number
     for side, (za, zb) in (("below", (0.0, bottom)), ("above", (top, height))):

@@ -314,6 +314,25 @@ class TheScriptRunsUnchanged(unittest.TestCase):
                             (coupling, row["s41_db"]))
 
 
+    def test_the_compensation_moves_the_peak_toward_f0(self):
+        # Through the command line's run of the model: the fault is a
+        # compensation that lengthens the section, shortens the wrong one or
+        # is not in the model run, or a run that reads back another model.
+        peaks = {}
+        with tempfile.TemporaryDirectory() as directory:
+            for compensate in ("off", "on"):
+                done = run_calc(["response"] + README_BOARD + README_STRIPS +
+                                ["--lead-length", "0.05in", "--f", "1500:2500:10",
+                                 "--solver", "field", "--fullwave",
+                                 os.path.join(directory, compensate), "--compensate", compensate,
+                                 "--run", "on", "--threads", "2", "--format", "csv"])
+                self.assertEqual(done.returncode, 0, done.stderr[-2000:])
+                rows = {r[0]: r for r in (line.split(",") for line in done.stdout.splitlines())}
+                peaks[compensate] = float(rows["coupling_peak_f"][3])
+                ideal = float(rows["coupling_peak_f"][2])
+        self.assertLess(peaks["off"], peaks["on"], peaks)
+        self.assertLess(abs(peaks["on"] - ideal), abs(peaks["off"] - ideal), (peaks, ideal))
+
     def test_a_run_out_of_time_is_a_status_not_a_result(self):
         # The fault: a run that did not settle written as settled, or its
         # matrix left as though it were a result; a constant changed by hand
