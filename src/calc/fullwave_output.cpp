@@ -89,6 +89,11 @@ constexpr std::array<Column, 5> kSummaryColumns = {
     commands::unitless("laid_out", "Laid out", 3),
     commands::unitless("mesh_change", "Coarse to fine", 3)};
 
+// A figure, or nothing where there is none (a band edge past the sweep).
+commands::Cell figure_cell(float value) {
+  return std::isnan(value) ? commands::Cell{} : commands::number_cell(value);
+}
+
 void write_summary(const commands::LaidOutComparison& c, const FullwaveOutputs& o, Sink& sink) {
   const TableHeader header{"response", o.echo, kSummaryColumns, o.unit};
   const std::unique_ptr<RowWriter> writer = make_writer(o.format, header, sink);
@@ -96,8 +101,8 @@ void write_summary(const commands::LaidOutComparison& c, const FullwaveOutputs& 
     const std::array<commands::Cell, 5> row = {
         commands::text_cell(commands::kLaidOutFigures.at(i).name),
         commands::text_cell(commands::kLaidOutFigures.at(i).unit),
-        commands::number_cell(c.ideal.at(i)), commands::number_cell(c.laid_out.at(i)),
-        c.mesh_change ? commands::number_cell(c.mesh_change->at(i)) : commands::Cell{}};
+        figure_cell(c.ideal.at(i)), figure_cell(c.laid_out.at(i)),
+        c.mesh_change ? figure_cell(c.mesh_change->at(i)) : commands::Cell{}};
     writer->row(row);
   }
   writer->finish();

@@ -334,8 +334,10 @@ ModelResult run_model(const ModelRun& run, const Interpreter& interpreter,
 
 namespace {
 
+// None where the band reaches past the swept frequencies: the sweep's end
+// is not the band's edge.
 float edge_of(const std::optional<BandEdge>& e) {
-  return e ? e->f_mhz : std::nanf("");
+  return e && !e->beyond_sweep ? e->f_mhz : std::nanf("");
 }
 
 FigureValues figures_of(const BandSummary& b, const std::optional<CouplingPeak>& peak,
