@@ -138,6 +138,22 @@ TEST(Fullwave, TheIdealSectionAsMeasuredReadsAsTheIdealSection) {
   }
 }
 
+// Fails with the sweep's end given as the band's edge where the band
+// reaches past the swept frequencies.
+TEST(Fullwave, ABandPastTheSweepHasNoEdge) {
+  if (!has_openems()) GTEST_SKIP() << "python3-openems not installed";
+  const Model m("matrix()\nstatus('settled', -52.5)\n");
+  Args narrower = kCoupler;
+  narrower.back() = "1560:2500:10";  // the band's lower edge lies at 1547 MHz
+  const CalcOutcome o = run_calc(
+      m.tmp.path(),
+      with(narrower, {"--fullwave", "model", "--run", "on", "--mesh", "fine", "--format", "csv"}));
+  ASSERT_EQ(o.status, 0) << o.err;
+  const std::vector<std::string> rows = lines_of(o.out);
+  ASSERT_GE(rows.size(), 5U);
+  EXPECT_EQ(rows[4], "band_low,MHz,,,");
+}
+
 // Fails with a run that did not settle taken as a result, or its outputs
 // written.
 TEST(Fullwave, NotSettledIsAStatusAndWritesNothing) {
