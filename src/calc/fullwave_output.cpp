@@ -100,8 +100,8 @@ void write_summary(const commands::LaidOutComparison& c, const FullwaveOutputs& 
   for (std::size_t i = 0; i < commands::kLaidOutFigures.size(); ++i) {
     const std::array<commands::Cell, 5> row = {
         commands::text_cell(commands::kLaidOutFigures.at(i).name),
-        commands::text_cell(commands::kLaidOutFigures.at(i).unit),
-        figure_cell(c.ideal.at(i)), figure_cell(c.laid_out.at(i)),
+        commands::text_cell(commands::kLaidOutFigures.at(i).unit), figure_cell(c.ideal.at(i)),
+        figure_cell(c.laid_out.at(i)),
         c.mesh_change ? figure_cell(c.mesh_change->at(i)) : commands::Cell{}};
     writer->row(row);
   }
