@@ -403,7 +403,7 @@ const std::array<CommandSpec, kCommandCount> kCommands = {{
      "layout's.\nThe script builds the dielectric layers between the ground planes, the copper "
      "outlines at the copper's thickness, side walls 3 B from the copper and a port at each "
      "pad, meshes them (the thirds rule at each strip edge, the largest cell a twentieth, or a "
-     "thirtieth, of the shortest wavelength) and runs openEMS once per port: /usr/bin/python3 "
+     "fortieth, of the shortest wavelength) and runs openEMS once per port: /usr/bin/python3 "
      "DIR/coupler.py [--mesh coarse|fine] [--threads N] writes DIR/<mesh>/sparameters.csv, "
      "coupler.s4p and status.json.  --fullwave DIR on synthesise, response and multisection "
      "writes the same."},

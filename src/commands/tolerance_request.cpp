@@ -355,6 +355,18 @@ double read_etch(OptionValues& v, GivenTexts& given) {
   return etch;
 }
 
+// --etch, as a variation of its own, unless --vary varies the etch already.
+void add_etch(OptionValues& v, GivenTexts& given, std::vector<Variation>& variations) {
+  const double etch = read_etch(v, given);
+  if (etch <= 0.0) return;
+  if (std::ranges::any_of(variations,
+                          [](const Variation& x) { return x.quantity == Varied::etch; })) {
+    reject(option(Opt::etch), v.shown(Opt::etch),
+           {"the etch is varied by ", Opt::vary, " already"});
+  }
+  variations.push_back({Varied::etch, etch});
+}
+
 // A whole number of the option's range, written as digits or as a number
 // that is whole ("1e6").
 std::uint64_t read_whole(OptionValues& v, Opt id) {
@@ -770,14 +782,7 @@ ToleranceRequest read_multisection_tolerance(OptionValues& v) {
   d.variations = read_variations(v, *d.nominal.sections.front().coupler.dimensions, no_layers,
                                  d.spread, given);
   check_section_variations(d.variations, given);
-  if (const double etch = read_etch(v, given); etch > 0.0) {
-    if (std::ranges::any_of(d.variations,
-                            [](const Variation& x) { return x.quantity == Varied::etch; })) {
-      reject(option(Opt::etch), v.shown(Opt::etch),
-             {"the etch is varied by ", Opt::vary, " already"});
-    }
-    d.variations.push_back({Varied::etch, etch});
-  }
+  add_etch(v, given, d.variations);
   check_section_reaches(d, given);
   d.terminations = {v.number(Opt::rs), v.number(Opt::rl)};
   q.band_limits = read_band_limits(v);
@@ -807,14 +812,7 @@ ToleranceRequest read_tolerance(OptionValues& v) {
   d.spread = v.choice(Opt::dist) == "uniform" ? Spread::uniform : Spread::normal;
   GivenTexts given;
   d.variations = read_variations(v, d.nominal, d.layer_variations, d.spread, given);
-  if (const double etch = read_etch(v, given); etch > 0.0) {
-    if (std::ranges::any_of(d.variations,
-                            [](const Variation& x) { return x.quantity == Varied::etch; })) {
-      reject(option(Opt::etch), v.shown(Opt::etch),
-             {"the etch is varied by ", Opt::vary, " already"});
-    }
-    d.variations.push_back({Varied::etch, etch});
-  }
+  add_etch(v, given, d.variations);
   read_lots(v, d);
   read_correlations(v, d);
   check_reaches(d, given);
