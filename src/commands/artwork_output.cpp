@@ -103,7 +103,7 @@ struct CouplerToDraw {
   float f0_mhz;
   FabLimits limits;
   std::string kind;           // "single-section edge-coupled stripline directional coupler"
-  std::string description;    // "Zoe = ... ohm, ..."
+  std::string coupler_line;   // "Zoe = ... ohm, ..."
   float loss_tangent = 0.0F;  // of a single dielectric, where the command reads it
 };
 
@@ -328,7 +328,7 @@ std::vector<std::string> comments_of(const CouplerToDraw& c, const CouplerArtwor
   }
   std::vector<std::string> comments{
       "ketrovane-calc: " + c.kind,
-      "coupler: " + c.description,
+      "coupler: " + c.coupler_line,
       "pads numbered as the Touchstone file's ports: " + pads,
       std::string(kLeftOut),
       "lead-out from the coupled section to each pad's centre at f0 = " + shortest(a.f0_mhz) +
