@@ -222,7 +222,8 @@ int status_of(ModelOutcome outcome) {
 }  // namespace
 
 RunResult run_fullwave(commands::TextValues& values, const commands::ResponseRequest& request,
-                       const FullwaveOutputs& outputs, const commands::Interpreter& interpreter) {
+                       double drawn_inch, const FullwaveOutputs& outputs,
+                       const commands::Interpreter& interpreter) {
   const commands::ModelRequest m = commands::model_request(values);
   std::vector<std::string> notes;
   std::optional<MeasuredSweep> coarse;
@@ -236,7 +237,7 @@ RunResult run_fullwave(commands::TextValues& values, const commands::ResponseReq
     if (mesh == Mesh::coarse && m.meshes.size() > 1) coarse = last.sweep;
   }
   const commands::LaidOutComparison c = commands::compare_laid_out(
-      request, commands::listed(request.f), last.sweep, coarse ? &*coarse : nullptr);
+      request, commands::listed(request.f), drawn_inch, last.sweep, coarse ? &*coarse : nullptr);
 
   OutputSet set;
   write_touchstone(values, request, last.sweep, outputs, set);
@@ -247,6 +248,9 @@ RunResult run_fullwave(commands::TextValues& values, const commands::ResponseReq
   OutputFile& output = set.open("--output", output_path == nullptr ? "" : *output_path);
   write_summary(c, outputs, output.sink());
   set.commit();
+  if (std::string note = commands::peak_shift_note(c, request, outputs.unit); !note.empty()) {
+    notes.push_back(std::move(note));
+  }
   return {commands::kSuccess, "", 0, {}, notes};
 }
 

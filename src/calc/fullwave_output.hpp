@@ -21,9 +21,10 @@ struct FullwaveOutputs {
   std::string_view command_line;
 };
 
+// The model's section drawn `drawn_inch` long (after any compensation);
 // `interpreter` stands in for Debian's Python in tests.
 RunResult run_fullwave(commands::TextValues& values, const commands::ResponseRequest& request,
-                       const FullwaveOutputs& outputs,
+                       double drawn_inch, const FullwaveOutputs& outputs,
                        const commands::Interpreter& interpreter = {
                            .path = "/usr/bin/python3", .has_openems = commands::imports_openems});
 

@@ -406,7 +406,10 @@ std::optional<RunResult> Run::run_model_asked(const commands::Request& request) 
     kept_script_ = write_fullwave(*artwork_, *directory, model);
     model.commit();
   }
-  RunResult result = run_fullwave(values_, *response, {format_, unit_, &echo_, command_line_});
+  const double drawn = artwork_ ? commands::drawn_section_inch(*artwork_, response->length_inch)
+                                : response->length_inch;
+  RunResult result =
+      run_fullwave(values_, *response, drawn, {format_, unit_, &echo_, command_line_});
   if (result.error.empty()) with_bare_numbers_note(result);
   if (kept_script_) {
     result.notes.insert(result.notes.begin(),

@@ -693,6 +693,11 @@ std::optional<std::string> compensation_note(const CouplerArtwork& a) {
   return "note: " + compensation_words(*a.plan.compensation, a.unit);
 }
 
+double drawn_section_inch(const CouplerArtwork& artwork, double designed) {
+  const std::optional<Compensation>& c = artwork.plan.compensation;
+  return c && !c->drawn.empty() ? c->drawn.front() : designed;
+}
+
 std::string lead_out_note(const CouplerArtwork& a) {
   return "note: the artwork's feed lines run from the coupled section to each pad's centre, "
          "at f0 = " +

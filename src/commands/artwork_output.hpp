@@ -105,6 +105,10 @@ std::string artwork_picture(const CouplerArtwork& artwork, const std::string& te
 // in degrees at f0.
 std::string lead_out_note(const CouplerArtwork& artwork);
 
+// The coupled section as drawn: `designed` less what --compensate took off
+// (a single section's length).
+double drawn_section_inch(const CouplerArtwork& artwork, double designed);
+
 // With --compensate, the note naming each shortened section's length as
 // designed and what it lost, and the legs' coupled length at each end.
 std::optional<std::string> compensation_note(const CouplerArtwork& artwork);

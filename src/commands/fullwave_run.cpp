@@ -341,10 +341,11 @@ float edge_of(const std::optional<BandEdge>& e) {
 }
 
 FigureValues figures_of(const BandSummary& b, const std::optional<CouplingPeak>& peak,
-                        const MatrixChecks& checks) {
+                        float added_deg, const MatrixChecks& checks) {
   return {b.coupling_at_f0_db,
           peak ? peak->f_mhz : std::nanf(""),
           peak ? peak->coupling_db : std::nanf(""),
+          added_deg,
           edge_of(b.low),
           edge_of(b.high),
           b.worst_directivity_db,
@@ -357,12 +358,32 @@ FigureValues figures_of(const BandSummary& b, const std::optional<CouplingPeak>&
           static_cast<float>(checks.column_power)};
 }
 
-FigureValues summarised(const MeasuredSweep& sweep, const ResponseRequest& q,
-                        std::span<const float> f_mhz) {
+std::optional<PeakShift> peak_shift(const ResponseRequest& q, double drawn_inch,
+                                    const std::optional<CouplingPeak>& ideal,
+                                    const std::optional<CouplingPeak>& laid_out) {
+  if (!ideal || !laid_out || !(laid_out->f_mhz > 0)) return std::nullopt;
+  const double designed = q.length_inch;
+  const double as_if = designed * ideal->f_mhz / laid_out->f_mhz;
+  const double added = as_if - drawn_inch;
+  return PeakShift{added, designed * ideal->f_mhz / q.f0_mhz - added, 90.0 * added / designed};
+}
+
+struct Summarised {
+  FigureValues figures;
+  std::optional<PeakShift> shift;
+};
+
+Summarised summarised(const MeasuredSweep& sweep, const ResponseRequest& q,
+                      std::span<const float> f_mhz, double drawn_inch,
+                      const std::optional<CouplingPeak>& ideal_peak) {
   const ResponseAt response = measured_response(sweep);
   const std::vector<float> within = frequencies_within(f_mhz, sweep);
-  return figures_of(band_summary(response, within, q.f0_mhz, q.flatness_db),
-                    coupling_peak(response, sweep.f_mhz), matrix_checks(sweep));
+  const std::optional<CouplingPeak> peak = coupling_peak(response, sweep.f_mhz);
+  const std::optional<PeakShift> shift = peak_shift(q, drawn_inch, ideal_peak, peak);
+  return {figures_of(band_summary(response, within, q.f0_mhz, q.flatness_db), peak,
+                     shift ? static_cast<float>(shift->added_deg) : std::nanf(""),
+                     matrix_checks(sweep)),
+          shift};
 }
 
 }  // namespace
@@ -374,7 +395,8 @@ std::vector<float> listed(const Axis& f) {
 }
 
 LaidOutComparison compare_laid_out(const ResponseRequest& q, std::span<const float> f_mhz,
-                                   const MeasuredSweep& laid_out, const MeasuredSweep* coarse) {
+                                   double drawn_inch, const MeasuredSweep& laid_out,
+                                   const MeasuredSweep* coarse) {
   const ResponseCoupler coupler = coupler_of(q);
   LaidOutComparison c;
   c.ideal_sweep.f_mhz = laid_out.f_mhz;
@@ -382,13 +404,16 @@ LaidOutComparison compare_laid_out(const ResponseRequest& q, std::span<const flo
     c.ideal_sweep.s.push_back(response_scattering_matrix(coupler, f, q.terminations));
   }
   // The ideal section's summary from its own rows, as the response gives it.
+  const std::optional<CouplingPeak> ideal_peak =
+      coupling_peak(measured_response(c.ideal_sweep), c.ideal_sweep.f_mhz);
   c.ideal = figures_of(band_summary(coupler, q.terminations, frequencies_within(f_mhz, laid_out),
                                     q.f0_mhz, q.flatness_db),
-                       coupling_peak(measured_response(c.ideal_sweep), c.ideal_sweep.f_mhz),
-                       matrix_checks(c.ideal_sweep));
-  c.laid_out = summarised(laid_out, q, f_mhz);
+                       ideal_peak, 0.0F, matrix_checks(c.ideal_sweep));
+  const Summarised last = summarised(laid_out, q, f_mhz, drawn_inch, ideal_peak);
+  c.laid_out = last.figures;
+  c.shift = last.shift;
   if (coarse != nullptr) {
-    const FigureValues before = summarised(*coarse, q, f_mhz);
+    const FigureValues before = summarised(*coarse, q, f_mhz, drawn_inch, ideal_peak).figures;
     FigureValues change{};
     for (std::size_t i = 0; i < change.size(); ++i) {
       change.at(i) = std::fabs(c.laid_out.at(i) - before.at(i));
@@ -396,6 +421,21 @@ LaidOutComparison compare_laid_out(const ResponseRequest& q, std::span<const flo
     c.mesh_change = change;
   }
   return c;
+}
+
+std::string peak_shift_note(const LaidOutComparison& c, const ResponseRequest& q, LengthUnit unit) {
+  if (!c.shift) return "";
+  const auto in_unit = [unit](double inches) {
+    return significant(static_cast<float>(inches * unit.per_inch), 4);
+  };
+  const std::string length = in_unit(c.shift->for_peak_at_f0_inch);
+  return "note: the coupler as laid out couples most at " + significant(c.laid_out.at(1), 5) +
+         " MHz, the ideal section at " + significant(c.ideal.at(1), 5) + " MHz: the layout adds " +
+         significant(static_cast<float>(c.shift->added_deg), 3) + " deg (" +
+         in_unit(c.shift->added_inch) + " " + std::string(unit.name) +
+         ") of coupled length at f0 = " + significant(q.f0_mhz, 6) + " MHz; its section drawn " +
+         length + " " + std::string(unit.name) + " long (--length " + length +
+         std::string(unit.name) + ", the same feed lines) couples most at f0";
 }
 
 ModelRequest model_request(OptionValues& values) {

@@ -102,16 +102,18 @@ ModelRequest model_request(OptionValues& values);
 
 // The figures of the coupler as laid out set beside the ideal section's:
 // the band summary over the --f frequencies the model swept, the
-// coupling's peak among the model's frequencies, how reciprocal and how
+// coupling's peak among the model's frequencies, the coupled length the
+// layout adds (read from where the coupling peaks), how reciprocal and how
 // passive the four-port is.
 struct FigureName {
   std::string_view name;  // "coupling_at_f0"
   std::string_view unit;  // "dB"; empty for a ratio
 };
-inline constexpr std::array<FigureName, 13> kLaidOutFigures = {{
+inline constexpr std::array<FigureName, 14> kLaidOutFigures = {{
     {"coupling_at_f0", "dB"},
     {"coupling_peak_f", "MHz"},
     {"coupling_peak", "dB"},
+    {"added_length", "deg"},  // at f0; the ideal section's none
     {"band_low", "MHz"},
     {"band_high", "MHz"},
     {"worst_directivity", "dB"},
@@ -125,21 +127,38 @@ inline constexpr std::array<FigureName, 13> kLaidOutFigures = {{
 }};
 using FigureValues = std::array<float, kLaidOutFigures.size()>;
 
+// Where the layout leaves the coupling's peak, in lengths of the section:
+// the ideal section, `designed` long, peaks at f_i; the coupler as laid
+// out, its section drawn `drawn` long (shorter by a compensation), at f_l,
+// as a section f_i designed / f_l long would.
+struct PeakShift {
+  double added_inch;           // f_i designed / f_l - drawn
+  double for_peak_at_f0_inch;  // f_i designed / f0 - added: drawn so, it peaks at f0
+  double added_deg;            // added at f0, the designed section 90 degrees
+};
+
 struct LaidOutComparison {
   FigureValues ideal;
   FigureValues laid_out;
   // With both meshes: how far the fine mesh's figures moved from the
   // coarse one's, each figure's uncertainty.
   std::optional<FigureValues> mesh_change;
-  MeasuredSweep ideal_sweep;  // the ideal section at the model's frequencies
+  MeasuredSweep ideal_sweep;       // the ideal section at the model's frequencies
+  std::optional<PeakShift> shift;  // none without a peak in either sweep
 };
 
 // Over the frequencies `f_mhz` (increasing; those of the model's sweep
-// taken): `laid_out` of the last mesh run; `coarse` the coarse mesh's
-// beside a fine one.
+// taken): `laid_out` of the last mesh run, its section drawn
+// `drawn_inch` long (the request's length less any compensation);
+// `coarse` the coarse mesh's beside a fine one.
 LaidOutComparison compare_laid_out(const ResponseRequest& q, std::span<const float> f_mhz,
-                                   const MeasuredSweep& laid_out,
+                                   double drawn_inch, const MeasuredSweep& laid_out,
                                    const MeasuredSweep* coarse = nullptr);
+
+// "the coupler as laid out couples most at 1888.6 MHz, ..., a section
+// 725.7 mil long (--length 725.7mil) puts its peak at f0": empty without a
+// shift.
+std::string peak_shift_note(const LaidOutComparison& c, const ResponseRequest& q, LengthUnit unit);
 
 // The frequencies of an axis, listed.
 std::vector<float> listed(const Axis& f);

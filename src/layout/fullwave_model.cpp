@@ -168,10 +168,10 @@ void mesh_constants(std::ostringstream& out, const ArtworkInputs& inputs,
       << "  # each port's line beyond its pad, its probes at its middle: 4 B\n";
   out << "END_GAP = " << mm(b) << "  # from a port line's terminated end to the box's end: B\n";
   out << "EDGE_CELL = " << mm(kEdgeCellOfNarrowest * narrowest_strip_or_gap(inputs))
-      << "  # the cell across a strip edge, coarse: 3/7 of the narrowest strip, gap, offset or "
-         "feed\n";
+      << "  # the cell across a strip edge, coarse: 3/14 of the narrowest strip, gap, offset "
+         "or feed\n";
   out << "SLANT_CELL = " << mm(kSlantCellOfFeed * narrowest_feed(inputs))
-      << "  # the cells over the bends and diagonal runs: a third of the narrowest feed\n";
+      << "  # the cells over the bends and diagonal runs: coarse: a sixth of the narrowest feed\n";
   out << "MERGE_DISTANCE = 0.001  # mesh lines closer than this are one\n";
   out << "CELLS_PER_WAVELENGTH = {\"coarse\": 20, \"fine\": 40}  # the largest cell: the "
          "wavelength in the highest Er at F_HIGH_HZ over this\n";

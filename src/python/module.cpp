@@ -1100,8 +1100,15 @@ commands::ModelResult run_mesh(const commands::ModelRequest& m, commands::Mesh m
 // The model of the coupler written into `directory` before it runs, as
 // the command line writes it; a coupler.py there changed by hand is kept
 // (true when it is).
-bool write_model_of(const commands::Request& request, commands::OptionValues& values,
-                    const std::string& length_unit, const std::filesystem::path& directory) {
+// Whether a coupler.py changed by hand was kept; the artwork written.
+struct WrittenModel {
+  bool kept = false;
+  std::shared_ptr<const commands::CouplerArtwork> artwork;
+};
+
+WrittenModel write_model_of(const commands::Request& request, commands::OptionValues& values,
+                            const std::string& length_unit,
+                            const std::filesystem::path& directory) {
   const commands::LengthUnit unit = commands::parse_length_unit("units", length_unit);
   const std::shared_ptr<const commands::CouplerArtwork> artwork =
       commands::coupler_artwork(request, values, unit);
@@ -1120,7 +1127,7 @@ bool write_model_of(const commands::Request& request, commands::OptionValues& va
     out << f.text;
     if (!out.flush()) throw std::runtime_error("cannot write " + f.path);
   }
-  return kept;
+  return {kept, artwork};
 }
 
 py::dict fullwave(const py::tuple& names, const py::tuple& values, const std::string& length_unit,
@@ -1140,7 +1147,8 @@ py::dict fullwave(const py::tuple& names, const py::tuple& values, const std::st
     }
   }
   const commands::ModelRequest m = commands::model_request(first);
-  const bool kept = write_model_of(commands::Request(q), first, length_unit, m.directory);
+  const WrittenModel written =
+      write_model_of(commands::Request(q), first, length_unit, m.directory);
   py::list runs;
   std::optional<MeasuredSweep> coarse;
   commands::ModelResult last;
@@ -1154,19 +1162,23 @@ py::dict fullwave(const py::tuple& names, const py::tuple& values, const std::st
     runs.append(status_dict(mesh, last.status));
     if (mesh == commands::Mesh::coarse && m.meshes.size() > 1) coarse = last.sweep;
   }
-  const commands::LaidOutComparison c =
-      commands::compare_laid_out(q, f, last.sweep, coarse ? &*coarse : nullptr);
+  const commands::LaidOutComparison c = commands::compare_laid_out(
+      q, f, commands::drawn_section_inch(*written.artwork, q.length_inch), last.sweep,
+      coarse ? &*coarse : nullptr);
   py::dict units;
   for (const commands::FigureName& n : commands::kLaidOutFigures) {
     units[py::str(std::string(n.name))] = std::string(n.unit);
   }
   py::dict d;
-  d["script_kept"] = kept;
+  d["script_kept"] = written.kept;
   d["runs"] = runs;
   d["units"] = units;
   d["ideal"] = figures_dict(c.ideal);
   d["laid_out"] = figures_dict(c.laid_out);
   d["mesh_change"] = c.mesh_change ? py::object(figures_dict(*c.mesh_change)) : py::none();
+  const double per_inch = commands::parse_length_unit("units", length_unit).per_inch;
+  d["section_for_peak_at_f0"] =
+      c.shift ? py::object(py::float_(c.shift->for_peak_at_f0_inch * per_inch)) : py::none();
   d["f_mhz"] = py::array_t<float>(static_cast<py::ssize_t>(last.sweep.f_mhz.size()),
                                   last.sweep.f_mhz.data());
   d["s"] = matrices(last.sweep);

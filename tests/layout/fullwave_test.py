@@ -196,14 +196,14 @@ class TheModelHoldsTheArtwork(unittest.TestCase):
 
     def test_the_readmes_coupler_is_light_enough(self):
         # The fault: a coarse mesh heavier than the time allowed on two
-        # cores allows (about 70 000 cells run in half a minute).
+        # cores allows (about 150 000 cells run in 40 seconds).
         with tempfile.TemporaryDirectory() as directory:
             done = run_calc(["layout"] + README_BOARD + README_STRIPS +
                             ["--fullwave", directory])
             self.assertEqual(done.returncode, 0, done.stderr)
             model = load_model(os.path.join(directory, "coupler.py"))
             xs, ys, zs = model.mesh_lines("coarse")
-            self.assertLess((len(xs) - 1) * (len(ys) - 1) * (len(zs) - 1), 150000)
+            self.assertLess((len(xs) - 1) * (len(ys) - 1) * (len(zs) - 1), 200000)
 
     def test_the_directory_holds_a_script_that_runs_and_a_readme(self):
         for case, model_dir, _, done, _ in self.models:
@@ -263,9 +263,9 @@ class TheScriptRunsUnchanged(unittest.TestCase):
     (copper on the wrong layer, a strip edge on a mesh line, the ports
     mixed up), or a matrix referred to the wrong planes."""
 
-    # The README's coupler, its leads short: coupling at 2 GHz on the coarse
-    # mesh -10.18 dB, on the fine -10.02, the ideal section's on the field
-    # solution -9.73: the coarse mesh's error is under half a dB.
+    # The coarse mesh's error in the coupling: on the README's coupler -9.93
+    # dB at 2 GHz against the ideal section's -9.73 on the field solution
+    # (with the first, coarser edge cells -10.18, still inside this).
     COUPLING_TOLERANCE_DB = 0.6
 
     def test_a_small_coarse_model(self):

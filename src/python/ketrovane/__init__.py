@@ -624,12 +624,16 @@ class Result:
     (DIR/coupler.py, openEMS; ``mesh``, ``threads``) and gives the coupler
     as laid out in ``laid_out``, a dict: ``ideal`` and ``laid_out`` (each
     figure of the band summary by name: coupling_at_f0, coupling_peak_f,
-    coupling_peak, band_low, band_high, worst_directivity,
+    coupling_peak, added_length (the coupled length the layout adds, in
+    degrees at f0, read from where the coupling peaks), band_low, band_high,
+    worst_directivity,
     worst_return_loss, worst_isolation, least_amplitude_balance,
     greatest_amplitude_balance, worst_quadrature_error, reciprocity,
     column_power), ``units`` of each, ``mesh_change`` (with mesh="both":
     how far each moved from the coarse mesh to the fine one, else None),
-    ``runs`` (each mesh's status), ``f_mhz`` and ``s`` (the model's
+    ``section_for_peak_at_f0`` (the section's length, in the length unit,
+    that with the same feed lines puts the laid-out peak at f0: give it as
+    ``length``), ``runs`` (each mesh's status), ``f_mhz`` and ``s`` (the model's
     four-port, [frequency, row, column], ports 1 input, 2 thru, 3
     isolated, 4 coupled) and ``s_ideal`` (the ideal section's at the same
     frequencies).  A run that does not settle raises RuntimeError naming
