@@ -219,25 +219,85 @@ int status_of(ModelOutcome outcome) {
   return outcome == ModelOutcome::no_result ? commands::kRowsNotBuilt : commands::kFailure;
 }
 
+// The runs a report is made of: the last (finest) mesh's and, with both,
+// the coarse one's at the same section length; or why there is none.
+struct MeshRuns {
+  std::optional<RunResult> failure;
+  std::vector<std::string> notes;
+  std::optional<MeasuredSweep> coarse;
+  ModelResult last;
+  double drawn_inch = 0.0;
+};
+
+std::optional<RunResult> failed(const ModelResult& r, const std::vector<std::string>& notes) {
+  if (r.outcome == ModelOutcome::result) return std::nullopt;
+  return RunResult{status_of(r.outcome), r.message, 0, {}, notes};
+}
+
+MeshRuns run_meshes(const commands::ModelRequest& m, const commands::Interpreter& interpreter,
+                    std::span<const Mesh> meshes, MeshRuns runs) {
+  for (const Mesh mesh : meshes) {
+    runs.last = run_mesh(m, mesh, interpreter);
+    if ((runs.failure = failed(runs.last, runs.notes))) return runs;
+    runs.notes.push_back(status_note(mesh, runs.last.status));
+    if (mesh == Mesh::coarse && m.meshes.size() > 1) runs.coarse = runs.last.sweep;
+  }
+  return runs;
+}
+
+// --compensate measured: the finest mesh asked run at each length the
+// search draws; then, with both, the coarse one at the length found.
+MeshRuns search_then_run(const commands::ModelRequest& m, const commands::Interpreter& interpreter,
+                         const commands::ResponseRequest& request, const FullwaveOutputs& outputs,
+                         const Redraw& redraw) {
+  MeshRuns runs;
+  const Mesh finest = m.meshes.back();
+  ModelResult fine;
+  const commands::SearchedLength searched =
+      commands::search_section_length(request, commands::listed(request.f),
+                                      {.draw =
+                                           [&](double length) {
+                                             redraw(length);
+                                             runs.drawn_inch = length;
+                                           },
+                                       .run = [&]() -> std::optional<MeasuredSweep> {
+                                         fine = run_mesh(m, finest, interpreter);
+                                         if (fine.outcome != ModelOutcome::result)
+                                           return std::nullopt;
+                                         return fine.sweep;
+                                       }});
+  if ((runs.failure = failed(fine, runs.notes))) return runs;
+  runs.notes.push_back(commands::trials_note(searched.trials, request, outputs.unit));
+  runs.notes.push_back(status_note(finest, fine.status));
+  if (m.meshes.size() > 1) {
+    runs =
+        run_meshes(m, interpreter, std::span(m.meshes).first(m.meshes.size() - 1), std::move(runs));
+    if (runs.failure) return runs;
+  }
+  runs.last = fine;
+  return runs;
+}
+
 }  // namespace
 
 RunResult run_fullwave(commands::TextValues& values, const commands::ResponseRequest& request,
                        double drawn_inch, const FullwaveOutputs& outputs,
-                       const commands::Interpreter& interpreter) {
+                       const commands::Interpreter& interpreter, const Redraw& redraw) {
   const commands::ModelRequest m = commands::model_request(values);
-  std::vector<std::string> notes;
-  std::optional<MeasuredSweep> coarse;
-  ModelResult last;
-  for (const Mesh mesh : m.meshes) {
-    last = run_mesh(m, mesh, interpreter);
-    if (last.outcome != ModelOutcome::result) {
-      return {status_of(last.outcome), last.message, 0, {}, notes};
-    }
-    notes.push_back(status_note(mesh, last.status));
-    if (mesh == Mesh::coarse && m.meshes.size() > 1) coarse = last.sweep;
-  }
-  const commands::LaidOutComparison c = commands::compare_laid_out(
-      request, commands::listed(request.f), drawn_inch, last.sweep, coarse ? &*coarse : nullptr);
+  MeshRuns runs = redraw ? search_then_run(m, interpreter, request, outputs, redraw)
+                         : run_meshes(m, interpreter, m.meshes,
+                                      MeshRuns{.failure = {},
+                                               .notes = {},
+                                               .coarse = {},
+                                               .last = {},
+                                               .drawn_inch = drawn_inch});
+  if (runs.failure) return *runs.failure;
+  std::vector<std::string>& notes = runs.notes;
+  const ModelResult& last = runs.last;
+  const std::optional<MeasuredSweep>& coarse = runs.coarse;
+  const commands::LaidOutComparison c =
+      commands::compare_laid_out(request, commands::listed(request.f), runs.drawn_inch, last.sweep,
+                                 coarse ? &*coarse : nullptr);
 
   OutputSet set;
   write_touchstone(values, request, last.sweep, outputs, set);
@@ -248,7 +308,9 @@ RunResult run_fullwave(commands::TextValues& values, const commands::ResponseReq
   OutputFile& output = set.open("--output", output_path == nullptr ? "" : *output_path);
   write_summary(c, outputs, output.sink());
   set.commit();
-  if (std::string note = commands::peak_shift_note(c, request, outputs.unit); !note.empty()) {
+  // After a search the length found is the answer; else the one to try.
+  if (std::string note = commands::peak_shift_note(c, request, outputs.unit);
+      !redraw && !note.empty()) {
     notes.push_back(std::move(note));
   }
   return {commands::kSuccess, "", 0, {}, notes};

@@ -292,6 +292,9 @@ class Run {
   // The run of the --fullwave model (--run on) in place of the rows; its
   // options refused without it.
   std::optional<RunResult> run_model_asked(const commands::Request& request);
+  // --compensate measured: the model of --fullwave written again with the
+  // section of `response` drawn at each length the search tries.
+  Redraw redraw_at(const commands::ResponseRequest& response);
   // The note on bare numbers read in a unit the user may not expect, first.
   void with_bare_numbers_note(RunResult& result) {
     if (std::string note = commands::bare_numbers_note(values_); !note.empty()) {
@@ -386,11 +389,16 @@ void Run::open_outputs(const commands::Request& request, const commands::RowSour
 
 std::optional<RunResult> Run::run_model_asked(const commands::Request& request) {
   const auto* response = std::get_if<commands::ResponseRequest>(&request);
+  const bool measured = values_.choice(Opt::compensate) == "measured";
   if (response == nullptr || values_.choice(Opt::run) != "on") {
     for (const Opt id : {Opt::mesh, Opt::threads}) {
       if (const std::string* t = given_text(values_, id)) {
         commands::reject(id, *t, {"only with ", {Opt::run, "on"}});
       }
+    }
+    if (measured) {
+      commands::reject(Opt::compensate, "measured",
+                       {"only on response with ", {Opt::run, "on"}, ": the search runs the model"});
     }
     return std::nullopt;
   }
@@ -406,16 +414,36 @@ std::optional<RunResult> Run::run_model_asked(const commands::Request& request) 
     kept_script_ = write_fullwave(*artwork_, *directory, model);
     model.commit();
   }
+  if (measured && kept_script_) {
+    commands::reject(Opt::compensate, "measured",
+                     {"redraws the model for each run, and ",
+                      commands::quoted(*given_text(values_, Opt::fullwave) + "/coupler.py"),
+                      " was changed by hand"});
+  }
   const double drawn = artwork_ ? commands::drawn_section_inch(*artwork_, response->length_inch)
                                 : response->length_inch;
   RunResult result =
-      run_fullwave(values_, *response, drawn, {format_, unit_, &echo_, command_line_});
+      run_fullwave(values_, *response, drawn, {format_, unit_, &echo_, command_line_},
+                   kDebianPython, measured ? redraw_at(*response) : Redraw{});
   if (result.error.empty()) with_bare_numbers_note(result);
   if (kept_script_) {
     result.notes.insert(result.notes.begin(),
                         commands::kept_script_note(*given_text(values_, Opt::fullwave)));
   }
   return result;
+}
+
+Redraw Run::redraw_at(const commands::ResponseRequest& response) {
+  const std::string directory = *given_text(values_, Opt::fullwave);
+  return [this, response, directory](double length) {
+    commands::ResponseRequest q = response;
+    q.length_inch = static_cast<float>(length);
+    const std::shared_ptr<const commands::CouplerArtwork> artwork =
+        commands::coupler_artwork(commands::Request(q), values_, unit_);
+    OutputSet model;
+    write_fullwave(*artwork, directory, model);
+    model.commit();
+  };
 }
 
 void Run::read_artwork(commands::Request& request) {

@@ -438,6 +438,68 @@ std::string peak_shift_note(const LaidOutComparison& c, const ResponseRequest& q
          std::string(unit.name) + ", the same feed lines) couples most at f0";
 }
 
+namespace {
+
+bool peaks_at_f0(const PeakTrial& t, double f0_mhz) {
+  return std::fabs(t.peak_mhz / f0_mhz - 1.0) <= kPeakAtF0Tolerance;
+}
+
+}  // namespace
+
+std::optional<double> next_trial_length(std::span<const PeakTrial> trials, double f0_mhz) {
+  if (trials.empty()) return std::nullopt;
+  const PeakTrial& last = trials.back();
+  if (peaks_at_f0(last, f0_mhz) || trials.size() >= static_cast<std::size_t>(kMostTrials)) {
+    return std::nullopt;
+  }
+  double next = last.for_peak_at_f0_inch;
+  if (trials.size() >= 2) {
+    const PeakTrial& before = trials[trials.size() - 2];
+    const double slope = (last.peak_mhz - before.peak_mhz) / (last.drawn_inch - before.drawn_inch);
+    // A longer section peaks lower; a slope that says otherwise is the
+    // peak's own scatter, not the section's.
+    if (std::isfinite(slope) && slope < 0)
+      next = last.drawn_inch + (f0_mhz - last.peak_mhz) / slope;
+  }
+  if (!(next > 0) || !std::isfinite(next)) return std::nullopt;
+  return next;
+}
+
+SearchedLength search_section_length(const ResponseRequest& q, std::span<const float> f_mhz,
+                                     const TrialRuns& runs) {
+  SearchedLength s;
+  std::optional<double> length = q.length_inch;
+  while (length) {
+    runs.draw(*length);
+    s.last = runs.run();
+    if (!s.last) return s;
+    const LaidOutComparison c = compare_laid_out(q, f_mhz, *length, *s.last);
+    if (!c.shift) return s;
+    s.trials.push_back({*length, c.laid_out.at(1), c.shift->for_peak_at_f0_inch});
+    length = next_trial_length(s.trials, q.f0_mhz);
+  }
+  return s;
+}
+
+std::string trials_note(std::span<const PeakTrial> trials, const ResponseRequest& q,
+                        LengthUnit unit) {
+  std::string text = "note: --compensate measured, the section's length searched on the model:";
+  for (std::size_t i = 0; i < trials.size(); ++i) {
+    text += (i == 0 ? " run " : "; run ") + std::to_string(i + 1) + ", drawn " +
+            significant(static_cast<float>(trials[i].drawn_inch * unit.per_inch), 5) + " " +
+            std::string(unit.name) + ", peak " +
+            significant(static_cast<float>(trials[i].peak_mhz), 5) + " MHz";
+  }
+  if (trials.empty()) return text + " no run gave a peak";
+  const PeakTrial& last = trials.back();
+  const double off = last.peak_mhz / q.f0_mhz - 1.0;
+  return text + (peaks_at_f0(last, q.f0_mhz) ? "; within " : "; not within ") +
+         significant(static_cast<float>(kPeakAtF0Tolerance * 100), 2) + " % of f0 (" +
+         significant(static_cast<float>(off * 100), 2) + " %); " +
+         significant(static_cast<float>((q.length_inch - last.drawn_inch) * unit.per_inch), 4) +
+         " " + std::string(unit.name) + " off the section as designed";
+}
+
 ModelRequest model_request(OptionValues& values) {
   ModelRequest q;
   if (!values.has(Opt::fullwave)) {

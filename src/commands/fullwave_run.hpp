@@ -160,6 +160,44 @@ LaidOutComparison compare_laid_out(const ResponseRequest& q, std::span<const flo
 // shift.
 std::string peak_shift_note(const LaidOutComparison& c, const ResponseRequest& q, LengthUnit unit);
 
+// --compensate measured: the section redrawn and the model run again until
+// the laid-out coupling peaks within kPeakAtF0Tolerance of f0, at most
+// kMostTrials runs.
+inline constexpr double kPeakAtF0Tolerance = 1e-3;
+inline constexpr int kMostTrials = 4;
+
+struct PeakTrial {
+  double drawn_inch;           // the section as drawn
+  double peak_mhz;             // where the laid-out coupling peaked
+  double for_peak_at_f0_inch;  // that run's PeakShift
+};
+
+// The next length to draw: none once the last trial peaked within the
+// tolerance of f0, after kMostTrials, or where no length above 0 is left.
+// After one trial its own estimate; after two or more the straight line
+// through the last two (peak against length), unless the peak did not
+// fall as the section grew, when the last trial's own estimate again.
+std::optional<double> next_trial_length(std::span<const PeakTrial> trials, double f0_mhz);
+
+// Each trial run: `draw` writes the model with its section that long,
+// `run` runs it and gives its sweep, or none when it gave no result (which
+// ends the search; the caller holds why).
+struct TrialRuns {
+  std::function<void(double drawn_inch)> draw;
+  std::function<std::optional<MeasuredSweep>()> run;
+};
+struct SearchedLength {
+  std::vector<PeakTrial> trials;
+  std::optional<MeasuredSweep> last;  // the last trial's sweep; none after a failed run
+};
+SearchedLength search_section_length(const ResponseRequest& q, std::span<const float> f_mhz,
+                                     const TrialRuns& runs);
+
+// "the search for the section's length: run 1, 771.2 mil, peak 1888.2 MHz;
+// ... within 0.1 % of f0"
+std::string trials_note(std::span<const PeakTrial> trials, const ResponseRequest& q,
+                        LengthUnit unit);
+
 // The frequencies of an axis, listed.
 std::vector<float> listed(const Axis& f);
 

@@ -233,6 +233,27 @@ TEST(Fullwave, OptionsOfTheRunRefusedWithoutIt) {
   const CalcOutcome no_run = run_calc(tmp.path(), with(kCoupler, {"--mesh", "fine"}));
   EXPECT_EQ(no_run.status, 2);
   EXPECT_NE(no_run.err.find("--mesh 'fine': only with --run on"), std::string::npos) << no_run.err;
+  // A search for the section's length taken as no compensation at all.
+  const Args layout = {"layout", "--b",     "62mil", "--t",    "1oz",  "--er", "3.66",
+                       "--w",    "24.8mil", "--s",   "6.4mil", "--f0", "2000"};
+  for (const Args& args :
+       {with(kCoupler, {"--compensate", "measured"}), with(layout, {"--compensate", "measured"})}) {
+    const CalcOutcome o = run_calc(tmp.path(), args);
+    EXPECT_EQ(o.status, 2) << args[0];
+    EXPECT_NE(o.err.find("--compensate 'measured': only "), std::string::npos) << o.err;
+  }
+}
+
+// Fails with a search that writes over a model changed by hand.
+TEST(Fullwave, MeasuredCompensationLeavesAHandChangedModel) {
+  if (!has_openems()) GTEST_SKIP() << "python3-openems not installed";
+  const Model m("matrix()\nstatus('settled', -52.5)\n");
+  const CalcOutcome o =
+      run_calc(m.tmp.path(),
+               with(kCoupler, {"--fullwave", "model", "--run", "on", "--compensate", "measured"}));
+  EXPECT_EQ(o.status, 2);
+  EXPECT_NE(o.err.find("redraws the model for each run"), std::string::npos) << o.err;
+  EXPECT_FALSE(fs::exists(m.dir / "coarse"));
 }
 
 }  // namespace

@@ -131,5 +131,40 @@ TEST(ModelRun, DirectoryWithoutModelRefused) {
   fs::remove_all(dir);
 }
 
+// The search for the section's length, step by step.  Fails with the
+// straight line through the last two trials drawn the wrong way, a search
+// that stops short of the tolerance or runs past kMostTrials, a scatter in
+// the peaks taken as the section's slope, or a length of none drawn.
+TEST(SectionLengthSearch, EachStepAsItsTrialsSay) {
+  struct Case {
+    const char* what;
+    std::vector<PeakTrial> trials;
+    std::optional<double> next;
+  };
+  const std::vector<Case> cases = {
+      {"none yet", {}, std::nullopt},
+      {"the first run's estimate", {{0.771, 1888.2, 0.7256}}, 0.7256},
+      {"within 0.1 % of f0", {{0.771, 1888.2, 0.7256}, {0.7256, 1998.5, 0.7251}}, std::nullopt},
+      {"the line through two",
+       {{0.771, 1888.2, 0.7256}, {0.7256, 1990.3, 0.7216}},
+       0.7256 + (2000.0 - 1990.3) * (0.7256 - 0.771) / (1990.3 - 1888.2)},
+      {"a peak that rose with the section",
+       {{0.771, 1888.2, 0.7256}, {0.7256, 1880.0, 0.7100}},
+       0.7100},
+      {"four runs",
+       {{0.8, 1800, 0.7}, {0.7, 1950, 0.69}, {0.69, 1960, 0.68}, {0.68, 1970, 0.67}},
+       std::nullopt},
+      {"no length left", {{0.01, 1000, -0.2}}, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::optional<double> next = next_trial_length(c.trials, 2000.0);
+    ASSERT_EQ(next.has_value(), c.next.has_value());
+    if (next) {
+      EXPECT_NEAR(*next, *c.next, 1e-9);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ketrovane::commands

@@ -332,6 +332,19 @@ class TheScriptRunsUnchanged(unittest.TestCase):
         self.assertLess(peaks["off"], peaks["on"], peaks)
         self.assertLess(abs(peaks["on"] - ideal), abs(peaks["off"] - ideal), (peaks, ideal))
 
+    def test_the_measured_compensation_puts_the_peak_at_f0(self):
+        # The fault: a search that stops before the peak is within 0.1 % of
+        # f0, steps the wrong way, or reports a run other than its last.
+        with tempfile.TemporaryDirectory() as directory:
+            done = run_calc(["response"] + README_BOARD + README_STRIPS +
+                            ["--lead-length", "0.05in", "--f", "1500:2500:10", "--solver",
+                             "field", "--fullwave", directory, "--compensate", "measured",
+                             "--run", "on", "--threads", "2", "--format", "csv"])
+            self.assertEqual(done.returncode, 0, done.stderr[-2000:])
+            rows = {r[0]: r for r in (line.split(",") for line in done.stdout.splitlines())}
+            self.assertLess(abs(float(rows["coupling_peak_f"][3]) / 2000.0 - 1.0), 1e-3, rows)
+            self.assertIn("within 0.1 % of f0", done.stderr)
+
     def test_a_run_out_of_time_is_a_status_not_a_result(self):
         # The fault: a run that did not settle written as settled, or its
         # matrix left as though it were a result; a constant changed by hand

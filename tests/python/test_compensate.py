@@ -116,6 +116,10 @@ class Compensated(unittest.TestCase):
         self.assertAlmostEqual(c["compensation"][0], c["designed"][0] - c["drawn"][0], delta=1e-9)
         self.assertLess(max(c["error"]), 0.01)
         self.assertIsNone(ketrovane.layout(**DIMENSIONS, units="mil").compensation)
+        # The search runs the full-wave model, which only the command line
+        # does: taken here as no compensation, it would be a silent off.
+        with self.assertRaisesRegex(ValueError, 'compensate="measured"'):
+            ketrovane.layout(**DIMENSIONS, compensate="measured")
 
 
 if __name__ == "__main__":

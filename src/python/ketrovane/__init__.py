@@ -500,10 +500,21 @@ def _model_run_asked(names, values):
     return values, isinstance(run, str) and run.strip(_PADDING) == "on"
 
 
+def _refuse_measured_compensation(names, values):
+    """compensate="measured" searches the section's length by running the
+    full-wave model again and again, which the command line's response
+    --run on does; here it is refused rather than taken as off."""
+    if "compensate" in names and values[names.index("compensate")] == "measured":
+        raise ValueError('compensate="measured": the search for the section\'s length runs the '
+                         'full-wave model, which ketrovane-calc response --run on does; here '
+                         'compensate is True or False')
+
+
 def _table(command, names, values, units, progress, fullwave=None):
     values, runs_model = _model_run_asked(names, values)
     if runs_model and fullwave is None:
         raise ValueError("run=: expected fullwave=DIR, the directory of the model to run")
+    _refuse_measured_compensation(names, values)
     if fullwave is not None and not isinstance(fullwave, (str, _os.PathLike)):
         raise TypeError(f"fullwave=: expected a directory's name, got {fullwave!r}")
     given = values
@@ -1269,11 +1280,12 @@ def _switches(names, values):
     """True and False of an off|on option as "on" and "off" (compensate=True)."""
     return tuple(("on" if value else "off")
                  if isinstance(value, (bool, _np.bool_)) and
-                 _OPTION_NAMED.get(name, {}).get("choices") == "off|on" else value
+                 _OPTION_NAMED.get(name, {}).get("choices", "").startswith("off|on") else value
                  for name, value in zip(names, values))
 
 
 def _layout(names, values, units, file, fullwave=None):
+    _refuse_measured_compensation(names, values)
     prepared, shape, length_unit, frequency_unit = _prepared(names, _switches(names, values),
                                                              units)
     if shape:

@@ -753,8 +753,10 @@ def layout(b, t, er, w, s=None, length=None, f0=None, *, layers=None, strips_on=
     copper_layers: the artwork's copper layers as KiCad names them: one side by side; two one above
         the other, the upper first (F.Cu,B.Cu when not given): a text
     compensate: on: shorten the end sections by the coupled length the diverging feed lines add
-        (field solution along the legs), so that the coupler as laid out couples most at f0: one of
-        "off", "on"; default "off"
+        (field solution along the legs), so that the coupler as laid out couples most at f0;
+        measured (response with run="on"): shorten the section until the fullwave model's coupling
+        peaks within 0.1 % of f0, each length from the runs before, at most four runs: one of
+        "off", "on", "measured"; default "off"
     units: the call's units: a length unit (in, mil, mm, um), a frequency unit (Hz, kHz, MHz, GHz)
         or one of each, in any letter case; default inches and MHz
     progress: True draws a bar on the error stream (tqdm), a callable is called with (rows_done,
