@@ -176,6 +176,10 @@ std::string unsettled_message(const ModelRun& run, const ModelStatus& s) {
     return which + "diverged (its energy at the end " + decay +
            " from its peak): no result; a finer mesh or a smaller time step may help";
   }
+  if (s.status == "not settled" && !(s.energy_decay_db < 0)) {
+    return which + "did not settle: its energy never fell from its peak before its time ran out "
+                   "(as when no port's source lies on the mesh and no energy enters): no result";
+  }
   if (s.status == "not settled") {
     return which + "did not settle: its energy fell only to " + decay +
            " of its peak before its time ran out, not the -40 dB a result needs: no result";

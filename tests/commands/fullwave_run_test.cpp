@@ -62,6 +62,8 @@ const Ending kEndings[] = {
     {"settled", "matrix()\nstatus('settled', -52.5)\n", true, false, ModelOutcome::result, ""},
     {"not_settled", "matrix()\nstatus('not settled', -23.5)\n", true, false,
      ModelOutcome::no_result, "did not settle: its energy fell only to -23.5 dB of its peak"},
+    {"never_decayed", "matrix()\nstatus('not settled', -0.0)\n", true, false,
+     ModelOutcome::no_result, "did not settle: its energy never fell from its peak"},
     {"diverged", "status('diverged', 12.5)\n", true, false, ModelOutcome::no_result,
      "diverged (its energy at the end 12.5 dB"},
     {"script_fails", "print('no such port')\nsys.exit(3)\n", true, false, ModelOutcome::failed,
