@@ -69,8 +69,9 @@ const std::vector<FunctionSpec>& functions() {
        .call = "_table(\"response\", {names}, {values}, units, progress, fullwave)",
        .extra = "fullwave=None",
        .extra_help = "fullwave: with run=True, a directory to write the coupler's full-wave "
-                     "model into and run it there (a coupler given by its dimensions), None "
-                     "(default) for none",
+                     "model into and run it there (a coupler given by its dimensions, laid out "
+                     "as port_order, bend, lead_isolation, lead_length, copper_layers and "
+                     "compensate say), None (default) for none",
        .note = "The coupler is given by zo and coupling (lossless), or by its dimensions b, t, "
                "w, s with rho, roughness and tand; er in both forms; given by its dimensions, "
                "its rows add each mode's conductor and dielectric loss per length "
@@ -188,10 +189,13 @@ struct Parameter {
   bool added = false;         // not the command's own
 };
 
-// The layout function takes the artwork's options too.
+// The layout function takes the artwork's options too, and response for
+// its full-wave model.
 bool takes(const OptionSpec& o, Command c) {
   if (!o.taken_by(c)) return false;
-  if (c == Command::layout && o.reach == commands::Reach::artwork) return true;
+  if ((c == Command::layout || c == Command::response) && o.reach == commands::Reach::artwork) {
+    return true;
+  }
   return o.reach == commands::Reach::everywhere;
 }
 

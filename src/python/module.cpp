@@ -1093,6 +1093,15 @@ commands::ModelResult run_mesh(const commands::ModelRequest& m, commands::Mesh m
                                   }});
 }
 
+// A mesh's run that gave a result, or the exception its outcome raises.
+commands::ModelResult result_of_mesh(const commands::ModelRequest& m, commands::Mesh mesh) {
+  commands::ModelResult r = run_mesh(m, mesh);
+  if (r.outcome == commands::ModelOutcome::interrupted) throw py::error_already_set();
+  if (r.outcome == commands::ModelOutcome::openems_missing) throw py::import_error(r.message);
+  if (r.outcome != commands::ModelOutcome::result) throw std::runtime_error(r.message);
+  return r;
+}
+
 }  // namespace
 
 // run="on": the --fullwave model run for a response call over increasing
@@ -1130,6 +1139,49 @@ WrittenModel write_model_of(const commands::Request& request, commands::OptionVa
   return {kept, artwork};
 }
 
+// The runs behind a laid-out comparison: each mesh's status, the last
+// run, the section's length as drawn, and with compensate="measured" the
+// search's trials.
+struct LaidOutRuns {
+  py::list runs;
+  std::optional<commands::ModelResult> last;
+  double drawn_inch = 0.0;
+  py::object search = py::none();
+};
+
+// compensate="measured": the section redrawn and the finest mesh run until
+// the laid-out coupling peaks at f0, as the command line searches.
+LaidOutRuns searched_runs(const commands::ResponseRequest& q, std::span<const float> f,
+                          commands::OptionValues& values, const std::string& length_unit,
+                          const commands::ModelRequest& m) {
+  LaidOutRuns ran;
+  const commands::Mesh finest = m.meshes.back();
+  const commands::SearchedLength searched = commands::search_section_length(
+      q, f,
+      {.draw =
+           [&](double length) {
+             commands::ResponseRequest at = q;
+             at.length_inch = static_cast<float>(length);
+             write_model_of(commands::Request(at), values, length_unit, m.directory);
+             ran.drawn_inch = length;
+           },
+       .run = [&]() -> std::optional<MeasuredSweep> {
+         ran.last = result_of_mesh(m, finest);
+         return ran.last->sweep;
+       }});
+  ran.runs.append(status_dict(finest, ran.last->status));
+  const double per_inch = commands::parse_length_unit("units", length_unit).per_inch;
+  py::list trials;
+  for (const commands::PeakTrial& t : searched.trials) {
+    py::dict trial;
+    trial["drawn"] = t.drawn_inch * per_inch;
+    trial["peak_mhz"] = t.peak_mhz;
+    trials.append(trial);
+  }
+  ran.search = trials;
+  return ran;
+}
+
 py::dict fullwave(const py::tuple& names, const py::tuple& values, const std::string& length_unit,
                   const std::string& frequency_unit, const py::tuple& shape) {
   const std::int64_t elements = elements_of(shape);
@@ -1149,39 +1201,47 @@ py::dict fullwave(const py::tuple& names, const py::tuple& values, const std::st
   const commands::ModelRequest m = commands::model_request(first);
   const WrittenModel written =
       write_model_of(commands::Request(q), first, length_unit, m.directory);
-  py::list runs;
-  std::optional<MeasuredSweep> coarse;
-  commands::ModelResult last;
-  for (const commands::Mesh mesh : m.meshes) {
-    last = run_mesh(m, mesh);
-    if (last.outcome == commands::ModelOutcome::interrupted) throw py::error_already_set();
-    if (last.outcome == commands::ModelOutcome::openems_missing) {
-      throw py::import_error(last.message);
-    }
-    if (last.outcome != commands::ModelOutcome::result) throw std::runtime_error(last.message);
-    runs.append(status_dict(mesh, last.status));
-    if (mesh == commands::Mesh::coarse && m.meshes.size() > 1) coarse = last.sweep;
+  const bool measured = first.choice(commands::Opt::compensate) == "measured";
+  if (measured && written.kept) {
+    throw py::value_error("compensate=\"measured\" redraws the model for each run, and " +
+                          (m.directory / "coupler.py").string() + " was changed by hand");
   }
+  LaidOutRuns ran;
+  if (measured) {
+    ran = searched_runs(q, f, first, length_unit, m);
+  } else {
+    ran.drawn_inch = commands::drawn_section_inch(*written.artwork, q.length_inch);
+  }
+  std::vector<commands::Mesh> rest = m.meshes;
+  if (measured) rest.pop_back();  // the finest mesh ran in the search
+  const std::optional<commands::ModelResult> finest = ran.last;
+  std::optional<MeasuredSweep> coarse;
+  for (const commands::Mesh mesh : rest) {
+    ran.last = result_of_mesh(m, mesh);
+    ran.runs.append(status_dict(mesh, ran.last->status));
+    if (mesh == commands::Mesh::coarse && m.meshes.size() > 1) coarse = ran.last->sweep;
+  }
+  if (measured) ran.last = finest;
   const commands::LaidOutComparison c = commands::compare_laid_out(
-      q, f, commands::drawn_section_inch(*written.artwork, q.length_inch), last.sweep,
-      coarse ? &*coarse : nullptr);
+      q, f, ran.drawn_inch, ran.last->sweep, coarse ? &*coarse : nullptr);
   py::dict units;
   for (const commands::FigureName& n : commands::kLaidOutFigures) {
     units[py::str(std::string(n.name))] = std::string(n.unit);
   }
   py::dict d;
   d["script_kept"] = written.kept;
-  d["runs"] = runs;
+  d["runs"] = ran.runs;
   d["units"] = units;
   d["ideal"] = figures_dict(c.ideal);
   d["laid_out"] = figures_dict(c.laid_out);
   d["mesh_change"] = c.mesh_change ? py::object(figures_dict(*c.mesh_change)) : py::none();
   const double per_inch = commands::parse_length_unit("units", length_unit).per_inch;
+  d["search"] = ran.search;
   d["section_for_peak_at_f0"] =
       c.shift ? py::object(py::float_(c.shift->for_peak_at_f0_inch * per_inch)) : py::none();
-  d["f_mhz"] = py::array_t<float>(static_cast<py::ssize_t>(last.sweep.f_mhz.size()),
-                                  last.sweep.f_mhz.data());
-  d["s"] = matrices(last.sweep);
+  d["f_mhz"] = py::array_t<float>(static_cast<py::ssize_t>(ran.last->sweep.f_mhz.size()),
+                                  ran.last->sweep.f_mhz.data());
+  d["s"] = matrices(ran.last->sweep);
   d["s_ideal"] = matrices(c.ideal_sweep);
   return d;
 }

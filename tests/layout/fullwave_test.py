@@ -345,6 +345,31 @@ class TheScriptRunsUnchanged(unittest.TestCase):
             self.assertLess(abs(float(rows["coupling_peak_f"][3]) / 2000.0 - 1.0), 1e-3, rows)
             self.assertIn("within 0.1 % of f0", done.stderr)
 
+    @unittest.skipUnless(os.environ.get("PYTHONPATH"), "the ketrovane package's path not given")
+    def test_python_searches_as_the_command_line(self):
+        # The fault: Python's search not redrawing the model, its trials not
+        # the runs', or the layout's options not reaching the model.
+        import warnings
+        import ketrovane
+        with tempfile.TemporaryDirectory() as directory, warnings.catch_warnings():
+            warnings.simplefilter("ignore")
+            r = ketrovane.response(b="62mil", t="1oz", er=3.66, w="24.8mil", s="6.4mil",
+                                   f0=2000, f=list(range(1500, 2501, 10)), solver="field",
+                                   fullwave=directory, run=True, compensate="measured",
+                                   lead_length="0.05in", threads=2, units="mil")
+            search = r.laid_out["search"]
+            self.assertGreaterEqual(len(search), 2)
+            self.assertAlmostEqual(search[0]["drawn"], 771.18, delta=0.01)
+            self.assertLess(abs(search[-1]["peak_mhz"] / 2000.0 - 1.0), 1e-3, search)
+            self.assertEqual(r.laid_out["laid_out"]["coupling_peak_f"], search[-1]["peak_mhz"])
+            # The model left is the last length's, its leads 0.05 in (the
+            # lead-out to a pad's centre 151.8 mil with the default 0.1 in).
+            model = load_model(os.path.join(directory, "coupler.py"))
+            section_end = max(x for x, _ in model.OUTLINES[0][1])
+            self.assertAlmostEqual(2 * section_end, search[-1]["drawn"] * 0.0254, delta=1e-5)
+            self.assertAlmostEqual(model.PORTS[1][3] - section_end, (151.8 - 50) * 0.0254,
+                                   delta=0.01)
+
     def test_a_run_out_of_time_is_a_status_not_a_result(self):
         # The fault: a run that did not settle written as settled, or its
         # matrix left as though it were a result; a constant changed by hand

@@ -71,6 +71,19 @@ class FullwaveRun(unittest.TestCase):
                                places=5)
         np.testing.assert_allclose(laid["s"], laid["s_ideal"], atol=1e-6)
 
+    def test_the_layouts_options_and_the_search_refused_where_nothing_uses_them(self):
+        """Fails with an artwork option or compensate="measured" taken
+        silently without a model run, or a search that writes over a model
+        changed by hand (as the stand-in is)."""
+        for given in (dict(lead_length="0.05in"), dict(bend="arc"),
+                      dict(compensate="measured")):
+            with self.subTest(given=given), self.assertRaisesRegex(ValueError, "run=True"):
+                ketrovane.response(**COUPLER, f=F, **given)
+        folder = self.model("settled", -55.0)
+        with self.assertRaisesRegex(ValueError, "redraws the model for each run"):
+            ketrovane.response(**COUPLER, f=F, fullwave=folder, run=True, compensate="measured")
+        self.assertFalse(os.path.exists(os.path.join(folder, "coarse")))
+
     def test_not_settled_raises(self):
         folder = self.model("not settled", -20.5)
         with self.assertRaisesRegex(RuntimeError, "did not settle: its energy fell only to -20.5 dB of its peak"):

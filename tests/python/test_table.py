@@ -33,8 +33,9 @@ EVERY_FUNCTION = [(ketrovane.analyse, "analyse", (), ()),
 
 def keyword_of(o, command):
     """Whether an option of the command is one of its function's keywords:
-    the artwork's options are the layout function's alone."""
-    return not o["touchstone"] and (not o["artwork"] or command == "layout")
+    the artwork's options are the layout function's, and the response's for
+    its full-wave model."""
+    return not o["touchstone"] and (not o["artwork"] or command in ("layout", "response"))
 
 
 def taken_by(command):

@@ -502,19 +502,35 @@ def _model_run_asked(names, values):
 
 def _refuse_measured_compensation(names, values):
     """compensate="measured" searches the section's length by running the
-    full-wave model again and again, which the command line's response
-    --run on does; here it is refused rather than taken as off."""
+    full-wave model again and again: a response's with run=True; anywhere
+    else it is refused rather than taken as off."""
     if "compensate" in names and values[names.index("compensate")] == "measured":
-        raise ValueError('compensate="measured": the search for the section\'s length runs the '
-                         'full-wave model, which ketrovane-calc response --run on does; here '
-                         'compensate is True or False')
+        raise ValueError('compensate="measured": only on response with fullwave=DIR and '
+                         'run=True: the search runs the model')
+
+
+def _without_artwork(names, values, runs_model):
+    """A response's names and values without the options of its full-wave
+    model's artwork, which the rows do not take; one given without run=True
+    is refused rather than ignored."""
+    kept = [k for k, name in enumerate(names) if not _OPTION_NAMED[name]["artwork"]]
+    if len(kept) == len(names):
+        return names, values
+    for k, name in enumerate(names):
+        if k not in kept and values[k] is not None and not runs_model:
+            raise ValueError(f"{_KEYWORDS[name]}=: only with fullwave=DIR and run=True: it lays "
+                             "out the coupler's full-wave model")
+    return tuple(names[k] for k in kept), tuple(values[k] for k in kept)
 
 
 def _table(command, names, values, units, progress, fullwave=None):
     values, runs_model = _model_run_asked(names, values)
     if runs_model and fullwave is None:
         raise ValueError("run=: expected fullwave=DIR, the directory of the model to run")
-    _refuse_measured_compensation(names, values)
+    if not runs_model:
+        _refuse_measured_compensation(names, values)
+    all_names, all_values = names, _switches(names, values)
+    names, values = _without_artwork(names, values, runs_model)
     if fullwave is not None and not isinstance(fullwave, (str, _os.PathLike)):
         raise TypeError(f"fullwave=: expected a directory's name, got {fullwave!r}")
     given = values
@@ -537,8 +553,11 @@ def _table(command, names, values, units, progress, fullwave=None):
     result = Result(command, shape, *table)
     result.summary = summary
     if runs_model:
-        result.laid_out = _core.fullwave(names + ("fullwave",),
-                                         values + (_os.fspath(fullwave),),
+        art = [k for k, name in enumerate(all_names) if name not in names]
+        art_names = tuple(all_names[k] for k in art)
+        art_values = _prepared(art_names, tuple(all_values[k] for k in art), units)[0]
+        result.laid_out = _core.fullwave(names + art_names + ("fullwave",),
+                                         values + tuple(art_values) + (_os.fspath(fullwave),),
                                          length_unit, frequency_unit, shape)
     _echo_inputs(result, names, given, length_unit, frequency_unit)
     return result
@@ -644,7 +663,9 @@ class Result:
     how far each moved from the coarse mesh to the fine one, else None),
     ``section_for_peak_at_f0`` (the section's length, in the length unit,
     that with the same feed lines puts the laid-out peak at f0: give it as
-    ``length``), ``runs`` (each mesh's status), ``f_mhz`` and ``s`` (the model's
+    ``length``), ``search`` (with compensate="measured", each run's
+    section length as drawn, ``drawn``, and where it peaked, ``peak_mhz``,
+    the last that of the figures; else None), ``runs`` (each mesh's status), ``f_mhz`` and ``s`` (the model's
     four-port, [frequency, row, column], ports 1 input, 2 thru, 3
     isolated, 4 coupled) and ``s_ideal`` (the ideal section's at the same
     frequencies).  A run that does not settle raises RuntimeError naming

@@ -160,14 +160,16 @@ def synthesise(b, t, er, zo, coupling=None, zoe=None, *, layers=None, strips_on=
 
 _RESPONSE = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
              "zo", "coupling", "rho", "roughness", "tand", "f", "length", "f0", "rs", "rl",
-             "flatness", "solver", "run", "mesh", "threads")
+             "flatness", "solver", "port-order", "bend", "lead-isolation", "lead-length",
+             "copper-layers", "run", "mesh", "threads", "compensate")
 
 
 def response(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w=None, s=None,
              geometry="edge", h=None, sv=None, wo="0in", zo=None, coupling=None, rho=None,
              roughness=None, tand=None, length=None, f0=None, rs=50.0, rl=50.0, flatness=0.5,
-             solver="model", run="off", mesh="coarse", threads=0, units=None, progress=None,
-             fullwave=None):
+             solver="model", port_order="isolated-third", bend="mitre", lead_isolation=40.0,
+             lead_length="0.1in", copper_layers=None, run="off", mesh="coarse", threads=0,
+             compensate="off", units=None, progress=None, fullwave=None):
     """Four-port response of the coupler over frequency, and its Touchstone file.
 
     Lengths are in the length unit of units (inches by default) and frequencies in its frequency
@@ -233,6 +235,18 @@ def response(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w
         number, or an array of them; above 0, up to 20 dB; default 0.5
     solver: the closed-form model, the two-dimensional field solution, or both with the model's
         error: one of "model", "field", "both"; default "model"
+    port_order: numbering of the ports, of the Touchstone file and of the artwork's pads: 1 input,
+        2 thru, 3 isolated, 4 coupled; or 1 input, 2 thru, 3 coupled, 4 isolated: one of
+        "isolated-third", "coupled-third"; default "isolated-third"
+    bend: the feed lines' bends: mitred 45-degree corners, or arcs of twice the line's width: one
+        of "mitre", "arc"; default "mitre"
+    lead_isolation: how weakly the two feed lines at each end couple once turned away (field
+        solution): a number, or an array of them; magnitude above 0, up to 100 dB; default 40.0
+    lead_length: the straight run of each feed line after its bends, to the centre of its pad: a
+        number in the call's length unit or a text with its own (in, mil, uin, mm or um), or an
+        array of them; above 0, up to 1000 in; default "0.1in"
+    copper_layers: the artwork's copper layers as KiCad names them: one side by side; two one above
+        the other, the upper first (F.Cu,B.Cu when not given): a text
     run: on: run the fullwave model (Debian: python3-openems) and report the coupler as laid out
         beside the ideal section: its band summary, its Touchstone file and chart: one of "off",
         "on"; default "off"
@@ -240,13 +254,19 @@ def response(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w
         uncertainty: one of "coarse", "fine", "both"; default "coarse"
     threads: threads of the full-wave run; 0 for openEMS's own choice: a whole number; from 0 to
         1024; default 0
+    compensate: on: shorten the end sections by the coupled length the diverging feed lines add
+        (field solution along the legs), so that the coupler as laid out couples most at f0;
+        measured (response with run="on"): shorten the section until the fullwave model's coupling
+        peaks within 0.1 % of f0, each length from the runs before, at most four runs: one of
+        "off", "on", "measured"; default "off"
     units: the call's units: a length unit (in, mil, mm, um), a frequency unit (Hz, kHz, MHz, GHz)
         or one of each, in any letter case; default inches and MHz
     progress: True draws a bar on the error stream (tqdm), a callable is called with (rows_done,
         rows_total) after each block of rows, False shows nothing; None (default) draws the bar
         once the call has run 2 s, if the error stream is a terminal or the call runs in IPython
     fullwave: with run=True, a directory to write the coupler's full-wave model into and run it
-        there (a coupler given by its dimensions), None (default) for none
+        there (a coupler given by its dimensions, laid out as port_order, bend, lead_isolation,
+        lead_length, copper_layers and compensate say), None (default) for none
 
     Columns: f_mhz, s11_db, s11_deg, s21_db, s21_deg, s31_db, s31_deg, s41_db, s41_deg, vswr,
     phase_difference_deg, phase_error_deg, amplitude_balance_db, loss_dissipated_db,
@@ -261,7 +281,8 @@ def response(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w
     thru, 3 isolated, 4 coupled.  Frequencies are written in MHz.
     """
     arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, zo, coupling, rho,
-                 roughness, tand, f, length, f0, rs, rl, flatness, solver, run, mesh, threads)
+                 roughness, tand, f, length, f0, rs, rl, flatness, solver, port_order, bend,
+                 lead_isolation, lead_length, copper_layers, run, mesh, threads, compensate)
     values = _given(response, _RESPONSE, arguments)
     return _table("response", _RESPONSE, values, units, progress, fullwave)
 
@@ -783,14 +804,17 @@ def layout(b, t, er, w, s=None, length=None, f0=None, *, layers=None, strips_on=
 
 
 _S_MATRIX = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
-             "zo", "coupling", "rho", "roughness", "tand", "f", "length", "f0", "solver", "run",
-             "mesh", "threads", "ref")
+             "zo", "coupling", "rho", "roughness", "tand", "f", "length", "f0", "solver",
+             "port-order", "bend", "lead-isolation", "lead-length", "copper-layers", "run", "mesh",
+             "threads", "compensate", "ref")
 
 
 def s_matrix(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w=None, s=None,
              geometry="edge", h=None, sv=None, wo="0in", zo=None, coupling=None, rho=None,
-             roughness=None, tand=None, length=None, f0=None, solver="model", run="off",
-             mesh="coarse", threads=0, ref=50.0, units=None, progress=None):
+             roughness=None, tand=None, length=None, f0=None, solver="model",
+             port_order="isolated-third", bend="mitre", lead_isolation=40.0, lead_length="0.1in",
+             copper_layers=None, run="off", mesh="coarse", threads=0, compensate="off", ref=50.0,
+             units=None, progress=None):
     """The 4x4 scattering matrix of the coupler at each frequency.
 
     Lengths are in the length unit of units (inches by default) and frequencies in its frequency
@@ -850,6 +874,18 @@ def s_matrix(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w
         above 0, up to 1000000 MHz
     solver: the closed-form model, the two-dimensional field solution, or both with the model's
         error: one of "model", "field", "both"; default "model"
+    port_order: numbering of the ports, of the Touchstone file and of the artwork's pads: 1 input,
+        2 thru, 3 isolated, 4 coupled; or 1 input, 2 thru, 3 coupled, 4 isolated: one of
+        "isolated-third", "coupled-third"; default "isolated-third"
+    bend: the feed lines' bends: mitred 45-degree corners, or arcs of twice the line's width: one
+        of "mitre", "arc"; default "mitre"
+    lead_isolation: how weakly the two feed lines at each end couple once turned away (field
+        solution): a number, or an array of them; magnitude above 0, up to 100 dB; default 40.0
+    lead_length: the straight run of each feed line after its bends, to the centre of its pad: a
+        number in the call's length unit or a text with its own (in, mil, uin, mm or um), or an
+        array of them; above 0, up to 1000 in; default "0.1in"
+    copper_layers: the artwork's copper layers as KiCad names them: one side by side; two one above
+        the other, the upper first (F.Cu,B.Cu when not given): a text
     run: on: run the fullwave model (Debian: python3-openems) and report the coupler as laid out
         beside the ideal section: its band summary, its Touchstone file and chart: one of "off",
         "on"; default "off"
@@ -857,6 +893,11 @@ def s_matrix(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w
         uncertainty: one of "coarse", "fine", "both"; default "coarse"
     threads: threads of the full-wave run; 0 for openEMS's own choice: a whole number; from 0 to
         1024; default 0
+    compensate: on: shorten the end sections by the coupled length the diverging feed lines add
+        (field solution along the legs), so that the coupler as laid out couples most at f0;
+        measured (response with run="on"): shorten the section until the fullwave model's coupling
+        peaks within 0.1 % of f0, each length from the runs before, at most four runs: one of
+        "off", "on", "measured"; default "off"
     ref: reference resistance of every port of the scattering matrix: a number, or an array of
         them; above 0, up to 10000 ohm; default 50.0
     units: the call's units: a length unit (in, mil, mm, um), a frequency unit (Hz, kHz, MHz, GHz)
@@ -870,21 +911,24 @@ def s_matrix(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w
     file.
     """
     arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, zo, coupling, rho,
-                 roughness, tand, f, length, f0, solver, run, mesh, threads, ref)
+                 roughness, tand, f, length, f0, solver, port_order, bend, lead_isolation,
+                 lead_length, copper_layers, run, mesh, threads, compensate, ref)
     values = _given(s_matrix, _S_MATRIX, arguments)
     return _scattering("s_matrix", _S_MATRIX, values, units, progress)[0]
 
 
 _NETWORK = ("b", "t", "er", "layers", "strips-on", "core", "w", "s", "geometry", "h", "sv", "wo",
-            "zo", "coupling", "rho", "roughness", "tand", "f", "length", "f0", "solver", "run",
-            "mesh", "threads", "ref")
+            "zo", "coupling", "rho", "roughness", "tand", "f", "length", "f0", "solver",
+            "port-order", "bend", "lead-isolation", "lead-length", "copper-layers", "run", "mesh",
+            "threads", "compensate", "ref")
 
 
 def network(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w=None, s=None,
             geometry="edge", h=None, sv=None, wo="0in", zo=None, coupling=None, rho=None,
-            roughness=None, tand=None, length=None, f0=None, solver="model", run="off",
-            mesh="coarse", threads=0, ref=50.0, units=None, progress=None,
-            name="ketrovane coupler"):
+            roughness=None, tand=None, length=None, f0=None, solver="model",
+            port_order="isolated-third", bend="mitre", lead_isolation=40.0, lead_length="0.1in",
+            copper_layers=None, run="off", mesh="coarse", threads=0, compensate="off", ref=50.0,
+            units=None, progress=None, name="ketrovane coupler"):
     """The coupler as a 4-port scikit-rf Network over its frequencies.
 
     Lengths are in the length unit of units (inches by default) and frequencies in its frequency
@@ -944,6 +988,18 @@ def network(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w=
         above 0, up to 1000000 MHz
     solver: the closed-form model, the two-dimensional field solution, or both with the model's
         error: one of "model", "field", "both"; default "model"
+    port_order: numbering of the ports, of the Touchstone file and of the artwork's pads: 1 input,
+        2 thru, 3 isolated, 4 coupled; or 1 input, 2 thru, 3 coupled, 4 isolated: one of
+        "isolated-third", "coupled-third"; default "isolated-third"
+    bend: the feed lines' bends: mitred 45-degree corners, or arcs of twice the line's width: one
+        of "mitre", "arc"; default "mitre"
+    lead_isolation: how weakly the two feed lines at each end couple once turned away (field
+        solution): a number, or an array of them; magnitude above 0, up to 100 dB; default 40.0
+    lead_length: the straight run of each feed line after its bends, to the centre of its pad: a
+        number in the call's length unit or a text with its own (in, mil, uin, mm or um), or an
+        array of them; above 0, up to 1000 in; default "0.1in"
+    copper_layers: the artwork's copper layers as KiCad names them: one side by side; two one above
+        the other, the upper first (F.Cu,B.Cu when not given): a text
     run: on: run the fullwave model (Debian: python3-openems) and report the coupler as laid out
         beside the ideal section: its band summary, its Touchstone file and chart: one of "off",
         "on"; default "off"
@@ -951,6 +1007,11 @@ def network(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w=
         uncertainty: one of "coarse", "fine", "both"; default "coarse"
     threads: threads of the full-wave run; 0 for openEMS's own choice: a whole number; from 0 to
         1024; default 0
+    compensate: on: shorten the end sections by the coupled length the diverging feed lines add
+        (field solution along the legs), so that the coupler as laid out couples most at f0;
+        measured (response with run="on"): shorten the section until the fullwave model's coupling
+        peaks within 0.1 % of f0, each length from the runs before, at most four runs: one of
+        "off", "on", "measured"; default "off"
     ref: reference resistance of every port of the scattering matrix: a number, or an array of
         them; above 0, up to 10000 ohm; default 50.0
     units: the call's units: a length unit (in, mil, mm, um), a frequency unit (Hz, kHz, MHz, GHz)
@@ -967,6 +1028,7 @@ def network(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w=
     python3-scikit-rf).
     """
     arguments = (b, t, er, layers, strips_on, core, w, s, geometry, h, sv, wo, zo, coupling, rho,
-                 roughness, tand, f, length, f0, solver, run, mesh, threads, ref)
+                 roughness, tand, f, length, f0, solver, port_order, bend, lead_isolation,
+                 lead_length, copper_layers, run, mesh, threads, compensate, ref)
     values = _given(network, _NETWORK, arguments)
     return _network(_NETWORK, values, units, name, progress)
