@@ -362,13 +362,13 @@ class TheScriptRunsUnchanged(unittest.TestCase):
             self.assertAlmostEqual(search[0]["drawn"], 771.18, delta=0.01)
             self.assertLess(abs(search[-1]["peak_mhz"] / 2000.0 - 1.0), 1e-3, search)
             self.assertEqual(r.laid_out["laid_out"]["coupling_peak_f"], search[-1]["peak_mhz"])
-            # The model left is the last length's, its leads 0.05 in (the
-            # lead-out to a pad's centre 151.8 mil with the default 0.1 in).
+            # The model left is the last length's, its leads 0.05 in: a pad's
+            # centre 3.518 mm along x from the section's end with the default
+            # 0.1 in, 1.27 mm nearer with these.
             model = load_model(os.path.join(directory, "coupler.py"))
             section_end = max(x for x, _ in model.OUTLINES[0][1])
             self.assertAlmostEqual(2 * section_end, search[-1]["drawn"] * 0.0254, delta=1e-5)
-            self.assertAlmostEqual(model.PORTS[1][3] - section_end, (151.8 - 50) * 0.0254,
-                                   delta=0.01)
+            self.assertAlmostEqual(model.PORTS[1][3] - section_end, 3.518 - 1.27, delta=0.01)
 
     def test_a_run_out_of_time_is_a_status_not_a_result(self):
         # The fault: a run that did not settle written as settled, or its
