@@ -177,8 +177,9 @@ std::string unsettled_message(const ModelRun& run, const ModelStatus& s) {
            " from its peak): no result; a finer mesh or a smaller time step may help";
   }
   if (s.status == "not settled" && !(s.energy_decay_db < 0)) {
-    return which + "did not settle: its energy never fell from its peak before its time ran out "
-                   "(as when no port's source lies on the mesh and no energy enters): no result";
+    return which +
+           "did not settle: its energy never fell from its peak before its time ran out "
+           "(as when no port's source lies on the mesh and no energy enters): no result";
   }
   if (s.status == "not settled") {
     return which + "did not settle: its energy fell only to " + decay +
@@ -462,8 +463,9 @@ std::optional<double> next_trial_length(std::span<const PeakTrial> trials, doubl
     const double slope = (last.peak_mhz - before.peak_mhz) / (last.drawn_inch - before.drawn_inch);
     // A longer section peaks lower; a slope that says otherwise is the
     // peak's own scatter, not the section's.
-    if (std::isfinite(slope) && slope < 0)
+    if (std::isfinite(slope) && slope < 0) {
       next = last.drawn_inch + (f0_mhz - last.peak_mhz) / slope;
+    }
   }
   if (!(next > 0) || !std::isfinite(next)) return std::nullopt;
   return next;
