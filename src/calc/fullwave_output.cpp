@@ -219,90 +219,31 @@ int status_of(ModelOutcome outcome) {
   return outcome == ModelOutcome::no_result ? commands::kRowsNotBuilt : commands::kFailure;
 }
 
-// The runs a report is made of: the last (finest) mesh's and, with both,
-// the coarse one's at the same section length; or why there is none.
-struct MeshRuns {
-  std::optional<RunResult> failure;
-  std::vector<std::string> notes;
-  std::optional<MeasuredSweep> coarse;
-  ModelResult last;
-  double drawn_inch = 0.0;
-};
-
-std::optional<RunResult> failed(const ModelResult& r, const std::vector<std::string>& notes) {
-  if (r.outcome == ModelOutcome::result) return std::nullopt;
-  return RunResult{status_of(r.outcome), r.message, 0, {}, notes};
-}
-
-MeshRuns run_meshes(const commands::ModelRequest& m, const commands::Interpreter& interpreter,
-                    std::span<const Mesh> meshes, MeshRuns runs) {
-  for (const Mesh mesh : meshes) {
-    runs.last = run_mesh(m, mesh, interpreter);
-    if ((runs.failure = failed(runs.last, runs.notes))) return runs;
-    runs.notes.push_back(status_note(mesh, runs.last.status));
-    if (mesh == Mesh::coarse && m.meshes.size() > 1) runs.coarse = runs.last.sweep;
-  }
-  return runs;
-}
-
-// --compensate measured: the finest mesh asked run at each length the
-// search draws; then, with both, the coarse one at the length found.
-MeshRuns search_then_run(const commands::ModelRequest& m, const commands::Interpreter& interpreter,
-                         const commands::ResponseRequest& request, const FullwaveOutputs& outputs,
-                         const Redraw& redraw) {
-  MeshRuns runs;
-  const Mesh finest = m.meshes.back();
-  ModelResult fine;
-  const commands::SearchedLength searched =
-      commands::search_section_length(request, commands::listed(request.f),
-                                      {.draw =
-                                           [&](double length) {
-                                             redraw(length);
-                                             runs.drawn_inch = length;
-                                           },
-                                       .run = [&]() -> std::optional<MeasuredSweep> {
-                                         fine = run_mesh(m, finest, interpreter);
-                                         if (fine.outcome != ModelOutcome::result)
-                                           return std::nullopt;
-                                         return fine.sweep;
-                                       }});
-  if ((runs.failure = failed(fine, runs.notes))) return runs;
-  runs.notes.push_back(commands::trials_note(searched.trials, request, outputs.unit));
-  runs.notes.push_back(status_note(finest, fine.status));
-  if (m.meshes.size() > 1) {
-    runs =
-        run_meshes(m, interpreter, std::span(m.meshes).first(m.meshes.size() - 1), std::move(runs));
-    if (runs.failure) return runs;
-  }
-  runs.last = fine;
-  return runs;
-}
-
 }  // namespace
 
 RunResult run_fullwave(commands::TextValues& values, const commands::ResponseRequest& request,
                        double drawn_inch, const FullwaveOutputs& outputs,
-                       const commands::Interpreter& interpreter, const Redraw& redraw) {
+                       const commands::Interpreter& interpreter, const commands::Redraw& redraw) {
   const commands::ModelRequest m = commands::model_request(values);
-  MeshRuns runs = redraw ? search_then_run(m, interpreter, request, outputs, redraw)
-                         : run_meshes(m, interpreter, m.meshes,
-                                      MeshRuns{.failure = {},
-                                               .notes = {},
-                                               .coarse = {},
-                                               .last = {},
-                                               .drawn_inch = drawn_inch});
-  if (runs.failure) return *runs.failure;
-  std::vector<std::string>& notes = runs.notes;
-  const ModelResult& last = runs.last;
-  const std::optional<MeasuredSweep>& coarse = runs.coarse;
-  const commands::LaidOutComparison c =
-      commands::compare_laid_out(request, commands::listed(request.f), runs.drawn_inch, last.sweep,
-                                 coarse ? &*coarse : nullptr);
+  const std::vector<float> f = commands::listed(request.f);
+  const commands::ComparisonRuns runs = commands::run_for_comparison(
+      m, request, f, drawn_inch, [&](Mesh mesh) { return run_mesh(m, mesh, interpreter); }, redraw);
+  std::vector<std::string> notes;
+  // The search's note once it has ended in a result.
+  if (redraw && !runs.reported.empty()) {
+    notes.push_back(commands::trials_note(runs.trials, request, outputs.unit));
+  }
+  for (const auto& [mesh, status] : runs.reported) notes.push_back(status_note(mesh, status));
+  if (runs.failed) {
+    return {status_of(runs.failed->outcome), runs.failed->message, 0, {}, notes};
+  }
+  const commands::LaidOutComparison c = commands::compare_laid_out(
+      request, f, runs.drawn_inch, runs.last, runs.coarse ? &*runs.coarse : nullptr);
 
   OutputSet set;
-  write_touchstone(values, request, last.sweep, outputs, set);
+  write_touchstone(values, request, runs.last, outputs, set);
   if (const std::string* path = given_text(values, Opt::plot)) {
-    draw_chart(*path, set, last.sweep, c.ideal_sweep, m.meshes.back(), outputs.unit);
+    draw_chart(*path, set, runs.last, c.ideal_sweep, m.meshes.back(), outputs.unit);
   }
   const std::string* output_path = given_text(values, Opt::output);
   OutputFile& output = set.open("--output", output_path == nullptr ? "" : *output_path);

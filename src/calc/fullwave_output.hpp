@@ -5,7 +5,6 @@
 // settled is a result.
 #pragma once
 
-#include <functional>
 #include <string_view>
 
 #include "calc/run.hpp"
@@ -22,19 +21,13 @@ struct FullwaveOutputs {
   std::string_view command_line;
 };
 
-inline const commands::Interpreter kDebianPython = {.path = "/usr/bin/python3",
-                                                    .has_openems = commands::imports_openems};
-
-// Writes the model again with its section drawn that long.
-using Redraw = std::function<void(double drawn_inch)>;
-
 // The model's section drawn `drawn_inch` long (after any compensation);
 // with `redraw` (--compensate measured) the length searched instead, the
 // model redrawn for each run.  `interpreter` stands in for Debian's Python
 // in tests.
 RunResult run_fullwave(commands::TextValues& values, const commands::ResponseRequest& request,
                        double drawn_inch, const FullwaveOutputs& outputs,
-                       const commands::Interpreter& interpreter = kDebianPython,
-                       const Redraw& redraw = {});
+                       const commands::Interpreter& interpreter = commands::kDebianPython,
+                       const commands::Redraw& redraw = {});
 
 }  // namespace ketrovane::calc

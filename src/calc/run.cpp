@@ -294,7 +294,7 @@ class Run {
   std::optional<RunResult> run_model_asked(const commands::Request& request);
   // --compensate measured: the model of --fullwave written again with the
   // section of `response` drawn at each length the search tries.
-  Redraw redraw_at(const commands::ResponseRequest& response);
+  commands::Redraw redraw_at(const commands::ResponseRequest& response);
   // The note on bare numbers read in a unit the user may not expect, first.
   void with_bare_numbers_note(RunResult& result) {
     if (std::string note = commands::bare_numbers_note(values_); !note.empty()) {
@@ -424,7 +424,7 @@ std::optional<RunResult> Run::run_model_asked(const commands::Request& request) 
                                 : response->length_inch;
   RunResult result =
       run_fullwave(values_, *response, drawn, {format_, unit_, &echo_, command_line_},
-                   kDebianPython, measured ? redraw_at(*response) : Redraw{});
+                   commands::kDebianPython, measured ? redraw_at(*response) : commands::Redraw{});
   if (result.error.empty()) with_bare_numbers_note(result);
   if (kept_script_) {
     result.notes.insert(result.notes.begin(),
@@ -433,7 +433,7 @@ std::optional<RunResult> Run::run_model_asked(const commands::Request& request) 
   return result;
 }
 
-Redraw Run::redraw_at(const commands::ResponseRequest& response) {
+commands::Redraw Run::redraw_at(const commands::ResponseRequest& response) {
   const std::string directory = *given_text(values_, Opt::fullwave);
   return [this, response, directory](double length) {
     commands::ResponseRequest q = response;

@@ -471,20 +471,54 @@ std::optional<double> next_trial_length(std::span<const PeakTrial> trials, doubl
   return next;
 }
 
-SearchedLength search_section_length(const ResponseRequest& q, std::span<const float> f_mhz,
-                                     const TrialRuns& runs) {
-  SearchedLength s;
+namespace {
+
+// The finest mesh run at each length the search draws; false after a run
+// without a result.
+bool search_section_length(ComparisonRuns& r, const ModelRequest& m, const ResponseRequest& q,
+                           std::span<const float> f_mhz, const MeshRun& run, const Redraw& redraw) {
+  ModelResult result;
   std::optional<double> length = q.length_inch;
   while (length) {
-    runs.draw(*length);
-    s.last = runs.run();
-    if (!s.last) return s;
-    const LaidOutComparison c = compare_laid_out(q, f_mhz, *length, *s.last);
-    if (!c.shift) return s;
-    s.trials.push_back({*length, c.laid_out.at(1), c.shift->for_peak_at_f0_inch});
-    length = next_trial_length(s.trials, q.f0_mhz);
+    redraw(*length);
+    r.drawn_inch = *length;
+    result = run(m.meshes.back());
+    if (result.outcome != ModelOutcome::result) {
+      r.failed = std::move(result);
+      return false;
+    }
+    const LaidOutComparison c = compare_laid_out(q, f_mhz, *length, result.sweep);
+    if (!c.shift) break;
+    r.trials.push_back({*length, c.laid_out.at(1), c.shift->for_peak_at_f0_inch});
+    length = next_trial_length(r.trials, q.f0_mhz);
   }
-  return s;
+  r.reported.emplace_back(m.meshes.back(), result.status);
+  r.last = std::move(result.sweep);
+  return true;
+}
+
+}  // namespace
+
+ComparisonRuns run_for_comparison(const ModelRequest& m, const ResponseRequest& q,
+                                  std::span<const float> f_mhz, double drawn_inch,
+                                  const MeshRun& run, const Redraw& redraw) {
+  ComparisonRuns r;
+  r.drawn_inch = drawn_inch;
+  std::span<const Mesh> meshes(m.meshes);
+  if (redraw) {
+    if (!search_section_length(r, m, q, f_mhz, run, redraw)) return r;
+    meshes = meshes.first(meshes.size() - 1);  // the finest ran in the search
+  }
+  for (const Mesh mesh : meshes) {
+    ModelResult result = run(mesh);
+    if (result.outcome != ModelOutcome::result) {
+      r.failed = std::move(result);
+      return r;
+    }
+    r.reported.emplace_back(mesh, result.status);
+    (mesh == m.meshes.back() ? r.last : r.coarse.emplace()) = std::move(result.sweep);
+  }
+  return r;
 }
 
 std::string trials_note(std::span<const PeakTrial> trials, const ResponseRequest& q,

@@ -16,6 +16,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "commands/option_values.hpp"
@@ -54,6 +55,8 @@ struct Interpreter {
   std::function<bool(const std::string& interpreter)> has_openems;
 };
 bool imports_openems(const std::string& interpreter);
+inline const Interpreter kDebianPython = {.path = "/usr/bin/python3",
+                                          .has_openems = imports_openems};
 
 // What the caller is told and asked while the model runs.
 struct ModelWatch {
@@ -179,19 +182,26 @@ struct PeakTrial {
 // fall as the section grew, when the last trial's own estimate again.
 std::optional<double> next_trial_length(std::span<const PeakTrial> trials, double f0_mhz);
 
-// Each trial run: `draw` writes the model with its section that long,
-// `run` runs it and gives its sweep, or none when it gave no result (which
-// ends the search; the caller holds why).
-struct TrialRuns {
-  std::function<void(double drawn_inch)> draw;
-  std::function<std::optional<MeasuredSweep>()> run;
+// Writes the model again with its section drawn that long.
+using Redraw = std::function<void(double drawn_inch)>;
+// Runs the model, as it stands, on one mesh.
+using MeshRun = std::function<ModelResult(Mesh)>;
+
+// The runs a laid-out comparison stands on.  Each mesh asked runs once, in
+// order; with `redraw` (--compensate measured) the finest mesh runs first,
+// at each length the search draws until next_trial_length stops it, and
+// the other then at the length found.  A run without a result ends them.
+struct ComparisonRuns {
+  std::vector<std::pair<Mesh, ModelStatus>> reported;  // each mesh's run that counts, as run
+  std::optional<ModelResult> failed;                   // the run without a result
+  std::vector<PeakTrial> trials;                       // the search's
+  MeasuredSweep last;                                  // the finest mesh's
+  std::optional<MeasuredSweep> coarse;                 // the coarse mesh's beside a fine one
+  double drawn_inch = 0.0;                             // the section as the runs drew it
 };
-struct SearchedLength {
-  std::vector<PeakTrial> trials;
-  std::optional<MeasuredSweep> last;  // the last trial's sweep; none after a failed run
-};
-SearchedLength search_section_length(const ResponseRequest& q, std::span<const float> f_mhz,
-                                     const TrialRuns& runs);
+ComparisonRuns run_for_comparison(const ModelRequest& m, const ResponseRequest& q,
+                                  std::span<const float> f_mhz, double drawn_inch,
+                                  const MeshRun& run, const Redraw& redraw = {});
 
 // "the search for the section's length: run 1, 771.2 mil, peak 1888.2 MHz;
 // ... within 0.1 % of f0"

@@ -222,15 +222,20 @@ def port_boxes():
     return boxes
 
 
+def outline_edges():
+    """Every edge of the outlines as (layer, p, q), counter-clockwise from p to q."""
+    for layer, corners in OUTLINES:
+        for i, p in enumerate(corners):
+            yield layer, p, corners[(i + 1) % len(corners)]
+
+
 def strip_edges():
     """The y of every copper edge along x, with the side its copper lies on (+1: above)."""
     edges = set()
-    for layer, corners in OUTLINES:
-        for i, p in enumerate(corners):
-            q = corners[(i + 1) % len(corners)]
-            if p[1] == q[1] and p[0] != q[0]:
-                # Counter-clockwise: the copper lies to the left of each edge.
-                edges.add((round(p[1], 6), 1 if q[0] > p[0] else -1, layer))
+    for layer, p, q in outline_edges():
+        if p[1] == q[1] and p[0] != q[0]:
+            # Counter-clockwise: the copper lies to the left of each edge.
+            edges.add((round(p[1], 6), 1 if q[0] > p[0] else -1, layer))
     for layer, x0, x1, y0, y1 in port_boxes():
         edges.add((round(y0, 6), 1, layer))
         edges.add((round(y1, 6), -1, layer))
@@ -240,12 +245,7 @@ def strip_edges():
 
 def end_faces():
     """The x of every copper edge across x: section ends, steps, the pads' and port lines' ends."""
-    faces = set()
-    for _, corners in OUTLINES:
-        for i, p in enumerate(corners):
-            q = corners[(i + 1) % len(corners)]
-            if p[0] == q[0] and p[1] != q[1]:
-                faces.add(round(p[0], 6))
+    faces = {round(p[0], 6) for _, p, q in outline_edges() if p[0] == q[0] and p[1] != q[1]}
     for layer, x0, x1, y0, y1 in port_boxes():
         faces.update((round(x0, 6), round(x1, 6)))
     return faces
@@ -254,13 +254,8 @@ def end_faces():
 def slanted_spans(axis):
     """The spans along `axis` (0: x, 1: y) of the edges that are not axis-aligned (the
     bends and diagonal runs), overlapping ones joined."""
-    spans = []
-    for _, corners in OUTLINES:
-        for i, p in enumerate(corners):
-            q = corners[(i + 1) % len(corners)]
-            if p[0] != q[0] and p[1] != q[1]:
-                spans.append(sorted((p[axis], q[axis])))
-    spans.sort()
+    spans = sorted(sorted((p[axis], q[axis])) for _, p, q in outline_edges()
+                   if p[0] != q[0] and p[1] != q[1])
     joined = []
     for lo, hi in spans:
         if joined and lo <= joined[-1][1]:

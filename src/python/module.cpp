@@ -1077,8 +1077,7 @@ py::array_t<std::complex<double>> matrices(const MeasuredSweep& sweep) {
 // stops it, and goes on once its partial results are gone.
 commands::ModelResult run_mesh(const commands::ModelRequest& m, commands::Mesh mesh) {
   const py::gil_scoped_release release;
-  return commands::run_model({m.directory, mesh, m.threads},
-                             {.path = "/usr/bin/python3", .has_openems = commands::imports_openems},
+  return commands::run_model({m.directory, mesh, m.threads}, commands::kDebianPython,
                              {.line =
                                   [](std::string_view line) {
                                     if (line.starts_with("stage: ")) {
@@ -1139,49 +1138,6 @@ WrittenModel write_model_of(const commands::Request& request, commands::OptionVa
   return {kept, artwork};
 }
 
-// The runs behind a laid-out comparison: each mesh's status, the last
-// run, the section's length as drawn, and with compensate="measured" the
-// search's trials.
-struct LaidOutRuns {
-  py::list runs;
-  std::optional<commands::ModelResult> last;
-  double drawn_inch = 0.0;
-  py::object search = py::none();
-};
-
-// compensate="measured": the section redrawn and the finest mesh run until
-// the laid-out coupling peaks at f0, as the command line searches.
-LaidOutRuns searched_runs(const commands::ResponseRequest& q, std::span<const float> f,
-                          commands::OptionValues& values, const std::string& length_unit,
-                          const commands::ModelRequest& m) {
-  LaidOutRuns ran;
-  const commands::Mesh finest = m.meshes.back();
-  const commands::SearchedLength searched = commands::search_section_length(
-      q, f,
-      {.draw =
-           [&](double length) {
-             commands::ResponseRequest at = q;
-             at.length_inch = static_cast<float>(length);
-             write_model_of(commands::Request(at), values, length_unit, m.directory);
-             ran.drawn_inch = length;
-           },
-       .run = [&]() -> std::optional<MeasuredSweep> {
-         ran.last = result_of_mesh(m, finest);
-         return ran.last->sweep;
-       }});
-  ran.runs.append(status_dict(finest, ran.last->status));
-  const double per_inch = commands::parse_length_unit("units", length_unit).per_inch;
-  py::list trials;
-  for (const commands::PeakTrial& t : searched.trials) {
-    py::dict trial;
-    trial["drawn"] = t.drawn_inch * per_inch;
-    trial["peak_mhz"] = t.peak_mhz;
-    trials.append(trial);
-  }
-  ran.search = trials;
-  return ran;
-}
-
 py::dict fullwave(const py::tuple& names, const py::tuple& values, const std::string& length_unit,
                   const std::string& frequency_unit, const py::tuple& shape) {
   const std::int64_t elements = elements_of(shape);
@@ -1206,42 +1162,48 @@ py::dict fullwave(const py::tuple& names, const py::tuple& values, const std::st
     throw py::value_error("compensate=\"measured\" redraws the model for each run, and " +
                           (m.directory / "coupler.py").string() + " was changed by hand");
   }
-  LaidOutRuns ran;
-  if (measured) {
-    ran = searched_runs(q, f, first, length_unit, m);
-  } else {
-    ran.drawn_inch = commands::drawn_section_inch(*written.artwork, q.length_inch);
-  }
-  std::vector<commands::Mesh> rest = m.meshes;
-  if (measured) rest.pop_back();  // the finest mesh ran in the search
-  const std::optional<commands::ModelResult> finest = ran.last;
-  std::optional<MeasuredSweep> coarse;
-  for (const commands::Mesh mesh : rest) {
-    ran.last = result_of_mesh(m, mesh);
-    ran.runs.append(status_dict(mesh, ran.last->status));
-    if (mesh == commands::Mesh::coarse && m.meshes.size() > 1) coarse = ran.last->sweep;
-  }
-  if (measured) ran.last = finest;
+  const commands::Redraw redraw = [&](double length) {
+    commands::ResponseRequest at = q;
+    at.length_inch = static_cast<float>(length);
+    write_model_of(commands::Request(at), first, length_unit, m.directory);
+  };
+  const commands::ComparisonRuns ran = commands::run_for_comparison(
+      m, q, f, commands::drawn_section_inch(*written.artwork, q.length_inch),
+      [&](commands::Mesh mesh) { return result_of_mesh(m, mesh); },
+      measured ? redraw : commands::Redraw{});
   const commands::LaidOutComparison c = commands::compare_laid_out(
-      q, f, ran.drawn_inch, ran.last->sweep, coarse ? &*coarse : nullptr);
+      q, f, ran.drawn_inch, ran.last, ran.coarse ? &*ran.coarse : nullptr);
+  const double per_inch = commands::parse_length_unit("units", length_unit).per_inch;
+  py::list runs;
+  for (const auto& [mesh, status] : ran.reported) runs.append(status_dict(mesh, status));
+  py::object search = py::none();
+  if (measured) {
+    py::list trials;
+    for (const commands::PeakTrial& t : ran.trials) {
+      py::dict trial;
+      trial["drawn"] = t.drawn_inch * per_inch;
+      trial["peak_mhz"] = t.peak_mhz;
+      trials.append(trial);
+    }
+    search = trials;
+  }
   py::dict units;
   for (const commands::FigureName& n : commands::kLaidOutFigures) {
     units[py::str(std::string(n.name))] = std::string(n.unit);
   }
   py::dict d;
   d["script_kept"] = written.kept;
-  d["runs"] = ran.runs;
+  d["runs"] = runs;
   d["units"] = units;
   d["ideal"] = figures_dict(c.ideal);
   d["laid_out"] = figures_dict(c.laid_out);
   d["mesh_change"] = c.mesh_change ? py::object(figures_dict(*c.mesh_change)) : py::none();
-  const double per_inch = commands::parse_length_unit("units", length_unit).per_inch;
-  d["search"] = ran.search;
+  d["search"] = search;
   d["section_for_peak_at_f0"] =
       c.shift ? py::object(py::float_(c.shift->for_peak_at_f0_inch * per_inch)) : py::none();
-  d["f_mhz"] = py::array_t<float>(static_cast<py::ssize_t>(ran.last->sweep.f_mhz.size()),
-                                  ran.last->sweep.f_mhz.data());
-  d["s"] = matrices(ran.last->sweep);
+  d["f_mhz"] =
+      py::array_t<float>(static_cast<py::ssize_t>(ran.last.f_mhz.size()), ran.last.f_mhz.data());
+  d["s"] = matrices(ran.last);
   d["s_ideal"] = matrices(c.ideal_sweep);
   return d;
 }
