@@ -165,8 +165,11 @@ std::string peak_shift_note(const LaidOutComparison& c, const ResponseRequest& q
 
 // --compensate measured: the section redrawn and the model run again until
 // the laid-out coupling peaks within kPeakAtF0Tolerance of f0, at most
-// kMostTrials runs.
-inline constexpr double kPeakAtF0Tolerance = 1e-3;
+// kMostTrials runs.  Redrawing the section moves the mesh's lines, and the
+// peak with them by a few MHz at 2 GHz (up to 0.25 % between two lengths
+// a third of a mil apart on the fine mesh): a tighter aim would chase the
+// mesh, not the section.
+inline constexpr double kPeakAtF0Tolerance = 3e-3;
 inline constexpr int kMostTrials = 4;
 
 struct PeakTrial {
@@ -204,7 +207,7 @@ ComparisonRuns run_for_comparison(const ModelRequest& m, const ResponseRequest& 
                                   const MeshRun& run, const Redraw& redraw = {});
 
 // "the search for the section's length: run 1, 771.2 mil, peak 1888.2 MHz;
-// ... within 0.1 % of f0"
+// ... within 0.3 % of f0"
 std::string trials_note(std::span<const PeakTrial> trials, const ResponseRequest& q,
                         LengthUnit unit);
 

@@ -811,7 +811,7 @@ std::vector<OptionSpec> other_options() {
        .help = "on: shorten the end sections by the coupled length the diverging feed lines add "
                "(field solution along the legs), so that the coupler as laid out couples most at "
                "f0; measured (response with --run on): shorten the section until the --fullwave "
-               "model's coupling peaks within 0.1 % of f0, each length from the runs before, at "
+               "model's coupling peaks within 0.3 % of f0, each length from the runs before, at "
                "most four runs",
        .optional = kArtworkCommands,
        .reach = Reach::artwork},

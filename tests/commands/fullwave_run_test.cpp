@@ -135,7 +135,8 @@ TEST(ModelRun, DirectoryWithoutModelRefused) {
 
 // The search for the section's length, step by step.  Fails with the
 // straight line through the last two trials drawn the wrong way, a search
-// that stops short of the tolerance or runs past kMostTrials, a scatter in
+// that stops short of the tolerance or runs past kMostTrials, an aim
+// tighter than the mesh resolves (0.25 % off stopping the search), a scatter in
 // the peaks taken as the section's slope, or a length of none drawn.
 TEST(SectionLengthSearch, EachStepAsItsTrialsSay) {
   struct Case {
@@ -146,7 +147,7 @@ TEST(SectionLengthSearch, EachStepAsItsTrialsSay) {
   const std::vector<Case> cases = {
       {"none yet", {}, std::nullopt},
       {"the first run's estimate", {{0.771, 1888.2, 0.7256}}, 0.7256},
-      {"within 0.1 % of f0", {{0.771, 1888.2, 0.7256}, {0.7256, 1998.5, 0.7251}}, std::nullopt},
+      {"within 0.3 % of f0", {{0.771, 1888.2, 0.7256}, {0.7256, 1995.0, 0.7244}}, std::nullopt},
       {"the line through two",
        {{0.771, 1888.2, 0.7256}, {0.7256, 1990.3, 0.7216}},
        0.7256 + (2000.0 - 1990.3) * (0.7256 - 0.771) / (1990.3 - 1888.2)},

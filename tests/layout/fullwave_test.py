@@ -333,7 +333,7 @@ class TheScriptRunsUnchanged(unittest.TestCase):
         self.assertLess(abs(peaks["on"] - ideal), abs(peaks["off"] - ideal), (peaks, ideal))
 
     def test_the_measured_compensation_puts_the_peak_at_f0(self):
-        # The fault: a search that stops before the peak is within 0.1 % of
+        # The fault: a search that stops before the peak is within 0.3 % of
         # f0, steps the wrong way, or reports a run other than its last.
         with tempfile.TemporaryDirectory() as directory:
             done = run_calc(["response"] + README_BOARD + README_STRIPS +
@@ -342,8 +342,8 @@ class TheScriptRunsUnchanged(unittest.TestCase):
                              "--run", "on", "--threads", "2", "--format", "csv"])
             self.assertEqual(done.returncode, 0, done.stderr[-2000:])
             rows = {r[0]: r for r in (line.split(",") for line in done.stdout.splitlines())}
-            self.assertLess(abs(float(rows["coupling_peak_f"][3]) / 2000.0 - 1.0), 1e-3, rows)
-            self.assertIn("within 0.1 % of f0", done.stderr)
+            self.assertLess(abs(float(rows["coupling_peak_f"][3]) / 2000.0 - 1.0), 3e-3, rows)
+            self.assertIn("within 0.3 % of f0", done.stderr)
 
     @unittest.skipUnless(os.environ.get("PYTHONPATH"), "the ketrovane package's path not given")
     def test_python_searches_as_the_command_line(self):
@@ -360,7 +360,7 @@ class TheScriptRunsUnchanged(unittest.TestCase):
             search = r.laid_out["search"]
             self.assertGreaterEqual(len(search), 2)
             self.assertAlmostEqual(search[0]["drawn"], 771.18, delta=0.01)
-            self.assertLess(abs(search[-1]["peak_mhz"] / 2000.0 - 1.0), 1e-3, search)
+            self.assertLess(abs(search[-1]["peak_mhz"] / 2000.0 - 1.0), 3e-3, search)
             self.assertEqual(r.laid_out["laid_out"]["coupling_peak_f"], search[-1]["peak_mhz"])
             # The model left is the last length's, its leads 0.05 in: a pad's
             # centre 3.518 mm along x from the section's end with the default

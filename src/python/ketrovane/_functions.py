@@ -257,7 +257,7 @@ def response(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w
     compensate: on: shorten the end sections by the coupled length the diverging feed lines add
         (field solution along the legs), so that the coupler as laid out couples most at f0;
         measured (response with run="on"): shorten the section until the fullwave model's coupling
-        peaks within 0.1 % of f0, each length from the runs before, at most four runs: one of
+        peaks within 0.3 % of f0, each length from the runs before, at most four runs: one of
         "off", "on", "measured"; default "off"
     units: the call's units: a length unit (in, mil, mm, um), a frequency unit (Hz, kHz, MHz, GHz)
         or one of each, in any letter case; default inches and MHz
@@ -776,7 +776,7 @@ def layout(b, t, er, w, s=None, length=None, f0=None, *, layers=None, strips_on=
     compensate: on: shorten the end sections by the coupled length the diverging feed lines add
         (field solution along the legs), so that the coupler as laid out couples most at f0;
         measured (response with run="on"): shorten the section until the fullwave model's coupling
-        peaks within 0.1 % of f0, each length from the runs before, at most four runs: one of
+        peaks within 0.3 % of f0, each length from the runs before, at most four runs: one of
         "off", "on", "measured"; default "off"
     units: the call's units: a length unit (in, mil, mm, um), a frequency unit (Hz, kHz, MHz, GHz)
         or one of each, in any letter case; default inches and MHz
@@ -896,7 +896,7 @@ def s_matrix(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w
     compensate: on: shorten the end sections by the coupled length the diverging feed lines add
         (field solution along the legs), so that the coupler as laid out couples most at f0;
         measured (response with run="on"): shorten the section until the fullwave model's coupling
-        peaks within 0.1 % of f0, each length from the runs before, at most four runs: one of
+        peaks within 0.3 % of f0, each length from the runs before, at most four runs: one of
         "off", "on", "measured"; default "off"
     ref: reference resistance of every port of the scattering matrix: a number, or an array of
         them; above 0, up to 10000 ohm; default 50.0
@@ -1010,7 +1010,7 @@ def network(*, er, f, b=None, t=None, layers=None, strips_on=None, core=None, w=
     compensate: on: shorten the end sections by the coupled length the diverging feed lines add
         (field solution along the legs), so that the coupler as laid out couples most at f0;
         measured (response with run="on"): shorten the section until the fullwave model's coupling
-        peaks within 0.1 % of f0, each length from the runs before, at most four runs: one of
+        peaks within 0.3 % of f0, each length from the runs before, at most four runs: one of
         "off", "on", "measured"; default "off"
     ref: reference resistance of every port of the scattering matrix: a number, or an array of
         them; above 0, up to 10000 ohm; default 50.0
